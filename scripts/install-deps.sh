@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs everything DLVRView needs to build, run and test, from Debian packages.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+PACKAGES=(
+  # build tools
+  cmake ninja-build g++ ccache pkg-config
+  # fuzz targets
+  clang libclang-rt-14-dev
+  # GUI, printing, PDF preview, image formats
+  qt6-base-dev qt6-pdf-dev qt6-image-formats-plugins libgl-dev
+  # XML and XSLT, Shift-JIS text
+  libxml2-dev libxslt1-dev libicu-dev
+  # Japanese fonts (grid widths are measured in the grid font)
+  fonts-ipafont-gothic fonts-ipafont-mincho
+  # tests, benchmarks, screenshots
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

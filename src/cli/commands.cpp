@@ -1,0 +1,153 @@
+#include "cli/commands.h"
+
+#include <ostream>
+
+#include "cli/json.h"
+#include "delivery/kkt_xml_read.h"
+#include "platform/paths.h"
+
+#ifndef DLVR_VERSION
+#define DLVR_VERSION "0.0.0"
+#endif
+
+namespace dlvr {
+namespace {
+
+const char* const kUsage =
+    "usage: dlvr COMMAND [ARGS]\n"
+    "\n"
+    "Reads and checks a public-works electronic delivery folder without\n"
+    "changing it.\n"
+    "\n"
+    "commands:\n"
+    "  dump FOLDER     print the records read from the management files as JSON\n"
+    "\n"
+    "options:\n"
+    "  --help          show this help (also: dlvr COMMAND --help)\n"
+    "  --version       print the version\n";
+
+const char* const kDumpUsage =
+    "usage: dlvr dump FOLDER\n"
+    "\n"
+    "Reads FOLDER/INDEX_C.XML and the sub-management files DRAWINGS.XML,\n"
+    "MEET.XML, PLAN.XML, DRAWINGF.XML and OTHRS.XML (each when its class folder\n"
+    "exists; names matched without regard to case) and prints the records as one\n"
+    "JSON object. Exit 0; exit 2 when FOLDER is not a folder.\n";
+
+template <class R>
+void WriteFields(JsonWriter& w, const R& rec);
+
+void WriteOrgs(JsonWriter& w, const std::vector<TMdlTreeNodeOrg>& orgs) {
+  w.BeginArray();
+  for (const TMdlTreeNodeOrg& o : orgs) WriteFields(w, o);
+  w.EndArray();
+}
+
+template <class R>
+void WriteFields(JsonWriter& w, const R& rec) {
+  w.BeginObject();
+  for (const TFieldDef<R>& f : R::Fields()) {
+    w.Key(f.Name);
+    if (f.Text)
+      w.String(rec.*f.Text);
+    else if (f.List)
+      w.StringArray(rec.*f.List);
+    else
+      WriteOrgs(w, rec.*f.Orgs);
+  }
+  w.EndObject();
+}
+
+template <class R>
+void WriteList(JsonWriter& w, const char* key, const std::vector<R>& list) {
+  w.Key(key);
+  w.BeginArray();
+  for (const R& r : list) WriteFields(w, r);
+  w.EndArray();
+}
+
+// Reads a class's sub-management file when its class folder exists.
+bool ReadClassFile(TKKTXMLRead& reader, const std::string& folder, const char* classFolder, const char* file) {
+  std::string dir = ResolveCase(JoinPath(folder, classFolder));
+  if (!DirExists(dir)) return false;
+  reader.ReadFile(JoinPath(dir, file));
+  return true;
+}
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "dlvr: " << message << "\n";
+  return 2;
+}
+
+int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> positional;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (IsHelp(args[i])) {
+      out << kDumpUsage;
+      return 0;
+    }
+    if (args[i].size() > 1 && args[i][0] == '-') return Fail(err, "dump: unknown option " + args[i]);
+    positional.push_back(args[i]);
+  }
+  if (positional.empty()) return Fail(err, "dump: missing FOLDER");
+  if (positional.size() > 1) return Fail(err, "dump: unexpected argument " + positional[1]);
+  if (!DirExists(positional[0])) return Fail(err, "dump: not a folder: " + positional[0]);
+  out << DumpDelivery(positional[0]);
+  return 0;
+}
+
+}  // namespace
+
+std::string DumpDelivery(const std::string& folder) {
+  DeliveryStore store;
+  TKKTXMLRead reader(store);
+  reader.ClearRecords(-1);
+  reader.ReadFile(JoinPath(folder, "INDEX_C.XML"));
+  bool dup1 = false, dup4 = false;
+  if (ReadClassFile(reader, folder, "DRAWINGS", "DRAWINGS.XML")) dup1 = store.DrawFileDuplicate;
+  ReadClassFile(reader, folder, "MEET", "MEET.XML");
+  ReadClassFile(reader, folder, "PLAN", "PLAN.XML");
+  if (ReadClassFile(reader, folder, "DRAWINGF", "DRAWINGF.XML")) dup4 = store.DrawFileDuplicate;
+  ReadClassFile(reader, folder, "OTHRS", "OTHRS.XML");
+
+  JsonWriter w;
+  w.BeginObject();
+  WriteList(w, "IndexRecords", store.IndexRecords);
+  WriteList(w, "OrderDrawings", store.OrderDrawings);
+  WriteList(w, "FinalDrawings", store.FinalDrawings);
+  WriteList(w, "Meetings", store.Meetings);
+  WriteList(w, "Plans", store.Plans);
+  WriteList(w, "Others", store.Others);
+  w.Key("DrawFileDuplicate");
+  w.BeginObject();
+  w.Key("1");
+  w.Bool(dup1);
+  w.Key("4");
+  w.Bool(dup4);
+  w.EndObject();
+  w.EndObject();
+  return w.Text();
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  const std::string& cmd = args[0];
+  if (IsHelp(cmd)) {
+    out << kUsage;
+    return 0;
+  }
+  if (cmd == "--version") {
+    out << "dlvr " << DLVR_VERSION << "\n";
+    return 0;
+  }
+  if (cmd == "dump") return CmdDump(args, out, err);
+  if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
+  return Fail(err, "unknown command " + cmd);
+}
+
+}  // namespace dlvr

@@ -1,0 +1,49 @@
+// Small functions shared by the shell, the model and the panes: drive tests
+// for the media, the readiness test and its retry prompt, the stylesheet
+// line of a management file shown in the preview, and the blank page.
+#pragma once
+
+#include <string>
+
+#include "delivery/prompts.h"
+
+namespace dlvr {
+
+// The text of the not-ready prompt.
+extern const char* const kMediaNotReadyText;
+
+// True when `path` lies on a fixed disk.
+bool IsFixedDrive(const std::string& path);
+
+// True when `path` lies on a removable disk or a CD/DVD.
+bool IsRemovableDrive(const std::string& path);
+
+// Warning with Abort and Retry, Retry the default. Callers go on only on
+// DialogAnswer::Retry.
+DialogAnswer AskRetry(const std::string& message);
+
+// AskRetry with the not-ready text.
+DialogAnswer AskMediaNotReady();
+
+// True when the medium holding `path` can be queried (never shows a
+// platform error).
+bool IsMediaReady(const std::string& path);
+
+// Writes `target` as a copy of `source` whose stylesheet instruction names
+// `href`: an existing one right after the XML declaration is replaced in
+// place, otherwise the line is inserted after the last XML declaration line
+// before it, or first when there is none. Returns whether `target` exists
+// afterwards; false on any failure.
+bool InsertStylesheet(const std::string& source, const std::string& target, const std::string& href);
+
+// Writes `target` as a copy of `source` without any stylesheet instruction.
+bool RemoveStylesheet(const std::string& source, const std::string& target);
+
+// Writes the blank page NONE.HTML into the program's folder. Returns false
+// when it cannot be written.
+bool WriteBlankPage();
+
+// The blank page's path (in the program's folder).
+std::string BlankPagePath();
+
+}  // namespace dlvr

@@ -1,0 +1,163 @@
+#include "platform/paths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "platform/text.h"
+
+namespace dlvr {
+
+std::string ToSlashes(std::string_view path) {
+  std::string out(path);
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+
+std::string WithTrailingSlash(std::string_view folder) {
+  std::string out = ToSlashes(folder);
+  if (out.empty() || out.back() != '/') out.push_back('/');
+  return out;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return ToSlashes(name);
+  std::string out = WithTrailingSlash(folder);
+  std::string rest = ToSlashes(name);
+  std::size_t i = 0;
+  while (i < rest.size() && rest[i] == '/') ++i;
+  out.append(rest, i, std::string::npos);
+  return out;
+}
+
+std::string ExtractFileName(std::string_view path) {
+  std::size_t p = path.find_last_of("/\\:");
+  return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  std::size_t p = path.find_last_of("/\\");
+  return p == std::string_view::npos ? std::string() : std::string(path.substr(0, p + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  std::string name = ExtractFileName(path);
+  std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string FileNameWithoutExt(std::string_view path) {
+  std::string name = ExtractFileName(path);
+  std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The name in `folder` that equals `name` without regard to ASCII case; the
+// byte-wise smallest when several do, so the choice does not depend on the
+// order of the folder listing.
+std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> found;
+  while (dirent* e = ::readdir(dir)) {
+    std::string_view entry(e->d_name);
+    if (entry == "." || entry == "..") continue;
+    if (EqualsNoCase(entry, name) && (!found || entry < *found)) found = std::string(entry);
+  }
+  ::closedir(dir);
+  return found;
+}
+
+std::vector<std::string> ListEntries(const std::string& folder, bool wantDirs) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (dirent* e = ::readdir(dir)) {
+    std::string name(e->d_name);
+    if (name == "." || name == "..") continue;
+    std::string full = JoinPath(folder, name);
+    if (wantDirs ? DirExists(full) : FileExists(full)) names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::string ResolveCase(std::string_view rawPath) {
+  std::string path = ToSlashes(rawPath);
+  if (path.empty() || Exists(path)) return path;
+  std::string result;
+  std::size_t pos = 0;
+  if (path[0] == '/') {
+    result = "/";
+    pos = 1;
+  }
+  bool resolving = true;
+  while (pos <= path.size()) {
+    std::size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    std::string comp = path.substr(pos, next - pos);
+    if (!comp.empty()) {
+      std::string candidate = result + comp;
+      if (resolving && !Exists(candidate) && comp != "." && comp != "..") {
+        std::optional<std::string> found = FindNoCase(result.empty() ? "." : result, comp);
+        if (found) {
+          candidate = result + *found;
+        } else {
+          resolving = false;
+        }
+      }
+      result = candidate;
+      if (next < path.size()) result.push_back('/');
+    } else if (next < path.size() && !result.empty() && result.back() != '/') {
+      result.push_back('/');
+    }
+    pos = next + 1;
+  }
+  return result;
+}
+
+bool IsPlainFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of("/\\") == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::optional<std::string> FileInFolder(std::string_view folder, std::string_view name) {
+  if (!IsPlainFileName(name)) return std::nullopt;
+  std::string path = ResolveCase(JoinPath(folder, name));
+  if (!FileExists(path)) return std::nullopt;
+  return path;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) { return ListEntries(folder, false); }
+std::vector<std::string> ListFolders(const std::string& folder) { return ListEntries(folder, true); }
+
+std::string AbsolutePath(const std::string& path) {
+  char buf[PATH_MAX];
+  if (::realpath(path.c_str(), buf)) return buf;
+  return path;
+}
+
+}  // namespace dlvr

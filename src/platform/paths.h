@@ -1,0 +1,66 @@
+// Path handling for deliveries written on Windows and read here.
+//
+// Paths use '/' internally. Names in management data may use '\'. Lookups of
+// a file or folder inside a delivery fall back to matching each component
+// without regard to ASCII case, since a CD may be mounted with other case.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dlvr {
+
+// Backslashes to slashes.
+std::string ToSlashes(std::string_view path);
+
+// Joins a folder and a relative path with exactly one '/' between them.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Ensures a trailing '/'.
+std::string WithTrailingSlash(std::string_view folder);
+
+// The part after the last '/', '\' or ':'.
+std::string ExtractFileName(std::string_view path);
+
+// The part up to and including the last '/' or '\' (empty when none).
+std::string ExtractFilePath(std::string_view path);
+
+// The extension with its dot ("" when none), taken from the file name part.
+std::string ExtractFileExt(std::string_view path);
+
+// The file name without its extension.
+std::string FileNameWithoutExt(std::string_view path);
+
+// True when the path names an existing regular file (a folder is not a file).
+bool FileExists(const std::string& path);
+
+// True when the path names an existing folder.
+bool DirExists(const std::string& path);
+
+// Resolves a path whose components may differ in ASCII case from the names
+// on disk. Each component that does not exist as written is looked up in its
+// folder without regard to ASCII case; when that fails too, the rest of the
+// path is kept as written. Backslashes are taken as separators.
+std::string ResolveCase(std::string_view path);
+
+// True when a name taken from management data is a plain file name: not
+// empty, no path separator, not "." or "..".
+bool IsPlainFileName(std::string_view name);
+
+// The path of the file `name` inside `folder` (case-insensitively resolved),
+// or nothing when the name would leave the folder or no regular file of that
+// name exists there.
+std::optional<std::string> FileInFolder(std::string_view folder, std::string_view name);
+
+// Names of the entries of a folder (files only or folders only), sorted
+// byte-wise; empty when the folder cannot be read.
+std::vector<std::string> ListFiles(const std::string& folder);
+std::vector<std::string> ListFolders(const std::string& folder);
+
+// The canonical absolute form of an existing path; the path as given when it
+// cannot be resolved.
+std::string AbsolutePath(const std::string& path);
+
+}  // namespace dlvr

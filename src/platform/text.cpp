@@ -1,0 +1,344 @@
+#include "platform/text.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace dlvr {
+namespace {
+
+// Double-byte table: index (lead - 0x80) * 256 + trail -> BMP code point
+// (0 = unmapped). Single bytes above 0x7F have their own table. The reverse
+// table maps a BMP code point to its CP932 code (0 = none, except U+0000).
+struct Cp932Tables {
+  std::array<char16_t, 128> single{};           // bytes 0x80..0xFF
+  std::vector<char16_t> dbcs;                   // (lead-0x80)*256 + trail
+  std::vector<std::uint16_t> reverse;           // code point -> code
+};
+
+bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+char32_t DecodeWithIconv(iconv_t cd, const unsigned char* in, std::size_t len) {
+  char inbuf[2];
+  std::memcpy(inbuf, in, len);
+  char outbuf[8];
+  char* ip = inbuf;
+  char* op = outbuf;
+  std::size_t il = len;
+  std::size_t ol = sizeof outbuf;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0) return 0;
+  if (op - outbuf != 4) return 0;
+  char32_t cp;
+  std::memcpy(&cp, outbuf, 4);
+  return cp;
+}
+
+// Which of two codes Windows writes for a character that has both: the JIS
+// rows first, then NEC row 13, then the IBM extensions (0xFA-0xFC), and the
+// NEC-selected copies of the IBM extensions (0xED-0xEE) last.
+int CodeRank(std::uint16_t code) {
+  unsigned lead = code >> 8;
+  if (lead == 0xED || lead == 0xEE) return 3;
+  if (lead >= 0xFA) return 2;
+  if (lead == 0x87) return 1;
+  return 0;
+}
+
+const Cp932Tables& Tables() {
+  static Cp932Tables tables;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    tables.dbcs.assign(128 * 256, 0);
+    tables.reverse.assign(0x10000, 0);
+    iconv_t cd = iconv_open("UTF-32LE", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-32LE", "WINDOWS-31J");
+    // Half-width katakana are fixed; they are also the fallback when iconv
+    // is not available.
+    for (unsigned b = 0xA1; b <= 0xDF; ++b) tables.single[b - 0x80] = static_cast<char16_t>(0xFF61 + (b - 0xA1));
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
+      for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+          if (!IsTrailByte(static_cast<unsigned char>(trail))) continue;
+          unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+          char32_t cp = DecodeWithIconv(cd, in, 2);
+          if (cp == 0 || cp > 0xFFFF) continue;
+          tables.dbcs[(lead - 0x80) * 256 + trail] = static_cast<char16_t>(cp);
+        }
+      }
+      iconv_close(cd);
+    }
+    for (unsigned b = 0xA1; b <= 0xDF; ++b) tables.reverse[tables.single[b - 0x80]] = static_cast<std::uint16_t>(b);
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        char16_t cp = tables.dbcs[(lead - 0x80) * 256 + trail];
+        if (cp == 0) continue;
+        auto code = static_cast<std::uint16_t>(lead * 256 + trail);
+        std::uint16_t& slot = tables.reverse[cp];
+        if (cp < 0x80) continue;  // never let a double byte stand for ASCII
+        if (slot == 0 || (slot > 0xFF && CodeRank(code) < CodeRank(slot))) slot = code;
+      }
+    }
+  });
+  return tables;
+}
+
+}  // namespace
+
+bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
+  auto b0 = static_cast<unsigned char>(s[pos]);
+  if (b0 < 0x80) {
+    ++pos;
+    return b0;
+  }
+  int n;
+  char32_t cp;
+  char32_t min;
+  if ((b0 & 0xE0) == 0xC0) {
+    n = 1; cp = b0 & 0x1F; min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    n = 2; cp = b0 & 0x0F; min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    n = 3; cp = b0 & 0x07; min = 0x10000;
+  } else {
+    ++pos;
+    return kReplacementChar;
+  }
+  if (pos + n >= s.size()) {
+    ++pos;
+    return kReplacementChar;
+  }
+  for (int i = 1; i <= n; ++i) {
+    auto b = static_cast<unsigned char>(s[pos + i]);
+    if ((b & 0xC0) != 0x80) {
+      ++pos;
+      return kReplacementChar;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return kReplacementChar;
+  }
+  pos += n + 1;
+  return cp;
+}
+
+std::string Cp932ToUtf8(std::string_view bytes) {
+  const Cp932Tables& t = Tables();
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // Runs of ASCII are copied as they are.
+    std::size_t j = i;
+    while (j < n && p[j] < 0x80) ++j;
+    if (j > i) {
+      out.append(bytes.data() + i, j - i);
+      i = j;
+      if (i >= n) break;
+    }
+    unsigned char b = p[i];
+    if (IsLeadByte(b)) {
+      if (i + 1 < n && IsTrailByte(p[i + 1])) {
+        char16_t cp = t.dbcs[(b - 0x80) * 256 + p[i + 1]];
+        AppendUtf8(out, cp ? cp : kReplacementChar);
+        i += 2;
+      } else {
+        AppendUtf8(out, kReplacementChar);
+        ++i;
+      }
+    } else {
+      char16_t cp = t.single[b - 0x80];
+      AppendUtf8(out, cp ? cp : kReplacementChar);
+      ++i;
+    }
+  }
+  return out;
+}
+
+int Cp932Code(char32_t cp) {
+  if (cp < 0x80) return static_cast<int>(cp);
+  if (cp > 0xFFFF) return -1;
+  std::uint16_t code = Tables().reverse[cp];
+  return code ? code : -1;
+}
+
+bool IsCp932Char(char32_t cp) { return Cp932Code(cp) >= 0; }
+
+std::size_t Cp932CharLength(char32_t cp) {
+  int code = Cp932Code(cp);
+  return code > 0xFF ? 2 : 1;
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t cp = NextCodePoint(utf8, pos);
+    int code = Cp932Code(cp);
+    if (code < 0) {
+      out.push_back('?');
+    } else if (code > 0xFF) {
+      out.push_back(static_cast<char>(code >> 8));
+      out.push_back(static_cast<char>(code & 0xFF));
+    } else {
+      out.push_back(static_cast<char>(code));
+    }
+  }
+  return out;
+}
+
+std::size_t Cp932Length(std::string_view utf8) {
+  std::size_t len = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+      ++pos;
+      ++len;
+      continue;
+    }
+    len += Cp932CharLength(NextCodePoint(utf8, pos));
+  }
+  return len;
+}
+
+std::string CutAtBytes(std::string_view utf8, std::size_t maxBytes) {
+  std::size_t len = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    std::size_t start = pos;
+    std::size_t w = Cp932CharLength(NextCodePoint(utf8, pos));
+    if (len + w > maxBytes) return std::string(utf8.substr(0, start));
+    len += w;
+  }
+  return std::string(utf8);
+}
+
+std::size_t CodePointCount(std::string_view utf8) {
+  std::size_t count = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    NextCodePoint(utf8, pos);
+    ++count;
+  }
+  return count;
+}
+
+std::string AsciiUpper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+long LeadingNumber(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  bool neg = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+    neg = s[i] == '-';
+    ++i;
+  }
+  long v = 0;
+  bool any = false;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+    any = true;
+    if (v < 100000000000L) v = v * 10 + (s[i] - '0');
+    ++i;
+  }
+  if (!any) return 0;
+  return neg ? -v : v;
+}
+
+bool DeclaresUtf8(std::string_view bytes) {
+  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
+    return true;
+  if (!StartsWith(bytes, "<?xml")) return false;
+  std::size_t end = bytes.find("?>");
+  if (end == std::string_view::npos || end > 200) return false;
+  std::string decl = AsciiLower(bytes.substr(0, end));
+  std::size_t enc = decl.find("encoding");
+  if (enc == std::string::npos) return false;
+  std::size_t q = decl.find_first_of("\"'", enc);
+  if (q == std::string::npos) return false;
+  std::string_view rest = std::string_view(decl).substr(q + 1);
+  return StartsWith(rest, "utf-8") || StartsWith(rest, "utf8");
+}
+
+std::string DecodeDeliveryText(std::string_view bytes) {
+  if (DeclaresUtf8(bytes)) {
+    std::size_t start = 0;
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF) start = 3;
+    // Re-encode so that invalid UTF-8 becomes U+FFFD like invalid CP932 does.
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = start;
+    while (pos < bytes.size()) {
+      std::size_t run = pos;
+      while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80) ++run;
+      out.append(bytes.data() + pos, run - pos);
+      pos = run;
+      if (pos >= bytes.size()) break;
+      std::size_t before = pos;
+      char32_t cp = NextCodePoint(bytes, pos);
+      if (cp == kReplacementChar && pos - before == 1)
+        AppendUtf8(out, cp);
+      else
+        out.append(bytes.data() + before, pos - before);
+    }
+    return out;
+  }
+  return Cp932ToUtf8(bytes);
+}
+
+}  // namespace dlvr

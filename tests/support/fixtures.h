@@ -1,0 +1,61 @@
+// Helpers shared by the tests: scratch folders, Shift-JIS fixture files and
+// a scripted dialog service.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "delivery/prompts.h"
+
+namespace dlvr::test {
+
+// A fresh folder under the temporary folder, removed (made writable first)
+// when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  // The folder, with a trailing '/'.
+  const std::string& Path() const { return path_; }
+  // Path() + relative.
+  std::string operator/(const std::string& relative) const;
+
+  // Writes a file (creating its folders); `utf8` is stored as Shift-JIS with
+  // CR LF line ends unless asked otherwise.
+  std::string WriteSjis(const std::string& relative, const std::string& utf8, bool crlf = true) const;
+  std::string WriteBytes(const std::string& relative, const std::string& bytes) const;
+  std::string MakeDir(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Makes every file and folder under `path` read-only (or writable again).
+void SetTreeReadOnly(const std::string& path, bool readOnly);
+
+// Copies a folder tree.
+void CopyTree(const std::string& from, const std::string& to);
+
+// A snapshot of a folder tree: every path with its size and modification
+// time, to show that nothing was written.
+std::vector<std::string> TreeSnapshot(const std::string& path);
+
+// The sample deliveries of the repository.
+std::string SamplePath(const std::string& name);
+
+// Records every message and answers from a script (then `fallback`).
+class ScriptedPrompts : public TPromptService {
+ public:
+  ScriptedPrompts();
+  ~ScriptedPrompts() override;
+  DialogAnswer Show(const MessageRequest& request) override;
+
+  std::vector<DialogAnswer> Answers;
+  DialogAnswer Fallback = DialogAnswer::None;
+  std::vector<MessageRequest> Shown;
+};
+
+}  // namespace dlvr::test
