@@ -14,7 +14,9 @@ bool TTagReader::LoadFromFile(const std::string& path) {
 
 void TTagReader::LoadFromText(std::string text) {
   buffer_ = std::move(text);
-  lines_ = SplitLines(buffer_);
+  lines_.clear();
+  for (std::string_view l : SplitLines(buffer_))
+    lines_.emplace_back(static_cast<std::size_t>(l.data() - buffer_.data()), l.size());
   textLines_.clear();
   tag_.clear();
   failed_ = false;
@@ -58,7 +60,7 @@ void TTagReader::ReadNextTag() {
   const int lineCount = static_cast<int>(lines_.size());
   while (lineIndex_ < lineCount) {
     textLines_.emplace_back();
-    std::string_view line = lines_[static_cast<std::size_t>(lineIndex_)];
+    std::string_view line = Line(static_cast<std::size_t>(lineIndex_));
     const std::size_t len = line.size();
     while (static_cast<std::size_t>(column_) <= len) {
       std::size_t pos = static_cast<std::size_t>(column_ - 1);

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace dlvr {
@@ -49,7 +50,8 @@ class TTagReader {
   // Reading stops there; the file readers report the file as failed.
   bool Failed() const { return failed_; }
 
-  const std::vector<std::string_view>& Lines() const { return lines_; }
+  std::size_t LineCount() const { return lines_.size(); }
+  std::string_view Line(std::size_t i) const { return std::string_view(buffer_).substr(lines_[i].first, lines_[i].second); }
   int LineIndex() const { return lineIndex_; }
   int Column() const { return column_; }
   const std::vector<std::string>& TextLines() const { return textLines_; }
@@ -63,7 +65,9 @@ class TTagReader {
   void HandleTag();
 
   std::string buffer_;
-  std::vector<std::string_view> lines_;
+  // Offset and length of each line in buffer_ (offsets, so that a copied
+  // reader stays valid).
+  std::vector<std::pair<std::size_t, std::size_t>> lines_;
   int lineIndex_ = 0;
   int column_ = 1;
   bool errorFound_ = false;

@@ -1,1 +1,197 @@
 #include <gtest/gtest.h>
+
+#include "delivery/tag_reader.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+TTagReader Reader(const std::string& text) {
+  TTagReader r;
+  r.LoadFromText(text);
+  return r;
+}
+
+TEST(TagReader, SimpleValueOnOneLine) {
+  TTagReader r = Reader("<A>x</A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "A");
+  EXPECT_EQ(r.TagStack().size(), 1u);
+  EXPECT_EQ(r.ReadValue("A"), "x");
+  EXPECT_TRUE(r.TagStack().empty());
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "");
+  EXPECT_TRUE(r.IsStopTag("anything"));
+}
+
+TEST(TagReader, ValuesKeepBlanksAndLoseLineBreaks) {
+  TTagReader r = Reader("<A>\r\n  one\r\ntwo\r\n</A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("A"), "  onetwo");
+  // Tabs and blanks around a value are part of it.
+  r = Reader("<B> \tv \t</B>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("B"), " \tv \t");
+}
+
+TEST(TagReader, EmptyElementsPushNothing) {
+  TTagReader r = Reader("<R><A/><B>v</B></R>");
+  r.ReadNextTag();
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "A/");
+  EXPECT_EQ(r.TagStack(), std::vector<std::string>{"R"});
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("B"), "v");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "/R");
+  EXPECT_FALSE(r.ErrorFound());
+  EXPECT_TRUE(r.TagStack().empty());
+}
+
+TEST(TagReader, ElementWithChildrenHasNoValue) {
+  TTagReader r = Reader("<A><B>v</B></A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("A"), "");
+  EXPECT_EQ(r.Tag(), "B");
+}
+
+TEST(TagReader, MismatchedClosingTagStopsEveryLoop) {
+  TTagReader r = Reader("<A></B><C>");
+  r.ReadNextTag();
+  r.ReadNextTag();
+  EXPECT_TRUE(r.ErrorFound());
+  EXPECT_FALSE(r.Failed());
+  EXPECT_TRUE(r.IsStopTag("X"));
+  EXPECT_TRUE(r.IsStopTag(""));
+  EXPECT_EQ(r.TagStack(), std::vector<std::string>{"A"});
+  r.Reset();
+  EXPECT_FALSE(r.ErrorFound());
+  EXPECT_TRUE(r.TagStack().empty());
+}
+
+TEST(TagReader, AttributesMakeThePlainClosingTagMismatch) {
+  TTagReader r = Reader("<工事名称 a=\"1\">x</工事名称>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "工事名称 a=\"1\"");
+  EXPECT_EQ(r.ReadValue("工事名称"), "x");
+  EXPECT_TRUE(r.ErrorFound());
+}
+
+TEST(TagReader, EmptyFileEndsAtOnce) {
+  TTagReader r = Reader("");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "");
+  EXPECT_TRUE(r.IsStopTag("A"));
+  EXPECT_TRUE(r.TextLines().empty());
+}
+
+TEST(TagReader, DeclarationsCommentsAndDoctypesAreSkipped) {
+  TTagReader r = Reader("<?xml version=\"1.0\"?>\r\n<!DOCTYPE a SYSTEM \"a.dtd\">\r\n<!-- note -->\r\n<A>v</A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "?xml version=\"1.0\"?");
+  r.ReadNextTag();
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "!-- note --");
+  EXPECT_TRUE(r.TagStack().empty());
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "A");
+}
+
+TEST(TagReader, CommentSpanningLinesTurnsIntoText) {
+  // The comment ends at the line end; its later lines are character data and
+  // a tag on them is a real tag.
+  TTagReader r = Reader("<R><!-- a\r\n<B>x</B> -->\r\n</R>");
+  r.ReadNextTag();
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "B");
+  EXPECT_EQ(r.ReadValue("B"), "x");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "/R");
+  EXPECT_EQ(r.GetText(), " -->");
+}
+
+TEST(TagReader, TagBrokenOverTwoLinesIsLost) {
+  TTagReader r = Reader("<R><A\r\nb=\"1\">v</A></R>");
+  r.ReadNextTag();
+  r.ReadNextTag();
+  // The first part was dropped at the line end; "b="1">v" is character data.
+  EXPECT_EQ(r.Tag(), "/A");
+  EXPECT_EQ(r.GetText(), "b=\"1\">v");
+  EXPECT_TRUE(r.ErrorFound());  // "/A" does not close "R"
+}
+
+TEST(TagReader, GreaterThanOutsideATagIsText) {
+  TTagReader r = Reader("<A>a > b</A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("A"), "a > b");
+  r = Reader("<A<B>x</A<B>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "A<B");
+  EXPECT_EQ(r.ReadValue("A<B"), "x");
+}
+
+TEST(TagReader, ClosingTagWithNothingOpenIsAFailure) {
+  TTagReader r = Reader("<A>x</A></B><C>");
+  r.ReadNextTag();
+  r.ReadValue("A");
+  r.ReadNextTag();
+  EXPECT_TRUE(r.Failed());
+  EXPECT_EQ(r.Tag(), "");
+  EXPECT_TRUE(r.IsStopTag("C"));
+  r.ReadNextTag();  // stays at the end
+  EXPECT_EQ(r.Tag(), "");
+}
+
+TEST(TagReader, EmptyTagIsAFailure) {
+  TTagReader r = Reader("<A><></A>");
+  r.ReadNextTag();
+  r.ReadNextTag();
+  EXPECT_TRUE(r.Failed());
+  EXPECT_TRUE(r.IsStopTag("A"));
+}
+
+TEST(TagReader, EntitiesDecodeOnceInTheirOrder) {
+  EXPECT_EQ(TTagReader::DecodeEntities("&amp;lt;"), "&lt;");
+  EXPECT_EQ(TTagReader::DecodeEntities("&amp;&amp;"), "&&");
+  EXPECT_EQ(TTagReader::DecodeEntities("&lt;&gt;&quot;&apos;"), "<>\"'");
+  EXPECT_EQ(TTagReader::DecodeEntities("&#x41;&nbsp;&"), "&#x41;&nbsp;&");
+  EXPECT_EQ(TTagReader::DecodeEntities("&&lt;;"), "&<;");
+  TTagReader r = Reader("<A>a &amp;amp; b</A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("A"), "a &amp; b");
+}
+
+TEST(TagReader, TextBeforeTheFirstTagAndAtTheEnd) {
+  TTagReader r = Reader("\r\n\r\n  lead<A>v</A>\r\ntrail\r\n");
+  r.ReadNextTag();
+  EXPECT_EQ(r.GetText(), "  lead");
+  r.ReadValue("A");
+  r.ReadNextTag();
+  // At the end of the file the empty lines in front are dropped.
+  EXPECT_EQ(r.Tag(), "");
+  ASSERT_FALSE(r.TextLines().empty());
+  EXPECT_EQ(r.TextLines().front(), "trail");
+}
+
+TEST(TagReader, LinesEndWithCrLfOrEither) {
+  TTagReader r = Reader("<A>\ra\nb\r\nc</A>");
+  r.ReadNextTag();
+  EXPECT_EQ(r.ReadValue("A"), "abc");
+  EXPECT_EQ(r.LineCount(), 4u);
+}
+
+TEST(TagReader, LoadsShiftJisFiles) {
+  test::ScratchDir d;
+  std::string path = d.WriteSjis("MEET.XML", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<打合せ簿名称>表―ソ能</打合せ簿名称>\n");
+  TTagReader r;
+  ASSERT_TRUE(r.LoadFromFile(path));
+  r.ReadNextTag();
+  r.ReadNextTag();
+  // ソ and 能 have '\' (0x5C) as their second byte; nothing is cut there.
+  EXPECT_EQ(r.ReadValue("打合せ簿名称"), "表―ソ能");
+  EXPECT_FALSE(r.LoadFromFile(d / "missing.xml"));
+  EXPECT_EQ(r.LineCount(), 0u);
+}
+
+}  // namespace
+}  // namespace dlvr
