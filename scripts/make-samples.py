@@ -49,7 +49,7 @@ samples/errors   one medium with the mistakes found in real deliveries.
         duplicate drawing-file flag; not a data-check row)
     E16 図面ファイル名 D0PF01Z.P21: 11 bytes, not 12, and not a valid CAD
         name [文字数が不正]
-    E17 図面名 of 23 full-width characters (limit 20) [文字数が不正]
+    E17 図面名 of 41 bytes (limit 20 full-width, 40 bytes) [文字数が不正]
     E18 図面尺度 missing [情報未記入]
     E19 図面番号 A1, not a number [データ表現が不正]
     E20 基準点情報平面直角座標系番号 "9", where ordering drawings need
@@ -61,7 +61,7 @@ samples/errors   one medium with the mistakes found in real deliveries.
     E24 record 2: 提出先 発注者様 [規定文字以外]
     E25 record 3: original file name in lower case, 0003_01.pdf, on disk in
         lower case too [データ表現が不正]
-    E26 record 4: 打合せ簿名称 of 44 full-width characters (limit 40)
+    E26 record 4: 打合せ簿名称 of 45 full-width characters (limit 40)
         [文字数が不正]
     E27 record 4: original file name MEETING_04.PDF, 14 bytes (limit 12)
         [文字数が不正]
@@ -407,7 +407,7 @@ AC_LUMA_VALS = bytes.fromhex(
     "f9fa")
 AC_CHROMA_BITS = [0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77]
 AC_CHROMA_VALS = bytes.fromhex(
-    "00010203110405213106124151076171132232810814429114a1b1c109233352f0"
+    "000102031104052131061241510761711322328108144291a1b1c109233352f0"
     "156272d10a162434e125f11718191a262728292a35363738393a434445464748"
     "494a535455565758595a636465666768696a737475767778797a828384858687"
     "88898a92939495969798999aa2a3a4a5a6a7a8a9aab2b3b4b5b6b7b8b9bac2c3"
@@ -690,7 +690,7 @@ def document(file_name, title, content, variant=0):
     """Bytes of an original file whose kind follows from its extension."""
     ext = os.path.splitext(file_name)[1].upper()
     if ext == ".PDF":
-        body = [title + "について、下記のとおり提出します。", "工事名：" + CURRENT_KOJI[0],
+        body = ["件名：" + title, "下記のとおり提出します。", "工事名：" + CURRENT_KOJI[0],
                 "内容：" + content, "記", "1. 対象範囲 No.12+0.0 ～ No.30+0.0",
                 "2. 添付資料 別紙のとおり", "以上"]
         pages = [body]
@@ -717,7 +717,7 @@ def document(file_name, title, content, variant=0):
                           ["集水ます", "%d" % (4 + variant), "箇所", ""],
                           ["舗装工 表層", "%d" % (850 + variant * 25), "m2", "再生密粒度"]])
     if ext == ".TXT":
-        return sjis_text([title, content, "",
+        return sjis_text(["[" + title + "]", content, "",
                           "測点,設計値(mm),実測値(mm),差(mm)",
                           "No.12,300,302,+2", "No.14,300,298,-2",
                           "No.16,300,301,+1", "No.18,300,300,0",
@@ -919,14 +919,14 @@ CLEAN_ORDER_DRAWINGS = [
     ("D0LC001Z.P21", "位置図", "1", "1:25000"),
     ("D0PL001Z.P21", "平面図", "2", "1:500"),
     ("D0PL002Z.P21", "平面図", "3", "1:500"),
-    ("D0PF001Z.P21", "縦断図", "4", "H1:500 V1:100"),
+    ("D0PF001Z.P21", "縦断図", "4", "1:500"),
     ("D0SS001Z.P21", "標準横断図", "5", "1:50"),
     ("D0CS001Z.P21", "横断図", "6", "1:100"),
 ]
 CLEAN_FINAL_DRAWINGS = [
     ("C0LC001Z.P21", "位置図", "1", "1:25000"),
     ("C0PL001Z.P21", "平面図", "2", "1:500"),
-    ("C0PF001Z.P21", "縦断図", "3", "H1:500 V1:100"),
+    ("C0PF001Z.P21", "縦断図", "3", "1:500"),
     ("C0SS001Z.P21", "標準横断図", "4", "1:50"),
     ("C0CS001Z.P21", "横断図", "5", "1:100"),
     ("C0LS001Z.P21", "小構造物図", "6", "1:20"),
@@ -986,7 +986,7 @@ def meeting_record(serial, m, originals_soft=soft_for):
 
 
 def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others, photos,
-                   spec_files=True):
+                   tokki_files=True, meet_soft=SOFT_INFO, photo_dates=None):
     """Writes the management files and the documents of one medium."""
     p = dlv.path
     write_management(p, "INDEX", index)
@@ -1011,21 +1011,21 @@ def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others
                                                     rec.get("図面尺度", "")))
         write_management(os.path.join(p, "DRAWINGS"), "DRAWINGS",
                          {"図面情報": [strip(r) for r in recs], "ソフトウェア情報": SOFT_INFO})
-        if spec_files:
-            dlv.doc("DRAWINGS/SPEC/SPEC01.PDF", make_pdf("特記仕様書", [
+        if tokki_files:
+            dlv.doc("DRAWINGS/SPEC/TOKKI01.PDF", make_pdf("特記仕様書", [
                 ["第1条 本工事は見本県土木工事共通仕様書によるほか、本特記仕様書による。",
                  "第2条 工期は契約書のとおりとする。",
                  "第3条 電子納品は見本県の要領に従って作成すること。",
                  "第4条 建設副産物は再資源化施設へ搬出すること。"],
                 ["第5条 交通誘導警備員は有資格者を配置すること。",
                  "第6条 工事写真は撮影基準によること。",
-                 "第7条 疑義が生じた場合は監督員と協議すること。"]], "SPEC-1"))
-            dlv.doc("DRAWINGS/SPEC/SPEC02.TXT", sjis_text([
-                "特記仕様書 追記事項", "",
+                 "第7条 疑義が生じた場合は監督員と協議すること。"]], "TOKKI-1"))
+            dlv.doc("DRAWINGS/SPEC/TOKKI02.TXT", sjis_text([
+                "[特記仕様書 追記事項]", "",
                 "1. 再生砕石は RC-40 を使用すること。",
                 "2. 側溝の据付は段階確認を受けること。",
                 "3. 舗装の施工は気温 5℃ 以上の日に行うこと。"]))
-            dlv.doc("DRAWINGS/SPEC/SPEC03.HTM", sjis_html(
+            dlv.doc("DRAWINGS/SPEC/SURYO01.HTM", sjis_html(
                 "数量総括表", "数量総括表（当初）",
                 [["工種", "種別", "数量", "単位"],
                  ["道路土工", "盛土工", "3,200", "m3"],
@@ -1045,7 +1045,7 @@ def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others
                         o.get("オリジナルファイル内容", ""), i * 3 + j))
         write_management(os.path.join(p, "MEET"), "MEET",
                          {"打合せ簿情報": [strip(r) for r in recs],
-                          "ソフトウェア情報": meetings_soft(meetings)})
+                          "ソフトウェア情報": meet_soft})
 
     if plans is not None:
         recs = []
@@ -1076,12 +1076,13 @@ def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others
             if isinstance(d, dict) and d.get("_nofile"):
                 continue
             fname = rec["図面ファイル名"]
-            dlv.doc("DRAWINGF/" + fname, make_p21(fname, rec["図面名"], author, rec["図面尺度"]))
+            dlv.doc("DRAWINGF/" + fname, make_p21(fname, rec.get("図面名", ""), author,
+                                                rec.get("図面尺度", "")))
         write_management(os.path.join(p, "DRAWINGF"), "DRAWINGF",
                          {"図面情報": [strip(r) for r in recs], "ソフトウェア情報": SOFT_INFO})
 
     if photos is not None:
-        write_photos(dlv, photos)
+        write_photos(dlv, photos, photo_dates)
 
     if others is not None:
         recs = []
@@ -1114,13 +1115,6 @@ def strip(rec):
     return rec
 
 
-_MEET_SOFT = {}
-
-
-def meetings_soft(meetings):
-    return _MEET_SOFT.get(id(meetings), SOFT_INFO)
-
-
 PHOTO_ROWS = [
     ("P0000001.JPG", "着手前全景", "着手前", "道路土工", "", "", "No.12 起点側より終点側を望む", "2023-04-10", True),
     ("P0000002.JPG", "側溝据付状況", "施工状況写真", "排水構造物工", "側溝工", "U型側溝",
@@ -1129,7 +1123,7 @@ PHOTO_ROWS = [
 ]
 
 
-def write_photos(dlv, media_of_photo):
+def write_photos(dlv, media_of_photo, dates=None):
     """PHOTO/PHOTO.XML, its DTD and the pictures this medium carries.
 
     media_of_photo maps each photo's index to the medium that holds it."""
@@ -1141,7 +1135,7 @@ def write_photos(dlv, media_of_photo):
                           "メディア番号": str(media_of_photo(i))},
             "撮影工種区分": {"写真-大分類": "工事", "写真区分": cls, "工種": kou,
                        "種別": shu, "細別": sai, "写真タイトル": jname},
-            "撮影情報": {"撮影箇所": place, "撮影年月日": date},
+            "撮影情報": {"撮影箇所": place, "撮影年月日": dates[i] if dates else date},
             "代表写真": "1" if rep else "0",
             "提出頻度写真": "1" if rep else "0",
         }
@@ -1149,7 +1143,7 @@ def write_photos(dlv, media_of_photo):
             info[grp] = {k: v for k, v in info[grp].items() if v}
         infos.append(info)
         if media_of_photo(i) == dlv.media_no:
-            dlv.doc("PHOTO/PIC/" + f, site_photo(i + 3, 200, 150))
+            write(os.path.join(dlv.path, "PHOTO", "PIC", f), site_photo(i + 3, 200, 150))
     write_management(os.path.join(dlv.path, "PHOTO"), "PHOTO", {
         "基礎情報": {"写真フォルダ名": "PHOTO/PIC"},
         "写真情報": infos,
@@ -1271,7 +1265,8 @@ def build_multi():
         dlv = Delivery(path, media, keep)
         build_standard(dlv, index, MULTI_ORDER_DRAWINGS, MULTI_FINAL_DRAWINGS,
                        MULTI_MEETINGS, MULTI_PLANS, MULTI_OTHERS,
-                       lambda i: 1 if i == 0 else 2)
+                       lambda i: 1 if i == 0 else 2,
+                       photo_dates=["2022-06-01", "2022-10-18", "2023-03-10"])
 
 
 # --- delivery with planted mistakes (see the list at the top) ----------------
@@ -1313,7 +1308,7 @@ def build_errors():
         drawing_record("D0PL001Z.P21", "平面図", "2", "1:500", orderer, "CADエディタ Ver.5", False, 1),
         dict(drawing_record("d0pl001z.p21", "平面図", "3", "1:500", orderer,   # E15
                             "CADエディタ Ver.5", False, 1), _nofile=True),
-        drawing_record("D0PF01Z.P21", "縦断図", "4", "H1:500 V1:100", orderer,  # E16
+        drawing_record("D0PF01Z.P21", "縦断図", "4", "1:500", orderer,  # E16
                        "CADエディタ Ver.5", False, 1),
         drawing_record("D0SS001Z.P21", "駅前広場整備工事標準横断図その1（歩道部）", "5",  # E17
                        "1:50", orderer, "CADエディタ Ver.5", False, 1),
@@ -1329,7 +1324,7 @@ def build_errors():
     meets[1]["打合せ簿種類"] = "打合せ"                                       # E23
     meets[1]["提出先"] = "発注者様"                                           # E24
     meets[2]["オリジナルファイル情報"][0]["打合せ簿オリジナルファイル名"] = "0003_01.pdf"  # E25
-    meets[3]["打合せ簿名称"] = "駅前広場の歩行者動線確保のための仮設通路設置及び交通誘導警備員の増員配置について"  # E26
+    meets[3]["打合せ簿名称"] = "駅前広場工事における歩行者動線確保のための仮設通路設置及び交通誘導警備員の増員配置について"  # E26
     meets[3]["オリジナルファイル情報"][0]["打合せ簿オリジナルファイル名"] = "MEETING_04.PDF"  # E27
     meets[4]["オリジナルファイル情報"][1]["_nofile"] = True                    # E28
     meets[4]["受理日付"] = "2023-6-5"                                         # E29
@@ -1340,7 +1335,7 @@ def build_errors():
     del meets[7]["オリジナルファイル情報"][1]["オリジナルファイル内容"]        # E34
     meets[7]["オリジナルファイル情報"][0][
         "打合せ簿オリジナルファイル作成ソフトバージョン情報"] = "ＰＤＦ作成ツール 4.2"  # E35
-    _MEET_SOFT[id(meets)] = dict(SOFT_INFO, **{"メーカ名": "ｻﾝﾌﾟﾙｼｽﾃﾑ"})        # E21
+    meet_soft = dict(SOFT_INFO, **{"メーカ名": "ｻﾝﾌﾟﾙｼｽﾃﾑ"})                   # E21
 
     plans = [
         {"シリアル番号": "1",                                                 # E36
@@ -1366,7 +1361,7 @@ def build_errors():
          "_folder": "OTHRS/Org"},
     ]
     dlv = Delivery(path)
-    build_standard(dlv, index, order, final, meets, plans, others, None)
+    build_standard(dlv, index, order, final, meets, plans, others, None, meet_soft=meet_soft)
 
 
 # ---------------------------------------------------------------------------
@@ -1418,7 +1413,7 @@ def bench_meeting(i):
     work = BENCH_WORKS[i % len(BENCH_WORKS)]
     topic = BENCH_TOPICS[(i // 3) % len(BENCH_TOPICS)]
     station = "No.%d+%d.0付近" % (10 + i % 90, (i * 7) % 20)
-    name = fit("%s（%s）%s" % (work, station, topic), 80)
+    name = fit("%s（%s）における%s（第%d回）" % (work, station, topic, 1 + i % 9), 80)
     kind = ["指示", "承諾", "協議", "提出", "提示", "報告", "通知"][i % 7]
     cls = ["施工管理", "安全管理", "出来形管理", "品質管理", "出来高管理", "原価管理",
            "工程管理", "写真管理"][i % 8]
@@ -1432,7 +1427,8 @@ def bench_meeting(i):
     for k in (1, 2):
         fname = "%05d_%02d.PDF" % (serial % 100000, k)
         content = fit(BENCH_CONTENTS[(i + k) % len(BENCH_CONTENTS)] + work + "（" + station
-                      + "）の" + topic.replace("について", "") + "に関する添付資料一式", 128)
+                      + "）の" + topic.replace("について", "") + "に関する添付資料一式及び関係者への"
+                      "説明記録", 128)
         orgs.append((fname, SOFT_PDF if k == 1 else SOFT_CALC, content))
     rec = {
         "シリアル番号": str(serial), "打合せ簿種類": kind, "打合せ簿名称": name,
@@ -1443,7 +1439,7 @@ def bench_meeting(i):
         "オリジナルファイル情報": org_entries("打合せ簿", orgs),
         "その他": {"請負者説明文": sentences(i, 254),
                 "発注者説明文": sentences(i + 3, 254),
-                "予備": [sentences(i + 5, 254)]},
+                "予備": [sentences(i + 5, 254), sentences(i + 6, 254)]},
     }
     return rec
 

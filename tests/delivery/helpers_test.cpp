@@ -1,1 +1,88 @@
 #include <gtest/gtest.h>
+
+#include "delivery/helpers.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+std::string Read(const std::string& path) {
+  std::string s;
+  ReadWholeFile(path, s);
+  return s;
+}
+
+const char* const kStyle = "<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>";
+
+TEST(Stylesheet, InsertedAfterTheDeclaration) {
+  test::ScratchDir d;
+  std::string src = d.WriteSjis("MEET.XML", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!DOCTYPE meetdata SYSTEM \"MEET03.DTD\">\n<meetdata>工事</meetdata>\n");
+  ASSERT_TRUE(InsertStylesheet(src, d / "work/MEET.XML", "MEET.XSL") == false);  // the target folder does not exist
+  d.MakeDir("work");
+  ASSERT_TRUE(InsertStylesheet(src, d / "work/MEET.XML", "MEET.XSL"));
+  EXPECT_EQ(Read(d / "work/MEET.XML"),
+            "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n" + std::string(kStyle) +
+                "\r\n<!DOCTYPE meetdata SYSTEM \"MEET03.DTD\">\r\n" + Utf8ToCp932("<meetdata>工事</meetdata>") + "\r\n");
+}
+
+TEST(Stylesheet, ExistingInstructionIsReplacedInPlace) {
+  test::ScratchDir d;
+  std::string src = d.WriteSjis("A.XML", "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href=\"OLD.XSL\"?>\n<a/>\n");
+  ASSERT_TRUE(InsertStylesheet(src, d / "B.XML", "MEET.XSL"));
+  EXPECT_EQ(Read(d / "B.XML"), "<?xml version=\"1.0\"?>\r\n" + std::string(kStyle) + "\r\n<a/>\r\n");
+}
+
+TEST(Stylesheet, FileWithoutDeclarationGetsTheInstructionFirst) {
+  test::ScratchDir d;
+  std::string src = d.WriteBytes("A.XML", "<a/>\n<b/>\n");
+  ASSERT_TRUE(InsertStylesheet(src, d / "B.XML", "MEET.XSL"));
+  // The file's own line breaks are kept.
+  EXPECT_EQ(Read(d / "B.XML"), std::string(kStyle) + "\n<a/>\n<b/>\n");
+}
+
+TEST(Stylesheet, RemovalTakesEveryInstructionAndKeepsTheDeclaration) {
+  test::ScratchDir d;
+  std::string src = d.WriteBytes("A.XML",
+                                 "<?xml version=\"1.0\"?>\r\n<?XML-STYLESHEET href=\"1.xsl\"?>\r\n<a/>\r\n"
+                                 "<?xml-stylesheet href=\"2.xsl\"?>\r\n");
+  ASSERT_TRUE(RemoveStylesheet(src, d / "B.XML"));
+  EXPECT_EQ(Read(d / "B.XML"), "<?xml version=\"1.0\"?>\r\n<a/>\r\n");
+}
+
+TEST(Stylesheet, MissingSourceFailsWithoutWriting) {
+  test::ScratchDir d;
+  EXPECT_FALSE(InsertStylesheet(d / "none.xml", d / "B.XML", "X.XSL"));
+  EXPECT_FALSE(RemoveStylesheet(d / "none.xml", d / "B.XML"));
+  EXPECT_FALSE(FileExists(d / "B.XML"));
+}
+
+TEST(Stylesheet, SourceIsNeverChanged) {
+  test::ScratchDir d;
+  std::string src = d.WriteSjis("DELIVERY/MEET.XML", "<?xml version=\"1.0\"?>\n<a/>\n");
+  d.MakeDir("work");
+  test::SetTreeReadOnly(d / "DELIVERY", true);
+  auto before = test::TreeSnapshot(d / "DELIVERY");
+  EXPECT_TRUE(InsertStylesheet(src, d / "work/MEET.XML", "MEET.XSL"));
+  EXPECT_TRUE(RemoveStylesheet(src, d / "work/MEET2.XML"));
+  EXPECT_EQ(test::TreeSnapshot(d / "DELIVERY"), before);
+}
+
+TEST(BlankPage, EightLinesInTheProgramFolder) {
+  test::ScratchDir d;
+  std::string saved = ProgramDir();
+  SetProgramDir(d.Path());
+  ASSERT_TRUE(WriteBlankPage());
+  EXPECT_EQ(BlankPagePath(), d / "NONE.HTML");
+  EXPECT_EQ(Read(d / "NONE.HTML"),
+            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n<HTML>\r\n<HEAD>\r\n"
+            "<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n</BODY>\r\n</HTML>\r\n");
+  SetProgramDir(d / "missing");
+  EXPECT_FALSE(WriteBlankPage());
+  SetProgramDir(saved);
+}
+
+}  // namespace
+}  // namespace dlvr
