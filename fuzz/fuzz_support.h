@@ -1,0 +1,28 @@
+// Helpers shared by the fuzz targets.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace dlvr::fuzz {
+
+// Stops the run with a message when an invariant does not hold, so that
+// libFuzzer saves the input as a crash.
+[[noreturn]] void Fail(const char* file, int line, const char* what);
+
+#define FUZZ_CHECK(cond)                                            \
+  do {                                                              \
+    if (!(cond)) ::dlvr::fuzz::Fail(__FILE__, __LINE__, #cond);     \
+  } while (0)
+
+// True when the text is well-formed UTF-8 (no overlong forms, surrogates or
+// code points above U+10FFFF).
+bool IsValidUtf8(std::string_view s);
+
+// Number of occurrences of a byte.
+std::size_t CountByte(std::string_view s, char c);
+
+// Number of non-overlapping occurrences of a text.
+std::size_t CountText(std::string_view s, std::string_view what);
+
+}  // namespace dlvr::fuzz
