@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -35,23 +36,22 @@ const char* const kNames[8] = {"INDEX_C.XML", "DRAWINGS.XML", "MEET.XML", "PLAN.
                                "DRAWINGF.XML", "OTHRS.XML", "PHOTO.XML", "INDEX_C.DTD"};
 const int kKinds[8] = {fkIndex, fkDrawings, fkMeet, fkPlan, fkDrawingF, fkOthrs, -1, -1};
 
-std::string g_dir;
-
-void RemoveDir() {
-  if (!g_dir.empty()) RemoveTree(g_dir);
-}
-
-const std::string& WorkDir() {
-  if (g_dir.empty()) {
-    g_dir = MakeTempDir("dlvr-fuzz-");
-    if (g_dir.empty()) {
+// A folder of its own for each input, removed afterwards (libFuzzer ends
+// without running exit handlers, so nothing is left for later).
+class WorkDir {
+ public:
+  WorkDir() : path_(MakeTempDir("dlvr-fuzz-")) {
+    if (path_.empty()) {
       std::fprintf(stderr, "cannot create a temporary folder\n");
       std::abort();
     }
-    std::atexit(RemoveDir);
   }
-  return g_dir;
-}
+  ~WorkDir() { RemoveTree(path_); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 // A value taken from one element: one line of valid UTF-8.
 void CheckValue(const std::string& v) {
@@ -165,7 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int kind = kKinds[selector & 7];
   const bool lowerOnDisk = (selector & 8) != 0;
 
-  const std::string dir = WorkDir();
+  WorkDir work;
+  const std::string& dir = work.Path();
   const std::string diskPath = dir + (lowerOnDisk ? AsciiLower(name) : name);
   FUZZ_CHECK(WriteWholeFile(diskPath, content));
 
