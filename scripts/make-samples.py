@@ -859,7 +859,7 @@ CLEAN_MEETINGS = [
     ("指示", "交通誘導警備員の増員について", "安全管理", "S-001", False,
      "2023-05-18", "2023-05-18", "2023-05-19",
      [("0004_01.PDF", "指示書"), ("0004_02.JPG", "現地状況写真")],
-     ""),
+     "", ("口頭指示 2023-05-17", "警備員 2名増員", "夜間は照明車を追加")),
     ("報告", "安全訓練の実施報告（5月）", "安全管理", "K-004", True,
      "2023-05-31", "2023-06-01", None,
      [("0005_01.PDF", "打合せ簿"), ("0005_02.JPG", "訓練実施状況写真")],
@@ -966,7 +966,8 @@ def drawing_record(file_name, name, no, scale, author, soft, final, i):
 
 
 def meeting_record(serial, m, originals_soft=soft_for):
-    kind, name, cls, no, by_contractor, issue, accept, finish, orgs, note = m
+    kind, name, cls, no, by_contractor, issue, accept, finish, orgs, note = m[:10]
+    reserves = m[10] if len(m) > 10 else None
     rec = {"シリアル番号": str(serial), "打合せ簿種類": kind, "打合せ簿名称": name}
     if cls:
         rec["管理区分"] = cls
@@ -980,8 +981,13 @@ def meeting_record(serial, m, originals_soft=soft_for):
         rec["完了日付"] = finish
     rec["オリジナルファイル情報"] = org_entries(
         "打合せ簿", [(f, originals_soft(f), c) for f, c in orgs])
+    other = {}
     if note:
-        rec["その他"] = {"請負者説明文": note}
+        other["請負者説明文"] = note
+    if reserves:
+        other["予備"] = list(reserves)
+    if other:
+        rec["その他"] = other
     return rec
 
 
