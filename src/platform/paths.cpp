@@ -72,22 +72,6 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// The name in `folder` that equals `name` without regard to ASCII case; the
-// byte-wise smallest when several do, so the choice does not depend on the
-// order of the folder listing.
-std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name) {
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return std::nullopt;
-  std::optional<std::string> found;
-  while (dirent* e = ::readdir(dir)) {
-    std::string_view entry(e->d_name);
-    if (entry == "." || entry == "..") continue;
-    if (EqualsNoCase(entry, name) && (!found || entry < *found)) found = std::string(entry);
-  }
-  ::closedir(dir);
-  return found;
-}
-
 std::vector<std::string> ListEntries(const std::string& folder, bool wantDirs) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
@@ -105,7 +89,12 @@ std::vector<std::string> ListEntries(const std::string& folder, bool wantDirs) {
 
 }  // namespace
 
-std::string ResolveCase(std::string_view rawPath) {
+std::string ResolveCase(std::string_view path) {
+  TCaseResolver resolver;
+  return resolver.Resolve(path);
+}
+
+std::string TCaseResolver::Resolve(std::string_view rawPath) {
   std::string path = ToSlashes(rawPath);
   if (path.empty() || Exists(path)) return path;
   std::string result;
@@ -121,13 +110,27 @@ std::string ResolveCase(std::string_view rawPath) {
     std::string comp = path.substr(pos, next - pos);
     if (!comp.empty()) {
       std::string candidate = result + comp;
-      if (resolving && !Exists(candidate) && comp != "." && comp != "..") {
-        std::optional<std::string> found = FindNoCase(result.empty() ? "." : result, comp);
-        if (found) {
-          candidate = result + *found;
-        } else {
-          resolving = false;
+      if (resolving && comp != "." && comp != ".." && !Exists(candidate)) {
+        std::string folder = result.empty() ? "." : result;
+        auto it = listings_.find(folder);
+        if (it == listings_.end()) {
+          std::unordered_map<std::string, std::string> names;
+          if (DIR* dir = ::opendir(folder.c_str())) {
+            while (dirent* e = ::readdir(dir)) {
+              std::string name(e->d_name);
+              if (name == "." || name == "..") continue;
+              auto [slot, added] = names.emplace(AsciiUpper(name), name);
+              if (!added && name < slot->second) slot->second = name;
+            }
+            ::closedir(dir);
+          }
+          it = listings_.emplace(folder, std::move(names)).first;
         }
+        auto hit = it->second.find(AsciiUpper(comp));
+        if (hit != it->second.end())
+          candidate = result + hit->second;
+        else
+          resolving = false;
       }
       result = candidate;
       if (next < path.size()) result.push_back('/');

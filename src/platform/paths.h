@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace dlvr {
@@ -44,6 +45,19 @@ bool DirExists(const std::string& path);
 // folder without regard to ASCII case; when that fails too, the rest of the
 // path is kept as written. Backslashes are taken as separators.
 std::string ResolveCase(std::string_view path);
+
+// ResolveCase with the folder listings it needs kept, for many lookups in
+// the same folders (one build of a delivery's tree). Listings are taken
+// once; call Clear when the folders may have changed.
+class TCaseResolver {
+ public:
+  std::string Resolve(std::string_view path);
+  void Clear() { listings_.clear(); }
+
+ private:
+  // Folder -> upper-cased name -> the byte-wise smallest name of that spelling.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
+};
 
 // True when a name taken from management data is a plain file name: not
 // empty, no path separator, not "." or "..".

@@ -94,6 +94,7 @@ ScriptedPrompts::~ScriptedPrompts() { SetPromptService(nullptr); }
 
 DialogAnswer ScriptedPrompts::Show(const MessageRequest& request) {
   Shown.push_back(request);
+  if (OnShow) OnShow(request);
   if (Shown.size() <= Answers.size()) return Answers[Shown.size() - 1];
   return Fallback;
 }

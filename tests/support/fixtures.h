@@ -2,6 +2,7 @@
 // a scripted dialog service.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ class ScriptedPrompts : public TPromptService {
   ~ScriptedPrompts() override;
   DialogAnswer Show(const MessageRequest& request) override;
 
+  // Called for every message before it is answered (to swap a medium, say).
+  std::function<void(const MessageRequest&)> OnShow;
   std::vector<DialogAnswer> Answers;
   DialogAnswer Fallback = DialogAnswer::None;
   std::vector<MessageRequest> Shown;

@@ -1,0 +1,852 @@
+#include "model/tree_view.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unordered_map>
+
+#include "delivery/helpers.h"
+#include "delivery/prompts.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/tempfs.h"
+#include "platform/text.h"
+
+namespace dlvr {
+
+const TDocClassRow DocClassTable[kDocClassCount] = {
+    {"", "", "", "", ""},
+    {"DRAWINGS.XML", "DRAW02.DTD", "DRAWING.XSL", "発注図面", "DRAWINGS"},
+    {"MEET.XML", "MEET02.DTD", "MEET.XSL", "打合せ簿", "MEET"},
+    {"PLAN.XML", "PLAN02.DTD", "PLAN.XSL", "施工計画書", "PLAN"},
+    {"DRAWINGF.XML", "DRAW02.DTD", "DRAWING.XSL", "完成図面", "DRAWINGF"},
+    {"PHOTO.XML", "PHOTO.DTD", "PHOTO.XSL", "写真", "PHOTO"},
+    {"OTHRS.XML", "OTHRS02.DTD", "OTHRS.XSL", "その他", "OTHRS"},
+    {"", "", "", "報告書", "REPORT"},
+    {"", "", "", "図面", "DRAWING"},
+    {"", "", "", "写真", "PHOTO"},
+    {"", "", "", "測量データ", "SURVEY"},
+    {"", "", "", "地質データ", "BORING"},
+    {"", "", "", "", ""},
+    {"", "", "", "特記仕様書", "SPEC"},
+};
+
+namespace {
+
+const char* const kRootCaption = "工事完成図書";
+const char* const kDuplicateMessage = "データ内に同名のファイルが存在するため、\r異なった図面が表示されることがあります。";
+const char* const kWrongMediumMessage = "正しいメディアが挿入されていません。\r\rメディアを確認してください。";
+
+bool ValidClass(int cls) { return cls >= 0 && cls < kDocClassCount; }
+
+std::string MultiMediaMessage(int m) {
+  return "メディアが複数枚存在します。" + std::to_string(m) +
+         "枚目のメディアを挿入してください。\r\r次のメディアを読み込む場合は「OK」を\r"
+         "読み込みを中止する場合は「ｷｬﾝｾﾙ」を選択してください。";
+}
+
+// The record list of a record class.
+template <class F>
+auto WithRecords(DeliveryStore& s, int cls, F&& f) {
+  switch (cls) {
+    case 2:
+      return f(s.Meetings);
+    case 3:
+      return f(s.Plans);
+    default:
+      return f(s.Others);
+  }
+}
+
+std::string RecordCaption(const TMdlTreeNodeMeet& m) {
+  return m.ManageClass.empty() ? m.MeetKind : m.MeetKind + "(" + m.ManageClass + ")";
+}
+std::string RecordCaption(const TMdlTreeNodePlan& p) { return p.PlanName; }
+std::string RecordCaption(const TMdlTreeNodeOthrs& o) { return o.DocName; }
+
+std::string JoinLines(const TStringList& list) {
+  std::string out;
+  for (const std::string& s : list) out += s + "\r\n";
+  return out;
+}
+
+// The drawing's field for codes 9 to 37: field number code - 4.
+std::string DrawField(const TMdlTreeNodeDraw& d, int code) {
+  const auto& fields = TMdlTreeNodeDraw::Fields();
+  int n = code - 4;  // 1-based field number
+  if (n < 1 || n > static_cast<int>(fields.size())) return std::string();
+  return d.*fields[static_cast<std::size_t>(n - 1)].Text;
+}
+
+}  // namespace
+
+std::string DeliveryFilePath(const std::string& folder, const std::string& name) {
+  if (!IsPlainFileName(name)) return std::string();
+  return ResolveCase(JoinPath(folder, name));
+}
+
+int TExtensionIconProvider::IconIndex(const std::string& path) {
+  std::string ext = AsciiUpper(ExtractFileExt(path));
+  auto it = indexes_.find(ext);
+  if (it != indexes_.end()) return it->second;
+  int index = static_cast<int>(indexes_.size());
+  indexes_.emplace(ext, index);
+  return index;
+}
+
+TMdlTreeView::TMdlTreeView(DeliveryStore& store) : store_(store) {
+  TSort* sorters[] = {&srtMeet_, &srtPlan_, &srtOthrs_};
+  for (int tag = 0; tag < 3; ++tag) {
+    TSort* s = sorters[tag];
+    s->Tag = tag;
+    s->SortMethod = TSortMethod::smAnsiString;
+    s->SortInverse = false;
+    s->OnGetSortItem = [this](TSort& sender, int i) { return SortGetSortItem(sender, i); };
+    s->OnMoveData = [this](TSort& sender, int t, int f) { SortMoveData(sender, t, f); };
+  }
+}
+
+TMdlTreeView::~TMdlTreeView() {
+  RemoveWorkFolders();
+  for (const std::string& f : TempFiles) std::remove(f.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Accessors
+
+TMdlTreeItemData* TMdlTreeView::NodeData(const TTreeItem* item) const { return item ? item->Data() : nullptr; }
+
+int TMdlTreeView::NodeLevel(const TTreeItem* item) const {
+  TMdlTreeItemData* d = NodeData(item);
+  return d ? d->Level : nlNone;
+}
+
+int TMdlTreeView::NodeNumber(const TTreeItem* item) const {
+  TMdlTreeItemData* d = NodeData(item);
+  return d ? d->Number : 0;
+}
+
+int TMdlTreeView::NodeMedia(const TTreeItem* item) const {
+  TMdlTreeItemData* d = NodeData(item);
+  return d ? d->Media : 0;
+}
+
+void TMdlTreeView::SetNodeMedia(TTreeItem* item, int media) {
+  if (TMdlTreeItemData* d = NodeData(item)) d->Media = media;
+}
+
+int TMdlTreeView::NodeClass(const TTreeItem* item) const {
+  while (item) {
+    TMdlTreeItemData* d = item->Data();
+    if (!d) return 0;
+    if (d->Level == nlFileClass || d->Level == nlRecordClass) return d->Number;
+    if (d->Level != nlRecord && d->Level != nlFile) return 0;
+    item = item->Parent();
+  }
+  return 0;
+}
+
+TTreeItem* TMdlTreeView::FindClassNode(int cls) const {
+  TTreeItem* found = nullptr;
+  tree_.ForEach([&](TTreeItem* item) {
+    if (!found && item->Parent() && NodeClass(item) == cls) found = item;
+  });
+  return found;
+}
+
+std::string TMdlTreeView::GetIndexItem(int code) const {
+  if (code < 0 || code > 16 || store_.IndexRecords.empty()) return std::string();
+  const auto& f = TMdlTreeNodeIndex::Fields()[static_cast<std::size_t>(code)];
+  return store_.IndexRecords[0].*f.Text;
+}
+
+std::string TMdlTreeView::GetRecordItem(const TTreeItem* item, int code) const {
+  if (NodeLevel(item) != nlRecord) return std::string();
+  const int cls = NodeClass(item);
+  const int n = NodeNumber(item);
+  if (n < 0) return std::string();
+  const auto idx = static_cast<std::size_t>(n);
+  if (cls == 2) {
+    if (idx >= store_.Meetings.size()) return std::string();
+    const TMdlTreeNodeMeet& m = store_.Meetings[idx];
+    switch (code) {
+      case 0: return m.MeetKind;
+      case 1: return m.SerialNo;
+      case 2: return m.MeetKind;
+      case 3: return m.MeetName;
+      case 4: return m.ManageClass;
+      case 5: return m.MeetNo;
+      case 6: return m.MeetAuthor;
+      case 7: return m.SubmitTo;
+      case 8: return m.IssueDate;
+      case 9: return m.AcceptDate;
+      case 10: return m.FinishDate;
+      case 11: return m.ContractorNote;
+      case 12: return m.OrdererNote;
+      case 13: return JoinLines(m.Reserves);
+      default: return std::string();
+    }
+  }
+  if (cls == 3) {
+    if (idx >= store_.Plans.size()) return std::string();
+    const TMdlTreeNodePlan& p = store_.Plans[idx];
+    switch (code) {
+      case 0: return p.PlanName;
+      case 1: return p.SerialNo;
+      case 11: return p.ContractorNote;
+      case 12: return p.OrdererNote;
+      case 13: return JoinLines(p.Reserves);
+      case 14: return p.PlanName;
+      default: return std::string();
+    }
+  }
+  if (cls == 6) {
+    if (idx >= store_.Others.size()) return std::string();
+    const TMdlTreeNodeOthrs& o = store_.Others[idx];
+    switch (code) {
+      case 0: return o.DocName;
+      case 1: return o.SerialNo;
+      case 11: return o.ContractorNote;
+      case 12: return o.OrdererNote;
+      case 13: return JoinLines(o.Reserves);
+      case 15: return o.DocName;
+      case 16: return o.DocKind;
+      case 17: return o.StorePlace;
+      default: return std::string();
+    }
+  }
+  return std::string();
+}
+
+std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
+  if (NodeLevel(item) != nlFile) return std::string();
+  const int cls = NodeClass(item);
+  const int n = NodeNumber(item);
+  if (n < 0) return std::string();
+  const auto idx = static_cast<std::size_t>(n);
+  if (cls == 1 || cls == 4) {
+    const auto& list = cls == 1 ? store_.OrderDrawings : store_.FinalDrawings;
+    if (idx >= list.size()) return std::string();
+    const TMdlTreeNodeDraw& d = list[idx];
+    switch (code) {
+      case 0:
+      case 6:
+      case 38: return d.DrawFile;
+      case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder, d.DrawFile);
+      case 3: return d.DrawSoft;
+      case 4:
+      case 5: return d.DrawName;
+      case 7: return d.DrawAuthor;
+      default: return code >= 9 && code <= 37 ? DrawField(d, code) : std::string();
+    }
+  }
+  if (cls == 2 || cls == 3 || cls == 6) {
+    const TTreeItem* parent = item->Parent();
+    if (NodeLevel(parent) != nlRecord || NodeClass(parent) != cls) return std::string();
+    const int r = NodeNumber(parent);
+    if (r < 0) return std::string();
+    return WithRecords(const_cast<DeliveryStore&>(store_), cls, [&](auto& list) -> std::string {
+      if (static_cast<std::size_t>(r) >= list.size()) return std::string();
+      const auto& orgs = list[static_cast<std::size_t>(r)].Orgs;
+      if (idx >= orgs.size()) return std::string();
+      const TMdlTreeNodeOrg& o = orgs[idx];
+      switch (code) {
+        case 0:
+        case 38: return o.OrgFile;
+        case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder + "/Org", o.OrgFile);
+        case 3: return o.OrgSoftVersion;
+        case 4: return o.OrgContent;
+        default: return std::string();
+      }
+    });
+  }
+  if (cls == 5 || cls == 13) {
+    if (idx >= Attachments.size()) return std::string();
+    const TMdlTreeNodeAttr& a = Attachments[idx];
+    switch (code) {
+      case 0: return ExtractFileName(a.Slots[2]);
+      case 1: return DeliveryFilePath(mediaFolder_ + "DRAWINGS/SPEC", ExtractFileName(a.Slots[2]));
+      case 3: return a.Slots[4];
+      case 4: return a.Slots[3];
+      case 38: return a.Slots[38];
+      default: return std::string();
+    }
+  }
+  return std::string();
+}
+
+void TMdlTreeView::SetFileItem(TTreeItem* item, int code, const std::string& text) {
+  if (!item) return;
+  if (code == 0) SetFileIcon(item, text);
+  if (NodeLevel(item) != nlFile) return;
+  int cls = NodeClass(item);
+  int n = NodeNumber(item);
+  if ((cls != 13 && cls != 5) || n < 0 || static_cast<std::size_t>(n) >= Attachments.size()) return;
+  auto& slots = Attachments[static_cast<std::size_t>(n)].Slots;
+  switch (code) {
+    case 0: slots[2] = text; break;
+    case 3: slots[4] = text; break;
+    case 4: slots[3] = text; break;
+    case 38: slots[38] = text; break;
+    default: break;
+  }
+}
+
+TCADFileNameParts TMdlTreeView::ParseCADFileName(const TTreeItem* item) const {
+  return dlvr::ParseCADFileName(GetFileItem(item, 6), GetFileItem(item, 4), DrawKindLines, DrawNameLines);
+}
+
+int TMdlTreeView::SelectFieldTable(const TTreeItem* item) const {
+  int cls = NodeClass(item);
+  return (cls == 2 || cls == 3 || cls == 6) ? cls : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+TTreeItem* TMdlTreeView::AddNode(TTreeItem* parent, const std::string& caption, int media, int cls, int level) {
+  int number;
+  if (cls != 0 || level == 0) {
+    number = cls;
+  } else if (level == nlFile) {
+    number = 0;
+  } else {
+    number = 0;
+    auto cached = nextNumber_.find(parent);
+    if (cached != nextNumber_.end()) {
+      number = cached->second;
+    } else if (parent) {
+      for (int i = 0; i < parent->Count(); ++i) number = std::max(number, NodeNumber(parent->Item(i)) + 1);
+    }
+    nextNumber_[parent] = number + 1;
+  }
+  auto data = std::make_unique<TMdlTreeItemData>();
+  data->Number = number;
+  data->Level = static_cast<std::uint8_t>(level);
+  data->Media = media;
+  data->Exists = true;
+  TTreeItem* item = tree_.AddChild(parent, caption);
+  item->SetData(std::move(data));
+  static const int kImages[] = {imgRoot, imgFileClass, imgRecordClass, imgRecord, imgFile};
+  int image = level >= 0 && level <= 4 ? kImages[level] : imgFile;
+  item->SetImages(image, image, -1);
+  SetClassCaption(item);
+  if (level == nlFile && NodeClass(item) == 1) {
+    TTreeItem* prev = item->GetPrevSibling();
+    if (prev && NodeClass(prev) == 13) tree_.MoveBefore(item, prev);
+  }
+  return item;
+}
+
+void TMdlTreeView::SetClassCaption(TTreeItem* item) {
+  int level = NodeLevel(item);
+  if (level != nlFileClass && level != nlRecordClass) return;
+  int cls = NodeNumber(item);
+  if (!ValidClass(cls) || cls == 12) return;
+  std::string caption = DocClassTable[cls].Caption;
+  std::string folder = DocClassTable[cls].Folder;
+  switch (viewLang_) {
+    case 1: item->SetCaption(folder); break;
+    case 2: item->SetCaption(caption + "(" + folder + ")"); break;
+    case 3: item->SetCaption(folder + "(" + caption + ")"); break;
+    default: item->SetCaption(caption); break;
+  }
+}
+
+void TMdlTreeView::SetViewLang(int lang) {
+  viewLang_ = lang;
+  tree_.BeginUpdate();
+  tree_.ForEach([this](TTreeItem* item) { SetClassCaption(item); });
+  tree_.EndUpdate();
+}
+
+std::string TMdlTreeView::FileCaption(const TTreeItem* item) const {
+  switch (fileNameMode_) {
+    case 1: return GetFileItem(item, 38);
+    case 2: return AsciiUpper(GetFileItem(item, 0));
+    case 3: return GetFileItem(item, 4);
+    default: return ExtractFileName(GetFileItem(item, 0));
+  }
+}
+
+void TMdlTreeView::RecaptionFiles(TTreeItem* item) {
+  int cls = NodeClass(item);
+  int level = NodeLevel(item);
+  if (level == nlRecordClass && (cls == 2 || cls == 3 || cls == 6)) {
+    for (int i = 0; i < item->Count(); ++i) {
+      TTreeItem* rec = item->Item(i);
+      for (int k = 0; k < rec->Count(); ++k) rec->Item(k)->SetCaption(FileCaption(rec->Item(k)));
+    }
+    return;
+  }
+  if (cls == 1 || cls == 4) {
+    for (int i = 0; i < item->Count(); ++i) {
+      TTreeItem* c = item->Item(i);
+      if (NodeLevel(c) == nlFile) {
+        c->SetCaption(FileCaption(c));
+      } else if (NodeLevel(c) == nlFileClass) {
+        for (int k = 0; k < c->Count(); ++k)
+          if (NodeLevel(c->Item(k)) == nlFile) c->Item(k)->SetCaption(FileCaption(c->Item(k)));
+      }
+    }
+    return;
+  }
+  for (int i = 0; i < item->Count(); ++i) RecaptionFiles(item->Item(i));
+}
+
+void TMdlTreeView::SetFileNameMode(int mode) {
+  fileNameMode_ = mode;
+  tree_.BeginUpdate();
+  if (TTreeItem* root = tree_.Root()) RecaptionFiles(root);
+  tree_.EndUpdate();
+}
+
+void TMdlTreeView::SetFileIcon(TTreeItem* item, const std::string& path) {
+  TMdlTreeItemData* d = NodeData(item);
+  if (!item) return;
+  if (d) d->Exists = true;
+  int image = -1;
+  if (FileExists(path)) {
+    int i = (icons_ ? icons_ : &defaultIcons_)->IconIndex(path);
+    if (i >= 0) image = i + SysIconBase;
+  }
+  if (image < 0) {
+    if (item->ImageIndex() == imgFile) {
+      image = imgFileMissing;
+    } else {
+      if (d) d->Exists = item->ImageIndex() == imgFileMissing;
+      return;
+    }
+  }
+  item->SetImages(image, image, -1);
+}
+
+namespace {
+
+// File names of a folder in the order a Windows listing shows them:
+// upper-cased names first, exact names second.
+std::vector<std::string> SortedFiles(const std::string& folder) {
+  std::vector<std::string> names = ListFiles(folder);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    std::string ua = AsciiUpper(a), ub = AsciiUpper(b);
+    return ua != ub ? ua < ub : a < b;
+  });
+  return names;
+}
+
+}  // namespace
+
+void TMdlTreeView::ScanAttachments(TTreeItem* classItem, const std::string& folder, int cls) {
+  std::string dir = WithTrailingSlash(ResolveCase(folder));
+  const char* xml = ValidClass(cls) ? DocClassTable[cls].Xml : "";
+  const char* dtd = ValidClass(cls) ? DocClassTable[cls].Dtd : "";
+  int m = static_cast<int>(LeadingNumber(store_.IndexRecords.empty() ? "" : store_.IndexRecords[0].MediaNo));
+  for (const std::string& name : SortedFiles(dir)) {
+    if ((*xml && EqualsNoCase(name, xml)) || (*dtd && EqualsNoCase(name, dtd))) continue;
+    const std::string full = dir + name;
+    bool known = std::any_of(Attachments.begin(), Attachments.end(),
+                             [&](const TMdlTreeNodeAttr& a) { return a.Slots[2] == full; });
+    if (known) continue;
+    Attachments.emplace_back();
+    TTreeItem* item = AddNode(classItem, name, m, 0, nlFile);
+    NodeData(item)->Number = static_cast<int>(Attachments.size() - 1);
+    SetFileItem(item, 0, full);
+    SetFileItem(item, 3, name);
+    SetFileItem(item, 4, name);
+    SetFileItem(item, 38, ExtractFileName(full));
+    item->SetCaption(FileNameWithoutExt(name));
+    item->SetSelectedIndex(item->ImageIndex());
+  }
+}
+
+// The child of a class (or record) item whose record number is `number`.
+// Children are looked up by their number, so a sorted class still finds the
+// right record's item.
+TTreeItem* TMdlTreeView::ClassChild(TTreeItem* classItem, int number, int level) const {
+  if (!classItem) return nullptr;
+  TTreeItem* byIndex = classItem->Item(number);
+  if (byIndex && NodeLevel(byIndex) == level && NodeNumber(byIndex) == number) return byIndex;
+  for (int i = 0; i < classItem->Count(); ++i) {
+    TTreeItem* c = classItem->Item(i);
+    if (NodeLevel(c) == level && NodeNumber(c) == number) return c;
+  }
+  return nullptr;
+}
+
+void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::string& path, int m, bool& dup) {
+  TKKTXMLRead reader(store_);
+  const TDocClassRow& row = DocClassTable[cls];
+  const auto& list = [&]() -> const std::vector<TMdlTreeNodeDraw>& {
+    return cls == 1 ? store_.OrderDrawings : store_.FinalDrawings;
+  };
+  TCaseResolver resolver;
+  const std::string folder = mediaFolder_ + row.Folder;
+  auto filePath = [&](const std::string& name) {
+    return IsPlainFileName(name) ? resolver.Resolve(JoinPath(folder, name)) : std::string();
+  };
+  std::string copy = ManageFilePath(cls, false);
+  if (!workFolder2_.empty() && FileExists(copy)) {
+    reader.ReadFile(copy);
+    dup = store_.DrawFileDuplicate;
+    std::unordered_map<int, TTreeItem*> byNumber;
+    for (int i = 0; i < classItem->Count(); ++i)
+      if (NodeLevel(classItem->Item(i)) == nlFile) byNumber.emplace(NodeNumber(classItem->Item(i)), classItem->Item(i));
+    for (std::size_t r = 0; r < list().size(); ++r) {
+      auto it = byNumber.find(static_cast<int>(r));
+      if (it == byNumber.end()) continue;
+      std::string file = filePath(list()[r].DrawFile);
+      if (NodeMedia(it->second) == 0 && FileExists(file)) SetNodeMedia(it->second, m);
+      SetFileIcon(it->second, file);
+    }
+  } else if (DirExists(resolver.Resolve(path + row.Folder))) {
+    reader.ReadFile(resolver.Resolve(path + row.Folder + "/" + row.Xml));
+    dup = store_.DrawFileDuplicate;
+    for (std::size_t r = 0; r < list().size(); ++r) {
+      const std::string& drawFile = list()[r].DrawFile;
+      std::string file = filePath(drawFile);
+      TTreeItem* item = AddNode(classItem, ExtractFileName(drawFile), FileExists(file) ? m : 0, 0, nlFile);
+      NodeData(item)->Number = static_cast<int>(r);
+      SetFileIcon(item, file);
+    }
+  }
+}
+
+void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::string& path, int m) {
+  TKKTXMLRead reader(store_);
+  const TDocClassRow& row = DocClassTable[cls];
+  TCaseResolver resolver;
+  const std::string orgFolder = mediaFolder_ + row.Folder + "/Org";
+  auto filePath = [&](const std::string& name) {
+    return IsPlainFileName(name) ? resolver.Resolve(JoinPath(orgFolder, name)) : std::string();
+  };
+  std::string copy = ManageFilePath(cls, false);
+  if (!workFolder2_.empty() && FileExists(copy)) {
+    reader.ReadFile(copy);
+    std::unordered_map<int, TTreeItem*> byNumber;
+    for (int i = 0; i < classItem->Count(); ++i) byNumber.emplace(NodeNumber(classItem->Item(i)), classItem->Item(i));
+    WithRecords(store_, cls, [&](auto& list) {
+      for (std::size_t r = 0; r < list.size(); ++r) {
+        auto it = byNumber.find(static_cast<int>(r));
+        if (it == byNumber.end()) continue;
+        TTreeItem* recItem = it->second;
+        const auto& orgs = list[r].Orgs;
+        for (std::size_t k = 0; k < orgs.size(); ++k) {
+          TTreeItem* fileItem = ClassChild(recItem, static_cast<int>(k), nlFile);
+          if (!fileItem) continue;
+          std::string file = filePath(orgs[k].OrgFile);
+          if (NodeMedia(fileItem) == 0 && FileExists(file)) SetNodeMedia(fileItem, m);
+          SetFileIcon(fileItem, file);
+        }
+      }
+      return 0;
+    });
+  } else if (DirExists(resolver.Resolve(path + row.Folder))) {
+    reader.ReadFile(resolver.Resolve(path + row.Folder + "/" + row.Xml));
+    WithRecords(store_, cls, [&](auto& list) {
+      for (std::size_t r = 0; r < list.size(); ++r) {
+        TTreeItem* recItem = AddNode(classItem, RecordCaption(list[r]), 0, 0, nlRecord);
+        const auto& orgs = list[r].Orgs;
+        for (std::size_t k = 0; k < orgs.size(); ++k) {
+          std::string file = filePath(orgs[k].OrgFile);
+          TTreeItem* item = AddNode(recItem, ExtractFileName(orgs[k].OrgFile), FileExists(file) ? m : 0, 0, nlFile);
+          NodeData(item)->Number = static_cast<int>(k);
+          SetFileIcon(item, file);
+        }
+      }
+      return 0;
+    });
+  }
+}
+
+void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
+  const std::string path = WithTrailingSlash(rawPath);
+  TKKTXMLRead reader(store_);
+  reader.ClearRecords(-1);
+  reader.ReadFile(path + "INDEX_C.XML");
+  tree_.BeginUpdate();
+  TTreeItem* root = tree_.Root();
+  if (!root) {
+    ClearTree();
+    root = tree_.Root();
+  }
+  const int m = static_cast<int>(LeadingNumber(store_.IndexRecords[0].MediaNo));
+  const long mediaCount = LeadingNumber(store_.IndexRecords[0].MediaCount);
+
+  // Class 1 with its special specifications (class 13) always last.
+  TTreeItem* cls1 = first ? AddNode(root, "", 0, 1, nlFileClass) : root->Item(0);
+  dup1_ = false;
+  if (cls1) BuildDrawClass(1, cls1, path, m, dup1_);
+  TTreeItem* cls13 = first ? AddNode(cls1, "", 0, 13, nlFileClass) : (cls1 ? cls1->GetLastChild() : nullptr);
+  if (cls13 && NodeClass(cls13) == 13) {
+    std::string spec = ResolveCase(path + "DRAWINGS/SPEC");
+    if (DirExists(spec)) ScanAttachments(cls13, spec + "/", 13);
+    for (int i = 0; i < cls13->Count(); ++i) {
+      TTreeItem* c = cls13->Item(i);
+      if (TMdlTreeItemData* d = NodeData(c)) d->Exists = FileExists(DeliveryFilePath(path + "DRAWINGS/SPEC", GetFileItem(c, 0)));
+    }
+  }
+
+  TTreeItem* cls2 = first ? AddNode(root, "", 0, 2, nlRecordClass) : root->Item(1);
+  if (cls2) BuildRecordClass(2, cls2, path, m);
+  TTreeItem* cls3 = first ? AddNode(root, "", 0, 3, nlRecordClass) : root->Item(2);
+  if (cls3) BuildRecordClass(3, cls3, path, m);
+
+  TTreeItem* cls4 = first ? AddNode(root, "", 0, 4, nlFileClass) : root->Item(3);
+  dup4_ = false;
+  if (cls4) BuildDrawClass(4, cls4, path, m, dup4_);
+
+  if (first) AddNode(root, "", 0, 5, nlFileClass);
+
+  TTreeItem* cls6 = first ? AddNode(root, "", 0, 6, nlRecordClass) : root->Item(5);
+  if (cls6) BuildRecordClass(6, cls6, path, m);
+
+  if (Services.FillFieldTables) Services.FillFieldTables(store_);
+
+  if ((dup1_ || dup4_) && mediaCount > 1) {
+    MessageRequest req;
+    req.Text = kDuplicateMessage;
+    req.Icon = MsgIcon::Information;
+    req.Buttons = MsgButtons::Ok;
+    req.Default = DialogAnswer::Ok;
+    Prompts().Show(req);
+  }
+
+  root->SetExpanded(true);
+  ApplySorts();
+  tree_.EndUpdate();
+}
+
+// ---------------------------------------------------------------------------
+// Work copies
+
+bool TMdlTreeView::MakeWorkFolders() {
+  workFolder1_.clear();
+  workFolder2_.clear();
+  for (int attempt = 0; attempt < 100 && workFolder1_.empty(); ++attempt) workFolder1_ = MakeTempDir("DLVR");
+  for (int attempt = 0; attempt < 100 && workFolder2_.empty(); ++attempt) workFolder2_ = MakeTempDir("DLVR");
+  return !workFolder1_.empty() && !workFolder2_.empty();
+}
+
+void TMdlTreeView::RemoveWorkFolders() {
+  if (!workFolder1_.empty()) RemoveTree(workFolder1_);
+  if (!workFolder2_.empty()) RemoveTree(workFolder2_);
+  workFolder1_.clear();
+  workFolder2_.clear();
+}
+
+std::string TMdlTreeView::ManageFilePath(int cls, bool display) {
+  const std::string& work = display ? workFolder1_ : workFolder2_;
+  if (cls < 1 || cls > 6) return work;
+  const TDocClassRow& row = DocClassTable[cls];
+  if (work.empty()) return std::string();
+  std::string result = work + row.Xml;
+  if (!*row.Xml || FileExists(result) || !preparing_) return result;
+
+  const std::string classFolder = ResolveCase(mediaFolder_ + row.Folder);
+  const std::string dtdCopy = work + row.Dtd;
+  if (*row.Dtd && !FileExists(dtdCopy)) {
+    std::string dtd = ResolveCase(JoinPath(classFolder, row.Dtd));
+    std::string bytes;
+    if (FileExists(dtd) && ReadWholeFile(dtd, bytes)) WriteWholeFile(dtdCopy, bytes);
+  }
+  const std::string source = ResolveCase(JoinPath(classFolder, row.Xml));
+  if (display)
+    InsertStylesheet(source, result, row.Xsl);
+  else
+    RemoveStylesheet(source, result);
+  if (display && *row.Xsl && !FileExists(work + row.Xsl) && Services.StylesheetText) {
+    std::string text = Services.StylesheetText(cls);
+    std::string crlf;
+    for (std::string_view line : SplitLines(text)) {
+      crlf.append(line);
+      crlf += "\r\n";
+    }
+    WriteWholeFile(work + row.Xsl, Utf8ToCp932(crlf));
+  }
+  return result;
+}
+
+void TMdlTreeView::PrepareWorkCopies() {
+  preparing_ = true;
+  for (int cls : {1, 2, 3, 4, 6, 5}) {
+    ManageFilePath(cls, false);
+    ManageFilePath(cls, true);
+  }
+  preparing_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+void TMdlTreeView::SetMediaFolder(const std::string& folder) { mediaFolder_ = WithTrailingSlash(folder); }
+
+bool TMdlTreeView::IsSameDelivery() const {
+  if (store_.IndexRecords.size() != kIndexRecordCount) return false;
+  auto identity = [](const TMdlTreeNodeIndex& r) {
+    std::string s;
+    const auto& fields = TMdlTreeNodeIndex::Fields();
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+      if (fields[i].Text)
+        s += r.*fields[i].Text;
+      else
+        s += JoinLines(r.*fields[i].List);
+    }
+    return s;
+  };
+  std::string a = identity(store_.IndexRecords[fkIndex]);
+  return !a.empty() && a == identity(store_.IndexRecords[fkOtherIndex]);
+}
+
+void TMdlTreeView::ClearTree() {
+  tree_.BeginUpdate();
+  tree_.Clear();
+  Attachments.clear();
+  nextNumber_.clear();
+  TTreeItem* root = AddNode(nullptr, kRootCaption, 0, 0, nlRoot);
+  root->SetExpanded(true);
+  tree_.EndUpdate();
+}
+
+void TMdlTreeView::NotePhoto(const std::string& folder, int k) {
+  std::string photo = ResolveCase(folder + DocClassTable[5].Folder + "/" + DocClassTable[5].Xml);
+  if (FileExists(photo) && std::find(photoMedia_.begin(), photoMedia_.end(), k) == photoMedia_.end())
+    photoMedia_.push_back(k);
+}
+
+void TMdlTreeView::Load(const std::string& rawFolder) {
+  const std::string folder = WithTrailingSlash(rawFolder);
+  TKKTXMLRead reader(store_);
+  auto readOther = [&] { reader.ReadOtherIndex(folder + "INDEX_C.XML"); };
+  readOther();
+  mediaFolder_ = folder;
+  const TMdlTreeNodeIndex& other = store_.IndexRecords[fkOtherIndex];
+
+  if (IsSameDelivery()) {
+    NotePhoto(folder, static_cast<int>(LeadingNumber(other.MediaNo)));
+    BuildTree(folder, false);
+    PrepareWorkCopies();
+    return;
+  }
+
+  photoMedia_.clear();
+  RemoveWorkFolders();
+  MakeWorkFolders();
+  ClearTree();
+
+  std::vector<int> loaded;
+  const long total = LeadingNumber(other.MediaCount);
+  while (true) {
+    int n = static_cast<int>(LeadingNumber(store_.IndexRecords[fkOtherIndex].MediaNo));
+    if (std::find(loaded.begin(), loaded.end(), n) == loaded.end()) {
+      loaded.push_back(n);
+      BuildTree(folder, loaded.size() == 1);
+      PrepareWorkCopies();
+      NotePhoto(folder, n);
+      if (!IsRemovableDrive(folder)) return;
+    }
+    if (static_cast<long>(loaded.size()) >= total) return;
+    int m = 1;
+    while (std::find(loaded.begin(), loaded.end(), m) != loaded.end()) ++m;
+    MessageRequest ask;
+    ask.Text = MultiMediaMessage(m);
+    ask.Icon = MsgIcon::Information;
+    ask.Buttons = MsgButtons::OkCancel;
+    ask.Default = DialogAnswer::Ok;
+    if (Prompts().Show(ask) != DialogAnswer::Ok) return;
+    while (!IsMediaReady(mediaFolder_))
+      if (AskMediaNotReady() != DialogAnswer::Retry) return;
+    readOther();
+    while (!IsSameDelivery()) {
+      if (AskRetry(kWrongMediumMessage) != DialogAnswer::Retry) return;
+      readOther();
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Sorting
+
+int TMdlTreeView::SortMode(int cls) const {
+  switch (cls) {
+    case 2: return store_.MeetSortMode;
+    case 3: return store_.PlanSortMode;
+    case 6: return store_.OthrsSortMode;
+    default: return 0;
+  }
+}
+
+TSort* TMdlTreeView::SorterOf(int cls) {
+  switch (cls) {
+    case 2: return &srtMeet_;
+    case 3: return &srtPlan_;
+    case 6: return &srtOthrs_;
+    default: return nullptr;
+  }
+}
+
+namespace {
+int ClassOfTag(int tag) { return tag == 0 ? 2 : tag == 1 ? 3 : 6; }
+
+// A sort key of exactly 80 bytes: cut at a character boundary, padded with blanks.
+std::string Key80(const std::string& s) {
+  std::string k = CutAtBytes(s, 80);
+  std::size_t len = Cp932Length(k);
+  if (len < 80) k.append(80 - len, ' ');
+  return k;
+}
+}  // namespace
+
+void TMdlTreeView::SortExecute(int cls) {
+  TSort* sorter = SorterOf(cls);
+  TTreeItem* classItem = FindClassNode(cls);
+  if (!sorter || !classItem) return;
+  int mode = SortMode(cls);
+  sorter->SortInverse = mode > 0 && mode % 2 == 0;
+  std::size_t records = WithRecords(store_, cls, [](auto& list) { return list.size(); });
+  int count = static_cast<int>(std::min<std::size_t>(records, static_cast<std::size_t>(classItem->Count())));
+  sortClassItem_ = classItem;
+  sorter->Execute(count);
+  sortClassItem_ = nullptr;
+  for (int i = 0; i < classItem->Count(); ++i) classItem->Item(i)->Collapse();
+}
+
+void TMdlTreeView::SortClass(int cls, int mode) {
+  if (mode < 1 || mode > 8) mode = 0;
+  if (cls != 2 && cls != 3 && cls != 6) return;
+  auto m = static_cast<unsigned char>(mode);
+  if (cls == 2) store_.MeetSortMode = m;
+  if (cls == 3) store_.PlanSortMode = m;
+  if (cls == 6) store_.OthrsSortMode = m;
+  tree_.BeginUpdate();
+  SortExecute(cls);
+  tree_.EndUpdate();
+}
+
+void TMdlTreeView::ApplySorts() {
+  tree_.BeginUpdate();
+  for (int cls : {2, 3, 6}) SortExecute(cls);
+  tree_.EndUpdate();
+}
+
+const void* TMdlTreeView::SortGetSortItem(TSort& sender, int index) {
+  int cls = ClassOfTag(sender.Tag);
+  TTreeItem* classItem = sortClassItem_ ? sortClassItem_ : FindClassNode(cls);
+  TTreeItem* child = classItem ? classItem->Item(index) : nullptr;
+  int mode = SortMode(cls);
+  if (mode == 0) {
+    TMdlTreeItemData* d = NodeData(child);
+    long v = d ? static_cast<long>(d->Level) * 10000000L + d->Number : 0;
+    sortKey_ = std::to_string(v);
+  } else if (cls == 2 && mode >= 3) {
+    sortKey_ = Key80(GetRecordItem(child, mode <= 4 ? 8 : mode <= 6 ? 9 : 10));
+  } else {
+    sortKey_ = Key80(GetRecordItem(child, 0));
+  }
+  return &sortKey_;
+}
+
+void TMdlTreeView::SortMoveData(TSort& sender, int indexT, int indexF) {
+  TTreeItem* classItem = sortClassItem_ ? sortClassItem_ : FindClassNode(ClassOfTag(sender.Tag));
+  if (classItem) tree_.Exchange(classItem, indexT, indexF);
+}
+
+}  // namespace dlvr

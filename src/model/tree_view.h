@@ -1,0 +1,201 @@
+// The document tree model: turns the records of a delivery into the items of
+// the tree, reads further media of a multi-media delivery, keeps the work
+// copies of the management files, and answers every question about an item
+// through small item codes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "delivery/kkt_xml_read.h"
+#include "delivery/store.h"
+#include "model/cad_names.h"
+#include "model/doc_tree.h"
+#include "model/sort.h"
+
+namespace dlvr {
+
+// Item levels.
+enum TMdlNodeLevel : std::uint8_t {
+  nlRoot = 0,
+  nlFileClass = 1,
+  nlRecordClass = 2,
+  nlRecord = 3,
+  nlFile = 4,
+  nlNone = 6,
+};
+
+// One row of the document class table.
+struct TDocClassRow {
+  const char* Xml;
+  const char* Dtd;
+  const char* Xsl;
+  const char* Caption;
+  const char* Folder;
+};
+
+inline constexpr int kDocClassCount = 14;
+extern const TDocClassRow DocClassTable[kDocClassCount];
+
+// Images of the module's own image list; system icons follow from
+// SysIconBase on.
+enum TMdlImage : int {
+  imgRoot = 0,
+  imgFileClass = 2,
+  imgRecordClass = 4,
+  imgRecord = 6,
+  imgFile = 8,
+  imgFileMissing = 10,
+};
+inline constexpr int kModuleImageCount = 11;
+
+// A file found by scanning a folder. Slots 1-38 (slot 0 unused): 2 the full
+// path, 3 and 4 the file name as found, 38 the name shown for the item.
+struct TMdlTreeNodeAttr {
+  std::array<std::string, 39> Slots;
+};
+
+// Gives the icon of a file: an index into the desktop's small icon list, or
+// -1 when there is none. The default gives one index per file extension.
+class TIconProvider {
+ public:
+  virtual ~TIconProvider() = default;
+  virtual int IconIndex(const std::string& path) = 0;
+};
+
+class TExtensionIconProvider : public TIconProvider {
+ public:
+  int IconIndex(const std::string& path) override;
+
+ private:
+  std::map<std::string, int> indexes_;
+};
+
+// What the model asks of the layers above it.
+struct TModelServices {
+  // Fills the per-delivery field tables from the store (end of each build).
+  std::function<void(const DeliveryStore&)> FillFieldTables;
+  // The stylesheet text (UTF-8) of a class's XSL file; written as Shift-JIS.
+  std::function<std::string(int cls)> StylesheetText;
+};
+
+class TMdlTreeView {
+ public:
+  explicit TMdlTreeView(DeliveryStore& store = DeliveryStore::Global());
+  ~TMdlTreeView();
+  TMdlTreeView(const TMdlTreeView&) = delete;
+  TMdlTreeView& operator=(const TMdlTreeView&) = delete;
+
+  TDocTree& Tree() { return tree_; }
+  DeliveryStore& Store() { return store_; }
+  TModelServices Services;
+  // Null means the default per-extension icons.
+  void SetIconProvider(TIconProvider* provider) { icons_ = provider; }
+
+  // --- item accessors (all accept a null item) ---
+  TMdlTreeItemData* NodeData(const TTreeItem* item) const;
+  int NodeLevel(const TTreeItem* item) const;
+  int NodeNumber(const TTreeItem* item) const;
+  int NodeMedia(const TTreeItem* item) const;
+  void SetNodeMedia(TTreeItem* item, int media);
+  int NodeClass(const TTreeItem* item) const;
+  TTreeItem* FindClassNode(int cls) const;
+  std::string GetIndexItem(int code) const;
+  std::string GetRecordItem(const TTreeItem* item, int code) const;
+  std::string GetFileItem(const TTreeItem* item, int code) const;
+  void SetFileItem(TTreeItem* item, int code, const std::string& text);
+  // The drawing file-name parts of a drawing item (never valid for others).
+  TCADFileNameParts ParseCADFileName(const TTreeItem* item) const;
+  // The embedded drawing kind and name lists, set by the layer above.
+  std::vector<std::string> DrawKindLines, DrawNameLines;
+
+  // --- building ---
+  TTreeItem* AddNode(TTreeItem* parent, const std::string& caption, int media, int cls, int level);
+  void BuildTree(const std::string& path, bool first);
+  void SetFileIcon(TTreeItem* item, const std::string& path);
+  void ScanAttachments(TTreeItem* classItem, const std::string& folder, int cls);
+  void SetClassCaption(TTreeItem* item);
+  void SetViewLang(int lang);
+  int ViewLang() const { return viewLang_; }
+  void SetFileNameMode(int mode);
+  int FileNameMode() const { return fileNameMode_; }
+  std::string NodeHint(const TTreeItem* item) const { return std::string(); }
+  // The class whose field table the item pane shows for the item: 2, 3 or 6,
+  // 0 for none.
+  int SelectFieldTable(const TTreeItem* item) const;
+
+  // --- work copies ---
+  bool MakeWorkFolders();
+  void RemoveWorkFolders();
+  std::string ManageFilePath(int cls, bool display);
+  std::string NodeManageFilePath(const TTreeItem* item, bool display) { return ManageFilePath(NodeClass(item), display); }
+  void PrepareWorkCopies();
+  const std::string& WorkFolder1() const { return workFolder1_; }
+  const std::string& WorkFolder2() const { return workFolder2_; }
+
+  // --- loading ---
+  // Loads the delivery in `folder`, asking for further media as needed.
+  void Load(const std::string& folder);
+  bool IsSameDelivery() const;
+  // Clears the tree and the node data and creates the root item.
+  void ClearTree();
+  const std::string& MediaFolder() const { return mediaFolder_; }
+  void SetMediaFolder(const std::string& folder);
+  const std::vector<int>& PhotoMedia() const { return photoMedia_; }
+  // Duplicate drawing file names of classes 1 and 4 in the last build.
+  bool DrawDuplicate(int cls) const { return cls == 1 ? dup1_ : cls == 4 ? dup4_ : false; }
+
+  // --- sorting ---
+  void SortClass(int cls, int mode);
+  void ApplySorts();
+  int SortMode(int cls) const;
+
+  // Files written for previews, deleted at exit.
+  std::vector<std::string> TempFiles;
+  // The data check's findings: five strings each.
+  std::vector<std::array<std::string, 5>> ErrorList;
+
+  std::vector<TMdlTreeNodeAttr> Attachments;
+  int SysIconBase = kModuleImageCount;
+
+ private:
+  TTreeItem* ClassChild(TTreeItem* classItem, int number, int level) const;
+  void BuildDrawClass(int cls, TTreeItem* classItem, const std::string& path, int m, bool& dup);
+  void BuildRecordClass(int cls, TTreeItem* classItem, const std::string& path, int m);
+  void NotePhoto(const std::string& folder, int k);
+  std::string FileCaption(const TTreeItem* item) const;
+  void RecaptionFiles(TTreeItem* item);
+  TSort* SorterOf(int cls);
+  void SortExecute(int cls);
+  const void* SortGetSortItem(TSort& sender, int index);
+  void SortMoveData(TSort& sender, int indexT, int indexF);
+
+  DeliveryStore& store_;
+  TDocTree tree_;
+  TExtensionIconProvider defaultIcons_;
+  TIconProvider* icons_ = nullptr;
+  int viewLang_ = 0;
+  int fileNameMode_ = 0;
+  bool preparing_ = false;
+  std::string mediaFolder_;
+  std::string workFolder1_, workFolder2_;
+  std::vector<int> photoMedia_;
+  bool dup1_ = false, dup4_ = false;
+  TSort srtMeet_, srtPlan_, srtOthrs_;
+  std::string sortKey_;
+  TTreeItem* sortClassItem_ = nullptr;
+  // Next record number per parent item, so that adding records stays linear.
+  std::unordered_map<const TTreeItem*, int> nextNumber_;
+};
+
+// The path of a file named in management data inside `folder`, resolved
+// without regard to ASCII case; "" when the name would leave the folder.
+std::string DeliveryFilePath(const std::string& folder, const std::string& name);
+
+}  // namespace dlvr

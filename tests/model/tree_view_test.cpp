@@ -1,0 +1,430 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "model/tree_view.h"
+#include "platform/drive.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "support/delivery_builder.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TreeViewTest : public ::testing::Test {
+ protected:
+  TreeViewTest() {
+    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+    model.Services.StylesheetText = [](int cls) { return "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\n<!-- " + std::to_string(cls) + " -->\n"; };
+    model.Services.FillFieldTables = [this](const DeliveryStore&) { ++fills; };
+  }
+  ~TreeViewTest() override {
+    SetDriveTypeOverride(nullptr);
+    SetMediaReadyOverride(nullptr);
+  }
+
+  TTreeItem* Root() { return model.Tree().Root(); }
+  TTreeItem* Class(int index) { return Root()->Item(index); }
+  std::vector<std::string> Captions(TTreeItem* parent) {
+    std::vector<std::string> out;
+    for (int i = 0; i < parent->Count(); ++i) out.push_back(parent->Item(i)->Caption());
+    return out;
+  }
+
+  DeliveryStore store;
+  TMdlTreeView model{store};
+  int fills = 0;
+};
+
+TEST_F(TreeViewTest, CleanSampleBuildsEveryClassInOrder) {
+  model.Load(test::SamplePath("clean"));
+  ASSERT_NE(Root(), nullptr);
+  EXPECT_EQ(Root()->Caption(), "工事完成図書");
+  EXPECT_TRUE(Root()->Expanded());
+  EXPECT_EQ(Captions(Root()),
+            (std::vector<std::string>{"発注図面", "打合せ簿", "施工計画書", "完成図面", "写真", "その他"}));
+  // Drawings first, the special specifications always last.
+  TTreeItem* cls1 = Class(0);
+  ASSERT_EQ(cls1->Count(), 7);
+  EXPECT_EQ(cls1->Item(0)->Caption(), store.OrderDrawings[0].DrawFile);
+  TTreeItem* spec = cls1->GetLastChild();
+  EXPECT_EQ(spec->Caption(), "特記仕様書");
+  EXPECT_EQ(model.NodeClass(spec), 13);
+  // Attachments in name order, captioned without extension.
+  EXPECT_EQ(Captions(spec), (std::vector<std::string>{"SURYO01", "TOKKI01", "TOKKI02"}));
+  EXPECT_EQ(model.GetFileItem(spec->Item(1), 0), "TOKKI01.PDF");
+  EXPECT_EQ(model.GetFileItem(spec->Item(1), 3), "TOKKI01.PDF");
+  EXPECT_TRUE(FileExists(model.GetFileItem(spec->Item(1), 1)));
+
+  TTreeItem* meet = Class(1);
+  EXPECT_EQ(meet->Count(), static_cast<int>(store.Meetings.size()));
+  EXPECT_EQ(meet->Item(0)->Caption(), "提出(施工管理)");
+  EXPECT_EQ(meet->Item(11)->Caption(), "提出");  // no 管理区分: kind alone
+  TTreeItem* file = meet->Item(0)->Item(2);
+  EXPECT_EQ(file->Caption(), "0001_03.TXT");
+  EXPECT_EQ(model.NodeLevel(file), nlFile);
+  EXPECT_EQ(model.NodeNumber(file), 2);
+  EXPECT_EQ(model.NodeMedia(file), 1);
+  EXPECT_GE(file->ImageIndex(), model.SysIconBase);
+  EXPECT_EQ(model.NodeClass(file), 2);
+  EXPECT_EQ(model.NodeClass(Root()), 0);
+  EXPECT_EQ(Class(4)->Count(), 0);  // photos have no children
+  EXPECT_EQ(fills, 1);
+  // Record items are numbered in file order.
+  for (int i = 0; i < meet->Count(); ++i) EXPECT_EQ(model.NodeNumber(meet->Item(i)), i);
+}
+
+TEST_F(TreeViewTest, AccessorsAnswerByItemCode) {
+  model.Load(test::SamplePath("clean"));
+  TTreeItem* drawing = Class(0)->Item(0);
+  EXPECT_EQ(model.GetFileItem(drawing, 8), "");
+  EXPECT_EQ(model.GetFileItem(drawing, 7), store.OrderDrawings[0].DrawAuthor);
+  EXPECT_EQ(model.GetFileItem(drawing, 9), store.OrderDrawings[0].DrawScale);
+  EXPECT_EQ(model.GetFileItem(drawing, 37), store.OrderDrawings[0].Reserve);
+  EXPECT_EQ(model.GetFileItem(drawing, 4), store.OrderDrawings[0].DrawName);
+  TTreeItem* planFile = Class(2)->Item(0)->Item(0);
+  std::string path = model.GetFileItem(planFile, 1);
+  EXPECT_EQ(path, model.MediaFolder() + "PLAN/ORG/" + store.Plans[0].Orgs[0].OrgFile);
+  EXPECT_TRUE(FileExists(path));
+  for (int code = 0; code < 20; ++code) EXPECT_EQ(model.GetRecordItem(planFile, code), "") << code;
+  TTreeItem* rec = Class(1)->Item(3);
+  EXPECT_EQ(model.GetRecordItem(rec, 0), store.Meetings[3].MeetKind);
+  EXPECT_EQ(model.GetRecordItem(rec, 13), "口頭指示 2023-05-17\r\n警備員 2名増員\r\n夜間は照明車を追加\r\n");
+  EXPECT_EQ(model.GetRecordItem(Class(5)->Item(0), 16), store.Others[0].DocKind);
+  EXPECT_EQ(model.GetIndexItem(0), "1");
+  EXPECT_EQ(model.GetIndexItem(17), "");
+  // A null item, an item without record, a number outside its list.
+  EXPECT_EQ(model.NodeLevel(nullptr), nlNone);
+  EXPECT_EQ(model.NodeClass(nullptr), 0);
+  EXPECT_EQ(model.GetFileItem(nullptr, 0), "");
+  model.NodeData(rec)->Number = 999;
+  EXPECT_EQ(model.GetRecordItem(rec, 0), "");
+  EXPECT_EQ(model.FindClassNode(3), Class(2));
+  EXPECT_EQ(model.FindClassNode(13), Class(0)->GetLastChild());
+  EXPECT_EQ(model.SelectFieldTable(rec), 2);
+  EXPECT_EQ(model.SelectFieldTable(drawing), 0);
+}
+
+TEST_F(TreeViewTest, HandedOverRecordsAreFreedOnce) {
+  TDocTree tree;
+  TTreeItem* a = tree.AddChild(nullptr, "a");
+  a->SetData(std::make_unique<TMdlTreeItemData>());
+  TTreeItem* b = tree.AddChild(a, "b");
+  b->SetData(a->TakeData());
+  EXPECT_EQ(a->Data(), nullptr);
+  tree.Delete(a);  // frees b's record once (the sanitizer build would catch a double free)
+  EXPECT_EQ(tree.TopCount(), 0);
+}
+
+TEST_F(TreeViewTest, CaptionsInEveryLanguageAndFileNameMode) {
+  model.Load(test::SamplePath("clean"));
+  const char* const expected[] = {"打合せ簿", "MEET", "打合せ簿(MEET)", "MEET(打合せ簿)"};
+  for (int lang = 3; lang >= 0; --lang) {
+    model.SetViewLang(lang);
+    EXPECT_EQ(Class(1)->Caption(), expected[lang]);
+    EXPECT_EQ(Root()->Caption(), "工事完成図書");
+  }
+  model.SetViewLang(1);
+  EXPECT_EQ(Class(0)->GetLastChild()->Caption(), "SPEC");
+  TTreeItem* org = Class(1)->Item(0)->Item(0);
+  TTreeItem* att = Class(0)->GetLastChild()->Item(1);
+  model.SetFileNameMode(3);
+  EXPECT_EQ(org->Caption(), store.Meetings[0].Orgs[0].OrgContent);
+  EXPECT_EQ(Class(0)->Item(0)->Caption(), store.OrderDrawings[0].DrawName);
+  EXPECT_EQ(att->Caption(), "TOKKI01.PDF");
+  model.SetFileNameMode(0);
+  EXPECT_EQ(org->Caption(), store.Meetings[0].Orgs[0].OrgFile);
+  EXPECT_EQ(att->Caption(), "TOKKI01.PDF");
+  model.SetFileNameMode(1);
+  EXPECT_EQ(org->Caption(), store.Meetings[0].Orgs[0].OrgFile);
+  // Mode 2 upper-cases ASCII letters only.
+  store.Meetings[0].Orgs[0].OrgFile = "ａb_工.pdf";
+  model.SetFileNameMode(2);
+  EXPECT_EQ(org->Caption(), "ａB_工.PDF");
+}
+
+TEST_F(TreeViewTest, MissingFilesAndLowerCaseNames) {
+  model.Load(test::SamplePath("errors"));
+  TTreeItem* meet = Class(1);
+  // 0003_01.pdf is written in lower case on disk and in the data.
+  TTreeItem* lower = meet->Item(2)->Item(0);
+  EXPECT_EQ(lower->Caption(), "0003_01.pdf");
+  EXPECT_GE(lower->ImageIndex(), model.SysIconBase);
+  // Files named but absent: image 10, medium 0, still shown.
+  int missing = 0;
+  model.Tree().ForEach([&](TTreeItem* item) {
+    if (item->ImageIndex() == imgFileMissing) {
+      ++missing;
+      EXPECT_EQ(model.NodeMedia(item), 0);
+      EXPECT_TRUE(model.NodeData(item)->Exists);
+      EXPECT_FALSE(FileExists(model.GetFileItem(item, 1)));
+    }
+  });
+  EXPECT_GE(missing, 1);
+  // The drawing named twice sets the flag of class 1; one medium: no message.
+  EXPECT_TRUE(model.DrawDuplicate(1));
+}
+
+TEST_F(TreeViewTest, SpecFolderWithoutDrawingsFile) {
+  test::ScratchDir d;
+  test::MediumSpec spec;
+  spec.FilesHere = {"DRAWINGS/SPEC/B.TXT", "DRAWINGS/SPEC/a.pdf", "DRAWINGS/SPEC/DRAW02.DTD"};
+  test::WriteMedium(d / "kkt", spec);
+  model.Load(d / "kkt");
+  TTreeItem* cls1 = Class(0);
+  ASSERT_EQ(cls1->Count(), 1);
+  EXPECT_EQ(cls1->Caption(), "発注図面");
+  // Upper-cased names decide the order; the special specifications have no
+  // management file of their own, so a DTD there is an attachment like any.
+  EXPECT_EQ(Captions(cls1->Item(0)), (std::vector<std::string>{"a", "B", "DRAW02"}));
+}
+
+TEST_F(TreeViewTest, FileNamesThatWouldLeaveTheirFolderAreMissing) {
+  test::ScratchDir d;
+  test::MediumSpec spec;
+  spec.Meetings = {{"協議", "", "", {"../../INDEX_C.XML", "..\\..\\INDEX_C.XML", "OK.PDF"}}};
+  spec.FilesHere = {"MEET/ORG/OK.PDF"};
+  test::WriteMedium(d / "kkt", spec);
+  model.Load(d / "kkt");
+  TTreeItem* rec = Class(1)->Item(0);
+  EXPECT_EQ(rec->Item(0)->ImageIndex(), imgFileMissing);
+  EXPECT_EQ(rec->Item(1)->ImageIndex(), imgFileMissing);
+  EXPECT_EQ(model.GetFileItem(rec->Item(0), 1), "");
+  EXPECT_GE(rec->Item(2)->ImageIndex(), model.SysIconBase);
+}
+
+TEST_F(TreeViewTest, WorkCopiesAreMadeOnceAndNothingIsWrittenIntoTheDelivery) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  test::SetTreeReadOnly(d / "kkt", true);
+  auto before = test::TreeSnapshot(d / "kkt");
+  model.Load(d / "kkt");
+  std::string w1 = model.WorkFolder1(), w2 = model.WorkFolder2();
+  ASSERT_FALSE(w1.empty());
+  ASSERT_NE(w1, w2);
+  std::string display, plain;
+  ASSERT_TRUE(ReadWholeFile(w1 + "MEET.XML", display));
+  ASSERT_TRUE(ReadWholeFile(w2 + "MEET.XML", plain));
+  EXPECT_NE(display.find("<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>"), std::string::npos);
+  EXPECT_EQ(plain.find("xml-stylesheet"), std::string::npos);
+  EXPECT_TRUE(FileExists(w1 + "MEET02.DTD"));
+  EXPECT_TRUE(FileExists(w2 + "MEET02.DTD"));
+  EXPECT_TRUE(FileExists(w1 + "MEET.XSL"));
+  EXPECT_TRUE(FileExists(w1 + "DRAWING.XSL"));
+  EXPECT_TRUE(FileExists(w1 + "PHOTO.XML"));
+  EXPECT_FALSE(FileExists(w2 + "MEET.XSL"));
+  EXPECT_EQ(model.ManageFilePath(2, true), w1 + "MEET.XML");
+  EXPECT_EQ(model.ManageFilePath(0, true), w1);
+  // An existing stylesheet is left as it is.
+  WriteWholeFile(w1 + "PLAN.XSL", "mine");
+  model.PrepareWorkCopies();
+  std::string mine;
+  ReadWholeFile(w1 + "PLAN.XSL", mine);
+  EXPECT_EQ(mine, "mine");
+  EXPECT_EQ(model.PhotoMedia(), std::vector<int>{1});
+  // A new delivery removes the previous delivery's work folders.
+  model.Load(test::SamplePath("errors"));
+  EXPECT_FALSE(DirExists(w1));
+  EXPECT_FALSE(DirExists(w2));
+  EXPECT_EQ(test::TreeSnapshot(d / "kkt"), before);
+}
+
+// --- several media -------------------------------------------------------
+
+// A drive whose medium the test changes: a symbolic link to one of several
+// medium folders.
+class MediaTest : public TreeViewTest {
+ protected:
+  MediaTest() {
+    drive = d / "cdrom";
+    SetDriveTypeOverride([this](const std::string& p) {
+      return p.rfind(drive, 0) == 0 ? DriveType::CdRom : DriveType::Fixed;
+    });
+  }
+  void Insert(const std::string& medium) {
+    fs::remove(drive);
+    if (!medium.empty()) fs::create_directory_symlink(medium, drive);
+  }
+  test::MediumSpec Medium(int no, int count) {
+    test::MediumSpec s;
+    s.MediaNo = no;
+    s.MediaCount = count;
+    s.Meetings = {{"指示", "", "2001-04-10", {"A.PDF", "B.PDF"}}, {"協議", "", "2001-04-02", {"C.PDF"}},
+                  {"承諾", "", "", {"D.PDF"}}};
+    return s;
+  }
+
+  test::ScratchDir d;
+  std::string drive;
+  test::ScriptedPrompts prompts;
+};
+
+TEST_F(MediaTest, ThreeMediaStartedWithTheSecond) {
+  auto m1 = Medium(1, 3), m2 = Medium(2, 3), m3 = Medium(3, 3);
+  m1.FilesHere = {"MEET/ORG/A.PDF"};
+  m2.FilesHere = {"MEET/ORG/B.PDF", "MEET/ORG/C.PDF"};
+  m3.FilesHere = {"MEET/ORG/D.PDF"};
+  std::string f1 = test::WriteMedium(d / "m1", m1), f2 = test::WriteMedium(d / "m2", m2),
+              f3 = test::WriteMedium(d / "m3", m3);
+  Insert(f2);
+  prompts.Fallback = DialogAnswer::Ok;
+  std::vector<std::string> order = {f1, f3};
+  prompts.OnShow = [&](const MessageRequest&) {
+    if (!order.empty()) {
+      Insert(order.front());
+      order.erase(order.begin());
+    }
+  };
+  model.Load(drive);
+  ASSERT_EQ(prompts.Shown.size(), 2u);
+  EXPECT_EQ(prompts.Shown[0].Text,
+            "メディアが複数枚存在します。1枚目のメディアを挿入してください。\r\r次のメディアを読み込む場合は「OK」を\r"
+            "読み込みを中止する場合は「ｷｬﾝｾﾙ」を選択してください。");
+  EXPECT_EQ(prompts.Shown[0].Buttons, MsgButtons::OkCancel);
+  EXPECT_NE(prompts.Shown[1].Text.find("3枚目"), std::string::npos);
+  TTreeItem* rec0 = Class(1)->Item(0);
+  EXPECT_EQ(model.NodeMedia(rec0->Item(0)), 1);  // A.PDF
+  EXPECT_EQ(model.NodeMedia(rec0->Item(1)), 2);  // B.PDF
+  EXPECT_EQ(model.NodeMedia(Class(1)->Item(2)->Item(0)), 3);  // D.PDF
+  // B.PDF was found on medium 2 but is not on medium 3, read last.
+  EXPECT_FALSE(model.NodeData(rec0->Item(1))->Exists);
+  EXPECT_TRUE(model.NodeData(Class(1)->Item(2)->Item(0))->Exists);
+  EXPECT_EQ(fills, 3);
+}
+
+TEST_F(MediaTest, SameMediumAgainAsksForTheMissingOneAgain) {
+  std::string f1 = test::WriteMedium(d / "m1", Medium(1, 2)), f2 = test::WriteMedium(d / "m2", Medium(2, 2));
+  Insert(f2);
+  int shown = 0;
+  prompts.OnShow = [&](const MessageRequest&) {
+    if (++shown == 2) Insert(f1);
+  };
+  prompts.Answers = {DialogAnswer::Ok, DialogAnswer::Ok};
+  model.Load(drive);
+  ASSERT_EQ(prompts.Shown.size(), 2u);
+  EXPECT_NE(prompts.Shown[0].Text.find("1枚目"), std::string::npos);
+  EXPECT_NE(prompts.Shown[1].Text.find("1枚目"), std::string::npos);
+  EXPECT_EQ(fills, 2);
+}
+
+TEST_F(MediaTest, AnotherDeliveryGivesTheWrongMediumPromptAndRetryRereads) {
+  auto other = Medium(1, 2);
+  other.KojiName = "別の工事";
+  std::string f1 = test::WriteMedium(d / "m1", Medium(1, 2)), f2 = test::WriteMedium(d / "m2", Medium(2, 2)),
+              fo = test::WriteMedium(d / "other", other);
+  Insert(f1);
+  prompts.Answers = {DialogAnswer::Ok, DialogAnswer::Retry};
+  prompts.OnShow = [&](const MessageRequest& r) {
+    if (prompts.Shown.size() == 1) Insert(fo);
+    if (prompts.Shown.size() == 2) Insert(f2);
+  };
+  model.Load(drive);
+  ASSERT_EQ(prompts.Shown.size(), 2u);
+  EXPECT_EQ(prompts.Shown[1].Text, "正しいメディアが挿入されていません。\r\rメディアを確認してください。");
+  EXPECT_EQ(prompts.Shown[1].Icon, MsgIcon::Warning);
+  EXPECT_EQ(prompts.Shown[1].Default, DialogAnswer::Retry);
+  EXPECT_EQ(fills, 2);
+  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 0);  // no file on either medium
+}
+
+TEST_F(MediaTest, NotReadyAndCancelStopWithWhatWasLoaded) {
+  std::string f1 = test::WriteMedium(d / "m1", Medium(1, 2));
+  Insert(f1);
+  SetMediaReadyOverride([](const std::string&) { return false; });
+  prompts.Answers = {DialogAnswer::Ok, DialogAnswer::Abort};
+  model.Load(drive);
+  ASSERT_EQ(prompts.Shown.size(), 2u);
+  EXPECT_EQ(prompts.Shown[1].Buttons, MsgButtons::AbortRetry);
+  EXPECT_EQ(Class(1)->Count(), 3);
+
+  SetMediaReadyOverride(nullptr);
+  prompts.Shown.clear();
+  prompts.Answers = {DialogAnswer::Cancel};
+  model.Load(d / "m1");  // the same delivery from a fixed disk is a further medium: no prompt
+  EXPECT_TRUE(prompts.Shown.empty());
+}
+
+TEST_F(MediaTest, TwoMediaCopiedIntoOneFolderOnAFixedDisk) {
+  auto m1 = Medium(1, 2);
+  m1.FilesHere = {"MEET/ORG/A.PDF", "MEET/ORG/D.PDF"};
+  test::WriteMedium(d / "copy", m1);
+  model.Load(d / "copy");
+  EXPECT_TRUE(prompts.Shown.empty());
+  EXPECT_EQ(fills, 1);
+  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 1);
+}
+
+TEST_F(MediaTest, FolderOfTheLoadedDeliveryIsAddedNotReplaced) {
+  auto m1 = Medium(1, 2), m2 = Medium(2, 2);
+  m1.FilesHere = {"MEET/ORG/A.PDF"};
+  m2.FilesHere = {"MEET/ORG/C.PDF"};
+  m2.Drawings = {"D0PL001Z.P21", "D0PL002Z.P21"};
+  m2.FilesHere.push_back("DRAWINGS/D0PL001Z.P21");
+  test::WriteMedium(d / "m1", m1);
+  test::WriteMedium(d / "m2", m2);
+  model.Load(d / "m1");
+  std::string w1 = model.WorkFolder1();
+  EXPECT_EQ(Class(0)->Count(), 1);  // only the special specifications
+  model.Load(d / "m2");
+  EXPECT_EQ(model.WorkFolder1(), w1);  // same delivery: work folders kept
+  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 1);
+  EXPECT_EQ(model.NodeMedia(Class(1)->Item(1)->Item(0)), 2);
+  // The second medium carries the drawings the first did not: added under
+  // the existing class item, before the special specifications.
+  ASSERT_EQ(Class(0)->Count(), 3);
+  EXPECT_EQ(Class(0)->Item(0)->Caption(), "D0PL001Z.P21");
+  EXPECT_EQ(model.NodeMedia(Class(0)->Item(0)), 2);
+  EXPECT_EQ(Class(0)->Item(1)->ImageIndex(), imgFileMissing);
+  EXPECT_EQ(model.NodeClass(Class(0)->GetLastChild()), 13);
+}
+
+TEST_F(MediaTest, DuplicateDrawingMessageOncePerBuildOnSeveralMedia) {
+  auto m1 = Medium(1, 2), m2 = Medium(2, 2);
+  m1.Drawings = m2.Drawings = {"D0PL001Z.P21", "d0pl001z.p21"};
+  std::string f1 = test::WriteMedium(d / "m1", m1), f2 = test::WriteMedium(d / "m2", m2);
+  Insert(f1);
+  prompts.OnShow = [&](const MessageRequest& r) {
+    if (r.Buttons == MsgButtons::OkCancel) Insert(f2);
+  };
+  prompts.Fallback = DialogAnswer::Ok;
+  model.Load(drive);
+  int dupMessages = 0;
+  for (const auto& r : prompts.Shown)
+    if (r.Text == "データ内に同名のファイルが存在するため、\r異なった図面が表示されることがあります。") ++dupMessages;
+  EXPECT_EQ(dupMessages, 2);
+}
+
+TEST_F(MediaTest, SortSurvivesAReloadAndFurtherMediaUpdateTheRightRecords) {
+  auto m1 = Medium(1, 2), m2 = Medium(2, 2);
+  m2.FilesHere = {"MEET/ORG/D.PDF"};
+  std::string f1 = test::WriteMedium(d / "m1", m1), f2 = test::WriteMedium(d / "m2", m2);
+  test::WriteMedium(d / "m1", m1);
+  model.Load(f1);
+  model.SortClass(2, 3);  // by issue date, ascending: empty, 04-02, 04-10
+  EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"承諾", "協議", "指示"}));
+  model.SortClass(2, 4);
+  EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
+  // The second medium updates record 2 (D.PDF), wherever its item stands now.
+  model.Load(f2);
+  EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
+  TTreeItem* shodaku = Class(1)->Item(2);
+  EXPECT_EQ(model.NodeNumber(shodaku), 2);
+  EXPECT_EQ(model.NodeMedia(shodaku->Item(0)), 2);
+  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 0);
+  // A new load of the same folder keeps the order; mode 0 restores file order.
+  model.Load(test::SamplePath("clean"));
+  model.Load(f1);
+  EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
+  model.SortClass(2, 0);
+  EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
+  model.SortClass(2, 1);
+  model.SortClass(2, 99);
+  EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
+  EXPECT_EQ(model.SortMode(2), 0);
+}
+
+}  // namespace
+}  // namespace dlvr
