@@ -19,7 +19,6 @@ void TTagReader::LoadFromText(std::string text) {
     lines_.emplace_back(static_cast<std::size_t>(l.data() - buffer_.data()), l.size());
   textLines_.clear();
   tag_.clear();
-  failed_ = false;
   Reset();
 }
 
@@ -28,6 +27,7 @@ void TTagReader::Reset() {
   lineIndex_ = 0;
   column_ = 1;
   errorFound_ = false;
+  failed_ = false;
 }
 
 void TTagReader::HandleTag() {

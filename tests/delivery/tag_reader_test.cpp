@@ -140,6 +140,20 @@ TEST(TagReader, ClosingTagWithNothingOpenIsAFailure) {
   EXPECT_TRUE(r.IsStopTag("C"));
   r.ReadNextTag();  // stays at the end
   EXPECT_EQ(r.Tag(), "");
+  // A second walk starts afresh.
+  r.Reset();
+  r.ReadNextTag();
+  EXPECT_EQ(r.Tag(), "A");
+  EXPECT_FALSE(r.Failed());
+}
+
+TEST(TagReader, CopiedReaderStaysValid) {
+  TTagReader a;
+  a.LoadFromText("<A>x</A>");
+  TTagReader b = a;
+  a.LoadFromText("<B>other text that is long enough to leave the small buffer</B>");
+  b.ReadNextTag();
+  EXPECT_EQ(b.ReadValue("A"), "x");
 }
 
 TEST(TagReader, EmptyTagIsAFailure) {
