@@ -2,8 +2,10 @@
 
 #include <ostream>
 
+#include "check/viewer_model.h"
 #include "cli/json.h"
 #include "delivery/kkt_xml_read.h"
+#include "platform/drive.h"
 #include "platform/paths.h"
 
 #ifndef DLVR_VERSION
@@ -21,6 +23,7 @@ const char* const kUsage =
     "\n"
     "commands:\n"
     "  dump FOLDER     print the records read from the management files as JSON\n"
+    "  tree FOLDER...  print the document tree built from one or more media\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -33,6 +36,18 @@ const char* const kDumpUsage =
     "MEET.XML, PLAN.XML, DRAWINGF.XML and OTHRS.XML (each when its class folder\n"
     "exists; names matched without regard to case) and prints the records as one\n"
     "JSON object. Exit 0; exit 2 when FOLDER is not a folder.\n";
+
+const char* const kTreeUsage =
+    "usage: dlvr tree FOLDER [FOLDER...] [--lang N] [--filemode N]\n"
+    "                 [--sort meet=M] [--sort plan=M] [--sort othrs=M]\n"
+    "\n"
+    "Loads each FOLDER in turn as a folder on a fixed disk (a folder of the\n"
+    "delivery already loaded is added as a further medium, any other folder\n"
+    "replaces the delivery), applies the sort modes (0-8), the tree language\n"
+    "(0-3) and the file-name display mode (0-3), and prints every tree item\n"
+    "depth-first, one line each:\n"
+    "  depth TAB caption TAB level TAB number TAB media TAB exists TAB image\n"
+    "image is the image index 0-10, or \"sys\" for a resolved file icon.\n";
 
 template <class R>
 void WriteFields(JsonWriter& w, const R& rec);
@@ -98,6 +113,79 @@ int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
+// A whole decimal number within [lo, hi].
+bool ParseNumber(const std::string& s, int lo, int hi, int& out) {
+  if (s.empty() || s.size() > 3) return false;
+  int v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+void PrintItems(TMdlTreeView& view, TTreeItem* item, int depth, std::ostream& out) {
+  int level = view.NodeLevel(item);
+  out << depth << '\t' << item->Caption() << '\t' << (level == nlNone ? 0 : level) << '\t' << view.NodeNumber(item)
+      << '\t' << view.NodeMedia(item) << '\t' << (view.NodeData(item) && !view.NodeData(item)->Exists ? 0 : 1) << '\t';
+  if (item->ImageIndex() >= view.SysIconBase)
+    out << "sys";
+  else
+    out << item->ImageIndex();
+  out << '\n';
+  for (int i = 0; i < item->Count(); ++i) PrintItems(view, item->Item(i), depth + 1, out);
+}
+
+int CmdTree(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> folders;
+  int lang = -1, fileMode = -1;
+  std::vector<std::pair<int, int>> sorts;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (IsHelp(a)) {
+      out << kTreeUsage;
+      return 0;
+    }
+    if (a == "--lang" || a == "--filemode" || a == "--sort") {
+      if (i + 1 >= args.size()) return Fail(err, "tree: " + a + " needs a value");
+      const std::string& v = args[++i];
+      if (a == "--lang") {
+        if (!ParseNumber(v, 0, 3, lang)) return Fail(err, "tree: --lang takes 0-3, not " + v);
+      } else if (a == "--filemode") {
+        if (!ParseNumber(v, 0, 3, fileMode)) return Fail(err, "tree: --filemode takes 0-3, not " + v);
+      } else {
+        std::size_t eq = v.find('=');
+        std::string cls = eq == std::string::npos ? v : v.substr(0, eq);
+        int mode = 0;
+        int c = cls == "meet" ? 2 : cls == "plan" ? 3 : cls == "othrs" ? 6 : 0;
+        if (c == 0 || eq == std::string::npos || !ParseNumber(v.substr(eq + 1), 0, 8, mode))
+          return Fail(err, "tree: --sort takes meet=M, plan=M or othrs=M with M 0-8, not " + v);
+        sorts.emplace_back(c, mode);
+      }
+      continue;
+    }
+    if (a.size() > 1 && a[0] == '-') return Fail(err, "tree: unknown option " + a);
+    folders.push_back(a);
+  }
+  if (folders.empty()) return Fail(err, "tree: missing FOLDER");
+  for (const std::string& f : folders)
+    if (!DirExists(f)) return Fail(err, "tree: not a folder: " + f);
+
+  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+  DeliveryStore store;
+  TViewerModel model(store);
+  TMdlTreeView& view = model.View;
+  for (const std::string& f : folders) view.Load(f);
+  for (auto [cls, mode] : sorts) view.SortClass(cls, mode);
+  if (lang >= 0) view.SetViewLang(lang);
+  if (fileMode >= 0) view.SetFileNameMode(fileMode);
+  for (int i = 0; i < view.Tree().TopCount(); ++i) PrintItems(view, view.Tree().TopItem(i), 0, out);
+  SetDriveTypeOverride(nullptr);
+  return 0;
+}
+
 }  // namespace
 
 std::string DumpDelivery(const std::string& folder) {
@@ -146,6 +234,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 0;
   }
   if (cmd == "dump") return CmdDump(args, out, err);
+  if (cmd == "tree") return CmdTree(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }

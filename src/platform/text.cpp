@@ -149,19 +149,36 @@ char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
   return cp;
 }
 
-std::string Cp932ToUtf8(std::string_view bytes) {
-  const Cp932Tables& t = Tables();
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 2);
+namespace {
+
+inline std::size_t Utf8Length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
+inline char* PutUtf8(char* p, char32_t cp) {
+  if (cp < 0x80) {
+    *p++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return p;
+}
+
+// Walks CP932 bytes, calling ascii(from, to) for runs of ASCII and
+// other(code point) for every other character.
+template <class Ascii, class Other>
+void WalkCp932(const Cp932Tables& t, std::string_view bytes, Ascii&& ascii, Other&& other) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
-    // Runs of ASCII are copied as they are.
     std::size_t j = i;
     while (j < n && p[j] < 0x80) ++j;
     if (j > i) {
-      out.append(bytes.data() + i, j - i);
+      ascii(i, j);
       i = j;
       if (i >= n) break;
     }
@@ -169,18 +186,37 @@ std::string Cp932ToUtf8(std::string_view bytes) {
     if (IsLeadByte(b)) {
       if (i + 1 < n && IsTrailByte(p[i + 1])) {
         char16_t cp = t.dbcs[(b - 0x80) * 256 + p[i + 1]];
-        AppendUtf8(out, cp ? cp : kReplacementChar);
+        other(cp ? static_cast<char32_t>(cp) : kReplacementChar);
         i += 2;
       } else {
-        AppendUtf8(out, kReplacementChar);
+        other(kReplacementChar);
         ++i;
       }
     } else {
       char16_t cp = t.single[b - 0x80];
-      AppendUtf8(out, cp ? cp : kReplacementChar);
+      other(cp ? static_cast<char32_t>(cp) : kReplacementChar);
       ++i;
     }
   }
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view bytes) {
+  const Cp932Tables& t = Tables();
+  // Two passes: the exact size first, then the characters in place.
+  std::size_t size = 0;
+  WalkCp932(t, bytes, [&](std::size_t a, std::size_t b) { size += b - a; },
+            [&](char32_t cp) { size += Utf8Length(cp); });
+  std::string out(size, '\0');
+  char* w = out.data();
+  WalkCp932(
+      t, bytes,
+      [&](std::size_t a, std::size_t b) {
+        std::memcpy(w, bytes.data() + a, b - a);
+        w += b - a;
+      },
+      [&](char32_t cp) { w = PutUtf8(w, cp); });
   return out;
 }
 

@@ -1,0 +1,104 @@
+<?xml version="1.0" encoding="shift_jis"?>
+<!-- Report management files: one table per group; the software and report file groups show
+     their fields in a fixed order. -->
+<xsl:stylesheet version="1.0"
+  xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+  xmlns:html="http://www.w3.org/TR/REC-html40"
+  exclude-result-prefixes="html">
+
+<xsl:output method="html" encoding="Shift_JIS" indent="yes"/>
+
+<!-- The page. -->
+<xsl:template match="/">
+  <html>
+    <head>
+      <meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS"/>
+      <title>報告書管理ファイル</title>
+      <style type="text/css">
+        body     { font-size: 10pt; background-color: #FFFFFF; }
+        table    { border-collapse: collapse; }
+        p.dtd    { color: #404040; }
+        td.base  { background-color: #FFCC99; font-weight: bold; }
+        td.soft  { background-color: #CCFFCC; font-weight: bold; }
+        td.rept  { background-color: #99CCFF; font-weight: bold; }
+        td.misc  { background-color: #E0E0E0; font-weight: bold; }
+        th.title { background-color: #F0F0F0; font-weight: normal; text-align: left; width: 35%; }
+        td.data  { background-color: #FFFFFF; }
+        td.nest  { padding: 4px; }
+      </style>
+    </head>
+    <body>
+      <xsl:apply-templates select="*"/>
+    </body>
+  </html>
+</xsl:template>
+
+<!-- The root element, whatever its name: the version, then the groups. -->
+<xsl:template match="/*" priority="2">
+  <xsl:if test="@DTD_version">
+    <p class="dtd">DTD_version <xsl:value-of select="@DTD_version"/></p>
+  </xsl:if>
+  <xsl:apply-templates select="*"/>
+</xsl:template>
+
+<xsl:template match="基礎情報">
+  <table width="100%" border="1" cellspacing="0" cellpadding="2">
+    <tr><td colspan="2" class="base">基礎情報</td></tr>
+    <xsl:apply-templates select="*" mode="row"/>
+  </table>
+  <br/>
+</xsl:template>
+
+<xsl:template match="ソフトウェア情報">
+  <table width="100%" border="1" cellspacing="0" cellpadding="2">
+    <tr><td colspan="2" class="soft">ソフトウェア情報</td></tr>
+    <xsl:apply-templates select="ソフトウェア名" mode="row"/>
+    <xsl:apply-templates select="バージョン情報" mode="row"/>
+    <xsl:apply-templates select="メーカ名" mode="row"/>
+    <xsl:apply-templates select="メーカ連絡先" mode="row"/>
+    <xsl:apply-templates select="ソフトメーカ用TAG" mode="row"/>
+  </table>
+  <br/>
+</xsl:template>
+
+<!-- A report: its own fields, then the fields of its original files and of its other
+     information, each as rows of the same table. -->
+<xsl:template match="報告書ファイル情報">
+  <table width="100%" border="1" cellspacing="0" cellpadding="2">
+    <tr><td colspan="2" class="rept">報告書ファイル情報</td></tr>
+    <xsl:apply-templates select="報告書名" mode="row"/>
+    <xsl:apply-templates select="報告書副題" mode="row"/>
+    <xsl:apply-templates select="報告書ファイル名" mode="row"/>
+    <xsl:apply-templates select="報告書ファイル作成ソフトウェア名" mode="row"/>
+    <xsl:apply-templates select="報告書オリジナルファイル/*" mode="row"/>
+    <xsl:apply-templates select="その他/*" mode="row"/>
+  </table>
+  <br/>
+</xsl:template>
+
+<!-- Any other element: a table of its own under its element name. -->
+<xsl:template match="*">
+  <table width="100%" border="1" cellspacing="0" cellpadding="2">
+    <tr><td colspan="2" class="misc"><xsl:value-of select="name()"/></td></tr>
+    <xsl:choose>
+      <xsl:when test="*"><xsl:apply-templates select="*" mode="row"/></xsl:when>
+      <xsl:otherwise><tr><td colspan="2" class="data"><xsl:value-of select="."/></td></tr></xsl:otherwise>
+    </xsl:choose>
+  </table>
+  <br/>
+</xsl:template>
+
+<!-- A field: its element name and its text. -->
+<xsl:template match="*" mode="row">
+  <tr>
+    <th class="title"><xsl:value-of select="name()"/></th>
+    <td class="data"><xsl:value-of select="."/></td>
+  </tr>
+</xsl:template>
+
+<!-- A group inside a group: its own table, nested. -->
+<xsl:template match="*[*]" mode="row">
+  <tr><td colspan="2" class="nest"><xsl:apply-templates select="."/></td></tr>
+</xsl:template>
+
+</xsl:stylesheet>
