@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "check/field_tables.h"
+#include "check/resources.h"
 #include "delivery/kkt_xml_read.h"
 #include "support/fixtures.h"
 
@@ -121,6 +122,30 @@ TEST_F(FieldTablesTest, RegeneratedTextKeepsSectionsInOrder) {
   TTreeIni copy;
   copy.LoadFromStrings(lines);
   EXPECT_EQ(copy.ReadString("Datas\\Data3\\Info13", "Info 0"), "口頭指示 2023-05-17");
+}
+
+}  // namespace
+}  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// Every embedded text survives being parsed and written back: tables come
+// back with the same sections, keys and order; plain texts unchanged.
+TEST(EmbeddedTables, RoundTripThroughTheTreeIniText) {
+  TEmbeddedTables defs;
+  for (std::string_view name : EmbeddedNames()) {
+    TComTin* c = defs.ByName(name);
+    ASSERT_NE(c, nullptr) << name;
+    EXPECT_EQ(c->Section(), TextToLines(EmbeddedText(name))) << name;
+    TTreeIni again;
+    again.LoadFromStrings(c->Section());
+    EXPECT_EQ(again.Text().Lines(), c->Section()) << name;
+  }
+  EXPECT_EQ(defs.ctnMeetTreeIni.Tree.ReadString("SETTING\\ITEM 11", "Tag"), "請負者説明文");
+  EXPECT_EQ(defs.ctnMeetTreeIni.Tree.ReadInteger("SETTING\\ITEM 10", "MaxLength", 0), 0);
+  EXPECT_EQ(defs.ctnKojiTreeIni.Tree.ReadInteger("KOJINFO\\ITEM 1", "MaxLength", 0), 127);
+  EXPECT_EQ(defs.ctnDrawName.Section().size(), 59u);
 }
 
 }  // namespace

@@ -116,3 +116,72 @@ TEST(Cli, HelpAndVersion) {
 
 }  // namespace
 }  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+std::vector<std::vector<std::string>> Rows(const std::string& out) {
+  std::vector<std::vector<std::string>> rows;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    std::size_t end = out.find('\n', start);
+    std::string line = out.substr(start, end - start);
+    std::vector<std::string> cols;
+    std::size_t p = 0;
+    while (true) {
+      std::size_t tab = line.find('\t', p);
+      cols.push_back(line.substr(p, tab - p));
+      if (tab == std::string::npos) break;
+      p = tab + 1;
+    }
+    rows.push_back(cols);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return rows;
+}
+
+TEST(CliTree, PrintsEveryItemDepthFirst) {
+  CliRun r = Dlvr("tree " + test::SamplePath("clean"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto rows = Rows(r.out);
+  ASSERT_GT(rows.size(), 50u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"0", "工事完成図書", "0", "0", "0", "1", "0"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "発注図面", "1", "1", "0", "1", "2"}));
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 7u);
+    if (row[2] == "4") EXPECT_EQ(row[6], "sys") << row[1];  // every file of the clean sample is there
+  }
+}
+
+TEST(CliTree, TwoMediaLanguageFileModeAndSort) {
+  CliRun r = Dlvr("tree " + test::SamplePath("multi/MEDIA1") + " " + test::SamplePath("multi/MEDIA2") +
+                  " --lang 3 --filemode 3 --sort meet=4");
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto rows = Rows(r.out);
+  bool sawMeet = false, sawMedia2 = false, sawGone = false;
+  for (const auto& row : rows) {
+    if (row[1] == "MEET(打合せ簿)") sawMeet = true;
+    if (row[2] == "4" && row[4] == "2") sawMedia2 = true;
+    if (row[2] == "4" && row[4] == "1" && row[5] == "0") sawGone = true;  // found on medium 1 only
+  }
+  EXPECT_TRUE(sawMeet);
+  EXPECT_TRUE(sawMedia2);
+  EXPECT_TRUE(sawGone);
+  EXPECT_EQ(rows[0][1], "工事完成図書");
+}
+
+TEST(CliTree, BadArguments) {
+  EXPECT_EQ(Dlvr("tree").code, 2);
+  EXPECT_EQ(Dlvr("tree " + test::SamplePath("clean") + " --lang 4").code, 2);
+  EXPECT_EQ(Dlvr("tree " + test::SamplePath("clean") + " --sort meet=9").code, 2);
+  EXPECT_EQ(Dlvr("tree " + test::SamplePath("clean") + " --sort photo=1").code, 2);
+  EXPECT_EQ(Dlvr("tree " + test::SamplePath("clean") + " --filemode").code, 2);
+  EXPECT_EQ(Dlvr("tree /nonexistent").code, 2);
+  CliRun r = Dlvr("tree --help");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("depth TAB caption"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dlvr
