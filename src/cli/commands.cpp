@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "check/viewer_model.h"
+#include "cli/check_command.h"
 #include "cli/json.h"
 #include "delivery/kkt_xml_read.h"
 #include "platform/drive.h"
@@ -24,6 +25,7 @@ const char* const kUsage =
     "commands:\n"
     "  dump FOLDER     print the records read from the management files as JSON\n"
     "  tree FOLDER...  print the document tree built from one or more media\n"
+    "  check FOLDER    run the data check and list its findings\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -235,6 +237,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   if (cmd == "dump") return CmdDump(args, out, err);
   if (cmd == "tree") return CmdTree(args, out, err);
+  if (cmd == "check") return CmdCheck(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }

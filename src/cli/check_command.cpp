@@ -1,0 +1,227 @@
+#include "cli/check_command.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "check/viewer_model.h"
+#include "cli/json.h"
+#include "platform/drive.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+const char* const kCheckUsage =
+    "usage: dlvr check FOLDER [--format text|tsv|csv|json]\n"
+    "\n"
+    "Loads FOLDER as a delivery on a fixed disk (one medium, no prompts), runs\n"
+    "the data check and prints every finding with its 管理項目名, 分類名,\n"
+    "ファイル名, 項目名 and 状態:\n"
+    "  text  a table with running numbers (the default); \"データは正常です。\"\n"
+    "        when nothing is found\n"
+    "  tsv   one line per finding, TAB between the five values, no header;\n"
+    "        backslash, TAB, CR and LF inside a value written \\\\ \\t \\r \\n\n"
+    "  csv   RFC 4180 with a header row and CRLF line ends\n"
+    "  json  an array of objects keyed by the five column names\n"
+    "Exit 0 when nothing is found, 1 when errors are found, 2 when FOLDER has\n"
+    "no INDEX_C.XML or the arguments are wrong.\n";
+
+const char* const kColumns[5] = {"管理項目名", "分類名", "ファイル名", "項目名", "状態"};
+const char* const kCleanMessage = "データは正常です。";
+const char* const kFoundMessage = "全ての出力データをチェックした結果、以下の不整合が見つかりました。";
+
+enum class TFormat { Text, Tsv, Csv, Json };
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "dlvr: check: " << message << "\n";
+  return 2;
+}
+
+bool ParseFormat(const std::string& s, TFormat& f) {
+  if (s == "text") f = TFormat::Text;
+  else if (s == "tsv") f = TFormat::Tsv;
+  else if (s == "csv") f = TFormat::Csv;
+  else if (s == "json") f = TFormat::Json;
+  else return false;
+  return true;
+}
+
+// Backslash, TAB, CR and LF as two-character escapes, so that a value stays
+// on its line and in its column.
+std::string EscapeCell(const std::string& s) {
+  if (s.find_first_of("\\\t\r\n") == std::string::npos) return s;
+  std::string out;
+  out.reserve(s.size() + 8);
+  for (char ch : s) {
+    switch (ch) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+std::string CsvField(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string out = "\"";
+  for (char ch : s) {
+    if (ch == '"') out.push_back('"');
+    out.push_back(ch);
+  }
+  out.push_back('"');
+  return out;
+}
+
+// Columns on a terminal: a double-byte character of Shift-JIS takes two,
+// a single byte one.
+std::size_t DisplayWidth(const std::string& s) { return Cp932Length(s); }
+
+void Pad(std::ostream& out, std::size_t n) {
+  for (; n > 0; --n) out.put(' ');
+}
+
+// Replaces the drive-type query with "fixed disk" while loading, so that the
+// load takes the folder as one medium and never asks for another.
+class TFixedDriveScope {
+ public:
+  TFixedDriveScope() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
+  ~TFixedDriveScope() { SetDriveTypeOverride(nullptr); }
+  TFixedDriveScope(const TFixedDriveScope&) = delete;
+  TFixedDriveScope& operator=(const TFixedDriveScope&) = delete;
+};
+
+}  // namespace
+
+void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out) {
+  for (const TCheckErrorRow& row : errors) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c) out.put('\t');
+      out << EscapeCell(row[c]);
+    }
+    out.put('\n');
+  }
+}
+
+void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) {
+  if (errors.empty()) {
+    out << kCleanMessage << "\n";
+    return;
+  }
+  // Rows as shown, with the running number first; every column padded to
+  // its widest cell, the last one not padded.
+  std::vector<std::array<std::string, 6>> cells;
+  cells.reserve(errors.size() + 1);
+  cells.push_back({"NO.", kColumns[0], kColumns[1], kColumns[2], kColumns[3], kColumns[4]});
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    const TCheckErrorRow& e = errors[i];
+    cells.push_back({std::to_string(i + 1), EscapeCell(e[0]), EscapeCell(e[1]), EscapeCell(e[2]), EscapeCell(e[3]),
+                     EscapeCell(e[4])});
+  }
+  std::array<std::size_t, 6> width{};
+  for (const auto& row : cells)
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(row[c]));
+
+  out << kFoundMessage << "\n";
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    const auto& row = cells[r];
+    // The number right-aligned (its title too).
+    Pad(out, width[0] - DisplayWidth(row[0]));
+    out << row[0];
+    for (std::size_t c = 1; c < row.size(); ++c) {
+      out << "  " << row[c];
+      if (c + 1 < row.size()) Pad(out, width[c] - DisplayWidth(row[c]));
+    }
+    out.put('\n');
+  }
+}
+
+void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) {
+  auto record = [&out](const auto& fields) {
+    bool first = true;
+    for (const auto& f : fields) {
+      if (!first) out.put(',');
+      first = false;
+      out << CsvField(f);
+    }
+    out << "\r\n";
+  };
+  record(std::array<std::string, 5>{kColumns[0], kColumns[1], kColumns[2], kColumns[3], kColumns[4]});
+  for (const TCheckErrorRow& row : errors) record(row);
+}
+
+void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) {
+  JsonWriter w;
+  w.BeginArray();
+  for (const TCheckErrorRow& row : errors) {
+    w.BeginObject();
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      w.Key(kColumns[c]);
+      w.String(row[c]);
+    }
+    w.EndObject();
+  }
+  w.EndArray();
+  out << w.Text();
+}
+
+int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> positional;
+  TFormat format = TFormat::Text;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out << kCheckUsage;
+      return 0;
+    }
+    if (a == "--format" || a.rfind("--format=", 0) == 0) {
+      std::string v;
+      if (a.size() > 8) {
+        v = a.substr(9);
+      } else {
+        if (i + 1 >= args.size()) return Fail(err, "--format needs a value");
+        v = args[++i];
+      }
+      if (!ParseFormat(v, format)) return Fail(err, "--format takes text, tsv, csv or json, not " + v);
+      continue;
+    }
+    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
+    positional.push_back(a);
+  }
+  if (positional.empty()) return Fail(err, "missing FOLDER");
+  if (positional.size() > 1) return Fail(err, "unexpected argument " + positional[1]);
+  const std::string& folder = positional[0];
+  if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
+
+  // The viewer refuses a folder without INDEX_C.XML with its message box;
+  // here the message goes to stderr, its line breaks as LF.
+  if (!HasIndexFile(folder)) {
+    std::string message = NoIndexMessage(WithTrailingSlash(folder));
+    std::replace(message.begin(), message.end(), '\r', '\n');
+    err << message << "\n";
+    return 2;
+  }
+
+  TCheckErrorList errors;
+  {
+    TFixedDriveScope fixed;
+    DeliveryStore store;
+    TViewerModel model(store);
+    model.View.Load(folder);
+    RunDataCheck(model.View);
+    errors.swap(model.View.ErrorList);
+  }
+
+  switch (format) {
+    case TFormat::Text: WriteErrorsText(errors, out); break;
+    case TFormat::Tsv: WriteErrorsTsv(errors, out); break;
+    case TFormat::Csv: WriteErrorsCsv(errors, out); break;
+    case TFormat::Json: WriteErrorsJson(errors, out); break;
+  }
+  return errors.empty() ? 0 : 1;
+}
+
+}  // namespace dlvr

@@ -1,0 +1,158 @@
+// dlvr check, run in-process on the sample deliveries and on small
+// deliveries written for a case.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "cli/check_command.h"
+#include "platform/text.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+struct CheckRun {
+  int code = -1;
+  std::string out, err;
+};
+
+CheckRun Check(std::vector<std::string> args) {
+  args.insert(args.begin(), "check");
+  std::ostringstream out, err;
+  CheckRun r;
+  r.code = CmdCheck(args, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+std::vector<std::string> Lines(const std::string& out) {
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Values that need care in every format.
+const TCheckErrorList kAwkward = {
+    {"工事管理", "", "INDEX_C.XML", "工事名称", "データ表現が不正"},
+    {"打合せ簿管理", "協議, \"再\"", "A\tB\\C.PDF", "打合せ簿オリジナルファイル名", "文字数が不正"},
+    {"施工計画書管理", "一行目\r\n二行目", "PLAN.XML", "施工計画書名称", "情報未記入"},
+};
+
+template <class F>
+std::string Written(F write, const TCheckErrorList& errors) {
+  std::ostringstream out;
+  write(errors, out);
+  return out.str();
+}
+
+TEST(CheckFormats, TsvCsvAndJsonKeepAwkwardValuesIntact) {
+  EXPECT_EQ(Written(WriteErrorsTsv, kAwkward),
+            "工事管理\t\tINDEX_C.XML\t工事名称\tデータ表現が不正\n"
+            "打合せ簿管理\t協議, \"再\"\tA\\tB\\\\C.PDF\t打合せ簿オリジナルファイル名\t文字数が不正\n"
+            "施工計画書管理\t一行目\\r\\n二行目\tPLAN.XML\t施工計画書名称\t情報未記入\n");
+  EXPECT_EQ(Written(WriteErrorsCsv, kAwkward),
+            "管理項目名,分類名,ファイル名,項目名,状態\r\n"
+            "工事管理,,INDEX_C.XML,工事名称,データ表現が不正\r\n"
+            "打合せ簿管理,\"協議, \"\"再\"\"\",A\tB\\C.PDF,打合せ簿オリジナルファイル名,文字数が不正\r\n"
+            "施工計画書管理,\"一行目\r\n二行目\",PLAN.XML,施工計画書名称,情報未記入\r\n");
+  const std::string json = Written(WriteErrorsJson, kAwkward);
+  EXPECT_EQ(json.substr(0, json.find("},")),
+            "[\n {\n  \"管理項目名\": \"工事管理\",\n  \"分類名\": \"\",\n  \"ファイル名\": \"INDEX_C.XML\",\n"
+            "  \"項目名\": \"工事名称\",\n  \"状態\": \"データ表現が不正\"\n ");
+  EXPECT_NE(json.find("\"分類名\": \"協議, \\\"再\\\"\",\n  \"ファイル名\": \"A\\tB\\\\C.PDF\""), std::string::npos);
+  EXPECT_EQ(json.substr(json.size() - 4), "}\n]\n");
+  EXPECT_EQ(Written(WriteErrorsJson, {}), "[]\n");
+}
+
+TEST(CheckFormats, TextTableNumbersRowsAndAlignsColumns) {
+  std::vector<std::string> lines = Lines(Written(WriteErrorsText, kAwkward));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "全ての出力データをチェックした結果、以下の不整合が見つかりました。");
+  EXPECT_EQ(lines[1].rfind("NO.  管理項目名", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("  1  工事管理      ", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[4].rfind("  3  施工計画書管理  一行目\\r\\n二行目", 0), 0u) << lines[4];
+  // 項目名 starts in the same terminal column on every line (a double-byte
+  // character takes two columns).
+  for (std::size_t i = 2; i < lines.size(); ++i) {
+    std::size_t p = lines[i].find("  " + kAwkward[i - 2][3]);
+    ASSERT_NE(p, std::string::npos);
+    EXPECT_EQ(Cp932Length(lines[i].substr(0, p)), Cp932Length(lines[1].substr(0, lines[1].find("  項目名"))));
+  }
+  EXPECT_EQ(Written(WriteErrorsText, {}), "データは正常です。\n");
+}
+
+TEST(CheckCommand, SamplesInEveryFormat) {
+  const std::string clean = test::SamplePath("clean");
+  EXPECT_EQ(Check({clean}).out, "データは正常です。\n");
+  EXPECT_EQ(Check({"--format=csv", clean}).out, "管理項目名,分類名,ファイル名,項目名,状態\r\n");
+  CheckRun r = Check({clean, "--format", "json"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "[]\n");
+
+  const std::string errors = test::SamplePath("errors");
+  r = Check({errors, "--format", "tsv"});
+  EXPECT_EQ(r.code, 1);
+  std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 39u);
+  EXPECT_EQ(lines[22], "打合せ簿管理\t打合せ\tMEET.XML\t提出先\t規定文字以外");
+  EXPECT_EQ(lines[38], "その他管理\t工事履行報告書（１０月分）\tOTHRS.XML\t資料名\tデータ表現が不正");
+  r = Check({errors});
+  EXPECT_EQ(r.code, 1);
+  lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 41u);
+  EXPECT_EQ(lines[40].rfind(" 39  その他管理", 0), 0u) << lines[40];
+}
+
+TEST(CheckCommand, FolderWithoutIndexIsRefusedLowerCaseIndexIsNot) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("errors"), d / "kkt");
+  std::rename((d / "kkt/INDEX_C.XML").c_str(), (d / "kkt/index_c.xml").c_str());
+  test::SetTreeReadOnly(d / "kkt", true);
+  auto before = test::TreeSnapshot(d / "kkt");
+  CheckRun r = Check({d / "kkt", "--format", "tsv"});
+  test::SetTreeReadOnly(d / "kkt", false);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(Lines(r.out).size(), 39u);  // the construction record was read
+  EXPECT_EQ(test::TreeSnapshot(d / "kkt"), before);
+
+  std::remove((d / "kkt/index_c.xml").c_str());
+  r = Check({d / "kkt"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "選択されているフォルダ '" + (d / "kkt/") +
+                       "' には、\n必要なファイルが見つかりません。\n\n"
+                       "フォルダ選択ボタンをクリックし正しいメディアを選択してください。\n");
+}
+
+TEST(CheckCommand, TabAndBackslashReadFromAFileStayInTheirColumn) {
+  test::ScratchDir d;
+  d.WriteSjis("INDEX_C.XML", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<constdata></constdata>\n");
+  d.WriteSjis("PLAN/PLAN.XML",
+              "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<plandata>\n<施工計画書情報>\n"
+              "<シリアル番号>1</シリアル番号>\n<施工計画書名称>計画\t書 \\ &quot;A,B&quot;</施工計画書名称>\n"
+              "</施工計画書情報>\n</plandata>\n");
+  std::vector<std::string> lines = Lines(Check({d.Path(), "--format", "tsv"}).out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "施工計画書管理\t計画\\t書 \\\\ \"A,B\"\tPLAN.XML\t施工計画書名称\tデータ表現が不正");
+}
+
+TEST(CheckCommand, UsageErrorsExitTwoWithOneLine) {
+  const std::string clean = test::SamplePath("clean");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {clean, "--format"}, {clean, "--format", "xml"}, {clean, "--bogus"}, {clean, clean}, {"/nonexistent"}}) {
+    CheckRun r = Check(args);
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  CheckRun r = Check({clean, "--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out.rfind("usage: dlvr check FOLDER", 0), 0u);
+}
+
+}  // namespace
+}  // namespace dlvr
