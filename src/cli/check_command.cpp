@@ -168,6 +168,24 @@ void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) {
   out << w.Text();
 }
 
+int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::ostream& err) {
+  // The viewer refuses a folder without INDEX_C.XML with its message box;
+  // here the message goes to stderr, its line breaks as LF.
+  if (!HasIndexFile(folder)) {
+    std::string message = NoIndexMessage(WithTrailingSlash(folder));
+    std::replace(message.begin(), message.end(), '\r', '\n');
+    err << message << "\n";
+    return 2;
+  }
+  TFixedDriveScope fixed;
+  DeliveryStore store;
+  TViewerModel model(store);
+  model.View.Load(folder);
+  RunDataCheck(model.View);
+  errors.swap(model.View.ErrorList);
+  return 0;
+}
+
 int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<std::string> positional;
   TFormat format = TFormat::Text;
@@ -196,24 +214,8 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const std::string& folder = positional[0];
   if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
 
-  // The viewer refuses a folder without INDEX_C.XML with its message box;
-  // here the message goes to stderr, its line breaks as LF.
-  if (!HasIndexFile(folder)) {
-    std::string message = NoIndexMessage(WithTrailingSlash(folder));
-    std::replace(message.begin(), message.end(), '\r', '\n');
-    err << message << "\n";
-    return 2;
-  }
-
   TCheckErrorList errors;
-  {
-    TFixedDriveScope fixed;
-    DeliveryStore store;
-    TViewerModel model(store);
-    model.View.Load(folder);
-    RunDataCheck(model.View);
-    errors.swap(model.View.ErrorList);
-  }
+  if (int code = LoadAndCheckFolder(folder, errors, err)) return code;
 
   switch (format) {
     case TFormat::Text: WriteErrorsText(errors, out); break;

@@ -26,6 +26,8 @@ const char* const kUsage =
     "  dump FOLDER     print the records read from the management files as JSON\n"
     "  tree FOLDER...  print the document tree built from one or more media\n"
     "  check FOLDER    run the data check and list its findings\n"
+    "  report FOLDER -o FILE.pdf\n"
+    "                  write the printed error report as a PDF file\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -238,6 +240,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (cmd == "dump") return CmdDump(args, out, err);
   if (cmd == "tree") return CmdTree(args, out, err);
   if (cmd == "check") return CmdCheck(args, out, err);
+  if (cmd == "report") return CmdReport(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }

@@ -185,3 +185,57 @@ TEST(CliTree, BadArguments) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include <regex>
+
+#include "platform/paths.h"
+#include "support/delivery_builder.h"
+
+namespace dlvr {
+namespace {
+
+int PdfPages(const std::string& path) {
+  std::string pdf;
+  ReadWholeFile(path, pdf);
+  std::regex page("/Type\\s*/Page[^s]");
+  return static_cast<int>(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page), std::sregex_iterator()));
+}
+
+TEST(CliReport, WritesThePagesOfTheErrorReport) {
+  test::ScratchDir d;
+  // Nine meetings with only a kind: five required fields missing each, 45
+  // errors in all, so two pages.
+  test::MediumSpec spec;
+  for (int i = 0; i < 9; ++i) spec.Meetings.push_back({"協議", "", "", {}});
+  test::WriteMedium(d / "kkt", spec);
+  CliRun r = Dlvr("report " + (d / "kkt") + " -o " + (d / "out.pdf"));
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  ASSERT_TRUE(FileExists(d / "out.pdf"));
+  EXPECT_GT(PdfPages(d / "out.pdf"), 1);
+
+  r = Dlvr("report " + test::SamplePath("errors") + " -o " + (d / "errors.pdf"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(PdfPages(d / "errors.pdf"), 1);  // 39 rows fit on one page
+}
+
+TEST(CliReport, CleanDeliveryWritesNothing) {
+  test::ScratchDir d;
+  CliRun r = Dlvr("report " + test::SamplePath("clean") + " -o " + (d / "out.pdf"));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "データは正常です。\n");
+  EXPECT_FALSE(FileExists(d / "out.pdf"));
+}
+
+TEST(CliReport, RefusalsExitTwo) {
+  test::ScratchDir d;
+  EXPECT_EQ(Dlvr("report " + test::SamplePath("errors") + " -o /nonexistent/dir/out.pdf").code, 2);
+  EXPECT_EQ(Dlvr("report " + test::SamplePath("errors")).code, 2);
+  CliRun r = Dlvr("report " + d.Path() + " -o " + (d / "x.pdf"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("必要なファイルが見つかりません"), std::string::npos);
+  EXPECT_FALSE(FileExists(d / "x.pdf"));
+}
+
+}  // namespace
+}  // namespace dlvr
