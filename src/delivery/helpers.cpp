@@ -35,64 +35,103 @@ bool IsMediaReady(const std::string& path) { return QueryMediaReady(path); }
 
 namespace {
 
-// The file's lines as raw bytes, and the line break it uses (CR LF unless
-// its first break is a bare LF).
-bool LoadRawLines(const std::string& path, std::vector<std::string>& lines, std::string& eol) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  lines.clear();
-  for (std::string_view l : SplitLines(bytes)) lines.emplace_back(l);
-  std::size_t lf = bytes.find('\n');
-  eol = (lf != std::string::npos && (lf == 0 || bytes[lf - 1] != '\r')) ? "\n" : "\r\n";
-  return true;
-}
+// One line of a text: [start, end) without its break, and where the next
+// line starts.
+struct LineSpan {
+  std::size_t Start, End, Next;
+};
 
-bool SaveRawLines(const std::string& path, const std::vector<std::string>& lines, const std::string& eol) {
-  std::string out;
-  for (const std::string& l : lines) {
-    out += l;
-    out += eol;
+std::vector<LineSpan> LineSpans(std::string_view text) {
+  std::vector<LineSpan> spans;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t br = text.find_first_of("\r\n", pos);
+    if (br == std::string_view::npos) {
+      spans.push_back({pos, text.size(), text.size()});
+      break;
+    }
+    std::size_t next = br + 1;
+    if (text[br] == '\r' && next < text.size() && text[next] == '\n') ++next;
+    spans.push_back({pos, br, next});
+    pos = next;
   }
-  return WriteWholeFile(path, out) && FileExists(path);
+  return spans;
 }
 
-bool IsXmlLine(const std::string& line) { return AsciiLower(std::string_view(line).substr(0, 5)) == "<?xml"; }
+bool IsXmlLine(std::string_view line) {
+  return line.size() >= 5 && line[0] == '<' && line[1] == '?' && AsciiLower(line.substr(0, 5)) == "<?xml";
+}
 
-bool MentionsStylesheet(const std::string& line) { return AsciiLower(line).find("stylesheet") != std::string::npos; }
+bool MentionsStylesheet(std::string_view line) { return AsciiLower(line).find("stylesheet") != std::string::npos; }
+
+// The line break the file uses: CR LF unless its first break is a bare LF.
+std::string_view EolOf(std::string_view text) {
+  std::size_t lf = text.find('\n');
+  return (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) ? "\n" : "\r\n";
+}
+
+bool ReadSource(const std::string& source, std::string& bytes) {
+  return ReadWholeFile(ResolveCase(source), bytes);
+}
+
+bool WriteTarget(const std::string& target, std::string_view bytes) {
+  return WriteWholeFile(target, bytes) && FileExists(target);
+}
 
 }  // namespace
 
-bool InsertStylesheet(const std::string& source, const std::string& target, const std::string& href) {
-  std::vector<std::string> lines;
-  std::string eol;
-  if (!LoadRawLines(ResolveCase(source), lines, eol)) return false;
-  std::string all;
-  for (const std::string& l : lines) all += l + "\n";
+std::string InsertStylesheetText(std::string_view text, const std::string& href) {
   // The instruction is written in the file's own encoding.
-  std::string ref = DeclaresUtf8(all) ? href : Utf8ToCp932(href);
-  std::size_t insertAt = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!IsXmlLine(lines[i])) continue;
-    if (MentionsStylesheet(lines[i])) {
-      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-      insertAt = i;
+  std::string ref = DeclaresUtf8(text) ? href : Utf8ToCp932(href);
+  std::string_view eol = EolOf(text);
+  std::size_t insertAt = 0, skipFrom = 0, skipTo = 0;
+  for (const LineSpan& l : LineSpans(text)) {
+    std::string_view line = text.substr(l.Start, l.End - l.Start);
+    if (!IsXmlLine(line)) continue;
+    if (MentionsStylesheet(line)) {
+      insertAt = l.Start;
+      skipFrom = l.Start;
+      skipTo = l.Next;
       break;
     }
-    insertAt = i + 1;
+    insertAt = l.Next;
   }
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
-               "<?xml-stylesheet type=\"text/xsl\" href=\"" + ref + "\"?>");
-  return SaveRawLines(target, lines, eol);
+  std::string out;
+  out.reserve(text.size() + ref.size() + 64);
+  out.append(text.substr(0, insertAt));
+  if (insertAt > 0 && insertAt == text.size() && text.back() != '\n' && text.back() != '\r') out.append(eol);
+  out += "<?xml-stylesheet type=\"text/xsl\" href=\"" + ref + "\"?>";
+  out.append(eol);
+  std::size_t rest = skipTo > skipFrom ? skipTo : insertAt;
+  out.append(text.substr(rest));
+  return out;
+}
+
+std::string RemoveStylesheetText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t copied = 0;
+  for (const LineSpan& l : LineSpans(text)) {
+    std::string_view line = text.substr(l.Start, l.End - l.Start);
+    if (IsXmlLine(line) && MentionsStylesheet(line)) {
+      out.append(text.substr(copied, l.Start - copied));
+      copied = l.Next;
+    }
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
+bool InsertStylesheet(const std::string& source, const std::string& target, const std::string& href) {
+  std::string bytes;
+  if (!ReadSource(source, bytes)) return false;
+  return WriteTarget(target, InsertStylesheetText(bytes, href));
 }
 
 bool RemoveStylesheet(const std::string& source, const std::string& target) {
-  std::vector<std::string> lines;
-  std::string eol;
-  if (!LoadRawLines(ResolveCase(source), lines, eol)) return false;
-  std::vector<std::string> kept;
-  for (std::string& l : lines)
-    if (!(IsXmlLine(l) && MentionsStylesheet(l))) kept.push_back(std::move(l));
-  return SaveRawLines(target, kept, eol);
+  std::string bytes;
+  if (!ReadSource(source, bytes)) return false;
+  return WriteTarget(target, RemoveStylesheetText(bytes));
 }
 
 std::string BlankPagePath() { return ProgramDir() + "NONE.HTML"; }

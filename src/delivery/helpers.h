@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "delivery/prompts.h"
 
@@ -38,6 +39,10 @@ bool InsertStylesheet(const std::string& source, const std::string& target, cons
 
 // Writes `target` as a copy of `source` without any stylesheet instruction.
 bool RemoveStylesheet(const std::string& source, const std::string& target);
+
+// The same on a file's bytes in memory; lines keep their breaks.
+std::string InsertStylesheetText(std::string_view text, const std::string& href);
+std::string RemoveStylesheetText(std::string_view text);
 
 // Writes the blank page NONE.HTML into the program's folder. Returns false
 // when it cannot be written.

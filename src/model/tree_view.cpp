@@ -117,7 +117,7 @@ TMdlTreeItemData* TMdlTreeView::NodeData(const TTreeItem* item) const { return i
 
 int TMdlTreeView::NodeLevel(const TTreeItem* item) const {
   TMdlTreeItemData* d = NodeData(item);
-  return d ? d->Level : nlNone;
+  return d ? static_cast<int>(d->Level) : static_cast<int>(nlNone);
 }
 
 int TMdlTreeView::NodeNumber(const TTreeItem* item) const {
@@ -327,7 +327,7 @@ TTreeItem* TMdlTreeView::AddNode(TTreeItem* parent, const std::string& caption, 
   TTreeItem* item = tree_.AddChild(parent, caption);
   item->SetData(std::move(data));
   static const int kImages[] = {imgRoot, imgFileClass, imgRecordClass, imgRecord, imgFile};
-  int image = level >= 0 && level <= 4 ? kImages[level] : imgFile;
+  int image = level >= 0 && level <= 4 ? kImages[level] : static_cast<int>(imgFile);
   item->SetImages(image, image, -1);
   SetClassCaption(item);
   if (level == nlFile && NodeClass(item) == 1) {
@@ -401,11 +401,15 @@ void TMdlTreeView::SetFileNameMode(int mode) {
 }
 
 void TMdlTreeView::SetFileIcon(TTreeItem* item, const std::string& path) {
+  ApplyFileIcon(item, path, FileExists(path));
+}
+
+void TMdlTreeView::ApplyFileIcon(TTreeItem* item, const std::string& path, bool exists) {
   TMdlTreeItemData* d = NodeData(item);
   if (!item) return;
   if (d) d->Exists = true;
   int image = -1;
-  if (FileExists(path)) {
+  if (exists) {
     int i = (icons_ ? icons_ : &defaultIcons_)->IconIndex(path);
     if (i >= 0) image = i + SysIconBase;
   }
@@ -479,10 +483,8 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
     return cls == 1 ? store_.OrderDrawings : store_.FinalDrawings;
   };
   TCaseResolver resolver;
-  const std::string folder = mediaFolder_ + row.Folder;
-  auto filePath = [&](const std::string& name) {
-    return IsPlainFileName(name) ? resolver.Resolve(JoinPath(folder, name)) : std::string();
-  };
+  const std::string folder = resolver.Resolve(mediaFolder_ + row.Folder);
+  auto filePath = [&](const std::string& name) { return resolver.FileIn(folder, name); };
   std::string copy = ManageFilePath(cls, false);
   if (!workFolder2_.empty() && FileExists(copy)) {
     reader.ReadFile(copy);
@@ -494,8 +496,8 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
       auto it = byNumber.find(static_cast<int>(r));
       if (it == byNumber.end()) continue;
       std::string file = filePath(list()[r].DrawFile);
-      if (NodeMedia(it->second) == 0 && FileExists(file)) SetNodeMedia(it->second, m);
-      SetFileIcon(it->second, file);
+      if (NodeMedia(it->second) == 0 && !file.empty()) SetNodeMedia(it->second, m);
+      ApplyFileIcon(it->second, file, !file.empty());
     }
   } else if (DirExists(resolver.Resolve(path + row.Folder))) {
     reader.ReadFile(resolver.Resolve(path + row.Folder + "/" + row.Xml));
@@ -503,9 +505,9 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
     for (std::size_t r = 0; r < list().size(); ++r) {
       const std::string& drawFile = list()[r].DrawFile;
       std::string file = filePath(drawFile);
-      TTreeItem* item = AddNode(classItem, ExtractFileName(drawFile), FileExists(file) ? m : 0, 0, nlFile);
+      TTreeItem* item = AddNode(classItem, ExtractFileName(drawFile), file.empty() ? 0 : m, 0, nlFile);
       NodeData(item)->Number = static_cast<int>(r);
-      SetFileIcon(item, file);
+      ApplyFileIcon(item, file, !file.empty());
     }
   }
 }
@@ -514,10 +516,8 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
   TKKTXMLRead reader(store_);
   const TDocClassRow& row = DocClassTable[cls];
   TCaseResolver resolver;
-  const std::string orgFolder = mediaFolder_ + row.Folder + "/Org";
-  auto filePath = [&](const std::string& name) {
-    return IsPlainFileName(name) ? resolver.Resolve(JoinPath(orgFolder, name)) : std::string();
-  };
+  const std::string orgFolder = resolver.Resolve(mediaFolder_ + row.Folder + "/Org");
+  auto filePath = [&](const std::string& name) { return resolver.FileIn(orgFolder, name); };
   std::string copy = ManageFilePath(cls, false);
   if (!workFolder2_.empty() && FileExists(copy)) {
     reader.ReadFile(copy);
@@ -533,8 +533,8 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
           TTreeItem* fileItem = ClassChild(recItem, static_cast<int>(k), nlFile);
           if (!fileItem) continue;
           std::string file = filePath(orgs[k].OrgFile);
-          if (NodeMedia(fileItem) == 0 && FileExists(file)) SetNodeMedia(fileItem, m);
-          SetFileIcon(fileItem, file);
+          if (NodeMedia(fileItem) == 0 && !file.empty()) SetNodeMedia(fileItem, m);
+          ApplyFileIcon(fileItem, file, !file.empty());
         }
       }
       return 0;
@@ -547,9 +547,9 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
         const auto& orgs = list[r].Orgs;
         for (std::size_t k = 0; k < orgs.size(); ++k) {
           std::string file = filePath(orgs[k].OrgFile);
-          TTreeItem* item = AddNode(recItem, ExtractFileName(orgs[k].OrgFile), FileExists(file) ? m : 0, 0, nlFile);
+          TTreeItem* item = AddNode(recItem, ExtractFileName(orgs[k].OrgFile), file.empty() ? 0 : m, 0, nlFile);
           NodeData(item)->Number = static_cast<int>(k);
-          SetFileIcon(item, file);
+          ApplyFileIcon(item, file, !file.empty());
         }
       }
       return 0;
@@ -649,10 +649,12 @@ std::string TMdlTreeView::ManageFilePath(int cls, bool display) {
     if (FileExists(dtd) && ReadWholeFile(dtd, bytes)) WriteWholeFile(dtdCopy, bytes);
   }
   const std::string source = ResolveCase(JoinPath(classFolder, row.Xml));
-  if (display)
-    InsertStylesheet(source, result, row.Xsl);
-  else
-    RemoveStylesheet(source, result);
+  if (source != cachedSourcePath_) {
+    cachedSourcePath_ = source;
+    if (!FileExists(source) || !ReadWholeFile(source, cachedSourceBytes_)) cachedSourcePath_.clear();
+  }
+  if (!cachedSourcePath_.empty())
+    WriteWholeFile(result, display ? InsertStylesheetText(cachedSourceBytes_, row.Xsl) : RemoveStylesheetText(cachedSourceBytes_));
   if (display && *row.Xsl && !FileExists(work + row.Xsl) && Services.StylesheetText) {
     std::string text = Services.StylesheetText(cls);
     std::string crlf;
@@ -672,6 +674,9 @@ void TMdlTreeView::PrepareWorkCopies() {
     ManageFilePath(cls, true);
   }
   preparing_ = false;
+  cachedSourcePath_.clear();
+  cachedSourceBytes_.clear();
+  cachedSourceBytes_.shrink_to_fit();
 }
 
 // ---------------------------------------------------------------------------

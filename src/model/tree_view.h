@@ -166,6 +166,8 @@ class TMdlTreeView {
 
  private:
   TTreeItem* ClassChild(TTreeItem* classItem, int number, int level) const;
+  // SetFileIcon with the file's presence already known.
+  void ApplyFileIcon(TTreeItem* item, const std::string& path, bool exists);
   void BuildDrawClass(int cls, TTreeItem* classItem, const std::string& path, int m, bool& dup);
   void BuildRecordClass(int cls, TTreeItem* classItem, const std::string& path, int m);
   void NotePhoto(const std::string& folder, int k);
@@ -187,6 +189,9 @@ class TMdlTreeView {
   std::string workFolder1_, workFolder2_;
   std::vector<int> photoMedia_;
   bool dup1_ = false, dup4_ = false;
+  // The management file last read for work copies: both copies of a class
+  // are made from one read.
+  std::string cachedSourcePath_, cachedSourceBytes_;
   TSort srtMeet_, srtPlan_, srtOthrs_;
   std::string sortKey_;
   TTreeItem* sortClassItem_ = nullptr;

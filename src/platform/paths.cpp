@@ -94,6 +94,33 @@ std::string ResolveCase(std::string_view path) {
   return resolver.Resolve(path);
 }
 
+const TCaseResolver::Listing& TCaseResolver::ListingOf(const std::string& folder) {
+  auto it = listings_.find(folder);
+  if (it != listings_.end()) return it->second;
+  Listing names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (dirent* e = ::readdir(dir)) {
+      std::string name(e->d_name);
+      if (name == "." || name == "..") continue;
+      auto [slot, added] = names.emplace(AsciiUpper(name), name);
+      if (!added && name < slot->second) slot->second = name;
+    }
+    ::closedir(dir);
+  }
+  return listings_.emplace(folder, std::move(names)).first->second;
+}
+
+std::string TCaseResolver::FileIn(const std::string& resolvedFolder, const std::string& name) {
+  if (!IsPlainFileName(name)) return std::string();
+  std::string path = JoinPath(resolvedFolder, name);
+  if (FileExists(path)) return path;
+  const Listing& listing = ListingOf(resolvedFolder.empty() ? "." : ToSlashes(resolvedFolder));
+  auto hit = listing.find(AsciiUpper(name));
+  if (hit == listing.end() || hit->second == name) return std::string();
+  path = JoinPath(resolvedFolder, hit->second);
+  return FileExists(path) ? path : std::string();
+}
+
 std::string TCaseResolver::Resolve(std::string_view rawPath) {
   std::string path = ToSlashes(rawPath);
   if (path.empty() || Exists(path)) return path;
@@ -112,22 +139,9 @@ std::string TCaseResolver::Resolve(std::string_view rawPath) {
       std::string candidate = result + comp;
       if (resolving && comp != "." && comp != ".." && !Exists(candidate)) {
         std::string folder = result.empty() ? "." : result;
-        auto it = listings_.find(folder);
-        if (it == listings_.end()) {
-          std::unordered_map<std::string, std::string> names;
-          if (DIR* dir = ::opendir(folder.c_str())) {
-            while (dirent* e = ::readdir(dir)) {
-              std::string name(e->d_name);
-              if (name == "." || name == "..") continue;
-              auto [slot, added] = names.emplace(AsciiUpper(name), name);
-              if (!added && name < slot->second) slot->second = name;
-            }
-            ::closedir(dir);
-          }
-          it = listings_.emplace(folder, std::move(names)).first;
-        }
-        auto hit = it->second.find(AsciiUpper(comp));
-        if (hit != it->second.end())
+        const Listing& listing = ListingOf(folder);
+        auto hit = listing.find(AsciiUpper(comp));
+        if (hit != listing.end())
           candidate = result + hit->second;
         else
           resolving = false;

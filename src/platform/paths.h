@@ -52,11 +52,17 @@ std::string ResolveCase(std::string_view path);
 class TCaseResolver {
  public:
   std::string Resolve(std::string_view path);
+  // The regular file `name` (a plain name from management data) in a folder
+  // already resolved: one stat when the name is spelled as on disk, the
+  // folder's listing otherwise. Returns "" when there is no such file.
+  std::string FileIn(const std::string& resolvedFolder, const std::string& name);
   void Clear() { listings_.clear(); }
 
  private:
+  using Listing = std::unordered_map<std::string, std::string>;
+  const Listing& ListingOf(const std::string& folder);
   // Folder -> upper-cased name -> the byte-wise smallest name of that spelling.
-  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
+  std::unordered_map<std::string, Listing> listings_;
 };
 
 // True when a name taken from management data is a plain file name: not

@@ -220,10 +220,18 @@ std::string Cp932ToUtf8(std::string_view bytes) {
   return out;
 }
 
+namespace {
+// The reverse table, looked up once per process rather than once per character.
+const std::uint16_t* ReverseTable() {
+  static const std::uint16_t* table = Tables().reverse.data();
+  return table;
+}
+}  // namespace
+
 int Cp932Code(char32_t cp) {
   if (cp < 0x80) return static_cast<int>(cp);
   if (cp > 0xFFFF) return -1;
-  std::uint16_t code = Tables().reverse[cp];
+  std::uint16_t code = ReverseTable()[cp];
   return code ? code : -1;
 }
 

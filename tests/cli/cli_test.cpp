@@ -150,7 +150,9 @@ TEST(CliTree, PrintsEveryItemDepthFirst) {
   EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "発注図面", "1", "1", "0", "1", "2"}));
   for (const auto& row : rows) {
     ASSERT_EQ(row.size(), 7u);
-    if (row[2] == "4") EXPECT_EQ(row[6], "sys") << row[1];  // every file of the clean sample is there
+    if (row[2] == "4") {
+      EXPECT_EQ(row[6], "sys") << row[1];  // every file of the clean sample is there
+    }
   }
 }
 

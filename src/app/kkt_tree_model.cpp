@@ -1,0 +1,143 @@
+#include "app/kkt_tree_model.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPainter>
+#include <QStyle>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace dlvr {
+
+int TDesktopIcons::IconIndex(const std::string& path) {
+  // One icon per file type: the type decides the icon the desktop shows, and
+  // asking once per type keeps large deliveries fast.
+  std::string key = AsciiUpper(ExtractFileExt(path));
+  auto it = byType_.find(key);
+  if (it != byType_.end()) return it->second;
+  QFileInfo info(QString::fromStdString(path));
+  QIcon icon;
+  QMimeType mime = mimes_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+  if (mime.isValid() && !mime.iconName().isEmpty()) icon = QIcon::fromTheme(mime.iconName());
+  if (icon.isNull() && mime.isValid()) icon = QIcon::fromTheme(mime.genericIconName());
+  if (icon.isNull()) icon = provider_.icon(QFileIconProvider::File);
+  int index = icons_.size();
+  icons_.push_back(icon);
+  byType_.emplace(key, index);
+  return index;
+}
+
+QString TDesktopIcons::TypeName(const std::string& path) {
+  QMimeType mime = mimes_.mimeTypeForFile(QString::fromStdString(path), QMimeDatabase::MatchExtension);
+  return mime.isValid() ? mime.comment() : QString();
+}
+
+TKKTTreeModel::TKKTTreeModel(TMdlTreeView& view, TDesktopIcons& icons, QObject* parent)
+    : QAbstractItemModel(parent), view_(view), icons_(icons) {
+  view_.Tree().SetObserver(this);
+}
+
+TKKTTreeModel::~TKKTTreeModel() { view_.Tree().SetObserver(nullptr); }
+
+TTreeItem* TKKTTreeModel::Item(const QModelIndex& index) const {
+  return index.isValid() ? static_cast<TTreeItem*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex TKKTTreeModel::IndexOf(TTreeItem* item) const {
+  if (!item) return QModelIndex();
+  return createIndex(item->Index(), 0, item);
+}
+
+QModelIndex TKKTTreeModel::index(int row, int column, const QModelIndex& parent) const {
+  if (column != 0 || row < 0) return QModelIndex();
+  TTreeItem* p = Item(parent);
+  TTreeItem* child = p ? p->Item(row) : view_.Tree().TopItem(row);
+  return child ? createIndex(row, 0, child) : QModelIndex();
+}
+
+QModelIndex TKKTTreeModel::parent(const QModelIndex& child) const {
+  TTreeItem* item = Item(child);
+  return item ? IndexOf(item->Parent()) : QModelIndex();
+}
+
+int TKKTTreeModel::rowCount(const QModelIndex& parent) const {
+  if (parent.column() > 0) return 0;
+  TTreeItem* p = Item(parent);
+  return p ? p->Count() : view_.Tree().TopCount();
+}
+
+int TKKTTreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+QIcon TKKTTreeModel::ModuleImage(int index) {
+  static QVector<QIcon> images;
+  if (images.isEmpty()) {
+    QStyle* s = QApplication::style();
+    QIcon root = s->standardIcon(QStyle::SP_DriveCDIcon);
+    QIcon folder = s->standardIcon(QStyle::SP_DirClosedIcon);
+    QIcon open = s->standardIcon(QStyle::SP_DirOpenIcon);
+    QIcon record = s->standardIcon(QStyle::SP_FileDialogDetailedView);
+    QIcon file = s->standardIcon(QStyle::SP_FileIcon);
+    // The missing-file image: the file icon struck through in red.
+    QPixmap missing = file.pixmap(16, 16);
+    {
+      QPainter p(&missing);
+      p.setPen(QPen(Qt::red, 2));
+      p.drawLine(3, 3, 13, 13);
+      p.drawLine(13, 3, 3, 13);
+    }
+    images = {root, root, folder, open, folder, open, record, record, file, file, QIcon(missing)};
+  }
+  return index >= 0 && index < images.size() ? images[index] : QIcon();
+}
+
+bool TKKTTreeModel::MissingMark(const TTreeItem* item) const {
+  const TMdlTreeItemData* d = view_.NodeData(item);
+  return item && ((d && !d->Exists && d->Media >= 1) || item->ImageIndex() == imgFileMissing);
+}
+
+QVariant TKKTTreeModel::data(const QModelIndex& index, int role) const {
+  TTreeItem* item = Item(index);
+  if (!item) return QVariant();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+      return QString::fromStdString(item->Caption());
+    case Qt::DecorationRole: {
+      int image = item->ImageIndex();
+      if (image >= view_.SysIconBase) return icons_.Icon(image - view_.SysIconBase);
+      return ModuleImage(image);
+    }
+    default:
+      return QVariant();
+  }
+}
+
+Qt::ItemFlags TKKTTreeModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void TKKTTreeModel::BeginReset() { beginResetModel(); }
+void TKKTTreeModel::EndReset() {
+  endResetModel();
+  // Expansion is part of the tree's state: restore it after a reset.
+  if (OnExpandedChanged) view_.Tree().ForEach([this](TTreeItem* i) { OnExpandedChanged(i, i->Expanded()); });
+}
+
+void TKKTTreeModel::BeforeInsert(TTreeItem* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
+void TKKTTreeModel::AfterInsert(TTreeItem*) { endInsertRows(); }
+void TKKTTreeModel::BeforeRemove(TTreeItem* item) {
+  int row = item->Index();
+  beginRemoveRows(IndexOf(item->Parent()), row, row);
+}
+void TKKTTreeModel::AfterRemove(TTreeItem*, int) { endRemoveRows(); }
+void TKKTTreeModel::ItemChanged(TTreeItem* item) {
+  QModelIndex i = IndexOf(item);
+  emit dataChanged(i, i);
+}
+void TKKTTreeModel::ExpandedChanged(TTreeItem* item) {
+  if (OnExpandedChanged) OnExpandedChanged(item, item->Expanded());
+}
+
+}  // namespace dlvr

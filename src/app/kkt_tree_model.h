@@ -1,0 +1,72 @@
+// Shows the document tree of the model in a Qt item view. Updates of the
+// tree inside a BeginUpdate/EndUpdate bracket arrive as one model reset;
+// single changes outside a bracket as fine-grained signals.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QFileIconProvider>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QVector>
+
+#include <unordered_map>
+
+#include "model/tree_view.h"
+
+namespace dlvr {
+
+// Desktop icons and type names for files, one per file type, handed to the
+// model as indexes into the system icon list.
+class TDesktopIcons : public TIconProvider {
+ public:
+  int IconIndex(const std::string& path) override;
+  QIcon Icon(int index) const { return index >= 0 && index < icons_.size() ? icons_[index] : QIcon(); }
+  QString TypeName(const std::string& path);
+
+ private:
+  QFileIconProvider provider_;
+  QMimeDatabase mimes_;
+  QVector<QIcon> icons_;
+  std::unordered_map<std::string, int> byType_;
+};
+
+class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
+  Q_OBJECT
+ public:
+  TKKTTreeModel(TMdlTreeView& view, TDesktopIcons& icons, QObject* parent = nullptr);
+  ~TKKTTreeModel() override;
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  TTreeItem* Item(const QModelIndex& index) const;
+  QModelIndex IndexOf(TTreeItem* item) const;
+
+  // The module's own images 0-10.
+  static QIcon ModuleImage(int index);
+  // Whether an item carries the missing-file mark.
+  bool MissingMark(const TTreeItem* item) const;
+
+  // Set by the main window when an item wants the tree expanded to it.
+  std::function<void(TTreeItem*, bool)> OnExpandedChanged;
+
+  // TTreeObserver
+  void BeginReset() override;
+  void EndReset() override;
+  void BeforeInsert(TTreeItem* parent, int row) override;
+  void AfterInsert(TTreeItem* item) override;
+  void BeforeRemove(TTreeItem* item) override;
+  void AfterRemove(TTreeItem* parent, int row) override;
+  void ItemChanged(TTreeItem* item) override;
+  void ExpandedChanged(TTreeItem* item) override;
+
+ private:
+  TMdlTreeView& view_;
+  TDesktopIcons& icons_;
+};
+
+}  // namespace dlvr
