@@ -35,25 +35,30 @@ bool IsMediaReady(const std::string& path) { return QueryMediaReady(path); }
 
 namespace {
 
-// One line of a text: [start, end) without its break, and where the next
-// line starts.
+// The lines that start with "<?" (the only ones the stylesheet functions look
+// at): [start, end) without the break, and where the next line starts. Found
+// by searching for "<?" rather than splitting the whole file into lines.
 struct LineSpan {
   std::size_t Start, End, Next;
 };
 
-std::vector<LineSpan> LineSpans(std::string_view text) {
+std::vector<LineSpan> InstructionLines(std::string_view text) {
   std::vector<LineSpan> spans;
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t br = text.find_first_of("\r\n", pos);
-    if (br == std::string_view::npos) {
-      spans.push_back({pos, text.size(), text.size()});
-      break;
+  while ((pos = text.find("<?", pos)) != std::string_view::npos) {
+    if (pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r') {
+      std::size_t br = text.find_first_of("\r\n", pos);
+      std::size_t end = br == std::string_view::npos ? text.size() : br;
+      std::size_t next = end;
+      if (next < text.size()) {
+        ++next;
+        if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+      }
+      spans.push_back({pos, end, next});
+      pos = next;
+    } else {
+      pos += 2;
     }
-    std::size_t next = br + 1;
-    if (text[br] == '\r' && next < text.size() && text[next] == '\n') ++next;
-    spans.push_back({pos, br, next});
-    pos = next;
   }
   return spans;
 }
@@ -85,7 +90,7 @@ std::string InsertStylesheetText(std::string_view text, const std::string& href)
   std::string ref = DeclaresUtf8(text) ? href : Utf8ToCp932(href);
   std::string_view eol = EolOf(text);
   std::size_t insertAt = 0, skipFrom = 0, skipTo = 0;
-  for (const LineSpan& l : LineSpans(text)) {
+  for (const LineSpan& l : InstructionLines(text)) {
     std::string_view line = text.substr(l.Start, l.End - l.Start);
     if (!IsXmlLine(line)) continue;
     if (MentionsStylesheet(line)) {
@@ -111,7 +116,7 @@ std::string RemoveStylesheetText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   std::size_t copied = 0;
-  for (const LineSpan& l : LineSpans(text)) {
+  for (const LineSpan& l : InstructionLines(text)) {
     std::string_view line = text.substr(l.Start, l.End - l.Start);
     if (IsXmlLine(line) && MentionsStylesheet(line)) {
       out.append(text.substr(copied, l.Start - copied));

@@ -808,9 +808,16 @@ void TMdlTreeView::SortExecute(int cls) {
   sorter->SortInverse = mode > 0 && mode % 2 == 0;
   std::size_t records = WithRecords(store_, cls, [](auto& list) { return list.size(); });
   int count = static_cast<int>(std::min<std::size_t>(records, static_cast<std::size_t>(classItem->Count())));
-  sortClassItem_ = classItem;
-  sorter->Execute(count);
-  sortClassItem_ = nullptr;
+  // File order needs no sort when the records already stand in it (the
+  // common case after a build).
+  bool inFileOrder = mode == 0;
+  for (int i = 1; inFileOrder && i < count; ++i)
+    inFileOrder = NodeNumber(classItem->Item(i - 1)) < NodeNumber(classItem->Item(i));
+  if (!inFileOrder) {
+    sortClassItem_ = classItem;
+    sorter->Execute(count);
+    sortClassItem_ = nullptr;
+  }
   for (int i = 0; i < classItem->Count(); ++i) classItem->Item(i)->Collapse();
 }
 
