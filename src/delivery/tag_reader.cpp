@@ -42,14 +42,14 @@ void TTagReader::HandleTag() {
       failed_ = true;
       return;
     }
-    const std::string& open = tagStack_.back();
-    if (tag_.size() == open.size() + 1 && tag_.compare(1, std::string::npos, open) == 0)
+    std::string_view open = tagStack_.back();
+    if (tag_.size() == open.size() + 1 && std::string_view(tag_).substr(1) == open)
       tagStack_.pop_back();
     else
       errorFound_ = true;
     return;
   }
-  if (tag_.back() != '/') tagStack_.push_back(tag_);
+  if (tag_.back() != '/') tagStack_.push_back(tagView_);
 }
 
 void TTagReader::ReadNextTag() {
@@ -67,11 +67,11 @@ void TTagReader::ReadNextTag() {
       if (!inTag) {
         std::size_t lt = line.find('<', pos);
         if (lt == std::string_view::npos) {
-          textLines_.back().append(line.substr(pos));
+          textLines_.back() = line.substr(pos);
           column_ = static_cast<int>(len + 1);
           break;
         }
-        textLines_.back().append(line.substr(pos, lt - pos));
+        textLines_.back() = line.substr(pos, lt - pos);
         inTag = true;
         column_ = static_cast<int>(lt + 2);
       } else {
@@ -82,6 +82,7 @@ void TTagReader::ReadNextTag() {
           break;
         }
         tag_.append(line.substr(pos, gt - pos));
+        tagView_ = line.substr(pos, gt - pos);
         HandleTag();
         if (failed_) {
           tag_.clear();
@@ -147,7 +148,7 @@ std::string TTagReader::DecodeEntities(std::string_view s) {
 std::string TTagReader::GetText() const {
   if (textLines_.size() == 1) return DecodeEntities(textLines_[0]);
   std::string out;
-  for (const std::string& item : textLines_) out += DecodeEntities(item);
+  for (std::string_view item : textLines_) out += DecodeEntities(item);
   return out;
 }
 

@@ -54,8 +54,9 @@ class TTagReader {
   std::string_view Line(std::size_t i) const { return std::string_view(buffer_).substr(lines_[i].first, lines_[i].second); }
   int LineIndex() const { return lineIndex_; }
   int Column() const { return column_; }
-  const std::vector<std::string>& TextLines() const { return textLines_; }
-  const std::vector<std::string>& TagStack() const { return tagStack_; }
+  // Copies of the character data pieces and of the open element names.
+  std::vector<std::string> TextLines() const { return {textLines_.begin(), textLines_.end()}; }
+  std::vector<std::string> TagStack() const { return {tagStack_.begin(), tagStack_.end()}; }
 
   // Entity decoding of one piece of text: &lt; &gt; &quot; &apos; &amp;, in
   // that order, each pass never re-examining what it inserted.
@@ -72,9 +73,13 @@ class TTagReader {
   int column_ = 1;
   bool errorFound_ = false;
   bool failed_ = false;
-  std::vector<std::string> textLines_;
-  std::vector<std::string> tagStack_;
+  // Pieces of the loaded text (each the character data of one line, which is
+  // always one contiguous stretch), and the names of the open elements.
+  std::vector<std::string_view> textLines_;
+  std::vector<std::string_view> tagStack_;
   std::string tag_;
+  // The tag as a piece of the loaded text (a tag always lies in one line).
+  std::string_view tagView_;
 };
 
 }  // namespace dlvr

@@ -1,0 +1,108 @@
+// TfrmSelDir: the modal dialog in which the user picks the delivery folder,
+// the folder that holds INDEX_C.XML.
+//
+// Controls (object names): the tool panel pnlTool with btnOK "決定",
+// btnCancel "ｷｬﾝｾﾙ" and bbtFind "検索"; EdtDir, the read-only, shortened
+// display of the selected folder; fvlSelDir, the folder tree; StatusBar1
+// with the path length rule.
+//
+// "決定" is enabled only while the selected folder holds INDEX_C.XML (any
+// ASCII case) and its path is at most PathLimit() characters long. "検索"
+// acts only once a file search is installed (SetFindHandler or
+// SetDefaultFindHandler); without one it stays disabled.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QFontMetrics;
+class QLabel;
+class QLineEdit;
+class QStatusBar;
+class QToolButton;
+
+namespace dlvr {
+
+class TFolderViewLT;
+
+// Fits a path into `width` (as measured by `textWidth`) by replacing its
+// leading folders with ".../", one at a time: "/a/b/c/" becomes
+// "/.../b/c/", then "/.../c/", "/.../", ".../" and finally the bare file
+// name (empty for a folder path ending in '/'). The file name is never cut.
+QString ShortenPath(const QString& path, int width, const std::function<int(const QString&)>& textWidth);
+QString ShortenPath(const QString& path, int width, const QFontMetrics& metrics);
+
+// The number of characters of a path as the length rule counts them (a
+// character outside the basic plane counts once).
+int PathCharCount(const QString& path);
+
+class TfrmSelDir : public QDialog {
+  Q_OBJECT
+
+ public:
+  // A file search below `folder` for files named `pattern`; returns true and
+  // the chosen file's full path when the user picked one.
+  using FindHandler =
+      std::function<bool(QWidget* owner, const QString& folder, const QString& pattern, QString& chosenFile)>;
+
+  explicit TfrmSelDir(QWidget* parent = nullptr);
+  ~TfrmSelDir() override;
+
+  // Shows the dialog modally on `initialFolder` (the user's documents folder
+  // when that folder does not exist). Returns true when the user decided on
+  // a folder; `chosen` then holds it with a trailing '/'.
+  static bool Execute(QWidget* parent, const QString& initialFolder, QString& chosen);
+
+  // The folder to open on; set before the dialog is shown.
+  void SetInitialPath(const QString& path) { path_ = path; }
+  // After "決定": the chosen folder with a trailing '/'.
+  QString Path() const { return path_; }
+  bool Confirmed() const { return confirmed_; }
+
+  // Folders with longer paths cannot be chosen; below 1 there is no limit.
+  int PathLimit() const { return pathLimit_; }
+  void SetPathLimit(int limit);
+
+  // The file search "検索" runs. Dialogs created afterwards start with the
+  // default handler; an empty handler keeps the button disabled.
+  void SetFindHandler(FindHandler handler);
+  static void SetDefaultFindHandler(FindHandler handler);
+
+  TFolderViewLT* FolderView() const { return fvlSelDir_; }
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormShow();
+  void UpdateButtons();
+  void ShowPath();
+  void fvlSelDirChangePath(const QString& path);
+  void btnOKClick();
+  void bbtFindClick();
+  void CenterOnScreen();
+
+  QWidget* pnlTool_ = nullptr;
+  QToolButton* btnOK_ = nullptr;
+  QToolButton* btnCancel_ = nullptr;
+  QToolButton* bbtFind_ = nullptr;
+  QLineEdit* EdtDir_ = nullptr;
+  TFolderViewLT* fvlSelDir_ = nullptr;
+  QStatusBar* StatusBar1_ = nullptr;
+  QLabel* lblStatus_ = nullptr;
+
+  QString path_;
+  bool confirmed_ = false;
+  int pathLimit_ = 240;
+  FindHandler findHandler_;
+};
+
+}  // namespace dlvr
