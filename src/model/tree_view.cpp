@@ -725,7 +725,10 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   mediaFolder_ = folder;
   const TMdlTreeNodeIndex& other = store_.IndexRecords[fkOtherIndex];
 
-  if (IsSameDelivery()) {
+  // A further medium of the delivery shown: only when that delivery's tree
+  // is built (a store shared with an earlier model may still hold it).
+  TTreeItem* root = tree_.Root();
+  if (IsSameDelivery() && root && root->Count() > 0) {
     NotePhoto(folder, static_cast<int>(LeadingNumber(other.MediaNo)));
     BuildTree(folder, false);
     PrepareWorkCopies();

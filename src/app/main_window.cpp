@@ -1,0 +1,801 @@
+#include "app/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSettings>
+#include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "check/data_check.h"
+#include "check/report_layout.h"
+#include "delivery/helpers.h"
+#include "delivery/prompts.h"
+#include "panes/info_panes.h"
+#include "platform/drive.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+const char* const kChangedMessage = "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。";
+const char* const kChangedStatus = "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。";
+const char* const kNotOnMediumHead = "現在挿入されているメディアにファイルがありません。\n\r";
+const char* const kNotOnMediumTail = "番目のメディアを挿入し、更新(F5)を行ってください。";
+const char* const kOnNoMedium = "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+void Inform(const std::string& text) {
+  MessageRequest r;
+  r.Text = text;
+  r.Icon = MsgIcon::Information;
+  r.Buttons = MsgButtons::Ok;
+  r.Default = DialogAnswer::Ok;
+  Prompts().Show(r);
+}
+
+// Settings of the main window: Software\Tavrin\<program>\frmMain.
+QSettings* MainSettings() {
+  static QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  auto* s = new QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", app.isEmpty() ? "dlvrview" : app);
+  s->beginGroup("frmMain");
+  return s;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
+    : QMainWindow(parent), model_(std::make_unique<TViewerModel>()), startFolder_(startFolder) {
+  setObjectName("frmMain");
+  model_->View.SetIconProvider(&icons_);
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateLayout();
+  ApplyViewerMode();
+  statusBar()->setObjectName("StatusBar");
+  miProgXMLViewer->setEnabled(false);
+  ReadSettings();
+  Timer = new QTimer(this);
+  Timer->setObjectName("Timer");
+  Timer->setInterval(500);
+  connect(Timer, &QTimer::timeout, this, &TfrmMain::UpdatePhotoCommand);
+  Timer->start();
+  SetCaption();
+  setMinimumSize(792, 504);
+}
+
+TfrmMain::~TfrmMain() {
+  WriteSettings();
+  if (tvwKKT) tvwKKT->setModel(nullptr);
+  delete treeModel_;
+  treeModel_ = nullptr;
+}
+
+QAction* TfrmMain::Act(const char* name, const QString& caption) {
+  auto* a = new QAction(caption, this);
+  a->setObjectName(name);
+  return a;
+}
+
+void TfrmMain::CreateActions() {
+  miFileSelFld = Act("miFileSelFld", "フォルダ選択(&S)...");
+  miFileBaseInof = Act("miFileBaseInof", "基礎情報(&B)...");
+  miFileCheck = Act("miFileCheck", "データチェック(&C)...");
+  miFileSep5 = Act("miFileSep5", "");
+  miFileSep5->setSeparator(true);
+  miExit = Act("miExit", "終了(&X)");
+  miXMLOutput = Act("miXMLOutput", "XML出力(&O)...");
+  miFileSpl2 = Act("miFileSpl2", "");
+  miFileSpl2->setSeparator(true);
+  miFilePrn = Act("miFilePrn", "印刷(&P)...");
+  miFileLbl = Act("miFileLbl", "ラベル印刷(&L)...");
+  miFileSpl3 = Act("miFileSpl3", "");
+  miFileSpl3->setSeparator(true);
+  miFileStyle = Act("miFileStyle", "表示スタイル(&Y)");
+  miFileStyle1 = Act("miFileStyle1", "ツリー表示(&T)");
+  miFileStyle1->setCheckable(true);
+  miFileStyle1->setChecked(true);
+
+  miEditPrev = Act("miEditPrev", "前項目(&P)");
+  miEditNext = Act("miEditNext", "次項目(&N)");
+  miEditFindGene = Act("miEditFindGene", "一般データファイル(&G)...");
+  miEditFindReg = Act("miEditFindReg", "登録ファイル(&R)...");
+  miEditFindOrg = Act("miEditFindOrg", "オリジナルファイル内容(&O)...");
+  miEditFindXML = Act("miEditFindXML", "XMLファイル内(&X)...");
+  miEditNewFolder = Act("miEditNewFolder", "新規フォルダ(&F)");
+  miEditNewNode = Act("miEditNewNode", "新規分類(&C)");
+  miEditFileAdd = Act("miEditFileAdd", "書類添付(&A)...");
+  miEditSp3 = Act("miEditSp3", "");
+  miEditSp3->setSeparator(true);
+  miEditRename = Act("miEditRename", "名前の変更(&R)");
+  miEditSp4 = Act("miEditSp4", "");
+  miEditSp4->setSeparator(true);
+  miEditDelete = Act("miEditDelete", "削除(&D)");
+  miEditSp5 = Act("miEditSp5", "");
+  miEditSp5->setSeparator(true);
+  miEditMoveUp = Act("miEditMoveUp", "上へ移動(&U)");
+  miEditMoveDown = Act("miEditMoveDown", "下へ移動(&I)");
+
+  miViewLangJ = Act("miViewLangJ", "日本語(&J)");
+  miViewLangE = Act("miViewLangE", "英語(&E)");
+  miViewLangJE = Act("miViewLangJE", "日本語（英語）(&A)");
+  miViewLangEJ = Act("miViewLangEJ", "英語（日本語）(&B)");
+  auto* langs = new QActionGroup(this);
+  int tag = 0;
+  for (QAction* a : {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ}) {
+    a->setCheckable(true);
+    a->setData(tag++);
+    langs->addAction(a);
+    connect(a, &QAction::triggered, this, [this, a] { miViewLangSubClick(a->data().toInt()); });
+  }
+  miViewFileName = Act("miViewFileName", "ファイル名を表示(&N)");
+  miViewFileManage = Act("miViewFileManage", "管理ファイル名を表示(&M)");
+  miViewFileCont = Act("miViewFileCont", "電子納品オリジナルファイル名を表示(&C)");
+  miViewFileOrg = Act("miViewFileOrg", "オリジナルファイル内容を表示(&O)");
+  auto* modes = new QActionGroup(this);
+  tag = 0;
+  for (QAction* a : {miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg}) {
+    a->setCheckable(true);
+    a->setData(tag++);
+    modes->addAction(a);
+    connect(a, &QAction::triggered, this, [this, a] { miViewFileNameClick(a->data().toInt()); });
+  }
+  miViewDC = Act("miViewDC", "DC表示(&D)");
+  miViewDelivery = Act("miViewDelivery", "納品表示(&L)");
+  miHintSoft = Act("miHintSoft", "オリジナルファイル作成ソフトバージョン情報(&S)");
+  miHintCont = Act("miHintCont", "オリジナルファイル内容(&C)");
+  auto* hints = new QActionGroup(this);
+  for (QAction* a : {miHintSoft, miHintCont}) {
+    a->setCheckable(true);
+    hints->addAction(a);
+  }
+  miHintSoft->setChecked(true);
+  miViewRefresh = Act("miViewRefresh", "更新(&R)");
+  miViewRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+
+  miProgExplorer = Act("miProgExplorer", "エクスプローラ(&E)");
+  miProgXMLViewer = Act("miProgXMLViewer", "写真閲覧(&X)");
+  miProgMail = Act("miProgMail", "メール(&M)");
+  miProgQLNDB = Act("miProgQLNDB", "データベース(&D)");
+  miHelpContents = Act("miHelpContents", "目次(&C)");
+  miHelpKeyWord = Act("miHelpKeyWord", "キーワードで検索(&K)");
+  miHelpExplain = Act("miHelpExplain", "操作説明(&E)");
+  miHelpAbout = Act("miHelpAbout", "バージョン情報(&A)...");
+
+  pmiSearch = Act("pmiSearch", "オリジナルファイル内容検索(&S)...");
+  pmiSpl1 = Act("pmiSpl1", "");
+  pmiSpl1->setSeparator(true);
+  auto sortAct = [this](const char* name, const QString& caption, int cls, int mode) {
+    QAction* a = Act(name, caption);
+    a->setData(mode);
+    connect(a, &QAction::triggered, this, [this, cls, mode, a] { SortClick(cls, mode, a->objectName().toLower().startsWith("pmi")); });
+    return a;
+  };
+  pmiSortIssueUp = sortAct("pmiSortIssueUp", "昇順(&U)", 2, 3);
+  pmiSortIssueDown = sortAct("pmiSortIssueDown", "降順(&D)", 2, 4);
+  pmiSortAcceptUp = sortAct("pmiSortAcceptUp", "昇順(&U)", 2, 5);
+  pmiSortAcceptDown = sortAct("pmiSortAcceptDown", "降順(&D)", 2, 6);
+  pmiSortFinishUp = sortAct("pmiSortFinishUp", "昇順(&U)", 2, 7);
+  pmiSortFinishDown = sortAct("pmiSortFinishDown", "降順(&D)", 2, 8);
+  pmiSep1 = Act("pmiSep1", "");
+  pmiSep1->setSeparator(true);
+  pmiMeetDef = sortAct("pmiMeetDef", "標準に戻す(&I)", 2, 0);
+  pmiPlanUp = sortAct("pmiPlanUp", "昇順(&U)", 3, 1);
+  pmiPlanDown = sortAct("pmiPlanDown", "降順(&D)", 3, 2);
+  pmiSep2 = Act("pmiSep2", "");
+  pmiSep2->setSeparator(true);
+  pmiPlanDef = sortAct("pmiPlanDef", "標準に戻す(&I)", 3, 0);
+  pmiOthrUp = sortAct("pmiOthrUp", "昇順(&U)", 6, 1);
+  pmiOthrDown = sortAct("pmiOthrDown", "降順(&D)", 6, 2);
+  pmiSep3 = Act("pmiSep3", "");
+  pmiSep3->setSeparator(true);
+  pmiOthrsDef = sortAct("pmiOthrsDef", "標準に戻す(&I)", 6, 0);
+
+  piFindGene = Act("piFindGene", miEditFindGene->text());
+  piFindReg = Act("piFindReg", miEditFindReg->text());
+  piFindOrg = Act("piFindOrg", miEditFindOrg->text());
+  piFindXML = Act("piFindXML", miEditFindXML->text());
+  // Searches come with their windows; until then the items are disabled.
+  for (QAction* a : {miEditFindGene, miEditFindReg, miEditFindOrg, miEditFindXML, piFindGene, piFindReg, piFindOrg,
+                     piFindXML, pmiSearch, miFileBaseInof})
+    a->setEnabled(false);
+
+  connect(miFileSelFld, &QAction::triggered, this, &TfrmMain::miFileSelFldClick);
+  connect(miFileCheck, &QAction::triggered, this, &TfrmMain::miFileCheckClick);
+  connect(miExit, &QAction::triggered, this, &QWidget::close);
+  connect(miEditPrev, &QAction::triggered, this, [this] { miEditPrevClick(false); });
+  connect(miEditNext, &QAction::triggered, this, [this] { miEditPrevClick(true); });
+  connect(miViewRefresh, &QAction::triggered, this, &TfrmMain::miViewRefreshClick);
+  connect(miProgExplorer, &QAction::triggered, this, &TfrmMain::miProgExplorerClick);
+  connect(miHelpAbout, &QAction::triggered, this, &TfrmMain::miHelpAboutClick);
+}
+
+void TfrmMain::CreateMenus() {
+  miFile = menuBar()->addMenu("ファイル(&F)");
+  miFile->setObjectName("miFile");
+  miFile->addActions({miFileSelFld, miFileBaseInof, miXMLOutput, miFileSpl2, miFilePrn, miFileLbl, miFileSpl3,
+                      miFileStyle, miFileSep5, miFileCheck});
+  miFile->addSeparator();
+  miFile->addAction(miExit);
+
+  miEdit = menuBar()->addMenu("編集(&E)");
+  miEdit->setObjectName("miEdit");
+  miEdit->addActions({miEditPrev, miEditNext});
+  miEdit->addSeparator();
+  miEditFind = miEdit->addMenu("検索(&F)");
+  miEditFind->setObjectName("miEditFind");
+  miEditFind->addActions({miEditFindGene, miEditFindReg, miEditFindOrg, miEditFindXML});
+  miEditSort = miEdit->addMenu("並べ替え(&S)");
+  miEditSort->setObjectName("miEditSort");
+  miEditSortMeet = miEditSort->addMenu("打合せ簿(&M)");
+  miEditSortMeet->setObjectName("miEditSortMeet");
+  auto meetSub = [this](QMenu* parent, const QString& caption, const char* name, int up) {
+    QMenu* m = parent->addMenu(caption);
+    m->setObjectName(name);
+    for (int mode : {up, up + 1}) {
+      QAction* a = m->addAction(mode == up ? "昇順(&U)" : "降順(&D)");
+      a->setData(mode);
+      connect(a, &QAction::triggered, this, [this, mode] { SortClick(2, mode, false); });
+    }
+  };
+  meetSub(miEditSortMeet, "発行日付(&P)", "miEditSortIssue", 3);
+  meetSub(miEditSortMeet, "受理日付(&A)", "miEditSortAccept", 5);
+  meetSub(miEditSortMeet, "完了日付(&F)", "miEditSortFinish", 7);
+  miEditSortMeet->addSeparator();
+  QAction* meetDef = miEditSortMeet->addAction("標準に戻す(&I)");
+  connect(meetDef, &QAction::triggered, this, [this] { SortClick(2, 0, false); });
+  for (auto [menu, name, caption, cls] : {std::tuple{&miEditSortPlan, "miEditSortPlan", "施工計画書(&P)", 3},
+                                          std::tuple{&miEditSortOthrs, "miEditSortOthrs", "その他(&O)", 6}}) {
+    *menu = miEditSort->addMenu(caption);
+    (*menu)->setObjectName(name);
+    for (int mode : {1, 2, 0}) {
+      if (mode == 0) (*menu)->addSeparator();
+      QAction* a = (*menu)->addAction(mode == 1 ? "昇順(&U)" : mode == 2 ? "降順(&D)" : "標準に戻す(&I)");
+      int c = cls;
+      connect(a, &QAction::triggered, this, [this, c, mode] { SortClick(c, mode, false); });
+    }
+  }
+  connect(miEditSort, &QMenu::aboutToShow, this, &TfrmMain::UpdateSortMenus);
+  miEdit->addSeparator();
+  miEdit->addActions({miEditNewFolder, miEditNewNode, miEditFileAdd, miEditSp3, miEditRename, miEditSp4, miEditDelete,
+                      miEditSp5, miEditMoveUp, miEditMoveDown});
+
+  miView = menuBar()->addMenu("表示(&V)");
+  miView->setObjectName("miView");
+  miViewLang = miView->addMenu("ツリー表示言語(&L)");
+  miViewLang->setObjectName("miViewLang");
+  miViewLang->addActions({miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ});
+  miViewFileNameMenu = miView->addMenu("ファイル名表示(&F)");
+  miViewFileNameMenu->setObjectName("miViewFileNameMenu");
+  miViewFileNameMenu->addActions({miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg});
+  miHint = miView->addMenu("ヒント表示(&H)");
+  miHint->setObjectName("miHint");
+  miHint->addActions({miHintSoft, miHintCont});
+  miView->addActions({miViewDC, miViewDelivery});
+  miView->addSeparator();
+  miView->addAction(miViewRefresh);
+
+  miSetting = menuBar()->addMenu("設定(&O)");
+  miSetting->setObjectName("miSetting");
+
+  miProg = menuBar()->addMenu("プログラム(&P)");
+  miProg->setObjectName("miProg");
+  miProg->addActions({miProgExplorer, miProgXMLViewer, miProgMail, miProgQLNDB});
+
+  miHelp = menuBar()->addMenu("ヘルプ(&H)");
+  miHelp->setObjectName("miHelp");
+  miHelp->addActions({miHelpContents, miHelpKeyWord, miHelpExplain});
+  miHelp->addSeparator();
+  miHelp->addAction(miHelpAbout);
+
+  // The tree's context menu: search, then the sorts of the selected category.
+  ppmTreeView = new QMenu(this);
+  ppmTreeView->setObjectName("ppmTreeView");
+  ppmTreeView->addAction(pmiSearch);
+  ppmTreeView->addAction(pmiSpl1);
+  pmiSort = ppmTreeView->addMenu("並べ替え(&S)");
+  pmiSort->setObjectName("pmiSort");
+  pmiSortIssue = pmiSort->addMenu("発行日付(&P)");
+  pmiSortIssue->setObjectName("pmiSortIssue");
+  pmiSortIssue->addActions({pmiSortIssueUp, pmiSortIssueDown});
+  pmiSortAccept = pmiSort->addMenu("受理日付(&A)");
+  pmiSortAccept->setObjectName("pmiSortAccept");
+  pmiSortAccept->addActions({pmiSortAcceptUp, pmiSortAcceptDown});
+  pmiSortFinish = pmiSort->addMenu("完了日付(&F)");
+  pmiSortFinish->setObjectName("pmiSortFinish");
+  pmiSortFinish->addActions({pmiSortFinishUp, pmiSortFinishDown});
+  pmiSort->addActions({pmiSep1, pmiMeetDef, pmiPlanUp, pmiPlanDown, pmiSep2, pmiPlanDef, pmiOthrUp, pmiOthrDown, pmiSep3,
+                       pmiOthrsDef});
+
+  ppmFind = new QMenu(this);
+  ppmFind->setObjectName("ppmFind");
+  ppmFind->addActions({piFindGene, piFindReg, piFindOrg, piFindXML});
+}
+
+void TfrmMain::CreateToolBar() {
+  ToolBar = addToolBar("ToolBar");
+  ToolBar->setObjectName("ToolBar");
+  ToolBar->setMovable(false);
+  ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  auto button = [this](QAction* action, const char* name, const QString& caption, QStyle::StandardPixmap icon) {
+    auto* b = new QToolButton(ToolBar);
+    b->setObjectName(name);
+    b->setDefaultAction(action);
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setText(caption);
+    b->setIcon(style()->standardIcon(icon));
+    ToolBar->addWidget(b);
+    connect(action, &QAction::changed, b, [b, caption] { b->setText(caption); });
+    return b;
+  };
+  button(miFileSelFld, "tlbSelFld", "フォルダ選択", QStyle::SP_DirOpenIcon);
+  button(miFileBaseInof, "tlbBaseInfo", "基礎情報", QStyle::SP_FileDialogInfoView);
+  button(miFileCheck, "tbtCheck", "データチェック", QStyle::SP_DialogApplyButton);
+  ToolBar->addSeparator();
+  button(miEditPrev, "tbtPrev", "前項目", QStyle::SP_ArrowUp);
+  button(miEditNext, "tbtNext", "次項目", QStyle::SP_ArrowDown);
+  tbtFind = new QToolButton(ToolBar);
+  tbtFind->setObjectName("tbtFind");
+  tbtFind->setText("検索");
+  tbtFind->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+  tbtFind->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  tbtFind->setMenu(ppmFind);
+  tbtFind->setPopupMode(QToolButton::InstantPopup);
+  ToolBar->addWidget(tbtFind);
+  button(miViewRefresh, "tlbRefresh", "更新", QStyle::SP_BrowserReload);
+  ToolBar->addSeparator();
+  button(miProgExplorer, "tbtExplorer", "エクスプローラ", QStyle::SP_DirHomeIcon);
+  button(miProgXMLViewer, "tbtXMLViewer", "写真閲覧", QStyle::SP_DesktopIcon);
+  ToolBar->addSeparator();
+  button(miExit, "tbtExit", "終了", QStyle::SP_DialogCloseButton);
+}
+
+void TfrmMain::CreateLayout() {
+  Splitter = new QSplitter(Qt::Horizontal, this);
+  Splitter->setObjectName("Splitter");
+  Splitter->setChildrenCollapsible(false);
+  pnlLeft = new QWidget(Splitter);
+  pnlLeft->setObjectName("pnlLeft");
+  pnlLeft->setMinimumWidth(100);
+  auto* leftLayout = new QVBoxLayout(pnlLeft);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  tvwKKT = new QTreeView(pnlLeft);
+  tvwKKT->setObjectName("tvwKKT");
+  tvwKKT->header()->hide();
+  tvwKKT->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tvwKKT->setDragEnabled(false);
+  tvwKKT->setContextMenuPolicy(Qt::CustomContextMenu);
+  tvwKKT->setAcceptDrops(true);
+  tvwKKT->viewport()->setAcceptDrops(true);
+  tvwKKT->viewport()->installEventFilter(this);
+  tvwKKT->setMouseTracking(true);
+  leftLayout->addWidget(tvwKKT);
+  treeModel_ = new TKKTTreeModel(model_->View, icons_);
+  treeModel_->OnExpandedChanged = [this](TTreeItem* item, bool expanded) {
+    tvwKKT->setExpanded(treeModel_->IndexOf(item), expanded);
+  };
+  tvwKKT->setModel(treeModel_);
+  connect(tvwKKT->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { tvwKKTChange(treeModel_->Item(current)); });
+  connect(tvwKKT, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    QModelIndex at = tvwKKT->indexAt(pos);
+    if (at.isValid()) tvwKKT->setCurrentIndex(at);
+    PrepareTreeMenu()->popup(tvwKKT->viewport()->mapToGlobal(pos));
+  });
+
+  pnlBase = new QWidget(Splitter);
+  pnlBase->setObjectName("pnlBase");
+  pnlBase->setMinimumWidth(503);
+  auto* baseLayout = new QVBoxLayout(pnlBase);
+  baseLayout->setContentsMargins(0, 0, 0, 0);
+  auto panel = [&](const char* name) {
+    auto* p = new QWidget(pnlBase);
+    p->setObjectName(name);
+    auto* l = new QVBoxLayout(p);
+    l->setContentsMargins(0, 0, 0, 0);
+    baseLayout->addWidget(p);
+    p->hide();
+    return p;
+  };
+  pnlKojInfo = panel("pnlKojInfo");
+  pnlNodes = panel("pnlNodes");
+  pnlFiles = panel("pnlFiles");
+  pnlCADFiles = panel("pnlCADFiles");
+  pnlXML = panel("pnlXML");
+  pnlDCViewer = panel("pnlDCViewer");
+  frmKojInfo = new TfrmKojInfo(*model_, pnlKojInfo);
+  pnlKojInfo->layout()->addWidget(frmKojInfo);
+  frmInfo = new TfrmInfo(*model_, pnlNodes);
+  pnlNodes->layout()->addWidget(frmInfo);
+  frmFiles = new TfrmFiles(*model_, pnlFiles);
+  pnlFiles->layout()->addWidget(frmFiles);
+  frmCADFiles = new TfrmCADFiles(*model_, pnlCADFiles);
+  pnlCADFiles->layout()->addWidget(frmCADFiles);
+  frmXML = new TfrmXML(*model_, pnlXML);
+  pnlXML->layout()->addWidget(frmXML);
+  Splitter->setStretchFactor(0, 0);
+  Splitter->setStretchFactor(1, 1);
+  setCentralWidget(Splitter);
+}
+
+void TfrmMain::ApplyViewerMode() {
+  // The viewer never changes a delivery: the editing and output commands
+  // are hidden and carry no behaviour.
+  for (QAction* a : {miXMLOutput, miFileSpl2, miFilePrn, miFileLbl, miFileSpl3, miEditNewFolder, miEditNewNode,
+                     miEditFileAdd, miEditSp3, miEditRename, miEditSp4, miEditDelete, miEditSp5, miEditMoveUp,
+                     miEditMoveDown, miProgMail, miProgQLNDB, miFileStyle, miViewDC, miViewDelivery, miViewFileName,
+                     miViewFileManage, miHelpContents, miHelpKeyWord, miHelpExplain})
+    a->setVisible(false);
+  miSetting->menuAction()->setVisible(false);
+  miFileCheck->setVisible(true);
+  miFileSep5->setVisible(true);
+}
+
+void TfrmMain::ReadSettings() {
+  std::unique_ptr<QSettings> s(MainSettings());
+  bool hintCont = s->value("HintCont", false).toBool();
+  (hintCont ? miHintCont : miHintSoft)->setChecked(true);
+  bool ok = false;
+  int lang = s->value("ViewLang", 0).toInt(&ok);
+  if (!ok) lang = 0;
+  QAction* langs[] = {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ};
+  if (lang >= 0 && lang <= 3) {
+    langs[lang]->setChecked(true);
+    model_->View.SetViewLang(lang);
+  }
+  int left = s->value("LeftWidth", 225).toInt(&ok);
+  if (!ok) left = 225;
+  Splitter->setSizes({left, std::max(503, width() - left)});
+}
+
+int TfrmMain::FileNameModeTag() const {
+  for (QAction* a : {miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg})
+    if (a->isChecked()) return a->data().toInt();
+  return 2;
+}
+
+void TfrmMain::WriteSettings() {
+  if (!miHintCont) return;
+  std::unique_ptr<QSettings> s(MainSettings());
+  s->setValue("HintCont", miHintCont->isChecked());
+  s->setValue("ViewFileMode", FileNameModeTag());
+  s->setValue("MediaPath", Q(model_->View.MediaFolder()));
+  s->setValue("LeftWidth", pnlLeft->width());
+  s->setValue("ViewLang", model_->View.ViewLang());
+  s->sync();
+}
+
+void TfrmMain::SetCaption() {
+  const std::string& folder = model_->View.MediaFolder();
+  QString title = QString::fromUtf8(kApplicationTitle);
+  setWindowTitle(!folder.empty() && DirExists(folder) ? Q(folder) + " - " + title : title);
+}
+
+void TfrmMain::paintEvent(QPaintEvent* e) {
+  QMainWindow::paintEvent(e);
+  if (firstPaintPending_) QTimer::singleShot(0, this, &TfrmMain::FirstLoad);
+}
+
+void TfrmMain::FirstLoad() {
+  if (!firstPaintPending_) return;
+  firstPaintPending_ = false;
+  QString folder = startFolder_;
+  if (folder.isEmpty()) {
+    std::unique_ptr<QSettings> s(MainSettings());
+    QString programDir = Q(ProgramDir());
+    folder = s->value("MediaPath", programDir).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = programDir;
+  }
+  {
+    std::unique_ptr<QSettings> s(MainSettings());
+    bool ok = false;
+    int mode = s->value("ViewFileMode", 2).toInt(&ok);
+    (ok && mode == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
+  }
+  LoadMedia(folder);
+}
+
+qint64 TfrmMain::IndexFileAge() const {
+  QFileInfo index(Q(ResolveCase(model_->View.MediaFolder() + "INDEX_C.XML")));
+  return index.exists() ? index.lastModified().toMSecsSinceEpoch() : -1;
+}
+
+void TfrmMain::LoadMedia(const QString& folder) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  loading_ = true;
+  statusBar()->showMessage("読み込み中...");
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  model_->View.Load(S(folder));
+  model_->View.SetFileNameMode(FileNameModeTag());
+  UpdatePhotoCommand();
+  loading_ = false;
+  SetCaption();
+  indexFileAge_ = IndexFileAge();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  tvwKKT->clearSelection();
+  tvwKKT->setFocus();
+  TTreeItem* first = model_->View.Tree().Root();
+  frmKojInfo->Refresh();
+  if (first) {
+    tvwKKT->setCurrentIndex(QModelIndex());
+    SelectItem(first);
+  }
+  statusBar()->clearMessage();
+  QApplication::restoreOverrideCursor();
+}
+
+bool TfrmMain::CheckMediaChanged() {
+  qint64 age = IndexFileAge();
+  if (age == indexFileAge_) return false;
+  indexFileAge_ = age;
+  statusBar()->showMessage(kChangedStatus);
+  return true;
+}
+
+void TfrmMain::UpdatePhotoCommand() {
+  bool on = !model_->View.PhotoMedia().empty() && PhotoViewerPresent;
+  miProgXMLViewer->setEnabled(on);
+}
+
+void TfrmMain::ShowPane(QWidget* panel) {
+  for (QWidget* p : {pnlKojInfo, pnlNodes, pnlFiles, pnlCADFiles, pnlXML, pnlDCViewer})
+    if (p != panel) p->hide();
+  if (panel) panel->show();
+  visiblePane_ = panel;
+}
+
+TTreeItem* TfrmMain::SelectedItem() const { return treeModel_->Item(tvwKKT->currentIndex()); }
+
+void TfrmMain::SelectItem(TTreeItem* item) {
+  QModelIndex index = treeModel_->IndexOf(item);
+  if (tvwKKT->currentIndex() == index && index.isValid()) {
+    tvwKKTChange(item);
+    return;
+  }
+  tvwKKT->setCurrentIndex(index);
+  tvwKKT->scrollTo(index);
+}
+
+void TfrmMain::tvwKKTChange(TTreeItem* item) {
+  if (loading_) return;
+  if (CheckMediaChanged()) Inform(kChangedMessage);
+  TMdlTreeView& v = model_->View;
+  int kind = v.NodeLevel(item);
+  int cls = v.NodeClass(item);
+  TMdlTreeItemData* d = v.NodeData(item);
+  if (d && !d->Exists) Inform(kNotOnMediumHead + std::to_string(d->Media) + kNotOnMediumTail);
+  if (item && item->ImageIndex() == imgFileMissing) Inform(kOnNoMedium);
+  switch (kind) {
+    case nlRoot:
+      ShowPane(pnlKojInfo);
+      break;
+    case nlRecord:
+      setEnabled(false);
+      ShowPane(pnlNodes);
+      frmInfo->ShowNode(item);
+      setEnabled(true);
+      break;
+    case nlFile:
+      if (cls == 1 || cls == 4 || cls == 8) {
+        ShowPane(pnlCADFiles);
+        frmCADFiles->ShowNode(item);
+      } else {
+        ShowPane(pnlFiles);
+        frmFiles->ShowNode(item);
+      }
+      break;
+    case nlFileClass:
+    case nlRecordClass:
+      if (cls != 13) {
+        ShowPane(pnlXML);
+        frmXML->ShowNode(item);
+      } else {
+        ShowPane(nullptr);
+      }
+      break;
+    default:
+      ShowPane(nullptr);
+  }
+  UpdatePrevNext();
+}
+
+void TfrmMain::UpdatePrevNext() {
+  std::vector<TTreeItem*> all = model_->View.Tree().AllItems();
+  TTreeItem* sel = SelectedItem();
+  auto it = std::find(all.begin(), all.end(), sel);
+  long pos = it == all.end() ? -1 : static_cast<long>(it - all.begin());
+  miEditPrev->setEnabled(pos > 0);
+  miEditNext->setEnabled(pos >= 0 && pos < static_cast<long>(all.size()) - 1);
+}
+
+void TfrmMain::miEditPrevClick(bool next) {
+  std::vector<TTreeItem*> all = model_->View.Tree().AllItems();
+  auto it = std::find(all.begin(), all.end(), SelectedItem());
+  if (it == all.end()) return;
+  long pos = (it - all.begin()) + (next ? 1 : -1);
+  if (pos < 0 || pos >= static_cast<long>(all.size())) return;
+  SelectItem(all[static_cast<std::size_t>(pos)]);
+}
+
+void TfrmMain::miViewLangSubClick(int lang) {
+  QAction* langs[] = {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ};
+  if (lang >= 0 && lang <= 3) langs[lang]->setChecked(true);
+  model_->View.SetViewLang(lang);
+}
+
+void TfrmMain::miViewFileNameClick(int mode) {
+  QAction* modes[] = {miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg};
+  if (mode >= 0 && mode <= 3) modes[mode]->setChecked(true);
+  model_->View.SetFileNameMode(FileNameModeTag());
+  UpdatePrevNext();
+}
+
+void TfrmMain::miFileSelFldClick() {
+  QString chosen;
+  if (TfrmMainHooks::SelectFolder && TfrmMainHooks::SelectFolder(this, Q(model_->View.MediaFolder()).trimmed(), chosen))
+    LoadMedia(chosen);
+}
+
+void TfrmMain::miViewRefreshClick() {
+  const std::string& folder = model_->View.MediaFolder();
+  if (IsRemovableDrive(folder)) {
+    while (!IsMediaReady(folder))
+      if (AskMediaNotReady() != DialogAnswer::Retry) return;
+  }
+  LoadMedia(Q(folder));
+}
+
+void TfrmMain::miFileCheckClick() {
+  const std::string& folder = model_->View.MediaFolder();
+  if (!HasIndexFile(folder)) {
+    Inform(NoIndexMessage(folder));
+    return;
+  }
+  RunDataCheck(model_->View);
+  if (TfrmMainHooks::ShowErrors) {
+    TfrmMainHooks::ShowErrors(this, model_->View);
+    return;
+  }
+  std::size_t n = model_->View.ErrorList.size();
+  Inform(n == 0 ? std::string("データは正常です。") : std::to_string(n) + "件の不整合が見つかりました。");
+}
+
+void TfrmMain::UpdateSortMenus() {
+  auto more = [this](int cls) {
+    TTreeItem* c = model_->View.FindClassNode(cls);
+    return c && c->Count() > 1;
+  };
+  miEditSortMeet->setEnabled(more(2));
+  miEditSortPlan->setEnabled(more(3));
+  miEditSortOthrs->setEnabled(more(6));
+}
+
+QMenu* TfrmMain::PrepareTreeMenu() {
+  popupNode_ = SelectedItem();
+  for (QAction* a : ppmTreeView->actions()) a->setVisible(false);
+  for (QAction* a : pmiSort->actions()) a->setVisible(false);
+  pmiSearch->setVisible(true);
+  int cls = model_->View.NodeClass(popupNode_);
+  std::vector<QAction*> show;
+  if (cls == 2)
+    show = {pmiSpl1, pmiSort->menuAction(), pmiSortIssue->menuAction(), pmiSortAccept->menuAction(),
+            pmiSortFinish->menuAction(), pmiSep1, pmiMeetDef};
+  else if (cls == 3)
+    show = {pmiSpl1, pmiSort->menuAction(), pmiPlanUp, pmiPlanDown, pmiSep2, pmiPlanDef};
+  else if (cls == 6)
+    show = {pmiSpl1, pmiSort->menuAction(), pmiOthrUp, pmiOthrDown, pmiSep3, pmiOthrsDef};
+  for (QAction* a : show) a->setVisible(true);
+  TTreeItem* c = model_->View.FindClassNode(cls);
+  bool more = c && c->Count() > 1;
+  for (QAction* a : pmiSort->actions()) a->setEnabled(more);
+  return ppmTreeView;
+}
+
+void TfrmMain::SortClick(int cls, int mode, bool fromPopup) {
+  TTreeItem* node = fromPopup && popupNode_ ? popupNode_ : SelectedItem();
+  bool inClass = model_->View.NodeClass(node) == cls;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  model_->View.SortClass(cls, mode);
+  QApplication::restoreOverrideCursor();
+  if (inClass) SelectItem(model_->View.FindClassNode(cls));
+  popupNode_ = nullptr;
+  tvwKKT->setFocus();
+}
+
+void TfrmMain::miProgExplorerClick() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(Q(model_->View.MediaFolder())));
+}
+
+void TfrmMain::miHelpAboutClick() {
+  QMessageBox box(this);
+  box.setObjectName("DlgAbout");
+  box.setWindowTitle("バージョン情報");
+  box.setText(QString::fromUtf8(kApplicationTitle) + "\n\nVersion " + QCoreApplication::applicationVersion());
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* e) {
+  if (!miExit->isEnabled()) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  // The pane area keeps at least 503 pixels.
+  QList<int> sizes = Splitter->sizes();
+  if (sizes.size() == 2 && sizes[1] < 503 && Splitter->width() > 603) {
+    int total = sizes[0] + sizes[1];
+    Splitter->setSizes({total - 503, 503});
+  }
+}
+
+bool TfrmMain::DropAcceptable(const QMimeData* mime, QString* indexFile) const {
+  if (!mime || !mime->hasUrls()) return false;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) continue;
+    QFileInfo f(url.toLocalFile());
+    if (f.fileName().toUpper() == "INDEX_C.XML" && f.isFile()) {
+      if (indexFile) *indexFile = f.absoluteFilePath();
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == tvwKKT->viewport()) {
+    switch (e->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* d = static_cast<QDropEvent*>(e);
+        if (DropAcceptable(d->mimeData(), nullptr)) {
+          Qt::KeyboardModifiers mods = d->modifiers();
+          Qt::DropAction action = !(mods & Qt::ControlModifier) ? Qt::MoveAction
+                                  : (mods & Qt::ShiftModifier)  ? Qt::LinkAction
+                                                                : Qt::CopyAction;
+          d->setDropAction(action);
+          d->accept();
+        } else {
+          d->ignore();
+        }
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* d = static_cast<QDropEvent*>(e);
+        QString index;
+        if (DropAcceptable(d->mimeData(), &index)) {
+          d->acceptProposedAction();
+          LoadMedia(QFileInfo(index).absolutePath() + "/");
+        } else {
+          d->ignore();
+        }
+        return true;
+      }
+      default:
+        break;
+    }
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+}  // namespace dlvr

@@ -1,0 +1,152 @@
+// The main window: the document tree at the left, the pane of the selected
+// item at the right, the commands in menus and the toolbar.
+#pragma once
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <functional>
+#include <memory>
+
+#include "app/kkt_tree_model.h"
+#include "check/viewer_model.h"
+#include "panes/pane.h"
+
+namespace dlvr {
+
+class TfrmKojInfo;
+class TfrmInfo;
+
+// Windows that come with other parts of the program, reached through hooks
+// that the program's entry (or a test) sets.
+struct TfrmMainHooks {
+  // The folder selection dialog: true with the chosen folder when decided.
+  static inline std::function<bool(QWidget*, const QString&, QString&)> SelectFolder;
+  // The error list window after a data check.
+  static inline std::function<void(QWidget*, TMdlTreeView&)> ShowErrors;
+};
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `startFolder`: the folder named on the command line ("" for none).
+  explicit TfrmMain(const QString& startFolder = QString(), QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  TViewerModel& Model() { return *model_; }
+  QTreeView* Tree() const { return tvwKKT; }
+  TKKTTreeModel* TreeModel() const { return treeModel_; }
+
+  // Loads a delivery folder and refreshes the window (the folder dialog, a
+  // drop, the refresh command and the first paint all come here).
+  void LoadMedia(const QString& folder);
+  // True (once per change) when the loaded INDEX_C.XML changed since loading.
+  bool CheckMediaChanged();
+  void UpdatePhotoCommand();
+  // Shows one pane of the pane area (null: none).
+  void ShowPane(QWidget* panel);
+  QWidget* VisiblePane() const { return visiblePane_; }
+  // Selects a tree item (and so shows its pane).
+  void SelectItem(TTreeItem* item);
+  TTreeItem* SelectedItem() const;
+  // Runs the first load now instead of at the first paint (tests).
+  void FirstLoad();
+  // The tree's context menu as it would pop up for the selected item.
+  QMenu* PrepareTreeMenu();
+
+  // Set when the photo viewer program was found at the last load.
+  bool PhotoViewerPresent = false;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateLayout();
+  void ApplyViewerMode();
+  void ReadSettings();
+  void WriteSettings();
+  void SetCaption();
+  void tvwKKTChange(TTreeItem* item);
+  void UpdatePrevNext();
+  void miViewLangSubClick(int lang);
+  void miViewFileNameClick(int mode);
+  void miFileSelFldClick();
+  void miViewRefreshClick();
+  void miFileCheckClick();
+  void miEditPrevClick(bool next);
+  void SortClick(int cls, int mode, bool fromPopup);
+  void UpdateSortMenus();
+  void miHelpAboutClick();
+  void miProgExplorerClick();
+  int FileNameModeTag() const;
+  QAction* Act(const char* name, const QString& caption);
+  qint64 IndexFileAge() const;
+  bool DropAcceptable(const class QMimeData* mime, QString* indexFile) const;
+
+  std::unique_ptr<TViewerModel> model_;
+  TDesktopIcons icons_;
+  TKKTTreeModel* treeModel_ = nullptr;
+  QString startFolder_;
+  bool firstPaintPending_ = true;
+  bool loading_ = false;
+  qint64 indexFileAge_ = -2;
+  QWidget* visiblePane_ = nullptr;
+  TTreeItem* popupNode_ = nullptr;
+
+ public:
+  // Controls, by their names.
+  QTreeView* tvwKKT = nullptr;
+  QSplitter* Splitter = nullptr;
+  QWidget* pnlLeft = nullptr;
+  QWidget* pnlBase = nullptr;
+  QWidget* pnlKojInfo = nullptr;
+  QWidget* pnlNodes = nullptr;
+  QWidget* pnlFiles = nullptr;
+  QWidget* pnlCADFiles = nullptr;
+  QWidget* pnlXML = nullptr;
+  QWidget* pnlDCViewer = nullptr;
+  TfrmKojInfo* frmKojInfo = nullptr;
+  TfrmInfo* frmInfo = nullptr;
+  TfrmFiles* frmFiles = nullptr;
+  TfrmCADFiles* frmCADFiles = nullptr;
+  TfrmXML* frmXML = nullptr;
+  QToolBar* ToolBar = nullptr;
+  QTimer* Timer = nullptr;
+  QMenu *miFile = nullptr, *miEdit = nullptr, *miView = nullptr, *miProg = nullptr, *miHelp = nullptr;
+  QMenu *miEditFind = nullptr, *miEditSort = nullptr, *miEditSortMeet = nullptr, *miEditSortPlan = nullptr,
+        *miEditSortOthrs = nullptr, *miViewLang = nullptr, *miViewFileNameMenu = nullptr, *miHint = nullptr,
+        *miSetting = nullptr;
+  QMenu *ppmTreeView = nullptr, *ppmFind = nullptr, *pmiSort = nullptr, *pmiSortIssue = nullptr,
+        *pmiSortAccept = nullptr, *pmiSortFinish = nullptr;
+  QAction *miFileSelFld, *miFileBaseInof, *miFileCheck, *miFileSep5, *miExit;
+  QAction *miXMLOutput, *miFileSpl2, *miFilePrn, *miFileLbl, *miFileSpl3, *miFileStyle, *miFileStyle1;
+  QAction *miEditPrev, *miEditNext, *miEditFindGene, *miEditFindReg, *miEditFindOrg, *miEditFindXML;
+  QAction *miEditNewFolder, *miEditNewNode, *miEditFileAdd, *miEditSp3, *miEditRename, *miEditSp4, *miEditDelete,
+      *miEditSp5, *miEditMoveUp, *miEditMoveDown;
+  QAction *miViewLangJ, *miViewLangE, *miViewLangJE, *miViewLangEJ;
+  QAction *miViewFileName, *miViewFileManage, *miViewFileCont, *miViewFileOrg, *miViewDC, *miViewDelivery;
+  QAction *miHintSoft, *miHintCont, *miViewRefresh;
+  QAction *miProgExplorer, *miProgXMLViewer, *miProgMail, *miProgQLNDB;
+  QAction *miHelpContents, *miHelpKeyWord, *miHelpExplain, *miHelpAbout;
+  QAction *pmiSearch, *pmiSpl1, *pmiSortIssueUp, *pmiSortIssueDown, *pmiSortAcceptUp, *pmiSortAcceptDown,
+      *pmiSortFinishUp, *pmiSortFinishDown, *pmiSep1, *pmiMeetDef, *pmiPlanUp, *pmiPlanDown, *pmiSep2, *pmiPlanDef,
+      *pmiOthrUp, *pmiOthrDown, *pmiSep3, *pmiOthrsDef;
+  QAction *piFindGene, *piFindReg, *piFindOrg, *piFindXML;
+  QToolButton* tbtFind = nullptr;
+};
+
+}  // namespace dlvr

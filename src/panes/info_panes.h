@@ -1,0 +1,71 @@
+// The construction information pane and the item information pane: one row
+// per field value, beside its label, need mark, representation and length.
+#pragma once
+
+#include <QComboBox>
+
+#include <vector>
+
+#include "components/cell_size_control.h"
+#include "components/ext_grid.h"
+#include "panes/pane.h"
+
+namespace dlvr {
+
+// What both panes share: the six-column grid, its sizes, the row lists and
+// the cell colours.
+class TInfoPaneBase : public TPane {
+  Q_OBJECT
+ public:
+  TInfoPaneBase(TViewerModel& model, QWidget* parent);
+
+  TExtGrid3* Grid = nullptr;
+  TCellSizeControl* cscInfo = nullptr;
+  // Per data row (index row - 1): 0 the MaxLength, 1 the value's line count,
+  // 2 unused; -1 when not set.
+  std::vector<int> RowLists[3];
+  // Characters per line of the value column at the last fill.
+  int LineChars() const { return lineChars_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  // The width of the value column and the characters per line it holds.
+  void SizeValueColumn();
+  void ResetRows(int dataRows);
+  // Fills the label cells of a row and sizes it by the value's byte length.
+  void FillLabels(int row, const std::string& tag, const std::string& info, const std::string& mask, long maxLength,
+                  const std::string& needs);
+  void SetCellAtr(int col, int row, TCellAtr& atr);
+  void FinishFill();
+  int lineChars_ = 15;
+};
+
+class TfrmKojInfo : public TInfoPaneBase {
+  Q_OBJECT
+ public:
+  explicit TfrmKojInfo(TViewerModel& model, QWidget* parent = nullptr);
+  // Rebuilds every row from the construction information table.
+  void Fill();
+  void Refresh() override { Fill(); }
+  void ShowNode(TTreeItem* item) override { current_ = item; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+};
+
+class TfrmInfo : public TInfoPaneBase {
+  Q_OBJECT
+ public:
+  explicit TfrmInfo(TViewerModel& model, QWidget* parent = nullptr);
+  // Shows an item (null: the item shown last).
+  void Fill(TTreeItem* item);
+  void ShowNode(TTreeItem* item) override { Fill(item); }
+  void Refresh() override { Fill(nullptr); }
+
+  QComboBox* cbxInfo = nullptr;
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+};
+
+}  // namespace dlvr

@@ -1,0 +1,11 @@
+#include "panes/pane.h"
+
+namespace dlvr {
+
+TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) { setObjectName("frmFiles"); }
+TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
+  setObjectName("frmCADFiles");
+}
+TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) { setObjectName("frmXML"); }
+
+}  // namespace dlvr

@@ -1,0 +1,44 @@
+// The panes beside the tree: each shows one kind of tree item.
+#pragma once
+
+#include <QWidget>
+
+#include "check/viewer_model.h"
+
+namespace dlvr {
+
+class TPane : public QWidget {
+  Q_OBJECT
+ public:
+  TPane(TViewerModel& model, QWidget* parent = nullptr) : QWidget(parent), model_(model) {}
+  // Shows the item (null: nothing).
+  virtual void ShowNode(TTreeItem* item) { current_ = item; }
+  // Re-reads what is shown (after a load).
+  virtual void Refresh() {}
+  TTreeItem* CurrentNode() const { return current_; }
+
+ protected:
+  TViewerModel& model_;
+  TTreeItem* current_ = nullptr;
+};
+
+// The files, CAD files and XML panes, shown empty until their views land.
+class TfrmFiles : public TPane {
+  Q_OBJECT
+ public:
+  explicit TfrmFiles(TViewerModel& model, QWidget* parent = nullptr);
+};
+
+class TfrmCADFiles : public TPane {
+  Q_OBJECT
+ public:
+  explicit TfrmCADFiles(TViewerModel& model, QWidget* parent = nullptr);
+};
+
+class TfrmXML : public TPane {
+  Q_OBJECT
+ public:
+  explicit TfrmXML(TViewerModel& model, QWidget* parent = nullptr);
+};
+
+}  // namespace dlvr
