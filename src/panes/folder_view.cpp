@@ -136,7 +136,8 @@ QList<TFolderViewLT::RootFolder> TFolderViewLT::RootFolders() {
     std::sort(media.begin(), media.end(), NameLess);
   }
   for (const QString& point : media) {
-    if (point == home || point == docs) continue;
+    // A file mounted over a file (a container's bind mount) is no place to start from.
+    if (point == home || point == docs || !IsDir(point)) continue;
     roots.append({RootKind::Media, point, QFileInfo(point).fileName()});
   }
   roots.append({RootKind::FileSystem, QStringLiteral("/"), QStringLiteral("/")});

@@ -89,9 +89,7 @@ int PathCharCount(const QString& path) { return int(path.toUcs4().size()); }
 TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultFindHandler()) {
   setObjectName(QStringLiteral("frmSelDir"));
   setWindowTitle(QStringLiteral("フォルダ選択"));
-  setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinMaxButtonsHint);
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setSizeGripEnabled(false);
+  setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -281,12 +279,13 @@ void TfrmSelDir::resizeEvent(QResizeEvent* event) {
 
 void TfrmSelDir::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
-  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
     if (btnOK_->isEnabled()) btnOKClick();
     event->accept();
     return;
   }
-  if (key == Qt::Key_F5 && event->modifiers() == Qt::NoModifier && fvlSelDir_->F5Refresh()) {
+  if (key == Qt::Key_F5 && modifiers == Qt::NoModifier && fvlSelDir_->F5Refresh()) {
     fvlSelDir_->RefreshKeepPath();
     event->accept();
     return;
