@@ -348,12 +348,14 @@ class TExtGrid3 : public QAbstractScrollArea {
   bool editorWanted_ = true;
   bool updatingBars_ = false;
   bool mouseFocusPending_ = false;
-  const QKeyEvent* filteredKey_ = nullptr;
 
-  struct LastIn {
+  struct LinePos {
     bool valid = false;
     int col = 0, row = 0, line = 0;
-  } lastIn_;
+  };
+  LinePos lastIn_;        // the line last reported by OnCRLIn
+  LinePos winCtrlAsked_;  // the line the owner was last asked a control for
+  QRect winCtrlRect_;     // the owner's rectangle, relative to the cell
 };
 
 }  // namespace dlvr
