@@ -108,9 +108,29 @@ QVariant TKKTTreeModel::data(const QModelIndex& index, int role) const {
       if (image >= view_.SysIconBase) return icons_.Icon(image - view_.SysIconBase);
       return ModuleImage(image);
     }
+    case Qt::ToolTipRole: {
+      // A file shows its original file's content or software; other items
+      // their hint text (none).
+      std::string hint = view_.NodeLevel(item) == nlFile ? view_.GetFileItem(item, HintContent ? 4 : 3)
+                                                          : view_.NodeHint(item);
+      return hint.empty() ? QVariant() : QVariant(QString::fromStdString(hint));
+    }
     default:
       return QVariant();
   }
+}
+
+void TKKTTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyledItemDelegate::paint(painter, option, index);
+  if (!model_.MissingMark(model_.Item(index))) return;
+  // A small red cross over the item's icon.
+  QRect r(option.rect.left() + 2, option.rect.top() + 2, 8, 8);
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  painter->setPen(QPen(QColor(220, 0, 0), 2));
+  painter->drawLine(r.topLeft(), r.bottomRight());
+  painter->drawLine(r.topRight(), r.bottomLeft());
+  painter->restore();
 }
 
 Qt::ItemFlags TKKTTreeModel::flags(const QModelIndex& index) const {
@@ -122,7 +142,10 @@ void TKKTTreeModel::BeginReset() { beginResetModel(); }
 void TKKTTreeModel::EndReset() {
   endResetModel();
   // Expansion is part of the tree's state: restore it after a reset.
-  if (OnExpandedChanged) view_.Tree().ForEach([this](TTreeItem* i) { OnExpandedChanged(i, i->Expanded()); });
+  if (OnExpandedChanged)
+    view_.Tree().ForEach([this](TTreeItem* i) {
+      if (i->Expanded()) OnExpandedChanged(i, true);
+    });
 }
 
 void TKKTTreeModel::BeforeInsert(TTreeItem* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }

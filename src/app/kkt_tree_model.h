@@ -7,6 +7,7 @@
 #include <QFileIconProvider>
 #include <QIcon>
 #include <QMimeDatabase>
+#include <QStyledItemDelegate>
 #include <QVector>
 
 #include <unordered_map>
@@ -30,6 +31,18 @@ class TDesktopIcons : public TIconProvider {
   std::unordered_map<std::string, int> byType_;
 };
 
+// Draws the mark of a file that is not on the loaded media over its item.
+class TKKTTreeDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  TKKTTreeDelegate(class TKKTTreeModel& model, QObject* parent = nullptr)
+      : QStyledItemDelegate(parent), model_(model) {}
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  class TKKTTreeModel& model_;
+};
+
 class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
   Q_OBJECT
  public:
@@ -50,6 +63,9 @@ class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
   static QIcon ModuleImage(int index);
   // Whether an item carries the missing-file mark.
   bool MissingMark(const TTreeItem* item) const;
+
+  // Whether file hints show the original file's content (else its software).
+  bool HintContent = false;
 
   // Set by the main window when an item wants the tree expanded to it.
   std::function<void(TTreeItem*, bool)> OnExpandedChanged;

@@ -63,6 +63,12 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
     : QMainWindow(parent), model_(std::make_unique<TViewerModel>()), startFolder_(startFolder) {
   setObjectName("frmMain");
   model_->View.SetIconProvider(&icons_);
+  // Long loads show what is being read and keep the window painted.
+  model_->View.OnProgress = [this](const std::string& what, int media) {
+    statusBar()->showMessage(QString("読み込み中... %1").arg(Q(what)) +
+                             (media > 0 ? QString(" (%1枚目のメディア)").arg(media) : QString()));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
   CreateActions();
   CreateMenus();
   CreateToolBar();
@@ -391,6 +397,9 @@ void TfrmMain::CreateLayout() {
     tvwKKT->setExpanded(treeModel_->IndexOf(item), expanded);
   };
   tvwKKT->setModel(treeModel_);
+  tvwKKT->setItemDelegate(new TKKTTreeDelegate(*treeModel_, tvwKKT));
+  for (QAction* a : {miHintSoft, miHintCont})
+    connect(a, &QAction::toggled, this, [this] { treeModel_->HintContent = miHintCont->isChecked(); });
   connect(tvwKKT->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { tvwKKTChange(treeModel_->Item(current)); });
   connect(tvwKKT, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -451,6 +460,7 @@ void TfrmMain::ReadSettings() {
   std::unique_ptr<QSettings> s(MainSettings());
   bool hintCont = s->value("HintCont", false).toBool();
   (hintCont ? miHintCont : miHintSoft)->setChecked(true);
+  treeModel_->HintContent = hintCont;
   bool ok = false;
   int lang = s->value("ViewLang", 0).toInt(&ok);
   if (!ok) lang = 0;

@@ -477,6 +477,7 @@ TTreeItem* TMdlTreeView::ClassChild(TTreeItem* classItem, int number, int level)
 }
 
 void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::string& path, int m, bool& dup) {
+  if (OnProgress) OnProgress(DocClassTable[cls].Caption, m);
   TKKTXMLRead reader(store_);
   const TDocClassRow& row = DocClassTable[cls];
   const auto& list = [&]() -> const std::vector<TMdlTreeNodeDraw>& {
@@ -513,6 +514,7 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
 }
 
 void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::string& path, int m) {
+  if (OnProgress) OnProgress(DocClassTable[cls].Caption, m);
   TKKTXMLRead reader(store_);
   const TDocClassRow& row = DocClassTable[cls];
   TCaseResolver resolver;

@@ -115,6 +115,10 @@ class TMdlTreeView {
   // The embedded drawing kind and name lists, set by the layer above.
   std::vector<std::string> DrawKindLines, DrawNameLines;
 
+  // Told what the build is reading (a class caption and the medium number),
+  // so that a window can show progress and repaint during long loads.
+  std::function<void(const std::string& what, int media)> OnProgress;
+
   // --- building ---
   TTreeItem* AddNode(TTreeItem* parent, const std::string& caption, int media, int cls, int level);
   void BuildTree(const std::string& path, bool first);

@@ -254,3 +254,37 @@ TEST_F(MainWindowTest, ItemPaneShowsEveryFieldOfAMeeting) {
 
 }  // namespace
 }  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
+  auto w = Open(Sample("errors"));
+  TMdlTreeView& v = w->Model().View;
+  TTreeItem* file = Class(*w, 1)->Item(0)->Item(0);
+  QModelIndex index = w->TreeModel()->IndexOf(file);
+  w->miHintSoft->trigger();
+  EXPECT_EQ(index.data(Qt::ToolTipRole).toString().toStdString(), v.GetFileItem(file, 3));
+  w->miHintCont->trigger();
+  EXPECT_EQ(index.data(Qt::ToolTipRole).toString().toStdString(), v.GetFileItem(file, 4));
+  EXPECT_FALSE(w->TreeModel()->IndexOf(Class(*w, 1)).data(Qt::ToolTipRole).isValid());
+  int marked = 0;
+  v.Tree().ForEach([&](TTreeItem* i) {
+    if (w->TreeModel()->MissingMark(i)) {
+      ++marked;
+      EXPECT_EQ(i->ImageIndex(), imgFileMissing);
+    }
+  });
+  EXPECT_GT(marked, 0);
+  // Selecting a file on no loaded medium says so.
+  prompts.Shown.clear();
+  v.Tree().ForEach([&](TTreeItem* i) {
+    if (prompts.Shown.empty() && i->ImageIndex() == imgFileMissing) w->SelectItem(i);
+  });
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_EQ(prompts.Shown[0].Text,
+            "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。");
+}
+
+}  // namespace
+}  // namespace dlvr

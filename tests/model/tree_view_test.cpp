@@ -428,3 +428,23 @@ TEST_F(MediaTest, SortSurvivesAReloadAndFurtherMediaUpdateTheRightRecords) {
 
 }  // namespace
 }  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// Renaming an item changes nothing in the delivery: only an attachment keeps
+// the new name (shown in file-name mode 1); other files get their name back.
+TEST_F(TreeViewTest, OnlyAttachmentsKeepAGivenLabel) {
+  model.Load(test::SamplePath("clean"));
+  TTreeItem* att = Class(0)->GetLastChild()->Item(0);
+  TTreeItem* drawing = Class(0)->Item(0);
+  model.SetFileItem(att, 38, "測量成果");
+  model.SetFileItem(drawing, 38, "新しい名前");
+  model.SetFileNameMode(1);
+  EXPECT_EQ(att->Caption(), "測量成果");
+  EXPECT_EQ(drawing->Caption(), store.OrderDrawings[0].DrawFile);
+  EXPECT_EQ(model.GetFileItem(att, 0), "SURYO01.HTM");  // the file itself is unchanged
+}
+
+}  // namespace
+}  // namespace dlvr
