@@ -469,9 +469,8 @@ void TfrmMain::ReadSettings() {
     langs[lang]->setChecked(true);
     model_->View.SetViewLang(lang);
   }
-  int left = s->value("LeftWidth", 225).toInt(&ok);
-  if (!ok) left = 225;
-  Splitter->setSizes({left, std::max(503, width() - left)});
+  leftWidth_ = s->value("LeftWidth", 225).toInt(&ok);
+  if (!ok) leftWidth_ = 225;
 }
 
 int TfrmMain::FileNameModeTag() const {
@@ -495,6 +494,21 @@ void TfrmMain::SetCaption() {
   const std::string& folder = model_->View.MediaFolder();
   QString title = QString::fromUtf8(kApplicationTitle);
   setWindowTitle(!folder.empty() && DirExists(folder) ? Q(folder) + " - " + title : title);
+}
+
+void TfrmMain::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  // The tree panel takes its saved width (once the layout has sized the
+  // splitter); the pane area keeps 503 pixels.
+  auto apply = [this] {
+    int total = Splitter->width();
+    int left = std::max(100, std::min(leftWidth_, total - 503));
+    Splitter->setSizes({left, std::max(503, total - left)});
+  };
+  apply();
+  QTimer::singleShot(0, this, apply);
 }
 
 void TfrmMain::paintEvent(QPaintEvent* e) {

@@ -67,6 +67,7 @@ class TfrmMain : public QMainWindow {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
@@ -102,6 +103,8 @@ class TfrmMain : public QMainWindow {
   TKKTTreeModel* treeModel_ = nullptr;
   QString startFolder_;
   bool firstPaintPending_ = true;
+  int leftWidth_ = 225;
+  bool shownOnce_ = false;
   bool loading_ = false;
   qint64 indexFileAge_ = -2;
   QWidget* visiblePane_ = nullptr;
