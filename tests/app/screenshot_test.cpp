@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QMenu>
+#include <QElapsedTimer>
+#include <QStatusBar>
 #include <QTest>
 
 #include "app/main_window.h"
@@ -52,6 +54,39 @@ TEST(Screenshots, MainWindowPanesMenuAndFolderDialog) {
   dialog.show();
   QTest::qWait(50);
   EXPECT_TRUE(dialog.grab().save(dir + "/folder_dialog.png"));
+  SetDriveTypeOverride(nullptr);
+}
+
+}  // namespace
+}  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// A large delivery (written by `tree_load_bench --write-only`): the load
+// shows its progress in the status bar. Runs only when DLVR_BIG_DELIVERY
+// names one; prints the load time.
+TEST(LargeDelivery, LoadShowsProgress) {
+  QString folder = qEnvironmentVariable("DLVR_BIG_DELIVERY");
+  if (folder.isEmpty()) GTEST_SKIP() << "set DLVR_BIG_DELIVERY to a generated delivery";
+  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+  test::ScriptedPrompts prompts;
+  TfrmMain w(folder);
+  w.resize(1100, 720);
+  w.show();
+  QStringList messages;
+  auto previous = w.Model().View.OnProgress;
+  w.Model().View.OnProgress = [&](const std::string& what, int media) {
+    previous(what, media);
+    messages << w.statusBar()->currentMessage();
+  };
+  QElapsedTimer t;
+  t.start();
+  w.FirstLoad();
+  std::printf("viewer load of %s: %lld ms\n", qPrintable(folder), static_cast<long long>(t.elapsed()));
+  EXPECT_GE(messages.size(), 5);
+  EXPECT_TRUE(messages.front().startsWith("読み込み中"));
+  EXPECT_GT(w.Model().View.Tree().AbsoluteCount(), 10000);
   SetDriveTypeOverride(nullptr);
 }
 
