@@ -29,6 +29,7 @@ TEST(Registry, KeysComposeFromProgramAndSection) {
 
 TEST(Registry, TypedValuesAndDefaults) {
   TExtRegistry::SetProgramNameForTests("regtest");
+  QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", "regtest").clear();
   TExtRegistry r("frmMain");
   EXPECT_EQ(r.ReadString("MediaPath", "def"), "def");
   EXPECT_EQ(r.ReadInteger("ViewLang", 7), 7);
@@ -74,6 +75,7 @@ TEST(FormControl, WindowsArePulledBackOnScreen) {
 
 TEST(FormControl, PlacementIsSavedOnHideAndRestoredOnShow) {
   TExtRegistry::SetProgramNameForTests("placetest");
+  QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", "placetest").clear();
   {
     QDialog d;
     d.setObjectName("frmTest");

@@ -14,7 +14,6 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir settingsDir;
   qputenv("XDG_CONFIG_HOME", settingsDir.path().toUtf8());
-  QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
   dlvr::InstallFontSubstitutions();
   ::testing::InitGoogleTest(&argc, argv);
