@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 
 #include "check/data_check.h"
+#include "components/ext_registry.h"
+#include "components/form_control.h"
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
@@ -50,12 +52,7 @@ void Inform(const std::string& text) {
 }
 
 // Settings of the main window: Software\Tavrin\<program>\frmMain.
-QSettings* MainSettings() {
-  static QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-  auto* s = new QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", app.isEmpty() ? "dlvrview" : app);
-  s->beginGroup("frmMain");
-  return s;
-}
+TExtRegistry ExRg() { return TExtRegistry("frmMain"); }
 
 }  // namespace
 
@@ -83,7 +80,11 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   connect(Timer, &QTimer::timeout, this, &TfrmMain::UpdatePhotoCommand);
   Timer->start();
   SetCaption();
-  setMinimumSize(792, 504);
+  FMC = new TFormControl(this);
+  FMC->MinClientWidth = 792;
+  FMC->MinClientHeight = 504;
+  FMC->MaxClientWidth = FMC->MaxClientHeight = 0;
+  FMC->ApplyLimits();
 }
 
 TfrmMain::~TfrmMain() {
@@ -457,20 +458,17 @@ void TfrmMain::ApplyViewerMode() {
 }
 
 void TfrmMain::ReadSettings() {
-  std::unique_ptr<QSettings> s(MainSettings());
-  bool hintCont = s->value("HintCont", false).toBool();
+  TExtRegistry s = ExRg();
+  bool hintCont = s.ReadBool("HintCont", false);
   (hintCont ? miHintCont : miHintSoft)->setChecked(true);
   treeModel_->HintContent = hintCont;
-  bool ok = false;
-  int lang = s->value("ViewLang", 0).toInt(&ok);
-  if (!ok) lang = 0;
+  int lang = s.ReadInteger("ViewLang", 0);
   QAction* langs[] = {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ};
   if (lang >= 0 && lang <= 3) {
     langs[lang]->setChecked(true);
     model_->View.SetViewLang(lang);
   }
-  leftWidth_ = s->value("LeftWidth", 225).toInt(&ok);
-  if (!ok) leftWidth_ = 225;
+  leftWidth_ = s.ReadInteger("LeftWidth", 225);
 }
 
 int TfrmMain::FileNameModeTag() const {
@@ -481,13 +479,12 @@ int TfrmMain::FileNameModeTag() const {
 
 void TfrmMain::WriteSettings() {
   if (!miHintCont) return;
-  std::unique_ptr<QSettings> s(MainSettings());
-  s->setValue("HintCont", miHintCont->isChecked());
-  s->setValue("ViewFileMode", FileNameModeTag());
-  s->setValue("MediaPath", Q(model_->View.MediaFolder()));
-  s->setValue("LeftWidth", pnlLeft->width());
-  s->setValue("ViewLang", model_->View.ViewLang());
-  s->sync();
+  TExtRegistry s = ExRg();
+  s.WriteBool("HintCont", miHintCont->isChecked());
+  s.WriteInteger("ViewFileMode", FileNameModeTag());
+  s.WriteString("MediaPath", Q(model_->View.MediaFolder()));
+  s.WriteInteger("LeftWidth", pnlLeft->width());
+  s.WriteInteger("ViewLang", model_->View.ViewLang());
 }
 
 void TfrmMain::SetCaption() {
@@ -521,17 +518,12 @@ void TfrmMain::FirstLoad() {
   firstPaintPending_ = false;
   QString folder = startFolder_;
   if (folder.isEmpty()) {
-    std::unique_ptr<QSettings> s(MainSettings());
     QString programDir = Q(ProgramDir());
-    folder = s->value("MediaPath", programDir).toString();
+    folder = ExRg().ReadString("MediaPath", programDir);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = programDir;
   }
-  {
-    std::unique_ptr<QSettings> s(MainSettings());
-    bool ok = false;
-    int mode = s->value("ViewFileMode", 2).toInt(&ok);
-    (ok && mode == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
-  }
+  // Only two file-name modes are offered: 2 stays 2, anything else is 3.
+  (ExRg().ReadInteger("ViewFileMode", 2) == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
   LoadMedia(folder);
 }
 

@@ -150,6 +150,7 @@ class TfrmMain : public QMainWindow {
       *pmiOthrUp, *pmiOthrDown, *pmiSep3, *pmiOthrsDef;
   QAction *piFindGene, *piFindReg, *piFindOrg, *piFindXML;
   QToolButton* tbtFind = nullptr;
+  class TFormControl* FMC = nullptr;
 };
 
 }  // namespace dlvr

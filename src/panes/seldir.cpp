@@ -1,5 +1,7 @@
 #include "panes/seldir.h"
 
+#include "components/form_control.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -137,11 +139,14 @@ TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultF
   connect(bbtFind_, &QToolButton::clicked, this, &TfrmSelDir::bbtFindClick);
   connect(fvlSelDir_, &TFolderViewLT::ChangePath, this, &TfrmSelDir::fvlSelDirChangePath);
 
-  // TODO(placement): keep the window placement under section "FrmDirSel"
-  // with a minimum client size of 407 x 357 once the placement component
-  // exists; until then the minimum is set here and the dialog is centred.
-  setMinimumSize(407, 357);
+  // The placement is kept under WinPos\<form name> and restored on show;
+  // the client keeps at least 407 x 357.
   resize(480, 420);
+  auto* placement = new TFormControl(this);
+  placement->MinClientWidth = 407;
+  placement->MinClientHeight = 357;
+  placement->MaxClientWidth = placement->MaxClientHeight = 0;
+  placement->ApplyLimits();
   SetPathLimit(240);
   UpdateButtons();
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "components/ext_registry.h"
 #include "panes/info_panes.h"
 #include "platform/drive.h"
 #include "platform/paths.h"
@@ -23,7 +24,7 @@ namespace {
 QString Sample(const char* name) { return QString::fromStdString(test::SamplePath(name)); }
 
 std::unique_ptr<QSettings> Settings() {
-  QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  QString app = TExtRegistry::ProgramName();
   auto s = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", app);
   s->beginGroup("frmMain");
   return s;
@@ -284,6 +285,22 @@ TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
   ASSERT_EQ(prompts.Shown.size(), 1u);
   EXPECT_EQ(prompts.Shown[0].Text,
             "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。");
+}
+
+}  // namespace
+}  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+TEST_F(MainWindowTest, NarrowestWindowKeepsThePaneArea) {
+  auto w = Open(Sample("clean"));
+  EXPECT_EQ(w->minimumSize(), QSize(792, 504));
+  w->resize(792, 504);
+  QCoreApplication::processEvents();
+  EXPECT_GE(w->pnlBase->width(), 503);
+  EXPECT_LE(w->pnlLeft->width(), 289);
+  EXPECT_GE(w->pnlLeft->width(), 100);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "components/ext_registry.h"
 #include "panes/seldir.h"
 #include "platform/drive.h"
 #include "support/fixtures.h"
@@ -24,9 +25,7 @@ TEST(Screenshots, MainWindowPanesMenuAndFolderDialog) {
   if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
   QDir().mkpath(dir);
   {
-    QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", app);
-    s.setValue("frmMain/LeftWidth", 300);
+    TExtRegistry("frmMain").WriteInteger("LeftWidth", 300);
   }
   SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
   test::ScriptedPrompts prompts;

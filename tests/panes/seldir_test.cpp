@@ -17,6 +17,8 @@
 
 #include "panes/folder_view.h"
 #include "panes/seldir.h"
+#include "components/ext_registry.h"
+#include <QSettings>
 #include "platform/drive.h"
 #include "support/fixtures.h"
 
@@ -45,6 +47,8 @@ struct Dialog {
   TFolderViewLT* tree = form->findChild<TFolderViewLT*>("fvlSelDir");
 
   explicit Dialog(const QString& initial, int width = 900) {
+    // Each test sizes the dialog itself: no placement from an earlier one.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", TExtRegistry::ProgramName()).remove("WinPos");
     form->SetInitialPath(initial);
     form->resize(width, 420);
     form->show();
