@@ -42,15 +42,6 @@ const char* const kOnNoMedium = "読み込まれたメディアの中にファ�
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
-void Inform(const std::string& text) {
-  MessageRequest r;
-  r.Text = text;
-  r.Icon = MsgIcon::Information;
-  r.Buttons = MsgButtons::Ok;
-  r.Default = DialogAnswer::Ok;
-  Prompts().Show(r);
-}
-
 // Settings of the main window: Software\Tavrin\<program>\frmMain.
 TExtRegistry ExRg() { return TExtRegistry("frmMain"); }
 

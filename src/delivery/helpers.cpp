@@ -21,12 +21,7 @@ bool IsRemovableDrive(const std::string& path) {
 }
 
 DialogAnswer AskRetry(const std::string& message) {
-  MessageRequest req;
-  req.Text = message;
-  req.Icon = MsgIcon::Warning;
-  req.Buttons = MsgButtons::AbortRetry;
-  req.Default = DialogAnswer::Retry;
-  return Prompts().Show(req);
+  return Ask(message, MsgIcon::Warning, MsgButtons::AbortRetry, DialogAnswer::Retry);
 }
 
 DialogAnswer AskMediaNotReady() { return AskRetry(kMediaNotReadyText); }

@@ -22,4 +22,15 @@ TPromptService& Prompts() {
 
 void SetPromptService(TPromptService* service) { g_service.store(service); }
 
+DialogAnswer Ask(const std::string& text, MsgIcon icon, MsgButtons buttons, DialogAnswer defaultButton) {
+  MessageRequest r;
+  r.Text = text;
+  r.Icon = icon;
+  r.Buttons = buttons;
+  r.Default = defaultButton;
+  return Prompts().Show(r);
+}
+
+DialogAnswer Inform(const std::string& text) { return Ask(text, MsgIcon::Information, MsgButtons::Ok, DialogAnswer::Ok); }
+
 }  // namespace dlvr

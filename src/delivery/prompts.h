@@ -28,6 +28,11 @@ class TPromptService {
   virtual DialogAnswer Show(const MessageRequest& request) = 0;
 };
 
+// Shows a message through the installed service.
+DialogAnswer Ask(const std::string& text, MsgIcon icon, MsgButtons buttons, DialogAnswer defaultButton);
+// An information message with an OK button.
+DialogAnswer Inform(const std::string& text);
+
 // The installed service (never null: a silent one when none is installed).
 TPromptService& Prompts();
 // Installs a service; nullptr restores the silent one. The caller keeps

@@ -603,14 +603,7 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
 
   if (Services.FillFieldTables) Services.FillFieldTables(store_);
 
-  if ((dup1_ || dup4_) && mediaCount > 1) {
-    MessageRequest req;
-    req.Text = kDuplicateMessage;
-    req.Icon = MsgIcon::Information;
-    req.Buttons = MsgButtons::Ok;
-    req.Default = DialogAnswer::Ok;
-    Prompts().Show(req);
-  }
+  if ((dup1_ || dup4_) && mediaCount > 1) Inform(kDuplicateMessage);
 
   root->SetExpanded(true);
   ApplySorts();
@@ -756,12 +749,8 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
     if (static_cast<long>(loaded.size()) >= total) return;
     int m = 1;
     while (std::find(loaded.begin(), loaded.end(), m) != loaded.end()) ++m;
-    MessageRequest ask;
-    ask.Text = MultiMediaMessage(m);
-    ask.Icon = MsgIcon::Information;
-    ask.Buttons = MsgButtons::OkCancel;
-    ask.Default = DialogAnswer::Ok;
-    if (Prompts().Show(ask) != DialogAnswer::Ok) return;
+    if (Ask(MultiMediaMessage(m), MsgIcon::Information, MsgButtons::OkCancel, DialogAnswer::Ok) != DialogAnswer::Ok)
+      return;
     while (!IsMediaReady(mediaFolder_))
       if (AskMediaNotReady() != DialogAnswer::Retry) return;
     readOther();
