@@ -24,6 +24,7 @@
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
+#include "panes/files_pane.h"
 #include "panes/info_panes.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"

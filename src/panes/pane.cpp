@@ -2,7 +2,6 @@
 
 namespace dlvr {
 
-TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) { setObjectName("frmFiles"); }
 TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   setObjectName("frmCADFiles");
 }

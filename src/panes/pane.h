@@ -23,12 +23,7 @@ class TPane : public QWidget {
 };
 
 // The files, CAD files and XML panes, shown empty until their views land.
-class TfrmFiles : public TPane {
-  Q_OBJECT
- public:
-  explicit TfrmFiles(TViewerModel& model, QWidget* parent = nullptr);
-};
-
+class TfrmFiles;  // panes/files_pane.h
 class TfrmCADFiles : public TPane {
   Q_OBJECT
  public:

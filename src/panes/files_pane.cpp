@@ -1,0 +1,315 @@
+#include "panes/files_pane.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "components/ext_registry.h"
+#include "components/grid_mode.h"
+#include "delivery/prompts.h"
+#include "model/tree_view.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/tempfs.h"
+
+namespace dlvr {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+const QColor kLabelColor(255, 255, 192);
+const QColor kMaskColor(248, 248, 248);
+const QColor kRequiredEmpty(255, 85, 85);
+const QColor kConditionalEmpty(136, 136, 255);
+const QColor kEditColor(192, 255, 255);
+
+// Disables the window and shows the wait cursor until it goes, whatever
+// happens in between.
+class TBusyWindow {
+ public:
+  explicit TBusyWindow(QWidget* w) : window_(w ? w->window() : nullptr) {
+    if (window_) {
+      wasEnabled_ = window_->isEnabled();
+      window_->setEnabled(false);
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~TBusyWindow() {
+    QApplication::restoreOverrideCursor();
+    if (window_ && wasEnabled_) window_->setEnabled(true);
+  }
+  TBusyWindow(const TBusyWindow&) = delete;
+  TBusyWindow& operator=(const TBusyWindow&) = delete;
+
+ private:
+  QWidget* window_;
+  bool wasEnabled_ = true;
+};
+
+// Removes a file, read-only or not. True when it is gone afterwards.
+bool RemoveFile(const std::string& path) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(path, ec))) return true;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ec);
+  fs::remove(path, ec);
+  return !fs::exists(fs::symlink_status(path, ec));
+}
+
+// Removes the earlier preview copies; entries whose file is gone leave the list.
+void RemoveOldCopies(std::vector<std::string>& list) {
+  for (std::size_t i = list.size(); i-- > 0;) {
+    if (RemoveFile(list[i])) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+}  // namespace
+
+namespace preview {
+
+std::string TempFileName(const std::string& ext) {
+  std::string e = ext.empty() ? ".tmp" : ext;
+  if (e[0] != '.') e.insert(e.begin(), '.');
+  return MakeTempFile(TExtRegistry::ProgramName().toStdString(), e);
+}
+
+bool WaitForView(TPreviewView& view, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (view.Busy()) {
+    const qint64 left = ms - timer.elapsed();
+    if (left <= 0) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(std::min<qint64>(left, 50)));
+  }
+  return true;
+}
+
+bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPreviewView& view) {
+  const std::string path = model.GetFileItem(item, 1);
+  if (!FileExists(path)) {
+    if (container) container->hide();
+    // Both texts are empty only when the item carries no file at all.
+    if (path == model.GetFileItem(item, 0))
+      Ask("リンクされているファイルが見つかりません。\r再度ファイルの添付を行ってください。", MsgIcon::Warning,
+          MsgButtons::Ok, DialogAnswer::Ok);
+    return false;
+  }
+  if (container) container->show();
+  TBusyWindow busy(container);
+  RemoveOldCopies(model.TempFiles);
+  const std::string copy = TempFileName(ExtractFileExt(path));
+  if (copy.empty()) return false;
+  std::error_code ec;
+  fs::copy_file(path, copy, fs::copy_options::overwrite_existing, ec);
+  model.TempFiles.push_back(copy);
+  if (ec) return false;
+  view.Navigate(Q(copy));
+  WaitForView(view, kPreviewWaitMs);
+  return true;
+}
+
+bool ShowPage(const std::string& path, QWidget* container, TPreviewView& view) {
+  if (!FileExists(path)) {
+    if (container) container->hide();
+    return false;
+  }
+  if (container) container->show();
+  TBusyWindow busy(container);
+  view.Navigate(Q(path));
+  WaitForView(view, kPreviewWaitMs);
+  return true;
+}
+
+}  // namespace preview
+
+// ---------------------------------------------------------------------------
+
+TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
+  setObjectName("frmFiles");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  pnlT = new QFrame(this);
+  pnlT->setObjectName("pnlT");
+  auto* top = new QVBoxLayout(pnlT);
+  top->setContentsMargins(0, 0, 0, 0);
+  Grid = new TExtGrid3(pnlT);
+  Grid->setObjectName("Grid");
+  QFont font(QStringLiteral("ＭＳ ゴシック"));
+  font.setPixelSize(12);
+  Grid->setFont(font);
+  Grid->SetColCount(6);
+  Grid->SetRowCount(3);
+  Grid->SetFixedRows(1);
+  Grid->SetFixedCols(0);
+  Grid->SetScrollBars(ssVertical);
+  top->addWidget(Grid);
+  cbxSoftware = new QComboBox(pnlT);
+  cbxSoftware->setObjectName("cbxSoftware");
+  cbxSoftware->setEditable(true);
+  cbxSoftware->lineEdit()->setMaxLength(127);
+  cbxSoftware->hide();
+  pnlShadow = new QFrame(pnlT);
+  pnlShadow->setObjectName("pnlShadow");
+  pnlShadow->hide();
+  layout->addWidget(pnlT);
+
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName("Panel1");
+  auto* body = new QVBoxLayout(Panel1);
+  body->setContentsMargins(0, 0, 0, 0);
+  webBrowser = new TPreviewView(Panel1);
+  webBrowser->setObjectName("webBrowser");
+  webBrowser->setFocusPolicy(Qt::ClickFocus);
+  body->addWidget(webBrowser);
+  layout->addWidget(Panel1, 1);
+
+  cscFile = new TCellSizeControl(this);
+  cscFile->setObjectName("cscFile");
+  cscFile->SetStringGrid(Grid);
+  cscFile->SetEachColChars({29, 1, 2, 1, 14, 3});
+  cscFile->SetDefaultColChars(10);
+  cscFile->SetDefaultRowLines(1);
+  cscFile->SetFixedColStrings({"項   目   名", "", "", "情       報", "データ表現"});
+  cscFile->Apply();
+
+  Grid->SetColWidth(1, -1);
+  Grid->SetCell(0, 1, QStringLiteral("ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報"));
+  Grid->SetCell(2, 1, QStringLiteral("◎"));
+  Grid->SetCell(4, 1, QStringLiteral("全角文字"));
+  Grid->SetCell(5, 1, QStringLiteral("64"));
+  Grid->SetCell(0, 2, QStringLiteral("オリジナルファイル内容"));
+  Grid->SetCell(2, 2, QStringLiteral("◎"));
+  Grid->SetCell(4, 2, QStringLiteral("全角文字"));
+  Grid->SetCell(5, 2, QStringLiteral("64"));
+  Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { SetCellAtr(col, row, atr); };
+  Grid->OnSetWinCtrl = [](int, int, int, QWidget*& ctrl, QRect&, bool&) { ctrl = nullptr; };
+  ApplyGridMode(*Grid, true);
+  Grid->KeepVertScrollBarVisible();
+  Grid->MoveTo(3, 1, false);
+
+  // Panel1 shows exactly while the last navigation completed.
+  connect(webBrowser, &TPreviewView::NavigateComplete, this, [this](const QString&) {
+    navigated_ = true;
+    Panel1->show();
+  });
+  connect(webBrowser, &TPreviewView::DocumentComplete, this, [this](const QString&) {
+    if (navigated_) Panel1->show();
+  });
+  pnlTResize();
+}
+
+void TfrmFiles::showEvent(QShowEvent* e) {
+  TPane::showEvent(e);
+  if (!firstShow_) return;
+  firstShow_ = false;
+  const std::string blank = JoinPath(ProgramDir(), "NONE.HTML");
+  webBrowser->Navigate(FileExists(blank) ? Q(blank) : QString());
+  Grid->MoveTo(3, 1, false);
+}
+
+void TfrmFiles::resizeEvent(QResizeEvent* e) {
+  TPane::resizeEvent(e);
+  pnlTResize();
+}
+
+int TfrmFiles::RowBytes(int row) const {
+  bool ok = false;
+  int bytes = Grid->Cell(5, row).toInt(&ok);
+  if (!ok) bytes = 0;
+  if (Grid->Cell(4, row).contains(QStringLiteral("全角"))) bytes *= 2;
+  return bytes;
+}
+
+void TfrmFiles::pnlTResize() {
+  const int scroll = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  int used = 0;
+  for (int c : {0, 1, 2, 4, 5}) {
+    const int w = Grid->ColWidth(c);
+    used += (w < 0 ? 0 : w) + Grid->GridLineWidth();
+  }
+  const int width = std::max(1, this->width() - scroll - 5 - used);
+  Grid->SetColWidth(3, width);
+  lineChars_ = 15;
+  for (int i = 15; i <= 255; ++i) {
+    if (Grid->TextWidth0(i) >= width - 3) break;
+    lineChars_ = i;
+  }
+  const int h0 = Grid->TextHeight0();
+  int total = Grid->RowHeight(0);
+  for (int row = 1; row <= 2; ++row) {
+    const int bytes = RowBytes(row);
+    // Integer division truncates toward zero, so no length gives one line.
+    const int lines = std::max(1, (bytes - 1) / lineChars_ + 1);
+    RowLines[row - 1] = lines;
+    const int height = lines <= 1 ? h0 + 2 : static_cast<int>(std::lround(lines * h0 + 5.0));
+    Grid->SetRowHeight(row, height);
+    total += height;
+  }
+  pnlT->setFixedHeight(Grid->RowCount() + 3 + total);
+  Grid->MoveTo(3, std::max(1, Grid->Row()), false);
+  Grid->RefreshVertScrollBar();
+  Grid->SetLeftCol(0);
+}
+
+void TfrmFiles::SetCellAtr(int col, int row, TCellAtr& atr) {
+  if (row == 0) {
+    for (auto& l : atr.Line) l.Alignment = taCenter;
+    return;
+  }
+  if (col == 3) {
+    atr.Selectable = true;
+    atr.Line[0].TextLines = RowLines[std::clamp(row - 1, 0, 1)];
+    atr.Line[0].MaxLength = RowBytes(row);
+    atr.Line[0].EditColor = kEditColor;
+    if (row == 1) atr.Line[0].EditKind = ekWinCtrl;
+    return;
+  }
+  atr.Selectable = false;
+  atr.Line[0].Alignment = col == 5 ? taRightJustify : taCenter;
+  if (col == 0 || col == 1) atr.Color = kLabelColor;
+  if (col == 4 || col == 5) atr.Color = kMaskColor;
+  if (col == 2) {
+    atr.Color = kLabelColor;
+    if (Grid->Cell(3, row).isEmpty()) {
+      const QString mark = Grid->Cell(2, row);
+      if (mark == QStringLiteral("◎")) {
+        atr.Color = kRequiredEmpty;
+        atr.Line[0].FontColor = Qt::white;
+      } else if (mark == QStringLiteral("○")) {
+        atr.Color = kConditionalEmpty;
+        atr.Line[0].FontColor = Qt::white;
+      }
+    }
+  }
+}
+
+void TfrmFiles::ShowNode(TTreeItem* item) {
+  current_ = item;
+  TMdlTreeView& view = model_.View;
+  const int cls = view.NodeClass(item);
+  pnlT->setVisible(!(cls == 0 || cls == 5 || cls == 12 || cls == 13));
+  Grid->SetCell(3, 1, Q(view.GetFileItem(item, 3)));
+  Grid->SetCell(3, 2, Q(view.GetFileItem(item, 4)));
+  Grid->SetCell(5, 2, cls == 3 ? QStringLiteral("127") : QStringLiteral("64"));
+  pnlTResize();
+  Grid->viewport()->update();
+  Grid->RefreshVertScrollBar();
+  Grid->SetLeftCol(0);
+  QApplication::processEvents();
+  navigated_ = false;
+  preview::Preview(view, item, Panel1, *webBrowser);
+}
+
+}  // namespace dlvr

@@ -1,0 +1,79 @@
+// The files pane: the two management fields of an original file above a
+// preview of the file itself, shown from a temporary copy.
+#pragma once
+
+#include <QComboBox>
+#include <QFrame>
+
+#include <string>
+
+#include "components/cell_size_control.h"
+#include "components/ext_grid.h"
+#include "components/preview_view.h"
+#include "panes/pane.h"
+
+namespace dlvr {
+
+class TMdlTreeView;
+
+// Preview helpers of the tree model: a temporary copy of the item's file
+// shown in the view, waiting (pumping events) until the view is done.
+namespace preview {
+
+// How long a preview may take before the caller gets control back.
+inline constexpr int kPreviewWaitMs = 5000;
+
+// A new temporary file name with the given extension ("" gives ".tmp"); the
+// file exists, empty, when the call returns. "" on failure.
+std::string TempFileName(const std::string& ext);
+
+// Waits while the view is busy, processing events, for at most `ms`.
+// Returns true when the view finished in time.
+bool WaitForView(TPreviewView& view, int ms);
+
+// Shows the item's file in the view from a fresh temporary copy; earlier
+// copies listed in model.TempFiles are removed first. A missing file hides
+// the container instead (with the relink warning when the item gives neither
+// path nor name). Returns true when the file was shown.
+bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPreviewView& view);
+
+// Shows a file as it is (no copy); a missing file hides the container.
+bool ShowPage(const std::string& path, QWidget* container, TPreviewView& view);
+
+}  // namespace preview
+
+class TfrmFiles : public TPane {
+  Q_OBJECT
+ public:
+  explicit TfrmFiles(TViewerModel& model, QWidget* parent = nullptr);
+  void ShowNode(TTreeItem* item) override;
+
+  QFrame* pnlT = nullptr;
+  TExtGrid3* Grid = nullptr;
+  QComboBox* cbxSoftware = nullptr;
+  QFrame* pnlShadow = nullptr;
+  QFrame* Panel1 = nullptr;
+  TPreviewView* webBrowser = nullptr;
+  TCellSizeControl* cscFile = nullptr;
+
+  // Lines of the value column per data row (index row - 1).
+  int RowLines[2] = {1, 1};
+  int LineChars() const { return lineChars_; }
+  bool Navigated() const { return navigated_; }
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  // Widths, line counts and heights of the field grid for the pane's width.
+  void pnlTResize();
+  void SetCellAtr(int col, int row, TCellAtr& atr);
+  int RowBytes(int row) const;
+
+  bool firstShow_ = true;
+  bool navigated_ = false;
+  int lineChars_ = 15;
+};
+
+}  // namespace dlvr

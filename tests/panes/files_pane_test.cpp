@@ -1,0 +1,257 @@
+// The files pane: the two original-file fields and the preview from a
+// temporary copy, on the sample deliveries.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "check/viewer_model.h"
+#include "panes/files_pane.h"
+#include "platform/drive.h"
+#include "platform/paths.h"
+#include "support/fixtures.h"
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace dlvr {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchDir;
+using test::ScriptedPrompts;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Files directly in a folder.
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.is_regular_file()) out.push_back(e.path().string());
+  return out;
+}
+
+class FilesPaneTest : public ::testing::Test {
+ protected:
+  FilesPaneTest() {
+    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+    const char* old = std::getenv("TMPDIR");
+    if (old) oldTmp_ = old;
+    hadTmp_ = old != nullptr;
+    // Preview copies land here, so that they can be counted.
+    ::setenv("TMPDIR", temp.Path().c_str(), 1);
+  }
+  ~FilesPaneTest() override {
+    if (hadTmp_) ::setenv("TMPDIR", oldTmp_.c_str(), 1);
+    else ::unsetenv("TMPDIR");
+    SetDriveTypeOverride(nullptr);
+  }
+
+  void Load(const std::string& folder) { m.View.Load(folder); }
+
+  // The first file item of a class whose file name matches `name` (any when empty).
+  TTreeItem* FileItem(int cls, const std::string& name = "") {
+    for (TTreeItem* item : m.View.Tree().AllItems())
+      if (m.View.NodeLevel(item) == nlFile && m.View.NodeClass(item) == cls &&
+          (name.empty() || m.View.GetFileItem(item, 0) == name))
+        return item;
+    return nullptr;
+  }
+
+  ScratchDir temp;
+  ScriptedPrompts prompts;
+  TViewerModel m;
+  std::string oldTmp_;
+  bool hadTmp_ = false;
+};
+
+TEST_F(FilesPaneTest, FieldGridHasTheFixedRowsAndHidesColumnOne) {
+  TfrmFiles pane(m);
+  EXPECT_EQ(pane.objectName(), "frmFiles");
+  EXPECT_EQ(pane.Grid->ColCount(), 6);
+  EXPECT_EQ(pane.Grid->RowCount(), 3);
+  EXPECT_EQ(pane.Grid->ColWidth(1), -1);
+  EXPECT_EQ(pane.Grid->Cell(0, 1), "ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報");
+  EXPECT_EQ(pane.Grid->Cell(0, 2), "オリジナルファイル内容");
+  EXPECT_EQ(pane.Grid->Cell(3, 0), "情       報");
+  EXPECT_EQ(pane.Grid->Cell(5, 1), "64");
+  EXPECT_TRUE(pane.cbxSoftware->isHidden());
+  EXPECT_EQ(pane.findChild<TPreviewView*>("webBrowser"), pane.webBrowser);
+}
+
+TEST_F(FilesPaneTest, PlanOriginalAllowsLongerContentThanMeetingOriginal) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  pane.resize(700, 500);
+  TTreeItem* plan = FileItem(3);
+  TTreeItem* meet = FileItem(2);
+  ASSERT_TRUE(plan && meet);
+
+  pane.ShowNode(plan);
+  EXPECT_EQ(pane.Grid->Cell(5, 2), "127");
+  EXPECT_EQ(pane.Grid->Cell(3, 2).toStdString(), m.View.GetFileItem(plan, 4));
+  EXPECT_EQ(pane.Grid->Cell(3, 1).toStdString(), m.View.GetFileItem(plan, 3));
+  EXPECT_FALSE(pane.pnlT->isHidden());
+  const int planLines = pane.RowLines[1];
+
+  pane.ShowNode(meet);
+  EXPECT_EQ(pane.Grid->Cell(5, 2), "64");
+  EXPECT_EQ(pane.Grid->Cell(5, 1), "64");
+  EXPECT_EQ(pane.Grid->Cell(3, 2).toStdString(), m.View.GetFileItem(meet, 4));
+  // 254 bytes take more lines than 128 at the same width.
+  EXPECT_GT(planLines, pane.RowLines[1]);
+  EXPECT_GE(pane.Grid->RowHeight(2), pane.Grid->TextHeight0() + 2);
+  EXPECT_TRUE(prompts.Shown.empty());
+}
+
+TEST_F(FilesPaneTest, LineCountFollowsTheValueColumnWidth) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  pane.resize(1400, 500);
+  pane.ShowNode(FileItem(3));
+  const int wideLines = pane.RowLines[1];
+  const int wideChars = pane.LineChars();
+  pane.resize(500, 500);
+  pane.ShowNode(FileItem(3));
+  EXPECT_LT(pane.LineChars(), wideChars);
+  EXPECT_GT(pane.RowLines[1], wideLines);
+  EXPECT_EQ(pane.RowLines[1], (254 - 1) / pane.LineChars() + 1);
+  // The panel is as high as its rows.
+  const int rows = pane.Grid->RowHeight(0) + pane.Grid->RowHeight(1) + pane.Grid->RowHeight(2);
+  EXPECT_EQ(pane.pnlT->maximumHeight(), 3 + 3 + rows);
+}
+
+TEST_F(FilesPaneTest, ValueCellsCarryTheirLengthAndOnlyRowTwoEditsInPlace) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  pane.resize(700, 500);
+  pane.ShowNode(FileItem(3));
+  TCellAtr r1 = pane.Grid->CellAtr(3, 1);
+  TCellAtr r2 = pane.Grid->CellAtr(3, 2);
+  EXPECT_EQ(r1.Line[0].MaxLength, 128);
+  EXPECT_EQ(r2.Line[0].MaxLength, 254);
+  EXPECT_EQ(r1.Line[0].EditKind, ekWinCtrl);
+  EXPECT_EQ(r2.Line[0].EditKind, ekInplace);
+  EXPECT_EQ(r2.Line[0].EditColor, QColor(192, 255, 255));
+  EXPECT_FALSE(pane.Grid->CellAtr(0, 1).Selectable);
+  EXPECT_EQ(pane.Grid->CellAtr(5, 1).Line[0].Alignment, taRightJustify);
+}
+
+TEST_F(FilesPaneTest, EmptyRequiredValueMarksItsCellRed) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  pane.ShowNode(m.View.Tree().Root());  // no file: both values empty
+  EXPECT_EQ(pane.Grid->CellAtr(2, 1).Color, QColor(255, 85, 85));
+  pane.ShowNode(FileItem(3));
+  if (!pane.Grid->Cell(3, 1).isEmpty()) EXPECT_EQ(pane.Grid->CellAtr(2, 1).Color, QColor(255, 255, 192));
+}
+
+TEST_F(FilesPaneTest, PhotoClassFileHidesTheFieldGrid) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  TTreeItem* item = FileItem(5);
+  if (!item) item = FileItem(13);
+  ASSERT_TRUE(item);
+  pane.ShowNode(item);
+  EXPECT_TRUE(pane.pnlT->isHidden());
+  pane.ShowNode(FileItem(2));
+  EXPECT_FALSE(pane.pnlT->isHidden());
+}
+
+TEST_F(FilesPaneTest, PreviewShowsACopyWithTheSameExtensionAndKeepsTheDeliveryUntouched) {
+  ScratchDir media;
+  test::CopyTree(test::SamplePath("clean"), media.Path());
+  const auto before = test::TreeSnapshot(media.Path());
+  Load(media.Path());
+  TfrmFiles pane(m);
+  TTreeItem* meet = FileItem(2);
+  ASSERT_TRUE(meet);
+  const std::string source = m.View.GetFileItem(meet, 1);
+  ASSERT_TRUE(FileExists(source));
+
+  QElapsedTimer t;
+  t.start();
+  pane.ShowNode(meet);
+  EXPECT_LT(t.elapsed(), 8000);
+  ASSERT_EQ(m.View.TempFiles.size(), 1u);
+  const std::string copy = m.View.TempFiles[0];
+  EXPECT_EQ(ExtractFilePath(copy), temp.Path());
+  EXPECT_EQ(ExtractFileExt(copy), ExtractFileExt(source));
+  EXPECT_EQ(ReadAll(copy), ReadAll(source));
+  EXPECT_EQ(pane.webBrowser->CurrentPath().toStdString(), copy);
+  EXPECT_FALSE(pane.Panel1->isHidden());
+  EXPECT_TRUE(pane.isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(test::TreeSnapshot(media.Path()), before);
+}
+
+TEST_F(FilesPaneTest, TwoPreviewsInARowLeaveOnlyTheNewestCopy) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  TTreeItem* first = FileItem(2);
+  TTreeItem* second = FileItem(3);
+  ASSERT_TRUE(first && second);
+  pane.ShowNode(first);
+  ASSERT_EQ(m.View.TempFiles.size(), 1u);
+  const std::string old = m.View.TempFiles[0];
+  // A read-only copy goes as well.
+  fs::permissions(old, fs::perms::owner_write, fs::perm_options::remove);
+  pane.ShowNode(second);
+  ASSERT_EQ(m.View.TempFiles.size(), 1u);
+  EXPECT_FALSE(fs::exists(old));
+  EXPECT_TRUE(FileExists(m.View.TempFiles[0]));
+  EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::string>{m.View.TempFiles[0]});
+}
+
+TEST_F(FilesPaneTest, MissingFileHidesThePreviewWithoutWarning) {
+  ScratchDir media;
+  test::CopyTree(test::SamplePath("clean"), media.Path());
+  Load(media.Path());
+  TfrmFiles pane(m);
+  TTreeItem* meet = FileItem(2);
+  ASSERT_TRUE(meet);
+  pane.ShowNode(meet);
+  ASSERT_FALSE(pane.Panel1->isHidden());
+  fs::remove(m.View.GetFileItem(meet, 1));
+  pane.ShowNode(meet);
+  EXPECT_TRUE(pane.Panel1->isHidden());
+  EXPECT_TRUE(prompts.Shown.empty());
+  // The fields still show.
+  EXPECT_FALSE(pane.pnlT->isHidden());
+  EXPECT_EQ(pane.Grid->Cell(3, 2).toStdString(), m.View.GetFileItem(meet, 4));
+  EXPECT_EQ(m.View.TempFiles.size(), 1u);  // nothing new copied
+}
+
+TEST_F(FilesPaneTest, ItemWithoutAnyFileShowsTheRelinkWarning) {
+  Load(test::SamplePath("clean"));
+  TfrmFiles pane(m);
+  TTreeItem* record = FileItem(2)->Parent();
+  pane.ShowNode(record);
+  EXPECT_TRUE(pane.Panel1->isHidden());
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_EQ(prompts.Shown[0].Text, "リンクされているファイルが見つかりません。\r再度ファイルの添付を行ってください。");
+  EXPECT_EQ(prompts.Shown[0].Icon, MsgIcon::Warning);
+  EXPECT_EQ(prompts.Shown[0].Buttons, MsgButtons::Ok);
+  EXPECT_TRUE(m.View.TempFiles.empty());
+}
+
+TEST_F(FilesPaneTest, TemporaryNamesTakeTheWantedExtension) {
+  const std::string a = preview::TempFileName("pdf");
+  const std::string b = preview::TempFileName("");
+  EXPECT_EQ(ExtractFileExt(a), ".pdf");
+  EXPECT_EQ(ExtractFileExt(b), ".tmp");
+  EXPECT_TRUE(FileExists(a));
+  EXPECT_NE(a, preview::TempFileName(".pdf"));
+}
+
+}  // namespace
+}  // namespace dlvr
