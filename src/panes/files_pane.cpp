@@ -34,29 +34,6 @@ const QColor kRequiredEmpty(255, 85, 85);
 const QColor kConditionalEmpty(136, 136, 255);
 const QColor kEditColor(192, 255, 255);
 
-// Disables the window and shows the wait cursor until it goes, whatever
-// happens in between.
-class TBusyWindow {
- public:
-  explicit TBusyWindow(QWidget* w) : window_(w ? w->window() : nullptr) {
-    if (window_) {
-      wasEnabled_ = window_->isEnabled();
-      window_->setEnabled(false);
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-  ~TBusyWindow() {
-    QApplication::restoreOverrideCursor();
-    if (window_ && wasEnabled_) window_->setEnabled(true);
-  }
-  TBusyWindow(const TBusyWindow&) = delete;
-  TBusyWindow& operator=(const TBusyWindow&) = delete;
-
- private:
-  QWidget* window_;
-  bool wasEnabled_ = true;
-};
-
 // Removes a file, read-only or not. True when it is gone afterwards.
 bool RemoveFile(const std::string& path) {
   std::error_code ec;
@@ -76,6 +53,19 @@ void RemoveOldCopies(std::vector<std::string>& list) {
 }  // namespace
 
 namespace preview {
+
+TBusyWindow::TBusyWindow(QWidget* w) : window_(w ? w->window() : nullptr) {
+  if (window_) {
+    wasEnabled_ = window_->isEnabled();
+    window_->setEnabled(false);
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TBusyWindow::~TBusyWindow() {
+  QApplication::restoreOverrideCursor();
+  if (window_ && wasEnabled_) window_->setEnabled(true);
+}
 
 std::string TempFileName(const std::string& ext) {
   std::string e = ext.empty() ? ".tmp" : ext;

@@ -23,6 +23,20 @@ namespace preview {
 // How long a preview may take before the caller gets control back.
 inline constexpr int kPreviewWaitMs = 5000;
 
+// Disables the window of `w` and shows the wait cursor until it goes, also
+// when the work in between fails.
+class TBusyWindow {
+ public:
+  explicit TBusyWindow(QWidget* w);
+  ~TBusyWindow();
+  TBusyWindow(const TBusyWindow&) = delete;
+  TBusyWindow& operator=(const TBusyWindow&) = delete;
+
+ private:
+  QWidget* window_;
+  bool wasEnabled_ = true;
+};
+
 // A new temporary file name with the given extension ("" gives ".tmp"); the
 // file exists, empty, when the call returns. "" on failure.
 std::string TempFileName(const std::string& ext);

@@ -5,6 +5,5 @@ namespace dlvr {
 TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   setObjectName("frmCADFiles");
 }
-TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) { setObjectName("frmXML"); }
 
 }  // namespace dlvr

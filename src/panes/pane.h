@@ -24,16 +24,11 @@ class TPane : public QWidget {
 
 // The files, CAD files and XML panes, shown empty until their views land.
 class TfrmFiles;  // panes/files_pane.h
+class TfrmXML;    // panes/xml_pane.h
 class TfrmCADFiles : public TPane {
   Q_OBJECT
  public:
   explicit TfrmCADFiles(TViewerModel& model, QWidget* parent = nullptr);
-};
-
-class TfrmXML : public TPane {
-  Q_OBJECT
- public:
-  explicit TfrmXML(TViewerModel& model, QWidget* parent = nullptr);
 };
 
 }  // namespace dlvr

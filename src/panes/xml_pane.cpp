@@ -1,0 +1,202 @@
+#include "panes/xml_pane.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "delivery/prompts.h"
+#include "model/tree_view.h"
+#include "panes/files_pane.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
+  setObjectName("frmXML");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  pnlTop = new QFrame(this);
+  pnlTop->setObjectName("pnlTop");
+  auto* bar = new QHBoxLayout(pnlTop);
+  bar->setContentsMargins(4, 2, 4, 2);
+  rbtStyle = new QRadioButton(QStringLiteral("スタイルシート"), pnlTop);
+  rbtStyle->setObjectName("rbtStyle");
+  rbtXMLSource = new QRadioButton(QStringLiteral("XMLコード"), pnlTop);
+  rbtXMLSource->setObjectName("rbtXMLSource");
+  rbtPureSource = new QRadioButton(QStringLiteral("ソースコード"), pnlTop);
+  rbtPureSource->setObjectName("rbtPureSource");
+  bar->addWidget(rbtStyle);
+  bar->addWidget(rbtXMLSource);
+  bar->addWidget(rbtPureSource);
+  bar->addStretch(1);
+  // Saving under another name is not offered by the viewer.
+  sbtSaveAs = new QToolButton(pnlTop);
+  sbtSaveAs->setObjectName("sbtSaveAs");
+  sbtSaveAs->setText(QStringLiteral("別名ファイルとして保存"));
+  sbtSaveAs->setEnabled(false);
+  sbtSaveAs->hide();
+  layout->addWidget(pnlTop);
+
+  pnlC = new QFrame(this);
+  pnlC->setObjectName("pnlC");
+  auto* content = new QVBoxLayout(pnlC);
+  content->setContentsMargins(0, 0, 0, 0);
+  webBrowser = new TPreviewView(pnlC);
+  webBrowser->setObjectName("webBrowser");
+  memSource = new QPlainTextEdit(pnlC);
+  memSource->setObjectName("memSource");
+  memSource->setReadOnly(true);
+  memSource->setFrameShape(QFrame::NoFrame);
+  memSource->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memSource->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memSource->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // The found text stays marked while the find dialog has the focus.
+  QPalette pal = memSource->palette();
+  pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+  pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+  memSource->setPalette(pal);
+  memSource->hide();
+  content->addWidget(webBrowser);
+  content->addWidget(memSource);
+  layout->addWidget(pnlC, 1);
+
+  pnlMsg = new QLabel(this);
+  pnlMsg->setObjectName("pnlMsg");
+  pnlMsg->setAlignment(Qt::AlignCenter);
+  pnlMsg->setAutoFillBackground(true);
+  pnlMsg->setBackgroundRole(QPalette::Button);
+  pnlMsg->hide();
+  layout->addWidget(pnlMsg, 1);
+
+  switch (ExRg.ReadInteger(QStringLiteral("ViewStyle"), 0)) {
+    case 1: rbtXMLSource->setChecked(true); break;
+    case 2: rbtPureSource->setChecked(true); break;
+    default: rbtStyle->setChecked(true); break;
+  }
+  for (QRadioButton* b : {rbtStyle, rbtXMLSource, rbtPureSource})
+    connect(b, &QRadioButton::clicked, this, [this] { StyleClick(); });
+}
+
+TfrmXML::~TfrmXML() { ExRg.WriteInteger(QStringLiteral("ViewStyle"), ViewStyle()); }
+
+int TfrmXML::ViewStyle() const {
+  if (rbtXMLSource->isChecked()) return 1;
+  if (rbtPureSource->isChecked()) return 2;
+  return 0;
+}
+
+void TfrmXML::StyleClick() {
+  ShowNode(current_);
+  if (!rbtPureSource->isChecked() && OnLeaveSource) OnLeaveSource();
+}
+
+void TfrmXML::ShowMessage(const QString& text) {
+  pnlMsg->setText(text);
+  pnlC->hide();
+  pnlMsg->show();
+}
+
+void TfrmXML::ShowMissing(const std::string& path) {
+  ShowMessage(QStringLiteral("'") + Q(ExtractFileName(path)) + QStringLiteral("' がありません。"));
+}
+
+void TfrmXML::ShowNode(TTreeItem* item) {
+  current_ = item;
+  pnlMsg->hide();
+  TMdlTreeView& view = model_.View;
+  const int cls = view.NodeClass(item);
+  const bool styled = rbtStyle->isChecked();
+
+  if (cls == 5) {
+    pnlC->hide();
+    const std::string path = view.NodeManageFilePath(item, styled);
+    if (!FileExists(path)) {
+      ShowMessage(QStringLiteral("'PHOTO.XML' がありません。"));
+      return;
+    }
+    ShowMessage(QStringLiteral("写真閲覧ソフトにてご確認ください。"));
+    if (PhotoViewerAvailable && PhotoViewerAvailable() &&
+        Ask("写真閲覧ソフトを起動します。\r\rよろしいですか？", MsgIcon::Question, MsgButtons::YesNo,
+            DialogAnswer::Yes) == DialogAnswer::Yes &&
+        OnStartPhotoViewer)
+      OnStartPhotoViewer();
+    return;
+  }
+  if (cls < 1 || cls > 6) {
+    pnlC->hide();
+    return;
+  }
+
+  const std::string path = view.ManageFilePath(cls, styled);
+  pnlC->show();
+  preview::TBusyWindow busy(this);
+  if (rbtPureSource->isChecked()) {
+    std::string bytes;
+    if (FileExists(path) && ReadWholeFile(path, bytes)) {
+      QString text = Q(Cp932ToUtf8(bytes));
+      text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+      text.replace(QChar('\r'), QChar('\n'));
+      memSource->setPlainText(text);
+      QTextCursor c = memSource->textCursor();
+      c.setPosition(0);
+      memSource->setTextCursor(c);
+    } else {
+      ShowMissing(path);
+    }
+    webBrowser->hide();
+    memSource->show();
+    return;
+  }
+  if (FileExists(path)) {
+    webBrowser->Navigate(Q(path));
+    preview::WaitForView(*webBrowser, kWaitMs);
+  } else {
+    ShowMissing(path);
+  }
+  memSource->hide();
+  webBrowser->show();
+}
+
+bool TfrmXML::FindInSource(const QString& findText, bool down, bool matchCase) {
+  if (findText.isEmpty()) return false;
+  QString text = memSource->toPlainText();
+  QString what = findText;
+  if (!matchCase) {
+    text = text.toUpper();
+    what = what.toUpper();
+  }
+  const QTextCursor cur = memSource->textCursor();
+  const int selStart = cur.selectionStart();
+  const bool selected = cur.hasSelection();
+  // Positions count whole characters, so a double-byte character is never
+  // split by a match.
+  int found = -1;
+  if (down) {
+    found = text.indexOf(what, selected ? selStart + 1 : cur.position());
+  } else {
+    // Backwards: the last match that ends at or before the selection start.
+    const int from = selStart - static_cast<int>(what.size());
+    if (from >= 0) found = text.lastIndexOf(what, from);
+  }
+  if (found < 0) {
+    Inform("検索文字列が見つかりませんでした。");
+    return false;
+  }
+  QTextCursor c = memSource->textCursor();
+  c.setPosition(found);
+  c.setPosition(found + static_cast<int>(findText.size()), QTextCursor::KeepAnchor);
+  memSource->setTextCursor(c);
+  return true;
+}
+
+}  // namespace dlvr
