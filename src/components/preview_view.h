@@ -1,0 +1,66 @@
+// The preview view: shows a document file the way a desktop web view would,
+// picking a renderer by the file's content. XML with an xml-stylesheet
+// instruction is transformed with libxslt (the stylesheet resolved beside
+// the file) and shown as HTML; XML without one as a collapsible element
+// tree; HTML and plain text as text; PDF with page navigation and zoom;
+// images fitted to the view with zoom; anything else as a page naming the
+// file, its type and size, with a button to open it in the desktop's default
+// application. It reports busy / complete like a browser so that callers can
+// wait for a document to be shown.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+namespace dlvr {
+
+class TPreviewView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPreviewView(QWidget* parent = nullptr);
+  ~TPreviewView() override;
+
+  // Shows the file (an empty path or the blank page: nothing). Rendering
+  // happens before the call returns or shortly after; Busy() tells which.
+  void Navigate(const QString& path);
+  bool Busy() const;
+  // The file shown last ("" for none) and the kind of renderer used:
+  // "html", "xmltree", "text", "pdf", "image", "other", "blank".
+  QString CurrentPath() const;
+  QString RendererKind() const;
+  // What the renderer shows, for tests: the HTML or text, the PDF page
+  // count, the image size.
+  QString RenderedText() const;
+  int PageCount() const;
+  QSize ImageSize() const;
+  // The PDF page shown (0-based, -1 when no PDF is shown).
+  int CurrentPage() const;
+  // A line shown above the document ("" for none): a shortened large file,
+  // a stylesheet that could not be used, a file that could not be read.
+  QString Note() const;
+
+  // What opens a file in the desktop's default application; by default
+  // QDesktopServices::openUrl. Tests put their own in.
+  using OpenHandler = std::function<bool(const QUrl&)>;
+  void SetOpenHandler(OpenHandler handler);
+
+  // Text and HTML files larger than this show only their first part.
+  static constexpr qint64 kMaxTextBytes = 5 * 1024 * 1024;
+
+ signals:
+  void NavigateComplete(const QString& path);
+  void DocumentComplete(const QString& path);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Impl;
+  Impl* d_;
+};
+
+}  // namespace dlvr

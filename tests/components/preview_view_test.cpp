@@ -1,0 +1,343 @@
+// The preview view on the sample delivery's documents and on work copies
+// made in scratch folders.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTest>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+#include "check/resources.h"
+#include "components/preview_view.h"
+#include "delivery/helpers.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+const std::string kSamples = std::string(DLVR_SOURCE_DIR) + "/samples/clean/";
+
+QString Sample(const std::string& relative) { return QString::fromStdString(kSamples + relative); }
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// The sample file's text as CP932 decodes it, to check a phrase really is in it.
+std::string SampleText(const std::string& relative) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(kSamples + relative, bytes)) << relative;
+  return Cp932ToUtf8(bytes);
+}
+
+// Navigates and checks that the view reports completion the way callers
+// wait for it: both signals once, carrying the path, with Busy() already
+// false and the document already in place when they arrive.
+class Shown {
+ public:
+  explicit Shown(TPreviewView& view) : view_(view) {}
+  void Navigate(const QString& path) {
+    int navigated = 0, completed = 0;
+    bool busyAtSignal = true;
+    QString kindAtSignal;
+    auto c1 = QObject::connect(&view_, &TPreviewView::NavigateComplete, [&](const QString& p) {
+      ++navigated;
+      EXPECT_EQ(p, path);
+      busyAtSignal = view_.Busy();
+      kindAtSignal = view_.RendererKind();
+    });
+    auto c2 = QObject::connect(&view_, &TPreviewView::DocumentComplete, [&](const QString& p) {
+      ++completed;
+      EXPECT_EQ(p, path);
+    });
+    view_.Navigate(path);
+    // A renderer that finishes later must be waited for as the panes do.
+    for (int i = 0; i < 500 && view_.Busy(); ++i) QTest::qWait(10);
+    QObject::disconnect(c1);
+    QObject::disconnect(c2);
+    EXPECT_FALSE(view_.Busy());
+    EXPECT_EQ(navigated, 1);
+    EXPECT_EQ(completed, 1);
+    EXPECT_FALSE(busyAtSignal) << "busy while reporting completion";
+    EXPECT_EQ(kindAtSignal, view_.RendererKind()) << "completion reported before the document was set";
+    EXPECT_EQ(view_.CurrentPath(), path);
+  }
+
+ private:
+  TPreviewView& view_;
+};
+
+template <class W>
+W* Child(TPreviewView& view, const char* name) {
+  W* w = view.findChild<W*>(QString::fromLatin1(name));
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+QWidget* CurrentPage(TPreviewView& view) { return view.findChild<QStackedWidget*>()->currentWidget(); }
+
+QStringList FolderEntries(const std::string& folder) {
+  return QDir(Q(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+TEST(PreviewView, IsTheWebBrowserAndStartsBlank) {
+  TPreviewView view;
+  EXPECT_EQ(view.objectName(), QStringLiteral("WebBrowser"));
+  EXPECT_FALSE(view.Busy());
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("blank"));
+  EXPECT_EQ(view.CurrentPath(), QString());
+}
+
+TEST(PreviewView, PdfShowsEveryPageWithNavigation) {
+  TPreviewView view;
+  view.resize(600, 500);
+  Shown(view).Navigate(Sample("MEET/ORG/0001_01.PDF"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("pdf"));
+  int expected = 3;  // what pdfinfo reports for this file
+  QProcess info;
+  info.start(QStringLiteral("pdfinfo"), {Sample("MEET/ORG/0001_01.PDF")});
+  if (info.waitForFinished(10000) && info.exitCode() == 0) {
+    for (const QString& line : QString::fromUtf8(info.readAllStandardOutput()).split(u'\n'))
+      if (line.startsWith(QStringLiteral("Pages:"))) expected = line.mid(6).trimmed().toInt();
+  }
+  EXPECT_EQ(view.PageCount(), expected);
+  EXPECT_EQ(CurrentPage(view), Child<QWidget>(view, "PdfView")->parentWidget());
+  EXPECT_EQ(view.CurrentPage(), 0);
+
+  auto* prev = Child<QPushButton>(view, "btnPrevPage");
+  auto* next = Child<QPushButton>(view, "btnNextPage");
+  auto* label = Child<QLabel>(view, "lblPage");
+  EXPECT_FALSE(prev->isEnabled());
+  EXPECT_EQ(label->text(), QStringLiteral("1 / %1").arg(expected));
+  for (int i = 1; i < expected; ++i) next->click();
+  EXPECT_EQ(view.CurrentPage(), expected - 1);
+  EXPECT_FALSE(next->isEnabled());
+  next->click();  // past the last page: stays
+  EXPECT_EQ(view.CurrentPage(), expected - 1);
+  EXPECT_EQ(label->text(), QStringLiteral("%1 / %1").arg(expected));
+  prev->click();
+  EXPECT_EQ(view.CurrentPage(), expected - 2);
+
+  // The next PDF starts on its first page again.
+  Shown(view).Navigate(Sample("MEET/ORG/0001_02.PDF"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("pdf"));
+  EXPECT_EQ(view.CurrentPage(), 0);
+}
+
+TEST(PreviewView, JpegAndTiffShowTheirPixelSize) {
+  TPreviewView view;
+  view.resize(400, 300);
+  view.show();
+  Shown(view).Navigate(Sample("MEET/ORG/0004_02.JPG"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("image"));
+  EXPECT_EQ(view.ImageSize(), QSize(160, 120));
+  EXPECT_EQ(view.PageCount(), 0);
+
+  Shown(view).Navigate(Sample("MEET/ORG/0007_02.TIF"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("image"));
+  EXPECT_EQ(view.ImageSize(), QSize(248, 350));
+
+  // Fitted to the view first; zooming in makes it larger, fitting brings it back.
+  auto* shown = Child<QLabel>(view, "ImageView");
+  QSize fitted = shown->pixmap().size();
+  EXPECT_FALSE(fitted.isEmpty());
+  QSize room = Child<QWidget>(view, "ImageScroll")->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"))->size();
+  EXPECT_LE(fitted.height(), room.height());
+  Child<QPushButton>(view, "btnImageZoomIn")->click();
+  EXPECT_GT(shown->pixmap().width(), fitted.width());
+  Child<QPushButton>(view, "btnImageFit")->click();
+  EXPECT_EQ(shown->pixmap().size(), fitted);
+  Child<QPushButton>(view, "btnImageZoomOut")->click();
+  EXPECT_LT(shown->pixmap().width(), fitted.width());
+}
+
+TEST(PreviewView, ShiftJisTextShowsJapanese) {
+  const std::string phrase = "現場代理人等通知書の提出について";
+  ASSERT_NE(SampleText("MEET/ORG/0001_03.TXT").find(phrase), std::string::npos);
+  TPreviewView view;
+  Shown(view).Navigate(Sample("MEET/ORG/0001_03.TXT"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("text"));
+  EXPECT_TRUE(view.RenderedText().contains(Q(phrase)));
+  EXPECT_TRUE(Child<QPlainTextEdit>(view, "TextView")->toPlainText().contains(Q(phrase)));
+  EXPECT_FALSE(view.RenderedText().contains(QChar(0xFFFD)));
+}
+
+TEST(PreviewView, ShiftJisHtmlShowsJapanese) {
+  const std::string phrase = "設計変更（側溝延長の増）について";
+  ASSERT_NE(SampleText("MEET/ORG/0008_03.HTM").find(phrase), std::string::npos);
+  TPreviewView view;
+  Shown(view).Navigate(Sample("MEET/ORG/0008_03.HTM"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("html"));
+  auto* html = Child<QTextBrowser>(view, "HtmlView");
+  EXPECT_EQ(CurrentPage(view), html);
+  EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
+  EXPECT_FALSE(html->toPlainText().contains(QChar(0xFFFD)));
+}
+
+TEST(PreviewView, HtmlFollowsItsCharsetAndDefaultsToCp932) {
+  test::ScratchDir dir;
+  const std::string phrase = "側溝工の集水ます";
+  dir.WriteBytes("utf8.htm", "<html><head><meta charset=\"UTF-8\"></head><body><p>" + phrase + "</p></body></html>");
+  dir.WriteSjis("plain.html", "<html><body><p>" + phrase + "</p></body></html>");
+  TPreviewView view;
+  auto* html = Child<QTextBrowser>(view, "HtmlView");
+  Shown(view).Navigate(Q(dir / "utf8.htm"));
+  EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
+  Shown(view).Navigate(Q(dir / "plain.html"));
+  EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
+}
+
+TEST(PreviewView, CadDrawingIsOtherWithOpenButton) {
+  TPreviewView view;
+  QList<QUrl> opened;
+  view.SetOpenHandler([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  QString drawing = Sample("DRAWINGF/C0PL001Z.P21");
+  Shown(view).Navigate(drawing);
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("other"));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("C0PL001Z.P21")));
+  QString size = QLocale(QLocale::Japanese).toString(QFileInfo(drawing).size());
+  EXPECT_TRUE(view.RenderedText().contains(size)) << view.RenderedText().toStdString();
+  auto* open = Child<QPushButton>(view, "btnOpenDefault");
+  EXPECT_EQ(open->text(), QStringLiteral("既定のアプリケーションで開く"));
+  ASSERT_TRUE(open->isEnabled());
+  open->click();
+  ASSERT_EQ(opened.size(), 1);
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(drawing));
+}
+
+TEST(PreviewView, MissingFileSaysSoWithoutOpening) {
+  TPreviewView view;
+  int opened = 0;
+  view.SetOpenHandler([&](const QUrl&) { return ++opened, true; });
+  QString missing = Sample("MEET/ORG/NO_SUCH.PDF");
+  Shown(view).Navigate(missing);
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("other"));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("存在しません")));
+  Child<QPushButton>(view, "btnOpenDefault")->click();
+  EXPECT_EQ(opened, 0);
+}
+
+TEST(PreviewView, EmptyPathAndBlankPageShowNothing) {
+  TPreviewView view;
+  Shown(view).Navigate(Sample("MEET/ORG/0001_03.TXT"));
+  Shown(view).Navigate(QString());
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("blank"));
+  Shown(view).Navigate(Sample("MEET/ORG/0001_03.TXT"));
+  Shown(view).Navigate(QStringLiteral("/nonexistent/folder/none.html"));
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("blank"));
+  EXPECT_EQ(view.RenderedText(), QString());
+}
+
+QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const QString& name) {
+  if (item->text(0) == name) return item;
+  for (int i = 0; i < item->childCount(); ++i)
+    if (QTreeWidgetItem* f = FindItem(item->child(i), name)) return f;
+  return nullptr;
+}
+
+TEST(PreviewView, XmlWithoutStylesheetIsAnElementTree) {
+  TPreviewView view;
+  Shown(view).Navigate(Sample("MEET/MEET.XML"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("xmltree"));
+  auto* tree = Child<QTreeWidget>(view, "XmlTree");
+  ASSERT_EQ(tree->topLevelItemCount(), 1);
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  EXPECT_TRUE(root->text(0).startsWith(QStringLiteral("meetdata")));
+  EXPECT_TRUE(root->isExpanded());
+  QTreeWidgetItem* meeting = FindItem(root, QStringLiteral("打合せ簿情報"));
+  ASSERT_NE(meeting, nullptr);
+  EXPECT_EQ(meeting->parent(), root);
+  QTreeWidgetItem* title = FindItem(meeting, QStringLiteral("打合せ簿名称"));
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->text(1), QStringLiteral("現場代理人等通知書の提出について"));
+}
+
+// A work copy of MEET.XML naming a stylesheet, the stylesheet beside it
+// written as the program writes its embedded ones.
+struct StyledCopy {
+  test::ScratchDir dir;
+  std::string xml;
+  StyledCopy(const std::string& href, const std::string& xslFileName) {
+    std::string source;
+    EXPECT_TRUE(ReadWholeFile(kSamples + "MEET/MEET.XML", source));
+    xml = dir.WriteBytes("MEET.XML", InsertStylesheetText(source, href));
+    if (!xslFileName.empty()) dir.WriteSjis(xslFileName, std::string(EmbeddedText("ctnMeet")));
+  }
+};
+
+TEST(PreviewView, XmlWithStylesheetIsTransformedToHtml) {
+  ASSERT_FALSE(EmbeddedText("ctnMeet").empty());
+  // The instruction names the stylesheet in other case than the file has.
+  StyledCopy copy("MEET04.XSL", "meet04.xsl");
+  QStringList before = FolderEntries(copy.dir.Path());
+  TPreviewView view;
+  Shown(view).Navigate(Q(copy.xml));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("html")) << view.Note().toStdString();
+  EXPECT_TRUE(view.Note().isEmpty()) << view.Note().toStdString();
+  QString page = Child<QTextBrowser>(view, "HtmlView")->toPlainText();
+  EXPECT_TRUE(page.contains(QStringLiteral("現場代理人等通知書の提出について"))) << page.toStdString();
+  EXPECT_TRUE(page.contains(QStringLiteral("打合せ簿名称")));
+  EXPECT_FALSE(page.contains(QChar(0xFFFD)));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("<table"), Qt::CaseInsensitive));
+  EXPECT_EQ(FolderEntries(copy.dir.Path()), before) << "the shown file's folder was written to";
+}
+
+TEST(PreviewView, MissingStylesheetFallsBackToTheTree) {
+  StyledCopy copy("MEET04.XSL", "");
+  TPreviewView view;
+  Shown(view).Navigate(Q(copy.xml));
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("xmltree"));
+  EXPECT_TRUE(view.Note().contains(QStringLiteral("MEET04.XSL")));
+  // The note belongs to that file only.
+  Shown(view).Navigate(Sample("MEET/MEET.XML"));
+  EXPECT_TRUE(view.Note().isEmpty());
+}
+
+TEST(PreviewView, BrokenXmlShowsAsText) {
+  test::ScratchDir dir;
+  dir.WriteSjis("BAD.XML", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<a><b>工事名称</a>");
+  TPreviewView view;
+  Shown(view).Navigate(Q(dir / "BAD.XML"));
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("text"));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("工事名称")));
+}
+
+TEST(PreviewView, LargeTextShowsOnlyItsBeginning) {
+  test::ScratchDir dir;
+  std::string line = Utf8ToCp932("測点 No.12 設計値 300 実測値 302\r\n");
+  std::string big;
+  while (big.size() < std::size_t(TPreviewView::kMaxTextBytes) + 1024 * 1024) big += line;
+  dir.WriteBytes("BIG.TXT", big);
+  TPreviewView view;
+  Shown(view).Navigate(Q(dir / "BIG.TXT"));
+  ASSERT_EQ(view.RendererKind(), QStringLiteral("text"));
+  EXPECT_FALSE(view.Note().isEmpty());
+  QString shown = view.RenderedText();
+  EXPECT_LE(Utf8ToCp932(shown.toStdString()).size(), std::size_t(TPreviewView::kMaxTextBytes));
+  EXPECT_GT(shown.size(), 1000000);
+  EXPECT_FALSE(shown.contains(QChar(0xFFFD))) << "cut inside a character";
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("302\r\n")) || shown.endsWith(QStringLiteral("302\n")));
+}
+
+TEST(PreviewView, PdfThatCannotBeReadIsOther) {
+  test::ScratchDir dir;
+  dir.WriteBytes("BROKEN.PDF", "%PDF-1.4\nnot really a pdf\n");
+  TPreviewView view;
+  Shown(view).Navigate(Q(dir / "BROKEN.PDF"));
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("other"));
+  EXPECT_EQ(view.PageCount(), 0);
+  EXPECT_FALSE(view.Note().isEmpty());
+}
+
+}  // namespace
+}  // namespace dlvr
