@@ -1,0 +1,189 @@
+#include "panes/xml_err.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "components/report_printer.h"
+#include "delivery/prompts.h"
+#include "model/tree_view.h"
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+constexpr int kClientWidth = 764;
+constexpr int kMinClientHeight = 276;
+constexpr int kHeightStep = 17;
+// Texts wider than their column (in CP932 bytes) show whole as a hint.
+constexpr std::size_t kSectionBytes = 34;
+constexpr std::size_t kItemBytes = 40;
+
+}  // namespace
+
+TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmXMLErr");
+  setWindowTitle(QStringLiteral("データチェック"));
+  setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Label1 = new QLabel(QStringLiteral("全ての出力データをチェックした結果、以下の不整合が見つかりました。"), this);
+  Label1->setObjectName("Label1");
+  Label1->setContentsMargins(6, 4, 6, 4);
+  layout->addWidget(Label1);
+
+  ToolBar1 = new QToolBar(this);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setFixedHeight(39);
+  ToolBar1->setMovable(false);
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  tlbPrint = new QToolButton(ToolBar1);
+  tlbPrint->setObjectName("tlbPrint");
+  tlbPrint->setText(QStringLiteral("    印刷    "));
+  tlbPrint->setAutoRaise(true);
+  ToolBar1->addWidget(tlbPrint);
+  ToolBar1->addSeparator();
+  tblClose = new QToolButton(ToolBar1);
+  tblClose->setObjectName("tblClose");
+  tblClose->setText(QStringLiteral("閉じる"));
+  tblClose->setAutoRaise(true);
+  ToolBar1->addWidget(tblClose);
+  layout->addWidget(ToolBar1);
+
+  Grid = new TExtGrid3(this);
+  Grid->setObjectName("Grid");
+  QFont font(QStringLiteral("ＭＳ ゴシック"));
+  font.setPixelSize(12);
+  Grid->setFont(font);
+  Grid->SetColCount(6);
+  Grid->SetRowCount(2);
+  Grid->SetFixedRows(1);
+  Grid->SetFixedCols(0);
+  Grid->SetOptions(Grid->Options() | goRowSelect);
+  Grid->SetScrollBars(ssVertical);
+  Grid->SetDefaultRowHeight(16);
+  Grid->setMouseTracking(true);
+  Grid->viewport()->setMouseTracking(true);
+  layout->addWidget(Grid, 1);
+
+  cscErr = new TCellSizeControl(this);
+  cscErr->setObjectName("cscErr");
+  cscErr->SetStringGrid(Grid);
+  cscErr->SetDefaultRowLines(-16);
+  cscErr->SetEachColChars({4, 14, 34, 12, 40, 16});
+  cscErr->SetFixedColStrings({"NO.", "管理ファイル名", "分類名", "ファイル名", "項目名", "状態"});
+  cscErr->Apply();
+
+  // The confirmation panel of the form is never used by this window.
+  pnlBottom = new QWidget(this);
+  pnlBottom->setObjectName("pnlBottom");
+  auto* bottom = new QHBoxLayout(pnlBottom);
+  auto* lblContinue = new QLabel(QStringLiteral("出力を続行する場合は「OK」ボタンをクリックしてください。"), pnlBottom);
+  lblContinue->setObjectName("Label2");
+  bottom->addWidget(lblContinue);
+  auto* btnOK = new QPushButton(QStringLiteral("OK"), pnlBottom);
+  btnOK->setObjectName("btnOK");
+  bottom->addWidget(btnOK);
+  auto* btnCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), pnlBottom);
+  btnCancel->setObjectName("btnCancel");
+  bottom->addWidget(btnCancel);
+  auto* btnClose = new QPushButton(QStringLiteral("閉じる"), pnlBottom);
+  btnClose->setObjectName("btnClose");
+  btnClose->hide();
+  bottom->addWidget(btnClose);
+  auto* btnPrint = new QPushButton(QStringLiteral("印刷"), pnlBottom);
+  btnPrint->setObjectName("btnPrint");
+  btnPrint->hide();
+  bottom->addWidget(btnPrint);
+  layout->addWidget(pnlBottom);
+  pnlBottom->hide();
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);
+  layout->addWidget(StatusBar1);
+
+  Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { GridSetCellAtr(col, row, atr); };
+  Grid->OnCellHint = [this](int col, int row) { return CellHint(col, row); };
+  Grid->OnSetWinCtrl = [](int, int, int, QWidget*& ctrl, QRect&, bool&) { ctrl = nullptr; };
+
+  connect(tlbPrint, &QToolButton::clicked, this, &TfrmXMLErr::tlbPrintClick);
+  connect(tblClose, &QToolButton::clicked, this, &QDialog::reject);
+
+  // Fixed width (with room for the vertical scroll bar), a minimum height and
+  // height steps of one grid row plus its line.
+  const int width = kClientWidth + QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  resize(width, kMinClientHeight);
+  FMC = new TFormControl(this);
+  FMC->setObjectName("FMC");
+  FMC->MinClientWidth = FMC->MaxClientWidth = width;
+  FMC->MinClientHeight = kMinClientHeight;
+  FMC->MaxClientHeight = 0;
+  FMC->StepV = kHeightStep;
+  FMC->StepH = 1;
+  FMC->StringGrid = Grid;
+  FMC->ApplyLimits();
+}
+
+TfrmXMLErr::~TfrmXMLErr() = default;
+
+int TfrmXMLErr::ShowErrors(QWidget* parent, TMdlTreeView& view) {
+  if (view.ErrorList.empty()) {
+    Inform("データは正常です。");
+    return 0;
+  }
+  TfrmXMLErr form(parent);
+  form.Fill(view.ErrorList);
+  return form.exec();
+}
+
+void TfrmXMLErr::Fill(const TErrorRows& errors) {
+  errors_ = errors;
+  const int rows = static_cast<int>(errors.size()) + 1;
+  Grid->SetRowCount(std::max(2, rows));
+  for (int c = 0; c < 6; ++c) Grid->SetCell(c, 1, QString());
+  for (int i = 1; i < rows; ++i) {
+    const auto& e = errors[static_cast<std::size_t>(i - 1)];
+    Grid->SetCell(0, i, QString::number(i));
+    for (int c = 1; c <= 5; ++c) Grid->SetCell(c, i, QString::fromStdString(e[static_cast<std::size_t>(c - 1)]));
+  }
+  // From the bottom up, so that every row is compared with the row above it
+  // before that one loses anything; the widest match is tested first.
+  for (int r = rows - 1; r >= 2; --r) {
+    for (int c = 3; c >= 1; --c) {
+      bool same = true;
+      for (int k = 1; k <= c && same; ++k) same = Grid->Cell(k, r) == Grid->Cell(k, r - 1);
+      if (same) Grid->SetCell(c, r, QString());
+    }
+  }
+  Grid->MoveTo(0, 1, false);
+  Grid->SetTopRow(1);
+  Grid->RefreshVertScrollBar();
+  Grid->viewport()->update();
+}
+
+QString TfrmXMLErr::CellHint(int col, int row) const {
+  if (row < 1 || row >= Grid->RowCount()) return QString();
+  const QString text = Grid->Cell(col, row);
+  const std::size_t bytes = Cp932Length(text.toStdString());
+  if ((col == 2 && bytes > kSectionBytes) || (col == 4 && bytes > kItemBytes)) return text;
+  return QString();
+}
+
+void TfrmXMLErr::GridSetCellAtr(int col, int row, TCellAtr& atr) {
+  if (row == 0) {
+    for (auto& l : atr.Line) l.Alignment = taCenter;
+    return;
+  }
+  if (col == 0)
+    for (auto& l : atr.Line) l.Alignment = taRightJustify;
+}
+
+void TfrmXMLErr::tlbPrintClick() { PrintErrorReport(this, errors_); }
+
+}  // namespace dlvr
