@@ -26,6 +26,7 @@
 #include "delivery/prompts.h"
 #include "panes/files_pane.h"
 #include "panes/info_panes.h"
+#include "panes/cad_files_pane.h"
 #include "panes/xml_pane.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"

@@ -22,13 +22,9 @@ class TPane : public QWidget {
   TTreeItem* current_ = nullptr;
 };
 
-// The files, CAD files and XML panes, shown empty until their views land.
-class TfrmFiles;  // panes/files_pane.h
-class TfrmXML;    // panes/xml_pane.h
-class TfrmCADFiles : public TPane {
-  Q_OBJECT
- public:
-  explicit TfrmCADFiles(TViewerModel& model, QWidget* parent = nullptr);
-};
+// The files, CAD files and XML panes.
+class TfrmFiles;     // panes/files_pane.h
+class TfrmXML;       // panes/xml_pane.h
+class TfrmCADFiles;  // panes/cad_files_pane.h
 
 }  // namespace dlvr
