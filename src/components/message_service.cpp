@@ -2,10 +2,42 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QTimer>
 
 #include "check/report_layout.h"
 
 namespace dlvr {
+namespace {
+
+TMessageBoxService::ShowHook g_showHook;
+
+using B = QMessageBox::StandardButton;
+
+// Without a Cancel button, Escape and the close button leave the box
+// without an answer (Qt would click Abort, No or the only button).
+class TNoCancelGuard : public QObject {
+ public:
+  explicit TNoCancelGuard(QMessageBox& box) : box_(box) { box.installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched != &box_ || box_.button(B::Cancel)) return false;
+    const bool escape = e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Cancel);
+    if (escape || e->type() == QEvent::Close) {
+      box_.reject();
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  QMessageBox& box_;
+};
+
+}  // namespace
 
 QString TMessageBoxService::BoxText(const std::string& text) {
   QString t = QString::fromStdString(text);
@@ -15,8 +47,37 @@ QString TMessageBoxService::BoxText(const std::string& text) {
   return t;
 }
 
+QMessageBox::StandardButton TMessageBoxService::ButtonOf(DialogAnswer answer) {
+  switch (answer) {
+    case DialogAnswer::Ok: return B::Ok;
+    case DialogAnswer::Cancel: return B::Cancel;
+    case DialogAnswer::Abort: return B::Abort;
+    case DialogAnswer::Retry: return B::Retry;
+    case DialogAnswer::Ignore: return B::Ignore;
+    case DialogAnswer::Yes: return B::Yes;
+    case DialogAnswer::No: return B::No;
+    case DialogAnswer::None: break;
+  }
+  return B::NoButton;
+}
+
+DialogAnswer TMessageBoxService::AnswerOf(QMessageBox::StandardButton button) {
+  switch (button) {
+    case B::Ok: return DialogAnswer::Ok;
+    case B::Cancel: return DialogAnswer::Cancel;
+    case B::Abort: return DialogAnswer::Abort;
+    case B::Retry: return DialogAnswer::Retry;
+    case B::Ignore: return DialogAnswer::Ignore;
+    case B::Yes: return DialogAnswer::Yes;
+    case B::No: return DialogAnswer::No;
+    default: return DialogAnswer::None;
+  }
+}
+
 void TMessageBoxService::Prepare(QMessageBox& box, const MessageRequest& r) {
   box.setWindowTitle(r.Caption.empty() ? QString::fromUtf8(kApplicationTitle) : QString::fromStdString(r.Caption));
+  // File and folder names in messages may hold "<" or "&": never markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(BoxText(r.Text));
   switch (r.Icon) {
     case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
@@ -25,7 +86,6 @@ void TMessageBoxService::Prepare(QMessageBox& box, const MessageRequest& r) {
     case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
   }
-  using B = QMessageBox::StandardButton;
   QMessageBox::StandardButtons buttons;
   switch (r.Buttons) {
     case MsgButtons::Ok: buttons = B::Ok; break;
@@ -47,42 +107,31 @@ void TMessageBoxService::Prepare(QMessageBox& box, const MessageRequest& r) {
                                       {B::No, "いいえ(&N)"}};
   for (const Caption& c : kCaptions)
     if (QAbstractButton* b = box.button(c.Button)) b->setText(QString::fromUtf8(c.Text));
-  B def = B::NoButton;
-  switch (r.Default) {
-    case DialogAnswer::Ok: def = B::Ok; break;
-    case DialogAnswer::Cancel: def = B::Cancel; break;
-    case DialogAnswer::Abort: def = B::Abort; break;
-    case DialogAnswer::Retry: def = B::Retry; break;
-    case DialogAnswer::Ignore: def = B::Ignore; break;
-    case DialogAnswer::Yes: def = B::Yes; break;
-    case DialogAnswer::No: def = B::No; break;
-    case DialogAnswer::None: break;
-  }
-  if (def != B::NoButton && (buttons & def)) box.setDefaultButton(def);
+  const B def = ButtonOf(r.Default);
+  if (def != B::NoButton && buttons.testFlag(def)) box.setDefaultButton(def);
+  if (QAbstractButton* cancel = box.button(B::Cancel)) box.setEscapeButton(cancel);
 }
 
-DialogAnswer TMessageBoxService::AnswerOf(QMessageBox::StandardButton button) {
-  using B = QMessageBox::StandardButton;
-  switch (button) {
-    case B::Ok: return DialogAnswer::Ok;
-    case B::Cancel: return DialogAnswer::Cancel;
-    case B::Abort: return DialogAnswer::Abort;
-    case B::Retry: return DialogAnswer::Retry;
-    case B::Ignore: return DialogAnswer::Ignore;
-    case B::Yes: return DialogAnswer::Yes;
-    case B::No: return DialogAnswer::No;
-    default: return DialogAnswer::None;
-  }
-}
+void TMessageBoxService::SetShowHook(ShowHook hook) { g_showHook = std::move(hook); }
 
 DialogAnswer TMessageBoxService::Show(const MessageRequest& request) {
   QMessageBox box(QApplication::activeWindow());
   Prepare(box, request);
+  TNoCancelGuard guard(box);
+  if (g_showHook) {
+    ShowHook hook = g_showHook;
+    QTimer::singleShot(0, &box, [&box, hook] { hook(box); });
+  }
   box.exec();
-  // Closing a box without a Cancel button answers nothing.
   QAbstractButton* clicked = box.clickedButton();
-  if (!clicked) return DialogAnswer::None;
-  return AnswerOf(box.standardButton(clicked));
+  return clicked ? AnswerOf(box.standardButton(clicked)) : DialogAnswer::None;
+}
+
+TMessageBoxScope::TMessageBoxScope() : previous_(&Prompts()) { SetPromptService(&service_); }
+
+TMessageBoxScope::~TMessageBoxScope() {
+  // Only while this scope's service is still the installed one.
+  if (&Prompts() == &service_) SetPromptService(previous_);
 }
 
 }  // namespace dlvr

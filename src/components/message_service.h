@@ -1,9 +1,18 @@
 // The viewer's dialog service: every message and question of the system as
-// a message box with its icon, buttons and default button.
+// a modal message box over the active window, with its icon, its buttons in
+// Japanese ("OK", "キャンセル", "中止(&A)", "再試行(&R)", "無視(&I)",
+// "はい(&Y)", "いいえ(&N)"), its default button, and the application title as
+// caption unless the request names one.
+//
+// The answer is the button clicked. Escape and the window's close button
+// answer Cancel when the box has a Cancel button and DialogAnswer::None
+// otherwise (they never click Abort or No in the user's place).
 #pragma once
 
 #include <QMessageBox>
 #include <QString>
+
+#include <functional>
 
 #include "delivery/prompts.h"
 
@@ -13,23 +22,33 @@ class TMessageBoxService : public TPromptService {
  public:
   DialogAnswer Show(const MessageRequest& request) override;
 
-  // The box's text: "\r" (and "\n\r", "\r\n") break lines.
+  // The box's text: "\r" (and "\r\n", "\n\r", "\n") break lines, so "\r\r"
+  // leaves a blank line.
   static QString BoxText(const std::string& text);
-  // The box the request gives, not yet shown (for tests and for Show).
+  // Gives `box` what the request asks for (Show does this before showing).
   static void Prepare(QMessageBox& box, const MessageRequest& request);
   static DialogAnswer AnswerOf(QMessageBox::StandardButton button);
+  static QMessageBox::StandardButton ButtonOf(DialogAnswer answer);
+
+  // For tests: called with every box once it is shown and waiting for the
+  // user; the hook may look at it and click a button, press Escape or
+  // close it. An empty hook leaves the boxes to the user.
+  using ShowHook = std::function<void(QMessageBox& box)>;
+  static void SetShowHook(ShowHook hook);
 };
 
-// Installs the message box service for its lifetime.
+// Installs the message box service for its lifetime, and puts back the
+// service it replaced.
 class TMessageBoxScope {
  public:
-  TMessageBoxScope() { SetPromptService(&service_); }
-  ~TMessageBoxScope() { SetPromptService(nullptr); }
+  TMessageBoxScope();
+  ~TMessageBoxScope();
   TMessageBoxScope(const TMessageBoxScope&) = delete;
   TMessageBoxScope& operator=(const TMessageBoxScope&) = delete;
 
  private:
   TMessageBoxService service_;
+  TPromptService* previous_ = nullptr;
 };
 
 }  // namespace dlvr
