@@ -27,7 +27,8 @@ class TFormControl : public QObject {
   Q_OBJECT
  public:
   // Watches `form` and becomes its child. The four client limits start at
-  // the form's size when the form has been sized (resize()), else at 0.
+  // the form's size when the form has been sized (resize()), else at 0: a
+  // sized form whose owner sets no limits keeps that size.
   explicit TFormControl(QWidget* form);
 
   QWidget* Form() const { return form_; }
