@@ -13,6 +13,7 @@
 #include "components/drawing_canvas.h"
 #include "components/message_service.h"
 #include "panes/seldir.h"
+#include "panes/xml_err.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
 
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
   dlvr::TMessageBoxScope messages;
   dlvr::TfrmMainHooks::SelectFolder = [](QWidget* parent, const QString& initial, QString& chosen) {
     return dlvr::TfrmSelDir::Execute(parent, initial, chosen);
+  };
+  dlvr::TfrmMainHooks::ShowErrors = [](QWidget* parent, dlvr::TMdlTreeView& view) {
+    dlvr::TfrmXMLErr::ShowErrors(parent, view);
   };
   QStringList args = QApplication::arguments();
   dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());

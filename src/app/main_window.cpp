@@ -24,7 +24,9 @@
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
+#include "app/find_dialog.h"
 #include "panes/files_pane.h"
+#include "panes/xml_pane.h"
 #include "panes/info_panes.h"
 #include "panes/cad_files_pane.h"
 #include "panes/xml_pane.h"
@@ -34,6 +36,10 @@
 #include "platform/text.h"
 
 namespace dlvr {
+struct TfrmMain::SavedFind {
+  TFindDialog::State State;
+};
+
 namespace {
 
 const char* const kChangedMessage = "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。";
@@ -213,8 +219,8 @@ void TfrmMain::CreateActions() {
   piFindOrg = Act("piFindOrg", miEditFindOrg->text());
   piFindXML = Act("piFindXML", miEditFindXML->text());
   // Searches come with their windows; until then the items are disabled.
-  for (QAction* a : {miEditFindGene, miEditFindReg, miEditFindOrg, miEditFindXML, piFindGene, piFindReg, piFindOrg,
-                     piFindXML, pmiSearch, miFileBaseInof})
+  for (QAction* a : {miEditFindGene, miEditFindReg, miEditFindOrg, piFindGene, piFindReg, piFindOrg, pmiSearch,
+                     miFileBaseInof})
     a->setEnabled(false);
 
   connect(miFileSelFld, &QAction::triggered, this, &TfrmMain::miFileSelFldClick);
@@ -225,6 +231,8 @@ void TfrmMain::CreateActions() {
   connect(miViewRefresh, &QAction::triggered, this, &TfrmMain::miViewRefreshClick);
   connect(miProgExplorer, &QAction::triggered, this, &TfrmMain::miProgExplorerClick);
   connect(miHelpAbout, &QAction::triggered, this, &TfrmMain::miHelpAboutClick);
+  connect(miEditFindXML, &QAction::triggered, this, &TfrmMain::ShowFindDialog);
+  connect(piFindXML, &QAction::triggered, this, &TfrmMain::ShowFindDialog);
 }
 
 void TfrmMain::CreateMenus() {
@@ -273,6 +281,7 @@ void TfrmMain::CreateMenus() {
     }
   }
   connect(miEditSort, &QMenu::aboutToShow, this, &TfrmMain::UpdateSortMenus);
+  connect(miEditFind, &QMenu::aboutToShow, this, &TfrmMain::UpdateFindMenu);
   miEdit->addSeparator();
   miEdit->addActions({miEditNewFolder, miEditNewNode, miEditFileAdd, miEditSp3, miEditRename, miEditSp4, miEditDelete,
                       miEditSp5, miEditMoveUp, miEditMoveDown});
@@ -327,6 +336,7 @@ void TfrmMain::CreateMenus() {
   ppmFind = new QMenu(this);
   ppmFind->setObjectName("ppmFind");
   ppmFind->addActions({piFindGene, piFindReg, piFindOrg, piFindXML});
+  connect(ppmFind, &QMenu::aboutToShow, this, &TfrmMain::UpdateFindMenu);
 }
 
 void TfrmMain::CreateToolBar() {
@@ -433,6 +443,13 @@ void TfrmMain::CreateLayout() {
   pnlCADFiles->layout()->addWidget(frmCADFiles);
   frmXML = new TfrmXML(*model_, pnlXML);
   pnlXML->layout()->addWidget(frmXML);
+  frmXML->OnLeaveSource = [this] { HideFindDialog(); };
+  frmXML->PhotoViewerAvailable = [this] { return miProgXMLViewer->isEnabled(); };
+  frmXML->OnStartPhotoViewer = [this] { miProgXMLViewer->trigger(); };
+  dlgFind = new TFindDialog(this);
+  savedFind_ = std::make_unique<SavedFind>();
+  connect(dlgFind, &TFindDialog::FindNext, this,
+          [this](const QString& text, bool down, bool matchCase) { frmXML->FindInSource(text, down, matchCase); });
   Splitter->setStretchFactor(0, 0);
   Splitter->setStretchFactor(1, 1);
   setCentralWidget(Splitter);
@@ -589,6 +606,11 @@ void TfrmMain::tvwKKTChange(TTreeItem* item) {
   int kind = v.NodeLevel(item);
   int cls = v.NodeClass(item);
   TMdlTreeItemData* d = v.NodeData(item);
+  // The XML find dialog stays only over a class whose management file exists.
+  if (FindShown()) {
+    bool classItem = kind == nlFileClass || kind == nlRecordClass;
+    if (!classItem || cls == 5 || cls == 13 || !FileExists(v.ManageFilePath(cls, false))) HideFindDialog();
+  }
   if (d && !d->Exists) Inform(kNotOnMediumHead + std::to_string(d->Media) + kNotOnMediumTail);
   if (item && item->ImageIndex() == imgFileMissing) Inform(kOnNoMedium);
   switch (kind) {
@@ -739,6 +761,42 @@ void TfrmMain::miHelpAboutClick() {
   box.setText(QString::fromUtf8(kApplicationTitle) + "\n\nVersion " + QCoreApplication::applicationVersion());
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
+}
+
+bool TfrmMain::FindShown() const { return dlgFind && dlgFind->isVisible(); }
+
+void TfrmMain::ShowFindDialog() {
+  if (!dlgFind) return;
+  dlgFind->Restore(savedFind_->State);
+  dlgFind->show();
+  dlgFind->raise();
+  dlgFind->edtFind->setFocus();
+}
+
+void TfrmMain::HideFindDialog() {
+  if (!FindShown()) return;
+  savedFind_->State = dlgFind->Save();
+  dlgFind->hide();
+}
+
+void TfrmMain::UpdateFindMenu() {
+  int cls = model_->View.NodeClass(SelectedItem());
+  bool xml = visiblePane_ == pnlXML && frmXML->PureSourceChosen() && !FindShown() &&
+             FileExists(model_->View.ManageFilePath(cls, false));
+  miEditFindXML->setEnabled(xml);
+  piFindXML->setEnabled(xml);
+}
+
+void TfrmMain::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() != QEvent::WindowStateChange) return;
+  if (windowState() & Qt::WindowMinimized) {
+    minimizedWithFind_ = FindShown();
+    HideFindDialog();
+  } else if (minimizedWithFind_) {
+    minimizedWithFind_ = false;
+    ShowFindDialog();
+  }
 }
 
 void TfrmMain::closeEvent(QCloseEvent* e) {

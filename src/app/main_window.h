@@ -71,6 +71,7 @@ class TfrmMain : public QMainWindow {
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
  private:
   void CreateActions();
@@ -92,6 +93,10 @@ class TfrmMain : public QMainWindow {
   void SortClick(int cls, int mode, bool fromPopup);
   void UpdateSortMenus();
   void miHelpAboutClick();
+  void UpdateFindMenu();
+  // Shows the XML find dialog with its saved state / hides it saving it.
+  void ShowFindDialog();
+  void HideFindDialog();
   void miProgExplorerClick();
   int FileNameModeTag() const;
   QAction* Act(const char* name, const QString& caption);
@@ -151,6 +156,14 @@ class TfrmMain : public QMainWindow {
   QAction *piFindGene, *piFindReg, *piFindOrg, *piFindXML;
   QToolButton* tbtFind = nullptr;
   class TFormControl* FMC = nullptr;
+  class TFindDialog* dlgFind = nullptr;
+  bool FindShown() const;
+  void UpdateFindMenuForTests() { UpdateFindMenu(); }
+
+ private:
+  bool minimizedWithFind_ = false;
+  struct SavedFind;
+  std::unique_ptr<SavedFind> savedFind_;
 };
 
 }  // namespace dlvr

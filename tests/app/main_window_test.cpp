@@ -305,3 +305,36 @@ TEST_F(MainWindowTest, NarrowestWindowKeepsThePaneArea) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include "app/find_dialog.h"
+#include "panes/xml_pane.h"
+
+namespace dlvr {
+namespace {
+
+TEST_F(MainWindowTest, FindDialogFollowsTheSelectionAndKeepsItsState) {
+  auto w = Open(Sample("clean"));
+  w->SelectItem(Class(*w, 1));  // meetings: the XML pane
+  w->frmXML->rbtPureSource->click();
+  w->UpdateFindMenuForTests();
+  EXPECT_TRUE(w->miEditFindXML->isEnabled());
+  w->miEditFindXML->trigger();
+  ASSERT_TRUE(w->FindShown());
+  w->dlgFind->edtFind->setText("打合せ簿情報");
+  w->dlgFind->rbtUp->setChecked(true);
+  w->UpdateFindMenuForTests();
+  EXPECT_FALSE(w->miEditFindXML->isEnabled());  // already shown
+  // A class whose management file exists keeps it; a record hides it.
+  w->SelectItem(Class(*w, 2));
+  EXPECT_TRUE(w->FindShown());
+  w->SelectItem(Class(*w, 2)->Item(0));
+  EXPECT_FALSE(w->FindShown());
+  // Shown again, it has its text and direction back.
+  w->SelectItem(Class(*w, 1));
+  w->miEditFindXML->trigger();
+  EXPECT_EQ(w->dlgFind->edtFind->text(), "打合せ簿情報");
+  EXPECT_TRUE(w->dlgFind->rbtUp->isChecked());
+}
+
+}  // namespace
+}  // namespace dlvr
