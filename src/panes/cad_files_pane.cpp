@@ -190,16 +190,7 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   pnlGrd->setFixedHeight(kGridPanelHeight);
   auto* grd = new QVBoxLayout(pnlGrd);
   grd->setContentsMargins(0, 0, 0, 0);
-  Grid = new TExtGrid3(pnlGrd);
-  Grid->setObjectName("Grid");
-  QFont font(QStringLiteral("ＭＳ ゴシック"));
-  font.setPixelSize(12);
-  Grid->setFont(font);
-  Grid->SetColCount(6);
-  Grid->SetRowCount(33);
-  Grid->SetFixedRows(1);
-  Grid->SetFixedCols(0);
-  Grid->SetScrollBars(ssVertical);
+  Grid = MakeFieldGrid(pnlGrd, 33);
   grd->addWidget(Grid);
   cbxSoftware = new QComboBox(pnlGrd);
   cbxSoftware->setObjectName("cbxSoftware");
@@ -221,14 +212,7 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   body->addWidget(webBrowser);
   layout->addWidget(Panel1, 1);
 
-  cscFile = new TCellSizeControl(this);
-  cscFile->setObjectName("cscFile");
-  cscFile->SetStringGrid(Grid);
-  cscFile->SetEachColChars({31, 1, 2, 1, 14, 3});
-  cscFile->SetDefaultColChars(10);
-  cscFile->SetDefaultRowLines(1);
-  cscFile->SetFixedColStrings({"項   目   名", "", "", "情       報", "データ表現"});
-  cscFile->Apply();
+  cscFile = MakeFieldSizes(this, "cscFile", Grid, 31, 14);
 
   Grid->SetColWidth(1, -1);
   for (int i = 0; i < 32; ++i) {

@@ -134,16 +134,7 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
   pnlT->setObjectName("pnlT");
   auto* top = new QVBoxLayout(pnlT);
   top->setContentsMargins(0, 0, 0, 0);
-  Grid = new TExtGrid3(pnlT);
-  Grid->setObjectName("Grid");
-  QFont font(QStringLiteral("ＭＳ ゴシック"));
-  font.setPixelSize(12);
-  Grid->setFont(font);
-  Grid->SetColCount(6);
-  Grid->SetRowCount(3);
-  Grid->SetFixedRows(1);
-  Grid->SetFixedCols(0);
-  Grid->SetScrollBars(ssVertical);
+  Grid = MakeFieldGrid(pnlT, 3);
   top->addWidget(Grid);
   cbxSoftware = new QComboBox(pnlT);
   cbxSoftware->setObjectName("cbxSoftware");
@@ -165,14 +156,7 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
   body->addWidget(webBrowser);
   layout->addWidget(Panel1, 1);
 
-  cscFile = new TCellSizeControl(this);
-  cscFile->setObjectName("cscFile");
-  cscFile->SetStringGrid(Grid);
-  cscFile->SetEachColChars({29, 1, 2, 1, 14, 3});
-  cscFile->SetDefaultColChars(10);
-  cscFile->SetDefaultRowLines(1);
-  cscFile->SetFixedColStrings({"項   目   名", "", "", "情       報", "データ表現"});
-  cscFile->Apply();
+  cscFile = MakeFieldSizes(this, "cscFile", Grid, 29, 14);
 
   Grid->SetColWidth(1, -1);
   Grid->SetCell(0, 1, QStringLiteral("ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報"));

@@ -7,6 +7,17 @@
 
 namespace dlvr {
 
+class TExtGrid3;
+class TCellSizeControl;
+
+// The field grid of the information panes: six columns (label, hidden
+// explanation, need mark, value, representation, length) in "ＭＳ ゴシック"
+// 12 px, one fixed header row, vertical scroll bar only.
+TExtGrid3* MakeFieldGrid(QWidget* parent, int rows);
+// Its cell sizes: column widths in characters (the label and representation
+// columns as given) and the header texts.
+TCellSizeControl* MakeFieldSizes(QObject* owner, const char* name, TExtGrid3* grid, int labelChars, int maskChars);
+
 class TPane : public QWidget {
   Q_OBJECT
  public:
