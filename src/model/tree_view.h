@@ -83,6 +83,8 @@ struct TModelServices {
   std::function<void(const DeliveryStore&)> FillFieldTables;
   // The stylesheet text (UTF-8) of a class's XSL file; written as Shift-JIS.
   std::function<std::string(int cls)> StylesheetText;
+  // The photo viewer's installation folder as its settings record it ("" for none).
+  std::function<std::string()> ViewerInstallFolder;
 };
 
 class TMdlTreeView {
@@ -152,6 +154,14 @@ class TMdlTreeView {
   const std::string& MediaFolder() const { return mediaFolder_; }
   void SetMediaFolder(const std::string& folder);
   const std::vector<int>& PhotoMedia() const { return photoMedia_; }
+  // The photo viewer program: candidates the media folder, the viewer's
+  // installation folder and the program's folder; "" when none is found.
+  std::string FindPhotoViewer() const;
+  // The inserted medium's photo management file, "" when it has none.
+  std::string PhotoFilePath() const;
+  // The folder (ending in '/') the photo viewer is to open, "" when the
+  // inserted medium has no photo management file.
+  std::string PhotoViewerDirectory() const;
   // Duplicate drawing file names of classes 1 and 4 in the last build.
   bool DrawDuplicate(int cls) const { return cls == 1 ? dup1_ : cls == 4 ? dup4_ : false; }
 
