@@ -88,12 +88,13 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
   return l;
 }
 
-QLineEdit* MakeNumberEdit(QWidget* parent, const char* name, int maxLength, Qt::Alignment align, int x, int y,
-                          int w) {
-  auto* e = new QLineEdit(parent);
+TMovEdit* MakeNumberEdit(QWidget* parent, const char* name, int maxLength, TKeyMask mask, Qt::Alignment align, int x,
+                         int y, int w) {
+  auto* e = new TMovEdit(parent);
   e->setObjectName(name);
   e->setMaxLength(maxLength);
-  e->setAlignment(align);
+  e->KeyMask = mask;
+  e->SetAlignment(align);
   e->setAttribute(Qt::WA_InputMethodEnabled, false);
   e->setGeometry(x, y, w, 21);
   return e;
@@ -171,17 +172,18 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
                           QStringLiteral("M-維持管理")});
   cbxLifeCycle->setGeometry(90, 90, 110, 21);
   zLabel02 = MakeLabel(pnlTop, "zLabel02", QStringLiteral("整理番号"), 210, 92);
-  edtSortNo = MakeNumberEdit(pnlTop, "edtSortNo", 1, Qt::AlignCenter, 270, 90, 24);
+  edtSortNo = MakeNumberEdit(pnlTop, "edtSortNo", 1, TKeyMask::mkDefault, Qt::AlignCenter, 270, 90, 24);
   udnSortNo = MakeUpDown(pnlTop, "udnSortNo", 0, 35, 294, 90);
   zLabel03 = MakeLabel(pnlTop, "zLabel03", QStringLiteral("図面種類"), 4, 118);
   cbxDrawKind = new QComboBox(pnlTop);
   cbxDrawKind->setObjectName("cbxDrawKind");
   cbxDrawKind->setGeometry(90, 116, 200, 21);
   zLabel04 = MakeLabel(pnlTop, "zLabel04", QStringLiteral("図面番号"), 300, 118);
-  edtDrawNo = MakeNumberEdit(pnlTop, "edtDrawNo", 3, Qt::AlignRight | Qt::AlignVCenter, 360, 116, 36);
+  edtDrawNo =
+      MakeNumberEdit(pnlTop, "edtDrawNo", 3, TKeyMask::mkNumeric, Qt::AlignRight | Qt::AlignVCenter, 360, 116, 36);
   udnDrawNo = MakeUpDown(pnlTop, "udnDrawNo", 1, 999, 396, 116);
   zLabel05 = MakeLabel(pnlTop, "zLabel05", QStringLiteral("改訂履歴"), 420, 118);
-  edtRev = MakeNumberEdit(pnlTop, "edtRev", 1, Qt::AlignCenter, 480, 116, 24);
+  edtRev = MakeNumberEdit(pnlTop, "edtRev", 1, TKeyMask::mkDefault, Qt::AlignCenter, 480, 116, 24);
   udnRev = MakeUpDown(pnlTop, "udnRev", 0, 35, 504, 116);
   layout->addWidget(pnlTop);
 

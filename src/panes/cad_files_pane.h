@@ -15,6 +15,7 @@
 
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
+#include "components/mov_controls.h"
 #include "components/preview_view.h"
 #include "model/cad_names.h"
 #include "panes/pane.h"
@@ -42,15 +43,15 @@ class TfrmCADFiles : public TPane {
   QLabel* zLabel01 = nullptr;
   QComboBox* cbxLifeCycle = nullptr;
   QLabel* zLabel02 = nullptr;
-  QLineEdit* edtSortNo = nullptr;
+  TMovEdit* edtSortNo = nullptr;
   QSpinBox* udnSortNo = nullptr;
   QLabel* zLabel03 = nullptr;
   QComboBox* cbxDrawKind = nullptr;
   QLabel* zLabel04 = nullptr;
-  QLineEdit* edtDrawNo = nullptr;
+  TMovEdit* edtDrawNo = nullptr;
   QSpinBox* udnDrawNo = nullptr;
   QLabel* zLabel05 = nullptr;
-  QLineEdit* edtRev = nullptr;
+  TMovEdit* edtRev = nullptr;
   QSpinBox* udnRev = nullptr;
   QFrame* pnlGrd = nullptr;
   TExtGrid3* Grid = nullptr;

@@ -103,6 +103,27 @@ TEST_F(CadFilesTest, CreationComposesTheNameFromTheFirstChoices) {
   EXPECT_EQ(pane.edtFileName->text(), "S0" + pane.cbxDrawKind->itemText(0).left(2) + "0010");
 }
 
+TEST_F(CadFilesTest, NumberBoxesAreReadOnlyMovingEdits) {
+  TfrmCADFiles pane(m);
+  struct Box {
+    const char* Name;
+    int Max;
+    TKeyMask Mask;
+    Qt::Alignment Align;
+  };
+  const Box boxes[] = {{"edtSortNo", 1, TKeyMask::mkDefault, Qt::AlignHCenter},
+                       {"edtDrawNo", 3, TKeyMask::mkNumeric, Qt::AlignRight},
+                       {"edtRev", 1, TKeyMask::mkDefault, Qt::AlignHCenter}};
+  for (const Box& b : boxes) {
+    auto* e = pane.findChild<TMovEdit*>(b.Name);
+    ASSERT_NE(e, nullptr) << b.Name;
+    EXPECT_EQ(e->maxLength(), b.Max) << b.Name;
+    EXPECT_EQ(e->KeyMask, b.Mask) << b.Name;
+    EXPECT_EQ(e->alignment() & Qt::AlignHorizontal_Mask, b.Align) << b.Name;
+    EXPECT_TRUE(e->isReadOnly()) << b.Name;
+  }
+}
+
 TEST_F(CadFilesTest, EightCharacterNameShowsWithoutExtensionInABoxOfItsWidth) {
   TTreeItem* item = Drawing(1, "D0PL001Z.P21");
   ASSERT_NE(item, nullptr);
