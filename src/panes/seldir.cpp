@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "delivery/prompts.h"
+#include "panes/find_files.h"
 #include "panes/folder_view.h"
 #include "platform/drive.h"
 #include "platform/paths.h"
@@ -26,8 +27,16 @@
 namespace dlvr {
 namespace {
 
+// The program's own file search window, unless another search is installed.
+bool SearchWithFindFiles(QWidget* owner, const QString& folder, const QString& pattern, QString& chosenFile) {
+  QString file = pattern;
+  if (!TfrmFindFiles::FindFiles(owner, folder, file)) return false;
+  chosenFile = file;
+  return true;
+}
+
 TfrmSelDir::FindHandler& DefaultFindHandler() {
-  static TfrmSelDir::FindHandler handler;
+  static TfrmSelDir::FindHandler handler = SearchWithFindFiles;
   return handler;
 }
 

@@ -7,9 +7,11 @@
 // with the path length rule.
 //
 // "決定" is enabled only while the selected folder holds INDEX_C.XML (any
-// ASCII case) and its path is at most PathLimit() characters long. "検索"
-// acts only once a file search is installed (SetFindHandler or
-// SetDefaultFindHandler); without one it stays disabled.
+// ASCII case) and its path is at most PathLimit() characters long. "検索",
+// enabled on an existing folder, runs the file search window (TfrmFindFiles)
+// from the folder's parent for INDEX_C.XML and selects the folder of the file
+// the user picks; SetFindHandler / SetDefaultFindHandler put another search
+// in its place, an empty one keeps the button disabled.
 #pragma once
 
 #include <QDialog>
@@ -65,8 +67,9 @@ class TfrmSelDir : public QDialog {
   int PathLimit() const { return pathLimit_; }
   void SetPathLimit(int limit);
 
-  // The file search "検索" runs. Dialogs created afterwards start with the
-  // default handler; an empty handler keeps the button disabled.
+  // The file search "検索" runs. Dialogs start with the default handler
+  // (the file search window unless SetDefaultFindHandler replaced it); an
+  // empty handler keeps the button disabled.
   void SetFindHandler(FindHandler handler);
   static void SetDefaultFindHandler(FindHandler handler);
 

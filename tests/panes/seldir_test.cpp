@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -15,6 +16,7 @@
 
 #include <memory>
 
+#include "panes/find_files.h"
 #include "panes/folder_view.h"
 #include "panes/seldir.h"
 #include "components/ext_registry.h"
@@ -94,8 +96,8 @@ TEST(SelDirTest, OpensOnTheDeliveryFolderWithEveryControl) {
   EXPECT_EQ(d.tree->CurrentPath(), clean);
   EXPECT_TRUE(d.Item(clean)->parent()->isExpanded());
   EXPECT_TRUE(d.ok->isEnabled());
-  // No file search installed yet.
-  EXPECT_FALSE(d.find->isEnabled());
+  // The file search works on any existing folder.
+  EXPECT_TRUE(d.find->isEnabled());
   EXPECT_EQ(d.edit->text(), clean + "/");
   // The tree has the focus; the path display never takes it.
   ASSERT_TRUE(QTest::qWaitForWindowActive(d.form.get()));
@@ -273,6 +275,9 @@ TEST(SelDirTest, SearchButtonRunsTheInstalledSearch) {
   dir.MakeDir("start/here");
   dir.WriteBytes("start/found/INDEX_C.XML", "<x/>");
   Dialog d(Folder(dir, "start/here"));
+  EXPECT_TRUE(d.find->isEnabled());
+  // Without a search the button is off.
+  d.form->SetFindHandler(nullptr);
   EXPECT_FALSE(d.find->isEnabled());
 
   QString askedFolder, askedPattern;
@@ -287,6 +292,41 @@ TEST(SelDirTest, SearchButtonRunsTheInstalledSearch) {
   EXPECT_EQ(askedFolder, Folder(dir, "start") + "/");
   EXPECT_EQ(askedPattern, "INDEX_C.XML");
   EXPECT_EQ(d.tree->CurrentPath(), Folder(dir, "start/found"));
+  EXPECT_TRUE(d.ok->isEnabled());
+}
+
+TEST(SelDirTest, SearchButtonOpensTheFileSearchWindow) {
+  ScratchDir dir;
+  dir.MakeDir("start/here");
+  dir.WriteBytes("start/found/deep/INDEX_C.XML", "<x/>");
+  dir.WriteBytes("start/here/other.xml", "<x/>");
+  dir.WriteBytes("elsewhere/INDEX_C.XML", "<x/>");  // beside the parent: not searched
+  Dialog d(Folder(dir, "start/here"));
+  ASSERT_TRUE(d.find->isEnabled());
+  EXPECT_FALSE(d.ok->isEnabled());
+
+  // The window searches the parent for INDEX_C.XML; its only row is chosen.
+  QString caption, folderShown;
+  QStringList rows;
+  auto* poll = new QTimer(d.form.get());
+  QObject::connect(poll, &QTimer::timeout, [&, poll] {
+    auto* search = qobject_cast<TfrmFindFiles*>(QApplication::activeModalWidget());
+    if (!search || !search->HasSearched() || search->Searching()) return;
+    poll->stop();
+    caption = search->windowTitle();
+    folderShown = search->findChild<QLabel*>("lblFindFolder")->toolTip();
+    auto* list = search->findChild<QTreeWidget*>("lvwFind");
+    for (int i = 0; i < list->topLevelItemCount(); ++i) rows << list->topLevelItem(i)->text(1);
+    if (list->topLevelItemCount() > 0) list->topLevelItem(0)->setSelected(true);
+    search->findChild<QPushButton*>("bbtOk")->click();
+    if (search->isVisible()) search->reject();
+  });
+  poll->start(10);
+  d.find->click();
+  EXPECT_EQ(caption, "INDEX_C.XML検索");
+  EXPECT_EQ(folderShown, Folder(dir, "start") + "/");
+  EXPECT_EQ(rows, QStringList{Folder(dir, "start/found/deep") + "/"});
+  EXPECT_EQ(d.tree->CurrentPath(), Folder(dir, "start/found/deep"));
   EXPECT_TRUE(d.ok->isEnabled());
 }
 
