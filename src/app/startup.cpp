@@ -12,6 +12,10 @@
 #include <QThread>
 #include <QWidget>
 
+#include <signal.h>
+
+#include <cerrno>
+
 namespace dlvr {
 
 QString InstanceLockPath() {
@@ -48,20 +52,25 @@ bool CopyToTempAndRelaunch(const QString& programPath, const QStringList& args, 
   return start ? start(copy, relaunch) : QProcess::startDetached(copy, relaunch);
 }
 
-bool RunProgram(const QStringList& command, bool wait, bool disableWindows) {
-  if (command.isEmpty()) return false;
+bool RunProgram(const QStringList& command, bool wait, bool disableWindows, qint64* pid) {
+  if (pid) *pid = 0;
+  if (command.isEmpty() || command.first().isEmpty()) return false;
+  // Each part is one argument; a part already in quotes loses them.
+  QStringList parts;
+  for (const QString& part : command)
+    parts << (part.size() >= 2 && part.startsWith('"') && part.endsWith('"') ? part.mid(1, part.size() - 2) : part);
+  if (!wait) {
+    const bool started = QProcess::startDetached(parts.first(), parts.mid(1), QString(), pid);
+    if (!started && pid) *pid = 0;
+    return started;
+  }
   QProcess* process = new QProcess;
-  QStringList args = command.mid(1);
-  process->setProgram(command.first());
-  process->setArguments(args);
+  process->setProgram(parts.first());
+  process->setArguments(parts.mid(1));
   process->start();
   if (!process->waitForStarted(5000)) {
     delete process;
     return false;
-  }
-  if (!wait) {
-    QObject::connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), process, &QObject::deleteLater);
-    return true;
   }
   QWidgetList disabled;
   if (disableWindows)
@@ -77,6 +86,20 @@ bool RunProgram(const QStringList& command, bool wait, bool disableWindows) {
   for (QWidget* w : disabled) w->setEnabled(true);
   delete process;
   return true;
+}
+
+bool ProcessRunning(qint64 pid) {
+  if (pid <= 0) return false;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+  // A child that ended but was not yet collected counts as ended.
+  char state = 0;
+  QFile stat(QString("/proc/%1/stat").arg(pid));
+  if (stat.open(QIODevice::ReadOnly)) {
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    if (close >= 0 && close + 2 < line.size()) state = line[close + 2];
+  }
+  return state != 'Z' && state != 'X';
 }
 
 }  // namespace dlvr

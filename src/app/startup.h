@@ -24,7 +24,12 @@ bool CopyToTempAndRelaunch(const QString& programPath, const QStringList& args, 
 
 // The process launch helper: joins the arguments, each quoted unless it
 // already starts with a quote; optionally waits for the process to end while
-// the window keeps handling events. Returns whether the start succeeded.
-bool RunProgram(const QStringList& command, bool wait, bool disableWindows);
+// the window keeps handling events. Returns whether the start succeeded. A
+// program that is not waited for runs on its own (it outlives this one);
+// `pid` then receives its process id.
+bool RunProgram(const QStringList& command, bool wait, bool disableWindows, qint64* pid = nullptr);
+
+// Whether the process `pid` (started by RunProgram) is still running.
+bool ProcessRunning(qint64 pid);
 
 }  // namespace dlvr

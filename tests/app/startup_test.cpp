@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "app/startup.h"
 
@@ -79,6 +81,27 @@ TEST(RunProgram, WaitsForTheProgramAndReportsFailures) {
   EXPECT_TRUE(RunProgram({"true"}, true, true));
   EXPECT_FALSE(RunProgram({"/nonexistent/program"}, true, false));
   EXPECT_FALSE(RunProgram({}, false, false));
+}
+
+TEST(RunProgram, AProgramNotWaitedForRunsOnItsOwnWithItsArgumentsUnquoted) {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("args.txt");
+  qint64 pid = 0;
+  // The quoted argument arrives without its quotes, as one argument.
+  ASSERT_TRUE(RunProgram({"sh", "-c", "printf '%s|' \"$@\" > \"$0\"; sleep 1", "\"" + out + "\"", "a b"}, false,
+                         false, &pid));
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(ProcessRunning(pid));
+  QElapsedTimer t;
+  t.start();
+  while (ProcessRunning(pid) && t.elapsed() < 5000) QThread::msleep(50);
+  EXPECT_FALSE(ProcessRunning(pid));
+  QFile f(out);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(f.readAll()), "a b|");
+  EXPECT_FALSE(RunProgram({"/nonexistent/program"}, false, false, &pid));
+  EXPECT_EQ(pid, 0);
+  EXPECT_FALSE(ProcessRunning(0));
 }
 
 }  // namespace
