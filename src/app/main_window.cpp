@@ -18,13 +18,21 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <signal.h>
+
 #include "check/data_check.h"
 #include "components/ext_registry.h"
 #include "components/form_control.h"
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
+#include "app/desktop_windows.h"
 #include "app/find_dialog.h"
+#include "app/find_windows.h"
+#include "panes/base_info.h"
+#include "panes/find_files.h"
+#include "app/startup.h"
+#include "model/photo_viewer.h"
 #include "panes/files_pane.h"
 #include "panes/xml_pane.h"
 #include "panes/info_panes.h"
@@ -54,6 +62,20 @@ std::string S(const QString& s) { return s.toStdString(); }
 // Settings of the main window: Software\Tavrin\<program>\frmMain.
 TExtRegistry ExRg() { return TExtRegistry("frmMain"); }
 
+// The photo viewer's own settings: Software\Tavrin\<section>.
+const char* const kViewerInstallKey = "QLNXMLVIEWER";
+const char* const kViewerStartKey = "QLNXMLViewer\\FrmViewer";
+TExtRegistry ViewerRegistry(const QString& section) {
+  TExtRegistry r;
+  r.UseAppName = false;
+  r.SetSection(section);
+  return r;
+}
+
+// Titles of the photo viewer's windows.
+const QStringList kViewerTitles = {QStringLiteral("Fotoria XML ビューア"), QStringLiteral("Snapwell XML ビューア")};
+const QString kViewerStartTitle = QStringLiteral("FrmTitle");
+
 }  // namespace
 
 TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
@@ -78,6 +100,14 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   Timer->setObjectName("Timer");
   Timer->setInterval(500);
   connect(Timer, &QTimer::timeout, this, &TfrmMain::UpdatePhotoCommand);
+  frmFindOrg = new TfrmFindOrg(*this);
+  frmSrcTree = new TfrmSrcTree(*this);
+  CloseTimer = new QTimer(this);
+  CloseTimer->setObjectName("CloseTimer");
+  CloseTimer->setInterval(1000);
+  CloseTimer->setSingleShot(true);
+  connect(CloseTimer, &QTimer::timeout, this, &TfrmMain::CloseTimerTimer);
+  model_->View.Services.ViewerInstallFolder = [] { return S(ViewerRegistry(kViewerInstallKey).ReadString("InsFolder", QString())); };
   Timer->start();
   SetCaption();
   FMC = new TFormControl(this);
@@ -218,10 +248,23 @@ void TfrmMain::CreateActions() {
   piFindReg = Act("piFindReg", miEditFindReg->text());
   piFindOrg = Act("piFindOrg", miEditFindOrg->text());
   piFindXML = Act("piFindXML", miEditFindXML->text());
-  // Searches come with their windows; until then the items are disabled.
-  for (QAction* a : {miEditFindGene, miEditFindReg, miEditFindOrg, piFindGene, piFindReg, piFindOrg, pmiSearch,
-                     miFileBaseInof})
-    a->setEnabled(false);
+  auto findOrg = [this](bool fromPopup) {
+    if (fromPopup && popupNode_) SelectItem(popupNode_);
+    popupNode_ = nullptr;
+    frmFindOrg->ShowFor(SelectedItem());
+  };
+  auto findReg = [this] {
+    frmSrcTree->show();
+    frmSrcTree->raise();
+    frmSrcTree->activateWindow();
+    frmSrcTree->edtSrc->setFocus();
+  };
+  for (QAction* a : {miEditFindGene, piFindGene})
+    connect(a, &QAction::triggered, this, [this] { TfrmFindFiles::FindGeneral(this); });
+  for (QAction* a : {miEditFindReg, piFindReg}) connect(a, &QAction::triggered, this, findReg);
+  for (QAction* a : {miEditFindOrg, piFindOrg}) connect(a, &QAction::triggered, this, [findOrg] { findOrg(false); });
+  connect(pmiSearch, &QAction::triggered, this, [findOrg] { findOrg(true); });
+  connect(miFileBaseInof, &QAction::triggered, this, [this] { TfrmBaseInfo::ShowBaseInfo(this, model_->View); });
 
   connect(miFileSelFld, &QAction::triggered, this, &TfrmMain::miFileSelFldClick);
   connect(miFileCheck, &QAction::triggered, this, &TfrmMain::miFileCheckClick);
@@ -230,6 +273,7 @@ void TfrmMain::CreateActions() {
   connect(miEditNext, &QAction::triggered, this, [this] { miEditPrevClick(true); });
   connect(miViewRefresh, &QAction::triggered, this, &TfrmMain::miViewRefreshClick);
   connect(miProgExplorer, &QAction::triggered, this, &TfrmMain::miProgExplorerClick);
+  connect(miProgXMLViewer, &QAction::triggered, this, &TfrmMain::miProgXMLViewerClick);
   connect(miHelpAbout, &QAction::triggered, this, &TfrmMain::miHelpAboutClick);
   connect(miEditFindXML, &QAction::triggered, this, &TfrmMain::ShowFindDialog);
   connect(piFindXML, &QAction::triggered, this, &TfrmMain::ShowFindDialog);
@@ -536,6 +580,8 @@ void TfrmMain::FirstLoad() {
   // Only two file-name modes are offered: 2 stays 2, anything else is 3.
   (ExRg().ReadInteger("ViewFileMode", 2) == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
   LoadMedia(folder);
+  PhotoViewerPresent = FileExists(model_->View.FindPhotoViewer());
+  UpdatePhotoCommand();
 }
 
 qint64 TfrmMain::IndexFileAge() const {
@@ -723,6 +769,7 @@ QMenu* TfrmMain::PrepareTreeMenu() {
   for (QAction* a : ppmTreeView->actions()) a->setVisible(false);
   for (QAction* a : pmiSort->actions()) a->setVisible(false);
   pmiSearch->setVisible(true);
+  pmiSearch->setEnabled(!frmFindOrg->isVisible());
   int cls = model_->View.NodeClass(popupNode_);
   std::vector<QAction*> show;
   if (cls == 2)
@@ -751,7 +798,78 @@ void TfrmMain::SortClick(int cls, int mode, bool fromPopup) {
 }
 
 void TfrmMain::miProgExplorerClick() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(Q(model_->View.MediaFolder())));
+  const QString folder = Q(model_->View.MediaFolder());
+  if (folder.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+    Ask("エクスプローラが起動できませんでした。", MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+}
+
+void TfrmMain::miProgXMLViewerClick() {
+  if (!miProgXMLViewer->isEnabled()) return;
+  TMdlTreeView& view = model_->View;
+  if (view.PhotoFilePath().empty()) {
+    const std::string message = PhotoMediaMessage(view.PhotoMedia());
+    if (!message.empty()) Inform(message);
+    return;
+  }
+  const std::string directory = view.PhotoViewerDirectory();
+  if (!directory.empty()) ViewerRegistry(kViewerStartKey).WriteString("Directory", Q(directory));
+  qint64 pid = 0;
+  if (RunProgram({Q(view.FindPhotoViewer())}, false, false, &pid)) {
+    ViewerProcess = pid;
+    miExit->setEnabled(false);
+    CloseTimer->start();
+  } else {
+    Ask("XMLビューアが起動できませんでした。", MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+    ViewerProcess = 0;
+  }
+  UpdatePhotoCommand();
+}
+
+void TfrmMain::CloseTimerTimer() {
+  CloseTimer->stop();
+  QStringList pending = {kViewerStartTitle, kViewerTitles[0], kViewerTitles[0], kViewerTitles[1], kViewerTitles[1]};
+  TDesktopWindows& windows = DesktopWindows();
+  const bool running = ProcessRunning(ViewerProcess);
+  if (!windows.Available()) {
+    // Without a window list only the process can be followed: it came up
+    // when it is still running a tick after its start.
+    ReenableExit();
+    return;
+  }
+  for (const TDesktopWindow& w : windows.List()) {
+    for (int i = 0; i < pending.size(); ++i)
+      if (w.Title.startsWith(pending[i])) {
+        pending.removeAt(i);
+        break;
+      }
+  }
+  bool keepWaiting;
+  if (pending.size() >= 4)
+    keepWaiting = running;  // fewer than two of its windows seen yet
+  else if (pending.first() == kViewerStartTitle)
+    keepWaiting = false;  // its main windows are up and the start-up window is gone
+  else
+    keepWaiting = running;  // the start-up window still shows
+  if (keepWaiting)
+    CloseTimer->start();
+  else
+    ReenableExit();
+}
+
+void TfrmMain::ReenableExit() {
+  // Enabled again once the events of this tick are handled.
+  QTimer::singleShot(0, this, [this] { miExit->setEnabled(true); });
+}
+
+void TfrmMain::CloseViewer() {
+  if (!ViewerProcess) return;
+  TDesktopWindows& windows = DesktopWindows();
+  if (windows.Available()) {
+    if (std::uint32_t id = FirstWindowWithPrefix(windows.List(), kViewerTitles)) windows.RequestClose(id);
+  } else if (ProcessRunning(ViewerProcess)) {
+    ::kill(static_cast<pid_t>(ViewerProcess), SIGTERM);
+  }
+  ViewerProcess = 0;
 }
 
 void TfrmMain::miHelpAboutClick() {
@@ -785,6 +903,11 @@ void TfrmMain::UpdateFindMenu() {
              FileExists(model_->View.ManageFilePath(cls, false));
   miEditFindXML->setEnabled(xml);
   piFindXML->setEnabled(xml);
+  const bool org = !frmFindOrg->isVisible(), reg = !frmSrcTree->isVisible();
+  miEditFindOrg->setEnabled(org);
+  piFindOrg->setEnabled(org);
+  miEditFindReg->setEnabled(reg);
+  piFindReg->setEnabled(reg);
 }
 
 void TfrmMain::changeEvent(QEvent* e) {
@@ -804,6 +927,7 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
+  CloseViewer();
   e->accept();
 }
 

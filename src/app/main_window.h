@@ -62,8 +62,14 @@ class TfrmMain : public QMainWindow {
   // The tree's context menu as it would pop up for the selected item.
   QMenu* PrepareTreeMenu();
 
-  // Set when the photo viewer program was found at the last load.
+  // Set when the photo viewer program was found at the first load.
   bool PhotoViewerPresent = false;
+  // The photo viewer started from this window (its process id, 0 for none),
+  // and the timer that keeps the window from closing until it has come up.
+  qint64 ViewerProcess = 0;
+  QTimer* CloseTimer = nullptr;
+  void miProgXMLViewerClick();
+  void CloseTimerTimer();
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -157,11 +163,16 @@ class TfrmMain : public QMainWindow {
   QToolButton* tbtFind = nullptr;
   class TFormControl* FMC = nullptr;
   class TFindDialog* dlgFind = nullptr;
+  class TfrmFindOrg* frmFindOrg = nullptr;
+  class TfrmSrcTree* frmSrcTree = nullptr;
   bool FindShown() const;
   void UpdateFindMenuForTests() { UpdateFindMenu(); }
 
  private:
   bool minimizedWithFind_ = false;
+  // The close timer saw the viewer come up (or end): exit is allowed again.
+  void ReenableExit();
+  void CloseViewer();
   struct SavedFind;
   std::unique_ptr<SavedFind> savedFind_;
 };

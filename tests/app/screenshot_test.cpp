@@ -11,10 +11,13 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "app/find_windows.h"
 #include "app/main_window.h"
+#include "components/mov_controls.h"
 #include "components/ext_registry.h"
 #include "panes/seldir.h"
 #include "platform/drive.h"
+#include "platform/fileio.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -54,6 +57,39 @@ TEST(Screenshots, MainWindowPanesMenuAndFolderDialog) {
   QTest::qWait(50);
   EXPECT_TRUE(dialog.grab().save(dir + "/folder_dialog.png"));
   SetDriveTypeOverride(nullptr);
+}
+
+TEST(Screenshots, TreeSearchWindows) {
+  QString dir = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
+  if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
+  QDir().mkpath(dir);
+  test::ScratchDir program;  // the search history goes beside the program
+  const std::string savedProgramDir = ProgramDir();
+  SetProgramDir(program.Path());
+  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+  test::ScriptedPrompts prompts;
+  prompts.Fallback = DialogAnswer::Ok;
+  TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
+  w.resize(1100, 720);
+  w.show();
+  w.FirstLoad();
+  TTreeItem* meet = w.Model().View.Tree().Root()->Item(1);
+  w.SelectItem(meet->Item(2));
+  w.frmFindOrg->ShowFor(w.SelectedItem());
+  w.frmFindOrg->cbxFindTxt->setEditText("打合せ簿");
+  w.frmFindOrg->cbxFind2->setEditText("協議");
+  QTest::qWait(50);
+  EXPECT_TRUE(w.frmFindOrg->grab().save(dir + "/find_original_content.png"));
+  w.frmFindOrg->Search(true);
+  QTest::qWait(50);
+  EXPECT_TRUE(w.grab().save(dir + "/find_original_content_found.png"));
+  w.frmFindOrg->close();
+  w.frmSrcTree->show();
+  w.frmSrcTree->edtSrc->setText("0003");
+  QTest::qWait(50);
+  EXPECT_TRUE(w.frmSrcTree->grab().save(dir + "/find_registered_file.png"));
+  SetDriveTypeOverride(nullptr);
+  SetProgramDir(savedProgramDir);
 }
 
 }  // namespace

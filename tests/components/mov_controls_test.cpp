@@ -264,7 +264,10 @@ TEST_F(MovHistoryTest, SaveAndLoadKeepJapaneseEntries) {
 
   TMovComboAddHist loaded;
   loaded.setEditText("typed");
+  const QString cwd = QDir::currentPath();
+  QDir::setCurrent(Dir());  // a file name alone is looked up here
   loaded.SetHistoryFile("FindOrg.DAT");  // no folder yet: nothing found
+  QDir::setCurrent(cwd);
   EXPECT_EQ(loaded.count(), 0);
   loaded.SetHistoryDir(dir);
   EXPECT_EQ(Items(loaded), QStringList({"施工 計画", "打合せ簿"}));

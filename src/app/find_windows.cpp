@@ -1,0 +1,402 @@
+#include "app/find_windows.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "app/main_window.h"
+#include "components/ext_registry.h"
+#include "components/form_control.h"
+#include "components/mov_controls.h"
+#include "delivery/prompts.h"
+#include "model/tree_view.h"
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace dlvr {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+const char* const kNotFound = "検索文字列が見つかりませんでした。";
+
+// The classes offered by the original-file search: the first entry stands
+// for every class.
+struct TFindClass {
+  int NodeClass;
+  const char* Name;
+  const char* Folder;
+  const char* Label2;
+  const char* Label3;
+};
+const TFindClass kFindClasses[] = {
+    {0, "(なし)", "", "", ""},
+    {1, "発注図面", "DRAWINGS", "", ""},
+    {2, "打合せ簿", "MEET", "打合せ簿種類", "管理区分"},
+    {3, "施工計画書", "PLAN", "", ""},
+    {4, "完成図面", "DRAWINGF", "", ""},
+    {6, "その他", "OTHRS", "", ""},
+};
+constexpr int kMeetIndex = 2;
+const QStringList kMeetKinds = {"指示", "承諾", "協議", "提出", "提示", "報告", "通知"};
+const QStringList kManageClasses = {"施工管理", "安全管理", "出来形管理", "品質管理",
+                                    "出来高管理", "原価管理", "工程管理", "写真管理"};
+
+// Steps from `start` through the tree in display order and returns the
+// first item `test` accepts. Going up never reaches the root (index 0).
+TTreeItem* Walk(TfrmMain& main, TTreeItem* start, bool forward, const std::function<bool(TTreeItem*)>& test) {
+  const std::vector<TTreeItem*> items = main.Model().View.Tree().AllItems();
+  int i = 0;
+  if (start) {
+    auto it = std::find(items.begin(), items.end(), start);
+    if (it != items.end()) i = static_cast<int>(it - items.begin());
+  }
+  if (forward) {
+    while (i + 1 < static_cast<int>(items.size()))
+      if (test(items[static_cast<std::size_t>(++i)])) return items[static_cast<std::size_t>(i)];
+  } else {
+    while (i > 1)
+      if (test(items[static_cast<std::size_t>(--i)])) return items[static_cast<std::size_t>(i)];
+  }
+  return nullptr;
+}
+
+// Selects the item found (kept in view) and brings the search window back.
+void ShowFound(TfrmMain& main, TTreeItem* item, QWidget* window) {
+  main.SelectItem(item);
+  window->raise();
+  window->activateWindow();
+}
+
+void PrepareToolWindow(QDialog* window, const char* name, const QString& caption) {
+  window->setObjectName(name);
+  window->setWindowTitle(caption);
+  window->setModal(false);
+  window->setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+}
+
+}  // namespace
+
+QString FindHistoryFolder() {
+  QString folder = Q(ProgramDir());
+  while (folder.endsWith('/') && folder.size() > 1) folder.chop(1);
+  QFileInfo info(folder);
+  QFileInfo file(folder + "/FindOrg.DAT");
+  if (info.isDir() && info.isWritable() && (!file.exists() || file.isWritable())) return folder;
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tavrin/" +
+         TExtRegistry::ProgramName();
+}
+
+// ---------------------------------------------------------------------------
+
+TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
+  PrepareToolWindow(this, "frmFindOrg", "オリジナルファイル内容");
+
+  lblFindTxt = new QLabel("検索文字列", this);
+  lblFindTxt->setObjectName("lblFindTxt");
+  cbxFindTxt = new TMovComboAddHist(this);
+  cbxFindTxt->setObjectName("cbxFindTxt");
+  cbxFindTxt->setEditable(true);
+  cbxFindTxt->MaxLength = 255;
+  cbxFindTxt->MaxData = 10;
+  cbxFindTxt->setInsertPolicy(QComboBox::NoInsert);
+  lblFindTxt->setBuddy(cbxFindTxt);
+
+  grpFind = new QGroupBox(" 検索対象 ", this);
+  grpFind->setObjectName("grpFind");
+  auto label = [this](const char* name, const QString& text) {
+    auto* l = new QLabel(text, grpFind);
+    l->setObjectName(name);
+    return l;
+  };
+  lblFind1 = label("lblFind1", "管理フォルダ");
+  lblFind2 = label("lblFind2", "");
+  lblFind3 = label("lblFind3", "");
+  cbxFind1 = new TMovComboBox(grpFind);
+  cbxFind1->setObjectName("cbxFind1");
+  cbxFind2 = new TMovComboBox(grpFind);
+  cbxFind2->setObjectName("cbxFind2");
+  cbxFind3 = new TMovComboBox(grpFind);
+  cbxFind3->setObjectName("cbxFind3");
+  for (TMovComboBox* c : {cbxFind2, cbxFind3}) {
+    c->MaxLength = 16;
+    c->setInsertPolicy(QComboBox::NoInsert);
+  }
+  cbxFind1->setMinimumContentsLength(14);
+  cbxFind2->setMinimumContentsLength(8);
+  cbxFind3->setMinimumContentsLength(8);
+
+  // Where Enter and the arrow keys take the focus.
+  cbxFindTxt->Links.ExitByEnter = cbxFindTxt->Links.ExitByDown = "cbxFind1";
+  cbxFind1->Links.ExitByEnter = cbxFind1->Links.ExitByRight = "cbxFind2";
+  cbxFind1->Links.ExitByUp = "cbxFindTxt";
+  cbxFind2->Links.ExitByEnter = cbxFind2->Links.ExitByDown = "cbxFind3";
+  cbxFind2->Links.ExitByUp = "cbxFindTxt";
+  cbxFind2->Links.ExitByLeft = "cbxFind1";
+  cbxFind3->Links.ExitByEnter = "cbxFindTxt";
+  cbxFind3->Links.ExitByUp = "cbxFind2";
+  cbxFind3->Links.ExitByLeft = "cbxFind1";
+
+  auto button = [this](const char* name, const QString& text, int tag) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(name);
+    b->setProperty("tag", tag);
+    b->setAutoDefault(false);
+    return b;
+  };
+  bbtFront = button("bbtFront", "前を検索", 1);
+  bbtNext = button("bbtNext", "次を検索", 2);
+  bbtCancel = button("bbtCancel", "ｷｬﾝｾﾙ", 0);
+
+  auto* group = new QHBoxLayout(grpFind);
+  group->setContentsMargins(6, 2, 6, 4);
+  group->setSpacing(4);
+  group->addWidget(lblFind1);
+  group->addWidget(cbxFind1, 3);
+  group->addSpacing(6);
+  group->addWidget(lblFind2);
+  group->addWidget(cbxFind2, 2);
+  group->addSpacing(6);
+  group->addWidget(lblFind3);
+  group->addWidget(cbxFind3, 2);
+
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(4);
+  auto* top = new QHBoxLayout;
+  top->addWidget(lblFindTxt);
+  top->addWidget(cbxFindTxt, 1);
+  grid->addLayout(top, 0, 0);
+  grid->addWidget(grpFind, 1, 0, 2, 1);
+  grid->addWidget(bbtFront, 0, 1);
+  grid->addWidget(bbtNext, 1, 1);
+  grid->addWidget(bbtCancel, 2, 1, Qt::AlignTop);
+
+  bbtFront->setEnabled(false);
+  bbtNext->setEnabled(false);
+  connect(cbxFindTxt, &QComboBox::editTextChanged, this, &TfrmFindOrg::TextChanged);
+  connect(cbxFind1, qOverload<int>(&QComboBox::currentIndexChanged), this, &TfrmFindOrg::ClassChanged);
+  connect(bbtFront, &QPushButton::clicked, this, [this] { Search(false); });
+  connect(bbtNext, &QPushButton::clicked, this, [this] { Search(true); });
+  connect(bbtCancel, &QPushButton::clicked, this, &QDialog::close);
+
+  RebuildClasses();
+  cbxFind1->setCurrentIndex(0);
+  ClassChanged();
+
+  // The history of search texts, most recent first.
+  cbxFindTxt->SetHistoryDir(FindHistoryFolder());
+  cbxFindTxt->SetHistoryFile("FindOrg.DAT");
+  cbxFindTxt->setCurrentIndex(-1);
+  cbxFindTxt->setEditText(QString());
+
+  FrmCtrl = new TFormControl(this);
+  const QSize size = QSize(547, 102).expandedTo(sizeHint());
+  FrmCtrl->MinClientWidth = FrmCtrl->MaxClientWidth = size.width();
+  FrmCtrl->MinClientHeight = FrmCtrl->MaxClientHeight = size.height();
+  FrmCtrl->ApplyLimits();
+  resize(size);
+}
+
+TfrmFindOrg::~TfrmFindOrg() = default;
+
+void TfrmFindOrg::RebuildClasses() {
+  const int keep = cbxFind1->currentIndex();
+  const int lang = main_.Model().View.ViewLang();
+  QSignalBlocker block(cbxFind1);
+  cbxFind1->clear();
+  for (const TFindClass& c : kFindClasses) {
+    const QString name = QString::fromUtf8(c.Name), folder = QString::fromUtf8(c.Folder);
+    if (c.NodeClass == 0 || lang == 0)
+      cbxFind1->addItem(name);
+    else if (lang == 1)
+      cbxFind1->addItem(folder);
+    else if (lang == 2)
+      cbxFind1->addItem(name + "(" + folder + ")");
+    else
+      cbxFind1->addItem(folder + "(" + name + ")");
+  }
+  cbxFind1->setCurrentIndex(keep < 0 ? 0 : keep);
+}
+
+void TfrmFindOrg::ClassChanged() {
+  const int index = std::max(0, cbxFind1->currentIndex());
+  const TFindClass& c = kFindClasses[index];
+  lblFind2->setText(QString::fromUtf8(c.Label2));
+  lblFind3->setText(QString::fromUtf8(c.Label3));
+  for (TMovComboBox* box : {cbxFind2, cbxFind3}) box->clear();
+  if (index == kMeetIndex) {
+    for (TMovComboBox* box : {cbxFind2, cbxFind3}) box->setEditable(true);
+    cbxFind2->addItems(kMeetKinds);
+    cbxFind3->addItems(kManageClasses);
+    cbxFind2->setEditText(QString());
+    cbxFind3->setEditText(QString());
+    cbxFind3->setAttribute(Qt::WA_InputMethodEnabled, true);
+  } else {
+    for (TMovComboBox* box : {cbxFind2, cbxFind3}) {
+      box->setEditable(false);
+      box->addItem("(なし)");
+      box->setCurrentIndex(0);
+    }
+    cbxFind3->setAttribute(Qt::WA_InputMethodEnabled, false);
+  }
+}
+
+void TfrmFindOrg::TextChanged() {
+  const bool on = !cbxFindTxt->currentText().trimmed().isEmpty();
+  bbtFront->setEnabled(on);
+  bbtNext->setEnabled(on);
+}
+
+void TfrmFindOrg::ShowFor(TTreeItem* item) {
+  const int cls = main_.Model().View.NodeClass(item);
+  int index = 0;
+  if (cls >= 1 && cls <= 4) index = cls;
+  if (cls == 6) index = 5;
+  RebuildClasses();
+  cbxFind1->setCurrentIndex(index);
+  ClassChanged();
+  show();
+  raise();
+  activateWindow();
+  cbxFindTxt->setFocus();
+}
+
+bool TfrmFindOrg::Matches(TTreeItem* item) const {
+  TViewerModel& model = main_.Model();
+  TMdlTreeView& view = model.View;
+  const int index = std::max(0, cbxFind1->currentIndex());
+  const int cls = view.NodeClass(item);
+  if (index != 0) {
+    if (cls != kFindClasses[index].NodeClass) return false;
+    if (index == kMeetIndex) {
+      // The meeting record above the original file: its kind and management class.
+      const std::string data = "Datas\\Data" + std::to_string(view.NodeNumber(item->Parent()));
+      const QString kind = cbxFind2->currentText().trimmed();
+      const QString manage = cbxFind3->currentText().trimmed();
+      if (!kind.isEmpty() && !Q(model.Tables.Meet.ReadString(data, "Info 1")).contains(kind)) return false;
+      if (!manage.isEmpty() && !Q(model.Tables.Meet.ReadString(data, "Info 3")).contains(manage)) return false;
+    }
+  }
+  int code;
+  if (cls == 1 || cls == 4)
+    code = 5;  // the drawing's name
+  else if (cls == 2 || cls == 3 || cls == 6)
+    code = 4;  // the original file's content
+  else
+    return false;
+  const QString text = cbxFindTxt->currentText().trimmed();
+  return Q(view.GetFileItem(item, code)).contains(text, Qt::CaseInsensitive);
+}
+
+bool TfrmFindOrg::Search(bool forward) {
+  if (cbxFindTxt->currentText().trimmed().isEmpty()) return false;
+  TTreeItem* found = Walk(main_, main_.SelectedItem(), forward, [this](TTreeItem* i) { return Matches(i); });
+  if (!found) {
+    Ask(kNotFound, MsgIcon::Information, MsgButtons::Ok, DialogAnswer::Ok);
+    return false;
+  }
+  ShowFound(main_, found, this);
+  return true;
+}
+
+void TfrmFindOrg::hideEvent(QHideEvent* e) {
+  QDialog::hideEvent(e);
+  if (!e->spontaneous()) cbxFindTxt->SaveHistory();
+}
+
+// ---------------------------------------------------------------------------
+
+TfrmSrcTree::TfrmSrcTree(TfrmMain& main) : QDialog(&main), main_(main) {
+  PrepareToolWindow(this, "frmSrcTree", "登録ファイル");
+  lblSrc = new QLabel("検索する文字列", this);
+  lblSrc->setObjectName("lblSrc");
+  edtSrc = new QLineEdit(this);
+  edtSrc->setObjectName("edtSrc");
+  edtSrc->setMaxLength(38);
+  lblSrc->setBuddy(edtSrc);
+  lblHint = new QLabel("ファイル名、ファイル内容より検索する文字列を入力して下さい。", this);
+  lblHint->setObjectName("lblHint");
+  btnSrc = new QPushButton("次を検索", this);
+  btnSrc->setObjectName("btnSrc");
+  btnSrc->setDefault(true);
+  btnSrc->setEnabled(false);
+  btnCancel = new QPushButton("ｷｬﾝｾﾙ", this);
+  btnCancel->setObjectName("btnCancel");
+  btnCancel->setAutoDefault(false);
+  chkMatchCase = new QCheckBox("大文字と小文字を区別する", this);
+  chkMatchCase->setObjectName("chkMatchCase");
+  rgpDirection = new QGroupBox(" 検索する方向 ", this);
+  rgpDirection->setObjectName("rgpDirection");
+  rbtUp = new QRadioButton("上へ", rgpDirection);
+  rbtUp->setObjectName("rbtUp");
+  rbtDown = new QRadioButton("下へ", rgpDirection);
+  rbtDown->setObjectName("rbtDown");
+  rbtDown->setChecked(true);
+  auto* dir = new QHBoxLayout(rgpDirection);
+  dir->addWidget(rbtUp);
+  dir->addWidget(rbtDown);
+
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(8, 8, 8, 8);
+  auto* text = new QHBoxLayout;
+  text->addWidget(lblSrc);
+  text->addWidget(edtSrc, 1);
+  grid->addLayout(text, 0, 0, 1, 2);
+  grid->addWidget(lblHint, 1, 0, 1, 2);
+  grid->addWidget(chkMatchCase, 2, 0, Qt::AlignBottom);
+  grid->addWidget(rgpDirection, 2, 1);
+  grid->addWidget(btnSrc, 0, 2);
+  grid->addWidget(btnCancel, 1, 2);
+  grid->setColumnStretch(0, 1);
+
+  connect(edtSrc, &QLineEdit::textChanged, this, [this](const QString& t) { btnSrc->setEnabled(!t.isEmpty()); });
+  connect(btnSrc, &QPushButton::clicked, this, [this] { btnSrcClick(); });
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::close);
+
+  FrmCtrl = new TFormControl(this);
+  const QSize size = sizeHint().expandedTo(QSize(420, 0));
+  FrmCtrl->MinClientWidth = FrmCtrl->MaxClientWidth = size.width();
+  FrmCtrl->MinClientHeight = FrmCtrl->MaxClientHeight = size.height();
+  FrmCtrl->ApplyLimits();
+  resize(size);
+}
+
+bool TfrmSrcTree::Matches(TTreeItem* item, const QString& text) const {
+  TMdlTreeView& view = main_.Model().View;
+  const bool matchCase = chkMatchCase->isChecked();
+  QString shown;
+  if (main_.miViewFileName->isChecked())
+    shown = Q(ExtractFileName(view.GetFileItem(item, 0)));
+  else if (main_.miViewFileManage->isChecked())
+    shown = Q(ExtractFileName(view.GetFileItem(item, 38)));
+  else
+    shown = Q(AsciiUpper(view.GetFileItem(item, 0)));
+  if (!matchCase) shown = shown.toUpper();
+  if (shown.contains(text)) return true;
+  QString content = Q(view.GetFileItem(item, 4));
+  if (!matchCase) content = content.toUpper();
+  return content.contains(text);
+}
+
+bool TfrmSrcTree::btnSrcClick() {
+  if (edtSrc->text().isEmpty()) return false;
+  const QString text = chkMatchCase->isChecked() ? edtSrc->text() : edtSrc->text().toUpper();
+  TTreeItem* found = Walk(main_, main_.SelectedItem(), rbtDown->isChecked(),
+                         [&](TTreeItem* i) { return Matches(i, text); });
+  if (!found) {
+    Ask(kNotFound, MsgIcon::Warning, MsgButtons::Ok, DialogAnswer::Ok);
+    return false;
+  }
+  ShowFound(main_, found, this);
+  return true;
+}
+
+}  // namespace dlvr

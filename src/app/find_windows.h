@@ -1,0 +1,87 @@
+// The two searches through the document tree, both modeless and kept on top:
+//   TfrmFindOrg  "オリジナルファイル内容": the content descriptions of
+//                original files and the names of drawings, optionally within
+//                one class and, for meetings, a meeting kind and management
+//                class; the search text keeps a history of ten entries;
+//   TfrmSrcTree  "登録ファイル": the names shown in the tree and the content
+//                descriptions, with match case and direction.
+// Both walk the tree in display order from the selected item and select the
+// first match in the main window's tree.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace dlvr {
+
+class TfrmMain;
+class TFormControl;
+class TMovComboBox;
+class TMovComboAddHist;
+class TTreeItem;
+
+// The folder of the search history: the program's folder when it can be
+// written, otherwise the user's data folder of this program.
+QString FindHistoryFolder();
+
+class TfrmFindOrg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmFindOrg(TfrmMain& main);
+  ~TfrmFindOrg() override;
+
+  // Preselects the class of `item` and shows the window.
+  void ShowFor(TTreeItem* item);
+  // Searches backwards or forwards from the selected item; true when an
+  // item was found and selected.
+  bool Search(bool forward);
+
+  QLabel* lblFindTxt = nullptr;
+  TMovComboAddHist* cbxFindTxt = nullptr;
+  QGroupBox* grpFind = nullptr;
+  QLabel *lblFind1 = nullptr, *lblFind2 = nullptr, *lblFind3 = nullptr;
+  TMovComboBox *cbxFind1 = nullptr, *cbxFind2 = nullptr, *cbxFind3 = nullptr;
+  QPushButton *bbtFront = nullptr, *bbtNext = nullptr, *bbtCancel = nullptr;
+  TFormControl* FrmCtrl = nullptr;
+
+ protected:
+  void hideEvent(QHideEvent* e) override;
+
+ private:
+  void RebuildClasses();
+  void ClassChanged();
+  void TextChanged();
+  bool Matches(TTreeItem* item) const;
+
+  TfrmMain& main_;
+};
+
+class TfrmSrcTree : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmSrcTree(TfrmMain& main);
+
+  // Searches in the chosen direction from the selected item; true when an
+  // item was found and selected.
+  bool btnSrcClick();
+
+  QLabel *lblSrc = nullptr, *lblHint = nullptr;
+  QLineEdit* edtSrc = nullptr;
+  QPushButton *btnSrc = nullptr, *btnCancel = nullptr;
+  QCheckBox* chkMatchCase = nullptr;
+  QGroupBox* rgpDirection = nullptr;
+  QRadioButton *rbtUp = nullptr, *rbtDown = nullptr;
+  TFormControl* FrmCtrl = nullptr;
+
+ private:
+  bool Matches(TTreeItem* item, const QString& text) const;
+
+  TfrmMain& main_;
+};
+
+}  // namespace dlvr
