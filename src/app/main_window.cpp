@@ -863,10 +863,16 @@ void TfrmMain::ReenableExit() {
 
 void TfrmMain::CloseViewer() {
   if (!ViewerProcess) return;
+  // A viewer that has ended already leaves windows of the same title that
+  // another start opened alone.
+  if (!ProcessRunning(ViewerProcess)) {
+    ViewerProcess = 0;
+    return;
+  }
   TDesktopWindows& windows = DesktopWindows();
   if (windows.Available()) {
     if (std::uint32_t id = FirstWindowWithPrefix(windows.List(), kViewerTitles)) windows.RequestClose(id);
-  } else if (ProcessRunning(ViewerProcess)) {
+  } else {
     ::kill(static_cast<pid_t>(ViewerProcess), SIGTERM);
   }
   ViewerProcess = 0;

@@ -39,12 +39,17 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
   return true;
 }
 
-// A window list that is there but shows nothing of the viewer.
-class TEmptyWindows : public TDesktopWindows {
+// A window list with one window of another viewer that was started before;
+// it records the close requests.
+class TOtherViewerWindows : public TDesktopWindows {
  public:
   bool Available() const override { return true; }
-  std::vector<TDesktopWindow> List() override { return {{1, "端末"}}; }
-  bool RequestClose(std::uint32_t) override { return false; }
+  std::vector<TDesktopWindow> List() override { return {{1, "端末"}, {2, "Fotoria XML ビューア"}}; }
+  bool RequestClose(std::uint32_t id) override {
+    Closed.push_back(id);
+    return true;
+  }
+  std::vector<std::uint32_t> Closed;
 };
 
 class ExternalProgramsTest : public ::testing::Test {
@@ -128,7 +133,7 @@ TEST_F(ExternalProgramsTest, WithoutAViewerTheCommandStaysDisabled) {
 TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded) {
   InstallViewer();
   qputenv("DLVR_STANDIN_MODE", "exit");
-  TEmptyWindows windows;
+  TOtherViewerWindows windows;
   SetDesktopWindows(&windows);
   auto w = Open();
   ASSERT_TRUE(w->miProgXMLViewer->isEnabled());
@@ -153,6 +158,7 @@ TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded)
   EXPECT_TRUE(WaitFor([&] { return w->miExit->isEnabled(); }, 3000)) << "the close timer gives exit back";
   EXPECT_TRUE(Log().contains("exit"));
   EXPECT_TRUE(w->close());
+  EXPECT_TRUE(windows.Closed.empty()) << "the other viewer's window is left alone";
 }
 
 TEST_F(ExternalProgramsTest, AStartFailureIsReportedAndExitStaysEnabled) {
