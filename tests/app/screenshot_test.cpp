@@ -122,6 +122,22 @@ TEST(LargeDelivery, LoadShowsProgress) {
   EXPECT_GE(messages.size(), 5);
   EXPECT_TRUE(messages.front().startsWith("読み込み中"));
   EXPECT_GT(w.Model().View.Tree().AbsoluteCount(), 10000);
+
+  // Searches that walk the whole tree without a match.
+  prompts.Fallback = DialogAnswer::Ok;
+  w.SelectItem(w.Model().View.Tree().Root());
+  w.frmFindOrg->ShowFor(w.SelectedItem());
+  w.frmFindOrg->cbxFind1->setCurrentIndex(2);
+  w.frmFindOrg->cbxFind2->setEditText("協議");
+  w.frmFindOrg->cbxFindTxt->setEditText("見つからない文字列");
+  t.restart();
+  EXPECT_FALSE(w.frmFindOrg->Search(true));
+  std::printf("original-file search through %d items: %lld ms\n", w.Model().View.Tree().AbsoluteCount(),
+              static_cast<long long>(t.elapsed()));
+  w.frmSrcTree->edtSrc->setText("見つからない");
+  t.restart();
+  EXPECT_FALSE(w.frmSrcTree->btnSrcClick());
+  std::printf("registered-file search: %lld ms\n", static_cast<long long>(t.elapsed()));
   SetDriveTypeOverride(nullptr);
 }
 
