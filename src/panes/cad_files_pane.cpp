@@ -20,10 +20,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const QColor kLabelColor(255, 255, 192);
-const QColor kMaskColor(248, 248, 248);
-const QColor kRequiredEmpty(255, 85, 85);
-const QColor kConditionalEmpty(136, 136, 255);
 
 const QString kDigits = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ");
 constexpr std::size_t kNameBytes = 60;
@@ -194,24 +190,10 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   grd->setContentsMargins(0, 0, 0, 0);
   Grid = MakeFieldGrid(pnlGrd, 33);
   grd->addWidget(Grid);
-  cbxSoftware = new QComboBox(pnlGrd);
-  cbxSoftware->setObjectName("cbxSoftware");
-  cbxSoftware->setEditable(true);
-  cbxSoftware->lineEdit()->setMaxLength(127);
-  cbxSoftware->hide();
-  pnlShadow = new QFrame(pnlGrd);
-  pnlShadow->setObjectName("pnlShadow");
-  pnlShadow->hide();
+  MakeHiddenEditors(pnlGrd, cbxSoftware, pnlShadow);
   layout->addWidget(pnlGrd);
 
-  Panel1 = new QFrame(this);
-  Panel1->setObjectName("Panel1");
-  auto* body = new QVBoxLayout(Panel1);
-  body->setContentsMargins(0, 0, 0, 0);
-  webBrowser = new TPreviewView(Panel1);
-  webBrowser->setObjectName("webBrowser");
-  webBrowser->setFocusPolicy(Qt::ClickFocus);
-  body->addWidget(webBrowser);
+  webBrowser = MakePreviewPanel(this, Panel1);
   layout->addWidget(Panel1, 1);
 
   cscFile = MakeFieldSizes(this, "cscFile", Grid, 31, 14);
@@ -367,32 +349,9 @@ void TfrmCADFiles::pnlGrdResize() {
 }
 
 void TfrmCADFiles::GridSetCellAtr(int col, int row, TCellAtr& atr) {
-  if (row == 0) {
-    for (auto& l : atr.Line) l.Alignment = taCenter;
-    return;
-  }
-  if (col == 3) {
-    atr.Selectable = true;
-    atr.Line[0].TextLines = RowLines[static_cast<std::size_t>(std::clamp(row - 1, 0, 31))];
-    return;
-  }
-  atr.Selectable = false;
-  atr.Line[0].Alignment = col == 5 ? taRightJustify : taCenter;
-  if (col == 0 || col == 1) atr.Color = kLabelColor;
-  if (col == 4 || col == 5) atr.Color = kMaskColor;
-  if (col == 2) {
-    atr.Color = kLabelColor;
-    if (Grid->Cell(3, row).isEmpty()) {
-      const QString mark = Grid->Cell(2, row);
-      if (mark == QStringLiteral("◎")) {
-        atr.Color = kRequiredEmpty;
-        atr.Line[0].FontColor = Qt::white;
-      } else if (mark == QStringLiteral("○")) {
-        atr.Color = kConditionalEmpty;
-        atr.Line[0].FontColor = Qt::white;
-      }
-    }
-  }
+  if (FieldCellAtr(*Grid, col, row, atr)) return;
+  atr.Selectable = true;
+  atr.Line[0].TextLines = RowLines[static_cast<std::size_t>(std::clamp(row - 1, 0, 31))];
 }
 
 void TfrmCADFiles::ShowNode(TTreeItem* item) {

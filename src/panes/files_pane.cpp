@@ -28,10 +28,6 @@ namespace fs = std::filesystem;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const QColor kLabelColor(255, 255, 192);
-const QColor kMaskColor(248, 248, 248);
-const QColor kRequiredEmpty(255, 85, 85);
-const QColor kConditionalEmpty(136, 136, 255);
 const QColor kEditColor(192, 255, 255);
 
 // Removes a file, read-only or not. True when it is gone afterwards.
@@ -136,24 +132,10 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
   top->setContentsMargins(0, 0, 0, 0);
   Grid = MakeFieldGrid(pnlT, 3);
   top->addWidget(Grid);
-  cbxSoftware = new QComboBox(pnlT);
-  cbxSoftware->setObjectName("cbxSoftware");
-  cbxSoftware->setEditable(true);
-  cbxSoftware->lineEdit()->setMaxLength(127);
-  cbxSoftware->hide();
-  pnlShadow = new QFrame(pnlT);
-  pnlShadow->setObjectName("pnlShadow");
-  pnlShadow->hide();
+  MakeHiddenEditors(pnlT, cbxSoftware, pnlShadow);
   layout->addWidget(pnlT);
 
-  Panel1 = new QFrame(this);
-  Panel1->setObjectName("Panel1");
-  auto* body = new QVBoxLayout(Panel1);
-  body->setContentsMargins(0, 0, 0, 0);
-  webBrowser = new TPreviewView(Panel1);
-  webBrowser->setObjectName("webBrowser");
-  webBrowser->setFocusPolicy(Qt::ClickFocus);
-  body->addWidget(webBrowser);
+  webBrowser = MakePreviewPanel(this, Panel1);
   layout->addWidget(Panel1, 1);
 
   cscFile = MakeFieldSizes(this, "cscFile", Grid, 29, 14);
@@ -238,35 +220,12 @@ void TfrmFiles::pnlTResize() {
 }
 
 void TfrmFiles::SetCellAtr(int col, int row, TCellAtr& atr) {
-  if (row == 0) {
-    for (auto& l : atr.Line) l.Alignment = taCenter;
-    return;
-  }
-  if (col == 3) {
-    atr.Selectable = true;
-    atr.Line[0].TextLines = RowLines[std::clamp(row - 1, 0, 1)];
-    atr.Line[0].MaxLength = RowBytes(row);
-    atr.Line[0].EditColor = kEditColor;
-    if (row == 1) atr.Line[0].EditKind = ekWinCtrl;
-    return;
-  }
-  atr.Selectable = false;
-  atr.Line[0].Alignment = col == 5 ? taRightJustify : taCenter;
-  if (col == 0 || col == 1) atr.Color = kLabelColor;
-  if (col == 4 || col == 5) atr.Color = kMaskColor;
-  if (col == 2) {
-    atr.Color = kLabelColor;
-    if (Grid->Cell(3, row).isEmpty()) {
-      const QString mark = Grid->Cell(2, row);
-      if (mark == QStringLiteral("◎")) {
-        atr.Color = kRequiredEmpty;
-        atr.Line[0].FontColor = Qt::white;
-      } else if (mark == QStringLiteral("○")) {
-        atr.Color = kConditionalEmpty;
-        atr.Line[0].FontColor = Qt::white;
-      }
-    }
-  }
+  if (FieldCellAtr(*Grid, col, row, atr)) return;
+  atr.Selectable = true;
+  atr.Line[0].TextLines = RowLines[std::clamp(row - 1, 0, 1)];
+  atr.Line[0].MaxLength = RowBytes(row);
+  atr.Line[0].EditColor = kEditColor;
+  if (row == 1) atr.Line[0].EditKind = ekWinCtrl;
 }
 
 void TfrmFiles::ShowNode(TTreeItem* item) {

@@ -12,10 +12,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const QColor kLabelColor(255, 255, 192);
-const QColor kMaskColor(248, 248, 248);
-const QColor kRequiredEmpty(255, 85, 85);
-const QColor kConditionalEmpty(136, 136, 255);
 
 }  // namespace
 
@@ -74,34 +70,11 @@ void TInfoPaneBase::FillLabels(int row, const std::string& tag, const std::strin
 }
 
 void TInfoPaneBase::SetCellAtr(int col, int row, TCellAtr& atr) {
-  if (row == 0) {
-    for (auto& l : atr.Line) l.Alignment = taCenter;
-    return;
-  }
+  if (FieldCellAtr(*Grid, col, row, atr)) return;
   std::size_t index = static_cast<std::size_t>(row - 1);
-  if (col == 3) {
-    atr.Selectable = true;
-    int lines = index < RowLists[1].size() ? RowLists[1][index] : -1;
-    atr.Line[0].TextLines = std::max(1, lines);
-    return;
-  }
-  atr.Selectable = false;
-  atr.Line[0].Alignment = col == 5 ? taRightJustify : taCenter;
-  if (col == 0 || col == 1) atr.Color = kLabelColor;
-  if (col == 4 || col == 5) atr.Color = kMaskColor;
-  if (col == 2) {
-    atr.Color = kLabelColor;
-    if (Grid->Cell(3, row).isEmpty()) {
-      QString mark = Grid->Cell(2, row);
-      if (mark == QStringLiteral("◎")) {
-        atr.Color = kRequiredEmpty;
-        atr.Line[0].FontColor = Qt::white;
-      } else if (mark == QStringLiteral("○")) {
-        atr.Color = kConditionalEmpty;
-        atr.Line[0].FontColor = Qt::white;
-      }
-    }
-  }
+  atr.Selectable = true;
+  int lines = index < RowLists[1].size() ? RowLists[1][index] : -1;
+  atr.Line[0].TextLines = std::max(1, lines);
 }
 
 void TInfoPaneBase::FinishFill() {

@@ -1,9 +1,24 @@
 #include "panes/pane.h"
 
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
+#include "components/preview_view.h"
 
 namespace dlvr {
+
+namespace {
+
+const QColor kLabelColor(255, 255, 192);
+const QColor kMaskColor(248, 248, 248);
+const QColor kRequiredEmpty(255, 85, 85);
+const QColor kConditionalEmpty(136, 136, 255);
+
+}  // namespace
 
 TExtGrid3* MakeFieldGrid(QWidget* parent, int rows) {
   auto* grid = new TExtGrid3(parent);
@@ -29,6 +44,55 @@ TCellSizeControl* MakeFieldSizes(QObject* owner, const char* name, TExtGrid3* gr
   csc->SetFixedColStrings({"項   目   名", "", "", "情       報", "データ表現"});
   csc->Apply();
   return csc;
+}
+
+bool FieldCellAtr(const TExtGrid3& grid, int col, int row, TCellAtr& atr) {
+  if (row == 0) {
+    for (auto& l : atr.Line) l.Alignment = taCenter;
+    return true;
+  }
+  if (col == 3) return false;
+  atr.Selectable = false;
+  atr.Line[0].Alignment = col == 5 ? taRightJustify : taCenter;
+  if (col == 0 || col == 1) atr.Color = kLabelColor;
+  if (col == 4 || col == 5) atr.Color = kMaskColor;
+  if (col == 2) {
+    atr.Color = kLabelColor;
+    if (grid.Cell(3, row).isEmpty()) {
+      const QString mark = grid.Cell(2, row);
+      if (mark == QStringLiteral("◎")) {
+        atr.Color = kRequiredEmpty;
+        atr.Line[0].FontColor = Qt::white;
+      } else if (mark == QStringLiteral("○")) {
+        atr.Color = kConditionalEmpty;
+        atr.Line[0].FontColor = Qt::white;
+      }
+    }
+  }
+  return true;
+}
+
+void MakeHiddenEditors(QWidget* parent, QComboBox*& cbxSoftware, QFrame*& pnlShadow) {
+  cbxSoftware = new QComboBox(parent);
+  cbxSoftware->setObjectName("cbxSoftware");
+  cbxSoftware->setEditable(true);
+  cbxSoftware->lineEdit()->setMaxLength(127);
+  cbxSoftware->hide();
+  pnlShadow = new QFrame(parent);
+  pnlShadow->setObjectName("pnlShadow");
+  pnlShadow->hide();
+}
+
+TPreviewView* MakePreviewPanel(QWidget* parent, QFrame*& panel) {
+  panel = new QFrame(parent);
+  panel->setObjectName("Panel1");
+  auto* body = new QVBoxLayout(panel);
+  body->setContentsMargins(0, 0, 0, 0);
+  auto* view = new TPreviewView(panel);
+  view->setObjectName("webBrowser");
+  view->setFocusPolicy(Qt::ClickFocus);
+  body->addWidget(view);
+  return view;
 }
 
 }  // namespace dlvr

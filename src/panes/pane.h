@@ -5,10 +5,15 @@
 
 #include "check/viewer_model.h"
 
+class QComboBox;
+class QFrame;
+
 namespace dlvr {
 
 class TExtGrid3;
 class TCellSizeControl;
+class TPreviewView;
+struct TCellAtr;
 
 // The field grid of the information panes: six columns (label, hidden
 // explanation, need mark, value, representation, length) in "ＭＳ ゴシック"
@@ -17,6 +22,15 @@ TExtGrid3* MakeFieldGrid(QWidget* parent, int rows);
 // Its cell sizes: column widths in characters (the label and representation
 // columns as given) and the header texts.
 TCellSizeControl* MakeFieldSizes(QObject* owner, const char* name, TExtGrid3* grid, int labelChars, int maskChars);
+// The attributes of a field grid's cells outside the value column: the header
+// centred, labels and marks in the label colour, representation and length
+// greyed, the mark of an empty required (◎) or conditional (○) value in red
+// or blue. False for a value cell (column 3), which is left to the pane.
+bool FieldCellAtr(const TExtGrid3& grid, int col, int row, TCellAtr& atr);
+// The hidden editors beside a field grid: `cbxSoftware` (127 characters) and `pnlShadow`.
+void MakeHiddenEditors(QWidget* parent, QComboBox*& cbxSoftware, QFrame*& pnlShadow);
+// The preview area `Panel1` holding the preview view `webBrowser`.
+TPreviewView* MakePreviewPanel(QWidget* parent, QFrame*& panel);
 
 class TPane : public QWidget {
   Q_OBJECT

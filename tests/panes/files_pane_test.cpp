@@ -152,7 +152,9 @@ TEST_F(FilesPaneTest, EmptyRequiredValueMarksItsCellRed) {
   pane.ShowNode(m.View.Tree().Root());  // no file: both values empty
   EXPECT_EQ(pane.Grid->CellAtr(2, 1).Color, QColor(255, 85, 85));
   pane.ShowNode(FileItem(3));
-  if (!pane.Grid->Cell(3, 1).isEmpty()) EXPECT_EQ(pane.Grid->CellAtr(2, 1).Color, QColor(255, 255, 192));
+  if (!pane.Grid->Cell(3, 1).isEmpty()) {
+    EXPECT_EQ(pane.Grid->CellAtr(2, 1).Color, QColor(255, 255, 192));
+  }
 }
 
 TEST_F(FilesPaneTest, PhotoClassFileHidesTheFieldGrid) {
