@@ -70,6 +70,46 @@ std::string_view EolOf(std::string_view text) {
   return (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) ? "\n" : "\r\n";
 }
 
+bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view what) {
+  return text.size() - pos >= what.size() && AsciiLower(text.substr(pos, what.size())) == what;
+}
+
+// The text without the stylesheet instructions of its prolog that do not
+// begin a line (indented, or after another instruction on the same line):
+// a parser sees them as well as the ones the line rules handle.
+std::string WithoutInlineStylesheets(std::string_view text) {
+  std::string out;
+  std::size_t copied = 0, pos = 0;
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++pos;
+    } else if (text.compare(pos, 4, "<!--") == 0) {
+      std::size_t end = text.find("-->", pos + 4);
+      pos = end == std::string_view::npos ? text.size() : end + 3;
+    } else if (StartsWithNoCase(text, pos, "<!doctype")) {
+      // The internal subset may hold '>' of its own.
+      std::size_t end = text.find_first_of("[>", pos);
+      if (end != std::string_view::npos && text[end] == '[') end = text.find(']', end);
+      if (end != std::string_view::npos) end = text.find('>', end);
+      pos = end == std::string_view::npos ? text.size() : end + 1;
+    } else if (text.compare(pos, 2, "<?") == 0) {
+      std::size_t end = text.find("?>", pos + 2);
+      std::size_t next = end == std::string_view::npos ? text.size() : end + 2;
+      const bool lineStart = pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r';
+      if (!lineStart && StartsWithNoCase(text, pos + 2, "xml-stylesheet")) {
+        out.append(text.substr(copied, pos - copied));
+        copied = next;
+      }
+      pos = next;
+    } else {
+      break;  // the root element (or text that ends the prolog)
+    }
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
 bool ReadSource(const std::string& source, std::string& bytes) {
   return ReadWholeFile(ResolveCase(source), bytes);
 }
@@ -80,7 +120,9 @@ bool WriteTarget(const std::string& target, std::string_view bytes) {
 
 }  // namespace
 
-std::string InsertStylesheetText(std::string_view text, const std::string& href) {
+std::string InsertStylesheetText(std::string_view original, const std::string& href) {
+  const std::string stripped = WithoutInlineStylesheets(original);
+  std::string_view text = stripped;
   // The instruction is written in the file's own encoding.
   std::string ref = DeclaresUtf8(text) ? href : Utf8ToCp932(href);
   std::string_view eol = EolOf(text);
@@ -107,7 +149,9 @@ std::string InsertStylesheetText(std::string_view text, const std::string& href)
   return out;
 }
 
-std::string RemoveStylesheetText(std::string_view text) {
+std::string RemoveStylesheetText(std::string_view original) {
+  const std::string stripped = WithoutInlineStylesheets(original);
+  std::string_view text = stripped;
   std::string out;
   out.reserve(text.size());
   std::size_t copied = 0;

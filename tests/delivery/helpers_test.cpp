@@ -52,6 +52,34 @@ TEST(Stylesheet, RemovalTakesEveryInstructionAndKeepsTheDeclaration) {
   EXPECT_EQ(Read(d / "B.XML"), "<?xml version=\"1.0\"?>\r\n<a/>\r\n");
 }
 
+TEST(Stylesheet, InstructionsHiddenInTheProlog) {
+  // Indented, after a comment, beside the declaration: a parser would apply
+  // them, so the work copies keep none but their own.
+  struct Case {
+    const char* text;
+    const char* removed;
+    const char* inserted;
+  };
+  const Case cases[] = {
+      {"<?xml version=\"1.0\"?>\n  <?xml-stylesheet href=\"/etc/x.xsl\"?>\n<a/>\n",
+       "<?xml version=\"1.0\"?>\n  \n<a/>\n",
+       "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>\n  \n<a/>\n"},
+      {"<?xml version=\"1.0\"?><?xml-stylesheet href=\"e.xsl\"?>\n<!-- c --><?XML-STYLESHEET href='f'?>\n<a/>\n",
+       "<?xml version=\"1.0\"?>\n<!-- c -->\n<a/>\n",
+       "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>\n<!-- c -->\n<a/>\n"},
+      // After the root element nothing is touched: it is content.
+      {"<a/> <?xml-stylesheet href=\"x\"?>\n", "<a/> <?xml-stylesheet href=\"x\"?>\n",
+       "<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>\n<a/> <?xml-stylesheet href=\"x\"?>\n"},
+      {"<!DOCTYPE a [<!ENTITY e \"x>\">]> <?xml-stylesheet href=\"x\"?>\n<a/>",
+       "<!DOCTYPE a [<!ENTITY e \"x>\">]> \n<a/>",
+       "<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>\n<!DOCTYPE a [<!ENTITY e \"x>\">]> \n<a/>"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RemoveStylesheetText(c.text), c.removed) << c.text;
+    EXPECT_EQ(InsertStylesheetText(c.text, "MEET.XSL"), c.inserted) << c.text;
+  }
+}
+
 TEST(Stylesheet, MissingSourceFailsWithoutWriting) {
   test::ScratchDir d;
   EXPECT_FALSE(InsertStylesheet(d / "none.xml", d / "B.XML", "X.XSL"));
