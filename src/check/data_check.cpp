@@ -1,7 +1,10 @@
 #include "check/data_check.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 
+#include "delivery/tag_reader.h"
 #include "model/tree_view.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -172,6 +175,10 @@ class TChecker {
   }
   void Folder(const char* name, std::string_view value, const char* expected) {
     Report(name, CheckFolder(value, expected));
+  }
+  // The section's management file, by the name found on disk, could not be read.
+  void Unreadable(const std::string& foundName) {
+    errors_.push_back({std::string(section_), std::string(), foundName, kManagementFileItem, kUnreadableFileState});
   }
 
  private:
@@ -369,6 +376,120 @@ void CheckOthers(TChecker& c, const std::vector<TMdlTreeNodeOthrs>& others) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Management files the store holds nothing of
+
+// True when the store holds what the management file of class `cls` gives
+// (0 for INDEX_C.XML): a field of the construction record, or a record.
+bool HoldsRecordsOf(const DeliveryStore& s, int cls) {
+  switch (cls) {
+    case 0:
+      if (s.IndexRecords.empty()) return false;
+      for (const TFieldDef<TMdlTreeNodeIndex>& f : TMdlTreeNodeIndex::Fields())
+        if ((f.Text && !(s.IndexRecords[fkIndex].*f.Text).empty()) || (f.List && !(s.IndexRecords[fkIndex].*f.List).empty()))
+          return true;
+      return false;
+    case 1: return !s.OrderDrawings.empty();
+    case 2: return !s.Meetings.empty();
+    case 3: return !s.Plans.empty();
+    case 4: return !s.FinalDrawings.empty();
+    case 6: return !s.Others.empty();
+    default: return true;
+  }
+}
+
+// The root elements the management file reader takes in any management file.
+bool IsRootElement(const std::string& tag) {
+  const std::string upper = AsciiUpper(tag);
+  for (const char* root : {"CONSTDATA", "DRAWINGDATA", "MEETDATA", "PLANDATA", "OTHRSDATA"})
+    if (upper.rfind(root, 0) == 0) return true;
+  return false;
+}
+
+// The management file of class `cls` (0 for INDEX_C.XML) of the medium in
+// `mediaFolder`, found as the tree build finds it: its class folder and its
+// name matched without regard to ASCII case, looked for only when the class
+// folder exists. Returns its name on disk when it is there but could not
+// have been read: not a regular file (a folder, FIFO, device, a link to one
+// or a broken link), unreadable, or with content in which reading meets a
+// broken tag or no root element; an INDEX_C.XML with any content at all,
+// since the caller asks only when no field of it was read. "" when the file
+// is not there or was read. Nothing but a regular file is opened.
+std::string UnreadableFileName(const std::string& mediaFolder, int cls) {
+  std::string folder = mediaFolder;
+  const char* name = "INDEX_C.XML";
+  if (cls > 0) {
+    folder = ResolveCase(JoinPath(mediaFolder, DocClassTable[cls].Folder));
+    if (!DirExists(folder)) return std::string();
+    name = DocClassTable[cls].Xml;
+  }
+  const std::string path = ResolveCase(JoinPath(folder, name));
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return std::string();
+  const std::string found = ExtractFileName(path);
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return found;
+  if (cls == 0) return st.st_size > 0 ? found : std::string();
+  TTagReader r;
+  if (!r.LoadFromFile(path)) return found;
+  std::string root;  // the name of the first root element met
+  for (r.ReadNextTag(); !r.IsStopTag(""); r.ReadNextTag())
+    if (root.empty() && IsRootElement(r.Tag())) root = r.Tag().substr(0, r.Tag().find_first_of(" \t"));
+  // The reader keeps a root element's attributes with its name, so the
+  // closing tag of a root written with attributes never matches: reading
+  // ends there, as it should.
+  const std::string& stop = r.Tag();
+  const bool atRootEnd = !root.empty() && stop.size() > 1 && stop[0] == '/' &&
+                         EqualsNoCase(std::string_view(stop).substr(1), root);
+  const bool broken = r.Failed() || (r.ErrorFound() && !atRootEnd);
+  return broken || (root.empty() && st.st_size > 0) ? found : std::string();
+}
+
+// Starts the section of class `cls` with a row for its management file when
+// the store holds nothing of it and the file could not be read. Without a
+// media folder nothing is looked at.
+void CheckManagementFile(TChecker& c, const DeliveryStore& store, const std::string& mediaFolder, int cls) {
+  if (mediaFolder.empty() || HoldsRecordsOf(store, cls)) return;
+  const std::string found = UnreadableFileName(mediaFolder, cls);
+  if (!found.empty()) c.Unreadable(found);
+}
+
+// The check over the store; with a media folder, each section starts with a
+// row for its management file when that could not be read.
+void CheckStore(const DeliveryStore& store, const std::string& mediaFolder, TCheckErrorList& errors) {
+  errors.clear();
+  TChecker c(errors);
+  const auto& index = store.IndexRecords;
+
+  c.Section("工事管理", "INDEX_C.XML");
+  CheckManagementFile(c, store, mediaFolder, 0);
+  if (!index.empty()) CheckConstruction(c, index[fkIndex]);
+
+  c.Section("発注図面管理", "DRAWINGS.XML");
+  CheckManagementFile(c, store, mediaFolder, 1);
+  CheckHeader(c, store, fkDrawings);
+  CheckDrawings(c, store.OrderDrawings, false);
+
+  c.Section("打合せ簿管理", "MEET.XML");
+  CheckManagementFile(c, store, mediaFolder, 2);
+  CheckHeader(c, store, fkMeet);
+  CheckMeetings(c, store.Meetings);
+
+  c.Section("施工計画書管理", "PLAN.XML");
+  CheckManagementFile(c, store, mediaFolder, 3);
+  CheckHeader(c, store, fkPlan);
+  CheckPlans(c, store.Plans);
+
+  c.Section("完成図面管理", "DRAWINGF.XML");
+  CheckManagementFile(c, store, mediaFolder, 4);
+  CheckHeader(c, store, fkDrawingF);
+  CheckDrawings(c, store.FinalDrawings, true);
+
+  c.Section("その他管理", "OTHRS.XML");
+  CheckManagementFile(c, store, mediaFolder, 6);
+  CheckHeader(c, store, fkOthrs);
+  CheckOthers(c, store.Others);
+}
+
 }  // namespace
 
 const char* CheckErrorWord(TCheckError e) {
@@ -427,36 +548,9 @@ const std::vector<std::string_view>& OthrsKindWords() {
   return words;
 }
 
-void RunDataCheck(const DeliveryStore& store, TCheckErrorList& errors) {
-  errors.clear();
-  TChecker c(errors);
-  const auto& index = store.IndexRecords;
+void RunDataCheck(const DeliveryStore& store, TCheckErrorList& errors) { CheckStore(store, std::string(), errors); }
 
-  c.Section("工事管理", "INDEX_C.XML");
-  if (!index.empty()) CheckConstruction(c, index[fkIndex]);
-
-  c.Section("発注図面管理", "DRAWINGS.XML");
-  CheckHeader(c, store, fkDrawings);
-  CheckDrawings(c, store.OrderDrawings, false);
-
-  c.Section("打合せ簿管理", "MEET.XML");
-  CheckHeader(c, store, fkMeet);
-  CheckMeetings(c, store.Meetings);
-
-  c.Section("施工計画書管理", "PLAN.XML");
-  CheckHeader(c, store, fkPlan);
-  CheckPlans(c, store.Plans);
-
-  c.Section("完成図面管理", "DRAWINGF.XML");
-  CheckHeader(c, store, fkDrawingF);
-  CheckDrawings(c, store.FinalDrawings, true);
-
-  c.Section("その他管理", "OTHRS.XML");
-  CheckHeader(c, store, fkOthrs);
-  CheckOthers(c, store.Others);
-}
-
-void RunDataCheck(TMdlTreeView& view) { RunDataCheck(view.Store(), view.ErrorList); }
+void RunDataCheck(TMdlTreeView& view) { CheckStore(view.Store(), view.MediaFolder(), view.ErrorList); }
 
 bool HasIndexFile(const std::string& folder) {
   if (folder.empty()) return false;

@@ -92,7 +92,18 @@ const std::vector<std::string_view>& OthrsKindWords();  // その他資料種類
 // with the software information of its management file.
 void RunDataCheck(const DeliveryStore& store, TCheckErrorList& errors);
 
-// The same over the model's store, into the model's error list.
+// The 項目名 and 状態 of the row for a management file that could not be read.
+inline constexpr const char* kManagementFileItem = "管理ファイル";
+inline constexpr const char* kUnreadableFileState = "ファイルを読み込めません。";
+
+// The same over the model's store, into the model's error list. Besides, a
+// section the store holds nothing of starts with the row {section, "", the
+// file's name on disk, kManagementFileItem, kUnreadableFileState} when the
+// media folder's management file of that section (INDEX_C.XML, or the
+// sub-management file in its class folder, names matched without regard to
+// ASCII case) is there but could not have been read: not a regular file,
+// unreadable, or with content from which no record could be read. A missing
+// file gives no such row.
 void RunDataCheck(TMdlTreeView& view);
 
 // --- the check command's precondition ---

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "check/data_check.h"
@@ -257,6 +261,87 @@ TEST(DataCheckSamples, CleanHasNoErrorAndErrorsHasItsPlantedFindings) {
   EXPECT_EQ(e[34], Row("施工計画書管理", "交通誘導警備計画書", "施工計画書.PDF", "施工計画書オリジナルファイル名",
                        E::BadLength));
   EXPECT_EQ(e[38], Row("その他管理", "工事履行報告書（１０月分）", "OTHRS.XML", "資料名", E::BadChars));
+}
+
+// ---------------------------------------------------------------------------
+// Management files that are there but could not be read
+
+TEST(DataCheckManagementFiles, AFileThatGaveNothingIsAnErrorRowAMissingOrEmptyOneIsNot) {
+  auto row = [](const char* section, const char* file) {
+    return TCheckErrorRow{section, "", file, kManagementFileItem, kUnreadableFileState};
+  };
+  auto replace = [](const std::string& path) { return std::remove(path.c_str()) == 0; };
+  struct Case {
+    const char* what;
+    std::function<bool(const test::ScratchDir& d)> spoil;  // d / "k" is a copy of the clean sample
+    TCheckErrorList want;                                   // the rows of management files
+    bool onlyThose = true;                                  // and no other row
+  } cases[] = {
+      {"a folder named MEET.XML",
+       [&](auto& d) { return replace(d / "k/MEET/MEET.XML") && !d.MakeDir("k/MEET/MEET.XML").empty(); },
+       {row("打合せ簿管理", "MEET.XML")}},
+      {"a FIFO (never opened, so the check cannot block)",
+       [&](auto& d) { return replace(d / "k/PLAN/PLAN.XML") && ::mkfifo((d / "k/PLAN/PLAN.XML").c_str(), 0644) == 0; },
+       {row("施工計画書管理", "PLAN.XML")}},
+      {"a link to /dev/zero",
+       [&](auto& d) { return replace(d / "k/DRAWINGF/DRAWINGF.XML") && ::symlink("/dev/zero", (d / "k/DRAWINGF/DRAWINGF.XML").c_str()) == 0; },
+       {row("完成図面管理", "DRAWINGF.XML")}},
+      {"a broken link in lower case, named as found",
+       [&](auto& d) { return replace(d / "k/OTHRS/OTHRS.XML") && ::symlink("gone.xml", (d / "k/OTHRS/othrs.xml").c_str()) == 0; },
+       {row("その他管理", "othrs.xml")}},
+      {"50 MB of '<'",
+       [](auto& d) { return !d.WriteBytes("k/DRAWINGS/DRAWINGS.XML", std::string(50u << 20, '<')).empty(); },
+       {row("発注図面管理", "DRAWINGS.XML")}},
+      {"garbage in lower case",
+       [&](auto& d) { return replace(d / "k/MEET/MEET.XML") && !d.WriteBytes("k/MEET/meet.xml", std::string("\x89PNG\r\n\x1a\n\0\xff<\xfe>a", 16)).empty(); },
+       {row("打合せ簿管理", "meet.xml")}},
+      {"a stray closing tag before the first record",
+       [](auto& d) { return !d.WriteSjis("k/PLAN/PLAN.XML", "<plandata>\n</x>\n<施工計画書情報>\n<シリアル番号>1</シリアル番号>\n</施工計画書情報>\n</plandata>\n").empty(); },
+       {row("施工計画書管理", "PLAN.XML")}},
+      {"an empty tag before the first record, two files at once in section order",
+       [](auto& d) {
+         return !d.WriteSjis("k/OTHRS/OTHRS.XML", "<othrsdata>\n<>\n").empty() &&
+                !d.WriteSjis("k/DRAWINGS/DRAWINGS.XML", "<?xml version=\"1.0\"?>\n").empty();
+       },
+       {row("発注図面管理", "DRAWINGS.XML"), row("その他管理", "OTHRS.XML")}},
+      {"an INDEX_C.XML from which no field was read, before the rows of its empty fields",
+       [](auto& d) { return !d.WriteSjis("k/INDEX_C.XML", "<constdata>\n<基本情報>\n</基本情報>\n</constdata>\n").empty(); },
+       {row("工事管理", "INDEX_C.XML")}, false},
+      {"unreadable (root reads it all the same)",
+       [](auto& d) { return ::chmod((d / "k/MEET/MEET.XML").c_str(), 0) == 0; },
+       ::geteuid() == 0 ? TCheckErrorList{} : TCheckErrorList{row("打合せ簿管理", "MEET.XML")}},
+      // No row: what is not there, or holds nothing and says so.
+      {"an empty MEET.XML", [](auto& d) { return !d.WriteBytes("k/MEET/MEET.XML", "").empty(); }, {}},
+      {"a MEET.XML without records, its root written with attributes",
+       [](auto& d) { return !d.WriteSjis("k/MEET/MEET.XML", "<?xml version=\"1.0\"?>\n<meetdata DTD_version=\"02\">\n</meetdata>\n").empty(); },
+       {}},
+      {"no MEET.XML in the MEET folder", [&](auto& d) { return replace(d / "k/MEET/MEET.XML"); }, {}},
+      {"a file named PLAN.XML without its class folder",
+       [](auto& d) { return std::system(("rm -r '" + (d / "k/PLAN") + "'").c_str()) == 0 && !d.WriteBytes("k/PLAN.XML", "x").empty(); },
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScratchDir d;
+    test::CopyTree(test::SamplePath("clean"), d / "k");
+    ASSERT_TRUE(c.spoil(d));
+    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+    DeliveryStore store;
+    TMdlTreeView view(store);
+    view.Load(d / "k");
+    RunDataCheck(view);
+    SetDriveTypeOverride(nullptr);
+    TCheckErrorList fileRows;
+    for (const TCheckErrorRow& r : view.ErrorList)
+      if (r[3] == kManagementFileItem) fileRows.push_back(r);
+    EXPECT_EQ(fileRows, c.want);
+    if (c.onlyThose) {
+      EXPECT_EQ(view.ErrorList, c.want);
+    } else if (!c.want.empty()) {
+      EXPECT_EQ(view.ErrorList.front(), c.want.front());
+    }
+    ::chmod((d / "k/MEET/MEET.XML").c_str(), 0644);
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // dlvr check, run in-process on the sample deliveries and on small
 // deliveries written for a case.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -126,6 +127,19 @@ TEST(CheckCommand, FolderWithoutIndexIsRefusedLowerCaseIndexIsNot) {
   EXPECT_EQ(r.err, "選択されているフォルダ '" + (d / "kkt/") +
                        "' には、\n必要なファイルが見つかりません。\n\n"
                        "フォルダ選択ボタンをクリックし正しいメディアを選択してください。\n");
+}
+
+TEST(CheckCommand, AManagementFileThatCannotBeReadIsAnErrorNotACleanDelivery) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  ASSERT_EQ(std::remove((d / "kkt/MEET/MEET.XML").c_str()), 0);
+  ASSERT_EQ(::mkfifo((d / "kkt/MEET/MEET.XML").c_str(), 0644), 0);
+  CheckRun r = Check({d / "kkt", "--format", "tsv"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out, "打合せ簿管理\t\tMEET.XML\t管理ファイル\tファイルを読み込めません。\n");
+  r = Check({d / "kkt"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.rfind("全ての出力データをチェックした結果", 0), 0u) << r.out;
 }
 
 TEST(CheckCommand, TabAndBackslashReadFromAFileStayInTheirColumn) {
