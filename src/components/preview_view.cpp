@@ -1,14 +1,6 @@
 #include "components/preview_view.h"
 
-#include <libxml/encoding.h>
-#include <libxml/parser.h>
 #include <libxml/tree.h>
-#include <libxslt/imports.h>
-#include <libxslt/security.h>
-#include <libxslt/transform.h>
-#include <libxslt/xslt.h>
-#include <libxslt/xsltInternals.h>
-#include <libxslt/xsltutils.h>
 
 #include <QDesktopServices>
 #include <QDir>
@@ -36,10 +28,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <memory>
-#include <mutex>
 #include <string>
 
+#include "delivery/xml_sandbox.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -49,31 +40,17 @@ namespace {
 // Element items past this many are left out of the XML tree.
 constexpr int kMaxTreeItems = 200000;
 
-// Delivery files say Shift_JIS and mean CP932; libxml2 is told so once.
-void InitLibxml() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    xmlInitParser();
-    xmlAddEncodingAlias("CP932", "SHIFT_JIS");
-    xmlAddEncodingAlias("CP932", "SHIFT-JIS");
-    xmlAddEncodingAlias("CP932", "SJIS");
-  });
-}
+// Element levels past this depth are left out of the XML tree.
+constexpr int kMaxTreeDepth = 64;
 
-struct DocFree {
-  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+// An element's text is shown up to this many characters.
+constexpr qsizetype kMaxValueChars = 4096;
 
-struct StyleFree {
-  void operator()(xsltStylesheet* s) const { xsltFreeStylesheet(s); }
-};
-using StylePtr = std::unique_ptr<xsltStylesheet, StyleFree>;
+// The element tree's text for tests and finding stops growing here.
+constexpr qsizetype kMaxDumpChars = 4 * 1024 * 1024;
 
-// The DTD is read when it is there (for default attributes and entities) and
-// its absence is no error; nothing is fetched from the network.
-constexpr int kXmlOptions = XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR | XML_PARSE_NOWARNING |
-                            XML_PARSE_NOERROR | XML_PARSE_NOCDATA | XML_PARSE_HUGE;
+// An image or style sheet a page refers to is read up to this size.
+constexpr std::uint64_t kMaxResourceBytes = 32ull * 1024 * 1024;
 
 QString FromXml(const xmlChar* s) { return s ? QString::fromUtf8(reinterpret_cast<const char*>(s)) : QString(); }
 
@@ -133,11 +110,40 @@ QByteArray MarkupHead(const QByteArray& head) {
   return h.trimmed().left(256).toLower();
 }
 
-QString HrefOf(const QString& piContent) {
-  static const QRegularExpression href(QStringLiteral("href\\s*=\\s*([\"'])(.*?)\\1"));
-  auto m = href.match(piContent);
-  return m.hasMatch() ? m.captured(2).trimmed() : QString();
-}
+// The text browser of the preview. Images and style sheets a page refers
+// to come only from regular files inside the sandbox's folders, each at
+// most kMaxResourceBytes; nothing comes from the network, and a refused
+// resource is an empty one (never the document's own fallback, which would
+// read any local file).
+class TSandboxBrowser : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+  TXmlSandbox Box;
+  QStringList Refused;
+
+  QVariant loadResource(int type, const QUrl& name) override {
+    QString local;
+    if (name.isLocalFile())
+      local = name.toLocalFile();
+    else if (name.scheme().isEmpty())
+      local = name.path();
+    if (local.isEmpty() || QDir::isRelativePath(local)) {
+      // Relative names were resolved against the base already; anything
+      // left is a network address or another scheme.
+      if (name.scheme().compare(u"data", Qt::CaseInsensitive) == 0) return QTextBrowser::loadResource(type, name);
+      Refused << name.toString();
+      return QVariant(QByteArray());
+    }
+    local.replace(u'\\', u'/');
+    std::string path = ResolveCase(QDir::cleanPath(local).toStdString());
+    std::string bytes;
+    if (SandboxReadFile(Box, path, bytes) != TSandboxStatus::Ok) {
+      Refused << QString::fromStdString(path);
+      return QVariant(QByteArray());
+    }
+    return QVariant(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  }
+};
 
 }  // namespace
 
@@ -147,7 +153,7 @@ struct TPreviewView::Impl {
   QStackedWidget* stack = nullptr;
 
   QWidget* blankPage = nullptr;
-  QTextBrowser* html = nullptr;
+  TSandboxBrowser* html = nullptr;
   QPlainTextEdit* text = nullptr;
   QTreeWidget* tree = nullptr;
 
@@ -171,6 +177,10 @@ struct TPreviewView::Impl {
 
   bool busy = false;
   QString path;
+  // Where the document stands in the delivery (a preview copy names its
+  // original): relative references resolve against its folder.
+  QString origin;
+  QStringList sandboxFolders;
   QString kind = QStringLiteral("blank");
   QString rendered;
   OpenHandler opener;
@@ -187,9 +197,13 @@ struct TPreviewView::Impl {
   void ShowHtmlFile(const QString& file, qint64 size);
   void ShowTextFile(const QString& file, qint64 size);
   void ShowXml(const QString& file);
-  bool ShowTransformed(xmlDoc* doc, const QString& file, const QString& href);
+  bool ShowTransformed(xmlDoc* doc);
   void ShowTree(xmlDoc* doc);
   void ShowHtml(const QString& htmlText, const QString& folder);
+  // What the document may read: the folders set by the owner, the
+  // document's own folder and its original's.
+  TXmlSandbox Sandbox(std::uint64_t maxBytes = kSandboxMaxFileBytes) const;
+  QString OriginFolder() const { return QFileInfo(origin).absolutePath(); }
 
   QByteArray ReadHead(const QString& file, qint64 max, bool* cut = nullptr);
   void SetNote(const QString& s) {
@@ -222,11 +236,11 @@ void TPreviewView::Impl::Build() {
   blankPage->setPalette(pal);
   stack->addWidget(blankPage);
 
-  html = new QTextBrowser(stack);
+  html = new TSandboxBrowser(stack);
   html->setObjectName(QStringLiteral("HtmlView"));
   html->setOpenLinks(false);
   QObject::connect(html, &QTextBrowser::anchorClicked, q, [this](const QUrl& url) {
-    QUrl target = url.isRelative() ? QUrl::fromLocalFile(QFileInfo(path).absolutePath() + u'/').resolved(url) : url;
+    QUrl target = url.isRelative() ? QUrl::fromLocalFile(OriginFolder() + u'/').resolved(url) : url;
     if (target.isLocalFile() && QFileInfo(target.toLocalFile()).isFile())
       q->Navigate(target.toLocalFile());
     else if (opener)
@@ -474,10 +488,21 @@ void TPreviewView::Impl::UpdateImage() {
 void TPreviewView::Impl::ShowHtml(const QString& htmlText, const QString& folder) {
   kind = QStringLiteral("html");
   rendered = htmlText;
-  html->setSearchPaths({folder});
+  html->Box = Sandbox(kMaxResourceBytes);
+  html->Refused.clear();
+  html->document()->clear();
   html->document()->setBaseUrl(QUrl::fromLocalFile(folder + u'/'));
   html->setHtml(htmlText);
   stack->setCurrentWidget(html);
+}
+
+TXmlSandbox TPreviewView::Impl::Sandbox(std::uint64_t maxBytes) const {
+  TXmlSandbox box;
+  for (const QString& f : sandboxFolders) box.Folders.push_back(f.toStdString());
+  box.Folders.push_back(QFileInfo(path).absolutePath().toStdString());
+  box.Folders.push_back(OriginFolder().toStdString());
+  box.MaxFileBytes = maxBytes;
+  return box;
 }
 
 void TPreviewView::Impl::ShowHtmlFile(const QString& file, qint64 size) {
@@ -495,7 +520,7 @@ void TPreviewView::Impl::ShowHtmlFile(const QString& file, qint64 size) {
     stack->setCurrentWidget(text);
     return;
   }
-  ShowHtml(decoded, QFileInfo(file).absolutePath());
+  ShowHtml(decoded, OriginFolder());
 }
 
 void TPreviewView::Impl::ShowTextFile(const QString& file, qint64 size) {
@@ -515,74 +540,53 @@ void TPreviewView::Impl::ShowTextFile(const QString& file, qint64 size) {
 }
 
 void TPreviewView::Impl::ShowXml(const QString& file) {
-  InitLibxml();
-  QByteArray name = QFile::encodeName(file);
-  DocPtr doc(xmlReadFile(name.constData(), nullptr, kXmlOptions));
-  if (!doc || !xmlDocGetRootElement(doc.get())) {
-    // Not well-formed: shown as the text it is.
+  TXmlParseResult parsed = SandboxParseXml(Sandbox(), file.toStdString(), origin.toStdString());
+  if (parsed.Status == TSandboxStatus::NotWellFormed) {
+    // Not well-formed, or past the parser's depth and expansion limits:
+    // shown as the text it is.
     SetNote(QStringLiteral("XML として読めないため、テキストとして表示しています。"));
     ShowTextFile(file, QFileInfo(file).size());
     return;
   }
-  QString href;
-  for (xmlNode* n = doc->children; n; n = n->next) {
-    if (n->type == XML_ELEMENT_NODE) break;
-    if (n->type == XML_PI_NODE && xmlStrcmp(n->name, BAD_CAST "xml-stylesheet") == 0) {
-      href = HrefOf(FromXml(n->content));
-      if (!href.isEmpty()) break;
-    }
+  if (!parsed) {
+    ShowOther(file, QString::fromStdString(SandboxStatusText(parsed.Status)));
+    return;
   }
-  if (!href.isEmpty() && ShowTransformed(doc.get(), file, href)) return;
-  ShowTree(doc.get());
+  if (ShowTransformed(parsed.Doc.get())) return;
+  ShowTree(parsed.Doc.get());
 }
 
-bool TPreviewView::Impl::ShowTransformed(xmlDoc* doc, const QString& file, const QString& href) {
-  QString folder = QFileInfo(file).absolutePath();
-  std::string xslPath =
-      ResolveCase(JoinPath(folder.toStdString(), ToSlashes(href.toStdString())));
-  if (!FileExists(xslPath)) {
-    SetNote(QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(href));
-    return false;
+bool TPreviewView::Impl::ShowTransformed(xmlDoc* doc) {
+  TXsltResult r = SandboxTransform(Sandbox(), doc, origin.toStdString());
+  const QString href = QString::fromStdString(r.Href);
+  using S = TXsltResult::Status;
+  switch (r.State) {
+    case S::Ok: break;
+    case S::NoStylesheet: return false;
+    case S::StylesheetMissing:
+      SetNote(QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(href));
+      return false;
+    case S::StylesheetUnreadable:
+      SetNote(QStringLiteral("スタイルシート %1 を読めないため、要素の一覧で表示しています。").arg(href));
+      return false;
+    case S::TimedOut:
+      SetNote(QStringLiteral("スタイルシート %1 の変換に時間がかかりすぎるため、要素の一覧で表示しています。").arg(href));
+      return false;
+    case S::TooLarge:
+      SetNote(QStringLiteral("スタイルシート %1 の変換結果が大きすぎるため、要素の一覧で表示しています。").arg(href));
+      return false;
+    case S::TransformFailed:
+      SetNote(QStringLiteral("スタイルシート %1 で変換できないため、要素の一覧で表示しています。").arg(href));
+      return false;
   }
-  StylePtr style(xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(xslPath.c_str())));
-  if (!style) {
-    SetNote(QStringLiteral("スタイルシート %1 を読めないため、要素の一覧で表示しています。").arg(href));
-    return false;
-  }
-  // A stylesheet only reads: it may not write files or folders anywhere
-  // (the delivery's folder least of all) nor reach the network.
-  xsltSecurityPrefsPtr prefs = xsltNewSecurityPrefs();
-  xsltSetSecurityPrefs(prefs, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
-  xsltSetSecurityPrefs(prefs, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
-  xsltSetSecurityPrefs(prefs, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
-  xsltSetSecurityPrefs(prefs, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
-  xsltTransformContextPtr ctxt = xsltNewTransformContext(style.get(), doc);
-  DocPtr result;
-  if (ctxt) {
-    xsltSetCtxtSecurityPrefs(prefs, ctxt);
-    result.reset(xsltApplyStylesheetUser(style.get(), doc, nullptr, nullptr, nullptr, ctxt));
-    xsltFreeTransformContext(ctxt);
-  }
-  xsltFreeSecurityPrefs(prefs);
-  if (!result) {
-    SetNote(QStringLiteral("スタイルシート %1 で変換できないため、要素の一覧で表示しています。").arg(href));
-    return false;
-  }
-  xmlChar* out = nullptr;
-  int len = 0;
-  if (xsltSaveResultToString(&out, &len, result.get(), style.get()) != 0 || !out) {
-    xmlFree(out);
-    SetNote(QStringLiteral("スタイルシート %1 で変換できないため、要素の一覧で表示しています。").arg(href));
-    return false;
-  }
-  QByteArray bytes(reinterpret_cast<const char*>(out), len);
-  xmlFree(out);
+  QByteArray bytes(r.Output.data(), static_cast<qsizetype>(r.Output.size()));
   // The bytes are in the output encoding the stylesheet names.
-  const xmlChar* encoding = nullptr;
-  XSLT_GET_IMPORT_PTR(encoding, style.get(), encoding)
-  QString declared = encoding ? FromXml(encoding).toLower() : DeclaredCharset(bytes);
+  QString declared = !r.Encoding.empty() ? QString::fromStdString(r.Encoding) : DeclaredCharset(bytes);
   if (declared.isEmpty()) declared = QStringLiteral("utf-8");
-  ShowHtml(DecodeText(bytes, declared), folder);
+  ShowHtml(DecodeText(bytes, declared), OriginFolder());
+  if (!r.Refused.empty())
+    SetNote(QStringLiteral("納品データの外のファイル、または読めないファイルは読み込みませんでした: %1")
+                .arg(QString::fromStdString(r.Refused.front())));
   return true;
 }
 
@@ -591,6 +595,8 @@ void TPreviewView::Impl::ShowTree(xmlDoc* doc) {
   tree->clear();
   tree->setUpdatesEnabled(false);
   int count = 0;
+  bool tooDeep = false;
+  qsizetype dumpChars = 0;
   QStringList dump;
   // Iterative, so that deep nesting cannot exhaust the stack.
   struct Pending {
@@ -616,6 +622,8 @@ void TPreviewView::Impl::ShowTree(xmlDoc* doc) {
         value += FromXml(c->content);
     }
     value = value.trimmed();
+    // A long text shows its start; the column cannot show more anyway.
+    if (value.size() > kMaxValueChars) value = value.left(kMaxValueChars) + QStringLiteral("…");
     QStringList attrs;
     for (xmlAttr* a = p.node->properties; a; a = a->next) {
       xmlChar* v = xmlNodeListGetString(doc, a->children, 1);
@@ -627,9 +635,15 @@ void TPreviewView::Impl::ShowTree(xmlDoc* doc) {
     item->setText(0, label);
     item->setText(1, value);
     item->setToolTip(1, value);
-    dump << QString(p.depth * 2, u' ') + label + (value.isEmpty() ? QString() : QStringLiteral(": ") + value);
+    if (dumpChars < kMaxDumpChars) {
+      dump << QString(p.depth * 2, u' ') + label + (value.isEmpty() ? QString() : QStringLiteral(": ") + value);
+      dumpChars += dump.back().size() + 1;
+    }
     if (p.depth < 1) item->setExpanded(true);
-    if (hasElements) {
+    if (hasElements && p.depth + 1 >= kMaxTreeDepth) {
+      tooDeep = true;
+      item->setText(1, QStringLiteral("… 以降は表示しません"));
+    } else if (hasElements) {
       std::vector<xmlNode*> kids;
       for (xmlNode* c = p.node->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE) kids.push_back(c);
@@ -639,6 +653,8 @@ void TPreviewView::Impl::ShowTree(xmlDoc* doc) {
   // Items were created with their parents collapsed; expanding the root's
   // children now shows the groups of the file.
   if (QTreeWidgetItem* root = tree->topLevelItem(0)) root->setExpanded(true);
+  if (tooDeep && count <= kMaxTreeItems)
+    SetNote(QStringLiteral("階層が深いため、%1 階層より深い要素は表示しません。").arg(kMaxTreeDepth));
   tree->setUpdatesEnabled(true);
   rendered = dump.join(u'\n');
   stack->setCurrentWidget(tree);
@@ -653,9 +669,12 @@ TPreviewView::TPreviewView(QWidget* parent) : QWidget(parent), d_(new Impl) {
 
 TPreviewView::~TPreviewView() { delete d_; }
 
-void TPreviewView::Navigate(const QString& path) {
+void TPreviewView::Navigate(const QString& path) { Navigate(path, path); }
+
+void TPreviewView::Navigate(const QString& path, const QString& origin) {
   d_->busy = true;
   d_->path = path;
+  d_->origin = origin.isEmpty() ? path : origin;
   d_->rendered.clear();
   d_->SetNote(QString());
   d_->image = QPixmap();
@@ -667,6 +686,10 @@ void TPreviewView::Navigate(const QString& path) {
     d_->ShowBlank();
   } else if (!info.isFile()) {
     d_->ShowOther(path);
+  } else if (SandboxCanonical(d_->Sandbox(), path.toStdString()).empty()) {
+    // A link that leads out of the delivery is not followed.
+    d_->ShowOther(path, QString::fromStdString(SandboxStatusText(TSandboxStatus::Outside)));
+    d_->openDefault->setEnabled(false);
   } else {
     QString ext = info.suffix().toUpper();
     QByteArray head = d_->ReadHead(path, 1024);
@@ -707,6 +730,7 @@ int TPreviewView::CurrentPage() const {
 }
 QString TPreviewView::Note() const { return d_->note->text(); }
 void TPreviewView::SetOpenHandler(OpenHandler handler) { d_->opener = std::move(handler); }
+void TPreviewView::SetSandboxFolders(const QStringList& folders) { d_->sandboxFolders = folders; }
 
 bool TPreviewView::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize && watched == d_->imageScroll->viewport() && d_->imageFit &&

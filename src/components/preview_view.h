@@ -1,16 +1,24 @@
 // The preview view: shows a document file the way a desktop web view would,
 // picking a renderer by the file's content. XML with an xml-stylesheet
 // instruction is transformed with libxslt (the stylesheet resolved beside
-// the file) and shown as HTML; XML without one as a collapsible element
+// the file by the delivery's path rules) and shown as HTML; XML without one as a collapsible element
 // tree; HTML and plain text as text; PDF with page navigation and zoom;
 // images fitted to the view with zoom; anything else as a page naming the
 // file, its type and size, with a button to open it in the desktop's default
 // application. It reports busy / complete like a browser so that callers can
 // wait for a document to be shown.
+//
+// A delivery is untrusted input: XML, stylesheets, DTDs, entities,
+// document() targets and a page's images and style sheets are read through
+// the sandbox of delivery/xml_sandbox.h: regular files inside the document's
+// folder, its original's folder and the folders set with SetSandboxFolders
+// only, never the network, never a device or FIFO, each size-capped. The
+// element tree stops at a depth and an item count and says so.
 #pragma once
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -27,7 +35,14 @@ class TPreviewView : public QWidget {
   // Shows the file (an empty path or the blank page: nothing). Rendering
   // happens before the call returns or shortly after; Busy() tells which.
   void Navigate(const QString& path);
+  // Shows `path` (a preview copy) as if it stood at `origin` (its original
+  // in the delivery): relative references resolve against the original's
+  // folder, which may be read. An empty origin is the path itself.
+  void Navigate(const QString& path, const QString& origin);
   bool Busy() const;
+  // Folders besides the document's own whose files a document may read (the
+  // delivery's medium folder, the work folder). None by default.
+  void SetSandboxFolders(const QStringList& folders);
   // The file shown last ("" for none) and the kind of renderer used:
   // "html", "xmltree", "text", "pdf", "image", "other", "blank".
   QString CurrentPath() const;

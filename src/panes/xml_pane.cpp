@@ -1,6 +1,7 @@
 #include "panes/xml_pane.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -8,7 +9,6 @@
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
 #include "panes/files_pane.h"
-#include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -141,9 +141,16 @@ void TfrmXML::ShowNode(TTreeItem* item) {
   pnlC->show();
   preview::TBusyWindow busy(this);
   if (rbtPureSource->isChecked()) {
-    std::string bytes;
-    if (FileExists(path) && ReadWholeFile(path, bytes)) {
-      QString text = Q(Cp932ToUtf8(bytes));
+    QFile file(Q(path));
+    if (FileExists(path) && file.open(QIODevice::ReadOnly)) {
+      // A large file shows its start, cut at a line end, and says so.
+      QByteArray bytes = file.read(TPreviewView::kMaxTextBytes);
+      const bool cut = file.size() > TPreviewView::kMaxTextBytes;
+      if (cut && bytes.lastIndexOf('\n') > 0) bytes.truncate(bytes.lastIndexOf('\n') + 1);
+      QString text = Q(Cp932ToUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+      if (cut)
+        text += QStringLiteral("\n… 以降は表示しません（ファイルが大きいため、先頭の %1 MB だけを表示しています）。")
+                    .arg(TPreviewView::kMaxTextBytes / (1024 * 1024));
       text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
       text.replace(QChar('\r'), QChar('\n'));
       memSource->setPlainText(text);

@@ -15,6 +15,12 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include "check/resources.h"
 #include "components/preview_view.h"
 #include "delivery/helpers.h"
@@ -337,6 +343,137 @@ TEST(PreviewView, PdfThatCannotBeReadIsOther) {
   EXPECT_EQ(view.RendererKind(), QStringLiteral("other"));
   EXPECT_EQ(view.PageCount(), 0);
   EXPECT_FALSE(view.Note().isEmpty());
+}
+
+
+// ---------------------------------------------------------------------------
+// Hostile documents: everything here is written by the test. The view may
+// show less, but never what lies outside the delivery, never blocks and
+// never grows without bound.
+
+namespace hostile {
+
+const char* const kMarker = "OUTSIDE-MARKER-c41d";
+
+long MaxRssKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+std::string Xsl(const std::string& prolog, const std::string& body, const std::string& top = "") {
+  return "<?xml version=\"1.0\"?>\n" + prolog +
+         "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">" + top +
+         "<xsl:output method=\"html\"/><xsl:template match=\"/\"><html><body><p>shown</p>" + body +
+         "</body></html></xsl:template></xsl:stylesheet>\n";
+}
+
+}  // namespace hostile
+
+TEST(PreviewViewHostile, NothingOutsideTheDeliveryIsShown) {
+  using namespace hostile;
+  test::ScratchDir d;
+  const std::string out = d.MakeDir("outside");
+  d.WriteBytes("outside/secret.xml", std::string("<s>") + kMarker + "</s>");
+  d.WriteBytes("outside/secret.png", kMarker);
+  d.WriteBytes("outside/evil.xsl", Xsl("", kMarker));
+  const std::string del = d.MakeDir("delivery/MEET/ORG");
+  symlink((out + "secret.xml").c_str(), (del + "LINK.XML").c_str());
+  struct Case {
+    const char* name;
+    std::string xml;  // the document; VIEW.XSL below is its stylesheet
+    std::string xsl;
+  };
+  auto doc = [](const std::string& href, const std::string& before = "") {
+    return "<?xml version=\"1.0\"?>\n" + before + "<?xml-stylesheet type=\"text/xsl\" href=\"" + href +
+           "\"?>\n<r>inside</r>\n";
+  };
+  const Case cases[] = {
+      {"entity in the stylesheet", doc("VIEW.XSL"),
+       Xsl("<!DOCTYPE xsl:stylesheet [<!ENTITY e SYSTEM \"" + out + "secret.xml\">]>\n", "&e;")},
+      {"document() absolute", doc("VIEW.XSL"), Xsl("", "<xsl:value-of select=\"document('" + out + "secret.xml')\"/>")},
+      {"document() up", doc("VIEW.XSL"),
+       Xsl("", "<xsl:value-of select=\"document('../../../outside/secret.xml')\"/>")},
+      {"include absolute", doc("VIEW.XSL"), Xsl("", "", "<xsl:include href=\"" + out + "evil.xsl\"/>")},
+      {"indented instruction to an outside stylesheet", doc(out + "evil.xsl", "  "), ""},
+      {"stylesheet up with backslashes", doc("..\\..\\..\\outside\\evil.xsl"), ""},
+      {"image and style sheet outside",
+       "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href=\"VIEW.XSL\"?>\n<r/>\n",
+       Xsl("", "<img src=\"" + out + "secret.png\"/><img src=\"../../../outside/secret.png\"/>")},
+      {"link leading out", "", ""},
+  };
+  TPreviewView view;
+  for (const Case& c : cases) {
+    if (!c.xsl.empty()) d.WriteBytes("delivery/MEET/ORG/VIEW.XSL", c.xsl);
+    const std::string file = c.xml.empty() ? del + "LINK.XML" : d.WriteBytes("delivery/MEET/ORG/DOC.XML", c.xml);
+    // Shown from a private copy as the files pane does, standing at the original.
+    test::ScratchDir work;
+    std::string bytes;
+    ReadWholeFile(file, bytes);
+    const QString copy = Q(work.WriteBytes("copy.xml", bytes));
+    view.SetSandboxFolders({Q(d / "delivery")});
+    for (const QString& path : {Q(file), copy}) {
+      view.Navigate(path, Q(file));
+      EXPECT_FALSE(view.RenderedText().contains(QString::fromLatin1(kMarker))) << c.name;
+      if (auto* browser = view.findChild<QTextBrowser*>("HtmlView"); view.RendererKind() == u"html")
+        EXPECT_FALSE(browser->toPlainText().contains(QString::fromLatin1(kMarker))) << c.name;
+    }
+  }
+}
+
+TEST(PreviewViewHostile, DevicesFifosDepthAndExpansionStayBounded) {
+  using namespace hostile;
+  test::ScratchDir d;
+  const std::string del = d.MakeDir("delivery");
+  ASSERT_EQ(mkfifo((del + "FIFO.PNG").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((del + "FIFO.DTD").c_str(), 0600), 0);
+  std::string deep = "<?xml version=\"1.0\"?>\n";
+  for (int i = 0; i < 50000; ++i) deep += "<a>";
+  for (int i = 0; i < 50000; ++i) deep += "</a>";
+  std::string nested = "<?xml version=\"1.0\"?>\n";
+  for (int i = 0; i < 200; ++i) nested += "<a>";
+  for (int i = 0; i < 200; ++i) nested += "</a>";
+  std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE r [\n<!ENTITY l0 \"lollollollollollollollollollol\">\n";
+  for (int i = 1; i <= 12; ++i) {
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k) laughs += "&l" + std::to_string(i - 1) + ";";
+    laughs += "\">\n";
+  }
+  laughs += "]>\n<r a=\"&l12;\">&l12;</r>\n";
+  struct Case {
+    const char* name;
+    const char* file;
+    std::string text;
+    const char* kind;
+  };
+  const Case cases[] = {
+      {"images of devices and FIFOs", "PAGE.HTM",
+       "<html><body><p>page</p><img src=\"/dev/zero\"><img src=\"FIFO.PNG\"><img src=\"/dev/urandom\">"
+       "<link rel=\"stylesheet\" href=\"/dev/zero\"></body></html>",
+       "html"},
+      {"a FIFO as the DTD", "FIFO.XML", "<?xml version=\"1.0\"?>\n<!DOCTYPE r SYSTEM \"FIFO.DTD\">\n<r>x</r>\n",
+       "xmltree"},
+      {"50,000 levels", "DEEP.XML", deep, "text"},
+      {"200 levels", "NESTED.XML", nested, "xmltree"},
+      {"billion laughs", "LAUGHS.XML", laughs, "text"},
+  };
+  TPreviewView view;
+  const long rssBefore = MaxRssKb();
+  for (const Case& c : cases) {
+    const auto started = std::chrono::steady_clock::now();
+    Shown(view).Navigate(Q(d.WriteBytes(std::string("delivery/") + c.file, c.text)));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << c.name;
+    EXPECT_EQ(view.RendererKind(), c.kind) << c.name;
+  }
+  EXPECT_LT(MaxRssKb() - rssBefore, 400 * 1024);
+  // The nested document's tree stops at a depth and says so.
+  Shown(view).Navigate(Q(d / "delivery/NESTED.XML"));
+  EXPECT_NE(view.Note(), "");
+  EXPECT_LE(view.RenderedText().count(u'\n'), 64);
+  // A link to a device is no file to show.
+  symlink("/dev/zero", (del + "ZERO.XML").c_str());
+  Shown(view).Navigate(Q(del + "ZERO.XML"));
+  EXPECT_EQ(view.RendererKind(), "other");
 }
 
 }  // namespace
