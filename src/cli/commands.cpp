@@ -1,5 +1,9 @@
 #include "cli/commands.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 #include <ostream>
 
 #include "check/viewer_model.h"
@@ -190,7 +194,57 @@ int CmdTree(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
+// The canonical absolute form of a path that need not exist: the longest
+// part that exists resolved by the system, symbolic links at the end
+// followed by hand (also one that leads nowhere), the rest appended with `.`
+// and `..` taken by name. "" when nothing of it can be resolved.
+std::string CanonicalTarget(std::string path) {
+  if (path.empty()) return std::string();
+  std::vector<std::string> below;  // names under the resolved part, the last name first
+  char resolved[PATH_MAX];
+  int links = 0;
+  while (true) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (::realpath(path.c_str(), resolved)) break;
+    if (path == "." || path == "/") return std::string();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      char target[PATH_MAX];
+      ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+      if (n <= 0 || ++links > 40) return std::string();
+      std::string to(target, static_cast<std::size_t>(n));
+      path = to[0] == '/' ? to : path.substr(0, path.rfind('/') + 1) + to;
+      continue;
+    }
+    std::size_t slash = path.rfind('/');
+    below.push_back(slash == std::string::npos ? path : path.substr(slash + 1));
+    path = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  }
+  std::string out = resolved;
+  for (auto it = below.rbegin(); it != below.rend(); ++it) {
+    if (it->empty() || *it == ".") continue;
+    if (*it == "..")
+      out = out.size() > 1 ? out.substr(0, std::max<std::size_t>(1, out.rfind('/'))) : out;
+    else
+      out = JoinPath(out, *it);
+  }
+  return out;
+}
+
 }  // namespace
+
+bool PathLiesInside(const std::string& path, const std::string& folder) {
+  struct stat root {};
+  if (::stat(folder.c_str(), &root) != 0) return false;
+  std::string p = CanonicalTarget(path);
+  while (!p.empty()) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) == 0 && st.st_dev == root.st_dev && st.st_ino == root.st_ino) return true;
+    if (p == "/") break;
+    p = p.substr(0, std::max<std::size_t>(1, p.rfind('/')));
+  }
+  return false;
+}
 
 std::string DumpDelivery(const std::string& folder) {
   DeliveryStore store;

@@ -15,4 +15,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // reported beside the store.
 std::string DumpDelivery(const std::string& folder);
 
+// True when `path` (a file that need not exist yet) lies in `folder` or
+// below it, or is that folder: judged on the canonical path, every symbolic
+// link followed (one at the end that leads nowhere too), `.` and `..`
+// resolved and the parent folder canonicalised when the file does not
+// exist, and compared folder by folder with the identity of `folder`, so
+// that /a/bc is not in /a/b and a folder mounted twice is one folder.
+bool PathLiesInside(const std::string& path, const std::string& folder);
+
 }  // namespace dlvr

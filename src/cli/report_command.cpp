@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/check_command.h"
+#include "cli/commands.h"
 #include "components/drawing_canvas.h"
 #include "platform/paths.h"
 
@@ -20,7 +21,10 @@ const char* const kReportUsage =
     "the printed error report (A4 landscape, the pages the viewer prints) to\n"
     "FILE.pdf. With no error nothing is written, \"データは正常です。\" is\n"
     "printed and the exit code is 0; exit 1 when the report was written; exit 2\n"
-    "when FOLDER has no INDEX_C.XML or FILE cannot be written.\n";
+    "when FOLDER has no INDEX_C.XML or FILE cannot be written.\n"
+    "FILE must lie outside FOLDER: a FILE inside it (judged with symbolic links\n"
+    "and .. resolved; an existing file of the delivery too) is refused with exit\n"
+    "2 and nothing is written.\n";
 
 int Fail(std::ostream& err, const std::string& message) {
   err << "dlvr: report: " << message << "\n";
@@ -71,6 +75,9 @@ int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
   TCheckErrorList errors;
   if (int code = LoadAndCheckFolder(folder, errors, err)) return code;
+  // Nothing is ever written into a delivery, not even over one of its files;
+  // refused whatever the check found.
+  if (PathLiesInside(output, folder)) return Fail(err, output + " lies inside the delivery folder " + folder);
   if (errors.empty()) {
     out << "データは正常です。\n";
     return 0;

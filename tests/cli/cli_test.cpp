@@ -17,9 +17,11 @@ struct CliRun {
   std::string err;
 };
 
-CliRun Dlvr(const std::string& args) {
+// Runs the tool with `args`, in the folder `cwd` when one is given.
+CliRun Dlvr(const std::string& args, const std::string& cwd = std::string()) {
   test::ScratchDir tmp;
   std::string cmd = std::string(DLVR_CLI_PATH) + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  if (!cwd.empty()) cmd = "cd '" + cwd + "' && " + cmd;
   int status = std::system(cmd.c_str());
   CliRun r;
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -188,6 +190,8 @@ TEST(CliTree, BadArguments) {
 }  // namespace
 }  // namespace dlvr
 
+#include <unistd.h>
+
 #include <regex>
 
 #include "platform/paths.h"
@@ -227,6 +231,53 @@ TEST(CliReport, CleanDeliveryWritesNothing) {
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "データは正常です。\n");
   EXPECT_FALSE(FileExists(d / "out.pdf"));
+}
+
+TEST(CliReport, AFileInsideTheDeliveryIsRefusedAndNothingWritten) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("errors"), d / "kkt");  // has errors: a report would be written
+  d.MakeDir("out");
+  d.MakeDir("kktx");
+  ASSERT_EQ(::symlink("kkt", (d / "link").c_str()), 0);
+  ASSERT_EQ(::symlink("../kkt/new.pdf", (d / "out/dangling.pdf").c_str()), 0);
+  struct Case {
+    std::string folder, output;
+    bool refused;
+    std::string cwd = std::string();
+  } cases[] = {
+      {d / "kkt", d / "kkt/out.pdf", true},
+      {d / "kkt//", d / "kkt//INDEX_C.XML", true},  // a file of the delivery, trailing slashes
+      {d / "kkt", d / "kkt/MEET/../x.pdf", true},
+      {d / "link", d / "kkt/x.pdf", true},  // the folder through a link
+      {d / "kkt", d / "link/x.pdf", true},  // the file through a link
+      {d / "kkt", d / "out/dangling.pdf", true},  // a link at the end that leads into it
+      {d / "kkt", d / "kkt/new/x.pdf", true},  // in a folder not there yet
+      {d / "kkt", d / "kkt", true},
+      {".", "x.pdf", true, d / "kkt"},
+      {"../link/", "./MEET/x.pdf", true, d / "kkt"},
+      {d / "kkt", d / "kktx/out.pdf", false},  // a sibling whose name starts alike
+      {d / "kkt", d / "out/out.pdf", false},
+  };
+  const auto before = test::TreeSnapshot(d / "kkt");
+  std::string index;
+  ReadWholeFile(d / "kkt/INDEX_C.XML", index);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder + " -o " + c.output);
+    CliRun r = Dlvr("report '" + c.folder + "' -o '" + c.output + "'", c.cwd);
+    if (c.refused) {
+      EXPECT_EQ(r.code, 2);
+      EXPECT_TRUE(r.out.empty());
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+      EXPECT_NE(r.err.find("lies inside"), std::string::npos) << r.err;
+    } else {
+      EXPECT_EQ(r.code, 1) << r.err;
+      EXPECT_TRUE(FileExists(c.output));
+    }
+  }
+  EXPECT_EQ(test::TreeSnapshot(d / "kkt"), before);
+  std::string after;
+  ReadWholeFile(d / "kkt/INDEX_C.XML", after);
+  EXPECT_EQ(after, index);
 }
 
 TEST(CliReport, RefusalsExitTwo) {
