@@ -47,24 +47,6 @@ bool ParseFormat(const std::string& s, TFormat& f) {
   return true;
 }
 
-// Backslash, TAB, CR and LF as two-character escapes, so that a value stays
-// on its line and in its column.
-std::string EscapeCell(const std::string& s) {
-  if (s.find_first_of("\\\t\r\n") == std::string::npos) return s;
-  std::string out;
-  out.reserve(s.size() + 8);
-  for (char ch : s) {
-    switch (ch) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out.push_back(ch);
-    }
-  }
-  return out;
-}
-
 std::string CsvField(const std::string& s) {
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
   std::string out = "\"";
@@ -95,6 +77,22 @@ class TFixedDriveScope {
 };
 
 }  // namespace
+
+std::string EscapeCell(const std::string& s) {
+  if (s.find_first_of("\\\t\r\n") == std::string::npos) return s;
+  std::string out;
+  out.reserve(s.size() + 8);
+  for (char ch : s) {
+    switch (ch) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out.push_back(ch);
+    }
+  }
+  return out;
+}
 
 void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out) {
   for (const TCheckErrorRow& row : errors) {

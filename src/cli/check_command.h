@@ -25,6 +25,10 @@ int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::
 // a folder without INDEX_C.XML, an unwritable FILE or wrong arguments.
 int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Backslash, TAB, CR and LF as the two-character escapes \\ \t \r \n, so
+// that a value stays on its line and in its column (check's tsv, tree).
+std::string EscapeCell(const std::string& s);
+
 // The output formats of the error list.
 void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out);
 void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out);

@@ -12,6 +12,7 @@
 #include "delivery/kkt_xml_read.h"
 #include "platform/drive.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 #ifndef DLVR_VERSION
 #define DLVR_VERSION "0.0.0"
@@ -134,9 +135,24 @@ bool ParseNumber(const std::string& s, int lo, int hi, int& out) {
   return true;
 }
 
+// Invalid UTF-8 (a file name found on disk in other bytes) with U+FFFD for
+// each byte that starts no valid sequence, as delivery texts are decoded.
+std::string ValidUtf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t pos = 0; pos < s.size();) {
+    const std::size_t from = pos;
+    if (NextCodePoint(s, pos) == kReplacementChar && pos - from == 1)
+      AppendUtf8(out, kReplacementChar);
+    else
+      out.append(s, from, pos - from);
+  }
+  return out;
+}
+
 void PrintItems(TMdlTreeView& view, TTreeItem* item, int depth, std::ostream& out) {
   int level = view.NodeLevel(item);
-  out << depth << '\t' << item->Caption() << '\t' << (level == nlNone ? 0 : level) << '\t' << view.NodeNumber(item)
+  out << depth << '\t' << EscapeCell(ValidUtf8(item->Caption())) << '\t' << (level == nlNone ? 0 : level) << '\t' << view.NodeNumber(item)
       << '\t' << view.NodeMedia(item) << '\t' << (view.NodeData(item) && !view.NodeData(item)->Exists ? 0 : 1) << '\t';
   if (item->ImageIndex() >= view.SysIconBase)
     out << "sys";

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include "platform/fileio.h"
+#include "support/delivery_builder.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -175,6 +176,35 @@ TEST(CliTree, TwoMediaLanguageFileModeAndSort) {
   EXPECT_EQ(rows[0][1], "工事完成図書");
 }
 
+TEST(CliTree, CaptionsKeepTheirColumnAndAreValidUtf8) {
+  test::ScratchDir d;
+  test::MediumSpec spec;
+  spec.Plans = {"計画\t書\\"};  // a record's caption
+  test::WriteMedium(d / "kkt", spec);
+  struct {
+    std::string onDisk;  // a file of the special specifications, its caption shown without extension
+    std::string caption;
+  } files[] = {
+      {"改\n行.PDF", "改\\n行"},
+      {"復\r帰.PDF", "復\\r帰"},
+      {"bad\xff\xfe.PDF", "bad\uFFFD\uFFFD"},
+      {"cut\xe8\xa8.PDF", "cut\uFFFD\uFFFD"},
+      {"ok\xe8\xa8\x88.PDF", "ok計"},
+  };
+  for (const auto& f : files) d.WriteBytes("kkt/DRAWINGS/SPEC/" + f.onDisk, "x");
+  CliRun r = Dlvr("tree '" + (d / "kkt") + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.find_first_of("\xfe\xff"), std::string::npos);  // bytes that UTF-8 never holds
+  std::vector<std::string> captions;
+  for (const auto& row : Rows(r.out)) {
+    ASSERT_EQ(row.size(), 7u) << row[0];
+    captions.push_back(row[1]);
+  }
+  auto shown = [&](const std::string& c) { return std::find(captions.begin(), captions.end(), c) != captions.end(); };
+  EXPECT_TRUE(shown("計画\\t書\\\\"));
+  for (const auto& f : files) EXPECT_TRUE(shown(f.caption)) << f.caption;
+}
+
 TEST(CliTree, BadArguments) {
   EXPECT_EQ(Dlvr("tree").code, 2);
   EXPECT_EQ(Dlvr("tree " + test::SamplePath("clean") + " --lang 4").code, 2);
@@ -195,7 +225,6 @@ TEST(CliTree, BadArguments) {
 #include <regex>
 
 #include "platform/paths.h"
-#include "support/delivery_builder.h"
 
 namespace dlvr {
 namespace {
