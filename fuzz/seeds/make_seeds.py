@@ -4,6 +4,8 @@
 tag_reader/  raw file contents
 read_file/   one selector byte (which file name, see read_file_fuzz.cpp) then
              the file content
+xslt_sandbox/ an embedded stylesheet, the line "--DOC--", then a management
+             file naming it (see xslt_sandbox_fuzz.cpp); plus ../xslt.dict
 Run from anywhere; the files are written next to this script.
 """
 import os
@@ -171,6 +173,24 @@ def main():
         # Selector: bit 3 = lower-case name on disk, bit 4 = read twice,
         # bit 5 = also read as another medium's index.
         write(os.path.join(HERE, "read_file", name + ".bin"), bytes([sel | 0x18 | 0x20]) + data)
+    # Each embedded stylesheet with the file it shows, and a few of the
+    # means a stylesheet has to reach other files.
+    resources = os.path.join(HERE, "..", "..", "resources")
+    pi = '<?xml-stylesheet type="text/xsl" href="S.XSL"?>\n'
+    shown = {"ctnMeet": MEET, "ctnPlan": PLAN, "ctnOthrs": OTHRS, "ctnDrawing": DRAWINGS, "ctnIndex": INDEX}
+    for name, text in shown.items():
+        with open(os.path.join(resources, name + ".xsl"), encoding="utf-8") as f:
+            xsl = f.read()
+        doc = text.replace("?>\n", "?>\n" + pi, 1)
+        data = crlf(xsl).encode("cp932") + b"\n--DOC--\n" + crlf(doc).encode("cp932")
+        write(os.path.join(HERE, "xslt_sandbox", name + ".bin"), data)
+    head = '<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">'
+    reach = head + ('<xsl:include href="P.XSL"/><xsl:template match="/"><xsl:value-of '
+                    'select="document(\'DOC.XML\')"/><xsl:for-each select="//*"><xsl:value-of '
+                    'select="name()"/></xsl:for-each></xsl:template></xsl:stylesheet>')
+    doc = '<?xml version="1.0"?>\n<!DOCTYPE r [<!ENTITY e "x">]>\n' + pi + "<r>&e;<a b='1'/></r>\n"
+    write(os.path.join(HERE, "xslt_sandbox", "reach.bin"), (reach + "\n--DOC--\n" + doc).encode("utf-8"))
+
     utf8 = MEET.replace('encoding="Shift_JIS"', 'encoding="UTF-8"').encode("utf-8")
     write(os.path.join(HERE, "tag_reader", "meet_utf8.xml"), utf8)
     write(os.path.join(HERE, "read_file", "meet_utf8.bin"), bytes([2]) + utf8)
@@ -192,6 +212,24 @@ DICT_WORDS = [
 ]
 
 
+# XSLT and DTD words for xslt_sandbox_fuzz's -dict option.
+XSLT_WORDS = [
+    "xsl:include href=", "xsl:import href=", "document(", "xsl:value-of select=", "xsl:for-each select=",
+    "xsl:template match=", "xsl:call-template name=", "xsl:copy-of select=", "xsl:apply-templates",
+    "<!DOCTYPE", "<!ENTITY", "SYSTEM", "PUBLIC", "%", "file:///", "file://localhost/", "../", "..\\",
+    "OUT/secret.xml", "OUT/S.XSL", "S.XSL", "DOC.XML", "http://127.0.0.1/", "<?xml-stylesheet href=",
+    "unparsed-entity-uri(", "system-property(", "xsl:key", "key(", "generate-id(", "xsl:number",
+]
+
+
+def write_xslt_dict():
+    lines = ["# XSLT, DTD and path words for the sandbox fuzzer."]
+    for i, word in enumerate(XSLT_WORDS):
+        lines.append('x%d="%s"' % (i, escape(word.encode("utf-8"))))
+    with open(os.path.join(HERE, "..", "xslt.dict"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def escape(data):
     return "".join(chr(b) if 0x20 <= b < 0x7F and b not in (0x22, 0x5C) else "\\x%02X" % b for b in data)
 
@@ -208,3 +246,4 @@ def write_dict():
 if __name__ == "__main__":
     main()
     write_dict()
+    write_xslt_dict()
