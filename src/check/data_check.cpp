@@ -379,21 +379,21 @@ void CheckOthers(TChecker& c, const std::vector<TMdlTreeNodeOthrs>& others) {
 // ---------------------------------------------------------------------------
 // Management files the store holds nothing of
 
-// True when the store holds what the management file of class `cls` gives
-// (0 for INDEX_C.XML): a field of the construction record, or a record.
-bool HoldsRecordsOf(const DeliveryStore& s, int cls) {
-  switch (cls) {
-    case 0:
+// True when the store holds what the management file of `kind` gives: a
+// field of the construction record, or a record.
+bool HoldsRecordsOf(const DeliveryStore& s, FileKind kind) {
+  switch (kind) {
+    case fkIndex:
       if (s.IndexRecords.empty()) return false;
       for (const TFieldDef<TMdlTreeNodeIndex>& f : TMdlTreeNodeIndex::Fields())
         if ((f.Text && !(s.IndexRecords[fkIndex].*f.Text).empty()) || (f.List && !(s.IndexRecords[fkIndex].*f.List).empty()))
           return true;
       return false;
-    case 1: return !s.OrderDrawings.empty();
-    case 2: return !s.Meetings.empty();
-    case 3: return !s.Plans.empty();
-    case 4: return !s.FinalDrawings.empty();
-    case 6: return !s.Others.empty();
+    case fkDrawings: return !s.OrderDrawings.empty();
+    case fkMeet: return !s.Meetings.empty();
+    case fkPlan: return !s.Plans.empty();
+    case fkDrawingF: return !s.FinalDrawings.empty();
+    case fkOthrs: return !s.Others.empty();
     default: return true;
   }
 }
@@ -406,8 +406,9 @@ bool IsRootElement(const std::string& tag) {
   return false;
 }
 
-// The management file of class `cls` (0 for INDEX_C.XML) of the medium in
-// `mediaFolder`, found as the tree build finds it: its class folder and its
+// The management file of `kind` of the medium in `mediaFolder` (the tree's
+// class of the same number names its folder and file), found as the tree
+// build finds it: its class folder and its
 // name matched without regard to ASCII case, looked for only when the class
 // folder exists. Returns its name on disk when it is there but could not
 // have been read: not a regular file (a folder, FIFO, device, a link to one
@@ -415,20 +416,20 @@ bool IsRootElement(const std::string& tag) {
 // broken tag or no root element; an INDEX_C.XML with any content at all,
 // since the caller asks only when no field of it was read. "" when the file
 // is not there or was read. Nothing but a regular file is opened.
-std::string UnreadableFileName(const std::string& mediaFolder, int cls) {
+std::string UnreadableFileName(const std::string& mediaFolder, FileKind kind) {
   std::string folder = mediaFolder;
   const char* name = "INDEX_C.XML";
-  if (cls > 0) {
-    folder = ResolveCase(JoinPath(mediaFolder, DocClassTable[cls].Folder));
+  if (kind != fkIndex) {
+    folder = ResolveCase(JoinPath(mediaFolder, DocClassTable[kind].Folder));
     if (!DirExists(folder)) return std::string();
-    name = DocClassTable[cls].Xml;
+    name = DocClassTable[kind].Xml;
   }
   const std::string path = ResolveCase(JoinPath(folder, name));
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return std::string();
   const std::string found = ExtractFileName(path);
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return found;
-  if (cls == 0) return st.st_size > 0 ? found : std::string();
+  if (kind == fkIndex) return st.st_size > 0 ? found : std::string();
   TTagReader r;
   if (!r.LoadFromFile(path)) return found;
   std::string root;  // the name of the first root element met
@@ -444,12 +445,11 @@ std::string UnreadableFileName(const std::string& mediaFolder, int cls) {
   return broken || (root.empty() && st.st_size > 0) ? found : std::string();
 }
 
-// Starts the section of class `cls` with a row for its management file when
-// the store holds nothing of it and the file could not be read. Without a
-// media folder nothing is looked at.
-void CheckManagementFile(TChecker& c, const DeliveryStore& store, const std::string& mediaFolder, int cls) {
-  if (mediaFolder.empty() || HoldsRecordsOf(store, cls)) return;
-  const std::string found = UnreadableFileName(mediaFolder, cls);
+// A row for the management file of `kind` when the store holds nothing of it
+// and the file could not be read. Without a media folder nothing is looked at.
+void CheckManagementFile(TChecker& c, const DeliveryStore& store, const std::string& mediaFolder, FileKind kind) {
+  if (mediaFolder.empty() || HoldsRecordsOf(store, kind)) return;
+  const std::string found = UnreadableFileName(mediaFolder, kind);
   if (!found.empty()) c.Unreadable(found);
 }
 
@@ -460,33 +460,24 @@ void CheckStore(const DeliveryStore& store, const std::string& mediaFolder, TChe
   TChecker c(errors);
   const auto& index = store.IndexRecords;
 
-  c.Section("工事管理", "INDEX_C.XML");
-  CheckManagementFile(c, store, mediaFolder, 0);
+  // Each section starts with the row of its management file, if any, and
+  // the software information of a sub-management file.
+  auto section = [&](const char* name, const char* file, FileKind kind) {
+    c.Section(name, file);
+    CheckManagementFile(c, store, mediaFolder, kind);
+    if (kind != fkIndex) CheckHeader(c, store, kind);
+  };
+  section("工事管理", "INDEX_C.XML", fkIndex);
   if (!index.empty()) CheckConstruction(c, index[fkIndex]);
-
-  c.Section("発注図面管理", "DRAWINGS.XML");
-  CheckManagementFile(c, store, mediaFolder, 1);
-  CheckHeader(c, store, fkDrawings);
+  section("発注図面管理", "DRAWINGS.XML", fkDrawings);
   CheckDrawings(c, store.OrderDrawings, false);
-
-  c.Section("打合せ簿管理", "MEET.XML");
-  CheckManagementFile(c, store, mediaFolder, 2);
-  CheckHeader(c, store, fkMeet);
+  section("打合せ簿管理", "MEET.XML", fkMeet);
   CheckMeetings(c, store.Meetings);
-
-  c.Section("施工計画書管理", "PLAN.XML");
-  CheckManagementFile(c, store, mediaFolder, 3);
-  CheckHeader(c, store, fkPlan);
+  section("施工計画書管理", "PLAN.XML", fkPlan);
   CheckPlans(c, store.Plans);
-
-  c.Section("完成図面管理", "DRAWINGF.XML");
-  CheckManagementFile(c, store, mediaFolder, 4);
-  CheckHeader(c, store, fkDrawingF);
+  section("完成図面管理", "DRAWINGF.XML", fkDrawingF);
   CheckDrawings(c, store.FinalDrawings, true);
-
-  c.Section("その他管理", "OTHRS.XML");
-  CheckManagementFile(c, store, mediaFolder, 6);
-  CheckHeader(c, store, fkOthrs);
+  section("その他管理", "OTHRS.XML", fkOthrs);
   CheckOthers(c, store.Others);
 }
 
