@@ -412,7 +412,8 @@ bool IsRootElement(const std::string& tag) {
 // name matched without regard to ASCII case, looked for only when the class
 // folder exists. Returns its name on disk when it is there but could not
 // have been read: not a regular file (a folder, FIFO, device, a link to one
-// or a broken link), unreadable, or with content in which reading meets a
+// or a broken link), a link that leads out of the medium, unreadable, or
+// with content in which reading meets a
 // broken tag or no root element; an INDEX_C.XML with any content at all,
 // since the caller asks only when no field of it was read. "" when the file
 // is not there or was read. Nothing but a regular file is opened.
@@ -429,6 +430,8 @@ std::string UnreadableFileName(const std::string& mediaFolder, FileKind kind) {
   if (::lstat(path.c_str(), &st) != 0) return std::string();
   const std::string found = ExtractFileName(path);
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return found;
+  // A link that leads out of the medium is there, but never read.
+  if (AbsolutePath(path).rfind(WithTrailingSlash(AbsolutePath(mediaFolder)), 0) != 0) return found;
   if (kind == fkIndex) return st.st_size > 0 ? found : std::string();
   TTagReader r;
   if (!r.LoadFromFile(path)) return found;

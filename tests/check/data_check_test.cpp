@@ -289,6 +289,12 @@ TEST(DataCheckManagementFiles, AFileThatGaveNothingIsAnErrorRowAMissingOrEmptyOn
       {"a broken link in lower case, named as found",
        [&](auto& d) { return replace(d / "k/OTHRS/OTHRS.XML") && ::symlink("gone.xml", (d / "k/OTHRS/othrs.xml").c_str()) == 0; },
        {row("その他管理", "othrs.xml")}},
+      {"a link out of the delivery (never read: the file it leads to says it holds no record)",
+       [&](auto& d) {
+         return replace(d / "k/MEET/MEET.XML") && !d.WriteSjis("MEET.XML", "<meetdata>\n</meetdata>\n").empty() &&
+                ::symlink((d / "MEET.XML").c_str(), (d / "k/MEET/MEET.XML").c_str()) == 0;
+       },
+       {row("打合せ簿管理", "MEET.XML")}},
       {"50 MB of '<'",
        [](auto& d) { return !d.WriteBytes("k/DRAWINGS/DRAWINGS.XML", std::string(50u << 20, '<')).empty(); },
        {row("発注図面管理", "DRAWINGS.XML")}},
