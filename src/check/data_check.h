@@ -101,7 +101,8 @@ inline constexpr const char* kUnreadableFileState = "ファイルを読み込め
 // file's name on disk, kManagementFileItem, kUnreadableFileState} when the
 // media folder's management file of that section (INDEX_C.XML, or the
 // sub-management file in its class folder, names matched without regard to
-// ASCII case) is there but could not have been read: not a regular file,
+// ASCII case; the media folder is the one loaded last) is there but could
+// not have been read: not a regular file, a link out of the medium,
 // unreadable, or with content from which no record could be read. A missing
 // file gives no such row.
 void RunDataCheck(TMdlTreeView& view);
