@@ -1,12 +1,16 @@
 #include "platform/fileio.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "platform/paths.h"
 
@@ -14,17 +18,34 @@ namespace dlvr {
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
   out.clear();
-  if (!FileExists(path)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  // Opened without blocking and judged on the opened file itself, so that a
+  // FIFO or device put in place of a file is refused rather than waited on.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fileno(f), &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  if (!ok) out.clear();
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= kMaxWholeFileBytes;
+  try {
+    if (ok) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[1 << 16];
+    while (ok) {
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      // A file that grows while it is read is held to the same limit.
+      ok = out.size() + static_cast<std::size_t>(n) <= kMaxWholeFileBytes;
+      if (ok) out.append(buf, static_cast<std::size_t>(n));
+    }
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  ::close(fd);
+  if (!ok) {
+    out.clear();
+    out.shrink_to_fit();
+  }
   return ok;
 }
 

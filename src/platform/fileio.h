@@ -1,13 +1,19 @@
 // Whole-file reads and writes, and the program's own folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace dlvr {
 
-// Reads a regular file's bytes. False (and `out` empty) when it cannot.
+// The largest file ReadWholeFile reads: far above any real management file.
+inline constexpr std::uint64_t kMaxWholeFileBytes = 1ull << 30;
+
+// Reads a regular file's bytes. False (and `out` empty) when it cannot: not
+// a regular file (a FIFO or device is never waited on), unreadable, larger
+// than kMaxWholeFileBytes, or memory ran out. Never throws.
 bool ReadWholeFile(const std::string& path, std::string& out);
 
 // Writes bytes to a file, replacing it. False when it cannot.
