@@ -72,6 +72,14 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// True when the canonical path `path` is `root` or lies below it; false
+// when either is "" (could not be resolved).
+bool IsWithin(const std::string& path, const std::string& root) {
+  if (path.empty() || root.empty()) return false;
+  if (root == "/") return true;
+  return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
+}
+
 std::vector<std::string> ListEntries(const std::string& folder, bool wantDirs) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
@@ -112,13 +120,49 @@ const TCaseResolver::Listing& TCaseResolver::ListingOf(const std::string& folder
 
 std::string TCaseResolver::FileIn(const std::string& resolvedFolder, const std::string& name) {
   if (!IsPlainFileName(name)) return std::string();
-  std::string path = JoinPath(resolvedFolder, name);
-  if (FileExists(path)) return path;
-  const Listing& listing = ListingOf(resolvedFolder.empty() ? "." : ToSlashes(resolvedFolder));
+  const std::string folder = resolvedFolder.empty() ? "." : ToSlashes(resolvedFolder);
+  bool present = false;
+  std::string path = Admit(folder, JoinPath(resolvedFolder, name), present);
+  if (present) return path;
+  const Listing& listing = ListingOf(folder);
   auto hit = listing.find(AsciiUpper(name));
   if (hit == listing.end() || hit->second == name) return std::string();
-  path = JoinPath(resolvedFolder, hit->second);
-  return FileExists(path) ? path : std::string();
+  return Admit(folder, JoinPath(resolvedFolder, hit->second), present);
+}
+
+std::string TCaseResolver::Admit(const std::string& folder, const std::string& path, bool& present) {
+  struct stat st {};
+  present = false;
+  if (::lstat(path.c_str(), &st) != 0) return std::string();
+  if (S_ISREG(st.st_mode)) {
+    present = true;
+    return FolderInside(folder) ? path : std::string();
+  }
+  if (!S_ISLNK(st.st_mode) || !FileExists(path)) return std::string();
+  present = true;
+  return IsWithin(CanonicalPath(path), CanonicalRoot(folder)) ? path : std::string();
+}
+
+const std::string& TCaseResolver::CanonicalRoot(const std::string& folder) {
+  if (root_.empty()) {
+    // Each folder is its own root.
+    canonicalRoot_ = CanonicalPath(folder);
+    return canonicalRoot_;
+  }
+  if (!rootResolved_) {
+    canonicalRoot_ = CanonicalPath(ResolveCase(root_));
+    rootResolved_ = true;
+  }
+  return canonicalRoot_;
+}
+
+bool TCaseResolver::FolderInside(const std::string& folder) {
+  if (root_.empty()) return true;
+  auto it = folderInside_.find(folder);
+  if (it != folderInside_.end()) return it->second;
+  bool inside = IsWithin(CanonicalPath(folder), CanonicalRoot(folder));
+  folderInside_.emplace(folder, inside);
+  return inside;
 }
 
 std::string TCaseResolver::Resolve(std::string_view rawPath) {
@@ -161,10 +205,10 @@ bool IsPlainFileName(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
-std::optional<std::string> FileInFolder(std::string_view folder, std::string_view name) {
+std::optional<std::string> FileInFolder(std::string_view folder, std::string_view name, const std::string& root) {
   if (!IsPlainFileName(name)) return std::nullopt;
   std::string path = ResolveCase(JoinPath(folder, name));
-  if (!FileExists(path)) return std::nullopt;
+  if (!FileExists(path) || LeadsOutside(path, root.empty() ? ExtractFilePath(path) : root)) return std::nullopt;
   return path;
 }
 
@@ -172,9 +216,20 @@ std::vector<std::string> ListFiles(const std::string& folder) { return ListEntri
 std::vector<std::string> ListFolders(const std::string& folder) { return ListEntries(folder, true); }
 
 std::string AbsolutePath(const std::string& path) {
+  std::string canonical = CanonicalPath(path);
+  return canonical.empty() ? path : canonical;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  if (path.empty()) return std::string();
   char buf[PATH_MAX];
-  if (::realpath(path.c_str(), buf)) return buf;
-  return path;
+  return ::realpath(path.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+bool LeadsOutside(const std::string& path, const std::string& root) {
+  const std::string real = CanonicalPath(path);
+  if (real.empty()) return false;
+  return !IsWithin(real, CanonicalPath(ResolveCase(root.empty() ? "." : root)));
 }
 
 }  // namespace dlvr

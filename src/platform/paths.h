@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace dlvr {
@@ -46,23 +47,51 @@ bool DirExists(const std::string& path);
 // path is kept as written. Backslashes are taken as separators.
 std::string ResolveCase(std::string_view path);
 
+// The canonical absolute form of an existing path, every symbolic link
+// followed; "" when it cannot be resolved.
+std::string CanonicalPath(const std::string& path);
+
+// True when `path` exists and, with every symbolic link in it followed, lies
+// outside the folder `root` (itself resolved without regard to case and with
+// links followed). A delivery's file or folder that is such a link counts as
+// missing. A path that does not exist leads nowhere: false.
+bool LeadsOutside(const std::string& path, const std::string& root);
+
 // ResolveCase with the folder listings it needs kept, for many lookups in
 // the same folders (one build of a delivery's tree). Listings are taken
 // once; call Clear when the folders may have changed.
 class TCaseResolver {
  public:
+  // FileIn finds only files that, links followed, lie inside `root` (the
+  // medium's folder); with no root, inside the folder they are looked up in.
+  explicit TCaseResolver(std::string root = std::string()) : root_(std::move(root)) {}
   std::string Resolve(std::string_view path);
   // The regular file `name` (a plain name from management data) in a folder
-  // already resolved: one stat when the name is spelled as on disk, the
-  // folder's listing otherwise. Returns "" when there is no such file.
+  // already resolved: one lstat when the name is spelled as on disk, the
+  // folder's listing otherwise. Returns "" when there is no such file, or
+  // when it lies outside the root (a link leading out, or a folder on the
+  // way that does; each folder is checked once).
   std::string FileIn(const std::string& resolvedFolder, const std::string& name);
-  void Clear() { listings_.clear(); }
+  void Clear() {
+    listings_.clear();
+    folderInside_.clear();
+  }
 
  private:
   using Listing = std::unordered_map<std::string, std::string>;
   const Listing& ListingOf(const std::string& folder);
+  // `path` (a name in `folder`) when it is a regular file, or a link to one,
+  // inside the root; "" otherwise. `present` tells whether anything of the
+  // name is there at all.
+  std::string Admit(const std::string& folder, const std::string& path, bool& present);
+  bool FolderInside(const std::string& folder);
+  const std::string& CanonicalRoot(const std::string& folder);
   // Folder -> upper-cased name -> the byte-wise smallest name of that spelling.
   std::unordered_map<std::string, Listing> listings_;
+  std::string root_;
+  std::string canonicalRoot_;
+  bool rootResolved_ = false;
+  std::unordered_map<std::string, bool> folderInside_;
 };
 
 // True when a name taken from management data is a plain file name: not
@@ -70,9 +99,10 @@ class TCaseResolver {
 bool IsPlainFileName(std::string_view name);
 
 // The path of the file `name` inside `folder` (case-insensitively resolved),
-// or nothing when the name would leave the folder or no regular file of that
-// name exists there.
-std::optional<std::string> FileInFolder(std::string_view folder, std::string_view name);
+// or nothing when the name would leave the folder, no regular file of that
+// name exists there, or it is a link whose target lies outside `root` (the
+// folder itself when empty).
+std::optional<std::string> FileInFolder(std::string_view folder, std::string_view name, const std::string& root = "");
 
 // Names of the entries of a folder (files only or folders only), sorted
 // byte-wise; empty when the folder cannot be read.

@@ -1,5 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/tempfs.h"
@@ -7,6 +19,8 @@
 
 namespace dlvr {
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(Paths, NamePartsTakeBothSeparators) {
   EXPECT_EQ(ToSlashes("MEET\\ORG\\A.PDF"), "MEET/ORG/A.PDF");
@@ -76,6 +90,304 @@ TEST(TempFs, NamesAreUniqueAndCreated) {
   EXPECT_TRUE(RemoveTree(b));
   EXPECT_FALSE(DirExists(a));
   EXPECT_EQ(MakeTempDir("x", "/nonexistent/folder"), "");
+}
+
+// Links named in a delivery: a link whose target stays inside the root
+// (the medium's folder) is a file like any; one leading out, a dangling one
+// and one to a folder are missing.
+TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
+  test::ScratchDir d, outside;
+  const std::string root = d / "kkt";
+  outside.WriteBytes("secret.pdf", "x");
+  outside.WriteBytes("MEET/ORG/B.PDF", "x");
+  d.WriteBytes("kkt/MEET/ORG/PLAIN.PDF", "x");
+  d.WriteBytes("kkt/DRAWINGS/D.P21", "x");
+  d.WriteBytes("beside.pdf", "x");  // next to the medium, not in it
+  const std::string org = d / "kkt/MEET/ORG";
+  fs::create_symlink(outside / "secret.pdf", org + "/OUT.PDF");
+  fs::create_symlink("../../../beside.pdf", org + "/UP.PDF");
+  fs::create_symlink("../../DRAWINGS/D.P21", org + "/IN.PDF");
+  fs::create_symlink("PLAIN.PDF", org + "/SAME.PDF");
+  fs::create_symlink("NONE.PDF", org + "/DANGLING.PDF");
+  fs::create_symlink(outside.Path(), org + "/DIR.PDF");
+  // A folder of the medium that is a link leading out.
+  fs::create_directory_symlink(outside / "MEET", d / "kkt/PLAN");
+
+  struct Case {
+    std::string Folder, Name;
+    bool InRoot;    // found with the medium as root
+    bool InFolder;  // found with the folder itself as root
+  } cases[] = {
+      {org, "PLAIN.PDF", true, true},   {org, "plain.pdf", true, true},
+      {org, "OUT.PDF", false, false},   {org, "out.pdf", false, false},
+      {org, "UP.PDF", false, false},    {org, "IN.PDF", true, false},
+      {org, "in.pdf", true, false},     {org, "SAME.PDF", true, true},
+      {org, "DANGLING.PDF", false, false}, {org, "DIR.PDF", false, false},
+      {d / "kkt/PLAN/ORG", "B.PDF", false, true},
+  };
+  TCaseResolver byRoot(root);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Folder + " " + c.Name);
+    TCaseResolver byFolder;
+    const std::string folder = ResolveCase(c.Folder);
+    EXPECT_EQ(!byRoot.FileIn(folder, c.Name).empty(), c.InRoot);
+    EXPECT_EQ(!byFolder.FileIn(folder, c.Name).empty(), c.InFolder);
+    EXPECT_EQ(FileInFolder(c.Folder, c.Name, root).has_value(), c.InRoot);
+    EXPECT_EQ(FileInFolder(c.Folder, c.Name).has_value(), c.InFolder);
+    const std::string path = ResolveCase(JoinPath(c.Folder, c.Name));
+    if (FileExists(path)) {
+      EXPECT_EQ(LeadsOutside(path, root), !c.InRoot);
+    }
+  }
+  // The root itself reached through a link (a drive's mount link) changes nothing.
+  fs::create_directory_symlink(root, d / "drive");
+  EXPECT_TRUE(FileInFolder(d / "drive/MEET/ORG", "IN.PDF", d / "drive").has_value());
+  EXPECT_FALSE(FileInFolder(d / "drive/MEET/ORG", "OUT.PDF", d / "drive").has_value());
+  EXPECT_FALSE(LeadsOutside(d / "none", root));  // leads nowhere
+}
+
+// --- temporary files and the private work folder -------------------------
+
+// Points $TMPDIR at a folder for the life of the object.
+class TTmpDirScope {
+ public:
+  explicit TTmpDirScope(const std::string& dir) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old, had_ = true;
+    ::setenv("TMPDIR", dir.c_str(), 1);
+  }
+  ~TTmpDirScope() {
+    if (had_) ::setenv("TMPDIR", old_.c_str(), 1);
+    else ::unsetenv("TMPDIR");
+  }
+
+ private:
+  std::string old_;
+  bool had_ = false;
+};
+
+// True when another open file can take the lock file's lock now.
+bool LockFree(const std::string& lockFile) {
+  int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
+
+// The descriptor of this process open on `path`, -1 when none.
+int OpenFdOf(const std::string& path) {
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    if (fs::read_symlink(e.path(), ec).string() == path) return std::stoi(e.path().filename().string());
+  }
+  return -1;
+}
+
+TEST(TempFs, RemoveTreeRemovesLinksNeverWhatTheyPointTo) {
+  struct Case {
+    const char* What;
+    // Makes the tree under `scratch`, with links to `target`; returns the path to remove.
+    std::function<std::string(const test::ScratchDir&, const std::string&)> Make;
+  } cases[] = {
+      {"link to a folder inside the tree",
+       [](const test::ScratchDir& s, const std::string& target) {
+         s.WriteBytes("work/sub/copy.pdf", "x");
+         fs::create_directory_symlink(target, s / "work/sub/out");
+         return s / "work/";
+       }},
+      {"link to a file inside the tree",
+       [](const test::ScratchDir& s, const std::string& target) {
+         fs::create_directories(s / "work");
+         fs::create_symlink(target + "/keep.txt", s / "work/out.txt");
+         return s / "work";
+       }},
+      {"the tree itself a link, with a trailing slash",
+       [](const test::ScratchDir& s, const std::string& target) {
+         fs::create_directory_symlink(target, s / "work");
+         return s / "work/";
+       }},
+      {"the tree itself a link",
+       [](const test::ScratchDir& s, const std::string& target) {
+         fs::create_directory_symlink(target, s / "work");
+         return s / "work";
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::ScratchDir scratch, outside;
+    outside.WriteBytes("keep.txt", "keep");
+    outside.WriteBytes("deep/keep2.txt", "keep");
+    const std::string path = c.Make(scratch, outside.Path());
+    EXPECT_TRUE(RemoveTree(path));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(scratch / "work")));
+    EXPECT_TRUE(FileExists(outside / "keep.txt"));
+    EXPECT_TRUE(FileExists(outside / "deep/keep2.txt"));
+  }
+  EXPECT_TRUE(RemoveTree("/nonexistent/dlvr/folder"));
+  EXPECT_FALSE(RemoveTree(""));
+}
+
+TEST(WorkFolder, MadeOncePrivateAndLockedForTheProcess) {
+  test::ScratchDir tmp;
+  TTmpDirScope scope(tmp.Path());
+  // The first use from several threads at once makes one folder.
+  std::string seen[4];
+  {
+    std::vector<std::thread> threads;
+    for (std::string& s : seen) threads.emplace_back([&s] { s = PrivateWorkFolder(); });
+    for (std::thread& t : threads) t.join();
+  }
+  const std::string folder = seen[0];
+  for (const std::string& s : seen) EXPECT_EQ(s, folder);
+  ASSERT_EQ(ExtractFilePath(folder.substr(0, folder.size() - 1)), tmp.Path());
+  EXPECT_EQ(ExtractFileName(folder.substr(0, folder.size() - 1)).rfind(kWorkFolderPrefix, 0), 0u);
+  struct stat st {};
+  ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  // The owner lock is held, and not handed to programs the process starts.
+  const std::string lock = folder + kWorkFolderLock;
+  EXPECT_FALSE(LockFree(lock));
+  const int fd = OpenFdOf(lock);
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+  EXPECT_EQ(PrivateWorkFolder(), folder);
+  // Removed from under the process (a cleaner of the temporary folder): made anew.
+  ASSERT_TRUE(RemoveTree(folder));
+  const std::string again = PrivateWorkFolder();
+  EXPECT_TRUE(DirExists(again));
+  EXPECT_FALSE(LockFree(again + kWorkFolderLock));
+  RemovePrivateWorkFolder();
+  EXPECT_FALSE(fs::exists(fs::symlink_status(again)));
+  RemovePrivateWorkFolder();  // twice is harmless
+}
+
+TEST(WorkFolder, OnlyFoldersOfEndedOwnersAreRemoved) {
+  test::ScratchDir tmp, outside;
+  outside.WriteBytes("keep.txt", "keep");
+  TTmpDirScope scope(tmp.Path());
+  const std::string mine = PrivateWorkFolder();
+  ASSERT_FALSE(mine.empty());
+  std::vector<int> held;  // lock files held by a live owner
+  auto folderWithLock = [&](const std::string& name, bool locked) {
+    tmp.WriteBytes(name + "/" + kWorkFolderLock, "");
+    tmp.WriteBytes(name + "/DLVRab12/MEET.XML", "x");
+    if (locked) {
+      int fd = ::open((tmp / name + "/" + kWorkFolderLock).c_str(), O_RDWR | O_CLOEXEC);
+      ::flock(fd, LOCK_EX | LOCK_NB);
+      held.push_back(fd);
+    }
+  };
+  auto age = [&](const std::string& name) {
+    struct timespec times[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+    ::utimensat(AT_FDCWD, (tmp / name).c_str(), times, AT_SYMLINK_NOFOLLOW);
+  };
+  struct Case {
+    std::string Name;
+    std::function<void()> Make;
+    bool Removed;
+  } cases[] = {
+      {"dlvr-work-gone", [&] { folderWithLock("dlvr-work-gone", false); }, true},
+      {"dlvr-work-live", [&] { folderWithLock("dlvr-work-live", true); }, false},
+      {"dlvr-work-young", [&] { tmp.WriteBytes("dlvr-work-young/DLVRx/a", ""); }, false},
+      {"dlvr-work-old", [&] { tmp.WriteBytes("dlvr-work-old/DLVRx/a", ""); age("dlvr-work-old"); }, true},
+      {"dlvr-work-linkout",
+       [&] {
+         folderWithLock("dlvr-work-linkout", false);
+         fs::create_directory_symlink(outside.Path(), tmp / "dlvr-work-linkout/DLVRab12/out");
+       },
+       true},
+      {"dlvr-work-link",
+       [&] {
+         folderWithLock("target", false);
+         fs::create_directory_symlink(tmp / "target", tmp / "dlvr-work-link");
+       },
+       false},
+      {"dlvr-work-file", [&] { tmp.WriteBytes("dlvr-work-file", "x"); }, false},
+      {"other-gone", [&] { folderWithLock("other-gone", false); }, false},
+      {"dlvr-work-lockislink",
+       [&] {
+         tmp.WriteBytes("free.lock", "");
+         fs::create_directories(tmp / "dlvr-work-lockislink");
+         fs::create_symlink(tmp / "free.lock", tmp / "dlvr-work-lockislink/" + kWorkFolderLock);
+       },
+       false},
+  };
+  int expected = 0;
+  for (const Case& c : cases) {
+    c.Make();
+    expected += c.Removed;
+  }
+  if (::geteuid() == 0) {  // another user's folder: only root can make one
+    folderWithLock("dlvr-work-foreign", false);
+    ASSERT_EQ(::lchown((tmp / "dlvr-work-foreign").c_str(), 65534, 65534), 0);
+  }
+  EXPECT_EQ(RemoveStaleWorkFolders(), expected);
+  for (const Case& c : cases)
+    EXPECT_EQ(fs::exists(fs::symlink_status(tmp / c.Name)), !c.Removed) << c.Name;
+  EXPECT_TRUE(DirExists(mine));
+  EXPECT_TRUE(FileExists(tmp / "target/DLVRab12/MEET.XML"));
+  EXPECT_TRUE(FileExists(outside / "keep.txt"));
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(DirExists(tmp / "dlvr-work-foreign"));
+  }
+  for (int fd : held) ::close(fd);
+  // Their owner gone, the live one goes too; the process's own folder stays.
+  EXPECT_EQ(RemoveStaleWorkFolders(tmp.Path()), 1);
+  EXPECT_TRUE(DirExists(mine));
+  RemovePrivateWorkFolder();
+}
+
+// The process ends by the signal after its folder is gone; a crash leaves the
+// folder to the next start. Each case runs in a forked child (this test
+// program itself never installs the signal handling).
+TEST(WorkFolder, EndSignalsRemoveTheFolderAndEndTheProcessByThem) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  test::ScratchDir tmp;
+  TTmpDirScope scope(tmp.Path());
+  const std::string out = tmp / "folder.txt";
+  // The child's part: `ignored` is ignored beforehand (as nohup does); then
+  // `first` is sent, then `second`; 0 for no signal: a normal exit.
+  auto child = [&](int ignored, int first, int second, bool crash) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, sig == ignored ? SIG_IGN : SIG_DFL);
+    RemoveWorkFolderOnSignals();
+    WriteWholeFile(out, PrivateWorkFolder());
+    if (crash) std::abort();
+    if (first == 0) std::exit(0);
+    ::kill(::getpid(), first);
+    if (second) ::kill(::getpid(), second);
+    for (;;) ::pause();
+  };
+  struct Case {
+    const char* What;
+    int Ignored, First, Second;
+    bool Crash;
+    bool Left;  // the folder is still there afterwards
+  } cases[] = {
+      {"SIGTERM", 0, SIGTERM, 0, false, false},
+      {"SIGINT", 0, SIGINT, 0, false, false},
+      {"SIGHUP", 0, SIGHUP, 0, false, false},
+      {"ignored SIGHUP stays ignored", SIGHUP, SIGHUP, SIGTERM, false, false},
+      {"normal exit", 0, 0, 0, false, false},
+      {"crash", 0, 0, 0, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::remove(out.c_str());
+    const int ending = c.Crash ? SIGABRT : c.Second ? c.Second : c.First;
+    if (ending)
+      EXPECT_EXIT(child(c.Ignored, c.First, c.Second, c.Crash), ::testing::KilledBySignal(ending), "");
+    else
+      EXPECT_EXIT(child(c.Ignored, c.First, c.Second, c.Crash), ::testing::ExitedWithCode(0), "");
+    std::string folder;
+    ASSERT_TRUE(ReadWholeFile(out, folder));
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(DirExists(folder), c.Left);
+    // A crashed owner's lock is free: the next start removes its folder.
+    if (c.Left) {
+      EXPECT_EQ(RemoveStaleWorkFolders(), 1);
+      EXPECT_FALSE(DirExists(folder));
+    }
+  }
 }
 
 TEST(FileIo, LineBreaksOfEveryKind) {
