@@ -1,6 +1,7 @@
 #include "model/tree_view.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <unordered_map>
 
@@ -37,6 +38,15 @@ const char* const kDuplicateMessage = "データ内に同名のファイルが�
 const char* const kWrongMediumMessage = "正しいメディアが挿入されていません。\r\rメディアを確認してください。";
 
 bool ValidClass(int cls) { return cls >= 0 && cls < kDocClassCount; }
+
+std::atomic<bool> gWorkCopiesDefault{true};
+
+// `path` (resolved) when it stays inside the medium's folder `root`; "" when
+// it is, or passes through, a link leading out of the medium: the file or
+// folder then counts as missing.
+std::string Contained(const std::string& path, const std::string& root) {
+  return LeadsOutside(path, root) ? std::string() : path;
+}
 
 std::string MultiMediaMessage(int m) {
   return "メディアが複数枚存在します。" + std::to_string(m) +
@@ -79,9 +89,9 @@ std::string DrawField(const TMdlTreeNodeDraw& d, int code) {
 
 }  // namespace
 
-std::string DeliveryFilePath(const std::string& folder, const std::string& name) {
+std::string DeliveryFilePath(const std::string& folder, const std::string& name, const std::string& root) {
   if (!IsPlainFileName(name)) return std::string();
-  return ResolveCase(JoinPath(folder, name));
+  return Contained(ResolveCase(JoinPath(folder, name)), root.empty() ? folder : root);
 }
 
 int TExtensionIconProvider::IconIndex(const std::string& path) {
@@ -231,7 +241,7 @@ std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
       case 0:
       case 6:
       case 38: return d.DrawFile;
-      case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder, d.DrawFile);
+      case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder, d.DrawFile, mediaFolder_);
       case 3: return d.DrawSoft;
       case 4:
       case 5: return d.DrawName;
@@ -252,7 +262,7 @@ std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
       switch (code) {
         case 0:
         case 38: return o.OrgFile;
-        case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder + "/Org", o.OrgFile);
+        case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder + "/Org", o.OrgFile, mediaFolder_);
         case 3: return o.OrgSoftVersion;
         case 4: return o.OrgContent;
         default: return std::string();
@@ -264,7 +274,7 @@ std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
     const TMdlTreeNodeAttr& a = Attachments[idx];
     switch (code) {
       case 0: return ExtractFileName(a.Slots[2]);
-      case 1: return DeliveryFilePath(mediaFolder_ + "DRAWINGS/SPEC", ExtractFileName(a.Slots[2]));
+      case 1: return DeliveryFilePath(mediaFolder_ + "DRAWINGS/SPEC", ExtractFileName(a.Slots[2]), mediaFolder_);
       case 3: return a.Slots[4];
       case 4: return a.Slots[3];
       case 38: return a.Slots[38];
@@ -441,6 +451,7 @@ std::vector<std::string> SortedFiles(const std::string& folder) {
 
 void TMdlTreeView::ScanAttachments(TTreeItem* classItem, const std::string& folder, int cls) {
   std::string dir = WithTrailingSlash(ResolveCase(folder));
+  TCaseResolver inside(mediaFolder_.empty() ? dir : mediaFolder_);
   const char* xml = ValidClass(cls) ? DocClassTable[cls].Xml : "";
   const char* dtd = ValidClass(cls) ? DocClassTable[cls].Dtd : "";
   int m = static_cast<int>(LeadingNumber(store_.IndexRecords.empty() ? "" : store_.IndexRecords[0].MediaNo));
@@ -450,10 +461,13 @@ void TMdlTreeView::ScanAttachments(TTreeItem* classItem, const std::string& fold
     bool known = std::any_of(Attachments.begin(), Attachments.end(),
                              [&](const TMdlTreeNodeAttr& a) { return a.Slots[2] == full; });
     if (known) continue;
+    // A link leading out of the medium is listed as a missing file.
+    const bool there = !inside.FileIn(dir, name).empty();
     Attachments.emplace_back();
-    TTreeItem* item = AddNode(classItem, name, m, 0, nlFile);
+    TTreeItem* item = AddNode(classItem, name, there ? m : 0, 0, nlFile);
     NodeData(item)->Number = static_cast<int>(Attachments.size() - 1);
-    SetFileItem(item, 0, full);
+    Attachments.back().Slots[2] = full;
+    ApplyFileIcon(item, full, there);
     SetFileItem(item, 3, name);
     SetFileItem(item, 4, name);
     SetFileItem(item, 38, ExtractFileName(full));
@@ -483,12 +497,12 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
   const auto& list = [&]() -> const std::vector<TMdlTreeNodeDraw>& {
     return cls == 1 ? store_.OrderDrawings : store_.FinalDrawings;
   };
-  TCaseResolver resolver;
+  TCaseResolver resolver(mediaFolder_);
   const std::string folder = resolver.Resolve(mediaFolder_ + row.Folder);
   auto filePath = [&](const std::string& name) { return resolver.FileIn(folder, name); };
-  std::string copy = ManageFilePath(cls, false);
-  if (!workFolder2_.empty() && FileExists(copy)) {
-    reader.ReadFile(copy);
+  std::string earlier = EarlierManageFile(cls);
+  if (!earlier.empty()) {
+    reader.ReadFile(earlier);
     dup = store_.DrawFileDuplicate;
     std::unordered_map<int, TTreeItem*> byNumber;
     for (int i = 0; i < classItem->Count(); ++i)
@@ -500,8 +514,8 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
       if (NodeMedia(it->second) == 0 && !file.empty()) SetNodeMedia(it->second, m);
       ApplyFileIcon(it->second, file, !file.empty());
     }
-  } else if (DirExists(resolver.Resolve(path + row.Folder))) {
-    reader.ReadFile(resolver.Resolve(path + row.Folder + "/" + row.Xml));
+  } else if (DirExists(Contained(resolver.Resolve(path + row.Folder), path))) {
+    reader.ReadFile(Contained(resolver.Resolve(path + row.Folder + "/" + row.Xml), path));
     dup = store_.DrawFileDuplicate;
     for (std::size_t r = 0; r < list().size(); ++r) {
       const std::string& drawFile = list()[r].DrawFile;
@@ -517,12 +531,12 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
   if (OnProgress) OnProgress(DocClassTable[cls].Caption, m);
   TKKTXMLRead reader(store_);
   const TDocClassRow& row = DocClassTable[cls];
-  TCaseResolver resolver;
+  TCaseResolver resolver(mediaFolder_);
   const std::string orgFolder = resolver.Resolve(mediaFolder_ + row.Folder + "/Org");
   auto filePath = [&](const std::string& name) { return resolver.FileIn(orgFolder, name); };
-  std::string copy = ManageFilePath(cls, false);
-  if (!workFolder2_.empty() && FileExists(copy)) {
-    reader.ReadFile(copy);
+  std::string earlier = EarlierManageFile(cls);
+  if (!earlier.empty()) {
+    reader.ReadFile(earlier);
     std::unordered_map<int, TTreeItem*> byNumber;
     for (int i = 0; i < classItem->Count(); ++i) byNumber.emplace(NodeNumber(classItem->Item(i)), classItem->Item(i));
     WithRecords(store_, cls, [&](auto& list) {
@@ -541,8 +555,8 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
       }
       return 0;
     });
-  } else if (DirExists(resolver.Resolve(path + row.Folder))) {
-    reader.ReadFile(resolver.Resolve(path + row.Folder + "/" + row.Xml));
+  } else if (DirExists(Contained(resolver.Resolve(path + row.Folder), path))) {
+    reader.ReadFile(Contained(resolver.Resolve(path + row.Folder + "/" + row.Xml), path));
     WithRecords(store_, cls, [&](auto& list) {
       for (std::size_t r = 0; r < list.size(); ++r) {
         TTreeItem* recItem = AddNode(classItem, RecordCaption(list[r]), 0, 0, nlRecord);
@@ -563,7 +577,7 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
   const std::string path = WithTrailingSlash(rawPath);
   TKKTXMLRead reader(store_);
   reader.ClearRecords(-1);
-  reader.ReadFile(path + "INDEX_C.XML");
+  reader.ReadFile(Contained(ResolveCase(path + "INDEX_C.XML"), path));
   tree_.BeginUpdate();
   TTreeItem* root = tree_.Root();
   if (!root) {
@@ -580,10 +594,11 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
   TTreeItem* cls13 = first ? AddNode(cls1, "", 0, 13, nlFileClass) : (cls1 ? cls1->GetLastChild() : nullptr);
   if (cls13 && NodeClass(cls13) == 13) {
     std::string spec = ResolveCase(path + "DRAWINGS/SPEC");
-    if (DirExists(spec)) ScanAttachments(cls13, spec + "/", 13);
+    if (DirExists(Contained(spec, path))) ScanAttachments(cls13, spec + "/", 13);
+    TCaseResolver resolver(path);
     for (int i = 0; i < cls13->Count(); ++i) {
       TTreeItem* c = cls13->Item(i);
-      if (TMdlTreeItemData* d = NodeData(c)) d->Exists = FileExists(DeliveryFilePath(path + "DRAWINGS/SPEC", GetFileItem(c, 0)));
+      if (TMdlTreeItemData* d = NodeData(c)) d->Exists = !resolver.FileIn(spec, GetFileItem(c, 0)).empty();
     }
   }
 
@@ -613,11 +628,16 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
 // ---------------------------------------------------------------------------
 // Work copies
 
+void TMdlTreeView::SetWorkCopiesDefault(bool on) { gWorkCopiesDefault = on; }
+bool TMdlTreeView::WorkCopiesDefault() { return gWorkCopiesDefault; }
+
 bool TMdlTreeView::MakeWorkFolders() {
   workFolder1_.clear();
   workFolder2_.clear();
-  for (int attempt = 0; attempt < 100 && workFolder1_.empty(); ++attempt) workFolder1_ = MakeTempDir("DLVR");
-  for (int attempt = 0; attempt < 100 && workFolder2_.empty(); ++attempt) workFolder2_ = MakeTempDir("DLVR");
+  const std::string parent = PrivateWorkFolder();
+  if (parent.empty()) return false;
+  for (int attempt = 0; attempt < 100 && workFolder1_.empty(); ++attempt) workFolder1_ = MakeTempDir("DLVR", parent);
+  for (int attempt = 0; attempt < 100 && workFolder2_.empty(); ++attempt) workFolder2_ = MakeTempDir("DLVR", parent);
   return !workFolder1_.empty() && !workFolder2_.empty();
 }
 
@@ -636,14 +656,13 @@ std::string TMdlTreeView::ManageFilePath(int cls, bool display) {
   std::string result = work + row.Xml;
   if (!*row.Xml || FileExists(result) || !preparing_) return result;
 
-  const std::string classFolder = ResolveCase(mediaFolder_ + row.Folder);
   const std::string dtdCopy = work + row.Dtd;
   if (*row.Dtd && !FileExists(dtdCopy)) {
-    std::string dtd = ResolveCase(JoinPath(classFolder, row.Dtd));
+    std::string dtd = Contained(ResolveCase(mediaFolder_ + row.Folder + "/" + row.Dtd), mediaFolder_);
     std::string bytes;
     if (FileExists(dtd) && ReadWholeFile(dtd, bytes)) WriteWholeFile(dtdCopy, bytes);
   }
-  const std::string source = ResolveCase(JoinPath(classFolder, row.Xml));
+  const std::string source = ManageSource(cls);
   if (source != cachedSourcePath_) {
     cachedSourcePath_ = source;
     if (!FileExists(source) || !ReadWholeFile(source, cachedSourceBytes_)) cachedSourcePath_.clear();
@@ -662,11 +681,28 @@ std::string TMdlTreeView::ManageFilePath(int cls, bool display) {
   return result;
 }
 
+std::string TMdlTreeView::ManageSource(int cls) const {
+  const TDocClassRow& row = DocClassTable[cls];
+  return Contained(ResolveCase(mediaFolder_ + row.Folder + "/" + row.Xml), mediaFolder_);
+}
+
+std::string TMdlTreeView::EarlierManageFile(int cls) {
+  std::string copy = ManageFilePath(cls, false);
+  if (!workFolder2_.empty() && FileExists(copy)) return copy;
+  return ValidClass(cls) ? manageSources_[static_cast<std::size_t>(cls)] : std::string();
+}
+
 void TMdlTreeView::PrepareWorkCopies() {
   preparing_ = true;
   for (int cls : {1, 2, 3, 4, 6, 5}) {
     ManageFilePath(cls, false);
     ManageFilePath(cls, true);
+    std::string& noted = manageSources_[static_cast<std::size_t>(cls)];
+    if (!noted.empty()) continue;
+    const std::string source = ManageSource(cls);
+    // The folder in canonical form (a drive's link may change with the
+    // medium), the name as it is: the reader tells the file kind by it.
+    if (FileExists(source)) noted = JoinPath(CanonicalPath(ExtractFilePath(source)), ExtractFileName(source));
   }
   preparing_ = false;
   cachedSourcePath_.clear();
@@ -707,7 +743,7 @@ void TMdlTreeView::ClearTree() {
 }
 
 void TMdlTreeView::NotePhoto(const std::string& folder, int k) {
-  std::string photo = ResolveCase(folder + DocClassTable[5].Folder + "/" + DocClassTable[5].Xml);
+  std::string photo = Contained(ResolveCase(folder + DocClassTable[5].Folder + "/" + DocClassTable[5].Xml), folder);
   if (FileExists(photo) && std::find(photoMedia_.begin(), photoMedia_.end(), k) == photoMedia_.end())
     photoMedia_.push_back(k);
 }
@@ -715,7 +751,7 @@ void TMdlTreeView::NotePhoto(const std::string& folder, int k) {
 void TMdlTreeView::Load(const std::string& rawFolder) {
   const std::string folder = WithTrailingSlash(rawFolder);
   TKKTXMLRead reader(store_);
-  auto readOther = [&] { reader.ReadOtherIndex(folder + "INDEX_C.XML"); };
+  auto readOther = [&] { reader.ReadOtherIndex(Contained(ResolveCase(folder + "INDEX_C.XML"), folder)); };
   readOther();
   mediaFolder_ = folder;
   const TMdlTreeNodeIndex& other = store_.IndexRecords[fkOtherIndex];
@@ -731,8 +767,9 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   }
 
   photoMedia_.clear();
+  manageSources_ = {};
   RemoveWorkFolders();
-  MakeWorkFolders();
+  if (MakeWorkCopies) MakeWorkFolders();
   ClearTree();
 
   std::vector<int> loaded;

@@ -137,10 +137,22 @@ class TMdlTreeView {
   int SelectFieldTable(const TTreeItem* item) const;
 
   // --- work copies ---
+  // Whether Load makes the work folders and the work copies of the
+  // management files (for the XML pane and the viewer's searches). Off,
+  // Load writes nothing (a headless check needs no copies); a further medium
+  // then re-reads the first medium's management file where it was read.
+  // Taken from WorkCopiesDefault() when the model is made.
+  bool MakeWorkCopies = WorkCopiesDefault();
+  // The process-wide default of MakeWorkCopies (on unless set otherwise).
+  static void SetWorkCopiesDefault(bool on);
+  static bool WorkCopiesDefault();
+  // Makes the two work folders inside the process's private work folder.
   bool MakeWorkFolders();
   void RemoveWorkFolders();
   std::string ManageFilePath(int cls, bool display);
   std::string NodeManageFilePath(const TTreeItem* item, bool display) { return ManageFilePath(NodeClass(item), display); }
+  // Makes the missing work copies (when there are work folders) and notes
+  // the management files they come from.
   void PrepareWorkCopies();
   const std::string& WorkFolder1() const { return workFolder1_; }
   const std::string& WorkFolder2() const { return workFolder2_; }
@@ -185,6 +197,12 @@ class TMdlTreeView {
   void BuildDrawClass(int cls, TTreeItem* classItem, const std::string& path, int m, bool& dup);
   void BuildRecordClass(int cls, TTreeItem* classItem, const std::string& path, int m);
   void NotePhoto(const std::string& folder, int k);
+  // The medium's management file of a class, "" when it is missing or a
+  // link leading out of the medium.
+  std::string ManageSource(int cls) const;
+  // What a further medium reads instead of its own management file: the
+  // work copy, else the first medium's file noted by PrepareWorkCopies.
+  std::string EarlierManageFile(int cls);
   std::string FileCaption(const TTreeItem* item) const;
   void RecaptionFiles(TTreeItem* item);
   TSort* SorterOf(int cls);
@@ -206,6 +224,9 @@ class TMdlTreeView {
   // The management file last read for work copies: both copies of a class
   // are made from one read.
   std::string cachedSourcePath_, cachedSourceBytes_;
+  // Per class, the management file the work copies come from (its folder
+  // in canonical form), noted once per delivery.
+  std::array<std::string, kDocClassCount> manageSources_;
   TSort srtMeet_, srtPlan_, srtOthrs_;
   std::string sortKey_;
   TTreeItem* sortClassItem_ = nullptr;
@@ -214,7 +235,9 @@ class TMdlTreeView {
 };
 
 // The path of a file named in management data inside `folder`, resolved
-// without regard to ASCII case; "" when the name would leave the folder.
-std::string DeliveryFilePath(const std::string& folder, const std::string& name);
+// without regard to ASCII case; "" when the name would leave the folder or
+// the file is a link whose target lies outside `root` (the medium's folder;
+// `folder` itself when empty).
+std::string DeliveryFilePath(const std::string& folder, const std::string& name, const std::string& root = "");
 
 }  // namespace dlvr

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "model/tree_view.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
+#include "platform/tempfs.h"
 #include "support/delivery_builder.h"
 #include "support/fixtures.h"
 
@@ -196,6 +198,65 @@ TEST_F(TreeViewTest, FileNamesThatWouldLeaveTheirFolderAreMissing) {
   EXPECT_GE(rec->Item(2)->ImageIndex(), model.SysIconBase);
 }
 
+// A delivery's links whose targets lie outside the medium count as missing:
+// files (named in management data or found in a folder), class folders and
+// management files. Links that stay inside keep working.
+TEST_F(TreeViewTest, LinksLeadingOutOfTheMediumCountAsMissing) {
+  test::ScratchDir d, outside;
+  outside.WriteBytes("secret.pdf", "secret");
+  test::MediumSpec there;
+  there.Plans = {"外の計画"};
+  there.Drawings = {"D0PL001Z.P21"};
+  there.FilesHere = {"PLAN/ORG/P1.PDF", "DRAWINGS/D0PL001Z.P21"};
+  const std::string elsewhere = test::WriteMedium(outside / "kkt", there);
+  test::MediumSpec spec;
+  spec.Meetings = {{"協議", "", "", {"PLAIN.PDF", "OUT.PDF", "IN.PDF", "UP.PDF"}}};
+  spec.FilesHere = {"MEET/ORG/PLAIN.PDF", "DRAWINGS/SPEC/TOKKI.PDF"};
+  const std::string medium = test::WriteMedium(d / "kkt", spec);
+  d.WriteBytes("beside.pdf", "x");
+  fs::create_symlink(outside / "secret.pdf", medium + "MEET/ORG/OUT.PDF");
+  fs::create_symlink("../../DRAWINGS/SPEC/TOKKI.PDF", medium + "MEET/ORG/IN.PDF");
+  fs::create_symlink("../../../beside.pdf", medium + "MEET/ORG/UP.PDF");
+  fs::create_symlink(outside / "secret.pdf", medium + "DRAWINGS/SPEC/OUTSPEC.PDF");
+  fs::create_symlink("../../MEET/ORG/PLAIN.PDF", medium + "DRAWINGS/SPEC/INSPEC.PDF");
+  fs::create_directory_symlink(elsewhere + "PLAN", medium + "PLAN");
+  fs::create_symlink(elsewhere + "DRAWINGS/DRAWINGS.XML", medium + "DRAWINGS/DRAWINGS.XML");
+  model.Load(medium);
+
+  struct Case {
+    std::string Caption;
+    bool Present;
+  } cases[] = {{"PLAIN.PDF", true}, {"OUT.PDF", false}, {"IN.PDF", true},  {"UP.PDF", false},
+               {"TOKKI", true},     {"INSPEC", true},   {"OUTSPEC", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Caption);
+    TTreeItem* item = nullptr;
+    for (TTreeItem* i : model.Tree().AllItems())
+      if (i->Caption() == c.Caption && model.NodeLevel(i) == nlFile) item = i;
+    ASSERT_NE(item, nullptr);
+    const bool attachment = model.NodeClass(item) == 13;
+    EXPECT_EQ(item->ImageIndex() >= model.SysIconBase, c.Present);
+    EXPECT_EQ(item->ImageIndex() == imgFileMissing, !c.Present);
+    EXPECT_EQ(model.NodeMedia(item), c.Present ? 1 : 0);
+    if (attachment) {
+      EXPECT_EQ(model.NodeData(item)->Exists, c.Present);
+    }
+    const std::string path = model.GetFileItem(item, 1);
+    EXPECT_EQ(FileExists(path), c.Present);
+    if (!c.Present) {
+      EXPECT_EQ(path, "");
+    }
+  }
+  // The plan folder and the drawings file lead out: no records read, none copied.
+  EXPECT_TRUE(store.Plans.empty());
+  EXPECT_TRUE(store.OrderDrawings.empty());
+  EXPECT_EQ(Class(2)->Count(), 0);
+  EXPECT_EQ(Class(0)->Count(), 1);  // the special specifications alone
+  EXPECT_FALSE(FileExists(model.WorkFolder1() + "PLAN.XML"));
+  EXPECT_FALSE(FileExists(model.WorkFolder2() + "DRAWINGS.XML"));
+  EXPECT_TRUE(FileExists(model.WorkFolder2() + "MEET.XML"));
+}
+
 TEST_F(TreeViewTest, WorkCopiesAreMadeOnceAndNothingIsWrittenIntoTheDelivery) {
   test::ScratchDir d;
   test::CopyTree(test::SamplePath("clean"), d / "kkt");
@@ -225,6 +286,9 @@ TEST_F(TreeViewTest, WorkCopiesAreMadeOnceAndNothingIsWrittenIntoTheDelivery) {
   ReadWholeFile(w1 + "PLAN.XSL", mine);
   EXPECT_EQ(mine, "mine");
   EXPECT_EQ(model.PhotoMedia(), std::vector<int>{1});
+  // The work folders live in the process's private work folder.
+  EXPECT_EQ(ExtractFilePath(w1.substr(0, w1.size() - 1)), PrivateWorkFolder());
+  EXPECT_EQ(ExtractFilePath(w2.substr(0, w2.size() - 1)), PrivateWorkFolder());
   // A new delivery removes the previous delivery's work folders.
   model.Load(test::SamplePath("errors"));
   EXPECT_FALSE(DirExists(w1));
@@ -424,6 +488,72 @@ TEST_F(MediaTest, SortSurvivesAReloadAndFurtherMediaUpdateTheRightRecords) {
   model.SortClass(2, 99);
   EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
   EXPECT_EQ(model.SortMode(2), 0);
+}
+
+// The tree as `dlvr tree` sees it: every item with its facts.
+std::string DumpTree(TMdlTreeView& view) {
+  std::string out;
+  std::function<void(TTreeItem*, int)> walk = [&](TTreeItem* item, int depth) {
+    out += std::to_string(depth) + " " + item->Caption() + " " + std::to_string(view.NodeLevel(item)) + " " +
+           std::to_string(view.NodeNumber(item)) + " " + std::to_string(view.NodeMedia(item)) + " " +
+           std::to_string(view.NodeData(item) && view.NodeData(item)->Exists) + " " +
+           std::to_string(item->ImageIndex()) + "\n";
+    for (int i = 0; i < item->Count(); ++i) walk(item->Item(i), depth + 1);
+  };
+  for (int i = 0; i < view.Tree().TopCount(); ++i) walk(view.Tree().TopItem(i), 0);
+  return out;
+}
+
+// Without work copies a load writes nothing, and every way of reading
+// further media builds the tree it builds with them.
+TEST_F(MediaTest, WithoutWorkCopiesNothingIsWrittenAndTheTreeIsTheSame) {
+  auto m1 = Medium(1, 2), m2 = Medium(2, 2);
+  m1.FilesHere = {"MEET/ORG/A.PDF"};
+  m2.FilesHere = {"MEET/ORG/C.PDF", "DRAWINGS/D0PL001Z.P21"};
+  m2.Drawings = {"D0PL001Z.P21", "D0PL002Z.P21"};
+  const std::string f1 = test::WriteMedium(d / "m1", m1), f2 = test::WriteMedium(d / "m2", m2);
+  prompts.Fallback = DialogAnswer::Ok;
+  struct Case {
+    const char* What;
+    std::function<void(TMdlTreeView&)> Load;
+  } cases[] = {
+      {"one folder", [](TMdlTreeView& v) { v.Load(test::SamplePath("clean")); }},
+      {"two media from two folders",
+       [&](TMdlTreeView& v) {
+         v.Load(f1);
+         v.Load(f2);
+       }},
+      {"two media in turn in one drive",
+       [&](TMdlTreeView& v) {
+         Insert(f1);
+         prompts.OnShow = [&](const MessageRequest&) { Insert(f2); };
+         v.Load(drive);
+         prompts.OnShow = nullptr;
+       }},
+  };
+  const std::string work = PrivateWorkFolder();
+  ASSERT_FALSE(work.empty());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    DeliveryStore withStore, withoutStore;
+    TMdlTreeView with(withStore);
+    c.Load(with);
+    EXPECT_EQ(ExtractFilePath(with.WorkFolder1().substr(0, with.WorkFolder1().size() - 1)), work);
+    EXPECT_TRUE(FileExists(with.WorkFolder2() + "MEET.XML"));
+
+    TMdlTreeView::SetWorkCopiesDefault(false);
+    TMdlTreeView without(withoutStore);
+    TMdlTreeView::SetWorkCopiesDefault(true);
+    ASSERT_FALSE(without.MakeWorkCopies);
+    const auto before = test::TreeSnapshot(work);
+    c.Load(without);
+    EXPECT_EQ(without.WorkFolder1(), "");
+    EXPECT_EQ(without.WorkFolder2(), "");
+    EXPECT_EQ(test::TreeSnapshot(work), before);
+    EXPECT_EQ(DumpTree(without), DumpTree(with));
+    EXPECT_EQ(withoutStore.Meetings.size(), withStore.Meetings.size());
+  }
+  EXPECT_TRUE(TMdlTreeView().MakeWorkCopies);
 }
 
 }  // namespace
