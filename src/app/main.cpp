@@ -1,5 +1,8 @@
 // The viewer's entry: one instance per start from a removable medium, which
-// copies the program to a temporary folder and runs it from there.
+// copies the program to a temporary folder and runs it from there. Work and
+// preview copies live in the process's private work folder: folders left by
+// ended instances are removed at start, this one's at exit or on SIGINT,
+// SIGTERM and SIGHUP.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -16,6 +19,7 @@
 #include "panes/xml_err.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
+#include "platform/tempfs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -28,6 +32,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  dlvr::RemoveWorkFolderOnSignals();
+  dlvr::RemoveStaleWorkFolders();
   QLockFile lock(dlvr::InstanceLockPath());
   lock.tryLock(0);  // held while this instance runs; a second instance runs too
   QApplication::setApplicationDisplayName(QString());
@@ -40,8 +46,13 @@ int main(int argc, char** argv) {
     dlvr::TfrmXMLErr::ShowErrors(parent, view);
   };
   QStringList args = QApplication::arguments();
-  dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());
-  window.resize(1024, 700);
-  window.show();
-  return app.exec();
+  int status = 0;
+  {
+    dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());
+    window.resize(1024, 700);
+    window.show();
+    status = app.exec();
+  }
+  dlvr::RemovePrivateWorkFolder();
+  return status;
 }

@@ -66,7 +66,10 @@ TBusyWindow::~TBusyWindow() {
 std::string TempFileName(const std::string& ext) {
   std::string e = ext.empty() ? ".tmp" : ext;
   if (e[0] != '.') e.insert(e.begin(), '.');
-  return MakeTempFile(TExtRegistry::ProgramName().toStdString(), e);
+  // Only in the private work folder, never loose in the shared one.
+  const std::string folder = PrivateWorkFolder();
+  if (folder.empty()) return std::string();
+  return MakeTempFile(TExtRegistry::ProgramName().toStdString(), e, folder);
 }
 
 bool WaitForView(TPreviewView& view, int ms) {
