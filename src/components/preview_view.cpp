@@ -241,8 +241,18 @@ void TPreviewView::Impl::Build() {
   html->setOpenLinks(false);
   QObject::connect(html, &QTextBrowser::anchorClicked, q, [this](const QUrl& url) {
     QUrl target = url.isRelative() ? QUrl::fromLocalFile(OriginFolder() + u'/').resolved(url) : url;
-    if (target.isLocalFile() && QFileInfo(target.toLocalFile()).isFile())
-      q->Navigate(target.toLocalFile());
+    if (!target.isLocalFile()) {
+      if (opener) opener(target);
+      return;
+    }
+    // A link leads only to files the page itself may read.
+    const std::string local = ResolveCase(target.toLocalFile().toStdString());
+    if (SandboxCanonical(Sandbox(), local).empty()) {
+      SetNote(QStringLiteral("納品データの外のファイルは開きません: %1").arg(target.toLocalFile()));
+      return;
+    }
+    if (QFileInfo(QString::fromStdString(local)).isFile())
+      q->Navigate(QString::fromStdString(local));
     else if (opener)
       opener(target);
   });

@@ -421,6 +421,42 @@ TEST(PreviewViewHostile, NothingOutsideTheDeliveryIsShown) {
   }
 }
 
+TEST(PreviewViewHostile, LinksLeadOnlyToFilesThePageMayRead) {
+  using namespace hostile;
+  test::ScratchDir d;
+  d.WriteBytes("outside/secret.txt", kMarker);
+  d.WriteBytes("delivery/ORG/NEXT.TXT", "next page");
+  const std::string page = d.WriteBytes("delivery/ORG/PAGE.HTM", "<html><body>page</body></html>");
+  TPreviewView view;
+  std::vector<QUrl> opened;
+  view.SetOpenHandler([&](const QUrl& u) {
+    opened.push_back(u);
+    return true;
+  });
+  auto* browser = Child<QTextBrowser>(view, "HtmlView");
+  struct Case {
+    QUrl link;
+    QString shownAfter;  // the path shown after the click
+  };
+  const Case cases[] = {
+      {QUrl::fromLocalFile(Q(d / "outside/secret.txt")), Q(page)},
+      {QUrl(QStringLiteral("../../outside/secret.txt")), Q(page)},
+      {QUrl(QStringLiteral("next.txt")), Q(d / "delivery/ORG/NEXT.TXT")},
+  };
+  for (const Case& c : cases) {
+    Shown(view).Navigate(Q(page));
+    emit browser->anchorClicked(c.link);
+    EXPECT_EQ(view.CurrentPath(), c.shownAfter) << c.link.toString().toStdString();
+    EXPECT_FALSE(view.RenderedText().contains(QString::fromLatin1(kMarker)));
+  }
+  // Addresses on the network go to the desktop's browser, as the user asked.
+  EXPECT_TRUE(opened.empty());
+  Shown(view).Navigate(Q(page));
+  emit browser->anchorClicked(QUrl(QStringLiteral("https://example.org/")));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].host(), "example.org");
+}
+
 TEST(PreviewViewHostile, DevicesFifosDepthAndExpansionStayBounded) {
   using namespace hostile;
   test::ScratchDir d;
@@ -470,10 +506,12 @@ TEST(PreviewViewHostile, DevicesFifosDepthAndExpansionStayBounded) {
   Shown(view).Navigate(Q(d / "delivery/NESTED.XML"));
   EXPECT_NE(view.Note(), "");
   EXPECT_LE(view.RenderedText().count(u'\n'), 64);
-  // A link to a device is no file to show.
+  // A link to a device and a FIFO are no files to show.
   symlink("/dev/zero", (del + "ZERO.XML").c_str());
-  Shown(view).Navigate(Q(del + "ZERO.XML"));
-  EXPECT_EQ(view.RendererKind(), "other");
+  for (const char* name : {"ZERO.XML", "FIFO.PNG"}) {
+    Shown(view).Navigate(Q(del + name));
+    EXPECT_EQ(view.RendererKind(), "other") << name;
+  }
 }
 
 }  // namespace
