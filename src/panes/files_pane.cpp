@@ -102,7 +102,10 @@ bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPr
   fs::copy_file(path, copy, fs::copy_options::overwrite_existing, ec);
   model.TempFiles.push_back(copy);
   if (ec) return false;
-  view.Navigate(Q(copy));
+  // The copy is shown as if it stood at the original: what it refers to is
+  // looked up in the delivery, and only there.
+  view.SetSandboxFolders({Q(model.MediaFolder())});
+  view.Navigate(Q(copy), Q(path));
   WaitForView(view, kPreviewWaitMs);
   return true;
 }
