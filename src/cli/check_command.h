@@ -25,6 +25,9 @@ int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::
 // a folder without INDEX_C.XML, an unwritable FILE or wrong arguments.
 int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// dlvr html FILE -o OUT.html (html_command.cpp).
+int CmdHtml(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 // Backslash, TAB, CR and LF as the two-character escapes \\ \t \r \n, so
 // that a value stays on its line and in its column (check's tsv, tree).
 std::string EscapeCell(const std::string& s);

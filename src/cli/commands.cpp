@@ -33,6 +33,9 @@ const char* const kUsage =
     "  check FOLDER    run the data check and list its findings\n"
     "  report FOLDER -o FILE.pdf\n"
     "                  write the printed error report as a PDF file\n"
+    "  html FILE -o OUT.html\n"
+    "                  transform one XML file through its stylesheet, as the\n"
+    "                  viewer's preview does, and write the HTML\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -311,6 +314,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (cmd == "tree") return CmdTree(args, out, err);
   if (cmd == "check") return CmdCheck(args, out, err);
   if (cmd == "report") return CmdReport(args, out, err);
+  if (cmd == "html") return CmdHtml(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }
