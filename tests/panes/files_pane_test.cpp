@@ -14,6 +14,7 @@
 #include "panes/files_pane.h"
 #include "platform/drive.h"
 #include "platform/paths.h"
+#include "platform/tempfs.h"
 #include "support/fixtures.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -33,10 +34,11 @@ std::string ReadAll(const std::string& path) {
 }
 
 // Files directly in a folder.
+// The preview copies in a folder (the work folder's owner lock aside).
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> out;
   for (const auto& e : fs::directory_iterator(folder))
-    if (e.is_regular_file()) out.push_back(e.path().string());
+    if (e.is_regular_file() && e.path().filename() != "owner.lock") out.push_back(e.path().string());
   return out;
 }
 
@@ -186,7 +188,8 @@ TEST_F(FilesPaneTest, PreviewShowsACopyWithTheSameExtensionAndKeepsTheDeliveryUn
   EXPECT_LT(t.elapsed(), 8000);
   ASSERT_EQ(m.View.TempFiles.size(), 1u);
   const std::string copy = m.View.TempFiles[0];
-  EXPECT_EQ(ExtractFilePath(copy), temp.Path());
+  // In the process's private work folder, never loose in the shared one.
+  EXPECT_EQ(ExtractFilePath(copy), PrivateWorkFolder());
   EXPECT_EQ(ExtractFileExt(copy), ExtractFileExt(source));
   EXPECT_EQ(ReadAll(copy), ReadAll(source));
   EXPECT_EQ(pane.webBrowser->CurrentPath().toStdString(), copy);
@@ -211,7 +214,7 @@ TEST_F(FilesPaneTest, TwoPreviewsInARowLeaveOnlyTheNewestCopy) {
   ASSERT_EQ(m.View.TempFiles.size(), 1u);
   EXPECT_FALSE(fs::exists(old));
   EXPECT_TRUE(FileExists(m.View.TempFiles[0]));
-  EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::string>{m.View.TempFiles[0]});
+  EXPECT_EQ(FilesIn(PrivateWorkFolder()), std::vector<std::string>{m.View.TempFiles[0]});
 }
 
 TEST_F(FilesPaneTest, MissingFileHidesThePreviewWithoutWarning) {
