@@ -548,7 +548,8 @@ void RunDataCheck(TMdlTreeView& view) { CheckStore(view.Store(), view.MediaFolde
 
 bool HasIndexFile(const std::string& folder) {
   if (folder.empty()) return false;
-  return FileExists(ResolveCase(JoinPath(folder, "INDEX_C.XML")));
+  // A link that leads out of the folder counts as missing.
+  return FileInFolder(folder, "INDEX_C.XML").has_value();
 }
 
 std::string NoIndexMessage(std::string_view mediaFolder) {

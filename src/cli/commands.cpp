@@ -96,8 +96,10 @@ void WriteList(JsonWriter& w, const char* key, const std::vector<R>& list) {
 // Reads a class's sub-management file when its class folder exists.
 bool ReadClassFile(TKKTXMLRead& reader, const std::string& folder, const char* classFolder, const char* file) {
   std::string dir = ResolveCase(JoinPath(folder, classFolder));
-  if (!DirExists(dir)) return false;
-  reader.ReadFile(JoinPath(dir, file));
+  if (!DirExists(dir) || LeadsOutside(dir, folder)) return false;
+  // A file that is a link leading out of the delivery counts as missing.
+  const std::string path = JoinPath(dir, file);
+  if (!LeadsOutside(ResolveCase(path), folder)) reader.ReadFile(path);
   return true;
 }
 
@@ -269,7 +271,8 @@ std::string DumpDelivery(const std::string& folder) {
   DeliveryStore store;
   TKKTXMLRead reader(store);
   reader.ClearRecords(-1);
-  reader.ReadFile(JoinPath(folder, "INDEX_C.XML"));
+  if (const std::string index = JoinPath(folder, "INDEX_C.XML"); !LeadsOutside(ResolveCase(index), folder))
+    reader.ReadFile(index);
   bool dup1 = false, dup4 = false;
   if (ReadClassFile(reader, folder, "DRAWINGS", "DRAWINGS.XML")) dup1 = store.DrawFileDuplicate;
   ReadClassFile(reader, folder, "MEET", "MEET.XML");

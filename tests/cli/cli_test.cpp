@@ -80,6 +80,23 @@ TEST(CliDump, FolderNamesOfAnyCaseAndNothingWritten) {
   EXPECT_EQ(test::TreeSnapshot(d / "kkt"), before);
 }
 
+TEST(CliDump, LinksLeadingOutOfTheDeliveryCountAsMissing) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "outside");
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  // The meeting file, then the management file, lead to another delivery.
+  std::remove((d / "kkt/MEET/MEET.XML").c_str());
+  symlink((d / "outside/MEET/MEET.XML").c_str(), (d / "kkt/MEET/MEET.XML").c_str());
+  CliRun r = Dlvr("dump " + (d / "kkt"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"Meetings\": []"), std::string::npos);
+  EXPECT_NE(r.out.find("\"PlanName\""), std::string::npos);
+  std::remove((d / "kkt/INDEX_C.XML").c_str());
+  symlink((d / "outside/INDEX_C.XML").c_str(), (d / "kkt/INDEX_C.XML").c_str());
+  EXPECT_EQ(Dlvr("dump " + (d / "kkt")).out.find("県道見本線"), std::string::npos);
+  EXPECT_EQ(Dlvr("check " + (d / "kkt")).code, 2);
+}
+
 TEST(CliDump, EmptyFolderGivesEmptyRecords) {
   test::ScratchDir d;
   CliRun r = Dlvr("dump " + d.Path());
