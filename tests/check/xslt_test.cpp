@@ -20,6 +20,7 @@
 
 #include "check/resources.h"
 #include "delivery/helpers.h"
+#include "delivery/xml_sandbox.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -121,23 +122,17 @@ Page Show(const test::ScratchDir& work, const std::string& sourcePath, const std
   }
   work.WriteSjis(xslName, std::string(EmbeddedText(component)));
 
-  page.Source.reset(xmlReadFile(target.c_str(), nullptr,
-                                XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR | XML_PARSE_NOWARNING));
-  EXPECT_TRUE(page.Source) << target;
-  if (!page.Source) return page;
-  xsltStylesheetPtr style = xsltLoadStylesheetPI(page.Source.get());
-  EXPECT_NE(style, nullptr) << "stylesheet " << xslName << " not found or not loadable";
-  if (!style) return page;
-  DocPtr result(xsltApplyStylesheet(style, page.Source.get(), nullptr));
-  EXPECT_TRUE(result);
-  if (result) {
-    xmlChar* out = nullptr;
-    int len = 0;
-    EXPECT_EQ(xsltSaveResultToString(&out, &len, result.get(), style), 0);
-    if (out) page.Bytes.assign(reinterpret_cast<const char*>(out), static_cast<std::size_t>(len));
-    xmlFree(out);
-  }
-  xsltFreeStylesheet(style);
+  // Exactly the preview's sandboxed loader and transform.
+  TXmlSandbox sandbox;
+  sandbox.Folders = {work.Path()};
+  TXmlParseResult parsed = SandboxParseXml(sandbox, target);
+  EXPECT_TRUE(parsed) << target << " " << parsed.Reason;
+  if (!parsed) return page;
+  page.Source.reset(parsed.Doc.release());
+  TXsltResult result = SandboxTransform(sandbox, page.Source.get(), target);
+  EXPECT_TRUE(result) << "stylesheet " << xslName << ": " << result.Messages;
+  EXPECT_TRUE(result.Refused.empty());
+  page.Bytes = result.Output;
   page.Utf8 = Cp932ToUtf8(page.Bytes);
   page.Html.reset(htmlReadMemory(page.Bytes.data(), static_cast<int>(page.Bytes.size()), "page.html", "Shift_JIS",
                                  HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET));
