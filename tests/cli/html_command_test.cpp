@@ -2,13 +2,8 @@
 // and hostile documents that must neither leak nor fetch nor write.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <fcntl.h>
 
 #include <cstdlib>
 
@@ -54,16 +49,8 @@ TEST(CliHtml, HostileFilesLeakNothingFetchNothingWriteNothing) {
   d.WriteBytes("outside/secret.xml", "<s>OUTSIDE-MARKER-91aa</s>");
   d.WriteBytes("delivery/INDEX_C.XML", "<?xml version=\"1.0\"?>\n<constdata/>\n");
   const std::string org = d.MakeDir("delivery/MEET/ORG") + "/";
-  // A listener nobody may reach.
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-  listen(listener, 4);
-  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/leak";
+  test::LoopbackListener listener;
+  const std::string url = listener.Url("/leak");
   const std::string head = "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
                            "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">";
   d.WriteBytes("delivery/MEET/ORG/LEAK.XSL", head + "<xsl:template match=\"/\"><p>shown</p><xsl:value-of "
@@ -107,10 +94,7 @@ TEST(CliHtml, HostileFilesLeakNothingFetchNothingWriteNothing) {
   ReadWholeFile(d / "delivery/INDEX_C.XML", index);
   EXPECT_EQ(index, "<?xml version=\"1.0\"?>\n<constdata/>\n");
   EXPECT_FALSE(FileExists(d / "delivery/MEET/out.html"));
-  // Nobody knocked.
-  fcntl(listener, F_SETFL, O_NONBLOCK);
-  EXPECT_LT(accept(listener, nullptr, nullptr), 0);
-  close(listener);
+  EXPECT_EQ(listener.Connections(), 0);
   // Usage errors.
   EXPECT_EQ(Html(Quoted(org + "A.XML")).code, 2);
   EXPECT_EQ(Html("-o " + Quoted(d / "x.html")).code, 2);

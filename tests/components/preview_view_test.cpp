@@ -15,7 +15,6 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -355,12 +354,6 @@ namespace hostile {
 
 const char* const kMarker = "OUTSIDE-MARKER-c41d";
 
-long MaxRssKb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
-
 std::string Xsl(const std::string& prolog, const std::string& body, const std::string& top = "") {
   return "<?xml version=\"1.0\"?>\n" + prolog +
          "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">" + top +
@@ -494,14 +487,14 @@ TEST(PreviewViewHostile, DevicesFifosDepthAndExpansionStayBounded) {
       {"billion laughs", "LAUGHS.XML", laughs, "text"},
   };
   TPreviewView view;
-  const long rssBefore = MaxRssKb();
+  const long rssBefore = test::MaxRssKb();
   for (const Case& c : cases) {
     const auto started = std::chrono::steady_clock::now();
     Shown(view).Navigate(Q(d.WriteBytes(std::string("delivery/") + c.file, c.text)));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << c.name;
     EXPECT_EQ(view.RendererKind(), c.kind) << c.name;
   }
-  EXPECT_LT(MaxRssKb() - rssBefore, 400 * 1024);
+  EXPECT_LT(test::MaxRssKb() - rssBefore, 400 * 1024);
   // The nested document's tree stops at a depth and says so.
   Shown(view).Navigate(Q(d / "delivery/NESTED.XML"));
   EXPECT_NE(view.Note(), "");

@@ -5,12 +5,6 @@
 #include <QApplication>
 #include <QTextCursor>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 
@@ -265,16 +259,8 @@ TEST_F(XmlPaneTest, AHostileMeetingFileReadsAndSendsNothing) {
   ScratchDir d;
   d.WriteBytes("outside/secret.xml", "<s>OUTSIDE-MARKER-e07c</s>");
   test::CopyTree(test::SamplePath("clean"), d / "kkt");
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-  listen(listener, 4);
-  fcntl(listener, F_SETFL, O_NONBLOCK);
-  const std::string leak = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/leak?d=";
+  test::LoopbackListener listener;
+  const std::string leak = listener.Url("/leak?d=");
   d.WriteBytes("kkt/MEET/EVIL.XSL",
                "<?xml version=\"1.0\"?>\n<xsl:stylesheet version=\"1.0\" "
                "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template match=\"/\"><xsl:variable "
@@ -299,8 +285,7 @@ TEST_F(XmlPaneTest, AHostileMeetingFileReadsAndSendsNothing) {
     }
     model.View.RemoveWorkFolders();
   }
-  EXPECT_LT(accept(listener, nullptr, nullptr), 0);
-  close(listener);
+  EXPECT_EQ(listener.Connections(), 0);
 }
 
 }  // namespace

@@ -1,10 +1,19 @@
 #include "support/fixtures.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/fileio.h"
 #include "platform/paths.h"
@@ -97,6 +106,58 @@ DialogAnswer ScriptedPrompts::Show(const MessageRequest& request) {
   if (OnShow) OnShow(request);
   if (Shown.size() <= Answers.size()) return Answers[Shown.size() - 1];
   return Fallback;
+}
+
+struct LoopbackListener::Impl {
+  int fd = -1;
+  int port = 0;
+  std::atomic<bool> stop{false};
+  std::atomic<int> connections{0};
+  std::thread thread;
+};
+
+LoopbackListener::LoopbackListener() : d_(new Impl) {
+  d_->fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(d_->fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(d_->fd, 8) != 0)
+    throw std::runtime_error("no loopback listener");
+  socklen_t len = sizeof a;
+  getsockname(d_->fd, reinterpret_cast<sockaddr*>(&a), &len);
+  d_->port = ntohs(a.sin_port);
+  d_->thread = std::thread([d = d_] {
+    while (!d->stop) {
+      pollfd p{d->fd, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      int c = accept(d->fd, nullptr, nullptr);
+      if (c < 0) continue;
+      ++d->connections;
+      close(c);
+    }
+  });
+}
+
+LoopbackListener::~LoopbackListener() {
+  d_->stop = true;
+  d_->thread.join();
+  close(d_->fd);
+  delete d_;
+}
+
+std::string LoopbackListener::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(d_->port) + path;
+}
+
+int LoopbackListener::Connections() const {
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  return d_->connections;
+}
+
+long MaxRssKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
 }
 
 }  // namespace dlvr::test

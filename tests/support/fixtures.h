@@ -47,6 +47,27 @@ std::vector<std::string> TreeSnapshot(const std::string& path);
 // The sample deliveries of the repository.
 std::string SamplePath(const std::string& name);
 
+// A listener on a loopback port that counts the connections made to it (it
+// accepts and closes each at once), to show that nothing is fetched.
+class LoopbackListener {
+ public:
+  LoopbackListener();
+  ~LoopbackListener();
+  LoopbackListener(const LoopbackListener&) = delete;
+  LoopbackListener& operator=(const LoopbackListener&) = delete;
+  // "http://127.0.0.1:<port>" + path.
+  std::string Url(const std::string& path) const;
+  // The connections so far (waits a moment for late ones).
+  int Connections() const;
+
+ private:
+  struct Impl;
+  Impl* d_;
+};
+
+// The process's peak resident size in KiB, to show that memory stayed bounded.
+long MaxRssKb();
+
 // Records every message and answers from a script (then `fallback`).
 class ScriptedPrompts : public TPromptService {
  public:
