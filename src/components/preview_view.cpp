@@ -43,7 +43,8 @@ constexpr int kMaxTreeItems = 200000;
 // Element levels past this depth are left out of the XML tree.
 constexpr int kMaxTreeDepth = 64;
 
-// An element's text is shown up to this many characters.
+// An element's text, and its name with its attributes, are shown up to
+// this many characters.
 constexpr qsizetype kMaxValueChars = 4096;
 
 // The element tree's text for tests and finding stops growing here.
@@ -119,7 +120,6 @@ class TSandboxBrowser : public QTextBrowser {
  public:
   using QTextBrowser::QTextBrowser;
   TXmlSandbox Box;
-  QStringList Refused;
 
   QVariant loadResource(int type, const QUrl& name) override {
     QString local;
@@ -129,18 +129,15 @@ class TSandboxBrowser : public QTextBrowser {
       local = name.path();
     if (local.isEmpty() || QDir::isRelativePath(local)) {
       // Relative names were resolved against the base already; anything
-      // left is a network address or another scheme.
-      if (name.scheme().compare(u"data", Qt::CaseInsensitive) == 0) return QTextBrowser::loadResource(type, name);
-      Refused << name.toString();
+      // left is a network address or another scheme. Data URLs carry their
+      // bytes and are decoded by the document itself.
+      if (name.scheme().compare(u"data", Qt::CaseInsensitive) == 0) return QVariant();
       return QVariant(QByteArray());
     }
     local.replace(u'\\', u'/');
     std::string path = ResolveCase(QDir::cleanPath(local).toStdString());
     std::string bytes;
-    if (SandboxReadFile(Box, path, bytes) != TSandboxStatus::Ok) {
-      Refused << QString::fromStdString(path);
-      return QVariant(QByteArray());
-    }
+    if (SandboxReadFile(Box, path, bytes) != TSandboxStatus::Ok) return QVariant(QByteArray());
     return QVariant(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   }
 };
@@ -499,7 +496,6 @@ void TPreviewView::Impl::ShowHtml(const QString& htmlText, const QString& folder
   kind = QStringLiteral("html");
   rendered = htmlText;
   html->Box = Sandbox(kMaxResourceBytes);
-  html->Refused.clear();
   html->document()->clear();
   html->document()->setBaseUrl(QUrl::fromLocalFile(folder + u'/'));
   html->setHtml(htmlText);
@@ -641,6 +637,7 @@ void TPreviewView::Impl::ShowTree(xmlDoc* doc) {
       xmlFree(v);
     }
     if (!attrs.isEmpty()) label += u' ' + attrs.join(u' ');
+    if (label.size() > kMaxValueChars) label = label.left(kMaxValueChars) + QStringLiteral("…");
     auto* item = p.parent ? new QTreeWidgetItem(p.parent) : new QTreeWidgetItem(tree);
     item->setText(0, label);
     item->setText(1, value);
