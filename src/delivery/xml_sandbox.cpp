@@ -1,6 +1,5 @@
 #include "delivery/xml_sandbox.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,10 +24,10 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 
+#include "platform/fileio.h"
 #include "platform/paths.h"
 
 namespace dlvr {
@@ -54,12 +53,6 @@ struct TActive {
 };
 thread_local TActive* tActive = nullptr;
 
-std::string Canonical(const std::string& path) {
-  char buf[PATH_MAX];
-  if (!realpath(path.c_str(), buf)) return std::string();
-  return buf;
-}
-
 bool Inside(const std::string& canonical, const std::vector<std::string>& roots) {
   for (const std::string& r : roots) {
     if (canonical == r) return true;
@@ -74,7 +67,7 @@ std::vector<std::string> CanonicalRoots(const TXmlSandbox& box) {
   std::vector<std::string> roots;
   for (const std::string& f : box.Folders) {
     if (f.empty()) continue;
-    std::string c = Canonical(f);
+    std::string c = CanonicalPath(f);
     struct stat st {};
     if (!c.empty() && stat(c.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) roots.push_back(c);
   }
@@ -82,47 +75,21 @@ std::vector<std::string> CanonicalRoots(const TXmlSandbox& box) {
 }
 
 TSandboxStatus ReadCanonical(const std::string& canonical, std::uint64_t maxBytes, std::string& bytes) {
-  bytes.clear();
-  // Non-blocking, so that a FIFO swapped in after the check cannot hold the
-  // open up; the type is judged on the opened file itself.
-  int fd = open(canonical.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-  if (fd < 0) return errno == ELOOP ? TSandboxStatus::Outside : TSandboxStatus::Unreadable;
-  struct stat st {};
-  TSandboxStatus status = TSandboxStatus::Ok;
-  if (fstat(fd, &st) != 0) {
-    status = TSandboxStatus::Unreadable;
-  } else if (!S_ISREG(st.st_mode)) {
-    status = TSandboxStatus::NotRegular;
-  } else if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
-    status = TSandboxStatus::TooLarge;
-  } else {
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    while (true) {
-      ssize_t n = read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        status = TSandboxStatus::Unreadable;
-        break;
-      }
-      if (n == 0) break;
-      // A file that grows while it is read is held to the same limit.
-      if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
-        status = TSandboxStatus::TooLarge;
-        break;
-      }
-      bytes.append(buf, static_cast<std::size_t>(n));
-    }
+  // The canonical path holds no link: one put in its place since is refused.
+  switch (ReadRegularFile(canonical, maxBytes, bytes, true)) {
+    case TReadStatus::Ok: return TSandboxStatus::Ok;
+    case TReadStatus::NotRegular: return TSandboxStatus::NotRegular;
+    case TReadStatus::TooLarge: return TSandboxStatus::TooLarge;
+    case TReadStatus::Link: return TSandboxStatus::Outside;
+    case TReadStatus::Unreadable: break;
   }
-  close(fd);
-  if (status != TSandboxStatus::Ok) bytes.clear();
-  return status;
+  return TSandboxStatus::Unreadable;
 }
 
 TSandboxStatus ReadInside(const std::vector<std::string>& roots, std::uint64_t maxBytes, const std::string& path,
                           std::string& bytes) {
   bytes.clear();
-  std::string canonical = Canonical(path);
+  std::string canonical = CanonicalPath(path);
   if (canonical.empty() || !Inside(canonical, roots)) return TSandboxStatus::Outside;
   return ReadCanonical(canonical, maxBytes, bytes);
 }
@@ -253,10 +220,10 @@ int SandboxReadCheck(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* 
     tActive->Refused.push_back(value ? value : "");
     return 0;
   }
-  std::string canonical = Canonical(path);
+  std::string canonical = CanonicalPath(path);
   if (canonical.empty() && path.find('%') != std::string::npos) {
     if (char* plain = xmlURIUnescapeString(path.c_str(), 0, nullptr)) {
-      canonical = Canonical(plain);
+      canonical = CanonicalPath(plain);
       xmlFree(plain);
     }
   }
@@ -469,7 +436,7 @@ std::string SandboxStatusText(TSandboxStatus status) {
 }
 
 std::string SandboxCanonical(const TXmlSandbox& sandbox, const std::string& path) {
-  std::string canonical = Canonical(path);
+  std::string canonical = CanonicalPath(path);
   return !canonical.empty() && Inside(canonical, CanonicalRoots(sandbox)) ? canonical : std::string();
 }
 

@@ -16,37 +16,47 @@
 
 namespace dlvr {
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+TReadStatus ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out, bool refuseLink) {
   out.clear();
   // Opened without blocking and judged on the opened file itself, so that a
   // FIFO or device put in place of a file is refused rather than waited on.
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (refuseLink ? O_NOFOLLOW : 0));
+  if (fd < 0) return refuseLink && errno == ELOOP ? TReadStatus::Link : TReadStatus::Unreadable;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= kMaxWholeFileBytes;
+  TReadStatus status = TReadStatus::Ok;
+  if (::fstat(fd, &st) != 0)
+    status = TReadStatus::Unreadable;
+  else if (!S_ISREG(st.st_mode))
+    status = TReadStatus::NotRegular;
+  else if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+    status = TReadStatus::TooLarge;
   try {
-    if (ok) out.reserve(static_cast<std::size_t>(st.st_size));
+    if (status == TReadStatus::Ok) out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[1 << 16];
-    while (ok) {
+    while (status == TReadStatus::Ok) {
       ssize_t n = ::read(fd, buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = n == 0;
-        break;
-      }
+      if (n < 0) status = TReadStatus::Unreadable;
+      if (n <= 0) break;
       // A file that grows while it is read is held to the same limit.
-      ok = out.size() + static_cast<std::size_t>(n) <= kMaxWholeFileBytes;
-      if (ok) out.append(buf, static_cast<std::size_t>(n));
+      if (out.size() + static_cast<std::size_t>(n) > maxBytes)
+        status = TReadStatus::TooLarge;
+      else
+        out.append(buf, static_cast<std::size_t>(n));
     }
   } catch (const std::bad_alloc&) {
-    ok = false;
+    status = TReadStatus::Unreadable;
   }
   ::close(fd);
-  if (!ok) {
+  if (status != TReadStatus::Ok) {
     out.clear();
     out.shrink_to_fit();
   }
-  return ok;
+  return status;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  return ReadRegularFile(path, kMaxWholeFileBytes, out) == TReadStatus::Ok;
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view data) {

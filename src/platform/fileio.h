@@ -8,6 +8,22 @@
 
 namespace dlvr {
 
+// What reading a file of a delivery came to.
+enum class TReadStatus {
+  Ok,
+  NotRegular,  // a folder, device, FIFO or socket (never waited on)
+  TooLarge,    // larger than the limit given
+  Unreadable,  // missing, not permitted, a read error, memory ran out
+  Link,        // the last component is a symbolic link and links were refused
+};
+
+// Reads a regular file's bytes, at most `maxBytes`, into `out` (empty
+// unless Ok). The file is opened without blocking and judged on the opened
+// file itself; with `refuseLink` a symbolic link as the last component is
+// not followed. Never throws.
+TReadStatus ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out,
+                            bool refuseLink = false);
+
 // The largest file ReadWholeFile reads: far above any real management file.
 inline constexpr std::uint64_t kMaxWholeFileBytes = 1ull << 30;
 
