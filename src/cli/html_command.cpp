@@ -170,7 +170,7 @@ int CmdHtml(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   TXsltResult r = SandboxTransform(sandbox, parsed.Doc.get(), shown);
   if (!r) return Failed(err, positional[0], TransformReason(r));
-  if (!WriteWholeFile(output, r.Output)) return Usage(err, "cannot write " + output);
+  if (!ReplaceWholeFile(output, r.Output)) return Usage(err, "cannot write " + output);
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QPen>
 
 namespace dlvr {
@@ -72,19 +73,23 @@ bool PaintErrorReport(QPagedPaintDevice& device, const std::vector<std::array<st
 }
 
 bool WriteErrorReportPdf(const QString& path, const std::vector<std::array<std::string, 5>>& errors) {
-  QFile probe(path);
-  if (!probe.open(QIODevice::WriteOnly)) return false;
-  probe.close();
-  QPdfWriter writer(path);
-  writer.setTitle(QString::fromUtf8(kApplicationTitle));
-  writer.setCreator(QString::fromUtf8(kApplicationTitle));
-  writer.setResolution(300);
-  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
-  if (!PaintErrorReport(writer, errors)) {
-    QFile::remove(path);
-    return false;
+  // Written beside the file and renamed over it: a file that shares its
+  // data with another (a hard link into a delivery) is replaced, never
+  // written through, and a failed report leaves the old file as it was.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  {
+    QPdfWriter writer(&file);
+    writer.setTitle(QString::fromUtf8(kApplicationTitle));
+    writer.setCreator(QString::fromUtf8(kApplicationTitle));
+    writer.setResolution(300);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+    if (!PaintErrorReport(writer, errors)) {
+      file.cancelWriting();
+      return false;
+    }
   }
-  return true;
+  return file.commit();
 }
 
 }  // namespace dlvr

@@ -67,6 +67,26 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
   return ok;
 }
 
+bool ReplaceWholeFile(const std::string& path, std::string_view data) {
+  std::string temp = path + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < data.size();) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  // The mode of the file replaced, else readable by all as a new document.
+  struct stat old {};
+  ok = ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) std::remove(temp.c_str());
+  return ok;
+}
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;

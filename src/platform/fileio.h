@@ -35,6 +35,12 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // Writes bytes to a file, replacing it. False when it cannot.
 bool WriteWholeFile(const std::string& path, std::string_view data);
 
+// Writes bytes to a new file beside `path` and renames it over `path`: a
+// file that shares its data with another (a hard link) is replaced, never
+// written through, and on failure `path` stays as it was. False when it
+// cannot.
+bool ReplaceWholeFile(const std::string& path, std::string_view data);
+
 // Splits text into lines: CR, LF or CR LF end a line; the breaks are dropped.
 // A final line without a break is kept; a final break adds no empty line.
 std::vector<std::string_view> SplitLines(std::string_view text);

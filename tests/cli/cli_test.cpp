@@ -326,6 +326,25 @@ TEST(CliReport, AFileInsideTheDeliveryIsRefusedAndNothingWritten) {
   EXPECT_EQ(after, index);
 }
 
+TEST(CliReport, AnOutputFileHardLinkedIntoTheDeliveryIsReplacedNotWrittenThrough) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("errors"), d / "kkt");
+  std::string meet;
+  ASSERT_TRUE(ReadWholeFile(d / "kkt/MEET/MEET.XML", meet));
+  // Outside the folder by name, but the same data as a delivery file.
+  ASSERT_EQ(link((d / "kkt/MEET/MEET.XML").c_str(), (d / "out.pdf").c_str()), 0);
+  ASSERT_EQ(link((d / "kkt/MEET/MEET.XML").c_str(), (d / "out.html").c_str()), 0);
+  EXPECT_EQ(Dlvr("report " + (d / "kkt") + " -o " + (d / "out.pdf")).code, 1);
+  EXPECT_EQ(Dlvr("html " + (d / "kkt/MEET/MEET.XML") + " -o " + (d / "out.html")).code, 0);
+  std::string after, pdf, html;
+  ReadWholeFile(d / "kkt/MEET/MEET.XML", after);
+  EXPECT_EQ(after, meet);
+  ReadWholeFile(d / "out.pdf", pdf);
+  ReadWholeFile(d / "out.html", html);
+  EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
+  EXPECT_NE(html.find("<html"), std::string::npos);
+}
+
 TEST(CliReport, RefusalsExitTwo) {
   test::ScratchDir d;
   EXPECT_EQ(Dlvr("report " + test::SamplePath("errors") + " -o /nonexistent/dir/out.pdf").code, 2);
