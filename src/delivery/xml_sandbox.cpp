@@ -18,6 +18,7 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/fileio.h"
 #include "platform/paths.h"
@@ -323,14 +325,20 @@ std::string PseudoAttribute(const std::string& content, const std::string& name)
 // checks between instructions.
 class TWatchdog {
  public:
-  TWatchdog(xsltTransformContextPtr ctxt, int ms) {
-    if (ms <= 0) return;
-    thread_ = std::thread([this, ctxt, ms] {
+  TWatchdog(xsltTransformContextPtr ctxt, int ms, const std::atomic<bool>* cancel) {
+    if (ms <= 0 && !cancel) return;
+    thread_ = std::thread([this, ctxt, ms, cancel] {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
       std::unique_lock<std::mutex> lock(mutex_);
-      if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; })) {
-        fired_ = true;
-        __atomic_store_n(reinterpret_cast<int*>(&ctxt->state), static_cast<int>(XSLT_STATE_STOPPED),
-                         __ATOMIC_RELAXED);
+      // Looks at the cancel flag every few milliseconds until the deadline.
+      while (!done_) {
+        if ((cancel && cancel->load()) || (ms > 0 && std::chrono::steady_clock::now() >= deadline)) {
+          fired_ = true;
+          __atomic_store_n(reinterpret_cast<int*>(&ctxt->state), static_cast<int>(XSLT_STATE_STOPPED),
+                           __ATOMIC_RELAXED);
+          return;
+        }
+        cv_.wait_for(lock, std::chrono::milliseconds(cancel ? 10 : std::max(ms, 1)));
       }
     });
   }
@@ -372,6 +380,8 @@ TXsltResult Transform(const TXmlSandbox& box, xmlDoc* doc, const std::string& st
     return result;
   };
   if (!doc) return finish(S::TransformFailed);
+  auto cancelled = [&box] { return box.Cancel && box.Cancel->load(); };
+  if (cancelled()) return finish(S::TimedOut);
   // The stylesheet itself must be readable under the rules before libxslt
   // is given its name.
   std::string bytes;
@@ -394,12 +404,12 @@ TXsltResult Transform(const TXmlSandbox& box, xmlDoc* doc, const std::string& st
   TXmlDocPtr out;
   bool timedOut = false;
   {
-    TWatchdog watchdog(ctxt, box.TimeoutMs);
+    TWatchdog watchdog(ctxt, box.TimeoutMs, box.Cancel);
     out.reset(xsltApplyStylesheetUser(style.get(), doc, nullptr, nullptr, nullptr, ctxt));
     timedOut = watchdog.Fired();
   }
   xsltFreeTransformContext(ctxt);
-  if (timedOut) return finish(S::TimedOut);
+  if (timedOut || cancelled()) return finish(S::TimedOut);
   if (!out) return finish(S::TransformFailed);
   xmlChar* text = nullptr;
   int len = 0;
@@ -533,6 +543,52 @@ TXsltResult SandboxTransform(const TXmlSandbox& sandbox, xmlDoc* doc, const std:
     return result;
   }
   return Transform(sandbox, doc, path, std::move(result));
+}
+
+TXmlRecords FindRecords(xmlDoc* doc) {
+  TXmlRecords records;
+  xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
+  if (!root) return records;
+  std::unordered_map<std::string, std::size_t> counts;
+  std::size_t best = 0;
+  for (xmlNode* c = root->children; c; c = c->next) {
+    if (c->type != XML_ELEMENT_NODE) continue;
+    std::size_t n = ++counts[reinterpret_cast<const char*>(c->name)];
+    if (n > best) {
+      best = n;
+      records.Name = reinterpret_cast<const char*>(c->name);
+    }
+  }
+  if (best < 2) {
+    records.Name.clear();
+    return records;
+  }
+  records.Nodes.reserve(best);
+  for (xmlNode* c = root->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE && records.Name == reinterpret_cast<const char*>(c->name))
+      records.Nodes.push_back(c);
+  return records;
+}
+
+TXmlDocPtr PageDocument(xmlDoc* doc, const TXmlRecords& records, std::size_t first, std::size_t count) {
+  xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
+  if (!root) return nullptr;
+  TXmlDocPtr page(xmlNewDoc(doc->version ? doc->version : BAD_CAST "1.0"));
+  if (!page) return nullptr;
+  if (doc->URL) page->URL = xmlStrdup(doc->URL);
+  // The root with its attributes (defaults from the DTD included) only.
+  xmlNode* pageRoot = xmlDocCopyNode(root, page.get(), 2);
+  if (!pageRoot) return nullptr;
+  xmlDocSetRootElement(page.get(), pageRoot);
+  std::size_t index = 0;
+  const std::size_t end = first + count < first ? SIZE_MAX : first + count;
+  for (xmlNode* c = root->children; c; c = c->next) {
+    const bool record = c->type == XML_ELEMENT_NODE && !records.Name.empty() &&
+                        records.Name == reinterpret_cast<const char*>(c->name);
+    if (record && (index++ < first || index > end)) continue;
+    if (xmlNode* copy = xmlDocCopyNode(c, page.get(), 1)) xmlAddChild(pageRoot, copy);
+  }
+  return page;
 }
 
 }  // namespace dlvr

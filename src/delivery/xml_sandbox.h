@@ -16,12 +16,15 @@
 // behaviour. Every function may be called on any thread.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 typedef struct _xmlDoc xmlDoc;
+typedef struct _xmlNode xmlNode;
 
 namespace dlvr {
 
@@ -38,6 +41,9 @@ struct TXmlSandbox {
   int TimeoutMs = 30000;
   // The largest transform result, in bytes.
   std::uint64_t MaxOutputBytes = 64ull * 1024 * 1024;
+  // Set by another thread to stop a transform in progress (it then ends as
+  // TimedOut); null for none. Must outlive the call.
+  const std::atomic<bool>* Cancel = nullptr;
 };
 
 enum class TSandboxStatus {
@@ -100,7 +106,7 @@ struct TXsltResult {
     StylesheetMissing,    // the reference breaks the path rules or names no file
     StylesheetUnreadable, // refused by the sandbox, or not a usable stylesheet
     TransformFailed,      // the transform failed or produced nothing
-    TimedOut,             // stopped after TimeoutMs
+    TimedOut,             // stopped after TimeoutMs, or cancelled
     TooLarge,             // the result exceeds MaxOutputBytes
   };
   Status State = Status::NoStylesheet;
@@ -120,5 +126,21 @@ TXsltResult SandboxTransform(const TXmlSandbox& sandbox, xmlDoc* doc, const std:
 
 // The same with a stylesheet file chosen by the caller.
 TXsltResult SandboxTransformWith(const TXmlSandbox& sandbox, xmlDoc* doc, const std::string& stylesheetPath);
+
+// The records of a large document, for showing it a page at a time: the
+// child elements of the root that share the name most of them have (the
+// meetings of a meeting file, the drawings of a drawing file). Empty when
+// the root has fewer than two children of one name.
+struct TXmlRecords {
+  std::string Name;
+  std::vector<xmlNode*> Nodes;  // owned by the document
+};
+TXmlRecords FindRecords(xmlDoc* doc);
+
+// A new document holding the root with its attributes, every child of the
+// root that is not a record, and the records [first, first + count), all in
+// their places: what a stylesheet shows of it is what it shows of those
+// records in the whole document. Null when `doc` has no root.
+TXmlDocPtr PageDocument(xmlDoc* doc, const TXmlRecords& records, std::size_t first, std::size_t count);
 
 }  // namespace dlvr

@@ -45,8 +45,10 @@ TEST(CliHtml, ManagementFilesShowThroughTheirClassStylesheet) {
 
 TEST(CliHtml, HostileFilesLeakNothingFetchNothingWriteNothing) {
   test::ScratchDir d;
-  const std::string outside = d.MakeDir("outside");
+  const std::string outside = d.MakeDir("outside") + "/";
   d.WriteBytes("outside/secret.xml", "<s>OUTSIDE-MARKER-91aa</s>");
+  d.WriteBytes("outside/x.xsl", "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+                                "<xsl:template match=\"/\">OUTSIDE-MARKER-91aa</xsl:template></xsl:stylesheet>");
   d.WriteBytes("delivery/INDEX_C.XML", "<?xml version=\"1.0\"?>\n<constdata/>\n");
   const std::string org = d.MakeDir("delivery/MEET/ORG") + "/";
   test::LoopbackListener listener;

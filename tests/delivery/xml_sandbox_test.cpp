@@ -32,8 +32,8 @@ std::string XmlWith(const std::string& href, const std::string& between = "") {
 class XmlSandboxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    delivery = dir.MakeDir("delivery/MEET");
-    outside = dir.MakeDir("outside");
+    delivery = dir.MakeDir("delivery/MEET") + "/";
+    outside = dir.MakeDir("outside") + "/";
     dir.WriteBytes("outside/secret.txt", kMarker);
     dir.WriteBytes("outside/secret.xml", std::string("<s>") + kMarker + "</s>");
     dir.WriteBytes("outside/evil.xsl", Xsl("", std::string("<p>") + kMarker + "</p>"));
@@ -233,6 +233,39 @@ TEST_F(XmlSandboxTest, RealDeliveriesStillWork) {
   TXmlParseResult fromCopy = SandboxParseXml(both, copy, doc);
   ASSERT_TRUE(fromCopy);
   EXPECT_TRUE(SandboxTransform(both, fromCopy.Doc.get(), doc));
+}
+
+TEST_F(XmlSandboxTest, PagesHoldTheirRecordsInPlaceAndATransformCanBeCancelled) {
+  std::string xml = "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href=\"VIEW.XSL\"?>\n"
+                    "<meet v=\"04\"><head>h</head>";
+  for (int i = 1; i <= 5; ++i) xml += "<rec><n>" + std::to_string(i) + "</n></rec>";
+  xml += "<tail>t</tail></meet>\n";
+  const std::string doc = dir.WriteBytes("delivery/MEET/DOC.XML", xml);
+  dir.WriteBytes("delivery/MEET/VIEW.XSL",
+                 Xsl("", "<xsl:value-of select=\"meet/@v\"/>:<xsl:for-each select=\"meet/*\"><xsl:value-of "
+                         "select=\".\"/>,</xsl:for-each>"));
+  TXmlParseResult parsed = SandboxParseXml(sandbox, doc);
+  ASSERT_TRUE(parsed);
+  TXmlRecords records = FindRecords(parsed.Doc.get());
+  EXPECT_EQ(records.Name, "rec");
+  ASSERT_EQ(records.Nodes.size(), 5u);
+  struct Case {
+    std::size_t first, count;
+    const char* shown;
+  };
+  const Case cases[] = {{0, 2, "04:h,1,2,t,"}, {1, 2, "04:h,2,3,t,"}, {4, 100, "04:h,5,t,"}, {5, 2, "04:h,t,"}};
+  for (const Case& c : cases) {
+    TXmlDocPtr page = PageDocument(parsed.Doc.get(), records, c.first, c.count);
+    ASSERT_TRUE(page);
+    TXsltResult r = SandboxTransformWith(sandbox, page.get(), delivery + "VIEW.XSL");
+    ASSERT_TRUE(r) << static_cast<int>(r.State) << r.Messages;
+    EXPECT_NE(r.Output.find(c.shown), std::string::npos) << c.first << " " << r.Output;
+  }
+  // A cancel flag set meanwhile stops the transform.
+  std::atomic<bool> cancel{true};
+  sandbox.Cancel = &cancel;
+  sandbox.TimeoutMs = 0;
+  EXPECT_EQ(SandboxTransform(sandbox, parsed.Doc.get(), doc).State, TXsltResult::Status::TimedOut);
 }
 
 }  // namespace
