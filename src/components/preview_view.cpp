@@ -3,6 +3,8 @@
 #include <libxml/tree.h>
 
 #include <QDesktopServices>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -28,6 +30,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <string>
 
 #include "delivery/xml_sandbox.h"
@@ -49,6 +53,17 @@ constexpr qsizetype kMaxValueChars = 4096;
 
 // The element tree's text for tests and finding stops growing here.
 constexpr qsizetype kMaxDumpChars = 4 * 1024 * 1024;
+
+// XML files up to this size are prepared at once; larger ones off the GUI
+// thread while the window goes on answering.
+constexpr qint64 kSyncXmlBytes = 256 * 1024;
+
+// Records shown on one page of a styled view.
+constexpr std::size_t kPageRecords = 100;
+
+// Tree items made at once when a tree is shown; deeper levels are made when
+// their parent is first expanded.
+constexpr int kEagerTreeItems = 5000;
 
 // An image or style sheet a page refers to is read up to this size.
 constexpr std::uint64_t kMaxResourceBytes = 32ull * 1024 * 1024;
@@ -142,6 +157,171 @@ class TSandboxBrowser : public QTextBrowser {
   }
 };
 
+// An XML file being shown: what it may read, the parsed document (kept for
+// further pages and the tree), its records and stylesheet. Shared between
+// the view and the work running for it; `Cancel` tells that work to stop.
+struct TXmlJob {
+  QString Path, Origin;
+  TXmlSandbox Box;
+  std::atomic<bool> Cancel{false};
+  TXmlDocPtr Doc;
+  TXmlRecords Records;
+  std::string Stylesheet;
+  QString Href;
+  std::size_t First = 0;
+};
+
+// What preparing an XML file (or one page of it) came to. Made on any
+// thread; holds no widget.
+struct TXmlPrepared {
+  enum class Kind { Text, Refused, Html, Tree } Shown = Kind::Tree;
+  TSandboxStatus Status = TSandboxStatus::Ok;
+  QString Note;
+  QByteArray Html;
+  QString Encoding;
+  QString Dump;
+  bool TooDeep = false, TooMany = false;
+};
+
+// The label and the text of an element as the tree shows them.
+std::pair<QString, QString> ElementTexts(xmlDoc* doc, xmlNode* node) {
+  QString label = FromXml(node->name);
+  QString value;
+  for (xmlNode* c = node->children; c; c = c->next)
+    if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) value += FromXml(c->content);
+  value = value.trimmed();
+  // A long text shows its start; the column cannot show more anyway.
+  if (value.size() > kMaxValueChars) value = value.left(kMaxValueChars) + QStringLiteral("…");
+  QStringList attrs;
+  for (xmlAttr* a = node->properties; a; a = a->next) {
+    xmlChar* v = xmlNodeListGetString(doc, a->children, 1);
+    attrs << FromXml(a->name) + QStringLiteral("=\"") + FromXml(v) + u'"';
+    xmlFree(v);
+  }
+  if (!attrs.isEmpty()) label += u' ' + attrs.join(u' ');
+  if (label.size() > kMaxValueChars) label = label.left(kMaxValueChars) + QStringLiteral("…");
+  return {label, value};
+}
+
+bool HasElementChildren(xmlNode* node) {
+  for (xmlNode* c = node->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE) return true;
+  return false;
+}
+
+// The element tree as indented text (what RenderedText gives for a tree),
+// bounded like the tree itself.
+void DumpTree(xmlDoc* doc, TXmlPrepared& out) {
+  QStringList dump;
+  qsizetype chars = 0;
+  int count = 0;
+  struct Pending {
+    xmlNode* node;
+    int depth;
+  };
+  std::vector<Pending> todo{{xmlDocGetRootElement(doc), 0}};
+  while (!todo.empty() && chars < kMaxDumpChars) {
+    Pending p = todo.back();
+    todo.pop_back();
+    if (++count > kMaxTreeItems) {
+      out.TooMany = true;
+      break;
+    }
+    auto [label, value] = ElementTexts(doc, p.node);
+    dump << QString(p.depth * 2, u' ') + label + (value.isEmpty() ? QString() : QStringLiteral(": ") + value);
+    chars += dump.back().size() + 1;
+    if (!HasElementChildren(p.node)) continue;
+    if (p.depth + 1 >= kMaxTreeDepth) {
+      out.TooDeep = true;
+      continue;
+    }
+    std::vector<xmlNode*> kids;
+    for (xmlNode* c = p.node->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE) kids.push_back(c);
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back({*it, p.depth + 1});
+  }
+  out.Dump = dump.join(u'\n');
+}
+
+// Transforms the page of records starting at `job.First` (the whole
+// document when it has no more records than a page); a failure falls back
+// to the tree with a note saying why.
+void TransformPage(TXmlJob& job, TXmlPrepared& out) {
+  TXmlDocPtr page;
+  xmlDoc* shown = job.Doc.get();
+  if (job.Records.Nodes.size() > kPageRecords) {
+    page = PageDocument(job.Doc.get(), job.Records, job.First, kPageRecords);
+    shown = page.get();
+  }
+  TXsltResult r = SandboxTransformWith(job.Box, shown, job.Stylesheet);
+  using S = TXsltResult::Status;
+  const QString& href = job.Href;
+  switch (r.State) {
+    case S::Ok: {
+      out.Shown = TXmlPrepared::Kind::Html;
+      out.Html = QByteArray(r.Output.data(), static_cast<qsizetype>(r.Output.size()));
+      out.Encoding = QString::fromStdString(r.Encoding);
+      if (!r.Refused.empty())
+        out.Note = QStringLiteral("納品データの外のファイル、または読めないファイルは読み込みませんでした: %1")
+                       .arg(QString::fromStdString(r.Refused.front()));
+      return;
+    }
+    case S::NoStylesheet:
+    case S::StylesheetMissing:
+      out.Note = QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(href);
+      break;
+    case S::StylesheetUnreadable:
+      out.Note = QStringLiteral("スタイルシート %1 を読めないため、要素の一覧で表示しています。").arg(href);
+      break;
+    case S::TimedOut:
+      out.Note = QStringLiteral("スタイルシート %1 の変換に時間がかかりすぎるため、要素の一覧で表示しています。").arg(href);
+      break;
+    case S::TooLarge:
+      out.Note = QStringLiteral("スタイルシート %1 の変換結果が大きすぎるため、要素の一覧で表示しています。").arg(href);
+      break;
+    case S::TransformFailed:
+      out.Note = QStringLiteral("スタイルシート %1 で変換できないため、要素の一覧で表示しています。").arg(href);
+      break;
+  }
+  out.Shown = TXmlPrepared::Kind::Tree;
+  if (!job.Cancel) DumpTree(job.Doc.get(), out);
+}
+
+// Reads, parses and prepares an XML file for showing: the first page
+// through its stylesheet, else its element tree. Runs on any thread.
+std::shared_ptr<TXmlPrepared> PrepareXml(const std::shared_ptr<TXmlJob>& job) {
+  auto out = std::make_shared<TXmlPrepared>();
+  TXmlParseResult parsed = SandboxParseXml(job->Box, job->Path.toStdString(), job->Origin.toStdString());
+  if (parsed.Status == TSandboxStatus::NotWellFormed) {
+    // Not well-formed, or past the parser's depth and expansion limits:
+    // shown as the text it is.
+    out->Shown = TXmlPrepared::Kind::Text;
+    out->Note = QStringLiteral("XML として読めないため、テキストとして表示しています。");
+    return out;
+  }
+  if (!parsed) {
+    out->Shown = TXmlPrepared::Kind::Refused;
+    out->Status = parsed.Status;
+    return out;
+  }
+  job->Doc = std::move(parsed.Doc);
+  const std::string href = StylesheetHref(job->Doc.get());
+  if (href.empty()) {
+    DumpTree(job->Doc.get(), *out);
+    return out;
+  }
+  job->Href = QString::fromStdString(href);
+  job->Stylesheet = ResolveStylesheetHref(ExtractFilePath(job->Origin.toStdString()), href);
+  if (job->Stylesheet.empty()) {
+    out->Note = QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(job->Href);
+    DumpTree(job->Doc.get(), *out);
+    return out;
+  }
+  job->Records = FindRecords(job->Doc.get());
+  TransformPage(*job, *out);
+  return out;
+}
+
 }  // namespace
 
 struct TPreviewView::Impl {
@@ -182,6 +362,15 @@ struct TPreviewView::Impl {
   QString rendered;
   OpenHandler opener;
 
+  // The XML file shown or being prepared, and the work preparing it.
+  std::shared_ptr<TXmlJob> job;
+  QFutureWatcher<std::shared_ptr<TXmlPrepared>>* watcher = nullptr;
+  QWidget* recordBar = nullptr;
+  QPushButton* prevRecords = nullptr;
+  QPushButton* nextRecords = nullptr;
+  QLabel* recordLabel = nullptr;
+  int treeItems = 0;
+
   void Build();
   QWidget* BuildPdfPage();
   QWidget* BuildImagePage();
@@ -193,9 +382,22 @@ struct TPreviewView::Impl {
   bool ShowImage(const QString& file);
   void ShowHtmlFile(const QString& file, qint64 size);
   void ShowTextFile(const QString& file, qint64 size);
-  void ShowXml(const QString& file);
-  bool ShowTransformed(xmlDoc* doc);
-  void ShowTree(xmlDoc* doc);
+  // Prepares an XML file: at once when it is small, otherwise off the GUI
+  // thread (Busy() stays true until it is shown). True when it finished.
+  bool StartXml(const QString& file, qint64 size);
+  // Starts `work` for the current job off the GUI thread; its result is
+  // shown unless another navigation came first.
+  void RunInBackground(std::function<std::shared_ptr<TXmlPrepared>()> work);
+  void ApplyXml(const TXmlPrepared& prepared);
+  void ShowRecordPage(std::size_t first);
+  void UpdateRecordBar();
+  void CancelJob();
+  void Finish();
+  // The tree of the job's document: the first levels at once, deeper ones
+  // when their parent is first expanded.
+  void ShowTree(const TXmlPrepared& prepared);
+  void PopulateItem(QTreeWidgetItem* item);
+  QTreeWidgetItem* MakeItem(QTreeWidgetItem* parent, xmlNode* node, int depth);
   void ShowHtml(const QString& htmlText, const QString& folder);
   // What the document may read: the folders set by the owner, the
   // document's own folder and its original's.
@@ -222,6 +424,29 @@ void TPreviewView::Impl::Build() {
   note->setStyleSheet(QStringLiteral("background:#ffffe1;"));
   note->hide();
   layout->addWidget(note);
+  // Paging through the records of a large styled view.
+  recordBar = new QWidget(q);
+  recordBar->setObjectName(QStringLiteral("RecordBar"));
+  auto* bar = new QHBoxLayout(recordBar);
+  bar->setContentsMargins(4, 2, 4, 2);
+  prevRecords = new QPushButton(QStringLiteral("◀ 前の %1 件").arg(kPageRecords), recordBar);
+  prevRecords->setObjectName(QStringLiteral("btnPrevRecords"));
+  recordLabel = new QLabel(recordBar);
+  recordLabel->setObjectName(QStringLiteral("lblRecords"));
+  nextRecords = new QPushButton(QStringLiteral("次の %1 件 ▶").arg(kPageRecords), recordBar);
+  nextRecords->setObjectName(QStringLiteral("btnNextRecords"));
+  bar->addWidget(prevRecords);
+  bar->addWidget(recordLabel);
+  bar->addWidget(nextRecords);
+  bar->addStretch(1);
+  recordBar->hide();
+  layout->addWidget(recordBar);
+  QObject::connect(prevRecords, &QPushButton::clicked, q, [this] {
+    if (job) ShowRecordPage(job->First >= kPageRecords ? job->First - kPageRecords : 0);
+  });
+  QObject::connect(nextRecords, &QPushButton::clicked, q, [this] {
+    if (job && job->First + kPageRecords < job->Records.Nodes.size()) ShowRecordPage(job->First + kPageRecords);
+  });
   stack = new QStackedWidget(q);
   layout->addWidget(stack, 1);
 
@@ -266,6 +491,7 @@ void TPreviewView::Impl::Build() {
   tree->setColumnCount(2);
   tree->setHeaderLabels({QStringLiteral("要素"), QStringLiteral("内容")});
   tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  QObject::connect(tree, &QTreeWidget::itemExpanded, q, [this](QTreeWidgetItem* item) { PopulateItem(item); });
   stack->addWidget(tree);
 
   stack->addWidget(BuildPdfPage());
@@ -545,125 +771,178 @@ void TPreviewView::Impl::ShowTextFile(const QString& file, qint64 size) {
   stack->setCurrentWidget(text);
 }
 
-void TPreviewView::Impl::ShowXml(const QString& file) {
-  TXmlParseResult parsed = SandboxParseXml(Sandbox(), file.toStdString(), origin.toStdString());
-  if (parsed.Status == TSandboxStatus::NotWellFormed) {
-    // Not well-formed, or past the parser's depth and expansion limits:
-    // shown as the text it is.
-    SetNote(QStringLiteral("XML として読めないため、テキストとして表示しています。"));
-    ShowTextFile(file, QFileInfo(file).size());
-    return;
+bool TPreviewView::Impl::StartXml(const QString& file, qint64 size) {
+  job = std::make_shared<TXmlJob>();
+  job->Path = file;
+  job->Origin = origin;
+  job->Box = Sandbox();
+  job->Box.Cancel = &job->Cancel;
+  if (size <= kSyncXmlBytes) {
+    ApplyXml(*PrepareXml(job));
+    return true;
   }
-  if (!parsed) {
-    ShowOther(file, QString::fromStdString(SandboxStatusText(parsed.Status)));
-    return;
-  }
-  if (ShowTransformed(parsed.Doc.get())) return;
-  ShowTree(parsed.Doc.get());
+  SetNote(QStringLiteral("%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
+  kind = QStringLiteral("blank");
+  stack->setCurrentWidget(blankPage);
+  std::shared_ptr<TXmlJob> j = job;
+  RunInBackground([j] { return PrepareXml(j); });
+  return false;
 }
 
-bool TPreviewView::Impl::ShowTransformed(xmlDoc* doc) {
-  TXsltResult r = SandboxTransform(Sandbox(), doc, origin.toStdString());
-  const QString href = QString::fromStdString(r.Href);
-  using S = TXsltResult::Status;
-  switch (r.State) {
-    case S::Ok: break;
-    case S::NoStylesheet: return false;
-    case S::StylesheetMissing:
-      SetNote(QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(href));
-      return false;
-    case S::StylesheetUnreadable:
-      SetNote(QStringLiteral("スタイルシート %1 を読めないため、要素の一覧で表示しています。").arg(href));
-      return false;
-    case S::TimedOut:
-      SetNote(QStringLiteral("スタイルシート %1 の変換に時間がかかりすぎるため、要素の一覧で表示しています。").arg(href));
-      return false;
-    case S::TooLarge:
-      SetNote(QStringLiteral("スタイルシート %1 の変換結果が大きすぎるため、要素の一覧で表示しています。").arg(href));
-      return false;
-    case S::TransformFailed:
-      SetNote(QStringLiteral("スタイルシート %1 で変換できないため、要素の一覧で表示しています。").arg(href));
-      return false;
+void TPreviewView::Impl::RunInBackground(std::function<std::shared_ptr<TXmlPrepared>()> work) {
+  busy = true;
+  if (watcher) {
+    watcher->disconnect();
+    watcher->deleteLater();
   }
-  QByteArray bytes(r.Output.data(), static_cast<qsizetype>(r.Output.size()));
-  // The bytes are in the output encoding the stylesheet names.
-  QString declared = !r.Encoding.empty() ? QString::fromStdString(r.Encoding) : DeclaredCharset(bytes);
-  if (declared.isEmpty()) declared = QStringLiteral("utf-8");
-  ShowHtml(DecodeText(bytes, declared), OriginFolder());
-  if (!r.Refused.empty())
-    SetNote(QStringLiteral("納品データの外のファイル、または読めないファイルは読み込みませんでした: %1")
-                .arg(QString::fromStdString(r.Refused.front())));
-  return true;
+  // The work holds the job, never the view: a view closed meanwhile only
+  // drops the result.
+  watcher = new QFutureWatcher<std::shared_ptr<TXmlPrepared>>(q);
+  auto* w = watcher;
+  QObject::connect(w, &QFutureWatcherBase::finished, q, [this, w] {
+    if (w != watcher) return;
+    std::shared_ptr<TXmlPrepared> prepared = w->result();
+    watcher = nullptr;
+    w->deleteLater();
+    busy = false;
+    if (prepared) ApplyXml(*prepared);
+    Finish();
+  });
+  watcher->setFuture(QtConcurrent::run(std::move(work)));
 }
 
-void TPreviewView::Impl::ShowTree(xmlDoc* doc) {
-  kind = QStringLiteral("xmltree");
-  tree->clear();
-  tree->setUpdatesEnabled(false);
-  int count = 0;
-  bool tooDeep = false;
-  qsizetype dumpChars = 0;
-  QStringList dump;
-  // Iterative, so that deep nesting cannot exhaust the stack.
-  struct Pending {
-    xmlNode* node;
-    QTreeWidgetItem* parent;
-    int depth;
+void TPreviewView::Impl::CancelJob() {
+  if (job) job->Cancel = true;
+  job.reset();
+  if (watcher) {
+    watcher->disconnect();
+    watcher->deleteLater();
+    watcher = nullptr;
+  }
+  recordBar->hide();
+}
+
+void TPreviewView::Impl::Finish() {
+  busy = false;
+  emit q->NavigateComplete(path);
+  emit q->DocumentComplete(path);
+}
+
+void TPreviewView::Impl::ApplyXml(const TXmlPrepared& prepared) {
+  SetNote(prepared.Note);
+  switch (prepared.Shown) {
+    case TXmlPrepared::Kind::Text:
+      ShowTextFile(path, QFileInfo(path).size());
+      break;
+    case TXmlPrepared::Kind::Refused:
+      ShowOther(path, QString::fromStdString(SandboxStatusText(prepared.Status)));
+      break;
+    case TXmlPrepared::Kind::Html: {
+      // The bytes are in the output encoding the stylesheet names.
+      QString declared = !prepared.Encoding.isEmpty() ? prepared.Encoding : DeclaredCharset(prepared.Html);
+      if (declared.isEmpty()) declared = QStringLiteral("utf-8");
+      ShowHtml(DecodeText(prepared.Html, declared), OriginFolder());
+      break;
+    }
+    case TXmlPrepared::Kind::Tree:
+      ShowTree(prepared);
+      break;
+  }
+  UpdateRecordBar();
+}
+
+void TPreviewView::Impl::UpdateRecordBar() {
+  const std::size_t total = job ? job->Records.Nodes.size() : 0;
+  if (kind != u"html" || total <= kPageRecords) {
+    recordBar->hide();
+    return;
+  }
+  QLocale c(QLocale::Japanese);
+  const std::size_t last = std::min(total, job->First + kPageRecords);
+  recordLabel->setText(QStringLiteral("%1 – %2 件目 / %3 件")
+                           .arg(c.toString(qulonglong(job->First + 1)), c.toString(qulonglong(last)),
+                                c.toString(qulonglong(total))));
+  prevRecords->setEnabled(job->First > 0 && !busy);
+  nextRecords->setEnabled(last < total && !busy);
+  recordBar->show();
+}
+
+void TPreviewView::Impl::ShowRecordPage(std::size_t first) {
+  if (!job || busy) return;
+  job->First = first;
+  std::shared_ptr<TXmlJob> j = job;
+  auto work = [j] {
+    auto out = std::make_shared<TXmlPrepared>();
+    TransformPage(*j, *out);
+    return out;
   };
-  std::vector<Pending> todo{{xmlDocGetRootElement(doc), nullptr, 0}};
-  while (!todo.empty()) {
-    Pending p = todo.back();
-    todo.pop_back();
-    if (++count > kMaxTreeItems) {
+  RunInBackground(work);
+  UpdateRecordBar();
+}
+
+QTreeWidgetItem* TPreviewView::Impl::MakeItem(QTreeWidgetItem* parent, xmlNode* node, int depth) {
+  auto [label, value] = ElementTexts(job->Doc.get(), node);
+  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
+  ++treeItems;
+  item->setText(0, label);
+  item->setText(1, value);
+  item->setToolTip(1, value);
+  item->setData(0, Qt::UserRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(node)));
+  item->setData(0, Qt::UserRole + 1, depth);
+  if (HasElementChildren(node)) {
+    if (depth + 1 >= kMaxTreeDepth) {
+      item->setText(1, QStringLiteral("… 以降は表示しません"));
+    } else {
+      // Its children are made when it is first expanded.
+      item->setData(0, Qt::UserRole + 2, true);
+      item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    }
+  }
+  return item;
+}
+
+void TPreviewView::Impl::PopulateItem(QTreeWidgetItem* item) {
+  if (!item || !item->data(0, Qt::UserRole + 2).toBool() || !job || !job->Doc) return;
+  item->setData(0, Qt::UserRole + 2, false);
+  item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  auto* node = reinterpret_cast<xmlNode*>(item->data(0, Qt::UserRole).value<quintptr>());
+  const int depth = item->data(0, Qt::UserRole + 1).toInt();
+  for (xmlNode* c = node->children; c; c = c->next) {
+    if (c->type != XML_ELEMENT_NODE) continue;
+    if (treeItems >= kMaxTreeItems) {
       SetNote(QStringLiteral("要素が多いため、先頭の %1 個だけを表示しています。").arg(kMaxTreeItems));
       break;
     }
-    QString label = FromXml(p.node->name);
-    QString value;
-    bool hasElements = false;
-    for (xmlNode* c = p.node->children; c; c = c->next) {
-      if (c->type == XML_ELEMENT_NODE)
-        hasElements = true;
-      else if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE)
-        value += FromXml(c->content);
-    }
-    value = value.trimmed();
-    // A long text shows its start; the column cannot show more anyway.
-    if (value.size() > kMaxValueChars) value = value.left(kMaxValueChars) + QStringLiteral("…");
-    QStringList attrs;
-    for (xmlAttr* a = p.node->properties; a; a = a->next) {
-      xmlChar* v = xmlNodeListGetString(doc, a->children, 1);
-      attrs << FromXml(a->name) + QStringLiteral("=\"") + FromXml(v) + u'"';
-      xmlFree(v);
-    }
-    if (!attrs.isEmpty()) label += u' ' + attrs.join(u' ');
-    if (label.size() > kMaxValueChars) label = label.left(kMaxValueChars) + QStringLiteral("…");
-    auto* item = p.parent ? new QTreeWidgetItem(p.parent) : new QTreeWidgetItem(tree);
-    item->setText(0, label);
-    item->setText(1, value);
-    item->setToolTip(1, value);
-    if (dumpChars < kMaxDumpChars) {
-      dump << QString(p.depth * 2, u' ') + label + (value.isEmpty() ? QString() : QStringLiteral(": ") + value);
-      dumpChars += dump.back().size() + 1;
-    }
-    if (p.depth < 1) item->setExpanded(true);
-    if (hasElements && p.depth + 1 >= kMaxTreeDepth) {
-      tooDeep = true;
-      item->setText(1, QStringLiteral("… 以降は表示しません"));
-    } else if (hasElements) {
-      std::vector<xmlNode*> kids;
-      for (xmlNode* c = p.node->children; c; c = c->next)
-        if (c->type == XML_ELEMENT_NODE) kids.push_back(c);
-      for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back({*it, item, p.depth + 1});
-    }
+    MakeItem(item, c, depth + 1);
   }
-  // Items were created with their parents collapsed; expanding the root's
-  // children now shows the groups of the file.
-  if (QTreeWidgetItem* root = tree->topLevelItem(0)) root->setExpanded(true);
-  if (tooDeep && count <= kMaxTreeItems)
+}
+
+void TPreviewView::Impl::ShowTree(const TXmlPrepared& prepared) {
+  kind = QStringLiteral("xmltree");
+  tree->clear();
+  treeItems = 0;
+  rendered = prepared.Dump;
+  xmlNode* rootNode = job && job->Doc ? xmlDocGetRootElement(job->Doc.get()) : nullptr;
+  if (!rootNode) {
+    stack->setCurrentWidget(tree);
+    return;
+  }
+  tree->setUpdatesEnabled(false);
+  // The first levels, breadth first, up to a budget; the rest on expansion.
+  QTreeWidgetItem* root = MakeItem(nullptr, rootNode, 0);
+  std::vector<QTreeWidgetItem*> level{root};
+  for (std::size_t i = 0; i < level.size() && treeItems < kEagerTreeItems; ++i) {
+    PopulateItem(level[i]);
+    for (int k = 0; k < level[i]->childCount(); ++k) level.push_back(level[i]->child(k));
+  }
+  // Items were made with their parents collapsed; expanding the root shows
+  // the groups of the file.
+  root->setExpanded(true);
+  if (prepared.TooDeep && !prepared.TooMany && note->text().isEmpty())
     SetNote(QStringLiteral("階層が深いため、%1 階層より深い要素は表示しません。").arg(kMaxTreeDepth));
+  if (prepared.TooMany && note->text().isEmpty())
+    SetNote(QStringLiteral("要素が多いため、先頭の %1 個だけを表示しています。").arg(kMaxTreeItems));
   tree->setUpdatesEnabled(true);
-  rendered = dump.join(u'\n');
   stack->setCurrentWidget(tree);
 }
 
@@ -674,11 +953,16 @@ TPreviewView::TPreviewView(QWidget* parent) : QWidget(parent), d_(new Impl) {
   d_->Build();
 }
 
-TPreviewView::~TPreviewView() { delete d_; }
+TPreviewView::~TPreviewView() {
+  d_->CancelJob();
+  delete d_;
+}
 
 void TPreviewView::Navigate(const QString& path) { Navigate(path, path); }
 
 void TPreviewView::Navigate(const QString& path, const QString& origin) {
+  // Whatever was being prepared for the last file is of no use now.
+  d_->CancelJob();
   d_->busy = true;
   d_->path = path;
   d_->origin = origin.isEmpty() ? path : origin;
@@ -713,7 +997,8 @@ void TPreviewView::Navigate(const QString& path, const QString& origin) {
       d_->ShowHtmlFile(path, info.size());
       shown = true;
     } else if (ext == u"XML" || ext == u"XSL" || ext == u"XSD" || markup.startsWith("<?xml")) {
-      d_->ShowXml(path);
+      // A large file is prepared in the background: completion comes later.
+      if (!d_->StartXml(path, info.size())) return;
       shown = true;
     } else if (ext == u"TXT" || ext == u"CSV" || ext == u"LOG" || ext == u"DTD" || ext == u"INI") {
       d_->ShowTextFile(path, info.size());
@@ -721,9 +1006,7 @@ void TPreviewView::Navigate(const QString& path, const QString& origin) {
     }
     if (!shown) d_->ShowOther(path);
   }
-  d_->busy = false;
-  emit NavigateComplete(path);
-  emit DocumentComplete(path);
+  d_->Finish();
 }
 
 bool TPreviewView::Busy() const { return d_->busy; }

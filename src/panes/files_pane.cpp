@@ -50,18 +50,13 @@ void RemoveOldCopies(std::vector<std::string>& list) {
 
 namespace preview {
 
-TBusyWindow::TBusyWindow(QWidget* w) : window_(w ? w->window() : nullptr) {
-  if (window_) {
-    wasEnabled_ = window_->isEnabled();
-    window_->setEnabled(false);
-  }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+TBusyWindow::TBusyWindow(QWidget*) {
+  // The window stays enabled: the keyboard focus stays where the user put
+  // it, and a view prepared in the background never holds the user up.
+  QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-TBusyWindow::~TBusyWindow() {
-  QApplication::restoreOverrideCursor();
-  if (window_ && wasEnabled_) window_->setEnabled(true);
-}
+TBusyWindow::~TBusyWindow() { QApplication::restoreOverrideCursor(); }
 
 std::string TempFileName(const std::string& ext) {
   std::string e = ext.empty() ? ".tmp" : ext;
@@ -73,12 +68,16 @@ std::string TempFileName(const std::string& ext) {
 }
 
 bool WaitForView(TPreviewView& view, int ms) {
+  // A short wait lets a quick view finish before the caller goes on; a
+  // large one is prepared in the background and reports when it is done.
+  // The user's input waits at most this long and is then handled as usual.
   QElapsedTimer timer;
   timer.start();
+  const int bound = std::min(ms, kMaxWaitMs);
   while (view.Busy()) {
-    const qint64 left = ms - timer.elapsed();
+    const qint64 left = bound - timer.elapsed();
     if (left <= 0) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(std::min<qint64>(left, 50)));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, static_cast<int>(std::min<qint64>(left, 20)));
   }
   return true;
 }

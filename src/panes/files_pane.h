@@ -23,26 +23,26 @@ namespace preview {
 // How long a preview may take before the caller gets control back.
 inline constexpr int kPreviewWaitMs = 5000;
 
-// Disables the window of `w` and shows the wait cursor until it goes, also
-// when the work in between fails.
+// Shows the busy cursor until it goes, also when the work in between
+// fails. The window stays enabled (the focus stays where it is).
 class TBusyWindow {
  public:
   explicit TBusyWindow(QWidget* w);
   ~TBusyWindow();
   TBusyWindow(const TBusyWindow&) = delete;
   TBusyWindow& operator=(const TBusyWindow&) = delete;
-
- private:
-  QWidget* window_;
-  bool wasEnabled_ = true;
 };
 
 // A new temporary file name with the given extension ("" gives ".tmp"); the
 // file exists, empty, when the call returns. "" on failure.
 std::string TempFileName(const std::string& ext);
 
-// Waits while the view is busy, processing events, for at most `ms`.
-// Returns true when the view finished in time.
+// The longest any wait for a view holds the user's input back.
+inline constexpr int kMaxWaitMs = 100;
+
+// Waits while the view is busy, processing events other than the user's
+// input, for at most `ms` and never longer than kMaxWaitMs. Returns true
+// when the view finished in time.
 bool WaitForView(TPreviewView& view, int ms);
 
 // Shows the item's file in the view from a fresh temporary copy; earlier

@@ -508,5 +508,68 @@ TEST(PreviewViewHostile, DevicesFifosDepthAndExpansionStayBounded) {
   }
 }
 
+// A meeting file of `count` meetings naming the built-in meeting stylesheet
+// beside it: large enough to be prepared in the background.
+std::string LargeMeetings(const test::ScratchDir& d, int count) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>\n<meetdata DTD_version=\"04\">\n";
+  for (int i = 1; i <= count; ++i)
+    xml += "<打合せ簿情報><シリアル番号>" + std::to_string(i) + "</シリアル番号><打合せ簿名称>会議-" +
+           std::to_string(i) + "-の記録</打合せ簿名称><作成者>" + std::string(200, 'x') + "</作成者></打合せ簿情報>\n";
+  xml += "</meetdata>\n";
+  d.WriteSjis("MEET.XSL", std::string(EmbeddedText("ctnMeet")));
+  return d.WriteBytes("MEET.XML", xml);
+}
+
+TEST(PreviewViewLarge, PreparedInTheBackgroundAPageOfRecordsAtATime) {
+  test::ScratchDir d;
+  const QString big = Q(LargeMeetings(d, 1200));
+  ASSERT_GT(QFileInfo(big).size(), 256 * 1024);
+  TPreviewView view;
+  view.Navigate(big);
+  // The call returns at once; the view says it is busy and shows a note.
+  EXPECT_TRUE(view.Busy());
+  EXPECT_FALSE(view.Note().isEmpty());
+  for (int i = 0; i < 1000 && view.Busy(); ++i) QTest::qWait(10);
+  ASSERT_FALSE(view.Busy());
+  ASSERT_EQ(view.RendererKind(), "html") << view.Note().toStdString();
+  auto* label = Child<QLabel>(view, "lblRecords");
+  auto* next = Child<QPushButton>(view, "btnNextRecords");
+  EXPECT_TRUE(label->isVisibleTo(&view));
+  EXPECT_EQ(label->text(), "1 – 100 件目 / 1,200 件");
+  EXPECT_TRUE(view.RenderedText().contains("会議-1-の記録"));
+  EXPECT_TRUE(view.RenderedText().contains("会議-100-の記録"));
+  EXPECT_FALSE(view.RenderedText().contains("会議-101-の記録"));
+  next->click();
+  for (int i = 0; i < 1000 && view.Busy(); ++i) QTest::qWait(10);
+  EXPECT_EQ(label->text(), "101 – 200 件目 / 1,200 件");
+  EXPECT_TRUE(view.RenderedText().contains("会議-101-の記録"));
+  EXPECT_FALSE(view.RenderedText().contains("会議-1-の記録"));
+  EXPECT_TRUE(Child<QPushButton>(view, "btnPrevRecords")->isEnabled());
+}
+
+TEST(PreviewViewLarge, AnotherChoiceCancelsTheWorkAndAClosedViewDropsIt) {
+  test::ScratchDir d;
+  const QString big = Q(LargeMeetings(d, 3000));
+  TPreviewView view;
+  QStringList completed;
+  QObject::connect(&view, &TPreviewView::DocumentComplete, [&](const QString& p) { completed << p; });
+  view.Navigate(big);
+  ASSERT_TRUE(view.Busy());
+  // The second choice wins: the first one's result never lands.
+  Shown(view).Navigate(Sample("MEET/MEET.XML"));
+  QTest::qWait(1500);
+  EXPECT_EQ(view.CurrentPath(), Sample("MEET/MEET.XML"));
+  EXPECT_EQ(view.RendererKind(), "xmltree");
+  EXPECT_EQ(completed, QStringList{Sample("MEET/MEET.XML")});
+  // A view closed while its file is prepared leaves nothing behind.
+  for (int i = 0; i < 3; ++i) {
+    auto* closing = new TPreviewView;
+    closing->Navigate(big);
+    delete closing;
+  }
+  QTest::qWait(1500);
+}
+
 }  // namespace
 }  // namespace dlvr
