@@ -23,13 +23,6 @@ TTreeItem* TTreeItem::Item(int index) const {
   return children_[static_cast<std::size_t>(index)].get();
 }
 
-int TTreeItem::Index() const {
-  const auto& sib = parent_ ? parent_->children_ : tree_->top_;
-  for (std::size_t i = 0; i < sib.size(); ++i)
-    if (sib[i].get() == this) return static_cast<int>(i);
-  return -1;
-}
-
 TTreeItem* TTreeItem::GetPrevSibling() const {
   int i = Index();
   if (i <= 0) return nullptr;
@@ -68,6 +61,7 @@ TTreeItem* TDocTree::AddChild(TTreeItem* parent, std::string caption) {
   if (TTreeObserver* o = Observer()) o->BeforeInsert(parent, static_cast<int>(sib.size()));
   auto item = std::unique_ptr<TTreeItem>(new TTreeItem(this, parent));
   item->caption_ = std::move(caption);
+  item->row_ = static_cast<int>(sib.size());
   sib.push_back(std::move(item));
   TTreeItem* added = sib.back().get();
   if (TTreeObserver* o = Observer()) o->AfterInsert(added);
@@ -79,9 +73,10 @@ void TDocTree::Delete(TTreeItem* item) {
   TTreeItem* parent = item->parent_;
   auto& sib = SiblingsOf(parent);
   int row = item->Index();
-  if (row < 0) return;
+  if (row < 0 || row >= static_cast<int>(sib.size()) || sib[static_cast<std::size_t>(row)].get() != item) return;
   if (TTreeObserver* o = Observer()) o->BeforeRemove(item);
   sib.erase(sib.begin() + row);
+  Renumber(sib, static_cast<std::size_t>(row));
   if (TTreeObserver* o = Observer()) o->AfterRemove(parent, row);
 }
 
@@ -99,21 +94,29 @@ void TDocTree::Clear() {
 void TDocTree::MoveBefore(TTreeItem* item, TTreeItem* before) {
   if (!item || !before || item == before || item->parent_ != before->parent_) return;
   auto& sib = SiblingsOf(item->parent_);
-  int from = item->Index();
-  BeginUpdate();
+  const int from = item->Index();
+  const int to = before->Index() - (before->Index() > from ? 1 : 0);
+  if (to == from) return;
+  BeginReorder(item->parent_);
   std::unique_ptr<TTreeItem> owned = std::move(sib[static_cast<std::size_t>(from)]);
   sib.erase(sib.begin() + from);
-  int to = before->Index();
   sib.insert(sib.begin() + to, std::move(owned));
-  EndUpdate();
+  Renumber(sib, static_cast<std::size_t>(std::min(from, to)));
+  EndReorder();
 }
 
 void TDocTree::Exchange(TTreeItem* parent, int a, int b) {
   auto& sib = SiblingsOf(parent);
   if (a == b || a < 0 || b < 0 || a >= static_cast<int>(sib.size()) || b >= static_cast<int>(sib.size())) return;
-  BeginUpdate();
+  BeginReorder(parent);
   std::swap(sib[static_cast<std::size_t>(a)], sib[static_cast<std::size_t>(b)]);
-  EndUpdate();
+  sib[static_cast<std::size_t>(a)]->row_ = a;
+  sib[static_cast<std::size_t>(b)]->row_ = b;
+  EndReorder();
+}
+
+void TDocTree::Renumber(std::vector<std::unique_ptr<TTreeItem>>& sib, std::size_t from) {
+  for (std::size_t i = from; i < sib.size(); ++i) sib[i]->row_ = static_cast<int>(i);
 }
 
 void TDocTree::ForEach(const std::function<void(TTreeItem*)>& fn) const {
@@ -146,6 +149,34 @@ void TDocTree::BeginUpdate() {
 void TDocTree::EndUpdate() {
   if (updating_ == 0) return;
   if (--updating_ == 0 && observer_) observer_->EndReset();
+}
+
+void TDocTree::BeginReorder(TTreeItem* parent) {
+  if (reordering_++ > 0) return;
+  reorderParent_ = parent;
+  TTreeObserver* o = Observer();
+  reorderTold_ = o != nullptr;
+  if (o) o->BeginReorder(parent);
+}
+
+void TDocTree::EndReorder() {
+  if (reordering_ == 0 || --reordering_ > 0) return;
+  if (reorderTold_ && observer_) observer_->EndReorder(reorderParent_);
+  reorderTold_ = false;
+  reorderParent_ = nullptr;
+}
+
+void TDocTree::BeginChanges() {
+  if (changing_++ > 0) return;
+  TTreeObserver* o = Observer();
+  changesTold_ = o != nullptr;
+  if (o) o->BeginChanges();
+}
+
+void TDocTree::EndChanges() {
+  if (changing_ == 0 || --changing_ > 0) return;
+  if (changesTold_ && observer_) observer_->EndChanges();
+  changesTold_ = false;
 }
 
 }  // namespace dlvr

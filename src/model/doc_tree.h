@@ -1,6 +1,10 @@
 // A plain document tree: items with a caption, images, an owned item record
 // and ordered children. It stands in for a tree control's item store; a GUI
-// adapter turns its notifications into view-model signals.
+// adapter turns its notifications into view-model signals. Four kinds of
+// change are told apart, so that a view keeps what it can: a rebuild (reset:
+// load and clear), single insertions and removals, changes of captions and
+// images (items stay where they are), and reorderings (items keep their
+// identity and only change places among their siblings).
 #pragma once
 
 #include <cstdint>
@@ -48,8 +52,9 @@ class TTreeItem {
   TTreeItem* Item(int index) const;
   TTreeItem* GetFirstChild() const { return Item(0); }
   TTreeItem* GetLastChild() const { return Item(Count() - 1); }
-  // Position among the parent's children (or among the top-level items).
-  int Index() const;
+  // Position among the parent's children (or among the top-level items);
+  // kept by the tree, so asking costs nothing.
+  int Index() const { return row_; }
   TTreeItem* GetPrevSibling() const;
   TTreeItem* GetNextSibling() const;
   int Level() const;
@@ -71,6 +76,7 @@ class TTreeItem {
   int selected_ = -1;
   int state_ = -1;
   bool expanded_ = false;
+  int row_ = 0;
   std::unique_ptr<TMdlTreeItemData> data_;
   std::vector<std::unique_ptr<TTreeItem>> children_;
 };
@@ -82,6 +88,15 @@ class TTreeObserver {
   virtual ~TTreeObserver() = default;
   virtual void BeginReset() {}
   virtual void EndReset() {}
+  // The children of `parent` (null: the top level) change places and
+  // nothing else happens until EndReorder: no item comes or goes, every item
+  // keeps its identity, its children and its record.
+  virtual void BeginReorder(TTreeItem* parent) {}
+  virtual void EndReorder(TTreeItem* parent) {}
+  // Captions and images of many items change in one go: the ItemChanged
+  // calls in between may be collected and answered at EndChanges.
+  virtual void BeginChanges() {}
+  virtual void EndChanges() {}
   // `parent` null means the top level.
   virtual void BeforeInsert(TTreeItem* parent, int row) {}
   virtual void AfterInsert(TTreeItem* item) {}
@@ -110,9 +125,10 @@ class TDocTree {
   void Delete(TTreeItem* item);
   void DeleteChildren(TTreeItem* item);
   void Clear();
-  // Moves `item` to stand right before `before` (same parent).
+  // Moves `item` to stand right before `before` (same parent); a reordering.
   void MoveBefore(TTreeItem* item, TTreeItem* before);
-  // Exchanges two children of the same parent, with everything below them.
+  // Exchanges two children of the same parent, with everything below them;
+  // a reordering.
   void Exchange(TTreeItem* parent, int a, int b);
 
   // Every item depth-first, each before its children: absolute order.
@@ -121,9 +137,21 @@ class TDocTree {
   void ForEach(const std::function<void(TTreeItem*)>& fn) const;
   int AbsoluteCount() const;
 
+  // The update bracket: everything in between reaches the observer as one
+  // reset. Brackets nest.
   void BeginUpdate();
   void EndUpdate();
   bool Updating() const { return updating_ > 0; }
+  // The reorder bracket: in between, only the children of `parent` (null:
+  // the top level) change places (Exchange, MoveBefore). Brackets nest; the
+  // outermost one is told, with its parent. Inside an update bracket
+  // nothing is told.
+  void BeginReorder(TTreeItem* parent);
+  void EndReorder();
+  // The change bracket: captions and images change, nothing moves. Brackets
+  // nest; the outermost one is told.
+  void BeginChanges();
+  void EndChanges();
 
   void SetObserver(TTreeObserver* observer) { observer_ = observer; }
   TTreeObserver* Observer() const { return updating_ > 0 ? nullptr : observer_; }
@@ -134,9 +162,19 @@ class TDocTree {
     return parent ? parent->children_ : top_;
   }
 
+  // Numbers the items of `sib` from `from` on after they moved.
+  static void Renumber(std::vector<std::unique_ptr<TTreeItem>>& sib, std::size_t from);
+
   std::vector<std::unique_ptr<TTreeItem>> top_;
   int updating_ = 0;
   TTreeObserver* observer_ = nullptr;
+  // The open reorder and change brackets, and whether the observer was told
+  // of their start (it hears the end only then).
+  int reordering_ = 0;
+  TTreeItem* reorderParent_ = nullptr;
+  bool reorderTold_ = false;
+  int changing_ = 0;
+  bool changesTold_ = false;
 };
 
 }  // namespace dlvr

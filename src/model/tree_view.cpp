@@ -305,6 +305,33 @@ TCADFileNameParts TMdlTreeView::ParseCADFileName(const TTreeItem* item) const {
   return dlvr::ParseCADFileName(GetFileItem(item, 6), GetFileItem(item, 4), DrawKindLines, DrawNameLines);
 }
 
+std::vector<TMdlTreeView::TPathStep> TMdlTreeView::ItemPath(const TTreeItem* item) const {
+  std::vector<TPathStep> path;
+  for (; item; item = item->Parent()) path.push_back({NodeNumber(item), item->Caption(), item->Index()});
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+TTreeItem* TMdlTreeView::FindItemPath(const std::vector<TPathStep>& path, bool* complete) const {
+  TTreeItem* found = nullptr;
+  std::size_t steps = 0;
+  for (const TPathStep& step : path) {
+    const int count = found ? found->Count() : tree_.TopCount();
+    auto child = [&](int i) { return found ? found->Item(i) : tree_.TopItem(i); };
+    auto same = [&](const TTreeItem* c) { return c && NodeNumber(c) == step.Number && c->Caption() == step.Caption; };
+    TTreeItem* next = same(child(step.Row)) ? child(step.Row) : nullptr;
+    for (int i = 0; i < count && !next; ++i)
+      if (same(child(i))) next = child(i);
+    for (int i = 0; i < count && !next; ++i)
+      if (child(i)->Caption() == step.Caption) next = child(i);
+    if (!next) break;
+    found = next;
+    ++steps;
+  }
+  if (complete) *complete = !path.empty() && steps == path.size();
+  return found;
+}
+
 int TMdlTreeView::SelectFieldTable(const TTreeItem* item) const {
   int cls = NodeClass(item);
   return (cls == 2 || cls == 3 || cls == 6) ? cls : 0;
@@ -364,9 +391,9 @@ void TMdlTreeView::SetClassCaption(TTreeItem* item) {
 
 void TMdlTreeView::SetViewLang(int lang) {
   viewLang_ = lang;
-  tree_.BeginUpdate();
+  tree_.BeginChanges();
   tree_.ForEach([this](TTreeItem* item) { SetClassCaption(item); });
-  tree_.EndUpdate();
+  tree_.EndChanges();
 }
 
 std::string TMdlTreeView::FileCaption(const TTreeItem* item) const {
@@ -405,9 +432,9 @@ void TMdlTreeView::RecaptionFiles(TTreeItem* item) {
 
 void TMdlTreeView::SetFileNameMode(int mode) {
   fileNameMode_ = mode;
-  tree_.BeginUpdate();
+  tree_.BeginChanges();
   if (TTreeItem* root = tree_.Root()) RecaptionFiles(root);
-  tree_.EndUpdate();
+  tree_.EndChanges();
 }
 
 void TMdlTreeView::SetFileIcon(TTreeItem* item, const std::string& path) {
@@ -715,21 +742,29 @@ void TMdlTreeView::PrepareWorkCopies() {
 
 void TMdlTreeView::SetMediaFolder(const std::string& folder) { mediaFolder_ = WithTrailingSlash(folder); }
 
+namespace {
+// Every field of a management record but the medium number, run together.
+std::string Identity(const TMdlTreeNodeIndex& r) {
+  std::string s;
+  const auto& fields = TMdlTreeNodeIndex::Fields();
+  for (std::size_t i = 1; i < fields.size(); ++i) {
+    if (fields[i].Text)
+      s += r.*fields[i].Text;
+    else
+      s += JoinLines(r.*fields[i].List);
+  }
+  return s;
+}
+}  // namespace
+
 bool TMdlTreeView::IsSameDelivery() const {
   if (store_.IndexRecords.size() != kIndexRecordCount) return false;
-  auto identity = [](const TMdlTreeNodeIndex& r) {
-    std::string s;
-    const auto& fields = TMdlTreeNodeIndex::Fields();
-    for (std::size_t i = 1; i < fields.size(); ++i) {
-      if (fields[i].Text)
-        s += r.*fields[i].Text;
-      else
-        s += JoinLines(r.*fields[i].List);
-    }
-    return s;
-  };
-  std::string a = identity(store_.IndexRecords[fkIndex]);
-  return !a.empty() && a == identity(store_.IndexRecords[fkOtherIndex]);
+  std::string a = Identity(store_.IndexRecords[fkIndex]);
+  return !a.empty() && a == Identity(store_.IndexRecords[fkOtherIndex]);
+}
+
+std::string TMdlTreeView::DeliveryIdentity() const {
+  return store_.IndexRecords.size() == kIndexRecordCount ? Identity(store_.IndexRecords[fkIndex]) : std::string();
 }
 
 void TMdlTreeView::ClearTree() {
@@ -845,11 +880,14 @@ void TMdlTreeView::SortExecute(int cls) {
   for (int i = 1; inFileOrder && i < count; ++i)
     inFileOrder = NodeNumber(classItem->Item(i - 1)) < NodeNumber(classItem->Item(i));
   if (!inFileOrder) {
+    // One reordering of the class's records: a view keeps their expansion
+    // and the selection, and the records keep their files.
     sortClassItem_ = classItem;
+    tree_.BeginReorder(classItem);
     sorter->Execute(count);
+    tree_.EndReorder();
     sortClassItem_ = nullptr;
   }
-  for (int i = 0; i < classItem->Count(); ++i) classItem->Item(i)->Collapse();
 }
 
 void TMdlTreeView::SortClass(int cls, int mode) {
@@ -859,15 +897,11 @@ void TMdlTreeView::SortClass(int cls, int mode) {
   if (cls == 2) store_.MeetSortMode = m;
   if (cls == 3) store_.PlanSortMode = m;
   if (cls == 6) store_.OthrsSortMode = m;
-  tree_.BeginUpdate();
   SortExecute(cls);
-  tree_.EndUpdate();
 }
 
 void TMdlTreeView::ApplySorts() {
-  tree_.BeginUpdate();
   for (int cls : {2, 3, 6}) SortExecute(cls);
-  tree_.EndUpdate();
 }
 
 const void* TMdlTreeView::SortGetSortItem(TSort& sender, int index) {

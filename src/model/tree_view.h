@@ -127,11 +127,28 @@ class TMdlTreeView {
   void SetFileIcon(TTreeItem* item, const std::string& path);
   void ScanAttachments(TTreeItem* classItem, const std::string& folder, int cls);
   void SetClassCaption(TTreeItem* item);
+  // Re-captioning changes captions only, in one change bracket of the tree:
+  // items neither move nor get rebuilt.
   void SetViewLang(int lang);
   int ViewLang() const { return viewLang_; }
   void SetFileNameMode(int mode);
   int FileNameMode() const { return fileNameMode_; }
   std::string NodeHint(const TTreeItem* item) const { return std::string(); }
+  // The way from the root to an item, one step per level: the item's number
+  // and caption, and its row as a hint (empty for a null item). It finds the
+  // item again after a reload of the same delivery.
+  struct TPathStep {
+    int Number = 0;
+    std::string Caption;
+    int Row = 0;
+  };
+  std::vector<TPathStep> ItemPath(const TTreeItem* item) const;
+  // The item at the end of `path`: at each step the child of that number and
+  // caption (looked for at its row first), else the first child of that
+  // caption. Where a step finds
+  // nothing, the last item found (null when not even the root matches);
+  // *complete tells whether every step was found.
+  TTreeItem* FindItemPath(const std::vector<TPathStep>& path, bool* complete = nullptr) const;
   // The class whose field table the item pane shows for the item: 2, 3 or 6,
   // 0 for none.
   int SelectFieldTable(const TTreeItem* item) const;
@@ -161,6 +178,9 @@ class TMdlTreeView {
   // Loads the delivery in `folder`, asking for further media as needed.
   void Load(const std::string& folder);
   bool IsSameDelivery() const;
+  // What tells the delivery loaded from others: every field of its
+  // management record but the medium number ("" when none was read).
+  std::string DeliveryIdentity() const;
   // Clears the tree and the node data and creates the root item.
   void ClearTree();
   const std::string& MediaFolder() const { return mediaFolder_; }
@@ -178,6 +198,9 @@ class TMdlTreeView {
   bool DrawDuplicate(int cls) const { return cls == 1 ? dup1_ : cls == 4 ? dup4_ : false; }
 
   // --- sorting ---
+  // A sort moves the record items of the class in one reorder bracket of
+  // the tree (none when they already stand in order); items keep their
+  // identity, their files and their expansion.
   void SortClass(int cls, int mode);
   void ApplySorts();
   int SortMode(int cls) const;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "model/tree_view.h"
 #include "platform/drive.h"
@@ -574,6 +575,119 @@ TEST_F(TreeViewTest, OnlyAttachmentsKeepAGivenLabel) {
   EXPECT_EQ(att->Caption(), "測量成果");
   EXPECT_EQ(drawing->Caption(), store.OrderDrawings[0].DrawFile);
   EXPECT_EQ(model.GetFileItem(att, 0), "SURYO01.HTM");  // the file itself is unchanged
+}
+
+}  // namespace
+}  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// What a tree tells its observer, in order; item changes are only counted.
+struct TRecordingObserver : TTreeObserver {
+  TTreeItem* Watched = nullptr;  // a parent named "watched" in the events
+  std::vector<std::string> Events;
+  int Changed = 0;
+  std::string Name(TTreeItem* parent) const { return parent == Watched ? "watched" : parent ? "other" : "top"; }
+  void BeginReset() override { Events.push_back("BeginReset"); }
+  void EndReset() override { Events.push_back("EndReset"); }
+  void BeginReorder(TTreeItem* parent) override { Events.push_back("BeginReorder " + Name(parent)); }
+  void EndReorder(TTreeItem* parent) override { Events.push_back("EndReorder " + Name(parent)); }
+  void BeginChanges() override { Events.push_back("BeginChanges"); }
+  void EndChanges() override { Events.push_back("EndChanges"); }
+  void BeforeInsert(TTreeItem*, int) override { Events.push_back("Insert"); }
+  void BeforeRemove(TTreeItem*) override { Events.push_back("Remove"); }
+  void ItemChanged(TTreeItem*) override { ++Changed; }
+};
+
+// Re-captioning only changes captions and sorting only moves items, each in
+// one bracket a view can answer without a rebuild; loading stays a reset.
+// Whatever happens, every item stands at the row it reports, and a record
+// keeps its files.
+TEST_F(TreeViewTest, RecaptioningAndSortingAreChangesAndMovesNotRebuilds) {
+  model.Load(test::SamplePath("clean"));
+  TRecordingObserver seen;
+  TTreeItem* meet = Class(1);
+  seen.Watched = meet;
+  model.Tree().SetObserver(&seen);
+  const std::vector<std::string> changes = {"BeginChanges", "EndChanges"};
+  const std::vector<std::string> moves = {"BeginReorder watched", "EndReorder watched"};
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> events;  // empty with `resets`: only resets
+    bool captionsChange;
+    bool resets;
+  };
+  const Case cases[] = {
+      {"tree language", [&] { model.SetViewLang(3); }, changes, true, false},
+      {"file-name mode", [&] { model.SetFileNameMode(3); }, changes, true, false},
+      {"sort by issue date", [&] { model.SortClass(2, 4); }, moves, false, false},
+      {"sort in the same order again", [&] { model.SortClass(2, 4); }, moves, false, false},
+      {"file order", [&] { model.SortClass(2, 0); }, moves, false, false},
+      {"file order again: nothing to move", [&] { model.SortClass(2, 0); }, {}, false, false},
+      {"exchange", [&] { model.Tree().Exchange(meet, 0, 2); }, moves, false, false},
+      {"move before", [&] { model.Tree().MoveBefore(meet->Item(2), meet->Item(0)); }, moves, false, false},
+      {"move to where it stands", [&] { model.Tree().MoveBefore(meet->Item(0), meet->Item(1)); }, {}, false, false},
+      {"a sorted load", [&] {
+         model.SortClass(2, 1);
+         seen.Events.clear();
+         model.Load(test::SamplePath("errors"));
+       }, {}, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::map<TTreeItem*, std::vector<TTreeItem*>> files;
+    if (!c.resets)
+      for (int i = 0; i < meet->Count(); ++i)
+        for (int k = 0; k < meet->Item(i)->Count(); ++k) files[meet->Item(i)].push_back(meet->Item(i)->Item(k));
+    seen.Events.clear();
+    seen.Changed = 0;
+    c.act();
+    if (c.resets) {
+      ASSERT_FALSE(seen.Events.empty());
+      for (const std::string& e : seen.Events) EXPECT_TRUE(e == "BeginReset" || e == "EndReset") << e;
+    } else {
+      EXPECT_EQ(seen.Events, c.events);
+      EXPECT_EQ(seen.Changed > 0, c.captionsChange);
+      for (auto& [record, itsFiles] : files) {
+        ASSERT_EQ(record->Parent(), meet);
+        ASSERT_EQ(record->Count(), static_cast<int>(itsFiles.size()));
+        for (int k = 0; k < record->Count(); ++k) EXPECT_EQ(record->Item(k), itsFiles[static_cast<std::size_t>(k)]);
+      }
+    }
+    model.Tree().ForEach([&](TTreeItem* item) {
+      TTreeItem* p = item->Parent();
+      ASSERT_EQ(p ? p->Item(item->Index()) : model.Tree().TopItem(item->Index()), item) << item->Caption();
+    });
+  }
+  model.Tree().SetObserver(nullptr);
+}
+
+// An item is found again by its way from the root: by number and caption,
+// else by caption when records moved in the file; what no longer exists
+// gives its nearest ancestor that does.
+TEST_F(TreeViewTest, ItemsAreFoundAgainByTheirPath) {
+  model.Load(test::SamplePath("clean"));
+  TTreeItem* file = Class(1)->Item(2)->Item(0);
+  auto path = model.ItemPath(file);
+  ASSERT_EQ(path.size(), 4u);
+  bool complete = false;
+  EXPECT_EQ(model.FindItemPath(path, &complete), file);
+  EXPECT_TRUE(complete);
+  model.SortClass(2, 4);  // the record stands at another row now
+  EXPECT_EQ(model.FindItemPath(path, &complete), file);
+  auto renumbered = path;
+  renumbered[2].Number += 100;  // a record inserted before it in the file
+  EXPECT_EQ(model.FindItemPath(renumbered, &complete), file);
+  auto gone = path;
+  gone[3].Caption = "NOFILE.PDF";
+  gone[3].Number = 99;
+  EXPECT_EQ(model.FindItemPath(gone, &complete), file->Parent());
+  EXPECT_FALSE(complete);
+  EXPECT_EQ(model.FindItemPath({}, &complete), nullptr);
+  EXPECT_FALSE(complete);
+  EXPECT_TRUE(model.ItemPath(nullptr).empty());
 }
 
 }  // namespace
