@@ -28,12 +28,15 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "components/text_fill.h"
 #include "delivery/xml_sandbox.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -340,6 +343,7 @@ struct TPreviewView::Impl {
   QLabel* pageLabel = nullptr;
   QPushButton* prevPage = nullptr;
   QPushButton* nextPage = nullptr;
+  std::function<void(double)> pdfZoom;
 
   QWidget* imagePage = nullptr;
   QScrollArea* imageScroll = nullptr;
@@ -484,6 +488,7 @@ void TPreviewView::Impl::Build() {
   text->setObjectName(QStringLiteral("TextView"));
   text->setReadOnly(true);
   text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  UseSourceFont(text);
   stack->addWidget(text);
 
   tree = new QTreeWidget(stack);
@@ -525,7 +530,8 @@ QWidget* TPreviewView::Impl::BuildPdfPage() {
   pdfDoc = new QPdfDocument(q);
   pdfView = new QPdfView(pdfPage);
   pdfView->setObjectName(QStringLiteral("PdfView"));
-  pdfView->setPageMode(QPdfView::PageMode::SinglePage);
+  // Every page one below the other: the wheel and PageDown go on across pages.
+  pdfView->setPageMode(QPdfView::PageMode::MultiPage);
   pdfView->setZoomMode(QPdfView::ZoomMode::FitToWidth);
   pdfView->setDocument(pdfDoc);
   v->addWidget(pdfView, 1);
@@ -555,6 +561,9 @@ QWidget* TPreviewView::Impl::BuildPdfPage() {
   };
   QObject::connect(zoomIn, &QPushButton::clicked, q, [zoom] { zoom(1.25); });
   QObject::connect(zoomOut, &QPushButton::clicked, q, [zoom] { zoom(0.8); });
+  // Ctrl with the wheel zooms, as in other viewers.
+  pdfZoom = zoom;
+  pdfView->viewport()->installEventFilter(q);
   return pdfPage;
 }
 
@@ -748,7 +757,7 @@ void TPreviewView::Impl::ShowHtmlFile(const QString& file, qint64 size) {
                 .arg(SizeText(size), SizeText(kMaxTextBytes)));
     kind = QStringLiteral("text");
     rendered = decoded;
-    text->setPlainText(decoded);
+    FillPlainTextInPieces(text, decoded);
     stack->setCurrentWidget(text);
     return;
   }
@@ -767,7 +776,7 @@ void TPreviewView::Impl::ShowTextFile(const QString& file, qint64 size) {
   }
   kind = QStringLiteral("text");
   rendered = DecodeText(bytes, QString());
-  text->setPlainText(rendered);
+  FillPlainTextInPieces(text, rendered);
   stack->setCurrentWidget(text);
 }
 
@@ -1023,6 +1032,12 @@ void TPreviewView::SetOpenHandler(OpenHandler handler) { d_->opener = std::move(
 void TPreviewView::SetSandboxFolders(const QStringList& folders) { d_->sandboxFolders = folders; }
 
 bool TPreviewView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel && watched == d_->pdfView->viewport() &&
+      (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
+    const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    if (delta != 0 && d_->pdfZoom) d_->pdfZoom(delta > 0 ? 1.25 : 0.8);
+    return true;
+  }
   if (event->type() == QEvent::Resize && watched == d_->imageScroll->viewport() && d_->imageFit &&
       d_->kind == u"image")
     d_->UpdateImage();

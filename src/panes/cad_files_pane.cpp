@@ -195,6 +195,8 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
 
   webBrowser = MakePreviewPanel(this, Panel1);
   layout->addWidget(Panel1, 1);
+  // Without a preview (a missing file) the fields stay at the top.
+  layout->addStretch(0);
 
   cscFile = MakeFieldSizes(this, "cscFile", Grid, 31, 14);
 

@@ -142,6 +142,8 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
 
   webBrowser = MakePreviewPanel(this, Panel1);
   layout->addWidget(Panel1, 1);
+  // Without a preview (a missing file) the fields stay at the top.
+  layout->addStretch(0);
 
   cscFile = MakeFieldSizes(this, "cscFile", Grid, 29, 14);
 

@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "components/text_fill.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
 #include "panes/files_pane.h"
@@ -58,6 +59,7 @@ TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   memSource->setReadOnly(true);
   memSource->setFrameShape(QFrame::NoFrame);
   memSource->setLineWrapMode(QPlainTextEdit::NoWrap);
+  UseSourceFont(memSource);
   memSource->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memSource->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // The found text stays marked while the find dialog has the focus.
@@ -153,10 +155,8 @@ void TfrmXML::ShowNode(TTreeItem* item) {
                     .arg(TPreviewView::kMaxTextBytes / (1024 * 1024));
       text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
       text.replace(QChar('\r'), QChar('\n'));
-      memSource->setPlainText(text);
-      QTextCursor c = memSource->textCursor();
-      c.setPosition(0);
-      memSource->setTextCursor(c);
+      // A large file goes in a piece at a time: the window keeps answering.
+      FillPlainTextInPieces(memSource, text);
     } else {
       ShowMissing(path);
     }

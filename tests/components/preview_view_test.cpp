@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QFontInfo>
+#include <QWheelEvent>
+#include <QPdfView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -569,6 +574,37 @@ TEST(PreviewViewLarge, AnotherChoiceCancelsTheWorkAndAClosedViewDropsIt) {
     delete closing;
   }
   QTest::qWait(1500);
+}
+
+TEST(PreviewView, TextInPiecesInAFixedPitchFontAndPdfPagesScrollAndZoom) {
+  test::ScratchDir d;
+  std::string big;
+  for (int i = 0; i < 40000; ++i) big += "line\t" + std::to_string(i) + " <a>\n";
+  TPreviewView view;
+  view.resize(600, 500);
+  Shown(view).Navigate(Q(d.WriteBytes("BIG.TXT", big)));
+  auto* text = Child<QPlainTextEdit>(view, "TextView");
+  // The first piece is in at once, the rest comes from the event loop.
+  EXPECT_LT(text->document()->blockCount(), 40000);
+  for (int i = 0; i < 500 && text->document()->blockCount() < 40000; ++i) QTest::qWait(5);
+  EXPECT_EQ(text->document()->blockCount(), 40001);  // the last line break opens an empty line
+  EXPECT_EQ(text->textCursor().position(), 0);
+  EXPECT_EQ(text->toPlainText().size(), QString::fromStdString(big).size());
+  // One width for every half-width character: columns line up, "<" has one shape.
+  const QFontMetricsF fm(text->font());
+  EXPECT_EQ(QFontInfo(text->font()).family(), "IPAGothic");
+  for (QChar c : {u'i', u'W', u'<', u'_'}) EXPECT_DOUBLE_EQ(fm.horizontalAdvance(c), fm.horizontalAdvance(u' ')) << int(c.unicode());
+  EXPECT_DOUBLE_EQ(text->tabStopDistance(), 4 * QFontMetricsF(text->font()).horizontalAdvance(u' '));
+
+  Shown(view).Navigate(Sample("MEET/ORG/0001_01.PDF"));
+  auto* pdf = Child<QPdfView>(view, "PdfView");
+  EXPECT_EQ(pdf->pageMode(), QPdfView::PageMode::MultiPage);
+  const double before = pdf->zoomFactor();
+  QWheelEvent wheel(QPointF(10, 10), pdf->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120),
+                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(pdf->viewport(), &wheel);
+  EXPECT_EQ(pdf->zoomMode(), QPdfView::ZoomMode::Custom);
+  EXPECT_NE(pdf->zoomFactor(), before);
 }
 
 }  // namespace

@@ -230,8 +230,12 @@ TEST_F(FilesPaneTest, MissingFileHidesThePreviewWithoutWarning) {
   pane.ShowNode(meet);
   EXPECT_TRUE(pane.Panel1->isHidden());
   EXPECT_TRUE(prompts.Shown.empty());
-  // The fields still show.
+  // The fields still show, at the top of the pane.
   EXPECT_FALSE(pane.pnlT->isHidden());
+  pane.resize(600, 700);
+  pane.show();
+  QApplication::processEvents();
+  EXPECT_EQ(pane.pnlT->geometry().top(), 0);
   EXPECT_EQ(pane.Grid->Cell(3, 2).toStdString(), m.View.GetFileItem(meet, 4));
   EXPECT_EQ(m.View.TempFiles.size(), 1u);  // nothing new copied
 }
