@@ -148,6 +148,47 @@ void TKKTTreeModel::EndReset() {
     });
 }
 
+QList<QPersistentModelIndex> TKKTTreeModel::LayoutParents(TTreeItem* parent) const {
+  if (!parent) return {};
+  return {QPersistentModelIndex(IndexOf(parent))};
+}
+
+void TKKTTreeModel::BeginReorder(TTreeItem* parent) {
+  emit layoutAboutToBeChanged(LayoutParents(parent), VerticalSortHint);
+}
+
+void TKKTTreeModel::EndReorder(TTreeItem* parent) {
+  // Only the children of `parent` changed rows; an index keeps its item,
+  // and the item knows its new row.
+  const QModelIndexList from = persistentIndexList();
+  QModelIndexList to;
+  to.reserve(from.size());
+  for (const QModelIndex& i : from) {
+    TTreeItem* item = Item(i);
+    to << (item && item->Parent() == parent ? createIndex(item->Index(), i.column(), item) : i);
+  }
+  changePersistentIndexList(from, to);
+  emit layoutChanged(LayoutParents(parent), VerticalSortHint);
+}
+
+void TKKTTreeModel::BeginChanges() {
+  collecting_ = true;
+  changedParents_.clear();
+}
+
+void TKKTTreeModel::EndChanges() {
+  collecting_ = false;
+  // One signal per parent, over all its children: far fewer signals than
+  // changed items (a re-captioning touches tens of thousands).
+  for (TTreeItem* parent : changedParents_) {
+    const int count = parent ? parent->Count() : view_.Tree().TopCount();
+    if (count == 0) continue;
+    const QModelIndex p = IndexOf(parent);
+    emit dataChanged(index(0, 0, p), index(count - 1, 0, p));
+  }
+  changedParents_.clear();
+}
+
 void TKKTTreeModel::BeforeInsert(TTreeItem* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
 void TKKTTreeModel::AfterInsert(TTreeItem*) { endInsertRows(); }
 void TKKTTreeModel::BeforeRemove(TTreeItem* item) {
@@ -156,6 +197,10 @@ void TKKTTreeModel::BeforeRemove(TTreeItem* item) {
 }
 void TKKTTreeModel::AfterRemove(TTreeItem*, int) { endRemoveRows(); }
 void TKKTTreeModel::ItemChanged(TTreeItem* item) {
+  if (collecting_) {
+    changedParents_.insert(item->Parent());
+    return;
+  }
   QModelIndex i = IndexOf(item);
   emit dataChanged(i, i);
 }

@@ -1,6 +1,10 @@
-// Shows the document tree of the model in a Qt item view. Updates of the
-// tree inside a BeginUpdate/EndUpdate bracket arrive as one model reset;
-// single changes outside a bracket as fine-grained signals.
+// Shows the document tree of the model in a Qt item view. The tree's update
+// bracket (load, clear) arrives as one model reset; its reorder bracket
+// (sorting) as one layout change that moves persistent indexes with their
+// items, so views keep selection, current item, expansion and scroll
+// position; its change bracket (re-captioning) as dataChanged per parent
+// whose children changed; single changes outside a bracket as fine-grained
+// signals.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -11,6 +15,7 @@
 #include <QVector>
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "model/tree_view.h"
 
@@ -73,6 +78,10 @@ class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
   // TTreeObserver
   void BeginReset() override;
   void EndReset() override;
+  void BeginReorder(TTreeItem* parent) override;
+  void EndReorder(TTreeItem* parent) override;
+  void BeginChanges() override;
+  void EndChanges() override;
   void BeforeInsert(TTreeItem* parent, int row) override;
   void AfterInsert(TTreeItem* item) override;
   void BeforeRemove(TTreeItem* item) override;
@@ -81,8 +90,15 @@ class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
   void ExpandedChanged(TTreeItem* item) override;
 
  private:
+  // The parent list of a layout change: that item, or none for the top level.
+  QList<QPersistentModelIndex> LayoutParents(TTreeItem* parent) const;
+
   TMdlTreeView& view_;
   TDesktopIcons& icons_;
+  // Inside a change bracket: the parents (null: the top level) whose
+  // children changed.
+  bool collecting_ = false;
+  std::unordered_set<TTreeItem*> changedParents_;
 };
 
 }  // namespace dlvr
