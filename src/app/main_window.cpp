@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QSettings>
 #include <QStatusBar>
 #include <QUrl>
@@ -75,6 +76,27 @@ TExtRegistry ViewerRegistry(const QString& section) {
 // Titles of the photo viewer's windows.
 const QStringList kViewerTitles = {QStringLiteral("Fotoria XML ビューア"), QStringLiteral("Snapwell XML ビューア")};
 const QString kViewerStartTitle = QStringLiteral("FrmTitle");
+
+// Keeps the keyboard focus where the user put it while a pane is switched:
+// a busy wait disables the window, which takes the focus from whatever had
+// it, and a pane may take it for itself. When the widget that had it is no
+// longer shown, the focus goes to `fallback`; when nothing had it, nothing
+// gets it.
+class TFocusKeeper {
+ public:
+  TFocusKeeper(QWidget* window, QWidget* fallback)
+      : window_(window), focus_(window->focusWidget()), fallback_(fallback) {}
+  ~TFocusKeeper() {
+    if (!window_ || !focus_) return;
+    QWidget* target = focus_->isVisible() && focus_->isEnabled() ? focus_.data() : fallback_.data();
+    if (target && window_->focusWidget() != target) target->setFocus(Qt::OtherFocusReason);
+  }
+  TFocusKeeper(const TFocusKeeper&) = delete;
+  TFocusKeeper& operator=(const TFocusKeeper&) = delete;
+
+ private:
+  QPointer<QWidget> window_, focus_, fallback_;
+};
 
 }  // namespace
 
@@ -205,6 +227,18 @@ void TfrmMain::CreateActions() {
   miHintSoft->setChecked(true);
   miViewRefresh = Act("miViewRefresh", "更新(&R)");
   miViewRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+  // The usual keys of the other commands (none of them clashes with F5, the
+  // menus' access keys or the tree's own keys).
+  miFileSelFld->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  miExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  miEditPrev->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+  miEditNext->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+  // Ctrl+F: the search that fits what is shown, from anywhere in the window.
+  actFindHere = Act("actFindHere", "検索");
+  actFindHere->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  actFindHere->setShortcutContext(Qt::WindowShortcut);
+  addAction(actFindHere);
+  connect(actFindHere, &QAction::triggered, this, &TfrmMain::FindHere);
 
   miProgExplorer = Act("miProgExplorer", "エクスプローラ(&E)");
   miProgXMLViewer = Act("miProgXMLViewer", "写真閲覧(&X)");
@@ -388,15 +422,20 @@ void TfrmMain::CreateToolBar() {
   ToolBar->setObjectName("ToolBar");
   ToolBar->setMovable(false);
   ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  // A button takes its icon, text and hint from its command every time the
+  // command changes (enabled or not), so they are set on the command. Menus
+  // keep showing no icons.
   auto button = [this](QAction* action, const char* name, const QString& caption, QStyle::StandardPixmap icon) {
+    action->setIcon(style()->standardIcon(icon));
+    action->setIconVisibleInMenu(false);
+    action->setIconText(caption);
+    const QString keys = action->shortcut().toString(QKeySequence::NativeText);
+    action->setToolTip(keys.isEmpty() ? caption : caption + " (" + keys + ")");
     auto* b = new QToolButton(ToolBar);
     b->setObjectName(name);
-    b->setDefaultAction(action);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setText(caption);
-    b->setIcon(style()->standardIcon(icon));
+    b->setDefaultAction(action);
     ToolBar->addWidget(b);
-    connect(action, &QAction::changed, b, [b, caption] { b->setText(caption); });
     return b;
   };
   button(miFileSelFld, "tlbSelFld", "フォルダ選択", QStyle::SP_DirOpenIcon);
@@ -647,6 +686,7 @@ void TfrmMain::SelectItem(TTreeItem* item) {
 
 void TfrmMain::tvwKKTChange(TTreeItem* item) {
   if (loading_) return;
+  TFocusKeeper focus(this, tvwKKT);
   if (CheckMediaChanged()) Inform(kChangedMessage);
   TMdlTreeView& v = model_->View;
   int kind = v.NodeLevel(item);
@@ -914,6 +954,22 @@ void TfrmMain::UpdateFindMenu() {
   piFindOrg->setEnabled(org);
   miEditFindReg->setEnabled(reg);
   piFindReg->setEnabled(reg);
+}
+
+void TfrmMain::FindHere() {
+  UpdateFindMenu();
+  if (FindShown()) {
+    dlgFind->raise();
+    dlgFind->activateWindow();
+    dlgFind->edtFind->setFocus();
+  } else if (miEditFindXML->isEnabled()) {
+    miEditFindXML->trigger();
+  } else if (miEditFindOrg->isEnabled()) {
+    miEditFindOrg->trigger();
+  } else {
+    frmFindOrg->raise();
+    frmFindOrg->activateWindow();
+  }
 }
 
 void TfrmMain::changeEvent(QEvent* e) {

@@ -100,6 +100,9 @@ class TfrmMain : public QMainWindow {
   void UpdateSortMenus();
   void miHelpAboutClick();
   void UpdateFindMenu();
+  // Ctrl+F: the XML find dialog over a class's management file shown as
+  // source, otherwise the original-file content search.
+  void FindHere();
   // Shows the XML find dialog with its saved state / hides it saving it.
   void ShowFindDialog();
   void HideFindDialog();
@@ -160,6 +163,8 @@ class TfrmMain : public QMainWindow {
       *pmiSortFinishUp, *pmiSortFinishDown, *pmiSep1, *pmiMeetDef, *pmiPlanUp, *pmiPlanDown, *pmiSep2, *pmiPlanDef,
       *pmiOthrUp, *pmiOthrDown, *pmiSep3, *pmiOthrsDef;
   QAction *piFindGene, *piFindReg, *piFindOrg, *piFindXML;
+  // Ctrl+F, in no menu.
+  QAction* actFindHere = nullptr;
   QToolButton* tbtFind = nullptr;
   class TFormControl* FMC = nullptr;
   class TFindDialog* dlgFind = nullptr;

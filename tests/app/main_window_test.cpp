@@ -338,3 +338,178 @@ TEST_F(MainWindowTest, FindDialogFollowsTheSelectionAndKeepsItsState) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include <QToolButton>
+
+#include <set>
+
+#include "app/find_windows.h"
+#include "panes/cad_files_pane.h"
+#include "panes/files_pane.h"
+
+namespace dlvr {
+namespace {
+
+// The panel that shows an item and the pane in it (none for the root).
+std::pair<QWidget*, TPane*> PaneFor(TfrmMain& w, TTreeItem* item) {
+  TMdlTreeView& v = w.Model().View;
+  const int cls = v.NodeClass(item);
+  switch (v.NodeLevel(item)) {
+    case nlRoot:
+      return {w.pnlKojInfo, nullptr};
+    case nlRecord:
+      return {w.pnlNodes, w.frmInfo};
+    case nlFile:
+      if (cls == 1 || cls == 4) return {w.pnlCADFiles, w.frmCADFiles};
+      return {w.pnlFiles, w.frmFiles};
+    default:
+      return cls == 13 ? std::pair<QWidget*, TPane*>{nullptr, nullptr} : std::pair<QWidget*, TPane*>{w.pnlXML, w.frmXML};
+  }
+}
+
+// Fails unless the pane of the selected item is shown and shows it.
+void ExpectPaneShowsSelection(TfrmMain& w) {
+  TTreeItem* item = w.SelectedItem();
+  auto [panel, pane] = PaneFor(w, item);
+  EXPECT_EQ(w.VisiblePane(), panel) << item->Caption();
+  if (pane) {
+    EXPECT_EQ(pane->CurrentNode(), item) << item->Caption();
+  }
+}
+
+class MainWindowKeysTest : public MainWindowTest {
+ protected:
+  std::unique_ptr<TfrmMain> OpenActive(const QString& folder) {
+    auto w = Open(folder);
+    w->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    return w;
+  }
+  // A key as the user presses it: to whatever has the focus in the window.
+  void Press(TfrmMain& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(w.windowHandle(), key, mods);
+  }
+};
+
+// With a record selected, the arrow keys, Home/End and the page keys walk
+// the tree one step after another, each step showing its item's pane; the
+// busy waits of the panes leave the focus with the tree.
+TEST_F(MainWindowKeysTest, KeysWalkTheTreeAndEachStepShowsItsPane) {
+  auto w = OpenActive(Sample("clean"));
+  QTreeView* tree = w->Tree();
+  tree->expandAll();
+  TTreeItem* record = Class(*w, 1)->Item(0);
+  w->SelectItem(record);
+  tree->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), tree);
+  std::set<QWidget*> panels;
+  for (int step = 1; step <= 5; ++step) {
+    SCOPED_TRACE(testing::Message() << "Down " << step);
+    const QModelIndex below = tree->indexBelow(tree->currentIndex());
+    Press(*w, Qt::Key_Down);
+    EXPECT_EQ(tree->currentIndex(), below);
+    ExpectPaneShowsSelection(*w);
+    EXPECT_EQ(QApplication::focusWidget(), tree);
+    panels.insert(w->VisiblePane());
+  }
+  EXPECT_GE(panels.size(), 2u);  // records and their files
+  std::vector<TTreeItem*> all = w->Model().View.Tree().AllItems();
+  struct Case {
+    const char* what;
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    std::function<bool(TTreeItem* before, TTreeItem* after)> moved;
+  };
+  const Case cases[] = {
+      {"End", Qt::Key_End, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all.back(); }},
+      {"Up", Qt::Key_Up, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[all.size() - 2]; }},
+      {"Home", Qt::Key_Home, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all.front(); }},
+      {"PageDown", Qt::Key_PageDown, Qt::NoModifier, [&](TTreeItem* b, TTreeItem* a) { return a != b; }},
+      {"PageUp", Qt::Key_PageUp, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all.front(); }},
+      {"Alt+Right: next item", Qt::Key_Right, Qt::AltModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[1]; }},
+      {"Alt+Right again", Qt::Key_Right, Qt::AltModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[2]; }},
+      {"Alt+Left: previous item", Qt::Key_Left, Qt::AltModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[1]; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TTreeItem* before = w->SelectedItem();
+    Press(*w, c.key, c.mods);
+    EXPECT_TRUE(c.moved(before, w->SelectedItem())) << w->SelectedItem()->Caption();
+    ExpectPaneShowsSelection(*w);
+    EXPECT_EQ(QApplication::focusWidget(), tree);
+  }
+}
+
+// The usual keys of the commands the menus do not give one: Ctrl+O chooses
+// a folder, Ctrl+F opens the search that fits the pane, Ctrl+Q ends.
+TEST_F(MainWindowKeysTest, ShortcutsRunTheirCommands) {
+  auto w = OpenActive(Sample("clean"));
+  int folderDialogs = 0;
+  TfrmMainHooks::SelectFolder = [&](QWidget*, const QString&, QString&) {
+    ++folderDialogs;
+    return false;
+  };
+  Press(*w, Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(folderDialogs, 1);
+  TfrmMainHooks::SelectFolder = nullptr;
+
+  // Over a record: the original-file content search.
+  w->SelectItem(Class(*w, 1)->Item(0));
+  w->Tree()->setFocus();
+  Press(*w, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(w->frmFindOrg->isVisible());
+  EXPECT_FALSE(w->FindShown());
+  w->frmFindOrg->close();
+  // Over a management file shown as source: the find dialog of the pane.
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  w->SelectItem(Class(*w, 1));
+  w->frmXML->rbtPureSource->click();
+  w->Tree()->setFocus();
+  Press(*w, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(w->FindShown());
+  EXPECT_FALSE(w->frmFindOrg->isVisible());
+
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  Press(*w, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(w->isVisible());
+}
+
+// The toolbar buttons take icon, caption and hint from their commands, so
+// enabling and disabling a command (as selecting the first or last item,
+// starting the photo viewer or loading without photos do) keeps them.
+TEST_F(MainWindowTest, ToolbarButtonsKeepTheirIconsThroughEnableAndDisable) {
+  auto w = Open(Sample("clean"));
+  struct Case {
+    const char* button;
+    QAction* command;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {"tbtPrev", w->miEditPrev, "前項目"},
+      {"tbtNext", w->miEditNext, "次項目"},
+      {"tbtXMLViewer", w->miProgXMLViewer, "写真閲覧"},
+      {"tbtExit", w->miExit, "終了"},
+      {"tlbSelFld", w->miFileSelFld, "フォルダ選択"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    auto* b = w->ToolBar->findChild<QToolButton*>(c.button);
+    ASSERT_NE(b, nullptr);
+    const qint64 icon = b->icon().cacheKey();
+    EXPECT_FALSE(b->icon().isNull());
+    for (bool enabled : {false, true, false, true}) {
+      c.command->setEnabled(enabled);
+      EXPECT_EQ(b->isEnabled(), enabled);
+      EXPECT_FALSE(b->icon().isNull());
+      EXPECT_EQ(b->icon().cacheKey(), icon);
+      EXPECT_EQ(b->text(), c.caption);
+      EXPECT_TRUE(b->toolTip().startsWith(c.caption));
+    }
+  }
+  EXPECT_EQ(w->ToolBar->findChild<QToolButton*>("tbtNext")->toolTip(), "次項目 (Alt+Right)");
+}
+
+}  // namespace
+}  // namespace dlvr
