@@ -14,12 +14,15 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <signal.h>
+
+#include <unordered_set>
 
 #include "check/data_check.h"
 #include "components/ext_registry.h"
@@ -255,7 +258,7 @@ void TfrmMain::CreateActions() {
   auto sortAct = [this](const char* name, const QString& caption, int cls, int mode) {
     QAction* a = Act(name, caption);
     a->setData(mode);
-    connect(a, &QAction::triggered, this, [this, cls, mode, a] { SortClick(cls, mode, a->objectName().toLower().startsWith("pmi")); });
+    connect(a, &QAction::triggered, this, [this, cls, mode] { SortClick(cls, mode); });
     return a;
   };
   pmiSortIssueUp = sortAct("pmiSortIssueUp", "昇順(&U)", 2, 3);
@@ -338,7 +341,7 @@ void TfrmMain::CreateMenus() {
     for (int mode : {up, up + 1}) {
       QAction* a = m->addAction(mode == up ? "昇順(&U)" : "降順(&D)");
       a->setData(mode);
-      connect(a, &QAction::triggered, this, [this, mode] { SortClick(2, mode, false); });
+      connect(a, &QAction::triggered, this, [this, mode] { SortClick(2, mode); });
     }
   };
   meetSub(miEditSortMeet, "発行日付(&P)", "miEditSortIssue", 3);
@@ -346,7 +349,7 @@ void TfrmMain::CreateMenus() {
   meetSub(miEditSortMeet, "完了日付(&F)", "miEditSortFinish", 7);
   miEditSortMeet->addSeparator();
   QAction* meetDef = miEditSortMeet->addAction("標準に戻す(&I)");
-  connect(meetDef, &QAction::triggered, this, [this] { SortClick(2, 0, false); });
+  connect(meetDef, &QAction::triggered, this, [this] { SortClick(2, 0); });
   for (auto [menu, name, caption, cls] : {std::tuple{&miEditSortPlan, "miEditSortPlan", "施工計画書(&P)", 3},
                                           std::tuple{&miEditSortOthrs, "miEditSortOthrs", "その他(&O)", 6}}) {
     *menu = miEditSort->addMenu(caption);
@@ -355,7 +358,7 @@ void TfrmMain::CreateMenus() {
       if (mode == 0) (*menu)->addSeparator();
       QAction* a = (*menu)->addAction(mode == 1 ? "昇順(&U)" : mode == 2 ? "降順(&D)" : "標準に戻す(&I)");
       int c = cls;
-      connect(a, &QAction::triggered, this, [this, c, mode] { SortClick(c, mode, false); });
+      connect(a, &QAction::triggered, this, [this, c, mode] { SortClick(c, mode); });
     }
   }
   connect(miEditSort, &QMenu::aboutToShow, this, &TfrmMain::UpdateSortMenus);
@@ -628,13 +631,21 @@ qint64 TfrmMain::IndexFileAge() const {
   return index.exists() ? index.lastModified().toMSecsSinceEpoch() : -1;
 }
 
-void TfrmMain::LoadMedia(const QString& folder) {
+void TfrmMain::LoadMedia(const QString& folder) { LoadMedia(folder, nullptr); }
+
+void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   loading_ = true;
   statusBar()->showMessage("読み込み中...");
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  const std::string delivery = model_->View.DeliveryIdentity();
   model_->View.Load(S(folder));
   model_->View.SetFileNameMode(FileNameModeTag());
+  // Another delivery (a medium changed in the drive) starts afresh.
+  if (delivery.empty() || delivery != model_->View.DeliveryIdentity()) keep = nullptr;
+  // Expansion comes back before the view lays out the new tree: until then
+  // expanding an item only notes it.
+  TTreeItem* select = keep ? RestoreExpansion(*keep) : model_->View.Tree().Root();
   UpdatePhotoCommand();
   loading_ = false;
   SetCaption();
@@ -642,14 +653,46 @@ void TfrmMain::LoadMedia(const QString& folder) {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   tvwKKT->clearSelection();
   tvwKKT->setFocus();
-  TTreeItem* first = model_->View.Tree().Root();
   frmKojInfo->Refresh();
-  if (first) {
+  if (select) {
     tvwKKT->setCurrentIndex(QModelIndex());
-    SelectItem(first);
+    SelectItem(select);
+  }
+  if (keep && select) {
+    tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
+    const QModelIndex current = tvwKKT->currentIndex();
+    if (!tvwKKT->viewport()->rect().intersects(tvwKKT->visualRect(current))) tvwKKT->scrollTo(current);
   }
   statusBar()->clearMessage();
   QApplication::restoreOverrideCursor();
+}
+
+TfrmMain::TTreeState TfrmMain::SaveTreeState() const {
+  TTreeState state;
+  TMdlTreeView& v = model_->View;
+  v.Tree().ForEach([&](TTreeItem* item) {
+    if (tvwKKT->isExpanded(treeModel_->IndexOf(item))) state.Expanded.push_back(v.ItemPath(item));
+  });
+  state.Selected = v.ItemPath(SelectedItem());
+  state.Scroll = tvwKKT->verticalScrollBar()->value();
+  return state;
+}
+
+TTreeItem* TfrmMain::RestoreExpansion(const TTreeState& state) {
+  TMdlTreeView& v = model_->View;
+  std::unordered_set<TTreeItem*> expand;
+  for (const auto& path : state.Expanded) {
+    bool complete = false;
+    TTreeItem* item = v.FindItemPath(path, &complete);
+    if (complete) expand.insert(item);
+  }
+  v.Tree().ForEach([&](TTreeItem* item) {
+    const QModelIndex index = treeModel_->IndexOf(item);
+    const bool wanted = expand.count(item) > 0;
+    if (tvwKKT->isExpanded(index) != wanted) tvwKKT->setExpanded(index, wanted);
+  });
+  TTreeItem* select = v.FindItemPath(state.Selected);
+  return select ? select : v.Tree().Root();
 }
 
 bool TfrmMain::CheckMediaChanged() {
@@ -776,7 +819,9 @@ void TfrmMain::miViewRefreshClick() {
     while (!IsMediaReady(folder))
       if (AskMediaNotReady() != DialogAnswer::Retry) return;
   }
-  LoadMedia(Q(folder));
+  // The same delivery again: the tree keeps what the user opened and chose.
+  const TTreeState state = SaveTreeState();
+  LoadMedia(Q(folder), &state);
 }
 
 void TfrmMain::miFileCheckClick() {
@@ -826,13 +871,13 @@ QMenu* TfrmMain::PrepareTreeMenu() {
   return ppmTreeView;
 }
 
-void TfrmMain::SortClick(int cls, int mode, bool fromPopup) {
-  TTreeItem* node = fromPopup && popupNode_ ? popupNode_ : SelectedItem();
-  bool inClass = model_->View.NodeClass(node) == cls;
+void TfrmMain::SortClick(int cls, int mode) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   model_->View.SortClass(cls, mode);
   QApplication::restoreOverrideCursor();
-  if (inClass) SelectItem(model_->View.FindClassNode(cls));
+  // The records only moved: the selection, the pane, expansion and scroll
+  // position stay; the selected item may have become the first or last.
+  UpdatePrevNext();
   popupNode_ = nullptr;
   tvwKKT->setFocus();
 }

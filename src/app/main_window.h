@@ -46,7 +46,8 @@ class TfrmMain : public QMainWindow {
   TKKTTreeModel* TreeModel() const { return treeModel_; }
 
   // Loads a delivery folder and refreshes the window (the folder dialog, a
-  // drop, the refresh command and the first paint all come here).
+  // drop, the refresh command and the first paint all come here); the root
+  // is selected.
   void LoadMedia(const QString& folder);
   // True (once per change) when the loaded INDEX_C.XML changed since loading.
   bool CheckMediaChanged();
@@ -96,13 +97,28 @@ class TfrmMain : public QMainWindow {
   void miViewRefreshClick();
   void miFileCheckClick();
   void miEditPrevClick(bool next);
-  void SortClick(int cls, int mode, bool fromPopup);
+  void SortClick(int cls, int mode);
   void UpdateSortMenus();
   void miHelpAboutClick();
   void UpdateFindMenu();
   // Ctrl+F: the XML find dialog over a class's management file shown as
   // source, otherwise the original-file content search.
   void FindHere();
+  // What the tree shows beyond its items: the expanded items and the
+  // selected one by their paths from the root, and the scroll position.
+  struct TTreeState {
+    std::vector<std::vector<TMdlTreeView::TPathStep>> Expanded;
+    std::vector<TMdlTreeView::TPathStep> Selected;
+    int Scroll = 0;
+  };
+  TTreeState SaveTreeState() const;
+  // Expands the saved items that exist in the tree just loaded (and only
+  // them); returns the item to select: the saved one, else its nearest
+  // ancestor that exists, else the root.
+  TTreeItem* RestoreExpansion(const TTreeState& state);
+  // LoadMedia; with `keep`, the tree's expansion, selection and scroll
+  // position come back where the items still exist.
+  void LoadMedia(const QString& folder, const TTreeState* keep);
   // Shows the XML find dialog with its saved state / hides it saving it.
   void ShowFindDialog();
   void HideFindDialog();

@@ -104,9 +104,10 @@ TEST_F(MainWindowTest, ContextMenuShowsTheSortsOfTheCategory) {
   EXPECT_TRUE(w->pmiSortIssue->menuAction()->isVisible());
   EXPECT_TRUE(w->pmiMeetDef->isVisible());
   EXPECT_FALSE(w->pmiPlanUp->isVisible());
-  // Sorting from the menu selects the class item and orders by issue date.
+  // Sorting from the menu keeps the meeting selected and orders by issue date.
+  TTreeItem* meeting = w->SelectedItem();
   w->pmiSortIssueDown->trigger();
-  EXPECT_EQ(w->SelectedItem(), Class(*w, 1));
+  EXPECT_EQ(w->SelectedItem(), meeting);
   TMdlTreeView& v = w->Model().View;
   EXPECT_GE(v.GetRecordItem(Class(*w, 1)->Item(0), 8), v.GetRecordItem(Class(*w, 1)->Item(1), 8));
 }
@@ -339,6 +340,7 @@ TEST_F(MainWindowTest, FindDialogFollowsTheSelectionAndKeepsItsState) {
 }  // namespace
 }  // namespace dlvr
 
+#include <QScrollBar>
 #include <QToolButton>
 
 #include <set>
@@ -377,6 +379,14 @@ void ExpectPaneShowsSelection(TfrmMain& w) {
   }
 }
 
+std::set<TTreeItem*> ExpandedItems(TfrmMain& w) {
+  std::set<TTreeItem*> out;
+  w.Model().View.Tree().ForEach([&](TTreeItem* i) {
+    if (w.Tree()->isExpanded(w.TreeModel()->IndexOf(i))) out.insert(i);
+  });
+  return out;
+}
+
 class MainWindowKeysTest : public MainWindowTest {
  protected:
   std::unique_ptr<TfrmMain> OpenActive(const QString& folder) {
@@ -390,6 +400,61 @@ class MainWindowKeysTest : public MainWindowTest {
     QTest::keyClick(w.windowHandle(), key, mods);
   }
 };
+
+// Changing the tree language or the file-name mode, or sorting, keeps what
+// the user opened and chose: expansion, the selected record with its pane,
+// the scroll position, and previous/next from there. Nothing is rebuilt.
+TEST_F(MainWindowTest, TreeKeepsItsStateThroughRecaptioningAndSorting) {
+  auto w = Open(Sample("clean"));
+  w->resize(800, 504);
+  QTreeView* tree = w->Tree();
+  tree->expandAll();
+  TTreeItem* meetings = Class(*w, 1);
+  TTreeItem* record = meetings->Item(1);
+  w->SelectItem(record);
+  tree->verticalScrollBar()->setValue(tree->verticalScrollBar()->maximum() / 2);
+  int resets = 0;
+  QObject::connect(w->TreeModel(), &QAbstractItemModel::modelAboutToBeReset, [&] { ++resets; });
+  struct Case {
+    const char* what;
+    QAction* command;
+  };
+  const Case cases[] = {
+      {"language English", w->miViewLangE},
+      {"language English (Japanese)", w->miViewLangEJ},
+      {"file names: original content", w->miViewFileOrg},
+      {"file names: delivery names", w->miViewFileCont},
+      {"meetings by issue date, descending", w->pmiSortIssueDown},
+      {"meetings by completion date", w->pmiSortFinishUp},
+      {"plans descending", w->pmiPlanDown},
+      {"meetings in file order", w->pmiMeetDef},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::set<TTreeItem*> expanded = ExpandedItems(*w);
+    const int scroll = tree->verticalScrollBar()->value();
+    const std::vector<TTreeItem*> before = w->Model().View.Tree().AllItems();
+    c.command->trigger();
+    EXPECT_EQ(resets, 0);
+    ASSERT_EQ(w->SelectedItem(), record);
+    EXPECT_TRUE(tree->selectionModel()->isSelected(tree->currentIndex()));
+    EXPECT_EQ(ExpandedItems(*w), expanded);
+    EXPECT_EQ(tree->verticalScrollBar()->value(), scroll);
+    ExpectPaneShowsSelection(*w);
+    // Previous and next walk the tree in its new order.
+    const std::vector<TTreeItem*> all = w->Model().View.Tree().AllItems();
+    EXPECT_EQ(std::set<TTreeItem*>(all.begin(), all.end()), std::set<TTreeItem*>(before.begin(), before.end()));
+    const auto at = std::find(all.begin(), all.end(), record);
+    ASSERT_TRUE(w->miEditNext->isEnabled());
+    w->miEditNext->trigger();
+    EXPECT_EQ(w->SelectedItem(), *(at + 1));
+    ExpectPaneShowsSelection(*w);
+    w->miEditPrev->trigger();
+    EXPECT_EQ(w->SelectedItem(), record);
+    tree->verticalScrollBar()->setValue(scroll);
+  }
+  EXPECT_EQ(Class(*w, 1)->Caption(), "MEET(打合せ簿)");
+}
 
 // With a record selected, the arrow keys, Home/End and the page keys walk
 // the tree one step after another, each step showing its item's pane; the
@@ -509,6 +574,48 @@ TEST_F(MainWindowTest, ToolbarButtonsKeepTheirIconsThroughEnableAndDisable) {
     }
   }
   EXPECT_EQ(w->ToolBar->findChild<QToolButton*>("tbtNext")->toolTip(), "次項目 (Alt+Right)");
+}
+
+// Refreshing (F5) the same delivery brings back the expanded items, the
+// selection with its pane and the scroll position.
+TEST_F(MainWindowTest, RefreshKeepsExpansionAndSelection) {
+  auto w = Open(Sample("clean"));
+  w->resize(800, 504);
+  QTreeView* tree = w->Tree();
+  TMdlTreeView& v = w->Model().View;
+  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 1)), true);
+  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 1)->Item(2)), true);
+  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 5)), true);
+  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 5)->Item(0)), true);
+  w->pmiSortIssueDown->trigger();
+  TTreeItem* file = Class(*w, 5)->Item(0)->Item(0);
+  w->SelectItem(file);
+  const int scroll = tree->verticalScrollBar()->value();
+  auto paths = [&] {
+    std::vector<std::string> out;
+    for (TTreeItem* i : ExpandedItems(*w)) {
+      std::string p;
+      for (const auto& step : v.ItemPath(i)) p += "/" + step.Caption;
+      out.push_back(p);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto expanded = paths();
+  ASSERT_EQ(expanded.size(), 5u);
+  const auto selected = v.ItemPath(file);
+  w->miViewRefresh->trigger();
+  EXPECT_EQ(paths(), expanded);
+  const auto now = v.ItemPath(w->SelectedItem());
+  ASSERT_EQ(now.size(), selected.size());
+  for (std::size_t i = 0; i < now.size(); ++i) EXPECT_EQ(now[i].Caption, selected[i].Caption);
+  EXPECT_EQ(tree->verticalScrollBar()->value(), scroll);
+  ExpectPaneShowsSelection(*w);
+  EXPECT_TRUE(w->miEditPrev->isEnabled());
+  // Another folder starts at the root with only the root open.
+  w->LoadMedia(Sample("errors"));
+  EXPECT_EQ(w->SelectedItem(), v.Tree().Root());
+  EXPECT_EQ(ExpandedItems(*w), std::set<TTreeItem*>{v.Tree().Root()});
 }
 
 }  // namespace
