@@ -62,7 +62,7 @@ constexpr qsizetype kMaxDumpChars = 4 * 1024 * 1024;
 constexpr qint64 kSyncXmlBytes = 256 * 1024;
 
 // Records shown on one page of a styled view.
-constexpr std::size_t kPageRecords = 100;
+constexpr std::size_t kPageRecords = 50;
 
 // Tree items made at once when a tree is shown; deeper levels are made when
 // their parent is first expanded.

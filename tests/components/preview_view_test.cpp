@@ -541,14 +541,14 @@ TEST(PreviewViewLarge, PreparedInTheBackgroundAPageOfRecordsAtATime) {
   auto* label = Child<QLabel>(view, "lblRecords");
   auto* next = Child<QPushButton>(view, "btnNextRecords");
   EXPECT_TRUE(label->isVisibleTo(&view));
-  EXPECT_EQ(label->text(), "1 – 100 件目 / 1,200 件");
+  EXPECT_EQ(label->text(), "1 – 50 件目 / 1,200 件");
   EXPECT_TRUE(view.RenderedText().contains("会議-1-の記録"));
-  EXPECT_TRUE(view.RenderedText().contains("会議-100-の記録"));
-  EXPECT_FALSE(view.RenderedText().contains("会議-101-の記録"));
+  EXPECT_TRUE(view.RenderedText().contains("会議-50-の記録"));
+  EXPECT_FALSE(view.RenderedText().contains("会議-51-の記録"));
   next->click();
   for (int i = 0; i < 1000 && view.Busy(); ++i) QTest::qWait(10);
-  EXPECT_EQ(label->text(), "101 – 200 件目 / 1,200 件");
-  EXPECT_TRUE(view.RenderedText().contains("会議-101-の記録"));
+  EXPECT_EQ(label->text(), "51 – 100 件目 / 1,200 件");
+  EXPECT_TRUE(view.RenderedText().contains("会議-51-の記録"));
   EXPECT_FALSE(view.RenderedText().contains("会議-1-の記録"));
   EXPECT_TRUE(Child<QPushButton>(view, "btnPrevRecords")->isEnabled());
 }
