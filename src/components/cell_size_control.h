@@ -6,6 +6,8 @@
 // grid's default width (64 pixels when it is the default itself). Row height
 // from a line count n: n > 0 is n x (text height of "0" + 2) + 2, n < 0 is
 // -n pixels, 0 is the grid's default height (24 pixels for the default).
+// The grid shows no row lower than one text line of its font
+// (TExtGrid3::MinRowHeight), so a pixel height below that is raised there.
 //
 // The sizes and texts are applied whenever the grid is set and whenever one
 // of the lists or defaults changes; call Apply() again after changing the

@@ -22,6 +22,8 @@ namespace dlvr {
 namespace {
 
 const QString kCRLF = QStringLiteral("\r\n");
+// Text stands this many pixels inside each edge of its cell.
+constexpr int kCellPadding = 2;
 
 int LinesOf(const TCellAtr& atr) { return std::clamp(atr.LineCount, 1, 4); }
 
@@ -85,6 +87,7 @@ TExtGrid3::TExtGrid3(QWidget* parent) : QAbstractScrollArea(parent) {
   cells_.assign(rowCount_, std::vector<QString>(colCount_));
   colWidths_.assign(colCount_, defColWidth_);
   rowHeights_.assign(rowCount_, defRowHeight_);
+  minRowHeight_ = TextHeight0() + 2 * kCellPadding;
 
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setAutoFillBackground(false);
@@ -212,7 +215,7 @@ void TExtGrid3::SetColWidth(int col, int width) {
 }
 
 int TExtGrid3::RowHeight(int row) const {
-  return row >= 0 && row < rowCount_ ? rowHeights_[row] : 0;
+  return row >= 0 && row < rowCount_ ? ShownRowHeight(row) : 0;
 }
 
 void TExtGrid3::SetRowHeight(int row, int height) {
@@ -335,7 +338,7 @@ int TExtGrid3::ColExtent(int col) const {
 }
 
 int TExtGrid3::RowExtent(int row) const {
-  const int h = rowHeights_[row];
+  const int h = ShownRowHeight(row);
   if (h < 0) return 0;
   const bool fixed = row < fixedRows_;
   return h + (options_.testFlag(fixed ? goFixedHorzLine : goHorzLine) ? lineWidth_ : 0);
@@ -428,7 +431,7 @@ QRect TExtGrid3::CellRect(int col, int row) const {
   if (colWidths_[col] < 0 || rowHeights_[row] < 0) return {};
   const int x = ColLeft(col), y = RowTop(row);
   if (x == INT_MIN || y == INT_MIN || x >= ClientWidth() || y >= ClientHeight()) return {};
-  return QRect(x, y, colWidths_[col], rowHeights_[row]);
+  return QRect(x, y, colWidths_[col], ShownRowHeight(row));
 }
 
 bool TExtGrid3::MouseToCell(const QPoint& pos, int& col, int& row) const {
@@ -585,7 +588,7 @@ void TExtGrid3::paintEvent(QPaintEvent* e) {
   const QRect dirty = e->rect();
   for (const auto& [row, ry] : rows) {
     for (const auto& [col, cx] : cols) {
-      const QRect r(cx, ry, colWidths_[col], rowHeights_[row]);
+      const QRect r(cx, ry, colWidths_[col], ShownRowHeight(row));
       if (!dirty.intersects(r.adjusted(0, 0, lineWidth_, lineWidth_))) continue;
       DrawCell(p, col, row, r, focused);
     }
@@ -622,8 +625,9 @@ void TExtGrid3::DrawCell(QPainter& p, int col, int row, const QRect& r, bool foc
     const TCellLineAtr& la = a.Line[i];
     QString text = LineText(col, row, i);
     if (text.isEmpty()) continue;
-    QRect lr(r.left() + 2, r.top() + qRound(la.Position * step) + 2, r.width() - 4, 0);
-    lr.setBottom(r.bottom() - 2);
+    QRect lr(r.left() + kCellPadding, r.top() + qRound(la.Position * step) + kCellPadding,
+             r.width() - 2 * kCellPadding, 0);
+    lr.setBottom(r.bottom() - kCellPadding);
     if (lr.width() <= 0 || lr.height() <= 0) continue;
     p.save();
     p.setClipRect(lr);
@@ -1120,8 +1124,10 @@ bool TExtGrid3::eventFilter(QObject* watched, QEvent* e) {
 void TExtGrid3::changeEvent(QEvent* e) {
   QAbstractScrollArea::changeEvent(e);
   if (e->type() == QEvent::FontChange) {
+    minRowHeight_ = TextHeight0() + 2 * kCellPadding;
     UpdateScrollBars();
     Invalidate();
+    emit FontMetricsChanged();
   }
 }
 

@@ -11,7 +11,10 @@
 // place, the rest scrolls by whole rows and columns (`TopRow`, `LeftCol`),
 // each cell is followed by its grid line (right and below) of
 // `GridLineWidth` pixels, and a negative column width or row height hides
-// the column or row.
+// the column or row. A shown row is never lower than one text line of the
+// grid font with the cell's padding (`MinRowHeight`), whatever height it was
+// given, so that descenders and underscores stay inside it; the given
+// height is kept, and the row follows when the font changes.
 //
 // Colours use the widget's palette: "window" is QPalette::Base, "window
 // text" QPalette::Text, "button face" QPalette::Button, "highlight"
@@ -139,12 +142,17 @@ class TExtGrid3 : public QAbstractScrollArea {
   void SetFixedRows(int count);
   int ColWidth(int col) const;        // -1 = hidden
   void SetColWidth(int col, int width);
-  int RowHeight(int row) const;       // -1 = hidden
+  // The height a row is shown with: the height it was given, raised to
+  // MinRowHeight() when lower (-1 = hidden, 0 stays 0).
+  int RowHeight(int row) const;
   void SetRowHeight(int row, int height);
   int DefaultColWidth() const { return defColWidth_; }
   void SetDefaultColWidth(int width); // resets every column width
-  int DefaultRowHeight() const { return defRowHeight_; }
+  int DefaultRowHeight() const { return ShownHeight(defRowHeight_); }  // raised like RowHeight
   void SetDefaultRowHeight(int height); // resets every row height
+  // The least height of a shown row: the text height of the grid font plus
+  // the cell's padding above and below (2 pixels each).
+  int MinRowHeight() const { return minRowHeight_; }
   int GridLineWidth() const { return lineWidth_; }
   void SetGridLineWidth(int width);
   int ClientWidth() const;
@@ -269,6 +277,11 @@ class TExtGrid3 : public QAbstractScrollArea {
   // The hint of the cell under the mouse; empty for none.
   std::function<QString(int col, int row)> OnCellHint;
 
+ signals:
+  // The grid's font changed and its measures (TextHeight0, MinRowHeight,
+  // the rows raised to it) follow the new font.
+  void FontMetricsChanged();
+
  protected:
   bool event(QEvent* e) override;
   bool viewportEvent(QEvent* e) override;
@@ -320,12 +333,15 @@ class TExtGrid3 : public QAbstractScrollArea {
   int LineAt(const TCellAtr& atr, int y) const;
   void DrawCell(QPainter& p, int col, int row, const QRect& rect, bool focused);
   void DrawMarker(QPainter& p, const QRect& rect, bool focused);
+  int ShownHeight(int height) const { return height > 0 && height < minRowHeight_ ? minRowHeight_ : height; }
+  int ShownRowHeight(int row) const { return ShownHeight(rowHeights_[row]); }
 
   std::vector<std::vector<QString>> cells_;  // [row][col]
   std::vector<int> colWidths_;
-  std::vector<int> rowHeights_;
+  std::vector<int> rowHeights_;  // as given; shown through ShownHeight
   int colCount_ = 5, rowCount_ = 5, fixedCols_ = 1, fixedRows_ = 1;
   int defColWidth_ = 64, defRowHeight_ = 24, lineWidth_ = 1;
+  int minRowHeight_ = 0;  // MinRowHeight(), kept with the font
   TGridOptions options_;
   TScrollStyle scrollBars_ = ssBoth;
   bool keepVBar_ = false;

@@ -559,7 +559,7 @@ TEST_F(ExtGridTest, CellSizeControlSizesInCharactersAndLines) {
   TCellSizeControl csc;
   csc.setObjectName(QStringLiteral("cscInfo"));
   csc.SetEachColChars({29, -3, 0, 2});
-  csc.SetEachRowLines({1, 2, -7});
+  csc.SetEachRowLines({1, 2, -7, 0, -40});
   csc.SetFixedColStrings({QStringLiteral("項   目   名"), QString(), QString(), QStringLiteral("情       報")});
   csc.SetStringGrid(grid_);
   const QFontMetrics fm(grid_->font());
@@ -573,8 +573,10 @@ TEST_F(ExtGridTest, CellSizeControlSizesInCharactersAndLines) {
   EXPECT_EQ(grid_->ColWidth(4), grid_->DefaultColWidth());  // no entry
   EXPECT_EQ(grid_->RowHeight(0), th + 4);
   EXPECT_EQ(grid_->RowHeight(1), 2 * (th + 2) + 2);
-  EXPECT_EQ(grid_->RowHeight(2), 7);
-  EXPECT_EQ(grid_->RowHeight(3), th + 4);
+  EXPECT_EQ(grid_->RowHeight(2), th + 4);  // 7 pixels, raised to one text line
+  EXPECT_EQ(grid_->RowHeight(3), th + 4);  // the default
+  EXPECT_EQ(grid_->RowHeight(4), 40);
+  EXPECT_EQ(grid_->RowHeight(5), th + 4);  // no entry
   EXPECT_EQ(grid_->Cell(0, 0), QStringLiteral("項   目   名"));
   EXPECT_EQ(grid_->Cell(3, 0), QStringLiteral("情       報"));
 
@@ -665,6 +667,55 @@ TEST_F(ExtGridTest, DrawsBackgroundsAlignmentAndWrappedLines) {
   EXPECT_GT(Ink(img, QRect(single.right() - 30, single.top(), 30, step)), 0);
   // Nothing of a one-line text reaches its second line.
   EXPECT_EQ(Ink(img, QRect(single.left(), single.top() + step + 2, single.width(), step)), 0);
+}
+
+// Pixels that differ between two equally sized areas of an image.
+int Differing(const QImage& img, const QRect& a, const QRect& b) {
+  int n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (img.pixel(a.left() + x, a.top() + y) != img.pixel(b.left() + x, b.top() + y)) ++n;
+  return n;
+}
+
+TEST_F(ExtGridTest, RowsAreNeverLowerThanOneTextLineOfTheirFont) {
+  struct Case {
+    const char* family;
+    int pixels;
+  };
+  // A small font after a large one: the given heights come back.
+  const Case fonts[] = {{"DejaVu Serif", 20}, {"ＭＳ ゴシック", 12}, {"IPAGothic", 10},
+                        {"ＭＳ ゴシック", 16}, {"DejaVu Sans", 12}};
+  grid_->SetColWidth(2, 150);
+  grid_->SetColWidth(3, 150);
+  grid_->SetDefaultRowHeight(16);
+  grid_->SetRowHeight(3, 40);
+  grid_->SetRowHeight(4, -1);
+  grid_->SetCell(2, 1, QStringLiteral("0003_01.pdf"));
+  grid_->SetCell(3, 1, QStringLiteral("0003 01.pdf"));
+  int changes = 0;
+  QObject::connect(grid_, &TExtGrid3::FontMetricsChanged, [&changes] { ++changes; });
+  for (const Case& c : fonts) {
+    SCOPED_TRACE(std::string(c.family) + " " + std::to_string(c.pixels));
+    QFont font(QString::fromUtf8(c.family));
+    font.setPixelSize(c.pixels);
+    const int before = changes;
+    grid_->setFont(font);
+    EXPECT_EQ(changes, before + 1);
+    const int line = QFontMetrics(font).height() + 4;
+    EXPECT_EQ(grid_->MinRowHeight(), line);
+    EXPECT_EQ(grid_->RowHeight(0), std::max(16, line));
+    EXPECT_EQ(grid_->RowHeight(1), std::max(16, line));
+    EXPECT_EQ(grid_->DefaultRowHeight(), std::max(16, line));
+    EXPECT_EQ(grid_->RowHeight(3), std::max(40, line));
+    EXPECT_EQ(grid_->RowHeight(4), -1);
+    EXPECT_EQ(grid_->CellRect(2, 1).height(), grid_->RowHeight(1));
+    EXPECT_EQ(grid_->CellRect(2, 2).top(), grid_->CellRect(2, 1).bottom() + 1 + grid_->GridLineWidth());
+    // The underscore is drawn inside the row: "0003_01.pdf" never looks
+    // like "0003 01.pdf".
+    const QImage img = grid_->viewport()->grab().toImage();
+    EXPECT_GT(Differing(img, grid_->CellRect(2, 1), grid_->CellRect(3, 1)), 0);
+  }
 }
 
 }  // namespace
