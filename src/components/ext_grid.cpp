@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTextOption>
 #include <QToolTip>
 
@@ -61,6 +62,16 @@ void PaintLine(QPainter& p, const QRect& r, const QPen& pen, bool vertical) {
     const double y = r.top() + r.height() / 2.0;
     p.drawLine(QPointF(r.left(), y), QPointF(r.right() + 1, y));
   }
+}
+
+// Hints are the delivery's own texts: shown as plain text (no markup
+// interpreted, nothing loaded), with their line breaks and blanks.
+QString PlainTip(QString text) {
+  text.replace(kCRLF, QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QString html = text.toHtmlEscaped();
+  html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+  return QStringLiteral("<p style='white-space:pre-wrap'>") + html + QStringLiteral("</p>");
 }
 
 }  // namespace
@@ -282,6 +293,51 @@ int TExtGrid3::CellHeight(int lines) const {
 }
 
 int TExtGrid3::LineOffset(double position) const { return qRound((TextHeight0() + 2) * position); }
+
+QString TExtGrid3::FitLine(const QFont& font, const QString& text, int width, bool* cut) const {
+  // On one line, breaks and tabs stand as blanks.
+  QString line = text;
+  for (QChar& ch : line)
+    if (ch == u'\t' || ch == u'\n' || ch == u'\r' || ch == u'\v' || ch == u'\f' || ch == QChar::LineSeparator ||
+        ch == QChar::ParagraphSeparator)
+      ch = u' ';
+  const QFontMetrics fm(font, viewport());
+  const bool fits = fm.horizontalAdvance(line) <= width;
+  if (cut) *cut = !fits;
+  return fits ? line : fm.elidedText(line, Qt::ElideRight, std::max(0, width));
+}
+
+QString TExtGrid3::ShownLineText(int col, int row, int line) const {
+  if (col < 0 || row < 0 || col >= colCount_ || row >= rowCount_ || line < 0 || line > 3) return {};
+  if (colWidths_[col] < 0 || rowHeights_[row] < 0) return {};
+  const TCellAtr a = CellAtr(col, row);
+  if (line >= std::clamp(a.LineCount, 0, 4)) return {};
+  const QString text = LineText(col, row, line);
+  if (a.Line[line].TextLines >= 2) return text;
+  return FitLine(a.Line[line].Font, text, colWidths_[col] - 2 * kCellPadding);
+}
+
+QString TExtGrid3::CellHint(int col, int row) const {
+  if (col < 0 || row < 0 || col >= colCount_ || row >= rowCount_) return {};
+  if (OnCellHint) {
+    QString hint = OnCellHint(col, row);
+    if (!hint.isEmpty()) return hint;
+  }
+  if (colWidths_[col] < 0 || rowHeights_[row] < 0) return {};
+  const TCellAtr a = CellAtr(col, row);
+  QStringList lines;
+  bool cut = false;
+  for (int i = 0; i < std::clamp(a.LineCount, 0, 4); ++i) {
+    lines.append(LineText(col, row, i));
+    bool lineCut = false;
+    if (a.Line[i].TextLines < 2 && !lines.last().isEmpty())
+      FitLine(a.Line[i].Font, lines.last(), colWidths_[col] - 2 * kCellPadding, &lineCut);
+    cut = cut || lineCut;
+  }
+  if (!cut) return {};
+  while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines.join(QLatin1Char('\n'));
+}
 
 TCellAtr TExtGrid3::CellAtr(int col, int row) const {
   TCellAtr a;
@@ -643,7 +699,7 @@ void TExtGrid3::DrawCell(QPainter& p, int col, int row, const QRect& r, bool foc
       const int align = la.Alignment == taRightJustify ? Qt::AlignRight
                         : la.Alignment == taCenter     ? Qt::AlignHCenter
                                                        : Qt::AlignLeft;
-      p.drawText(lr, Qt::TextSingleLine | Qt::AlignTop | align, text);
+      p.drawText(lr, Qt::TextSingleLine | Qt::AlignTop | align, FitLine(la.Font, text, lr.width()));
     }
     p.restore();
   }
@@ -1023,12 +1079,13 @@ bool TExtGrid3::viewportEvent(QEvent* e) {
     auto* he = static_cast<QHelpEvent*>(e);
     int c = -1, r = -1;
     QString text;
-    if (OnCellHint && MouseToCell(he->pos(), c, r)) text = OnCellHint(c, r);
+    if (MouseToCell(he->pos(), c, r)) text = CellHint(c, r);
     if (text.isEmpty()) {
       QToolTip::hideText();
       e->ignore();
     } else {
-      QToolTip::showText(he->globalPos(), text, viewport(), CellRect(c, r));
+      QToolTip::showText(he->globalPos(), PlainTip(text), viewport(), CellRect(c, r));
+      e->accept();
     }
     return true;
   }

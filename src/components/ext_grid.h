@@ -16,6 +16,11 @@
 // given, so that descenders and underscores stay inside it; the given
 // height is kept, and the row follows when the font changes.
 //
+// Text is drawn 2 pixels inside each edge of its cell. A single-line text
+// wider than its cell ends in "…" (cut in the font it is drawn with), and
+// the cell's hint then holds its whole text; word-wrapped lines are drawn
+// as they are.
+//
 // Colours use the widget's palette: "window" is QPalette::Base, "window
 // text" QPalette::Text, "button face" QPalette::Button, "highlight"
 // QPalette::Highlight.
@@ -171,6 +176,16 @@ class TExtGrid3 : public QAbstractScrollArea {
   int CellHeight(int lines) const;         // height of a cell of N text lines
   int LineOffset(double position) const;   // offset of a line at a position
 
+  // The text a cell line is drawn with: a single-line line wider than the
+  // cell (less its padding) cut to end in "…", in the line's font; a
+  // word-wrapped line unchanged; empty for a line the cell does not show.
+  QString ShownLineText(int col, int row, int line) const;
+  // The hint over a cell: the owner's (OnCellHint) when it gives one, else,
+  // when a single-line line of the cell is cut, the cell's shown lines in
+  // full (one per hint line); empty for none. The hint is shown as plain
+  // text.
+  QString CellHint(int col, int row) const;
+
   // The attributes of a cell: defaults, the owner's OnSetCellAtr, then the
   // rules of fixed cells.
   TCellAtr CellAtr(int col, int row) const;
@@ -275,6 +290,7 @@ class TExtGrid3 : public QAbstractScrollArea {
   std::function<void(int col, int row, bool& canSelect)> OnSelectCell;
   std::function<void()> OnTopLeftChanged;
   // The hint of the cell under the mouse; empty for none.
+  // Cells without one show their whole text when it is cut (CellHint).
   std::function<QString(int col, int row)> OnCellHint;
 
  signals:
@@ -335,6 +351,9 @@ class TExtGrid3 : public QAbstractScrollArea {
   void DrawMarker(QPainter& p, const QRect& rect, bool focused);
   int ShownHeight(int height) const { return height > 0 && height < minRowHeight_ ? minRowHeight_ : height; }
   int ShownRowHeight(int row) const { return ShownHeight(rowHeights_[row]); }
+  // A single-line text as drawn in `width` pixels with `font`; `cut` tells
+  // whether it had to be shortened.
+  QString FitLine(const QFont& font, const QString& text, int width, bool* cut = nullptr) const;
 
   std::vector<std::vector<QString>> cells_;  // [row][col]
   std::vector<int> colWidths_;

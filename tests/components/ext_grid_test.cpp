@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -716,6 +718,85 @@ TEST_F(ExtGridTest, RowsAreNeverLowerThanOneTextLineOfTheirFont) {
     const QImage img = grid_->viewport()->grab().toImage();
     EXPECT_GT(Differing(img, grid_->CellRect(2, 1), grid_->CellRect(3, 1)), 0);
   }
+}
+
+TEST_F(ExtGridTest, CutTextsEndInAnEllipsisAndShowWholeAsHint) {
+  const QString name = QStringLiteral("0003_01_revised_final_version.pdf");
+  const QString markup = QStringLiteral("<b>A&amp;B</b> <img src='x.png'> 0003_01.pdf");
+  struct Case {
+    QString text;
+    int width;
+    int alignment;
+    int textLines;
+    int lineCount;
+    QString hint;  // empty: not cut
+  };
+  const Case cases[] = {
+      {QStringLiteral("0003_01.pdf"), 150, taLeftJustify, 1, 1, QString()},
+      {name, 80, taLeftJustify, 1, 1, name},
+      {name, 80, taRightJustify, 1, 1, name},
+      {markup, 80, taCenter, 1, 1, markup},
+      // Word-wrapped lines keep wrapping and are not cut.
+      {QStringLiteral("0000 0000 0000 0000 0000 0000"), 80, taLeftJustify, 2, 1, QString()},
+      // A cut second line: the hint holds every line of the cell.
+      {QStringLiteral("ab") + CRLF + name, 80, taLeftJustify, 1, 2, QStringLiteral("ab\n") + name},
+  };
+  grid_->SetRowHeight(2, grid_->CellHeight(3));
+  const Case* now = nullptr;
+  grid_->OnSetCellAtr = [&now](int col, int row, TCellAtr& a) {
+    if (a.Fixed || row != 2 || (col != 2 && col != 3) || !now) return;
+    a.LineCount = now->lineCount;
+    for (auto& l : a.Line) {
+      l.Alignment = now->alignment;
+      l.TextLines = now->textLines;
+    }
+  };
+  const QFontMetrics fm(grid_->font());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    now = &c;
+    grid_->SetColWidth(2, c.width);
+    grid_->SetColWidth(3, c.width);
+    grid_->SetCell(2, 2, c.text);
+    const int last = c.lineCount - 1;
+    const QString shown = grid_->ShownLineText(2, 2, last);
+    const QString whole = TExtGrid3::GetLine(c.text, last);
+    if (c.hint.isEmpty()) {
+      EXPECT_EQ(shown, whole);
+    } else {
+      ASSERT_TRUE(shown.endsWith(QStringLiteral("…")));
+      EXPECT_TRUE(whole.startsWith(shown.chopped(1)));
+      EXPECT_LE(fm.horizontalAdvance(shown), c.width - 4);
+    }
+    EXPECT_EQ(grid_->CellHint(2, 2), c.hint);
+
+    // The hint is shown over the cell, as plain text.
+    const QPoint at = grid_->CellRect(2, 2).center();
+    QHelpEvent help(QEvent::ToolTip, at, grid_->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(grid_->viewport(), &help);
+    EXPECT_EQ(help.isAccepted(), !c.hint.isEmpty());
+    if (!c.hint.isEmpty()) {
+      QTextDocument tip;
+      tip.setHtml(QToolTip::text());
+      EXPECT_EQ(tip.toPlainText(), c.hint);
+    }
+
+    // The cell is drawn with the shown text: it looks like a cell holding
+    // just that text.
+    QStringList lines;
+    for (int i = 0; i < c.lineCount; ++i) lines << grid_->ShownLineText(2, 2, i);
+    grid_->SetCell(3, 2, lines.join(CRLF));
+    EXPECT_EQ(grid_->CellHint(3, 2), QString());
+    const QImage img = grid_->viewport()->grab().toImage();
+    EXPECT_EQ(Differing(img, grid_->CellRect(2, 2), grid_->CellRect(3, 2)), 0);
+  }
+  QToolTip::hideText();
+
+  // The owner's hint comes first; without one the cut text is the hint.
+  now = &cases[std::size(cases) - 1];
+  grid_->OnCellHint = [](int col, int) { return col == 3 ? QStringLiteral("owner") : QString(); };
+  EXPECT_EQ(grid_->CellHint(3, 2), QStringLiteral("owner"));
+  EXPECT_EQ(grid_->CellHint(2, 2), QStringLiteral("ab\n") + name);
 }
 
 }  // namespace
