@@ -16,7 +16,9 @@ namespace {
 
 constexpr int kClientWidth = 764;
 constexpr int kMinClientHeight = 276;
-constexpr int kHeightStep = 17;
+// Rows are 16 pixels high, or one text line of the grid font when that is
+// more (TExtGrid3::MinRowHeight).
+constexpr int kRowHeight = 16;
 // Texts wider than their column (in CP932 bytes) show whole as a hint.
 constexpr std::size_t kSectionBytes = 34;
 constexpr std::size_t kItemBytes = 40;
@@ -66,7 +68,7 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   Grid->SetFixedCols(0);
   Grid->SetOptions(Grid->Options() | goRowSelect);
   Grid->SetScrollBars(ssVertical);
-  Grid->SetDefaultRowHeight(16);
+  Grid->SetDefaultRowHeight(kRowHeight);
   Grid->setMouseTracking(true);
   Grid->viewport()->setMouseTracking(true);
   layout->addWidget(Grid, 1);
@@ -74,7 +76,7 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   cscErr = new TCellSizeControl(this);
   cscErr->setObjectName("cscErr");
   cscErr->SetStringGrid(Grid);
-  cscErr->SetDefaultRowLines(-16);
+  cscErr->SetDefaultRowLines(-kRowHeight);
   cscErr->SetEachColChars({4, 14, 34, 12, 40, 16});
   cscErr->SetFixedColStrings({"NO.", "管理ファイル名", "分類名", "ファイル名", "項目名", "状態"});
   cscErr->Apply();
@@ -116,7 +118,7 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   connect(tblClose, &QToolButton::clicked, this, &QDialog::reject);
 
   // Fixed width (with room for the vertical scroll bar), a minimum height and
-  // height steps of one grid row plus its line.
+  // height steps of one grid row plus its line (UpdateHeightStep).
   const int width = kClientWidth + QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   resize(width, kMinClientHeight);
   FMC = new TFormControl(this);
@@ -124,9 +126,18 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   FMC->MinClientWidth = FMC->MaxClientWidth = width;
   FMC->MinClientHeight = kMinClientHeight;
   FMC->MaxClientHeight = 0;
-  FMC->StepV = kHeightStep;
   FMC->StepH = 1;
   FMC->StringGrid = Grid;
+  UpdateHeightStep();
+  // Columns in characters and rows of one line follow the grid's font.
+  connect(Grid, &TExtGrid3::FontMetricsChanged, this, [this] {
+    cscErr->Apply();
+    UpdateHeightStep();
+  });
+}
+
+void TfrmXMLErr::UpdateHeightStep() {
+  FMC->StepV = Grid->DefaultRowHeight() + Grid->GridLineWidth();
   FMC->ApplyLimits();
 }
 

@@ -35,7 +35,8 @@ class TfrmXMLErr : public QDialog {
 
   // Fills the grid with the errors (header row plus one row each).
   void Fill(const TErrorRows& errors);
-  // The hint the grid shows over a cell ("" for none).
+  // The hint over a 分類名 or 項目名 longer than its column in bytes ("" for
+  // none); the grid shows any other cut text whole as its own hint.
   QString CellHint(int col, int row) const;
 
   QLabel* Label1 = nullptr;
@@ -49,6 +50,8 @@ class TfrmXMLErr : public QDialog {
   TFormControl* FMC = nullptr;
 
  private:
+  // Resizing steps of one row of the grid (its shown height and line).
+  void UpdateHeightStep();
   void tlbPrintClick();
   void GridSetCellAtr(int col, int row, TCellAtr& atr);
 

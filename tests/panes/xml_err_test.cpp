@@ -3,9 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QHelpEvent>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QStyle>
+#include <QTest>
 #include <QTimer>
 
+#include "check/data_check.h"
 #include "check/viewer_model.h"
 #include "panes/xml_err.h"
 #include "support/fixtures.h"
@@ -166,6 +174,103 @@ TEST(XmlErrTest, LongTextsShowAsHints) {
   ASSERT_TRUE(w.Grid->OnCellHint);
   EXPECT_EQ(w.Grid->OnCellHint(2, 2), QString::fromStdString(s35));
   EXPECT_EQ(w.Grid->OnCellHint(2, 1), "");
+}
+
+TEST(XmlErrTest, RowsHoldTheirFontSoThatUnderscoresShow) {
+  struct Case {
+    const char* family;
+    int pixels;
+  };
+  const Case fonts[] = {{"ＭＳ ゴシック", 12}, {"DejaVu Serif", 20}, {"IPAGothic", 10}, {"ＭＳ ゴシック", 16},
+                        {"DejaVu Sans", 12}};
+  TfrmXMLErr w;
+  w.Fill({{"A", "S", "x", "i", "x"}, {"B", "S", "0003_01.pdf", "i", "x"}, {"C", "S", "0003 01.pdf", "i", "x"}});
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  for (const Case& c : fonts) {
+    SCOPED_TRACE(std::string(c.family) + " " + std::to_string(c.pixels));
+    QFont font(QString::fromUtf8(c.family));
+    font.setPixelSize(c.pixels);
+    w.Grid->setFont(font);
+    // 16 pixels, or one text line with its padding when that is more.
+    const int row = std::max(16, QFontMetrics(font).height() + 4);
+    for (int r = 0; r < w.Grid->RowCount(); ++r) EXPECT_EQ(w.Grid->RowHeight(r), row) << r;
+    // The window grows by whole rows; columns stay sized in characters.
+    EXPECT_EQ(w.FMC->StepV, row + w.Grid->GridLineWidth());
+    EXPECT_EQ(w.Grid->ColWidth(3), w.Grid->TextWidth0(12) + 4);
+    const QImage img = w.Grid->viewport()->grab().toImage();
+    EXPECT_TRUE(img.copy(w.Grid->CellRect(3, 2)) != img.copy(w.Grid->CellRect(3, 3)));
+  }
+}
+
+TEST(XmlErrTest, CutTextsEndInAnEllipsisAndShowWholeAsHints) {
+  struct Case {
+    int col;
+    std::string text;
+    bool cut;
+  };
+  const Case cases[] = {
+      {3, "0003_01.pdf", false},
+      {3, "0003_01_revised.pdf", true},  // wider than 12 characters
+      {1, "INDEX_C.XML", false},
+      {1, "MEET_SECTION_0001.XML", true},
+      {2, std::string(34, 'a'), false},  // the 分類名 hint starts at 35 bytes
+      {2, std::string(35, 'a'), true},
+      {5, "ファイルを読み込めません。", true},
+  };
+  TfrmXMLErr w;
+  Rows rows;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string n = std::to_string(i);
+    std::array<std::string, 5> e = {"M" + n, "S" + n, "F" + n, "I", "x"};
+    e[static_cast<std::size_t>(cases[i].col - 1)] = cases[i].text;
+    rows.push_back(e);
+  }
+  w.Fill(rows);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.text);
+    const int row = static_cast<int>(i) + 1;
+    const QString text = QString::fromStdString(c.text);
+    ASSERT_EQ(w.Grid->Cell(c.col, row), text);
+    EXPECT_EQ(w.Grid->ShownLineText(c.col, row, 0).endsWith(QStringLiteral("…")), c.cut);
+    EXPECT_EQ(w.Grid->CellHint(c.col, row), c.cut ? text : QString());
+  }
+}
+
+// A screenshot for a person to look at: the data check of the errors
+// sample, written only when DLVR_SCREENSHOT_DIR names a folder.
+TEST(XmlErrTest, Screenshot) {
+  const QString folder = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
+  if (folder.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
+  QDir().mkpath(folder);
+  TViewerModel m;
+  m.View.Load(test::SamplePath("errors"));
+  RunDataCheck(m.View);
+  ASSERT_FALSE(m.View.ErrorList.empty());
+  TfrmXMLErr w;
+  w.Fill(m.View.ErrorList);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  // Every row in view, as far as the screen allows.
+  const int rows = w.Grid->RowCount() * (w.Grid->DefaultRowHeight() + w.Grid->GridLineWidth());
+  w.resize(w.width(), w.height() - w.Grid->ClientHeight() + rows + 4);
+  QTest::qWait(50);
+  EXPECT_TRUE(w.grab().save(folder + "/error_list.png"));
+  // The hint over the first cut file name, taken from the screen (hints
+  // are windows of their own; the offscreen platform has no screen to take).
+  for (int row = 1; row < w.Grid->RowCount(); ++row) {
+    if (w.Grid->CellHint(3, row).isEmpty()) continue;
+    const QRect cell = w.Grid->CellRect(3, row);
+    const QPoint global = w.Grid->viewport()->mapToGlobal(cell.center());
+    QHelpEvent help(QEvent::ToolTip, cell.center(), global);
+    QApplication::sendEvent(w.Grid->viewport(), &help);
+    QTest::qWait(300);
+    const QRect area(global - QPoint(120, 60), QSize(360, 120));
+    const QPixmap shot = w.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (!shot.isNull()) EXPECT_TRUE(shot.save(folder + "/error_list_hint.png"));
+    break;
+  }
 }
 
 }  // namespace
