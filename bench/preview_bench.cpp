@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -84,9 +85,13 @@ Result Measure(TfrmXML& pane, TViewerModel& model, int cls, int style) {
     if (style == 2) return !pane.memSource->toPlainText().isEmpty();
     return !pane.webBrowser->Busy() && pane.webBrowser->RendererKind() != u"blank";
   };
+  // Complete: the whole file read (an early first page or tree says it is
+  // still reading) and every piece of the source in.
+  auto* records = pane.webBrowser->findChild<QLabel*>(QStringLiteral("lblRecords"));
   auto completeNow = [&] {
     if (style == 2) return pane.memSource->findChild<QObject*>(QStringLiteral("dlvrPieceFiller")) == nullptr;
-    return !pane.webBrowser->Busy();
+    return !pane.webBrowser->Busy() && !pane.webBrowser->Note().contains(QStringLiteral("読み込んでいます")) &&
+           !(records && records->isVisible() && records->text().contains(QStringLiteral("読み込み中")));
   };
   clock.start();
   ticker.start();

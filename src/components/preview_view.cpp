@@ -4,6 +4,7 @@
 
 #include <QDesktopServices>
 #include <QFutureWatcher>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QEvent>
@@ -55,7 +56,7 @@ constexpr int kMaxTreeDepth = 64;
 constexpr qsizetype kMaxValueChars = 4096;
 
 // The element tree's text for tests and finding stops growing here.
-constexpr qsizetype kMaxDumpChars = 4 * 1024 * 1024;
+constexpr qsizetype kMaxDumpChars = 1024 * 1024;
 
 // XML files up to this size are prepared at once; larger ones off the GUI
 // thread while the window goes on answering.
@@ -184,7 +185,14 @@ struct TXmlPrepared {
   QString Encoding;
   QString Dump;
   bool TooDeep = false, TooMany = false;
+  // The first page, made from the start of a file still being read.
+  bool Early = false;
+  // For an early tree: the start of the file, copied (the job's document is
+  // the whole file, once read).
+  std::shared_ptr<xmlDoc> TreeDoc;
 };
+
+using TXmlPromise = QPromise<std::shared_ptr<TXmlPrepared>>;
 
 // The label and the text of an element as the tree shows them.
 std::pair<QString, QString> ElementTexts(xmlDoc* doc, xmlNode* node) {
@@ -223,16 +231,19 @@ void DumpTree(xmlDoc* doc, TXmlPrepared& out) {
     int depth;
   };
   std::vector<Pending> todo{{xmlDocGetRootElement(doc), 0}};
-  while (!todo.empty() && chars < kMaxDumpChars) {
+  while (!todo.empty()) {
     Pending p = todo.back();
     todo.pop_back();
     if (++count > kMaxTreeItems) {
       out.TooMany = true;
       break;
     }
-    auto [label, value] = ElementTexts(doc, p.node);
-    dump << QString(p.depth * 2, u' ') + label + (value.isEmpty() ? QString() : QStringLiteral(": ") + value);
-    chars += dump.back().size() + 1;
+    // The text stops early; the walk goes on to tell how far the tree goes.
+    if (chars < kMaxDumpChars) {
+      auto [label, value] = ElementTexts(doc, p.node);
+      dump << QString(p.depth * 2, u' ') + label + (value.isEmpty() ? QString() : QStringLiteral(": ") + value);
+      chars += dump.back().size() + 1;
+    }
     if (!HasElementChildren(p.node)) continue;
     if (p.depth + 1 >= kMaxTreeDepth) {
       out.TooDeep = true;
@@ -290,39 +301,101 @@ void TransformPage(TXmlJob& job, TXmlPrepared& out) {
   if (!job.Cancel) DumpTree(job.Doc.get(), out);
 }
 
-// Reads, parses and prepares an XML file for showing: the first page
-// through its stylesheet, else its element tree. Runs on any thread.
-std::shared_ptr<TXmlPrepared> PrepareXml(const std::shared_ptr<TXmlJob>& job) {
+// The first page of a styled file from the start of it, while the rest is
+// still being read: shown as soon as a page of records is complete.
+// Reports it through `promise`; true when it did.
+bool ReportEarlyPage(TXmlJob& job, xmlDoc* partial, TXmlPromise& promise) {
+  TXmlRecords records = FindRecords(partial);
+  // The record after the page has begun, so the page's records are whole.
+  if (records.Nodes.size() <= kPageRecords) return false;
+  const std::string href = StylesheetHref(partial);
+  if (href.empty()) {
+    // No stylesheet: the tree of the first records, replaced by the whole
+    // tree once the file is read.
+    auto out = std::make_shared<TXmlPrepared>();
+    out->Early = true;
+    out->TreeDoc = std::shared_ptr<xmlDoc>(PageDocument(partial, records, 0, kPageRecords).release(), TXmlDocFree());
+    if (!out->TreeDoc) return false;
+    out->Note = QStringLiteral("%1 を読み込んでいます… (先頭の %2 件を表示しています)")
+                    .arg(QFileInfo(job.Origin).fileName())
+                    .arg(kPageRecords);
+    DumpTree(out->TreeDoc.get(), *out);
+    promise.addResult(out);
+    return true;
+  }
+  TXmlJob early;
+  early.Box = job.Box;
+  early.Box.Cancel = &job.Cancel;
+  early.Href = QString::fromStdString(href);
+  early.Stylesheet = ResolveStylesheetHref(ExtractFilePath(job.Origin.toStdString()), href);
+  if (early.Stylesheet.empty()) return false;
+  early.Doc = PageDocument(partial, records, 0, kPageRecords);
   auto out = std::make_shared<TXmlPrepared>();
-  TXmlParseResult parsed = SandboxParseXml(job->Box, job->Path.toStdString(), job->Origin.toStdString());
+  TransformPage(early, *out);
+  if (out->Shown != TXmlPrepared::Kind::Html) return false;
+  out->Early = true;
+  early.Doc.reset();
+  promise.addResult(out);
+  return true;
+}
+
+// Reads, parses and prepares an XML file for showing: the first page
+// through its stylesheet, else its element tree. Runs on any thread; a
+// large styled file reports its first page before it is read to the end.
+void PrepareXml(const std::shared_ptr<TXmlJob>& job, TXmlPromise& promise) {
+  auto out = std::make_shared<TXmlPrepared>();
+  bool early = false;
+  auto progress = [&](xmlDoc* partial) {
+    if (!early) early = ReportEarlyPage(*job, partial, promise);
+  };
+  TXmlParseResult parsed =
+      SandboxParseXml(job->Box, job->Path.toStdString(), job->Origin.toStdString(), progress);
+  if (job->Cancel) return;
   if (parsed.Status == TSandboxStatus::NotWellFormed) {
     // Not well-formed, or past the parser's depth and expansion limits:
-    // shown as the text it is.
+    // shown as the text it is (also when a first page was shown already).
     out->Shown = TXmlPrepared::Kind::Text;
     out->Note = QStringLiteral("XML として読めないため、テキストとして表示しています。");
-    return out;
+    promise.addResult(out);
+    return;
   }
   if (!parsed) {
     out->Shown = TXmlPrepared::Kind::Refused;
     out->Status = parsed.Status;
-    return out;
+    promise.addResult(out);
+    return;
   }
   job->Doc = std::move(parsed.Doc);
   const std::string href = StylesheetHref(job->Doc.get());
   if (href.empty()) {
     DumpTree(job->Doc.get(), *out);
-    return out;
+    // An early tree is replaced by the whole one.
+    out->Early = false;
+    promise.addResult(out);
+    return;
   }
   job->Href = QString::fromStdString(href);
   job->Stylesheet = ResolveStylesheetHref(ExtractFilePath(job->Origin.toStdString()), href);
   if (job->Stylesheet.empty()) {
     out->Note = QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(job->Href);
     DumpTree(job->Doc.get(), *out);
-    return out;
+    promise.addResult(out);
+    return;
   }
   job->Records = FindRecords(job->Doc.get());
-  TransformPage(*job, *out);
-  return out;
+  // The first page is on screen already: the rest only makes paging possible.
+  if (!early) TransformPage(*job, *out);
+  promise.addResult(early ? nullptr : out);
+}
+
+// The same, at once, on the calling thread.
+std::shared_ptr<TXmlPrepared> PrepareXmlNow(const std::shared_ptr<TXmlJob>& job) {
+  TXmlPromise promise;
+  QFuture<std::shared_ptr<TXmlPrepared>> future = promise.future();
+  promise.start();
+  PrepareXml(job, promise);
+  promise.finish();
+  return future.resultCount() > 0 ? future.resultAt(future.resultCount() - 1) : nullptr;
 }
 
 }  // namespace
@@ -374,6 +447,9 @@ struct TPreviewView::Impl {
   QPushButton* nextRecords = nullptr;
   QLabel* recordLabel = nullptr;
   int treeItems = 0;
+  // The document the tree shows (an early part, or the whole file).
+  xmlDoc* treeDoc = nullptr;
+  std::shared_ptr<xmlDoc> earlyTreeDoc;
 
   void Build();
   QWidget* BuildPdfPage();
@@ -391,7 +467,9 @@ struct TPreviewView::Impl {
   bool StartXml(const QString& file, qint64 size);
   // Starts `work` for the current job off the GUI thread; its result is
   // shown unless another navigation came first.
-  void RunInBackground(std::function<std::shared_ptr<TXmlPrepared>()> work);
+  void RunInBackground(std::function<void(TXmlPromise&)> work);
+  // The paging of the job can be used: its reading has ended.
+  bool JobRead() const { return job && !watcher; }
   void ApplyXml(const TXmlPrepared& prepared);
   void ShowRecordPage(std::size_t first);
   void UpdateRecordBar();
@@ -787,18 +865,18 @@ bool TPreviewView::Impl::StartXml(const QString& file, qint64 size) {
   job->Box = Sandbox();
   job->Box.Cancel = &job->Cancel;
   if (size <= kSyncXmlBytes) {
-    ApplyXml(*PrepareXml(job));
+    if (std::shared_ptr<TXmlPrepared> prepared = PrepareXmlNow(job)) ApplyXml(*prepared);
     return true;
   }
   SetNote(QStringLiteral("%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
   kind = QStringLiteral("blank");
   stack->setCurrentWidget(blankPage);
   std::shared_ptr<TXmlJob> j = job;
-  RunInBackground([j] { return PrepareXml(j); });
+  RunInBackground([j](TXmlPromise& promise) { PrepareXml(j, promise); });
   return false;
 }
 
-void TPreviewView::Impl::RunInBackground(std::function<std::shared_ptr<TXmlPrepared>()> work) {
+void TPreviewView::Impl::RunInBackground(std::function<void(TXmlPromise&)> work) {
   busy = true;
   if (watcher) {
     watcher->disconnect();
@@ -808,20 +886,36 @@ void TPreviewView::Impl::RunInBackground(std::function<std::shared_ptr<TXmlPrepa
   // drops the result.
   watcher = new QFutureWatcher<std::shared_ptr<TXmlPrepared>>(q);
   auto* w = watcher;
+  // An early first page is shown (and the navigation complete) while the
+  // file is still being read; the final result then only enables paging.
+  QObject::connect(w, &QFutureWatcherBase::resultReadyAt, q, [this, w](int index) {
+    if (w != watcher) return;
+    std::shared_ptr<TXmlPrepared> prepared = w->resultAt(index);
+    if (!prepared || !prepared->Early) return;
+    busy = false;
+    ApplyXml(*prepared);
+    Finish();
+  });
   QObject::connect(w, &QFutureWatcherBase::finished, q, [this, w] {
     if (w != watcher) return;
-    std::shared_ptr<TXmlPrepared> prepared = w->result();
+    const int n = w->future().resultCount();
+    std::shared_ptr<TXmlPrepared> prepared = n > 0 ? w->resultAt(n - 1) : nullptr;
+    const bool wasBusy = busy;
     watcher = nullptr;
     w->deleteLater();
     busy = false;
-    if (prepared) ApplyXml(*prepared);
-    Finish();
+    if (prepared && !prepared->Early) ApplyXml(*prepared);
+    UpdateRecordBar();
+    if (wasBusy) Finish();
   });
   watcher->setFuture(QtConcurrent::run(std::move(work)));
 }
 
 void TPreviewView::Impl::CancelJob() {
   if (job) job->Cancel = true;
+  // The tree's items point into the document that goes with the job.
+  treeDoc = nullptr;
+  earlyTreeDoc.reset();
   job.reset();
   if (watcher) {
     watcher->disconnect();
@@ -861,12 +955,20 @@ void TPreviewView::Impl::ApplyXml(const TXmlPrepared& prepared) {
 }
 
 void TPreviewView::Impl::UpdateRecordBar() {
-  const std::size_t total = job ? job->Records.Nodes.size() : 0;
+  QLocale c(QLocale::Japanese);
+  if (job && watcher && !busy && kind == u"html") {
+    // A first page shown while the file is still being read.
+    recordLabel->setText(QStringLiteral("1 – %1 件目 / 読み込み中…").arg(kPageRecords));
+    prevRecords->setEnabled(false);
+    nextRecords->setEnabled(false);
+    recordBar->show();
+    return;
+  }
+  const std::size_t total = JobRead() ? job->Records.Nodes.size() : 0;
   if (kind != u"html" || total <= kPageRecords) {
     recordBar->hide();
     return;
   }
-  QLocale c(QLocale::Japanese);
   const std::size_t last = std::min(total, job->First + kPageRecords);
   recordLabel->setText(QStringLiteral("%1 – %2 件目 / %3 件")
                            .arg(c.toString(qulonglong(job->First + 1)), c.toString(qulonglong(last)),
@@ -877,20 +979,19 @@ void TPreviewView::Impl::UpdateRecordBar() {
 }
 
 void TPreviewView::Impl::ShowRecordPage(std::size_t first) {
-  if (!job || busy) return;
+  if (!JobRead() || busy) return;
   job->First = first;
   std::shared_ptr<TXmlJob> j = job;
-  auto work = [j] {
+  RunInBackground([j](TXmlPromise& promise) {
     auto out = std::make_shared<TXmlPrepared>();
     TransformPage(*j, *out);
-    return out;
-  };
-  RunInBackground(work);
+    promise.addResult(out);
+  });
   UpdateRecordBar();
 }
 
 QTreeWidgetItem* TPreviewView::Impl::MakeItem(QTreeWidgetItem* parent, xmlNode* node, int depth) {
-  auto [label, value] = ElementTexts(job->Doc.get(), node);
+  auto [label, value] = ElementTexts(treeDoc, node);
   auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
   ++treeItems;
   item->setText(0, label);
@@ -911,7 +1012,7 @@ QTreeWidgetItem* TPreviewView::Impl::MakeItem(QTreeWidgetItem* parent, xmlNode* 
 }
 
 void TPreviewView::Impl::PopulateItem(QTreeWidgetItem* item) {
-  if (!item || !item->data(0, Qt::UserRole + 2).toBool() || !job || !job->Doc) return;
+  if (!item || !item->data(0, Qt::UserRole + 2).toBool() || !treeDoc) return;
   item->setData(0, Qt::UserRole + 2, false);
   item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
   auto* node = reinterpret_cast<xmlNode*>(item->data(0, Qt::UserRole).value<quintptr>());
@@ -931,7 +1032,10 @@ void TPreviewView::Impl::ShowTree(const TXmlPrepared& prepared) {
   tree->clear();
   treeItems = 0;
   rendered = prepared.Dump;
-  xmlNode* rootNode = job && job->Doc ? xmlDocGetRootElement(job->Doc.get()) : nullptr;
+  // The early tree's own copy, or the job's document once it is read.
+  earlyTreeDoc = prepared.TreeDoc;
+  treeDoc = earlyTreeDoc ? earlyTreeDoc.get() : job ? job->Doc.get() : nullptr;
+  xmlNode* rootNode = treeDoc ? xmlDocGetRootElement(treeDoc) : nullptr;
   if (!rootNode) {
     stack->setCurrentWidget(tree);
     return;

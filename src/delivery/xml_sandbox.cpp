@@ -455,31 +455,52 @@ TSandboxStatus SandboxReadFile(const TXmlSandbox& sandbox, const std::string& pa
 }
 
 TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path, const std::string& basePath) {
+  return SandboxParseXml(sandbox, path, basePath, nullptr);
+}
+
+TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path, const std::string& basePath,
+                                const std::function<void(xmlDoc* partial)>& progress) {
+  // Pieces of the file fed to the parser between two looks at the document.
+  constexpr std::size_t kPiece = 256 * 1024;
   TXmlParseResult result;
   const std::string base = basePath.empty() ? path : basePath;
   TScope scope(sandbox, FolderOf(base));
   std::string bytes;
   result.Status = ReadInside(scope.Active().Roots, sandbox.MaxFileBytes, path, bytes);
   if (result.Status != TSandboxStatus::Ok) return result;
-  if (bytes.size() > INT_MAX) {
-    result.Status = TSandboxStatus::TooLarge;
-    return result;
-  }
-  xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
+  // The first piece holds the declaration, so that the encoding is known.
+  const std::size_t first = std::min(bytes.size(), progress ? kPiece : bytes.size());
+  xmlParserCtxtPtr ctxt =
+      xmlCreatePushParserCtxt(nullptr, nullptr, bytes.data(), static_cast<int>(std::min<std::size_t>(first, 4)),
+                              base.c_str());
   if (!ctxt) {
     result.Status = TSandboxStatus::Unreadable;
     return result;
   }
   xmlCtxtUseOptions(ctxt, kParseOptions);
-  if (ctxt->input) {
-    xmlFree(const_cast<char*>(ctxt->input->filename));
-    ctxt->input->filename = reinterpret_cast<const char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(base.c_str())));
-  }
   if (!ctxt->directory)
     ctxt->directory = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(FolderOf(base).c_str())));
-  xmlParseDocument(ctxt);
+  std::size_t at = std::min<std::size_t>(first, 4);
+  bool cancelled = false;
+  while (ctxt->wellFormed) {
+    const std::size_t n = std::min(at < first ? first - at : kPiece, bytes.size() - at);
+    const bool last = at + n >= bytes.size();
+    xmlParseChunk(ctxt, bytes.data() + at, static_cast<int>(n), last ? 1 : 0);
+    at += n;
+    if (last) break;
+    if (sandbox.Cancel && sandbox.Cancel->load()) {
+      cancelled = true;
+      break;
+    }
+    if (progress && ctxt->myDoc && ctxt->wellFormed) progress(ctxt->myDoc);
+  }
   TXmlDocPtr doc(ctxt->myDoc);
   ctxt->myDoc = nullptr;
+  if (cancelled) {
+    xmlFreeParserCtxt(ctxt);
+    result.Status = TSandboxStatus::Unreadable;
+    return result;
+  }
   if (!ctxt->wellFormed || !doc || !xmlDocGetRootElement(doc.get())) {
     const xmlError* e = xmlCtxtGetLastError(ctxt);
     result.Status = TSandboxStatus::NotWellFormed;

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +88,13 @@ struct TXmlParseResult {
 // when empty. Entities are expanded within libxml2's limits.
 TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path,
                                 const std::string& basePath = std::string());
+
+// The same, parsing a piece at a time: after each piece `progress` is given
+// the document as far as it is read (its last element may be incomplete),
+// on the calling thread; it may copy from it but not change it. Stops early
+// when the sandbox's Cancel flag is set (then Unreadable).
+TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path, const std::string& basePath,
+                                const std::function<void(xmlDoc* partial)>& progress);
 
 // The href of the first xml-stylesheet instruction anywhere in the
 // document's prolog; "" when there is none.

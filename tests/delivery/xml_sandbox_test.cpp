@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "support/fixtures.h"
@@ -261,6 +262,26 @@ TEST_F(XmlSandboxTest, PagesHoldTheirRecordsInPlaceAndATransformCanBeCancelled) 
     ASSERT_TRUE(r) << static_cast<int>(r.State) << r.Messages;
     EXPECT_NE(r.Output.find(c.shown), std::string::npos) << c.first << " " << r.Output;
   }
+  // Read a piece at a time, the document grows record by record and ends
+  // whole; a cancel flag stops the reading.
+  std::string big = "<?xml version=\"1.0\"?>\n<meet>";
+  for (int i = 0; i < 30000; ++i) big += "<rec><n>" + std::to_string(i) + "</n></rec>\n";
+  big += "</meet>\n";
+  const std::string bigDoc = dir.WriteBytes("delivery/MEET/BIG.XML", big);
+  std::vector<std::size_t> seen;
+  TXmlParseResult whole = SandboxParseXml(sandbox, bigDoc, "", [&](xmlDoc* partial) {
+    seen.push_back(FindRecords(partial).Nodes.size());
+  });
+  ASSERT_TRUE(whole);
+  EXPECT_GE(seen.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_GT(seen.front(), 0u);
+  EXPECT_EQ(FindRecords(whole.Doc.get()).Nodes.size(), 30000u);
+  std::atomic<bool> stop{false};
+  TXmlSandbox stopping = sandbox;
+  stopping.Cancel = &stop;
+  EXPECT_FALSE(SandboxParseXml(stopping, bigDoc, "", [&](xmlDoc*) { stop = true; }));
+
   // A cancel flag set meanwhile stops the transform.
   std::atomic<bool> cancel{true};
   sandbox.Cancel = &cancel;
