@@ -136,10 +136,13 @@ TfrmInfo::TfrmInfo(TViewerModel& model, QWidget* parent) : TInfoPaneBase(model, 
   cbxInfo->setObjectName("cbxInfo");
   cbxInfo->hide();
   Grid->setMouseTracking(true);
-  // The explanation of a field shows over its label.
+  // The explanation of a field shows over its label, after the whole label
+  // when the label is cut.
   Grid->OnCellHint = [this](int col, int row) {
     if (col != 0 || row < 1 || row >= Grid->RowCount()) return QString();
-    return Grid->Cell(1, row);
+    const QString label = Grid->Cell(0, row), explanation = Grid->Cell(1, row);
+    if (Grid->ShownLineText(0, row, 0) == label) return explanation;
+    return explanation.isEmpty() ? label : label + QLatin1Char('\n') + explanation;
   };
 }
 
