@@ -173,20 +173,27 @@ void TKKTTreeModel::EndReorder(TTreeItem* parent) {
 
 void TKKTTreeModel::BeginChanges() {
   collecting_ = true;
-  changedParents_.clear();
+  changed_.clear();
+  changedSet_.clear();
 }
 
 void TKKTTreeModel::EndChanges() {
   collecting_ = false;
-  // One signal per parent, over all its children: far fewer signals than
-  // changed items (a re-captioning touches tens of thousands).
-  for (TTreeItem* parent : changedParents_) {
-    const int count = parent ? parent->Count() : view_.Tree().TopCount();
-    if (count == 0) continue;
-    const QModelIndex p = IndexOf(parent);
-    emit dataChanged(index(0, 0, p), index(count - 1, 0, p));
+  // One signal per run of changed siblings with nothing shown between them:
+  // a view walks every row it shows between the first and the last index of
+  // a signal, so a run ends at an item with children (a re-captioning of the
+  // file names is a few signals per record, not one per file, and the
+  // class captions do not make the view walk the open classes).
+  for (std::size_t i = 0; i < changed_.size();) {
+    TTreeItem* first = changed_[i];
+    TTreeItem* last = first;
+    while (++i < changed_.size() && !last->HasChildren() && changed_[i]->Parent() == last->Parent() &&
+           changed_[i]->Index() == last->Index() + 1)
+      last = changed_[i];
+    emit dataChanged(IndexOf(first), IndexOf(last));
   }
-  changedParents_.clear();
+  changed_.clear();
+  changedSet_.clear();
 }
 
 void TKKTTreeModel::BeforeInsert(TTreeItem* parent, int row) { beginInsertRows(IndexOf(parent), row, row); }
@@ -198,7 +205,7 @@ void TKKTTreeModel::BeforeRemove(TTreeItem* item) {
 void TKKTTreeModel::AfterRemove(TTreeItem*, int) { endRemoveRows(); }
 void TKKTTreeModel::ItemChanged(TTreeItem* item) {
   if (collecting_) {
-    changedParents_.insert(item->Parent());
+    if (changedSet_.insert(item).second) changed_.push_back(item);
     return;
   }
   QModelIndex i = IndexOf(item);

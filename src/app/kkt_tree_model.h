@@ -2,8 +2,8 @@
 // bracket (load, clear) arrives as one model reset; its reorder bracket
 // (sorting) as one layout change that moves persistent indexes with their
 // items, so views keep selection, current item, expansion and scroll
-// position; its change bracket (re-captioning) as dataChanged per parent
-// whose children changed; single changes outside a bracket as fine-grained
+// position; its change bracket (re-captioning) as dataChanged over runs of
+// changed siblings; single changes outside a bracket as fine-grained
 // signals.
 #pragma once
 
@@ -95,10 +95,11 @@ class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
 
   TMdlTreeView& view_;
   TDesktopIcons& icons_;
-  // Inside a change bracket: the parents (null: the top level) whose
-  // children changed.
+  // Inside a change bracket: the items changed, in the order first seen
+  // (tree order, as the changes come), and the same as a set.
   bool collecting_ = false;
-  std::unordered_set<TTreeItem*> changedParents_;
+  std::vector<TTreeItem*> changed_;
+  std::unordered_set<TTreeItem*> changedSet_;
 };
 
 }  // namespace dlvr
