@@ -475,6 +475,10 @@ void TfrmMain::CreateLayout() {
   tvwKKT = new QTreeView(pnlLeft);
   tvwKKT->setObjectName("tvwKKT");
   tvwKKT->header()->hide();
+  // Every item is one line with a small icon: the view then finds an item's
+  // place without measuring every row above it (deliveries have tens of
+  // thousands of items).
+  tvwKKT->setUniformRowHeights(true);
   tvwKKT->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tvwKKT->setDragEnabled(false);
   tvwKKT->setContextMenuPolicy(Qt::CustomContextMenu);

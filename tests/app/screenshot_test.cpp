@@ -163,6 +163,33 @@ TEST(LargeDelivery, LoadShowsProgress) {
   t.restart();
   EXPECT_FALSE(w.frmSrcTree->btnSrcClick());
   std::printf("registered-file search: %lld ms\n", static_cast<long long>(t.elapsed()));
+
+  // Re-captioning, sorting and refreshing keep the open items and the
+  // selection, also with every item open.
+  w.frmSrcTree->close();
+  w.frmFindOrg->close();
+  TTreeItem* meetings = w.Model().View.FindClassNode(2);
+  TTreeItem* record = meetings->Item(meetings->Count() / 2);
+  w.Tree()->expandAll();
+  w.SelectItem(record);
+  QCoreApplication::processEvents();
+  int resets = 0;
+  QObject::connect(w.TreeModel(), &QAbstractItemModel::modelAboutToBeReset, [&] { ++resets; });
+  const std::pair<const char*, QAction*> commands[] = {
+      {"tree language", w.miViewLangEJ},         {"file-name mode", w.miViewFileOrg},
+      {"meetings by issue date", w.pmiSortIssueDown}, {"meetings in file order", w.pmiMeetDef},
+      {"refresh (F5)", w.miViewRefresh},
+  };
+  for (auto [what, command] : commands) {
+    t.restart();
+    command->trigger();
+    QCoreApplication::processEvents();  // the view lays itself out
+    std::printf("%s with %d items open: %lld ms\n", what, w.Model().View.Tree().AbsoluteCount(),
+                static_cast<long long>(t.elapsed()));
+    EXPECT_TRUE(w.Tree()->isExpanded(w.TreeModel()->IndexOf(w.SelectedItem()))) << what;
+    EXPECT_EQ(w.SelectedItem()->Caption(), record->Caption()) << what;
+  }
+  EXPECT_EQ(resets, 1);  // the refresh alone: the same delivery read again
   SetDriveTypeOverride(nullptr);
 }
 
