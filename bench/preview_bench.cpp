@@ -2,7 +2,7 @@
 // first content is there, when the view is complete, the longest the event
 // loop stood still meanwhile, and the peak memory.
 //
-//   preview_bench [--keep]
+//   preview_bench [--keep] [--shots DIR]
 //
 // Writes three deliveries into a temporary folder (removed unless --keep):
 // 1,000 meetings, 10,000 meetings, and about 2 MB of DRAWINGS.XML. Each is
@@ -10,10 +10,12 @@
 // pane (stylesheet, XML code, source). A 10 ms timer measures the largest
 // gap between its turns while a view is prepared. Exit 0 when, for every
 // case, the first content came within 1 s and no stall exceeded 250 ms, and
-// the peak resident size stayed within 400 MB.
+// the peak resident size stayed within 400 MB. With --shots, the pane is
+// saved as PNG in DIR at its first content and when complete.
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -69,7 +71,7 @@ struct Result {
 
 // Shows the class node in one style and measures until the view is complete
 // (or 60 s have passed).
-Result Measure(TfrmXML& pane, TViewerModel& model, int cls, int style) {
+Result Measure(TfrmXML& pane, TViewerModel& model, int cls, int style, const QString& shots) {
   Result r;
   QElapsedTimer clock;
   qint64 lastTick = 0;
@@ -104,9 +106,11 @@ Result Measure(TfrmXML& pane, TViewerModel& model, int cls, int style) {
     if (!firstSeen && contentThere()) {
       firstSeen = true;
       r.firstContent = clock.elapsed() / 1000.0;
+      if (!shots.isEmpty()) pane.grab().save(shots + QStringLiteral("/%1-first.png").arg(style));
     }
     if (firstSeen && completeNow()) break;
   }
+  if (!shots.isEmpty()) pane.grab().save(shots + QStringLiteral("/%1-done.png").arg(style));
   r.complete = clock.elapsed() / 1000.0;
   // The gap that ended with completion counts too.
   r.stall = std::max(r.stall, (clock.elapsed() - lastTick) / 1000.0);
@@ -121,7 +125,12 @@ int main(int argc, char** argv) {
   using namespace dlvr::bench;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+  bool keep = false;
+  QString shots;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--keep") keep = true;
+    if (std::string(argv[i]) == "--shots" && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
+  }
   SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
   const std::string root = MakeTempDir("dlvr-bench-preview-");
   struct Case {
@@ -144,7 +153,12 @@ int main(int argc, char** argv) {
     pane.resize(1000, 800);
     pane.show();
     for (int style = 0; style < 3; ++style) {
-      Result r = Measure(pane, model, c.cls, style);
+      QString caseShots;
+      if (!shots.isEmpty()) {
+        caseShots = shots + QStringLiteral("/%1").arg(c.meetings + c.drawings);
+        QDir().mkpath(caseShots);
+      }
+      Result r = Measure(pane, model, c.cls, style, caseShots);
       const long rss = PeakRssMb();
       std::printf("%-20s %-11s %12.3f %10.3f %12.0f %9ld\n", c.name, styles[style], r.firstContent, r.complete,
                   r.stall * 1000, rss);

@@ -1,11 +1,12 @@
 #include "components/text_fill.h"
 
-#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace dlvr {
@@ -85,7 +86,9 @@ void UseSourceFont(QPlainTextEdit* view) {
   QFont f(QStringLiteral("IPAGothic"));
   f.setStyleHint(QFont::Monospace);
   f.setFixedPitch(true);
-  f.setPointSizeF(view->font().pointSizeF());
+  // The size the view had, in pixels (a font sized in pixels has no point
+  // size), and never below 12 pixels, where the glyphs stay legible.
+  f.setPixelSize(std::max(12, QFontInfo(view->font()).pixelSize()));
   view->setFont(f);
   view->setTabStopDistance(4 * QFontMetricsF(f).horizontalAdvance(u' '));
 }
