@@ -218,7 +218,8 @@ void TfrmFiles::pnlTResize() {
     RowLines[row - 1] = lines;
     const int height = lines <= 1 ? h0 + 2 : static_cast<int>(std::lround(lines * h0 + 5.0));
     Grid->SetRowHeight(row, height);
-    total += height;
+    // The row as the grid shows it: never lower than a line of its font.
+    total += Grid->RowHeight(row);
   }
   pnlT->setFixedHeight(Grid->RowCount() + 3 + total);
   Grid->MoveTo(3, std::max(1, Grid->Row()), false);
