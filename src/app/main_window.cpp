@@ -649,7 +649,8 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
   if (delivery.empty() || delivery != model_->View.DeliveryIdentity()) keep = nullptr;
   // Expansion comes back before the view lays out the new tree: until then
   // expanding an item only notes it.
-  TTreeItem* select = keep ? RestoreExpansion(*keep) : model_->View.Tree().Root();
+  bool sameSelection = false;
+  TTreeItem* select = keep ? RestoreExpansion(*keep, sameSelection) : model_->View.Tree().Root();
   UpdatePhotoCommand();
   loading_ = false;
   SetCaption();
@@ -662,11 +663,8 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
     tvwKKT->setCurrentIndex(QModelIndex());
     SelectItem(select);
   }
-  if (keep && select) {
-    tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
-    const QModelIndex current = tvwKKT->currentIndex();
-    if (!tvwKKT->viewport()->rect().intersects(tvwKKT->visualRect(current))) tvwKKT->scrollTo(current);
-  }
+  // The view as it was; selecting another item than before shows that item.
+  if (sameSelection) tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
   statusBar()->clearMessage();
   QApplication::restoreOverrideCursor();
 }
@@ -682,7 +680,7 @@ TfrmMain::TTreeState TfrmMain::SaveTreeState() const {
   return state;
 }
 
-TTreeItem* TfrmMain::RestoreExpansion(const TTreeState& state) {
+TTreeItem* TfrmMain::RestoreExpansion(const TTreeState& state, bool& sameSelection) {
   TMdlTreeView& v = model_->View;
   std::unordered_set<TTreeItem*> expand;
   for (const auto& path : state.Expanded) {
@@ -695,7 +693,7 @@ TTreeItem* TfrmMain::RestoreExpansion(const TTreeState& state) {
     const bool wanted = expand.count(item) > 0;
     if (tvwKKT->isExpanded(index) != wanted) tvwKKT->setExpanded(index, wanted);
   });
-  TTreeItem* select = v.FindItemPath(state.Selected);
+  TTreeItem* select = v.FindItemPath(state.Selected, &sameSelection);
   return select ? select : v.Tree().Root();
 }
 

@@ -113,9 +113,9 @@ class TfrmMain : public QMainWindow {
   };
   TTreeState SaveTreeState() const;
   // Expands the saved items that exist in the tree just loaded (and only
-  // them); returns the item to select: the saved one, else its nearest
-  // ancestor that exists, else the root.
-  TTreeItem* RestoreExpansion(const TTreeState& state);
+  // them); returns the item to select: the saved one (`sameSelection` set),
+  // else its nearest ancestor that exists, else the root.
+  TTreeItem* RestoreExpansion(const TTreeState& state, bool& sameSelection);
   // LoadMedia; with `keep`, the tree's expansion, selection and scroll
   // position come back where the items still exist.
   void LoadMedia(const QString& folder, const TTreeState* keep);
