@@ -352,270 +352,180 @@ TEST_F(MainWindowTest, FindDialogFollowsTheSelectionAndKeepsItsState) {
 namespace dlvr {
 namespace {
 
-// The panel that shows an item and the pane in it (none for the root).
-std::pair<QWidget*, TPane*> PaneFor(TfrmMain& w, TTreeItem* item) {
-  TMdlTreeView& v = w.Model().View;
-  const int cls = v.NodeClass(item);
-  switch (v.NodeLevel(item)) {
-    case nlRoot:
-      return {w.pnlKojInfo, nullptr};
-    case nlRecord:
-      return {w.pnlNodes, w.frmInfo};
-    case nlFile:
-      if (cls == 1 || cls == 4) return {w.pnlCADFiles, w.frmCADFiles};
-      return {w.pnlFiles, w.frmFiles};
-    default:
-      return cls == 13 ? std::pair<QWidget*, TPane*>{nullptr, nullptr} : std::pair<QWidget*, TPane*>{w.pnlXML, w.frmXML};
-  }
-}
-
-// Fails unless the pane of the selected item is shown and shows it.
+// Fails unless the pane of the selected item is shown and shows that item.
 void ExpectPaneShowsSelection(TfrmMain& w) {
   TTreeItem* item = w.SelectedItem();
-  auto [panel, pane] = PaneFor(w, item);
-  EXPECT_EQ(w.VisiblePane(), panel) << item->Caption();
-  if (pane) {
-    EXPECT_EQ(pane->CurrentNode(), item) << item->Caption();
+  const int cls = w.Model().View.NodeClass(item);
+  std::pair<QWidget*, TPane*> pane{w.pnlXML, w.frmXML};
+  switch (w.Model().View.NodeLevel(item)) {
+    case nlRoot: pane = {w.pnlKojInfo, nullptr}; break;
+    case nlRecord: pane = {w.pnlNodes, w.frmInfo}; break;
+    case nlFile: pane = cls == 1 || cls == 4 ? pane = {w.pnlCADFiles, w.frmCADFiles} : pane = {w.pnlFiles, w.frmFiles}; break;
+    default: if (cls == 13) pane = {nullptr, nullptr};
   }
+  EXPECT_EQ(w.VisiblePane(), pane.first) << item->Caption();
+  EXPECT_TRUE(!pane.second || pane.second->CurrentNode() == item) << item->Caption();
 }
 
-std::set<TTreeItem*> ExpandedItems(TfrmMain& w) {
-  std::set<TTreeItem*> out;
+// The open items, by their numbers from the root.
+std::set<std::string> OpenItems(TfrmMain& w) {
+  std::set<std::string> out;
   w.Model().View.Tree().ForEach([&](TTreeItem* i) {
-    if (w.Tree()->isExpanded(w.TreeModel()->IndexOf(i))) out.insert(i);
+    std::string path;
+    for (const auto& step : w.Model().View.ItemPath(i)) path += "/" + std::to_string(step.Number);
+    if (w.Tree()->isExpanded(w.TreeModel()->IndexOf(i))) out.insert(path);
   });
   return out;
 }
 
-class MainWindowKeysTest : public MainWindowTest {
- protected:
-  std::unique_ptr<TfrmMain> OpenActive(const QString& folder) {
-    auto w = Open(folder);
-    w->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    return w;
-  }
-  // A key as the user presses it: to whatever has the focus in the window.
-  void Press(TfrmMain& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(w.windowHandle(), key, mods);
-  }
-};
-
-// Changing the tree language or the file-name mode, or sorting, keeps what
-// the user opened and chose: expansion, the selected record with its pane,
-// the scroll position, and previous/next from there. Nothing is rebuilt.
-TEST_F(MainWindowTest, TreeKeepsItsStateThroughRecaptioningAndSorting) {
+// Changing the tree language or the file-name mode, sorting, and refreshing
+// keep what the user opened and chose: the open items, the selected record
+// with its pane, the scroll position, and previous/next from there. Only
+// the refresh rebuilds the tree.
+TEST_F(MainWindowTest, TreeKeepsItsStateThroughRecaptioningSortingAndRefresh) {
   auto w = Open(Sample("clean"));
   w->resize(800, 504);
   QTreeView* tree = w->Tree();
   tree->expandAll();
-  TTreeItem* meetings = Class(*w, 1);
-  TTreeItem* record = meetings->Item(1);
+  tree->collapse(w->TreeModel()->IndexOf(Class(*w, 0)));
+  TTreeItem* record = Class(*w, 1)->Item(1);
   w->SelectItem(record);
   tree->verticalScrollBar()->setValue(tree->verticalScrollBar()->maximum() / 2);
   int resets = 0;
   QObject::connect(w->TreeModel(), &QAbstractItemModel::modelAboutToBeReset, [&] { ++resets; });
-  struct Case {
-    const char* what;
-    QAction* command;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, QAction*> cases[] = {
       {"language English", w->miViewLangE},
       {"language English (Japanese)", w->miViewLangEJ},
       {"file names: original content", w->miViewFileOrg},
-      {"file names: delivery names", w->miViewFileCont},
       {"meetings by issue date, descending", w->pmiSortIssueDown},
-      {"meetings by completion date", w->pmiSortFinishUp},
       {"plans descending", w->pmiPlanDown},
+      {"refresh (F5)", w->miViewRefresh},
       {"meetings in file order", w->pmiMeetDef},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::set<TTreeItem*> expanded = ExpandedItems(*w);
+  for (auto [what, command] : cases) {
+    SCOPED_TRACE(what);
+    const std::set<std::string> open = OpenItems(*w);
+    const auto selected = w->Model().View.ItemPath(record);
     const int scroll = tree->verticalScrollBar()->value();
-    const std::vector<TTreeItem*> before = w->Model().View.Tree().AllItems();
-    c.command->trigger();
-    EXPECT_EQ(resets, 0);
+    command->trigger();
+    EXPECT_EQ(resets, command == w->miViewRefresh ? 1 : 0);
+    resets = 0;
+    if (command == w->miViewRefresh) record = w->Model().View.FindItemPath(selected);
     ASSERT_EQ(w->SelectedItem(), record);
     EXPECT_TRUE(tree->selectionModel()->isSelected(tree->currentIndex()));
-    EXPECT_EQ(ExpandedItems(*w), expanded);
+    EXPECT_EQ(OpenItems(*w), open);
     EXPECT_EQ(tree->verticalScrollBar()->value(), scroll);
     ExpectPaneShowsSelection(*w);
     // Previous and next walk the tree in its new order.
     const std::vector<TTreeItem*> all = w->Model().View.Tree().AllItems();
-    EXPECT_EQ(std::set<TTreeItem*>(all.begin(), all.end()), std::set<TTreeItem*>(before.begin(), before.end()));
-    const auto at = std::find(all.begin(), all.end(), record);
     ASSERT_TRUE(w->miEditNext->isEnabled());
     w->miEditNext->trigger();
-    EXPECT_EQ(w->SelectedItem(), *(at + 1));
-    ExpectPaneShowsSelection(*w);
+    EXPECT_EQ(w->SelectedItem(), *(std::find(all.begin(), all.end(), record) + 1));
     w->miEditPrev->trigger();
     EXPECT_EQ(w->SelectedItem(), record);
     tree->verticalScrollBar()->setValue(scroll);
   }
   EXPECT_EQ(Class(*w, 1)->Caption(), "MEET(打合せ簿)");
+  // Another folder starts at the root with only the root open.
+  w->LoadMedia(Sample("errors"));
+  EXPECT_EQ(w->SelectedItem(), w->Model().View.Tree().Root());
+  EXPECT_EQ(OpenItems(*w), std::set<std::string>{"/0"});
 }
 
-// With a record selected, the arrow keys, Home/End and the page keys walk
-// the tree one step after another, each step showing its item's pane; the
-// busy waits of the panes leave the focus with the tree.
-TEST_F(MainWindowKeysTest, KeysWalkTheTreeAndEachStepShowsItsPane) {
-  auto w = OpenActive(Sample("clean"));
+// With a record selected, the arrow keys, Home/End, the page keys and the
+// commands' keys walk the tree one step after another, each step showing
+// its item's pane: the busy waits of the panes leave the focus with the
+// tree. Ctrl+O, Ctrl+F (the search that fits the pane) and Ctrl+Q run
+// their commands.
+TEST_F(MainWindowTest, KeysWalkTheTreeAndRunTheCommands) {
+  auto w = Open(Sample("clean"));
+  auto activate = [&] {
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->Tree()->setFocus();
+  };
+  // As the user presses it: to whatever has the focus in the window.
+  auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(w->windowHandle(), key, mods);
+  };
   QTreeView* tree = w->Tree();
   tree->expandAll();
-  TTreeItem* record = Class(*w, 1)->Item(0);
-  w->SelectItem(record);
-  tree->setFocus();
-  ASSERT_EQ(QApplication::focusWidget(), tree);
+  w->SelectItem(Class(*w, 1)->Item(0));
+  activate();
   std::set<QWidget*> panels;
   for (int step = 1; step <= 5; ++step) {
     SCOPED_TRACE(testing::Message() << "Down " << step);
     const QModelIndex below = tree->indexBelow(tree->currentIndex());
-    Press(*w, Qt::Key_Down);
+    press(Qt::Key_Down);
     EXPECT_EQ(tree->currentIndex(), below);
     ExpectPaneShowsSelection(*w);
     EXPECT_EQ(QApplication::focusWidget(), tree);
     panels.insert(w->VisiblePane());
   }
-  EXPECT_GE(panels.size(), 2u);  // records and their files
-  std::vector<TTreeItem*> all = w->Model().View.Tree().AllItems();
-  struct Case {
-    const char* what;
+  EXPECT_EQ(panels, (std::set<QWidget*>{w->pnlNodes, w->pnlFiles}));  // records and their files
+  const std::vector<TTreeItem*> all = w->Model().View.Tree().AllItems();  // all open: the order shown
+  const struct {
     Qt::Key key;
     Qt::KeyboardModifiers mods;
-    std::function<bool(TTreeItem* before, TTreeItem* after)> moved;
+    TTreeItem* to;  // null: anywhere else
+  } steps[] = {
+      {Qt::Key_End, Qt::NoModifier, all.back()},       {Qt::Key_Up, Qt::NoModifier, all[all.size() - 2]},
+      {Qt::Key_Home, Qt::NoModifier, all[0]},          {Qt::Key_PageDown, Qt::NoModifier, nullptr},
+      {Qt::Key_Home, Qt::NoModifier, all[0]},          {Qt::Key_Right, Qt::AltModifier, all[1]},
+      {Qt::Key_Right, Qt::AltModifier, all[2]},        {Qt::Key_Left, Qt::AltModifier, all[1]},
   };
-  const Case cases[] = {
-      {"End", Qt::Key_End, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all.back(); }},
-      {"Up", Qt::Key_Up, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[all.size() - 2]; }},
-      {"Home", Qt::Key_Home, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all.front(); }},
-      {"PageDown", Qt::Key_PageDown, Qt::NoModifier, [&](TTreeItem* b, TTreeItem* a) { return a != b; }},
-      {"PageUp", Qt::Key_PageUp, Qt::NoModifier, [&](TTreeItem*, TTreeItem* a) { return a == all.front(); }},
-      {"Alt+Right: next item", Qt::Key_Right, Qt::AltModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[1]; }},
-      {"Alt+Right again", Qt::Key_Right, Qt::AltModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[2]; }},
-      {"Alt+Left: previous item", Qt::Key_Left, Qt::AltModifier, [&](TTreeItem*, TTreeItem* a) { return a == all[1]; }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& s : steps) {
+    SCOPED_TRACE(QKeySequence(s.key | s.mods).toString().toStdString());
     TTreeItem* before = w->SelectedItem();
-    Press(*w, c.key, c.mods);
-    EXPECT_TRUE(c.moved(before, w->SelectedItem())) << w->SelectedItem()->Caption();
+    press(s.key, s.mods);
+    EXPECT_TRUE(s.to ? w->SelectedItem() == s.to : w->SelectedItem() != before);
     ExpectPaneShowsSelection(*w);
     EXPECT_EQ(QApplication::focusWidget(), tree);
   }
-}
 
-// The usual keys of the commands the menus do not give one: Ctrl+O chooses
-// a folder, Ctrl+F opens the search that fits the pane, Ctrl+Q ends.
-TEST_F(MainWindowKeysTest, ShortcutsRunTheirCommands) {
-  auto w = OpenActive(Sample("clean"));
   int folderDialogs = 0;
-  TfrmMainHooks::SelectFolder = [&](QWidget*, const QString&, QString&) {
-    ++folderDialogs;
-    return false;
-  };
-  Press(*w, Qt::Key_O, Qt::ControlModifier);
-  EXPECT_EQ(folderDialogs, 1);
+  TfrmMainHooks::SelectFolder = [&](QWidget*, const QString&, QString&) { return ++folderDialogs, false; };
+  press(Qt::Key_O, Qt::ControlModifier);
   TfrmMainHooks::SelectFolder = nullptr;
-
-  // Over a record: the original-file content search.
+  EXPECT_EQ(folderDialogs, 1);
   w->SelectItem(Class(*w, 1)->Item(0));
-  w->Tree()->setFocus();
-  Press(*w, Qt::Key_F, Qt::ControlModifier);
+  activate();
+  press(Qt::Key_F, Qt::ControlModifier);  // over a meeting: the original-file content search
   EXPECT_TRUE(w->frmFindOrg->isVisible());
   EXPECT_FALSE(w->FindShown());
   w->frmFindOrg->close();
-  // Over a management file shown as source: the find dialog of the pane.
-  w->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-  w->SelectItem(Class(*w, 1));
+  w->SelectItem(Class(*w, 1));  // a management file shown as source: its find dialog
   w->frmXML->rbtPureSource->click();
-  w->Tree()->setFocus();
-  Press(*w, Qt::Key_F, Qt::ControlModifier);
+  activate();
+  press(Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(w->FindShown());
-  EXPECT_FALSE(w->frmFindOrg->isVisible());
-
-  w->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-  Press(*w, Qt::Key_Q, Qt::ControlModifier);
+  activate();
+  press(Qt::Key_Q, Qt::ControlModifier);
   EXPECT_FALSE(w->isVisible());
 }
 
 // The toolbar buttons take icon, caption and hint from their commands, so
-// enabling and disabling a command (as selecting the first or last item,
-// starting the photo viewer or loading without photos do) keeps them.
+// enabling and disabling a command (at the first or last item, while the
+// photo viewer starts, without photos) keeps them.
 TEST_F(MainWindowTest, ToolbarButtonsKeepTheirIconsThroughEnableAndDisable) {
   auto w = Open(Sample("clean"));
-  struct Case {
-    const char* button;
-    QAction* command;
-    const char* caption;
-  };
-  const Case cases[] = {
-      {"tbtPrev", w->miEditPrev, "前項目"},
-      {"tbtNext", w->miEditNext, "次項目"},
-      {"tbtXMLViewer", w->miProgXMLViewer, "写真閲覧"},
-      {"tbtExit", w->miExit, "終了"},
-      {"tlbSelFld", w->miFileSelFld, "フォルダ選択"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.button);
-    auto* b = w->ToolBar->findChild<QToolButton*>(c.button);
+  for (auto [name, command, caption] : {std::tuple{"tbtPrev", w->miEditPrev, "前項目"},
+                                        {"tbtNext", w->miEditNext, "次項目"},
+                                        {"tbtXMLViewer", w->miProgXMLViewer, "写真閲覧"},
+                                        {"tbtExit", w->miExit, "終了"}}) {
+    SCOPED_TRACE(name);
+    auto* b = w->ToolBar->findChild<QToolButton*>(name);
     ASSERT_NE(b, nullptr);
     const qint64 icon = b->icon().cacheKey();
-    EXPECT_FALSE(b->icon().isNull());
     for (bool enabled : {false, true, false, true}) {
-      c.command->setEnabled(enabled);
+      command->setEnabled(enabled);
       EXPECT_EQ(b->isEnabled(), enabled);
       EXPECT_FALSE(b->icon().isNull());
       EXPECT_EQ(b->icon().cacheKey(), icon);
-      EXPECT_EQ(b->text(), c.caption);
-      EXPECT_TRUE(b->toolTip().startsWith(c.caption));
+      EXPECT_EQ(b->text(), caption);
     }
   }
   EXPECT_EQ(w->ToolBar->findChild<QToolButton*>("tbtNext")->toolTip(), "次項目 (Alt+Right)");
-}
-
-// Refreshing (F5) the same delivery brings back the expanded items, the
-// selection with its pane and the scroll position.
-TEST_F(MainWindowTest, RefreshKeepsExpansionAndSelection) {
-  auto w = Open(Sample("clean"));
-  w->resize(800, 504);
-  QTreeView* tree = w->Tree();
-  TMdlTreeView& v = w->Model().View;
-  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 1)), true);
-  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 1)->Item(2)), true);
-  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 5)), true);
-  tree->setExpanded(w->TreeModel()->IndexOf(Class(*w, 5)->Item(0)), true);
-  w->pmiSortIssueDown->trigger();
-  TTreeItem* file = Class(*w, 5)->Item(0)->Item(0);
-  w->SelectItem(file);
-  const int scroll = tree->verticalScrollBar()->value();
-  auto paths = [&] {
-    std::vector<std::string> out;
-    for (TTreeItem* i : ExpandedItems(*w)) {
-      std::string p;
-      for (const auto& step : v.ItemPath(i)) p += "/" + step.Caption;
-      out.push_back(p);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-  };
-  const auto expanded = paths();
-  ASSERT_EQ(expanded.size(), 5u);
-  const auto selected = v.ItemPath(file);
-  w->miViewRefresh->trigger();
-  EXPECT_EQ(paths(), expanded);
-  const auto now = v.ItemPath(w->SelectedItem());
-  ASSERT_EQ(now.size(), selected.size());
-  for (std::size_t i = 0; i < now.size(); ++i) EXPECT_EQ(now[i].Caption, selected[i].Caption);
-  EXPECT_EQ(tree->verticalScrollBar()->value(), scroll);
-  ExpectPaneShowsSelection(*w);
-  EXPECT_TRUE(w->miEditPrev->isEnabled());
-  // Another folder starts at the root with only the root open.
-  w->LoadMedia(Sample("errors"));
-  EXPECT_EQ(w->SelectedItem(), v.Tree().Root());
-  EXPECT_EQ(ExpandedItems(*w), std::set<TTreeItem*>{v.Tree().Root()});
 }
 
 }  // namespace
