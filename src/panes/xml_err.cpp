@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -48,6 +49,9 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   tlbPrint->setObjectName("tlbPrint");
   tlbPrint->setText(QStringLiteral("    印刷    "));
   tlbPrint->setAutoRaise(true);
+  // The usual print key, as the other printing programs have it.
+  tlbPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  tlbPrint->setToolTip(QStringLiteral("印刷 (Ctrl+P)"));
   ToolBar1->addWidget(tlbPrint);
   ToolBar1->addSeparator();
   tblClose = new QToolButton(ToolBar1);

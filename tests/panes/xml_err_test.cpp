@@ -61,6 +61,7 @@ TEST(XmlErrTest, WindowHasItsCaptionControlsAndColumns) {
   EXPECT_EQ(w.windowTitle(), "データチェック");
   ASSERT_NE(w.findChild<QToolButton*>("tlbPrint"), nullptr);
   EXPECT_EQ(w.findChild<QToolButton*>("tlbPrint")->text(), "    印刷    ");
+  EXPECT_EQ(w.findChild<QToolButton*>("tlbPrint")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
   ASSERT_NE(w.findChild<QToolButton*>("tblClose"), nullptr);
   EXPECT_EQ(w.findChild<QToolButton*>("tblClose")->text(), "閉じる");
   TExtGrid3* g = w.findChild<TExtGrid3*>("Grid");
