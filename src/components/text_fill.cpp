@@ -89,6 +89,10 @@ void UseSourceFont(QPlainTextEdit* view) {
   // The size the view had, in pixels (a font sized in pixels has no point
   // size), and never below 12 pixels, where the glyphs stay legible.
   f.setPixelSize(std::max(12, QFontInfo(view->font()).pixelSize()));
+  // Snapped to whole pixels by the hinter, IPAGothic's underscore falls on
+  // the next line's first row and is painted over ("00001_01" would read
+  // "00001 01"); unhinted it stays on its own line.
+  f.setHintingPreference(QFont::PreferNoHinting);
   view->setFont(f);
   view->setTabStopDistance(4 * QFontMetricsF(f).horizontalAdvance(u' '));
 }
