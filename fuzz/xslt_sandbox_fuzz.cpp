@@ -10,6 +10,7 @@
 // the fuzzer could learn and write itself): not through entities, DTDs,
 // includes, imports, document() or the link; a transform never outlives its
 // time limit by much; the result is no larger than the limit.
+#include <libxml/tree.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -96,7 +97,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   box.TimeoutMs = 2000;
   box.MaxOutputBytes = 1 << 20;
 
-  dlvr::TXmlParseResult parsed = dlvr::SandboxParseXml(box, doc);
+  // Read a piece at a time as the viewer reads a large file, a page copied
+  // from the partial document after each piece.
+  std::size_t pages = 0;
+  dlvr::TXmlParseResult parsed = dlvr::SandboxParseXml(box, doc, "", [&](xmlDoc* partial) {
+    dlvr::TXmlRecords records = dlvr::FindRecords(partial);
+    if (dlvr::TXmlDocPtr page = dlvr::PageDocument(partial, records, 0, 3)) ++pages;
+  }, 97);
+  (void)pages;
   FUZZ_CHECK(parsed.Status != dlvr::TSandboxStatus::Outside);
   if (parsed) {
     for (int pass = 0; pass < 2; ++pass) {

@@ -459,9 +459,9 @@ TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& p
 }
 
 TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path, const std::string& basePath,
-                                const std::function<void(xmlDoc* partial)>& progress) {
+                                const std::function<void(xmlDoc* partial)>& progress, std::size_t pieceBytes) {
   // Pieces of the file fed to the parser between two looks at the document.
-  constexpr std::size_t kPiece = 256 * 1024;
+  const std::size_t kPiece = std::max<std::size_t>(pieceBytes, 4);
   TXmlParseResult result;
   const std::string base = basePath.empty() ? path : basePath;
   TScope scope(sandbox, FolderOf(base));

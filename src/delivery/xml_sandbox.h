@@ -89,12 +89,13 @@ struct TXmlParseResult {
 TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path,
                                 const std::string& basePath = std::string());
 
-// The same, parsing a piece at a time: after each piece `progress` is given
-// the document as far as it is read (its last element may be incomplete),
-// on the calling thread; it may copy from it but not change it. Stops early
-// when the sandbox's Cancel flag is set (then Unreadable).
+// The same, parsing `pieceBytes` at a time: after each piece `progress` is
+// given the document as far as it is read (its last element may be
+// incomplete), on the calling thread; it may copy from it but not change
+// it. Stops early when the sandbox's Cancel flag is set (then Unreadable).
 TXmlParseResult SandboxParseXml(const TXmlSandbox& sandbox, const std::string& path, const std::string& basePath,
-                                const std::function<void(xmlDoc* partial)>& progress);
+                                const std::function<void(xmlDoc* partial)>& progress,
+                                std::size_t pieceBytes = 256 * 1024);
 
 // The href of the first xml-stylesheet instruction anywhere in the
 // document's prolog; "" when there is none.
