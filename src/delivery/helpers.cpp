@@ -64,22 +64,26 @@ bool IsXmlLine(std::string_view line) {
 
 bool MentionsStylesheet(std::string_view line) { return AsciiLower(line).find("stylesheet") != std::string::npos; }
 
-// The line break the file uses: CR LF unless its first break is a bare LF.
+// The line break the file uses, by its first one: LF, CR LF or a bare CR;
+// CR LF for a file without any.
 std::string_view EolOf(std::string_view text) {
-  std::size_t lf = text.find('\n');
-  return (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) ? "\n" : "\r\n";
+  const std::size_t br = text.find_first_of("\r\n");
+  if (br == std::string_view::npos) return "\r\n";
+  if (text[br] == '\n') return "\n";
+  return br + 1 < text.size() && text[br + 1] == '\n' ? "\r\n" : "\r";
 }
 
 bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view what) {
   return text.size() - pos >= what.size() && AsciiLower(text.substr(pos, what.size())) == what;
 }
 
-// The text without the stylesheet instructions of its prolog that do not
-// begin a line (indented, or after another instruction on the same line):
-// a parser sees them as well as the ones the line rules handle.
-std::string WithoutInlineStylesheets(std::string_view text) {
-  std::string out;
-  std::size_t copied = 0, pos = 0;
+// Walks the prolog (blanks, comments, the DOCTYPE with its internal subset,
+// processing instructions) and calls onInstruction(start, next) for each
+// processing instruction; returns where the root element (or whatever ends
+// the prolog) begins.
+template <class F>
+std::size_t ScanProlog(std::string_view text, F onInstruction) {
+  std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   while (pos < text.size()) {
     const char c = text[pos];
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
@@ -96,16 +100,38 @@ std::string WithoutInlineStylesheets(std::string_view text) {
     } else if (text.compare(pos, 2, "<?") == 0) {
       std::size_t end = text.find("?>", pos + 2);
       std::size_t next = end == std::string_view::npos ? text.size() : end + 2;
-      const bool lineStart = pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r';
-      if (!lineStart && StartsWithNoCase(text, pos + 2, "xml-stylesheet")) {
-        out.append(text.substr(copied, pos - copied));
-        copied = next;
-      }
+      onInstruction(pos, next);
       pos = next;
     } else {
-      break;  // the root element (or text that ends the prolog)
+      break;
     }
   }
+  return pos;
+}
+
+bool LineStart(std::string_view text, std::size_t pos) {
+  return pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r' || (pos == 3 && text.substr(0, 3) == "\xEF\xBB\xBF");
+}
+
+// An XML declaration at `pos`: "<?xml" and then a blank or "?>".
+bool IsDeclarationAt(std::string_view text, std::size_t pos) {
+  if (!StartsWithNoCase(text, pos, "<?xml") || pos + 5 >= text.size()) return false;
+  const char c = text[pos + 5];
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '?';
+}
+
+// The text without the stylesheet instructions of its prolog that do not
+// begin a line (indented, or after another instruction on the same line):
+// a parser sees them as well as the ones the line rules handle.
+std::string WithoutInlineStylesheets(std::string_view text) {
+  std::string out;
+  std::size_t copied = 0;
+  ScanProlog(text, [&](std::size_t pos, std::size_t next) {
+    if (!LineStart(text, pos) && StartsWithNoCase(text, pos + 2, "xml-stylesheet")) {
+      out.append(text.substr(copied, pos - copied));
+      copied = next;
+    }
+  });
   out.append(text.substr(copied));
   return out;
 }
@@ -124,28 +150,35 @@ std::string InsertStylesheetText(std::string_view original, const std::string& h
   const std::string stripped = WithoutInlineStylesheets(original);
   std::string_view text = stripped;
   // The instruction is written in the file's own encoding.
-  std::string ref = DeclaresUtf8(text) ? href : Utf8ToCp932(href);
-  std::string_view eol = EolOf(text);
-  std::size_t insertAt = 0, skipFrom = 0, skipTo = 0;
+  const std::string ref = DeclaresUtf8(text) ? href : Utf8ToCp932(href);
+  const std::string_view eol = EolOf(text);
+  const std::string instruction = "<?xml-stylesheet type=\"text/xsl\" href=\"" + ref + "\"?>";
+  const std::size_t rootAt = ScanProlog(text, [](std::size_t, std::size_t) {});
+  // A stylesheet line of the prolog is replaced in place.
   for (const LineSpan& l : InstructionLines(text)) {
+    if (l.Start >= rootAt) break;
     std::string_view line = text.substr(l.Start, l.End - l.Start);
-    if (!IsXmlLine(line)) continue;
-    if (MentionsStylesheet(line)) {
-      insertAt = l.Start;
-      skipFrom = l.Start;
-      skipTo = l.Next;
-      break;
-    }
-    insertAt = l.Next;
+    if (IsXmlLine(line) && MentionsStylesheet(line) && !IsDeclarationAt(text, l.Start))
+      return std::string(text.substr(0, l.Start)) + instruction + std::string(eol) + std::string(text.substr(l.Next));
   }
+  // Otherwise right after the declaration's "?>" (whatever follows it on its
+  // line), or first, after a byte-order mark.
+  const std::size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   std::string out;
-  out.reserve(text.size() + ref.size() + 64);
-  out.append(text.substr(0, insertAt));
-  if (insertAt > 0 && insertAt == text.size() && text.back() != '\n' && text.back() != '\r') out.append(eol);
-  out += "<?xml-stylesheet type=\"text/xsl\" href=\"" + ref + "\"?>";
-  out.append(eol);
-  std::size_t rest = skipTo > skipFrom ? skipTo : insertAt;
-  out.append(text.substr(rest));
+  out.reserve(text.size() + instruction.size() + 4);
+  if (IsDeclarationAt(text, start)) {
+    const std::size_t end = text.find("?>", start);
+    const std::size_t at = end == std::string_view::npos ? text.size() : end + 2;
+    out.append(text.substr(0, at));
+    out.append(eol);
+    out += instruction;
+    out.append(text.substr(at));
+  } else {
+    out.append(text.substr(0, start));
+    out += instruction;
+    out.append(eol);
+    out.append(text.substr(start));
+  }
   return out;
 }
 

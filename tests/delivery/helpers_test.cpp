@@ -80,6 +80,35 @@ TEST(Stylesheet, InstructionsHiddenInTheProlog) {
   }
 }
 
+TEST(Stylesheet, DeclarationsThatDoNotStandAloneAndOtherLineBreaks) {
+  // The instruction goes right after the declaration's "?>", after a
+  // byte-order mark, in the file's own line breaks; the declaration stays.
+  const std::string pi = "<?xml-stylesheet type=\"text/xsl\" href=\"MEET.XSL\"?>";
+  struct Case {
+    const char* name;
+    std::string text, inserted, removed;
+  };
+  const Case cases[] = {
+      {"no line breaks", "<?xml version=\"1.0\"?><a><b/></a>", "<?xml version=\"1.0\"?>\r\n" + pi + "<a><b/></a>",
+       "<?xml version=\"1.0\"?><a><b/></a>"},
+      {"declaration, DOCTYPE and root on one line", "<?xml version=\"1.0\"?><!DOCTYPE a SYSTEM \"A.DTD\"><a/>\n",
+       "<?xml version=\"1.0\"?>\n" + pi + "<!DOCTYPE a SYSTEM \"A.DTD\"><a/>\n",
+       "<?xml version=\"1.0\"?><!DOCTYPE a SYSTEM \"A.DTD\"><a/>\n"},
+      {"byte-order mark", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a/>\n",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + pi + "\n<a/>\n",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a/>\n"},
+      {"byte-order mark, no declaration", "\xEF\xBB\xBF<a/>\n", "\xEF\xBB\xBF" + pi + "\n<a/>\n", "\xEF\xBB\xBF<a/>\n"},
+      {"CR only", "<?xml version=\"1.0\"?>\r<?xml-stylesheet href=\"old.xsl\"?>\r<a/>\r",
+       "<?xml version=\"1.0\"?>\r" + pi + "\r<a/>\r", "<?xml version=\"1.0\"?>\r<a/>\r"},
+      {"CR only, no instruction", "<?xml version=\"1.0\"?>\r<a/>\r", "<?xml version=\"1.0\"?>\r" + pi + "\r<a/>\r",
+       "<?xml version=\"1.0\"?>\r<a/>\r"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(InsertStylesheetText(c.text, "MEET.XSL"), c.inserted) << c.name;
+    EXPECT_EQ(RemoveStylesheetText(c.text), c.removed) << c.name;
+  }
+}
+
 TEST(Stylesheet, MissingSourceFailsWithoutWriting) {
   test::ScratchDir d;
   EXPECT_FALSE(InsertStylesheet(d / "none.xml", d / "B.XML", "X.XSL"));
