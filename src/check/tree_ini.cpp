@@ -21,10 +21,10 @@ std::string_view Trim(std::string_view s, std::size_t* leading = nullptr) {
   return s.substr(b, e - b);
 }
 
-// A decimal integer with an optional sign and surrounding blanks; false on
-// anything else or on overflow.
+// A decimal integer with an optional sign, blanks allowed before it but not
+// after it ("5 " is no integer); false on anything else or on overflow.
 bool ParseInteger(std::string_view s, long& out) {
-  s = Trim(s);
+  while (!s.empty() && IsBlankByte(s.front())) s.remove_prefix(1);
   if (s.empty()) return false;
   bool neg = false;
   std::size_t i = 0;
@@ -102,6 +102,8 @@ void TExtStringList::Put(int index, std::string line) {
 }
 
 void TExtStringList::Clear() {
+  // Clearing what is empty changes nothing, and says so.
+  if (lines_.empty()) return;
   lines_.clear();
   Notify();
 }

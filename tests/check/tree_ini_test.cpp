@@ -21,6 +21,10 @@ TEST(ExtStringList, NameValueAccess) {
   EXPECT_EQ(s.ReadInteger("MaxLength", 0), 15);
   EXPECT_EQ(s.ReadInteger("Bad", -1), -1);
   EXPECT_EQ(s.ReadInteger("none", 7), 7);
+  // Blanks may stand before a number, never after it.
+  TExtStringList n(L("A= 5\nB=5 \nC=-12\nD=+3\nE=5\t\nF= \nG=2147483648"));
+  const std::pair<const char*, long> ints[] = {{"A", 5}, {"B", -1}, {"C", -12}, {"D", 3}, {"E", -1}, {"F", -1}, {"G", -1}};
+  for (const auto& [name, value] : ints) EXPECT_EQ(n.ReadInteger(name, -1), value) << name;
   s.CaseSensitive = true;
   EXPECT_EQ(s.IndexOfName("tag"), -1);
   EXPECT_EQ(s.IndexOf("FREE TEXT"), -1);
@@ -220,6 +224,17 @@ TEST(TreeIni, ModificationMarksAncestorsNotTheChangedItem) {
   t.SetModified(false);
   t.Values().Add("x");
   EXPECT_FALSE(t.Modified());
+  // Clearing a list that is already empty is no change.
+  TTreeIni a;
+  a.LoadFromStrings(L("[A]"));
+  EXPECT_FALSE(a.Modified());
+  a.SetModified(false);
+  a.ItemByPath("A")->Values().Clear();
+  EXPECT_FALSE(a.Modified());
+  a.ItemByPath("A")->Values().Add("k=v");
+  a.SetModified(false);
+  a.ItemByPath("A")->Values().Clear();
+  EXPECT_TRUE(a.Modified());
 }
 
 TEST(TreeIni, SectionsWithoutNameOrContentAreNotWritten) {
