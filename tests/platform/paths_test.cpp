@@ -50,6 +50,23 @@ TEST(Paths, ResolvesEachComponentWithoutRegardToCase) {
   EXPECT_EQ(ResolveCase(d / "INDEX_C.XML"), d / "INDEX_C.XML");
 }
 
+TEST(Paths, NamesDifferingOnlyInCaseResolveToTheByteWiseSmallest) {
+  // Several spellings of one name in a folder (possible on Linux): whatever
+  // order the folder lists them in, a lookup in another spelling takes the
+  // byte-wise smallest, in the path resolver and in FileIn alike.
+  test::ScratchDir d;
+  for (const char* folder : {"meet", "MEET", "Meet"})
+    for (const char* name : {"x.pdf", "X.pdf", "X.PDF", "x.PDF"})
+      d.WriteBytes(std::string(folder) + "/" + name, "x");
+  EXPECT_EQ(ResolveCase(d / "mEET/X.Pdf"), d / "MEET/X.PDF");
+  TCaseResolver resolver;
+  EXPECT_EQ(resolver.Resolve(d / "mEET/x.pDF"), d / "MEET/X.PDF");
+  EXPECT_EQ(resolver.FileIn(d / "meet", "X.pdF"), d / "meet/X.PDF");
+  // A spelling that exists is taken as written.
+  EXPECT_EQ(resolver.FileIn(d / "meet", "x.pdf"), d / "meet/x.pdf");
+  EXPECT_EQ(ResolveCase(d / "Meet/x.PDF"), d / "Meet/x.PDF");
+}
+
 TEST(Paths, FileNamesFromManagementDataNeverLeaveTheirFolder) {
   test::ScratchDir d;
   d.WriteBytes("secret.txt", "x");
