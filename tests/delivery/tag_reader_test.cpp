@@ -48,6 +48,33 @@ TEST(TagReader, EmptyElementsPushNothing) {
   EXPECT_TRUE(r.TagStack().empty());
 }
 
+TEST(TagReader, TextAfterTheLastTagOfALineBelongsToTheValue) {
+  // Whatever follows a line's last tag, down to a single character, is
+  // character data of the next tag's value.
+  struct Case {
+    const char* text;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"<A>x\n</A>", "x"},
+      {"<A>x\r\n</A>", "x"},
+      {"<A>xy\n</A>", "xy"},
+      {"<A>x\ny</A>", "xy"},
+      {"<A> \n</A>", " "},
+      {"<R><A>x\n</A></R>", "x"},
+      {"<A>\nx\n</A>", "x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TTagReader r = Reader(c.text);
+    r.ReadNextTag();
+    if (r.Tag() == "R") r.ReadNextTag();
+    ASSERT_EQ(r.Tag(), "A");
+    EXPECT_EQ(r.ReadValue("A"), c.value);
+    EXPECT_FALSE(r.ErrorFound());
+  }
+}
+
 TEST(TagReader, ElementWithChildrenHasNoValue) {
   TTagReader r = Reader("<A><B>v</B></A>");
   r.ReadNextTag();
