@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "components/grid_mode.h"
 #include "components/report_printer.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
@@ -71,6 +72,8 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   Grid->SetFixedRows(1);
   Grid->SetFixedCols(0);
   Grid->SetOptions(Grid->Options() | goRowSelect);
+  // A list of findings to read and print: nothing in it can be edited.
+  ApplyGridMode(*Grid, true);
   Grid->SetScrollBars(ssVertical);
   Grid->SetDefaultRowHeight(kRowHeight);
   Grid->setMouseTracking(true);

@@ -102,6 +102,14 @@ TEST(XmlErrTest, RowsAreNumberedOnePerError) {
   // Every row has its own 管理ファイル名, so nothing is blanked.
   EXPECT_EQ(w.Grid->Cell(2, 12), "S");
   EXPECT_EQ(w.Grid->Cell(3, 12), "N");
+  // The list is read, never edited: typing into a cell changes nothing.
+  EXPECT_FALSE(w.Grid->Editing());
+  w.show();
+  w.Grid->setFocus();
+  w.Grid->MoveTo(4, 3, false);
+  QTest::keyClicks(w.Grid, "xyz");
+  QTest::keyClick(w.Grid, Qt::Key_Return);
+  EXPECT_EQ(w.Grid->Cell(4, 3), "項目2");
 }
 
 TEST(XmlErrTest, ConsecutiveErrorsOfOneRecordShowItsNamesOnce) {
