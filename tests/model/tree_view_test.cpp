@@ -490,6 +490,52 @@ TEST_F(MediaTest, SortSurvivesAReloadAndFurtherMediaUpdateTheRightRecords) {
   EXPECT_EQ(model.SortMode(2), 0);
 }
 
+// Meetings sort by issue, acceptance or completion date, each either way;
+// the three dates order the records three different ways, so every mode
+// gives its own order.
+TEST_F(TreeViewTest, MeetingsSortByEachDateEitherWay) {
+  test::ScratchDir d;
+  test::MediumSpec spec;
+  spec.WithMeetXml = false;
+  const std::string folder = test::WriteMedium(d / "m", spec);
+  struct Meet {
+    const char* kind;
+    const char* issue;
+    const char* accept;
+    const char* finish;
+  };
+  const Meet meets[] = {{"指示", "2001-04-10", "2001-05-03", "2001-06-02"},
+                        {"協議", "2001-04-02", "2001-05-01", "2001-06-03"},
+                        {"承諾", "", "2001-05-02", "2001-06-01"}};
+  std::string xml = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<meetdata DTD_version=\"02\">\n";
+  int serial = 1;
+  for (const Meet& m : meets) {
+    xml += "<打合せ簿情報>\n<シリアル番号>" + std::to_string(serial++) + "</シリアル番号>\n<打合せ簿種類>" + m.kind +
+           "</打合せ簿種類>\n";
+    if (*m.issue) xml += std::string("<発行日付>") + m.issue + "</発行日付>\n";
+    xml += std::string("<受理日付>") + m.accept + "</受理日付>\n<完了日付>" + m.finish + "</完了日付>\n</打合せ簿情報>\n";
+  }
+  d.WriteSjis("m/MEET/MEET.XML", xml + "</meetdata>\n");
+  model.Load(folder);
+  using Order = std::vector<std::string>;
+  struct Case {
+    int mode;
+    Order order;
+  };
+  const Case cases[] = {
+      {3, {"承諾", "協議", "指示"}}, {4, {"指示", "協議", "承諾"}},  // issue date; empty first
+      {5, {"協議", "承諾", "指示"}}, {6, {"指示", "承諾", "協議"}},  // acceptance date
+      {7, {"承諾", "指示", "協議"}}, {8, {"協議", "指示", "承諾"}},  // completion date
+      {0, {"指示", "協議", "承諾"}},                                  // file order
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    model.SortClass(2, c.mode);
+    EXPECT_EQ(model.SortMode(2), c.mode);
+    EXPECT_EQ(Captions(Class(1)), c.order);
+  }
+}
+
 // The tree as `dlvr tree` sees it: every item with its facts.
 std::string DumpTree(TMdlTreeView& view) {
   std::string out;
