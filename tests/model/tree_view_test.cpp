@@ -85,7 +85,10 @@ TEST_F(TreeViewTest, AccessorsAnswerByItemCode) {
   EXPECT_EQ(model.GetFileItem(drawing, 8), "");
   EXPECT_EQ(model.GetFileItem(drawing, 7), store.OrderDrawings[0].DrawAuthor);
   EXPECT_EQ(model.GetFileItem(drawing, 9), store.OrderDrawings[0].DrawScale);
-  EXPECT_EQ(model.GetFileItem(drawing, 37), store.OrderDrawings[0].Reserve);
+  // The last drawing code is the reserve field; the sample leaves it empty.
+  store.OrderDrawings[0].Reserve = "予備の記入";
+  EXPECT_EQ(model.GetFileItem(drawing, 37), "予備の記入");
+  EXPECT_EQ(model.GetFileItem(drawing, 39), "");
   EXPECT_EQ(model.GetFileItem(drawing, 4), store.OrderDrawings[0].DrawName);
   TTreeItem* planFile = Class(2)->Item(0)->Item(0);
   std::string path = model.GetFileItem(planFile, 1);
@@ -96,8 +99,12 @@ TEST_F(TreeViewTest, AccessorsAnswerByItemCode) {
   EXPECT_EQ(model.GetRecordItem(rec, 0), store.Meetings[3].MeetKind);
   EXPECT_EQ(model.GetRecordItem(rec, 13), "口頭指示 2023-05-17\r\n警備員 2名増員\r\n夜間は照明車を追加\r\n");
   EXPECT_EQ(model.GetRecordItem(Class(5)->Item(0), 16), store.Others[0].DocKind);
-  EXPECT_EQ(model.GetIndexItem(0), "1");
-  EXPECT_EQ(model.GetIndexItem(17), "");
+  // Index codes run from the medium number (0) to the maker's tag (16).
+  const std::pair<int, std::string> index[] = {
+      {-1, ""}, {0, "1"}, {1, "1"}, {2, "DRAWINGS"}, {7, "PLAN/ORG"}, {11, "OTHRS/ORG"},
+      {12, "電子納品作成支援"}, {14, "株式会社サンプルシステム"}, {15, "サポート窓口 TEL 000-000-0000"},
+      {16, "DNS-SAMPLE"}, {17, ""}};
+  for (const auto& [code, value] : index) EXPECT_EQ(model.GetIndexItem(code), value) << code;
   // A null item, an item without record, a number outside its list.
   EXPECT_EQ(model.NodeLevel(nullptr), nlNone);
   EXPECT_EQ(model.NodeClass(nullptr), 0);
