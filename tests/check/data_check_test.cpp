@@ -124,6 +124,15 @@ TEST(DataCheckRules, DatesWordsAndFolders) {
                           "0000-01-01", "2001/02/28", "2001-2-28", "2001-1-011", "2001-02-280", "20010228",
                           "2001-0a-28", "+001-02-28", "２００１-02-28", "2001－02－28"})
     EXPECT_EQ(CheckDate(bad, true), E::BadDate) << bad;
+  // Each month's last day is valid and the day after it is not.
+  const int lastDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (int m = 1; m <= 12; ++m) {
+    char last[16], after[16];
+    std::snprintf(last, sizeof last, "2023-%02d-%02d", m, lastDays[m - 1]);
+    std::snprintf(after, sizeof after, "2023-%02d-%02d", m, lastDays[m - 1] + 1);
+    EXPECT_EQ(CheckDate(last, true), E::None) << last;
+    EXPECT_EQ(CheckDate(after, true), E::BadDate) << after;
+  }
   EXPECT_EQ(CheckDate("", true), E::Missing);
   EXPECT_EQ(CheckDate("", false), E::None);
 
