@@ -149,7 +149,8 @@ void TfrmXML::ShowNode(TTreeItem* item) {
       QByteArray bytes = file.read(TPreviewView::kMaxTextBytes);
       const bool cut = file.size() > TPreviewView::kMaxTextBytes;
       if (cut && bytes.lastIndexOf('\n') > 0) bytes.truncate(bytes.lastIndexOf('\n') + 1);
-      QString text = Q(Cp932ToUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+      // Shift-JIS unless the file's declaration (or a byte-order mark) says UTF-8.
+      QString text = Q(DecodeDeliveryText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
       if (cut)
         text += QStringLiteral("\n… 以降は表示しません（ファイルが大きいため、先頭の %1 MB だけを表示しています）。")
                     .arg(TPreviewView::kMaxTextBytes / (1024 * 1024));

@@ -13,6 +13,7 @@
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -109,6 +110,27 @@ TEST_F(XmlPaneTest, SourceStyleShowsThePlainCopyAsText) {
   EXPECT_TRUE(Selection(pane).second.isEmpty());
   EXPECT_TRUE(pane.isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(XmlPaneTest, SourceStyleReadsAUtf8FileAsUtf8) {
+  ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  std::string meet;
+  ASSERT_TRUE(ReadWholeFile(d / "kkt/MEET/MEET.XML", meet));
+  std::string utf8 = Cp932ToUtf8(meet);
+  utf8.replace(utf8.find("Shift_JIS"), 9, "UTF-8");
+  for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8}) {
+    d.WriteBytes("kkt/MEET/MEET.XML", bytes);
+    TViewerModel model;
+    model.View.Load(d / "kkt");
+    TfrmXML pane(model);
+    pane.rbtPureSource->click();
+    pane.ShowNode(model.View.FindClassNode(2));
+    const QString text = pane.memSource->toPlainText();
+    EXPECT_TRUE(text.contains("現場代理人等通知書の提出について"));
+    EXPECT_TRUE(text.startsWith("<?xml"));
+    model.View.RemoveWorkFolders();
+  }
 }
 
 TEST_F(XmlPaneTest, StylesheetStyleShowsTheCopyWithItsStylesheetInTheBrowser) {
