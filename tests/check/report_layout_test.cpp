@@ -60,17 +60,24 @@ TEST(ReportLayout, RepeatsAreSuppressedColumnByColumn) {
 }
 
 TEST(ReportLayout, FrameAndHeaderOnEveryPage) {
-  auto pages = LayoutErrorReport(SameRecord(1));
-  ASSERT_EQ(pages.size(), 1u);
-  const TReportPage& p = pages[0];
-  int thick = 0, thin = 0;
-  for (const TReportRule& r : p.Rules) (r.Width == 2 ? thick : thin)++;
-  EXPECT_EQ(thick, 5);
-  EXPECT_EQ(thin, 5 + 39);  // five column separators, row lines 6..44 (45 is the border)
-  std::vector<std::string> titles;
-  for (const TReportText& t : p.Texts)
-    if (t.Y == 4.5) titles.push_back(t.Text);
-  EXPECT_EQ(titles, (std::vector<std::string>{"NO.", "管理項目名", "分類名", "ファイル名", "項目名", "状態"}));
+  // One page, two full pages and a third with one row: each page has the
+  // whole frame and the column titles, however few rows it carries.
+  const std::vector<std::string> titles = {"NO.", "管理項目名", "分類名", "ファイル名", "項目名", "状態"};
+  for (int errors : {1, 81}) {
+    auto pages = LayoutErrorReport(SameRecord(errors));
+    ASSERT_EQ(pages.size(), errors == 1 ? 1u : 3u);
+    for (std::size_t n = 0; n < pages.size(); ++n) {
+      SCOPED_TRACE(std::to_string(errors) + " errors, page " + std::to_string(n + 1));
+      const TReportPage& p = pages[n];
+      int thick = 0, thin = 0;
+      for (const TReportRule& r : p.Rules) (r.Width == 2 ? thick : thin)++;
+      EXPECT_EQ(thick, 5);
+      EXPECT_EQ(thin, 5 + 39);  // five column separators, row lines 6..44 (45 is the border)
+      std::vector<std::string> header;
+      for (const auto& [x, text] : Row(p, 0)) header.push_back(text);
+      EXPECT_EQ(header, titles);
+    }
+  }
   EXPECT_TRUE(LayoutErrorReport({}).empty());
 }
 
