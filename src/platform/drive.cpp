@@ -69,7 +69,19 @@ DriveType RealDriveType(const std::string& rawPath) {
   std::string path = ExistingAncestor(ToSlashes(rawPath));
   std::ifstream mi("/proc/self/mountinfo");
   if (!mi) return DriveType::Fixed;
-  std::string line, bestMount, bestType, bestDev;
+  std::ostringstream text;
+  text << mi.rdbuf();
+  TMountEntry mount = FindMount(text.str(), path);
+  if (mount.MountPoint.empty()) return DriveType::Fixed;
+  return ClassifyMount(mount.FsType, DeviceRemovable(mount.Device));
+}
+
+}  // namespace
+
+TMountEntry FindMount(const std::string& mountInfo, const std::string& path) {
+  TMountEntry best;
+  std::istringstream mi(mountInfo);
+  std::string line;
   while (std::getline(mi, line)) {
     std::istringstream ls(line);
     std::string id, parent, majMin, root, mount;
@@ -82,17 +94,10 @@ DriveType RealDriveType(const std::string& rawPath) {
     mount = UnescapeMount(mount);
     bool covers = mount == "/" || path == mount || (path.size() > mount.size() && path.compare(0, mount.size(), mount) == 0 && path[mount.size()] == '/');
     // Later lines mount over earlier ones on the same point.
-    if (covers && mount.size() >= bestMount.size()) {
-      bestMount = mount;
-      bestType = fsType;
-      bestDev = majMin;
-    }
+    if (covers && mount.size() >= best.MountPoint.size()) best = {mount, fsType, majMin};
   }
-  if (bestMount.empty()) return DriveType::Fixed;
-  return ClassifyMount(bestType, DeviceRemovable(bestDev));
+  return best;
 }
-
-}  // namespace
 
 DriveType ClassifyMount(const std::string& fsType, bool removableDevice) {
   if (fsType == "iso9660" || fsType == "udf") return DriveType::CdRom;

@@ -28,4 +28,15 @@ void SetMediaReadyOverride(std::function<bool(const std::string&)> fn);
 // the device's removable flag to a drive type.
 DriveType ClassifyMount(const std::string& fsType, bool removableDevice);
 
+// The mount holding an absolute, existing path, as a mount table in the
+// form of /proc/self/mountinfo lists it: the longest mount point that covers
+// the path; of several mounts on one point the last listed, which is mounted
+// over the others. All empty when no line covers the path.
+struct TMountEntry {
+  std::string MountPoint;
+  std::string FsType;
+  std::string Device;  // "major:minor"
+};
+TMountEntry FindMount(const std::string& mountInfo, const std::string& path);
+
 }  // namespace dlvr
