@@ -11,6 +11,9 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <cstdio>
+#include <string>
+
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "components/drawing_canvas.h"
@@ -21,7 +24,33 @@
 #include "platform/fileio.h"
 #include "platform/tempfs.h"
 
+namespace {
+
+const char* const kUsage =
+    "usage: dlvrview [FOLDER [FOLDER...]]\n"
+    "\n"
+    "Shows a public-works electronic delivery: the folder holding INDEX_C.XML\n"
+    "(without one, the folder the viewer showed last). Further FOLDERs are\n"
+    "loaded after it as further media of the same delivery.\n"
+    "\n"
+    "  --help      show this help\n"
+    "  --version   print the version\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before any window (or display) is needed.
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("dlvrview %s\n", DLVR_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("dlvrview");
   QApplication::setApplicationVersion(DLVR_VERSION);
@@ -49,6 +78,7 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());
+    window.SetFurtherFolders(args.mid(2));
     window.resize(1024, 700);
     window.show();
     status = app.exec();

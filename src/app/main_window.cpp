@@ -626,6 +626,7 @@ void TfrmMain::FirstLoad() {
   // Only two file-name modes are offered: 2 stays 2, anything else is 3.
   (ExRg().ReadInteger("ViewFileMode", 2) == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
   LoadMedia(folder);
+  for (const QString& further : furtherFolders_) LoadMedia(further);
   PhotoViewerPresent = FileExists(model_->View.FindPhotoViewer());
   UpdatePhotoCommand();
 }

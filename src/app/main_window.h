@@ -39,6 +39,9 @@ class TfrmMain : public QMainWindow {
  public:
   // `startFolder`: the folder named on the command line ("" for none).
   explicit TfrmMain(const QString& startFolder = QString(), QWidget* parent = nullptr);
+  // Folders loaded after the start folder, as further media of its delivery
+  // (another delivery's folder replaces it, as a folder chosen later would).
+  void SetFurtherFolders(const QStringList& folders) { furtherFolders_ = folders; }
   ~TfrmMain() override;
 
   TViewerModel& Model() { return *model_; }
@@ -132,6 +135,7 @@ class TfrmMain : public QMainWindow {
   TDesktopIcons icons_;
   TKKTTreeModel* treeModel_ = nullptr;
   QString startFolder_;
+  QStringList furtherFolders_;
   bool firstPaintPending_ = true;
   int leftWidth_ = 225;
   bool shownOnce_ = false;

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTest>
@@ -155,6 +157,37 @@ TEST_F(MainWindowTest, SeveralMediaAreAskedForThroughThePrompts) {
   w->Model().View.Tree().ForEach([&](TTreeItem* i) { onSecond += w->Model().View.NodeMedia(i) == 2; });
   EXPECT_GT(onSecond, 0);
 }
+
+TEST_F(MainWindowTest, FurtherFoldersAreFurtherMediaOfTheDelivery) {
+  auto w = std::make_unique<TfrmMain>(Sample("multi/MEDIA1"));
+  w->SetFurtherFolders({Sample("multi/MEDIA2")});
+  w->resize(1024, 700);
+  w->show();
+  w->FirstLoad();
+  int onSecond = 0;
+  w->Model().View.Tree().ForEach([&](TTreeItem* i) { onSecond += w->Model().View.NodeMedia(i) == 2; });
+  EXPECT_GT(onSecond, 0);
+}
+
+#ifdef DLVR_VIEWER_PATH
+TEST(Viewer, HelpAndVersionAnswerWithoutAWindow) {
+  // No display at all: the answer must come before any window is made.
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  for (const char* arg : {"--help", "--version"}) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(DLVR_VIEWER_PATH), {QString::fromLatin1(arg)});
+    ASSERT_TRUE(p.waitForFinished(10000)) << arg;
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << arg;
+    EXPECT_EQ(p.exitCode(), 0) << arg;
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(out.startsWith(std::string(arg) == "--help" ? "usage: dlvrview" : "dlvrview ")) << arg << out.toStdString();
+  }
+}
+#endif
 
 TEST_F(MainWindowTest, ChangedMediumIsReportedOnce) {
   test::ScratchDir d;
