@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 
 #include "model/tree_view.h"
 #include "platform/drive.h"
@@ -29,9 +30,25 @@ class TreeViewTest : public ::testing::Test {
   }
 
   TTreeItem* Root() { return model.Tree().Root(); }
-  TTreeItem* Class(int index) { return Root()->Item(index); }
+  TTreeItem* Class(int index) { return Root() ? Root()->Item(index) : nullptr; }
+  // The item at a path of child indexes from the root (the class first);
+  // nullptr when any step is missing, for the test to assert on before it
+  // uses the item.
+  TTreeItem* At(std::initializer_list<int> path) {
+    TTreeItem* item = Root();
+    for (int i : path) item = item ? item->Item(i) : nullptr;
+    return item;
+  }
+  static TTreeItem* Child(TTreeItem* parent, int index) { return parent ? parent->Item(index) : nullptr; }
+  static TTreeItem* Last(TTreeItem* parent) { return parent ? parent->GetLastChild() : nullptr; }
+  // Facts of an item that may be missing: a missing one fails the
+  // comparison instead of crashing the test.
+  static std::string CaptionOf(TTreeItem* item) { return item ? item->Caption() : "(no item)"; }
+  static int CountOf(TTreeItem* item) { return item ? item->Count() : -1; }
+  static int ImageOf(TTreeItem* item) { return item ? item->ImageIndex() : -2; }
   std::vector<std::string> Captions(TTreeItem* parent) {
     std::vector<std::string> out;
+    if (!parent) return {"(no item)"};
     for (int i = 0; i < parent->Count(); ++i) out.push_back(parent->Item(i)->Caption());
     return out;
   }
@@ -50,9 +67,11 @@ TEST_F(TreeViewTest, CleanSampleBuildsEveryClassInOrder) {
             (std::vector<std::string>{"発注図面", "打合せ簿", "施工計画書", "完成図面", "写真", "その他"}));
   // Drawings first, the special specifications always last.
   TTreeItem* cls1 = Class(0);
+  ASSERT_NE(cls1, nullptr);
   ASSERT_EQ(cls1->Count(), 7);
-  EXPECT_EQ(cls1->Item(0)->Caption(), store.OrderDrawings[0].DrawFile);
+  EXPECT_EQ(CaptionOf(cls1->Item(0)), store.OrderDrawings[0].DrawFile);
   TTreeItem* spec = cls1->GetLastChild();
+  ASSERT_NE(spec, nullptr);
   EXPECT_EQ(spec->Caption(), "特記仕様書");
   EXPECT_EQ(model.NodeClass(spec), 13);
   // Attachments in name order, captioned without extension.
@@ -62,10 +81,12 @@ TEST_F(TreeViewTest, CleanSampleBuildsEveryClassInOrder) {
   EXPECT_TRUE(FileExists(model.GetFileItem(spec->Item(1), 1)));
 
   TTreeItem* meet = Class(1);
+  ASSERT_NE(meet, nullptr);
   EXPECT_EQ(meet->Count(), static_cast<int>(store.Meetings.size()));
-  EXPECT_EQ(meet->Item(0)->Caption(), "提出(施工管理)");
-  EXPECT_EQ(meet->Item(11)->Caption(), "提出");  // no 管理区分: kind alone
-  TTreeItem* file = meet->Item(0)->Item(2);
+  EXPECT_EQ(CaptionOf(meet->Item(0)), "提出(施工管理)");
+  EXPECT_EQ(CaptionOf(meet->Item(11)), "提出");  // no 管理区分: kind alone
+  TTreeItem* file = Child(Child(meet, 0), 2);
+  ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->Caption(), "0001_03.TXT");
   EXPECT_EQ(model.NodeLevel(file), nlFile);
   EXPECT_EQ(model.NodeNumber(file), 2);
@@ -73,7 +94,7 @@ TEST_F(TreeViewTest, CleanSampleBuildsEveryClassInOrder) {
   EXPECT_GE(file->ImageIndex(), model.SysIconBase);
   EXPECT_EQ(model.NodeClass(file), 2);
   EXPECT_EQ(model.NodeClass(Root()), 0);
-  EXPECT_EQ(Class(4)->Count(), 0);  // photos have no children
+  EXPECT_EQ(CountOf(Class(4)), 0);  // photos have no children
   EXPECT_EQ(fills, 1);
   // Record items are numbered in file order.
   for (int i = 0; i < meet->Count(); ++i) EXPECT_EQ(model.NodeNumber(meet->Item(i)), i);
@@ -81,7 +102,8 @@ TEST_F(TreeViewTest, CleanSampleBuildsEveryClassInOrder) {
 
 TEST_F(TreeViewTest, AccessorsAnswerByItemCode) {
   model.Load(test::SamplePath("clean"));
-  TTreeItem* drawing = Class(0)->Item(0);
+  TTreeItem* drawing = At({0, 0});
+  ASSERT_NE(drawing, nullptr);
   EXPECT_EQ(model.GetFileItem(drawing, 8), "");
   EXPECT_EQ(model.GetFileItem(drawing, 7), store.OrderDrawings[0].DrawAuthor);
   EXPECT_EQ(model.GetFileItem(drawing, 9), store.OrderDrawings[0].DrawScale);
@@ -90,15 +112,17 @@ TEST_F(TreeViewTest, AccessorsAnswerByItemCode) {
   EXPECT_EQ(model.GetFileItem(drawing, 37), "予備の記入");
   EXPECT_EQ(model.GetFileItem(drawing, 39), "");
   EXPECT_EQ(model.GetFileItem(drawing, 4), store.OrderDrawings[0].DrawName);
-  TTreeItem* planFile = Class(2)->Item(0)->Item(0);
+  TTreeItem* planFile = At({2, 0, 0});
+  ASSERT_NE(planFile, nullptr);
   std::string path = model.GetFileItem(planFile, 1);
   EXPECT_EQ(path, model.MediaFolder() + "PLAN/ORG/" + store.Plans[0].Orgs[0].OrgFile);
   EXPECT_TRUE(FileExists(path));
   for (int code = 0; code < 20; ++code) EXPECT_EQ(model.GetRecordItem(planFile, code), "") << code;
-  TTreeItem* rec = Class(1)->Item(3);
+  TTreeItem* rec = At({1, 3});
+  ASSERT_NE(rec, nullptr);
   EXPECT_EQ(model.GetRecordItem(rec, 0), store.Meetings[3].MeetKind);
   EXPECT_EQ(model.GetRecordItem(rec, 13), "口頭指示 2023-05-17\r\n警備員 2名増員\r\n夜間は照明車を追加\r\n");
-  EXPECT_EQ(model.GetRecordItem(Class(5)->Item(0), 16), store.Others[0].DocKind);
+  EXPECT_EQ(model.GetRecordItem(At({5, 0}), 16), store.Others[0].DocKind);
   // Index codes run from the medium number (0) to the maker's tag (16).
   const std::pair<int, std::string> index[] = {
       {-1, ""}, {0, "1"}, {1, "1"}, {2, "DRAWINGS"}, {7, "PLAN/ORG"}, {11, "OTHRS/ORG"},
@@ -109,10 +133,11 @@ TEST_F(TreeViewTest, AccessorsAnswerByItemCode) {
   EXPECT_EQ(model.NodeLevel(nullptr), nlNone);
   EXPECT_EQ(model.NodeClass(nullptr), 0);
   EXPECT_EQ(model.GetFileItem(nullptr, 0), "");
+  ASSERT_NE(model.NodeData(rec), nullptr);
   model.NodeData(rec)->Number = 999;
   EXPECT_EQ(model.GetRecordItem(rec, 0), "");
   EXPECT_EQ(model.FindClassNode(3), Class(2));
-  EXPECT_EQ(model.FindClassNode(13), Class(0)->GetLastChild());
+  EXPECT_EQ(model.FindClassNode(13), Last(Class(0)));
   EXPECT_EQ(model.SelectFieldTable(rec), 2);
   EXPECT_EQ(model.SelectFieldTable(drawing), 0);
 }
@@ -133,16 +158,18 @@ TEST_F(TreeViewTest, CaptionsInEveryLanguageAndFileNameMode) {
   const char* const expected[] = {"打合せ簿", "MEET", "打合せ簿(MEET)", "MEET(打合せ簿)"};
   for (int lang = 3; lang >= 0; --lang) {
     model.SetViewLang(lang);
-    EXPECT_EQ(Class(1)->Caption(), expected[lang]);
-    EXPECT_EQ(Root()->Caption(), "工事完成図書");
+    EXPECT_EQ(CaptionOf(Class(1)), expected[lang]);
+    EXPECT_EQ(CaptionOf(Root()), "工事完成図書");
   }
   model.SetViewLang(1);
-  EXPECT_EQ(Class(0)->GetLastChild()->Caption(), "SPEC");
-  TTreeItem* org = Class(1)->Item(0)->Item(0);
-  TTreeItem* att = Class(0)->GetLastChild()->Item(1);
+  EXPECT_EQ(CaptionOf(Last(Class(0))), "SPEC");
+  TTreeItem* org = At({1, 0, 0});
+  ASSERT_NE(org, nullptr);
+  TTreeItem* att = Child(Last(Class(0)), 1);
+  ASSERT_NE(att, nullptr);
   model.SetFileNameMode(3);
   EXPECT_EQ(org->Caption(), store.Meetings[0].Orgs[0].OrgContent);
-  EXPECT_EQ(Class(0)->Item(0)->Caption(), store.OrderDrawings[0].DrawName);
+  EXPECT_EQ(CaptionOf(At({0, 0})), store.OrderDrawings[0].DrawName);
   EXPECT_EQ(att->Caption(), "TOKKI01.PDF");
   model.SetFileNameMode(0);
   EXPECT_EQ(org->Caption(), store.Meetings[0].Orgs[0].OrgFile);
@@ -158,8 +185,10 @@ TEST_F(TreeViewTest, CaptionsInEveryLanguageAndFileNameMode) {
 TEST_F(TreeViewTest, MissingFilesAndLowerCaseNames) {
   model.Load(test::SamplePath("errors"));
   TTreeItem* meet = Class(1);
+  ASSERT_NE(meet, nullptr);
   // 0003_01.pdf is written in lower case on disk and in the data.
-  TTreeItem* lower = meet->Item(2)->Item(0);
+  TTreeItem* lower = Child(Child(meet, 2), 0);
+  ASSERT_NE(lower, nullptr);
   EXPECT_EQ(lower->Caption(), "0003_01.pdf");
   EXPECT_GE(lower->ImageIndex(), model.SysIconBase);
   // Files named but absent: image 10, medium 0, still shown.
@@ -168,6 +197,7 @@ TEST_F(TreeViewTest, MissingFilesAndLowerCaseNames) {
     if (item->ImageIndex() == imgFileMissing) {
       ++missing;
       EXPECT_EQ(model.NodeMedia(item), 0);
+      ASSERT_NE(model.NodeData(item), nullptr);
       EXPECT_TRUE(model.NodeData(item)->Exists);
       EXPECT_FALSE(FileExists(model.GetFileItem(item, 1)));
     }
@@ -184,6 +214,7 @@ TEST_F(TreeViewTest, SpecFolderWithoutDrawingsFile) {
   test::WriteMedium(d / "kkt", spec);
   model.Load(d / "kkt");
   TTreeItem* cls1 = Class(0);
+  ASSERT_NE(cls1, nullptr);
   ASSERT_EQ(cls1->Count(), 1);
   EXPECT_EQ(cls1->Caption(), "発注図面");
   // Upper-cased names decide the order; the special specifications have no
@@ -198,11 +229,12 @@ TEST_F(TreeViewTest, FileNamesThatWouldLeaveTheirFolderAreMissing) {
   spec.FilesHere = {"MEET/ORG/OK.PDF"};
   test::WriteMedium(d / "kkt", spec);
   model.Load(d / "kkt");
-  TTreeItem* rec = Class(1)->Item(0);
-  EXPECT_EQ(rec->Item(0)->ImageIndex(), imgFileMissing);
-  EXPECT_EQ(rec->Item(1)->ImageIndex(), imgFileMissing);
+  TTreeItem* rec = At({1, 0});
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(ImageOf(rec->Item(0)), imgFileMissing);
+  EXPECT_EQ(ImageOf(rec->Item(1)), imgFileMissing);
   EXPECT_EQ(model.GetFileItem(rec->Item(0), 1), "");
-  EXPECT_GE(rec->Item(2)->ImageIndex(), model.SysIconBase);
+  EXPECT_GE(ImageOf(rec->Item(2)), model.SysIconBase);
 }
 
 // A delivery's links whose targets lie outside the medium count as missing:
@@ -246,6 +278,7 @@ TEST_F(TreeViewTest, LinksLeadingOutOfTheMediumCountAsMissing) {
     EXPECT_EQ(item->ImageIndex() == imgFileMissing, !c.Present);
     EXPECT_EQ(model.NodeMedia(item), c.Present ? 1 : 0);
     if (attachment) {
+      ASSERT_NE(model.NodeData(item), nullptr);
       EXPECT_EQ(model.NodeData(item)->Exists, c.Present);
     }
     const std::string path = model.GetFileItem(item, 1);
@@ -257,8 +290,8 @@ TEST_F(TreeViewTest, LinksLeadingOutOfTheMediumCountAsMissing) {
   // The plan folder and the drawings file lead out: no records read, none copied.
   EXPECT_TRUE(store.Plans.empty());
   EXPECT_TRUE(store.OrderDrawings.empty());
-  EXPECT_EQ(Class(2)->Count(), 0);
-  EXPECT_EQ(Class(0)->Count(), 1);  // the special specifications alone
+  EXPECT_EQ(CountOf(Class(2)), 0);
+  EXPECT_EQ(CountOf(Class(0)), 1);  // the special specifications alone
   EXPECT_FALSE(FileExists(model.WorkFolder1() + "PLAN.XML"));
   EXPECT_FALSE(FileExists(model.WorkFolder2() + "DRAWINGS.XML"));
   EXPECT_TRUE(FileExists(model.WorkFolder2() + "MEET.XML"));
@@ -356,13 +389,16 @@ TEST_F(MediaTest, ThreeMediaStartedWithTheSecond) {
             "読み込みを中止する場合は「ｷｬﾝｾﾙ」を選択してください。");
   EXPECT_EQ(prompts.Shown[0].Buttons, MsgButtons::OkCancel);
   EXPECT_NE(prompts.Shown[1].Text.find("3枚目"), std::string::npos);
-  TTreeItem* rec0 = Class(1)->Item(0);
+  TTreeItem* rec0 = At({1, 0});
+  ASSERT_NE(rec0, nullptr);
   EXPECT_EQ(model.NodeMedia(rec0->Item(0)), 1);  // A.PDF
   EXPECT_EQ(model.NodeMedia(rec0->Item(1)), 2);  // B.PDF
-  EXPECT_EQ(model.NodeMedia(Class(1)->Item(2)->Item(0)), 3);  // D.PDF
+  EXPECT_EQ(model.NodeMedia(At({1, 2, 0})), 3);  // D.PDF
   // B.PDF was found on medium 2 but is not on medium 3, read last.
+  ASSERT_NE(model.NodeData(rec0->Item(1)), nullptr);
   EXPECT_FALSE(model.NodeData(rec0->Item(1))->Exists);
-  EXPECT_TRUE(model.NodeData(Class(1)->Item(2)->Item(0))->Exists);
+  ASSERT_NE(model.NodeData(At({1, 2, 0})), nullptr);
+  EXPECT_TRUE(model.NodeData(At({1, 2, 0}))->Exists);
   EXPECT_EQ(fills, 3);
 }
 
@@ -398,7 +434,7 @@ TEST_F(MediaTest, AnotherDeliveryGivesTheWrongMediumPromptAndRetryRereads) {
   EXPECT_EQ(prompts.Shown[1].Icon, MsgIcon::Warning);
   EXPECT_EQ(prompts.Shown[1].Default, DialogAnswer::Retry);
   EXPECT_EQ(fills, 2);
-  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 0);  // no file on either medium
+  EXPECT_EQ(model.NodeMedia(At({1, 0, 0})), 0);  // no file on either medium
 }
 
 TEST_F(MediaTest, NotReadyAndCancelStopWithWhatWasLoaded) {
@@ -409,7 +445,7 @@ TEST_F(MediaTest, NotReadyAndCancelStopWithWhatWasLoaded) {
   model.Load(drive);
   ASSERT_EQ(prompts.Shown.size(), 2u);
   EXPECT_EQ(prompts.Shown[1].Buttons, MsgButtons::AbortRetry);
-  EXPECT_EQ(Class(1)->Count(), 3);
+  EXPECT_EQ(CountOf(Class(1)), 3);
 
   SetMediaReadyOverride(nullptr);
   prompts.Shown.clear();
@@ -425,7 +461,7 @@ TEST_F(MediaTest, TwoMediaCopiedIntoOneFolderOnAFixedDisk) {
   model.Load(d / "copy");
   EXPECT_TRUE(prompts.Shown.empty());
   EXPECT_EQ(fills, 1);
-  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 1);
+  EXPECT_EQ(model.NodeMedia(At({1, 0, 0})), 1);
 }
 
 TEST_F(MediaTest, FolderOfTheLoadedDeliveryIsAddedNotReplaced) {
@@ -438,18 +474,18 @@ TEST_F(MediaTest, FolderOfTheLoadedDeliveryIsAddedNotReplaced) {
   test::WriteMedium(d / "m2", m2);
   model.Load(d / "m1");
   std::string w1 = model.WorkFolder1();
-  EXPECT_EQ(Class(0)->Count(), 1);  // only the special specifications
+  EXPECT_EQ(CountOf(Class(0)), 1);  // only the special specifications
   model.Load(d / "m2");
   EXPECT_EQ(model.WorkFolder1(), w1);  // same delivery: work folders kept
-  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 1);
-  EXPECT_EQ(model.NodeMedia(Class(1)->Item(1)->Item(0)), 2);
+  EXPECT_EQ(model.NodeMedia(At({1, 0, 0})), 1);
+  EXPECT_EQ(model.NodeMedia(At({1, 1, 0})), 2);
   // The second medium carries the drawings the first did not: added under
   // the existing class item, before the special specifications.
-  ASSERT_EQ(Class(0)->Count(), 3);
-  EXPECT_EQ(Class(0)->Item(0)->Caption(), "D0PL001Z.P21");
-  EXPECT_EQ(model.NodeMedia(Class(0)->Item(0)), 2);
-  EXPECT_EQ(Class(0)->Item(1)->ImageIndex(), imgFileMissing);
-  EXPECT_EQ(model.NodeClass(Class(0)->GetLastChild()), 13);
+  ASSERT_EQ(CountOf(Class(0)), 3);
+  EXPECT_EQ(CaptionOf(At({0, 0})), "D0PL001Z.P21");
+  EXPECT_EQ(model.NodeMedia(At({0, 0})), 2);
+  EXPECT_EQ(ImageOf(At({0, 1})), imgFileMissing);
+  EXPECT_EQ(model.NodeClass(Last(Class(0))), 13);
 }
 
 TEST_F(MediaTest, DuplicateDrawingMessageOncePerBuildOnSeveralMedia) {
@@ -481,10 +517,11 @@ TEST_F(MediaTest, SortSurvivesAReloadAndFurtherMediaUpdateTheRightRecords) {
   // The second medium updates record 2 (D.PDF), wherever its item stands now.
   model.Load(f2);
   EXPECT_EQ(Captions(Class(1)), (std::vector<std::string>{"指示", "協議", "承諾"}));
-  TTreeItem* shodaku = Class(1)->Item(2);
+  TTreeItem* shodaku = At({1, 2});
+  ASSERT_NE(shodaku, nullptr);
   EXPECT_EQ(model.NodeNumber(shodaku), 2);
   EXPECT_EQ(model.NodeMedia(shodaku->Item(0)), 2);
-  EXPECT_EQ(model.NodeMedia(Class(1)->Item(0)->Item(0)), 0);
+  EXPECT_EQ(model.NodeMedia(At({1, 0, 0})), 0);
   // A new load of the same folder keeps the order; mode 0 restores file order.
   model.Load(test::SamplePath("clean"));
   model.Load(f1);
@@ -619,8 +656,10 @@ namespace {
 // the new name (shown in file-name mode 1); other files get their name back.
 TEST_F(TreeViewTest, OnlyAttachmentsKeepAGivenLabel) {
   model.Load(test::SamplePath("clean"));
-  TTreeItem* att = Class(0)->GetLastChild()->Item(0);
-  TTreeItem* drawing = Class(0)->Item(0);
+  TTreeItem* att = Child(Last(Class(0)), 0);
+  ASSERT_NE(att, nullptr);
+  TTreeItem* drawing = At({0, 0});
+  ASSERT_NE(drawing, nullptr);
   model.SetFileItem(att, 38, "測量成果");
   model.SetFileItem(drawing, 38, "新しい名前");
   model.SetFileNameMode(1);
@@ -659,6 +698,7 @@ TEST_F(TreeViewTest, RecaptioningAndSortingAreChangesAndMovesNotRebuilds) {
   model.Load(test::SamplePath("clean"));
   TRecordingObserver seen;
   TTreeItem* meet = Class(1);
+  ASSERT_NE(meet, nullptr);
   seen.Watched = meet;
   model.Tree().SetObserver(&seen);
   const std::vector<std::string> changes = {"BeginChanges", "EndChanges"};
@@ -710,7 +750,8 @@ TEST_F(TreeViewTest, RecaptioningAndSortingAreChangesAndMovesNotRebuilds) {
 // gives its nearest ancestor that does.
 TEST_F(TreeViewTest, ItemsAreFoundAgainByTheirPath) {
   model.Load(test::SamplePath("clean"));
-  TTreeItem* file = Class(1)->Item(2)->Item(0);
+  TTreeItem* file = At({1, 2, 0});
+  ASSERT_NE(file, nullptr);
   auto path = model.ItemPath(file);
   ASSERT_EQ(path.size(), 4u);
   bool complete = false;
