@@ -458,6 +458,8 @@ struct TPreviewView::Impl {
 
   void ShowBlank();
   void ShowOther(const QString& file, const QString& why = {});
+  // The file whose facts the fact page gives and which "open" opens.
+  QString FactsFile(const QString& file) const;
   bool ShowPdf(const QString& file);
   bool ShowImage(const QString& file);
   void ShowHtmlFile(const QString& file, qint64 size);
@@ -705,7 +707,10 @@ QWidget* TPreviewView::Impl::BuildOtherPage() {
   v->addLayout(row);
   v->addStretch(1);
   QObject::connect(openDefault, &QPushButton::clicked, q, [this] {
-    if (!path.isEmpty() && QFileInfo(path).isFile() && opener) opener(QUrl::fromLocalFile(path));
+    const QString file = FactsFile(path);
+    if (file.isEmpty() || !QFileInfo(file).isFile() || !opener) return;
+    if (!opener(QUrl::fromLocalFile(file)))
+      SetNote(QStringLiteral("この種類のファイルを開くアプリケーションが登録されていません。"));
   });
   return otherPage;
 }
@@ -723,8 +728,18 @@ void TPreviewView::Impl::ShowBlank() {
   stack->setCurrentWidget(blankPage);
 }
 
-void TPreviewView::Impl::ShowOther(const QString& file, const QString& why) {
+QString TPreviewView::Impl::FactsFile(const QString& file) const {
+  // A preview copy names its original: the delivery's own file is the one
+  // the user knows, and the one to open.
+  if (file == path && origin != path && QFileInfo(origin).isFile() &&
+      !SandboxCanonical(Sandbox(), origin.toStdString()).empty())
+    return origin;
+  return file;
+}
+
+void TPreviewView::Impl::ShowOther(const QString& shown, const QString& why) {
   kind = QStringLiteral("other");
+  const QString file = FactsFile(shown);
   QFileInfo info(file);
   QStringList lines;
   lines << QStringLiteral("ファイル名: ") + info.fileName();

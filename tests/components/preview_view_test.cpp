@@ -223,6 +223,26 @@ TEST(PreviewView, CadDrawingIsOtherWithOpenButton) {
   open->click();
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(drawing));
+
+  // Shown from a private copy, the page names the delivery's own file and
+  // opens that; a type no application takes is said so.
+  test::ScratchDir work;
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(drawing.toStdString(), bytes));
+  const QString copy = Q(work.WriteBytes("dlvrviewX1y2Z3.P21", bytes));
+  view.Navigate(copy, drawing);
+  ASSERT_FALSE(view.Busy());
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("ファイル名: C0PL001Z.P21")));
+  EXPECT_FALSE(view.RenderedText().contains(QStringLiteral("dlvrviewX1y2Z3")));
+  EXPECT_TRUE(view.RenderedText().contains(QDir::toNativeSeparators(QFileInfo(drawing).absolutePath())));
+  view.SetOpenHandler([&](const QUrl& url) {
+    opened << url;
+    return false;
+  });
+  open->click();
+  ASSERT_EQ(opened.size(), 2);
+  EXPECT_EQ(opened[1], QUrl::fromLocalFile(drawing));
+  EXPECT_EQ(view.Note(), QStringLiteral("この種類のファイルを開くアプリケーションが登録されていません。"));
 }
 
 TEST(PreviewView, MissingFileSaysSoWithoutOpening) {
