@@ -58,6 +58,7 @@ const char* const kChangedMessage = "メディアまたは、ファイルが変�
 const char* const kChangedStatus = "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。";
 const char* const kNotOnMediumHead = "現在挿入されているメディアにファイルがありません。\n\r";
 const char* const kNotOnMediumTail = "番目のメディアを挿入し、更新(F5)を行ってください。";
+const char* const kMissingFromDelivery = "このファイルは納品データの中にありません。";
 const char* const kOnNoMedium = "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -743,8 +744,11 @@ void TfrmMain::tvwKKTChange(TTreeItem* item) {
     bool classItem = kind == nlFileClass || kind == nlRecordClass;
     if (!classItem || cls == 5 || cls == 13 || !FileExists(v.ManageFilePath(cls, false))) HideFindDialog();
   }
-  if (d && !d->Exists) Inform(kNotOnMediumHead + std::to_string(d->Media) + kNotOnMediumTail);
-  if (item && item->ImageIndex() == imgFileMissing) Inform(kOnNoMedium);
+  // With every medium loaded there is no other medium to insert: the file
+  // is missing from the delivery.
+  const bool allLoaded = v.AllMediaLoaded();
+  if (d && !d->Exists) Inform(allLoaded ? std::string(kMissingFromDelivery) : kNotOnMediumHead + std::to_string(d->Media) + kNotOnMediumTail);
+  if (item && item->ImageIndex() == imgFileMissing) Inform(allLoaded ? kMissingFromDelivery : kOnNoMedium);
   switch (kind) {
     case nlRoot:
       ShowPane(pnlKojInfo);

@@ -783,6 +783,17 @@ void TMdlTreeView::NotePhoto(const std::string& folder, int k) {
     photoMedia_.push_back(k);
 }
 
+void TMdlTreeView::NoteLoaded(int media) {
+  if (std::find(loadedMedia_.begin(), loadedMedia_.end(), media) == loadedMedia_.end()) loadedMedia_.push_back(media);
+}
+
+bool TMdlTreeView::AllMediaLoaded() const {
+  const long total = LeadingNumber(store_.IndexRecords[fkIndex].MediaCount);
+  for (long m = 1; m <= std::max(total, 1L); ++m)
+    if (std::find(loadedMedia_.begin(), loadedMedia_.end(), static_cast<int>(m)) == loadedMedia_.end()) return false;
+  return true;
+}
+
 void TMdlTreeView::Load(const std::string& rawFolder) {
   const std::string folder = WithTrailingSlash(rawFolder);
   TKKTXMLRead reader(store_);
@@ -796,12 +807,14 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   TTreeItem* root = tree_.Root();
   if (IsSameDelivery() && root && root->Count() > 0) {
     NotePhoto(folder, static_cast<int>(LeadingNumber(other.MediaNo)));
+    NoteLoaded(static_cast<int>(LeadingNumber(other.MediaNo)));
     BuildTree(folder, false);
     PrepareWorkCopies();
     return;
   }
 
   photoMedia_.clear();
+  loadedMedia_.clear();
   manageSources_ = {};
   RemoveWorkFolders();
   if (MakeWorkCopies) MakeWorkFolders();
@@ -813,6 +826,7 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
     int n = static_cast<int>(LeadingNumber(store_.IndexRecords[fkOtherIndex].MediaNo));
     if (std::find(loaded.begin(), loaded.end(), n) == loaded.end()) {
       loaded.push_back(n);
+      NoteLoaded(n);
       BuildTree(folder, loaded.size() == 1);
       PrepareWorkCopies();
       NotePhoto(folder, n);

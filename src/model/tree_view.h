@@ -186,6 +186,10 @@ class TMdlTreeView {
   const std::string& MediaFolder() const { return mediaFolder_; }
   void SetMediaFolder(const std::string& folder);
   const std::vector<int>& PhotoMedia() const { return photoMedia_; }
+  // The media numbers loaded since the delivery was first read, and whether
+  // every medium the delivery has (its MediaCount, at least one) is among them.
+  const std::vector<int>& LoadedMedia() const { return loadedMedia_; }
+  bool AllMediaLoaded() const;
   // The photo viewer program: candidates the media folder, the viewer's
   // installation folder and the program's folder; "" when none is found.
   std::string FindPhotoViewer() const;
@@ -243,6 +247,8 @@ class TMdlTreeView {
   std::string mediaFolder_;
   std::string workFolder1_, workFolder2_;
   std::vector<int> photoMedia_;
+  std::vector<int> loadedMedia_;
+  void NoteLoaded(int media);
   bool dup1_ = false, dup4_ = false;
   // The management file last read for work copies: both copies of a class
   // are made from one read.

@@ -311,14 +311,26 @@ TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
     }
   });
   EXPECT_GT(marked, 0);
-  // Selecting a file on no loaded medium says so.
+  // Selecting a missing file: with every medium of the delivery loaded there
+  // is no medium to insert, the file is missing from the delivery.
+  ASSERT_TRUE(v.AllMediaLoaded());
   prompts.Shown.clear();
   v.Tree().ForEach([&](TTreeItem* i) {
     if (prompts.Shown.empty() && i->ImageIndex() == imgFileMissing) w->SelectItem(i);
   });
   ASSERT_EQ(prompts.Shown.size(), 1u);
-  EXPECT_EQ(prompts.Shown[0].Text,
-            "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。");
+  EXPECT_EQ(prompts.Shown[0].Text, "このファイルは納品データの中にありません。");
+  // With a medium still to come, the message asks for it.
+  auto first = Open(Sample("multi/MEDIA1"));
+  TMdlTreeView& v1 = first->Model().View;
+  EXPECT_FALSE(v1.AllMediaLoaded());
+  prompts.Shown.clear();
+  v1.Tree().ForEach([&](TTreeItem* i) {
+    TMdlTreeItemData* d = v1.NodeData(i);
+    if (prompts.Shown.empty() && (i->ImageIndex() == imgFileMissing || (d && !d->Exists))) first->SelectItem(i);
+  });
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_NE(prompts.Shown[0].Text.find("メディアを挿入し、更新(F5)を行ってください。"), std::string::npos);
 }
 
 }  // namespace
