@@ -382,15 +382,8 @@ TXsltResult Transform(const TXmlSandbox& box, xmlDoc* doc, const std::string& st
   if (!doc) return finish(S::TransformFailed);
   auto cancelled = [&box] { return box.Cancel && box.Cancel->load(); };
   if (cancelled()) return finish(S::TimedOut);
-  // The stylesheet itself must be readable under the rules before libxslt
-  // is given its name.
-  std::string bytes;
-  if (ReadInside(scope.Active().Roots, box.MaxFileBytes, stylesheetPath, bytes) != TSandboxStatus::Ok) {
-    scope.Active().Refused.push_back(stylesheetPath);
-    return finish(S::StylesheetUnreadable);
-  }
-  bytes.clear();
-  bytes.shrink_to_fit();
+  // The stylesheet is read through the loaders like any other file: one
+  // outside the rules is refused there and the parse fails.
   // Named as a URI: libxslt's read check parses the name as one, and
   // includes resolve against it.
   xmlChar* uri = xmlPathToURI(reinterpret_cast<const xmlChar*>(stylesheetPath.c_str()));
