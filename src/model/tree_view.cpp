@@ -481,7 +481,7 @@ void TMdlTreeView::ScanAttachments(TTreeItem* classItem, const std::string& fold
   TCaseResolver inside(mediaFolder_.empty() ? dir : mediaFolder_);
   const char* xml = ValidClass(cls) ? DocClassTable[cls].Xml : "";
   const char* dtd = ValidClass(cls) ? DocClassTable[cls].Dtd : "";
-  int m = static_cast<int>(LeadingNumber(store_.IndexRecords.empty() ? "" : store_.IndexRecords[0].MediaNo));
+  int m = static_cast<int>(WholeNumber(store_.IndexRecords.empty() ? "" : store_.IndexRecords[0].MediaNo));
   for (const std::string& name : SortedFiles(dir)) {
     if ((*xml && EqualsNoCase(name, xml)) || (*dtd && EqualsNoCase(name, dtd))) continue;
     const std::string full = dir + name;
@@ -611,8 +611,8 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
     ClearTree();
     root = tree_.Root();
   }
-  const int m = static_cast<int>(LeadingNumber(store_.IndexRecords[0].MediaNo));
-  const long mediaCount = LeadingNumber(store_.IndexRecords[0].MediaCount);
+  const int m = static_cast<int>(WholeNumber(store_.IndexRecords[0].MediaNo));
+  const long mediaCount = WholeNumber(store_.IndexRecords[0].MediaCount);
 
   // Class 1 with its special specifications (class 13) always last.
   TTreeItem* cls1 = first ? AddNode(root, "", 0, 1, nlFileClass) : root->Item(0);
@@ -788,7 +788,7 @@ void TMdlTreeView::NoteLoaded(int media) {
 }
 
 bool TMdlTreeView::AllMediaLoaded() const {
-  const long total = LeadingNumber(store_.IndexRecords[fkIndex].MediaCount);
+  const long total = WholeNumber(store_.IndexRecords[fkIndex].MediaCount);
   for (long m = 1; m <= std::max(total, 1L); ++m)
     if (std::find(loadedMedia_.begin(), loadedMedia_.end(), static_cast<int>(m)) == loadedMedia_.end()) return false;
   return true;
@@ -806,8 +806,8 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   // is built (a store shared with an earlier model may still hold it).
   TTreeItem* root = tree_.Root();
   if (IsSameDelivery() && root && root->Count() > 0) {
-    NotePhoto(folder, static_cast<int>(LeadingNumber(other.MediaNo)));
-    NoteLoaded(static_cast<int>(LeadingNumber(other.MediaNo)));
+    NotePhoto(folder, static_cast<int>(WholeNumber(other.MediaNo)));
+    NoteLoaded(static_cast<int>(WholeNumber(other.MediaNo)));
     BuildTree(folder, false);
     PrepareWorkCopies();
     return;
@@ -821,9 +821,9 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   ClearTree();
 
   std::vector<int> loaded;
-  const long total = LeadingNumber(other.MediaCount);
+  const long total = WholeNumber(other.MediaCount);
   while (true) {
-    int n = static_cast<int>(LeadingNumber(store_.IndexRecords[fkOtherIndex].MediaNo));
+    int n = static_cast<int>(WholeNumber(store_.IndexRecords[fkOtherIndex].MediaNo));
     if (std::find(loaded.begin(), loaded.end(), n) == loaded.end()) {
       loaded.push_back(n);
       NoteLoaded(n);

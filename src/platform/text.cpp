@@ -343,6 +343,16 @@ long LeadingNumber(std::string_view s) {
   return neg ? -v : v;
 }
 
+long WholeNumber(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  std::size_t digits = i;
+  while (digits < s.size() && s[digits] >= '0' && s[digits] <= '9') ++digits;
+  if (digits == i || digits != s.size()) return 0;
+  return LeadingNumber(s);
+}
+
 bool DeclaresUtf8(std::string_view bytes) {
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
       static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)

@@ -65,6 +65,11 @@ bool StartsWith(std::string_view s, std::string_view prefix);
 // it does not start with a digit. Leading blanks and a sign are accepted.
 long LeadingNumber(std::string_view s);
 
+// The value of a text that is a whole integer: leading blanks and a sign
+// accepted, nothing after the digits ("2枚" and "2 " are not numbers); 0 when
+// it is not one.
+long WholeNumber(std::string_view s);
+
 // Decodes a delivery file's bytes: UTF-8 when it starts with a UTF-8 byte
 // order mark or its XML declaration names UTF-8, CP932 otherwise.
 std::string DecodeDeliveryText(std::string_view bytes);

@@ -9,6 +9,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/tempfs.h"
+#include "platform/text.h"
 #include "support/delivery_builder.h"
 #include "support/fixtures.h"
 
@@ -462,6 +463,24 @@ TEST_F(MediaTest, TwoMediaCopiedIntoOneFolderOnAFixedDisk) {
   EXPECT_TRUE(prompts.Shown.empty());
   EXPECT_EQ(fills, 1);
   EXPECT_EQ(model.NodeMedia(At({1, 0, 0})), 1);
+}
+
+// A medium count that is not a whole number ("2枚") counts as 0: the medium
+// in the drive is read and nothing more is asked for.
+TEST_F(MediaTest, MediaCountNotANumberAsksForNoFurtherMedium) {
+  const std::string f1 = test::WriteMedium(d / "m1", Medium(1, 2));
+  std::string index;
+  ASSERT_TRUE(ReadWholeFile(f1 + "/INDEX_C.XML", index));
+  const std::string from = Utf8ToCp932("<メディア総枚数>2<"), to = Utf8ToCp932("<メディア総枚数>2枚<");
+  ASSERT_NE(index.find(from), std::string::npos);
+  index.replace(index.find(from), from.size(), to);
+  ASSERT_TRUE(WriteWholeFile(f1 + "/INDEX_C.XML", index));
+  Insert(f1);
+  prompts.Fallback = DialogAnswer::Ok;
+  model.Load(drive);
+  EXPECT_TRUE(prompts.Shown.empty());
+  EXPECT_EQ(fills, 1);
+  EXPECT_TRUE(model.AllMediaLoaded());
 }
 
 TEST_F(MediaTest, FolderOfTheLoadedDeliveryIsAddedNotReplaced) {

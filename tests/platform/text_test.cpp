@@ -93,6 +93,10 @@ TEST(Text, LeadingNumber) {
   EXPECT_EQ(LeadingNumber("abc"), 0);
   EXPECT_EQ(LeadingNumber(""), 0);
   EXPECT_EQ(LeadingNumber("１"), 0);  // full-width digits are not a number
+  // A whole number: anything after the digits makes it no number at all.
+  for (auto [text, value] : std::initializer_list<std::pair<const char*, long>>{
+           {"2", 2}, {" 3", 3}, {"-4", -4}, {"2枚", 0}, {"2 ", 0}, {"", 0}, {"+", 0}, {"１", 0}})
+    EXPECT_EQ(WholeNumber(text), value) << text;
 }
 
 TEST(Text, DeliveryFilesDecodeByTheirDeclaration) {
