@@ -10,6 +10,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # GUI, printing, PDF preview, image formats
   qt6-base-dev qt6-pdf-dev qt6-image-formats-plugins libgl-dev
+  # Qt's own dialogs in Japanese
+  qt6-translations-l10n
   # the desktop's window list (X11)
   libxcb1-dev
   # XML and XSLT, Shift-JIS text

@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -53,6 +54,11 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
   connect(edtFind, &QLineEdit::textChanged, this, [this](const QString& t) { btnFindNext->setEnabled(!t.isEmpty()); });
   connect(btnFindNext, &QPushButton::clicked, this, [this] { emit FindNext(FindText(), Down(), MatchCase()); });
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void TFindDialog::hideEvent(QHideEvent* e) {
+  QDialog::hideEvent(e);
+  if (!e->spontaneous()) emit Hidden();
 }
 
 TFindDialog::State TFindDialog::Save() const {

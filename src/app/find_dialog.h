@@ -41,6 +41,11 @@ class TFindDialog : public QDialog {
 
  signals:
   void FindNext(const QString& text, bool down, bool matchCase);
+  // Hidden, by the user (Cancel, Esc, the title bar) or from code.
+  void Hidden();
+
+ protected:
+  void hideEvent(QHideEvent* e) override;
 };
 
 }  // namespace dlvr

@@ -40,6 +40,8 @@ class TfrmFindOrg : public QDialog {
   // Searches backwards or forwards from the selected item; true when an
   // item was found and selected.
   bool Search(bool forward);
+  // Names the classes in the tree's language again, keeping the choice.
+  void RebuildClasses();
 
   QLabel* lblFindTxt = nullptr;
   TMovComboAddHist* cbxFindTxt = nullptr;
@@ -53,7 +55,6 @@ class TfrmFindOrg : public QDialog {
   void hideEvent(QHideEvent* e) override;
 
  private:
-  void RebuildClasses();
   void ClassChanged();
   void TextChanged();
   bool Matches(TTreeItem* item) const;

@@ -122,6 +122,12 @@ QVariant TKKTTreeModel::data(const QModelIndex& index, int role) const {
 
 void TKKTTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   QStyledItemDelegate::paint(painter, option, index);
+  if (model_.DropTarget && model_.DropTarget == model_.Item(index)) {
+    painter->save();
+    painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1, Qt::DashLine));
+    painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    painter->restore();
+  }
   if (!model_.MissingMark(model_.Item(index))) return;
   // A small red cross over the item's icon.
   QRect r(option.rect.left() + 2, option.rect.top() + 2, 8, 8);

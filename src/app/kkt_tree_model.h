@@ -71,6 +71,9 @@ class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
 
   // Whether file hints show the original file's content (else its software).
   bool HintContent = false;
+  // The item that files dragged over the tree would be dropped on (drawn
+  // with a frame), or null.
+  TTreeItem* DropTarget = nullptr;
 
   // Set by the main window when an item wants the tree expanded to it.
   std::function<void(TTreeItem*, bool)> OnExpandedChanged;

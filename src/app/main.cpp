@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -16,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "app/translations.h"
 #include "components/drawing_canvas.h"
 #include "components/message_service.h"
 #include "panes/seldir.h"
@@ -54,6 +56,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("dlvrview");
   QApplication::setApplicationVersion(DLVR_VERSION);
+  // Qt's own dialogs speak the user's language when that is Japanese.
+  dlvr::InstallQtTranslations(dlvr::WantsJapanese(QLocale::system().uiLanguages(), dlvr::SystemLocaleText()));
   const QString program = QApplication::applicationFilePath();
   dlvr::DriveType drive = dlvr::GetDriveType(QFileInfo(program).absolutePath().toStdString());
   if (drive == dlvr::DriveType::Removable || drive == dlvr::DriveType::CdRom) {

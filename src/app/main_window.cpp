@@ -13,6 +13,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QToolTip>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSettings>
@@ -81,6 +86,48 @@ TExtRegistry ViewerRegistry(const QString& section) {
 const QStringList kViewerTitles = {QStringLiteral("Fotoria XML ビューア"), QStringLiteral("Snapwell XML ビューア")};
 const QString kViewerStartTitle = QStringLiteral("FrmTitle");
 
+// The program's logo for the toolbar: a blue document with a folded corner
+// and a tick, beside the program's name, `height` pixels high.
+QPixmap PaintLogo(int height, qreal ratio) {
+  const QString name = QStringLiteral("電子納品ビューア");
+  QFont font = QApplication::font();
+  font.setBold(true);
+  font.setPixelSize(std::max(10, height * 2 / 5));
+  const int textWidth = QFontMetrics(font).horizontalAdvance(name);
+  const int width = height + 6 + textWidth + 4;
+  QPixmap pixmap(QSize(width, height) * ratio);
+  pixmap.setDevicePixelRatio(ratio);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const qreal m = height * 0.08, w = height * 0.72, h = height - 2 * m, fold = w * 0.3;
+  QPainterPath page;
+  page.moveTo(m, m);
+  page.lineTo(m + w - fold, m);
+  page.lineTo(m + w, m + fold);
+  page.lineTo(m + w, m + h);
+  page.lineTo(m, m + h);
+  page.closeSubpath();
+  p.setPen(QPen(QColor(0x1f, 0x4e, 0x9a), 1.2));
+  p.setBrush(QColor(0x3a, 0x78, 0xc8));
+  p.drawPath(page);
+  p.setBrush(QColor(0xa9, 0xc8, 0xee));
+  QPainterPath corner;
+  corner.moveTo(m + w - fold, m);
+  corner.lineTo(m + w - fold, m + fold);
+  corner.lineTo(m + w, m + fold);
+  corner.closeSubpath();
+  p.drawPath(corner);
+  p.setPen(QPen(Qt::white, std::max(1.5, height / 12.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  p.drawPolyline(QPolygonF({QPointF(m + w * 0.22, m + h * 0.58), QPointF(m + w * 0.42, m + h * 0.76),
+                            QPointF(m + w * 0.78, m + h * 0.34)}));
+  p.setFont(font);
+  p.setPen(QColor(0x1f, 0x4e, 0x9a));
+  p.drawText(QRect(height + 6, 0, textWidth + 4, height), Qt::AlignLeft | Qt::AlignVCenter, name);
+  return pixmap;
+}
+
 // Keeps the keyboard focus where the user put it while a pane is switched:
 // a busy wait disables the window, which takes the focus from whatever had
 // it, and a pane may take it for itself. When the widget that had it is no
@@ -120,6 +167,11 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   CreateLayout();
   ApplyViewerMode();
   statusBar()->setObjectName("StatusBar");
+  // The status that stays until the next load (a temporary message, such as
+  // a menu item's hint, covers it only while it shows).
+  lblStatus = new QLabel(statusBar());
+  lblStatus->setObjectName("lblStatus");
+  statusBar()->addWidget(lblStatus, 1);
   miProgXMLViewer->setEnabled(false);
   ReadSettings();
   Timer = new QTimer(this);
@@ -144,6 +196,8 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+  // The find dialog outlives the saved state it writes when hidden.
+  if (dlgFind) dlgFind->disconnect(this);
   WriteSettings();
   if (tvwKKT) tvwKKT->setModel(nullptr);
   delete treeModel_;
@@ -462,6 +516,20 @@ void TfrmMain::CreateToolBar() {
   button(miProgXMLViewer, "tbtXMLViewer", "写真閲覧", QStyle::SP_DesktopIcon);
   ToolBar->addSeparator();
   button(miExit, "tbtExit", "終了", QStyle::SP_DialogCloseButton);
+  // The logo at the right end, centred in the toolbar's height.
+  auto* spacer = new QWidget(ToolBar);
+  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  ToolBar->addWidget(spacer);
+  pnlLogo = new QWidget(ToolBar);
+  pnlLogo->setObjectName("pnlLogo");
+  auto* logoLayout = new QVBoxLayout(pnlLogo);
+  logoLayout->setContentsMargins(4, 0, 8, 0);
+  imgLogo = new QLabel(pnlLogo);
+  imgLogo->setObjectName("imgLogo");
+  imgLogo->setPixmap(PaintLogo(32, devicePixelRatioF()));
+  logoLayout->addWidget(imgLogo, 0, Qt::AlignVCenter);
+  pnlLogo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+  ToolBar->addWidget(pnlLogo);
 }
 
 void TfrmMain::CreateLayout() {
@@ -487,6 +555,12 @@ void TfrmMain::CreateLayout() {
   tvwKKT->viewport()->setAcceptDrops(true);
   tvwKKT->viewport()->installEventFilter(this);
   tvwKKT->setMouseTracking(true);
+  tvwKKT->viewport()->setMouseTracking(true);
+  HintTimer = new QTimer(this);
+  HintTimer->setObjectName("HintTimer");
+  HintTimer->setSingleShot(true);
+  HintTimer->setInterval(kHintDelayMs);
+  connect(HintTimer, &QTimer::timeout, this, &TfrmMain::ShowTreeHint);
   leftLayout->addWidget(tvwKKT);
   treeModel_ = new TKKTTreeModel(model_->View, icons_);
   treeModel_->OnExpandedChanged = [this](TTreeItem* item, bool expanded) {
@@ -524,6 +598,24 @@ void TfrmMain::CreateLayout() {
   pnlCADFiles = panel("pnlCADFiles");
   pnlXML = panel("pnlXML");
   pnlDCViewer = panel("pnlDCViewer");
+  pnlStart = panel("pnlStart");
+  lblStart = new QLabel(QStringLiteral("電子納品のフォルダが開かれていません。\n\n"
+                                       "「フォルダ選択」で、INDEX_C.XML のあるフォルダを選んでください。"),
+                        pnlStart);
+  lblStart->setObjectName("lblStart");
+  lblStart->setAlignment(Qt::AlignCenter);
+  lblStart->setWordWrap(true);
+  btnStartSelFld = new QPushButton(QStringLiteral("フォルダ選択(&S)..."), pnlStart);
+  btnStartSelFld->setObjectName("btnStartSelFld");
+  connect(btnStartSelFld, &QPushButton::clicked, this, [this] { miFileSelFld->trigger(); });
+  {
+    auto* l = static_cast<QVBoxLayout*>(pnlStart->layout());
+    l->addStretch(1);
+    l->addWidget(lblStart);
+    l->addSpacing(12);
+    l->addWidget(btnStartSelFld, 0, Qt::AlignHCenter);
+    l->addStretch(2);
+  }
   frmKojInfo = new TfrmKojInfo(*model_, pnlKojInfo);
   pnlKojInfo->layout()->addWidget(frmKojInfo);
   frmInfo = new TfrmInfo(*model_, pnlNodes);
@@ -537,8 +629,35 @@ void TfrmMain::CreateLayout() {
   frmXML->OnLeaveSource = [this] { HideFindDialog(); };
   frmXML->PhotoViewerAvailable = [this] { return miProgXMLViewer->isEnabled(); };
   frmXML->OnStartPhotoViewer = [this] { miProgXMLViewer->trigger(); };
+  // The right-drop menu of files dropped on a class or record item.
+  pmnRDrop = new QMenu(this);
+  pmnRDrop->setObjectName("pmnRDrop");
+  auto dropItem = [this](const char* name, const QString& caption, int tag) {
+    QAction* a = pmnRDrop->addAction(caption);
+    a->setObjectName(name);
+    a->setData(tag);
+    connect(a, &QAction::triggered, this, [this, tag] { FinishItemDrop(tag); });
+    return a;
+  };
+  miRDropMove = dropItem("miRDropMove", QStringLiteral("ここに移動(&M)"), 0);
+  miRDropMove->setVisible(false);
+  miRDropCopy = dropItem("miRDropCopy", QStringLiteral("ここにコピー(&C)"), 1);
+  miRDropLink = dropItem("miRDropLink", QStringLiteral("リンク情報を作成(&L)"), 3);
+  pmnRDrop->addSeparator();
+  miRDropCancel = dropItem("miRDropCancel", QStringLiteral("キャンセル"), 4);
+  // Closed without a choice (Esc, a click elsewhere): the paths are released.
+  connect(pmnRDrop, &QMenu::aboutToHide, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      if (!DroppedPaths.isEmpty() && !pmnRDrop->isVisible()) {
+        DroppedPaths.clear();
+        SetDropTarget(nullptr);
+      }
+    });
+  });
   dlgFind = new TFindDialog(this);
   savedFind_ = std::make_unique<SavedFind>();
+  // Closed by the user (Cancel, Esc, the title bar), it keeps what was typed.
+  connect(dlgFind, &TFindDialog::Hidden, this, [this] { savedFind_->State = dlgFind->Save(); });
   connect(dlgFind, &TFindDialog::FindNext, this,
           [this](const QString& text, bool down, bool matchCase) { frmXML->FindInSource(text, down, matchCase); });
   Splitter->setStretchFactor(0, 0);
@@ -584,7 +703,8 @@ void TfrmMain::WriteSettings() {
   TExtRegistry s = ExRg();
   s.WriteBool("HintCont", miHintCont->isChecked());
   s.WriteInteger("ViewFileMode", FileNameModeTag());
-  s.WriteString("MediaPath", Q(model_->View.MediaFolder()));
+  // The folder shown last; with none opened, the one saved before stays.
+  if (!model_->View.MediaFolder().empty()) s.WriteString("MediaPath", Q(model_->View.MediaFolder()));
   s.WriteInteger("LeftWidth", pnlLeft->width());
   s.WriteInteger("ViewLang", model_->View.ViewLang());
 }
@@ -619,17 +739,21 @@ void TfrmMain::FirstLoad() {
   if (!firstPaintPending_) return;
   firstPaintPending_ = false;
   QString folder = startFolder_;
+  // Only two file-name modes are offered: 2 stays 2, anything else is 3.
+  (ExRg().ReadInteger("ViewFileMode", 2) == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
   if (folder.isEmpty()) {
     QString programDir = Q(ProgramDir());
     folder = ExRg().ReadString("MediaPath", programDir);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = programDir;
+    // Nothing named and no delivery where the viewer looked: no tree of
+    // missing files, a page that says how to open one.
+    if (!HasIndexFile(S(folder))) {
+      ShowStartHint();
+      return;
+    }
   }
-  // Only two file-name modes are offered: 2 stays 2, anything else is 3.
-  (ExRg().ReadInteger("ViewFileMode", 2) == 2 ? miViewFileCont : miViewFileOrg)->setChecked(true);
   LoadMedia(folder);
   for (const QString& further : furtherFolders_) LoadMedia(further);
-  PhotoViewerPresent = FileExists(model_->View.FindPhotoViewer());
-  UpdatePhotoCommand();
 }
 
 qint64 TfrmMain::IndexFileAge() const {
@@ -653,6 +777,8 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
   // expanding an item only notes it.
   bool sameSelection = false;
   TTreeItem* select = keep ? RestoreExpansion(*keep, sameSelection) : model_->View.Tree().Root();
+  // The photo viewer may have been installed or removed since the last load.
+  PhotoViewerPresent = FileExists(model_->View.FindPhotoViewer());
   UpdatePhotoCommand();
   loading_ = false;
   SetCaption();
@@ -668,6 +794,7 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
   // The view as it was; selecting another item than before shows that item.
   if (sameSelection) tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
   statusBar()->clearMessage();
+  lblStatus->clear();
   QApplication::restoreOverrideCursor();
 }
 
@@ -703,17 +830,19 @@ bool TfrmMain::CheckMediaChanged() {
   qint64 age = IndexFileAge();
   if (age == indexFileAge_) return false;
   indexFileAge_ = age;
-  statusBar()->showMessage(kChangedStatus);
+  lblStatus->setText(QString::fromUtf8(kChangedStatus));
   return true;
 }
 
 void TfrmMain::UpdatePhotoCommand() {
-  bool on = !model_->View.PhotoMedia().empty() && PhotoViewerPresent;
+  // A viewer started from here is closed with the window: a second one is
+  // started only after the first has ended.
+  const bool on = !model_->View.PhotoMedia().empty() && PhotoViewerPresent && !ProcessRunning(ViewerProcess);
   miProgXMLViewer->setEnabled(on);
 }
 
 void TfrmMain::ShowPane(QWidget* panel) {
-  for (QWidget* p : {pnlKojInfo, pnlNodes, pnlFiles, pnlCADFiles, pnlXML, pnlDCViewer})
+  for (QWidget* p : {pnlKojInfo, pnlNodes, pnlFiles, pnlCADFiles, pnlXML, pnlDCViewer, pnlStart})
     if (p != panel) p->hide();
   if (panel) panel->show();
   visiblePane_ = panel;
@@ -805,6 +934,7 @@ void TfrmMain::miViewLangSubClick(int lang) {
   QAction* langs[] = {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ};
   if (lang >= 0 && lang <= 3) langs[lang]->setChecked(true);
   model_->View.SetViewLang(lang);
+  if (frmFindOrg) frmFindOrg->RebuildClasses();
 }
 
 void TfrmMain::miViewFileNameClick(int mode) {
@@ -820,8 +950,21 @@ void TfrmMain::miFileSelFldClick() {
     LoadMedia(chosen);
 }
 
+void TfrmMain::ShowStartHint() {
+  SetCaption();
+  ShowPane(pnlStart);
+  UpdatePrevNext();
+  UpdatePhotoCommand();
+  btnStartSelFld->setFocus();
+}
+
 void TfrmMain::miViewRefreshClick() {
   const std::string& folder = model_->View.MediaFolder();
+  // No delivery open yet: there is nothing to read again; choose one.
+  if (folder.empty()) {
+    miFileSelFldClick();
+    return;
+  }
   if (IsRemovableDrive(folder)) {
     while (!IsMediaReady(folder))
       if (AskMediaNotReady() != DialogAnswer::Retry) return;
@@ -1068,13 +1211,69 @@ bool TfrmMain::DropAcceptable(const QMimeData* mime, QString* indexFile) const {
   return false;
 }
 
+TTreeItem* TfrmMain::DropItemAt(const QPoint& pos) const {
+  TTreeItem* item = treeModel_->Item(tvwKKT->indexAt(pos));
+  const int level = model_->View.NodeLevel(item);
+  return level == nlFileClass || level == nlRecord ? item : nullptr;
+}
+
+void TfrmMain::SetDropTarget(TTreeItem* item) {
+  if (treeModel_->DropTarget == item) return;
+  treeModel_->DropTarget = item;
+  tvwKKT->viewport()->update();
+}
+
+void TfrmMain::FinishItemDrop(int action) {
+  if (pmnRDrop->isVisible()) pmnRDrop->hide();
+  // Nothing is copied, moved or linked: the viewer never changes a delivery.
+  DropAction = action;
+  DroppedPaths.clear();
+  SetDropTarget(nullptr);
+  TTreeItem* selected = SelectedItem();
+  tvwKKT->setCurrentIndex(QModelIndex());
+  if (selected) SelectItem(selected);
+}
+
+void TfrmMain::ShowTreeHint() {
+  const QModelIndex index = treeModel_->IndexOf(hintNode_);
+  if (!hintNode_ || !index.isValid()) return;
+  const QString text = index.data(Qt::ToolTipRole).toString();
+  if (text.isEmpty()) return;
+  QWidget* viewport = tvwKKT->viewport();
+  QToolTip::showText(viewport->mapToGlobal(hintPos_), text, viewport, tvwKKT->visualRect(index));
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
   if (watched == tvwKKT->viewport()) {
     switch (e->type()) {
+      case QEvent::ToolTip:
+        return true;  // the tree's hints come sooner, from HintTimer
+      case QEvent::MouseMove: {
+        hintPos_ = static_cast<QMouseEvent*>(e)->position().toPoint();
+        TTreeItem* node = treeModel_->Item(tvwKKT->indexAt(hintPos_));
+        if (node != hintNode_) {
+          QToolTip::hideText();
+          hintNode_ = node;
+          HintTimer->start();
+        } else if (!QToolTip::isVisible()) {
+          HintTimer->start();
+        }
+        break;
+      }
+      case QEvent::Leave:
+        HintTimer->stop();
+        QToolTip::hideText();
+        hintNode_ = nullptr;
+        break;
       case QEvent::DragEnter:
       case QEvent::DragMove: {
         auto* d = static_cast<QDropEvent*>(e);
-        if (DropAcceptable(d->mimeData(), nullptr)) {
+        const QMimeData* mime = d->mimeData();
+        const QList<QUrl> urls = mime && mime->hasUrls() ? mime->urls() : QList<QUrl>();
+        const bool files = std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
+        TTreeItem* target = files ? DropItemAt(d->position().toPoint()) : nullptr;
+        SetDropTarget(target);
+        if (target || DropAcceptable(mime, nullptr)) {
           Qt::KeyboardModifiers mods = d->modifiers();
           Qt::DropAction action = !(mods & Qt::ControlModifier) ? Qt::MoveAction
                                   : (mods & Qt::ShiftModifier)  ? Qt::LinkAction
@@ -1086,10 +1285,31 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
         }
         return true;
       }
+      case QEvent::DragLeave:
+        SetDropTarget(nullptr);
+        return true;
       case QEvent::Drop: {
         auto* d = static_cast<QDropEvent*>(e);
+        const QMimeData* mime = d->mimeData();
+        QStringList paths;
+        if (mime && mime->hasUrls())
+          for (const QUrl& url : mime->urls())
+            if (url.isLocalFile()) paths << url.toLocalFile();
+        // On a class or record item: the files are noted, and a right drop
+        // asks what to do with them.
+        if (TTreeItem* target = paths.isEmpty() ? nullptr : DropItemAt(d->position().toPoint())) {
+          d->acceptProposedAction();
+          SetDropTarget(target);
+          DroppedPaths = paths;
+          if (d->buttons() & Qt::RightButton)
+            pmnRDrop->popup(tvwKKT->viewport()->mapToGlobal(d->position().toPoint()));
+          else
+            FinishItemDrop(0);
+          return true;
+        }
+        SetDropTarget(nullptr);
         QString index;
-        if (DropAcceptable(d->mimeData(), &index)) {
+        if (DropAcceptable(mime, &index)) {
           d->acceptProposedAction();
           LoadMedia(QFileInfo(index).absolutePath() + "/");
         } else {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
@@ -74,6 +75,14 @@ class TfrmMain : public QMainWindow {
   QTimer* CloseTimer = nullptr;
   void miProgXMLViewerClick();
   void CloseTimerTimer();
+  // The drop action recorded by the last drop of files on a class or
+  // record item (0 a left drop, the chosen menu item's tag after a right
+  // drop: 1 copy, 3 link, 4 cancel), -1 before any; and the dropped paths,
+  // kept while the right-drop menu is open.
+  int DropAction = -1;
+  QStringList DroppedPaths;
+  // Tree hints come this long after the mouse rests on an item.
+  static constexpr int kHintDelayMs = 100;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -130,6 +139,17 @@ class TfrmMain : public QMainWindow {
   QAction* Act(const char* name, const QString& caption);
   qint64 IndexFileAge() const;
   bool DropAcceptable(const class QMimeData* mime, QString* indexFile) const;
+  // The class or record item at `pos` of the tree's viewport that shell
+  // files can be dropped on, or null.
+  TTreeItem* DropItemAt(const QPoint& pos) const;
+  void SetDropTarget(TTreeItem* item);
+  // Ends a drop on an item: records `action`, releases the paths, removes
+  // the highlight and selects the selected item anew.
+  void FinishItemDrop(int action);
+  void ShowTreeHint();
+  // Without a delivery: the tree stays empty and the pane area says how to
+  // choose one.
+  void ShowStartHint();
 
   std::unique_ptr<TViewerModel> model_;
   TDesktopIcons icons_;
@@ -143,6 +163,8 @@ class TfrmMain : public QMainWindow {
   qint64 indexFileAge_ = -2;
   QWidget* visiblePane_ = nullptr;
   TTreeItem* popupNode_ = nullptr;
+  TTreeItem* hintNode_ = nullptr;
+  QPoint hintPos_;
 
  public:
   // Controls, by their names.
@@ -156,12 +178,25 @@ class TfrmMain : public QMainWindow {
   QWidget* pnlCADFiles = nullptr;
   QWidget* pnlXML = nullptr;
   QWidget* pnlDCViewer = nullptr;
+  // The pane area's page when no delivery is open.
+  QWidget* pnlStart = nullptr;
+  QLabel* lblStart = nullptr;
+  QPushButton* btnStartSelFld = nullptr;
+  // The toolbar's logo at its right end.
+  QWidget* pnlLogo = nullptr;
+  QLabel* imgLogo = nullptr;
+  QTimer* HintTimer = nullptr;
+  // The right-drop menu: move (always hidden), copy, link, cancel.
+  QMenu* pmnRDrop = nullptr;
+  QAction *miRDropMove = nullptr, *miRDropCopy = nullptr, *miRDropLink = nullptr, *miRDropCancel = nullptr;
   TfrmKojInfo* frmKojInfo = nullptr;
   TfrmInfo* frmInfo = nullptr;
   TfrmFiles* frmFiles = nullptr;
   TfrmCADFiles* frmCADFiles = nullptr;
   TfrmXML* frmXML = nullptr;
   QToolBar* ToolBar = nullptr;
+  // The status bar's lasting text (the "media changed" notice).
+  QLabel* lblStatus = nullptr;
   QTimer* Timer = nullptr;
   QMenu *miFile = nullptr, *miEdit = nullptr, *miView = nullptr, *miProg = nullptr, *miHelp = nullptr;
   QMenu *miEditFind = nullptr, *miEditSort = nullptr, *miEditSortMeet = nullptr, *miEditSortPlan = nullptr,

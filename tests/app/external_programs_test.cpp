@@ -122,12 +122,23 @@ TEST_F(ExternalProgramsTest, TheFileManagerOpensOnTheDeliveryFolder) {
   EXPECT_TRUE(prompts.Shown.empty());
 }
 
-TEST_F(ExternalProgramsTest, WithoutAViewerTheCommandStaysDisabled) {
+// The viewer is looked up at every load: installed while the window is
+// open, the refresh (F5) or a newly chosen folder finds it; removed, the
+// command goes grey again.
+TEST_F(ExternalProgramsTest, TheViewerIsLookedUpAtEveryLoad) {
   auto w = Open();
   EXPECT_FALSE(w->PhotoViewerPresent);
   EXPECT_FALSE(w->miProgXMLViewer->isEnabled());
   w->miProgXMLViewer->trigger();
   EXPECT_EQ(w->ViewerProcess, 0);
+  InstallViewer();
+  w->miViewRefresh->trigger();
+  EXPECT_TRUE(w->PhotoViewerPresent);
+  EXPECT_TRUE(w->miProgXMLViewer->isEnabled());
+  ASSERT_TRUE(QFile::remove(Q(programDir) + "QLNView.EXE"));
+  w->LoadMedia(Q(media));
+  EXPECT_FALSE(w->PhotoViewerPresent);
+  EXPECT_FALSE(w->miProgXMLViewer->isEnabled());
 }
 
 TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded) {
@@ -141,6 +152,11 @@ TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded)
   ASSERT_NE(w->ViewerProcess, 0);
   EXPECT_FALSE(w->miExit->isEnabled());
   EXPECT_TRUE(w->CloseTimer->isActive());
+  // One viewer at a time: the command waits until the started one ends.
+  const qint64 first = w->ViewerProcess;
+  EXPECT_FALSE(w->miProgXMLViewer->isEnabled());
+  w->miProgXMLViewer->trigger();
+  EXPECT_EQ(w->ViewerProcess, first);
 
   // The folder the viewer is to open, in its own settings.
   TExtRegistry viewer;
@@ -156,6 +172,7 @@ TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded)
 
   ASSERT_TRUE(WaitFor([&] { return !ProcessRunning(w->ViewerProcess); }, 5000));
   EXPECT_TRUE(WaitFor([&] { return w->miExit->isEnabled(); }, 3000)) << "the close timer gives exit back";
+  EXPECT_TRUE(WaitFor([&] { return w->miProgXMLViewer->isEnabled(); }, 2000)) << "the timer gives the command back";
   EXPECT_TRUE(Log().contains("exit"));
   EXPECT_TRUE(w->close());
   EXPECT_TRUE(windows.Closed.empty()) << "the other viewer's window is left alone";

@@ -199,9 +199,19 @@ TEST_F(MainWindowTest, ChangedMediumIsReportedOnce) {
   w->SelectItem(Class(*w, 1));
   ASSERT_EQ(prompts.Shown.size(), 1u);
   EXPECT_EQ(prompts.Shown[0].Text, "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。");
-  EXPECT_EQ(w->statusBar()->currentMessage(), "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。");
+  const QString changed = "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。";
+  EXPECT_EQ(w->lblStatus->text(), changed);
   w->SelectItem(Class(*w, 2));
   EXPECT_EQ(prompts.Shown.size(), 1u);
+  // A menu item's hint covers it for a moment only; the next load clears it.
+  QStatusTipEvent hover(QStringLiteral("hint"));
+  QCoreApplication::sendEvent(w.get(), &hover);
+  QStatusTipEvent away{QString()};
+  QCoreApplication::sendEvent(w.get(), &away);
+  EXPECT_EQ(w->lblStatus->text(), changed);
+  EXPECT_TRUE(w->statusBar()->currentMessage().isEmpty());
+  w->miViewRefresh->trigger();
+  EXPECT_TRUE(w->lblStatus->text().isEmpty());
 }
 
 TEST_F(MainWindowTest, DroppingAnIndexFileLoadsItsFolderAndAnythingElseIsRefused) {
@@ -377,9 +387,20 @@ TEST_F(MainWindowTest, FindDialogFollowsTheSelectionAndKeepsItsState) {
   EXPECT_FALSE(w->FindShown());
   // Shown again, it has its text and direction back.
   w->SelectItem(Class(*w, 1));
+  w->UpdateFindMenuForTests();
   w->miEditFindXML->trigger();
+  ASSERT_TRUE(w->FindShown());
   EXPECT_EQ(w->dlgFind->edtFind->text(), "打合せ簿情報");
   EXPECT_TRUE(w->dlgFind->rbtUp->isChecked());
+  // Closed by the user, it keeps what was typed for the next time.
+  w->dlgFind->edtFind->setText("受理");
+  w->dlgFind->btnCancel->click();
+  EXPECT_FALSE(w->FindShown());
+  w->dlgFind->edtFind->setText("");  // as a fresh dialog would come up
+  w->UpdateFindMenuForTests();
+  w->miEditFindXML->trigger();
+  ASSERT_TRUE(w->FindShown());
+  EXPECT_EQ(w->dlgFind->edtFind->text(), "受理");
 }
 
 }  // namespace
@@ -571,6 +592,234 @@ TEST_F(MainWindowTest, ToolbarButtonsKeepTheirIconsThroughEnableAndDisable) {
     }
   }
   EXPECT_EQ(w->ToolBar->findChild<QToolButton*>("tbtNext")->toolTip(), "次項目 (Alt+Right)");
+}
+
+}  // namespace
+}  // namespace dlvr
+
+#include <QStatusTipEvent>
+#include <QToolTip>
+
+#include "app/translations.h"
+#include "platform/fileio.h"
+
+namespace dlvr {
+namespace {
+
+// The original-file search window names the classes in the tree's language
+// when the language changes while it is open, keeping the chosen class.
+TEST_F(MainWindowTest, TreeLanguageReachesTheOpenSearchWindow) {
+  auto w = Open(Sample("clean"));
+  w->miViewLangJ->trigger();
+  w->frmFindOrg->ShowFor(w->Model().View.FindClassNode(2));
+  ASSERT_EQ(w->frmFindOrg->cbxFind1->currentText(), "打合せ簿");
+  for (auto [action, caption] : {std::pair{w->miViewLangE, "MEET"}, {w->miViewLangJE, "打合せ簿(MEET)"},
+                                 {w->miViewLangEJ, "MEET(打合せ簿)"}, {w->miViewLangJ, "打合せ簿"}}) {
+    action->trigger();
+    EXPECT_EQ(w->frmFindOrg->cbxFind1->currentText().toStdString(), caption) << action->objectName().toStdString();
+  }
+  w->frmFindOrg->close();
+}
+
+// Resting the mouse on an item shows its hint after 100 ms; moving to
+// another item takes the old hint away; leaving the tree ends it.
+TEST_F(MainWindowTest, TreeHintsComeAfterAHundredMilliseconds) {
+  auto w = Open(Sample("errors"));
+  w->miHintSoft->trigger();
+  w->tvwKKT->expandAll();
+  TTreeItem* file = Class(*w, 1)->Item(0)->Item(0);
+  const QModelIndex index = w->TreeModel()->IndexOf(file);
+  const QString hint = index.data(Qt::ToolTipRole).toString();
+  ASSERT_FALSE(hint.isEmpty());
+  QWidget* viewport = w->tvwKKT->viewport();
+  auto moveTo = [&](const QModelIndex& i) {
+    const QPoint at = w->tvwKKT->visualRect(i).center();
+    QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &move);
+  };
+  moveTo(index);
+  EXPECT_EQ(w->HintTimer->interval(), 100);
+  EXPECT_TRUE(w->HintTimer->isActive());
+  EXPECT_FALSE(QToolTip::isVisible());
+  QTest::qWait(250);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), hint);
+  moveTo(w->TreeModel()->IndexOf(Class(*w, 1)));  // a class item: no hint of its own
+  QTest::qWait(500);  // the old hint fades out
+  EXPECT_FALSE(QToolTip::isVisible());
+  moveTo(index);
+  QTest::qWait(250);
+  ASSERT_TRUE(QToolTip::isVisible());
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(viewport, &leave);
+  EXPECT_FALSE(w->HintTimer->isActive());
+  QTest::qWait(500);
+  EXPECT_FALSE(QToolTip::isVisible());
+}
+
+// The logo stands at the toolbar's right end, centred in its height.
+TEST_F(MainWindowTest, ToolbarShowsTheLogoAtItsRightEnd) {
+  auto w = Open(Sample("clean"));
+  w->resize(1280, 700);
+  QCoreApplication::processEvents();
+  ASSERT_NE(w->imgLogo, nullptr);
+  ASSERT_FALSE(w->imgLogo->pixmap().isNull());
+  EXPECT_TRUE(w->imgLogo->isVisible());
+  const QRect logo(w->imgLogo->mapTo(w->ToolBar, QPoint(0, 0)), w->imgLogo->size());
+  EXPECT_LE(std::abs(logo.center().y() - w->ToolBar->rect().center().y()), 2);
+  EXPECT_GE(logo.right(), w->ToolBar->width() - 40);
+  for (QToolButton* b : w->ToolBar->findChildren<QToolButton*>())
+    if (b->isVisible()) EXPECT_LT(b->geometry().right(), logo.left()) << b->objectName().toStdString();
+}
+
+// Files dropped on a file-class or record item are only noted: a left drop goes
+// on at once, a right drop asks (move hidden) and records the choice; the
+// selected item's pane is shown anew and nothing is copied. Elsewhere an
+// INDEX_C.XML still opens its delivery.
+TEST_F(MainWindowTest, FilesDroppedOnClassAndRecordItems) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  const std::string loose = d / "loose.pdf";
+  ASSERT_TRUE(WriteWholeFile(loose, "%PDF-1.4"));
+  auto w = Open(QString::fromStdString(d / "kkt"));
+  TMdlTreeView& v = w->Model().View;
+  TTreeItem* drawings = Class(*w, 0);  // a file class
+  TTreeItem* meetings = v.FindClassNode(2);  // a record class
+  ASSERT_NE(meetings, nullptr);
+  ASSERT_EQ(v.NodeLevel(drawings), nlFileClass);
+  w->tvwKKT->expand(w->TreeModel()->IndexOf(meetings));
+  TTreeItem* record = meetings->Item(0);
+  ASSERT_NE(record, nullptr);
+  w->SelectItem(record);
+  const auto before = test::TreeSnapshot(d / "kkt");
+  int refreshed = 0;
+  QObject::connect(w->tvwKKT->selectionModel(), &QItemSelectionModel::currentChanged,
+                   [&](const QModelIndex& now) { refreshed += now.isValid(); });
+  auto drop = [&](TTreeItem* on, Qt::MouseButtons buttons, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = w->tvwKKT->visualRect(w->TreeModel()->IndexOf(on)).center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->tvwKKT->viewport(), &enter);
+    const bool accepted = enter.isAccepted();
+    QDropEvent dropEvent(at, Qt::CopyAction | Qt::MoveAction, &mime, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->tvwKKT->viewport(), &dropEvent);
+    return accepted;
+  };
+  const QString file = QString::fromStdString(loose);
+  struct Case {
+    TTreeItem* on;
+    Qt::MouseButtons buttons;
+    QAction* choice;  // for a right drop
+    int action;
+  } cases[] = {{drawings, Qt::LeftButton, nullptr, 0},
+               {record, Qt::LeftButton, nullptr, 0},
+               {record, Qt::RightButton, w->miRDropCopy, 1},
+               {drawings, Qt::RightButton, w->miRDropLink, 3},
+               {record, Qt::RightButton, w->miRDropCancel, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.on->Caption() << " action " << c.action);
+    w->DropAction = -1;
+    refreshed = 0;
+    EXPECT_TRUE(drop(c.on, c.buttons, file));
+    if (c.choice) {
+      EXPECT_TRUE(w->pmnRDrop->isVisible());
+      EXPECT_FALSE(w->miRDropMove->isVisible());
+      EXPECT_EQ(w->DroppedPaths, QStringList{file});
+      EXPECT_EQ(w->TreeModel()->DropTarget, c.on);
+      c.choice->trigger();
+    }
+    EXPECT_EQ(w->DropAction, c.action);
+    EXPECT_TRUE(w->DroppedPaths.isEmpty());
+    EXPECT_EQ(w->TreeModel()->DropTarget, nullptr);
+    EXPECT_FALSE(w->pmnRDrop->isVisible());
+    EXPECT_EQ(w->SelectedItem(), record);
+    EXPECT_EQ(refreshed, 1) << "selected anew";
+  }
+  // A right-drop menu closed without a choice records nothing.
+  w->DropAction = -1;
+  drop(record, Qt::RightButton, file);
+  w->pmnRDrop->hide();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(w->DropAction, -1);
+  EXPECT_TRUE(w->DroppedPaths.isEmpty());
+  EXPECT_EQ(test::TreeSnapshot(d / "kkt"), before);
+  // The root and a record class are no drop targets for files: only an
+  // INDEX_C.XML is taken there.
+  EXPECT_FALSE(drop(meetings, Qt::LeftButton, file));
+  EXPECT_FALSE(drop(v.Tree().Root(), Qt::LeftButton, file));
+  EXPECT_EQ(w->DropAction, -1);
+  EXPECT_TRUE(drop(v.Tree().Root(), Qt::LeftButton, Sample("errors") + "/INDEX_C.XML"));
+  EXPECT_EQ(v.MediaFolder(), test::SamplePath("errors") + "/");
+}
+
+// Started without a folder where no delivery is found: no tree of missing
+// files but a page that leads to the folder dialog; the refresh asks for a
+// folder instead of reading nothing, and the saved folder is kept.
+TEST_F(MainWindowTest, StartWithoutADeliveryShowsHowToOpenOne) {
+  test::ScratchDir d;
+  const std::string savedProgramDir = ProgramDir();
+  SetProgramDir(d.MakeDir("program"));
+  Settings()->setValue("MediaPath", QString::fromStdString(d.MakeDir("gone")));
+  {
+    auto w = Open(QString());
+    EXPECT_EQ(w->VisiblePane(), w->pnlStart);
+    EXPECT_TRUE(w->lblStart->isVisible());
+    EXPECT_EQ(w->Model().View.Tree().Root(), nullptr);
+    EXPECT_TRUE(prompts.Shown.empty());
+    EXPECT_FALSE(w->miEditPrev->isEnabled());
+    EXPECT_FALSE(w->miEditNext->isEnabled());
+    QString offered;
+    int dialogs = 0;
+    TfrmMainHooks::SelectFolder = [&](QWidget*, const QString& initial, QString& chosen) {
+      ++dialogs;
+      offered = initial;
+      chosen = Sample("clean");
+      return true;
+    };
+    w->miViewRefresh->trigger();
+    EXPECT_EQ(dialogs, 1);
+    w->btnStartSelFld->click();
+    TfrmMainHooks::SelectFolder = nullptr;
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_EQ(w->VisiblePane(), w->pnlKojInfo);
+    EXPECT_FALSE(w->pnlStart->isVisible());
+  }
+  EXPECT_EQ(Settings()->value("MediaPath").toString(), Sample("clean") + "/");
+  {
+    // Nothing opened: the folder saved before is kept.
+    Settings()->setValue("MediaPath", QString::fromStdString(d / "gone"));
+    auto w = Open(QString());
+    EXPECT_EQ(w->VisiblePane(), w->pnlStart);
+  }
+  EXPECT_EQ(Settings()->value("MediaPath").toString(), QString::fromStdString(d / "gone"));
+  SetProgramDir(savedProgramDir);
+}
+
+// Qt's own texts follow a Japanese user or system.
+TEST(QtTranslations, JapaneseUsersAndSystemsGetQtsOwnTextsInJapanese) {
+  const struct {
+    QStringList ui;
+    QString system;
+    bool japanese;
+  } cases[] = {{{"ja-JP"}, "", true},
+               {{"en-US", "ja"}, "", true},
+               {{"en-US"}, "LANG=ja_JP.UTF-8\n", true},
+               {{"en-US"}, "export LC_MESSAGES=\"ja_JP.eucJP\"\n", true},
+               {{"en-US"}, "LANG=en_US.UTF-8\n# LANG=ja_JP.UTF-8\n", false},
+               {{"de-DE"}, "LANGUAGE=ja\n", false},
+               {{"jam"}, "", false},
+               {{}, "", false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(WantsJapanese(c.ui, c.system), c.japanese) << c.ui.join(",").toStdString() << " / " << c.system.toStdString();
+
+  EXPECT_EQ(InstallQtTranslations(false), nullptr);
+  QTranslator* t = InstallQtTranslations(true);
+  if (!t) GTEST_SKIP() << "Qt's translations are not installed";
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
+  QCoreApplication::removeTranslator(t);
+  delete t;
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
 }
 
 }  // namespace

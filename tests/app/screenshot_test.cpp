@@ -64,6 +64,25 @@ TEST(Screenshots, MainWindowPanesMenuAndFolderDialog) {
       w.miViewLangJ->trigger();
     }
   }
+  {
+    // No delivery where the viewer looks: the start page.
+    test::ScratchDir empty;
+    const std::string savedProgramDir = ProgramDir();
+    SetProgramDir(empty.Path());
+    TExtRegistry("frmMain").WriteString("MediaPath", QString::fromStdString(empty.Path()));
+    {
+      TfrmMain w{QString()};
+      w.resize(1100, 720);
+      w.show();
+      w.FirstLoad();
+      QTest::qWait(50);
+      EXPECT_TRUE(w.grab().save(dir + "/start_page.png"));
+      w.resize(1280, 720);
+      QTest::qWait(50);
+      EXPECT_TRUE(w.ToolBar->grab().save(dir + "/toolbar_logo.png"));
+    }
+    SetProgramDir(savedProgramDir);
+  }
   TfrmSelDir dialog(nullptr);
   dialog.SetInitialPath(QString::fromStdString(test::SamplePath("clean")));
   dialog.show();
