@@ -1,7 +1,7 @@
 #include "panes/info_panes.h"
 
 #include <QApplication>
-#include <QStyle>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "components/grid_mode.h"
@@ -24,19 +24,26 @@ TInfoPaneBase::TInfoPaneBase(TViewerModel& model, QWidget* parent) : TPane(model
   cscInfo = MakeFieldSizes(this, "cscInfo", Grid, 29, 16);
   Grid->SetColWidth(1, -1);
   Grid->MoveTo(3, 1, false);
+  Grid->KeepVertScrollBarVisible();
   Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { SetCellAtr(col, row, atr); };
 }
 
 void TInfoPaneBase::resizeEvent(QResizeEvent* e) { TPane::resizeEvent(e); }
 
 void TInfoPaneBase::SizeValueColumn() {
-  int scroll = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  int used = 0;
+  // The value column takes what the other columns leave of the grid's
+  // client area, its own grid line included: the pane's width less the
+  // grid's frame and the vertical scroll bar, which is always shown. The
+  // columns then end at the scroll bar. A hidden column takes no room, not
+  // even its grid line.
+  const int line = Grid->GridLineWidth();
+  int used = line;
   for (int c : {0, 1, 2, 4, 5}) {
-    int w = Grid->ColWidth(c);
-    used += (w < 0 ? 0 : w) + Grid->GridLineWidth();
+    const int w = Grid->ColWidth(c);
+    if (w >= 0) used += w + line;
   }
-  int width = std::max(1, this->width() - scroll - 5 - used);
+  const int client = width() - 2 * Grid->frameWidth() - Grid->verticalScrollBar()->sizeHint().width();
+  const int width = std::max(1, client - used);
   Grid->SetColWidth(3, width);
   lineChars_ = 15;
   for (int i = 15; i <= 255; ++i) {
@@ -80,6 +87,7 @@ void TInfoPaneBase::SetCellAtr(int col, int row, TCellAtr& atr) {
 void TInfoPaneBase::FinishFill() {
   Grid->SetLeftCol(0);
   Grid->viewport()->update();
+  Grid->RefreshVertScrollBar();
 }
 
 // ---------------------------------------------------------------------------
@@ -126,6 +134,7 @@ void TfrmKojInfo::resizeEvent(QResizeEvent* e) {
   TInfoPaneBase::resizeEvent(e);
   Fill();
   Grid->MoveTo(3, std::max(1, Grid->Row()), true);
+  Grid->RefreshVertScrollBar();
 }
 
 // ---------------------------------------------------------------------------
@@ -201,6 +210,7 @@ void TfrmInfo::Fill(TTreeItem* item) {
 void TfrmInfo::resizeEvent(QResizeEvent* e) {
   TInfoPaneBase::resizeEvent(e);
   Fill(nullptr);
+  Grid->RefreshVertScrollBar();
 }
 
 }  // namespace dlvr

@@ -13,7 +13,9 @@
 namespace dlvr {
 
 // What both panes share: the six-column grid, its sizes, the row lists and
-// the cell colours.
+// the cell colours. The grid's vertical scroll bar is always shown (disabled
+// while there is nothing to scroll), and the value column takes the width
+// the other columns leave beside it.
 class TInfoPaneBase : public TPane {
   Q_OBJECT
  public:
@@ -29,7 +31,9 @@ class TInfoPaneBase : public TPane {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
-  // The width of the value column and the characters per line it holds.
+  // The width of the value column (the pane's width less the grid's frame,
+  // the scroll bar and the other shown columns with their grid lines) and
+  // the characters per line it holds.
   void SizeValueColumn();
   void ResetRows(int dataRows);
   // Fills the label cells of a row and sizes it by the value's byte length.
