@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -148,10 +147,13 @@ TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultF
   connect(bbtFind_, &QToolButton::clicked, this, &TfrmSelDir::bbtFindClick);
   connect(fvlSelDir_, &TFolderViewLT::ChangePath, this, &TfrmSelDir::fvlSelDirChangePath);
 
-  // The placement is kept under WinPos\<form name> and restored on show;
-  // the client keeps at least 407 x 357.
+  // The placement is kept under WinPos\<form name>, saved on hide and
+  // restored on show before FormShow runs; without one the dialog opens
+  // centred on the screen. The client keeps at least 407 x 357.
   resize(480, 420);
   auto* placement = new TFormControl(this);
+  placement->setObjectName(QStringLiteral("fclDiSel"));
+  placement->DefaultLeft = placement->DefaultTop = -1;
   placement->MinClientWidth = 407;
   placement->MinClientHeight = 357;
   placement->MaxClientWidth = placement->MaxClientHeight = 0;
@@ -192,7 +194,8 @@ void TfrmSelDir::showEvent(QShowEvent* event) {
 }
 
 void TfrmSelDir::FormShow() {
-  CenterOnScreen();
+  // The placement was restored just before (fclDiSel): where the dialog was
+  // last closed, centred on the screen when it never was.
   confirmed_ = false;
   const QString initial = path_;
   bool selected = !initial.isEmpty() && DirExists(Local(initial)) && fvlSelDir_->SetPath(initial);
@@ -204,16 +207,6 @@ void TfrmSelDir::FormShow() {
   UpdateButtons();
   ShowPath();
   fvlSelDir_->setFocus();
-}
-
-void TfrmSelDir::CenterOnScreen() {
-  QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect area = screen->availableGeometry();
-  QPoint topLeft = area.center() - QPoint(width() / 2, height() / 2);
-  topLeft.setX(std::max(topLeft.x(), area.left()));
-  topLeft.setY(std::max(topLeft.y(), area.top()));
-  move(topLeft);
 }
 
 void TfrmSelDir::UpdateButtons() {

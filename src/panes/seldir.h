@@ -12,6 +12,9 @@
 // from the folder's parent for INDEX_C.XML and selects the folder of the file
 // the user picks; SetFindHandler / SetDefaultFindHandler put another search
 // in its place, an empty one keeps the button disabled.
+//
+// The dialog opens where it was last closed (its placement is kept by the
+// form control fclDiSel), centred on the screen the first time.
 #pragma once
 
 #include <QDialog>
@@ -91,7 +94,6 @@ class TfrmSelDir : public QDialog {
   void fvlSelDirChangePath(const QString& path);
   void btnOKClick();
   void bbtFindClick();
-  void CenterOnScreen();
 
   QWidget* pnlTool_ = nullptr;
   QToolButton* btnOK_ = nullptr;

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +28,9 @@
 
 // Readable failure messages for Qt strings.
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+static void PrintTo(const QRect& r, std::ostream* os) {
+  *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+}
 
 namespace dlvr {
 namespace {
@@ -341,6 +346,35 @@ TEST(SelDirTest, ExecuteReturnsTheChosenFolderWithTrailingSlash) {
     QString chosen = "unchanged";
     EXPECT_EQ(TfrmSelDir::Execute(nullptr, clean + "/", chosen), decide);
     EXPECT_EQ(chosen, decide ? clean + "/" : QString("unchanged"));
+  }
+}
+
+// The dialog opens where it was last closed, at the size it had; never
+// closed before, it opens centred on the screen at its own size.
+TEST(SelDirTest, OpensWhereItWasLastClosedElseCentred) {
+  QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", TExtRegistry::ProgramName()).remove("WinPos");
+  const QString clean = QDir::cleanPath(Q(test::SamplePath("clean")));
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const QRect centred(area.topLeft() + QPoint((area.width() - 500) / 2, (area.height() - 400) / 2), QSize(500, 400));
+  const QRect moved(area.topLeft() + QPoint(30, 20), QSize(520, 410));
+  struct Case {
+    const char* what;
+    QRect shown;
+  };
+  // Each dialog is moved to `moved` and cancelled, so each after the first
+  // finds that placement stored.
+  for (const Case& c : {Case{"none stored", centred}, Case{"stored", moved}, Case{"stored again", moved}}) {
+    SCOPED_TRACE(c.what);
+    TfrmSelDir form;
+    form.SetInitialPath(clean);
+    form.resize(500, 400);
+    form.show();
+    EXPECT_EQ(QRect(form.pos(), form.size()), c.shown);
+    EXPECT_EQ(form.FolderView()->CurrentPath(), clean);
+    form.move(moved.topLeft());
+    form.resize(moved.size());
+    form.reject();
+    EXPECT_FALSE(form.isVisible());
   }
 }
 
