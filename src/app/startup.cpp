@@ -5,31 +5,92 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QWidget>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
 namespace dlvr {
 
 QString InstanceLockPath() {
-  QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (dir.isEmpty()) dir = QDir::tempPath();
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  // The temporary folder is shared with other users: the name keeps theirs apart.
+  if (dir.isEmpty()) return QDir::tempPath() + QString("/Tavrin_Quillan_DLVRView-%1.lock").arg(::getuid());
   return dir + "/Tavrin_Quillan_DLVRView.lock";
+}
+
+namespace {
+
+// The lock file opened for locking: a regular file only, never through a
+// link, never waiting on a FIFO, closed in programs this one starts. -1 when
+// it cannot be opened.
+int OpenLockFile(const QString& path, bool create) {
+  const QByteArray name = QFile::encodeName(path);
+  int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+  if (create) flags |= O_CREAT;
+  int fd;
+  do fd = ::open(name.constData(), flags, 0600);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// flock without waiting, again when a signal interrupts it.
+bool TryFlock(int fd, int operation) {
+  int r;
+  do r = ::flock(fd, operation | LOCK_NB);
+  while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+}  // namespace
+
+TInstanceLock::TInstanceLock(const QString& lockPath) {
+  const int fd = OpenLockFile(lockPath, true);
+  if (fd < 0) return;
+  // A probe holds the file exclusively for a moment: wait it out, but never
+  // for long.
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (TryFlock(fd, LOCK_SH)) {
+      fd_ = fd;
+      return;
+    }
+    if (errno != EWOULDBLOCK) break;
+    QThread::msleep(20);
+  }
+  ::close(fd);
+}
+
+TInstanceLock::~TInstanceLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock; the file stays
+}
+
+bool InstanceRunning(const QString& lockPath) {
+  const int fd = OpenLockFile(lockPath, false);
+  if (fd < 0) return false;  // no file, or none any instance could lock
+  const bool unlocked = TryFlock(fd, LOCK_EX);
+  const bool held = !unlocked && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
 }
 
 bool CopyToTempAndRelaunch(const QString& programPath, const QStringList& args, const QString& lockPath,
                            const QString& tempDir, const std::function<bool(const QString&, const QStringList&)>& start) {
-  {
-    QLockFile probe(lockPath);
-    if (!probe.tryLock(0)) return false;  // an instance runs: nothing more
-  }
+  if (InstanceRunning(lockPath)) return false;  // an instance runs: nothing more
   QString base = QFileInfo(programPath).completeBaseName();
   QTemporaryFile unique(tempDir + "/" + base + "XXXXXX.tmp");
   if (!unique.open()) return false;

@@ -10,8 +10,37 @@
 namespace dlvr {
 
 // The lock file named after the instance ("Tavrin_Quillan_DLVRView") in the
-// user's runtime folder.
+// user's runtime folder (in the temporary folder, with the user's id in the
+// name, when there is no runtime folder).
 QString InstanceLockPath();
+
+// The lock that stands for running instances. Every instance holds a shared
+// lock on the lock file for its whole life, so the file stays locked while
+// any instance runs, whichever of them started first and whichever ended
+// since. The file is made when missing and never removed: a later instance
+// must lock the same file the running ones hold. A lock ends with its
+// process, a crash included, and is never passed on to programs the
+// instance starts. Only a regular file is locked (a link is not followed).
+class TInstanceLock {
+ public:
+  explicit TInstanceLock(const QString& lockPath);
+  ~TInstanceLock();
+  TInstanceLock(const TInstanceLock&) = delete;
+  TInstanceLock& operator=(const TInstanceLock&) = delete;
+
+  // Whether this instance holds its share; false when the file could not be
+  // made or opened, or another holder kept it locked exclusively for a
+  // second. The program runs on either way.
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Whether an instance runs: a process holds the lock on `lockPath`. Asks
+// without waiting and creates nothing; a missing file, or one left by
+// instances that ended or crashed, is not running. Never blocks on a FIFO.
+bool InstanceRunning(const QString& lockPath);
 
 // Started from a removable or CD drive: unless an instance holds the lock,
 // copy the program (and a photo viewer program beside it) into
