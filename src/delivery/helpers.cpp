@@ -222,7 +222,15 @@ bool WriteBlankPage() {
     text += l;
     text += "\r\n";
   }
-  return WriteWholeFile(BlankPagePath(), text);
+  // A program kept in a delivery's folder (copied there with the delivery)
+  // never writes into it.
+  if (FileInFolder(ProgramDir(), "INDEX_C.XML", "/")) return false;
+  const std::string path = BlankPagePath();
+  std::string present;
+  if (ReadRegularFile(path, text.size(), present) == TReadStatus::Ok && present == text) return true;
+  // Replaced whole, so that another instance never reads half a page and a
+  // link in its place is replaced, never written through.
+  return ReplaceWholeFile(path, text);
 }
 
 }  // namespace dlvr

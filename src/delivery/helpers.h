@@ -44,8 +44,10 @@ bool RemoveStylesheet(const std::string& source, const std::string& target);
 std::string InsertStylesheetText(std::string_view text, const std::string& href);
 std::string RemoveStylesheetText(std::string_view text);
 
-// Writes the blank page NONE.HTML into the program's folder. Returns false
-// when it cannot be written.
+// Writes the blank page NONE.HTML into the program's folder (replacing the
+// file, unless it already holds the page). Returns whether the page is there
+// afterwards: false when the folder cannot be written, and when it holds a
+// delivery (an INDEX_C.XML), which is never written into.
 bool WriteBlankPage();
 
 // The blank page's path (in the program's folder).

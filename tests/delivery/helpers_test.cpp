@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "delivery/helpers.h"
 #include "platform/fileio.h"
@@ -128,16 +131,39 @@ TEST(Stylesheet, SourceIsNeverChanged) {
 }
 
 TEST(BlankPage, EightLinesInTheProgramFolder) {
+  const std::string page =
+      "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n<HTML>\r\n<HEAD>\r\n"
+      "<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n</BODY>\r\n</HTML>\r\n";
   test::ScratchDir d;
   std::string saved = ProgramDir();
   SetProgramDir(d.Path());
   ASSERT_TRUE(WriteBlankPage());
   EXPECT_EQ(BlankPagePath(), d / "NONE.HTML");
-  EXPECT_EQ(Read(d / "NONE.HTML"),
-            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n<HTML>\r\n<HEAD>\r\n"
-            "<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n</BODY>\r\n</HTML>\r\n");
+  EXPECT_EQ(Read(d / "NONE.HTML"), page);
+  // Another page in its place is replaced; a link in its place is replaced
+  // too, never written through.
+  d.WriteBytes("NONE.HTML", "<HTML>old</HTML>");
+  ASSERT_TRUE(WriteBlankPage());
+  EXPECT_EQ(Read(d / "NONE.HTML"), page);
+  const std::string outside = d.WriteBytes("outside/keep.txt", "keep");
+  std::remove((d / "NONE.HTML").c_str());
+  ASSERT_EQ(::symlink(outside.c_str(), (d / "NONE.HTML").c_str()), 0);
+  ASSERT_TRUE(WriteBlankPage());
+  EXPECT_EQ(Read(d / "NONE.HTML"), page);
+  EXPECT_EQ(Read(outside), "keep");
+
+  // A folder that cannot be written, and a program kept in a delivery's
+  // folder, which is never written into.
+  d.WriteBytes("file", "x");
   SetProgramDir(d / "missing");
   EXPECT_FALSE(WriteBlankPage());
+  SetProgramDir(d / "file");
+  EXPECT_FALSE(WriteBlankPage());
+  d.WriteBytes("delivery/index_c.xml", "<constdata/>");
+  const auto before = test::TreeSnapshot(d / "delivery");
+  SetProgramDir(d / "delivery");
+  EXPECT_FALSE(WriteBlankPage());
+  EXPECT_EQ(test::TreeSnapshot(d / "delivery"), before);
   SetProgramDir(saved);
 }
 
