@@ -113,6 +113,9 @@ TMdlTreeView::TMdlTreeView(DeliveryStore& store) : store_(store) {
     s->OnGetSortItem = [this](TSort& sender, int i) { return SortGetSortItem(sender, i); };
     s->OnMoveData = [this](TSort& sender, int t, int f) { SortMoveData(sender, t, f); };
   }
+  // The viewer's model (the one that makes work copies) provides the page the
+  // file panes open with; a headless model writes nothing.
+  if (MakeWorkCopies) blankPageWritten_ = WriteBlankPage();
 }
 
 TMdlTreeView::~TMdlTreeView() {

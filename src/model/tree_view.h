@@ -163,6 +163,12 @@ class TMdlTreeView {
   // The process-wide default of MakeWorkCopies (on unless set otherwise).
   static void SetWorkCopiesDefault(bool on);
   static bool WorkCopiesDefault();
+  // Whether the model wrote the blank page (NONE.HTML in the program's
+  // folder, which the file panes show first) when it was made. Only a model
+  // that makes work copies writes it; false as well when the program's folder
+  // cannot be written or holds a delivery. The panes then show their empty
+  // page; nothing else depends on it.
+  bool BlankPageWritten() const { return blankPageWritten_; }
   // Makes the two work folders inside the process's private work folder.
   bool MakeWorkFolders();
   void RemoveWorkFolders();
@@ -244,6 +250,7 @@ class TMdlTreeView {
   int viewLang_ = 0;
   int fileNameMode_ = 0;
   bool preparing_ = false;
+  bool blankPageWritten_ = false;
   std::string mediaFolder_;
   std::string workFolder1_, workFolder2_;
   std::vector<int> photoMedia_;

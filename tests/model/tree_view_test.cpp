@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -789,6 +790,59 @@ TEST_F(TreeViewTest, ItemsAreFoundAgainByTheirPath) {
   EXPECT_EQ(model.FindItemPath({}, &complete), nullptr);
   EXPECT_FALSE(complete);
   EXPECT_TRUE(model.ItemPath(nullptr).empty());
+}
+
+}  // namespace
+}  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// The viewer's model writes the page the file panes open with into the
+// program's folder; where it cannot, the model is made all the same, and a
+// headless model writes nothing.
+TEST(BlankPageTest, TheViewersModelWritesItWhereItCan) {
+  test::ScratchDir d;
+  const std::string saved = ProgramDir();
+  d.WriteBytes("file", "x");
+  d.MakeDir("readonly");
+  test::SetTreeReadOnly(d / "readonly", true);
+  const bool root = ::geteuid() == 0;  // root writes into read-only folders
+  struct Case {
+    std::string Program;
+    bool Written;
+  } cases[] = {
+      {d.Path(), true},
+      {d / "readonly/", root},
+      {d / "file/", false},  // below a file: no one can write there
+      {d / "missing/", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Program);
+    SetProgramDir(c.Program);
+    DeliveryStore store;
+    TMdlTreeView view(store);
+    EXPECT_EQ(view.BlankPageWritten(), c.Written);
+    EXPECT_EQ(FileExists(c.Program + "NONE.HTML"), c.Written);
+    view.ClearTree();
+    EXPECT_NE(view.Tree().Root(), nullptr);
+  }
+  std::string page;
+  ASSERT_TRUE(ReadWholeFile(d / "NONE.HTML", page));
+  EXPECT_EQ(SplitLines(page).size(), 8u);
+  EXPECT_EQ(SplitLines(page).front(), "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">");
+
+  test::ScratchDir headless;
+  SetProgramDir(headless.Path());
+  TMdlTreeView::SetWorkCopiesDefault(false);
+  {
+    DeliveryStore store;
+    TMdlTreeView view(store);
+    EXPECT_FALSE(view.BlankPageWritten());
+  }
+  TMdlTreeView::SetWorkCopiesDefault(true);
+  EXPECT_FALSE(FileExists(headless / "NONE.HTML"));
+  SetProgramDir(saved);
 }
 
 }  // namespace
