@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 
 #include "check/data_check.h"
+#include "check/field_tables.h"
 #include "model/tree_view.h"
 #include "platform/drive.h"
 #include "support/fixtures.h"
@@ -240,6 +243,130 @@ TEST(DataCheckWalk, SectionsInOrderEachStartingWithItsSoftwareInformation) {
                                        Row("完成図面管理", "", "DRAWINGF.XML", item, E::BadChars),
                                        Row("その他管理", "", "OTHRS.XML", item, E::BadChars),
                                        Row("その他管理", "ＡＢ", "OTHRS.XML", "資料名", E::BadChars)}));
+}
+
+// ---------------------------------------------------------------------------
+// The embedded field tables against the check
+
+// Sets the record's field whose element the table's tag names (a note in
+// full-width parentheses after the name aside; the check reports the element
+// name) to one value. False when the record has no such text or list field.
+template <class R>
+bool SetField(R& record, const std::string& element, const std::string& value) {
+  for (const TFieldDef<R>& f : R::Fields()) {
+    if (element != f.Element) continue;
+    if (f.Text) record.*f.Text = value;
+    if (f.List) record.*f.List = {value};
+    return f.Text || f.List;
+  }
+  return false;
+}
+
+// Every field of the four embedded field tables, which the panes show with
+// its class word, MaxLength and needed mark, is checked by that rule: at its
+// limit it passes, one character over it fails, its class takes exactly the
+// characters the class word says. 全角文字 is the text class with a limit in
+// full-width characters, 半角数字 numbers, 半角英数字 half-width characters,
+// at most L bytes; the overrides are where the check says more than the word.
+TEST(DataCheckFieldTables, EveryFieldKeepsItsTablesRuleAtItsBoundary) {
+  TEmbeddedTables defs;
+  using Setter = std::function<bool(DeliveryStore&, const std::string&, const std::string&)>;
+  struct Table {
+    TComTin* Tin;
+    const char* Parent;
+    const char* Section;
+    Setter Set;
+    int Fields;
+  } tables[] = {
+      {&defs.ctnKojiTreeIni, "KOJINFO", "工事管理",
+       [](DeliveryStore& s, const std::string& e, const std::string& v) {
+         return SetField(s.IndexRecords[fkIndex], e, v);
+       },
+       33},
+      {&defs.ctnMeetTreeIni, "SETTING", "打合せ簿管理",
+       [](DeliveryStore& s, const std::string& e, const std::string& v) { return SetField(s.Meetings[0], e, v); }, 13},
+      {&defs.ctnPlanTreeIni, "SETTING", "施工計画書管理",
+       [](DeliveryStore& s, const std::string& e, const std::string& v) { return SetField(s.Plans[0], e, v); }, 5},
+      {&defs.ctnOthrsTreeIni, "SETTING", "その他管理",
+       [](DeliveryStore& s, const std::string& e, const std::string& v) { return SetField(s.Others[0], e, v); }, 7},
+  };
+  const std::set<std::string> exact = {"発注年度",       "住所コード",     "発注者コード",   "起点側測点-n",
+                                       "起点側測点-m",   "終点側測点-n",   "終点側測点-m",   "起点側距離標-n",
+                                       "起点側距離標-m", "終点側距離標-n", "終点側距離標-m", "西側境界座標経度",
+                                       "東側境界座標経度", "北側境界座標緯度", "南側境界座標緯度"};
+  const std::map<std::string, C> classes = {{"工事管理/住所コード", C::Digits}, {"その他管理/シリアル番号", C::Number}};
+  const std::set<std::string> dates = {"工期開始日", "工期終了日", "発行日付", "受理日付", "完了日付"};
+  const std::map<std::string, const std::vector<std::string_view>*> words = {
+      {"打合せ簿種類", &MeetKindWords()}, {"提出先", &SubmitToWords()}, {"その他資料種類", &OthrsKindWords()}};
+  // A character at the end of a value, its Shift-JIS bytes, and the classes that take it.
+  struct Probe {
+    std::string Char;
+    int Bytes;
+    std::set<C> In;
+  } probes[] = {
+      {".", 1, {C::Text, C::Number, C::Ascii}}, {"a", 1, {C::Text, C::Ascii}}, {"A", 1, {C::Text, C::Ascii}},
+      {"~", 1, {C::Text, C::Ascii}},            {"あ", 2, {C::Text}},          {"Ａ", 2, {}},
+      {"ｱ", 1, {}},
+  };
+
+  for (Table& t : tables) {
+    TTreeIniItem* parent = t.Tin->Tree.ItemByPath(t.Parent);
+    int seen = 0;
+    for (int n = 0; n < parent->Count(); ++n) {
+      const std::string path = std::string(t.Parent) + "\\ITEM " + std::to_string(n);
+      const std::string tag = t.Tin->Tree.ReadString(path, "Tag");
+      if (tag.empty()) continue;  // a numbered slot without a field
+      ++seen;
+      const std::string name = tag.substr(0, tag.find("（"));
+      const std::string mask = t.Tin->Tree.ReadString(path, "Mask");
+      const int limit = static_cast<int>(t.Tin->Tree.ReadInteger(path, "MaxLength", 0));
+      const bool needed = t.Tin->Tree.ReadString(path, "Needs") == "◎";
+      SCOPED_TRACE(std::string(t.Section) + " " + tag);
+      // The words the check gives the field for a value (none when it passes).
+      auto found = [&](const std::string& value) {
+        DeliveryStore s = CleanStore();
+        EXPECT_TRUE(t.Set(s, name, value)) << "no record field";
+        std::vector<std::string> out;
+        for (const TCheckErrorRow& row : Check(s))
+          if (row[0] == t.Section && row[3] == name) out.push_back(row[4]);
+        return out;
+      };
+      using Words = std::vector<std::string>;
+      auto word = [](E e) { return Words{CheckErrorWord(e)}; };
+      EXPECT_EQ(found(""), needed ? word(E::Missing) : Words{});
+
+      if (dates.count(name)) {
+        EXPECT_EQ(limit, 10);
+        EXPECT_EQ(found("2023-04-30"), Words{});
+        EXPECT_EQ(found("2023-04-31"), word(E::BadDate));
+        continue;
+      }
+      if (auto w = words.find(name); w != words.end()) {
+        for (std::string_view ok : *w->second) EXPECT_EQ(found(std::string(ok)), Words{}) << ok;
+        EXPECT_EQ(found(std::string(w->second->front()) + "様"), word(E::NotListed));
+        continue;
+      }
+
+      ASSERT_TRUE(mask == "全角文字" || mask == "半角数字" || mask == "半角英数字") << mask;
+      const bool wide = mask == "全角文字";
+      const auto cls = classes.find(std::string(t.Section) + "/" + name);
+      const C c = cls != classes.end() ? cls->second : wide ? C::Text : mask == "半角数字" ? C::Number : C::Ascii;
+      const int bytes = wide ? 2 * limit : limit;
+      ASSERT_GT(bytes, 2);
+      EXPECT_EQ(found(Rep("1", bytes)), Words{});
+      EXPECT_EQ(found(Rep("1", bytes + 1)), word(E::BadLength));
+      if (wide) {
+        EXPECT_EQ(found(Rep("あ", limit)), Words{});
+        EXPECT_EQ(found(Rep("あ", limit + 1)), word(E::BadLength));
+      }
+      EXPECT_EQ(found(Rep("1", bytes - 1)), exact.count(name) ? word(E::BadLength) : Words{});
+      for (const Probe& p : probes) {
+        const std::string value = Rep("1", bytes - p.Bytes) + p.Char;
+        EXPECT_EQ(found(value), p.In.count(c) ? Words{} : word(E::BadChars)) << value;
+      }
+    }
+    EXPECT_EQ(seen, t.Fields) << t.Section;
+  }
 }
 
 // ---------------------------------------------------------------------------
