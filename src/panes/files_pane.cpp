@@ -5,11 +5,9 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -196,28 +194,15 @@ int TfrmFiles::RowBytes(int row) const {
 }
 
 void TfrmFiles::pnlTResize() {
-  const int scroll = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  int used = 0;
-  for (int c : {0, 1, 2, 4, 5}) {
-    const int w = Grid->ColWidth(c);
-    used += (w < 0 ? 0 : w) + Grid->GridLineWidth();
-  }
-  const int width = std::max(1, this->width() - scroll - 5 - used);
-  Grid->SetColWidth(3, width);
-  lineChars_ = 15;
-  for (int i = 15; i <= 255; ++i) {
-    if (Grid->TextWidth0(i) >= width - 3) break;
-    lineChars_ = i;
-  }
-  const int h0 = Grid->TextHeight0();
+  // The grid fills the pane's width.
+  lineChars_ = FitValueColumn(*Grid, width());
   int total = Grid->RowHeight(0);
   for (int row = 1; row <= 2; ++row) {
     const int bytes = RowBytes(row);
     // Integer division truncates toward zero, so no length gives one line.
     const int lines = std::max(1, (bytes - 1) / lineChars_ + 1);
     RowLines[row - 1] = lines;
-    const int height = lines <= 1 ? h0 + 2 : static_cast<int>(std::lround(lines * h0 + 5.0));
-    Grid->SetRowHeight(row, height);
+    Grid->SetRowHeight(row, Grid->CellHeight(lines));
     // The row as the grid shows it: never lower than a line of its font.
     total += Grid->RowHeight(row);
   }

@@ -1,7 +1,6 @@
 #include "panes/info_panes.h"
 
 #include <QApplication>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "components/grid_mode.h"
@@ -30,27 +29,7 @@ TInfoPaneBase::TInfoPaneBase(TViewerModel& model, QWidget* parent) : TPane(model
 
 void TInfoPaneBase::resizeEvent(QResizeEvent* e) { TPane::resizeEvent(e); }
 
-void TInfoPaneBase::SizeValueColumn() {
-  // The value column takes what the other columns leave of the grid's
-  // client area, its own grid line included: the pane's width less the
-  // grid's frame and the vertical scroll bar, which is always shown. The
-  // columns then end at the scroll bar. A hidden column takes no room, not
-  // even its grid line.
-  const int line = Grid->GridLineWidth();
-  int used = line;
-  for (int c : {0, 1, 2, 4, 5}) {
-    const int w = Grid->ColWidth(c);
-    if (w >= 0) used += w + line;
-  }
-  const int client = width() - 2 * Grid->frameWidth() - Grid->verticalScrollBar()->sizeHint().width();
-  const int width = std::max(1, client - used);
-  Grid->SetColWidth(3, width);
-  lineChars_ = 15;
-  for (int i = 15; i <= 255; ++i) {
-    if (Grid->TextWidth0(i) >= width - 3) break;
-    lineChars_ = i;
-  }
-}
+void TInfoPaneBase::SizeValueColumn() { lineChars_ = FitValueColumn(*Grid, width()); }
 
 void TInfoPaneBase::ResetRows(int dataRows) {
   Grid->SetRowCount(dataRows + 1);

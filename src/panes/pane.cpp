@@ -3,7 +3,10 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
@@ -70,6 +73,24 @@ bool FieldCellAtr(const TExtGrid3& grid, int col, int row, TCellAtr& atr) {
     }
   }
   return true;
+}
+
+int FitValueColumn(TExtGrid3& grid, int gridWidth) {
+  const int line = grid.GridLineWidth();
+  int used = line;
+  for (int c : {0, 1, 2, 4, 5}) {
+    const int w = grid.ColWidth(c);
+    if (w >= 0) used += w + line;
+  }
+  const int client = gridWidth - 2 * grid.frameWidth() - grid.verticalScrollBar()->sizeHint().width();
+  const int width = std::max(1, client - used);
+  grid.SetColWidth(3, width);
+  int chars = 15;
+  for (int i = 15; i <= 255; ++i) {
+    if (grid.TextWidth0(i) >= width - 3) break;
+    chars = i;
+  }
+  return chars;
 }
 
 void MakeHiddenEditors(QWidget* parent, QComboBox*& cbxSoftware, QFrame*& pnlShadow) {

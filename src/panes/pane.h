@@ -27,6 +27,15 @@ TCellSizeControl* MakeFieldSizes(QObject* owner, const char* name, TExtGrid3* gr
 // greyed, the mark of an empty required (◎) or conditional (○) value in red
 // or blue. False for a value cell (column 3), which is left to the pane.
 bool FieldCellAtr(const TExtGrid3& grid, int col, int row, TCellAtr& atr);
+// Sizes the value column (column 3) of a field grid whose vertical scroll bar
+// is always shown: it takes what the other columns leave of the grid's client
+// area, its own grid line included, so that the columns end exactly at the
+// scroll bar. `gridWidth` is the grid's outer width (the pane's width); the
+// client area is that less the grid's frame and the scroll bar. A hidden
+// column takes no room, not even its grid line. Returns the characters per
+// line the column holds: the most "0"s narrower than its width less 3, at
+// least 15 and at most 255.
+int FitValueColumn(TExtGrid3& grid, int gridWidth);
 // The hidden editors beside a field grid: `cbxSoftware` (127 characters) and `pnlShadow`.
 void MakeHiddenEditors(QWidget* parent, QComboBox*& cbxSoftware, QFrame*& pnlShadow);
 // The preview area `Panel1` holding the preview view `webBrowser`.

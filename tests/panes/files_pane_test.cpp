@@ -115,21 +115,61 @@ TEST_F(FilesPaneTest, PlanOriginalAllowsLongerContentThanMeetingOriginal) {
   EXPECT_TRUE(prompts.Shown.empty());
 }
 
+// After every resize, with the pane shown in a host window as the main
+// window holds it: the value column W takes what the other columns leave, so
+// that the last column ends exactly at the grid's right client edge beside
+// the scroll bar (the hidden column takes no room); L is the most "0"s below
+// W - 3, at least 15; each row's lines N = (B - 1) / L + 1 for its byte
+// length B (doubled for full-width masks), its height that of N lines, and
+// the field panel is as high as its rows.
 TEST_F(FilesPaneTest, LineCountFollowsTheValueColumnWidth) {
+  struct Width {
+    int pane;
+    int chars;      // L
+    int planLines;  // row 2 of a plan's original: 127 full-width characters, 254 bytes
+    int softLines;  // row 1: 64 full-width characters, 128 bytes
+  };
+  // 712 and 713 sit on both sides of 64 characters per line, 1090 and 1091
+  // on both sides of 127; the narrowest holds fewer than 15 and still counts 15.
+  const Width widths[] = {{1400, 178, 2, 1}, {713, 64, 4, 2}, {712, 63, 5, 3}, {1091, 127, 2, 2},
+                          {1090, 126, 3, 2}, {400, 15, 17, 9}, {500, 28, 10, 5}};
   Load(test::SamplePath("clean"));
-  TfrmFiles pane(m);
-  pane.resize(1400, 500);
-  pane.ShowNode(FileItem(3));
-  const int wideLines = pane.RowLines[1];
-  const int wideChars = pane.LineChars();
-  pane.resize(500, 500);
-  pane.ShowNode(FileItem(3));
-  EXPECT_LT(pane.LineChars(), wideChars);
-  EXPECT_GT(pane.RowLines[1], wideLines);
-  EXPECT_EQ(pane.RowLines[1], (254 - 1) / pane.LineChars() + 1);
-  // The panel is as high as its rows.
-  const int rows = pane.Grid->RowHeight(0) + pane.Grid->RowHeight(1) + pane.Grid->RowHeight(2);
-  EXPECT_EQ(pane.pnlT->maximumHeight(), 3 + 3 + rows);
+  QWidget host;
+  host.resize(1600, 900);
+  host.show();
+  TfrmFiles pane(m, &host);
+  pane.show();
+  TTreeItem* plan = FileItem(3);
+  ASSERT_TRUE(plan);
+  pane.ShowNode(plan);
+  const TExtGrid3& g = *pane.Grid;
+  for (const Width& w : widths) {
+    SCOPED_TRACE("width " + std::to_string(w.pane));
+    pane.resize(w.pane, 500);
+    const int width = g.ColWidth(3);
+    EXPECT_EQ(g.ColWidth(1), -1);
+    EXPECT_EQ(g.CellRect(3, 1).width(), width);
+    EXPECT_EQ(g.CellRect(5, 1).right() + 1 + g.GridLineWidth(), g.ClientWidth());
+    int chars = 15;
+    while (chars < 255 && g.TextWidth0(chars + 1) < width - 3) ++chars;
+    EXPECT_EQ(pane.LineChars(), chars);
+    EXPECT_EQ(pane.LineChars(), w.chars);
+    EXPECT_EQ(pane.RowLines[0], w.softLines);
+    EXPECT_EQ(pane.RowLines[1], w.planLines);
+    int rows = g.RowHeight(0);
+    for (int r = 1; r <= 2; ++r) {
+      SCOPED_TRACE("row " + std::to_string(r));
+      const int bytes = g.Cell(5, r).toInt() * 2;  // both masks are full-width
+      ASSERT_EQ(g.Cell(4, r), "全角文字");
+      const int lines = (bytes - 1) / chars + 1;
+      EXPECT_EQ(pane.RowLines[r - 1], lines);
+      EXPECT_EQ(g.CellAtr(3, r).Line[0].TextLines, lines);
+      const int h0 = g.TextHeight0();
+      EXPECT_EQ(g.RowHeight(r), std::max(g.MinRowHeight(), lines <= 1 ? h0 + 2 : lines * h0 + 5));
+      rows += g.RowHeight(r);
+    }
+    EXPECT_EQ(pane.pnlT->maximumHeight(), 3 + 3 + rows);
+  }
 }
 
 TEST_F(FilesPaneTest, ValueCellsCarryTheirLengthAndOnlyRowTwoEditsInPlace) {
