@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -67,8 +66,7 @@ int main(int argc, char** argv) {
 
   dlvr::RemoveWorkFolderOnSignals();
   dlvr::RemoveStaleWorkFolders();
-  QLockFile lock(dlvr::InstanceLockPath());
-  lock.tryLock(0);  // held while this instance runs; a second instance runs too
+  dlvr::TInstanceLock lock(dlvr::InstanceLockPath());  // every running instance holds its share
   QApplication::setApplicationDisplayName(QString());
   dlvr::InstallFontSubstitutions();
   dlvr::TMessageBoxScope messages;
