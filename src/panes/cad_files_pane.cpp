@@ -327,19 +327,8 @@ int TfrmCADFiles::RowBytes(int row) const {
 
 void TfrmCADFiles::pnlGrdResize() {
   cbxSoftware->hide();
-  const int scroll = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  int used = 0;
-  for (int c : {0, 1, 2, 4, 5}) {
-    const int w = Grid->ColWidth(c);
-    used += (w < 0 ? 0 : w) + Grid->GridLineWidth();
-  }
-  const int width = std::max(1, this->width() - scroll - 5 - used);
-  Grid->SetColWidth(3, width);
-  lineChars_ = 15;
-  for (int i = 15; i <= 255; ++i) {
-    if (Grid->TextWidth0(i) >= width - 3) break;
-    lineChars_ = i;
-  }
+  // The grid fills the pane's width.
+  lineChars_ = FitValueColumn(*Grid, width());
   for (int row = 1; row <= 32; ++row) {
     // Integer division truncates toward zero, so no length gives one line.
     const int lines = std::max(1, (RowBytes(row) - 1) / lineChars_ + 1);

@@ -81,11 +81,25 @@ TEST_F(CadFilesTest, GridCarriesTheDrawingFieldTable) {
   EXPECT_EQ(g->Cell(2, 29), "△");
   EXPECT_EQ(g->Cell(5, 29), "128");
   EXPECT_EQ(g->Cell(0, 32), "予備");
-  // Row 29 needs 256 bytes, row 5 three.
-  pane.resize(800, 600);
-  EXPECT_GT(pane.RowLines[28], 1);
-  EXPECT_EQ(pane.RowLines[4], 1);
-  EXPECT_EQ(g->CellAtr(3, 29).Line[0].TextLines, pane.RowLines[28]);
+  // Row 29 needs 256 bytes, row 5 three. The value column takes exactly
+  // the room the other columns leave, the hidden column no grid line.
+  QWidget host;
+  host.resize(1600, 900);
+  host.show();
+  pane.setParent(&host);
+  pane.show();
+  for (int width : {800, 713, 712, 1091, 1090}) {
+    SCOPED_TRACE("width " + std::to_string(width));
+    pane.resize(width, 600);
+    EXPECT_EQ(g->CellRect(5, 1).right() + 1 + g->GridLineWidth(), g->ClientWidth());
+    int chars = 15;
+    while (chars < 255 && g->TextWidth0(chars + 1) < g->ColWidth(3) - 3) ++chars;
+    EXPECT_EQ(pane.LineChars(), chars);
+    EXPECT_EQ(pane.RowLines[28], (256 - 1) / chars + 1);
+    EXPECT_EQ(pane.RowLines[4], 1);
+    EXPECT_EQ(g->CellAtr(3, 29).Line[0].TextLines, pane.RowLines[28]);
+  }
+  pane.setParent(nullptr);
   EXPECT_FALSE(g->CellAtr(0, 1).Selectable);
   EXPECT_TRUE(g->CellAtr(3, 1).Selectable);
   ASSERT_NE(pane.findChild<TPreviewView*>("webBrowser"), nullptr);
