@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("dlvrview");
   QApplication::setApplicationVersion(DLVR_VERSION);
   // Qt's own dialogs speak the user's language when that is Japanese.
-  dlvr::InstallQtTranslations(dlvr::WantsJapanese(QLocale::system().uiLanguages(), dlvr::SystemLocaleText()));
+  const auto qtTexts =
+      dlvr::InstallQtTranslations(dlvr::WantsJapanese(QLocale::system().uiLanguages(), dlvr::SystemLocaleText()));
   const QString program = QApplication::applicationFilePath();
   dlvr::DriveType drive = dlvr::GetDriveType(QFileInfo(program).absolutePath().toStdString());
   if (drive == dlvr::DriveType::Removable || drive == dlvr::DriveType::CdRom) {

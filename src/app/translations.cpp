@@ -36,18 +36,15 @@ bool WantsJapanese(const QStringList& uiLanguages, const QString& systemLocaleTe
   return false;
 }
 
-QTranslator* InstallQtTranslations(bool japanese, const QString& folder) {
+std::unique_ptr<QTranslator> InstallQtTranslations(bool japanese, const QString& folder) {
   if (!japanese) return nullptr;
   const QString dir = folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
-  // qtbase holds the dialogs' texts; "qt" pulls in every Qt module's file.
-  auto* translator = new QTranslator(QCoreApplication::instance());
-  if (!translator->load(QStringLiteral("qt_ja"), dir) && !translator->load(QStringLiteral("qtbase_ja"), dir)) {
-    delete translator;
+  // "qt" pulls in every Qt module's file; qtbase alone holds the dialogs' texts.
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QStringLiteral("qt_ja"), dir) && !translator->load(QStringLiteral("qtbase_ja"), dir))
     return nullptr;
-  }
-  if (QCoreApplication::installTranslator(translator)) return translator;
-  delete translator;
-  return nullptr;
+  if (!QCoreApplication::installTranslator(translator.get())) return nullptr;
+  return translator;
 }
 
 }  // namespace dlvr

@@ -4,8 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 
-class QTranslator;
+#include <memory>
 
 namespace dlvr {
 
@@ -20,7 +21,8 @@ QString SystemLocaleText();
 
 // With `japanese`, loads Qt's Japanese translations from `folder` (empty:
 // Qt's own translations folder) and installs them in the application; the
-// translator (owned by the application), or null when none was installed.
-QTranslator* InstallQtTranslations(bool japanese, const QString& folder = QString());
+// translator, which takes itself out when it goes, or null when none was
+// installed. The caller keeps it while the application runs.
+std::unique_ptr<QTranslator> InstallQtTranslations(bool japanese, const QString& folder = QString());
 
 }  // namespace dlvr

@@ -814,11 +814,10 @@ TEST(QtTranslations, JapaneseUsersAndSystemsGetQtsOwnTextsInJapanese) {
     EXPECT_EQ(WantsJapanese(c.ui, c.system), c.japanese) << c.ui.join(",").toStdString() << " / " << c.system.toStdString();
 
   EXPECT_EQ(InstallQtTranslations(false), nullptr);
-  QTranslator* t = InstallQtTranslations(true);
+  auto t = InstallQtTranslations(true);
   if (!t) GTEST_SKIP() << "Qt's translations are not installed";
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
-  QCoreApplication::removeTranslator(t);
-  delete t;
+  t.reset();  // takes itself out
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
 }
 
