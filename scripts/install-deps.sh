@@ -16,6 +16,8 @@ PACKAGES=(
   libxcb1-dev
   # XML and XSLT, Shift-JIS text
   libxml2-dev libxslt1-dev libicu-dev
+  # photo metadata (EXIF)
+  libexiv2-dev
   # Japanese fonts (grid widths are measured in the grid font)
   fonts-ipafont-gothic fonts-ipafont-mincho
   # tests, benchmarks, screenshots

@@ -1,0 +1,41 @@
+// The photo checks: what ordering authorities check on a delivery's photos.
+// Each finding names the photo (or the stray file), the field and the rule.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "photo/photo_records.h"
+
+namespace dlvr {
+
+// What a photo file's bytes say, read through the EXIF library (never by a
+// hand-written parser). Unreadable or foreign files give Format "" or the
+// format found by content.
+struct TImageFacts {
+  std::string Format;        // by content: "jpeg", "png", "tiff", "gif", "bmp", ... ("" unknown)
+  int Width = 0, Height = 0; // pixels as stored (before orientation)
+  int Orientation = 0;       // EXIF orientation 1-8, 0 when absent
+  std::string DateTimeOriginal;  // EXIF "YYYY:MM:DD HH:MM:SS" as stored, "" when absent
+  std::string Software;          // EXIF Software, "" when absent
+};
+TImageFacts ReadImageFacts(const std::string& path);
+
+struct TPhotoFinding {
+  std::string FileName;  // 写真ファイル名 / 参考図ファイル名, or the stray file's name
+  std::string Field;     // 項目名: the element the rule is about ("写真ファイル名", "撮影年月日", ...)
+  std::string State;     // 状態: what was found, in Japanese
+  int Record = -1;       // index into TPhotoStore::Records(), -1 for a file no record names
+  std::string Path;      // the file concerned, when there is one
+};
+
+// The construction period from INDEX_C.XML (工期開始日, 工期終了日, as
+// read; an invalid date leaves that side open).
+struct TPhotoCheckPeriod {
+  std::string Start, End;
+};
+
+// Every finding, records in store order then stray files by medium and name.
+std::vector<TPhotoFinding> CheckPhotos(const TPhotoStore& store, const TPhotoCheckPeriod& period);
+
+}  // namespace dlvr
