@@ -1,11 +1,271 @@
 #include "photo/photo_check.h"
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+
 namespace dlvr {
+namespace {
+
+// The 状態 texts.
+const char* const kEmpty = "情報未記入";
+const char* const kBadName = "ファイル名が不正";
+const char* const kMissing = "ファイルなし";
+const char* const kNotListed = "管理ファイルに記載なし";
+const char* const kBadDate = "日付が不正";
+const char* const kOutsidePeriod = "工期外の日付";
+const char* const kManagementFile = "管理ファイル";
+
+// Well-known image editors, as they name themselves in EXIF Software
+// (matched anywhere in the text, without regard to ASCII case).
+constexpr std::string_view kEditors[] = {
+    "photoshop", "lightroom", "gimp", "paint.net", "paintshop", "paint shop pro", "affinity photo",
+    "pixelmator", "photoscape", "picasa", "acdsee", "snapseed", "darktable", "rawtherapee", "luminar",
+    "photodirector", "photo-paint", "jtrim", "fotor", "capture one", "photo editor", "photoworks",
+};
+
+std::string FoundEditor(const std::string& software) {
+  const std::string lower = AsciiLower(software);
+  for (std::string_view e : kEditors)
+    if (lower.find(e) != std::string::npos) return software;
+  return std::string();
+}
+
+// Blank: nothing but spaces, tabs, line breaks and ideographic spaces.
+bool Blank(std::string_view s) {
+  for (std::size_t pos = 0; pos < s.size();) {
+    const char32_t c = NextCodePoint(s, pos);
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0x3000) return false;
+  }
+  return true;
+}
+
+bool Digits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int Number(std::string_view s) {
+  int v = 0;
+  for (char c : s) v = v * 10 + (c - '0');
+  return v;
+}
+
+// A CCYY-MM-DD date of the calendar.
+bool ValidDate(std::string_view s) {
+  if (s.size() != 10 || s[4] != '-' || s[7] != '-' || !Digits(s.substr(0, 4)) || !Digits(s.substr(5, 2)) ||
+      !Digits(s.substr(8, 2)))
+    return false;
+  const int y = Number(s.substr(0, 4)), m = Number(s.substr(5, 2)), d = Number(s.substr(8, 2));
+  if (m < 1 || m > 12 || d < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+// The date of an EXIF date-time ("2024:05:10 09:30:00" -> "2024-05-10"),
+// "" when it holds none.
+std::string ExifDate(const std::string& dateTime) {
+  if (dateTime.size() < 10) return std::string();
+  std::string d = dateTime.substr(0, 10);
+  if (d[4] != ':' || d[7] != ':') return std::string();
+  d[4] = d[7] = '-';
+  return ValidDate(d) ? d : std::string();
+}
+
+// The version of a file's format: 1 for the first ("1.00", "01"), 5 for
+// "05"; 0 when not given (then the rules of the newest apply).
+int VersionOf(const TPhotoFile& file) { return static_cast<int>(std::max(0L, LeadingNumber(file.DtdVersion))); }
+bool From(int version, int since) { return version == 0 || version >= since; }
+
+bool UpperName(std::string_view body) {
+  return !body.empty() && std::all_of(body.begin(), body.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  });
+}
+
+// A file name by the rule: `lead` + 7 digits, or in the first version up
+// to 80 characters in all of upper-case letters, digits and '_'; with one of
+// the extensions.
+bool NameByRule(const std::string& name, char lead, int version, std::initializer_list<std::string_view> exts) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string_view body = std::string_view(name).substr(0, dot), ext = std::string_view(name).substr(dot);
+  if (std::find(exts.begin(), exts.end(), ext) == exts.end()) return false;
+  if (version == 1) return name.size() <= 80 && UpperName(body);
+  return body.size() == 8 && body[0] == lead && Digits(body.substr(1));
+}
+
+std::string FormatWord(const std::string& format) { return format.empty() ? std::string() : "（" + AsciiUpper(format) + "）"; }
+
+// The facts of every file, read on the machine's cores.
+std::unordered_map<std::string, TImageFacts> ReadAllFacts(const std::vector<std::string>& paths) {
+  std::vector<TImageFacts> facts(paths.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) facts[i] = ReadImageFacts(paths[i]);
+  };
+  const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+  const std::size_t threads = std::min<std::size_t>(cores, (paths.size() + 31) / 32);
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < threads; ++t) {
+    try {
+      pool.emplace_back(work);
+    } catch (...) {
+      break;  // no thread to be had: this one does the rest
+    }
+  }
+  work();
+  for (std::thread& t : pool) t.join();
+  std::unordered_map<std::string, TImageFacts> byPath;
+  byPath.reserve(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) byPath.emplace(paths[i], std::move(facts[i]));
+  return byPath;
+}
+
+class TChecker {
+ public:
+  TChecker(const TPhotoStore& store, const TPhotoCheckPeriod& period) : store_(store) {
+    if (ValidDate(period.Start)) start_ = period.Start;
+    if (ValidDate(period.End)) end_ = period.End;
+  }
+
+  std::vector<TPhotoFinding> Run() {
+    std::vector<std::string> paths;
+    for (const TPhotoRecord& r : store_.Records()) {
+      if (!r.Path.empty()) paths.push_back(r.Path);
+      for (const TPhotoReference& ref : r.References)
+        if (!ref.Path.empty()) paths.push_back(ref.Path);
+    }
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    facts_ = ReadAllFacts(paths);
+    listed_.insert(paths.begin(), paths.end());
+
+    for (std::size_t f = 0; f < store_.Files().size(); ++f) {
+      const TPhotoFile& file = store_.Files()[f];
+      const int version = VersionOf(file);
+      for (std::size_t i = file.FirstRecord; i < file.FirstRecord + file.RecordCount; ++i)
+        Record(static_cast<int>(i), version);
+      if (file.Broken) {
+        std::string state = file.BrokenLine > 0 ? std::to_string(file.BrokenLine) + "行目: " : std::string();
+        state += file.BrokenReason;
+        Add(ExtractFileName(file.XmlPath), kManagementFile, state, -1, file.XmlPath);
+      }
+    }
+    Strays();
+    return std::move(findings_);
+  }
+
+ private:
+  void Add(const std::string& name, const char* field, const std::string& state, int record, const std::string& path) {
+    findings_.push_back({name, field, state, record, path});
+  }
+
+  const TImageFacts& FactsOf(const std::string& path) { return facts_[path]; }
+
+  void Record(int index, int version) {
+    const TPhotoRecord& r = store_.Records()[static_cast<std::size_t>(index)];
+    auto add = [&](const char* field, const std::string& state) { Add(r.FileName, field, state, index, r.Path); };
+    const std::pair<const char*, const std::string*> required[] = {
+        {"シリアル番号", &r.Serial},
+        {"写真ファイル名", &r.FileName},
+        {From(version, 2) ? "メディア番号" : nullptr, &r.MediaNo},
+        {From(version, 2) ? "写真-大分類" : nullptr, &r.MajorClass},
+        {From(version, 2) ? "写真タイトル" : nullptr, &r.Title},
+        {From(version, 4) ? "撮影年月日" : nullptr, &r.Date},
+        {From(version, 5) ? "代表写真" : nullptr, &r.Representative},
+        {From(version, 5) ? "提出頻度写真" : nullptr, &r.Frequency},
+    };
+    for (const auto& [field, value] : required)
+      if (field && Blank(*value)) add(field, kEmpty);
+
+    if (!Blank(r.FileName)) {
+      if (!NameByRule(r.FileName, 'P', version, {".JPG"})) add("写真ファイル名", kBadName);
+      if (!r.Exists) {
+        add("写真ファイル名", kMissing);
+      } else {
+        const TImageFacts& facts = FactsOf(r.Path);
+        if (facts.Format != "jpeg") {
+          add("写真ファイル名", "JPEG以外" + FormatWord(facts.Format));
+        } else {
+          const long pixels = static_cast<long>(facts.Width) * facts.Height;
+          if (pixels > 0 && (pixels < kPhotoMinPixels || pixels > kPhotoMaxPixels))
+            add("写真ファイル名",
+                "画素数が範囲外（" + std::to_string(facts.Width) + "×" + std::to_string(facts.Height) + "）");
+          const std::string editor = FoundEditor(facts.Software);
+          if (!editor.empty()) add("写真ファイル名", "編集ソフトの記録あり（" + editor + "）");
+        }
+      }
+    }
+
+    if (!Blank(r.Date)) {
+      if (!ValidDate(r.Date)) {
+        add("撮影年月日", kBadDate);
+      } else {
+        if ((!start_.empty() && r.Date < start_) || (!end_.empty() && r.Date > end_)) add("撮影年月日", kOutsidePeriod);
+        if (r.Exists) {
+          const TImageFacts& facts = FactsOf(r.Path);
+          const std::string exif = facts.Format == "jpeg" ? ExifDate(facts.DateTimeOriginal) : std::string();
+          if (!exif.empty() && exif != r.Date) add("撮影年月日", "Exif撮影日（" + exif + "）と不一致");
+        }
+      }
+    }
+
+    for (const TPhotoReference& ref : r.References) {
+      auto addRef = [&](const char* field, const std::string& state) {
+        Add(Blank(ref.FileName) ? r.FileName : ref.FileName, field, state, index, ref.Path);
+      };
+      if (Blank(ref.FileName)) {
+        addRef("参考図ファイル名", kEmpty);
+      } else {
+        if (!NameByRule(ref.FileName, 'D', version, {".JPG", ".TIF"})) addRef("参考図ファイル名", kBadName);
+        if (ref.Path.empty()) {
+          addRef("参考図ファイル名", kMissing);
+        } else {
+          const std::string& format = FactsOf(ref.Path).Format;
+          if (format != "jpeg" && format != "tiff") addRef("参考図ファイル名", "JPEG・TIFF以外" + FormatWord(format));
+        }
+      }
+      if (From(version, 5) && Blank(ref.Title)) addRef("参考図タイトル", kEmpty);
+    }
+  }
+
+  // Files of the photo and drawing folders that no record names. The PHOTO
+  // folder's own companions (the management file, its DTD and stylesheet)
+  // are no photos when that folder is named as the photo folder.
+  void Strays() {
+    std::unordered_set<std::string> folders;
+    for (const TPhotoMediumFolders& m : store_.Media()) {
+      const std::string photoDir = WithTrailingSlash(ResolveCase(m.Folder + "PHOTO"));
+      for (auto [dir, field] : {std::pair{&m.PhotoFolder, "写真ファイル名"}, std::pair{&m.DrawingFolder, "参考図ファイル名"}}) {
+        if (dir->empty() || !folders.insert(*dir).second) continue;
+        for (const std::string& name : ListFiles(*dir)) {
+          const std::string path = JoinPath(*dir, name);
+          if (listed_.count(path)) continue;
+          const std::string ext = AsciiUpper(ExtractFileExt(name));
+          if (*dir == photoDir && (EqualsNoCase(name, "PHOTO.XML") || ext == ".DTD" || ext == ".XSL")) continue;
+          Add(name, field, kNotListed, -1, path);
+        }
+      }
+    }
+  }
+
+  const TPhotoStore& store_;
+  std::string start_, end_;
+  std::unordered_map<std::string, TImageFacts> facts_;
+  std::unordered_set<std::string> listed_;
+  std::vector<TPhotoFinding> findings_;
+};
+
+}  // namespace
 
 std::vector<TPhotoFinding> CheckPhotos(const TPhotoStore& store, const TPhotoCheckPeriod& period) {
-  (void)store;
-  (void)period;
-  return {};
+  return TChecker(store, period).Run();
 }
 
 }  // namespace dlvr

@@ -3,7 +3,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
-#include <libxml/xmlreader.h>
+#include <libxml/parserInternals.h>
 
 #include <algorithm>
 #include <bitset>
@@ -27,8 +27,8 @@ constexpr std::size_t kMaxPathParts = 8;
 // No DTD, no external entity, nothing from the network; entity references
 // stay references (their text is taken from the declaration, never loaded);
 // the declaration's encoding is ignored since the text is UTF-8 already.
-constexpr int kReaderOptions = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_NOCDATA |
-                               XML_PARSE_IGNORE_ENC | XML_PARSE_BIG_LINES;
+constexpr int kParserOptions = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_NOCDATA |
+                               XML_PARSE_IGNORE_ENC;
 
 const char* const kRecordElement = "写真情報";
 const char* const kBaseElement = "基礎情報";
@@ -116,6 +116,8 @@ struct TFrame {
   std::string Text;
 };
 
+// Reads the file as a stream of parser events: what came before a break
+// has been seen when the parser stops at it.
 class TPhotoReader {
  public:
   TPhotoReader(TPhotoFile& file, std::vector<TPhotoRecord>& records, std::size_t inputBytes)
@@ -124,37 +126,84 @@ class TPhotoReader {
   void Read(const std::string& text);
 
  private:
-  static void OnError(void* self, xmlErrorPtr error);
-  void Open(xmlTextReaderPtr reader, bool empty);
-  void Close(int line);
+  // The parser's callbacks. Events of the parser's check of an entity's
+  // text come from another context and are not the document's.
+  static TPhotoReader* Of(void* ctx);
+  static void OnStart(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
+                      const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes);
+  static void OnEnd(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri);
+  static void OnText(void* ctx, const xmlChar* text, int len);
+  static void OnReference(void* ctx, const xmlChar* name);
+  static void OnError(void* ctx, xmlErrorPtr error);
+
+  void Open(std::string name, const std::string& dtdVersion);
+  void Close();
   void AddText(std::string_view text);
-  void AddEntityText(xmlTextReaderPtr reader);
+  void AddEntityText(const xmlChar* name);
   void Leaf(const TFrame& frame, std::size_t depth);
   void RecordLeaf(const TFrame& frame, std::size_t depth);
   std::string PathOf(std::size_t from, std::size_t to);
   bool Charge(std::size_t bytes, std::size_t items);
-  void Stop(int line);
+  void Stop();
+  int Line() const { return ctxt_ && ctxt_->input ? ctxt_->input->line : 0; }
 
   TPhotoFile& file_;
   std::vector<TPhotoRecord>& records_;
+  xmlParserCtxtPtr ctxt_ = nullptr;
   std::vector<TFrame> stack_;
   // Depths (stack sizes) of the open record, base-information and
   // reference-group elements; 0 when none is open.
   std::size_t recordDepth_ = 0, baseDepth_ = 0, groupDepth_ = 0;
-  std::bitset<static_cast<std::size_t>(TField::Count)> seen_;  // known fields met in the open record
+  std::bitset<static_cast<std::size_t>(TField::Count)> seen_;     // known fields met in the open record
   std::bitset<static_cast<std::size_t>(TField::Count)> refSeen_;  // drawing fields met in the last drawing
   std::size_t recordCount_ = 0, items_ = 0, bytes_ = 0;
   std::size_t byteBudget_;
   bool stopped_ = false;
-  // The first fatal error libxml2 reported (else the first error).
+  // The first fatal error the parser reported (else the first error).
   bool haveError_ = false, haveFatal_ = false;
   int errorLine_ = 0;
   std::string errorText_;
 };
 
-void TPhotoReader::OnError(void* self, xmlErrorPtr error) {
-  auto* r = static_cast<TPhotoReader*>(self);
-  if (!error || error->level < XML_ERR_ERROR) return;
+TPhotoReader* TPhotoReader::Of(void* ctx) {
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+  auto* self = ctxt ? static_cast<TPhotoReader*>(ctxt->_private) : nullptr;
+  return self && self->ctxt_ == ctxt && !self->stopped_ ? self : nullptr;
+}
+
+void TPhotoReader::OnStart(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar*, int,
+                           const xmlChar**, int nbAttributes, int, const xmlChar** attributes) {
+  TPhotoReader* self = Of(ctx);
+  if (!self) return;
+  std::string name = prefix ? std::string(reinterpret_cast<const char*>(prefix)) + ":" : std::string();
+  name += reinterpret_cast<const char*>(localname);
+  std::string dtdVersion;
+  if (self->stack_.empty())
+    for (int i = 0; i < nbAttributes; ++i) {
+      const xmlChar** a = attributes + 5 * i;  // localname, prefix, URI, value, end
+      if (!a[1] && xmlStrEqual(a[0], BAD_CAST "DTD_version") && a[3] && a[4] >= a[3])
+        dtdVersion.assign(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3]));
+    }
+  self->Open(std::move(name), dtdVersion);
+}
+
+void TPhotoReader::OnEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+  if (TPhotoReader* self = Of(ctx)) self->Close();
+}
+
+void TPhotoReader::OnText(void* ctx, const xmlChar* text, int len) {
+  if (TPhotoReader* self = Of(ctx); self && len > 0)
+    self->AddText(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(len)));
+}
+
+void TPhotoReader::OnReference(void* ctx, const xmlChar* name) {
+  if (TPhotoReader* self = Of(ctx)) self->AddEntityText(name);
+}
+
+void TPhotoReader::OnError(void* ctx, xmlErrorPtr error) {
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+  auto* r = ctxt ? static_cast<TPhotoReader*>(ctxt->_private) : nullptr;
+  if (!r || !error || error->level < XML_ERR_ERROR) return;
   const bool fatal = error->level == XML_ERR_FATAL;
   if (r->haveFatal_ || (r->haveError_ && !fatal)) return;
   r->haveError_ = true;
@@ -171,11 +220,13 @@ bool TPhotoReader::Charge(std::size_t bytes, std::size_t items) {
   return bytes_ <= byteBudget_ && items_ <= kMaxItems;
 }
 
-void TPhotoReader::Stop(int line) {
+void TPhotoReader::Stop() {
+  if (stopped_) return;
   stopped_ = true;
   file_.Broken = true;
-  file_.BrokenLine = line;
+  file_.BrokenLine = Line();
   file_.BrokenReason = "読み込める量の上限を超えたため、ここで読込を打ち切りました。";
+  xmlStopParser(ctxt_);
 }
 
 std::string TPhotoReader::PathOf(std::size_t from, std::size_t to) {
@@ -193,61 +244,44 @@ std::string TPhotoReader::PathOf(std::size_t from, std::size_t to) {
   return path;
 }
 
-void TPhotoReader::Open(xmlTextReaderPtr reader, bool empty) {
-  const xmlChar* raw = xmlTextReaderConstName(reader);
-  std::string name = raw ? reinterpret_cast<const char*>(raw) : "";
+void TPhotoReader::Open(std::string name, const std::string& dtdVersion) {
   if (!stack_.empty()) {
     stack_.back().HasChild = true;
     stack_.back().Text.clear();
-  }
-  xmlNodePtr node = xmlTextReaderCurrentNode(reader);
-  const int line = node ? static_cast<int>(xmlGetLineNo(node)) : 0;
-  if (stack_.empty()) {
-    if (xmlChar* v = xmlTextReaderGetAttribute(reader, BAD_CAST "DTD_version")) {
-      file_.DtdVersion = reinterpret_cast<const char*>(v);
-      xmlFree(v);
-    }
+  } else {
+    file_.DtdVersion = dtdVersion;
   }
   stack_.push_back({std::move(name), false, std::string()});
   const std::size_t depth = stack_.size();
   const std::string& n = stack_.back().Name;
   if (recordDepth_ == 0 && depth >= 2 && n == kRecordElement) {
-    if (++recordCount_ > kMaxRecords) {
-      Stop(line);
-      return;
-    }
+    if (++recordCount_ > kMaxRecords) return Stop();
     recordDepth_ = depth;
     seen_.reset();
     refSeen_.reset();
     records_.emplace_back();
-    records_.back().Line = line;
+    records_.back().Line = Line();
   } else if (recordDepth_ != 0 && groupDepth_ == 0 && n == kReferenceElement) {
-    if (!Charge(0, 1)) {
-      Stop(line);
-      return;
-    }
+    if (!Charge(0, 1)) return Stop();
     groupDepth_ = depth;
     refSeen_.reset();
     records_.back().References.emplace_back();
   } else if (recordDepth_ == 0 && baseDepth_ == 0 && depth == 2 && n == kBaseElement) {
     baseDepth_ = depth;
   }
-  if (empty) Close(line);
 }
 
 void TPhotoReader::AddText(std::string_view text) {
   if (stack_.empty() || stack_.back().HasChild) return;
-  if (!Charge(text.size(), 0)) return;
+  if (!Charge(text.size(), 0)) return Stop();
   stack_.back().Text.append(text);
 }
 
 // An entity reference stays a reference: its text is the literal text of
 // its declaration when that holds no markup and no further reference
 // (nothing is ever loaded or expanded further).
-void TPhotoReader::AddEntityText(xmlTextReaderPtr reader) {
-  xmlNodePtr node = xmlTextReaderCurrentNode(reader);
-  if (!node || !node->name || !node->doc) return;
-  xmlEntityPtr entity = xmlGetDocEntity(node->doc, node->name);
+void TPhotoReader::AddEntityText(const xmlChar* name) {
+  xmlEntityPtr entity = name && ctxt_->myDoc ? xmlGetDocEntity(ctxt_->myDoc, name) : nullptr;
   if (!entity || !entity->content || entity->etype != XML_INTERNAL_GENERAL_ENTITY) return;
   std::string_view content(reinterpret_cast<const char*>(entity->content));
   if (content.size() > kMaxEntityText || content.find_first_of("<&") != std::string_view::npos) return;
@@ -258,14 +292,14 @@ void TPhotoReader::RecordLeaf(const TFrame& frame, std::size_t depth) {
   TPhotoRecord& r = records_.back();
   auto extra = [&] {
     std::string path = PathOf(recordDepth_, depth);
-    if (!Charge(path.size(), 1)) return Stop(r.Line);
+    if (!Charge(path.size(), 1)) return Stop();
     r.Extra.push_back({std::move(path), frame.Text});
   };
   const std::optional<TField> known = KnownField(frame.Name);
   if (!known) return extra();
   const auto bit = static_cast<std::size_t>(*known);
   if (*known == TField::ClassSpare) {
-    if (!Charge(0, 1)) return Stop(r.Line);
+    if (!Charge(0, 1)) return Stop();
     r.ClassSpares.push_back(frame.Text);
     return;
   }
@@ -275,7 +309,7 @@ void TPhotoReader::RecordLeaf(const TFrame& frame, std::size_t depth) {
     // inside a 付加情報 group, and starts the next drawing outside one.
     const bool spare = *known == TField::RefSpare;
     if (r.References.empty() || (!spare && refSeen_[bit] && groupDepth_ == 0)) {
-      if (!Charge(0, 1)) return Stop(r.Line);
+      if (!Charge(0, 1)) return Stop();
       r.References.emplace_back();
       refSeen_.reset();
     } else if (!spare && refSeen_[bit]) {
@@ -283,7 +317,7 @@ void TPhotoReader::RecordLeaf(const TFrame& frame, std::size_t depth) {
     }
     TPhotoReference& ref = r.References.back();
     if (spare) {
-      if (!Charge(0, 1)) return Stop(r.Line);
+      if (!Charge(0, 1)) return Stop();
       ref.Spares.push_back(frame.Text);
     } else {
       refSeen_[bit] = true;
@@ -301,14 +335,14 @@ void TPhotoReader::Leaf(const TFrame& frame, std::size_t depth) {
   if (recordDepth_ != 0 && depth > recordDepth_) return RecordLeaf(frame, depth);
   if (depth < 2) return;  // the root's own text
   std::string path = baseDepth_ != 0 && depth > baseDepth_ ? PathOf(baseDepth_, depth) : PathOf(1, depth);
-  if (!Charge(path.size(), 1)) return Stop(0);
+  if (!Charge(path.size(), 1)) return Stop();
   file_.BaseInfo.push_back({std::move(path), frame.Text});
 }
 
-void TPhotoReader::Close(int line) {
-  if (stack_.empty() || stopped_) return;
+void TPhotoReader::Close() {
+  if (stack_.empty()) return;
   const std::size_t depth = stack_.size();
-  TFrame frame = std::move(stack_.back());
+  const TFrame& frame = stack_.back();
   if (depth == recordDepth_) {
     recordDepth_ = 0;
     groupDepth_ = 0;
@@ -320,7 +354,6 @@ void TPhotoReader::Close(int line) {
     Leaf(frame, depth);
   }
   stack_.pop_back();
-  (void)line;
 }
 
 void TPhotoReader::Read(const std::string& text) {
@@ -330,39 +363,42 @@ void TPhotoReader::Read(const std::string& text) {
     return;
   }
   xmlInitParser();
-  xmlTextReaderPtr reader =
-      xmlReaderForMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", kReaderOptions);
-  if (!reader) {
+  ctxt_ = xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size()));
+  if (!ctxt_ || !ctxt_->sax) {
+    if (ctxt_) xmlFreeParserCtxt(ctxt_);
     file_.Broken = true;
     file_.BrokenReason = "ファイルを読み込めません。";
     return;
   }
-  xmlTextReaderSetStructuredErrorHandler(reader, &TPhotoReader::OnError, this);
-  int status;
-  while (!stopped_ && (status = xmlTextReaderRead(reader)) == 1) {
-    switch (xmlTextReaderNodeType(reader)) {
-      case XML_READER_TYPE_ELEMENT: Open(reader, xmlTextReaderIsEmptyElement(reader) == 1); break;
-      case XML_READER_TYPE_END_ELEMENT: Close(0); break;
-      case XML_READER_TYPE_TEXT:
-      case XML_READER_TYPE_CDATA:
-      case XML_READER_TYPE_WHITESPACE:
-      case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
-        if (const xmlChar* v = xmlTextReaderConstValue(reader)) AddText(reinterpret_cast<const char*>(v));
-        break;
-      case XML_READER_TYPE_ENTITY_REFERENCE: AddEntityText(reader); break;
-      default: break;
-    }
-    if (!stopped_ && (bytes_ > byteBudget_ || items_ > kMaxItems)) {
-      xmlNodePtr node = xmlTextReaderCurrentNode(reader);
-      Stop(node ? static_cast<int>(xmlGetLineNo(node)) : xmlTextReaderGetParserLineNumber(reader));
-    }
-  }
-  if (!stopped_ && (status != 0 || haveFatal_)) {
+  xmlCtxtUseOptions(ctxt_, kParserOptions);
+  ctxt_->_private = this;
+  // The document's events come here; the declarations of the internal
+  // subset still go to the parser's own handlers, for the entities.
+  xmlSAXHandler* sax = ctxt_->sax;
+  sax->startElementNs = &TPhotoReader::OnStart;
+  sax->endElementNs = &TPhotoReader::OnEnd;
+  sax->characters = &TPhotoReader::OnText;
+  sax->ignorableWhitespace = &TPhotoReader::OnText;
+  sax->cdataBlock = &TPhotoReader::OnText;
+  sax->reference = &TPhotoReader::OnReference;
+  sax->comment = nullptr;
+  sax->processingInstruction = nullptr;
+  sax->warning = nullptr;
+  sax->error = nullptr;
+  sax->fatalError = nullptr;
+  sax->serror = &TPhotoReader::OnError;
+  xmlParseDocument(ctxt_);
+  if (!stopped_ && (!ctxt_->wellFormed || haveFatal_)) {
     file_.Broken = true;
-    file_.BrokenLine = haveError_ ? errorLine_ : xmlTextReaderGetParserLineNumber(reader);
+    file_.BrokenLine = haveError_ ? errorLine_ : Line();
     file_.BrokenReason = haveError_ && !errorText_.empty() ? errorText_ : "XML として正しくありません。";
   }
-  xmlFreeTextReader(reader);
+  // The record the break cut is not kept: only whole records are.
+  if (file_.Broken && recordDepth_ != 0) records_.pop_back();
+  if (ctxt_->myDoc) xmlFreeDoc(ctxt_->myDoc);
+  ctxt_->myDoc = nullptr;
+  xmlFreeParserCtxt(ctxt_);
+  ctxt_ = nullptr;
 }
 
 // The last part of a path ("ソフトウェア情報/ソフトウェア名" -> "ソフトウェア名").
