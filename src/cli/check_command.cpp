@@ -66,17 +66,23 @@ void Pad(std::ostream& out, std::size_t n) {
   for (; n > 0; --n) out.put(' ');
 }
 
-// Replaces the drive-type query with "fixed disk" while loading, so that the
-// load takes the folder as one medium and never asks for another.
-class TFixedDriveScope {
- public:
-  TFixedDriveScope() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
-  ~TFixedDriveScope() { SetDriveTypeOverride(nullptr); }
-  TFixedDriveScope(const TFixedDriveScope&) = delete;
-  TFixedDriveScope& operator=(const TFixedDriveScope&) = delete;
-};
-
 }  // namespace
+
+TFixedDriveScope::TFixedDriveScope() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
+TFixedDriveScope::~TFixedDriveScope() { SetDriveTypeOverride(nullptr); }
+
+std::string ValidUtf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t pos = 0; pos < s.size();) {
+    const std::size_t from = pos;
+    if (NextCodePoint(s, pos) == kReplacementChar && pos - from == 1)
+      AppendUtf8(out, kReplacementChar);
+    else
+      out.append(s, from, pos - from);
+  }
+  return out;
+}
 
 std::string EscapeCell(const std::string& s) {
   if (s.find_first_of("\\\t\r\n") == std::string::npos) return s;

@@ -28,9 +28,29 @@ int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 // dlvr html FILE -o OUT.html (html_command.cpp).
 int CmdHtml(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// dlvr photos FOLDER [FOLDER...] [--format tsv|json] [--check]
+// (photos_command.cpp). Exit 0, 1 when --check finds something, 2 when no
+// loaded medium has a PHOTO.XML, a FOLDER is not a folder or the arguments
+// are wrong.
+int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Replaces the drive-type query with "fixed disk" while loading, so that the
+// load takes each folder as one medium and never asks for another.
+class TFixedDriveScope {
+ public:
+  TFixedDriveScope();
+  ~TFixedDriveScope();
+  TFixedDriveScope(const TFixedDriveScope&) = delete;
+  TFixedDriveScope& operator=(const TFixedDriveScope&) = delete;
+};
+
 // Backslash, TAB, CR and LF as the two-character escapes \\ \t \r \n, so
 // that a value stays on its line and in its column (check's tsv, tree).
 std::string EscapeCell(const std::string& s);
+
+// Invalid UTF-8 (a file name found on disk in other bytes) with U+FFFD for
+// each byte that starts no valid sequence, as delivery texts are decoded.
+std::string ValidUtf8(const std::string& s);
 
 // The output formats of the error list.
 void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out);

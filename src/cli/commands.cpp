@@ -36,6 +36,8 @@ const char* const kUsage =
     "  html FILE -o OUT.html\n"
     "                  transform one XML file through its stylesheet, as the\n"
     "                  viewer's preview does, and write the HTML\n"
+    "  photos FOLDER...\n"
+    "                  list the photo records of PHOTO.XML, or check the photos\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -138,21 +140,6 @@ bool ParseNumber(const std::string& s, int lo, int hi, int& out) {
   if (v < lo || v > hi) return false;
   out = v;
   return true;
-}
-
-// Invalid UTF-8 (a file name found on disk in other bytes) with U+FFFD for
-// each byte that starts no valid sequence, as delivery texts are decoded.
-std::string ValidUtf8(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t pos = 0; pos < s.size();) {
-    const std::size_t from = pos;
-    if (NextCodePoint(s, pos) == kReplacementChar && pos - from == 1)
-      AppendUtf8(out, kReplacementChar);
-    else
-      out.append(s, from, pos - from);
-  }
-  return out;
 }
 
 void PrintItems(TMdlTreeView& view, TTreeItem* item, int depth, std::ostream& out) {
@@ -318,6 +305,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (cmd == "check") return CmdCheck(args, out, err);
   if (cmd == "report") return CmdReport(args, out, err);
   if (cmd == "html") return CmdHtml(args, out, err);
+  if (cmd == "photos") return CmdPhotos(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }

@@ -1,0 +1,193 @@
+// dlvr photos: the photo records of a delivery's media, or the photo checks.
+#include <ostream>
+
+#include "check/viewer_model.h"
+#include "cli/check_command.h"
+#include "cli/json.h"
+#include "photo/photo_check.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+const char* const kPhotosUsage =
+    "usage: dlvr photos FOLDER [FOLDER...] [--format tsv|json] [--check]\n"
+    "\n"
+    "Loads FOLDER as a delivery on a fixed disk (further FOLDERs of the same\n"
+    "delivery as further media) and reads the photo management file\n"
+    "PHOTO/PHOTO.XML of each medium that has one. Prints one line per photo\n"
+    "record, media in load order, records in file order:\n"
+    "  tsv   (the default) シリアル番号, 写真ファイル名, exists (1 or 0),\n"
+    "        メディア番号, 写真-大分類, 写真区分, 工種, 種別, 細別, 写真タイトル,\n"
+    "        撮影箇所, 撮影年月日, 代表写真, 提出頻度写真 and the 参考図ファイル名\n"
+    "        values joined with \"|\", TAB between them, no header; backslash,\n"
+    "        TAB, CR and LF inside a value written \\\\ \\t \\r \\n\n"
+    "  json  an array of objects with those keys and \"extra\", the unknown\n"
+    "        elements as {\"element\", \"value\"}\n"
+    "With --check it prints the photo checks' findings instead: 写真ファイル名,\n"
+    "項目名 and 状態 (tsv), or objects with those keys (json).\n"
+    "Exit 0; 1 when --check finds something; 2 when no loaded medium has a\n"
+    "PHOTO.XML, a FOLDER is not a folder or the arguments are wrong.\n";
+
+const char* const kNoPhotoFile = "読み込んだメディアに写真管理ファイル（PHOTO/PHOTO.XML）がありません。";
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "dlvr: photos: " << message << "\n";
+  return 2;
+}
+
+// The record's values in the order of the listing.
+struct TColumn {
+  const char* Key;
+  std::string TPhotoRecord::*Field;
+};
+constexpr TColumn kHead[] = {{"シリアル番号", &TPhotoRecord::Serial}, {"写真ファイル名", &TPhotoRecord::FileName}};
+constexpr TColumn kTail[] = {
+    {"メディア番号", &TPhotoRecord::MediaNo}, {"写真-大分類", &TPhotoRecord::MajorClass},
+    {"写真区分", &TPhotoRecord::Division},    {"工種", &TPhotoRecord::WorkType},
+    {"種別", &TPhotoRecord::Kind},            {"細別", &TPhotoRecord::Detail},
+    {"写真タイトル", &TPhotoRecord::Title},   {"撮影箇所", &TPhotoRecord::Place},
+    {"撮影年月日", &TPhotoRecord::Date},      {"代表写真", &TPhotoRecord::Representative},
+    {"提出頻度写真", &TPhotoRecord::Frequency},
+};
+const char* const kDrawingsKey = "参考図ファイル名";
+const char* const kFindingKeys[3] = {"写真ファイル名", "項目名", "状態"};
+
+void WriteRecordsTsv(const TPhotoStore& store, std::ostream& out) {
+  for (const TPhotoRecord& r : store.Records()) {
+    for (const TColumn& c : kHead) out << EscapeCell(r.*c.Field) << '\t';
+    out << (r.Exists ? '1' : '0');
+    for (const TColumn& c : kTail) out << '\t' << EscapeCell(r.*c.Field);
+    out << '\t';
+    for (std::size_t i = 0; i < r.References.size(); ++i) out << (i ? "|" : "") << EscapeCell(r.References[i].FileName);
+    out << '\n';
+  }
+}
+
+void WriteRecordsJson(const TPhotoStore& store, std::ostream& out) {
+  JsonWriter w;
+  w.BeginArray();
+  for (const TPhotoRecord& r : store.Records()) {
+    w.BeginObject();
+    for (const TColumn& c : kHead) {
+      w.Key(c.Key);
+      w.String(r.*c.Field);
+    }
+    w.Key("exists");
+    w.Bool(r.Exists);
+    for (const TColumn& c : kTail) {
+      w.Key(c.Key);
+      w.String(r.*c.Field);
+    }
+    w.Key(kDrawingsKey);
+    w.BeginArray();
+    for (const TPhotoReference& ref : r.References) w.String(ref.FileName);
+    w.EndArray();
+    w.Key("extra");
+    w.BeginArray();
+    for (const TPhotoExtra& e : r.Extra) {
+      w.BeginObject();
+      w.Key("element");
+      w.String(e.Element);
+      w.Key("value");
+      w.String(e.Value);
+      w.EndObject();
+    }
+    w.EndArray();
+    w.EndObject();
+  }
+  w.EndArray();
+  out << w.Text();
+}
+
+void WriteFindings(const std::vector<TPhotoFinding>& findings, bool json, std::ostream& out) {
+  JsonWriter w;
+  if (json) w.BeginArray();
+  for (const TPhotoFinding& f : findings) {
+    // A stray file's name is as found on disk.
+    const std::string values[3] = {ValidUtf8(f.FileName), f.Field, f.State};
+    if (json) {
+      w.BeginObject();
+      for (int c = 0; c < 3; ++c) {
+        w.Key(kFindingKeys[c]);
+        w.String(values[c]);
+      }
+      w.EndObject();
+    } else {
+      out << EscapeCell(values[0]) << '\t' << EscapeCell(values[1]) << '\t' << EscapeCell(values[2]) << '\n';
+    }
+  }
+  if (json) {
+    w.EndArray();
+    out << w.Text();
+  }
+}
+
+}  // namespace
+
+int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> folders;
+  bool json = false, check = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out << kPhotosUsage;
+      return 0;
+    }
+    if (a == "--check") {
+      check = true;
+      continue;
+    }
+    if (a == "--format" || a.rfind("--format=", 0) == 0) {
+      std::string v;
+      if (a.size() > 8) {
+        v = a.substr(9);
+      } else {
+        if (i + 1 >= args.size()) return Fail(err, "--format needs a value");
+        v = args[++i];
+      }
+      if (v != "tsv" && v != "json") return Fail(err, "--format takes tsv or json, not " + v);
+      json = v == "json";
+      continue;
+    }
+    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
+    folders.push_back(a);
+  }
+  if (folders.empty()) return Fail(err, "missing FOLDER");
+  for (const std::string& f : folders)
+    if (!DirExists(f)) return Fail(err, "not a folder: " + f);
+
+  // The media as the tree loads them: a folder of the delivery loaded is a
+  // further medium, any other folder starts the delivery anew.
+  TFixedDriveScope fixed;
+  DeliveryStore deliveryStore;
+  TViewerModel model(deliveryStore);
+  TMdlTreeView& view = model.View;
+  std::vector<TPhotoMedium> media;
+  for (const std::string& f : folders) {
+    const std::string before = view.DeliveryIdentity();
+    const TTreeItem* root = view.Tree().Root();
+    const bool built = root && root->Count() > 0;
+    view.Load(f);
+    if (!built || before.empty() || before != view.DeliveryIdentity()) media.clear();
+    media.push_back({static_cast<int>(WholeNumber(deliveryStore.IndexRecords[fkOtherIndex].MediaNo)), f});
+  }
+  TPhotoStore photos;
+  photos.Load(media);
+  if (photos.Empty()) return Fail(err, kNoPhotoFile);
+
+  if (!check) {
+    if (json)
+      WriteRecordsJson(photos, out);
+    else
+      WriteRecordsTsv(photos, out);
+    return 0;
+  }
+  const TMdlTreeNodeIndex& index = deliveryStore.IndexRecords[fkIndex];
+  const std::vector<TPhotoFinding> findings = CheckPhotos(photos, {index.StartDate, index.EndDate});
+  WriteFindings(findings, json, out);
+  return findings.empty() ? 0 : 1;
+}
+
+}  // namespace dlvr

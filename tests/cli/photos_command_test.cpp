@@ -1,0 +1,118 @@
+// dlvr photos, run as a program on deliveries made in the test.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "photo/photo_fixtures.h"
+#include "platform/fileio.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+struct PhotosRun {
+  int Code = -1;
+  std::string Out, Err;
+};
+
+PhotosRun Photos(const std::string& args) {
+  test::ScratchDir tmp;
+  const std::string cmd = std::string(DLVR_CLI_PATH) + " photos " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  const int status = std::system(cmd.c_str());
+  PhotosRun r;
+  r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ReadWholeFile(tmp / "out", r.Out);
+  ReadWholeFile(tmp / "err", r.Err);
+  return r;
+}
+
+TEST(CliPhotos, ListingAndChecksOverTheMediaLoaded) {
+  test::ScratchDir d;
+  const std::string good = test::MakeJpeg(1280, 960, {"2024:05:10 09:30:00", "", 1});
+  std::vector<test::PhotoSpec> specs(3);
+  specs[0].Serial = "1";
+  specs[0].FileName = "P0000001.JPG";
+  specs[0].Title = "掘削&#9;状況\\A";  // a TAB and a backslash in a value
+  specs[0].Drawings = {"D0000001.JPG", "D0000002.JPG"};
+  specs[1].Serial = "2";
+  specs[1].FileName = "P0000002.JPG";
+  specs[1].MediaNo = "2";
+  specs[2].Serial = "3";
+  specs[2].FileName = "P0000003.JPG";
+  specs[2].Date = "2024-10-01";  // after the period of INDEX_C.XML
+  std::string xml = test::PhotoXml(specs);
+  xml.insert(xml.find("</写真情報>"), "<撮影者>山田</撮影者>");
+  for (int m : {1, 2}) d.WriteSjis("m" + std::to_string(m) + "/INDEX_C.XML", test::IndexXml(m, 2, "2024-04-01", "2024-09-30"));
+  d.WriteSjis("m1/PHOTO/PHOTO.XML", xml);
+  d.WriteBytes("m1/PHOTO/PIC/P0000003.JPG", test::MakeJpeg(1280, 960));  // no EXIF date to compare
+  for (const char* f : {"m1/PHOTO/PIC/P0000001.JPG", "m1/PHOTO/DRA/D0000001.JPG",
+                        "m1/PHOTO/DRA/D0000002.JPG", "m2/PHOTO/PIC/P0000002.JPG"})
+    d.WriteBytes(f, good);
+  // Another delivery, clean.
+  d.WriteSjis("c/INDEX_C.XML", test::IndexXml(1, 1, "2024-04-01", "2024-09-30"));
+  test::PhotoSpec one;
+  one.Serial = "1";
+  one.FileName = "P0000001.JPG";
+  d.WriteSjis("c/PHOTO/PHOTO.XML", test::PhotoXml({one}));
+  d.WriteBytes("c/PHOTO/PIC/P0000001.JPG", good);
+  test::SetTreeReadOnly(d.Path(), true);
+  const auto before = test::TreeSnapshot(d.Path());
+
+  const std::string m1 = d / "m1", m2 = d / "m2", c = d / "c";
+  const std::string row1 = "1\tP0000001.JPG\t1\t1\t工事\t施工状況写真\t\t\t\t掘削\\t状況\\\\A\t\t2024-05-10\t0\t1\tD0000001.JPG|D0000002.JPG\n";
+  const std::string row3 = "3\tP0000003.JPG\t1\t1\t工事\t施工状況写真\t\t\t\t掘削状況\t\t2024-10-01\t0\t1\t\n";
+  const std::string json2 =
+      "[\n {\n  \"シリアル番号\": \"1\",\n  \"写真ファイル名\": \"P0000001.JPG\",\n  \"exists\": true,\n"
+      "  \"メディア番号\": \"1\",\n  \"写真-大分類\": \"工事\",\n  \"写真区分\": \"施工状況写真\",\n  \"工種\": \"\",\n"
+      "  \"種別\": \"\",\n  \"細別\": \"\",\n  \"写真タイトル\": \"掘削\\t状況\\\\A\",\n  \"撮影箇所\": \"\",\n"
+      "  \"撮影年月日\": \"2024-05-10\",\n  \"代表写真\": \"0\",\n  \"提出頻度写真\": \"1\",\n"
+      "  \"参考図ファイル名\": [\n   \"D0000001.JPG\",\n   \"D0000002.JPG\"\n  ],\n"
+      "  \"extra\": [\n   {\n    \"element\": \"撮影者\",\n    \"value\": \"山田\"\n   }\n  ]\n }\n]\n";
+  struct Case {
+    std::string Args;
+    int Code;
+    std::string Out;  // the whole output, or its first line when it ends in "..."
+    std::string Err;  // a part of the message
+  };
+  const Case cases[] = {
+      // The second folder is the delivery's second medium: its photo is found.
+      {m1 + " " + m2, 0, row1 + "2\tP0000002.JPG\t1\t2\t工事\t施工状況写真\t\t\t\t掘削状況\t\t2024-05-10\t0\t1\t\n" + row3, ""},
+      {m1, 0, row1 + "2\tP0000002.JPG\t0\t2\t工事\t施工状況写真\t\t\t\t掘削状況\t\t2024-05-10\t0\t1\t\n" + row3, ""},
+      // Another delivery replaces the one loaded.
+      {m1 + " " + c, 0, "1\tP0000001.JPG\t1\t1\t工事\t施工状況写真\t\t\t\t掘削状況\t\t2024-05-10\t0\t1\t\n", ""},
+      {m2 + " " + m1 + " --format json", 0, json2.substr(0, json2.rfind("\n]")) + ",...", ""},
+      {m1 + " " + m2 + " --check", 1, "P0000003.JPG\t撮影年月日\t工期外の日付\n", ""},
+      {"--check " + m1, 1,
+       "P0000002.JPG\t写真ファイル名\tファイルなし\nP0000003.JPG\t撮影年月日\t工期外の日付\n", ""},
+      {m1 + " --check --format=json", 1,
+       "[\n {\n  \"写真ファイル名\": \"P0000002.JPG\",\n  \"項目名\": \"写真ファイル名\",\n  \"状態\": \"ファイルなし\"\n },\n"
+       " {\n  \"写真ファイル名\": \"P0000003.JPG\",\n  \"項目名\": \"撮影年月日\",\n  \"状態\": \"工期外の日付\"\n }\n]\n",
+       ""},
+      {c + " --check", 0, "", ""},
+      {c + " --check --format json", 0, "[]\n", ""},
+      {m2, 2, "", "PHOTO.XML"},
+      {d / "none", 2, "", "not a folder"},
+      {m1 + " --format csv", 2, "", "--format"},
+      {m1 + " --format", 2, "", "--format"},
+      {"", 2, "", "missing FOLDER"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.Args);
+    const PhotosRun r = Photos(k.Args);
+    EXPECT_EQ(r.Code, k.Code) << r.Err;
+    if (k.Out.size() > 3 && k.Out.compare(k.Out.size() - 3, 3, "...") == 0) {
+      EXPECT_EQ(r.Out.substr(0, k.Out.size() - 3), k.Out.substr(0, k.Out.size() - 3));
+    } else {
+      EXPECT_EQ(r.Out, k.Out);
+    }
+    if (k.Err.empty()) {
+      EXPECT_EQ(r.Err, "");
+    } else {
+      EXPECT_NE(r.Err.find(k.Err), std::string::npos) << r.Err;
+    }
+  }
+  EXPECT_EQ(test::TreeSnapshot(d.Path()), before);
+  test::SetTreeReadOnly(d.Path(), false);
+}
+
+}  // namespace
+}  // namespace dlvr
