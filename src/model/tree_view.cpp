@@ -786,8 +786,12 @@ void TMdlTreeView::NotePhoto(const std::string& folder, int k) {
     photoMedia_.push_back(k);
 }
 
-void TMdlTreeView::NoteLoaded(int media) {
+void TMdlTreeView::NoteLoaded(int media, const std::string& folder) {
   if (std::find(loadedMedia_.begin(), loadedMedia_.end(), media) == loadedMedia_.end()) loadedMedia_.push_back(media);
+  // The folder now holds this medium: whatever was read from it before is
+  // gone from reach, and this medium is reached here only.
+  std::erase_if(reachableMedia_, [&](const TLoadedMedium& m) { return m.MediaNo == media || m.Folder == folder; });
+  reachableMedia_.push_back({media, folder});
 }
 
 bool TMdlTreeView::AllMediaLoaded() const {
@@ -810,7 +814,7 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   TTreeItem* root = tree_.Root();
   if (IsSameDelivery() && root && root->Count() > 0) {
     NotePhoto(folder, static_cast<int>(WholeNumber(other.MediaNo)));
-    NoteLoaded(static_cast<int>(WholeNumber(other.MediaNo)));
+    NoteLoaded(static_cast<int>(WholeNumber(other.MediaNo)), folder);
     BuildTree(folder, false);
     PrepareWorkCopies();
     return;
@@ -818,6 +822,7 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
 
   photoMedia_.clear();
   loadedMedia_.clear();
+  reachableMedia_.clear();
   manageSources_ = {};
   RemoveWorkFolders();
   if (MakeWorkCopies) MakeWorkFolders();
@@ -829,7 +834,7 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
     int n = static_cast<int>(WholeNumber(store_.IndexRecords[fkOtherIndex].MediaNo));
     if (std::find(loaded.begin(), loaded.end(), n) == loaded.end()) {
       loaded.push_back(n);
-      NoteLoaded(n);
+      NoteLoaded(n, folder);
       BuildTree(folder, loaded.size() == 1);
       PrepareWorkCopies();
       NotePhoto(folder, n);

@@ -196,6 +196,17 @@ class TMdlTreeView {
   // every medium the delivery has (its MediaCount, at least one) is among them.
   const std::vector<int>& LoadedMedia() const { return loadedMedia_; }
   bool AllMediaLoaded() const;
+  // A medium read since the delivery was first read, and the folder (ending
+  // in '/') it was read from.
+  struct TLoadedMedium {
+    int MediaNo = 0;
+    std::string Folder;
+  };
+  // The media whose files can still be reached, in load order: the last
+  // medium read from each folder. A medium whose drive took another medium
+  // of the delivery afterwards is not among them (a medium read again comes
+  // last). Empty before a delivery is loaded.
+  const std::vector<TLoadedMedium>& ReachableMedia() const { return reachableMedia_; }
   // The photo viewer program: candidates the media folder, the viewer's
   // installation folder and the program's folder; "" when none is found.
   std::string FindPhotoViewer() const;
@@ -255,7 +266,8 @@ class TMdlTreeView {
   std::string workFolder1_, workFolder2_;
   std::vector<int> photoMedia_;
   std::vector<int> loadedMedia_;
-  void NoteLoaded(int media);
+  std::vector<TLoadedMedium> reachableMedia_;
+  void NoteLoaded(int media, const std::string& folder);
   bool dup1_ = false, dup4_ = false;
   // The management file last read for work copies: both copies of a class
   // are made from one read.
