@@ -1,0 +1,174 @@
+// TfrmPhotoView: the photo viewer window "写真閲覧". It reads the photo
+// management file (PHOTO.XML) of every medium of the loaded delivery that can
+// still be reached, and shows
+//   - a tree of the photos grouped 写真-大分類 › 写真区分 › 工種 › 種別 › 細別
+//     with the number of photos under each group (a level left empty above a
+//     given one shows as "（なし）"; empty levels at the end add no group);
+//   - a grid of thumbnails, title and date under each, marks for a photo
+//     whose file is missing or lies on a medium that is not loaded, tags for
+//     代表写真 and 提出頻度写真;
+//   - the selected photo's every field (unknown elements as they stand) and
+//     its reference drawings;
+//   - a photo (or a reference drawing) at full size through the preview's
+//     renderers: fit and zoom (+, -, 0, Ctrl+wheel), previous and next by the
+//     arrow keys, Esc back to the grid;
+//   - the photo checks, a finding's photo selected on double-click or Enter.
+// What is shown is narrowed by a text (title, 撮影箇所, 工種, 種別, 細別, file
+// names), a date range, 代表写真 only and 提出頻度写真 only, and sorted by serial
+// number, date or title. A broken file shows what was read before the break
+// and says where it broke; photos that cannot be reached are said so.
+//
+// Reading the management files, the checks and the image facts run off the
+// GUI thread; thumbnails are decoded on worker threads only for the rows on
+// and near the screen (panes/photo_view_model.h). The window is modeless;
+// its placement is kept under WinPos\frmPhotoView, its own settings in the
+// section "frmPhotoView".
+//
+// Controls (object names): edtFilter, chkDateFrom, dtpFrom, chkDateTo, dtpTo,
+// chkRepresentative, chkFrequency, cbxSort (filter bar); tvwGroups (groups);
+// stkView with pgGrid (lvwPhotos, the grid) and pgFull (btnBack, btnPrev,
+// btnNext, lblPosition, lblFullTitle, lblFullNote, pvwPhoto); tblDetails and
+// lstReferences (details); lblPeriod, lblChecks, tblChecks (checks);
+// lblNotice (what could not be read), lblCount.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+#include <vector>
+
+#include "check/viewer_model.h"
+#include "components/ext_registry.h"
+#include "panes/photo_view_model.h"
+#include "photo/photo_check.h"
+
+namespace dlvr {
+
+class TFormControl;
+class TPreviewView;
+
+class TfrmPhotoView : public QWidget {
+  Q_OBJECT
+ public:
+  // A top-level window owned by `parent`.
+  explicit TfrmPhotoView(TViewerModel& model, QWidget* parent = nullptr);
+  ~TfrmPhotoView() override;
+
+  // Reads the photos of the delivery the model has loaded, anew (off the
+  // GUI thread: Loaded, then Checked, are emitted when done).
+  void Refresh();
+  // Reading or checking is still running.
+  bool Busy() const { return loading_ || checking_; }
+
+  // What is shown (for the main window and tests).
+  const TPhotoStore* Store() const { return store_.get(); }
+  TPhotoListModel* ListModel() const { return listModel_; }
+  TThumbnailLoader* Loader() const { return loader_; }
+  const std::vector<TPhotoFinding>& Findings() const { return findings_; }
+  // The record selected in the grid (an index into Store()->Records()), -1 for none.
+  int CurrentRecord() const;
+  // Selects a record in the grid, clearing the group and the filter when
+  // they hide it; shows the grid. False when there is no such record.
+  bool ShowRecord(int record);
+  // The full view of the selected photo, and back to the grid.
+  void OpenFull();
+  void CloseFull();
+  bool FullShown() const;
+  // Steps the full view (or the grid's selection) by `delta` photos.
+  void Step(int delta);
+  // Selects the group of `path` in the tree (empty: every photo).
+  bool SelectGroup(const QStringList& path);
+
+  // The filter bar.
+  QLineEdit* edtFilter = nullptr;
+  QCheckBox *chkDateFrom = nullptr, *chkDateTo = nullptr;
+  QDateEdit *dtpFrom = nullptr, *dtpTo = nullptr;
+  QCheckBox *chkRepresentative = nullptr, *chkFrequency = nullptr;
+  QComboBox* cbxSort = nullptr;
+  // The groups (item data: the group path as a QStringList in Qt::UserRole).
+  QTreeWidget* tvwGroups = nullptr;
+  // The grid and the full view.
+  QStackedWidget* stkView = nullptr;
+  QWidget *pgGrid = nullptr, *pgFull = nullptr;
+  QListView* lvwPhotos = nullptr;
+  QPushButton *btnBack = nullptr, *btnPrev = nullptr, *btnNext = nullptr;
+  QLabel *lblPosition = nullptr, *lblFullTitle = nullptr, *lblFullNote = nullptr;
+  TPreviewView* pvwPhoto = nullptr;
+  // The details.
+  QTableWidget* tblDetails = nullptr;
+  QListWidget* lstReferences = nullptr;
+  // The checks (item data of column 0: the record index in Qt::UserRole,
+  // the file's path in Qt::UserRole + 1).
+  QLabel *lblPeriod = nullptr, *lblChecks = nullptr;
+  QTableWidget* tblChecks = nullptr;
+  QLabel *lblNotice = nullptr, *lblCount = nullptr;
+  QSplitter *splMain = nullptr, *splTop = nullptr;
+  TFormControl* FrmCtrl = nullptr;
+
+ signals:
+  // The records are read and shown.
+  void Loaded();
+  // The check list is filled.
+  void Checked();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildFilterBar(QWidget* bar);
+  void BuildFullPage();
+  void StoreRead(std::shared_ptr<const TPhotoStore> store);
+  void StartCheck();
+  void FillChecks();
+  void UpdateNotice();
+  // Takes the filter from the controls, counts the groups anew and shows
+  // the matching rows.
+  void ApplyFilter();
+  void RebuildGroups();
+  void UpdateRows();
+  void UpdateCount();
+  void ShowDetails(int record);
+  void ShowFacts(int record, const TImageFacts& facts);
+  void ShowFullRecord(int record);
+  void ShowReference(int index);
+  void FindingActivated(int row);
+  void ScheduleVisibleRows();
+  void UpdateVisibleRows();
+  void Zoom(const char* button);
+  void ReadSettings();
+  void WriteSettings();
+
+  TViewerModel& model_;
+  TExtRegistry ExRg{QStringLiteral("frmPhotoView")};
+  TThumbnailLoader* loader_ = nullptr;
+  TPhotoListModel* listModel_ = nullptr;
+  std::shared_ptr<const TPhotoStore> store_;
+  TPhotoIndex index_;
+  TPhotoFilter filter_;
+  TPhotoCheckPeriod period_;
+  std::vector<int> reachable_, unreachable_, notLoaded_;
+  std::vector<TPhotoFinding> findings_;
+  int generation_ = 0;
+  bool loading_ = false, checking_ = false;
+  int fullRecord_ = -1;
+  int factsRecord_ = -1;
+  bool settingsRead_ = false;
+  QTimer* visibleTimer_ = nullptr;
+};
+
+}  // namespace dlvr

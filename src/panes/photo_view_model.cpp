@@ -1,0 +1,535 @@
+#include "panes/photo_view_model.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <mutex>
+
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Space around the thumbnail box inside a cell.
+constexpr int kPad = 6;
+
+// The pool the thumbnails are decoded in: a pool of its own, so that other
+// background work (previews, checks) never waits behind a screen of
+// thumbnails. It goes with the application.
+QThreadPool& ThumbnailPool() {
+  static QPointer<QThreadPool> pool;
+  if (!pool) {
+    pool = new QThreadPool(QCoreApplication::instance());
+    pool->setMaxThreadCount(TThumbnailLoader::MaxRunning());
+    pool->setExpiryTimeout(30000);
+  }
+  return *pool;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Rules on records
+
+QDate PhotoDate(const std::string& text) {
+  static const QRegularExpression parted(QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})$"));
+  static const QRegularExpression joined(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
+  const QString folded = Q(text).normalized(QString::NormalizationForm_KC).trimmed();
+  QRegularExpressionMatch m = parted.match(folded);
+  if (!m.hasMatch()) m = joined.match(folded);
+  if (!m.hasMatch()) return QDate();
+  // Invalid for a day that is not in the calendar.
+  return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+}
+
+bool PhotoFlag(const std::string& text) {
+  return Q(text).normalized(QString::NormalizationForm_KC).trimmed() == QStringLiteral("1");
+}
+
+QStringList PhotoGroupPath(const TPhotoRecord& r) {
+  const std::array<const std::string*, kPhotoGroupLevels> levels = {&r.MajorClass, &r.Division, &r.WorkType, &r.Kind,
+                                                                   &r.Detail};
+  QStringList values;
+  int last = -1;
+  for (int i = 0; i < kPhotoGroupLevels; ++i) {
+    values << Q(*levels[static_cast<std::size_t>(i)]).trimmed();
+    if (!values.back().isEmpty()) last = i;
+  }
+  QStringList path;
+  for (int i = 0; i <= last; ++i) path << (values[i].isEmpty() ? QStringLiteral("（なし）") : values[i]);
+  return path;
+}
+
+QString TPhotoIndex::Fold(const QString& text) {
+  return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+}
+
+void TPhotoIndex::Build(const std::vector<TPhotoRecord>& records) {
+  entries_.clear();
+  entries_.reserve(records.size());
+  for (const TPhotoRecord& r : records) {
+    Entry e;
+    e.Haystack = Fold(QStringList{Q(r.Title), Q(r.Place), Q(r.WorkType), Q(r.Kind), Q(r.Detail), Q(r.FileName),
+                                  Q(r.JapaneseName)}
+                          .join(u'\n'));
+    e.Date = PhotoDate(r.Date);
+    e.Group = PhotoGroupPath(r);
+    e.Representative = PhotoFlag(r.Representative);
+    e.Frequency = PhotoFlag(r.Frequency);
+    e.SerialText = Q(r.Serial).trimmed();
+    e.Serial = e.SerialText.toLongLong(&e.SerialIsNumber);
+    e.Title = Q(r.Title);
+    entries_.push_back(std::move(e));
+  }
+}
+
+std::vector<int> TPhotoIndex::Select(const TPhotoFilter& f, bool ignoreGroup) const {
+  // Every word of the text is to be found (in any of the fields).
+  const QStringList words = Fold(f.Text).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+  const bool group = !ignoreGroup && !f.Group.isEmpty();
+  std::vector<int> rows;
+  for (int i = 0; i < Count(); ++i) {
+    const Entry& e = entries_[static_cast<std::size_t>(i)];
+    if (f.RepresentativeOnly && !e.Representative) continue;
+    if (f.FrequencyOnly && !e.Frequency) continue;
+    if (f.From.isValid() && (!e.Date.isValid() || e.Date < f.From)) continue;
+    if (f.To.isValid() && (!e.Date.isValid() || e.Date > f.To)) continue;
+    if (group && (e.Group.size() < f.Group.size() || e.Group.mid(0, f.Group.size()) != f.Group)) continue;
+    if (!std::all_of(words.begin(), words.end(), [&](const QString& w) { return e.Haystack.contains(w); })) continue;
+    rows.push_back(i);
+  }
+  return rows;
+}
+
+void TPhotoIndex::Sort(std::vector<int>& rows, TPhotoSort sort) const {
+  auto entry = [this](int i) -> const Entry& { return entries_[static_cast<std::size_t>(i)]; };
+  std::sort(rows.begin(), rows.end());  // file order first: ties keep it
+  switch (sort) {
+    case TPhotoSort::Serial:
+      std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+        const Entry &x = entry(a), &y = entry(b);
+        if (x.SerialIsNumber != y.SerialIsNumber) return x.SerialIsNumber;
+        if (x.SerialIsNumber) return x.Serial < y.Serial;
+        return x.SerialText < y.SerialText;
+      });
+      break;
+    case TPhotoSort::Date:
+      std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+        const Entry &x = entry(a), &y = entry(b);
+        if (x.Date.isValid() != y.Date.isValid()) return x.Date.isValid();
+        return x.Date < y.Date;
+      });
+      break;
+    case TPhotoSort::Title: {
+      // Japanese collation, numbers by their value ("写真2" before "写真10").
+      QCollator collator{QLocale(QLocale::Japanese, QLocale::Japan)};
+      collator.setNumericMode(true);
+      std::vector<std::pair<QCollatorSortKey, int>> keyed;
+      keyed.reserve(rows.size());
+      for (int i : rows) keyed.emplace_back(collator.sortKey(entry(i).Title), i);
+      std::stable_sort(keyed.begin(), keyed.end(),
+                       [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+      for (std::size_t k = 0; k < keyed.size(); ++k) rows[k] = keyed[k].second;
+      break;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Thumbnails
+
+QImage DecodeThumbnail(const QString& path, QSize box) {
+  // Only a regular file (a link to one counts): a FIFO or device never opens.
+  if (!QFileInfo(path).isFile() || box.isEmpty()) return QImage();
+  QImageReader reader(path);
+  reader.setDecideFormatFromContent(true);  // by content, never by the name
+  reader.setAutoTransform(true);
+  const QSize stored = reader.size();
+  if (stored.isValid()) {
+    // The scaled size is that of the image as stored, before it is turned.
+    QSize b = box;
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90) b.transpose();
+    if (stored.width() > b.width() || stored.height() > b.height())
+      reader.setScaledSize(stored.scaled(b, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+  }
+  QImage image = reader.read();
+  if (image.isNull()) return QImage();
+  if (image.width() > box.width() || image.height() > box.height())
+    image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  return image;
+}
+
+// What a worker hands its result to: the loader while it lives, nothing
+// after it has gone.
+struct TThumbnailLoader::Sink {
+  std::mutex Mutex;
+  TThumbnailLoader* Loader = nullptr;
+};
+
+TThumbnailLoader::TThumbnailLoader(QSize box, qreal ratio, QObject* parent)
+    : QObject(parent), box_(box), ratio_(std::max<qreal>(1, ratio)), sink_(std::make_shared<Sink>()) {
+  sink_->Loader = this;
+}
+
+TThumbnailLoader::~TThumbnailLoader() {
+  // A decode still running finds no loader and drops its result; a result
+  // already posted goes with this object's pending events.
+  std::lock_guard<std::mutex> lock(sink_->Mutex);
+  sink_->Loader = nullptr;
+}
+
+int TThumbnailLoader::MaxRunning() { return std::clamp(QThread::idealThreadCount() - 1, 1, 3); }
+
+TThumbnailLoader::Entry* TThumbnailLoader::Lookup(const QString& path) {
+  auto it = cache_.find(path);
+  if (it == cache_.end()) return nullptr;
+  if (it->Checked != generation_) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != it->Size || info.lastModified().toMSecsSinceEpoch() != it->Modified) {
+      cacheBytes_ -= it->Bytes;
+      use_.erase(it->Use);
+      cache_.erase(it);
+      return nullptr;
+    }
+    it->Checked = generation_;
+  }
+  // Most recently used.
+  use_.splice(use_.begin(), use_, it->Use);
+  return &*it;
+}
+
+QPixmap TThumbnailLoader::Cached(const QString& path) {
+  Entry* e = Lookup(path);
+  return e ? e->Pixmap : QPixmap();
+}
+
+bool TThumbnailLoader::Failed(const QString& path) const {
+  auto it = cache_.find(path);
+  return it != cache_.end() && it->Failed;
+}
+
+void TThumbnailLoader::Want(const QStringList& paths) {
+  queue_.clear();
+  QHash<QString, bool> seen;
+  for (const QString& p : paths) {
+    if (p.isEmpty() || seen.contains(p) || runningPaths_.contains(p) || Lookup(p)) continue;
+    seen.insert(p, true);
+    queue_.push_back(p);
+  }
+  Pump();
+}
+
+void TThumbnailLoader::Cancel() { queue_.clear(); }
+
+void TThumbnailLoader::Pump() {
+  while (running_ < MaxRunning() && !queue_.empty()) {
+    const QString path = queue_.front();
+    queue_.pop_front();
+    ++running_;
+    runningPaths_.insert(path, true);
+    ThumbnailPool().start([sink = sink_, path, box = box_ * ratio_] {
+      // On a worker thread: no widget, no member of the loader touched here.
+      const QFileInfo info(path);
+      const QImage image = DecodeThumbnail(path, box);
+      const qint64 size = info.size(), modified = info.lastModified().toMSecsSinceEpoch();
+      std::lock_guard<std::mutex> lock(sink->Mutex);
+      if (TThumbnailLoader* loader = sink->Loader)
+        QMetaObject::invokeMethod(
+            loader, [loader, path, image, size, modified] { loader->Finished(path, image, !image.isNull(), size, modified); },
+            Qt::QueuedConnection);
+    });
+  }
+}
+
+void TThumbnailLoader::Finished(const QString& path, const QImage& image, bool decoded, qint64 size,
+                                qint64 modified) {
+  --running_;
+  runningPaths_.remove(path);
+  Entry e;
+  e.Failed = !decoded;
+  if (decoded) {
+    e.Pixmap = QPixmap::fromImage(image);
+    e.Pixmap.setDevicePixelRatio(ratio_);
+  }
+  e.Bytes = decoded ? qint64(image.width()) * image.height() * 4 : 64;
+  e.Size = size;
+  e.Modified = modified;
+  Insert(path, std::move(e));
+  emit Ready(path);
+  Pump();
+}
+
+void TThumbnailLoader::Insert(const QString& path, Entry entry) {
+  auto old = cache_.find(path);
+  if (old != cache_.end()) {
+    cacheBytes_ -= old->Bytes;
+    use_.erase(old->Use);
+    cache_.erase(old);
+  }
+  use_.push_front(path);
+  entry.Use = use_.begin();
+  entry.Checked = generation_;
+  cacheBytes_ += entry.Bytes;
+  cache_.insert(path, std::move(entry));
+  Evict();
+}
+
+void TThumbnailLoader::Evict() {
+  // The one just added stays, however large.
+  while (cacheBytes_ > CacheLimit && use_.size() > 1) {
+    auto it = cache_.find(use_.back());
+    cacheBytes_ -= it->Bytes;
+    cache_.erase(it);
+    use_.pop_back();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The list model
+
+TPhotoListModel::TPhotoListModel(TThumbnailLoader& loader, QObject* parent)
+    : QAbstractListModel(parent), loader_(loader) {
+  connect(&loader_, &TThumbnailLoader::Ready, this, &TPhotoListModel::ThumbnailReady);
+}
+
+void TPhotoListModel::SetStore(std::shared_ptr<const TPhotoStore> store, std::vector<int> reachableMedia) {
+  beginResetModel();
+  store_ = std::move(store);
+  reachable_ = std::move(reachableMedia);
+  rows_.clear();
+  rowOfRecord_.assign(store_ ? store_->Records().size() : 0, -1);
+  rowsOfPath_.clear();
+  loader_.Cancel();
+  loader_.NewGeneration();
+  endResetModel();
+}
+
+void TPhotoListModel::SetRows(std::vector<int> rows) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  std::fill(rowOfRecord_.begin(), rowOfRecord_.end(), -1);
+  rowsOfPath_.clear();
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
+    const int rec = rows_[row];
+    rowOfRecord_[static_cast<std::size_t>(rec)] = static_cast<int>(row);
+    const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(rec)];
+    if (r.Exists) rowsOfPath_[Q(r.Path)].push_back(static_cast<int>(row));
+  }
+  loader_.Cancel();
+  endResetModel();
+}
+
+int TPhotoListModel::RowOf(int record) const {
+  return record >= 0 && static_cast<std::size_t>(record) < rowOfRecord_.size()
+             ? rowOfRecord_[static_cast<std::size_t>(record)]
+             : -1;
+}
+
+int TPhotoListModel::RecordAt(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? rows_[static_cast<std::size_t>(row)] : -1;
+}
+
+TPhotoListModel::TState TPhotoListModel::State(int record) const {
+  if (!store_ || record < 0 || static_cast<std::size_t>(record) >= store_->Records().size()) return Missing;
+  const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(record)];
+  if (!r.Exists) {
+    const int medium = static_cast<int>(WholeNumber(r.MediaNo));
+    const bool reachable = std::find(reachable_.begin(), reachable_.end(), medium) != reachable_.end();
+    return medium > 0 && !reachable ? Elsewhere : Missing;
+  }
+  const QString path = Q(r.Path);
+  if (!loader_.Cached(path).isNull()) return Ready;
+  return loader_.Failed(path) ? Unreadable : Loading;
+}
+
+void TPhotoListModel::SetVisibleRows(int first, int last) {
+  QStringList wanted;
+  const int count = static_cast<int>(rows_.size());
+  first = std::clamp(first, 0, std::max(0, count - 1));
+  last = std::clamp(last, first, std::max(0, count - 1));
+  const int screen = last - first + 1;
+  auto want = [&](int row) {
+    if (row < 0 || row >= count) return;
+    const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(rows_[static_cast<std::size_t>(row)])];
+    if (r.Exists) wanted << Q(r.Path);
+  };
+  if (count > 0) {
+    for (int row = first; row <= last; ++row) want(row);
+    for (int row = last + 1; row <= last + screen; ++row) want(row);
+    for (int row = first - 1; row >= first - screen; --row) want(row);
+  }
+  loader_.Want(wanted);
+}
+
+int TPhotoListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QVariant TPhotoListModel::data(const QModelIndex& index, int role) const {
+  const int rec = index.isValid() ? RecordAt(index.row()) : -1;
+  if (rec < 0) return QVariant();
+  const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(rec)];
+  switch (role) {
+    case Qt::DisplayRole:
+    case TitleRole:
+      return r.Title.empty() ? Q(r.FileName) : Q(r.Title);
+    case DateRole:
+      return Q(r.Date);
+    case RecordRole:
+      return rec;
+    case StateRole:
+      return static_cast<int>(State(rec));
+    case ThumbnailRole:
+      return r.Exists ? loader_.Cached(Q(r.Path)) : QPixmap();
+    case RepresentativeRole:
+      return PhotoFlag(r.Representative);
+    case FrequencyRole:
+      return PhotoFlag(r.Frequency);
+    case MediumRole:
+      return static_cast<int>(WholeNumber(r.MediaNo));
+    case Qt::ToolTipRole: {
+      QString tip = (r.Title.empty() ? Q(r.FileName) : Q(r.Title)) + u'\n' + Q(r.FileName) + QStringLiteral("  ") +
+                    Q(r.Date);
+      switch (State(rec)) {
+        case Missing: tip += QStringLiteral("\nファイルがありません。"); break;
+        case Elsewhere:
+          tip += QStringLiteral("\nファイルは%1枚目のメディアにあります（読み込まれていません）。")
+                     .arg(WholeNumber(r.MediaNo));
+          break;
+        case Unreadable: tip += QStringLiteral("\n画像として表示できません。"); break;
+        default: break;
+      }
+      return tip;
+    }
+    default:
+      return QVariant();
+  }
+}
+
+void TPhotoListModel::ThumbnailReady(const QString& path) {
+  auto it = rowsOfPath_.constFind(path);
+  if (it == rowsOfPath_.constEnd()) return;
+  for (int row : *it) {
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i, {ThumbnailRole, StateRole});
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The delegate
+
+TPhotoItemDelegate::TPhotoItemDelegate(QSize box, QObject* parent) : QStyledItemDelegate(parent), box_(box) {}
+
+QSize TPhotoItemDelegate::CellSize(const QFontMetrics& metrics) const {
+  return QSize(box_.width() + 2 * kPad, kPad + box_.height() + 4 + 2 * metrics.height() + kPad);
+}
+
+QSize TPhotoItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  return CellSize(option.fontMetrics);
+}
+
+void TPhotoItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  const QRect cell = option.rect;
+  const bool selected = option.state & QStyle::State_Selected;
+  if (selected)
+    painter->fillRect(cell.adjusted(1, 1, -1, -1), option.palette.highlight());
+  else if (option.state & QStyle::State_MouseOver)
+    painter->fillRect(cell.adjusted(1, 1, -1, -1), option.palette.midlight());
+  if (option.state & QStyle::State_HasFocus) {
+    painter->setPen(QPen(option.palette.highlight().color().darker(130), 1, Qt::DotLine));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(cell.adjusted(1, 1, -2, -2));
+  }
+
+  const QRect box(cell.left() + (cell.width() - box_.width()) / 2, cell.top() + kPad, box_.width(), box_.height());
+  QFont small = option.font;
+  small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.85));
+  // A placeholder card: a fill, a border and a centred text.
+  auto card = [&](const QColor& fill, const QColor& border, Qt::PenStyle style, const QString& text, const QColor& ink) {
+    painter->setPen(QPen(border, 2, style));
+    painter->setBrush(fill);
+    painter->drawRect(box.adjusted(1, 1, -1, -1));
+    painter->setFont(small);
+    painter->setPen(ink);
+    painter->drawText(box.adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, text);
+  };
+  switch (index.data(TPhotoListModel::StateRole).toInt()) {
+    case TPhotoListModel::Ready: {
+      const QPixmap pix = index.data(TPhotoListModel::ThumbnailRole).value<QPixmap>();
+      QSize size = pix.deviceIndependentSize().toSize();
+      if (size.width() > box.width() || size.height() > box.height()) size.scale(box.size(), Qt::KeepAspectRatio);
+      const QRect target(box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2,
+                         size.width(), size.height());
+      painter->drawPixmap(target, pix);
+      break;
+    }
+    case TPhotoListModel::Loading:
+      card(option.palette.window().color(), option.palette.mid().color(), Qt::SolidLine, QStringLiteral("読込中…"),
+           option.palette.placeholderText().color());
+      break;
+    case TPhotoListModel::Unreadable:
+      card(QColor(0xf2, 0xf2, 0xf2), QColor(0x99, 0x99, 0x99), Qt::SolidLine, QStringLiteral("画像として\n表示できません"),
+           QColor(0x55, 0x55, 0x55));
+      break;
+    case TPhotoListModel::Missing: {
+      card(QColor(0xfd, 0xec, 0xec), QColor(0xc6, 0x28, 0x28), Qt::SolidLine, QString(), Qt::black);
+      // A red cross over the box and the words under it.
+      painter->setPen(QPen(QColor(0xc6, 0x28, 0x28), 3));
+      const QPoint c = box.center() - QPoint(0, 10);
+      painter->drawLine(c + QPoint(-14, -14), c + QPoint(14, 14));
+      painter->drawLine(c + QPoint(-14, 14), c + QPoint(14, -14));
+      painter->setFont(small);
+      painter->drawText(QRect(box.left(), c.y() + 20, box.width(), box.bottom() - c.y() - 20), Qt::AlignHCenter | Qt::AlignTop,
+                        QStringLiteral("ファイルなし"));
+      break;
+    }
+    case TPhotoListModel::Elsewhere:
+      card(QColor(0xea, 0xf0, 0xfa), QColor(0x2f, 0x5f, 0xb3), Qt::DashLine,
+           QStringLiteral("%1枚目のメディア\n（読み込まれていません）").arg(index.data(TPhotoListModel::MediumRole).toInt()),
+           QColor(0x2f, 0x5f, 0xb3));
+      break;
+  }
+
+  // Tags at the box's top left.
+  int tagX = box.left() + 3;
+  auto tag = [&](const QString& text, const QColor& colour) {
+    painter->setFont(small);
+    const QFontMetrics fm(small);
+    const QRect r(tagX, box.top() + 3, fm.horizontalAdvance(text) + 8, fm.height() + 2);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(colour);
+    painter->drawRoundedRect(r, 3, 3);
+    painter->setPen(Qt::white);
+    painter->drawText(r, Qt::AlignCenter, text);
+    tagX = r.right() + 3;
+  };
+  if (index.data(TPhotoListModel::RepresentativeRole).toBool()) tag(QStringLiteral("代表"), QColor(0xe0, 0x6c, 0x00));
+  if (index.data(TPhotoListModel::FrequencyRole).toBool()) tag(QStringLiteral("提出"), QColor(0x00, 0x7c, 0x78));
+
+  // The title and the date under the box.
+  const QFontMetrics fm(option.font);
+  const QRect textRect(cell.left() + kPad / 2, box.bottom() + 4, cell.width() - kPad, fm.height());
+  painter->setFont(option.font);
+  painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+  painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignVCenter,
+                    fm.elidedText(index.data(TPhotoListModel::TitleRole).toString(), Qt::ElideRight, textRect.width()));
+  painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+  painter->drawText(textRect.translated(0, fm.height()), Qt::AlignHCenter | Qt::AlignVCenter,
+                    fm.elidedText(index.data(TPhotoListModel::DateRole).toString(), Qt::ElideRight, textRect.width()));
+  painter->restore();
+}
+
+}  // namespace dlvr
