@@ -46,6 +46,7 @@
 #include "panes/xml_pane.h"
 #include "panes/info_panes.h"
 #include "panes/cad_files_pane.h"
+#include "panes/photo_view.h"
 #include "panes/xml_pane.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
@@ -628,6 +629,7 @@ void TfrmMain::CreateLayout() {
   pnlXML->layout()->addWidget(frmXML);
   frmXML->OnLeaveSource = [this] { HideFindDialog(); };
   frmXML->PhotoViewerAvailable = [this] { return miProgXMLViewer->isEnabled(); };
+  frmXML->ExternalPhotoViewer = [this] { return PhotoViewerPresent; };
   frmXML->OnStartPhotoViewer = [this] { miProgXMLViewer->trigger(); };
   // The right-drop menu of files dropped on a class or record item.
   pmnRDrop = new QMenu(this);
@@ -780,6 +782,8 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
   // The photo viewer may have been installed or removed since the last load.
   PhotoViewerPresent = FileExists(model_->View.FindPhotoViewer());
   UpdatePhotoCommand();
+  // An open photo window shows the photos of what was loaded now.
+  if (frmPhotoView) frmPhotoView->Refresh();
   loading_ = false;
   SetCaption();
   indexFileAge_ = IndexFileAge();
@@ -835,9 +839,10 @@ bool TfrmMain::CheckMediaChanged() {
 }
 
 void TfrmMain::UpdatePhotoCommand() {
-  // A viewer started from here is closed with the window: a second one is
-  // started only after the first has ended.
-  const bool on = !model_->View.PhotoMedia().empty() && PhotoViewerPresent && !ProcessRunning(ViewerProcess);
+  // With photos loaded, the command starts the viewer program or, without
+  // it, opens the photo window. A program started from here is closed with
+  // the window: a second one is started only after the first has ended.
+  const bool on = !model_->View.PhotoMedia().empty() && !ProcessRunning(ViewerProcess);
   miProgXMLViewer->setEnabled(on);
 }
 
@@ -1040,6 +1045,10 @@ void TfrmMain::miProgExplorerClick() {
 
 void TfrmMain::miProgXMLViewerClick() {
   if (!miProgXMLViewer->isEnabled()) return;
+  if (!PhotoViewerPresent) {
+    OpenPhotoView();
+    return;
+  }
   TMdlTreeView& view = model_->View;
   if (view.PhotoFilePath().empty()) {
     const std::string message = PhotoMediaMessage(view.PhotoMedia());
@@ -1058,6 +1067,28 @@ void TfrmMain::miProgXMLViewerClick() {
     ViewerProcess = 0;
   }
   UpdatePhotoCommand();
+}
+
+void TfrmMain::OpenPhotoView() {
+  TMdlTreeView& view = model_->View;
+  const std::vector<int>& photoMedia = view.PhotoMedia();
+  const auto& reachable = view.ReachableMedia();
+  const bool any = std::any_of(reachable.begin(), reachable.end(), [&](const TMdlTreeView::TLoadedMedium& m) {
+    return std::find(photoMedia.begin(), photoMedia.end(), m.MediaNo) != photoMedia.end();
+  });
+  if (!any) {
+    const std::string message = PhotoMediaMessage(photoMedia);
+    if (!message.empty()) Inform(message);
+    return;
+  }
+  if (!frmPhotoView) {
+    frmPhotoView = new TfrmPhotoView(*model_, this);
+    frmPhotoView->setAttribute(Qt::WA_DeleteOnClose);
+    frmPhotoView->Refresh();
+  }
+  frmPhotoView->show();
+  frmPhotoView->raise();
+  frmPhotoView->activateWindow();
 }
 
 void TfrmMain::CloseTimerTimer() {

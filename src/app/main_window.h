@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -25,6 +26,7 @@ namespace dlvr {
 
 class TfrmKojInfo;
 class TfrmInfo;
+class TfrmPhotoView;
 
 // Windows that come with other parts of the program, reached through hooks
 // that the program's entry (or a test) sets.
@@ -67,8 +69,15 @@ class TfrmMain : public QMainWindow {
   // The tree's context menu as it would pop up for the selected item.
   QMenu* PrepareTreeMenu();
 
-  // Set when the photo viewer program was found at the first load.
+  // Set when the photo viewer program was found at the last load. Without
+  // it, the photo command opens the viewer's own photo window.
   bool PhotoViewerPresent = false;
+  // The photo window (one per main window; it goes when it is closed), and
+  // what opens it or brings it to the front: only when a medium that can
+  // still be reached holds the photo management file, else the media that
+  // hold one are named.
+  QPointer<TfrmPhotoView> frmPhotoView;
+  void OpenPhotoView();
   // The photo viewer started from this window (its process id, 0 for none),
   // and the timer that keeps the window from closing until it has come up.
   qint64 ViewerProcess = 0;

@@ -79,6 +79,18 @@ TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   pnlMsg->setBackgroundRole(QPalette::Button);
   pnlMsg->hide();
   layout->addWidget(pnlMsg, 1);
+  // The offer of the photo window sits under the message's line.
+  btnPhotoView = new QPushButton(QStringLiteral("写真閲覧を開く"), pnlMsg);
+  btnPhotoView->setObjectName("btnPhotoView");
+  btnPhotoView->hide();
+  auto* offer = new QVBoxLayout(pnlMsg);
+  offer->addStretch(1);
+  offer->addSpacing(pnlMsg->fontMetrics().height() * 4);
+  offer->addWidget(btnPhotoView, 0, Qt::AlignHCenter);
+  offer->addStretch(1);
+  connect(btnPhotoView, &QPushButton::clicked, this, [this] {
+    if (OnStartPhotoViewer) OnStartPhotoViewer();
+  });
 
   switch (ExRg.ReadInteger(QStringLiteral("ViewStyle"), 0)) {
     case 1: rbtXMLSource->setChecked(true); break;
@@ -115,6 +127,7 @@ void TfrmXML::ShowMissing(const std::string& path) {
 void TfrmXML::ShowNode(TTreeItem* item) {
   current_ = item;
   pnlMsg->hide();
+  btnPhotoView->hide();
   TMdlTreeView& view = model_.View;
   const int cls = view.NodeClass(item);
   const bool styled = rbtStyle->isChecked();
@@ -124,6 +137,12 @@ void TfrmXML::ShowNode(TTreeItem* item) {
     const std::string path = view.NodeManageFilePath(item, styled);
     if (!FileExists(path)) {
       ShowMessage(QStringLiteral("'PHOTO.XML' がありません。"));
+      return;
+    }
+    if (ExternalPhotoViewer && !ExternalPhotoViewer()) {
+      ShowMessage(QStringLiteral("写真と写真管理情報は「写真閲覧」でご確認ください。"));
+      btnPhotoView->setEnabled(PhotoViewerAvailable && PhotoViewerAvailable());
+      btnPhotoView->show();
       return;
     }
     ShowMessage(QStringLiteral("写真閲覧ソフトにてご確認ください。"));

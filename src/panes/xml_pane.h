@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
 
@@ -41,8 +42,12 @@ class TfrmXML : public TPane {
   QString Message() const { return pnlMsg->isHidden() ? QString() : pnlMsg->text(); }
 
   // Set by the main window.
-  // Whether the photo viewer program exists and its command is enabled.
+  // Whether the main window's photo viewer command is enabled.
   std::function<bool()> PhotoViewerAvailable;
+  // Whether that command starts the photo viewer program (unset: it does).
+  // Without the program, the command opens the viewer's own photo window,
+  // which the pane offers with a button instead of a question.
+  std::function<bool()> ExternalPhotoViewer;
   // Runs the main window's photo viewer command.
   std::function<void()> OnStartPhotoViewer;
   // After a style button click that leaves a style other than source code
@@ -58,6 +63,8 @@ class TfrmXML : public TPane {
   TPreviewView* webBrowser = nullptr;
   QPlainTextEdit* memSource = nullptr;
   QLabel* pnlMsg = nullptr;
+  // On the message panel of the photo class, without the program.
+  QPushButton* btnPhotoView = nullptr;
 
  private:
   void StyleClick();

@@ -15,6 +15,8 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "components/ext_registry.h"
+#include "panes/photo_view.h"
+#include "panes/xml_pane.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
@@ -124,13 +126,16 @@ TEST_F(ExternalProgramsTest, TheFileManagerOpensOnTheDeliveryFolder) {
 
 // The viewer is looked up at every load: installed while the window is
 // open, the refresh (F5) or a newly chosen folder finds it; removed, the
-// command goes grey again.
+// command opens the photo window of the viewer's own again.
 TEST_F(ExternalProgramsTest, TheViewerIsLookedUpAtEveryLoad) {
   auto w = Open();
   EXPECT_FALSE(w->PhotoViewerPresent);
-  EXPECT_FALSE(w->miProgXMLViewer->isEnabled());
+  ASSERT_TRUE(w->miProgXMLViewer->isEnabled());
   w->miProgXMLViewer->trigger();
   EXPECT_EQ(w->ViewerProcess, 0);
+  ASSERT_TRUE(w->frmPhotoView);
+  w->frmPhotoView->close();
+  ASSERT_TRUE(WaitFor([&] { return !w->frmPhotoView; }, 2000));
   InstallViewer();
   w->miViewRefresh->trigger();
   EXPECT_TRUE(w->PhotoViewerPresent);
@@ -138,7 +143,44 @@ TEST_F(ExternalProgramsTest, TheViewerIsLookedUpAtEveryLoad) {
   ASSERT_TRUE(QFile::remove(Q(programDir) + "QLNView.EXE"));
   w->LoadMedia(Q(media));
   EXPECT_FALSE(w->PhotoViewerPresent);
-  EXPECT_FALSE(w->miProgXMLViewer->isEnabled());
+  EXPECT_TRUE(w->miProgXMLViewer->isEnabled());
+  EXPECT_EQ(w->ViewerProcess, 0);
+  EXPECT_FALSE(w->frmPhotoView);
+}
+
+// With the viewer program, the XML pane keeps its message and question, and
+// the command starts the program: no photo window of the viewer's own.
+// Without it, a medium in the drive that has no photo management file makes
+// the command name the media that have one, as it does for the program.
+TEST_F(ExternalProgramsTest, ThePhotoWindowServesOnlyWithoutTheProgram) {
+  InstallViewer();
+  qputenv("DLVR_STANDIN_MODE", "exit");
+  auto w = Open();
+  ASSERT_TRUE(w->PhotoViewerPresent);
+  prompts.Answers = {DialogAnswer::No};
+  w->SelectItem(w->Model().View.FindClassNode(5));
+  EXPECT_EQ(w->frmXML->Message(), "写真閲覧ソフトにてご確認ください。");
+  EXPECT_FALSE(w->frmXML->btnPhotoView->isVisible());
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_EQ(prompts.Shown[0].Text, "写真閲覧ソフトを起動します。\r\rよろしいですか？");
+  w->miProgXMLViewer->trigger();
+  EXPECT_NE(w->ViewerProcess, 0);
+  EXPECT_FALSE(w->frmPhotoView);
+  ASSERT_TRUE(WaitFor([&] { return !ProcessRunning(w->ViewerProcess); }, 5000));
+
+  ASSERT_TRUE(QFile::remove(Q(programDir) + "QLNView.EXE"));
+  fs::remove_all(media);
+  test::CopyTree(test::SamplePath("multi") + "/MEDIA1", media);
+  fs::remove(ResolveCase(media + "PHOTO/PHOTO.XML"));
+  w->LoadMedia(Q(media));  // medium 1 of the delivery, in the drive medium 2 was read from
+  ASSERT_FALSE(w->PhotoViewerPresent);
+  ASSERT_TRUE(w->miProgXMLViewer->isEnabled());
+  prompts.Shown.clear();
+  w->miProgXMLViewer->trigger();
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_EQ(prompts.Shown[0].Text,
+            "現在のメディアに 'PHOTO.XML' がありません。\r\r2枚目のメディアを挿入し更新を行ってください。");
+  EXPECT_FALSE(w->frmPhotoView);
 }
 
 TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded) {

@@ -823,3 +823,96 @@ TEST(QtTranslations, JapaneseUsersAndSystemsGetQtsOwnTextsInJapanese) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include "panes/photo_view.h"
+#include "support/delivery_builder.h"
+
+namespace dlvr {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+// Without the photo viewer program, 写真閲覧 (menu, toolbar, the XML pane's
+// button) opens the window's own photo window, one at a time; every load
+// shows its photos there; without photos the command is greyed. Closed, the
+// window goes and its placement is kept for the next one.
+TEST_F(MainWindowTest, ThePhotoCommandOpensOnePhotoWindowThatFollowsEveryLoad) {
+  test::ScratchDir d;
+  auto delivery = [&](const std::string& name, bool photos) {
+    test::MediumSpec spec;
+    spec.KojiName = name;
+    const std::string folder = test::WriteMedium(d / name, spec);
+    if (photos)
+      d.WriteSjis(name + "/PHOTO/PHOTO.XML",
+                  "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<photodata DTD_version=\"05\">\n<写真情報>\n"
+                  "<写真ファイル情報>\n<シリアル番号>1</シリアル番号>\n<写真ファイル名>P0000001.JPG</写真ファイル名>\n"
+                  "</写真ファイル情報>\n<撮影工種区分>\n<写真タイトル>" + name + "</写真タイトル>\n</撮影工種区分>\n"
+                  "</写真情報>\n</photodata>\n");
+    return QString::fromStdString(folder);
+  };
+  auto w = Open(Sample("clean"));
+  ASSERT_FALSE(w->PhotoViewerPresent);
+  ASSERT_TRUE(w->miProgXMLViewer->isEnabled());
+  // The XML pane offers the photo window with a button and asks nothing.
+  w->SelectItem(w->Model().View.FindClassNode(5));
+  EXPECT_EQ(w->frmXML->Message(), "写真と写真管理情報は「写真閲覧」でご確認ください。");
+  EXPECT_TRUE(w->frmXML->btnPhotoView->isVisible());
+  EXPECT_TRUE(w->frmXML->btnPhotoView->isEnabled());
+  EXPECT_TRUE(prompts.Shown.empty());
+
+  auto* toolButton = w->ToolBar->findChild<QToolButton*>("tbtXMLViewer");
+  ASSERT_NE(toolButton, nullptr);
+  const std::pair<const char*, std::function<void()>> ways[] = {
+      {"menu", [&] { w->miProgXMLViewer->trigger(); }},
+      {"toolbar", [&] { toolButton->click(); }},
+      {"XML pane", [&] { w->frmXML->btnPhotoView->click(); }},
+  };
+  QPointer<TfrmPhotoView> first;
+  for (const auto& [way, open] : ways) {
+    SCOPED_TRACE(way);
+    open();
+    ASSERT_TRUE(w->frmPhotoView);
+    EXPECT_TRUE(w->frmPhotoView->isVisible());
+    if (!first) first = w->frmPhotoView;
+    EXPECT_EQ(w->frmPhotoView.data(), first.data());
+  }
+  EXPECT_EQ(w->ViewerProcess, 0);
+  TfrmPhotoView* view = w->frmPhotoView;
+  ASSERT_TRUE(WaitUntil([&] { return !view->Busy(); }));
+  ASSERT_EQ(view->Store()->Files().size(), 1u);
+  EXPECT_TRUE(QString::fromStdString(view->Store()->Files()[0].XmlPath).startsWith(Sample("clean")));
+
+  w->LoadMedia(delivery("別の工事", true));
+  ASSERT_TRUE(WaitUntil([&] { return !view->Busy(); }));
+  ASSERT_EQ(view->Store()->Records().size(), 1u);
+  EXPECT_EQ(view->Store()->Records()[0].Title, "別の工事");
+  EXPECT_EQ(view->windowTitle(), "写真閲覧 - 別の工事");
+
+  w->LoadMedia(delivery("写真のない工事", false));
+  EXPECT_FALSE(w->miProgXMLViewer->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return !view->Busy(); }));
+  EXPECT_TRUE(view->Store()->Empty());
+  EXPECT_TRUE(view->lblNotice->text().contains("写真管理ファイル（PHOTO.XML）がありません")) << view->lblNotice->text().toStdString();
+
+  view->move(130, 90);
+  view->close();
+  ASSERT_TRUE(WaitUntil([&] { return !w->frmPhotoView; }));
+  w->LoadMedia(QString::fromStdString(d / "別の工事"));
+  w->miProgXMLViewer->trigger();
+  ASSERT_TRUE(w->frmPhotoView);
+  EXPECT_EQ(w->frmPhotoView->pos(), QPoint(130, 90));
+}
+
+}  // namespace
+}  // namespace dlvr
