@@ -71,6 +71,18 @@ void Pad(std::ostream& out, std::size_t n) {
 TFixedDriveScope::TFixedDriveScope() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
 TFixedDriveScope::~TFixedDriveScope() { SetDriveTypeOverride(nullptr); }
 
+bool TakeOption(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value) {
+  const std::string& a = args[i];
+  if (a.size() > name.size() && a.compare(0, name.size() + 1, name + "=") == 0) {
+    value = a.substr(name.size() + 1);
+    return true;
+  }
+  if (a != name) return false;
+  // Past the end when the value is missing.
+  if (++i < args.size()) value = args[i];
+  return true;
+}
+
 std::string ValidUtf8(const std::string& s) {
   std::string out;
   out.reserve(s.size());
@@ -199,14 +211,8 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
       out << kCheckUsage;
       return 0;
     }
-    if (a == "--format" || a.rfind("--format=", 0) == 0) {
-      std::string v;
-      if (a.size() > 8) {
-        v = a.substr(9);
-      } else {
-        if (i + 1 >= args.size()) return Fail(err, "--format needs a value");
-        v = args[++i];
-      }
+    if (std::string v; TakeOption(args, i, "--format", v)) {
+      if (i >= args.size()) return Fail(err, "--format needs a value");
       if (!ParseFormat(v, format)) return Fail(err, "--format takes text, tsv, csv or json, not " + v);
       continue;
     }

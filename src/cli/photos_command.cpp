@@ -139,14 +139,8 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
       check = true;
       continue;
     }
-    if (a == "--format" || a.rfind("--format=", 0) == 0) {
-      std::string v;
-      if (a.size() > 8) {
-        v = a.substr(9);
-      } else {
-        if (i + 1 >= args.size()) return Fail(err, "--format needs a value");
-        v = args[++i];
-      }
+    if (std::string v; TakeOption(args, i, "--format", v)) {
+      if (i >= args.size()) return Fail(err, "--format needs a value");
       if (v != "tsv" && v != "json") return Fail(err, "--format takes tsv or json, not " + v);
       json = v == "json";
       continue;

@@ -20,7 +20,9 @@ namespace {
 
 // Read first; enough for a camera's metadata, thumbnail and frame header.
 constexpr std::size_t kHeadBytes = 96 * 1024;
-// The whole file is read when the head does not tell, up to this size.
+// Read next when the head does not tell (large colour profiles or
+// metadata); then the whole file, at most the last size.
+constexpr std::uint64_t kLongHeadBytes = 2 * 1024 * 1024;
 constexpr std::uint64_t kMaxImageBytes = 256ull * 1024 * 1024;
 
 void InitOnce() {
@@ -131,15 +133,17 @@ TImageFacts ReadImageFacts(const std::string& path) {
   } catch (...) {
     facts.Format.clear();
   }
-  if (!facts.Format.empty() && !Facts(bytes, facts) && size > bytes.size() && size <= kMaxImageBytes) {
-    // The head did not hold it all (a large metadata block, a TIFF's
-    // directories at its end): the whole file, once.
-    TImageFacts whole;
-    whole.Format = facts.Format;
-    if (ReadHead(fd, size, bytes)) {
-      Facts(bytes, whole);
-      facts = whole;
-    }
+  // When the head does not hold it all (a large metadata block, a TIFF's
+  // directories at its end), more of the file.
+  bool known = facts.Format.empty() || Facts(bytes, facts);
+  for (std::uint64_t more : {kLongHeadBytes, kMaxImageBytes}) {
+    const std::uint64_t limit = std::min(more, size);
+    if (known || limit <= bytes.size()) continue;
+    TImageFacts longer;
+    longer.Format = facts.Format;
+    if (!ReadHead(fd, limit, bytes)) break;
+    known = Facts(bytes, longer);
+    facts = longer;
   }
   ::close(fd);
   return facts;
