@@ -42,15 +42,17 @@ inline constexpr long kPhotoMaxPixels = 3000000;
 // Every finding, records in store order (each file's own break after its
 // records), then stray files by medium and name (the photo folder's, then
 // the drawing folder's). Per record: required fields left empty (what the
-// file's version requires: シリアル番号 and 写真ファイル名 always; メディア番号,
-// 写真-大分類 and 写真タイトル from version 02; 撮影年月日 from 04; 代表写真 and
-// 提出頻度写真 from 05 and when the version is not given), the photo file
+// file's version (DTD_version) requires: シリアル番号 and 写真ファイル名
+// always; メディア番号, 写真-大分類 and 写真タイトル from 02; 撮影年月日 from
+// 04; 代表写真 and 提出頻度写真 from 05; a file without a version is held to
+// the newest), the photo file
 // (its name: P + 7 digits + .JPG, in version 01 up to 80 upper-case letters,
 // digits or '_' + .JPG; missing; not a JPEG by content; pixel count outside
 // the range above; an image editor in EXIF Software), 撮影年月日 (not a
 // CCYY-MM-DD date, outside the period, another day than EXIF
-// DateTimeOriginal), then each reference drawing (its name: D + 7 digits +
-// .JPG or .TIF; missing; neither JPEG nor TIFF by content). The image files
+// DateTimeOriginal), then each reference drawing (参考図ファイル名 empty, or
+// its name not D + 7 digits + .JPG or .TIF, missing, neither JPEG nor TIFF
+// by content; 参考図タイトル empty from 05). The image files
 // are read on as many threads as the machine has cores; the result does not
 // depend on it.
 std::vector<TPhotoFinding> CheckPhotos(const TPhotoStore& store, const TPhotoCheckPeriod& period);

@@ -124,6 +124,8 @@ class TPhotoReader {
       : file_(file), records_(records), byteBudget_(inputBytes * 4 + (1u << 20)) {}
 
   void Read(const std::string& text);
+  // Stops reading where the parser stands, the file cut at the reader's bounds.
+  void Stop();
 
  private:
   // The parser's callbacks. Events of the parser's check of an entity's
@@ -144,7 +146,6 @@ class TPhotoReader {
   void RecordLeaf(const TFrame& frame, std::size_t depth);
   std::string PathOf(std::size_t from, std::size_t to);
   bool Charge(std::size_t bytes, std::size_t items);
-  void Stop();
   int Line() const { return ctxt_ && ctxt_->input ? ctxt_->input->line : 0; }
 
   TPhotoFile& file_;
@@ -171,33 +172,50 @@ TPhotoReader* TPhotoReader::Of(void* ctx) {
   return self && self->ctxt_ == ctxt && !self->stopped_ ? self : nullptr;
 }
 
+// Runs a callback's work; nothing thrown crosses the parser (memory
+// running out stops the reading there).
+template <class F>
+void Guarded(TPhotoReader* self, F&& work) {
+  if (!self) return;
+  try {
+    work();
+  } catch (...) {
+    self->Stop();
+  }
+}
+
 void TPhotoReader::OnStart(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar*, int,
                            const xmlChar**, int nbAttributes, int, const xmlChar** attributes) {
   TPhotoReader* self = Of(ctx);
-  if (!self) return;
-  std::string name = prefix ? std::string(reinterpret_cast<const char*>(prefix)) + ":" : std::string();
-  name += reinterpret_cast<const char*>(localname);
-  std::string dtdVersion;
-  if (self->stack_.empty())
-    for (int i = 0; i < nbAttributes; ++i) {
-      const xmlChar** a = attributes + 5 * i;  // localname, prefix, URI, value, end
-      if (!a[1] && xmlStrEqual(a[0], BAD_CAST "DTD_version") && a[3] && a[4] >= a[3])
-        dtdVersion.assign(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3]));
-    }
-  self->Open(std::move(name), dtdVersion);
+  Guarded(self, [&] {
+    std::string name = prefix ? std::string(reinterpret_cast<const char*>(prefix)) + ":" : std::string();
+    name += reinterpret_cast<const char*>(localname);
+    std::string dtdVersion;
+    if (self->stack_.empty())
+      for (int i = 0; i < nbAttributes; ++i) {
+        const xmlChar** a = attributes + 5 * i;  // localname, prefix, URI, value, end
+        if (!a[1] && xmlStrEqual(a[0], BAD_CAST "DTD_version") && a[3] && a[4] >= a[3])
+          dtdVersion.assign(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3]));
+      }
+    self->Open(std::move(name), dtdVersion);
+  });
 }
 
 void TPhotoReader::OnEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
-  if (TPhotoReader* self = Of(ctx)) self->Close();
+  TPhotoReader* self = Of(ctx);
+  Guarded(self, [&] { self->Close(); });
 }
 
 void TPhotoReader::OnText(void* ctx, const xmlChar* text, int len) {
-  if (TPhotoReader* self = Of(ctx); self && len > 0)
+  TPhotoReader* self = len > 0 ? Of(ctx) : nullptr;
+  Guarded(self, [&] {
     self->AddText(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(len)));
+  });
 }
 
 void TPhotoReader::OnReference(void* ctx, const xmlChar* name) {
-  if (TPhotoReader* self = Of(ctx)) self->AddEntityText(name);
+  TPhotoReader* self = Of(ctx);
+  Guarded(self, [&] { self->AddEntityText(name); });
 }
 
 void TPhotoReader::OnError(void* ctx, xmlErrorPtr error) {
@@ -451,8 +469,14 @@ std::string FolderOn(const std::string& medium, const std::string& named, const 
 }  // namespace
 
 void ParsePhotoXml(std::string_view bytes, TPhotoFile& file, std::vector<TPhotoRecord>& records) {
-  TPhotoReader reader(file, records, bytes.size());
-  reader.Read(DecodeDeliveryText(bytes));
+  try {
+    TPhotoReader reader(file, records, bytes.size());
+    reader.Read(DecodeDeliveryText(bytes));
+  } catch (...) {
+    // Memory ran out before the parser started: nothing is read.
+    file.Broken = true;
+    file.BrokenReason = "ファイルを読み込めません。";
+  }
   file.Standard = BaseValue(file, "適用要領基準");
 }
 

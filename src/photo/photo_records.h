@@ -33,8 +33,7 @@ struct TPhotoReference {
   std::string Title;         // 参考図タイトル
   std::vector<std::string> Spares;  // 付加情報予備
   // The drawing file: a regular file in the reference-drawing folder of a
-  // loaded medium, the record's medium (メディア番号) first, then the others
-  // in load order ("" when there is none).
+  // loaded medium, looked for as the photo file is ("" when there is none).
   std::string Path;
 };
 
@@ -67,9 +66,11 @@ struct TPhotoRecord {
   // its line in that file (1-based).
   int FileIndex = 0;
   int Line = 0;
-  // The photo file: a regular file in the photo folder of a loaded medium
-  // (the medium of メディア番号 first, then the others in load order), "" when
-  // there is none. Exists == !Path.empty().
+  // The photo file: a regular file inside its medium in the photo folder of
+  // a loaded medium (the medium of メディア番号 first, then the medium of the
+  // record's PHOTO.XML, then the others in load order), "" when there is
+  // none or 写真ファイル名 is no plain name (a path separator, "..").
+  // Exists == !Path.empty().
   std::string Path;
   bool Exists = false;
 };
