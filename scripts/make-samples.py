@@ -457,17 +457,117 @@ class BitWriter:
             self.put((1 << (8 - self.n)) - 1, 8 - self.n)
 
 
+def magnitude(v):
+    """JPEG's size category of a value and its bits."""
+    s = abs(v).bit_length()
+    return s, (v if v >= 0 else v + (1 << s) - 1)
+
+
+class BlockCoder:
+    """Quantised DCT of 8x8 blocks as Huffman symbols, for one quantisation table.
+
+    A block's symbols are remembered by its samples: drawn pictures repeat the
+    same blocks over wide areas, so most blocks cost a look-up."""
+
+    def __init__(self, quant):
+        self.quant = quant
+        self.memo = {}
+
+    def symbols(self, rows):
+        """rows: 8 tuples of 8 level-shifted samples. Returns (dc, ac): the
+        quantised DC and the AC symbols as (run/size symbol, bits, size)."""
+        hit = self.memo.get(rows)
+        if hit is not None:
+            return hit
+        tmp = [[sum(DCT[u][x] * r[x] for x in range(8)) for u in range(8)] for r in rows]
+        coef = [sum(DCT[v][y] * tmp[y][u] for y in range(8)) for v in range(8) for u in range(8)]
+        q = self.quant
+        zz = [int(round(coef[ZIGZAG[k]] / q[ZIGZAG[k]])) for k in range(64)]
+        ac, run = [], 0
+        for k in range(1, 64):
+            if zz[k] == 0:
+                run += 1
+                continue
+            while run > 15:
+                ac.append((0xF0, 0, 0))
+                run -= 16
+            s, bits = magnitude(zz[k])
+            ac.append(((run << 4) | s, bits, s))
+            run = 0
+        if run:
+            ac.append((0x00, 0, 0))
+        hit = self.memo[rows] = (zz[0], tuple(ac))
+        return hit
+
+
+class HuffmanPair:
+    """A DC and an AC Huffman table (as BITS and HUFFVAL) and the writer of
+    blocks with them."""
+
+    def __init__(self, dc_bits, dc_vals, ac_bits, ac_vals):
+        self.spec = (list(dc_bits), bytes(dc_vals), list(ac_bits), bytes(ac_vals))
+        self.dc = huff_codes(dc_bits, dc_vals)
+        self.ac = huff_codes(ac_bits, ac_vals)
+        self.memo = {}
+
+    def put(self, bw, block, prev_dc):
+        """Writes a block (dc, ac) after a block whose DC was prev_dc; returns its DC."""
+        dc, ac = block
+        s, bits = magnitude(dc - prev_dc)
+        code, length = self.dc[s]
+        bw.put((code << s) | bits, length + s)
+        hit = self.memo.get(ac)
+        if hit is None:
+            acc, n = 0, 0
+            for sym, bits, size in ac:
+                code, length = self.ac[sym]
+                acc, n = (((acc << length) | code) << size) | bits, n + length + size
+            hit = self.memo[ac] = (acc, n)
+        bw.put(*hit)
+        return dc
+
+
+STANDARD_LUMA = (DC_LUMA_BITS, DC_VALS, AC_LUMA_BITS, AC_LUMA_VALS)
+STANDARD_CHROMA = (DC_CHROMA_BITS, DC_VALS, AC_CHROMA_BITS, AC_CHROMA_VALS)
+
+
 def scaled_quant(table, quality):
     scale = 5000 // quality if quality < 50 else 200 - 2 * quality
     return [max(1, min(255, (q * scale + 50) // 100)) for q in table]
 
 
+def jpeg_segment(marker, body):
+    return struct.pack(">BBH", 0xFF, marker, len(body) + 2) + body
+
+
+def jpeg_file(width, height, quants, tables, luma_sampling, head, scan):
+    """SOI, the given application segments, tables, frame, one scan, EOI."""
+    (ql, qc), (luma, chroma) = quants, tables
+    out = bytearray(b"\xFF\xD8") + head
+    out += jpeg_segment(0xDB, bytes([0]) + bytes(ql[ZIGZAG[k]] for k in range(64)) +
+                        bytes([1]) + bytes(qc[ZIGZAG[k]] for k in range(64)))
+    out += jpeg_segment(0xC0, struct.pack(">BHHB", 8, height, width, 3) +
+                        bytes([1, luma_sampling, 0, 2, 0x11, 1, 3, 0x11, 1]))
+    dht = b""
+    for table_id, pair in enumerate((luma, chroma)):
+        dc_bits, dc_vals, ac_bits, ac_vals = pair.spec
+        dht += bytes([0x00 | table_id] + dc_bits) + dc_vals
+        dht += bytes([0x10 | table_id] + ac_bits) + ac_vals
+    out += jpeg_segment(0xC4, dht)
+    out += jpeg_segment(0xDA, bytes([3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0]))
+    out += scan + b"\xFF\xD9"
+    return bytes(out)
+
+
+JFIF_APP0 = jpeg_segment(0xE0, b"JFIF\0\x01\x01\x01\x00\x48\x00\x48\x00\x00")
+
+
 def make_jpeg(width, height, pixel, quality=85):
-    """Encodes the image given by pixel(x, y) -> (r, g, b) as a baseline JFIF."""
-    ql, qc = scaled_quant(Q_LUMA, quality), scaled_quant(Q_CHROMA, quality)
-    tables = [(huff_codes(DC_LUMA_BITS, DC_VALS), huff_codes(AC_LUMA_BITS, AC_LUMA_VALS), ql),
-              (huff_codes(DC_CHROMA_BITS, DC_VALS), huff_codes(AC_CHROMA_BITS, AC_CHROMA_VALS), qc),
-              (huff_codes(DC_CHROMA_BITS, DC_VALS), huff_codes(AC_CHROMA_BITS, AC_CHROMA_VALS), qc)]
+    """Encodes the image given by pixel(x, y) -> (r, g, b) as a baseline JFIF
+    (4:4:4, the standard's example Huffman tables)."""
+    quants = scaled_quant(Q_LUMA, quality), scaled_quant(Q_CHROMA, quality)
+    coders = (BlockCoder(quants[0]), BlockCoder(quants[1]))
+    tables = (HuffmanPair(*STANDARD_LUMA), HuffmanPair(*STANDARD_CHROMA))
     planes = [[], [], []]
     for y in range(height):
         rows = [[], [], []]
@@ -480,60 +580,15 @@ def make_jpeg(width, height, pixel, quality=85):
             planes[c].append(rows[c])
     bw = BitWriter()
     prev = [0, 0, 0]
-
-    def encode_value(v):
-        s = abs(v).bit_length()
-        return s, (v if v >= 0 else v + (1 << s) - 1)
-
     for by in range(0, height, 8):
         for bx in range(0, width, 8):
             for c in range(3):
-                dc_t, ac_t, q = tables[c]
-                blk = [[planes[c][min(by + i, height - 1)][min(bx + j, width - 1)]
-                        for j in range(8)] for i in range(8)]
-                tmp = [[sum(DCT[u][x] * blk[y][x] for x in range(8)) for u in range(8)]
-                       for y in range(8)]
-                coef = [sum(DCT[v][y] * tmp[y][u] for y in range(8))
-                        for v in range(8) for u in range(8)]
-                zz = [int(round(coef[ZIGZAG[k]] / q[ZIGZAG[k]])) for k in range(64)]
-                diff = zz[0] - prev[c]
-                prev[c] = zz[0]
-                s, bits = encode_value(diff)
-                bw.put(*dc_t[s])
-                if s:
-                    bw.put(bits, s)
-                run = 0
-                for k in range(1, 64):
-                    if zz[k] == 0:
-                        run += 1
-                        continue
-                    while run > 15:
-                        bw.put(*ac_t[0xF0])
-                        run -= 16
-                    s, bits = encode_value(zz[k])
-                    bw.put(*ac_t[(run << 4) | s])
-                    bw.put(bits, s)
-                    run = 0
-                if run:
-                    bw.put(*ac_t[0x00])
+                blk = tuple(tuple(planes[c][min(by + i, height - 1)][min(bx + j, width - 1)]
+                                  for j in range(8)) for i in range(8))
+                t = min(c, 1)
+                prev[c] = tables[t].put(bw, coders[t].symbols(blk), prev[c])
     bw.flush()
-
-    def seg(marker, body):
-        return struct.pack(">BBH", 0xFF, marker, len(body) + 2) + body
-
-    out = bytearray(b"\xFF\xD8")
-    out += seg(0xE0, b"JFIF\0\x01\x01\x01\x00\x48\x00\x48\x00\x00")
-    out += seg(0xDB, bytes([0]) + bytes(ql[ZIGZAG[k]] for k in range(64)) +
-               bytes([1]) + bytes(qc[ZIGZAG[k]] for k in range(64)))
-    out += seg(0xC0, struct.pack(">BHHB", 8, height, width, 3) +
-               bytes([1, 0x11, 0, 2, 0x11, 1, 3, 0x11, 1]))
-    out += seg(0xC4, bytes([0x00] + DC_LUMA_BITS) + bytes(DC_VALS) +
-               bytes([0x10] + AC_LUMA_BITS) + AC_LUMA_VALS +
-               bytes([0x01] + DC_CHROMA_BITS) + bytes(DC_VALS) +
-               bytes([0x11] + AC_CHROMA_BITS) + AC_CHROMA_VALS)
-    out += seg(0xDA, bytes([3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0]))
-    out += bw.out + b"\xFF\xD9"
-    return bytes(out)
+    return jpeg_file(width, height, quants, tables, 0x11, JFIF_APP0, bw.out)
 
 
 def site_photo(variant, width=160, height=120):
