@@ -15,17 +15,33 @@
 Every management file is written the way contractors' delivery software writes
 them: Shift-JIS (CP932), CRLF line ends, an XML declaration naming Shift_JIS,
 a DOCTYPE naming the DTD that lies beside the file, a lower-case root element
-with a DTD_version attribute, one element per line.
+with a DTD_version attribute, one element per line. PHOTO/PHOTO.XML follows the
+later photo standard (DTD_version 05, 適用要領基準, 付加情報, 施工管理値).
+
+Photos are drawn site scenes (sky, road or river, machines, workers, the small
+blackboard held up in every site photo) in 1 to 3 million pixels (1280x960,
+1600x1200, 1920x1440, 1920x1080), encoded as a camera does (baseline JPEG,
+4:2:0, an Exif segment with maker, model, firmware, orientation and the time
+of shooting, which is the day of 撮影年月日). Portrait photos are kept lying on
+their side with orientation 6 or 8, so a viewer must turn them upright.
+Reference drawings (PHOTO/DRA, D0000001.JPG ...) are drawn plans and sections.
+Huffman tables are made for each picture, which keeps the flat scenes small.
 
 samples/clean    one medium, complete; every value keeps the field rules
                  (lengths in Shift-JIS bytes, character classes, dates, word
                  lists, folder names), so the data check reports nothing.
+                 33 photos of the road job and 4 reference drawings that keep
+                 every photo rule, so the photo check reports nothing either.
 samples/multi    one delivery on two media, MEDIA1 and MEDIA2: the same
                  INDEX_C.XML apart from メディア番号, the management files on
-                 both media, the documents split between them.
+                 both media, the documents split between them. 19 photos of
+                 the river job: PHOTO.XML on both media lists all of them,
+                 メディア番号 says where each file lies (1-11 on MEDIA1, 12-19
+                 on MEDIA2); each medium's PHOTO/DRA holds the drawings its
+                 photos refer to.
 samples/errors   one medium with the mistakes found in real deliveries.
                  Planted mistakes, file by file (the data check's finding in
-                 brackets):
+                 brackets; for the photos the photo check's):
 
   INDEX_C.XML
     E01 工事番号 in full-width digits ２０２３００４５ [データ表現が不正]
@@ -42,7 +58,7 @@ samples/errors   one medium with the mistakes found in real deliveries.
     E11 特記仕様書オリジナルファイルフォルダ名 DRAWINGS\SPEC (back slash)
         [フォルダ名が不正]
     E12 打合せ簿オリジナルファイルフォルダ名 MEET/Org [フォルダ名が不正]
-    E13 写真フォルダ名 missing (and no PHOTO folder) [情報未記入]
+    E13 写真フォルダ名 missing (the PHOTO folder is there) [情報未記入]
     E14 バージョン情報 in full-width letters Ｖｅｒ．２ [データ表現が不正]
   DRAWINGS/DRAWINGS.XML
     E15 D0PL001Z.P21 listed twice, the second time as d0pl001z.p21 (the
@@ -87,6 +103,23 @@ samples/errors   one medium with the mistakes found in real deliveries.
     E42 record 2: 資料名 with full-width digits （１０月分） [データ表現が不正]
     E43 the original-file folder on disk is spelled OTHRS/Org (mixed case);
         the management data is right, the reader must find the files anyway
+  PHOTO/PHOTO.XML, PHOTO/PIC (12 records; the other photos keep the rules)
+    E44 P0000004.JPG: EXIF DateTimeOriginal 2023:09:13, 撮影年月日 2023-09-12
+        [Exif撮影日（2023-09-13）と不一致]
+    E45 P0000005.JPG: EXIF Software "Adobe Photoshop 24.1 (Windows)", an
+        edited photo [編集ソフトの記録あり]
+    E46 P0000006.JPG is a PNG picture [JPEG以外（PNG）]
+    E47 p0000007.jpg: file name in lower case, on disk too [ファイル名が不正]
+    E48 P0000008.JPG listed but not on disk [ファイルなし]
+    E49 P0000009.JPG of 640x480 pixels [画素数が範囲外]
+    E50 P0000010.JPG: 写真タイトル empty [情報未記入]
+    E51 P0000011.JPG: 撮影年月日 2024-02-30, a day that does not exist (the
+        camera says 2024:02:20) [日付が不正]
+    E52 P0000012.JPG: 撮影年月日 2024-03-16, the day after 工期終了日 as
+        written (2024/03/15). E04 and E05 leave the period unreadable, so the
+        photo check, which takes the period from INDEX_C.XML, cannot see it
+        here [工期外の日付 only with a readable 工期終了日]
+    E53 P0000013.JPG in PHOTO/PIC, named by no record [管理ファイルに記載なし]
 """
 
 import os
@@ -94,11 +127,14 @@ import shutil
 import struct
 import sys
 import math
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SAMPLES = os.path.join(ROOT, "samples")
 
 DTD_VERSION = "02"
+# The photo management file follows the later photo standard (DTD_version 05).
+DTD_VERSIONS = {"PHOTO": "05"}
 
 # ---------------------------------------------------------------------------
 # Element structure of the management files.
@@ -192,18 +228,23 @@ OTHRS_SCHEMA = ("othrsdata", [
 ])
 
 PHOTO_SCHEMA = ("photodata", [
-    ("基礎情報", "", [("写真フォルダ名", "", None), ("写真オリジナルファイルフォルダ名", "?", None)]),
-    ("写真情報", "*", [
+    ("基礎情報", "", [("写真フォルダ名", "", None), ("参考図フォルダ名", "?", None),
+                  ("適用要領基準", "", None)]),
+    ("写真情報", "+", [
         ("写真ファイル情報", "", [
             ("シリアル番号", "", None), ("写真ファイル名", "", None),
             ("写真ファイル日本語名", "?", None), ("メディア番号", "", None)]),
         ("撮影工種区分", "", [
-            ("写真-大分類", "", None), ("写真区分", "", None), ("工種", "?", None),
-            ("種別", "?", None), ("細別", "?", None), ("写真タイトル", "", None)]),
+            ("写真-大分類", "", None), ("写真区分", "?", None), ("工種", "?", None),
+            ("種別", "?", None), ("細別", "?", None), ("写真タイトル", "", None),
+            ("工種区分予備", "*", None)]),
+        ("付加情報", "*", [
+            ("参考図ファイル名", "", None), ("参考図ファイル日本語名", "?", None),
+            ("参考図タイトル", "", None), ("付加情報予備", "*", None)]),
         ("撮影情報", "", [("撮影箇所", "?", None), ("撮影年月日", "", None)]),
-        ("代表写真", "?", None), ("提出頻度写真", "?", None),
-        ("請負者説明文", "?", None)]),
-    SOFTWARE,
+        ("代表写真", "", None), ("提出頻度写真", "", None),
+        ("施工管理値", "?", None), ("請負者説明文", "?", None)]),
+    ("ソフトメーカ用TAG", "*", None),
 ])
 
 # file name, root, schema, DTD file name
@@ -271,7 +312,7 @@ def management_xml(kind, data):
     _, (root, children), dtd = KINDS[kind]
     lines = ['<?xml version="1.0" encoding="Shift_JIS"?>',
              '<!DOCTYPE %s SYSTEM "%s">' % (root, dtd),
-             '<%s DTD_version="%s">' % (root, DTD_VERSION)]
+             '<%s DTD_version="%s">' % (root, DTD_VERSIONS.get(kind, DTD_VERSION))]
     for child in children:
         emit(lines, child, data, 1)
     lines.append("</%s>" % root)
@@ -298,12 +339,13 @@ def dtd_text(kind):
             walk(n, k)
 
     walk(root, children)
+    version = DTD_VERSIONS.get(kind, DTD_VERSION)
     lines = ['<?xml version="1.0" encoding="Shift_JIS"?>',
-             "<!-- %s %s -->" % (KINDS[kind][0], "DTD_version " + DTD_VERSION)]
+             "<!-- %s %s -->" % (KINDS[kind][0], "DTD_version " + version)]
     for n in order:
         lines.append(decls[n])
         if n == root:
-            lines.append('<!ATTLIST %s DTD_version CDATA #FIXED "%s">' % (root, DTD_VERSION))
+            lines.append('<!ATTLIST %s DTD_version CDATA #FIXED "%s">' % (root, version))
     return crlf(lines)
 
 
@@ -531,6 +573,55 @@ STANDARD_LUMA = (DC_LUMA_BITS, DC_VALS, AC_LUMA_BITS, AC_LUMA_VALS)
 STANDARD_CHROMA = (DC_CHROMA_BITS, DC_VALS, AC_CHROMA_BITS, AC_CHROMA_VALS)
 
 
+def optimal_table(counts):
+    """BITS and HUFFVAL of the best code for the symbol counts with no code
+    longer than 16 bits and none of all ones (the procedure of the JPEG
+    standard's annex K.2)."""
+    freq = [counts.get(i, 0) for i in range(256)] + [1]
+    size = [0] * 257
+    others = [-1] * 257
+    while True:
+        c1 = c2 = -1
+        for i in range(257):
+            if freq[i] and (c1 < 0 or freq[i] <= freq[c1]):
+                c1 = i
+        for i in range(257):
+            if freq[i] and i != c1 and (c2 < 0 or freq[i] <= freq[c2]):
+                c2 = i
+        if c2 < 0:
+            break
+        freq[c1] += freq[c2]
+        freq[c2] = 0
+        for c in (c1, c2):
+            size[c] += 1
+            while others[c] >= 0:
+                c = others[c]
+                size[c] += 1
+        c = c1
+        while others[c] >= 0:
+            c = others[c]
+        others[c] = c2
+    bits = [0] * 33
+    for s in size:
+        if s:
+            bits[s] += 1
+    for i in range(32, 16, -1):
+        while bits[i] > 0:
+            j = i - 2
+            while bits[j] == 0:
+                j -= 1
+            bits[i] -= 2
+            bits[i - 1] += 1
+            bits[j + 1] += 2
+            bits[j] -= 1
+    i = 16
+    while bits[i] == 0:
+        i -= 1
+    bits[i] -= 1    # the reserved symbol's code
+    vals = [v for s in range(1, 33) for v in range(256) if size[v] == s]
+    return bits[1:17], vals
+
+
 def scaled_quant(table, quality):
     scale = 5000 // quality if quality < 50 else 200 - 2 * quality
     return [max(1, min(255, (q * scale + 50) // 100)) for q in table]
@@ -591,6 +682,72 @@ def make_jpeg(width, height, pixel, quality=85):
     return jpeg_file(width, height, quants, tables, 0x11, JFIF_APP0, bw.out)
 
 
+class SampleMap(dict):
+    """Colour -> one sample of it (Y, Cb or Cr, rounded; Y level-shifted), made on first use."""
+
+    def __init__(self, weights, offset):
+        super().__init__()
+        self.weights, self.offset = weights, offset
+
+    def __missing__(self, rgb):
+        wr, wg, wb = self.weights
+        v = self[rgb] = int(round(wr * rgb[0] + wg * rgb[1] + wb * rgb[2] + self.offset))
+        return v
+
+
+def encode_photo(width, height, row_of, quality=85, head=JFIF_APP0):
+    """Baseline JPEG in the layout cameras write: YCbCr 4:2:0 (chroma taken
+    at every other pixel of every other row) in 16x16 MCUs, with Huffman
+    tables made for the picture (a first pass counts the symbols). row_of(y)
+    gives row y as a list of (r, g, b); head holds the application segments."""
+    quants = scaled_quant(Q_LUMA, quality), scaled_quant(Q_CHROMA, quality)
+    luma, chroma = BlockCoder(quants[0]), BlockCoder(quants[1])
+    to_y = SampleMap((0.299, 0.587, 0.114), -128)
+    to_cb = SampleMap((-0.168736, -0.331264, 0.5), 0)
+    to_cr = SampleMap((0.5, -0.418688, -0.081312), 0)
+    mcu_w, mcu_h = (width + 15) // 16, (height + 15) // 16
+
+    def eights(samples, count):
+        samples += [samples[-1]] * (count * 8 - len(samples))
+        return [tuple(samples[i:i + 8]) for i in range(0, count * 8, 8)]
+
+    blocks = []    # (component: 0 Y, 1 Cb, 2 Cr; its block) in scan order
+    for my in range(mcu_h):
+        ys, cbs, crs = [], [], []
+        for k in range(16):
+            row = row_of(min(my * 16 + k, height - 1))
+            ys.append(eights(list(map(to_y.__getitem__, row)), mcu_w * 2))
+            if k % 2 == 0:
+                half = row[::2]
+                cbs.append(eights(list(map(to_cb.__getitem__, half)), mcu_w))
+                crs.append(eights(list(map(to_cr.__getitem__, half)), mcu_w))
+        for mx in range(mcu_w):
+            for oy in (0, 8):
+                for col in (mx * 2, mx * 2 + 1):
+                    blocks.append((0, luma.symbols(tuple(ys[oy + i][col] for i in range(8)))))
+            blocks.append((1, chroma.symbols(tuple(r[mx] for r in cbs))))
+            blocks.append((2, chroma.symbols(tuple(r[mx] for r in crs))))
+
+    dc_counts, ac_counts = ({}, {}), ({}, {})
+    prev = [0, 0, 0]
+    for c, (dc, ac) in blocks:
+        t = min(c, 1)
+        s = magnitude(dc - prev[c])[0]
+        prev[c] = dc
+        dc_counts[t][s] = dc_counts[t].get(s, 0) + 1
+        for sym, _, _ in ac:
+            ac_counts[t][sym] = ac_counts[t].get(sym, 0) + 1
+    tables = tuple(HuffmanPair(*optimal_table(dc_counts[t]), *optimal_table(ac_counts[t]))
+                   for t in (0, 1))
+
+    bw = BitWriter()
+    prev = [0, 0, 0]
+    for c, block in blocks:
+        prev[c] = tables[min(c, 1)].put(bw, block, prev[c])
+    bw.flush()
+    return jpeg_file(width, height, quants, tables, 0x22, head, bw.out)
+
+
 def site_photo(variant, width=160, height=120):
     """A site snapshot: sky, slope, road with centre line and a sign board."""
     sky_top = [(110, 160, 225), (150, 180, 215), (95, 140, 210)][variant % 3]
@@ -614,6 +771,521 @@ def site_photo(variant, width=160, height=120):
         shade = (x * 7 + y * 3) % 17
         return (105 + shade, 120 + shade, 60)
     return make_jpeg(width, height, pixel)
+
+
+# --- site photos: drawn scenes, EXIF, PNG -----------------------------------
+
+class Lcg:
+    """A small deterministic random source: the same numbers on every Python."""
+
+    def __init__(self, seed):
+        self.state = (seed * 7919 + 17) % 2147483648
+
+    def next(self):
+        self.state = (1103515245 * self.state + 12345) % 2147483648
+        return self.state >> 8
+
+    def uniform(self, lo, hi):
+        return lo + (hi - lo) * self.next() / 8388608.0
+
+    def below(self, n):
+        return self.next() % n
+
+
+class Scene:
+    """A picture of filled shapes, drawn a row at a time in painter's order.
+
+    Coordinates are fractions of the width and the height, so one design
+    serves every pixel size. A colour is (r, g, b), or a pair of them for a
+    vertical gradient over the shape's height."""
+
+    def __init__(self, width, height, background=(255, 255, 255)):
+        self.w, self.h = width, height
+        self.shapes = []  # (top row, bottom row, colour, spans(y) -> [(x0, x1)])
+        self.rect(0, 0, 1, 1, background)
+
+    def _add(self, top, bottom, colour, spans):
+        top, bottom = max(0, int(math.floor(top))), min(self.h, int(math.ceil(bottom)))
+        if bottom > top:
+            self.shapes.append((top, bottom, colour, spans))
+
+    def rect(self, x0, y0, x1, y1, colour):
+        span = ((round(x0 * self.w), round(x1 * self.w)),)
+        self._add(round(y0 * self.h), round(y1 * self.h), colour, lambda y: span)
+
+    def poly(self, points, colour):
+        pts = [(x * self.w, y * self.h) for x, y in points]
+        edges = [(a, b) for a, b in zip(pts, pts[1:] + pts[:1]) if a[1] != b[1]]
+
+        def spans(y):
+            yc = y + 0.5
+            xs = sorted(xa + (yc - ya) * (xb - xa) / (yb - ya)
+                        for (xa, ya), (xb, yb) in edges if (ya <= yc) != (yb <= yc))
+            return [(round(xs[i]), round(xs[i + 1])) for i in range(0, len(xs) - 1, 2)]
+        self._add(min(p[1] for p in pts), max(p[1] for p in pts) + 1, colour, spans)
+
+    def line(self, x0, y0, x1, y1, thick, colour):
+        """A straight stroke `thick` wide (a fraction of the width)."""
+        dx, dy = (x1 - x0) * self.w, (y1 - y0) * self.h
+        length = math.hypot(dx, dy) or 1.0
+        nx, ny = -dy / length * thick / 2, dx / length * thick * self.w / 2 / self.h
+        self.poly([(x0 + nx, y0 + ny), (x1 + nx, y1 + ny), (x1 - nx, y1 - ny), (x0 - nx, y0 - ny)],
+                  colour)
+
+    def ellipse(self, cx, cy, rx, ry, colour):
+        """rx is a fraction of the width, ry of the height."""
+        ccx, ccy, rrx, rry = cx * self.w, cy * self.h, rx * self.w, ry * self.h
+
+        def spans(y):
+            t = (y + 0.5 - ccy) / rry
+            if t * t >= 1:
+                return ()
+            d = rrx * math.sqrt(1 - t * t)
+            return ((round(ccx - d), round(ccx + d)),)
+        self._add(ccy - rry, ccy + rry + 1, colour, spans)
+
+    def row(self, y):
+        out = []
+        for top, bottom, colour, spans in self.shapes:
+            if not top <= y < bottom:
+                continue
+            if isinstance(colour[0], tuple):
+                t = (y - top) / max(1, bottom - top - 1)
+                colour = tuple(int(round(a + (b - a) * t)) for a, b in zip(*colour))
+            for a, b in spans(y):
+                a, b = max(0, a), min(self.w, b)
+                if b > a:
+                    out[a:b] = [colour] * (b - a)
+        return out
+
+
+def stored_rows(scene, orientation):
+    """Row reader of the picture as the camera stores it: orientation 6 or 8
+    means the scene (upright) is kept turned on its side, and the viewer turns
+    it back by the EXIF orientation."""
+    if orientation == 1:
+        return scene.row
+    columns = list(zip(*[scene.row(y) for y in range(scene.h)]))
+    if orientation == 6:    # stored row 0 is the right-hand column, top first
+        return lambda y: list(columns[scene.w - 1 - y])
+    return lambda y: list(reversed(columns[y]))    # 8: row 0 is the left column, bottom first
+
+
+def scribble(sc, x, y, count, size, colour, rnd):
+    """`count` handwritten-looking characters from (x, y), each `size` high
+    (a fraction of the height), written left to right."""
+    cw = size * sc.h / sc.w
+    t = max(size * 0.13, 1.5 / sc.h)
+    tw = t * sc.h / sc.w
+    for i in range(count):
+        cx = x + i * cw * 1.15
+        for _ in range(2 + rnd.below(3) // 2):
+            kind = rnd.below(4)
+            if kind == 0:      # a horizontal stroke
+                yy = y + rnd.uniform(0.1, 0.85) * size
+                sc.rect(cx, yy, cx + cw * rnd.uniform(0.6, 1.0), yy + t, colour)
+            elif kind == 1:    # a vertical stroke
+                xx = cx + rnd.uniform(0.1, 0.85) * cw
+                sc.rect(xx, y, xx + tw, y + size * rnd.uniform(0.6, 1.0), colour)
+            elif kind == 2:    # a box
+                sc.rect(cx + 0.1 * cw, y + 0.15 * size, cx + 0.9 * cw, y + 0.2 * size + t, colour)
+                sc.rect(cx + 0.1 * cw, y + 0.15 * size, cx + 0.1 * cw + tw, y + 0.85 * size, colour)
+                sc.rect(cx + 0.9 * cw - tw, y + 0.15 * size, cx + 0.9 * cw, y + 0.85 * size, colour)
+            else:              # a falling stroke
+                sc.line(cx + 0.2 * cw, y + 0.1 * size, cx + 0.8 * cw, y + 0.9 * size, tw, colour)
+
+
+def blackboard(sc, x0, y0, x1, y1, rnd, rows=4):
+    """The small board held up in every site photo: frame, ruled rows, a
+    caption and an entry in chalk on each row."""
+    chalk = (228, 232, 222)
+    sc.rect(x0, y0, x1, y1, (150, 112, 70))
+    fx, fy = 0.006 * sc.h / sc.w, 0.006
+    sc.rect(x0 + fx, y0 + fy, x1 - fx, y1 - fy, (40, 72, 56))
+    step = (y1 - y0 - 2 * fy) / rows
+    split = x0 + (x1 - x0) * 0.3
+    for r in range(rows):
+        top = y0 + fy + r * step
+        if r:
+            sc.rect(x0 + fx, top, x1 - fx, top + 0.0025, chalk)
+        size = step * 0.45
+        scribble(sc, x0 + fx * 3, top + step * 0.28, 2, size, chalk, rnd)
+        room = int((x1 - split - 2 * fx) / (size * sc.h / sc.w * 1.15)) - 1
+        scribble(sc, split + fx * 2, top + step * 0.28, max(2, min(room, 2 + rnd.below(4))),
+                 size, chalk, rnd)
+    sc.rect(split, y0 + fy, split + 0.0025 * sc.h / sc.w, y1 - fy, chalk)
+
+
+SKIES = [((92, 142, 212), (204, 222, 240)), ((120, 150, 190), (214, 222, 230)),
+         ((70, 124, 204), (188, 214, 242))]
+
+
+def outdoors(sc, rnd, horizon, ground=((126, 134, 80), (96, 108, 62))):
+    """Sky, far hills, nearer wooded hills and the ground below the horizon."""
+    sc.rect(0, 0, 1, horizon, SKIES[rnd.below(3)])
+    for far, colour in ((0.13, (120, 140, 150)), (0.06, (70, 104, 72))):
+        pts = [(0, horizon)]
+        for i in range(9):
+            pts.append((i / 8, horizon - rnd.uniform(far * 0.3, far)))
+        pts.append((1, horizon))
+        sc.poly(pts, colour)
+    sc.rect(0, horizon, 1, 1, ground)
+
+
+def perspective(horizon, vx, s, near_x):
+    """A point at depth s (0 at the horizon, 1 at the bottom edge) on the line
+    that meets the bottom edge at near_x."""
+    return vx + (near_x - vx) * s, horizon + (1 - horizon) * s
+
+
+def road(sc, rnd, horizon, stage):
+    """A road running away from the camera at the given stage of the works."""
+    vx = rnd.uniform(0.42, 0.58)
+    surface = {"before": (104, 104, 108), "earth": (146, 116, 82), "base": (160, 154, 142),
+               "asphalt": (66, 66, 70), "done": (58, 58, 62)}[stage]
+    half = 0.62 if stage != "before" else 0.42
+    p = lambda s, x: perspective(horizon, vx, s, x)
+    if stage in ("base", "asphalt", "done"):    # precast gutters along both sides
+        a, b = 0.5 - half - 0.08, 0.5 + half + 0.08
+        sc.poly([p(0, a), p(0, b), p(1, b), p(1, a)], (178, 176, 170))
+    sc.poly([p(0, 0.5 - half), p(0, 0.5 + half), p(1, 0.5 + half), p(1, 0.5 - half)], surface)
+    if stage == "done":    # centre line
+        s = 0.04
+        while s < 1:
+            e = min(1, s * 1.35)
+            sc.poly([p(s, 0.49), p(s, 0.51), p(e, 0.51), p(e, 0.49)], (236, 236, 230))
+            s = e * 1.3
+    side = 1 if rnd.below(2) else -1
+    for s in (0.12, 0.22, 0.4, 0.75):    # utility poles along one side
+        x, y = p(s, 0.5 + side * (half + 0.25))
+        sc.rect(x, y - 0.55 * s - 0.02, x + 0.012 * s + 0.002, y, (110, 100, 90))
+
+
+def excavator(sc, x, base, size):
+    k = size
+    sc.rect(x, base - 0.06 * k, x + 0.3 * k, base, (40, 40, 40))
+    sc.rect(x + 0.02 * k, base - 0.16 * k, x + 0.28 * k, base - 0.06 * k, (228, 176, 40))
+    sc.rect(x + 0.03 * k, base - 0.28 * k, x + 0.12 * k, base - 0.16 * k, (216, 166, 36))
+    sc.rect(x + 0.04 * k, base - 0.26 * k, x + 0.11 * k, base - 0.19 * k, (150, 180, 200))
+    sc.line(x + 0.22 * k, base - 0.14 * k, x + 0.42 * k, base - 0.38 * k, 0.03 * k, (228, 176, 40))
+    sc.line(x + 0.42 * k, base - 0.38 * k, x + 0.55 * k, base - 0.12 * k, 0.022 * k, (228, 176, 40))
+    sc.poly([(x + 0.52 * k, base - 0.14 * k), (x + 0.62 * k, base - 0.1 * k),
+             (x + 0.58 * k, base - 0.02 * k), (x + 0.5 * k, base - 0.05 * k)], (60, 60, 60))
+
+
+def roller(sc, x, base, size, colour=(232, 180, 30)):
+    k = size
+    sc.rect(x, base - 0.2 * k, x + 0.34 * k, base - 0.08 * k, colour)
+    sc.rect(x + 0.04 * k, base - 0.32 * k, x + 0.16 * k, base - 0.2 * k, (60, 60, 64))
+    for cx in (x + 0.06 * k, x + 0.28 * k):
+        sc.ellipse(cx, base - 0.08 * k, 0.06 * k, 0.08 * k * sc.w / sc.h, (70, 70, 74))
+
+
+def finisher(sc, x, base, size):
+    k = size
+    sc.rect(x, base - 0.22 * k, x + 0.5 * k, base - 0.05 * k, (236, 150, 30))
+    sc.poly([(x + 0.5 * k, base - 0.22 * k), (x + 0.62 * k, base - 0.3 * k),
+             (x + 0.62 * k, base - 0.1 * k), (x + 0.5 * k, base - 0.05 * k)], (210, 130, 26))
+    sc.rect(x + 0.08 * k, base - 0.36 * k, x + 0.24 * k, base - 0.22 * k, (50, 50, 54))
+    sc.rect(x - 0.06 * k, base - 0.06 * k, x + 0.52 * k, base, (40, 40, 42))
+
+
+def cone(sc, cx, base, height):
+    w = height * 0.42 * sc.h / sc.w
+    sc.poly([(cx - w / 2, base), (cx - w / 8, base - height), (cx + w / 8, base - height),
+             (cx + w / 2, base)], (232, 84, 36))
+    sc.poly([(cx - w * 0.32, base - height * 0.45), (cx - w * 0.22, base - height * 0.7),
+             (cx + w * 0.22, base - height * 0.7), (cx + w * 0.32, base - height * 0.45)],
+            (240, 240, 236))
+    sc.rect(cx - w * 0.62, base - height * 0.06, cx + w * 0.62, base, (40, 40, 40))
+
+
+def person(sc, cx, base, height, vest=(236, 204, 44)):
+    """A worker in helmet and safety vest, `height` a fraction of the height."""
+    u = height * sc.h / sc.w    # one height in width fractions
+    sc.rect(cx - 0.09 * u, base - 0.48 * height, cx - 0.02 * u, base, (48, 52, 70))
+    sc.rect(cx + 0.02 * u, base - 0.48 * height, cx + 0.09 * u, base, (48, 52, 70))
+    sc.rect(cx - 0.12 * u, base - 0.82 * height, cx + 0.12 * u, base - 0.46 * height, (60, 76, 120))
+    sc.rect(cx - 0.11 * u, base - 0.8 * height, cx + 0.11 * u, base - 0.52 * height, vest)
+    sc.rect(cx - 0.11 * u, base - 0.64 * height, cx + 0.11 * u, base - 0.6 * height, (214, 218, 222))
+    sc.rect(cx - 0.16 * u, base - 0.8 * height, cx - 0.12 * u, base - 0.55 * height, (60, 76, 120))
+    sc.rect(cx + 0.12 * u, base - 0.8 * height, cx + 0.16 * u, base - 0.55 * height, (60, 76, 120))
+    sc.ellipse(cx, base - 0.89 * height, 0.065 * u, 0.07 * height, (226, 188, 156))
+    sc.ellipse(cx, base - 0.95 * height, 0.08 * u, 0.05 * height, (246, 246, 240))
+
+
+def staff(sc, x, top, bottom, width):
+    """A levelling staff: red and white bands."""
+    sc.rect(x, top, x + width, bottom, (244, 244, 240))
+    step = (bottom - top) / 10
+    for i in range(0, 10, 2):
+        sc.rect(x, top + i * step, x + width, top + (i + 1) * step, (212, 44, 40))
+
+
+def gutter_run(sc, rnd, horizon, depth_only=False):
+    """Precast U-shaped gutter units laid in a trench, running away from the camera."""
+    vx = rnd.uniform(0.35, 0.65)
+    p = lambda s, x: perspective(horizon, vx, s, x)
+    sc.poly([p(0, 0.1), p(0, 0.9), p(1, 0.9), p(1, 0.1)], (120, 96, 70))     # trench
+    if depth_only:
+        return vx
+    sc.poly([p(0, 0.2), p(0, 0.8), p(1, 0.8), p(1, 0.2)], (196, 194, 186))   # units
+    sc.poly([p(0, 0.3), p(0, 0.7), p(1, 0.7), p(1, 0.3)], (96, 96, 92))      # channel
+    s = 0.05
+    while s < 1:    # joints between units
+        a, b = p(s, 0.2), p(s, 0.8)
+        sc.rect(a[0], a[1], b[0], a[1] + max(0.002, 0.006 * s), (150, 150, 146))
+        s *= 1.45
+    return vx
+
+
+def photo_scene(kind, stage, width, height, seed):
+    """The drawn scene of one photo, upright, at the given size."""
+    rnd = Lcg(seed)
+    sc = Scene(width, height, (128, 128, 128))
+    portrait = height > width
+    horizon = rnd.uniform(0.3, 0.42)
+    if kind == "road":
+        outdoors(sc, rnd, horizon)
+        road(sc, rnd, horizon, stage)
+        if stage == "earth":
+            excavator(sc, rnd.uniform(0.5, 0.62), horizon + 0.25, 0.45)
+        elif stage == "base":
+            roller(sc, rnd.uniform(0.45, 0.6), horizon + 0.3, 0.4)
+        elif stage == "asphalt":
+            finisher(sc, rnd.uniform(0.3, 0.45), horizon + 0.22, 0.5)
+            roller(sc, rnd.uniform(0.62, 0.7), horizon + 0.16, 0.3, (220, 220, 210))
+    elif kind == "river":
+        sc.rect(0, 0, 1, horizon, SKIES[rnd.below(3)])
+        sc.poly([(0, horizon), (0.5, horizon - 0.05), (1, horizon - 0.02), (1, horizon + 0.08),
+                 (0, horizon + 0.05)], (80, 112, 74))                              # far bank
+        sc.rect(0, horizon + 0.05, 1, 1, ((74, 112, 140), (58, 92, 118)))          # water
+        slope = {"earth": (140, 112, 78), "block": (176, 174, 166), "armour": (150, 150, 146),
+                 "cofferdam": (140, 112, 78)}[stage]
+        sc.poly([(0, horizon + 0.02), (0.48, 0.55), (0.62, 1), (0, 1)], slope)    # near slope
+        if stage == "block":    # courses of blocks, parallel to the top of the slope
+            k = (0.53 - horizon) / 0.48
+            for i in range(1, 7):
+                d = i * 0.08
+                u = d / (0.45 - 0.14 * k)
+                if u < 1:
+                    sc.line(0, horizon + 0.02 + d, 0.48 + 0.14 * u, 0.55 + 0.45 * u, 0.003,
+                            (132, 130, 124))
+        if stage in ("armour", "cofferdam"):
+            for i in range(9):
+                x = 0.55 + rnd.uniform(0, 0.4)
+                y = horizon + 0.15 + rnd.uniform(0, 0.6)
+                r = 0.02 + 0.05 * (y - horizon)
+                if stage == "armour":
+                    sc.poly([(x - r, y), (x, y - r * 1.2), (x + r, y), (x, y + r * 0.6)],
+                            (164, 164, 158))
+                else:
+                    sc.ellipse(x, y, r, r * 0.5, (70, 66, 60))
+            if stage == "cofferdam":
+                sc.rect(0.5, horizon + 0.1, 0.53, 1, (84, 70, 60))
+    elif kind == "gutter":
+        outdoors(sc, rnd, horizon)
+        gutter_run(sc, rnd, horizon, stage == "trench")
+        if stage == "measure":
+            staff(sc, rnd.uniform(0.6, 0.7), horizon + 0.08, horizon + 0.5, 0.018)
+    elif kind == "close":
+        ground = {"gravel": ((160, 152, 138), (136, 128, 116)), "asphalt": ((72, 72, 76), (58, 58, 62)),
+                  "concrete": ((170, 170, 166), (150, 150, 146)), "truck": ((190, 190, 186), (160, 160, 156))}
+        sc.rect(0, 0, 1, 1, ground[{"density": "gravel", "core": "asphalt", "slump": "concrete",
+                                    "temperature": "truck", "thickness": "gravel"}[stage]])
+        if stage == "density":
+            sc.poly([(0.42, 0.62), (0.72, 0.6), (0.78, 0.74), (0.38, 0.77)], (176, 176, 180))
+            sc.poly([(0.54, 0.35), (0.62, 0.35), (0.66, 0.66), (0.5, 0.66)], (208, 214, 220))
+            sc.poly([(0.5, 0.6), (0.66, 0.6), (0.6, 0.7), (0.56, 0.7)], (90, 96, 104))
+        elif stage == "core":
+            squash = 0.85 * width / height    # a round hole seen a little from the side
+            sc.ellipse(0.56, 0.56, 0.08, 0.08 * squash, (30, 30, 32))
+            sc.ellipse(0.56, 0.56, 0.06, 0.06 * squash, (52, 50, 48))
+            sc.rect(0.7, 0.3, 0.76, 0.8, (150, 150, 146))
+        elif stage == "slump":
+            sc.poly([(0.4, 0.72), (0.46, 0.52), (0.58, 0.5), (0.66, 0.72)], (132, 132, 128))
+            sc.poly([(0.7, 0.3), (0.78, 0.3), (0.82, 0.72), (0.66, 0.72)], (196, 198, 200))
+            staff(sc, 0.34, 0.3, 0.72, 0.012)
+        elif stage == "temperature":
+            sc.poly([(0.25, 0.8), (0.4, 0.38), (0.62, 0.34), (0.85, 0.8)], (38, 36, 34))
+            sc.line(0.55, 0.2, 0.6, 0.58, 0.006, (200, 200, 204))
+            sc.rect(0.5, 0.12, 0.64, 0.22, (230, 208, 40))
+            sc.rect(0.52, 0.14, 0.62, 0.19, (40, 60, 40))
+        elif stage == "thickness":
+            sc.rect(0, 0.5, 1, 0.58, (90, 84, 76))
+            staff(sc, 0.55, 0.3, 0.62, 0.012)
+        for _ in range(6):    # stones
+            x, y = rnd.uniform(0.1, 0.9), rnd.uniform(0.05, 0.4)
+            sc.ellipse(x, y, 0.012, 0.012 * width / height, (120, 116, 108))
+    elif kind == "sign":
+        outdoors(sc, rnd, 0.55)
+        sc.rect(0.2, 0.42, 0.23, 0.78, (90, 90, 96))
+        sc.rect(0.77, 0.42, 0.8, 0.78, (90, 90, 96))
+        sc.rect(0.12, 0.12, 0.88, 0.5, (246, 246, 244))
+        sc.rect(0.12, 0.12, 0.88, 0.2, (30, 70, 150))
+        scribble(sc, 0.2, 0.135, 6, 0.05, (246, 246, 244), rnd)
+        for r in range(4):
+            scribble(sc, 0.17, 0.24 + r * 0.065, 8 + rnd.below(4), 0.035, (30, 30, 30), rnd)
+        for cx in (0.15, 0.85):
+            cone(sc, cx, 0.9, 0.1)
+    elif kind == "guard":
+        outdoors(sc, rnd, 0.42)
+        road(sc, rnd, 0.42, "before")
+        person(sc, 0.5, 0.88, 0.5)
+        sc.rect(0.6, 0.48, 0.606, 0.62, (90, 70, 50))
+        sc.rect(0.606, 0.48, 0.68, 0.53, (214, 40, 40))
+        for cx in (0.2, 0.82):
+            cone(sc, cx, 0.8, 0.09)
+    elif kind == "pit":
+        sc.rect(0, 0, 1, 1, ((136, 110, 80), (112, 90, 66)))
+        sc.poly([(0.25, 0.35), (0.75, 0.35), (0.82, 0.7), (0.18, 0.7)], (190, 188, 182))
+        sc.poly([(0.32, 0.4), (0.68, 0.4), (0.73, 0.64), (0.27, 0.64)], (80, 80, 78))
+        staff(sc, 0.8, 0.2, 0.66, 0.03)
+    elif kind == "stack":
+        sc.rect(0, 0, 1, 0.3, SKIES[0])
+        sc.rect(0, 0.3, 1, 1, ((150, 146, 136), (128, 124, 116)))
+        for r in range(4):
+            y = 0.72 - r * 0.11
+            sc.rect(0.15, y - 0.1, 0.85, y, (196, 194, 188))
+            sc.rect(0.2, y - 0.085, 0.8, y - 0.015, (120, 120, 116))
+            sc.rect(0.15, y, 0.85, y + 0.012, (140, 110, 70))
+    elif kind == "training":
+        outdoors(sc, rnd, 0.45)
+        sc.poly([(0.2, 0.3), (0.8, 0.3), (0.86, 0.4), (0.14, 0.4)], (236, 236, 236))
+        sc.rect(0.16, 0.4, 0.175, 0.72, (150, 150, 150))
+        sc.rect(0.825, 0.4, 0.84, 0.72, (150, 150, 150))
+        for i in range(6):
+            person(sc, 0.24 + i * 0.1, 0.8 + (i % 2) * 0.03, 0.34)
+    if kind != "sign":    # the notice board is the subject of its photo
+        if portrait:
+            blackboard(sc, 0.05, 0.7, 0.6, 0.95, rnd, 4)
+        elif kind in ("close", "pit"):
+            blackboard(sc, 0.05, 0.62, 0.36, 0.95, rnd, 5)
+        else:
+            left = rnd.below(2)
+            x0 = 0.03 if left else 0.69
+            blackboard(sc, x0, 0.7, x0 + 0.28, 0.96, rnd, 4)
+    return sc
+
+
+def drawing_scene(kind, width, height, seed):
+    """A reference drawing: black lines on white, a frame and a title block."""
+    rnd = Lcg(seed)
+    ink = (24, 24, 28)
+    sc = Scene(width, height, (255, 255, 255))
+    t = 0.0022    # line width
+    th = t * sc.w / sc.h
+    for x0, y0, x1, y1 in ((0.02, 0.03, 0.98, 0.03), (0.02, 0.97, 0.98, 0.97)):
+        sc.rect(x0, y0, x1, y1 + th, ink)
+    sc.rect(0.02, 0.03, 0.02 + t, 0.97, ink)
+    sc.rect(0.98 - t, 0.03, 0.98, 0.97, ink)
+    sc.rect(0.66, 0.84, 0.98, 0.84 + th, ink)        # title block
+    sc.rect(0.66, 0.84, 0.66 + t, 0.97, ink)
+    scribble(sc, 0.69, 0.87, 6, 0.05, ink, rnd)
+    if kind == "plan":
+        for y in (0.35, 0.55):
+            sc.rect(0.05, y, 0.95, y + th, ink)
+        for x in range(0, 18):
+            xx = 0.06 + x * 0.05
+            sc.rect(xx, 0.445, xx + 0.025, 0.445 + th, (200, 40, 40))
+        for i in range(10):
+            xx = 0.08 + i * 0.095
+            sc.rect(xx, 0.32, xx + t, 0.38, ink)
+            scribble(sc, xx - 0.01, 0.26, 2, 0.035, ink, rnd)
+        for i in range(3):
+            cx, cy = 0.15 + 0.3 * i + rnd.uniform(0, 0.1), 0.66 + rnd.uniform(0, 0.08)
+            sc.ellipse(cx, cy, 0.012, 0.016, (210, 30, 30))
+            sc.poly([(cx, cy - 0.02), (cx + 0.04, cy - 0.1), (cx + 0.06, cy - 0.07)], (210, 30, 30))
+        sc.poly([(0.9, 0.1), (0.88, 0.2), (0.92, 0.2)], ink)    # north arrow
+    elif kind in ("gutter", "revetment"):
+        pts = ([(0.3, 0.25), (0.36, 0.25), (0.38, 0.6), (0.62, 0.6), (0.64, 0.25), (0.7, 0.25),
+                (0.68, 0.68), (0.32, 0.68)] if kind == "gutter" else
+               [(0.1, 0.75), (0.55, 0.2), (0.62, 0.2), (0.25, 0.75)])
+        for a, b in zip(pts, pts[1:] + pts[:1]):
+            sc.line(a[0], a[1], b[0], b[1], t, ink)
+        sc.rect(0.25, 0.68, 0.75, 0.76, (210, 206, 196))     # base gravel
+        for i in range(12):
+            x = 0.26 + i * 0.04
+            sc.line(x, 0.755, x + 0.025, 0.685, t * 0.7, ink)
+        sc.rect(0.3, 0.15, 0.7, 0.15 + th, ink)              # dimension line
+        scribble(sc, 0.45, 0.09, 3, 0.04, ink, rnd)
+    elif kind == "box":     # a catch basin in plan: walls, opening, pipe
+        for inset in (0.0, 0.05):
+            x0, y0, x1, y1 = 0.3 + inset * 0.75, 0.2 + inset, 0.6 - inset * 0.75, 0.7 - inset
+            sc.rect(x0, y0, x1, y0 + th, ink)
+            sc.rect(x0, y1, x1, y1 + th, ink)
+            sc.rect(x0, y0, x0 + t, y1, ink)
+            sc.rect(x1, y0, x1 + t, y1 + th, ink)
+        sc.rect(0.6, 0.42, 0.85, 0.42 + th, ink)
+        sc.rect(0.6, 0.48, 0.85, 0.48 + th, ink)
+        sc.rect(0.3, 0.12, 0.6, 0.12 + th, ink)              # dimension line
+        scribble(sc, 0.4, 0.06, 3, 0.04, ink, rnd)
+    else:   # "layers": pavement build-up
+        y = 0.2
+        for i, (hgt, colour) in enumerate(((0.08, (70, 70, 74)), (0.1, (120, 120, 124)),
+                                           (0.15, (190, 180, 160)), (0.2, (220, 210, 190)))):
+            sc.rect(0.15, y, 0.55, y + hgt, colour)
+            sc.rect(0.15, y, 0.55, y + th, ink)
+            scribble(sc, 0.6, y + hgt / 2 - 0.02, 5 + i, 0.04, ink, rnd)
+            y += hgt
+        sc.rect(0.15, y, 0.55, y + th, ink)
+    return sc
+
+
+def exif_segment(make, model, software, orientation, shot_at, width, height, saved_at=None):
+    """APP1 Exif as a camera writes it (little-endian TIFF): IFD0 with the
+    camera, orientation, software and file time, the Exif IFD with the time of
+    shooting and the pixel size. Times are "YYYY:MM:DD HH:MM:SS"."""
+    def ascii(text):
+        return 2, len(text) + 1, text.encode("ascii") + b"\0"
+
+    def short(v):
+        return 3, 1, struct.pack("<H", v)
+
+    def long_(v):
+        return 4, 1, struct.pack("<I", v)
+
+    def rational(n, d):
+        return 5, 1, struct.pack("<II", n, d)
+
+    def undefined(data):
+        return 7, len(data), data
+
+    def ifd(entries, at):
+        """The IFD at offset `at`, followed by the values longer than four bytes."""
+        out, data = struct.pack("<H", len(entries)), b""
+        data_at = at + 2 + 12 * len(entries) + 4
+        for tag, (kind, count, value) in entries:
+            if len(value) <= 4:
+                field = value.ljust(4, b"\0")
+            else:
+                field = struct.pack("<I", data_at + len(data))
+                data += value + b"\0" * (len(value) % 2)
+            out += struct.pack("<HHI", tag, kind, count) + field
+        return out + struct.pack("<I", 0) + data
+
+    ifd0 = [(0x010F, ascii(make)), (0x0110, ascii(model)), (0x0112, short(orientation)),
+            (0x011A, rational(72, 1)), (0x011B, rational(72, 1)), (0x0128, short(2)),
+            (0x0131, ascii(software)), (0x0132, ascii(saved_at or shot_at)), (0x0213, short(2)),
+            (0x8769, long_(0))]
+    exif_at = 8 + len(ifd(ifd0, 8))
+    ifd0[-1] = (0x8769, long_(exif_at))
+    exif = [(0x829A, rational(1, 250)), (0x829D, rational(56, 10)), (0x8827, short(100)),
+            (0x9000, undefined(b"0230")), (0x9003, ascii(shot_at)), (0x9004, ascii(shot_at)),
+            (0x9101, undefined(b"\1\2\3\0")), (0x920A, rational(50, 10)),
+            (0xA000, undefined(b"0100")), (0xA001, short(1)),
+            (0xA002, long_(width)), (0xA003, long_(height))]
+    tiff = b"II*\0" + struct.pack("<I", 8) + ifd(ifd0, 8) + ifd(exif, exif_at)
+    return jpeg_segment(0xE1, b"Exif\0\0" + tiff)
+
+
+def make_png(width, height, row_of):
+    """An RGB PNG of the rows row_of(y) gives (lists of (r, g, b))."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    raw = b"".join(b"\0" + b"".join(map(bytes, row_of(y))) for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
 # --- TIFF: bilevel, uncompressed, one strip (a scanned form) ------------------
@@ -1047,7 +1719,7 @@ def meeting_record(serial, m, originals_soft=soft_for):
 
 
 def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others, photos,
-                   tokki_files=True, meet_soft=SOFT_INFO, photo_dates=None):
+                   tokki_files=True, meet_soft=SOFT_INFO):
     """Writes the management files and the documents of one medium."""
     p = dlv.path
     write_management(p, "INDEX", index)
@@ -1143,7 +1815,7 @@ def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others
                          {"図面情報": [strip(r) for r in recs], "ソフトウェア情報": SOFT_INFO})
 
     if photos is not None:
-        write_photos(dlv, photos, photo_dates)
+        write_photos(dlv, photos)
 
     if others is not None:
         recs = []
@@ -1176,47 +1848,223 @@ def strip(rec):
     return rec
 
 
-PHOTO_ROWS = [
-    ("P0000001.JPG", "着手前全景", "着手前", "道路土工", "", "", "No.12 起点側より終点側を望む", "2023-04-10", True),
-    ("P0000002.JPG", "側溝据付状況", "施工状況写真", "排水構造物工", "側溝工", "U型側溝",
-     "No.18 付近 側溝据付", "2023-07-05", False),
-    ("P0000003.JPG", "完成全景", "完成", "舗装工", "", "", "No.30 終点側より起点側を望む", "2024-02-20", True),
-]
+# --- photos: PHOTO/PHOTO.XML, PHOTO/PIC, PHOTO/DRA ---------------------------
+
+# Pixel sizes; portrait photos are kept by the camera as landscape pictures
+# with an EXIF orientation.
+PHOTO_SIZES = {"S": (1280, 960), "M": (1600, 1200), "L": (1920, 1440), "W": (1920, 1080),
+               "VGA": (640, 480)}
+CAMERAS = [("MIHON KOGAKU", "MK-KS5", "MK-KS5 Ver.1.02"),
+           ("MIHON KOGAKU", "MK-T30", "MK-T30 Firmware 2.1")]
+PHOTO_QUALITY = 70
 
 
-def write_photos(dlv, media_of_photo, dates=None):
-    """PHOTO/PHOTO.XML, its DTD and the pictures this medium carries.
+def shot(file_name, division, work, kind, detail, title, place, when, scene, **more):
+    """One photo and its record. `when` is 撮影年月日 and the time it was
+    taken ("YYYY-MM-DD HH:MM"); scene is (kind, stage) of photo_scene.
+    More: size (a PHOTO_SIZES key), orientation (1, 6, 8), rep, freq,
+    control (施工管理値), note (請負者説明文), refs (参考図 files), spare
+    (工種区分予備), camera, media (メディア番号), jname (写真ファイル日本語名
+    written), and the planted mistakes: exif_when (the camera's time when it
+    differs), software (EXIF Software), content ("png", or None for a listed
+    photo with no file)."""
+    return dict(more, file=file_name, division=division, work=work, kind=kind, detail=detail,
+                title=title, place=place, when=when, scene=scene)
 
-    media_of_photo maps each photo's index to the medium that holds it."""
-    infos = []
-    for i, (f, jname, cls, kou, shu, sai, place, date, rep) in enumerate(PHOTO_ROWS):
-        info = {
-            "写真ファイル情報": {"シリアル番号": str(i + 1), "写真ファイル名": f,
-                          "写真ファイル日本語名": jname + ".JPG",
-                          "メディア番号": str(media_of_photo(i))},
-            "撮影工種区分": {"写真-大分類": "工事", "写真区分": cls, "工種": kou,
-                       "種別": shu, "細別": sai, "写真タイトル": jname},
-            "撮影情報": {"撮影箇所": place, "撮影年月日": dates[i] if dates else date},
-            "代表写真": "1" if rep else "0",
-            "提出頻度写真": "1" if rep else "0",
-        }
-        for grp in ("撮影工種区分",):
-            info[grp] = {k: v for k, v in info[grp].items() if v}
-        infos.append(info)
-        if media_of_photo(i) == dlv.media_no:
-            write(os.path.join(dlv.path, "PHOTO", "PIC", f), site_photo(i + 3, 200, 150))
-    write_management(os.path.join(dlv.path, "PHOTO"), "PHOTO", {
-        "基礎情報": {"写真フォルダ名": "PHOTO/PIC"},
-        "写真情報": infos,
-        "ソフトウェア情報": SOFT_INFO,
+
+def photo_file(s, seed):
+    """The bytes of a photo: a drawn scene with the camera's EXIF."""
+    width, height = PHOTO_SIZES[s.get("size", "S")]
+    orientation = s.get("orientation", 1)
+    upright = (height, width) if orientation in (6, 8) else (width, height)
+    scene = photo_scene(s["scene"][0], s["scene"][1], upright[0], upright[1], seed)
+    rows = stored_rows(scene, orientation)
+    if s.get("content", "jpeg") == "png":
+        return make_png(width, height, rows)
+    make, model, software = CAMERAS[s.get("camera", 0)]
+    when = s.get("exif_when", s["when"])
+    shot_at = when.replace("-", ":") + ":%02d" % (seed * 37 % 60)
+    saved_at = None
+    if s.get("software"):
+        software = s["software"]
+        saved_at = s["saved_at"]
+    head = exif_segment(make, model, software, orientation, shot_at, width, height, saved_at)
+    return encode_photo(width, height, rows, PHOTO_QUALITY, head)
+
+
+def photo_record(serial, s, drawings):
+    files = {"シリアル番号": str(serial), "写真ファイル名": s["file"],
+             "メディア番号": str(s.get("media", 1))}
+    if s.get("jname", True):
+        files["写真ファイル日本語名"] = s["title"] + ".JPG"
+    classes = {"写真-大分類": "工事", "写真区分": s["division"], "工種": s["work"],
+               "種別": s["kind"], "細別": s["detail"]}
+    classes = {k: v for k, v in classes.items() if v}
+    classes["写真タイトル"] = s["title"]
+    if s.get("spare"):
+        classes["工種区分予備"] = list(s["spare"])
+    rec = {"写真ファイル情報": files, "撮影工種区分": classes}
+    refs = []
+    for f in s.get("refs", ()):
+        title, _, spare = drawings[f]
+        ref = {"参考図ファイル名": f, "参考図ファイル日本語名": title + ".JPG", "参考図タイトル": title}
+        if spare:
+            ref["付加情報予備"] = [spare]
+        refs.append(ref)
+    if refs:
+        rec["付加情報"] = refs
+    taken = {"撮影年月日": s["when"].split()[0]}
+    if s["place"]:
+        taken["撮影箇所"] = s["place"]
+    rec["撮影情報"] = taken
+    rec["代表写真"] = "1" if s.get("rep") else "0"
+    rec["提出頻度写真"] = "1" if s.get("freq") else "0"
+    if s.get("control"):
+        rec["施工管理値"] = s["control"]
+    if s.get("note"):
+        rec["請負者説明文"] = s["note"]
+    return rec
+
+
+def write_photos(dlv, photos):
+    """PHOTO/PHOTO.XML with its DTD, the photos this medium carries in
+    PHOTO/PIC and the reference drawings of those photos in PHOTO/DRA.
+
+    Every medium's PHOTO.XML lists every photo; メディア番号 says which
+    medium holds the file."""
+    folder = os.path.join(dlv.path, "PHOTO")
+    shots, drawings = photos["shots"], photos["drawings"]
+    used = set()
+    for i, s in enumerate(shots):
+        if s.get("media", 1) != dlv.media_no:
+            continue
+        used.update(s.get("refs", ()))
+        if s.get("content", "jpeg"):
+            write(os.path.join(folder, "PIC", s["file"]), photo_file(s, photos["seed"] + i))
+    for k, s in enumerate(photos.get("unlisted", ())):
+        write(os.path.join(folder, "PIC", s["file"]), photo_file(s, photos["seed"] + 100 + k))
+    for k, f in enumerate(sorted(drawings)):
+        if f in used:
+            sc = drawing_scene(drawings[f][1], 1280, 960, photos["seed"] + k)
+            write(os.path.join(folder, "DRA", f), encode_photo(1280, 960, sc.row, PHOTO_QUALITY))
+    base = {"写真フォルダ名": "PHOTO/PIC"}
+    if drawings:
+        base["参考図フォルダ名"] = "PHOTO/DRA"
+    base["適用要領基準"] = photos["standard"]
+    write_management(folder, "PHOTO", {
+        "基礎情報": base,
+        "写真情報": [photo_record(i + 1, s, drawings) for i, s in enumerate(shots)],
+        "ソフトメーカ用TAG": SOFT_INFO["ソフトメーカ用TAG"],
     })
+
+
+# The photos of the road job: every one keeps the photo rules (names, JPEG,
+# 1-3 million pixels, 撮影年月日 inside the period and equal to the camera's
+# date, no editing software, every required field filled).
+CLEAN_PHOTOS = {
+    "standard": "土木202303-01",
+    "seed": 1,
+    "drawings": {  # file: (参考図タイトル, drawing kind, 付加情報予備)
+        "D0000001.JPG": ("撮影位置図", "plan", "撮影位置は図中の赤丸"),
+        "D0000002.JPG": ("側溝構造図", "gutter", ""),
+        "D0000003.JPG": ("舗装構成図", "layers", ""),
+        "D0000004.JPG": ("集水桝構造図", "box", ""),
+    },
+    "shots": [
+        shot("P0000001.JPG", "着手前及び完成写真", "道路土工", "", "", "着手前全景",
+             "No.12 起点側より終点側を望む", "2023-04-10 09:12", ("road", "before"),
+             size="M", rep=1, freq=1, refs=["D0000001.JPG"]),
+        shot("P0000002.JPG", "着手前及び完成写真", "道路土工", "", "", "着手前（No.20付近）",
+             "No.20 左側より右側を望む", "2023-04-10 09:26", ("road", "before"), freq=1),
+        shot("P0000003.JPG", "着手前及び完成写真", "排水構造物工", "", "", "着手前 既設水路",
+             "No.24+10.0 左側", "2023-04-10 09:41", ("gutter", "trench"), freq=1),
+        shot("P0000004.JPG", "安全管理写真", "", "", "", "工事看板設置状況",
+             "No.12 起点側", "2023-04-12 08:34", ("sign", ""), orientation=6, freq=1),
+        shot("P0000005.JPG", "安全管理写真", "", "", "", "交通誘導警備員配置状況",
+             "No.16+5.0", "2023-04-17 08:15", ("guard", ""), orientation=8),
+        shot("P0000006.JPG", "使用材料写真", "道路土工", "路体盛土工", "", "盛土材料 搬入状況",
+             "", "2023-04-20 10:05", ("road", "earth")),
+        shot("P0000007.JPG", "施工状況写真", "道路土工", "掘削工", "土砂掘削", "掘削状況",
+             "No.14+5.0", "2023-04-24 13:20", ("road", "earth"), size="M"),
+        shot("P0000008.JPG", "施工状況写真", "道路土工", "路体盛土工", "", "路体盛土 敷均し状況",
+             "No.18+0.0", "2023-05-10 10:40", ("road", "earth")),
+        shot("P0000009.JPG", "施工状況写真", "道路土工", "路体盛土工", "", "路体盛土 転圧状況",
+             "No.18+0.0", "2023-05-10 14:10", ("road", "base")),
+        shot("P0000010.JPG", "品質管理写真", "道路土工", "路体盛土工", "", "現場密度試験状況",
+             "No.18+10.0", "2023-05-12 09:30", ("close", "density"), camera=1, freq=1,
+             control="締固め度 96.2%（規格値 90%以上）"),
+        shot("P0000011.JPG", "安全管理写真", "", "", "", "安全訓練実施状況",
+             "現場事務所", "2023-05-30 15:00", ("training", ""),
+             note="5月の安全訓練（熱中症予防）の実施状況。"),
+        shot("P0000012.JPG", "施工状況写真", "道路土工", "路床盛土工", "", "段階確認状況（路床）",
+             "No.20+0.0", "2023-06-05 10:00", ("road", "base"), spare=["段階確認"],
+             note="監督員の立会いのうえ確認を受けた。"),
+        shot("P0000013.JPG", "出来形管理写真", "道路土工", "路床盛土工", "", "路床 幅員測定",
+             "No.20+0.0", "2023-06-05 10:25", ("road", "base"), freq=1,
+             control="幅 設計 7,000mm 実測 7,015mm"),
+        shot("P0000014.JPG", "施工状況写真", "排水構造物工", "側溝工", "プレキャストU型側溝",
+             "床掘状況", "No.22+0.0", "2023-06-20 11:10", ("gutter", "trench")),
+        shot("P0000015.JPG", "使用材料写真", "排水構造物工", "側溝工", "プレキャストU型側溝",
+             "U型側溝 搬入検収", "資材置場", "2023-06-26 08:50", ("stack", ""),
+             orientation=6, freq=1),
+        shot("P0000016.JPG", "施工状況写真", "排水構造物工", "側溝工", "プレキャストU型側溝",
+             "側溝据付状況", "No.18 付近 側溝据付", "2023-07-05 10:20", ("gutter", "laid"),
+             size="L", rep=1),
+        shot("P0000017.JPG", "出来形管理写真", "排水構造物工", "側溝工", "プレキャストU型側溝",
+             "側溝 基準高測定", "No.18+0.0", "2023-07-07 09:45", ("gutter", "measure"),
+             size="M", camera=1, freq=1, refs=["D0000002.JPG"],
+             control="基準高 設計 25.340m 実測 25.332m（差 -8mm）"),
+        shot("P0000018.JPG", "出来形管理写真", "排水構造物工", "側溝工", "プレキャストU型側溝",
+             "側溝 延長測定", "No.18～No.22", "2023-07-10 10:05", ("gutter", "measure"),
+             camera=1, control="延長 設計 80.0m 実測 80.1m"),
+        shot("P0000019.JPG", "品質管理写真", "排水構造物工", "集水桝工", "集水桝",
+             "生コンクリート受入試験（スランプ）", "No.24+10.0", "2023-07-20 09:15",
+             ("close", "slump"), camera=1, freq=1, control="スランプ 8.0cm（規格値 8±2.5cm）"),
+        shot("P0000020.JPG", "施工状況写真", "排水構造物工", "集水桝工", "集水桝", "集水桝据付状況",
+             "No.24+10.0", "2023-07-25 14:30", ("pit", ""), orientation=8, refs=["D0000004.JPG"]),
+        shot("P0000021.JPG", "施工状況写真", "舗装工", "アスファルト舗装工", "下層路盤工",
+             "下層路盤 敷均し状況", "No.16+0.0", "2023-10-11 10:30", ("road", "base"), size="M"),
+        shot("P0000022.JPG", "品質管理写真", "舗装工", "アスファルト舗装工", "下層路盤工",
+             "下層路盤 現場密度試験", "No.16+10.0", "2023-10-13 09:20", ("close", "density"),
+             camera=1, control="締固め度 97.5%（規格値 93%以上）"),
+        shot("P0000023.JPG", "出来形管理写真", "舗装工", "アスファルト舗装工", "下層路盤工",
+             "下層路盤 厚さ測定", "No.16+0.0", "2023-10-13 11:00", ("close", "thickness"),
+             camera=1, freq=1, refs=["D0000003.JPG"], control="厚さ 設計 150mm 実測 154mm"),
+        shot("P0000024.JPG", "施工状況写真", "舗装工", "アスファルト舗装工", "上層路盤工",
+             "上層路盤 転圧状況", "No.20+0.0", "2023-10-25 13:40", ("road", "base")),
+        shot("P0000025.JPG", "使用材料写真", "舗装工", "アスファルト舗装工", "表層工",
+             "アスファルト混合物 到着温度測定", "No.22+0.0", "2023-11-14 08:40",
+             ("close", "temperature"), camera=1, control="到着温度 162℃（規格値 150℃以上）"),
+        shot("P0000026.JPG", "施工状況写真", "舗装工", "アスファルト舗装工", "表層工", "表層 舗設状況",
+             "No.22+0.0", "2023-11-14 09:30", ("road", "asphalt"), size="L", rep=1),
+        shot("P0000027.JPG", "施工状況写真", "舗装工", "アスファルト舗装工", "表層工",
+             "表層 初期転圧状況", "No.22+10.0", "2023-11-14 10:10", ("road", "asphalt")),
+        shot("P0000028.JPG", "品質管理写真", "舗装工", "アスファルト舗装工", "表層工", "コア採取状況",
+             "No.24+0.0", "2023-11-21 10:50", ("close", "core"), camera=1, freq=1,
+             control="密度 2.362g/cm3 締固め度 98.8%"),
+        shot("P0000029.JPG", "出来形管理写真", "舗装工", "アスファルト舗装工", "表層工",
+             "表層 厚さ測定（コア）", "No.24+0.0", "2023-11-21 11:20", ("close", "core"),
+             orientation=6, camera=1, control="厚さ 設計 50mm 実測 52mm"),
+        shot("P0000030.JPG", "出来形管理写真", "舗装工", "アスファルト舗装工", "表層工",
+             "表層 幅員測定", "No.28+0.0", "2023-11-22 09:50", ("road", "done"), size="W",
+             control="幅 設計 6,500mm 実測 6,512mm"),
+        shot("P0000031.JPG", "着手前及び完成写真", "舗装工", "", "", "完成全景",
+             "No.30 終点側より起点側を望む", "2024-02-20 10:15", ("road", "done"),
+             size="L", rep=1, freq=1, refs=["D0000001.JPG"]),
+        shot("P0000032.JPG", "着手前及び完成写真", "道路土工", "", "", "完成（No.20付近）",
+             "No.20 左側より右側を望む", "2024-02-20 10:30", ("road", "done"), freq=1),
+        shot("P0000033.JPG", "着手前及び完成写真", "排水構造物工", "", "", "完成 側溝",
+             "No.24+10.0 左側", "2024-02-20 10:45", ("gutter", "laid"), rep=1, freq=1,
+             refs=["D0000002.JPG", "D0000004.JPG"]),
+    ],
+}
 
 
 def build_clean():
     path = os.path.join(SAMPLES, "clean")
     dlv = Delivery(path)
     build_standard(dlv, CLEAN_INDEX, CLEAN_ORDER_DRAWINGS, CLEAN_FINAL_DRAWINGS,
-                   CLEAN_MEETINGS, CLEAN_PLANS, CLEAN_OTHERS, lambda i: 1)
+                   CLEAN_MEETINGS, CLEAN_PLANS, CLEAN_OTHERS, CLEAN_PHOTOS)
 
 
 # --- delivery on two media ---------------------------------------------------
@@ -1314,6 +2162,70 @@ MULTI_ON_MEDIA2 = {
 }
 
 
+# The photos of the river job, numbered in the order they were taken;
+# medium 1 holds the first eleven, medium 2 the rest.
+MULTI_PHOTOS = {
+    "standard": "土木202203-01",
+    "seed": 201,
+    "drawings": {
+        "D0000001.JPG": ("撮影位置図", "plan", ""),
+        "D0000002.JPG": ("護岸構造図", "revetment", ""),
+    },
+    "shots": [dict(s, jname=False, media=1 if i < 11 else 2) for i, s in enumerate([
+        shot("P0000001.JPG", "着手前及び完成写真", "河川土工", "", "", "着手前全景",
+             "左岸 4.2k+00 上流を望む", "2022-06-01 09:30", ("river", "earth"),
+             size="M", rep=1, freq=1, refs=["D0000001.JPG"]),
+        shot("P0000002.JPG", "着手前及び完成写真", "護岸工", "", "", "着手前 護岸施工箇所",
+             "左岸 4.3k+20", "2022-06-01 09:45", ("river", "earth"), freq=1),
+        shot("P0000003.JPG", "安全管理写真", "", "", "", "工事看板設置状況",
+             "左岸 4.2k 付近", "2022-06-06 08:40", ("sign", ""), orientation=6),
+        shot("P0000004.JPG", "施工状況写真", "仮設工", "仮締切工", "大型土のう", "仮締切設置状況",
+             "左岸 4.2k+50", "2022-07-25 10:20", ("river", "cofferdam")),
+        shot("P0000005.JPG", "安全管理写真", "", "", "", "出水期 避難経路確認状況",
+             "左岸 4.2k 付近", "2022-08-02 15:30", ("guard", ""), orientation=8,
+             note="出水期の安全対策についての指示による。"),
+        shot("P0000006.JPG", "施工状況写真", "河川土工", "掘削工", "土砂掘削", "床掘状況",
+             "左岸 4.3k+00", "2022-08-08 13:10", ("river", "earth")),
+        shot("P0000007.JPG", "施工状況写真", "護岸工", "基礎工", "基礎コンクリート",
+             "段階確認状況（床掘り）", "左岸 4.3k+00", "2022-08-10 10:00", ("river", "earth"),
+             spare=["段階確認"]),
+        shot("P0000008.JPG", "使用材料写真", "護岸工", "ブロック積工", "コンクリートブロック",
+             "護岸ブロック 搬入検収", "資材置場", "2022-08-22 09:00", ("stack", ""),
+             orientation=6, freq=1),
+        shot("P0000009.JPG", "施工状況写真", "護岸工", "ブロック積工", "コンクリートブロック",
+             "ブロック積 施工状況", "左岸 4.3k+00", "2022-09-05 10:40", ("river", "block"),
+             size="L", rep=1),
+        shot("P0000010.JPG", "品質管理写真", "護岸工", "ブロック積工", "胴込コンクリート",
+             "生コンクリート受入試験（スランプ）", "左岸 4.3k+00", "2022-09-06 09:10",
+             ("close", "slump"), camera=1, freq=1, control="スランプ 8.0cm（規格値 8±2.5cm）"),
+        shot("P0000011.JPG", "災害写真", "", "", "", "出水後 被災状況", "左岸 4.3k+40",
+             "2022-09-20 08:20", ("river", "earth"), rep=1,
+             note="台風による出水。被災状況は報告書により報告済み。"),
+        shot("P0000012.JPG", "出来形管理写真", "護岸工", "ブロック積工", "コンクリートブロック",
+             "法長測定", "左岸 4.3k+20", "2022-10-18 11:15", ("river", "block"), camera=1,
+             freq=1, refs=["D0000002.JPG"], control="法長 設計 5.60m 実測 5.63m"),
+        shot("P0000013.JPG", "品質管理写真", "根固め工", "根固めブロック工", "根固めブロック",
+             "供試体 圧縮強度試験", "試験場", "2022-11-09 14:00", ("close", "core"), camera=1,
+             control="圧縮強度 24.6N/mm2（設計基準強度 18N/mm2）"),
+        shot("P0000014.JPG", "施工状況写真", "根固め工", "根固めブロック工", "根固めブロック",
+             "根固めブロック 据付状況", "左岸 4.3k+60", "2022-11-15 13:30", ("river", "armour"),
+             size="M"),
+        shot("P0000015.JPG", "出来形管理写真", "根固め工", "根固めブロック工", "根固めブロック",
+             "根固めブロック 据付個数確認", "左岸 4.3k+60", "2022-12-02 10:50",
+             ("river", "armour"), camera=1, freq=1, control="据付個数 設計 180個 実測 180個"),
+        shot("P0000016.JPG", "施工状況写真", "仮設工", "仮締切工", "大型土のう", "仮締切撤去状況",
+             "左岸 4.2k+50", "2023-02-14 10:30", ("river", "cofferdam")),
+        shot("P0000017.JPG", "着手前及び完成写真", "河川土工", "", "", "完成全景",
+             "左岸 4.2k+00 上流を望む", "2023-03-10 10:00", ("river", "armour"),
+             size="L", rep=1, freq=1, refs=["D0000001.JPG"]),
+        shot("P0000018.JPG", "着手前及び完成写真", "護岸工", "", "", "完成 護岸",
+             "左岸 4.3k+20", "2023-03-10 10:20", ("river", "block"), freq=1),
+        shot("P0000019.JPG", "着手前及び完成写真", "根固め工", "", "", "完成 根固め",
+             "左岸 4.3k+60", "2023-03-10 10:35", ("river", "armour"), size="W", freq=1),
+    ])],
+}
+
+
 def build_multi():
     for media in (1, 2):
         path = os.path.join(SAMPLES, "multi", "MEDIA%d" % media)
@@ -1325,12 +2237,55 @@ def build_multi():
             keep = (lambda rel: rel in MULTI_ON_MEDIA2)
         dlv = Delivery(path, media, keep)
         build_standard(dlv, index, MULTI_ORDER_DRAWINGS, MULTI_FINAL_DRAWINGS,
-                       MULTI_MEETINGS, MULTI_PLANS, MULTI_OTHERS,
-                       lambda i: 1 if i == 0 else 2,
-                       photo_dates=["2022-06-01", "2022-10-18", "2023-03-10"])
+                       MULTI_MEETINGS, MULTI_PLANS, MULTI_OTHERS, MULTI_PHOTOS)
 
 
 # --- delivery with planted mistakes (see the list at the top) ----------------
+
+# The photos with the planted mistakes E44-E53 (see the list at the top);
+# every other photo keeps the rules.
+ERRORS_PHOTOS = {
+    "standard": "土木202303-01",
+    "seed": 401,
+    "drawings": {"D0000001.JPG": ("撮影位置図", "plan", "")},
+    "shots": [
+        shot("P0000001.JPG", "着手前及び完成写真", "舗装工", "", "", "着手前全景",
+             "駅前広場 北側より", "2023-04-05 09:00", ("road", "before"), rep=1, freq=1,
+             refs=["D0000001.JPG"]),
+        shot("P0000002.JPG", "安全管理写真", "", "", "", "工事看板設置状況",
+             "駅前広場 入口", "2023-04-07 08:30", ("sign", ""), orientation=6),
+        shot("P0000003.JPG", "施工状況写真", "舗装工", "アスファルト舗装工", "表層工", "表層 舗設状況",
+             "駅前広場 中央", "2023-09-05 10:00", ("road", "asphalt")),
+        shot("P0000004.JPG", "品質管理写真", "舗装工", "アスファルト舗装工", "表層工", "コア採取状況",
+             "駅前広場 中央", "2023-09-12 10:30", ("close", "core"),
+             exif_when="2023-09-13 10:30"),                                        # E44
+        shot("P0000005.JPG", "出来形管理写真", "舗装工", "アスファルト舗装工", "表層工",
+             "表層 厚さ測定", "駅前広場 中央", "2023-09-12 11:00", ("close", "thickness"),
+             software="Adobe Photoshop 24.1 (Windows)", saved_at="2023:09:20 17:42:10"),  # E45
+        shot("P0000006.JPG", "施工状況写真", "区画線工", "区画線工", "溶融式区画線",
+             "区画線 施工状況", "駅前広場 南側", "2023-10-03 13:00", ("road", "done"),
+             content="png"),                                                        # E46
+        shot("p0000007.jpg", "出来形管理写真", "区画線工", "区画線工", "溶融式区画線",
+             "区画線 幅測定", "駅前広場 南側", "2023-10-03 14:00", ("road", "done")),  # E47
+        shot("P0000008.JPG", "使用材料写真", "舗装工", "アスファルト舗装工", "表層工",
+             "アスファルト混合物 到着温度測定", "駅前広場 中央", "2023-09-05 08:40",
+             ("close", "temperature"), content=None),                               # E48
+        shot("P0000009.JPG", "安全管理写真", "", "", "", "交通誘導警備員配置状況",
+             "駅前広場 入口", "2023-09-05 08:10", ("road", "before"), size="VGA"),    # E49
+        shot("P0000010.JPG", "施工状況写真", "舗装工", "アスファルト舗装工", "上層路盤工", "",
+             "駅前広場 中央", "2023-08-22 10:00", ("road", "base"), jname=False),     # E50
+        shot("P0000011.JPG", "施工状況写真", "区画線工", "区画線工", "溶融式区画線",
+             "区画線 仕上がり状況", "駅前広場 南側", "2024-02-30 10:00", ("road", "done"),
+             exif_when="2024-02-20 10:00"),                                         # E51
+        shot("P0000012.JPG", "着手前及び完成写真", "舗装工", "", "", "完成全景",
+             "駅前広場 北側より", "2024-03-16 10:00", ("road", "done"), rep=1, freq=1),  # E52
+    ],
+    "unlisted": [                                                                   # E53
+        shot("P0000013.JPG", "着手前及び完成写真", "舗装工", "", "", "完成全景（予備）",
+             "駅前広場 北側より", "2024-03-14 15:20", ("road", "done")),
+    ],
+}
+
 
 def build_errors():
     path = os.path.join(SAMPLES, "errors")
@@ -1422,7 +2377,8 @@ def build_errors():
          "_folder": "OTHRS/Org"},
     ]
     dlv = Delivery(path)
-    build_standard(dlv, index, order, final, meets, plans, others, None, meet_soft=meet_soft)
+    build_standard(dlv, index, order, final, meets, plans, others, ERRORS_PHOTOS,
+                   meet_soft=meet_soft)
 
 
 # ---------------------------------------------------------------------------
