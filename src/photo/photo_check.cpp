@@ -67,6 +67,14 @@ bool ValidDate(std::string_view s) {
   return d <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
+// A side of the construction period as a CCYY-MM-DD date: written so, or
+// with '/' between its parts ("2024/03/15"), the date the writer meant;
+// "" for anything else (that side stays open).
+std::string PeriodDate(std::string s) {
+  if (s.size() == 10 && s[4] == '/' && s[7] == '/') s[4] = s[7] = '-';
+  return ValidDate(s) ? s : std::string();
+}
+
 // The date of an EXIF date-time ("2024:05:10 09:30:00" -> "2024-05-10"),
 // "" when it holds none.
 std::string ExifDate(const std::string& dateTime) {
@@ -129,10 +137,8 @@ std::unordered_map<std::string, TImageFacts> ReadAllFacts(const std::vector<std:
 
 class TChecker {
  public:
-  TChecker(const TPhotoStore& store, const TPhotoCheckPeriod& period) : store_(store) {
-    if (ValidDate(period.Start)) start_ = period.Start;
-    if (ValidDate(period.End)) end_ = period.End;
-  }
+  TChecker(const TPhotoStore& store, const TPhotoCheckPeriod& period)
+      : store_(store), start_(PeriodDate(period.Start)), end_(PeriodDate(period.End)) {}
 
   std::vector<TPhotoFinding> Run() {
     std::vector<std::string> paths;

@@ -30,7 +30,8 @@ struct TPhotoFinding {
 };
 
 // The construction period from INDEX_C.XML (工期開始日, 工期終了日, as
-// read; an invalid date leaves that side open).
+// read). A CCYY/MM/DD date counts as the CCYY-MM-DD it means; any other
+// invalid date leaves that side open.
 struct TPhotoCheckPeriod {
   std::string Start, End;
 };

@@ -123,8 +123,11 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   EXPECT_EQ(findings[10].Path, d / "m/PHOTO/DRA/D0000002.PNG");
   EXPECT_EQ(findings[12].Record, -1);
   EXPECT_EQ(findings[12].Path, d / "m/PHOTO/PIC/P0000099.JPG");
-  // Without a period no date is outside it.
+  // Without a period no date is outside it; its end written with slashes
+  // is the date meant.
   EXPECT_EQ(CheckPhotos(store, {"", "不明"}).size(), expected.size() - 1);
+  EXPECT_EQ(CheckPhotos(store, {"2024-02-30", "2024/09/30"}).size(), expected.size());
+  EXPECT_EQ(CheckPhotos(store, {"2024-02-30", "2024/10/01"}).size(), expected.size() - 1);
 }
 
 TEST(PhotoCheck, RulesFollowTheFileVersionAndABreakIsFound) {
