@@ -363,22 +363,25 @@ void TfrmPhotoView::Refresh() {
   lblNotice->show();
   UpdateCount();
 
-  RunInBackground<std::shared_ptr<const TPhotoStore>>(
+  // The records and what filtering and sorting need of them.
+  RunInBackground<TRead>(
       this,
-      [media]() -> std::shared_ptr<const TPhotoStore> {
+      [media] {
         auto store = std::make_shared<TPhotoStore>();
         store->Load(media);
-        return store;
+        auto index = std::make_shared<TPhotoIndex>();
+        index->Build(store->Records());
+        return TRead{store, index};
       },
-      [this, generation](const std::shared_ptr<const TPhotoStore>& store) {
-        if (generation == generation_) StoreRead(store);
+      [this, generation](const TRead& read) {
+        if (generation == generation_) StoreRead(read);
       });
 }
 
-void TfrmPhotoView::StoreRead(std::shared_ptr<const TPhotoStore> store) {
+void TfrmPhotoView::StoreRead(const TRead& read) {
   loading_ = false;
-  store_ = store ? std::move(store) : std::make_shared<TPhotoStore>();
-  index_.Build(store_->Records());
+  store_ = read.Store;
+  index_ = *read.Index;
   listModel_->SetStore(store_, reachable_);
   // The date range starts as the photos' own.
   QDate first, last;
@@ -490,8 +493,14 @@ void TfrmPhotoView::RebuildGroups() {
   QHash<QTreeWidgetItem*, int> counts;
   static const QStringList kLevelNames = {QStringLiteral("写真-大分類"), QStringLiteral("写真区分"), QStringLiteral("工種"),
                                           QStringLiteral("種別"), QStringLiteral("細別")};
-  for (int i : index_.Select(filter_, true)) {
-    ++counts[root];
+  // Groups stand in the order they first come in the file, whatever the
+  // filter; those it leaves empty go.
+  std::vector<bool> passes(static_cast<std::size_t>(index_.Count()));
+  for (int i : index_.Select(filter_, true)) passes[static_cast<std::size_t>(i)] = true;
+  counts[root] = 0;
+  for (int i = 0; i < index_.Count(); ++i) {
+    const bool counted = passes[static_cast<std::size_t>(i)];
+    counts[root] += counted;
     const QStringList& group = index_.Group(i);
     QTreeWidgetItem* parent = root;
     QString key;
@@ -503,10 +512,16 @@ void TfrmPhotoView::RebuildGroups() {
         node->setData(0, Qt::UserRole, group.mid(0, k + 1));
         node->setToolTip(0, kLevelNames[k] + QStringLiteral(": ") + group[k]);
       }
-      ++counts[node];
+      counts[node] += counted;
       parent = node;
     }
   }
+  // An empty group's descendants are empty too and go with it.
+  std::vector<QTreeWidgetItem*> empty;
+  for (QTreeWidgetItem* node : std::as_const(nodes))
+    if (counts.value(node) == 0 && counts.value(node->parent()) > 0) empty.push_back(node);
+  nodes.removeIf([&](const auto& entry) { return counts.value(entry.value()) == 0; });
+  for (QTreeWidgetItem* node : empty) delete node;
   root->setText(0, QStringLiteral("すべての写真 (%1)").arg(counts.value(root)));
   for (QTreeWidgetItem* node : std::as_const(nodes))
     node->setText(0, QStringLiteral("%1 (%2)").arg(node->data(0, Qt::UserRole).toStringList().back()).arg(counts.value(node)));

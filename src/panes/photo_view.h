@@ -132,7 +132,12 @@ class TfrmPhotoView : public QWidget {
  private:
   void BuildFilterBar(QWidget* bar);
   void BuildFullPage();
-  void StoreRead(std::shared_ptr<const TPhotoStore> store);
+  // What the loading work hands back.
+  struct TRead {
+    std::shared_ptr<const TPhotoStore> Store;
+    std::shared_ptr<const TPhotoIndex> Index;
+  };
+  void StoreRead(const TRead& read);
   void StartCheck();
   void FillChecks();
   void UpdateNotice();

@@ -255,6 +255,7 @@ void TThumbnailLoader::Pump() {
 void TThumbnailLoader::Finished(const QString& path, const QImage& image, bool decoded, qint64 size,
                                 qint64 modified) {
   --running_;
+  ++decoded_;
   runningPaths_.remove(path);
   Entry e;
   e.Failed = !decoded;
@@ -308,6 +309,7 @@ void TPhotoListModel::SetStore(std::shared_ptr<const TPhotoStore> store, std::ve
   store_ = std::move(store);
   reachable_ = std::move(reachableMedia);
   rows_.clear();
+  firstVisible_ = lastVisible_ = -1;
   rowOfRecord_.assign(store_ ? store_->Records().size() : 0, -1);
   rowsOfPath_.clear();
   loader_.Cancel();
@@ -318,6 +320,7 @@ void TPhotoListModel::SetStore(std::shared_ptr<const TPhotoStore> store, std::ve
 void TPhotoListModel::SetRows(std::vector<int> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  firstVisible_ = lastVisible_ = -1;
   std::fill(rowOfRecord_.begin(), rowOfRecord_.end(), -1);
   rowsOfPath_.clear();
   for (std::size_t row = 0; row < rows_.size(); ++row) {
@@ -354,21 +357,24 @@ TPhotoListModel::TState TPhotoListModel::State(int record) const {
 }
 
 void TPhotoListModel::SetVisibleRows(int first, int last) {
-  QStringList wanted;
   const int count = static_cast<int>(rows_.size());
-  first = std::clamp(first, 0, std::max(0, count - 1));
-  last = std::clamp(last, first, std::max(0, count - 1));
-  const int screen = last - first + 1;
+  if (first < 0 || count == 0) {
+    firstVisible_ = lastVisible_ = -1;
+    loader_.Want({});
+    return;
+  }
+  firstVisible_ = std::min(first, count - 1);
+  lastVisible_ = std::clamp(last, firstVisible_, count - 1);
+  const int screen = lastVisible_ - firstVisible_ + 1;
+  QStringList wanted;
   auto want = [&](int row) {
     if (row < 0 || row >= count) return;
     const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(rows_[static_cast<std::size_t>(row)])];
     if (r.Exists) wanted << Q(r.Path);
   };
-  if (count > 0) {
-    for (int row = first; row <= last; ++row) want(row);
-    for (int row = last + 1; row <= last + screen; ++row) want(row);
-    for (int row = first - 1; row >= first - screen; --row) want(row);
-  }
+  for (int row = firstVisible_; row <= lastVisible_; ++row) want(row);
+  for (int row = lastVisible_ + 1; row <= lastVisible_ + screen; ++row) want(row);
+  for (int row = firstVisible_ - 1; row >= firstVisible_ - screen; --row) want(row);
   loader_.Want(wanted);
 }
 

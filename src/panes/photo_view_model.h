@@ -134,8 +134,9 @@ class TThumbnailLoader : public QObject {
   // Starts a new generation: cached thumbnails are checked against their
   // files before they are used again.
   void NewGeneration() { ++generation_; }
-  // Decodes running or waiting.
+  // Decodes running or waiting, and those done since the loader was made.
   int Pending() const { return running_ + static_cast<int>(queue_.size()); }
+  int Decoded() const { return decoded_; }
   // The most decodes run at once.
   static int MaxRunning();
 
@@ -165,6 +166,7 @@ class TThumbnailLoader : public QObject {
   std::deque<QString> queue_;
   QHash<QString, bool> runningPaths_;
   int running_ = 0;
+  int decoded_ = 0;
   QHash<QString, Entry> cache_;
   std::list<QString> use_;  // most recent first
   qint64 cacheBytes_ = 0;
@@ -209,8 +211,11 @@ class TPhotoListModel : public QAbstractListModel {
   int RecordAt(int row) const;
   TState State(int record) const;
   // The rows the view shows, first to last: their thumbnails are wanted
-  // first, then the next screen below and the one above.
+  // first, then the next screen below and the one above. (-1, -1): none
+  // shown, nothing wanted.
   void SetVisibleRows(int first, int last);
+  int FirstVisible() const { return firstVisible_; }
+  int LastVisible() const { return lastVisible_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
@@ -222,6 +227,7 @@ class TPhotoListModel : public QAbstractListModel {
   std::shared_ptr<const TPhotoStore> store_;
   std::vector<int> reachable_;
   std::vector<int> rows_;
+  int firstVisible_ = -1, lastVisible_ = -1;
   std::vector<int> rowOfRecord_;
   QHash<QString, std::vector<int>> rowsOfPath_;
 };
