@@ -11,8 +11,13 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <QImageReader>
+
 #include "app/find_windows.h"
 #include "app/main_window.h"
+#include "components/preview_view.h"
+#include "panes/photo_view.h"
+#include "panes/xml_pane.h"
 #include "components/mov_controls.h"
 #include "components/ext_registry.h"
 #include "panes/seldir.h"
@@ -122,6 +127,72 @@ TEST(Screenshots, TreeSearchWindows) {
   EXPECT_TRUE(w.frmSrcTree->grab().save(dir + "/find_registered_file.png"));
   SetDriveTypeOverride(nullptr);
   SetProgramDir(savedProgramDir);
+}
+
+// The photo window on the clean sample: the XML pane's offer, the groups,
+// the grid and the details of a photo with a reference drawing, the check
+// list, and a photo stored on its side shown upright in the full view.
+TEST(Screenshots, PhotoWindow) {
+  QString dir = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
+  if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
+  QDir().mkpath(dir);
+  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+  test::ScriptedPrompts prompts;
+  prompts.Fallback = DialogAnswer::Ok;
+  TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
+  w.resize(1100, 720);
+  w.show();
+  w.FirstLoad();
+  w.Tree()->expandAll();
+  w.SelectItem(w.Model().View.FindClassNode(5));
+  QTest::qWait(50);
+  EXPECT_TRUE(w.grab().save(dir + "/photo_pane_offer.png"));
+  w.frmXML->btnPhotoView->click();
+  ASSERT_TRUE(w.frmPhotoView);
+  TfrmPhotoView& view = *w.frmPhotoView;
+  view.resize(1280, 860);
+  auto settle = [&] {
+    QElapsedTimer t;
+    t.start();
+    auto ready = [&] {
+      TPhotoListModel* list = view.ListModel();
+      if (view.Busy() || list->FirstVisible() < 0) return false;
+      for (int row = list->FirstVisible(); row <= list->LastVisible(); ++row)
+        if (list->State(list->RecordAt(row)) == TPhotoListModel::Loading) return false;
+      return true;
+    };
+    while (!ready() && t.elapsed() < 10000) QTest::qWait(20);
+    QTest::qWait(50);
+  };
+  settle();
+  // A photo with a reference drawing, and one stored on its side.
+  const auto& records = view.Store()->Records();
+  int withDrawing = -1, portrait = -1;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (withDrawing < 0 && !records[i].References.empty()) withDrawing = static_cast<int>(i);
+    if (portrait < 0 && records[i].Exists &&
+        (QImageReader(QString::fromStdString(records[i].Path)).transformation() & QImageIOHandler::TransformationRotate90))
+      portrait = static_cast<int>(i);
+  }
+  if (withDrawing >= 0) view.ShowRecord(withDrawing);
+  settle();
+  EXPECT_TRUE(view.grab().save(dir + "/photo_window.png"));
+  view.edtFilter->setText("側溝");
+  settle();
+  EXPECT_TRUE(view.grab().save(dir + "/photo_window_filtered.png"));
+  view.edtFilter->clear();
+  EXPECT_GE(portrait, 0) << "no photo of the sample is stored on its side";
+  if (portrait >= 0) {
+    view.ShowRecord(portrait);
+    view.OpenFull();
+    QTest::qWait(100);
+    EXPECT_TRUE(view.grab().save(dir + "/photo_window_full_portrait.png"));
+  }
+  // The sample with the photo mistakes: the marks in the grid, the check list.
+  w.LoadMedia(QString::fromStdString(test::SamplePath("errors")));
+  settle();
+  EXPECT_TRUE(view.grab().save(dir + "/photo_window_errors.png"));
+  SetDriveTypeOverride(nullptr);
 }
 
 }  // namespace
