@@ -29,6 +29,8 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // The thumbnail box of a grid cell, in device-independent pixels.
 const QSize kThumbBox(160, 120);
+// The most groups the tree shows.
+constexpr int kMaxGroups = 5000;
 
 // "1, 3" for media numbers.
 QString Numbers(const std::vector<int>& numbers) {
@@ -453,7 +455,7 @@ void TfrmPhotoView::UpdateNotice() {
   // Photos whose file is on a medium that is not loaded, or no longer in its drive.
   std::map<int, int> elsewhere;
   for (std::size_t i = 0; i < store_->Records().size(); ++i)
-    if (listModel_->State(static_cast<int>(i)) == TPhotoListModel::Elsewhere)
+    if (!store_->Records()[i].Exists && listModel_->State(static_cast<int>(i)) == TPhotoListModel::Elsewhere)
       ++elsewhere[static_cast<int>(WholeNumber(store_->Records()[i].MediaNo))];
   if (!unreachable_.empty())
     lines << QStringLiteral("%1枚目のメディアは、読み込んだ後にドライブで別のメディアと入れ替えられたため、その写真は表示できません。")
@@ -498,6 +500,7 @@ void TfrmPhotoView::RebuildGroups() {
   std::vector<bool> passes(static_cast<std::size_t>(index_.Count()));
   for (int i : index_.Select(filter_, true)) passes[static_cast<std::size_t>(i)] = true;
   counts[root] = 0;
+  bool cut = false;
   for (int i = 0; i < index_.Count(); ++i) {
     const bool counted = passes[static_cast<std::size_t>(i)];
     counts[root] += counted;
@@ -506,23 +509,36 @@ void TfrmPhotoView::RebuildGroups() {
     QString key;
     for (int k = 0; k < group.size(); ++k) {
       key += group[k] + QChar(0x1f);
-      QTreeWidgetItem*& node = nodes[key];
-      if (!node) {
-        node = new QTreeWidgetItem(parent);
+      auto it = nodes.find(key);
+      if (it == nodes.end()) {
+        // A file with very many groups: the tree stops growing, the
+        // photos still count in the groups above.
+        if (nodes.size() >= kMaxGroups) {
+          cut = true;
+          break;
+        }
+        auto* node = new QTreeWidgetItem(parent);
         node->setData(0, Qt::UserRole, group.mid(0, k + 1));
         node->setToolTip(0, kLevelNames[k] + QStringLiteral(": ") + group[k]);
+        it = nodes.insert(key, node);
       }
-      counts[node] += counted;
-      parent = node;
+      counts[*it] += counted;
+      parent = *it;
     }
   }
   // An empty group's descendants are empty too and go with it.
   std::vector<QTreeWidgetItem*> empty;
   for (QTreeWidgetItem* node : std::as_const(nodes))
-    if (counts.value(node) == 0 && counts.value(node->parent()) > 0) empty.push_back(node);
+    if (counts.value(node) == 0 && (node->parent() == root || counts.value(node->parent()) > 0)) empty.push_back(node);
   nodes.removeIf([&](const auto& entry) { return counts.value(entry.value()) == 0; });
   for (QTreeWidgetItem* node : empty) delete node;
   root->setText(0, QStringLiteral("すべての写真 (%1)").arg(counts.value(root)));
+  if (cut) {
+    auto* more = new QTreeWidgetItem(root);
+    more->setText(0, QStringLiteral("（グループが%1を超えるため、以降は省略しています）").arg(kMaxGroups));
+    more->setFlags(Qt::ItemIsEnabled);
+    more->setData(0, Qt::UserRole, QStringList());
+  }
   for (QTreeWidgetItem* node : std::as_const(nodes))
     node->setText(0, QStringLiteral("%1 (%2)").arg(node->data(0, Qt::UserRole).toStringList().back()).arg(counts.value(node)));
   // Open down to the 工種.

@@ -8,7 +8,10 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
+#include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QTest>
 
 #include <filesystem>
@@ -154,7 +157,8 @@ class PhotoViewTest : public ::testing::Test {
     for (int r : view->ListModel()->Rows()) out.push_back(view->Store()->Records()[static_cast<std::size_t>(r)].Serial);
     return out;
   }
-  // Group captions by path ("" for the root, "工事/完成" ...).
+  // Group captions by path ("" for the root, "工事/完成" ...); "-" for a
+  // group that is not there.
   std::map<std::string, std::string> Groups() const {
     std::map<std::string, std::string> out;
     for (QTreeWidgetItemIterator it(view->tvwGroups); *it; ++it)
@@ -176,7 +180,7 @@ TEST_F(PhotoViewTest, GroupsCountWhatTheFilterLetsThroughAndTheGridShowsTheChose
   struct Case {
     const char* Name;
     std::function<void(TfrmPhotoView&)> Set;
-    std::map<std::string, std::string> Groups;  // some groups and their captions; "" caption: no such group
+    std::map<std::string, std::string> Groups;  // some groups and their captions; "-": no such group
     std::vector<std::string> Rows;
   };
   const Case cases[] = {
@@ -188,12 +192,14 @@ TEST_F(PhotoViewTest, GroupsCountWhatTheFilterLetsThroughAndTheGridShowsTheChose
         {"工事/施工状況写真/排水構造物工/側溝工/U型側溝", "U型側溝 (2)"},
         {"工事/施工状況写真/（なし）/表層工", "表層工 (1)"},
         {"工事/完成", "完成 (2)"},
-        {"工事/完成/（なし）", ""}},
+        {"工事/完成/（なし）", "-"}},
        {"1", "2", "3", "4", "5", "6", "7", "8", "9"}},
       {"text in the title", [](TfrmPhotoView& v) { v.edtFilter->setText("側溝"); },
-       {{"", "すべての写真 (2)"}, {"工事/施工状況写真", "施工状況写真 (2)"}, {"工事/完成", ""}}, {"2", "3"}},
+       {{"", "すべての写真 (2)"}, {"工事/施工状況写真", "施工状況写真 (2)"}, {"工事/完成", "-"}}, {"2", "3"}},
       {"full-width text matches the place", [](TfrmPhotoView& v) { v.edtFilter->setText("ｎｏ．１８"); },
        {{"", "すべての写真 (1)"}}, {"2"}},
+      {"nothing matches", [](TfrmPhotoView& v) { v.edtFilter->setText("該当なしの語"); },
+       {{"", "すべての写真 (0)"}, {"工事", "-"}}, {}},
       {"two words, both needed", [](TfrmPhotoView& v) { v.edtFilter->setText("完成 近景"); }, {}, {"6"}},
       {"the file name", [](TfrmPhotoView& v) { v.edtFilter->setText("p0000004"); }, {}, {"4"}},
       {"date range", [](TfrmPhotoView& v) {
@@ -202,7 +208,7 @@ TEST_F(PhotoViewTest, GroupsCountWhatTheFilterLetsThroughAndTheGridShowsTheChose
          v.chkDateFrom->setChecked(true);
          v.chkDateTo->setChecked(true);
        },
-       {{"", "すべての写真 (4)"}, {"工事/完成", ""}}, {"3", "4", "7", "8"}},
+       {{"", "すべての写真 (4)"}, {"工事/完成", "-"}}, {"3", "4", "7", "8"}},
       {"representative only", [](TfrmPhotoView& v) { v.chkRepresentative->setChecked(true); },
        {{"", "すべての写真 (2)"}, {"工事/着手前", "着手前 (1)"}}, {"1", "5"}},
       {"submitted only", [](TfrmPhotoView& v) { v.chkFrequency->setChecked(true); }, {}, {"1", "3"}},
@@ -232,7 +238,7 @@ TEST_F(PhotoViewTest, GroupsCountWhatTheFilterLetsThroughAndTheGridShowsTheChose
     const auto groups = Groups();
     for (const auto& [path, caption] : c.Groups) {
       auto it = groups.find(path);
-      EXPECT_EQ(it == groups.end() ? std::string() : it->second, caption) << path;
+      EXPECT_EQ(it == groups.end() ? std::string("-") : it->second, caption) << path;
     }
     EXPECT_EQ(ShownSerials(), c.Rows);
     EXPECT_EQ(view->lblCount->text().toStdString(), "表示 " + std::to_string(c.Rows.size()) + " / 全 9 枚");
@@ -367,6 +373,30 @@ TEST_F(PhotoViewTest, TheFullViewStepsByArrowKeysAndShowsPhotosUpright) {
   EXPECT_EQ(view->CurrentRecord(), RecordOf("8"));
   EXPECT_EQ(view->pvwPhoto->RendererKind(), "image");
   EXPECT_EQ(view->pvwPhoto->ImageSize(), QSize(320, 480));
+  // Zoom by the keys and by Ctrl with the wheel; 0 fits it again.
+  auto* shown = view->pvwPhoto->findChild<QLabel*>("ImageView");
+  auto* scroll = view->pvwPhoto->findChild<QScrollArea*>("ImageScroll");
+  ASSERT_TRUE(shown && scroll);
+  const int fitted = shown->height();
+  auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent e(QPointF(10, 10), scroll->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                  Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(scroll->viewport(), &e);
+  };
+  const std::pair<const char*, std::function<void()>> zooms[] = {
+      {"+", [&] { QTest::keyClick(view->pgFull, Qt::Key_Plus); }},
+      {"0", [&] { QTest::keyClick(view->pgFull, Qt::Key_0); }},
+      {"-", [&] { QTest::keyClick(view->pgFull, Qt::Key_Minus); }},
+      {"Ctrl+wheel up", [&] { QTest::keyClick(view->pgFull, Qt::Key_0); wheel(120, Qt::ControlModifier); }},
+      {"Ctrl+wheel down", [&] { QTest::keyClick(view->pgFull, Qt::Key_0); wheel(-120, Qt::ControlModifier); }},
+      {"wheel alone", [&] { QTest::keyClick(view->pgFull, Qt::Key_0); wheel(-120, Qt::NoModifier); }},
+  };
+  const int expected[] = {fitted * 5 / 4, fitted, fitted * 4 / 5, fitted * 5 / 4, fitted * 4 / 5, fitted};
+  for (std::size_t i = 0; i < std::size(zooms); ++i) {
+    zooms[i].second();
+    EXPECT_NEAR(shown->height(), expected[i], 2) << zooms[i].first;
+  }
+  QTest::keyClick(view->pgFull, Qt::Key_0);
   view->Step(-3);  // photo 5: its file is missing
   EXPECT_TRUE(view->lblFullNote->isVisible());
   EXPECT_EQ(view->lblFullNote->text().toStdString(), "写真ファイル P0000005.JPG がありません。");
