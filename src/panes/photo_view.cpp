@@ -623,65 +623,69 @@ bool TfrmPhotoView::ShowRecord(int record) {
 // ---------------------------------------------------------------------------
 // Details
 
+void TfrmPhotoView::AddDetail(const QString& label, const QString& value, const QColor& ink) {
+  const int row = tblDetails->rowCount();
+  tblDetails->insertRow(row);
+  auto* l = new QTableWidgetItem(label);
+  l->setForeground(palette().color(QPalette::PlaceholderText));
+  tblDetails->setItem(row, 0, l);
+  auto* v = new QTableWidgetItem(value);
+  v->setToolTip(value);
+  if (ink.isValid()) v->setForeground(ink);
+  tblDetails->setItem(row, 1, v);
+}
+
 void TfrmPhotoView::ShowDetails(int record) {
   tblDetails->setRowCount(0);
   lstReferences->clear();
   factsRecord_ = -1;
   if (!store_ || record < 0 || static_cast<std::size_t>(record) >= store_->Records().size()) return;
   const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(record)];
-  auto add = [this](const QString& label, const QString& value, const QColor& ink = QColor()) {
-    const int row = tblDetails->rowCount();
-    tblDetails->insertRow(row);
-    auto* l = new QTableWidgetItem(label);
-    l->setForeground(palette().color(QPalette::PlaceholderText));
-    tblDetails->setItem(row, 0, l);
-    auto* v = new QTableWidgetItem(value);
-    v->setToolTip(value);
-    if (ink.isValid()) v->setForeground(ink);
-    tblDetails->setItem(row, 1, v);
+  using Field = std::pair<const char*, std::string TPhotoRecord::*>;
+  auto add = [&](std::initializer_list<Field> fields) {
+    for (const auto& [label, member] : fields) AddDetail(QString::fromUtf8(label), Q(r.*member));
   };
-  auto text = [](const std::string& s) { return Q(s); };
-  add(QStringLiteral("シリアル番号"), text(r.Serial));
-  add(QStringLiteral("写真ファイル名"), text(r.FileName));
-  add(QStringLiteral("写真ファイル日本語名"), text(r.JapaneseName));
-  add(QStringLiteral("メディア番号"), text(r.MediaNo));
-  add(QStringLiteral("写真-大分類"), text(r.MajorClass));
-  add(QStringLiteral("写真区分"), text(r.Division));
-  add(QStringLiteral("工種"), text(r.WorkType));
-  add(QStringLiteral("種別"), text(r.Kind));
-  add(QStringLiteral("細別"), text(r.Detail));
-  add(QStringLiteral("写真タイトル"), text(r.Title));
-  for (const std::string& s : r.ClassSpares) add(QStringLiteral("工種区分予備"), text(s));
+  add({{"シリアル番号", &TPhotoRecord::Serial},
+       {"写真ファイル名", &TPhotoRecord::FileName},
+       {"写真ファイル日本語名", &TPhotoRecord::JapaneseName},
+       {"メディア番号", &TPhotoRecord::MediaNo},
+       {"写真-大分類", &TPhotoRecord::MajorClass},
+       {"写真区分", &TPhotoRecord::Division},
+       {"工種", &TPhotoRecord::WorkType},
+       {"種別", &TPhotoRecord::Kind},
+       {"細別", &TPhotoRecord::Detail},
+       {"写真タイトル", &TPhotoRecord::Title}});
+  for (const std::string& s : r.ClassSpares) AddDetail(QStringLiteral("工種区分予備"), Q(s));
   for (const TPhotoReference& ref : r.References) {
-    add(QStringLiteral("参考図ファイル名"), text(ref.FileName));
-    add(QStringLiteral("参考図ファイル日本語名"), text(ref.JapaneseName));
-    add(QStringLiteral("参考図タイトル"), text(ref.Title));
-    for (const std::string& s : ref.Spares) add(QStringLiteral("付加情報予備"), text(s));
+    AddDetail(QStringLiteral("参考図ファイル名"), Q(ref.FileName));
+    AddDetail(QStringLiteral("参考図ファイル日本語名"), Q(ref.JapaneseName));
+    AddDetail(QStringLiteral("参考図タイトル"), Q(ref.Title));
+    for (const std::string& s : ref.Spares) AddDetail(QStringLiteral("付加情報予備"), Q(s));
   }
-  add(QStringLiteral("撮影箇所"), text(r.Place));
-  add(QStringLiteral("撮影年月日"), text(r.Date));
-  add(QStringLiteral("代表写真"), text(r.Representative));
-  add(QStringLiteral("提出頻度写真"), text(r.Frequency));
-  add(QStringLiteral("施工管理値"), text(r.ControlValue));
-  add(QStringLiteral("請負者説明文"), text(r.Explanation));
+  add({{"撮影箇所", &TPhotoRecord::Place},
+       {"撮影年月日", &TPhotoRecord::Date},
+       {"代表写真", &TPhotoRecord::Representative},
+       {"提出頻度写真", &TPhotoRecord::Frequency},
+       {"施工管理値", &TPhotoRecord::ControlValue},
+       {"請負者説明文", &TPhotoRecord::Explanation}});
   // Elements the reader does not know, as they stand.
-  for (const TPhotoExtra& e : r.Extra) add(text(e.Element), text(e.Value));
+  for (const TPhotoExtra& e : r.Extra) AddDetail(Q(e.Element), Q(e.Value));
   switch (listModel_->State(record)) {
     case TPhotoListModel::Missing:
-      add(QStringLiteral("ファイル"), QStringLiteral("ファイルがありません。"), QColor(0xc6, 0x28, 0x28));
+      AddDetail(QStringLiteral("ファイル"), QStringLiteral("ファイルがありません。"), QColor(0xc6, 0x28, 0x28));
       break;
     case TPhotoListModel::Elsewhere:
-      add(QStringLiteral("ファイル"),
-          QStringLiteral("%1枚目のメディアにあります（読み込まれていません）。").arg(WholeNumber(r.MediaNo)),
-          QColor(0x2f, 0x5f, 0xb3));
+      AddDetail(QStringLiteral("ファイル"),
+                QStringLiteral("%1枚目のメディアにあります（読み込まれていません）。").arg(WholeNumber(r.MediaNo)),
+                QColor(0x2f, 0x5f, 0xb3));
       break;
     default:
-      add(QStringLiteral("ファイル"), text(r.Path));
+      AddDetail(QStringLiteral("ファイル"), Q(r.Path));
   }
   if (static_cast<std::size_t>(r.FileIndex) < store_->Files().size())
-    add(QStringLiteral("写真管理ファイル"), QStringLiteral("%1（%2行目）")
-                                         .arg(text(store_->Files()[static_cast<std::size_t>(r.FileIndex)].XmlPath))
-                                         .arg(r.Line));
+    AddDetail(QStringLiteral("写真管理ファイル"), QStringLiteral("%1（%2行目）")
+                                                .arg(Q(store_->Files()[static_cast<std::size_t>(r.FileIndex)].XmlPath))
+                                                .arg(r.Line));
   tblDetails->resizeColumnToContents(0);
 
   for (std::size_t i = 0; i < r.References.size(); ++i) {
@@ -703,24 +707,16 @@ void TfrmPhotoView::ShowDetails(int record) {
   RunInBackground<TImageFacts>(
       this, [path = r.Path] { return ReadImageFacts(path); },
       [this, record, generation](const TImageFacts& facts) {
-        if (generation == generation_ && record == factsRecord_) ShowFacts(record, facts);
+        if (generation == generation_ && record == factsRecord_) ShowFacts(facts);
       });
 }
 
-void TfrmPhotoView::ShowFacts(int, const TImageFacts& facts) {
-  auto add = [this](const QString& label, const QString& value) {
-    const int row = tblDetails->rowCount();
-    tblDetails->insertRow(row);
-    auto* l = new QTableWidgetItem(label);
-    l->setForeground(palette().color(QPalette::PlaceholderText));
-    tblDetails->setItem(row, 0, l);
-    tblDetails->setItem(row, 1, new QTableWidgetItem(value));
-  };
-  add(QStringLiteral("画像形式"), facts.Format.empty() ? QStringLiteral("（不明）") : Q(AsciiUpper(facts.Format)));
-  if (facts.Width > 0) add(QStringLiteral("画素数"), PixelText(facts.Width, facts.Height));
-  if (facts.Orientation > 1) add(QStringLiteral("Exif 向き"), QString::number(facts.Orientation));
-  if (!facts.DateTimeOriginal.empty()) add(QStringLiteral("Exif 撮影日時"), Q(facts.DateTimeOriginal));
-  if (!facts.Software.empty()) add(QStringLiteral("Exif ソフトウェア"), Q(facts.Software));
+void TfrmPhotoView::ShowFacts(const TImageFacts& facts) {
+  AddDetail(QStringLiteral("画像形式"), facts.Format.empty() ? QStringLiteral("（不明）") : Q(AsciiUpper(facts.Format)));
+  if (facts.Width > 0) AddDetail(QStringLiteral("画素数"), PixelText(facts.Width, facts.Height));
+  if (facts.Orientation > 1) AddDetail(QStringLiteral("Exif 向き"), QString::number(facts.Orientation));
+  if (!facts.DateTimeOriginal.empty()) AddDetail(QStringLiteral("Exif 撮影日時"), Q(facts.DateTimeOriginal));
+  if (!facts.Software.empty()) AddDetail(QStringLiteral("Exif ソフトウェア"), Q(facts.Software));
 }
 
 void TfrmPhotoView::FindingActivated(int row) {

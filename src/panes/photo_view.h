@@ -148,7 +148,8 @@ class TfrmPhotoView : public QWidget {
   void UpdateRows();
   void UpdateCount();
   void ShowDetails(int record);
-  void ShowFacts(int record, const TImageFacts& facts);
+  void ShowFacts(const TImageFacts& facts);
+  void AddDetail(const QString& label, const QString& value, const QColor& ink = QColor());
   void ShowFullRecord(int record);
   void ShowReference(int index);
   void FindingActivated(int row);
