@@ -172,6 +172,24 @@ TPhotoReader* TPhotoReader::Of(void* ctx) {
   return self && self->ctxt_ == ctxt && !self->stopped_ ? self : nullptr;
 }
 
+// The parser's message as one line of valid UTF-8: it may quote the input,
+// cut in the middle of a character and over several lines.
+std::string ReasonText(std::string_view message) {
+  std::string out;
+  for (std::size_t pos = 0; pos < message.size();) {
+    const std::size_t from = pos;
+    const char32_t c = NextCodePoint(message, pos);
+    if (c == '\n' || c == '\r' || c == '\t')
+      out += ' ';
+    else if (c == kReplacementChar && pos - from == 1)
+      AppendUtf8(out, kReplacementChar);
+    else
+      out.append(message.substr(from, pos - from));
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
 // Runs a callback's work; nothing thrown crosses the parser (memory
 // running out stops the reading there).
 template <class F>
@@ -227,9 +245,7 @@ void TPhotoReader::OnError(void* ctx, xmlErrorPtr error) {
   r->haveError_ = true;
   r->haveFatal_ = fatal;
   r->errorLine_ = error->line;
-  r->errorText_ = error->message ? error->message : "";
-  while (!r->errorText_.empty() && (r->errorText_.back() == '\n' || r->errorText_.back() == ' '))
-    r->errorText_.pop_back();
+  r->errorText_ = ReasonText(error->message ? error->message : "");
 }
 
 bool TPhotoReader::Charge(std::size_t bytes, std::size_t items) {

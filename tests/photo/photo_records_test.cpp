@@ -151,6 +151,8 @@ TEST(PhotoReader, BrokenFileKeepsWhatCameBeforeAndSaysWhere) {
       {"cut after a record", head + two, 2, 5},
       {"stray ampersand", head + two + "\n<写真情報><写真タイトル>A & B</写真タイトル></写真情報></photodata>", 2, 6},
       {"undefined entity", head + two + "<写真情報><写真タイトル>&nope;</写真タイトル></写真情報></photodata>", 2, 5},
+      // The parser's message quotes the text, cut inside a character.
+      {"cut in a character section", head + two + "<写真情報><写真タイトル><![CDATA[\n写真" + std::string(20, 'x') + "写真写真写真写真写真写真", 2, 0},
       {"nothing but a declaration", "<?xml version=\"1.0\"?>\n", 0, 0},
       {"empty", "", 0, 0},
   };
@@ -158,7 +160,13 @@ TEST(PhotoReader, BrokenFileKeepsWhatCameBeforeAndSaysWhere) {
     SCOPED_TRACE(c.Name);
     Parsed p = Parse(Utf8ToCp932(c.Text));
     EXPECT_TRUE(p.File.Broken);
+    // The reason is one line of valid UTF-8.
     EXPECT_FALSE(p.File.BrokenReason.empty());
+    EXPECT_EQ(p.File.BrokenReason.find_first_of("\r\n"), std::string::npos);
+    for (std::size_t pos = 0; pos < p.File.BrokenReason.size();) {
+      const std::size_t from = pos;
+      EXPECT_FALSE(NextCodePoint(p.File.BrokenReason, pos) == kReplacementChar && pos - from == 1) << from;
+    }
     EXPECT_EQ(p.Records.size(), c.Records);
     if (c.Line) {
       EXPECT_EQ(p.File.BrokenLine, c.Line) << p.File.BrokenReason;
