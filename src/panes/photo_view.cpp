@@ -39,7 +39,12 @@ QString Numbers(const std::vector<int>& numbers) {
   return list.join(QStringLiteral(", "));
 }
 
-QString Grouped(long long n) { return QLocale::c().toString(n); }
+// "10,000".
+QString Grouped(long long n) {
+  QLocale locale = QLocale::c();
+  locale.setNumberOptions(QLocale::DefaultNumberOptions);
+  return locale.toString(n);
+}
 
 // Runs `work` on the global pool and hands its result to `done` on the GUI
 // thread, unless `owner` has gone by then.
