@@ -158,15 +158,10 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
   DeliveryStore deliveryStore;
   TViewerModel model(deliveryStore);
   TMdlTreeView& view = model.View;
+  for (const std::string& f : folders) view.Load(f);
+  // The media of the delivery loaded last, as the viewer's photo window sees them.
   std::vector<TPhotoMedium> media;
-  for (const std::string& f : folders) {
-    const std::string before = view.DeliveryIdentity();
-    const TTreeItem* root = view.Tree().Root();
-    const bool built = root && root->Count() > 0;
-    view.Load(f);
-    if (!built || before.empty() || before != view.DeliveryIdentity()) media.clear();
-    media.push_back({static_cast<int>(WholeNumber(deliveryStore.IndexRecords[fkOtherIndex].MediaNo)), f});
-  }
+  for (const auto& m : view.ReachableMedia()) media.push_back({m.MediaNo, m.Folder});
   TPhotoStore photos;
   photos.Load(media);
   if (photos.Empty()) return Fail(err, kNoPhotoFile);

@@ -193,7 +193,14 @@ class TChecker {
     if (!Blank(r.FileName)) {
       if (!NameByRule(r.FileName, 'P', version, {".JPG"})) add("写真ファイル名", kBadName);
       if (!r.Exists) {
-        add("写真ファイル名", kMissing);
+        // On a medium that is not loaded the file may well be there.
+        const long medium = WholeNumber(r.MediaNo);
+        const auto& media = store_.Media();
+        // (A medium whose own number is unreadable may be any of them.)
+        const bool loaded = medium <= 0 || std::any_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
+                              return m.MediaNo == medium || m.MediaNo <= 0;
+                            });
+        add("写真ファイル名", loaded ? std::string(kMissing) : std::to_string(medium) + "枚目のメディアが読み込まれていません");
       } else {
         const TImageFacts& facts = FactsOf(r.Path);
         if (facts.Format != "jpeg") {

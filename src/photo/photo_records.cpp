@@ -9,6 +9,7 @@
 #include <bitset>
 #include <climits>
 #include <optional>
+#include <unordered_set>
 
 #include "delivery/xml_sandbox.h"
 #include "platform/paths.h"
@@ -501,6 +502,7 @@ void TPhotoStore::Load(const std::vector<TPhotoMedium>& media) {
   records_.clear();
   media_.clear();
   std::vector<std::string> seen;
+  std::unordered_set<std::string> listed;  // シリアル番号 and 写真ファイル名 of the records kept
   for (const TPhotoMedium& m : media) {
     const std::string folder = WithTrailingSlash(m.Folder);
     const std::string canonical = CanonicalPath(folder);
@@ -523,6 +525,15 @@ void TPhotoStore::Load(const std::vector<TPhotoMedium>& media) {
       const TSandboxStatus status = SandboxReadFile(box, *xml, bytes);
       if (status == TSandboxStatus::Ok) {
         ParsePhotoXml(bytes, file, records_);
+        // A record an earlier medium's file listed is that photo again.
+        auto key = [](const TPhotoRecord& r) { return r.Serial + '\n' + r.FileName; };
+        const auto firstNew = records_.begin() + static_cast<std::ptrdiff_t>(file.FirstRecord);
+        const auto kept =
+            std::remove_if(firstNew, records_.end(), [&](const TPhotoRecord& r) { return listed.count(key(r)) > 0; });
+        file.Repeated = static_cast<std::size_t>(records_.end() - kept);
+        records_.erase(kept, records_.end());
+        for (auto it = records_.begin() + static_cast<std::ptrdiff_t>(file.FirstRecord); it != records_.end(); ++it)
+          listed.insert(key(*it));
       } else {
         file.Broken = true;
         file.BrokenReason = SandboxStatusText(status);

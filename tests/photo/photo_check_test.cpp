@@ -59,7 +59,7 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   auto jpeg = [](int w, int h, std::string date = "", std::string software = "") {
     return test::MakeJpeg(w, h, {std::move(date), std::move(software), 1});
   };
-  std::vector<test::PhotoSpec> specs(12);
+  std::vector<test::PhotoSpec> specs(13);
   for (std::size_t i = 0; i < specs.size(); ++i) {
     specs[i].Serial = std::to_string(i + 1);
     specs[i].FileName = "P00000" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1) + ".JPG";
@@ -72,6 +72,7 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   specs[9].Date = "2024-02-30";
   specs[10].Drawings = {"D0000002.PNG"};
   specs[11].Date = "2024-04-01";       // the period's first day
+  specs[12].MediaNo = "2";             // missing here, on a medium not loaded
   d.WriteSjis("m/INDEX_C.XML", test::IndexXml(1, 1, "2024-04-01", "2024-09-30"));
   d.WriteSjis("m/PHOTO/PHOTO.XML", test::PhotoXml(specs));
   d.WriteBytes("m/PHOTO/PHOTO05.DTD", "<!ELEMENT photodata ANY>");
@@ -112,6 +113,7 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
       {"P0000010.JPG", "撮影年月日", "日付が不正"},
       {"D0000002.PNG", "参考図ファイル名", "ファイル名が不正"},
       {"D0000002.PNG", "参考図ファイル名", "JPEG・TIFF以外（PNG）"},
+      {"P0000013.JPG", "写真ファイル名", "2枚目のメディアが読み込まれていません"},
       {"P0000099.JPG", "写真ファイル名", "管理ファイルに記載なし"},
       {"PHOTO.XML", "写真ファイル名", "管理ファイルに記載なし"},
       {"D0000009.JPG", "参考図ファイル名", "管理ファイルに記載なし"},
@@ -121,8 +123,8 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   EXPECT_EQ(findings[0].Record, 1);
   EXPECT_EQ(findings[10].Record, 10);
   EXPECT_EQ(findings[10].Path, d / "m/PHOTO/DRA/D0000002.PNG");
-  EXPECT_EQ(findings[12].Record, -1);
-  EXPECT_EQ(findings[12].Path, d / "m/PHOTO/PIC/P0000099.JPG");
+  EXPECT_EQ(findings[13].Record, -1);
+  EXPECT_EQ(findings[13].Path, d / "m/PHOTO/PIC/P0000099.JPG");
   // Without a period no date is outside it; its end written with slashes
   // is the date meant.
   EXPECT_EQ(CheckPhotos(store, {"", "不明"}).size(), expected.size() - 1);

@@ -287,7 +287,7 @@ TEST(PhotoStore, PhotosFoundAcrossMediaInsideTheDelivery) {
   // A photo folder named relative to the PHOTO folder; none at all.
   d.WriteSjis("m3/PHOTO/PHOTO.XML", test::PhotoXml({Photo("1", "P0000001.JPG")}, "PIC"));
   d.WriteBytes("m3/PHOTO/PIC/P0000001.JPG", jpeg);
-  d.WriteSjis("m4/PHOTO/PHOTO.XML", test::PhotoXml({Photo("1", "P0000001.JPG")}, "NOWHERE"));
+  d.WriteSjis("m4/PHOTO/PHOTO.XML", test::PhotoXml({Photo("2", "P0000001.JPG")}, "NOWHERE"));
   store.Load({{1, d / "m3"}, {0, d / "m4"}});
   ASSERT_EQ(store.Files().size(), 2u);
   EXPECT_EQ(store.Files()[0].PhotoFolder, d / "m3/PHOTO/PIC/");
@@ -295,6 +295,18 @@ TEST(PhotoStore, PhotosFoundAcrossMediaInsideTheDelivery) {
   EXPECT_TRUE(store.Records()[0].Exists);
   // m4 has no photo folder of its own: the photo is found on m3.
   EXPECT_EQ(store.Records()[1].Path, d / "m3/PHOTO/PIC/P0000001.JPG");
+  EXPECT_EQ(store.Records()[1].FileIndex, 1);
+  // Every medium may carry the whole list: a record an earlier medium's file
+  // listed (same serial and name) is that photo again, kept once.
+  d.WriteSjis("m5/PHOTO/PHOTO.XML",
+              test::PhotoXml({Photo("1", "P0000001.JPG"), Photo("3", "P0000003.JPG"), Photo("3", "P0000003.JPG")}, "PIC"));
+  store.Load({{1, d / "m3"}, {2, d / "m5"}});
+  ASSERT_EQ(store.Files().size(), 2u);
+  EXPECT_EQ(store.Files()[1].Repeated, 1u);
+  EXPECT_EQ(store.Files()[1].RecordCount, 2u);  // a repeat inside one file stays: the check sees it
+  ASSERT_EQ(store.Records().size(), 3u);
+  EXPECT_EQ(store.Records()[0].FileIndex, 0);
+  EXPECT_EQ(store.Records()[1].Serial, "3");
   EXPECT_EQ(store.Records()[1].FileIndex, 1);
 
   // A PHOTO.XML that is a link out of the medium is no photo file.
