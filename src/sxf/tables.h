@@ -65,4 +65,12 @@ struct TAlignFractions {
 };
 TAlignFractions AlignFractions(int align);
 
+// The title block values of a drawing, in the order and with the names both
+// modes give them in TDrawing::Attributes (a value the file leaves empty is
+// not listed). The date is written yyyy-mm-dd.
+inline constexpr const char* kTitleBlockKeys[] = {
+    "事業名", "工事名", "契約区分", "図面名", "図面番号", "図面種別",
+    "尺度", "作成日", "受注会社名", "発注事業者名",
+};
+
 }  // namespace dlvr::sxf
