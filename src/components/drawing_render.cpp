@@ -1,0 +1,667 @@
+#include "components/drawing_render.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPageSize>
+#include <QPainterPath>
+#include <QPdfWriter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+namespace dlvr {
+namespace {
+
+using sxf::TKind;
+using sxf::TPrimitive;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A text's characters are laid out in a font of this pixel size and scaled.
+constexpr int kGlyphPixels = 64;
+
+QPointF Q(sxf::TPoint p) { return {p.X, p.Y}; }
+
+// The angles an arc runs through, as an increasing interval [from, to];
+// a circle or ellipse goes once round.
+std::pair<double, double> Sweep(const TPrimitive& p) {
+  if (p.Kind == TKind::Circle || p.Kind == TKind::Ellipse) return {0, 2 * kPi};
+  double s = p.Start, e = p.End;
+  if (!std::isfinite(s) || !std::isfinite(e)) return {0, 0};
+  if (p.Reversed) std::swap(s, e);  // clockwise from Start: counter-clockwise from End
+  while (e <= s) e += 2 * kPi;
+  while (e - s > 2 * kPi) e -= 2 * kPi;
+  return {s, e};
+}
+
+QPointF OnEllipse(const TPrimitive& p, double t) {
+  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+  const double x = p.Rx * std::cos(t), y = p.Ry * std::sin(t);
+  const QPointF o = p.Points.empty() ? QPointF() : Q(p.Points[0]);
+  return {o.x() + x * c - y * s, o.y() + x * s + y * c};
+}
+
+bool IsCurve(TKind k) {
+  return k == TKind::Circle || k == TKind::Arc || k == TKind::Ellipse || k == TKind::EllipseArc;
+}
+
+// A uniform cubic B-spline through the control points, its ends clamped.
+void SampleSpline(const std::vector<sxf::TPoint>& cp, int perSpan, std::vector<QPointF>& out) {
+  if (cp.size() < 3) {
+    for (const auto& p : cp) out.push_back(Q(p));
+    return;
+  }
+  std::vector<QPointF> c;
+  c.push_back(Q(cp.front()));
+  c.push_back(Q(cp.front()));
+  for (const auto& p : cp) c.push_back(Q(p));
+  c.push_back(Q(cp.back()));
+  c.push_back(Q(cp.back()));
+  for (std::size_t i = 0; i + 3 < c.size(); ++i) {
+    for (int k = (i == 0 ? 0 : 1); k <= perSpan; ++k) {
+      const double t = double(k) / perSpan, it = 1 - t;
+      const double b0 = it * it * it / 6, b1 = (3 * t * t * t - 6 * t * t + 4) / 6,
+                   b2 = (-3 * t * t * t + 3 * t * t + 3 * t + 1) / 6, b3 = t * t * t / 6;
+      out.push_back(b0 * c[i] + b1 * c[i + 1] + b2 * c[i + 2] + b3 * c[i + 3]);
+    }
+  }
+}
+
+// The line a primitive is drawn with, in sheet millimetres, sampled finely
+// enough that no chord strays more than `tolerance` mm from a curve.
+void Outline(const TPrimitive& p, double tolerance, std::vector<QPointF>& out, bool& closed) {
+  out.clear();
+  closed = p.Kind == TKind::Circle || p.Kind == TKind::Ellipse;
+  if (IsCurve(p.Kind)) {
+    auto [from, to] = Sweep(p);
+    const double r = std::max(std::abs(p.Rx), std::abs(p.Ry));
+    if (!std::isfinite(r) || r <= 0 || to <= from) return;
+    const double step = 2 * std::acos(std::clamp(1 - tolerance / r, -1.0, 1.0));
+    const int n = std::clamp(int(std::ceil((to - from) / std::max(step, 1e-3))), 4, 2048);
+    for (int i = 0; i <= n; ++i) {
+      // A clockwise arc is travelled from its Start (the interval's end).
+      const double t = p.Reversed ? to - (to - from) * i / n : from + (to - from) * i / n;
+      out.push_back(OnEllipse(p, t));
+    }
+    return;
+  }
+  if (p.Kind == TKind::Spline) {
+    SampleSpline(p.Points, 12, out);
+    return;
+  }
+  for (const auto& pt : p.Points) out.push_back(Q(pt));
+}
+
+QPainterPath HatchPath(const TPrimitive& p) {
+  QPainterPath path;
+  path.setFillRule(Qt::OddEvenFill);
+  auto ring = [&](const std::vector<sxf::TPoint>& pts) {
+    if (pts.size() < 2) return;
+    path.moveTo(Q(pts[0]));
+    for (std::size_t i = 1; i < pts.size(); ++i) path.lineTo(Q(pts[i]));
+    path.closeSubpath();
+  };
+  ring(p.Points);
+  for (const auto& h : p.Holes) ring(h);
+  return path;
+}
+
+// The lines of a hatch pattern across `box` (sheet mm), each (from, to).
+std::vector<QLineF> PatternLines(const TPrimitive& p, const QRectF& box, double minPitch) {
+  std::vector<QLineF> lines;
+  const QPointF c = box.center();
+  const double reach = std::hypot(box.width(), box.height()) / 2 + 1;
+  for (auto [angle, pitch] : p.PatternLines) {
+    if (!std::isfinite(angle) || !std::isfinite(pitch) || pitch <= 0) continue;
+    pitch = std::max(pitch, minPitch);
+    const QPointF d(std::cos(angle), std::sin(angle)), n(-d.y(), d.x());
+    const int count = int(std::min(reach / pitch, 20000.0));
+    for (int k = -count; k <= count; ++k) {
+      const QPointF o = c + n * (k * pitch);
+      lines.emplace_back(o - d * reach, o + d * reach);
+    }
+  }
+  return lines;
+}
+
+QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+// The characters of a text, one string each (a surrogate pair kept whole).
+QStringList Characters(const QString& text) {
+  QStringList out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i].isHighSurrogate() && i + 1 < text.size()) {
+      out << text.mid(i, 2);
+      ++i;
+    } else {
+      out << QString(text[i]);
+    }
+  }
+  return out;
+}
+
+QString Hex(QColor c) { return c.name(QColor::HexRgb); }
+
+std::string Num(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", std::abs(v) < 5e-4 ? 0.0 : v);
+  return buf;
+}
+
+}  // namespace
+
+const char* DrawingKindName(TKind kind) {
+  switch (kind) {
+    case TKind::Point: return "point";
+    case TKind::Line: return "line";
+    case TKind::Polyline: return "polyline";
+    case TKind::Circle: return "circle";
+    case TKind::Arc: return "arc";
+    case TKind::Ellipse: return "ellipse";
+    case TKind::EllipseArc: return "ellipse_arc";
+    case TKind::Spline: return "spline";
+    case TKind::Clothoid: return "clothoid";
+    case TKind::Text: return "text";
+    case TKind::Hatch: return "hatch";
+  }
+  return "line";
+}
+
+QColor DrawingColour(const sxf::TDrawing& drawing, const TPrimitive& p) {
+  if (p.Colour < 0 || std::size_t(p.Colour) >= drawing.Colours.size()) return Qt::black;
+  const sxf::TColour& c = drawing.Colours[std::size_t(p.Colour)];
+  return QColor(c.R, c.G, c.B);
+}
+
+TTextFrame TextFrame(const TPrimitive& p) {
+  TTextFrame f;
+  f.Count = int(Characters(Utf8(p.Text)).size());
+  const double angle = std::isfinite(p.Rotation) ? p.Rotation : 0;
+  const double slant = std::isfinite(p.Slant) ? std::clamp(p.Slant, -1.4, 1.4) : 0;
+  f.Along = QPointF(std::cos(angle), std::sin(angle));
+  const QPointF up(-f.Along.y(), f.Along.x());
+  // A slanted character leans its up direction forwards.
+  f.Up = up + f.Along * std::tan(slant);
+  f.CellHeight = std::isfinite(p.Height) ? std::max(0.0, p.Height) : 0;
+  f.CellWidth = std::isfinite(p.CharWidth) && p.CharWidth > 0 ? p.CharWidth : f.CellHeight;
+  const double spacing = std::isfinite(p.Spacing) ? p.Spacing : 0;
+  const int n = std::max(1, f.Count);
+  double width, height;
+  if (p.Vertical) {
+    // Top to bottom: the frame is one cell wide and n cells high.
+    f.Step = -up * (f.CellHeight + spacing);
+    width = f.CellWidth;
+    height = n * f.CellHeight + (n - 1) * spacing;
+  } else {
+    f.Step = f.Along * (f.CellWidth + spacing);
+    width = n * f.CellWidth + (n - 1) * spacing;
+    height = f.CellHeight;
+  }
+  const int a = std::clamp(p.Align, 1, 9) - 1;
+  const double dx = (a % 3) * width / 2, dy = (a / 3) * height / 2;
+  const QPointF anchor = p.Points.empty() ? QPointF() : Q(p.Points[0]);
+  const QPointF lowerLeft = anchor - f.Along * dx - up * dy;
+  // Vertical writing starts at the top cell.
+  f.Origin = p.Vertical ? lowerLeft + up * (height - f.CellHeight) : lowerLeft;
+  return f;
+}
+
+QRectF PrimitiveBounds(const TPrimitive& p) {
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  auto add = [&](QPointF q) {
+    if (!std::isfinite(q.x()) || !std::isfinite(q.y())) return;
+    x0 = std::min(x0, q.x());
+    y0 = std::min(y0, q.y());
+    x1 = std::max(x1, q.x());
+    y1 = std::max(y1, q.y());
+  };
+  if (IsCurve(p.Kind)) {
+    auto [from, to] = Sweep(p);
+    add(OnEllipse(p, from));
+    add(OnEllipse(p, to));
+    // Where x or y is extreme on the ellipse.
+    const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+    const double base[] = {std::atan2(-p.Ry * s, p.Rx * c), std::atan2(p.Ry * c, p.Rx * s)};
+    for (double b : base)
+      for (double t = b - 4 * kPi; t <= to; t += kPi)
+        if (t >= from) add(OnEllipse(p, t));
+  } else if (p.Kind == TKind::Text) {
+    const TTextFrame f = TextFrame(p);
+    const QPointF step = f.Step * std::max(0, f.Count - 1);
+    const QPointF w = f.Along * f.CellWidth;
+    const QPointF h = f.Up * f.CellHeight;
+    for (QPointF o : {f.Origin, f.Origin + step})
+      for (QPointF q : {o, o + w, o + h, o + w + h}) add(q);
+  } else if (p.Kind == TKind::Spline) {
+    std::vector<QPointF> pts;
+    SampleSpline(p.Points, 64, pts);
+    for (QPointF q : pts) add(q);
+  } else {
+    for (const auto& q : p.Points) add(Q(q));
+  }
+  if (x0 > x1) return {};
+  return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+}
+
+TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing) : drawing_(std::move(drawing)) {
+  const sxf::TDrawing& d = *drawing_;
+  shown_.resize(d.Layers.size());
+  layerFeatures_.assign(d.Layers.size(), 0);
+  for (std::size_t i = 0; i < d.Layers.size(); ++i) shown_[i] = d.Layers[i].Visible;
+  // One group per layer and pen, in the order the pens first appear.
+  std::map<std::tuple<int, int, int, double>, std::size_t> groupOf;
+  QRectF all;
+  for (std::size_t i = 0; i < d.Primitives.size(); ++i) {
+    const TPrimitive& p = d.Primitives[i];
+    const int layer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size() ? p.Layer : -1;
+    if (layer >= 0) ++layerFeatures_[std::size_t(layer)];
+    if (p.Points.empty()) continue;
+    const QRectF b = PrimitiveBounds(p);
+    all = all.isNull() ? b : all.united(b);
+    auto key = std::make_tuple(layer, p.Colour, p.LineType, p.Width);
+    auto [it, fresh] = groupOf.emplace(key, groups_.size());
+    if (fresh) groups_.push_back({layer, {}});
+    groups_[it->second].Items.push_back({int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom())});
+  }
+  std::stable_sort(groups_.begin(), groups_.end(), [](const TGroup& a, const TGroup& b) { return a.Layer < b.Layer; });
+  if (d.SheetWidth > 0 && d.SheetHeight > 0 && std::isfinite(d.SheetWidth) && std::isfinite(d.SheetHeight))
+    sheet_ = QRectF(0, 0, d.SheetWidth, d.SheetHeight);
+  else if (all.width() > 0 || all.height() > 0)
+    sheet_ = all.adjusted(-5, -5, 5, 5);
+  else
+    sheet_ = QRectF(0, 0, 420, 297);
+}
+
+bool TDrawingScene::LayerShown(int layer) const {
+  return layer < 0 || std::size_t(layer) >= shown_.size() || shown_[std::size_t(layer)];
+}
+
+void TDrawingScene::SetLayerShown(int layer, bool shown) {
+  if (layer >= 0 && std::size_t(layer) < shown_.size()) shown_[std::size_t(layer)] = shown;
+}
+
+int TDrawingScene::LayerFeatures(int layer) const {
+  return layer >= 0 && std::size_t(layer) < layerFeatures_.size() ? layerFeatures_[std::size_t(layer)] : 0;
+}
+
+QColor TDrawingScene::Ink(QColor c) const {
+  const int light = (c.red() * 299 + c.green() * 587 + c.blue() * 114) / 1000;
+  if (!black_ && light > 235) return Qt::black;
+  if (black_ && light < 40) return Qt::white;
+  return c;
+}
+
+QTransform TDrawingScene::FitTransform(const QRectF& sheet, const QRectF& target) {
+  if (sheet.width() <= 0 || sheet.height() <= 0 || target.isEmpty()) return {};
+  const double s = std::min(target.width() / sheet.width(), target.height() / sheet.height());
+  const QPointF c = target.center(), m = sheet.center();
+  // y upwards on the sheet, downwards on the device.
+  return QTransform(s, 0, 0, -s, c.x() - s * m.x(), c.y() + s * m.y());
+}
+
+QFont TDrawingScene::FontFor(int font) const {
+  QString family = QStringLiteral("IPAGothic");
+  const auto& fonts = drawing_->Fonts;
+  if (font >= 0 && std::size_t(font) < fonts.size() && !fonts[std::size_t(font)].Name.empty()) {
+    const QString name = Utf8(fonts[std::size_t(font)].Name);
+    family = name.contains(QStringLiteral("明朝")) || name.contains(QStringLiteral("Mincho"), Qt::CaseInsensitive)
+                 ? QStringLiteral("IPAMincho")
+                 : name.contains(QStringLiteral("ゴシック")) ? QStringLiteral("IPAGothic") : name;
+  }
+  QFont f(family);
+  f.setPixelSize(kGlyphPixels);
+  f.setStyleHint(QFont::SansSerif);
+  return f;
+}
+
+namespace {
+
+// The pen of a primitive at a device scale (pixels per millimetre).
+QPen MakePen(const sxf::TDrawing& d, const TPrimitive& p, QColor ink, double scale, bool detail) {
+  const double mm = std::isfinite(p.Width) && p.Width > 0 ? std::min(p.Width, 10.0) : 0.13;
+  const double px = std::max(detail ? 1.0 : 0.0, mm * scale);
+  QPen pen(ink, px, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+  if (p.LineType >= 0 && std::size_t(p.LineType) < d.LineTypes.size()) {
+    const auto& pitches = d.LineTypes[std::size_t(p.LineType)].Pitches;
+    double total = 0;
+    QList<qreal> dashes;
+    for (double v : pitches) {
+      if (!std::isfinite(v) || v < 0) continue;
+      total += v;
+      dashes << std::max(v * scale / std::max(px, 1e-3), 0.01);
+    }
+    // A pattern shorter than a few pixels shows as a solid line.
+    if (dashes.size() >= 2 && dashes.size() % 2 == 0 && total * scale >= 3) pen.setDashPattern(dashes);
+  }
+  return pen;
+}
+
+}  // namespace
+
+void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTransform& toDevice, double scale,
+                              bool detail) const {
+  const QPen pen = painter.pen();
+  switch (p.Kind) {
+    case TKind::Point: {
+      if (p.Points.empty()) return;
+      const QPointF c = toDevice.map(Q(p.Points[0]));
+      const double r = detail ? 3 : std::max(1.0, 0.8 * scale);
+      QPen thin = pen;
+      thin.setWidthF(std::max(1.0, pen.widthF()));
+      thin.setStyle(Qt::SolidLine);
+      painter.setPen(thin);
+      switch (p.Marker) {
+        case 2:
+          painter.drawLine(c - QPointF(r, 0), c + QPointF(r, 0));
+          painter.drawLine(c - QPointF(0, r), c + QPointF(0, r));
+          break;
+        case 3:
+          for (int k = 0; k < 3; ++k) {
+            const double a = k * kPi / 3;
+            painter.drawLine(c - QPointF(r * std::sin(a), r * std::cos(a)), c + QPointF(r * std::sin(a), r * std::cos(a)));
+          }
+          break;
+        case 4:
+          painter.drawEllipse(c, r, r);
+          break;
+        case 5:
+          painter.drawLine(c - QPointF(r, r), c + QPointF(r, r));
+          painter.drawLine(c - QPointF(r, -r), c + QPointF(r, -r));
+          break;
+        default:
+          painter.setBrush(pen.color());
+          painter.drawEllipse(c, r / 2, r / 2);
+          painter.setBrush(Qt::NoBrush);
+      }
+      painter.setPen(pen);
+      return;
+    }
+    case TKind::Text: {
+      const TTextFrame f = TextFrame(p);
+      if (f.Count == 0 || f.CellHeight <= 0) return;
+      const double h = f.CellHeight * scale;
+      if (detail && h < 3) {
+        // Too small to read: a stroke along its frame's middle.
+        const QPointF mid = f.Up * (f.CellHeight / 2);
+        const QPointF w = p.Vertical ? QPointF() : f.Along * f.CellWidth;
+        painter.drawLine(toDevice.map(f.Origin + mid), toDevice.map(f.Origin + mid + f.Step * (f.Count - 1) + w));
+        return;
+      }
+      const QFont font = FontFor(p.Font);
+      const QFontMetricsF fm(font);
+      const double asc = fm.ascent(), desc = fm.descent();
+      const double sy = f.CellHeight / std::max(1.0, asc + desc);
+      painter.save();
+      painter.setFont(font);
+      painter.setPen(QPen(pen.color()));
+      const QStringList chars = Characters(Utf8(p.Text));
+      for (int i = 0; i < chars.size(); ++i) {
+        const QString& ch = chars[i];
+        if (ch.trimmed().isEmpty()) continue;
+        const double adv = fm.horizontalAdvance(ch);
+        // Every character fills its cell.
+        const double sx = adv > 0 ? f.CellWidth / adv : 0;
+        const QPointF o = f.Origin + f.Step * i;
+        const QPointF base = o + f.Up * (desc * sy);
+        // Local text coordinates (x right, y down, baseline at 0) onto the sheet.
+        const QTransform local(sx * f.Along.x(), sx * f.Along.y(), -sy * f.Up.x(), -sy * f.Up.y(), base.x(), base.y());
+        painter.setTransform(local * toDevice);
+        painter.drawText(QPointF(0, 0), ch);
+      }
+      painter.restore();
+      return;
+    }
+    case TKind::Hatch: {
+      if (p.Points.size() < 3) return;
+      const QPainterPath path = toDevice.map(HatchPath(p));
+      if (p.Solid) {
+        painter.fillPath(path, pen.color());
+        return;
+      }
+      if (p.PatternLines.empty()) {
+        // A pattern defined outside the file: its boundary, lightly filled.
+        QColor light = pen.color();
+        light.setAlpha(60);
+        painter.fillPath(path, light);
+        painter.drawPath(path);
+        return;
+      }
+      painter.save();
+      painter.setClipPath(path, Qt::IntersectClip);
+      QPen line = pen;
+      line.setStyle(Qt::SolidLine);
+      painter.setPen(line);
+      const QRectF box = HatchPath(p).boundingRect();
+      for (const QLineF& l : PatternLines(p, box, detail ? 1.5 / std::max(scale, 1e-9) : 0))
+        painter.drawLine(toDevice.map(l));
+      painter.restore();
+      return;
+    }
+    default: {
+      std::vector<QPointF> pts;
+      bool closed = false;
+      Outline(p, std::max(0.25 / std::max(scale, 1e-9), 1e-4), pts, closed);
+      if (pts.size() < 2) return;
+      for (QPointF& q : pts) q = toDevice.map(q);
+      if (closed)
+        painter.drawPolygon(pts.data(), int(pts.size()));
+      else
+        painter.drawPolyline(pts.data(), int(pts.size()));
+    }
+  }
+}
+
+int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail) const {
+  const sxf::TDrawing& d = *drawing_;
+  painter.save();
+  painter.resetTransform();
+  painter.fillRect(area, black_ ? QColor(40, 40, 40) : QColor(160, 160, 160));
+  const QRectF sheet = toDevice.mapRect(sheet_);
+  painter.fillRect(sheet, Paper());
+  painter.setPen(QPen(black_ ? QColor(110, 110, 110) : QColor(90, 90, 90), 0));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(sheet);
+  // What of the sheet lies in the area painted.
+  bool invertible = false;
+  const QRectF seen = toDevice.inverted(&invertible).mapRect(area).adjusted(-1e-6, -1e-6, 1e-6, 1e-6);
+  const double scale = std::sqrt(std::abs(toDevice.determinant()));
+  if (!invertible || scale <= 0) {
+    painter.restore();
+    return 0;
+  }
+  const double dot = 1.0 / scale;  // one pixel in millimetres
+  int drawn = 0;
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
+  for (const TGroup& g : groups_) {
+    if (!LayerShown(g.Layer) || g.Items.empty()) continue;
+    const TPrimitive& first = d.Primitives[std::size_t(g.Items.front().Index)];
+    const QColor ink = Ink(DrawingColour(d, first));
+    const QPen pen = MakePen(d, first, ink, scale, detail);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    for (const TItem& it : g.Items) {
+      if (it.X1 < seen.left() || it.X0 > seen.right() || it.Y1 < seen.top() || it.Y0 > seen.bottom()) continue;
+      const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
+      ++drawn;
+      if (detail && p.Kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
+        // Under a pixel: one dot.
+        painter.drawPoint(toDevice.map(QPointF((it.X0 + it.X1) / 2, (it.Y0 + it.Y1) / 2)));
+        continue;
+      }
+      PaintItem(painter, p, toDevice, scale, detail);
+    }
+  }
+  painter.restore();
+  return drawn;
+}
+
+std::string TDrawingScene::Svg() const {
+  const sxf::TDrawing& d = *drawing_;
+  const double w = sheet_.width(), h = sheet_.height();
+  // Sheet millimetres (y up) onto the SVG's (y down, origin at the sheet's corner).
+  const QTransform toSvg(1, 0, 0, -1, -sheet_.left(), sheet_.bottom());
+  std::string out;
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(w) + "mm\" height=\"" + Num(h) +
+         "mm\" viewBox=\"0 0 " + Num(w) + " " + Num(h) + "\">\n";
+  out += "<rect x=\"0\" y=\"0\" width=\"" + Num(w) + "\" height=\"" + Num(h) + "\" fill=\"" +
+         Hex(Paper()).toStdString() + "\"/>\n";
+  auto escape = [](const QString& s) {
+    std::string r;
+    for (char c : s.toStdString()) {
+      if (c == '<') r += "&lt;";
+      else if (c == '>') r += "&gt;";
+      else if (c == '&') r += "&amp;";
+      else if (c == '"') r += "&quot;";
+      else r += c;
+    }
+    return r;
+  };
+  auto points = [&](const std::vector<QPointF>& pts) {
+    std::string s;
+    for (QPointF q : pts) {
+      q = toSvg.map(q);
+      s += Num(q.x()) + "," + Num(q.y()) + " ";
+    }
+    if (!s.empty()) s.pop_back();
+    return s;
+  };
+  int clip = 0;
+  for (const TGroup& g : groups_) {
+    if (!LayerShown(g.Layer)) continue;
+    for (const TItem& it : g.Items) {
+      const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
+      const std::string ink = Hex(Ink(DrawingColour(d, p))).toStdString();
+      const double width = std::isfinite(p.Width) && p.Width > 0 ? std::min(p.Width, 10.0) : 0.13;
+      std::string stroke = " fill=\"none\" stroke=\"" + ink + "\" stroke-width=\"" + Num(width) + "\"";
+      if (p.LineType >= 0 && std::size_t(p.LineType) < d.LineTypes.size()) {
+        std::string dash;
+        for (double v : d.LineTypes[std::size_t(p.LineType)].Pitches)
+          if (std::isfinite(v) && v >= 0) dash += (dash.empty() ? "" : ",") + Num(v);
+        if (!dash.empty()) stroke += " stroke-dasharray=\"" + dash + "\"";
+      }
+      switch (p.Kind) {
+        case TKind::Point: {
+          if (p.Points.empty()) break;
+          const QPointF c = toSvg.map(Q(p.Points[0]));
+          out += "<circle cx=\"" + Num(c.x()) + "\" cy=\"" + Num(c.y()) + "\" r=\"0.3\" fill=\"" + ink + "\"/>\n";
+          break;
+        }
+        case TKind::Text: {
+          const TTextFrame f = TextFrame(p);
+          if (f.Count == 0 || f.CellHeight <= 0) break;
+          const QFont font = FontFor(p.Font);
+          const QFontMetricsF fm(font);
+          const double sy = f.CellHeight / std::max(1.0, fm.ascent() + fm.descent());
+          const QStringList chars = Characters(Utf8(p.Text));
+          for (int i = 0; i < chars.size(); ++i) {
+            if (chars[i].trimmed().isEmpty()) continue;
+            const double adv = fm.horizontalAdvance(chars[i]);
+            const double sx = adv > 0 ? f.CellWidth / adv : 0;
+            const QPointF base = f.Origin + f.Step * i + f.Up * (fm.descent() * sy);
+            const QTransform m = QTransform(sx * f.Along.x(), sx * f.Along.y(), -sy * f.Up.x(), -sy * f.Up.y(),
+                                            base.x(), base.y()) * toSvg;
+            out += "<text transform=\"matrix(" + Num(m.m11()) + " " + Num(m.m12()) + " " + Num(m.m21()) + " " +
+                   Num(m.m22()) + " " + Num(m.dx()) + " " + Num(m.dy()) + ")\" font-family=\"" +
+                   escape(font.family()) + "\" font-size=\"" + std::to_string(kGlyphPixels) + "\" fill=\"" + ink +
+                   "\">" + escape(chars[i]) + "</text>\n";
+          }
+          break;
+        }
+        case TKind::Hatch: {
+          if (p.Points.size() < 3) break;
+          std::string dpath;
+          auto ring = [&](const std::vector<sxf::TPoint>& r) {
+            std::vector<QPointF> pts;
+            for (const auto& q : r) pts.push_back(Q(q));
+            if (pts.size() >= 2) dpath += "M" + points(pts) + "Z";
+          };
+          ring(p.Points);
+          for (const auto& hole : p.Holes) ring(hole);
+          if (p.Solid) {
+            out += "<path d=\"" + dpath + "\" fill-rule=\"evenodd\" fill=\"" + ink + "\"/>\n";
+            break;
+          }
+          if (p.PatternLines.empty()) {
+            out += "<path d=\"" + dpath + "\" fill-rule=\"evenodd\" fill=\"" + ink + "\" fill-opacity=\"0.25\"" +
+                   " stroke=\"" + ink + "\" stroke-width=\"" + Num(width) + "\"/>\n";
+            break;
+          }
+          const std::string id = "h" + std::to_string(++clip);
+          out += "<clipPath id=\"" + id + "\"><path d=\"" + dpath + "\" clip-rule=\"evenodd\"/></clipPath>\n";
+          out += "<g clip-path=\"url(#" + id + ")\" stroke=\"" + ink + "\" stroke-width=\"" + Num(width) + "\">";
+          for (const QLineF& l : PatternLines(p, HatchPath(p).boundingRect(), 0.05)) {
+            const QLineF m = toSvg.map(l);
+            out += "<line x1=\"" + Num(m.x1()) + "\" y1=\"" + Num(m.y1()) + "\" x2=\"" + Num(m.x2()) + "\" y2=\"" +
+                   Num(m.y2()) + "\"/>";
+          }
+          out += "</g>\n";
+          break;
+        }
+        default: {
+          std::vector<QPointF> pts;
+          bool closed = false;
+          Outline(p, 0.01, pts, closed);
+          if (pts.size() < 2) break;
+          out += std::string(closed ? "<polygon" : "<polyline") + " points=\"" + points(pts) + "\"" + stroke + "/>\n";
+        }
+      }
+    }
+  }
+  out += "</svg>\n";
+  return out;
+}
+
+bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error) {
+  auto fail = [&](const QString& why) {
+    if (error) *error = why;
+    return false;
+  };
+  const QString ext = QFileInfo(path).suffix().toLower();
+  const QRectF sheet = scene.SheetRect();
+  if (ext == u"svg") {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(f.errorString());
+    const std::string svg = scene.Svg();
+    if (f.write(svg.data(), qint64(svg.size())) != qint64(svg.size())) return fail(f.errorString());
+    return true;
+  }
+  if (ext == u"pdf") {
+    QPdfWriter pdf(path);
+    pdf.setTitle(QStringLiteral("DLVRView"));
+    pdf.setResolution(600);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    if (!pdf.setPageSize(QPageSize(sheet.size(), QPageSize::Millimeter, QString(), QPageSize::ExactMatch)))
+      return fail(QStringLiteral("page size"));
+    QPainter painter;
+    if (!painter.begin(&pdf)) return fail(QStringLiteral("cannot write"));
+    const QRectF target(0, 0, pdf.width(), pdf.height());
+    scene.Paint(painter, TDrawingScene::FitTransform(sheet, target), target, false);
+    return painter.end();
+  }
+  if (ext == u"png") {
+    const double px = dpi / 25.4;
+    const double w = std::ceil(sheet.width() * px), h = std::ceil(sheet.height() * px);
+    if (w < 1 || h < 1 || w > 30000 || h > 30000 || w * h > 400e6) return fail(QStringLiteral("image too large"));
+    QImage image(int(w), int(h), QImage::Format_RGB32);
+    image.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
+    image.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
+    if (image.isNull()) return fail(QStringLiteral("out of memory"));
+    QPainter painter(&image);
+    const QRectF target(0, 0, w, h);
+    scene.Paint(painter, TDrawingScene::FitTransform(sheet, target), target, false);
+    painter.end();
+    if (!image.save(path, "PNG")) return fail(QStringLiteral("cannot write"));
+    return true;
+  }
+  return fail(QStringLiteral("unknown output type"));
+}
+
+}  // namespace dlvr

@@ -1,0 +1,111 @@
+// Paints an SXF drawing (the model of sxf/drawing.h) with QPainter, for the
+// drawing view and for the headless tool's PNG, PDF and SVG output. Needs Qt
+// Gui only.
+//
+// Sheet millimetres have y upwards; a device transform maps them to pixels.
+// The scene keeps one display list per layer (the primitives' indices with
+// their boxes, grouped by pen), draws only what falls in the part of the
+// device being painted, and draws a feature smaller than a pixel as a dot,
+// a text too small to read as a stroke, so that a drawing of a hundred
+// thousand features pans and zooms smoothly.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sxf/drawing.h"
+
+namespace dlvr {
+
+// The kind's name in the tool's dump ("point", "ellipse_arc", ...).
+const char* DrawingKindName(sxf::TKind kind);
+// The primitive's colour as the drawing defines it (black when it names none).
+QColor DrawingColour(const sxf::TDrawing& drawing, const sxf::TPrimitive& p);
+// The box of a primitive on the sheet in millimetres: the exact extent of
+// lines, arcs and ellipses, the outer boundary of a hatch, a text's frame
+// (its characters' cells after alignment, angle and slant).
+QRectF PrimitiveBounds(const sxf::TPrimitive& p);
+
+// A text's frame on the sheet: the lower left corner of its first
+// character's cell, the writing direction (unit), the up direction of a
+// character (unit, slanted), and the step from one character to the next.
+struct TTextFrame {
+  QPointF Origin, Along, Up, Step;
+  double CellWidth = 0, CellHeight = 0;
+  int Count = 0;  // characters
+};
+TTextFrame TextFrame(const sxf::TPrimitive& p);
+
+class TDrawingScene {
+ public:
+  explicit TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing);
+
+  const sxf::TDrawing& Drawing() const { return *drawing_; }
+  // The sheet (0, 0, width, height); a drawing without a sheet size gives
+  // the box of its primitives.
+  QRectF SheetRect() const { return sheet_; }
+
+  // Layers shown: each layer's own flag at first. Primitives on no layer
+  // are always shown.
+  bool LayerShown(int layer) const;
+  void SetLayerShown(int layer, bool shown);
+  // The number of primitives on a layer.
+  int LayerFeatures(int layer) const;
+
+  // White (default) or black paper. A colour too close to the paper is
+  // drawn in the opposite one (white lines black on white paper, black
+  // ones white on black paper).
+  void SetBlackBackground(bool black) { black_ = black; }
+  bool BlackBackground() const { return black_; }
+  QColor Paper() const { return black_ ? Qt::black : Qt::white; }
+  QColor Ink(QColor c) const;
+
+  // Maps the sheet into `target` (device pixels), the whole sheet seen,
+  // centred, y upwards.
+  static QTransform FitTransform(const QRectF& sheet, const QRectF& target);
+
+  // Paints the paper, the sheet's frame and the shown layers onto the
+  // painter's device; `toDevice` maps sheet millimetres to device pixels
+  // and `area` is the part of the device to paint. With `detail` false
+  // every feature is drawn in full (printing, export); otherwise features
+  // under a pixel are reduced. Returns how many features were drawn.
+  int Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail = true) const;
+
+  // The shown layers as an SVG document at the sheet's size in millimetres.
+  std::string Svg() const;
+
+ private:
+  struct TItem {
+    int Index;
+    float X0, Y0, X1, Y1;
+  };
+  struct TGroup {  // one pen: the primitives drawn with it
+    int Layer;
+    std::vector<TItem> Items;
+  };
+  QFont FontFor(int font) const;
+  void PaintItem(QPainter& painter, const sxf::TPrimitive& p, const QTransform& toDevice, double scale,
+                 bool detail) const;
+
+  std::shared_ptr<const sxf::TDrawing> drawing_;
+  QRectF sheet_;
+  std::vector<bool> shown_;
+  std::vector<int> layerFeatures_;
+  std::vector<TGroup> groups_;  // by layer, then pen
+  bool black_ = false;
+};
+
+// Writes the shown layers at the sheet's size: a PNG at `dpi`, a PDF page of
+// the sheet's size, or an SVG in millimetres, chosen by the file's
+// extension. False with a reason when it cannot.
+bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error);
+
+}  // namespace dlvr
