@@ -1,0 +1,638 @@
+#include "sxf/part21.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/text.h"
+
+namespace dlvr::sxf::p21 {
+namespace {
+
+int HexDigit(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The value of `count` hex digits at raw[pos], or -1.
+long HexValue(std::string_view raw, std::size_t pos, std::size_t count) {
+  if (pos + count > raw.size()) return -1;
+  long v = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    int d = HexDigit(static_cast<unsigned char>(raw[pos + i]));
+    if (d < 0) return -1;
+    v = v * 16 + d;
+  }
+  return v;
+}
+
+bool IsKeywordStart(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '!'; }
+bool IsKeywordChar(int c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// A byte source that keeps a few bytes of look-ahead across chunk ends and
+// counts lines.
+class TSource {
+ public:
+  TSource(const TReadFn& read, std::size_t chunk) : read_(read), chunk_(chunk ? chunk : 1) {}
+
+  // The byte `k` places ahead, or -1 past the end.
+  int Peek(std::size_t k = 0) {
+    if (pos_ + k >= buf_.size() && !Fill(k + 1)) return -1;
+    return static_cast<unsigned char>(buf_[pos_ + k]);
+  }
+  // Consumes one byte, counting line breaks (LF, CR LF, or a lone CR).
+  void Advance() {
+    char c = buf_[pos_++];
+    if (c == '\n') {
+      ++line_;
+    } else if (c == '\r' && Peek() != '\n') {
+      ++line_;
+    }
+  }
+  long Line() const { return line_; }
+  bool ReadFailed() const { return failed_; }
+
+ private:
+  bool Fill(std::size_t need) {
+    if (pos_ > 0) {
+      buf_.erase(0, pos_);
+      pos_ = 0;
+    }
+    while (buf_.size() < need && !end_) {
+      std::size_t old = buf_.size();
+      buf_.resize(old + chunk_);
+      long got = read_(buf_.data() + old, chunk_);
+      if (got <= 0) {
+        buf_.resize(old);
+        end_ = true;
+        failed_ = got < 0;
+      } else {
+        buf_.resize(old + static_cast<std::size_t>(got));
+      }
+    }
+    return buf_.size() >= need;
+  }
+
+  const TReadFn& read_;
+  std::size_t chunk_;
+  std::string buf_;
+  std::size_t pos_ = 0;
+  bool end_ = false;
+  bool failed_ = false;
+  long line_ = 1;
+};
+
+enum class TTok { End, Error, Keyword, Integer, Real, String, Enum, Ref, Binary, Dollar, Star, Open, Close, Comma, Semicolon, Equals };
+
+struct TToken {
+  TTok Kind = TTok::End;
+  std::string Text;
+  double Number = 0;
+  long Ref = 0;
+  long Line = 0;
+};
+
+class TLexer {
+ public:
+  TLexer(TSource& src, THandler& handler) : src_(src), handler_(handler) {}
+
+  TToken Next() {
+    TToken t;
+    if (!SkipBlanks(t)) return t;
+    t.Line = src_.Line();
+    int c = src_.Peek();
+    if (c < 0) {
+      t.Kind = src_.ReadFailed() ? TTok::Error : TTok::End;
+      if (src_.ReadFailed()) t.Text = "ファイルを読めない";
+      return t;
+    }
+    switch (c) {
+      case '(': return Single(t, TTok::Open);
+      case ')': return Single(t, TTok::Close);
+      case ',': return Single(t, TTok::Comma);
+      case ';': return Single(t, TTok::Semicolon);
+      case '=': return Single(t, TTok::Equals);
+      case '$': return Single(t, TTok::Dollar);
+      case '*': return Single(t, TTok::Star);
+      case '#': return Reference(t);
+      case '\'': return String(t);
+      case '"': return Binary(t);
+      default: break;
+    }
+    if (c == '.' && IsKeywordStart(src_.Peek(1))) return Enumeration(t);
+    if (IsDigit(c) || c == '+' || c == '-' || c == '.') return Number(t);
+    if (IsKeywordStart(c)) return Keyword(t);
+    return Fail(t, std::string("使えない文字がある（") + Shown(c) + "）");
+  }
+
+ private:
+  static std::string Shown(int c) {
+    if (c > 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+    static const char* hex = "0123456789ABCDEF";
+    return std::string("0x") + hex[(c >> 4) & 15] + hex[c & 15];
+  }
+
+  TToken& Single(TToken& t, TTok kind) {
+    src_.Advance();
+    t.Kind = kind;
+    return t;
+  }
+  TToken& Fail(TToken& t, std::string reason) {
+    t.Kind = TTok::Error;
+    t.Text = std::move(reason);
+    return t;
+  }
+
+  // Skips white space and comments (handing each comment out). False with
+  // an error token on an unclosed or oversized comment.
+  bool SkipBlanks(TToken& t) {
+    for (;;) {
+      int c = src_.Peek();
+      if (c >= 0 && c <= ' ') {
+        src_.Advance();
+        continue;
+      }
+      if (c == '/' && src_.Peek(1) == '*') {
+        long line = src_.Line();
+        src_.Advance();
+        src_.Advance();
+        comment_.clear();
+        for (;;) {
+          int d = src_.Peek();
+          if (d < 0) {
+            t.Line = line;
+            Fail(t, "注釈が閉じていない");
+            return false;
+          }
+          if (d == '*' && src_.Peek(1) == '/') {
+            src_.Advance();
+            src_.Advance();
+            break;
+          }
+          if (comment_.size() >= kMaxStringBytes) {
+            t.Line = line;
+            Fail(t, "注釈が長すぎる");
+            return false;
+          }
+          comment_ += static_cast<char>(d);
+          src_.Advance();
+        }
+        handler_.OnComment(comment_, line);
+        continue;
+      }
+      return true;
+    }
+  }
+
+  TToken& Reference(TToken& t) {
+    src_.Advance();
+    if (!IsDigit(src_.Peek())) return Fail(t, "'#' の後に番号がない");
+    long n = 0;
+    while (IsDigit(src_.Peek())) {
+      if (n > 99999999999L) return Fail(t, "インスタンス番号が大きすぎる");
+      n = n * 10 + (src_.Peek() - '0');
+      src_.Advance();
+    }
+    t.Kind = TTok::Ref;
+    t.Ref = n;
+    return t;
+  }
+
+  TToken& String(TToken& t) {
+    src_.Advance();
+    raw_.clear();
+    for (;;) {
+      int c = src_.Peek();
+      if (c < 0) return Fail(t, "文字列が閉じていない");
+      if (c == '\'') {
+        if (src_.Peek(1) != '\'') {
+          src_.Advance();
+          break;
+        }
+        raw_ += "''";
+        src_.Advance();
+        src_.Advance();
+        continue;
+      }
+      if (raw_.size() >= kMaxStringBytes) return Fail(t, "文字列が長すぎる");
+      // A line break inside a string is where the writer wrapped the line.
+      if (c != '\n' && c != '\r') raw_ += static_cast<char>(c);
+      src_.Advance();
+    }
+    t.Kind = TTok::String;
+    t.Text = DecodeString(raw_);
+    return t;
+  }
+
+  TToken& Binary(TToken& t) {
+    src_.Advance();
+    for (;;) {
+      int c = src_.Peek();
+      if (c == '"') {
+        src_.Advance();
+        break;
+      }
+      if (c < 0 || HexDigit(c) < 0) return Fail(t, "バイナリ値が正しくない");
+      if (t.Text.size() >= kMaxStringBytes) return Fail(t, "バイナリ値が長すぎる");
+      t.Text += static_cast<char>(c);
+      src_.Advance();
+    }
+    t.Kind = TTok::Binary;
+    return t;
+  }
+
+  TToken& Enumeration(TToken& t) {
+    src_.Advance();
+    while (IsKeywordChar(src_.Peek())) {
+      if (t.Text.size() > 256) return Fail(t, "列挙値が長すぎる");
+      t.Text += static_cast<char>(src_.Peek());
+      src_.Advance();
+    }
+    if (src_.Peek() != '.') return Fail(t, "列挙値が '.' で閉じていない");
+    src_.Advance();
+    t.Text = AsciiUpper(t.Text);
+    t.Kind = TTok::Enum;
+    return t;
+  }
+
+  TToken& Number(TToken& t) {
+    std::string s;
+    bool real = false;
+    auto take = [&] {
+      s += static_cast<char>(src_.Peek());
+      src_.Advance();
+    };
+    if (src_.Peek() == '+' || src_.Peek() == '-') take();
+    if (!IsDigit(src_.Peek()) && src_.Peek() != '.') return Fail(t, "数値が正しくない");
+    while (IsDigit(src_.Peek()) && s.size() < 400) take();
+    if (src_.Peek() == '.') {
+      real = true;
+      take();
+      while (IsDigit(src_.Peek()) && s.size() < 400) take();
+    }
+    if (src_.Peek() == 'E' || src_.Peek() == 'e') {
+      real = true;
+      take();
+      if (src_.Peek() == '+' || src_.Peek() == '-') take();
+      if (!IsDigit(src_.Peek())) return Fail(t, "数値の指数が正しくない");
+      while (IsDigit(src_.Peek()) && s.size() < 400) take();
+    }
+    if (s.size() >= 400) return Fail(t, "数値が長すぎる");
+    if (s == "." || s == "+." || s == "-.") return Fail(t, "数値が正しくない");
+    t.Kind = real ? TTok::Real : TTok::Integer;
+    t.Number = std::strtod(s.c_str(), nullptr);
+    return t;
+  }
+
+  TToken& Keyword(TToken& t) {
+    while (IsKeywordChar(src_.Peek()) || (t.Text.empty() && src_.Peek() == '!')) {
+      if (t.Text.size() > 256) return Fail(t, "名前が長すぎる");
+      t.Text += static_cast<char>(src_.Peek());
+      src_.Advance();
+    }
+    t.Text = AsciiUpper(t.Text);
+    t.Kind = TTok::Keyword;
+    return t;
+  }
+
+  TSource& src_;
+  THandler& handler_;
+  std::string comment_;
+  std::string raw_;
+};
+
+// Why reading stopped, as a value that unwinds the parser.
+struct TBreak {
+  long Line;
+  std::string Reason;
+};
+
+class TParser {
+ public:
+  TParser(TSource& src, THandler& handler) : src_(src), lex_(src, handler), handler_(handler) {}
+
+  TReadStop Run() {
+    TReadStop stop;
+    if (!File()) {
+      if (!broken_.Reason.empty()) {
+        stop.Broken = true;
+        stop.Line = broken_.Line;
+        stop.Reason = std::move(broken_.Reason);
+      }
+    }
+    return stop;
+  }
+
+ private:
+  // False when reading stopped: by a break (broken_ set) or by the handler.
+  bool File() {
+    TToken t = lex_.Next();
+    if (t.Kind != TTok::Keyword || t.Text != "ISO-10303-21") {
+      return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読めない" ? t.Text
+                                                                             : "ISO 10303-21 の交換構造ではない（先頭に ISO-10303-21; がない）");
+    }
+    if (!Expect(TTok::Semicolon, "ISO-10303-21 の後に ';' がない")) return false;
+    for (;;) {
+      t = lex_.Next();
+      if (t.Kind == TTok::End) return Break(t, "END-ISO-10303-21; の前でファイルが終わっている");
+      if (t.Kind == TTok::Error) return Break(t, t.Text);
+      if (t.Kind != TTok::Keyword) return Break(t, "セクションの始まりがない");
+      if (t.Text == "END-ISO-10303-21") {
+        TToken s = lex_.Next();
+        if (s.Kind != TTok::Semicolon && s.Kind != TTok::End) return Break(s, "END-ISO-10303-21 の後に ';' がない");
+        return true;
+      }
+      if (!handler_.OnSection(t.Text, t.Line)) return false;
+      bool ok = t.Text == "HEADER" ? Header() : t.Text == "DATA" ? Data(t) : OtherSection(t);
+      if (!ok) return false;
+    }
+  }
+
+  bool Header() {
+    if (!Expect(TTok::Semicolon, "HEADER の後に ';' がない")) return false;
+    for (;;) {
+      TToken t = lex_.Next();
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がない");
+      if (t.Kind == TTok::End) return Break(t, "ヘッダ部の途中でファイルが終わっている");
+      if (t.Kind != TTok::Keyword) return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がない");
+      TRecord rec;
+      rec.Name = std::move(t.Text);
+      context_ = rec.Name;
+      if (!Expect(TTok::Open, rec.Name + " の後に '(' がない")) return false;
+      if (!List(rec.Params, 1)) return false;
+      if (!Expect(TTok::Semicolon, rec.Name + " の後に ';' がない")) return false;
+      if (!handler_.OnHeader(std::move(rec), t.Line)) return false;
+    }
+  }
+
+  bool Data(const TToken& start) {
+    TToken t = lex_.Next();
+    if (t.Kind == TTok::Open) {  // DATA('name', ('schema'));
+      std::vector<TValue> ignored;
+      context_ = "DATA";
+      if (!List(ignored, 1)) return false;
+      t = lex_.Next();
+    }
+    if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がない");
+    for (;;) {
+      t = lex_.Next();
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がない");
+      if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっている（ENDSEC; がない）");
+      if (t.Kind == TTok::Error) return Break(t, t.Text);
+      if (t.Kind != TTok::Ref) return Break(t, "インスタンスの始まり（#番号=）がない");
+      TInstance inst;
+      inst.Id = t.Ref;
+      inst.Line = t.Line;
+      context_ = "#" + std::to_string(t.Ref);
+      if (!Expect(TTok::Equals, context_ + " の後に '=' がない")) return false;
+      t = lex_.Next();
+      if (t.Kind == TTok::Keyword) {
+        if (!Record(inst, std::move(t.Text))) return false;
+      } else if (t.Kind == TTok::Open) {
+        inst.Complex = true;
+        for (;;) {
+          t = lex_.Next();
+          if (t.Kind == TTok::Close) break;
+          if (t.Kind != TTok::Keyword) return Unexpected(t, "複合インスタンスにエンティティ名がない");
+          if (!Record(inst, std::move(t.Text))) return false;
+        }
+        if (inst.Records.empty()) return Break(t, context_ + " の複合インスタンスが空");
+      } else {
+        return Unexpected(t, context_ + " にエンティティ名がない");
+      }
+      if (!Expect(TTok::Semicolon, context_ + " の後に ';' がない（括弧の対応がとれていない）")) return false;
+      if (!handler_.OnInstance(std::move(inst))) return false;
+    }
+  }
+
+  bool Record(TInstance& inst, std::string name) {
+    TRecord& rec = inst.Records.emplace_back();
+    rec.Name = std::move(name);
+    if (!Expect(TTok::Open, context_ + " の " + rec.Name + " の後に '(' がない")) return false;
+    return List(rec.Params, 1);
+  }
+
+  // Skips an ANCHOR, REFERENCE or SIGNATURE section to its ENDSEC.
+  bool OtherSection(const TToken& start) {
+    for (;;) {
+      TToken t = lex_.Next();
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がない");
+      if (t.Kind == TTok::End) return Break(t, start.Text + " セクションの途中でファイルが終わっている");
+      if (t.Kind == TTok::Error) return Break(t, t.Text);
+    }
+  }
+
+  // Reads the values of a list whose '(' was read, through its ')'.
+  bool List(std::vector<TValue>& out, int depth) {
+    if (depth > kMaxNesting) return Break(last_, context_ + " の括弧の入れ子が深すぎる");
+    TToken t = lex_.Next();
+    if (t.Kind == TTok::Close) return true;
+    for (;;) {
+      if (!Value(out.emplace_back(), t, depth)) return false;
+      t = lex_.Next();
+      if (t.Kind == TTok::Close) return true;
+      if (t.Kind == TTok::Semicolon) return Break(t, context_ + " の括弧が閉じていない");
+      if (t.Kind != TTok::Comma) return Unexpected(t, context_ + " の値の後に ',' か ')' がない");
+      t = lex_.Next();
+    }
+  }
+
+  bool Value(TValue& v, TToken& t, int depth) {
+    last_ = t;
+    switch (t.Kind) {
+      case TTok::Dollar: v.Kind = TValueKind::Unset; return true;
+      case TTok::Star: v.Kind = TValueKind::Derived; return true;
+      case TTok::Integer: v.Kind = TValueKind::Integer; v.Number = t.Number; return true;
+      case TTok::Real: v.Kind = TValueKind::Real; v.Number = t.Number; return true;
+      case TTok::String: v.Kind = TValueKind::String; v.Text = std::move(t.Text); return true;
+      case TTok::Enum: v.Kind = TValueKind::Enum; v.Text = std::move(t.Text); return true;
+      case TTok::Binary: v.Kind = TValueKind::Binary; v.Text = std::move(t.Text); return true;
+      case TTok::Ref: v.Kind = TValueKind::Ref; v.Ref = t.Ref; return true;
+      case TTok::Open: v.Kind = TValueKind::List; return List(v.Items, depth + 1);
+      case TTok::Keyword:
+        v.Kind = TValueKind::Typed;
+        v.Text = std::move(t.Text);
+        if (!Expect(TTok::Open, context_ + " の " + v.Text + " の後に '(' がない")) return false;
+        return List(v.Items, depth + 1);
+      case TTok::Semicolon: return Break(t, context_ + " の括弧が閉じていない");
+      default: return Unexpected(t, context_ + " に値がない");
+    }
+  }
+
+  bool Expect(TTok kind, const std::string& reason) {
+    TToken t = lex_.Next();
+    if (t.Kind == kind) return true;
+    return Unexpected(t, reason);
+  }
+
+  // A break at an unexpected token: the lexer's own reason, the end of the
+  // file, a ';' inside an instance (parentheses left open), or `reason`.
+  bool Unexpected(const TToken& t, const std::string& reason) {
+    if (t.Kind == TTok::Error) return Break(t, t.Text);
+    if (t.Kind == TTok::End) {
+      return Break(t, context_.empty() ? "ファイルが途中で終わっている" : "ファイルが " + context_ + " の途中で終わっている");
+    }
+    return Break(t, reason);
+  }
+
+  bool Break(const TToken& t, std::string reason) {
+    broken_.Line = t.Line ? t.Line : src_.Line();
+    broken_.Reason = std::move(reason);
+    return false;
+  }
+
+  TSource& src_;
+  TLexer lex_;
+  THandler& handler_;
+  std::string context_;
+  TToken last_;
+  TBreak broken_{0, {}};
+};
+
+}  // namespace
+
+std::string DecodeString(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  char alphabet = 'A';
+  std::size_t i = 0, n = raw.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(raw[i]);
+    if (c == '\'') {
+      out += '\'';
+      i += (i + 1 < n && raw[i + 1] == '\'') ? 2 : 1;
+      continue;
+    }
+    if (c >= 0x80) {
+      // UTF-8 where the bytes are UTF-8, otherwise a CP932 character (whose
+      // second byte may be a backslash, so it is taken here, not as an escape).
+      std::size_t p = i;
+      char32_t cp = NextCodePoint(raw, p);
+      if (cp != kReplacementChar || p - i > 1) {
+        out.append(raw.substr(i, p - i));
+        i = p;
+      } else {
+        std::size_t len = (IsLeadByte(c) && i + 1 < n) ? 2 : 1;
+        out += Cp932ToUtf8(raw.substr(i, len));
+        i += len;
+      }
+      continue;
+    }
+    if (c != '\\') {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    std::string_view rest = raw.substr(i);
+    if (rest.starts_with("\\\\")) {
+      out += '\\';
+      i += 2;
+    } else if (rest.starts_with("\\X\\")) {
+      long v = HexValue(raw, i + 3, 2);
+      if (v < 0) {
+        out += '\\';
+        ++i;
+        continue;
+      }
+      AppendUtf8(out, static_cast<char32_t>(v));
+      i += 5;
+    } else if (rest.starts_with("\\X2\\") || rest.starts_with("\\X4\\")) {
+      std::size_t width = rest[2] == '2' ? 4 : 8;
+      i += 4;
+      char32_t high = 0;  // a pending high surrogate
+      while (i < n && raw[i] != '\\') {
+        long v = HexValue(raw, i, width);
+        if (v < 0) break;
+        i += width;
+        char32_t u = static_cast<char32_t>(v);
+        if (width == 4 && u >= 0xD800 && u <= 0xDBFF) {
+          if (high) AppendUtf8(out, kReplacementChar);
+          high = u;
+          continue;
+        }
+        if (width == 4 && u >= 0xDC00 && u <= 0xDFFF) {
+          AppendUtf8(out, high ? 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00) : kReplacementChar);
+          high = 0;
+          continue;
+        }
+        if (high) AppendUtf8(out, kReplacementChar);
+        high = 0;
+        AppendUtf8(out, (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) ? kReplacementChar : u);
+      }
+      if (high) AppendUtf8(out, kReplacementChar);
+      // Past the closing \X0\ (or whatever stopped the run).
+      if (raw.substr(i).starts_with("\\X0\\")) {
+        i += 4;
+      } else {
+        while (i < n && raw[i] != '\\' && raw[i] != '\'') ++i;
+      }
+    } else if (rest.size() >= 4 && rest.starts_with("\\S\\")) {
+      unsigned char b = static_cast<unsigned char>(rest[3]);
+      AppendUtf8(out, alphabet == 'A' && b < 0x80 ? static_cast<char32_t>(b + 0x80) : kReplacementChar);
+      i += 4;
+    } else if (rest.size() >= 4 && rest[1] == 'P' && rest[3] == '\\' && rest[2] >= 'A' && rest[2] <= 'I') {
+      alphabet = rest[2];
+      i += 4;
+    } else if (rest.starts_with("\\N\\") || rest.starts_with("\\F\\")) {
+      i += 3;  // print control directives: nothing to show
+    } else {
+      out += '\\';
+      ++i;
+    }
+  }
+  return out;
+}
+
+TReadStop Parse(const TReadFn& read, THandler& handler, std::size_t chunk) {
+  TSource src(read, chunk);
+  TParser parser(src, handler);
+  return parser.Run();
+}
+
+TReadStop ParseText(std::string_view text, THandler& handler, std::size_t chunk) {
+  std::size_t pos = 0;
+  TReadFn read = [&](char* buffer, std::size_t size) -> long {
+    std::size_t take = std::min(size, text.size() - pos);
+    std::copy(text.data() + pos, text.data() + pos + take, buffer);
+    pos += take;
+    return static_cast<long>(take);
+  };
+  return Parse(read, handler, chunk);
+}
+
+TReadStop ParseFile(const std::string& path, THandler& handler) {
+  TReadStop stop;
+  stop.Broken = true;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    stop.Reason = "ファイルを開けない";
+    return stop;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    stop.Reason = "通常のファイルではない";
+    return stop;
+  }
+  TReadFn read = [fd](char* buffer, std::size_t size) -> long {
+    for (;;) {
+      ssize_t got = ::read(fd, buffer, size);
+      if (got >= 0) return static_cast<long>(got);
+      if (errno != EINTR) return -1;
+    }
+  };
+  stop = Parse(read, handler);
+  ::close(fd);
+  return stop;
+}
+
+}  // namespace dlvr::sxf::p21
