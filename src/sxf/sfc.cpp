@@ -1,0 +1,1275 @@
+#include "sxf/sfc.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+#include "sxf/tables.h"
+
+namespace dlvr::sxf {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2 * kPi;
+constexpr std::size_t kChunkBytes = 1 << 20;
+// One feature comment longer than this is taken as a broken file, not
+// gathered without bound.
+constexpr std::size_t kMaxCommentBytes = 64u << 20;
+constexpr int kMaxNesting = 32;
+
+double Rad(double deg) { return deg * kPi / 180.0; }
+
+// ---------------------------------------------------------------------------
+// Placements
+
+// outer after inner: outer.Apply(inner.Apply(p)).
+TTransform Compose(const TTransform& o, const TTransform& i) {
+  return {o.A * i.A + o.C * i.B, o.B * i.A + o.D * i.B, o.A * i.C + o.C * i.D,
+          o.B * i.C + o.D * i.D, o.A * i.E + o.C * i.F + o.E, o.B * i.E + o.D * i.F + o.F};
+}
+
+// A figure placed at (x, y), turned by angleDeg and scaled by sx, sy in its
+// own axes (a negative scale mirrors).
+TTransform Placement(double x, double y, double angleDeg, double sx, double sy) {
+  const double c = std::cos(Rad(angleDeg)), s = std::sin(Rad(angleDeg));
+  return {c * sx, s * sx, -s * sy, c * sy, x, y};
+}
+
+TPoint Linear(const TTransform& t, TPoint v) { return {t.A * v.X + t.C * v.Y, t.B * v.X + t.D * v.Y}; }
+
+// A direction turned by the placement: its new angle and how much lengths
+// along it and across it are scaled.
+struct TTurned {
+  double Angle = 0, Along = 1, Across = 1;
+};
+TTurned Turn(const TTransform& t, double angle) {
+  const TPoint d = Linear(t, {std::cos(angle), std::sin(angle)});
+  const double len = std::hypot(d.X, d.Y);
+  if (!(len > 0)) return {angle, 0, 0};
+  return {std::atan2(d.Y, d.X), len, std::fabs(t.A * t.D - t.B * t.C) / len};
+}
+
+// Arcs are kept counter-clockwise from Start to End: a clockwise arc is the
+// counter-clockwise arc from its end to its start.
+void MakeCounterClockwise(TPrimitive& p) {
+  if (!p.Reversed) return;
+  std::swap(p.Start, p.End);
+  p.Reversed = false;
+}
+
+// Circles, arcs and ellipses under a placement. The conic is the image of
+// the unit circle under K = M R(rotation) diag(rx, ry); K is split into
+// R(phi) diag(s1, s2) R(theta), so the new axes turn by phi, the radii are
+// |s1| and |s2|, and the parameter of every point moves by theta (and runs
+// backwards when s2 < 0, a mirror).
+void TransformConic(TPrimitive& p, const TTransform& t) {
+  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+  const double k11 = (t.A * c + t.C * s) * p.Rx, k21 = (t.B * c + t.D * s) * p.Rx;
+  const double k12 = (-t.A * s + t.C * c) * p.Ry, k22 = (-t.B * s + t.D * c) * p.Ry;
+  const double e = (k11 + k22) / 2, f = (k11 - k22) / 2, g = (k21 + k12) / 2, h = (k21 - k12) / 2;
+  const double q = std::hypot(e, h), r = std::hypot(f, g);
+  const double s1 = q + r, s2 = q - r;
+  const double a1 = std::atan2(g, f), a2 = std::atan2(h, e);
+  const double theta = (a2 - a1) / 2, phi = (a2 + a1) / 2;
+  p.Rotation = phi;
+  p.Rx = s1;
+  p.Ry = std::fabs(s2);
+  if (s2 >= 0) {
+    p.Start += theta;
+    p.End += theta;
+  } else {
+    p.Start = -(p.Start + theta);
+    p.End = -(p.End + theta);
+    p.Reversed = !p.Reversed;
+  }
+  MakeCounterClockwise(p);
+  const bool round = std::fabs(p.Rx - p.Ry) <= 1e-9 * std::max(1.0, p.Rx);
+  if (p.Kind == TKind::Circle && !round) p.Kind = TKind::Ellipse;
+  if (p.Kind == TKind::Arc && !round) p.Kind = TKind::EllipseArc;
+}
+
+void TransformPrimitive(TPrimitive& p, const TTransform& t) {
+  for (TPoint& q : p.Points) q = t.Apply(q);
+  for (auto& hole : p.Holes)
+    for (TPoint& q : hole) q = t.Apply(q);
+  switch (p.Kind) {
+    case TKind::Circle:
+    case TKind::Arc:
+    case TKind::Ellipse:
+    case TKind::EllipseArc:
+      TransformConic(p, t);
+      break;
+    case TKind::Text: {
+      const TTurned turned = Turn(t, p.Rotation);
+      p.Rotation = turned.Angle;
+      p.CharWidth *= turned.Along;
+      p.Spacing *= turned.Along;
+      p.Height *= turned.Across;
+      break;
+    }
+    case TKind::Point: {
+      const TTurned turned = Turn(t, p.Rotation);
+      p.Rotation = turned.Angle;
+      p.Rx *= std::sqrt(turned.Along * turned.Across);
+      break;
+    }
+    case TKind::Hatch:
+      for (auto& line : p.PatternLines) {
+        const TTurned turned = Turn(t, line.first);
+        line.first = turned.Angle;
+        line.second *= turned.Across;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// The points along a conic, for the boundary of a hatch.
+void AppendConicPoints(const TPrimitive& p, std::vector<TPoint>& out) {
+  const bool whole = p.Kind == TKind::Circle || p.Kind == TKind::Ellipse;
+  const double start = whole ? 0 : p.Start;
+  double sweep = whole ? kTwoPi : std::fmod(p.End - p.Start, kTwoPi);
+  if (!(sweep > 1e-12)) sweep += kTwoPi;
+  const int n = std::clamp(static_cast<int>(std::ceil(sweep / Rad(5))), 2, 144);
+  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+  const TPoint centre = p.Points.empty() ? TPoint{} : p.Points[0];
+  for (int i = 0; i <= n; ++i) {
+    const double a = start + sweep * i / n;
+    const double x = p.Rx * std::cos(a), y = p.Ry * std::sin(a);
+    out.push_back({centre.X + c * x - s * y, centre.Y + s * x + c * y});
+  }
+}
+
+// A clothoid (curvature growing with the length from its origin, A² = R L)
+// sampled from startLength to endLength; turning left, or right with
+// `clockwise`, from the origin `base` whose tangent points at angleDeg.
+std::vector<TPoint> ClothoidPoints(TPoint base, double a, bool clockwise, double angleDeg, double l0, double l1) {
+  std::vector<TPoint> out;
+  const double span = l1 - l0;
+  const int n = std::clamp(static_cast<int>(std::ceil(std::fabs(span) / (a * 0.05))), 8, 1000);
+  auto integrand = [a](double l, bool sine) {
+    const double phi = l * l / (2 * a * a);
+    return sine ? std::sin(phi) : std::cos(phi);
+  };
+  // Simpson's rule over [from, to] in `steps` pairs of intervals.
+  auto integrate = [&](double from, double to, int steps, double& x, double& y) {
+    const double h = (to - from) / (2 * steps);
+    double sx = 0, sy = 0;
+    for (int i = 0; i <= 2 * steps; ++i) {
+      const double w = (i == 0 || i == 2 * steps) ? 1 : (i % 2 ? 4 : 2);
+      const double l = from + i * h;
+      sx += w * integrand(l, false);
+      sy += w * integrand(l, true);
+    }
+    x += sx * h / 3;
+    y += sy * h / 3;
+  };
+  double x = 0, y = 0;
+  integrate(0, l0, 200, x, y);
+  const double c = std::cos(Rad(angleDeg)), s = std::sin(Rad(angleDeg));
+  auto place = [&](double lx, double ly) {
+    if (clockwise) ly = -ly;
+    out.push_back({base.X + c * lx - s * ly, base.Y + s * lx + c * ly});
+  };
+  place(x, y);
+  for (int i = 1; i <= n; ++i) {
+    integrate(l0 + span * (i - 1) / n, l0 + span * i / n, 4, x, y);
+    place(x, y);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Parameters of one feature
+
+struct TArg {
+  std::string_view Text;
+  bool String = false;  // written \'...\'
+};
+
+bool ParseDouble(std::string_view s, double& out) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return false;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && end == s.data() + s.size() && std::isfinite(out);
+}
+
+class TArgs {
+ public:
+  std::vector<TArg> Items;
+  bool Bad = false;
+
+  std::size_t Size() const { return Items.size(); }
+  double Num(std::size_t i) {
+    double v = 0;
+    if (i >= Items.size() || !ParseDouble(Items[i].Text, v)) Bad = true;
+    return v;
+  }
+  int Int(std::size_t i) {
+    const double v = Num(i);
+    if (std::fabs(v) > 1e9) {
+      Bad = true;
+      return 0;
+    }
+    return static_cast<int>(std::lround(v));
+  }
+  std::string Str(std::size_t i) const { return i < Items.size() ? Cp932ToUtf8(Items[i].Text) : std::string(); }
+  // A list "(1,2,3)"; "()" is empty.
+  std::vector<double> List(std::size_t i) {
+    std::vector<double> out;
+    if (i >= Items.size()) {
+      Bad = true;
+      return out;
+    }
+    std::string_view s = Items[i].Text;
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    if (s.size() < 2 || s.front() != '(' || s.back() != ')') {
+      Bad = true;
+      return out;
+    }
+    s = s.substr(1, s.size() - 2);
+    if (s.find_first_not_of(' ') == std::string_view::npos) return out;
+    while (true) {
+      const std::size_t comma = s.find(',');
+      double v = 0;
+      if (!ParseDouble(s.substr(0, comma), v)) {
+        Bad = true;
+        return {};
+      }
+      out.push_back(v);
+      if (comma == std::string_view::npos) break;
+      s.remove_prefix(comma + 1);
+    }
+    return out;
+  }
+  std::vector<TPoint> Points(std::size_t xs, std::size_t ys) {
+    const std::vector<double> x = List(xs), y = List(ys);
+    std::vector<TPoint> out;
+    if (x.size() != y.size()) {
+      Bad = true;
+      return out;
+    }
+    out.reserve(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) out.push_back({x[i], y[i]});
+    return out;
+  }
+};
+
+// Why a feature comment could not be read, and where in it.
+struct TSyntaxError {
+  std::size_t At = 0;
+  const char* Reason = nullptr;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Splits `#n = name(args)` into its parts. False with `error` set when the
+// text is not of that form.
+bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& args, TSyntaxError& error) {
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  auto skip = [&] {
+    while (i < n && IsBlank(s[i])) ++i;
+  };
+  auto fail = [&](const char* reason) {
+    error = {std::min(i, n), reason};
+    return false;
+  };
+  skip();
+  if (i >= n || s[i] != '#') return fail("インスタンス番号（#n）がありません");
+  ++i;
+  id = 0;
+  const std::size_t digits = i;
+  while (i < n && s[i] >= '0' && s[i] <= '9') {
+    if (id < 1'000'000'000'000L) id = id * 10 + (s[i] - '0');
+    ++i;
+  }
+  if (i == digits) return fail("インスタンス番号（#n）がありません");
+  skip();
+  if (i >= n || s[i] != '=') return fail("「=」がありません");
+  ++i;
+  skip();
+  const std::size_t nameStart = i;
+  while (i < n && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_')) ++i;
+  name = s.substr(nameStart, i - nameStart);
+  if (name.empty()) return fail("フィーチャ名がありません");
+  skip();
+  if (i >= n || s[i] != '(') return fail("引数の「(」がありません");
+  ++i;
+  args.Items.clear();
+  args.Bad = false;
+  skip();
+  if (i < n && s[i] == ')') {
+    ++i;
+  } else {
+    while (true) {
+      skip();
+      if (i >= n) return fail("括弧が閉じていません");
+      const std::size_t start = i;
+      if (s[i] == '\\' && i + 1 < n && s[i + 1] == '\'') {
+        // A text: \'...\' in Shift-JIS, whose second bytes may be a backslash.
+        std::size_t j = i + 2;
+        while (j < n) {
+          const unsigned char c = static_cast<unsigned char>(s[j]);
+          if (IsLeadByte(c) && j + 1 < n) {
+            j += 2;
+            continue;
+          }
+          if (c == '\\' && j + 1 < n && s[j + 1] == '\'') break;
+          ++j;
+        }
+        if (j >= n) return fail("文字列が閉じていません");
+        args.Items.push_back({s.substr(i + 2, j - i - 2), true});
+        i = j + 2;
+      } else if (s[i] == '\'') {
+        const std::size_t j = s.find('\'', i + 1);
+        if (j == std::string_view::npos) return fail("文字列が閉じていません");
+        args.Items.push_back({s.substr(i + 1, j - i - 1), false});
+        i = j + 1;
+      } else if (s[i] == '(') {
+        int depth = 0;
+        std::size_t j = i;
+        for (; j < n; ++j) {
+          if (s[j] == '(') ++depth;
+          if (s[j] == ')' && --depth == 0) break;
+        }
+        if (j >= n) return fail("括弧が閉じていません");
+        args.Items.push_back({s.substr(i, j + 1 - i), false});
+        i = j + 1;
+      } else {
+        std::size_t j = i;
+        while (j < n && s[j] != ',' && s[j] != ')' && s[j] != '(' && s[j] != '\'') ++j;
+        if (j >= n) return fail("括弧が閉じていません");
+        std::string_view bare = s.substr(i, j - i);
+        while (!bare.empty() && IsBlank(bare.back())) bare.remove_suffix(1);
+        args.Items.push_back({bare, false});
+        i = j;
+      }
+      (void)start;
+      skip();
+      if (i >= n) return fail("括弧が閉じていません");
+      if (s[i] == ',') {
+        ++i;
+        continue;
+      }
+      if (s[i] == ')') {
+        ++i;
+        break;
+      }
+      return fail("引数の区切りが正しくありません");
+    }
+  }
+  skip();
+  if (i < n) return fail(s.find(')', i) != std::string_view::npos ? "括弧の対応が正しくありません"
+                                                                  : "フィーチャの後に余分な文字があります");
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Figures as they are read: primitives in the figure's own coordinates and
+// the placements of other figures among them.
+
+struct TPlace {
+  std::size_t At = 0;  // placed after this many primitives of the group
+  std::string Name;
+  TTransform Place;
+  long Line = 0;
+};
+
+struct TGroup {
+  std::vector<TPrimitive> Prims;
+  std::vector<TPlace> Places;
+};
+
+enum class TFeature {
+  Sheet, Layer, PreColour, UserColour, PreFont, UserFont, Width, TextFont,
+  PointMarker, Line, Polyline, Circle, Arc, Ellipse, EllipseArc, Text, Spline, Clothoid,
+  SfigOrg, SfigLocate, Symbol, LinearDim, CurveDim, AngularDim, RadiusDim, DiameterDim,
+  Label, Balloon, ExternalHatch, FillColour, FillHatching, FillTiles, CompositeCurve, Attribute,
+};
+
+const std::unordered_map<std::string_view, TFeature>& FeatureNames() {
+  static const std::unordered_map<std::string_view, TFeature> names = {
+      {"drawing_sheet_feature", TFeature::Sheet},
+      {"layer_feature", TFeature::Layer},
+      {"pre_defined_colour_feature", TFeature::PreColour},
+      {"user_defined_colour_feature", TFeature::UserColour},
+      {"pre_defined_font_feature", TFeature::PreFont},
+      {"user_defined_font_feature", TFeature::UserFont},
+      {"width_feature", TFeature::Width},
+      {"text_font_feature", TFeature::TextFont},
+      {"point_marker_feature", TFeature::PointMarker},
+      {"line_feature", TFeature::Line},
+      {"polyline_feature", TFeature::Polyline},
+      {"circle_feature", TFeature::Circle},
+      {"arc_feature", TFeature::Arc},
+      {"ellipse_feature", TFeature::Ellipse},
+      {"ellipse_arc_feature", TFeature::EllipseArc},
+      {"text_string_feature", TFeature::Text},
+      {"spline_feature", TFeature::Spline},
+      {"clothoid_feature", TFeature::Clothoid},
+      {"sfig_org_feature", TFeature::SfigOrg},
+      {"sfig_locate_feature", TFeature::SfigLocate},
+      {"externally_defined_symbol_feature", TFeature::Symbol},
+      {"linear_dim_feature", TFeature::LinearDim},
+      {"curve_dim_feature", TFeature::CurveDim},
+      {"angular_dim_feature", TFeature::AngularDim},
+      {"radius_dim_feature", TFeature::RadiusDim},
+      {"diameter_dim_feature", TFeature::DiameterDim},
+      {"label_feature", TFeature::Label},
+      {"balloon_feature", TFeature::Balloon},
+      {"externally_defined_hatch_feature", TFeature::ExternalHatch},
+      {"fill_area_style_colour_feature", TFeature::FillColour},
+      {"fill_area_style_hatching_feature", TFeature::FillHatching},
+      {"fill_area_style_tiles_feature", TFeature::FillTiles},
+      {"composite_curve_org_feature", TFeature::CompositeCurve},
+      {"drawing_attribute_feature", TFeature::Attribute},
+  };
+  return names;
+}
+
+class TSfcReader {
+ public:
+  TSfcReader() { drawing_.Mode = "feature"; }
+
+  // Takes the next bytes of the file; `last` with the final ones.
+  void Feed(std::string_view bytes, bool last);
+  void Fail(long line, std::string reason);
+  TDrawing Finish();
+
+ private:
+  void Process(bool last);
+  void CountLines(std::size_t from, std::size_t to);
+  void Feature(std::string_view body, long line);
+  void Dispatch(TFeature kind, std::string_view name, long line);
+
+  // Drawing helpers: the style of a drawn feature is kept as file codes
+  // until the end (tables may follow the features that use them).
+  TPrimitive Styled(TKind kind, int layer, int colour, int type, int width) const;
+  void Add(TPrimitive p) { parts_.push_back(std::move(p)); }
+  void AddLine(const TPrimitive& style, TPoint a, TPoint b);
+  void AddArc(const TPrimitive& style, TPoint c, double r, double a0Deg, double a1Deg);
+  void AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint inward, double scale);
+  void AddText(int layer, int colour, std::size_t fontAt, bool shown);
+  void AddExtension(const TPrimitive& style, std::size_t flagAt);
+  bool AddHatch(TPrimitive p, int outId, std::size_t holesAt);
+  void CompositeCurve();
+
+  void CloseGroupInto(TGroup& target);
+  void Expand(TGroup& top);
+  bool Push(TPrimitive p);
+  bool Emit(const TGroup& g, const TTransform& t, int depth, std::vector<char>& active);
+  bool Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active);
+  void ResolveStyles();
+
+  TDrawing drawing_;
+  TArgs args_;
+  std::string buf_;
+  std::size_t pos_ = 0;
+  long line_ = 1;
+  bool started_ = false, sawEnd_ = false, stopped_ = false;
+
+  TGroup cur_, top_;
+  std::size_t curveStart_ = 0;
+  std::map<std::string, std::size_t> figureIndex_;
+  std::vector<TGroup> figures_;
+  std::unordered_map<long, std::vector<TPoint>> curves_;
+  int userColours_ = 0, userLineTypes_ = 0, nextUserWidth_ = kFirstUserWidthCode;
+  std::map<int, double> widths_;
+  std::vector<TColour> userColourList_;
+  std::vector<TLineType> userLineTypeList_;
+  std::vector<TPrimitive> parts_;  // what the feature being read draws
+  long curId_ = 0;
+  std::size_t emitted_ = 0;
+  bool overflow_ = false;
+};
+
+void TSfcReader::Fail(long line, std::string reason) {
+  if (drawing_.Stop.Broken) return;
+  drawing_.Stop.Broken = true;
+  drawing_.Stop.Line = line;
+  drawing_.Stop.Reason = std::move(reason);
+}
+
+void TSfcReader::CountLines(std::size_t from, std::size_t to) {
+  line_ += static_cast<long>(std::count(buf_.begin() + static_cast<std::ptrdiff_t>(from),
+                                        buf_.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
+}
+
+void TSfcReader::Feed(std::string_view bytes, bool last) {
+  if (stopped_) return;
+  buf_.append(bytes.data(), bytes.size());
+  Process(last);
+  if (pos_ > (1u << 20) && pos_ * 2 > buf_.size()) {
+    buf_.erase(0, pos_);
+    pos_ = 0;
+  }
+}
+
+void TSfcReader::Process(bool last) {
+  if (!started_) {
+    std::size_t i = 0;
+    if (buf_.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
+    while (i < buf_.size() && IsBlank(buf_[i])) ++i;
+    constexpr std::string_view kMagic = "ISO-10303-21;";
+    if (buf_.size() - i < kMagic.size() && !last) return;
+    if (buf_.compare(i, kMagic.size(), kMagic) != 0) {
+      Fail(1, "ISO-10303-21 の交換ファイルではありません");
+      stopped_ = true;
+      return;
+    }
+    started_ = true;
+  }
+  constexpr std::string_view kEnd = "END-ISO-10303-21;";
+  while (!stopped_) {
+    const std::size_t open = buf_.find("/*", pos_);
+    // The text between comments: only the end of the file is looked for.
+    const std::size_t plainEnd =
+        open != std::string::npos ? open : (last ? buf_.size() : std::max(pos_, buf_.size() - std::min(buf_.size(), kEnd.size())));
+    if (plainEnd > pos_) {
+      // A marker that starts before plainEnd is whole in the buffer: the
+      // last bytes are left for the next round when more are to come.
+      const std::size_t reach = std::min(buf_.size(), plainEnd + kEnd.size() - 1);
+      if (std::string_view(buf_).substr(pos_, reach - pos_).find(kEnd) != std::string_view::npos) sawEnd_ = true;
+      CountLines(pos_, plainEnd);
+      pos_ = plainEnd;
+    }
+    if (open == std::string::npos) return;
+    const std::size_t close = buf_.find("*/", open + 2);
+    if (close == std::string::npos) {
+      if (last) {
+        Fail(line_, "フィーチャのコメントが閉じないままファイルが終わっています");
+        CountLines(pos_, buf_.size());
+        pos_ = buf_.size();
+        stopped_ = true;
+      } else if (buf_.size() - open > kMaxCommentBytes) {
+        Fail(line_, "コメントが長すぎます");
+        stopped_ = true;
+      }
+      return;
+    }
+    std::string_view body = std::string_view(buf_).substr(open + 2, close - open - 2);
+    const long line = line_;
+    if (body.substr(0, 3) == "SXF") Feature(body.substr(3), line);
+    CountLines(open, close + 2);
+    pos_ = close + 2;
+  }
+}
+
+void TSfcReader::Feature(std::string_view body, long line) {
+  // The comment ends "SXF*/"; the closing SXF is not part of the feature.
+  while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
+  if (body.size() >= 3 && body.substr(body.size() - 3) == "SXF") body.remove_suffix(3);
+  long id = 0;
+  std::string_view name;
+  TSyntaxError error;
+  if (!SplitFeature(body, id, name, args_, error)) {
+    const long at = line + static_cast<long>(std::count(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(error.At), '\n'));
+    const std::string shown = name.empty() ? std::string("フィーチャ") : std::string(name);
+    Fail(at, shown + ": " + error.Reason);
+    ++drawing_.Skipped[name.empty() ? std::string("（読めないフィーチャ）") : std::string(name)];
+    return;
+  }
+  const std::string lower = AsciiLower(name);
+  const auto found = FeatureNames().find(lower);
+  if (found == FeatureNames().end()) {
+    ++drawing_.Skipped[lower];
+    return;
+  }
+  curId_ = id;
+  Dispatch(found->second, lower, line);
+}
+
+
+TPrimitive TSfcReader::Styled(TKind kind, int layer, int colour, int type, int width) const {
+  TPrimitive p;
+  p.Kind = kind;
+  p.Layer = layer;
+  p.Colour = colour;
+  p.LineType = type;
+  p.Font = 0;
+  p.Width = width;  // the width code until ResolveStyles
+  return p;
+}
+
+void TSfcReader::AddLine(const TPrimitive& style, TPoint a, TPoint b) {
+  TPrimitive p = style;
+  p.Kind = TKind::Line;
+  p.Points = {a, b};
+  Add(std::move(p));
+}
+
+void TSfcReader::AddArc(const TPrimitive& style, TPoint c, double r, double a0Deg, double a1Deg) {
+  TPrimitive p = style;
+  p.Kind = TKind::Arc;
+  p.Points = {c};
+  p.Rx = p.Ry = std::fabs(r);
+  p.Start = Rad(a0Deg);
+  p.End = Rad(a1Deg);
+  Add(std::move(p));
+}
+
+TPoint Unit(TPoint v) {
+  const double len = std::hypot(v.X, v.Y);
+  return len > 0 ? TPoint{v.X / len, v.Y / len} : TPoint{1, 0};
+}
+
+// An arrowhead: two strokes from the tip back along `inward` (the direction
+// from the tip to the tail), 3 mm long times the scale the feature gives.
+void TSfcReader::AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint inward, double scale) {
+  if (code <= 0) return;
+  const double len = 3.0 * ((scale > 0 && scale <= 100) ? scale : 1.0);
+  const double c = std::cos(Rad(15)), s = std::sin(Rad(15));
+  for (const double side : {1.0, -1.0}) {
+    const TPoint d{inward.X * c - side * inward.Y * s, side * inward.X * s + inward.Y * c};
+    AddLine(style, tip, {tip.X + d.X * len, tip.Y + d.Y * len});
+  }
+}
+
+// A text whose parameters start at the font code: font, text, x, y, height,
+// width, spacing, angle, slant, alignment, direction. Height and width are
+// those of the whole text; the model keeps those of one character.
+void TSfcReader::AddText(int layer, int colour, std::size_t f, bool shown) {
+  TArgs& a = args_;
+  TPrimitive p = Styled(TKind::Text, layer, colour, 0, 0);
+  p.Font = a.Int(f);
+  p.Text = a.Str(f + 1);
+  p.Points = {{a.Num(f + 2), a.Num(f + 3)}};
+  const double h = a.Num(f + 4), w = a.Num(f + 5), spacing = a.Num(f + 6);
+  p.Rotation = Rad(a.Num(f + 7));
+  p.Slant = Rad(a.Num(f + 8));
+  const int align = a.Int(f + 9);
+  p.Align = align >= 1 && align <= 9 ? align : 1;
+  p.Vertical = a.Int(f + 10) == 2;
+  p.Spacing = spacing;
+  const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text)));
+  if (p.Vertical) {
+    p.CharWidth = w;
+    p.Height = std::max(0.0, (h - spacing * (n - 1)) / n);
+  } else {
+    p.Height = h;
+    p.CharWidth = std::max(0.0, (w - spacing * (n - 1)) / n);
+  }
+  if (shown && !p.Text.empty()) Add(std::move(p));
+}
+
+// An extension line: its flag, then base point, start and end.
+void TSfcReader::AddExtension(const TPrimitive& style, std::size_t flagAt) {
+  TArgs& a = args_;
+  const int flag = a.Int(flagAt);
+  const TPoint from{a.Num(flagAt + 3), a.Num(flagAt + 4)}, to{a.Num(flagAt + 5), a.Num(flagAt + 6)};
+  if (flag == 1) AddLine(style, from, to);
+}
+
+// A hatch bounded by the composite curve `outId` with holes from the
+// curves listed at `holesAt`. False when the outer curve is not known.
+bool TSfcReader::AddHatch(TPrimitive p, int outId, std::size_t holesAt) {
+  const std::vector<double> holes = args_.List(holesAt);
+  const auto outer = curves_.find(outId);
+  if (outer == curves_.end() || args_.Bad) return false;
+  p.Kind = TKind::Hatch;
+  p.Points = outer->second;
+  for (const double id : holes) {
+    const auto hole = curves_.find(static_cast<long>(id));
+    if (hole != curves_.end()) p.Holes.push_back(hole->second);
+  }
+  Add(std::move(p));
+  return true;
+}
+
+// composite_curve_org_feature(colour, type, width, shown): the curves read
+// since the last figure, curve or sheet make one curve; its outline is kept
+// for the hatches that name it, and it is drawn in its own style when shown.
+void TSfcReader::CompositeCurve() {
+  TArgs& a = args_;
+  const int colour = a.Int(0), type = a.Int(1), width = a.Int(2), flag = a.Int(3);
+  if (a.Bad) {
+    ++drawing_.Skipped["composite_curve_org_feature"];
+    return;
+  }
+  std::vector<TPoint> outline;
+  const std::size_t from = std::min(curveStart_, cur_.Prims.size());
+  for (std::size_t i = from; i < cur_.Prims.size(); ++i) {
+    const TPrimitive& p = cur_.Prims[i];
+    std::vector<TPoint> pts;
+    switch (p.Kind) {
+      case TKind::Circle:
+      case TKind::Arc:
+      case TKind::Ellipse:
+      case TKind::EllipseArc:
+        AppendConicPoints(p, pts);
+        break;
+      case TKind::Text:
+      case TKind::Hatch:
+      case TKind::Point:
+        break;
+      default:
+        pts = p.Points;
+        break;
+    }
+    // Members may be written in either direction: one that starts where
+    // the outline does not end but ends there is taken backwards.
+    if (!outline.empty() && pts.size() >= 2) {
+      auto dist = [](TPoint u, TPoint v) { return std::hypot(u.X - v.X, u.Y - v.Y); };
+      if (dist(pts.back(), outline.back()) < dist(pts.front(), outline.back())) std::reverse(pts.begin(), pts.end());
+    }
+    for (const TPoint& q : pts)
+      if (outline.empty() || q.X != outline.back().X || q.Y != outline.back().Y) outline.push_back(q);
+  }
+  if (flag == 1) {
+    for (std::size_t i = from; i < cur_.Prims.size(); ++i) {
+      cur_.Prims[i].Colour = colour;
+      cur_.Prims[i].LineType = type;
+      cur_.Prims[i].Width = width;
+    }
+  } else {
+    cur_.Prims.resize(from);
+    for (TPlace& place : cur_.Places) place.At = std::min(place.At, from);
+  }
+  curves_[curId_] = std::move(outline);
+  curveStart_ = cur_.Prims.size();
+}
+
+void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
+  TArgs& a = args_;
+  const std::size_t n = a.Size();
+  parts_.clear();
+  auto skip = [&] { ++drawing_.Skipped[std::string(name)]; };
+  static const std::map<TFeature, std::size_t> kCounts = {
+      {TFeature::Sheet, 5},        {TFeature::Layer, 2},        {TFeature::PreColour, 1},
+      {TFeature::UserColour, 3},   {TFeature::PreFont, 1},      {TFeature::UserFont, 3},
+      {TFeature::Width, 1},        {TFeature::TextFont, 1},     {TFeature::PointMarker, 7},
+      {TFeature::Line, 8},         {TFeature::Polyline, 7},     {TFeature::Circle, 7},
+      {TFeature::Arc, 10},         {TFeature::Ellipse, 9},      {TFeature::EllipseArc, 12},
+      {TFeature::Text, 13},        {TFeature::Spline, 8},       {TFeature::Clothoid, 11},
+      {TFeature::SfigOrg, 2},      {TFeature::SfigLocate, 7},   {TFeature::Symbol, 8},
+      {TFeature::LinearDim, 44},   {TFeature::CurveDim, 45},    {TFeature::AngularDim, 45},
+      {TFeature::RadiusDim, 25},   {TFeature::DiameterDim, 30}, {TFeature::Label, 21},
+      {TFeature::Balloon, 24},     {TFeature::ExternalHatch, 5}, {TFeature::FillColour, 5},
+      {TFeature::FillTiles, 15},   {TFeature::CompositeCurve, 4}, {TFeature::Attribute, 12},
+  };
+  const auto count = kCounts.find(kind);
+  if (count != kCounts.end() && count->second != n) {
+    skip();
+    return;
+  }
+  // The layer, colour, line type and width codes most features start with.
+  auto style = [&](TKind k) { return Styled(k, a.Int(0), a.Int(1), a.Int(2), a.Int(3)); };
+  switch (kind) {
+    case TFeature::Sheet: {
+      const std::string sheetName = a.Str(0);
+      const int type = a.Int(1), orient = a.Int(2);
+      double w = 0, h = 0;
+      ParseDouble(a.Items[3].Text, w);
+      ParseDouble(a.Items[4].Text, h);
+      if (a.Bad) break;
+      TSheet sheet;
+      SheetOf(type, orient, w, h, sheet);
+      drawing_.SheetName = sheet.Name;
+      drawing_.SheetWidth = sheet.Width;
+      drawing_.SheetHeight = sheet.Height;
+      CloseGroupInto(top_);
+      return;
+    }
+    case TFeature::Layer: {
+      double flag = 1;
+      ParseDouble(a.Items[1].Text, flag);
+      drawing_.Layers.push_back({a.Str(0), flag != 0});
+      return;
+    }
+    case TFeature::PreColour:
+    case TFeature::PreFont:
+      return;  // the predefined tables are always there
+    case TFeature::UserColour: {
+      const int r = a.Int(0), g = a.Int(1), b = a.Int(2);
+      if (a.Bad) break;
+      auto byte = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+      userColourList_.push_back({"", byte(r), byte(g), byte(b)});
+      return;
+    }
+    case TFeature::UserFont: {
+      TLineType type{a.Str(0), {}};
+      const int segments = a.Int(1);
+      std::vector<double> pitches = a.List(2);
+      if (a.Bad || segments < 0) break;
+      if (pitches.size() > static_cast<std::size_t>(segments)) pitches.resize(static_cast<std::size_t>(segments));
+      for (double& pitch : pitches) pitch = std::fabs(pitch);
+      type.Pitches = std::move(pitches);
+      userLineTypeList_.push_back(std::move(type));
+      return;
+    }
+    case TFeature::Width: {
+      const double w = a.Num(0);
+      if (a.Bad || w <= 0) break;
+      int code = PredefinedWidthCode(w);
+      if (code == 0) code = nextUserWidth_++;
+      widths_[code] = w;
+      return;
+    }
+    case TFeature::TextFont:
+      drawing_.Fonts.push_back({a.Str(0)});
+      return;
+    case TFeature::PointMarker: {
+      TPrimitive p = Styled(TKind::Point, a.Int(0), a.Int(1), 0, 0);
+      p.Points = {{a.Num(2), a.Num(3)}};
+      p.Marker = a.Int(4);
+      p.Rotation = Rad(a.Num(5));
+      p.Rx = a.Num(6);
+      Add(std::move(p));
+      break;
+    }
+    case TFeature::Line: {
+      TPrimitive p = style(TKind::Line);
+      p.Points = {{a.Num(4), a.Num(5)}, {a.Num(6), a.Num(7)}};
+      Add(std::move(p));
+      break;
+    }
+    case TFeature::Polyline:
+    case TFeature::Spline: {
+      const bool spline = kind == TFeature::Spline;
+      TPrimitive p = style(spline ? TKind::Spline : TKind::Polyline);
+      p.Points = spline ? a.Points(6, 7) : a.Points(5, 6);
+      if (p.Points.size() < 2) a.Bad = true;
+      if (spline && a.Int(4) == 1 && !p.Points.empty()) p.Points.push_back(p.Points.front());
+      Add(std::move(p));
+      break;
+    }
+    case TFeature::Circle:
+    case TFeature::Arc: {
+      const bool arc = kind == TFeature::Arc;
+      TPrimitive p = style(arc ? TKind::Arc : TKind::Circle);
+      p.Points = {{a.Num(4), a.Num(5)}};
+      p.Rx = p.Ry = a.Num(6);
+      if (p.Rx < 0) a.Bad = true;
+      if (arc) {
+        // Direction 0 runs counter-clockwise from the start angle, 1 clockwise.
+        p.Reversed = a.Int(7) == 1;
+        p.Start = Rad(a.Num(8));
+        p.End = Rad(a.Num(9));
+        MakeCounterClockwise(p);
+      } else {
+        p.End = kTwoPi;
+      }
+      Add(std::move(p));
+      break;
+    }
+    case TFeature::Ellipse:
+    case TFeature::EllipseArc: {
+      const bool arc = kind == TFeature::EllipseArc;
+      TPrimitive p = style(arc ? TKind::EllipseArc : TKind::Ellipse);
+      p.Points = {{a.Num(4), a.Num(5)}};
+      p.Rx = a.Num(6);
+      p.Ry = a.Num(7);
+      if (p.Rx < 0 || p.Ry < 0) a.Bad = true;
+      if (arc) {
+        p.Reversed = a.Int(8) == 1;
+        p.Rotation = Rad(a.Num(9));
+        p.Start = Rad(a.Num(10));
+        p.End = Rad(a.Num(11));
+        MakeCounterClockwise(p);
+      } else {
+        p.Rotation = Rad(a.Num(8));
+        p.End = kTwoPi;
+      }
+      Add(std::move(p));
+      break;
+    }
+    case TFeature::Text:
+      AddText(a.Int(0), a.Int(1), 2, true);
+      break;
+    case TFeature::Clothoid: {
+      TPrimitive p = style(TKind::Clothoid);
+      const TPoint base{a.Num(4), a.Num(5)};
+      const double parameter = a.Num(6);
+      const bool clockwise = a.Int(7) == 1;
+      const double angle = a.Num(8), l0 = a.Num(9), l1 = a.Num(10);
+      if (a.Bad || !(parameter > 0)) {
+        a.Bad = true;
+        break;
+      }
+      p.Points = ClothoidPoints(base, parameter, clockwise, angle, l0, l1);
+      Add(std::move(p));
+      break;
+    }
+    case TFeature::SfigOrg: {
+      const std::string figure = a.Str(0);
+      figureIndex_[figure] = figures_.size();
+      figures_.push_back(std::move(cur_));
+      cur_ = TGroup{};
+      curveStart_ = 0;
+      return;
+    }
+    case TFeature::SfigLocate: {
+      const std::string figure = a.Str(1);
+      const TTransform place = Placement(a.Num(2), a.Num(3), a.Num(4), a.Num(5), a.Num(6));
+      if (a.Bad) break;
+      cur_.Places.push_back({cur_.Prims.size(), figure, place, line});
+      return;
+    }
+    case TFeature::Symbol:
+      skip();  // symbols defined outside the file have no shape here
+      return;
+    case TFeature::LinearDim: {
+      const TPrimitive s = style(TKind::Line);
+      const TPoint p1{a.Num(4), a.Num(5)}, p2{a.Num(6), a.Num(7)};
+      AddLine(s, p1, p2);
+      AddExtension(s, 8);
+      AddExtension(s, 15);
+      for (const std::size_t at : {22u, 27u}) {
+        const TPoint tip{a.Num(at + 2), a.Num(at + 3)};
+        const TPoint far = std::hypot(tip.X - p1.X, tip.Y - p1.Y) > std::hypot(tip.X - p2.X, tip.Y - p2.Y) ? p1 : p2;
+        TPoint inward = Unit({far.X - tip.X, far.Y - tip.Y});
+        const int sense = a.Int(at + 1);
+        if (sense == 2) inward = {-inward.X, -inward.Y};
+        if (sense != 0) AddArrow(s, a.Int(at), tip, inward, a.Num(at + 4));
+      }
+      AddText(a.Int(0), a.Int(1), 33, a.Int(32) == 1);
+      break;
+    }
+    case TFeature::CurveDim:
+    case TFeature::AngularDim: {
+      const TPrimitive s = style(TKind::Line);
+      const TPoint c{a.Num(4), a.Num(5)};
+      const double r = a.Num(6), a0 = a.Num(7), a1 = a.Num(8);
+      AddArc(s, c, r, a0, a1);
+      AddExtension(s, 9);
+      AddExtension(s, 16);
+      double sweep = std::fmod(a1 - a0, 360.0);
+      if (!(sweep > 0)) sweep += 360;
+      const TPoint mid{c.X + r * std::cos(Rad(a0 + sweep / 2)), c.Y + r * std::sin(Rad(a0 + sweep / 2))};
+      for (const std::size_t at : {23u, 28u}) {
+        const TPoint tip{a.Num(at + 2), a.Num(at + 3)};
+        TPoint inward = Unit({-(tip.Y - c.Y), tip.X - c.X});
+        if (inward.X * (mid.X - tip.X) + inward.Y * (mid.Y - tip.Y) < 0) inward = {-inward.X, -inward.Y};
+        const int sense = a.Int(at + 1);
+        if (sense == 2) inward = {-inward.X, -inward.Y};
+        if (sense != 0) AddArrow(s, a.Int(at), tip, inward, a.Num(at + 4));
+      }
+      AddText(a.Int(0), a.Int(1), 34, a.Int(33) == 1);
+      break;
+    }
+    case TFeature::RadiusDim:
+    case TFeature::DiameterDim: {
+      const bool diameter = kind == TFeature::DiameterDim;
+      const TPrimitive s = style(TKind::Line);
+      const TPoint p1{a.Num(4), a.Num(5)}, p2{a.Num(6), a.Num(7)};
+      AddLine(s, p1, p2);
+      const std::vector<std::size_t> arrows = diameter ? std::vector<std::size_t>{8, 13} : std::vector<std::size_t>{8};
+      for (const std::size_t at : arrows) {
+        const TPoint tip{a.Num(at + 2), a.Num(at + 3)};
+        const TPoint far = std::hypot(tip.X - p1.X, tip.Y - p1.Y) > std::hypot(tip.X - p2.X, tip.Y - p2.Y) ? p1 : p2;
+        TPoint inward = Unit({far.X - tip.X, far.Y - tip.Y});
+        const int sense = a.Int(at + 1);
+        if (sense == 2) inward = {-inward.X, -inward.Y};
+        if (sense != 0) AddArrow(s, a.Int(at), tip, inward, a.Num(at + 4));
+      }
+      const std::size_t flag = diameter ? 18 : 13;
+      AddText(a.Int(0), a.Int(1), flag + 1, a.Int(flag) == 1);
+      break;
+    }
+    case TFeature::Label:
+    case TFeature::Balloon: {
+      const bool balloon = kind == TFeature::Balloon;
+      TPrimitive s = style(TKind::Polyline);
+      const std::vector<TPoint> vertices = a.Points(5, 6);
+      if (vertices.size() < 2) {
+        a.Bad = true;
+        break;
+      }
+      TPrimitive leader = s;
+      leader.Points = vertices;
+      Add(std::move(leader));
+      std::size_t at = 7;
+      if (balloon) {
+        TPrimitive circle = s;
+        circle.Kind = TKind::Circle;
+        circle.Points = {{a.Num(7), a.Num(8)}};
+        circle.Rx = circle.Ry = std::fabs(a.Num(9));
+        circle.End = kTwoPi;
+        Add(std::move(circle));
+        at = 10;
+      }
+      const TPoint inward = Unit({vertices[1].X - vertices[0].X, vertices[1].Y - vertices[0].Y});
+      AddArrow(s, a.Int(at), vertices[0], inward, a.Num(at + 1));
+      AddText(a.Int(0), a.Int(1), at + 3, a.Int(at + 2) == 1);
+      break;
+    }
+    case TFeature::ExternalHatch:
+    case TFeature::FillColour: {
+      const bool fill = kind == TFeature::FillColour;
+      TPrimitive p = Styled(TKind::Hatch, a.Int(0), fill ? a.Int(1) : 0, 0, 0);
+      p.Solid = fill;
+      const int outId = a.Int(2);
+      if (a.Bad || !AddHatch(std::move(p), outId, 4)) a.Bad = true;
+      break;
+    }
+    case TFeature::FillHatching: {
+      const int patterns = n >= 2 ? a.Int(1) : 0;
+      if (patterns < 1 || patterns > 4 || n != static_cast<std::size_t>(patterns) + 5) {
+        a.Bad = true;
+        break;
+      }
+      TPrimitive p = Styled(TKind::Hatch, a.Int(0), 0, 0, 0);
+      for (int k = 0; k < patterns; ++k) {
+        const std::vector<double> v = a.List(static_cast<std::size_t>(2 + k));
+        if (v.size() != 7) {
+          a.Bad = true;
+          break;
+        }
+        if (k == 0) {
+          p.Colour = static_cast<int>(v[0]);
+          p.LineType = static_cast<int>(v[1]);
+          p.Width = static_cast<int>(v[2]);
+        }
+        p.PatternLines.push_back({Rad(v[6]), std::fabs(v[5])});
+      }
+      const int outId = a.Int(static_cast<std::size_t>(patterns) + 2);
+      if (a.Bad || !AddHatch(std::move(p), outId, static_cast<std::size_t>(patterns) + 4)) a.Bad = true;
+      break;
+    }
+    case TFeature::FillTiles: {
+      // The tiles are a figure repeated over the area; the area is drawn.
+      TPrimitive p = Styled(TKind::Hatch, a.Int(0), a.Int(2), 0, 0);
+      const int outId = a.Int(12);
+      if (a.Bad || !AddHatch(std::move(p), outId, 14)) a.Bad = true;
+      break;
+    }
+    case TFeature::CompositeCurve:
+      CompositeCurve();
+      return;
+    case TFeature::Attribute: {
+      std::vector<std::pair<std::string, std::string>> values;
+      auto put = [&](const char* key, std::string value) {
+        if (!value.empty()) values.emplace_back(key, std::move(value));
+      };
+      put(kTitleBlockKeys[0], a.Str(0));
+      put(kTitleBlockKeys[1], a.Str(1));
+      put(kTitleBlockKeys[2], a.Str(2));
+      put(kTitleBlockKeys[3], a.Str(3));
+      put(kTitleBlockKeys[4], a.Str(4));
+      put(kTitleBlockKeys[5], a.Str(5));
+      put(kTitleBlockKeys[6], a.Str(6));
+      double year = 0, month = 0, day = 0;
+      ParseDouble(a.Items[7].Text, year);
+      ParseDouble(a.Items[8].Text, month);
+      ParseDouble(a.Items[9].Text, day);
+      if (year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= 31) {
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", static_cast<int>(year), static_cast<int>(month),
+                      static_cast<int>(day));
+        put(kTitleBlockKeys[7], date);
+      }
+      put(kTitleBlockKeys[8], a.Str(10));
+      put(kTitleBlockKeys[9], a.Str(11));
+      drawing_.Attributes = std::move(values);
+      return;
+    }
+  }
+  if (a.Bad) {
+    skip();
+    parts_.clear();
+    return;
+  }
+  for (TPrimitive& p : parts_) cur_.Prims.push_back(std::move(p));
+  parts_.clear();
+}
+
+void TSfcReader::CloseGroupInto(TGroup& target) {
+  const std::size_t offset = target.Prims.size();
+  if (target.Prims.empty()) {
+    target.Prims = std::move(cur_.Prims);
+  } else {
+    target.Prims.reserve(offset + cur_.Prims.size());
+    for (TPrimitive& p : cur_.Prims) target.Prims.push_back(std::move(p));
+  }
+  for (TPlace& place : cur_.Places) {
+    place.At += offset;
+    target.Places.push_back(std::move(place));
+  }
+  cur_ = TGroup{};
+  curveStart_ = 0;
+}
+
+bool TSfcReader::Push(TPrimitive p) {
+  if (emitted_ >= kMaxSfcPrimitives) {
+    if (!overflow_) {
+      overflow_ = true;
+      Fail(0, "図形が多すぎるため " + std::to_string(kMaxSfcPrimitives) + " 個で打ち切りました");
+    }
+    return false;
+  }
+  ++emitted_;
+  drawing_.Primitives.push_back(std::move(p));
+  return true;
+}
+
+bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active) {
+  const auto found = figureIndex_.find(place.Name);
+  if (found == figureIndex_.end()) {
+    Fail(place.Line, "複合図形「" + place.Name + "」が定義されていません");
+    ++drawing_.Skipped["sfig_locate_feature"];
+    return true;
+  }
+  const std::size_t index = found->second;
+  if (active[index] || depth >= kMaxNesting) {
+    Fail(place.Line, active[index] ? "複合図形「" + place.Name + "」の配置が循環しています"
+                                   : "複合図形「" + place.Name + "」の入れ子が深すぎます");
+    ++drawing_.Skipped["sfig_locate_feature"];
+    return true;
+  }
+  active[index] = 1;
+  const bool more = Emit(figures_[index], Compose(t, place.Place), depth + 1, active);
+  active[index] = 0;
+  return more;
+}
+
+bool TSfcReader::Emit(const TGroup& g, const TTransform& t, int depth, std::vector<char>& active) {
+  std::size_t next = 0;
+  auto upTo = [&](std::size_t end) {
+    for (; next < end && next < g.Prims.size(); ++next) {
+      TPrimitive p = g.Prims[next];
+      TransformPrimitive(p, t);
+      if (!Push(std::move(p))) return false;
+    }
+    return true;
+  };
+  for (const TPlace& place : g.Places)
+    if (!upTo(place.At) || !Place(place, t, depth, active)) return false;
+  return upTo(g.Prims.size());
+}
+
+void TSfcReader::Expand(TGroup& top) {
+  std::vector<char> active(figures_.size(), 0);
+  const TTransform identity;
+  std::size_t next = 0;
+  auto upTo = [&](std::size_t end) {
+    for (; next < end && next < top.Prims.size(); ++next)
+      if (!Push(std::move(top.Prims[next]))) return false;
+    return true;
+  };
+  bool more = true;
+  for (const TPlace& place : top.Places) {
+    more = upTo(place.At) && Place(place, identity, 0, active);
+    if (!more) break;
+  }
+  if (more) upTo(top.Prims.size());
+  top = TGroup{};
+}
+
+void TSfcReader::ResolveStyles() {
+  const int layers = static_cast<int>(drawing_.Layers.size());
+  const int colours = static_cast<int>(drawing_.Colours.size());
+  const int userTypes = static_cast<int>(userLineTypeList_.size());
+  const int fonts = static_cast<int>(drawing_.Fonts.size());
+  for (TPrimitive& p : drawing_.Primitives) {
+    p.Layer = p.Layer >= 1 && p.Layer <= layers ? p.Layer - 1 : -1;
+    p.Colour = p.Colour >= 1 && p.Colour <= colours ? p.Colour - 1 : -1;
+    if (p.LineType >= 1 && p.LineType <= kPredefinedLineTypeCount)
+      p.LineType -= 1;
+    else if (p.LineType >= kFirstUserLineTypeCode && p.LineType < kFirstUserLineTypeCode + userTypes)
+      p.LineType = kPredefinedLineTypeCount + (p.LineType - kFirstUserLineTypeCode);
+    else
+      p.LineType = -1;
+    p.Font = p.Kind == TKind::Text && p.Font >= 1 && p.Font <= fonts ? p.Font - 1 : -1;
+    const int widthCode = static_cast<int>(p.Width);
+    const auto width = widths_.find(widthCode);
+    if (width != widths_.end())
+      p.Width = width->second;
+    else if (PredefinedWidth(widthCode) > 0)
+      p.Width = PredefinedWidth(widthCode);
+    else
+      p.Width = 0.13;
+  }
+}
+
+TDrawing TSfcReader::Finish() {
+  if (started_ && !sawEnd_)
+    Fail(line_, "ファイルが途中で終わっています（END-ISO-10303-21; がありません）");
+  buf_.clear();
+  buf_.shrink_to_fit();
+  // Colours: the sixteen predefined by their codes 1..16, then the user's
+  // from code 17; line types likewise from codes 1..15 and 17.
+  for (int code = 1; code <= kPredefinedColourCount; ++code) {
+    TColour colour;
+    PredefinedColour(code, colour);
+    drawing_.Colours.push_back(colour);
+  }
+  for (TColour& colour : userColourList_) drawing_.Colours.push_back(std::move(colour));
+  for (int code = 1; code <= kPredefinedLineTypeCount; ++code) {
+    TLineType type;
+    PredefinedLineType(code, type);
+    drawing_.LineTypes.push_back(std::move(type));
+  }
+  for (TLineType& type : userLineTypeList_) drawing_.LineTypes.push_back(std::move(type));
+  try {
+    CloseGroupInto(top_);
+    Expand(top_);
+  } catch (const std::bad_alloc&) {
+    Fail(0, "メモリが足りないため図形の展開を打ち切りました");
+  }
+  figures_.clear();
+  curves_.clear();
+  ResolveStyles();
+  return std::move(drawing_);
+}
+
+}  // namespace
+
+TDrawing ReadSfcBytes(std::string_view bytes) {
+  TSfcReader reader;
+  try {
+    reader.Feed(bytes, true);
+  } catch (const std::bad_alloc&) {
+    reader.Fail(0, "メモリが足りないため読み込みを打ち切りました");
+  }
+  return reader.Finish();
+}
+
+TDrawing ReadSfc(const std::string& path) {
+  TSfcReader reader;
+  // Opened without blocking and judged on the opened file itself, so that a
+  // FIFO or device in place of a drawing is refused rather than waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    reader.Fail(0, fd < 0 ? "ファイルを開けません" : "通常のファイルではありません");
+    TDrawing drawing = reader.Finish();
+    drawing.Stop.Line = 0;
+    return drawing;
+  }
+  try {
+    std::string chunk(kChunkBytes, '\0');
+    while (true) {
+      const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        reader.Fail(0, "ファイルを読み込めません");
+        break;
+      }
+      reader.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)), got == 0);
+      if (got == 0) break;
+    }
+  } catch (const std::bad_alloc&) {
+    reader.Fail(0, "メモリが足りないため読み込みを打ち切りました");
+  }
+  ::close(fd);
+  return reader.Finish();
+}
+
+}  // namespace dlvr::sxf

@@ -1,0 +1,35 @@
+// The reader of SXF drawings written as feature comments: a Part 21 file
+// whose features are comments `/*SXF #n = name_feature(args) SXF*/`, read as
+// a stream (files of hundreds of megabytes) into the drawing model.
+//
+// The sheet, layers, colours, line types, widths and fonts become the
+// drawing's tables; every drawable feature becomes primitives in sheet
+// millimetres: dimensions, labels and balloons are expanded into the lines,
+// arcs and texts they are drawn with, clothoids are sampled, hatches take
+// their boundaries from the composite curves they name, and composite
+// figures are expanded where they are placed (nested placements composed,
+// a negative scale mirrors). Features that are not drawn are counted in
+// TDrawing::Skipped by name. A broken file keeps what was read and says in
+// TDrawing::Stop on which line and why. Never throws.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "sxf/drawing.h"
+
+namespace dlvr::sxf {
+
+// Reads an SFC file (a regular file only; a FIFO or device is refused).
+TDrawing ReadSfc(const std::string& path);
+
+// Reads the bytes of an SFC file held in memory.
+TDrawing ReadSfcBytes(std::string_view bytes);
+
+// The most primitives one drawing expands to; beyond it the read stops and
+// says so (a few placements of figures that place each other can otherwise
+// multiply without bound).
+inline constexpr std::size_t kMaxSfcPrimitives = 4'000'000;
+
+}  // namespace dlvr::sxf
