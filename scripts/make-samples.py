@@ -26,6 +26,10 @@ of shooting, which is the day of 撮影年月日). Portrait photos are kept lyin
 their side with orientation 6 or 8, so a viewer must turn them upright.
 Reference drawings (PHOTO/DRA, D0000001.JPG ...) are drawn plans and sections.
 Huffman tables are made for each picture, which keeps the flat scenes small.
+Drawing files (.P21) are SXF drawings of the road job written by
+scripts/make-sxf-samples.py, each with its own title, stations and details.
+samples/sxf holds one of them in both modes, ROADPLAN.P21 and ROADPLAN.SFC; it
+is not a delivery.
 
 samples/clean    one medium, complete; every value keeps the field rules
                  (lengths in Shift-JIS bytes, character classes, dates, word
@@ -1370,39 +1374,25 @@ def sjis_html(title, heading, rows):
     return crlf(lines)
 
 
-def p21_ascii(text):
-    """Non-ASCII text in a CAD exchange file is written as \\X2\\ UTF-16 hex \\X0\\."""
-    if all(ord(c) < 128 for c in text):
-        return text
-    return "\\X2\\" + "".join("%04X" % ord(c) for c in text) + "\\X0\\"
+def sxf_samples():
+    """The drawing generator beside this script (scripts/make-sxf-samples.py)."""
+    if "sxf" not in _modules:
+        import importlib.util
+        spec = importlib.util.spec_from_file_location(
+            "make_sxf_samples", os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                             "make-sxf-samples.py"))
+        _modules["sxf"] = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(_modules["sxf"])
+    return _modules["sxf"]
 
 
-def make_p21(file_name, draw_name, author, scale):
-    lines = [
-        "ISO-10303-21;",
-        "HEADER;",
-        "FILE_DESCRIPTION(('%s'),'2;1');" % p21_ascii(draw_name),
-        "FILE_NAME('%s','2023-05-10T10:00:00',('%s'),('%s'),'','CAD EDITOR 5.0','');" % (
-            file_name, p21_ascii(author), p21_ascii(author)),
-        "FILE_SCHEMA(('ASSOCIATIVE_DRAUGHTING'));",
-        "ENDSEC;",
-        "DATA;",
-        "#10=DRAWING_SHEET_REVISION('%s','Z',$);" % file_name[:8],
-        "#20=PRESENTATION_SIZE(#10,#30);",
-        "#30=PLANAR_BOX('A1',841.0,594.0,#40);",
-        "#40=AXIS2_PLACEMENT_2D('',#50,$);",
-        "#50=CARTESIAN_POINT('',(0.0,0.0));",
-        "#60=TEXT_LITERAL('title','%s',#40,'left',$);" % p21_ascii(draw_name),
-        "#70=TEXT_LITERAL('scale','%s',#40,'left',$);" % scale,
-        "#80=POLYLINE('frame',(#81,#82,#83,#84,#81));",
-        "#81=CARTESIAN_POINT('',(20.0,10.0));",
-        "#82=CARTESIAN_POINT('',(821.0,10.0));",
-        "#83=CARTESIAN_POINT('',(821.0,584.0));",
-        "#84=CARTESIAN_POINT('',(20.0,584.0));",
-        "ENDSEC;",
-        "END-ISO-10303-21;",
-    ]
-    return "\r\n".join(lines).encode("ascii") + b"\r\n"
+_modules = {}
+
+
+def make_p21(file_name, draw_name, author, scale, office=None):
+    """A drawing file: the road plan of the job as the drafting schema's entities."""
+    return sxf_samples().drawing_p21(file_name, draw_name, scale, CURRENT_KOJI[0], author,
+                                     office or author)
 
 
 # ---------------------------------------------------------------------------
@@ -1741,7 +1731,7 @@ def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others
                 continue
             if fname and fname == fname.upper():
                 dlv.doc("DRAWINGS/" + fname, make_p21(fname, rec.get("図面名", ""), orderer,
-                                                    rec.get("図面尺度", "")))
+                                                    rec.get("図面尺度", ""), orderer))
         write_management(os.path.join(p, "DRAWINGS"), "DRAWINGS",
                          {"図面情報": [strip(r) for r in recs], "ソフトウェア情報": SOFT_INFO})
         if tokki_files:
@@ -1810,7 +1800,7 @@ def build_standard(dlv, index, order_draws, final_draws, meetings, plans, others
                 continue
             fname = rec["図面ファイル名"]
             dlv.doc("DRAWINGF/" + fname, make_p21(fname, rec.get("図面名", ""), author,
-                                                rec.get("図面尺度", "")))
+                                                rec.get("図面尺度", ""), orderer))
         write_management(os.path.join(p, "DRAWINGF"), "DRAWINGF",
                          {"図面情報": [strip(r) for r in recs], "ソフトウェア情報": SOFT_INFO})
 
@@ -2503,11 +2493,12 @@ def main(argv):
     if argv:
         sys.stderr.write(__doc__)
         return 2
-    for name in ("clean", "errors", "multi"):
+    for name in ("clean", "errors", "multi", "sxf"):
         shutil.rmtree(os.path.join(SAMPLES, name), ignore_errors=True)
     build_clean()
     build_errors()
     build_multi()
+    sxf_samples().write_pair(os.path.join(SAMPLES, "sxf"))
     return 0
 
 

@@ -3,9 +3,9 @@
 """Writes SXF level 2 drawings of a road job (Python 3 standard library only).
 
     python3 scripts/make-sxf-samples.py OUTDIR
-        Writes the road plan in both modes into OUTDIR: ROAD.P21 (the Part 21
-        exchange structure of the drafting schema) and ROAD.SFC (the same
-        drawing as feature comments, Shift-JIS).
+        Writes the road plan in both modes into OUTDIR: ROADPLAN.P21 (the
+        Part 21 exchange structure of the drafting schema) and ROADPLAN.SFC
+        (the same drawing as feature comments, Shift-JIS).
 
     python3 scripts/make-sxf-samples.py --bench OUTDIR [--size 100MB]
         Writes BENCH.P21 and BENCH.SFC of about the given size each (default
@@ -358,10 +358,21 @@ def road_drawing(file_name, draw_name, scale, koji, company, office, day="2023-0
                               font=mincho, spacing=500)
     p.using(layer=L_DIM, colour=GREEN, width=W13).linear_dim(
         centre(10000, -half), centre(10000, half), 6000, "11000", h=1250, font=gothic)
-    if turn > 0:
-        p.using(layer=L_DIM, colour=GREEN, width=W13).radius_dim(
-            straight, radius, radius, 270 + a_end * 0.7, "R=%d" % (radius / 1000), h=1250,
-            font=gothic)
+    # a side road joining on the inner side of the curve, with curb returns
+    xs = straight * (0.45 + (seed % 3) * 0.1)
+    corner = 8000.0 + (seed % 3) * 2000.0
+    sg = turn
+    p.line(xs - 3000, sg * (half + corner), xs - 3000, sg * (half + 25000))
+    p.line(xs + 3000, sg * (half + corner), xs + 3000, sg * (half + 25000))
+    p.arc(xs - 3000 - corner, sg * (half + corner), corner, *((270, 360) if sg > 0 else (0, 90)))
+    p.arc(xs + 3000 + corner, sg * (half + corner), corner, *((180, 270) if sg > 0 else (90, 180)))
+    p.using(layer=L_CL, colour=RED, font=CHAIN, width=W18).line(xs, sg * half, xs,
+                                                                 sg * (half + 25000))
+    p.using(layer=L_DIM, colour=GREEN, width=W13).radius_dim(
+        xs - 3000 - corner, sg * (half + corner), corner, 315 if sg > 0 else 45,
+        "R=%d" % (corner / 1000), h=1250, font=gothic)
+    txt.text("市道見本2号線", xs + 4500, half + 24000 if sg > 0 else -half - 8000, 1500,
+             align=7, font=mincho, vertical=True)
 
     # --- the 1:50 standard cross-section (figure units: mm on the ground)
     sec = d.figure("標準横断図", 1)
@@ -422,6 +433,7 @@ def road_drawing(file_name, draw_name, scale, koji, company, office, day="2023-0
     s.place("平面図", plan_x, plan_y, 0.0, plan_scale, plan_scale)
     s.place("標準横断図", 300.0, 160.0, 0.0, 1 / 50.0, 1 / 50.0)
     heading = Pen(d.items, L_TXT, BLACK, CONT, W35)
+    heading.text(draw_name, d.width / 2, 564, 10, align=8, font=mincho, spacing=3.0)
     heading.text("平面図  S=1:500", 60, 545, 7, align=1, font=gothic, spacing=1.0)
     heading.text("標準横断図  S=1:50", 200, 225, 7, align=1, font=gothic, spacing=1.0)
     heading.text("No.%d ～ No.%d" % (first, first + int(length // 20000)), 805, 545, 5,
@@ -949,8 +961,11 @@ def write_p21(d, out, file_name, author, org, stamp):
     w.e("DRAWING_SHEET_REVISION_USAGE(%s,%s,'1')" % (sheet, revision))
     w.e("DRAUGHTING_TITLE((%s),'Japanese','%s')" % (revision, p21_string(attrs.get("図面名", ""))))
     if d.attributes:
+        # the title block values under the names the viewer lists them by
+        named = [(k, v) for k, v in d.attributes if k not in ("年", "月", "日")]
+        named.insert(6 + 1, ("作成日", "%s-%s-%s" % (attrs["年"], attrs["月"], attrs["日"])))
         values = [w.e("DESCRIPTIVE_REPRESENTATION_ITEM('%s','%s')" % (p21_string(k), p21_string(v)))
-                  for k, v in d.attributes]
+                  for k, v in named]
         w.e("REPRESENTATION('drawing attributes',(%s),%s)" % (",".join(values), ctx))
     for code, (name, visible) in enumerate(d.layers, 1):
         items = w.layer_items.get(code, [])
@@ -973,18 +988,17 @@ def render(write, d, file_name, author, org, stamp, encoding):
     return ("\r\n".join(lines) + "\r\n").encode(encoding)
 
 
-def drawing_p21(file_name, draw_name, author, scale, koji, company=None):
-    """Bytes of a delivery's drawing file in the drafting schema mode."""
-    d = road_drawing(file_name, draw_name, scale, koji, company or author, author)
-    return render(write_p21, d, file_name, author, company or author, "2023-05-10T10:00:00",
-                  "ascii")
+def drawing_p21(file_name, draw_name, scale, koji, company, office):
+    """Bytes of a delivery's drawing file in the drafting schema mode: the road
+    plan drawn by `company` for `office` (the title block's 会社名 and 発注者)."""
+    d = road_drawing(file_name, draw_name, scale, koji, company, office)
+    return render(write_p21, d, file_name, company, company, "2023-05-10T10:00:00", "ascii")
 
 
-def drawing_sfc(file_name, draw_name, author, scale, koji, company=None):
+def drawing_sfc(file_name, draw_name, scale, koji, company, office):
     """Bytes of the same drawing in feature mode (Shift-JIS)."""
-    d = road_drawing(file_name, draw_name, scale, koji, company or author, author)
-    return render(write_sfc, d, file_name, author, company or author, "2023-05-10T10:00:00",
-                  "cp932")
+    d = road_drawing(file_name, draw_name, scale, koji, company, office)
+    return render(write_sfc, d, file_name, company, company, "2023-05-10T10:00:00", "cp932")
 
 
 # ---------------------------------------------------------------------------
@@ -1065,14 +1079,17 @@ def main(argv):
     if len(argv) != 1:
         sys.stderr.write(__doc__)
         return 2
-    os.makedirs(argv[0], exist_ok=True)
-    args = ("ROAD.P21", "平面図", "見本県中央土木事務所", "1:500", "県道見本線道路改良工事（その2）",
-            "株式会社サンプル建設")
-    with open(os.path.join(argv[0], "ROAD.P21"), "wb") as f:
-        f.write(drawing_p21(*args))
-    with open(os.path.join(argv[0], "ROAD.SFC"), "wb") as f:
-        f.write(drawing_sfc("ROAD.SFC", *args[1:]))
+    write_pair(argv[0])
     return 0
+
+
+def write_pair(outdir, koji="県道見本線道路改良工事（その2）", company="株式会社サンプル建設",
+               office="見本県中央土木事務所"):
+    """ROADPLAN.P21 and ROADPLAN.SFC: one drawing in both modes."""
+    os.makedirs(outdir, exist_ok=True)
+    for name, make in (("ROADPLAN.P21", drawing_p21), ("ROADPLAN.SFC", drawing_sfc)):
+        with open(os.path.join(outdir, name), "wb") as f:
+            f.write(make(name, "平面図", "1:500", koji, company, office))
 
 
 if __name__ == "__main__":
