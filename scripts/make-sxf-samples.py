@@ -324,7 +324,7 @@ def road_drawing(file_name, draw_name, scale, koji, company, office, day="2023-0
         p.using(layer=L_CL, colour=RED, width=W18).line(a[0], a[1], b[0], b[1])
         q = centre(s, -half - 1500)
         ang = math.degrees(math.atan2(b[1] - a[1], b[0] - a[0])) + 90
-        txt.text("No.%d" % (first + i), q[0], q[1], 1250, align=8, angle=ang - 90, font=gothic)
+        txt.text("No.%d" % (first + i), q[0], q[1], 1250, align=8, angle=ang, font=gothic)
     # manholes along the left ditch: the part at scale 1, every fourth one mirrored
     for k in range(3 + seed % 3):
         s = 30000.0 + k * 60000.0
@@ -530,16 +530,26 @@ def header(file_name, mode, author, org, stamp):
 # ---------------------------------------------------------------------------
 
 class SfcWriter:
-    def __init__(self, out):
+    """Numbers the features: the composite curves 1, 2, ... in their order (so
+    a hatch names the same curve by its instance number and by its place among
+    the curves), every other feature after them."""
+
+    def __init__(self, out, curve_count):
         self.out = out      # a callable taking one line (str)
-        self.n = 0
+        self.n = curve_count
+        self.curves = 0
 
     def feature(self, name, args, tag="SXF"):
-        self.n += 1
+        if name == "composite_curve_org_feature":
+            self.curves += 1
+            n = self.curves
+        else:
+            self.n += 1
+            n = self.n
         self.out("/*%s" % tag)
-        self.out("#%d = %s(%s)" % (self.n, name, ",".join(args)))
+        self.out("#%d = %s(%s)" % (n, name, ",".join(args)))
         self.out("%s*/" % tag)
-        return self.n
+        return n
 
 
 def q(v):
@@ -560,8 +570,30 @@ def text_args(t):
             qi(align), qi(direct)]
 
 
-def write_sfc_items(w, d, items, curves):
-    for it in items:
+def write_sfc_boundaries(w, items):
+    """The composite curves that bound the fills and hatches of one level (a
+    figure or the sheet), each one polyline followed by its composite curve
+    feature. They go before every other feature of the level, so that the
+    features a composite curve takes are its own polyline whether a reader
+    takes the features since the previous org feature or only the one before."""
+    numbers = {}
+    for k, it in enumerate(items):
+        if it[0] not in ("fill", "hatch"):
+            continue
+        numbers[k] = []
+        for ring in it[3] + it[4]:
+            closed = ring + [ring[0]] if ring[0] != ring[-1] else ring
+            style = [qi(BLACK), qi(CONT), qi(W13)]
+            w.feature("polyline_feature", [qi(it[1])] + style + [
+                qi(len(closed)), qlist(p[0] for p in closed), qlist(p[1] for p in closed)])
+            numbers[k].append(w.feature("composite_curve_org_feature",
+                                        style + ["'0'"]))   # an invisible outline
+    return numbers
+
+
+def write_sfc_items(w, d, items):
+    numbers = write_sfc_boundaries(w, items)
+    for k, it in enumerate(items):
         kind = it[0]
         if kind in ("line", "polyline", "circle", "arc", "ellipse", "ellipse_arc", "spline",
                     "clothoid"):
@@ -605,15 +637,7 @@ def write_sfc_items(w, d, items, curves):
             w.feature("sfig_locate_feature", [qi(layer), sfc_string(name), q(x), q(y),
                                               q(angle % 360), q(sx), q(sy)])
         elif kind in ("fill", "hatch"):
-            boundaries = []
-            for ring in it[3] + it[4]:
-                closed = ring + [ring[0]] if ring[0] != ring[-1] else ring
-                style = [qi(BLACK), qi(CONT), qi(W13)]
-                w.feature("polyline_feature", [qi(it[1])] + style + [
-                    qi(len(closed)), qlist(p[0] for p in closed), qlist(p[1] for p in closed)])
-                w.feature("composite_curve_org_feature", style + ["'0'"])   # an invisible outline
-                curves[0] += 1
-                boundaries.append(curves[0])
+            boundaries = numbers[k]
             holes = "'(%s)'" % ",".join(str(b) for b in boundaries[1:])
             tail = [qi(boundaries[0]), qi(len(boundaries) - 1), holes]
             if kind == "fill":
@@ -648,10 +672,13 @@ def write_sfc(d, out, file_name, author, org, stamp):
     """Writes drawing `d` in feature mode through `out` (one str line at a time)."""
     for line in header(file_name, "feature_mode", author, org, stamp):
         out(line)
-    w = SfcWriter(out)
+    w = SfcWriter(out, sum(len(it[3]) + len(it[4]) for it in iter_all(d)
+                           if it[0] in ("fill", "hatch")))
     if d.attributes:
-        w.feature("drawing_attribute_feature", [sfc_string(v) for _, v in d.attributes],
-                  tag="SXF3")
+        # the date as numbers, every other value a string
+        w.feature("drawing_attribute_feature",
+                  [qi(int(v)) if k in ("年", "月", "日") else sfc_string(v)
+                   for k, v in d.attributes], tag="SXF3")
     for name, visible in d.layers:
         w.feature("layer_feature", [sfc_string(name), "'1'" if visible else "'0'"])
     used = set()
@@ -677,11 +704,10 @@ def write_sfc(d, out, file_name, author, org, stamp):
         w.feature("width_feature", [q(width)])
     for name in d.text_fonts:
         w.feature("text_font_feature", [sfc_string(name)])
-    curves = [0]
     for name, flag, items in d.figures:
-        write_sfc_items(w, d, items, curves)
+        write_sfc_items(w, d, items)
         w.feature("sfig_org_feature", [sfc_string(name), qi(flag)])
-    write_sfc_items(w, d, d.items, curves)
+    write_sfc_items(w, d, d.items)
     w.feature("drawing_sheet_feature", [sfc_string(d.sheet_name), qi(d.sheet_type),
                                         qi(d.orient), q(d.width), q(d.height)])
     out("ENDSEC;")
