@@ -97,6 +97,12 @@ void TransformConic(TPrimitive& p, const TTransform& t) {
   const bool round = std::fabs(p.Rx - p.Ry) <= 1e-9 * std::max(1.0, p.Rx);
   if (p.Kind == TKind::Circle && !round) p.Kind = TKind::Ellipse;
   if (p.Kind == TKind::Arc && !round) p.Kind = TKind::EllipseArc;
+  if (p.Kind == TKind::Circle || p.Kind == TKind::Arc) {
+    // A circle has no axis of its own: its angles are kept from the sheet's x axis.
+    p.Start += p.Rotation;
+    p.End += p.Rotation;
+    p.Rotation = 0;
+  }
 }
 
 void TransformPrimitive(TPrimitive& p, const TTransform& t) {
@@ -575,6 +581,7 @@ void TSfcReader::Feature(std::string_view body, long line) {
   // The comment ends "SXF*/"; the closing SXF is not part of the feature.
   while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
   if (body.size() >= 3 && body.substr(body.size() - 3) == "SXF") body.remove_suffix(3);
+  while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
   long id = 0;
   std::string_view name;
   TSyntaxError error;
@@ -728,8 +735,11 @@ void TSfcReader::CompositeCurve() {
       auto dist = [](TPoint u, TPoint v) { return std::hypot(u.X - v.X, u.Y - v.Y); };
       if (dist(pts.back(), outline.back()) < dist(pts.front(), outline.back())) std::reverse(pts.begin(), pts.end());
     }
-    for (const TPoint& q : pts)
-      if (outline.empty() || q.X != outline.back().X || q.Y != outline.back().Y) outline.push_back(q);
+    for (const TPoint& q : pts) {
+      const bool same = !outline.empty() && std::fabs(q.X - outline.back().X) <= 1e-9 * (1 + std::fabs(q.X)) &&
+                        std::fabs(q.Y - outline.back().Y) <= 1e-9 * (1 + std::fabs(q.Y));
+      if (!same) outline.push_back(q);
+    }
   }
   if (flag == 1) {
     for (std::size_t i = from; i < cur_.Prims.size(); ++i) {
