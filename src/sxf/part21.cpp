@@ -112,7 +112,7 @@ class TLexer {
     int c = src_.Peek();
     if (c < 0) {
       t.Kind = src_.ReadFailed() ? TTok::Error : TTok::End;
-      if (src_.ReadFailed()) t.Text = "ファイルを読めない";
+      if (src_.ReadFailed()) t.Text = "ファイルを読み込めません";
       return t;
     }
     switch (c) {
@@ -131,7 +131,7 @@ class TLexer {
     if (c == '.' && IsKeywordStart(src_.Peek(1))) return Enumeration(t);
     if (IsDigit(c) || c == '+' || c == '-' || c == '.') return Number(t);
     if (IsKeywordStart(c)) return Keyword(t);
-    return Fail(t, std::string("使えない文字がある（") + Shown(c) + "）");
+    return Fail(t, std::string("使えない文字があります（") + Shown(c) + "）");
   }
 
  private:
@@ -170,7 +170,7 @@ class TLexer {
           int d = src_.Peek();
           if (d < 0) {
             t.Line = line;
-            Fail(t, "注釈が閉じていない");
+            Fail(t, "注釈が閉じていません");
             return false;
           }
           if (d == '*' && src_.Peek(1) == '/') {
@@ -180,7 +180,7 @@ class TLexer {
           }
           if (comment_.size() >= kMaxStringBytes) {
             t.Line = line;
-            Fail(t, "注釈が長すぎる");
+            Fail(t, "注釈が長すぎます");
             return false;
           }
           comment_ += static_cast<char>(d);
@@ -195,10 +195,10 @@ class TLexer {
 
   TToken& Reference(TToken& t) {
     src_.Advance();
-    if (!IsDigit(src_.Peek())) return Fail(t, "'#' の後に番号がない");
+    if (!IsDigit(src_.Peek())) return Fail(t, "'#' の後に番号がありません");
     long n = 0;
     while (IsDigit(src_.Peek())) {
-      if (n > 99999999999L) return Fail(t, "インスタンス番号が大きすぎる");
+      if (n > 99999999999L) return Fail(t, "インスタンス番号が大きすぎます");
       n = n * 10 + (src_.Peek() - '0');
       src_.Advance();
     }
@@ -212,7 +212,7 @@ class TLexer {
     raw_.clear();
     for (;;) {
       int c = src_.Peek();
-      if (c < 0) return Fail(t, "文字列が閉じていない");
+      if (c < 0) return Fail(t, "文字列が閉じていません");
       if (c == '\'') {
         if (src_.Peek(1) != '\'') {
           src_.Advance();
@@ -223,7 +223,7 @@ class TLexer {
         src_.Advance();
         continue;
       }
-      if (raw_.size() >= kMaxStringBytes) return Fail(t, "文字列が長すぎる");
+      if (raw_.size() >= kMaxStringBytes) return Fail(t, "文字列が長すぎます");
       // A line break inside a string is where the writer wrapped the line.
       if (c != '\n' && c != '\r') raw_ += static_cast<char>(c);
       src_.Advance();
@@ -241,8 +241,8 @@ class TLexer {
         src_.Advance();
         break;
       }
-      if (c < 0 || HexDigit(c) < 0) return Fail(t, "バイナリ値が正しくない");
-      if (t.Text.size() >= kMaxStringBytes) return Fail(t, "バイナリ値が長すぎる");
+      if (c < 0 || HexDigit(c) < 0) return Fail(t, "バイナリ値が正しくありません");
+      if (t.Text.size() >= kMaxStringBytes) return Fail(t, "バイナリ値が長すぎます");
       t.Text += static_cast<char>(c);
       src_.Advance();
     }
@@ -253,11 +253,11 @@ class TLexer {
   TToken& Enumeration(TToken& t) {
     src_.Advance();
     while (IsKeywordChar(src_.Peek())) {
-      if (t.Text.size() > 256) return Fail(t, "列挙値が長すぎる");
+      if (t.Text.size() > 256) return Fail(t, "列挙値が長すぎます");
       t.Text += static_cast<char>(src_.Peek());
       src_.Advance();
     }
-    if (src_.Peek() != '.') return Fail(t, "列挙値が '.' で閉じていない");
+    if (src_.Peek() != '.') return Fail(t, "列挙値が '.' で閉じていません");
     src_.Advance();
     t.Text = AsciiUpper(t.Text);
     t.Kind = TTok::Enum;
@@ -272,7 +272,7 @@ class TLexer {
       src_.Advance();
     };
     if (src_.Peek() == '+' || src_.Peek() == '-') take();
-    if (!IsDigit(src_.Peek()) && src_.Peek() != '.') return Fail(t, "数値が正しくない");
+    if (!IsDigit(src_.Peek()) && src_.Peek() != '.') return Fail(t, "数値が正しくありません");
     while (IsDigit(src_.Peek()) && s.size() < 400) take();
     if (src_.Peek() == '.') {
       real = true;
@@ -283,11 +283,11 @@ class TLexer {
       real = true;
       take();
       if (src_.Peek() == '+' || src_.Peek() == '-') take();
-      if (!IsDigit(src_.Peek())) return Fail(t, "数値の指数が正しくない");
+      if (!IsDigit(src_.Peek())) return Fail(t, "数値の指数が正しくありません");
       while (IsDigit(src_.Peek()) && s.size() < 400) take();
     }
-    if (s.size() >= 400) return Fail(t, "数値が長すぎる");
-    if (s == "." || s == "+." || s == "-.") return Fail(t, "数値が正しくない");
+    if (s.size() >= 400) return Fail(t, "数値が長すぎます");
+    if (s == "." || s == "+." || s == "-.") return Fail(t, "数値が正しくありません");
     t.Kind = real ? TTok::Real : TTok::Integer;
     t.Number = std::strtod(s.c_str(), nullptr);
     return t;
@@ -295,7 +295,7 @@ class TLexer {
 
   TToken& Keyword(TToken& t) {
     while (IsKeywordChar(src_.Peek()) || (t.Text.empty() && src_.Peek() == '!')) {
-      if (t.Text.size() > 256) return Fail(t, "名前が長すぎる");
+      if (t.Text.size() > 256) return Fail(t, "名前が長すぎます");
       t.Text += static_cast<char>(src_.Peek());
       src_.Advance();
     }
@@ -337,18 +337,18 @@ class TParser {
   bool File() {
     TToken t = lex_.Next();
     if (t.Kind != TTok::Keyword || t.Text != "ISO-10303-21") {
-      return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読めない" ? t.Text
-                                                                             : "ISO 10303-21 の交換構造ではない（先頭に ISO-10303-21; がない）");
+      return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読み込めません" ? t.Text
+                                                                             : "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）");
     }
-    if (!Expect(TTok::Semicolon, "ISO-10303-21 の後に ';' がない")) return false;
+    if (!Expect(TTok::Semicolon, "ISO-10303-21 の後に ';' がありません")) return false;
     for (;;) {
       t = lex_.Next();
-      if (t.Kind == TTok::End) return Break(t, "END-ISO-10303-21; の前でファイルが終わっている");
+      if (t.Kind == TTok::End) return Break(t, "END-ISO-10303-21; の前でファイルが終わっています");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
-      if (t.Kind != TTok::Keyword) return Break(t, "セクションの始まりがない");
+      if (t.Kind != TTok::Keyword) return Break(t, "セクションの始まりがありません");
       if (t.Text == "END-ISO-10303-21") {
         TToken s = lex_.Next();
-        if (s.Kind != TTok::Semicolon && s.Kind != TTok::End) return Break(s, "END-ISO-10303-21 の後に ';' がない");
+        if (s.Kind != TTok::Semicolon && s.Kind != TTok::End) return Break(s, "END-ISO-10303-21 の後に ';' がありません");
         return true;
       }
       if (!handler_.OnSection(t.Text, t.Line)) return false;
@@ -358,18 +358,18 @@ class TParser {
   }
 
   bool Header() {
-    if (!Expect(TTok::Semicolon, "HEADER の後に ';' がない")) return false;
+    if (!Expect(TTok::Semicolon, "HEADER の後に ';' がありません")) return false;
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がない");
-      if (t.Kind == TTok::End) return Break(t, "ヘッダ部の途中でファイルが終わっている");
-      if (t.Kind != TTok::Keyword) return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がない");
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がありません");
+      if (t.Kind == TTok::End) return Break(t, "ヘッダ部の途中でファイルが終わっています");
+      if (t.Kind != TTok::Keyword) return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がありません");
       TRecord rec;
       rec.Name = std::move(t.Text);
       context_ = rec.Name;
-      if (!Expect(TTok::Open, rec.Name + " の後に '(' がない")) return false;
+      if (!Expect(TTok::Open, rec.Name + " の後に '(' がありません")) return false;
       if (!List(rec.Params, 1)) return false;
-      if (!Expect(TTok::Semicolon, rec.Name + " の後に ';' がない")) return false;
+      if (!Expect(TTok::Semicolon, rec.Name + " の後に ';' がありません")) return false;
       if (!handler_.OnHeader(std::move(rec), t.Line)) return false;
     }
   }
@@ -382,18 +382,18 @@ class TParser {
       if (!List(ignored, 1)) return false;
       t = lex_.Next();
     }
-    if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がない");
+    if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がありません");
     for (;;) {
       t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がない");
-      if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっている（ENDSEC; がない）");
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がありません");
+      if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっています（ENDSEC; がありません）");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
-      if (t.Kind != TTok::Ref) return Break(t, "インスタンスの始まり（#番号=）がない");
+      if (t.Kind != TTok::Ref) return Break(t, "インスタンスの始まり（#番号=）がありません");
       TInstance inst;
       inst.Id = t.Ref;
       inst.Line = t.Line;
       context_ = "#" + std::to_string(t.Ref);
-      if (!Expect(TTok::Equals, context_ + " の後に '=' がない")) return false;
+      if (!Expect(TTok::Equals, context_ + " の後に '=' がありません")) return false;
       t = lex_.Next();
       if (t.Kind == TTok::Keyword) {
         if (!Record(inst, std::move(t.Text))) return false;
@@ -402,14 +402,14 @@ class TParser {
         for (;;) {
           t = lex_.Next();
           if (t.Kind == TTok::Close) break;
-          if (t.Kind != TTok::Keyword) return Unexpected(t, "複合インスタンスにエンティティ名がない");
+          if (t.Kind != TTok::Keyword) return Unexpected(t, "複合インスタンスにエンティティ名がありません");
           if (!Record(inst, std::move(t.Text))) return false;
         }
-        if (inst.Records.empty()) return Break(t, context_ + " の複合インスタンスが空");
+        if (inst.Records.empty()) return Break(t, context_ + " の複合インスタンスが空です");
       } else {
-        return Unexpected(t, context_ + " にエンティティ名がない");
+        return Unexpected(t, context_ + " にエンティティ名がありません");
       }
-      if (!Expect(TTok::Semicolon, context_ + " の後に ';' がない（括弧の対応がとれていない）")) return false;
+      if (!Expect(TTok::Semicolon, context_ + " の後に ';' がありません（括弧の対応がとれていません）")) return false;
       if (!handler_.OnInstance(std::move(inst))) return false;
     }
   }
@@ -417,7 +417,7 @@ class TParser {
   bool Record(TInstance& inst, std::string name) {
     TRecord& rec = inst.Records.emplace_back();
     rec.Name = std::move(name);
-    if (!Expect(TTok::Open, context_ + " の " + rec.Name + " の後に '(' がない")) return false;
+    if (!Expect(TTok::Open, context_ + " の " + rec.Name + " の後に '(' がありません")) return false;
     return List(rec.Params, 1);
   }
 
@@ -425,23 +425,23 @@ class TParser {
   bool OtherSection(const TToken& start) {
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がない");
-      if (t.Kind == TTok::End) return Break(t, start.Text + " セクションの途中でファイルが終わっている");
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がありません");
+      if (t.Kind == TTok::End) return Break(t, start.Text + " セクションの途中でファイルが終わっています");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
     }
   }
 
   // Reads the values of a list whose '(' was read, through its ')'.
   bool List(std::vector<TValue>& out, int depth) {
-    if (depth > kMaxNesting) return Break(last_, context_ + " の括弧の入れ子が深すぎる");
+    if (depth > kMaxNesting) return Break(last_, context_ + " の括弧の入れ子が深すぎます");
     TToken t = lex_.Next();
     if (t.Kind == TTok::Close) return true;
     for (;;) {
       if (!Value(out.emplace_back(), t, depth)) return false;
       t = lex_.Next();
       if (t.Kind == TTok::Close) return true;
-      if (t.Kind == TTok::Semicolon) return Break(t, context_ + " の括弧が閉じていない");
-      if (t.Kind != TTok::Comma) return Unexpected(t, context_ + " の値の後に ',' か ')' がない");
+      if (t.Kind == TTok::Semicolon) return Break(t, context_ + " の括弧が閉じていません");
+      if (t.Kind != TTok::Comma) return Unexpected(t, context_ + " の値の後に ',' か ')' がありません");
       t = lex_.Next();
     }
   }
@@ -461,10 +461,10 @@ class TParser {
       case TTok::Keyword:
         v.Kind = TValueKind::Typed;
         v.Text = std::move(t.Text);
-        if (!Expect(TTok::Open, context_ + " の " + v.Text + " の後に '(' がない")) return false;
+        if (!Expect(TTok::Open, context_ + " の " + v.Text + " の後に '(' がありません")) return false;
         return List(v.Items, depth + 1);
-      case TTok::Semicolon: return Break(t, context_ + " の括弧が閉じていない");
-      default: return Unexpected(t, context_ + " に値がない");
+      case TTok::Semicolon: return Break(t, context_ + " の括弧が閉じていません");
+      default: return Unexpected(t, context_ + " に値がありません");
     }
   }
 
@@ -479,7 +479,7 @@ class TParser {
   bool Unexpected(const TToken& t, const std::string& reason) {
     if (t.Kind == TTok::Error) return Break(t, t.Text);
     if (t.Kind == TTok::End) {
-      return Break(t, context_.empty() ? "ファイルが途中で終わっている" : "ファイルが " + context_ + " の途中で終わっている");
+      return Break(t, context_.empty() ? "ファイルが途中で終わっています" : "ファイルが " + context_ + " の途中で終わっています");
     }
     return Break(t, reason);
   }
@@ -614,13 +614,13 @@ TReadStop ParseFile(const std::string& path, THandler& handler) {
   stop.Broken = true;
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    stop.Reason = "ファイルを開けない";
+    stop.Reason = "ファイルを開けません";
     return stop;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    stop.Reason = "通常のファイルではない";
+    stop.Reason = "通常のファイルではありません";
     return stop;
   }
   TReadFn read = [fd](char* buffer, std::size_t size) -> long {

@@ -141,23 +141,23 @@ TEST(Part21, BrokenFilesKeepWhatWasReadAndSayWhereAndWhy) {
     std::string Reason;  // a part of it
     int Instances;       // handed out before the break
   } cases[] = {
-      {head + "#2=LINE('a',(1.,", 6, "#2 の途中で終わっている", 1},
-      {head + "#2=POLYLINE('',(#1,#2);\n#3=A();\n", 6, "#2 の括弧が閉じていない", 1},
-      {head + "#2=A(1));\n", 6, "#2 の後に ';' がない", 1},
-      {head + "#2=A(1)\n#3=A(2);\n", 7, "#2 の後に ';' がない", 1},
-      {head + "#2=A('never closed);\n", 6, "文字列が閉じていない", 1},
-      {head + "/* never closed\n#2=A();\n", 6, "注釈が閉じていない", 1},
-      {head + "#2=A(1,,2);\n", 6, "#2 に値がない", 1},
-      {head + "#2=(A(1)3);\n", 6, "複合インスタンスにエンティティ名がない", 1},
-      {head + "#2=A(1);\n#=B();\n", 7, "'#' の後に番号がない", 2},
-      {head + "#2=A(@);\n", 6, "使えない文字がある（'@'）", 1},
-      {head + "#2=A(.T);\n", 6, "列挙値が '.' で閉じていない", 1},
-      {head + "#2=A(" + std::string(100, '(') + std::string(100, ')') + ");\n", 6, "入れ子が深すぎる", 1},
-      {head + "#2=A(1);\n", 7, "データ部の途中でファイルが終わっている", 2},
-      {head + "ENDSEC;\n", 7, "END-ISO-10303-21; の前でファイルが終わっている", 1},
-      {"<?xml version=\"1.0\"?>\n<a/>\n", 1, "ISO 10303-21 の交換構造ではない", 0},
-      {"", 1, "ISO 10303-21 の交換構造ではない", 0},
-      {"ISO-10303-21;\nHEADER;\nFILE_NAME('x'", 3, "FILE_NAME の途中で終わっている", 0},
+      {head + "#2=LINE('a',(1.,", 6, "#2 の途中で終わっています", 1},
+      {head + "#2=POLYLINE('',(#1,#2);\n#3=A();\n", 6, "#2 の括弧が閉じていません", 1},
+      {head + "#2=A(1));\n", 6, "#2 の後に ';' がありません", 1},
+      {head + "#2=A(1)\n#3=A(2);\n", 7, "#2 の後に ';' がありません", 1},
+      {head + "#2=A('never closed);\n", 6, "文字列が閉じていません", 1},
+      {head + "/* never closed\n#2=A();\n", 6, "注釈が閉じていません", 1},
+      {head + "#2=A(1,,2);\n", 6, "#2 に値がありません", 1},
+      {head + "#2=(A(1)3);\n", 6, "複合インスタンスにエンティティ名がありません", 1},
+      {head + "#2=A(1);\n#=B();\n", 7, "'#' の後に番号がありません", 2},
+      {head + "#2=A(@);\n", 6, "使えない文字があります（'@'）", 1},
+      {head + "#2=A(.T);\n", 6, "列挙値が '.' で閉じていません", 1},
+      {head + "#2=A(" + std::string(100, '(') + std::string(100, ')') + ");\n", 6, "入れ子が深すぎます", 1},
+      {head + "#2=A(1);\n", 7, "データ部の途中でファイルが終わっています", 2},
+      {head + "ENDSEC;\n", 7, "END-ISO-10303-21; の前でファイルが終わっています", 1},
+      {"<?xml version=\"1.0\"?>\n<a/>\n", 1, "ISO 10303-21 の交換構造ではありません", 0},
+      {"", 1, "ISO 10303-21 の交換構造ではありません", 0},
+      {"ISO-10303-21;\nHEADER;\nFILE_NAME('x'", 3, "FILE_NAME の途中で終わっています", 0},
   };
   for (const Case& c : cases) {
     for (std::size_t chunk : kChunks) {
@@ -192,7 +192,7 @@ TEST(Part21, HugeStringsCrossChunksAndOversizedOnesStopTheRead) {
   TRecorder r;
   TReadStop stop = ParseText(huge, r, 1 << 20);
   EXPECT_TRUE(stop.Broken);
-  EXPECT_EQ(stop.Reason, "文字列が長すぎる");
+  EXPECT_EQ(stop.Reason, "文字列が長すぎます");
   EXPECT_EQ(stop.Line, 3);
 }
 
@@ -215,10 +215,10 @@ TEST(Part21, FilesAreReadOnlyWhenRegular) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   TReadStop stop = ParseFile(fifo, r);  // must not wait for a writer
   EXPECT_TRUE(stop.Broken);
-  EXPECT_EQ(stop.Reason, "通常のファイルではない");
+  EXPECT_EQ(stop.Reason, "通常のファイルではありません");
   stop = ParseFile(dir / "missing.p21", r);
   EXPECT_TRUE(stop.Broken);
-  EXPECT_EQ(stop.Reason, "ファイルを開けない");
+  EXPECT_EQ(stop.Reason, "ファイルを開けません");
   stop = ParseFile(dir.Path(), r);
   EXPECT_TRUE(stop.Broken);
 }

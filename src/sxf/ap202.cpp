@@ -1,0 +1,1112 @@
+#include "sxf/ap202.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+#include "sxf/part21.h"
+#include "sxf/tables.h"
+
+namespace dlvr::sxf {
+namespace {
+
+using p21::TInstance;
+using p21::TRecord;
+using p21::TValue;
+using p21::TValueKind;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxDepth = 32;          // placements and containers within each other
+constexpr int kSegmentsPerTurn = 72;   // a conic drawn as a boundary or under a shear
+
+// ---------------------------------------------------------------------------
+// Values
+
+const TValue* Param(const TRecord& r, std::size_t i) { return i < r.Params.size() ? &r.Params[i] : nullptr; }
+
+// A number, also inside a typed value (POSITIVE_LENGTH_MEASURE(0.35)).
+bool NumberOf(const TValue* v, double& out) {
+  while (v && v->Kind == TValueKind::Typed && v->Items.size() == 1) v = &v->Items[0];
+  if (!v || !v->IsNumber() || !std::isfinite(v->Number)) return false;
+  out = v->Number;
+  return true;
+}
+double Num(const TValue* v, double fallback) {
+  double d;
+  return NumberOf(v, d) ? d : fallback;
+}
+long RefOf(const TValue* v) {
+  while (v && v->Kind == TValueKind::Typed && v->Items.size() == 1) v = &v->Items[0];
+  return v && v->Kind == TValueKind::Ref ? v->Ref : 0;
+}
+std::string Str(const TValue* v) {
+  while (v && v->Kind == TValueKind::Typed && v->Items.size() == 1) v = &v->Items[0];
+  return v && (v->Kind == TValueKind::String || v->Kind == TValueKind::Enum) ? v->Text : std::string();
+}
+// The references of a list (nothing when it is no list).
+std::vector<long> Refs(const TValue* v) {
+  std::vector<long> out;
+  if (v && v->Kind == TValueKind::List)
+    for (const TValue& i : v->Items)
+      if (long r = RefOf(&i)) out.push_back(r);
+  return out;
+}
+
+const TRecord* Part(const TInstance& inst, std::string_view name) {
+  for (const TRecord& r : inst.Records)
+    if (r.Name == name) return &r;
+  return nullptr;
+}
+// The record of a simple instance named `name`.
+const TRecord* Simple(const TInstance* inst, std::string_view name) {
+  return inst && !inst->Complex && inst->Records.size() == 1 && inst->Records[0].Name == name ? &inst->Records[0]
+                                                                                              : nullptr;
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) { return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail; }
+
+// ---------------------------------------------------------------------------
+// Entity families
+
+// Styled items: (name, styles, item, ...) when simple.
+bool IsStyledName(std::string_view n) {
+  static const std::set<std::string_view> names = {
+      "STYLED_ITEM", "OVER_RIDING_STYLED_ITEM", "DIMENSION_CURVE", "LEADER_CURVE", "PROJECTION_CURVE",
+      "TERMINATOR_SYMBOL", "DIMENSION_CURVE_TERMINATOR", "LEADER_TERMINATOR"};
+  return EndsWith(n, "_OCCURRENCE") || names.count(n);
+}
+// Callouts: (name, contents).
+bool IsCalloutName(std::string_view n) { return EndsWith(n, "CALLOUT"); }
+// Representations: (name, items, context).
+bool IsRepresentationName(std::string_view n) {
+  return EndsWith(n, "REPRESENTATION") || n == "PRESENTATION_VIEW" || n == "PRESENTATION_AREA" ||
+         n == "DRAWING_SHEET_REVISION" || n == "DRAUGHTING_MODEL";
+}
+// Mapped items: (name, mapping_source, mapping_target).
+bool IsMappedName(std::string_view n) {
+  return n == "MAPPED_ITEM" || n == "ANNOTATION_SYMBOL" || n == "ANNOTATION_TEXT" || n == "DRAUGHTING_SYMBOL" ||
+         n.starts_with("CAMERA_IMAGE");
+}
+bool IsTextName(std::string_view n) { return n.starts_with("TEXT_LITERAL"); }
+bool IsSplineName(std::string_view n) {
+  return n.starts_with("B_SPLINE_CURVE") || n == "BEZIER_CURVE" || n == "UNIFORM_CURVE" || n == "QUASI_UNIFORM_CURVE" ||
+         n == "RATIONAL_B_SPLINE_CURVE";
+}
+bool IsDrawableName(std::string_view n) {
+  return n == "POLYLINE" || n == "LINE" || n == "CIRCLE" || n == "ELLIPSE" || n == "TRIMMED_CURVE" ||
+         n == "COMPOSITE_CURVE" || n == "ANNOTATION_FILL_AREA" || IsTextName(n) || IsSplineName(n);
+}
+
+// Entities read for what they say about others, drawn through them.
+bool IsKnownName(std::string_view n) {
+  static const std::set<std::string_view> names = {
+      "DRAWING_SHEET_REVISION_USAGE", "DRAWING_DEFINITION", "DRAWING_REVISION", "PRESENTATION_SIZE", "PLANAR_BOX",
+      "PLANAR_EXTENT", "PRESENTATION_SET", "AREA_IN_SET", "PRESENTED_ITEM_REPRESENTATION", "DRAUGHTING_PRESENTED_ITEM",
+      "PRESENTATION_LAYER_ASSIGNMENT", "PRESENTATION_LAYER_USAGE", "INVISIBILITY", "CONTEXT_DEPENDENT_INVISIBILITY",
+      "REPRESENTATION_CONTEXT", "GEOMETRIC_REPRESENTATION_CONTEXT", "GLOBAL_UNIT_ASSIGNED_CONTEXT",
+      "GLOBAL_UNCERTAINTY_ASSIGNED_CONTEXT", "PARAMETRIC_REPRESENTATION_CONTEXT", "NAMED_UNIT", "SI_UNIT", "LENGTH_UNIT",
+      "PLANE_ANGLE_UNIT", "SOLID_ANGLE_UNIT", "CONVERSION_BASED_UNIT", "DIMENSIONAL_EXPONENTS", "MEASURE_WITH_UNIT",
+      "LENGTH_MEASURE_WITH_UNIT", "PLANE_ANGLE_MEASURE_WITH_UNIT", "UNCERTAINTY_MEASURE_WITH_UNIT",
+      "CARTESIAN_POINT", "DIRECTION", "VECTOR", "AXIS2_PLACEMENT_2D", "CARTESIAN_TRANSFORMATION_OPERATOR",
+      "CARTESIAN_TRANSFORMATION_OPERATOR_2D", "CARTESIAN_TRANSFORMATION_OPERATOR_2D_NON_UNIFORM",
+      "COMPOSITE_CURVE_SEGMENT", "REPRESENTATION_MAP", "SYMBOL_REPRESENTATION_MAP", "CAMERA_USAGE", "CAMERA_MODEL_D2",
+      "SYMBOL_TARGET", "REPRESENTATION_ITEM", "GEOMETRIC_REPRESENTATION_ITEM", "CURVE", "BOUNDED_CURVE",
+      "PRESENTATION_STYLE_ASSIGNMENT", "PRESENTATION_STYLE_BY_CONTEXT", "CURVE_STYLE", "CURVE_STYLE_FONT",
+      "CURVE_STYLE_FONT_PATTERN", "CURVE_STYLE_FONT_AND_SCALING", "DRAUGHTING_PRE_DEFINED_CURVE_FONT",
+      "PRE_DEFINED_CURVE_FONT", "EXTERNALLY_DEFINED_CURVE_FONT", "DRAUGHTING_PRE_DEFINED_COLOUR", "PRE_DEFINED_COLOUR",
+      "COLOUR_RGB", "COLOUR_SPECIFICATION", "COLOUR", "TEXT_STYLE", "TEXT_STYLE_FOR_DEFINED_FONT",
+      "TEXT_STYLE_WITH_BOX_CHARACTERISTICS", "TEXT_STYLE_WITH_SPACING", "TEXT_STYLE_WITH_MIRROR",
+      "DRAUGHTING_PRE_DEFINED_TEXT_FONT", "PRE_DEFINED_TEXT_FONT", "EXTERNALLY_DEFINED_TEXT_FONT", "TEXT_FONT",
+      "EXTERNAL_SOURCE", "FILL_AREA_STYLE", "FILL_AREA_STYLE_COLOUR", "FILL_AREA_STYLE_HATCHING",
+      "ONE_DIRECTION_REPEAT_FACTOR", "EXTERNALLY_DEFINED_HATCH_STYLE", "POINT_STYLE", "SYMBOL_STYLE", "SYMBOL_COLOUR",
+      "PRE_DEFINED_MARKER", "DRAUGHTING_ANNOTATION_OCCURRENCE", "APPLICATION_CONTEXT", "APPLICATION_PROTOCOL_DEFINITION"};
+  return names.count(n) || IsStyledName(n) || IsCalloutName(n) || IsRepresentationName(n) || IsMappedName(n) ||
+         IsDrawableName(n);
+}
+
+// ---------------------------------------------------------------------------
+// Placements
+
+TTransform Inverse(const TTransform& t) {
+  const double det = t.A * t.D - t.B * t.C;
+  if (!(std::fabs(det) > 1e-300)) return {};
+  const double a = t.D / det, b = -t.B / det, c = -t.C / det, d = t.A / det;
+  return {a, b, c, d, -(a * t.E + c * t.F), -(b * t.E + d * t.F)};
+}
+
+TPoint Linear(const TTransform& t, TPoint v) { return {t.A * v.X + t.C * v.Y, t.B * v.X + t.D * v.Y}; }
+
+// The points along a conic (local to the primitive), for a boundary or when
+// a shear leaves no axes to keep.
+void ConicPoints(const TPrimitive& p, std::vector<TPoint>& out) {
+  const bool whole = p.Kind == TKind::Circle || p.Kind == TKind::Ellipse;
+  double start = whole ? 0 : p.Start, sweep = whole ? 2 * kPi : p.End - p.Start;
+  while (sweep <= 0) sweep += 2 * kPi;
+  const int n = std::clamp(static_cast<int>(std::ceil(sweep / (2 * kPi) * kSegmentsPerTurn)), 2, kSegmentsPerTurn);
+  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+  const TPoint o = p.Points.empty() ? TPoint{} : p.Points[0];
+  for (int i = 0; i <= n; ++i) {
+    const double a = p.Reversed && !whole ? start + sweep * (n - i) / n : start + sweep * i / n;
+    const double x = p.Rx * std::cos(a), y = p.Ry * std::sin(a);
+    out.push_back({o.X + c * x - s * y, o.Y + s * x + c * y});
+  }
+}
+
+// A primitive carried by a placement into sheet millimetres.
+void Carry(TPrimitive& p, const TTransform& t) {
+  const bool conic = p.Kind == TKind::Circle || p.Kind == TKind::Arc || p.Kind == TKind::Ellipse ||
+                     p.Kind == TKind::EllipseArc;
+  if (conic) {
+    const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+    const TPoint a = Linear(t, {c * p.Rx, s * p.Rx}), b = Linear(t, {-s * p.Ry, c * p.Ry});
+    const double la = std::hypot(a.X, a.Y), lb = std::hypot(b.X, b.Y);
+    if (std::fabs(a.X * b.X + a.Y * b.Y) > 1e-9 * la * lb) {  // sheared: no axes survive
+      std::vector<TPoint> pts;
+      ConicPoints(p, pts);
+      p.Kind = TKind::Polyline;
+      p.Points = std::move(pts);
+    } else {
+      p.Rotation = std::atan2(a.Y, a.X);
+      p.Rx = la;
+      p.Ry = lb;
+      if (a.X * b.Y - a.Y * b.X < 0) {  // mirrored: the parameter runs backwards
+        const double start = p.Start;
+        p.Start = -p.End;
+        p.End = -start;
+        p.Reversed = !p.Reversed;
+      }
+      const bool round = std::fabs(la - lb) <= 1e-9 * std::max(1.0, la);
+      if (p.Kind == TKind::Circle && !round) p.Kind = TKind::Ellipse;
+      if (p.Kind == TKind::Arc && !round) p.Kind = TKind::EllipseArc;
+    }
+  }
+  for (TPoint& q : p.Points) q = t.Apply(q);
+  for (auto& hole : p.Holes)
+    for (TPoint& q : hole) q = t.Apply(q);
+  const double det = std::fabs(t.A * t.D - t.B * t.C);
+  auto turn = [&](double& angle, double* along, double* across) {
+    const TPoint d = Linear(t, {std::cos(angle), std::sin(angle)});
+    const double len = std::hypot(d.X, d.Y);
+    if (!(len > 0)) return;
+    angle = std::atan2(d.Y, d.X);
+    if (along) *along *= len;
+    if (across) *across *= det / len;
+  };
+  if (p.Kind == TKind::Text) {
+    double width = p.CharWidth;
+    turn(p.Rotation, &p.CharWidth, &p.Height);
+    if (width > 0) p.Spacing *= p.CharWidth / width;
+  }
+  if (p.Kind == TKind::Hatch)
+    for (auto& line : p.PatternLines) turn(line.first, nullptr, &line.second);
+}
+
+// 9-way alignment from a text_alignment label ("baseline left", "top
+// centre", "centre right", ...): 1 lower left ... 9 upper right; 0 when the
+// label says neither.
+int AlignOf(std::string_view label) {
+  const std::string s = AsciiLower(label);
+  int row = -1, col = -1;
+  if (s.find("top") != std::string::npos || s.find("upper") != std::string::npos) row = 2;
+  else if (s.find("bottom") != std::string::npos || s.find("baseline") != std::string::npos ||
+           s.find("lower") != std::string::npos) row = 0;
+  if (s.find("left") != std::string::npos) col = 0;
+  else if (s.find("right") != std::string::npos) col = 2;
+  const bool middle = s.find("centre") != std::string::npos || s.find("center") != std::string::npos ||
+                      s.find("middle") != std::string::npos;
+  if (row < 0 && col < 0 && !middle) return 0;
+  if (row < 0) row = middle && col >= 0 ? 1 : (middle ? 1 : 0);
+  if (col < 0) col = middle ? 1 : 0;
+  // "centre centre" or "centre" alone is the middle row and column.
+  return row * 3 + col + 1;
+}
+
+// ---------------------------------------------------------------------------
+// The instances kept while reading
+
+struct TKeptPoint {
+  long Id;
+  TPoint P;
+};
+
+class TStore : public p21::THandler {
+ public:
+  bool OnHeader(TRecord&& r, long) override { return true; }
+  bool OnInstance(TInstance&& inst) override {
+    if (!inst.Complex && inst.Records.size() == 1) {
+      const TRecord& r = inst.Records[0];
+      const TValue* coords = Param(r, 1);
+      if ((r.Name == "CARTESIAN_POINT" || r.Name == "DIRECTION") && coords && coords->Kind == TValueKind::List &&
+          coords->Items.size() >= 2 && coords->Items[0].IsNumber() && coords->Items[1].IsNumber()) {
+        if (!points.empty() && points.back().Id >= inst.Id) pointsSorted_ = false;
+        points.push_back({inst.Id, {coords->Items[0].Number, coords->Items[1].Number}});
+        return true;
+      }
+    }
+    if (!instances.empty() && instances.back().Id >= inst.Id) sorted_ = false;
+    instances.push_back(std::move(inst));
+    return true;
+  }
+
+  // Puts both kinds in order of number, once the read is done.
+  void Finish() {
+    if (!sorted_)
+      std::stable_sort(instances.begin(), instances.end(),
+                       [](const TInstance& a, const TInstance& b) { return a.Id < b.Id; });
+    if (!pointsSorted_)
+      std::stable_sort(points.begin(), points.end(), [](const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; });
+  }
+
+  const TInstance* Find(long id) const {
+    auto it = std::lower_bound(instances.begin(), instances.end(), id,
+                               [](const TInstance& a, long v) { return a.Id < v; });
+    return it != instances.end() && it->Id == id ? &*it : nullptr;
+  }
+  const TPoint* FindPoint(long id) const {
+    auto it = std::lower_bound(points.begin(), points.end(), id, [](const TKeptPoint& a, long v) { return a.Id < v; });
+    return it != points.end() && it->Id == id ? &it->P : nullptr;
+  }
+
+  std::vector<TInstance> instances;  // in file order until Finish
+  std::vector<TKeptPoint> points;    // CARTESIAN_POINT and DIRECTION
+
+ private:
+  bool sorted_ = true, pointsSorted_ = true;
+};
+
+// ---------------------------------------------------------------------------
+// Styles
+
+struct TStyle {
+  int Colour = -1, LineType = -1, Font = -1, Marker = 0;
+  double Width = -1;
+  double Height = 0, CharWidth = 0, Spacing = 0, Slant = 0;
+  bool Fill = false, Solid = false;
+  std::vector<std::pair<double, double>> Pattern;
+
+  // Fields this style leaves open taken from `outer`.
+  void Under(const TStyle& outer) {
+    if (Colour < 0) Colour = outer.Colour;
+    if (LineType < 0) LineType = outer.LineType;
+    if (Font < 0) Font = outer.Font;
+    if (Width < 0) Width = outer.Width;
+    if (Height <= 0) Height = outer.Height;
+    if (CharWidth <= 0) CharWidth = outer.CharWidth;
+    if (Spacing <= 0) Spacing = outer.Spacing;
+    if (!Fill && outer.Fill) {
+      Fill = true;
+      Solid = outer.Solid;
+      Pattern = outer.Pattern;
+    }
+  }
+};
+
+struct TContext {
+  TTransform T;
+  int Layer = -1;
+  TStyle Style;
+  long From = 0;  // the instance that led here, for messages
+};
+
+// ---------------------------------------------------------------------------
+// The resolver
+
+class TResolver {
+ public:
+  TResolver(const TStore& store, TDrawing& drawing) : s_(store), d_(drawing) {}
+
+  void Run() {
+    Units();
+    Layers();
+    Sheet();
+    Inner();
+    for (const TInstance* ip : order_) {
+      const TInstance& inst = *ip;
+      if (stopped_) break;
+      if (inner_.count(inst.Id)) continue;
+      const std::string& n = inst.Records[0].Name;
+      const bool root = inst.Complex ? Part(inst, "STYLED_ITEM") || Part(inst, "MAPPED_ITEM")
+                                     : IsStyledName(n) || IsMappedName(n) || IsCalloutName(n) ||
+                                           n == "DRAWING_SHEET_REVISION";
+      if (!root) continue;
+      TContext ctx;
+      ctx.From = inst.Id;
+      Item(inst.Id, ctx, 0);
+    }
+    CountUnknown();
+    if (d_.SheetWidth <= 0 || d_.SheetHeight <= 0) SheetFromExtent();
+  }
+
+  // The instances in file order (by line), for the roots.
+  void SetOrder(std::vector<const TInstance*> order) { order_ = std::move(order); }
+
+ private:
+  // -- problems that do not stop the read -----------------------------------
+  long LineOf(long id) const {
+    const TInstance* i = s_.Find(id);
+    return i ? i->Line : 0;
+  }
+  void Problem(long id, std::string reason) {
+    if (d_.Stop.Broken) return;
+    d_.Stop.Broken = true;
+    d_.Stop.Line = LineOf(id);
+    d_.Stop.Reason = std::move(reason);
+  }
+  void Missing(long from, long id, std::string_view what) {
+    ++d_.Skipped[std::string(what)];
+    Problem(from, "#" + std::to_string(from) + " が参照する #" + std::to_string(id) + " がありません");
+  }
+  std::string NameOf(long id) const {
+    const TInstance* i = s_.Find(id);
+    return i ? i->Records[0].Name : "CARTESIAN_POINT";
+  }
+
+  // -- tables ----------------------------------------------------------------
+  int ColourIndex(const TColour& c) {
+    const std::string key = c.Name + '|' + std::to_string(c.R) + ',' + std::to_string(c.G) + ',' + std::to_string(c.B);
+    auto [it, added] = colourKeys_.try_emplace(key, static_cast<int>(d_.Colours.size()));
+    if (added) d_.Colours.push_back(c);
+    return it->second;
+  }
+  int LineTypeIndex(const TLineType& t) {
+    std::string key = t.Name;
+    for (double p : t.Pitches) key += '|' + std::to_string(p);
+    auto [it, added] = lineTypeKeys_.try_emplace(key, static_cast<int>(d_.LineTypes.size()));
+    if (added) d_.LineTypes.push_back(t);
+    return it->second;
+  }
+  int FontIndex(const std::string& name) {
+    auto [it, added] = fontKeys_.try_emplace(name, static_cast<int>(d_.Fonts.size()));
+    if (added) d_.Fonts.push_back({name});
+    return it->second;
+  }
+
+  int Colour(long id) {
+    const TInstance* inst = s_.Find(id);
+    if (!inst) return -1;
+    const TRecord& r = inst->Records[0];
+    if (r.Name == "COLOUR_RGB") {
+      double v[3];
+      for (int i = 0; i < 3; ++i) v[i] = std::clamp(Num(Param(r, i + 1), 0), 0.0, 255.0);
+      const bool unit = v[0] <= 1 && v[1] <= 1 && v[2] <= 1;  // 0..1 as the schema says, or 0..255
+      TColour c{Str(Param(r, 0)), 0, 0, 0};
+      c.R = static_cast<std::uint8_t>(std::lround(unit ? v[0] * 255 : v[0]));
+      c.G = static_cast<std::uint8_t>(std::lround(unit ? v[1] * 255 : v[1]));
+      c.B = static_cast<std::uint8_t>(std::lround(unit ? v[2] * 255 : v[2]));
+      return ColourIndex(c);
+    }
+    if (EndsWith(r.Name, "PRE_DEFINED_COLOUR")) {
+      TColour c{Str(Param(r, 0)), 0, 0, 0};
+      if (!PredefinedColour(PredefinedColourCode(c.Name), c)) ++d_.Skipped[r.Name];
+      return ColourIndex(c);
+    }
+    if (r.Name == "TEXT_STYLE_FOR_DEFINED_FONT" || r.Name == "SYMBOL_COLOUR") return Colour(RefOf(Param(r, 0)));
+    if (r.Name == "FILL_AREA_STYLE_COLOUR") return Colour(RefOf(Param(r, 1)));
+    return -1;
+  }
+
+  int LineType(long id) {
+    const TInstance* inst = s_.Find(id);
+    if (!inst) return -1;
+    const TRecord& r = inst->Records[0];
+    TLineType t;
+    t.Name = Str(Param(r, 0));
+    if (EndsWith(r.Name, "PRE_DEFINED_CURVE_FONT")) {
+      PredefinedLineType(PredefinedLineTypeCode(t.Name), t);
+    } else if (r.Name == "CURVE_STYLE_FONT") {
+      for (long pid : Refs(Param(r, 1))) {
+        const TRecord* pat = Simple(s_.Find(pid), "CURVE_STYLE_FONT_PATTERN");
+        if (!pat) continue;
+        t.Pitches.push_back(Num(Param(*pat, 0), 0));
+        t.Pitches.push_back(Num(Param(*pat, 1), 0));
+      }
+    } else if (r.Name == "CURVE_STYLE_FONT_AND_SCALING") {
+      int inner = LineType(RefOf(Param(r, 1)));
+      if (inner < 0) return -1;
+      t = d_.LineTypes[inner];
+      const double scale = Num(Param(r, 2), 1);
+      for (double& p : t.Pitches) p *= scale;
+    } else if (r.Name == "EXTERNALLY_DEFINED_CURVE_FONT") {
+      // the name of the font is all there is
+    } else {
+      return -1;
+    }
+    return LineTypeIndex(t);
+  }
+
+  int Font(long id) {
+    const TInstance* inst = s_.Find(id);
+    if (!inst) return -1;
+    const TRecord& r = inst->Records[0];
+    std::string name = Str(Param(r, 0));
+    return name.empty() && r.Name == "TEXT_FONT" ? -1 : FontIndex(name);
+  }
+
+  // A length that may be a measure with its unit.
+  double Length(const TValue* v, double fallback) {
+    double d;
+    if (NumberOf(v, d)) return d;
+    if (long id = RefOf(v)) {
+      const TInstance* inst = s_.Find(id);
+      if (inst && !inst->Records.empty() && NumberOf(Param(inst->Records[0], 0), d)) return d;
+    }
+    return fallback;
+  }
+
+  void CurveStyle(const TRecord& r, TStyle& st) {
+    if (long f = RefOf(Param(r, 1))) st.LineType = LineType(f);
+    st.Width = Length(Param(r, 2), st.Width);
+    if (long c = RefOf(Param(r, 3))) st.Colour = Colour(c);
+  }
+
+  void TextStyle(const TInstance& inst, TStyle& st) {
+    for (const TRecord& r : inst.Records) {
+      if (!r.Name.starts_with("TEXT_STYLE")) continue;
+      if (long a = RefOf(Param(r, 1))) st.Colour = Colour(a);
+      if (r.Name == "TEXT_STYLE_WITH_BOX_CHARACTERISTICS") {
+        const TValue* set = Param(r, 2);
+        if (set && set->Kind == TValueKind::List)
+          for (const TValue& c : set->Items) {
+            if (c.Kind != TValueKind::Typed) continue;
+            const double v = Num(&c, 0);
+            if (c.Text == "BOX_HEIGHT") st.Height = v;
+            else if (c.Text == "BOX_WIDTH") st.CharWidth = v;
+            else if (c.Text == "BOX_SLANT_ANGLE") st.Slant = v * angle_;
+          }
+      }
+      if (r.Name == "TEXT_STYLE_WITH_SPACING") st.Spacing = Length(Param(r, 2), 0);
+    }
+  }
+
+  void FillStyle(const TRecord& r, TStyle& st) {
+    st.Fill = true;
+    for (long fid : Refs(Param(r, 1))) {
+      const TInstance* f = s_.Find(fid);
+      if (!f) continue;
+      const TRecord& fr = f->Records[0];
+      if (fr.Name == "FILL_AREA_STYLE_COLOUR") {
+        st.Solid = true;
+        st.Colour = Colour(fid);
+      } else if (fr.Name == "FILL_AREA_STYLE_HATCHING") {
+        TStyle line;
+        if (const TRecord* cs = Simple(s_.Find(RefOf(Param(fr, 1))), "CURVE_STYLE")) CurveStyle(*cs, line);
+        if (st.Colour < 0) st.Colour = line.Colour;
+        if (st.Width < 0) st.Width = line.Width;
+        if (st.LineType < 0) st.LineType = line.LineType;
+        const double angle = Num(Param(fr, 5), 0) * angle_;
+        double pitch = 0;
+        if (const TRecord* rep = Simple(s_.Find(RefOf(Param(fr, 2))), "ONE_DIRECTION_REPEAT_FACTOR"))
+          if (const TRecord* vec = Simple(s_.Find(RefOf(Param(*rep, 1))), "VECTOR")) {
+            const TPoint* dir = s_.FindPoint(RefOf(Param(*vec, 1)));
+            const double mag = Num(Param(*vec, 2), 0);
+            if (dir) {
+              const double len = std::hypot(dir->X, dir->Y);
+              // the distance between lines: the offset across the line direction
+              const double across = len > 0 ? std::fabs(dir->Y * std::cos(angle) - dir->X * std::sin(angle)) / len : 1;
+              pitch = mag * (across > 1e-9 ? across : 1);
+            }
+          }
+        if (pitch > 0) st.Pattern.push_back({angle, pitch});
+      }
+    }
+  }
+
+  TStyle Styles(const TValue* list) {
+    TStyle st;
+    for (long psa : Refs(list)) {
+      const TInstance* a = s_.Find(psa);
+      if (!a) continue;
+      for (long sid : Refs(Param(a->Records[0], 0))) {
+        const TInstance* si = s_.Find(sid);
+        if (!si) continue;
+        const TRecord& r = si->Records[0];
+        if (r.Name == "CURVE_STYLE") CurveStyle(r, st);
+        else if (r.Name.starts_with("TEXT_STYLE")) TextStyle(*si, st);
+        else if (r.Name == "FILL_AREA_STYLE") FillStyle(r, st);
+        else if (r.Name == "POINT_STYLE") {
+          st.Marker = Marker(Param(r, 1));
+          if (long c = RefOf(Param(r, 3))) st.Colour = Colour(c);
+        } else if (r.Name == "SYMBOL_STYLE") {
+          if (long c = RefOf(Param(r, 1))) st.Colour = Colour(c);
+        }
+      }
+    }
+    return st;
+  }
+
+  int Marker(const TValue* v) {
+    static const char* const names[] = {"DOT", "X", "PLUS", "ASTERISK", "RING", "SQUARE", "TRIANGLE"};
+    std::string name = AsciiUpper(Str(v));
+    if (name.empty())
+      if (const TInstance* m = s_.Find(RefOf(v))) name = AsciiUpper(Str(Param(m->Records[0], 0)));
+    for (int i = 0; i < 7; ++i)
+      if (name == names[i]) return i + 1;
+    return 1;
+  }
+
+  // -- placements ------------------------------------------------------------
+  bool Direction(long id, TPoint& out) {
+    const TPoint* p = s_.FindPoint(id);
+    if (!p) return false;
+    const double len = std::hypot(p->X, p->Y);
+    if (!(len > 0)) return false;
+    out = {p->X / len, p->Y / len};
+    return true;
+  }
+
+  // The transform an AXIS2_PLACEMENT_2D, a transformation operator or a
+  // PLANAR_BOX (by its placement) stands for.
+  bool Placement(long id, long from, TTransform& out) {
+    out = {};
+    const TInstance* inst = s_.Find(id);
+    if (!inst) {
+      if (id) Missing(from, id, NameOf(from));
+      return false;
+    }
+    const TRecord& r = inst->Records[0];
+    if (r.Name == "AXIS2_PLACEMENT_2D" && !inst->Complex) {
+      const TPoint* loc = s_.FindPoint(RefOf(Param(r, 1)));
+      if (!loc) {
+        Missing(id, RefOf(Param(r, 1)), r.Name);
+        return false;
+      }
+      TPoint u{1, 0};
+      if (long dref = RefOf(Param(r, 2))) Direction(dref, u);
+      out = {u.X, u.Y, -u.Y, u.X, loc->X, loc->Y};
+      return true;
+    }
+    if (r.Name == "PLANAR_BOX") return Placement(RefOf(Param(r, 3)), id, out);
+    // A transformation operator, simple (name, description, axis1, axis2,
+    // origin, scale[, scale2]) or complex.
+    const TValue *axis1 = nullptr, *axis2 = nullptr, *origin = nullptr, *scale = nullptr, *scale2 = nullptr;
+    if (!inst->Complex && r.Name.starts_with("CARTESIAN_TRANSFORMATION_OPERATOR")) {
+      axis1 = Param(r, 2), axis2 = Param(r, 3), origin = Param(r, 4), scale = Param(r, 5), scale2 = Param(r, 6);
+    } else if (const TRecord* op = Part(*inst, "CARTESIAN_TRANSFORMATION_OPERATOR")) {
+      axis1 = Param(*op, 0), axis2 = Param(*op, 1), origin = Param(*op, 2), scale = Param(*op, 3);
+      if (const TRecord* nu = Part(*inst, "CARTESIAN_TRANSFORMATION_OPERATOR_2D_NON_UNIFORM")) scale2 = Param(*nu, 0);
+    } else {
+      return false;
+    }
+    TPoint u1{1, 0}, o{0, 0};
+    if (long a = RefOf(axis1)) Direction(a, u1);
+    TPoint u2{-u1.Y, u1.X};
+    TPoint a2;
+    if (long a = RefOf(axis2); a && Direction(a, a2) && a2.X * u2.X + a2.Y * u2.Y < 0) u2 = {-u2.X, -u2.Y};
+    if (long p = RefOf(origin)) {
+      const TPoint* q = s_.FindPoint(p);
+      if (!q) {
+        Missing(id, p, r.Name);
+        return false;
+      }
+      o = *q;
+    }
+    const double s1 = Num(scale, 1), s2 = Num(scale2, s1);
+    out = {s1 * u1.X, s1 * u1.Y, s2 * u2.X, s2 * u2.Y, o.X, o.Y};
+    return true;
+  }
+
+  // The size of a PLANAR_BOX (or of a camera's view window).
+  bool BoxSize(long id, double& x, double& y) {
+    const TInstance* inst = s_.Find(id);
+    if (!inst) return false;
+    const TRecord& r = inst->Records[0];
+    if (r.Name == "CAMERA_MODEL_D2") return BoxSize(RefOf(Param(r, 1)), x, y);
+    if (r.Name != "PLANAR_BOX") return false;
+    x = Num(Param(r, 1), 0), y = Num(Param(r, 2), 0);
+    return x > 0 && y > 0;
+  }
+
+  // -- traversal -------------------------------------------------------------
+  void Item(long id, const TContext& outer, int depth) {
+    if (stopped_ || hidden_.count(id)) return;
+    if (depth > kMaxDepth) {
+      ++d_.Skipped[NameOf(id)];
+      Problem(id, "#" + std::to_string(id) + " の入れ子が深すぎます");
+      return;
+    }
+    TContext ctx = outer;
+    if (auto l = layerOf_.find(id); l != layerOf_.end()) ctx.Layer = l->second;
+    const TInstance* inst = s_.Find(id);
+    if (!inst) {
+      if (s_.FindPoint(id)) {  // a styled point
+        TPrimitive p;
+        p.Kind = TKind::Point;
+        p.Points.push_back(*s_.FindPoint(id));
+        p.Marker = ctx.Style.Marker ? ctx.Style.Marker : 1;
+        Emit(std::move(p), ctx);
+      } else {
+        Missing(outer.From, id, NameOf(outer.From));
+      }
+      return;
+    }
+    ctx.From = id;
+    const TRecord& r = inst->Records[0];
+    // A styled item: its own style over what the outer one gave.
+    const TValue *styles = nullptr, *item = nullptr;
+    if (inst->Complex) {
+      if (const TRecord* si = Part(*inst, "STYLED_ITEM")) styles = Param(*si, 0), item = Param(*si, 1);
+    } else if (IsStyledName(r.Name)) {
+      styles = Param(r, 1), item = Param(r, 2);
+    }
+    if (item) {
+      TStyle st = Styles(styles);
+      st.Under(ctx.Style);
+      ctx.Style = std::move(st);
+      if (long ref = RefOf(item)) Item(ref, ctx, depth + 1);
+      return;
+    }
+    const TValue *source = nullptr, *target = nullptr;
+    if (inst->Complex) {
+      if (const TRecord* mi = Part(*inst, "MAPPED_ITEM")) source = Param(*mi, 0), target = Param(*mi, 1);
+    } else if (IsMappedName(r.Name)) {
+      source = Param(r, 1), target = Param(r, 2);
+    }
+    if (source) {
+      Place(id, RefOf(source), RefOf(target), ctx, depth);
+      return;
+    }
+    if (!inst->Complex && (IsCalloutName(r.Name) || IsRepresentationName(r.Name))) {
+      if (!Enter(id)) return;
+      for (long child : Refs(Param(r, 1))) Item(child, ctx, depth + 1);
+      Leave(id);
+      return;
+    }
+    std::vector<TPrimitive> out;
+    Geometry(*inst, ctx, out, depth);
+    for (TPrimitive& p : out) Emit(std::move(p), ctx);
+  }
+
+  bool Enter(long id) {
+    if (std::find(active_.begin(), active_.end(), id) != active_.end()) {
+      ++d_.Skipped[NameOf(id)];
+      Problem(id, "#" + std::to_string(id) + " の配置が循環しています");
+      return false;
+    }
+    active_.push_back(id);
+    return true;
+  }
+  void Leave(long id) { active_.pop_back(); }
+
+  // A figure placed by a mapped item: the map's representation, carried
+  // from the map's origin to the target.
+  void Place(long id, long mapId, long targetId, TContext ctx, int depth) {
+    const TInstance* map = s_.Find(mapId);
+    const TRecord* mr = map && !map->Complex ? &map->Records[0] : nullptr;
+    if (!mr) {
+      Missing(id, mapId, NameOf(id));
+      return;
+    }
+    const long originId = RefOf(Param(*mr, 0)), repId = RefOf(Param(*mr, 1));
+    TTransform origin, target;
+    const TInstance* originInst = s_.Find(originId);
+    if (originInst && originInst->Records[0].Name == "CAMERA_MODEL_D2") {
+      Placement(RefOf(Param(originInst->Records[0], 1)), originId, origin);
+    } else if (originId && !Placement(originId, mapId, origin)) {
+      ++d_.Skipped[NameOf(id)];
+      return;
+    }
+    if (!Placement(targetId, id, target)) {
+      ++d_.Skipped[NameOf(id)];
+      return;
+    }
+    // A view window fitted into a box on the sheet scales by their sizes.
+    double wx, wy, tx, ty;
+    TTransform fit;
+    if (BoxSize(originId, wx, wy) && BoxSize(targetId, tx, ty)) fit = {tx / wx, 0, 0, ty / wy, 0, 0};
+    ctx.T = ctx.T.After(target.After(fit.After(Inverse(origin))));
+    const TInstance* rep = s_.Find(repId);
+    if (!rep) {
+      Missing(mapId, repId, NameOf(id));
+      return;
+    }
+    if (!Enter(repId)) return;
+    ctx.From = repId;
+    for (long child : Refs(Param(rep->Records[0], 1))) Item(child, ctx, depth + 1);
+    Leave(repId);
+  }
+
+  void Emit(TPrimitive p, const TContext& ctx) {
+    if (d_.Primitives.size() >= kMaxAp202Primitives) {
+      if (!stopped_) {
+        stopped_ = true;
+        d_.Stop = {};
+        d_.Stop.Broken = true;
+        d_.Stop.Reason = "図形が多すぎるため " + std::to_string(kMaxAp202Primitives) + " 個で打ち切りました";
+      }
+      return;
+    }
+    const TStyle& st = ctx.Style;
+    p.Layer = ctx.Layer;
+    p.Colour = st.Colour;
+    p.LineType = st.LineType;
+    if (st.Width >= 0) p.Width = st.Width;
+    if (p.Kind == TKind::Hatch) {
+      p.Solid = st.Solid;
+      p.PatternLines = st.Pattern;
+    }
+    Carry(p, ctx.T);
+    d_.Primitives.push_back(std::move(p));
+  }
+
+  // The drawable primitives of a curve, text or fill area, in the
+  // coordinates of the representation it belongs to.
+  void Geometry(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out, int depth) {
+    if (depth > kMaxDepth) return;
+    const TRecord& r = inst.Records[0];
+    const std::string& n = r.Name;
+    auto point = [&](long ref, TPoint& p) {
+      const TPoint* q = s_.FindPoint(ref);
+      if (!q) {
+        Missing(inst.Id, ref, n);
+        return false;
+      }
+      p = *q;
+      return true;
+    };
+    if (inst.Complex) {
+      if (const TRecord* bs = Part(inst, "B_SPLINE_CURVE")) {
+        TPrimitive p;
+        p.Kind = TKind::Spline;
+        for (long ref : Refs(Param(*bs, 1)))
+          if (TPoint q; point(ref, q)) p.Points.push_back(q);
+        if (p.Points.size() >= 2) out.push_back(std::move(p));
+      }
+      return;
+    }
+    if (n == "POLYLINE" || IsSplineName(n)) {
+      TPrimitive p;
+      p.Kind = n == "POLYLINE" ? TKind::Polyline : TKind::Spline;
+      for (long ref : Refs(Param(r, n == "POLYLINE" ? 1 : 2)))
+        if (TPoint q; point(ref, q)) p.Points.push_back(q);
+      if (p.Points.size() < 2) return;
+      if (p.Kind == TKind::Polyline && p.Points.size() == 2) p.Kind = TKind::Line;
+      out.push_back(std::move(p));
+    } else if (n == "LINE") {
+      TPrimitive p;
+      p.Kind = TKind::Line;
+      TPoint a, u;
+      const TRecord* vec = Simple(s_.Find(RefOf(Param(r, 2))), "VECTOR");
+      if (!point(RefOf(Param(r, 1)), a) || !vec || !Direction(RefOf(Param(*vec, 1)), u)) return;
+      const double m = Num(Param(*vec, 2), 0);
+      p.Points = {a, {a.X + u.X * m, a.Y + u.Y * m}};
+      out.push_back(std::move(p));
+    } else if (n == "CIRCLE" || n == "ELLIPSE") {
+      TPrimitive p;
+      p.Kind = n == "CIRCLE" ? TKind::Circle : TKind::Ellipse;
+      TTransform at;
+      if (!Placement(RefOf(Param(r, 1)), inst.Id, at)) return;
+      p.Points = {{at.E, at.F}};
+      p.Rotation = std::atan2(at.B, at.A);
+      p.Rx = Num(Param(r, 2), 0);
+      p.Ry = n == "CIRCLE" ? p.Rx : Num(Param(r, 3), 0);
+      p.End = 2 * kPi;
+      out.push_back(std::move(p));
+    } else if (n == "TRIMMED_CURVE") {
+      Trimmed(inst, ctx, out, depth);
+    } else if (n == "COMPOSITE_CURVE") {
+      for (long seg : Refs(Param(r, 1))) {
+        const TRecord* cs = Simple(s_.Find(seg), "COMPOSITE_CURVE_SEGMENT");
+        const TInstance* parent = cs ? s_.Find(RefOf(Param(*cs, 2))) : nullptr;
+        if (!parent) {
+          Missing(inst.Id, cs ? RefOf(Param(*cs, 2)) : seg, n);
+          continue;
+        }
+        Geometry(*parent, ctx, out, depth + 1);
+      }
+    } else if (IsTextName(n)) {
+      Text(inst, ctx, out);
+    } else if (n == "ANNOTATION_FILL_AREA") {
+      TPrimitive p;
+      p.Kind = TKind::Hatch;
+      for (long b : Refs(Param(r, 1))) {
+        const TInstance* bi = s_.Find(b);
+        if (!bi) {
+          Missing(inst.Id, b, n);
+          continue;
+        }
+        std::vector<TPrimitive> parts;
+        Geometry(*bi, ctx, parts, depth + 1);
+        std::vector<TPoint> ring;
+        for (TPrimitive& part : parts) {
+          if (part.Kind == TKind::Text) continue;
+          if (part.Kind == TKind::Circle || part.Kind == TKind::Ellipse || part.Kind == TKind::Arc ||
+              part.Kind == TKind::EllipseArc) {
+            ConicPoints(part, ring);
+          } else {
+            ring.insert(ring.end(), part.Points.begin(), part.Points.end());
+          }
+        }
+        if (ring.size() < 3) continue;
+        if (p.Points.empty()) p.Points = std::move(ring);
+        else p.Holes.push_back(std::move(ring));
+      }
+      if (!p.Points.empty()) out.push_back(std::move(p));
+      else ++d_.Skipped[n];
+    }
+  }
+
+  // An arc of a circle or ellipse, a piece of a line, or a curve drawn whole.
+  void Trimmed(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out, int depth) {
+    const TRecord& r = inst.Records[0];
+    const long basisId = RefOf(Param(r, 1));
+    const TInstance* basis = s_.Find(basisId);
+    if (!basis) {
+      Missing(inst.Id, basisId, r.Name);
+      return;
+    }
+    std::vector<TPrimitive> whole;
+    Geometry(*basis, ctx, whole, depth + 1);
+    if (whole.size() != 1) {
+      for (TPrimitive& p : whole) out.push_back(std::move(p));
+      return;
+    }
+    TPrimitive p = std::move(whole[0]);
+    const bool sense = Str(Param(r, 4)) != "F";
+    const bool byPoint = Str(Param(r, 5)) == "CARTESIAN";
+    const std::string& bn = basis->Records[0].Name;
+    // A trim as a parameter: (value, true) or, from a point, (point, false).
+    auto trim = [&](const TValue* list, double& param, TPoint& at, bool& isPoint) {
+      bool haveParam = false, havePoint = false;
+      if (list && list->Kind == TValueKind::List)
+        for (const TValue& v : list->Items) {
+          if (v.Kind == TValueKind::Typed && v.Text == "PARAMETER_VALUE" && NumberOf(&v, param)) haveParam = true;
+          else if (const TPoint* q = s_.FindPoint(RefOf(&v))) at = *q, havePoint = true;
+        }
+      isPoint = havePoint && (byPoint || !haveParam);
+      return haveParam || havePoint;
+    };
+    double t[2] = {0, 0};
+    TPoint at[2];
+    bool isPoint[2];
+    if (!trim(Param(r, 2), t[0], at[0], isPoint[0]) || !trim(Param(r, 3), t[1], at[1], isPoint[1])) {
+      ++d_.Skipped[r.Name];
+      return;
+    }
+    if (p.Kind == TKind::Circle || p.Kind == TKind::Ellipse) {
+      const TPoint c = p.Points[0];
+      for (int i = 0; i < 2; ++i) {
+        if (isPoint[i]) {
+          const double dx = at[i].X - c.X, dy = at[i].Y - c.Y;
+          const double lx = dx * std::cos(p.Rotation) + dy * std::sin(p.Rotation);
+          const double ly = -dx * std::sin(p.Rotation) + dy * std::cos(p.Rotation);
+          t[i] = std::atan2(ly / (p.Ry > 0 ? p.Ry : 1), lx / (p.Rx > 0 ? p.Rx : 1));
+        } else {
+          t[i] *= angle_;
+        }
+      }
+      p.Kind = p.Kind == TKind::Circle ? TKind::Arc : TKind::EllipseArc;
+      // Kept counter-clockwise from Start to End; a clockwise arc runs from
+      // its first trim back to the second.
+      p.Start = sense ? t[0] : t[1];
+      p.End = sense ? t[1] : t[0];
+      p.Reversed = !sense;
+    } else if (p.Kind == TKind::Line && bn == "LINE") {
+      const TPoint a = p.Points[0], d{p.Points[1].X - a.X, p.Points[1].Y - a.Y};
+      for (int i = 0; i < 2; ++i)
+        if (!isPoint[i]) at[i] = {a.X + d.X * t[i], a.Y + d.Y * t[i]};
+      p.Points = sense ? std::vector<TPoint>{at[0], at[1]} : std::vector<TPoint>{at[1], at[0]};
+    }
+    out.push_back(std::move(p));
+  }
+
+  void Text(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out) {
+    const TRecord& r = inst.Records[0];
+    TPrimitive p;
+    p.Kind = TKind::Text;
+    p.Text = Str(Param(r, 1));
+    TTransform at;
+    if (!Placement(RefOf(Param(r, 2)), inst.Id, at)) return;
+    p.Points = {{at.E, at.F}};
+    p.Rotation = std::atan2(at.B, at.A);
+    int align = AlignOf(Str(Param(r, 3)));
+    if (!align) {  // the alignment may also stand in the name ("$$SXF_top right")
+      const std::string name = Str(Param(r, 0));
+      align = AlignOf(name.starts_with("$$SXF_") ? name.substr(6) : std::string());
+    }
+    p.Align = align ? align : 1;
+    const std::string path = Str(Param(r, 4));
+    p.Vertical = path == "UP" || path == "DOWN";
+    if (long f = RefOf(Param(r, 5))) p.Font = Font(f);
+    if (p.Font < 0) p.Font = ctx.Style.Font;
+    double ex = 0, ey = 0;
+    if (const TRecord* extent = Simple(s_.Find(RefOf(Param(r, 6))), "PLANAR_EXTENT"))
+      ex = Num(Param(*extent, 1), 0), ey = Num(Param(*extent, 2), 0);
+    const TStyle& st = ctx.Style;
+    p.Height = st.Height > 0 ? st.Height : ey;
+    const std::size_t chars = std::max<std::size_t>(1, CodePointCount(p.Text));
+    p.CharWidth = st.CharWidth > 0 ? st.CharWidth : ex > 0 ? ex / static_cast<double>(chars) : p.Height;
+    p.Spacing = st.Spacing;
+    p.Slant = st.Slant;
+    out.push_back(std::move(p));
+  }
+
+  // -- before the traversal --------------------------------------------------
+  // Angles are in degrees unless the file measures plane angles in radians
+  // and names no degree.
+  void Units() {
+    bool degree = false, radian = false;
+    for (const TInstance& inst : s_.instances)
+      for (const TRecord& r : inst.Records) {
+        if (r.Name == "CONVERSION_BASED_UNIT" && AsciiUpper(Str(Param(r, 0))).find("DEGREE") != std::string::npos)
+          degree = true;
+        if (r.Name == "SI_UNIT" && Str(Param(r, inst.Complex ? 1 : 2)) == "RADIAN") radian = true;
+      }
+    angle_ = radian && !degree ? 1.0 : kPi / 180.0;
+  }
+
+  void Layers() {
+    std::vector<long> invisible;
+    for (const TInstance* ip : order_) {
+      const TInstance& inst = *ip;
+      const TRecord& r = inst.Records[0];
+      if (inst.Complex) continue;
+      if (r.Name == "PRESENTATION_LAYER_ASSIGNMENT") {
+        const int index = static_cast<int>(d_.Layers.size());
+        d_.Layers.push_back({Str(Param(r, 0)), true});
+        layerIds_[inst.Id] = index;
+        for (long item : Refs(Param(r, 2))) layerOf_.try_emplace(item, index);
+      } else if (EndsWith(r.Name, "INVISIBILITY")) {
+        for (long item : Refs(Param(r, 0))) invisible.push_back(item);
+      }
+    }
+    for (long item : invisible) {
+      if (auto l = layerIds_.find(item); l != layerIds_.end()) d_.Layers[l->second].Visible = false;
+      else hidden_.insert(item);
+    }
+  }
+
+  void Sheet() {
+    for (const TInstance* ip : order_) {
+      const TInstance& inst = *ip;
+      if (inst.Complex || inst.Records[0].Name != "DRAWING_SHEET_REVISION") continue;
+      const std::string name = AsciiUpper(Str(Param(inst.Records[0], 0)));
+      int type = 9;
+      if (name.size() >= 2 && name[0] == 'A' && name[1] >= '0' && name[1] <= '4' &&
+          (name.size() == 2 || !std::isdigit(static_cast<unsigned char>(name[2]))))
+        type = name[1] - '0';
+      const int orientation = name.find("VERTICAL") != std::string::npos || name.find("PORTRAIT") != std::string::npos ? 0 : 1;
+      double bx = 0, by = 0;
+      for (const TInstance* s : order_)
+        if (const TRecord* ps = Simple(s, "PRESENTATION_SIZE"); ps && RefOf(Param(*ps, 0)) == inst.Id)
+          BoxSize(RefOf(Param(*ps, 1)), bx, by);
+      TSheet sheet;
+      if (!SheetOf(type, orientation, bx, by, sheet)) SheetOf(9, orientation, bx, by, sheet);
+      d_.SheetName = sheet.Name;
+      d_.SheetWidth = bx > 0 ? bx : sheet.Width;
+      d_.SheetHeight = by > 0 ? by : sheet.Height;
+      return;
+    }
+    d_.SheetName = "free";
+  }
+
+  // Everything some container, occurrence or figure holds: not a root.
+  void Inner() {
+    for (const TInstance* ip : order_) {
+      const TInstance& inst = *ip;
+      const TRecord& r = inst.Records[0];
+      auto add = [&](const TValue* v) {
+        for (long ref : Refs(v)) inner_.insert(ref);
+        if (long ref = RefOf(v)) inner_.insert(ref);
+      };
+      if (inst.Complex) {
+        if (const TRecord* si = Part(inst, "STYLED_ITEM")) add(Param(*si, 1));
+      } else if (IsStyledName(r.Name)) {
+        add(Param(r, 2));
+      } else if (IsCalloutName(r.Name) || IsRepresentationName(r.Name) || r.Name == "ANNOTATION_FILL_AREA" ||
+                 r.Name == "COMPOSITE_CURVE") {
+        add(Param(r, 1));
+      }
+    }
+  }
+
+  void CountUnknown() {
+    for (const TInstance& inst : s_.instances) {
+      bool known = false;
+      for (const TRecord& r : inst.Records) known = known || IsKnownName(r.Name);
+      if (!known) ++d_.Skipped[inst.Records[0].Name];
+    }
+  }
+
+  // With no sheet size given, the drawing's extent from the origin.
+  void SheetFromExtent() {
+    double w = 0, h = 0;
+    for (const TPrimitive& p : d_.Primitives)
+      for (const TPoint& q : p.Points) {
+        const double r = p.Kind == TKind::Point || p.Kind == TKind::Text ? 0 : std::max(p.Rx, p.Ry);
+        w = std::max(w, q.X + r), h = std::max(h, q.Y + r);
+      }
+    d_.SheetWidth = w;
+    d_.SheetHeight = h;
+  }
+
+  const TStore& s_;
+  TDrawing& d_;
+  std::vector<const TInstance*> order_;  // file order
+  double angle_ = kPi / 180.0;  // radians per unit of the file's plane angles
+  std::unordered_map<long, int> layerOf_, layerIds_;
+  std::unordered_set<long> hidden_, inner_;
+  std::vector<long> active_;
+  std::map<std::string, int> colourKeys_, lineTypeKeys_, fontKeys_;
+  bool stopped_ = false;
+};
+
+TDrawing Resolve(TStore& store, TReadStop stop) {
+  TDrawing d;
+  d.Mode = "ap202";
+  try {
+    // The roots go in file order; the look-ups by number.
+    std::vector<long> fileOrder;
+    fileOrder.reserve(store.instances.size());
+    for (const TInstance& i : store.instances) fileOrder.push_back(i.Id);
+    store.Finish();
+    TResolver resolver(store, d);
+    std::vector<const TInstance*> order;
+    order.reserve(fileOrder.size());
+    std::unordered_set<long> seen;
+    for (long id : fileOrder)
+      if (seen.insert(id).second)
+        if (const TInstance* i = store.Find(id)) order.push_back(i);
+    resolver.SetOrder(std::move(order));
+    resolver.Run();
+  } catch (const std::exception&) {
+    d.Stop.Broken = true;
+    d.Stop.Reason = "メモリが足りないため図面を読み込めません";
+  }
+  // A break in the file says more than what the resolver found after it.
+  if (stop.Broken) d.Stop = std::move(stop);
+  return d;
+}
+
+}  // namespace
+
+TDrawing ReadAp202(const std::string& path) {
+  TStore store;
+  TReadStop stop;
+  try {
+    stop = p21::ParseFile(path, store);
+  } catch (const std::exception&) {
+    stop.Broken = true;
+    stop.Reason = "メモリが足りないため図面を読み込めません";
+  }
+  return Resolve(store, std::move(stop));
+}
+
+TDrawing ReadAp202Text(std::string_view text) {
+  TStore store;
+  TReadStop stop;
+  try {
+    stop = p21::ParseText(text, store);
+  } catch (const std::exception&) {
+    stop.Broken = true;
+    stop.Reason = "メモリが足りないため図面を読み込めません";
+  }
+  return Resolve(store, std::move(stop));
+}
+
+}  // namespace dlvr::sxf

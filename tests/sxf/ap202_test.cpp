@@ -1,0 +1,343 @@
+// The AP202 mode reader on small hand-written files: each kind of entity
+// landing where it belongs, figures placed within figures, layers, styles,
+// the sheet, and broken files; and the dispatch of a drawing file by content.
+#include "sxf/ap202.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "support/fixtures.h"
+
+namespace dlvr::sxf {
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;
+
+std::string N(double v) {
+  if (std::fabs(v) < 5e-7) v = 0;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.4g", v);
+  return buf;
+}
+std::string P(TPoint p) { return "(" + N(p.X) + "," + N(p.Y) + ")"; }
+std::string Deg(double radians) {
+  double d = std::fmod(radians / kDeg, 360);
+  if (d < -1e-6) d += 360;
+  return N(std::fabs(d - 360) < 1e-6 ? 0 : d);
+}
+
+// A conic's point at parameter a, on the sheet.
+TPoint At(const TPrimitive& p, double a) {
+  const double x = p.Rx * std::cos(a), y = p.Ry * std::sin(a);
+  return {p.Points[0].X + std::cos(p.Rotation) * x - std::sin(p.Rotation) * y,
+          p.Points[0].Y + std::sin(p.Rotation) * x + std::cos(p.Rotation) * y};
+}
+
+// One line a primitive, with the names of its layer, colour, line type and
+// font; arcs by where they start and end and which way they run.
+std::string Shown(const TDrawing& d) {
+  static const char* const kinds[] = {"point", "line", "polyline", "circle", "arc", "ellipse",
+                                      "ellipse_arc", "spline", "clothoid", "text", "hatch"};
+  std::string s;
+  for (const TPrimitive& p : d.Primitives) {
+    s += kinds[static_cast<int>(p.Kind)];
+    s += " L=" + (p.Layer >= 0 ? d.Layers[p.Layer].Name : "-");
+    if (p.Colour >= 0) {
+      const TColour& c = d.Colours[p.Colour];
+      s += " C=" + c.Name + "#" + std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B);
+    }
+    if (p.LineType >= 0) {
+      s += " T=" + d.LineTypes[p.LineType].Name;
+      for (double pitch : d.LineTypes[p.LineType].Pitches) s += "/" + N(pitch);
+    }
+    if (p.Kind != TKind::Text) s += " W=" + N(p.Width);
+    switch (p.Kind) {
+      case TKind::Circle:
+      case TKind::Ellipse:
+        s += " " + P(p.Points[0]) + " r=" + N(p.Rx) + "/" + N(p.Ry) + " rot=" + Deg(p.Rotation);
+        break;
+      case TKind::Arc:
+      case TKind::EllipseArc:
+        s += " " + P(p.Points[0]) + " r=" + N(p.Rx) + "/" + N(p.Ry);
+        s += p.Reversed ? " " + P(At(p, p.End)) + "->" + P(At(p, p.Start)) + " cw"
+                        : " " + P(At(p, p.Start)) + "->" + P(At(p, p.End)) + " ccw";
+        break;
+      case TKind::Text:
+        s += " '" + p.Text + "' " + P(p.Points[0]) + " align=" + std::to_string(p.Align) + " h=" + N(p.Height) +
+             " w=" + N(p.CharWidth) + " ang=" + Deg(p.Rotation) +
+             (p.Font >= 0 ? " font=" + d.Fonts[p.Font].Name : "") + (p.Vertical ? " vertical" : "");
+        break;
+      case TKind::Hatch:
+        s += p.Solid ? " solid" : "";
+        for (const auto& [angle, pitch] : p.PatternLines) s += " [" + Deg(angle) + "/" + N(pitch) + "]";
+        s += " points=" + std::to_string(p.Points.size()) + " holes=" + std::to_string(p.Holes.size());
+        break;
+      default:
+        for (const TPoint& q : p.Points) s += " " + P(q);
+    }
+    s += "\n";
+  }
+  return s;
+}
+
+std::string File(const std::string& data, const std::string& mode = "AP202_mode") {
+  return "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('SCADEC level2 " + mode +
+         "'),'2;1');\nFILE_NAME('t.p21','2026-12-08T10:00:00',(''),(''),'','','');\n"
+         "FILE_SCHEMA(('ASSOCIATIVE_DRAUGHTING'));\nENDSEC;\nDATA;\n" +  // DATA on line 6
+         data + "ENDSEC;\nEND-ISO-10303-21;\n";
+}
+
+// Points, placements and styles the cases share (lines 7-20).
+const std::string kCommon =
+    "#1=CARTESIAN_POINT('',(0.,0.));\n"
+    "#2=DIRECTION('',(1.,0.));\n"
+    "#3=AXIS2_PLACEMENT_2D('',#1,#2);\n"
+    "#4=CARTESIAN_POINT('',(10.,0.));\n"
+    "#5=REPRESENTATION_CONTEXT('','2D');\n"
+    "#6=CARTESIAN_POINT('',(10.,10.));\n"
+    "#7=CARTESIAN_POINT('',(0.,10.));\n"
+    "#10=DRAUGHTING_PRE_DEFINED_COLOUR('red');\n"
+    "#11=DRAUGHTING_PRE_DEFINED_CURVE_FONT('dashed');\n"
+    "#12=CURVE_STYLE('',#11,POSITIVE_LENGTH_MEASURE(0.35),#10);\n"
+    "#13=PRESENTATION_STYLE_ASSIGNMENT((#12));\n"
+    "#14=DRAUGHTING_PRE_DEFINED_TEXT_FONT('gothic');\n"
+    "#15=TEXT_STYLE_WITH_BOX_CHARACTERISTICS('',#16,(BOX_HEIGHT(5.),BOX_WIDTH(4.)));\n"
+    "#16=TEXT_STYLE_FOR_DEFINED_FONT(#10);\n"
+    "#17=PRESENTATION_STYLE_ASSIGNMENT((#15));\n";
+
+TDrawing Read(const std::string& data) { return ReadAp202Text(File(kCommon + data)); }
+
+TEST(Ap202Reader, EachEntityKindLandsWhereItBelongs) {
+  struct Case {
+    const char* What;
+    std::string Data, Expected;
+  } cases[] = {
+      {"a polyline of two points is a line; its curve style gives colour, line type, width",
+       "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=POLYLINE('',(#1,#4));\n"
+       "#22=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n#23=POLYLINE('',(#1,#4,#6));\n",
+       "line L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,0)\n"
+       "polyline L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,0) (10,10)\n"},
+      {"a user colour (0..1), a user line type, a bounded LINE",
+       "#20=ANNOTATION_CURVE_OCCURRENCE('',(#21),#25);\n#21=PRESENTATION_STYLE_ASSIGNMENT((#22));\n"
+       "#22=CURVE_STYLE('',#23,0.5,#24);\n#23=CURVE_STYLE_FONT('mine',(#26,#27));\n"
+       "#24=COLOUR_RGB('sky',0.,0.5,1.);\n#26=CURVE_STYLE_FONT_PATTERN(3.,1.);\n"
+       "#27=CURVE_STYLE_FONT_PATTERN(0.5,1.);\n#25=LINE('',#6,#28);\n#28=VECTOR('',#29,5.);\n"
+       "#29=DIRECTION('',(0.,-2.));\n",
+       "line L=- C=sky#0,128,255 T=mine/3/1/0.5/1 W=0.5 (10,10) (10,5)\n"},
+      {"circle, ellipse turned by its placement, B-spline, composite curve",
+       "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=CIRCLE('',#3,5.);\n"
+       "#22=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n#23=ELLIPSE('',#24,6.,2.);\n"
+       "#24=AXIS2_PLACEMENT_2D('',#6,#25);\n#25=DIRECTION('',(0.,1.));\n"
+       "#26=ANNOTATION_CURVE_OCCURRENCE('',(#13),#27);\n"
+       "#27=B_SPLINE_CURVE_WITH_KNOTS('',3,(#1,#4,#6,#7),.UNSPECIFIED.,.F.,.F.,(4,4),(0.,1.),.UNSPECIFIED.);\n"
+       "#28=ANNOTATION_CURVE_OCCURRENCE('',(#13),#29);\n#29=COMPOSITE_CURVE('',(#30,#31),.F.);\n"
+       "#30=COMPOSITE_CURVE_SEGMENT(.CONTINUOUS.,.T.,#21);\n#31=COMPOSITE_CURVE_SEGMENT(.CONTINUOUS.,.T.,#23);\n",
+       "circle L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) r=5/5 rot=0\n"
+       "ellipse L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (10,10) r=6/2 rot=90\n"
+       "spline L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,0) (10,10) (0,10)\n"
+       "circle L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) r=5/5 rot=0\n"
+       "ellipse L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (10,10) r=6/2 rot=90\n"},
+      {"arcs: an arc's direction follows the sense; trims by parameter (degrees) or by point",
+       "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=CIRCLE('',#3,5.);\n"
+       "#22=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n"
+       "#23=TRIMMED_CURVE('',#21,(PARAMETER_VALUE(0.)),(PARAMETER_VALUE(90.)),.T.,.PARAMETER.);\n"
+       "#24=ANNOTATION_CURVE_OCCURRENCE('',(#13),#25);\n"
+       "#25=TRIMMED_CURVE('',#21,(PARAMETER_VALUE(0.)),(PARAMETER_VALUE(90.)),.F.,.PARAMETER.);\n"
+       "#26=ANNOTATION_CURVE_OCCURRENCE('',(#13),#27);\n#28=CARTESIAN_POINT('',(-5.,0.));\n"
+       "#27=TRIMMED_CURVE('',#21,(#28,PARAMETER_VALUE(0.)),(PARAMETER_VALUE(0.),#29),.T.,.CARTESIAN.);\n"
+       "#29=CARTESIAN_POINT('',(0.,-5.));\n",
+       "circle L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) r=5/5 rot=0\n"
+       "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) r=5/5 (5,0)->(0,5) ccw\n"
+       "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) r=5/5 (5,0)->(0,5) cw\n"
+       "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) r=5/5 (-5,0)->(0,-5) ccw\n"},
+      {"texts: Japanese by \\X2\\, the nine alignments, box height and width, angle, font, direction",
+       "#20=AXIS2_PLACEMENT_2D('',#6,#21);\n#21=DIRECTION('',(1.,1.));\n"
+       "#22=ANNOTATION_TEXT_OCCURRENCE('',(#17),#23);\n"
+       "#23=TEXT_LITERAL('','\\X2\\90538DEF\\X0\\ No.1',#20,'top right',.RIGHT.,#14);\n"
+       "#24=ANNOTATION_TEXT_OCCURRENCE('',(#17),#25);\n#25=TEXT_LITERAL('','a',#3,'baseline left',.DOWN.,#14);\n"
+       "#26=ANNOTATION_TEXT_OCCURRENCE('',(#17),#27);\n#27=TEXT_LITERAL('','b',#3,'bottom centre',.RIGHT.,#14);\n"
+       "#28=ANNOTATION_TEXT_OCCURRENCE('',(#17),#29);\n#29=TEXT_LITERAL('','c',#3,'baseline right',.RIGHT.,#14);\n"
+       "#30=ANNOTATION_TEXT_OCCURRENCE('',(#17),#31);\n#31=TEXT_LITERAL('','d',#3,'centre left',.RIGHT.,#14);\n"
+       "#32=ANNOTATION_TEXT_OCCURRENCE('',(#17),#33);\n#33=TEXT_LITERAL('','e',#3,'centre centre',.RIGHT.,#14);\n"
+       "#34=ANNOTATION_TEXT_OCCURRENCE('',(#17),#35);\n#35=TEXT_LITERAL('','f',#3,'middle right',.RIGHT.,#14);\n"
+       "#36=ANNOTATION_TEXT_OCCURRENCE('',(#17),#37);\n#37=TEXT_LITERAL('','g',#3,'top left',.RIGHT.,#14);\n"
+       "#38=ANNOTATION_TEXT_OCCURRENCE('',(#17),#39);\n#39=TEXT_LITERAL('','h',#3,'top centre',.RIGHT.,#14);\n"
+       "#40=ANNOTATION_TEXT_OCCURRENCE('',(#13),#41);\n"
+       "#41=TEXT_LITERAL_WITH_EXTENT('','wide',#3,'',.RIGHT.,#14,#42);\n#42=PLANAR_EXTENT('',20.,3.);\n",
+       "text L=- C=red#255,0,0 '道路 No.1' (10,10) align=9 h=5 w=4 ang=45 font=gothic\n"
+       "text L=- C=red#255,0,0 'a' (0,0) align=1 h=5 w=4 ang=0 font=gothic vertical\n"
+       "text L=- C=red#255,0,0 'b' (0,0) align=2 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 'c' (0,0) align=3 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 'd' (0,0) align=4 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 'e' (0,0) align=5 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 'f' (0,0) align=6 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 'g' (0,0) align=7 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 'h' (0,0) align=8 h=5 w=4 ang=0 font=gothic\n"
+       "text L=- C=red#255,0,0 T=dashed/6/1.5 'wide' (0,0) align=1 h=3 w=5 ang=0 font=gothic\n"},
+      {"hatches: a pattern of lines from the hatching's curve style, a solid fill, a hole",
+       "#20=ANNOTATION_FILL_AREA_OCCURRENCE('',(#21),#22,#1);\n#21=PRESENTATION_STYLE_ASSIGNMENT((#23));\n"
+       "#22=ANNOTATION_FILL_AREA('',(#24,#25));\n#23=FILL_AREA_STYLE('',(#26));\n"
+       "#24=POLYLINE('',(#1,#4,#6,#7,#1));\n#25=CIRCLE('',#27,2.);\n#27=AXIS2_PLACEMENT_2D('',#28,$);\n"
+       "#28=CARTESIAN_POINT('',(5.,5.));\n#26=FILL_AREA_STYLE_HATCHING('',#12,#29,#1,#1,PLANE_ANGLE_MEASURE(45.));\n"
+       "#29=ONE_DIRECTION_REPEAT_FACTOR('',#30);\n#30=VECTOR('',#31,3.);\n#31=DIRECTION('',(-1.,1.));\n"
+       "#40=ANNOTATION_FILL_AREA_OCCURRENCE('',(#41),#42,#1);\n#41=PRESENTATION_STYLE_ASSIGNMENT((#43));\n"
+       "#42=ANNOTATION_FILL_AREA('',(#24));\n#43=FILL_AREA_STYLE('',(#44));\n"
+       "#44=FILL_AREA_STYLE_COLOUR('',#45);\n#45=DRAUGHTING_PRE_DEFINED_COLOUR('blue');\n",
+       "hatch L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 [45/3] points=5 holes=1\n"
+       "hatch L=- C=blue#0,0,255 W=0.13 solid points=5 holes=0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TDrawing d = Read(c.Data);
+    EXPECT_FALSE(d.Stop.Broken) << d.Stop.Line << ": " << d.Stop.Reason;
+    EXPECT_EQ(Shown(d), c.Expected);
+    EXPECT_TRUE(d.Skipped.empty()) << d.Skipped.begin()->first;
+    EXPECT_EQ(d.Mode, "ap202");
+  }
+}
+
+TEST(Ap202Reader, NestedFiguresComposeRotationScaleAndMirror) {
+  // An inner figure (a line and a text) turned by 90 degrees, doubled and
+  // moved inside an outer figure, which is placed at a quarter scale; and a
+  // figure with an arc placed mirrored (a negative x scale).
+  TDrawing d = Read(
+      "#100=SYMBOL_REPRESENTATION('inner',(#101,#103),#5);\n"
+      "#101=ANNOTATION_CURVE_OCCURRENCE('',(#13),#102);\n#102=POLYLINE('',(#1,#4));\n"
+      "#103=ANNOTATION_TEXT_OCCURRENCE('',(#17),#104);\n"
+      "#104=TEXT_LITERAL('','x',#3,'baseline left',.RIGHT.,#14);\n"
+      "#110=REPRESENTATION_MAP(#3,#100);\n"
+      "#111=MAPPED_ITEM('',#110,#112);\n"
+      "#112=CARTESIAN_TRANSFORMATION_OPERATOR_2D('','',#113,$,#114,2.);\n"
+      "#113=DIRECTION('',(0.,1.));\n#114=CARTESIAN_POINT('',(100.,50.));\n"
+      "#120=SYMBOL_REPRESENTATION('outer',(#111),#5);\n#121=REPRESENTATION_MAP(#3,#120);\n"
+      "#122=MAPPED_ITEM('',#121,#123);\n"
+      "#123=CARTESIAN_TRANSFORMATION_OPERATOR_2D('','',$,$,#124,0.25);\n#124=CARTESIAN_POINT('',(10.,10.));\n"
+      "#130=SYMBOL_REPRESENTATION('arc',(#131),#5);\n#131=ANNOTATION_CURVE_OCCURRENCE('',(#13),#132);\n"
+      "#132=TRIMMED_CURVE('',#133,(PARAMETER_VALUE(0.)),(PARAMETER_VALUE(90.)),.T.,.PARAMETER.);\n"
+      "#133=CIRCLE('',#3,5.);\n#134=REPRESENTATION_MAP(#3,#130);\n"
+      "#135=ANNOTATION_SYMBOL_OCCURRENCE('',(#13),#136);\n#136=ANNOTATION_SYMBOL('',#134,#137);\n"
+      "#137=CARTESIAN_TRANSFORMATION_OPERATOR_2D_NON_UNIFORM('','',$,$,#6,-1.,1.);\n");
+  EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
+  EXPECT_EQ(Shown(d),
+            "line L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (35,22.5) (35,27.5)\n"
+            "text L=- C=red#255,0,0 'x' (35,22.5) align=1 h=2.5 w=2 ang=90 font=gothic\n"
+            "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (10,10) r=5/5 (5,10)->(10,15) cw\n");
+  EXPECT_TRUE(d.Skipped.empty());
+}
+
+TEST(Ap202Reader, SheetLayersAndInvisibility) {
+  TDrawing d = Read(
+      "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n"
+      "#21=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n"
+      "#22=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n#23=POLYLINE('',(#1,#6));\n"
+      "#30=PRESENTATION_LAYER_ASSIGNMENT('road','',(#20));\n"
+      "#31=PRESENTATION_LAYER_ASSIGNMENT('hidden','',(#21));\n"
+      "#32=PRESENTATION_LAYER_ASSIGNMENT('empty','',());\n"
+      "#33=INVISIBILITY((#31,#22));\n"
+      "#40=PLANAR_BOX('',420.,297.,#3);\n"
+      "#41=DRAWING_SHEET_REVISION('A3_horizontal',(#20,#21,#22,#40),#5,'01');\n"
+      "#42=PRESENTATION_SIZE(#41,#40);\n"
+      "#43=PRODUCT('x','y','',());\n#44=PRODUCT('z','w','',());\n");
+  EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
+  EXPECT_EQ(d.SheetName, "A3");
+  EXPECT_EQ(d.SheetWidth, 420);
+  EXPECT_EQ(d.SheetHeight, 297);
+  ASSERT_EQ(d.Layers.size(), 3u);
+  EXPECT_TRUE(d.Layers[0].Visible);
+  EXPECT_FALSE(d.Layers[1].Visible);
+  EXPECT_TRUE(d.Layers[2].Visible);
+  // The hidden layer's line is kept (the view may show it), the invisible
+  // occurrence is not drawn at all.
+  EXPECT_EQ(Shown(d),
+            "line L=road C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,10)\n"
+            "line L=hidden C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,10)\n");
+  EXPECT_EQ(d.Skipped, (std::map<std::string, long>{{"PRODUCT", 2}}));
+
+  // Without a sheet the drawing's extent is the sheet.
+  TDrawing free = Read("#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=CIRCLE('',#27,2.);\n"
+                       "#27=AXIS2_PLACEMENT_2D('',#6,$);\n");
+  EXPECT_EQ(free.SheetName, "free");
+  EXPECT_EQ(free.SheetWidth, 12);
+  EXPECT_EQ(free.SheetHeight, 12);
+}
+
+TEST(Ap202Reader, BrokenFilesKeepTheRestAndSayWhereAndWhy) {
+  const std::string good = "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=POLYLINE('',(#1,#4));\n";  // lines 23-24
+  const std::string goodLine = "line L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,0)\n";
+  struct Case {
+    const char* What;
+    std::string Text;
+    long Line;
+    std::string Reason, Expected, Skipped;
+  } cases[] = {
+      {"a reference to a missing instance",
+       File(kCommon + good + "#30=ANNOTATION_CURVE_OCCURRENCE('',(#13),#31);\n#31=POLYLINE('',(#1,#999,#6));\n"), 26,
+       "#31 が参照する #999 がありません",
+       goodLine + "line L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,10)\n", "POLYLINE"},
+      {"an occurrence of a missing item", File(kCommon + "#30=ANNOTATION_CURVE_OCCURRENCE('',(#13),#31);\n" + good),
+       23, "#30 が参照する #31 がありません", goodLine, "ANNOTATION_CURVE_OCCURRENCE"},
+      {"a figure that places itself",
+       File(kCommon + "#30=SYMBOL_REPRESENTATION('loop',(#31,#20),#5);\n#31=MAPPED_ITEM('',#32,#3);\n"
+                      "#32=REPRESENTATION_MAP(#3,#30);\n#33=MAPPED_ITEM('',#32,#3);\n" + good),
+       23, "#30 の配置が循環しています", goodLine, "SYMBOL_REPRESENTATION"},
+      {"a file cut in the middle of an entity",
+       File(kCommon + good).substr(0, File(kCommon + good).size() - 30), 24, "#21 の途中で終わっています", "",
+       ""},
+      {"unbalanced parentheses", File(kCommon + good + "#30=POLYLINE('',(#1,#4);\n#31=A();\n"), 25,
+       "#30 の括弧が閉じていません", goodLine, ""},
+      {"an unknown entity", File(kCommon + good + "#30=SOMETHING_NEW('',(1,2));\n"), 0, "", goodLine,
+       "SOMETHING_NEW"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TDrawing d = ReadAp202Text(c.Text);
+    EXPECT_EQ(d.Stop.Broken, !c.Reason.empty());
+    EXPECT_EQ(d.Stop.Line, c.Line);
+    EXPECT_NE(d.Stop.Reason.find(c.Reason), std::string::npos) << d.Stop.Reason;
+    EXPECT_EQ(Shown(d), c.Expected);
+    if (!c.Skipped.empty()) {
+      EXPECT_EQ(d.Skipped[c.Skipped], 1);
+    }
+  }
+}
+
+TEST(Ap202Reader, DrawingFilesAreDispatchedByContent) {
+  test::ScratchDir dir;
+  const std::string ap202 = dir.WriteBytes("plan.sfc", File(kCommon));  // the name does not matter
+  const std::string feature = dir.WriteBytes("plan.p21", File("/*SXF\n#10 = layer_feature('\\'road\\'',1)\nSXF*/\n",
+                                                             "feature_mode"));
+  const std::string bare = dir.WriteBytes("bare.p21",
+                                          "ISO-10303-21;\nHEADER;\nENDSEC;\nDATA;\n/*SXF #1 = x() SXF*/\nENDSEC;\n"
+                                          "END-ISO-10303-21;\n");
+  const std::string step = dir.WriteBytes("part.stp",
+                                          "ISO-10303-21;\nHEADER;\nFILE_SCHEMA(('AUTOMOTIVE_DESIGN'));\nENDSEC;\n"
+                                          "DATA;\n#1=PRODUCT('a','b','',());\nENDSEC;\nEND-ISO-10303-21;\n");
+  const std::string xml = dir.WriteBytes("x.p21", "<?xml version=\"1.0\"?><a/>");
+  const std::string fifo = dir / "fifo.p21";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  EXPECT_EQ(SniffMode(ap202), "ap202");
+  EXPECT_EQ(SniffMode(feature), "feature");
+  EXPECT_EQ(SniffMode(bare), "feature");
+  EXPECT_EQ(SniffMode(step), "");
+  EXPECT_EQ(SniffMode(xml), "");
+  EXPECT_EQ(SniffMode(fifo), "");
+  EXPECT_EQ(SniffMode(dir / "missing.p21"), "");
+
+  EXPECT_EQ(ReadDrawing(ap202).Mode, "ap202");
+  EXPECT_EQ(ReadDrawing(feature).Mode, "feature");
+  for (const std::string& path : {step, xml, fifo}) {
+    TDrawing d = ReadDrawing(path);
+    EXPECT_TRUE(d.Stop.Broken);
+    EXPECT_EQ(d.Stop.Reason, "SXF の図面ではありません");
+    EXPECT_TRUE(d.Primitives.empty());
+  }
+  // The reader of the file itself refuses what is not a regular file.
+  EXPECT_TRUE(ReadAp202(fifo).Stop.Broken);
+}
+
+}  // namespace
+}  // namespace dlvr::sxf
