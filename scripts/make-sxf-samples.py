@@ -288,7 +288,6 @@ def road_drawing(file_name, draw_name, scale, koji, company, office, day="2023-0
     turn = 1 if seed % 2 else -1                   # the curve turns left or right
     radius = 180000.0 + (seed % 3) * 40000.0
     straight = length * 0.45
-    sweep = math.degrees((length - straight) / radius) * 0.6
     half = 5500.0
 
     def centre(s, off=0.0):
@@ -733,6 +732,7 @@ class P21Writer:
         self.n = 0
         self.cache = {}
         self.layer_items = {}     # layer code -> [refs]
+        self.maps = {}            # figure name -> its representation map
 
     def e(self, text):
         self.n += 1
@@ -809,7 +809,7 @@ class P21Writer:
         return self.e("POLYLINE('',(%s))" % ",".join(refs))
 
     def text(self, layer, colour, t):
-        font, s, x, y, h, w, spc, angle, slant, align, direct = t
+        font, s, x, y, h, w, _, angle, slant, align, direct = t   # no place for the spacing
         ts = self.e("TEXT_STYLE_WITH_BOX_CHARACTERISTICS('',%s,(BOX_HEIGHT(%s),BOX_WIDTH(%s),"
                     "BOX_SLANT_ANGLE(%s),BOX_ROTATE_ANGLE(%s)))" % (
                         self.once(("tsfont", colour), lambda: self.e(
@@ -893,7 +893,7 @@ class P21Writer:
             return self.curve_occurrence(it[1], self.polyline(
                 clothoid_points(x, y, a, direction, angle, l0, l1)))
         if kind == "point":
-            layer, colour, x, y, code, angle, scale = it[1:]
+            _, colour, x, y, code, _, scale = it[1:]
             ps = self.e("POINT_STYLE('',MARKER_TYPE(%s),POSITIVE_LENGTH_MEASURE(%s),%s)" % (
                 MARKERS[code], real(2.0 * scale), self.colour(colour)))
             psa = self.e("PRESENTATION_STYLE_ASSIGNMENT((%s))" % ps)
@@ -928,7 +928,7 @@ class P21Writer:
         if kind == "linear_dim":
             style, d1, d2, proj, text, arrow = it[1:]
             contents = [self.curve_occurrence(style, self.polyline([d1, d2]), "DIMENSION_CURVE")]
-            for base, start, end in proj:
+            for _, start, end in proj:
                 contents.append(self.curve_occurrence(style, self.polyline([start, end]),
                                                       "PROJECTION_CURVE"))
             contents.append(self.arrow(style, d1, d2, arrow))
@@ -969,8 +969,7 @@ def write_p21(d, out, file_name, author, org, stamp):
         out(line)
     w = P21Writer(d, out)
     ctx = w.e("(GEOMETRIC_REPRESENTATION_CONTEXT(2)REPRESENTATION_CONTEXT('',''))")
-    w.maps = {}
-    for name, flag, items in d.figures:
+    for name, _, items in d.figures:
         refs = w.items(items)
         origin = w.placement(0, 0)
         rep = w.e("DRAUGHTING_SUBFIGURE_REPRESENTATION('%s',(%s),%s)" % (
