@@ -291,9 +291,9 @@ int TDrawingScene::LayerFeatures(int layer) const {
 }
 
 QColor TDrawingScene::Ink(QColor c) const {
-  const int light = (c.red() * 299 + c.green() * 587 + c.blue() * 114) / 1000;
-  if (!black_ && light > 235) return Qt::black;
-  if (black_ && light < 40) return Qt::white;
+  // Near white or near black in every channel: pure blue stays blue on black paper.
+  if (!black_ && std::min({c.red(), c.green(), c.blue()}) > 220) return Qt::black;
+  if (black_ && std::max({c.red(), c.green(), c.blue()}) < 50) return Qt::white;
   return c;
 }
 

@@ -37,6 +37,7 @@
 #include <memory>
 #include <string>
 
+#include "components/drawing_view.h"
 #include "components/text_fill.h"
 #include "delivery/xml_sandbox.h"
 #include "platform/paths.h"
@@ -425,6 +426,10 @@ struct TPreviewView::Impl {
   bool imageFit = true;
   double imageScale = 1.0;
 
+  // SXF drawings (.P21 / .SFC), read off the GUI thread.
+  TDrawingView* drawing = nullptr;
+  bool drawingPending = false;
+
   QWidget* otherPage = nullptr;
   QLabel* otherInfo = nullptr;
   QPushButton* openDefault = nullptr;
@@ -463,6 +468,9 @@ struct TPreviewView::Impl {
   bool ShowPdf(const QString& file);
   bool ShowImage(const QString& file);
   void ShowHtmlFile(const QString& file, qint64 size);
+  // Starts reading a drawing; the view completes when it is shown.
+  void StartDrawing(const QString& file);
+  void DrawingLoaded(const QString& file);
   void ShowTextFile(const QString& file, qint64 size);
   // Prepares an XML file: at once when it is small, otherwise off the GUI
   // thread (Busy() stays true until it is shown). True when it finished.
@@ -582,7 +590,34 @@ void TPreviewView::Impl::Build() {
   stack->addWidget(BuildPdfPage());
   stack->addWidget(BuildImagePage());
   stack->addWidget(BuildOtherPage());
+  drawing = new TDrawingView(stack);
+  QObject::connect(drawing, &TDrawingView::Loaded, q, [this](const QString& file) { DrawingLoaded(file); });
+  stack->addWidget(drawing);
   stack->setCurrentWidget(blankPage);
+}
+
+void TPreviewView::Impl::StartDrawing(const QString& file) {
+  drawingPending = true;
+  SetNote(QStringLiteral("%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
+  kind = QStringLiteral("blank");
+  stack->setCurrentWidget(blankPage);
+  drawing->Open(file);
+}
+
+void TPreviewView::Impl::DrawingLoaded(const QString& file) {
+  if (!drawingPending || file != path) return;
+  drawingPending = false;
+  SetNote(QString());
+  if (drawing->Scene()) {
+    kind = QStringLiteral("drawing");
+    rendered = drawing->Problem();
+    SetNote(drawing->Problem());
+    stack->setCurrentWidget(drawing);
+  } else {
+    // Not a drawing after all: its facts and the reason.
+    ShowOther(file, drawing->Problem());
+  }
+  Finish();
 }
 
 QWidget* TPreviewView::Impl::BuildPdfPage() {
@@ -1091,6 +1126,8 @@ void TPreviewView::Navigate(const QString& path) { Navigate(path, path); }
 void TPreviewView::Navigate(const QString& path, const QString& origin) {
   // Whatever was being prepared for the last file is of no use now.
   d_->CancelJob();
+  if (d_->drawingPending || d_->kind == u"drawing") d_->drawing->SetDrawing(nullptr);
+  d_->drawingPending = false;
   d_->busy = true;
   d_->path = path;
   d_->origin = origin.isEmpty() ? path : origin;
@@ -1128,6 +1165,10 @@ void TPreviewView::Navigate(const QString& path, const QString& origin) {
       // A large file is prepared in the background: completion comes later.
       if (!d_->StartXml(path, info.size())) return;
       shown = true;
+    } else if (markup.startsWith("iso-10303-21")) {
+      // An SXF drawing (.P21 or .SFC by content), read in the background.
+      d_->StartDrawing(path);
+      return;
     } else if (ext == u"TXT" || ext == u"CSV" || ext == u"LOG" || ext == u"DTD" || ext == u"INI") {
       d_->ShowTextFile(path, info.size());
       shown = true;

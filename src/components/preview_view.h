@@ -3,7 +3,8 @@
 // instruction is transformed with libxslt (the stylesheet resolved beside
 // the file by the delivery's path rules) and shown as HTML; XML without one as a collapsible element
 // tree; HTML and plain text as text; PDF with page navigation and zoom;
-// images fitted to the view with zoom; anything else as a page naming the
+// images fitted to the view with zoom; SXF drawings (.P21 / .SFC, told by
+// content) in the drawing view, read off the GUI thread; anything else as a page naming the
 // file, its type and size, with a button to open it in the desktop's default
 // application. It reports busy / complete like a browser so that callers can
 // wait for a document to be shown.
@@ -44,7 +45,7 @@ class TPreviewView : public QWidget {
   // delivery's medium folder, the work folder). None by default.
   void SetSandboxFolders(const QStringList& folders);
   // The file shown last ("" for none) and the kind of renderer used:
-  // "html", "xmltree", "text", "pdf", "image", "other", "blank".
+  // "html", "xmltree", "text", "pdf", "image", "drawing", "other", "blank".
   QString CurrentPath() const;
   QString RendererKind() const;
   // What the renderer shows, for tests: the HTML or text, the PDF page

@@ -1,0 +1,552 @@
+#include "components/drawing_view.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cmath>
+
+#include "components/drawing_render.h"
+
+namespace dlvr {
+namespace {
+
+// A movement rests after this many milliseconds without another; then the
+// picture is drawn anew at the new place and size.
+constexpr int kSettleMs = 120;
+
+// The sheet is never shown smaller or larger than this many pixels a
+// millimetre.
+constexpr double kMinScale = 1e-3, kMaxScale = 1e4;
+
+}  // namespace
+
+class TDrawingCanvasWidget : public QWidget {
+ public:
+  explicit TDrawingCanvasWidget(TDrawingView::Impl* d, QWidget* parent) : QWidget(parent), d_(d) {
+    setObjectName(QStringLiteral("DrawingCanvas"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(120, 90);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  TDrawingView::Impl* d_;
+};
+
+struct TDrawingView::Impl {
+  TDrawingView* q = nullptr;
+  TDrawingCanvasWidget* canvas = nullptr;
+  QLabel* note = nullptr;
+  QLabel* status = nullptr;
+  QListWidget* layers = nullptr;
+  QTableWidget* title = nullptr;
+  QToolButton* zoomRect = nullptr;
+  QToolButton* measure = nullptr;
+  QToolButton* black = nullptr;
+
+  QString path;
+  QString problem;
+  std::shared_ptr<const sxf::TDrawing> drawing;
+  std::unique_ptr<TDrawingScene> scene;
+  QFutureWatcher<std::shared_ptr<sxf::TDrawing>>* watcher = nullptr;
+  bool busy = false;
+
+  QTransform view;        // sheet mm -> canvas pixels
+  bool fitted = true;     // follows the canvas's size until the user zooms
+  QImage cache;           // the last picture drawn
+  QTransform cacheView;   // the view it was drawn with
+  QTimer settle;
+
+  // Interaction.
+  enum class Drag { None, Pan, Rect } drag = Drag::None;
+  QPointF dragFrom, dragTo;
+  std::vector<QPointF> clicks;  // measure points on the sheet
+  QString measureText;
+
+  void Build();
+  void Moved() {
+    canvas->update();
+    settle.start(kSettleMs);
+  }
+  void Invalidate() {
+    cache = QImage();
+    canvas->update();
+  }
+  void FillSide();
+  void Fit() {
+    if (!scene) return;
+    view = TDrawingScene::FitTransform(scene->SheetRect(), QRectF(canvas->rect()).adjusted(8, 8, -8, -8));
+    fitted = true;
+  }
+  void SetView(const QTransform& t) {
+    const double s = std::sqrt(std::abs(t.determinant()));
+    if (!std::isfinite(s) || s < kMinScale || s > kMaxScale) return;
+    view = t;
+    fitted = false;
+    Moved();
+  }
+  QString Millimetres(double mm) const {
+    return QLocale(QLocale::Japanese).toString(mm, 'f', mm < 100 ? 2 : 1) + QStringLiteral(" mm");
+  }
+  // The drawing's scale from its title block ("1:500" -> 500), 0 when none.
+  double TitleScale() const {
+    if (!drawing) return 0;
+    static const QRegularExpression ratio(QStringLiteral("^\\s*1\\s*[:：/]\\s*([0-9]+(?:\\.[0-9]+)?)\\s*$"));
+    for (const auto& [key, value] : drawing->Attributes) {
+      const QString k = QString::fromStdString(key);
+      if (!k.contains(QStringLiteral("尺度")) && !k.contains(QStringLiteral("scale"), Qt::CaseInsensitive)) continue;
+      if (auto m = ratio.match(QString::fromStdString(value)); m.hasMatch()) return m.captured(1).toDouble();
+    }
+    return 0;
+  }
+  void Click(QPointF canvasPos) {
+    const QPointF at = view.inverted().map(canvasPos);
+    if (clicks.size() >= 2) clicks.clear();
+    clicks.push_back(at);
+    if (clicks.size() == 2) {
+      const double mm = std::hypot(clicks[1].x() - clicks[0].x(), clicks[1].y() - clicks[0].y());
+      measureText = QStringLiteral("距離 %1").arg(Millimetres(mm));
+      if (const double n = TitleScale(); n > 0)
+        measureText += QStringLiteral("（実長 %1 m、1:%2）")
+                           .arg(QLocale(QLocale::Japanese).toString(mm * n / 1000.0, 'f', 3))
+                           .arg(QLocale(QLocale::Japanese).toString(n, 'g', 8));
+      status->setText(measureText);
+    } else {
+      status->setText(QStringLiteral("2 点目をクリックしてください。"));
+    }
+    canvas->update();
+  }
+};
+
+void TDrawingCanvasWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  auto* d = d_;
+  if (!d->scene) {
+    painter.fillRect(rect(), palette().window());
+    if (!d->problem.isEmpty() || d->busy) {
+      painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
+                       d->busy ? QStringLiteral("図面を読み込んでいます…") : d->problem);
+    }
+    return;
+  }
+  const qreal dpr = devicePixelRatioF();
+  const QSize pixels = size() * dpr;
+  const bool fresh = !d->cache.isNull() && d->cache.size() == pixels && d->cacheView == d->view;
+  if (!fresh && (d->cache.isNull() || !d->settle.isActive() || d->cache.size() != pixels)) {
+    // Draw anew: the movement has rested (or nothing was drawn yet).
+    d->cache = QImage(pixels, QImage::Format_RGB32);
+    d->cache.setDevicePixelRatio(dpr);
+    QPainter p(&d->cache);
+    d->scene->Paint(p, d->view, QRectF(rect()), true);
+    d->cacheView = d->view;
+  }
+  if (d->cacheView == d->view) {
+    painter.drawImage(0, 0, d->cache);
+  } else {
+    // Meanwhile the last picture follows the movement.
+    painter.fillRect(rect(), d->scene->BlackBackground() ? QColor(40, 40, 40) : QColor(160, 160, 160));
+    painter.setTransform(d->cacheView.inverted() * d->view);
+    painter.drawImage(QRectF(rect()), d->cache);
+    painter.resetTransform();
+  }
+  const QColor mark = d->scene->BlackBackground() ? QColor(255, 200, 0) : QColor(220, 0, 120);
+  if (d->drag == TDrawingView::Impl::Drag::Rect) {
+    painter.setPen(QPen(mark, 1, Qt::DashLine));
+    painter.drawRect(QRectF(d->dragFrom, d->dragTo).normalized());
+  }
+  if (!d->clicks.empty()) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(mark, 1.5));
+    std::vector<QPointF> at;
+    for (QPointF c : d->clicks) at.push_back(d->view.map(c));
+    for (QPointF c : at) {
+      painter.drawLine(c - QPointF(6, 0), c + QPointF(6, 0));
+      painter.drawLine(c - QPointF(0, 6), c + QPointF(0, 6));
+    }
+    if (at.size() == 2) painter.drawLine(at[0], at[1]);
+  }
+}
+
+void TDrawingCanvasWidget::resizeEvent(QResizeEvent*) {
+  if (d_->fitted) d_->Fit();
+  d_->Invalidate();
+}
+
+void TDrawingCanvasWidget::wheelEvent(QWheelEvent* e) {
+  const int delta = e->angleDelta().y();
+  if (delta == 0 || !d_->scene) return;
+  d_->q->ZoomAt(e->position(), std::pow(1.25, delta / 120.0));
+  e->accept();
+}
+
+void TDrawingCanvasWidget::mousePressEvent(QMouseEvent* e) {
+  if (!d_->scene) return;
+  setFocus(Qt::MouseFocusReason);
+  d_->dragFrom = d_->dragTo = e->position();
+  if (e->button() == Qt::MiddleButton) {
+    d_->drag = TDrawingView::Impl::Drag::Pan;
+  } else if (e->button() == Qt::LeftButton) {
+    if (d_->measure->isChecked()) {
+      d_->Click(e->position());
+      return;
+    }
+    d_->drag = d_->zoomRect->isChecked() || (e->modifiers() & Qt::ShiftModifier) ? TDrawingView::Impl::Drag::Rect
+                                                                                 : TDrawingView::Impl::Drag::Pan;
+    if (d_->drag == TDrawingView::Impl::Drag::Pan) setCursor(Qt::ClosedHandCursor);
+  }
+}
+
+void TDrawingCanvasWidget::mouseMoveEvent(QMouseEvent* e) {
+  if (!d_->scene) return;
+  const QPointF at = d_->view.inverted().map(e->position());
+  if (d_->measureText.isEmpty() || !d_->measure->isChecked())
+    d_->status->setText(QStringLiteral("X %1  Y %2 mm").arg(at.x(), 0, 'f', 2).arg(at.y(), 0, 'f', 2));
+  if (d_->drag == TDrawingView::Impl::Drag::Pan) {
+    d_->q->PanBy(e->position() - d_->dragTo);
+    d_->dragTo = e->position();
+  } else if (d_->drag == TDrawingView::Impl::Drag::Rect) {
+    d_->dragTo = e->position();
+    update();
+  }
+}
+
+void TDrawingCanvasWidget::mouseReleaseEvent(QMouseEvent* e) {
+  if (d_->drag == TDrawingView::Impl::Drag::Rect) {
+    d_->drag = TDrawingView::Impl::Drag::None;
+    const QRectF r = QRectF(d_->dragFrom, e->position()).normalized();
+    if (r.width() >= 4 && r.height() >= 4) d_->q->ZoomToRect(r);
+    d_->zoomRect->setChecked(false);
+    update();
+  }
+  d_->drag = TDrawingView::Impl::Drag::None;
+  unsetCursor();
+}
+
+void TDrawingCanvasWidget::keyPressEvent(QKeyEvent* e) {
+  if (!d_->scene) return QWidget::keyPressEvent(e);
+  const QPointF centre = QRectF(rect()).center();
+  const double stepX = width() / 8.0, stepY = height() / 8.0;
+  switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: d_->q->ZoomAt(centre, 1.25); break;
+    case Qt::Key_Minus: d_->q->ZoomAt(centre, 0.8); break;
+    case Qt::Key_Left: d_->q->PanBy({stepX, 0}); break;
+    case Qt::Key_Right: d_->q->PanBy({-stepX, 0}); break;
+    case Qt::Key_Up: d_->q->PanBy({0, stepY}); break;
+    case Qt::Key_Down: d_->q->PanBy({0, -stepY}); break;
+    case Qt::Key_Home:
+    case Qt::Key_F: d_->q->FitToSheet(); break;
+    case Qt::Key_Z: d_->zoomRect->toggle(); break;
+    case Qt::Key_M: d_->measure->toggle(); break;
+    case Qt::Key_Escape:
+      d_->zoomRect->setChecked(false);
+      d_->measure->setChecked(false);
+      break;
+    default: return QWidget::keyPressEvent(e);
+  }
+  e->accept();
+}
+
+void TDrawingView::Impl::Build() {
+  auto* outer = new QVBoxLayout(q);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  auto* bar = new QHBoxLayout;
+  bar->setContentsMargins(4, 2, 4, 2);
+  auto button = [&](const char* name, const QString& caption, const QString& tip, bool checkable) {
+    auto* b = new QToolButton(q);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(caption);
+    b->setToolTip(tip);
+    b->setCheckable(checkable);
+    bar->addWidget(b);
+    return b;
+  };
+  QToolButton* fit = button("btnDrawingFit", QStringLiteral("全体表示"), QStringLiteral("用紙全体を表示 (Home)"), false);
+  QToolButton* in = button("btnDrawingZoomIn", QStringLiteral("＋"), QStringLiteral("拡大 (+)"), false);
+  QToolButton* out = button("btnDrawingZoomOut", QStringLiteral("－"), QStringLiteral("縮小 (-)"), false);
+  zoomRect = button("btnDrawingZoomRect", QStringLiteral("範囲拡大"),
+                    QStringLiteral("ドラッグした範囲を拡大 (Z、Shift+ドラッグ)"), true);
+  measure = button("btnDrawingMeasure", QStringLiteral("距離計測"), QStringLiteral("2 点をクリックして距離を計測 (M)"), true);
+  black = button("btnDrawingBlack", QStringLiteral("黒背景"), QStringLiteral("背景を黒にする"), true);
+  QToolButton* print = button("btnDrawingPrint", QStringLiteral("印刷…"), QStringLiteral("図面を印刷"), false);
+  QToolButton* pdf = button("btnDrawingPdf", QStringLiteral("PDF 出力…"), QStringLiteral("用紙の大きさの PDF に出力"), false);
+  bar->addStretch(1);
+  outer->addLayout(bar);
+
+  note = new QLabel(q);
+  note->setObjectName(QStringLiteral("lblDrawingNote"));
+  note->setWordWrap(true);
+  note->setMargin(4);
+  note->setStyleSheet(QStringLiteral("background:#ffffe1;"));
+  note->hide();
+  outer->addWidget(note);
+
+  auto* split = new QSplitter(Qt::Horizontal, q);
+  auto* side = new QSplitter(Qt::Vertical, split);
+  layers = new QListWidget(side);
+  layers->setObjectName(QStringLiteral("lstLayers"));
+  title = new QTableWidget(0, 2, side);
+  title->setObjectName(QStringLiteral("tblTitleBlock"));
+  title->setHorizontalHeaderLabels({QStringLiteral("表題欄"), QStringLiteral("値")});
+  title->horizontalHeader()->setStretchLastSection(true);
+  title->verticalHeader()->hide();
+  title->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  title->hide();
+  canvas = new TDrawingCanvasWidget(this, split);
+  split->addWidget(side);
+  split->addWidget(canvas);
+  split->setStretchFactor(0, 0);
+  split->setStretchFactor(1, 1);
+  split->setSizes({180, 600});
+  outer->addWidget(split, 1);
+
+  status = new QLabel(q);
+  status->setObjectName(QStringLiteral("lblDrawingStatus"));
+  status->setMargin(2);
+  outer->addWidget(status);
+
+  settle.setSingleShot(true);
+  QObject::connect(&settle, &QTimer::timeout, canvas, [this] { canvas->update(); });
+  QObject::connect(fit, &QToolButton::clicked, q, [this] { q->FitToSheet(); });
+  QObject::connect(in, &QToolButton::clicked, q, [this] { q->ZoomAt(QRectF(canvas->rect()).center(), 1.25); });
+  QObject::connect(out, &QToolButton::clicked, q, [this] { q->ZoomAt(QRectF(canvas->rect()).center(), 0.8); });
+  QObject::connect(zoomRect, &QToolButton::toggled, q, [this](bool on) {
+    if (on) measure->setChecked(false);
+    canvas->setCursor(on ? Qt::CrossCursor : Qt::ArrowCursor);
+  });
+  QObject::connect(measure, &QToolButton::toggled, q, [this](bool on) {
+    if (on) {
+      zoomRect->setChecked(false);
+      status->setText(QStringLiteral("1 点目をクリックしてください。"));
+    }
+    clicks.clear();
+    canvas->setCursor(on ? Qt::CrossCursor : Qt::ArrowCursor);
+    canvas->update();
+  });
+  QObject::connect(black, &QToolButton::toggled, q, [this](bool on) { q->SetBlackBackground(on); });
+  QObject::connect(layers, &QListWidget::itemChanged, q, [this](QListWidgetItem* item) {
+    const int layer = item->data(Qt::UserRole).toInt();
+    if (scene && scene->LayerShown(layer) != (item->checkState() == Qt::Checked))
+      q->SetLayerShown(layer, item->checkState() == Qt::Checked);
+  });
+  QObject::connect(print, &QToolButton::clicked, q, [this] {
+    if (!scene) return;
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, q);
+    if (dialog.exec() == QDialog::Accepted) q->PrintTo(printer);
+  });
+  QObject::connect(pdf, &QToolButton::clicked, q, [this] {
+    if (!scene) return;
+    const QString suggested = QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
+    const QString file = QFileDialog::getSaveFileName(q, QStringLiteral("PDF 出力"), suggested,
+                                                      QStringLiteral("PDF (*.pdf)"));
+    if (!file.isEmpty() && !q->ExportPdf(file)) status->setText(QStringLiteral("PDF を書き込めませんでした: ") + file);
+  });
+}
+
+void TDrawingView::Impl::FillSide() {
+  const QSignalBlocker block(layers);
+  layers->clear();
+  title->setRowCount(0);
+  if (!drawing) {
+    title->hide();
+    return;
+  }
+  QLocale c(QLocale::Japanese);
+  for (std::size_t i = 0; i < drawing->Layers.size(); ++i) {
+    const int n = scene->LayerFeatures(int(i));
+    auto* item = new QListWidgetItem(QString::fromStdString(drawing->Layers[i].Name) +
+                                         QStringLiteral(" (%1)").arg(c.toString(n)),
+                                     layers);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    item->setCheckState(scene->LayerShown(int(i)) ? Qt::Checked : Qt::Unchecked);
+    item->setData(Qt::UserRole, int(i));
+  }
+  for (const auto& [key, value] : drawing->Attributes) {
+    const int row = title->rowCount();
+    title->insertRow(row);
+    title->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(key)));
+    title->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(value)));
+  }
+  title->resizeColumnToContents(0);
+  title->setVisible(!drawing->Attributes.empty());
+}
+
+TDrawingView::TDrawingView(QWidget* parent) : QWidget(parent), d_(std::make_unique<Impl>()) {
+  setObjectName(QStringLiteral("DrawingView"));
+  d_->q = this;
+  d_->Build();
+}
+
+TDrawingView::~TDrawingView() {
+  if (d_->watcher) d_->watcher->disconnect();
+}
+
+void TDrawingView::Open(const QString& path) {
+  SetDrawing(nullptr, path);
+  d_->busy = true;
+  auto* w = new QFutureWatcher<std::shared_ptr<sxf::TDrawing>>(this);
+  d_->watcher = w;
+  connect(w, &QFutureWatcherBase::finished, this, [this, w, path] {
+    if (w != d_->watcher) return;
+    d_->watcher = nullptr;
+    w->deleteLater();
+    std::shared_ptr<sxf::TDrawing> read = w->result();
+    d_->busy = false;
+    if (!read) {
+      d_->problem = QStringLiteral("SXF の図面ではないため表示できません。");
+      d_->note->setText(d_->problem);
+      d_->note->show();
+      d_->canvas->update();
+    } else {
+      SetDrawing(read, path);
+    }
+    emit Loaded(path);
+  });
+  // The work holds the file's name only: a view closed meanwhile drops the result.
+  const std::string file = path.toStdString();
+  w->setFuture(QtConcurrent::run([file]() -> std::shared_ptr<sxf::TDrawing> {
+    if (sxf::SniffMode(file).empty()) return nullptr;
+    return std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(file));
+  }));
+  d_->canvas->update();
+}
+
+void TDrawingView::SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path) {
+  // A file still being read is of no use now.
+  if (d_->watcher) {
+    d_->watcher->disconnect();
+    d_->watcher->deleteLater();
+    d_->watcher = nullptr;
+  }
+  d_->busy = false;
+  d_->path = path;
+  d_->drawing = std::move(drawing);
+  d_->scene = d_->drawing ? std::make_unique<TDrawingScene>(d_->drawing) : nullptr;
+  if (d_->scene) d_->scene->SetBlackBackground(d_->black->isChecked());
+  d_->clicks.clear();
+  d_->measureText.clear();
+  d_->problem.clear();
+  if (d_->drawing && d_->drawing->Stop.Broken) {
+    d_->problem = QStringLiteral("図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。")
+                      .arg(d_->drawing->Stop.Line)
+                      .arg(QString::fromStdString(d_->drawing->Stop.Reason));
+  }
+  d_->note->setText(d_->problem);
+  d_->note->setVisible(!d_->problem.isEmpty());
+  QString facts;
+  if (d_->drawing) {
+    const QRectF s = d_->scene->SheetRect();
+    facts = QStringLiteral("用紙 %1 (%2 × %3 mm)、図形 %4 個")
+                .arg(QString::fromStdString(d_->drawing->SheetName.empty() ? std::string("free") : d_->drawing->SheetName))
+                .arg(s.width(), 0, 'g', 6)
+                .arg(s.height(), 0, 'g', 6)
+                .arg(QLocale(QLocale::Japanese).toString(qulonglong(d_->drawing->Primitives.size())));
+  }
+  d_->status->setText(facts);
+  d_->FillSide();
+  d_->Fit();
+  d_->Invalidate();
+}
+
+bool TDrawingView::Busy() const { return d_->busy; }
+QString TDrawingView::Path() const { return d_->path; }
+QString TDrawingView::Problem() const { return d_->problem; }
+const TDrawingScene* TDrawingView::Scene() const { return d_->scene.get(); }
+QWidget* TDrawingView::Canvas() const { return d_->canvas; }
+QString TDrawingView::MeasureText() const { return d_->measureText; }
+QTransform TDrawingView::SheetToCanvas() const { return d_->view; }
+QPointF TDrawingView::ToSheet(QPointF canvasPos) const { return d_->view.inverted().map(canvasPos); }
+
+void TDrawingView::FitToSheet() {
+  d_->Fit();
+  d_->Moved();
+}
+
+void TDrawingView::ZoomAt(QPointF canvasPos, double factor) {
+  if (!d_->scene || !(factor > 0)) return;
+  // The sheet point under canvasPos stays there.
+  QTransform t = d_->view;
+  t *= QTransform::fromTranslate(-canvasPos.x(), -canvasPos.y());
+  t *= QTransform::fromScale(factor, factor);
+  t *= QTransform::fromTranslate(canvasPos.x(), canvasPos.y());
+  d_->SetView(t);
+}
+
+void TDrawingView::ZoomToRect(const QRectF& r) {
+  if (!d_->scene || r.width() < 1 || r.height() < 1) return;
+  const QRectF sheetRect = d_->view.inverted().mapRect(r);
+  d_->SetView(TDrawingScene::FitTransform(sheetRect, QRectF(d_->canvas->rect())));
+}
+
+void TDrawingView::PanBy(QPointF delta) {
+  if (!d_->scene) return;
+  d_->SetView(d_->view * QTransform::fromTranslate(delta.x(), delta.y()));
+}
+
+void TDrawingView::SetLayerShown(int layer, bool shown) {
+  if (!d_->scene) return;
+  d_->scene->SetLayerShown(layer, shown);
+  if (QListWidgetItem* item = d_->layers->item(layer)) {
+    const QSignalBlocker block(d_->layers);
+    item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+  }
+  d_->Invalidate();
+}
+
+void TDrawingView::SetBlackBackground(bool black) {
+  if (d_->black->isChecked() != black) d_->black->setChecked(black);
+  if (d_->scene) d_->scene->SetBlackBackground(black);
+  d_->Invalidate();
+}
+
+bool TDrawingView::PrintTo(QPrinter& printer) {
+  if (!d_->scene) return false;
+  const QRectF sheet = d_->scene->SheetRect();
+  printer.setPageOrientation(sheet.width() > sheet.height() ? QPageLayout::Landscape : QPageLayout::Portrait);
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  const QRectF page(QPointF(0, 0), QSizeF(printer.width(), printer.height()));
+  d_->scene->Paint(painter, TDrawingScene::FitTransform(sheet, page), page, false);
+  return painter.end();
+}
+
+bool TDrawingView::ExportPdf(const QString& path) {
+  if (!d_->scene) return false;
+  return WriteDrawingFile(*d_->scene, path, 0, nullptr);
+}
+
+}  // namespace dlvr

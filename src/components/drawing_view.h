@@ -1,0 +1,79 @@
+// The drawing view: an SXF drawing (.P21 / .SFC) on its sheet, with a layer
+// list, the title block's values, zoom (wheel at the mouse, a rectangle,
+// keys), pan (dragging, arrow keys), fit to the sheet, a distance measured
+// between two clicks, white or black paper, printing and PDF export.
+//
+// The file is read off the GUI thread; a file that cannot be read, or breaks
+// part way, says why above the drawing. While the user drags or turns the
+// wheel the last picture is moved and scaled at once, and drawn anew when
+// the movement rests.
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+#include <QWidget>
+
+#include <memory>
+
+#include "sxf/drawing.h"
+
+class QPrinter;
+
+namespace dlvr {
+
+class TDrawingScene;
+class TDrawingCanvasWidget;
+
+class TDrawingView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TDrawingView(QWidget* parent = nullptr);
+  ~TDrawingView() override;
+
+  // Reads the file off the GUI thread; Loaded follows when it is shown.
+  void Open(const QString& path);
+  // Shows a drawing read already (nullptr: nothing).
+  void SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path = {});
+  bool Busy() const;
+  QString Path() const;
+  // Why the file could not be read, or where its reading stopped ("" when
+  // it was read whole).
+  QString Problem() const;
+  const TDrawingScene* Scene() const;
+
+  void FitToSheet();
+  // Zooms by `factor` keeping the sheet point under `canvasPos` (a point of
+  // the canvas widget) where it is.
+  void ZoomAt(QPointF canvasPos, double factor);
+  // Shows the rectangle (canvas pixels) as large as the canvas allows.
+  void ZoomToRect(const QRectF& canvasRect);
+  void PanBy(QPointF canvasDelta);
+  // Sheet millimetres to canvas pixels, and back.
+  QTransform SheetToCanvas() const;
+  QPointF ToSheet(QPointF canvasPos) const;
+
+  void SetLayerShown(int layer, bool shown);
+  void SetBlackBackground(bool black);
+  // The last distance measured between two clicks ("" before one is).
+  QString MeasureText() const;
+
+  // The sheet on a printer's page (turned to suit it) or in a PDF file of the
+  // sheet's size. False when nothing is shown or it cannot be written.
+  bool PrintTo(QPrinter& printer);
+  bool ExportPdf(const QString& path);
+
+  // The canvas widget the drawing is painted on (for tests and events).
+  QWidget* Canvas() const;
+
+ signals:
+  void Loaded(const QString& path);
+
+ private:
+  friend class TDrawingCanvasWidget;
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};
+
+}  // namespace dlvr

@@ -1,0 +1,407 @@
+// The drawing renderer and the drawing view on drawings built in the test:
+// pixels against reviewed pictures and probes, the boxes the tool dumps,
+// fit, zoom at the mouse, pan, zoom to a rectangle, layers, measuring, PDF,
+// and the preview of a drawing file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPdfDocument>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <memory>
+
+#include "components/drawing_render.h"
+#include "components/drawing_view.h"
+#include "components/preview_view.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+using sxf::TKind;
+using sxf::TPrimitive;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A 60 x 40 mm sheet; layer 0 shown, layer 1 hidden; colours black, red,
+// blue, white, green; line types continuous and dashed 3 / 1.5 mm.
+std::shared_ptr<sxf::TDrawing> Sheet() {
+  auto d = std::make_shared<sxf::TDrawing>();
+  d->Mode = "feature";
+  d->SheetName = "free";
+  d->SheetWidth = 60;
+  d->SheetHeight = 40;
+  d->Layers = {{"線", true}, {"隠れ", false}};
+  d->Colours = {{"black", 0, 0, 0}, {"red", 255, 0, 0}, {"blue", 0, 0, 255}, {"white", 255, 255, 255},
+                {"green", 0, 160, 0}};
+  d->LineTypes = {{"continuous", {}}, {"dashed", {3, 1.5}}};
+  d->Fonts = {{"ＭＳ ゴシック"}};
+  return d;
+}
+
+TPrimitive Prim(TKind kind, int colour, std::vector<sxf::TPoint> pts, double width = 0.5, int layer = 0) {
+  TPrimitive p;
+  p.Kind = kind;
+  p.Layer = layer;
+  p.Colour = colour;
+  p.LineType = 0;
+  p.Width = width;
+  p.Points = std::move(pts);
+  return p;
+}
+
+TPrimitive Curve(TKind kind, int colour, sxf::TPoint c, double rx, double ry, double rot = 0, double start = 0,
+                 double end = 0, bool reversed = false) {
+  TPrimitive p = Prim(kind, colour, {c});
+  p.Rx = rx;
+  p.Ry = ry;
+  p.Rotation = rot;
+  p.Start = start;
+  p.End = end;
+  p.Reversed = reversed;
+  return p;
+}
+
+TPrimitive Text(const std::string& s, sxf::TPoint at, int align, double h, double w, double spacing = 0,
+                double angle = 0, double slant = 0, bool vertical = false) {
+  TPrimitive p = Prim(TKind::Text, 0, {at});
+  p.Text = s;
+  p.Align = align;
+  p.Height = h;
+  p.CharWidth = w;
+  p.Spacing = spacing;
+  p.Rotation = angle;
+  p.Slant = slant;
+  p.Vertical = vertical;
+  p.Font = 0;
+  return p;
+}
+
+constexpr int kPxPerMm = 4;
+
+QImage Render(const TDrawingScene& scene) {
+  QImage img(60 * kPxPerMm, 40 * kPxPerMm, QImage::Format_RGB32);
+  QPainter painter(&img);
+  const QRectF all(img.rect());
+  scene.Paint(painter, TDrawingScene::FitTransform(scene.SheetRect(), all), all, true);
+  return img;
+}
+
+QPoint Px(double x, double y) { return QPoint(int(x * kPxPerMm), int((40 - y) * kPxPerMm)); }
+
+// A pixel's colour is near `want` (anti-aliasing leaves some room).
+bool Near(QColor got, QColor want) {
+  return std::abs(got.red() - want.red()) < 90 && std::abs(got.green() - want.green()) < 90 &&
+         std::abs(got.blue() - want.blue()) < 90;
+}
+
+// The share of pixels that differ clearly from the reviewed picture.
+double Difference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return 1;
+  long differ = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+      if (std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()), std::abs(p.blue() - q.blue())}) > 60)
+        ++differ;
+    }
+  return double(differ) / (a.width() * a.height());
+}
+
+struct Probe {
+  double X, Y;
+  QColor Want;
+};
+
+struct PictureCase {
+  const char* Name;
+  std::vector<TPrimitive> Primitives;
+  bool Black;
+  std::vector<Probe> Probes;
+};
+
+// Each small drawing is compared with the picture rendered once and looked
+// at (tests/data/drawing/NAME.png; DLVR_WRITE_DRAWINGS=1 writes them anew),
+// and at points where the drawing's meaning fixes the colour.
+TEST(DrawingRender, PicturesOfEveryKind) {
+  const QColor red(255, 0, 0), blue(0, 0, 255), green(0, 160, 0), black(0, 0, 0), white(255, 255, 255);
+  TPrimitive dashed = Prim(TKind::Line, 2, {{5, 30}, {55, 30}});
+  dashed.LineType = 1;
+  TPrimitive solid = Prim(TKind::Hatch, 1, {{5, 5}, {25, 5}, {25, 35}, {5, 35}});
+  solid.Holes = {{{10, 15}, {20, 15}, {20, 25}, {10, 25}}};
+  solid.Solid = true;
+  TPrimitive pattern = Prim(TKind::Hatch, 2, {{35, 5}, {55, 5}, {55, 35}, {35, 35}});
+  pattern.PatternLines = {{0.0, 2.0}};
+  TPrimitive marker = Prim(TKind::Point, 0, {{55, 37}});
+  marker.Marker = 2;
+  const std::vector<TPrimitive> lines = {
+      Prim(TKind::Line, 1, {{5, 35}, {55, 35}}),
+      dashed,
+      Prim(TKind::Polyline, 4, {{5, 5}, {20, 25}, {35, 5}}),
+      Prim(TKind::Line, 3, {{5, 20}, {55, 20}}),            // white: black on white paper
+      Prim(TKind::Line, 0, {{40, 15}, {55, 15}}),           // black: white on black paper
+      Prim(TKind::Line, 1, {{40, 10}, {55, 10}}, 1.0, 1),   // on the hidden layer
+  };
+  const std::vector<PictureCase> cases = {
+      {"lines", lines, false,
+       {{30, 35, red}, {6.5, 30, blue}, {8.75, 30, white}, {12.5, 15, green}, {45, 20, black}, {47, 15, black},
+        {47, 10, white}}},
+      {"lines_black", lines, true, {{30, 35, red}, {6.5, 30, blue}, {45, 20, white}, {47, 15, white}, {47, 10, black}, {30, 25, black}}},
+      {"curves",
+       {Curve(TKind::Circle, 0, {12, 28}, 8, 8), Curve(TKind::Arc, 1, {40, 28}, 8, 8, 0, 0, kPi / 2),
+        Curve(TKind::Arc, 2, {40, 10}, 6, 6, 0, 0, kPi / 2, true), Curve(TKind::Ellipse, 0, {12, 10}, 8, 4),
+        Curve(TKind::EllipseArc, 4, {52, 28}, 6, 3, kPi / 2, 0, kPi), marker},
+       false,
+       {{20, 28, black}, {12, 28, white}, {40 + 8 / std::sqrt(2.0), 28 + 8 / std::sqrt(2.0), red}, {32, 28, white},
+        {34, 10, blue}, {40 + 6 / std::sqrt(2.0), 10 + 6 / std::sqrt(2.0), white}, {40, 4, blue}, {20, 10, black},
+        {12, 14, black}, {12, 16, white}, {49, 28, green}, {55, 28, white}}},
+      {"hatches", {solid, pattern}, false,
+       {{7, 7, red}, {15, 20, white}, {22, 30, red}, {45, 20, blue}, {45, 21, white}, {30, 20, white}}},
+      {"texts",
+       {Text("ABC", {30, 20}, 5, 5, 4, 1), Text("道路", {2, 2}, 1, 4, 4), Text("右上", {58, 38}, 9, 3, 3),
+        Text("縦書き", {8, 36}, 7, 4, 4, 0.5, 0, 0, true), Text("Slant", {40, 6}, 1, 3, 2, 0.2, kPi / 6, 0.3)},
+       false,
+       {{30, 10, white}}},
+  };
+  const QString folder = QStringLiteral(DLVR_TEST_DATA "/drawing/");
+  const bool write = qEnvironmentVariableIsSet("DLVR_WRITE_DRAWINGS");
+  for (const PictureCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto d = Sheet();
+    d->Primitives = c.Primitives;
+    TDrawingScene scene(d);
+    scene.SetBlackBackground(c.Black);
+    const QImage img = Render(scene);
+    for (const Probe& p : c.Probes) {
+      const QColor got = img.pixelColor(Px(p.X, p.Y));
+      EXPECT_TRUE(Near(got, p.Want)) << p.X << "," << p.Y << " is " << got.name().toStdString() << ", not "
+                                     << p.Want.name().toStdString();
+    }
+    const QString file = folder + QString::fromLatin1(c.Name) + QStringLiteral(".png");
+    if (write) {
+      QDir().mkpath(folder);
+      ASSERT_TRUE(img.save(file));
+      continue;
+    }
+    QImage expected(file);
+    ASSERT_FALSE(expected.isNull()) << file.toStdString();
+    EXPECT_LT(Difference(img, expected.convertToFormat(QImage::Format_RGB32)), 0.01);
+  }
+}
+
+// The box of every kind as the tool dumps it, and each text drawn inside
+// its box and filling most of it (alignment, angle, slant and vertical
+// writing placed alike by both).
+TEST(DrawingRender, BoxesOfArcsEllipsesAndTexts) {
+  const double r2 = 10 / std::sqrt(2.0), e45 = std::sqrt((100.0 + 25.0) / 2);
+  struct Case {
+    TPrimitive P;
+    double X0, Y0, X1, Y1;
+  };
+  const Case cases[] = {
+      {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, 0, kPi / 2), 0, 0, 10, 10},
+      // Clockwise from 0 to 90 degrees: three quarters.
+      {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, 0, kPi / 2, true), -10, -10, 10, 10},
+      {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, kPi / 4, 3 * kPi / 4), -r2, r2, r2, 10},
+      // An arc over the zero angle.
+      {Curve(TKind::Arc, 0, {5, 5}, 10, 10, 0, 7 * kPi / 4, kPi / 4), 5 + r2, 5 - r2, 15, 5 + r2},
+      {Curve(TKind::Ellipse, 0, {0, 0}, 10, 5, kPi / 2), -5, -10, 5, 10},
+      {Curve(TKind::Ellipse, 0, {0, 0}, 10, 5, kPi / 4), -e45, -e45, e45, e45},
+      {Curve(TKind::EllipseArc, 0, {0, 0}, 10, 5, kPi / 2, 0, kPi), -5, -10, 0, 10},
+      {Text("AB", {10, 10}, 9, 5, 4, 1), 1, 5, 10, 10},
+      {Text("AB", {10, 10}, 5, 5, 4, 1), 5.5, 7.5, 14.5, 12.5},
+      {Text("AB", {0, 0}, 1, 5, 4, 1, kPi / 2), -5, 0, 0, 9},
+      {Text("縦書", {0, 0}, 1, 5, 5, 1, 0, 0, true), 0, 0, 5, 11},
+      {Text("縦書", {0, 0}, 9, 5, 5, 1, 0, 0, true), -5, -11, 0, 0},
+      {Text("A", {0, 0}, 1, 4, 4, 0, 0, kPi / 4), 0, 0, 8, 4},
+      {Prim(TKind::Hatch, 0, {{1, 2}, {7, 2}, {4, 9}}), 1, 2, 7, 9},
+  };
+  for (const Case& c : cases) {
+    const QRectF b = PrimitiveBounds(c.P);
+    SCOPED_TRACE(std::string(DrawingKindName(c.P.Kind)) + " " + c.P.Text);
+    EXPECT_NEAR(b.left(), c.X0, 1e-6);
+    EXPECT_NEAR(b.top(), c.Y0, 1e-6);
+    EXPECT_NEAR(b.right(), c.X1, 1e-6);
+    EXPECT_NEAR(b.bottom(), c.Y1, 1e-6);
+    if (c.P.Kind != TKind::Text) continue;
+    // Drawn alone, large, on a sheet around its box.
+    auto d = Sheet();
+    TPrimitive p = c.P;
+    d->Primitives = {p};
+    d->SheetWidth = 0;  // the sheet is the box of the primitives
+    TDrawingScene scene(d);
+    const QRectF sheet = scene.SheetRect();
+    QImage img(400, 400, QImage::Format_RGB32);
+    QPainter painter(&img);
+    const QTransform t = TDrawingScene::FitTransform(sheet, img.rect());
+    scene.Paint(painter, t, img.rect(), true);
+    painter.end();
+    const QRect box = t.mapRect(b).toAlignedRect();
+    QRect ink;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (sheet.adjusted(1, 1, -1, -1).contains(t.inverted().map(QPointF(x, y))) &&
+            img.pixelColor(x, y).lightness() < 128)
+          ink |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_TRUE(box.adjusted(-3, -3, 3, 3).contains(ink)) << "ink " << ink.x() << "," << ink.y() << " " << ink.width()
+                                                          << "x" << ink.height();
+    EXPECT_GT(ink.width(), box.width() * 0.5);
+    EXPECT_GT(ink.height(), box.height() * 0.5);
+  }
+}
+
+struct ViewFixture {
+  TDrawingView view;
+  std::shared_ptr<sxf::TDrawing> drawing = Sheet();
+  QWidget* canvas = nullptr;
+
+  ViewFixture() {
+    drawing->Primitives = {Prim(TKind::Line, 1, {{5, 35}, {55, 35}}, 1.0),
+                           Prim(TKind::Line, 2, {{5, 5}, {55, 5}}, 1.0, 1)};
+    drawing->Attributes = {{"工事名称", "市道1号線改良工事"}, {"尺度", "1:500"}};
+    view.resize(820, 520);
+    view.SetDrawing(drawing, QStringLiteral("road.p21"));
+    view.show();
+    canvas = view.Canvas();
+    QApplication::processEvents();
+  }
+  QPointF At(double x, double y) const { return view.SheetToCanvas().map(QPointF(x, y)); }
+  QColor PixelAt(double x, double y) const {
+    return canvas->grab().toImage().pixelColor(At(x, y).toPoint());
+  }
+  void Mouse(QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::KeyboardModifiers mods = {}) {
+    QMouseEvent e(type, pos, canvas->mapToGlobal(pos), button,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : button, mods);
+    QApplication::sendEvent(canvas, &e);
+  }
+  void Drag(QPointF from, QPointF to, Qt::KeyboardModifiers mods = {}) {
+    Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, mods);
+    Mouse(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton, mods);
+    Mouse(QEvent::MouseMove, to, Qt::LeftButton, mods);
+    Mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, mods);
+  }
+};
+
+// Fit, zoom at the mouse, pan by dragging, zoom to a rectangle and the keys.
+TEST(DrawingView, FitZoomPanAndKeys) {
+  ViewFixture f;
+  const QRectF c = QRectF(f.canvas->rect());
+  // Fitted: the sheet whole and centred, touching two sides less the margin.
+  const QRectF sheet = f.view.SheetToCanvas().mapRect(QRectF(0, 0, 60, 40));
+  EXPECT_TRUE(c.contains(sheet));
+  EXPECT_NEAR(sheet.center().x(), c.center().x(), 1);
+  EXPECT_NEAR(sheet.center().y(), c.center().y(), 1);
+  EXPECT_TRUE(std::abs(sheet.width() - (c.width() - 16)) < 1 || std::abs(sheet.height() - (c.height() - 16)) < 1);
+  const QTransform fitted = f.view.SheetToCanvas();
+
+  // The wheel zooms with the sheet point under the mouse kept there.
+  const QPointF mouse(c.width() * 0.3, c.height() * 0.7);
+  const QPointF under = f.view.ToSheet(mouse);
+  QWheelEvent wheel(mouse, f.canvas->mapToGlobal(mouse), {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(f.canvas, &wheel);
+  EXPECT_NEAR(f.view.SheetToCanvas().m11(), fitted.m11() * 1.5625, 1e-9);
+  EXPECT_NEAR(f.view.SheetToCanvas().map(under).x(), mouse.x(), 1e-6);
+  EXPECT_NEAR(f.view.SheetToCanvas().map(under).y(), mouse.y(), 1e-6);
+
+  // Dragging moves the sheet with the mouse.
+  const QPointF before = f.At(30, 20);
+  f.Drag({200, 200}, {260, 170});
+  EXPECT_NEAR(f.At(30, 20).x(), before.x() + 60, 1e-6);
+  EXPECT_NEAR(f.At(30, 20).y(), before.y() - 30, 1e-6);
+
+  // Shift and a drag: the rectangle fills the canvas, its centre in the middle.
+  const QPointF rectCentre = f.view.ToSheet({150, 125});
+  const double scale = f.view.SheetToCanvas().m11();
+  f.Drag({100, 100}, {200, 150}, Qt::ShiftModifier);
+  EXPECT_NEAR(f.view.ToSheet(c.center()).x(), rectCentre.x(), 1e-6);
+  EXPECT_NEAR(f.view.ToSheet(c.center()).y(), rectCentre.y(), 1e-6);
+  EXPECT_NEAR(f.view.SheetToCanvas().m11(), scale * std::min(c.width() / 100, c.height() / 50), 1e-6);
+
+  // Keys: Home fits again, + zooms at the middle, arrows pan.
+  QTest::keyClick(f.canvas, Qt::Key_Home);
+  EXPECT_EQ(f.view.SheetToCanvas(), fitted);
+  const QPointF middle = f.view.ToSheet(c.center());
+  QTest::keyClick(f.canvas, Qt::Key_Plus);
+  EXPECT_NEAR(f.view.SheetToCanvas().m11(), fitted.m11() * 1.25, 1e-9);
+  EXPECT_NEAR(f.view.ToSheet(c.center()).x(), middle.x(), 1e-6);
+  const QPointF left = f.At(0, 0);
+  QTest::keyClick(f.canvas, Qt::Key_Left);
+  EXPECT_GT(f.At(0, 0).x(), left.x());
+
+  // What is painted follows: the red line at its place after all this.
+  QTest::qWait(200);
+  EXPECT_TRUE(Near(f.PixelAt(30, 35), QColor(255, 0, 0))) << f.PixelAt(30, 35).name().toStdString();
+}
+
+// The layer list shows and hides layers, the title block lists its values,
+// two clicks measure on the sheet and in real length by the drawing's scale,
+// and the PDF has the sheet's size.
+TEST(DrawingView, LayersTitleBlockMeasureAndPdf) {
+  ViewFixture f;
+  auto* layers = f.view.findChild<QListWidget*>(QStringLiteral("lstLayers"));
+  ASSERT_TRUE(layers);
+  ASSERT_EQ(layers->count(), 2);
+  EXPECT_EQ(layers->item(0)->text(), QStringLiteral("線 (1)"));
+  EXPECT_EQ(layers->item(0)->checkState(), Qt::Checked);
+  EXPECT_EQ(layers->item(1)->checkState(), Qt::Unchecked);
+  EXPECT_TRUE(Near(f.PixelAt(30, 5), Qt::white));
+  EXPECT_TRUE(Near(f.PixelAt(30, 35), QColor(255, 0, 0)));
+  layers->item(1)->setCheckState(Qt::Checked);
+  layers->item(0)->setCheckState(Qt::Unchecked);
+  EXPECT_TRUE(f.view.Scene()->LayerShown(1));
+  EXPECT_FALSE(f.view.Scene()->LayerShown(0));
+  EXPECT_TRUE(Near(f.PixelAt(30, 5), QColor(0, 0, 255)));
+  EXPECT_TRUE(Near(f.PixelAt(30, 35), Qt::white));
+
+  auto* title = f.view.findChild<QTableWidget*>(QStringLiteral("tblTitleBlock"));
+  ASSERT_TRUE(title);
+  ASSERT_EQ(title->rowCount(), 2);
+  EXPECT_EQ(title->item(0, 1)->text(), QStringLiteral("市道1号線改良工事"));
+
+  // Measuring: M, then two clicks 30 mm apart on the sheet.
+  QTest::keyClick(f.canvas, Qt::Key_M);
+  f.Mouse(QEvent::MouseButtonPress, f.At(10, 20), Qt::LeftButton);
+  f.Mouse(QEvent::MouseButtonRelease, f.At(10, 20), Qt::LeftButton);
+  f.Mouse(QEvent::MouseButtonPress, f.At(40, 20), Qt::LeftButton);
+  f.Mouse(QEvent::MouseButtonRelease, f.At(40, 20), Qt::LeftButton);
+  EXPECT_EQ(f.view.MeasureText(), QStringLiteral("距離 30.00 mm（実長 15.000 m、1:500）"));
+  EXPECT_EQ(f.view.findChild<QLabel*>(QStringLiteral("lblDrawingStatus"))->text(), f.view.MeasureText());
+
+  test::ScratchDir tmp;
+  const QString pdf = QString::fromStdString(tmp / "road.pdf");
+  ASSERT_TRUE(f.view.ExportPdf(pdf));
+  QPdfDocument doc;
+  ASSERT_EQ(doc.load(pdf), QPdfDocument::Error::None);
+  ASSERT_EQ(doc.pageCount(), 1);
+  EXPECT_NEAR(doc.pagePointSize(0).width(), 60 / 25.4 * 72, 1);
+  EXPECT_NEAR(doc.pagePointSize(0).height(), 40 / 25.4 * 72, 1);
+}
+
+// A file that begins as a Part 21 file but is no SXF drawing shows the
+// reason on the preview's fact page, not a blank.
+TEST(DrawingView, PreviewOfAFileThatIsNoDrawing) {
+  test::ScratchDir tmp;
+  const std::string file = tmp.WriteBytes(
+      "D0XX001Z.P21", "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('a part'),'2;1');\n"
+                      "FILE_SCHEMA(('CONFIG_CONTROL_DESIGN'));\nENDSEC;\nDATA;\n#1=PRODUCT('p','p','',());\nENDSEC;\n"
+                      "END-ISO-10303-21;\n");
+  TPreviewView view;
+  view.resize(640, 480);
+  view.Navigate(QString::fromStdString(file));
+  QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 10000);
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("other"));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("SXF の図面ではない"))) << view.RenderedText().toStdString();
+}
+
+}  // namespace
+}  // namespace dlvr
