@@ -474,6 +474,7 @@ class TSfcReader {
   void AddText(int layer, int colour, std::size_t fontAt, bool shown);
   void AddExtension(const TPrimitive& style, std::size_t flagAt);
   bool AddHatch(TPrimitive p, int outId, std::size_t holesAt);
+  const std::vector<TPoint>* FindCurve(long id) const;
   void CompositeCurve();
 
   void CloseGroupInto(TGroup& target);
@@ -495,6 +496,7 @@ class TSfcReader {
   std::map<std::string, std::size_t> figureIndex_;
   std::vector<TGroup> figures_;
   std::unordered_map<long, std::vector<TPoint>> curves_;
+  std::vector<long> curveOrder_;  // instance numbers of the curves in file order
   int userColours_ = 0, userLineTypes_ = 0, nextUserWidth_ = kFirstUserWidthCode;
   std::map<int, double> widths_;
   std::vector<TColour> userColourList_;
@@ -571,16 +573,24 @@ void TSfcReader::Process(bool last) {
     }
     std::string_view body = std::string_view(buf_).substr(open + 2, close - open - 2);
     const long line = line_;
-    if (body.substr(0, 3) == "SXF") Feature(body.substr(3), line);
+    // "/*SXF" opens a feature; "/*SXF3" or "/*SXF3.1" one of the features a
+    // later version added, which older readers pass over as a plain comment.
+    if (body.substr(0, 3) == "SXF") {
+      std::size_t at = 3;
+      while (at < body.size() && ((body[at] >= '0' && body[at] <= '9') || body[at] == '.')) ++at;
+      Feature(body.substr(at), line);
+    }
     CountLines(open, close + 2);
     pos_ = close + 2;
   }
 }
 
 void TSfcReader::Feature(std::string_view body, long line) {
-  // The comment ends "SXF*/"; the closing SXF is not part of the feature.
+  // The comment ends "SXF*/" (or "SXF3.1*/"); that is not part of the feature.
   while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
-  if (body.size() >= 3 && body.substr(body.size() - 3) == "SXF") body.remove_suffix(3);
+  std::string_view tail = body;
+  while (!tail.empty() && ((tail.back() >= '0' && tail.back() <= '9') || tail.back() == '.')) tail.remove_suffix(1);
+  if (tail.size() >= 3 && tail.substr(tail.size() - 3) == "SXF") body = tail.substr(0, tail.size() - 3);
   while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
   long id = 0;
   std::string_view name;
@@ -650,7 +660,9 @@ void TSfcReader::AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint 
 
 // A text whose parameters start at the font code: font, text, x, y, height,
 // width, spacing, angle, slant, alignment, direction. Height and width are
-// those of the whole text; the model keeps those of one character.
+// those of the whole text; the model keeps those of one character. A
+// vertical text's range is read as long along its column as across it,
+// whichever of the two the writer put first.
 void TSfcReader::AddText(int layer, int colour, std::size_t f, bool shown) {
   TArgs& a = args_;
   TPrimitive p = Styled(TKind::Text, layer, colour, 0, 0);
@@ -666,8 +678,9 @@ void TSfcReader::AddText(int layer, int colour, std::size_t f, bool shown) {
   p.Spacing = spacing;
   const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text)));
   if (p.Vertical) {
-    p.CharWidth = w;
-    p.Height = std::max(0.0, (h - spacing * (n - 1)) / n);
+    const double along = n > 1 ? std::max(h, w) : h, across = n > 1 ? std::min(h, w) : w;
+    p.CharWidth = across;
+    p.Height = std::max(0.0, (along - spacing * (n - 1)) / n);
   } else {
     p.Height = h;
     p.CharWidth = std::max(0.0, (w - spacing * (n - 1)) / n);
@@ -683,18 +696,26 @@ void TSfcReader::AddExtension(const TPrimitive& style, std::size_t flagAt) {
   if (flag == 1) AddLine(style, from, to);
 }
 
+// A hatch names a composite curve by its instance number; writers that
+// number the curves 1, 2, ... in their order are understood too.
+const std::vector<TPoint>* TSfcReader::FindCurve(long id) const {
+  const auto found = curves_.find(id);
+  if (found != curves_.end()) return &found->second;
+  if (id >= 1 && static_cast<std::size_t>(id) <= curveOrder_.size())
+    return &curves_.at(curveOrder_[static_cast<std::size_t>(id) - 1]);
+  return nullptr;
+}
+
 // A hatch bounded by the composite curve `outId` with holes from the
 // curves listed at `holesAt`. False when the outer curve is not known.
 bool TSfcReader::AddHatch(TPrimitive p, int outId, std::size_t holesAt) {
   const std::vector<double> holes = args_.List(holesAt);
-  const auto outer = curves_.find(outId);
-  if (outer == curves_.end() || args_.Bad) return false;
+  const std::vector<TPoint>* outer = FindCurve(outId);
+  if (!outer || args_.Bad) return false;
   p.Kind = TKind::Hatch;
-  p.Points = outer->second;
-  for (const double id : holes) {
-    const auto hole = curves_.find(static_cast<long>(id));
-    if (hole != curves_.end()) p.Holes.push_back(hole->second);
-  }
+  p.Points = *outer;
+  for (const double id : holes)
+    if (const std::vector<TPoint>* hole = FindCurve(static_cast<long>(id))) p.Holes.push_back(*hole);
   Add(std::move(p));
   return true;
 }
@@ -751,6 +772,7 @@ void TSfcReader::CompositeCurve() {
     cur_.Prims.resize(from);
     for (TPlace& place : cur_.Places) place.At = std::min(place.At, from);
   }
+  if (curves_.find(curId_) == curves_.end()) curveOrder_.push_back(curId_);
   curves_[curId_] = std::move(outline);
   curveStart_ = cur_.Prims.size();
 }

@@ -137,8 +137,10 @@ TEST(SfcReader, EachFeatureKindLandsWhereItBelongs) {
       {"text: range width shared by its characters, alignment, angle, slant",
        {R"(text_string_feature('1','3','1',\'道路\','10','20','5','20','0','30','15','8','1'))"},
        "Text L0 C2 F0 (10,20) '道路' h5 w10 s0 a30 sl15 al8 H\n"},
-      {"vertical text: range height shared by its characters",
-       {R"(text_string_feature('1','1','1',\'縦書\','0','0','9','3','1','0','0','5','2'))"},
+      {"vertical text: the range's long side shared by its characters, whichever it is written as",
+       {R"(text_string_feature('1','1','1',\'縦書\','0','0','9','3','1','0','0','5','2'))",
+        R"(text_string_feature('1','1','1',\'縦書\','0','0','3','9','1','0','0','5','2'))"},
+       "Text L0 C0 F0 (0,0) '縦書' h4 w3 s1 a0 sl0 al5 V\n"
        "Text L0 C0 F0 (0,0) '縦書' h4 w3 s1 a0 sl0 al5 V\n"},
       {"point marker", {"point_marker_feature('1','1','3','4','2','45','1.5')"}, "Point L0 C0 (3,4) m2 a45 x1.5\n"},
       {"closed spline comes back to its first point",
@@ -151,6 +153,11 @@ TEST(SfcReader, EachFeatureKindLandsWhereItBelongs) {
         "composite_curve_org_feature('1','1','1','0')",
         "fill_area_style_colour_feature('1','4','8','1','(10)')"},
        "Hatch L0 C3 solid T-1 (0,0)(10,0)(10,10)(0,10)(0,0) hole(2,2)(4,2)(4,4)(2,2)\n"},
+      {"a hatch may name its curve by its place among the curves",
+       {"polyline_feature('1','1','1','1','4','(0,1,0,0)','(0,0,1,0)')",
+        "composite_curve_org_feature('1','1','1','0')",
+        "fill_area_style_colour_feature('1','4','1','0','()')"},
+       "Hatch L0 C3 solid T-1 (0,0)(1,0)(0,1)(0,0)\n"},
       {"shown composite curve drawn in its own style; hatching lines",
        {"line_feature('1','1','1','1','0','0','5','0')",
         "arc_feature('1','1','1','1','0','0','5','0','0','90')",
@@ -277,7 +284,13 @@ TEST(SfcReader, TablesSheetLayersAndTitleBlock) {
   features.push_back(R"(drawing_attribute_feature(\'国道改良事業\',\'第1工区\',\'\',\'平面図\',\'S-01\',\'平面図\',\'1:500\','2024','3','15',\'株式会社 道路\',\'国土交通省\'))");
   features.push_back("line_feature('1','1','1','1','0','0','1','1')");
   features.push_back(R"(drawing_sheet_feature(\'平面図\','3','1','0','0'))");
-  TDrawing d = ReadSfcBytes(Sfc(features));
+  // The title block is a feature of version 3, in its own kind of comment.
+  std::string text = Sfc(features);
+  const std::size_t at = text.find("/*SXF\n#7 = drawing_attribute_feature");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(text.find("\nSXF*/", at), 7, "\nSXF3.1*/");
+  text.replace(at, 5, "/*SXF3.1");
+  TDrawing d = ReadSfcBytes(text);
   EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
   EXPECT_EQ(d.Mode, "feature");
   EXPECT_EQ(d.SheetName, "A3");
