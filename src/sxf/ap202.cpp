@@ -81,8 +81,8 @@ bool IsStyledName(std::string_view n) {
       "TERMINATOR_SYMBOL", "DIMENSION_CURVE_TERMINATOR", "LEADER_TERMINATOR"};
   return EndsWith(n, "_OCCURRENCE") || names.count(n);
 }
-// Callouts: (name, contents).
-bool IsCalloutName(std::string_view n) { return EndsWith(n, "CALLOUT"); }
+// Callouts, dimensions among them: (name, contents).
+bool IsCalloutName(std::string_view n) { return EndsWith(n, "CALLOUT") || EndsWith(n, "_DIMENSION"); }
 // Representations: (name, items, context).
 bool IsRepresentationName(std::string_view n) {
   return EndsWith(n, "REPRESENTATION") || n == "PRESENTATION_VIEW" || n == "PRESENTATION_AREA" ||
@@ -125,7 +125,8 @@ bool IsKnownName(std::string_view n) {
       "DRAUGHTING_PRE_DEFINED_TEXT_FONT", "PRE_DEFINED_TEXT_FONT", "EXTERNALLY_DEFINED_TEXT_FONT", "TEXT_FONT",
       "EXTERNAL_SOURCE", "FILL_AREA_STYLE", "FILL_AREA_STYLE_COLOUR", "FILL_AREA_STYLE_HATCHING",
       "ONE_DIRECTION_REPEAT_FACTOR", "EXTERNALLY_DEFINED_HATCH_STYLE", "POINT_STYLE", "SYMBOL_STYLE", "SYMBOL_COLOUR",
-      "PRE_DEFINED_MARKER", "DRAUGHTING_ANNOTATION_OCCURRENCE", "APPLICATION_CONTEXT", "APPLICATION_PROTOCOL_DEFINITION"};
+      "PRE_DEFINED_MARKER", "DRAUGHTING_ANNOTATION_OCCURRENCE", "DESCRIPTIVE_REPRESENTATION_ITEM",
+      "DRAUGHTING_TITLE", "DRAUGHTING_DRAWING_REVISION", "APPLICATION_CONTEXT", "APPLICATION_PROTOCOL_DEFINITION"};
   return names.count(n) || IsStyledName(n) || IsCalloutName(n) || IsRepresentationName(n) || IsMappedName(n) ||
          IsDrawableName(n);
 }
@@ -286,7 +287,7 @@ class TStore : public p21::THandler {
 struct TStyle {
   int Colour = -1, LineType = -1, Font = -1, Marker = 0;
   double Width = -1;
-  double Height = 0, CharWidth = 0, Spacing = 0, Slant = 0;
+  double Height = 0, BoxWidth = 0, Spacing = 0, Slant = 0;  // a text's box: a character high, the string wide
   bool Fill = false, Solid = false;
   std::vector<std::pair<double, double>> Pattern;
 
@@ -297,7 +298,7 @@ struct TStyle {
     if (Font < 0) Font = outer.Font;
     if (Width < 0) Width = outer.Width;
     if (Height <= 0) Height = outer.Height;
-    if (CharWidth <= 0) CharWidth = outer.CharWidth;
+    if (BoxWidth <= 0) BoxWidth = outer.BoxWidth;
     if (Spacing <= 0) Spacing = outer.Spacing;
     if (!Fill && outer.Fill) {
       Fill = true;
@@ -339,6 +340,7 @@ class TResolver {
       ctx.From = inst.Id;
       Item(inst.Id, ctx, 0);
     }
+    TitleBlock();
     CountUnknown();
     if (d_.SheetWidth <= 0 || d_.SheetHeight <= 0) SheetFromExtent();
   }
@@ -476,7 +478,7 @@ class TResolver {
             if (c.Kind != TValueKind::Typed) continue;
             const double v = Num(&c, 0);
             if (c.Text == "BOX_HEIGHT") st.Height = v;
-            else if (c.Text == "BOX_WIDTH") st.CharWidth = v;
+            else if (c.Text == "BOX_WIDTH") st.BoxWidth = v;
             else if (c.Text == "BOX_SLANT_ANGLE") st.Slant = v * angle_;
           }
       }
@@ -582,6 +584,12 @@ class TResolver {
       return true;
     }
     if (r.Name == "PLANAR_BOX") return Placement(RefOf(Param(r, 3)), id, out);
+    if (r.Name == "SYMBOL_TARGET") {  // (name, placement, x scale, y scale)
+      if (!Placement(RefOf(Param(r, 1)), id, out)) return false;
+      const TTransform scale{Num(Param(r, 2), 1), 0, 0, Num(Param(r, 3), 1), 0, 0};
+      out = out.After(scale);
+      return true;
+    }
     // A transformation operator, simple (name, description, axis1, axis2,
     // origin, scale[, scale2]) or complex.
     const TValue *axis1 = nullptr, *axis2 = nullptr, *origin = nullptr, *scale = nullptr, *scale2 = nullptr;
@@ -937,12 +945,22 @@ class TResolver {
     double ex = 0, ey = 0;
     if (const TRecord* extent = Simple(s_.Find(RefOf(Param(r, 6))), "PLANAR_EXTENT"))
       ex = Num(Param(*extent, 1), 0), ey = Num(Param(*extent, 2), 0);
+    // The box is the whole string's, as the feature gives it: the height of
+    // a character and the width of the string (characters and the spaces
+    // between them); written downwards, the string's length runs down.
     const TStyle& st = ctx.Style;
-    p.Height = st.Height > 0 ? st.Height : ey;
-    const std::size_t chars = std::max<std::size_t>(1, CodePointCount(p.Text));
-    p.CharWidth = st.CharWidth > 0 ? st.CharWidth : ex > 0 ? ex / static_cast<double>(chars) : p.Height;
+    const double h = st.Height > 0 ? st.Height : ey, w = st.BoxWidth > 0 ? st.BoxWidth : ex;
+    const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text)));
     p.Spacing = st.Spacing;
     p.Slant = st.Slant;
+    if (p.Vertical) {
+      const double along = n > 1 ? std::max(h, w) : h, across = n > 1 ? std::min(h, w) : w;
+      p.CharWidth = across;
+      p.Height = std::max(0.0, (along - p.Spacing * (n - 1)) / n);
+    } else {
+      p.Height = h;
+      p.CharWidth = w > 0 ? std::max(0.0, (w - p.Spacing * (n - 1)) / n) : h;
+    }
     out.push_back(std::move(p));
   }
 
@@ -1023,6 +1041,17 @@ class TResolver {
         add(Param(r, 1));
       }
     }
+  }
+
+  // The title block values: descriptive items named as the title block's
+  // fields, in the order of the fields.
+  void TitleBlock() {
+    std::map<std::string, std::string> values;
+    for (const TInstance* ip : order_)
+      if (const TRecord* r = Simple(ip, "DESCRIPTIVE_REPRESENTATION_ITEM"))
+        values.try_emplace(Str(Param(*r, 0)), Str(Param(*r, 1)));
+    for (const char* key : kTitleBlockKeys)
+      if (auto v = values.find(key); v != values.end() && !v->second.empty()) d_.Attributes.emplace_back(key, v->second);
   }
 
   void CountUnknown() {

@@ -167,7 +167,7 @@ TEST(Ap202Reader, EachEntityKindLandsWhereItBelongs) {
        "#38=ANNOTATION_TEXT_OCCURRENCE('',(#17),#39);\n#39=TEXT_LITERAL('','h',#3,'top centre',.RIGHT.,#14);\n"
        "#40=ANNOTATION_TEXT_OCCURRENCE('',(#13),#41);\n"
        "#41=TEXT_LITERAL_WITH_EXTENT('','wide',#3,'',.RIGHT.,#14,#42);\n#42=PLANAR_EXTENT('',20.,3.);\n",
-       "text L=- C=red#255,0,0 '道路 No.1' (10,10) align=9 h=5 w=4 ang=45 font=gothic\n"
+       "text L=- C=red#255,0,0 '道路 No.1' (10,10) align=9 h=5 w=0.5714 ang=45 font=gothic\n"
        "text L=- C=red#255,0,0 'a' (0,0) align=1 h=5 w=4 ang=0 font=gothic vertical\n"
        "text L=- C=red#255,0,0 'b' (0,0) align=2 h=5 w=4 ang=0 font=gothic\n"
        "text L=- C=red#255,0,0 'c' (0,0) align=3 h=5 w=4 ang=0 font=gothic\n"
