@@ -115,9 +115,9 @@ TEST(Ap202Reader, EachEntityKindLandsWhereItBelongs) {
     const char* What;
     std::string Data, Expected;
   } cases[] = {
-      {"a polyline of two points is a line; its curve style gives colour, line type, width",
+      {"a polyline of two points is a line; its curve style gives colour, line type, width; a dimension",
        "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=POLYLINE('',(#1,#4));\n"
-       "#22=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n#23=POLYLINE('',(#1,#4,#6));\n",
+       "#22=DIMENSION_CURVE('',(#13),#23);\n#23=POLYLINE('',(#1,#4,#6));\n#24=LINEAR_DIMENSION('',(#22));\n",
        "line L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,0)\n"
        "polyline L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,0) (10,10)\n"},
       {"a user colour (0..1), a user line type, a bounded LINE",
@@ -202,7 +202,8 @@ TEST(Ap202Reader, EachEntityKindLandsWhereItBelongs) {
 TEST(Ap202Reader, NestedFiguresComposeRotationScaleAndMirror) {
   // An inner figure (a line and a text) turned by 90 degrees, doubled and
   // moved inside an outer figure, which is placed at a quarter scale; and a
-  // figure with an arc placed mirrored (a negative x scale).
+  // figure with an arc placed mirrored (a negative x scale), once by an
+  // operator and once by a symbol target that also turns it.
   TDrawing d = Read(
       "#100=SYMBOL_REPRESENTATION('inner',(#101,#103),#5);\n"
       "#101=ANNOTATION_CURVE_OCCURRENCE('',(#13),#102);\n#102=POLYLINE('',(#1,#4));\n"
@@ -219,16 +220,19 @@ TEST(Ap202Reader, NestedFiguresComposeRotationScaleAndMirror) {
       "#132=TRIMMED_CURVE('',#133,(PARAMETER_VALUE(0.)),(PARAMETER_VALUE(90.)),.T.,.PARAMETER.);\n"
       "#133=CIRCLE('',#3,5.);\n#134=REPRESENTATION_MAP(#3,#130);\n"
       "#135=ANNOTATION_SYMBOL_OCCURRENCE('',(#13),#136);\n#136=ANNOTATION_SYMBOL('',#134,#137);\n"
-      "#137=CARTESIAN_TRANSFORMATION_OPERATOR_2D_NON_UNIFORM('','',$,$,#6,-1.,1.);\n");
+      "#137=CARTESIAN_TRANSFORMATION_OPERATOR_2D_NON_UNIFORM('','',$,$,#6,-1.,1.);\n"
+      "#140=MAPPED_ITEM('',#134,#141);\n#141=SYMBOL_TARGET('',#142,-1.,1.);\n"
+      "#142=AXIS2_PLACEMENT_2D('',#143,#144);\n#143=CARTESIAN_POINT('',(20.,0.));\n#144=DIRECTION('',(0.,1.));\n");
   EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
   EXPECT_EQ(Shown(d),
             "line L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (35,22.5) (35,27.5)\n"
             "text L=- C=red#255,0,0 'x' (35,22.5) align=1 h=2.5 w=2 ang=90 font=gothic\n"
-            "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (10,10) r=5/5 (5,10)->(10,15) cw\n");
+            "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (10,10) r=5/5 (5,10)->(10,15) cw\n"
+            "arc L=- C=red#255,0,0 T=dashed/6/1.5 W=0.35 (20,0) r=5/5 (20,-5)->(15,0) cw\n");
   EXPECT_TRUE(d.Skipped.empty());
 }
 
-TEST(Ap202Reader, SheetLayersAndInvisibility) {
+TEST(Ap202Reader, SheetLayersInvisibilityAndTitleBlock) {
   TDrawing d = Read(
       "#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n"
       "#21=ANNOTATION_CURVE_OCCURRENCE('',(#13),#23);\n"
@@ -240,7 +244,10 @@ TEST(Ap202Reader, SheetLayersAndInvisibility) {
       "#40=PLANAR_BOX('',420.,297.,#3);\n"
       "#41=DRAWING_SHEET_REVISION('A3_horizontal',(#20,#21,#22,#40),#5,'01');\n"
       "#42=PRESENTATION_SIZE(#41,#40);\n"
-      "#43=PRODUCT('x','y','',());\n#44=PRODUCT('z','w','',());\n");
+      "#43=PRODUCT('x','y','',());\n#44=PRODUCT('z','w','',());\n"
+      "#45=DESCRIPTIVE_REPRESENTATION_ITEM('\\X2\\56F39762540D\\X0\\','\\X2\\5E73976256F3\\X0\\');\n"
+      "#46=DESCRIPTIVE_REPRESENTATION_ITEM('\\X2\\5C3A5EA6\\X0\\','1:500');\n"
+      "#47=DESCRIPTIVE_REPRESENTATION_ITEM('\\X2\\4E8B696D540D\\X0\\','');\n");
   EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
   EXPECT_EQ(d.SheetName, "A3");
   EXPECT_EQ(d.SheetWidth, 420);
@@ -255,6 +262,8 @@ TEST(Ap202Reader, SheetLayersAndInvisibility) {
             "line L=road C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,10)\n"
             "line L=hidden C=red#255,0,0 T=dashed/6/1.5 W=0.35 (0,0) (10,10)\n");
   EXPECT_EQ(d.Skipped, (std::map<std::string, long>{{"PRODUCT", 2}}));
+  // The title block in its fields' order; an empty value is left out.
+  EXPECT_EQ(d.Attributes, (std::vector<std::pair<std::string, std::string>>{{"図面名", "平面図"}, {"尺度", "1:500"}}));
 
   // Without a sheet the drawing's extent is the sheet.
   TDrawing free = Read("#20=ANNOTATION_CURVE_OCCURRENCE('',(#13),#21);\n#21=CIRCLE('',#27,2.);\n"
