@@ -1262,10 +1262,18 @@ TDrawing TSfcReader::Finish() {
 
 }  // namespace
 
-TDrawing ReadSfcBytes(std::string_view bytes) {
+TDrawing ReadSfcBytes(std::string_view bytes) { return ReadSfcInPieces(bytes, bytes.size()); }
+
+TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece) {
   TSfcReader reader;
+  piece = std::max<std::size_t>(piece, 1);
   try {
-    reader.Feed(bytes, true);
+    std::size_t at = 0;
+    do {
+      const std::size_t n = std::min(piece, bytes.size() - at);
+      reader.Feed(bytes.substr(at, n), at + n == bytes.size());
+      at += n;
+    } while (at < bytes.size());
   } catch (const std::bad_alloc&) {
     reader.Fail(0, "メモリが足りないため読み込みを打ち切りました");
   }

@@ -99,6 +99,14 @@ std::string Shown(const TDrawing& d) {
   return s;
 }
 
+// Everything read, for comparing two reads of one file.
+std::string Everything(const TDrawing& d) {
+  std::string s = Shown(d) + d.SheetName + " " + std::to_string(d.Layers.size()) + " layers " +
+                  std::to_string(d.Colours.size()) + " colours, stop " + std::to_string(d.Stop.Line) + " " + d.Stop.Reason;
+  for (const auto& [name, count] : d.Skipped) s += " " + name + "=" + std::to_string(count);
+  return s;
+}
+
 // Tables every case below may use: layer 1 shown, layer 2 hidden, colour 17,
 // line type 17, width code 10 (0.42 mm), font 1.
 const std::vector<std::string> kTables = {
@@ -210,9 +218,11 @@ TEST(SfcReader, EachFeatureKindLandsWhereItBelongs) {
     SCOPED_TRACE(c.Name);
     std::vector<std::string> features = kTables;
     features.insert(features.end(), c.Features.begin(), c.Features.end());
-    const TDrawing d = ReadSfcBytes(Sfc(features));
+    const std::string text = Sfc(features);
+    const TDrawing d = ReadSfcBytes(text);
     EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
     EXPECT_EQ(Shown(d), c.Expected);
+    EXPECT_EQ(Everything(ReadSfcInPieces(text, 5)), Everything(d));
   }
 }
 
@@ -391,6 +401,9 @@ TEST(SfcReader, BrokenFilesKeepWhatWasReadAndSayWhereAndWhy) {
     if (*c.SkippedName) {
       EXPECT_EQ(d.Skipped.count(c.SkippedName), 1u);
     }
+    // Read as a file arrives, a byte or a few at a time: the same.
+    EXPECT_EQ(Everything(ReadSfcInPieces(c.Text, 1)), Everything(d));
+    EXPECT_EQ(Everything(ReadSfcInPieces(c.Text, 7)), Everything(d));
   }
 }
 
@@ -409,7 +422,7 @@ TEST(SfcReader, ALargeFileReadInPiecesEqualsTheWholeAndOnlyFilesAreRead) {
   const TDrawing pieces = ReadSfc(path);
   EXPECT_FALSE(pieces.Stop.Broken) << pieces.Stop.Reason;
   ASSERT_EQ(pieces.Primitives.size(), 40000u);
-  EXPECT_EQ(Shown(pieces), Shown(whole));
+  EXPECT_EQ(Everything(pieces), Everything(whole));
 
   const TDrawing folder = ReadSfc(dir.MakeDir("folder"));
   EXPECT_TRUE(folder.Stop.Broken);
