@@ -28,13 +28,16 @@ constexpr int kGlyphPixels = 64;
 
 QPointF Q(sxf::TPoint p) { return {p.X, p.Y}; }
 
-// The angles an arc runs through, as an increasing interval [from, to];
-// a circle or ellipse goes once round.
+// The angles an arc covers, counter-clockwise from Start to End, as an
+// increasing interval [from, to] (Reversed only tells that the arc is
+// travelled from End back to Start); a circle or ellipse goes once round.
 std::pair<double, double> Sweep(const TPrimitive& p) {
   if (p.Kind == TKind::Circle || p.Kind == TKind::Ellipse) return {0, 2 * kPi};
   double s = p.Start, e = p.End;
-  if (!std::isfinite(s) || !std::isfinite(e)) return {0, 0};
-  if (p.Reversed) std::swap(s, e);  // clockwise from Start: counter-clockwise from End
+  if (!std::isfinite(s) || !std::isfinite(e) || std::abs(s) > 1e6 || std::abs(e) > 1e6) return {0, 0};
+  const double turns = std::floor(s / (2 * kPi));
+  s -= turns * 2 * kPi;
+  e -= turns * 2 * kPi;
   while (e <= s) e += 2 * kPi;
   while (e - s > 2 * kPi) e -= 2 * kPi;
   return {s, e};

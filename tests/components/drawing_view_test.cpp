@@ -158,7 +158,7 @@ TEST(DrawingRender, PicturesOfEveryKind) {
       {"lines_black", lines, true, {{30, 35, red}, {6.5, 30, blue}, {45, 20, white}, {47, 15, white}, {47, 10, black}, {30, 25, black}}},
       {"curves",
        {Curve(TKind::Circle, 0, {12, 28}, 8, 8), Curve(TKind::Arc, 1, {40, 28}, 8, 8, 0, 0, kPi / 2),
-        Curve(TKind::Arc, 2, {40, 10}, 6, 6, 0, 0, kPi / 2, true), Curve(TKind::Ellipse, 0, {12, 10}, 8, 4),
+        Curve(TKind::Arc, 2, {40, 10}, 6, 6, 0, kPi / 2, 2 * kPi, true), Curve(TKind::Ellipse, 0, {12, 10}, 8, 4),
         Curve(TKind::EllipseArc, 4, {52, 28}, 6, 3, kPi / 2, 0, kPi), marker},
        false,
        {{20, 28, black}, {12, 28, white}, {40 + 8 / std::sqrt(2.0), 28 + 8 / std::sqrt(2.0), red}, {32, 28, white},
@@ -209,8 +209,9 @@ TEST(DrawingRender, BoxesOfArcsEllipsesAndTexts) {
   };
   const Case cases[] = {
       {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, 0, kPi / 2), 0, 0, 10, 10},
-      // Clockwise from 0 to 90 degrees: three quarters.
-      {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, 0, kPi / 2, true), -10, -10, 10, 10},
+      // Travelled clockwise: the same quarter.
+      {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, 0, kPi / 2, true), 0, 0, 10, 10},
+      {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, kPi / 2, 2 * kPi, true), -10, -10, 10, 10},
       {Curve(TKind::Arc, 0, {0, 0}, 10, 10, 0, kPi / 4, 3 * kPi / 4), -r2, r2, r2, 10},
       // An arc over the zero angle.
       {Curve(TKind::Arc, 0, {5, 5}, 10, 10, 0, 7 * kPi / 4, kPi / 4), 5 + r2, 5 - r2, 15, 5 + r2},
