@@ -30,6 +30,9 @@ constexpr int kMaxNesting = 32;
 
 double Rad(double deg) { return deg * kPi / 180.0; }
 
+// A code or instance number written as a number; 0 when out of range.
+long Code(double v) { return std::fabs(v) <= 1e9 ? std::lround(v) : 0; }
+
 // ---------------------------------------------------------------------------
 // Placements
 
@@ -148,6 +151,7 @@ void AppendConicPoints(const TPrimitive& p, std::vector<TPoint>& out) {
   const double start = whole ? 0 : p.Start;
   double sweep = whole ? kTwoPi : std::fmod(p.End - p.Start, kTwoPi);
   if (!(sweep > 1e-12)) sweep += kTwoPi;
+  if (!std::isfinite(sweep)) sweep = kTwoPi;
   const int n = std::clamp(static_cast<int>(std::ceil(sweep / Rad(5))), 2, 144);
   const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
   const TPoint centre = p.Points.empty() ? TPoint{} : p.Points[0];
@@ -164,7 +168,9 @@ void AppendConicPoints(const TPrimitive& p, std::vector<TPoint>& out) {
 std::vector<TPoint> ClothoidPoints(TPoint base, double a, bool clockwise, double angleDeg, double l0, double l1) {
   std::vector<TPoint> out;
   const double span = l1 - l0;
-  const int n = std::clamp(static_cast<int>(std::ceil(std::fabs(span) / (a * 0.05))), 8, 1000);
+  double steps = std::ceil(std::fabs(span) / (a * 0.05));
+  if (!(steps <= 1000)) steps = 1000;
+  const int n = std::max(8, static_cast<int>(steps));
   auto integrand = [a](double l, bool sine) {
     const double phi = l * l / (2 * a * a);
     return sine ? std::sin(phi) : std::cos(phi);
@@ -451,7 +457,9 @@ const std::unordered_map<std::string_view, TFeature>& FeatureNames() {
 
 class TSfcReader {
  public:
-  TSfcReader() { drawing_.Mode = "feature"; }
+  explicit TSfcReader(std::size_t maxPrimitives = kMaxSfcPrimitives) : maxPrimitives_(maxPrimitives) {
+    drawing_.Mode = "feature";
+  }
 
   // Takes the next bytes of the file; `last` with the final ones.
   void Feed(std::string_view bytes, bool last);
@@ -503,6 +511,7 @@ class TSfcReader {
   std::vector<TLineType> userLineTypeList_;
   std::vector<TPrimitive> parts_;  // what the feature being read draws
   long curId_ = 0;
+  std::size_t maxPrimitives_;
   std::size_t emitted_ = 0;
   bool overflow_ = false;
 };
@@ -715,7 +724,7 @@ bool TSfcReader::AddHatch(TPrimitive p, int outId, std::size_t holesAt) {
   p.Kind = TKind::Hatch;
   p.Points = *outer;
   for (const double id : holes)
-    if (const std::vector<TPoint>* hole = FindCurve(static_cast<long>(id))) p.Holes.push_back(*hole);
+    if (const std::vector<TPoint>* hole = FindCurve(Code(id))) p.Holes.push_back(*hole);
   Add(std::move(p));
   return true;
 }
@@ -1064,9 +1073,9 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
           break;
         }
         if (k == 0) {
-          p.Colour = static_cast<int>(v[0]);
-          p.LineType = static_cast<int>(v[1]);
-          p.Width = static_cast<int>(v[2]);
+          p.Colour = static_cast<int>(Code(v[0]));
+          p.LineType = static_cast<int>(Code(v[1]));
+          p.Width = static_cast<double>(Code(v[2]));
         }
         p.PatternLines.push_back({Rad(v[6]), std::fabs(v[5])});
       }
@@ -1138,10 +1147,10 @@ void TSfcReader::CloseGroupInto(TGroup& target) {
 }
 
 bool TSfcReader::Push(TPrimitive p) {
-  if (emitted_ >= kMaxSfcPrimitives) {
+  if (emitted_ >= maxPrimitives_) {
     if (!overflow_) {
       overflow_ = true;
-      Fail(0, "図形が多すぎるため " + std::to_string(kMaxSfcPrimitives) + " 個で打ち切りました");
+      Fail(0, "図形が多すぎるため " + std::to_string(maxPrimitives_) + " 個で打ち切りました");
     }
     return false;
   }
@@ -1264,8 +1273,8 @@ TDrawing TSfcReader::Finish() {
 
 TDrawing ReadSfcBytes(std::string_view bytes) { return ReadSfcInPieces(bytes, bytes.size()); }
 
-TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece) {
-  TSfcReader reader;
+TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, std::size_t maxPrimitives) {
+  TSfcReader reader(maxPrimitives);
   piece = std::max<std::size_t>(piece, 1);
   try {
     std::size_t at = 0;

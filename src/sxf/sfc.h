@@ -27,13 +27,14 @@ TDrawing ReadSfc(const std::string& path);
 // Reads the bytes of an SFC file held in memory.
 TDrawing ReadSfcBytes(std::string_view bytes);
 
-// The same, handed to the reader `piece` bytes at a time as a file is read
-// (for the tests and the fuzz target: any cut gives the same drawing).
-TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece);
-
 // The most primitives one drawing expands to; beyond it the read stops and
 // says so (a few placements of figures that place each other can otherwise
 // multiply without bound).
 inline constexpr std::size_t kMaxSfcPrimitives = 4'000'000;
+
+// The same, handed to the reader `piece` bytes at a time as a file is read
+// (for the tests and the fuzz target: any cut gives the same drawing), with
+// a limit of primitives of its own.
+TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, std::size_t maxPrimitives = kMaxSfcPrimitives);
 
 }  // namespace dlvr::sxf

@@ -407,6 +407,22 @@ TEST(SfcReader, BrokenFilesKeepWhatWasReadAndSayWhereAndWhy) {
   }
 }
 
+TEST(SfcReader, PlacementsThatMultiplyStopAtTheLimit) {
+  // Ten lines, placed ten times in a figure placed ten times: a thousand.
+  std::vector<std::string> features;
+  for (int i = 0; i < 10; ++i) features.push_back("line_feature('1','1','1','1','0','" + std::to_string(i) + "','1','1')");
+  features.push_back(R"(sfig_org_feature(\'f\','3'))");
+  for (int i = 0; i < 10; ++i) features.push_back(R"(sfig_locate_feature('1',\'f\','0','0','0','1','1'))");
+  features.push_back(R"(sfig_org_feature(\'g\','3'))");
+  for (int i = 0; i < 10; ++i) features.push_back(R"(sfig_locate_feature('1',\'g\','0','0','0','1','1'))");
+  const std::string text = Sfc(features);
+  EXPECT_EQ(ReadSfcBytes(text).Primitives.size(), 1000u);
+  const TDrawing cut = ReadSfcInPieces(text, text.size(), 500);
+  EXPECT_EQ(cut.Primitives.size(), 500u);
+  EXPECT_TRUE(cut.Stop.Broken);
+  EXPECT_NE(cut.Stop.Reason.find("500 個で打ち切りました"), std::string::npos) << cut.Stop.Reason;
+}
+
 TEST(SfcReader, ALargeFileReadInPiecesEqualsTheWholeAndOnlyFilesAreRead) {
   // Over a megabyte so the file is read in several pieces; the features
   // cross the pieces' edges somewhere.
