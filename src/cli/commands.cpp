@@ -38,6 +38,8 @@ const char* const kUsage =
     "                  viewer's preview does, and write the HTML\n"
     "  photos FOLDER...\n"
     "                  list the photo records of PHOTO.XML, or check the photos\n"
+    "  render DRAWING (-o OUT.png|svg|pdf | --dump)\n"
+    "                  draw an SXF drawing (.P21, .SFC) or list its primitives\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -286,6 +288,8 @@ std::string DumpDelivery(const std::string& folder) {
   return w.Text();
 }
 
+int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << kUsage;
@@ -306,6 +310,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (cmd == "report") return CmdReport(args, out, err);
   if (cmd == "html") return CmdHtml(args, out, err);
   if (cmd == "photos") return CmdPhotos(args, out, err);
+  if (cmd == "render") return CmdRender(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }

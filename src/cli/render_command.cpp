@@ -1,0 +1,182 @@
+// dlvr render: an SXF drawing written as PNG, SVG or PDF, or its primitives
+// listed as JSON lines.
+#include <QGuiApplication>
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <set>
+
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "components/drawing_canvas.h"
+#include "components/drawing_render.h"
+#include "platform/paths.h"
+#include "sxf/drawing.h"
+
+namespace dlvr {
+namespace {
+
+const char* const kRenderUsage =
+    "usage: dlvr render DRAWING (-o OUTPUT | --dump) [--layer NAME]... [--dpi N]\n"
+    "\n"
+    "Reads an SXF drawing file (.P21 or .SFC, told by content) and writes it as\n"
+    "PNG, SVG or PDF (by OUTPUT's extension) at the sheet's paper size (PDF and\n"
+    "SVG in millimetres, PNG at --dpi, default 150, 10-1200): every visible\n"
+    "layer, or only the layers named with --layer. Prints one line:\n"
+    "  sheet=<name> size=<w>x<h>mm layers=<n> features=<n> skipped=<n>\n"
+    "and lists the features read but not drawn, by kind, on stderr.\n"
+    "With --dump instead of -o, prints the primitives one JSON object a line in\n"
+    "file order, figures expanded where they are placed: kind, layer, colour,\n"
+    "visible, bbox (sheet millimetres) and, for texts, text.\n"
+    "Exit 0; 1 when the file is not an SXF drawing or is broken (line and\n"
+    "reason on stderr; what was read is still written); 2 on usage errors.\n";
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "dlvr: render: " << message << "\n";
+  return 2;
+}
+
+std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
+  if (QCoreApplication::instance()) return nullptr;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "dlvr";
+  static char* argv[] = {name, nullptr};
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "dlvr: %s\n", msg.toLocal8Bit().constData());
+  });
+  auto app = std::make_unique<QGuiApplication>(argc, argv);
+  InstallFontSubstitutions();
+  return app;
+}
+
+// A size in millimetres as written in the summary: whole when it is whole.
+std::string Millimetres(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", v);
+  std::string s = buf;
+  while (!s.empty() && s.back() == '0') s.pop_back();
+  if (!s.empty() && s.back() == '.') s.pop_back();
+  return s;
+}
+
+std::string Fixed3(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.3f", std::abs(v) < 5e-4 ? 0.0 : v);
+  return buf;
+}
+
+void Dump(const sxf::TDrawing& d, const std::vector<bool>& wanted, std::ostream& out) {
+  for (const sxf::TPrimitive& p : d.Primitives) {
+    const bool onLayer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size();
+    if (onLayer && !wanted[std::size_t(p.Layer)]) continue;
+    const QRectF b = PrimitiveBounds(p);
+    std::string line = "{\"kind\":\"";
+    line += DrawingKindName(p.Kind);
+    line += "\",\"layer\":" + JsonWriter::Quote(onLayer ? d.Layers[std::size_t(p.Layer)].Name : std::string());
+    line += ",\"colour\":\"" + DrawingColour(d, p).name(QColor::HexRgb).toStdString() + "\"";
+    line += std::string(",\"visible\":") + (!onLayer || d.Layers[std::size_t(p.Layer)].Visible ? "true" : "false");
+    line += ",\"bbox\":[" + Fixed3(b.left()) + "," + Fixed3(b.top()) + "," + Fixed3(b.right()) + "," +
+            Fixed3(b.bottom()) + "]";
+    if (p.Kind == sxf::TKind::Text) line += ",\"text\":" + JsonWriter::Quote(p.Text);
+    out << line << "}\n";
+  }
+}
+
+}  // namespace
+
+int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> positional, layers;
+  std::string output;
+  bool dump = false;
+  int dpi = 150;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out << kRenderUsage;
+      return 0;
+    }
+    if (a == "-o" || a == "--output" || a == "--layer" || a == "--dpi") {
+      if (i + 1 >= args.size()) return Fail(err, a + " needs a value");
+      const std::string& v = args[++i];
+      if (a == "--layer") {
+        layers.push_back(v);
+      } else if (a == "--dpi") {
+        const bool digits = !v.empty() && v.size() <= 4 && v.find_first_not_of("0123456789") == std::string::npos;
+        dpi = digits ? std::stoi(v) : 0;
+        if (dpi < 10 || dpi > 1200) return Fail(err, "--dpi takes 10-1200, not " + v);
+      } else {
+        output = v;
+      }
+      continue;
+    }
+    if (a == "--dump") {
+      dump = true;
+      continue;
+    }
+    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
+    positional.push_back(a);
+  }
+  if (positional.empty()) return Fail(err, "missing DRAWING");
+  if (positional.size() > 1) return Fail(err, "unexpected argument " + positional[1]);
+  if (dump == !output.empty()) return Fail(err, dump ? "-o and --dump exclude each other" : "missing -o OUTPUT or --dump");
+  const std::string ext = ExtractFileExt(output);
+  std::string lower;
+  for (char c : ext) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (!dump && lower != ".png" && lower != ".svg" && lower != ".pdf")
+    return Fail(err, "OUTPUT must end in .png, .svg or .pdf: " + output);
+  const std::string& file = positional[0];
+  // The drawing is never written over.
+  if (!dump && PathLiesInside(output, file)) return Fail(err, output + " is the drawing itself");
+
+  if (!FileExists(file)) {
+    err << "dlvr: render: cannot read " << file << "\n";
+    return 1;
+  }
+  if (sxf::SniffMode(file).empty()) {
+    err << "dlvr: render: " << file << " is not an SXF drawing\n";
+    return 1;
+  }
+  auto drawing = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(file));
+  std::vector<bool> wanted(drawing->Layers.size(), layers.empty());
+  for (const std::string& name : layers) {
+    bool found = false;
+    for (std::size_t i = 0; i < drawing->Layers.size(); ++i)
+      if (drawing->Layers[i].Name == name) wanted[i] = found = true;
+    if (!found) return Fail(err, "no layer " + name + " in " + file);
+  }
+  if (layers.empty())
+    for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = drawing->Layers[i].Visible;
+
+  long skipped = 0;
+  for (const auto& [kind, n] : drawing->Skipped) {
+    skipped += n;
+    err << "dlvr: render: skipped " << kind << ": " << n << "\n";
+  }
+  const int code = drawing->Stop.Broken ? 1 : 0;
+  if (drawing->Stop.Broken)
+    err << "dlvr: render: " << file << ":" << drawing->Stop.Line << ": " << drawing->Stop.Reason << "\n";
+
+  if (dump) {
+    // Every layer is listed, each with its flag, unless some are named.
+    if (layers.empty()) wanted.assign(wanted.size(), true);
+    Dump(*drawing, wanted, out);
+    return code;
+  }
+  auto app = EnsureGuiApplication();
+  TDrawingScene scene(drawing);
+  for (std::size_t i = 0; i < wanted.size(); ++i) scene.SetLayerShown(int(i), wanted[i]);
+  QString why;
+  if (!WriteDrawingFile(scene, QString::fromStdString(output), dpi, &why))
+    return Fail(err, "cannot write " + output + ": " + why.toStdString());
+  const QRectF sheet = scene.SheetRect();
+  out << "sheet=" << (drawing->SheetName.empty() ? std::string("free") : drawing->SheetName)
+      << " size=" << Millimetres(sheet.width()) << "x" << Millimetres(sheet.height()) << "mm"
+      << " layers=" << drawing->Layers.size() << " features=" << drawing->Primitives.size()
+      << " skipped=" << skipped << "\n";
+  return code;
+}
+
+}  // namespace dlvr

@@ -1,0 +1,162 @@
+// dlvr render, run as a program on drawings written in the test: the
+// summary line, the pictures in each format, the dump with boxes after
+// placement, layers chosen, broken and foreign files, usage errors.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QColor>
+#include <QImage>
+
+#include "platform/fileio.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+struct RenderRun {
+  int Code = -1;
+  std::string Out, Err;
+};
+
+RenderRun Render(const std::string& args) {
+  test::ScratchDir tmp;
+  const std::string cmd = std::string(DLVR_CLI_PATH) + " render " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  const int status = std::system(cmd.c_str());
+  RenderRun r;
+  r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ReadWholeFile(tmp / "out", r.Out);
+  ReadWholeFile(tmp / "err", r.Err);
+  return r;
+}
+
+// A feature-mode drawing in Shift-JIS: an A3 landscape sheet, layer 表示
+// shown and 隠す hidden, a red line, a blue line on the hidden layer, a
+// circle, an arc, a text, a figure (defined first) placed turned by 90 degrees at twice its
+// size, and a feature no reader knows.
+std::string Drawing(bool cut = false) {
+  const std::vector<std::string> features = {
+      R"(layer_feature(\'表示\','1'))",
+      R"(layer_feature(\'隠す\','0'))",
+      R"(text_font_feature(\'ＭＳ ゴシック\'))",
+      "line_feature('1','1','1','1','0','0','10','0')",
+      R"(sfig_org_feature(\'part\','1'))",
+      "line_feature('1','2','1','1','10','10','110','60')",
+      "line_feature('2','4','1','1','10','150','110','150')",
+      "circle_feature('1','1','1','1','50','50','20')",
+      "arc_feature('1','1','1','1','200','100','10','0','0','90')",
+      R"(text_string_feature('1','1','1',\'道路\','10','200','5','20','0','0','0','1','1'))",
+      R"(sfig_locate_feature('1',\'part\','100','50','90','2','2'))",
+      "mystery_feature('1')",
+      R"(drawing_sheet_feature(\'平面図\','3','1','0','0'))",
+  };
+  std::string text =
+      "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('SCADEC level2 feature_mode'),'2;1');\n"
+      "FILE_NAME('a.sfc','2024-01-01T00:00:00',('x'),('x'),'SCADEC_API_Ver3.30$$3.1','x','');\n"
+      "FILE_SCHEMA(('ASSOCIATIVE_DRAUGHTING'));\nENDSEC;\nDATA;\n";
+  for (std::size_t i = 0; i < features.size(); ++i) {
+    if (cut && i == 7) return text + "/*SXF\n#7 = circle_feature('1','1'";
+    text += "/*SXF\n#" + std::to_string(i + 1) + " = " + features[i] + "\nSXF*/\n";
+  }
+  return text + "ENDSEC;\nEND-ISO-10303-21;\n";
+}
+
+TEST(CliRender, PicturesSummaryDumpAndErrors) {
+  test::ScratchDir d;
+  const std::string file = d.WriteBytes("DRAWINGS/D0PL001Z.SFC", Utf8ToCp932(Drawing()));
+  const std::string broken = d.WriteBytes("DRAWINGS/D0PL002Z.SFC", Utf8ToCp932(Drawing(true)));
+  const std::string text = d.WriteBytes("DRAWINGS/README.TXT", "not a drawing\n");
+  const std::string out = d.MakeDir("out");
+  const std::string summary = "sheet=A3 size=420x297mm layers=2 features=6 skipped=1\n";
+  const std::string line = R"({"kind":"line","layer":"表示","colour":"#ff0000","visible":true,"bbox":[10.000,10.000,110.000,60.000]})";
+  const std::string hidden = R"({"kind":"line","layer":"隠す","colour":"#0000ff","visible":false,"bbox":[10.000,150.000,110.000,150.000]})";
+  const std::string rest =
+      R"({"kind":"circle","layer":"表示","colour":"#000000","visible":true,"bbox":[30.000,30.000,70.000,70.000]})"
+      "\n"
+      R"({"kind":"arc","layer":"表示","colour":"#000000","visible":true,"bbox":[200.000,100.000,210.000,110.000]})"
+      "\n"
+      R"({"kind":"text","layer":"表示","colour":"#000000","visible":true,"bbox":[10.000,200.000,30.000,205.000],"text":"道路"})"
+      "\n"
+      R"({"kind":"line","layer":"表示","colour":"#000000","visible":true,"bbox":[100.000,50.000,100.000,70.000]})"
+      "\n";
+  struct Case {
+    std::string Args;
+    int Code;
+    std::string Out;  // the whole of stdout
+    std::string Err;  // a part of stderr ("" for none at all)
+  };
+  const std::string q = "'" + file + "'";
+  // Another name of the drawing, ending as a picture does.
+  const std::string link = d / "out/link.png";
+  ASSERT_EQ(::symlink(file.c_str(), link.c_str()), 0);
+  const Case cases[] = {
+      {q + " -o " + out + "/a.png", 0, summary, "skipped mystery_feature: 1"},
+      {q + " -o " + out + "/b.png --dpi 50 --layer 隠す", 0, summary, "skipped mystery_feature: 1"},
+      {q + " -o " + out + "/c.svg", 0, summary, "skipped"},
+      {q + " -o " + out + "/d.PDF", 0, summary, "skipped"},
+      // Every primitive in file order, the figure where it is placed.
+      {q + " --dump", 0, line + "\n" + hidden + "\n" + rest, "skipped"},
+      {q + " --dump --layer 隠す", 0, hidden + "\n", "skipped"},
+      // A broken file: what was read is still drawn, the line and reason told.
+      {"'" + broken + "' -o " + out + "/e.png", 1, "sheet=free size=110x150mm layers=2 features=2 skipped=0\n",
+       "D0PL002Z.SFC:29: "},
+      {"'" + text + "' -o " + out + "/f.png", 1, "", "is not an SXF drawing"},
+      {"'" + d.Path() + "nothing.sfc' --dump", 1, "", "cannot read"},
+      // Usage errors.
+      {"", 2, "", "missing DRAWING"},
+      {q, 2, "", "missing -o OUTPUT or --dump"},
+      {q + " --dump -o " + out + "/g.png", 2, "", "exclude"},
+      {q + " -o " + out + "/g.jpg", 2, "", ".png, .svg or .pdf"},
+      {q + " -o " + out + "/g.png --dpi 0", 2, "", "--dpi takes 10-1200"},
+      {q + " -o " + out + "/g.png --dpi x", 2, "", "--dpi takes 10-1200"},
+      {q + " -o " + out + "/g.png --layer 無い", 2, "", "no layer 無い"},
+      {q + " -o " + out + "/g.png --fast", 2, "", "unknown option --fast"},
+      {q + " -o", 2, "", "-o needs a value"},
+      {q + " -o " + link, 2, "", "is the drawing itself"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Args);
+    const RenderRun r = Render(c.Args);
+    EXPECT_EQ(r.Code, c.Code) << r.Err;
+    EXPECT_EQ(r.Out, c.Out);
+    if (c.Err.empty())
+      EXPECT_EQ(r.Err, "");
+    else
+      EXPECT_NE(r.Err.find(c.Err), std::string::npos) << r.Err;
+  }
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(file, bytes));
+  EXPECT_EQ(bytes, Utf8ToCp932(Drawing()));  // never written over
+  for (const char* never : {"f.png", "g.png", "g.jpg"}) EXPECT_FALSE(FileExists(out + "/" + never)) << never;
+
+  // The pictures: the sheet's size at the resolution asked for, the red
+  // line where it belongs; with only the hidden layer, its blue line and
+  // not the red one.
+  auto pixel = [](const QImage& img, double x, double y, int dpi) {
+    return img.pixelColor(int(x / 25.4 * dpi), int((297 - y) / 25.4 * dpi));
+  };
+  const QImage a(QString::fromStdString(out + "/a.png"));
+  EXPECT_EQ(a.size(), QSize(2481, 1754));
+  const QColor red = pixel(a, 60, 35, 150);  // a thin line: partly covered
+  EXPECT_TRUE(red.red() == 255 && red.green() < 128 && red.green() == red.blue()) << red.name().toStdString();
+  EXPECT_EQ(pixel(a, 60, 150, 150), QColor(255, 255, 255));
+  const QImage b(QString::fromStdString(out + "/b.png"));
+  EXPECT_EQ(b.size(), QSize(827, 585));
+  EXPECT_EQ(pixel(b, 60, 35, 50), QColor(255, 255, 255));
+  EXPECT_NE(pixel(b, 60, 150, 50), QColor(255, 255, 255));
+  std::string svg, pdf;
+  ASSERT_TRUE(ReadWholeFile(out + "/c.svg", svg));
+  EXPECT_NE(svg.find(R"(width="420.000mm" height="297.000mm" viewBox="0 0 420.000 297.000")"), std::string::npos);
+  EXPECT_NE(svg.find(R"(<polyline points="10.000,287.000 110.000,237.000" fill="none" stroke="#ff0000")"),
+            std::string::npos);
+  EXPECT_EQ(svg.find("#0000ff"), std::string::npos);  // the hidden layer
+  EXPECT_NE(svg.find(">道<"), std::string::npos);
+  ASSERT_TRUE(ReadWholeFile(out + "/d.PDF", pdf));
+  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+  EXPECT_TRUE(FileExists(out + "/e.png"));
+}
+
+}  // namespace
+}  // namespace dlvr
