@@ -26,6 +26,12 @@ constexpr double kPi = 3.14159265358979323846;
 // A text's characters are laid out in a font of this pixel size and scaled.
 constexpr int kGlyphPixels = 64;
 
+// On the screen, texts lower than this many pixels are drawn as a stroke.
+constexpr double kLegiblePixels = 5;
+
+// On the screen, edges are smoothed while no more features than this are in view.
+constexpr std::size_t kSmoothFeatures = 20000;
+
 QPointF Q(sxf::TPoint p) { return {p.X, p.Y}; }
 
 // The angles an arc covers, counter-clockwise from Start to End, as an
@@ -389,7 +395,7 @@ void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTra
       const TTextFrame f = TextFrame(p);
       if (f.Count == 0 || f.CellHeight <= 0) return;
       const double h = f.CellHeight * scale;
-      if (detail && h < 3) {
+      if (detail && h < kLegiblePixels) {
         // Too small to read: a stroke along its frame's middle.
         const QPointF mid = f.Up * (f.CellHeight / 2);
         const QPointF w = p.Vertical ? QPointF() : f.Along * f.CellWidth;
@@ -480,7 +486,18 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
   }
   const double dot = 1.0 / scale;  // one pixel in millimetres
   int drawn = 0;
-  painter.setRenderHint(QPainter::Antialiasing, true);
+  std::vector<QLineF> segments;
+  auto inView = [&](const TItem& it) {
+    return !(it.X1 < seen.left() || it.X0 > seen.right() || it.Y1 < seen.top() || it.Y0 > seen.bottom());
+  };
+  // Smooth edges cost more than they show when very many features are in
+  // view at once: then the screen gets plain ones (print and export never).
+  std::size_t crowd = 0;
+  if (detail)
+    for (const TGroup& g : groups_)
+      if (LayerShown(g.Layer))
+        for (const TItem& it : g.Items) crowd += inView(it);
+  painter.setRenderHint(QPainter::Antialiasing, crowd <= kSmoothFeatures);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   for (const TGroup& g : groups_) {
     if (!LayerShown(g.Layer) || g.Items.empty()) continue;
@@ -489,8 +506,11 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
     const QPen pen = MakePen(d, first, ink, scale, detail);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
+    // On the screen the solid straight lines of a pen go out in one call.
+    const bool batch = detail && pen.style() == Qt::SolidLine;
+    segments.clear();
     for (const TItem& it : g.Items) {
-      if (it.X1 < seen.left() || it.X0 > seen.right() || it.Y1 < seen.top() || it.Y0 > seen.bottom()) continue;
+      if (!inView(it)) continue;
       const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
       ++drawn;
       if (detail && p.Kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
@@ -498,8 +518,14 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
         painter.drawPoint(toDevice.map(QPointF((it.X0 + it.X1) / 2, (it.Y0 + it.Y1) / 2)));
         continue;
       }
+      if (batch && (p.Kind == TKind::Line || p.Kind == TKind::Polyline || p.Kind == TKind::Clothoid)) {
+        for (std::size_t k = 1; k < p.Points.size(); ++k)
+          segments.emplace_back(toDevice.map(Q(p.Points[k - 1])), toDevice.map(Q(p.Points[k])));
+        continue;
+      }
       PaintItem(painter, p, toDevice, scale, detail);
     }
+    if (!segments.empty()) painter.drawLines(segments.data(), int(segments.size()));
   }
   painter.restore();
   return drawn;
