@@ -22,6 +22,7 @@
 #include "components/drawing_render.h"
 #include "components/drawing_view.h"
 #include "components/preview_view.h"
+#include "platform/fileio.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -388,20 +389,57 @@ TEST(DrawingView, LayersTitleBlockMeasureAndPdf) {
   EXPECT_NEAR(doc.pagePointSize(0).height(), 40 / 25.4 * 72, 1);
 }
 
-// A file that begins as a Part 21 file but is no SXF drawing shows the
-// reason on the preview's fact page, not a blank.
-TEST(DrawingView, PreviewOfAFileThatIsNoDrawing) {
+// The preview shows a drawing file by its content in the drawing view, a
+// drawing cut short with what was read and the reason above it, a Part 21
+// file that is no drawing on the fact page with the reason, and a drawing
+// still being read when the user moves on is dropped.
+TEST(DrawingView, PreviewOfDrawingFiles) {
   test::ScratchDir tmp;
-  const std::string file = tmp.WriteBytes(
+  std::string road;
+  ASSERT_TRUE(ReadWholeFile(std::string(DLVR_SOURCE_DIR) + "/samples/sxf/ROADPLAN.SFC", road));
+  const std::string whole = tmp.WriteBytes("D0PL001Z.DAT", road);
+  const std::string cut = tmp.WriteBytes("D0PL002Z.SFC", road.substr(0, road.size() / 2));
+  const std::string part = tmp.WriteBytes(
       "D0XX001Z.P21", "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('a part'),'2;1');\n"
                       "FILE_SCHEMA(('CONFIG_CONTROL_DESIGN'));\nENDSEC;\nDATA;\n#1=PRODUCT('p','p','',());\nENDSEC;\n"
                       "END-ISO-10303-21;\n");
+  const std::string text = tmp.WriteBytes("README.TXT", "text\n");
   TPreviewView view;
   view.resize(640, 480);
-  view.Navigate(QString::fromStdString(file));
-  QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 10000);
-  EXPECT_EQ(view.RendererKind(), QStringLiteral("other"));
+  auto* drawing = view.findChild<TDrawingView*>();
+  ASSERT_TRUE(drawing);
+  struct Case {
+    std::string File;
+    const char* Kind;
+    const char* Note;  // a part of the note ("" for none)
+  };
+  const Case cases[] = {
+      {whole, "drawing", ""},
+      {cut, "drawing", "最後まで読めませんでした"},
+      {part, "other", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.File);
+    view.Navigate(QString::fromStdString(c.File));
+    QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 10000);
+    EXPECT_EQ(view.RendererKind(), QString::fromLatin1(c.Kind));
+    if (*c.Note)
+      EXPECT_TRUE(view.Note().contains(QString::fromUtf8(c.Note))) << view.Note().toStdString();
+    else
+      EXPECT_EQ(view.Note(), QString());
+    if (view.RendererKind() == u"drawing") {
+      ASSERT_TRUE(drawing->Scene());
+      EXPECT_GT(drawing->Scene()->Drawing().Primitives.size(), 10u);
+    }
+  }
   EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("SXF の図面ではない"))) << view.RenderedText().toStdString();
+
+  view.Navigate(QString::fromStdString(whole));
+  view.Navigate(QString::fromStdString(text));
+  QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 10000);
+  QTest::qWait(300);
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("text"));
+  EXPECT_EQ(view.CurrentPath(), QString::fromStdString(text));
 }
 
 }  // namespace
