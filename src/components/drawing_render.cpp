@@ -26,8 +26,9 @@ constexpr double kPi = 3.14159265358979323846;
 // A text's characters are laid out in a font of this pixel size and scaled.
 constexpr int kGlyphPixels = 64;
 
-// On the screen, texts lower than this many pixels are drawn as a stroke.
-constexpr double kLegiblePixels = 5;
+// On the screen, texts lower than this many pixels are drawn as a stroke
+// (the larger bound while very many features are in view).
+constexpr double kLegiblePixels = 2.5, kLegibleCrowdedPixels = 5;
 
 // On the screen, edges are smoothed while no more features than this are in view.
 constexpr std::size_t kSmoothFeatures = 20000;
@@ -354,7 +355,7 @@ QPen MakePen(const sxf::TDrawing& d, const TPrimitive& p, QColor ink, double sca
 }  // namespace
 
 void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTransform& toDevice, double scale,
-                              bool detail) const {
+                              bool detail, double legible) const {
   const QPen pen = painter.pen();
   switch (p.Kind) {
     case TKind::Point: {
@@ -395,7 +396,7 @@ void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTra
       const TTextFrame f = TextFrame(p);
       if (f.Count == 0 || f.CellHeight <= 0) return;
       const double h = f.CellHeight * scale;
-      if (detail && h < kLegiblePixels) {
+      if (detail && h < legible) {
         // Too small to read: a stroke along its frame's middle.
         const QPointF mid = f.Up * (f.CellHeight / 2);
         const QPointF w = p.Vertical ? QPointF() : f.Along * f.CellWidth;
@@ -498,6 +499,7 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
       if (LayerShown(g.Layer))
         for (const TItem& it : g.Items) crowd += inView(it);
   painter.setRenderHint(QPainter::Antialiasing, crowd <= kSmoothFeatures);
+  const double legible = crowd <= kSmoothFeatures ? kLegiblePixels : kLegibleCrowdedPixels;
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   for (const TGroup& g : groups_) {
     if (!LayerShown(g.Layer) || g.Items.empty()) continue;
@@ -523,7 +525,7 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
           segments.emplace_back(toDevice.map(Q(p.Points[k - 1])), toDevice.map(Q(p.Points[k])));
         continue;
       }
-      PaintItem(painter, p, toDevice, scale, detail);
+      PaintItem(painter, p, toDevice, scale, detail, legible);
     }
     if (!segments.empty()) painter.drawLines(segments.data(), int(segments.size()));
   }

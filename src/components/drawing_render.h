@@ -92,8 +92,9 @@ class TDrawingScene {
     std::vector<TItem> Items;
   };
   QFont FontFor(int font) const;
+  // `legible`: the height in pixels under which a text is a stroke.
   void PaintItem(QPainter& painter, const sxf::TPrimitive& p, const QTransform& toDevice, double scale,
-                 bool detail) const;
+                 bool detail, double legible) const;
 
   std::shared_ptr<const sxf::TDrawing> drawing_;
   QRectF sheet_;
