@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,6 +26,7 @@ using p21::TValueKind;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 32;          // placements and containers within each other
 constexpr int kSegmentsPerTurn = 72;   // a conic drawn as a boundary or under a shear
+constexpr std::size_t kMaxVisits = 4 * kMaxAp202Primitives;  // items reached, figures expanded
 
 // ---------------------------------------------------------------------------
 // Values
@@ -62,11 +65,6 @@ const TRecord* Part(const TInstance& inst, std::string_view name) {
   for (const TRecord& r : inst.Records)
     if (r.Name == name) return &r;
   return nullptr;
-}
-// The record of a simple instance named `name`.
-const TRecord* Simple(const TInstance* inst, std::string_view name) {
-  return inst && !inst->Complex && inst->Records.size() == 1 && inst->Records[0].Name == name ? &inst->Records[0]
-                                                                                              : nullptr;
 }
 
 bool EndsWith(std::string_view s, std::string_view tail) { return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail; }
@@ -236,9 +234,22 @@ struct TKeptPoint {
   TPoint P;
 };
 
+using TFound = std::optional<TInstance>;
+
+// The record of a simple instance named `name`.
+const TRecord* Simple(const TFound& inst, std::string_view name) {
+  return inst && !inst->Complex && inst->Records.size() == 1 && inst->Records[0].Name == name ? &inst->Records[0]
+                                                                                              : nullptr;
+}
+
+// Keeps the instances of a file: points and directions as numbers, every
+// other instance encoded in a few bytes a value and decoded when asked for,
+// so that memory follows the file's size, not its values' size in objects.
+// What the drawing needs of all instances at once (layers, the sheet, the
+// title block, the units, which instances others hold) is noted as they
+// arrive.
 class TStore : public p21::THandler {
  public:
-  bool OnHeader(TRecord&& r, long) override { return true; }
   bool OnInstance(TInstance&& inst) override {
     if (!inst.Complex && inst.Records.size() == 1) {
       const TRecord& r = inst.Records[0];
@@ -250,34 +261,207 @@ class TStore : public p21::THandler {
         return true;
       }
     }
-    if (!instances.empty() && instances.back().Id >= inst.Id) sorted_ = false;
-    instances.push_back(std::move(inst));
+    Note(inst);
+    if (!index_.empty() && index_.back().first >= inst.Id) sorted_ = false;
+    index_.emplace_back(inst.Id, Encode(inst));
     return true;
   }
 
-  // Puts both kinds in order of number, once the read is done.
+  // Puts the instances in order of number, once the read is done (the
+  // first of two with one number is kept).
   void Finish() {
-    if (!sorted_)
-      std::stable_sort(instances.begin(), instances.end(),
-                       [](const TInstance& a, const TInstance& b) { return a.Id < b.Id; });
+    auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!sorted_) std::stable_sort(index_.begin(), index_.end(), byId);
     if (!pointsSorted_)
       std::stable_sort(points.begin(), points.end(), [](const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; });
+    std::sort(inner.begin(), inner.end());
+    std::stable_sort(layerOf.begin(), layerOf.end(), byId);
+    for (long item : invisible)
+      if (!layerIds.count(item)) hidden.push_back(item);
+    std::sort(hidden.begin(), hidden.end());
   }
 
-  const TInstance* Find(long id) const {
-    auto it = std::lower_bound(instances.begin(), instances.end(), id,
-                               [](const TInstance& a, long v) { return a.Id < v; });
-    return it != instances.end() && it->Id == id ? &*it : nullptr;
+  TFound Find(long id) const {
+    auto it = std::lower_bound(index_.begin(), index_.end(), id,
+                               [](const std::pair<long, std::uint64_t>& a, long v) { return a.first < v; });
+    if (it == index_.end() || it->first != id) return std::nullopt;
+    return Decode(id, it->second);
   }
   const TPoint* FindPoint(long id) const {
     auto it = std::lower_bound(points.begin(), points.end(), id, [](const TKeptPoint& a, long v) { return a.Id < v; });
     return it != points.end() && it->Id == id ? &it->P : nullptr;
   }
+  static bool In(const std::vector<long>& sorted, long id) { return std::binary_search(sorted.begin(), sorted.end(), id); }
+  int LayerOf(long id) const {
+    auto it = std::lower_bound(layerOf.begin(), layerOf.end(), id,
+                               [](const std::pair<long, int>& a, long v) { return a.first < v; });
+    return it != layerOf.end() && it->first == id ? it->second : -1;
+  }
 
-  std::vector<TInstance> instances;  // in file order until Finish
-  std::vector<TKeptPoint> points;    // CARTESIAN_POINT and DIRECTION
+  std::vector<TKeptPoint> points;  // CARTESIAN_POINT and DIRECTION
+  // Noted while reading:
+  std::vector<long> roots;      // occurrences, figures, callouts and sheets, in file order
+  std::vector<long> inner;      // what a container, occurrence or curve holds (sorted by Finish)
+  std::vector<TLayer> layers;
+  std::vector<std::pair<long, int>> layerOf;  // item -> layer (sorted by Finish, first assignment first)
+  std::vector<long> invisible, hidden;        // INVISIBILITY's items; those that are no layer (sorted)
+  std::map<long, int> layerIds;               // layer assignment -> layer
+  long sheet = 0;
+  std::string sheetName;
+  std::vector<std::pair<long, long>> sizes;   // PRESENTATION_SIZE: sheet -> box
+  std::map<std::string, std::string> titleValues;
+  bool degree = false, radian = false;
+  std::map<std::string, long> unknown;
 
  private:
+  void Note(const TInstance& inst) {
+    const TRecord& r = inst.Records[0];
+    const std::string& n = r.Name;
+    bool known = false;
+    for (const TRecord& rec : inst.Records) {
+      known = known || IsKnownName(rec.Name);
+      if (rec.Name == "CONVERSION_BASED_UNIT" && AsciiUpper(Str(Param(rec, 0))).find("DEGREE") != std::string::npos)
+        degree = true;
+      if (rec.Name == "SI_UNIT" && Str(Param(rec, inst.Complex ? 1 : 2)) == "RADIAN") radian = true;
+    }
+    if (!known) ++unknown[n];
+    auto hold = [&](const TValue* v) {
+      for (long ref : Refs(v)) inner.push_back(ref);
+      if (long ref = RefOf(v)) inner.push_back(ref);
+    };
+    if (inst.Complex) {
+      const TRecord* si = Part(inst, "STYLED_ITEM");
+      if (si) hold(Param(*si, 1));
+      if (si || Part(inst, "MAPPED_ITEM")) roots.push_back(inst.Id);
+      return;
+    }
+    if (IsStyledName(n)) {
+      hold(Param(r, 2));
+      roots.push_back(inst.Id);
+    } else if (IsMappedName(n)) {
+      roots.push_back(inst.Id);
+    } else if (IsCalloutName(n) || IsRepresentationName(n) || n == "ANNOTATION_FILL_AREA" || n == "COMPOSITE_CURVE") {
+      hold(Param(r, 1));
+      if (IsCalloutName(n) || n == "DRAWING_SHEET_REVISION") roots.push_back(inst.Id);
+      if (n == "DRAWING_SHEET_REVISION" && !sheet) sheet = inst.Id, sheetName = Str(Param(r, 0));
+    } else if (n == "PRESENTATION_LAYER_ASSIGNMENT") {
+      const int index = static_cast<int>(layers.size());
+      layers.push_back({Str(Param(r, 0)), true});
+      layerIds[inst.Id] = index;
+      for (long item : Refs(Param(r, 2))) layerOf.emplace_back(item, index);
+    } else if (EndsWith(n, "INVISIBILITY")) {
+      for (long item : Refs(Param(r, 0))) invisible.push_back(item);
+    } else if (n == "PRESENTATION_SIZE") {
+      sizes.emplace_back(RefOf(Param(r, 0)), RefOf(Param(r, 1)));
+    } else if (n == "DESCRIPTIVE_REPRESENTATION_ITEM") {
+      titleValues.try_emplace(Str(Param(r, 0)), Str(Param(r, 1)));
+    }
+  }
+
+  // -- the encoding: a kind byte a value, numbers as 8 bytes, lengths as 4 --
+  template <class T>
+  void Put(T v) {
+    buf_.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  void PutText(const std::string& t) {
+    Put(static_cast<std::uint32_t>(t.size()));
+    buf_ += t;
+  }
+  void PutName(const std::string& name) {
+    auto [it, added] = nameIds_.try_emplace(name, static_cast<std::uint32_t>(names_.size()));
+    if (added) names_.push_back(name);
+    Put(it->second);
+  }
+  void PutValue(const TValue& v) {
+    Put(static_cast<std::uint8_t>(v.Kind));
+    switch (v.Kind) {
+      case TValueKind::Integer:
+      case TValueKind::Real: Put(v.Number); break;
+      case TValueKind::Ref: Put(static_cast<std::int64_t>(v.Ref)); break;
+      case TValueKind::String:
+      case TValueKind::Enum:
+      case TValueKind::Binary: PutText(v.Text); break;
+      case TValueKind::Typed: PutName(v.Text); [[fallthrough]];
+      case TValueKind::List:
+        Put(static_cast<std::uint32_t>(v.Items.size()));
+        for (const TValue& i : v.Items) PutValue(i);
+        break;
+      default: break;
+    }
+  }
+  std::uint64_t Encode(const TInstance& inst) {
+    buf_.clear();
+    Put(static_cast<std::int64_t>(inst.Line));
+    Put(static_cast<std::uint8_t>(inst.Complex));
+    Put(static_cast<std::uint32_t>(inst.Records.size()));
+    for (const TRecord& r : inst.Records) {
+      PutName(r.Name);
+      Put(static_cast<std::uint32_t>(r.Params.size()));
+      for (const TValue& v : r.Params) PutValue(v);
+    }
+    if (blocks_.empty() || blocks_.back().size() + buf_.size() > kBlock) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(std::max(kBlock, buf_.size()));
+    }
+    const std::uint64_t at = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | blocks_.back().size();
+    blocks_.back() += buf_;
+    return at;
+  }
+
+  struct TReader {
+    const char* P;
+    template <class T>
+    T Get() {
+      T v;
+      std::memcpy(&v, P, sizeof v);
+      P += sizeof v;
+      return v;
+    }
+  };
+  void GetValue(TReader& in, TValue& v) const {
+    v.Kind = static_cast<TValueKind>(in.Get<std::uint8_t>());
+    switch (v.Kind) {
+      case TValueKind::Integer:
+      case TValueKind::Real: v.Number = in.Get<double>(); break;
+      case TValueKind::Ref: v.Ref = static_cast<long>(in.Get<std::int64_t>()); break;
+      case TValueKind::String:
+      case TValueKind::Enum:
+      case TValueKind::Binary: {
+        const auto n = in.Get<std::uint32_t>();
+        v.Text.assign(in.P, n);
+        in.P += n;
+        break;
+      }
+      case TValueKind::Typed: v.Text = names_[in.Get<std::uint32_t>()]; [[fallthrough]];
+      case TValueKind::List: {
+        v.Items.resize(in.Get<std::uint32_t>());
+        for (TValue& i : v.Items) GetValue(in, i);
+        break;
+      }
+      default: break;
+    }
+  }
+  TInstance Decode(long id, std::uint64_t at) const {
+    TReader in{blocks_[at >> 32].data() + (at & 0xFFFFFFFFu)};
+    TInstance inst;
+    inst.Id = id;
+    inst.Line = static_cast<long>(in.Get<std::int64_t>());
+    inst.Complex = in.Get<std::uint8_t>() != 0;
+    inst.Records.resize(in.Get<std::uint32_t>());
+    for (TRecord& r : inst.Records) {
+      r.Name = names_[in.Get<std::uint32_t>()];
+      r.Params.resize(in.Get<std::uint32_t>());
+      for (TValue& v : r.Params) GetValue(in, v);
+    }
+    return inst;
+  }
+
+  static constexpr std::size_t kBlock = 4u << 20;
+  std::vector<std::pair<long, std::uint64_t>> index_;  // number -> where its bytes are
+  std::vector<std::string> blocks_;
+  std::string buf_;
+  std::vector<std::string> names_;
+  std::unordered_map<std::string, std::uint32_t> nameIds_;
   bool sorted_ = true, pointsSorted_ = true;
 };
 
@@ -323,35 +507,31 @@ class TResolver {
   TResolver(const TStore& store, TDrawing& drawing) : s_(store), d_(drawing) {}
 
   void Run() {
-    Units();
-    Layers();
+    angle_ = s_.radian && !s_.degree ? 1.0 : kPi / 180.0;  // degrees unless only radians are named
+    d_.Layers = s_.layers;
+    for (long item : s_.invisible)
+      if (auto l = s_.layerIds.find(item); l != s_.layerIds.end()) d_.Layers[l->second].Visible = false;
     Sheet();
-    Inner();
-    for (const TInstance* ip : order_) {
-      const TInstance& inst = *ip;
+    for (long id : s_.roots) {
       if (stopped_) break;
-      if (inner_.count(inst.Id)) continue;
-      const std::string& n = inst.Records[0].Name;
-      const bool root = inst.Complex ? Part(inst, "STYLED_ITEM") || Part(inst, "MAPPED_ITEM")
-                                     : IsStyledName(n) || IsMappedName(n) || IsCalloutName(n) ||
-                                           n == "DRAWING_SHEET_REVISION";
-      if (!root) continue;
+      if (TStore::In(s_.inner, id)) continue;
       TContext ctx;
-      ctx.From = inst.Id;
-      Item(inst.Id, ctx, 0);
+      ctx.From = id;
+      Item(id, ctx, 0);
     }
-    TitleBlock();
-    CountUnknown();
+    // The title block values: descriptive items named as the title block's
+    // fields, in the order of the fields.
+    for (const char* key : kTitleBlockKeys)
+      if (auto v = s_.titleValues.find(key); v != s_.titleValues.end() && !v->second.empty())
+        d_.Attributes.emplace_back(key, v->second);
+    for (const auto& [name, count] : s_.unknown) d_.Skipped[name] += count;
     if (d_.SheetWidth <= 0 || d_.SheetHeight <= 0) SheetFromExtent();
   }
-
-  // The instances in file order (by line), for the roots.
-  void SetOrder(std::vector<const TInstance*> order) { order_ = std::move(order); }
 
  private:
   // -- problems that do not stop the read -----------------------------------
   long LineOf(long id) const {
-    const TInstance* i = s_.Find(id);
+    const TFound i = s_.Find(id);
     return i ? i->Line : 0;
   }
   void Problem(long id, std::string reason) {
@@ -365,7 +545,7 @@ class TResolver {
     Problem(from, "#" + std::to_string(from) + " が参照する #" + std::to_string(id) + " がありません");
   }
   std::string NameOf(long id) const {
-    const TInstance* i = s_.Find(id);
+    const TFound i = s_.Find(id);
     return i ? i->Records[0].Name : "CARTESIAN_POINT";
   }
 
@@ -390,7 +570,7 @@ class TResolver {
   }
 
   int Colour(long id) {
-    const TInstance* inst = s_.Find(id);
+    const TFound inst = s_.Find(id);
     if (!inst) return -1;
     const TRecord& r = inst->Records[0];
     if (r.Name == "COLOUR_RGB") {
@@ -414,7 +594,7 @@ class TResolver {
   }
 
   int LineType(long id) {
-    const TInstance* inst = s_.Find(id);
+    const TFound inst = s_.Find(id);
     if (!inst) return -1;
     const TRecord& r = inst->Records[0];
     TLineType t;
@@ -423,7 +603,8 @@ class TResolver {
       PredefinedLineType(PredefinedLineTypeCode(t.Name), t);
     } else if (r.Name == "CURVE_STYLE_FONT") {
       for (long pid : Refs(Param(r, 1))) {
-        const TRecord* pat = Simple(s_.Find(pid), "CURVE_STYLE_FONT_PATTERN");
+        const TFound pi = s_.Find(pid);
+        const TRecord* pat = Simple(pi, "CURVE_STYLE_FONT_PATTERN");
         if (!pat) continue;
         t.Pitches.push_back(Num(Param(*pat, 0), 0));
         t.Pitches.push_back(Num(Param(*pat, 1), 0));
@@ -443,7 +624,7 @@ class TResolver {
   }
 
   int Font(long id) {
-    const TInstance* inst = s_.Find(id);
+    const TFound inst = s_.Find(id);
     if (!inst) return -1;
     const TRecord& r = inst->Records[0];
     std::string name = Str(Param(r, 0));
@@ -455,7 +636,7 @@ class TResolver {
     double d;
     if (NumberOf(v, d)) return d;
     if (long id = RefOf(v)) {
-      const TInstance* inst = s_.Find(id);
+      const TFound inst = s_.Find(id);
       if (inst && !inst->Records.empty() && NumberOf(Param(inst->Records[0], 0), d)) return d;
     }
     return fallback;
@@ -489,7 +670,7 @@ class TResolver {
   void FillStyle(const TRecord& r, TStyle& st) {
     st.Fill = true;
     for (long fid : Refs(Param(r, 1))) {
-      const TInstance* f = s_.Find(fid);
+      const TFound f = s_.Find(fid);
       if (!f) continue;
       const TRecord& fr = f->Records[0];
       if (fr.Name == "FILL_AREA_STYLE_COLOUR") {
@@ -497,23 +678,26 @@ class TResolver {
         st.Colour = Colour(fid);
       } else if (fr.Name == "FILL_AREA_STYLE_HATCHING") {
         TStyle line;
-        if (const TRecord* cs = Simple(s_.Find(RefOf(Param(fr, 1))), "CURVE_STYLE")) CurveStyle(*cs, line);
+        const TFound csi = s_.Find(RefOf(Param(fr, 1)));
+        if (const TRecord* cs = Simple(csi, "CURVE_STYLE")) CurveStyle(*cs, line);
         if (st.Colour < 0) st.Colour = line.Colour;
         if (st.Width < 0) st.Width = line.Width;
         if (st.LineType < 0) st.LineType = line.LineType;
         const double angle = Num(Param(fr, 5), 0) * angle_;
         double pitch = 0;
-        if (const TRecord* rep = Simple(s_.Find(RefOf(Param(fr, 2))), "ONE_DIRECTION_REPEAT_FACTOR"))
-          if (const TRecord* vec = Simple(s_.Find(RefOf(Param(*rep, 1))), "VECTOR")) {
-            const TPoint* dir = s_.FindPoint(RefOf(Param(*vec, 1)));
-            const double mag = Num(Param(*vec, 2), 0);
-            if (dir) {
-              const double len = std::hypot(dir->X, dir->Y);
-              // the distance between lines: the offset across the line direction
-              const double across = len > 0 ? std::fabs(dir->Y * std::cos(angle) - dir->X * std::sin(angle)) / len : 1;
-              pitch = mag * (across > 1e-9 ? across : 1);
-            }
+        const TFound repi = s_.Find(RefOf(Param(fr, 2)));
+        const TRecord* rep = Simple(repi, "ONE_DIRECTION_REPEAT_FACTOR");
+        const TFound veci = rep ? s_.Find(RefOf(Param(*rep, 1))) : std::nullopt;
+        if (const TRecord* vec = Simple(veci, "VECTOR")) {
+          const TPoint* dir = s_.FindPoint(RefOf(Param(*vec, 1)));
+          const double mag = Num(Param(*vec, 2), 0);
+          if (dir) {
+            const double len = std::hypot(dir->X, dir->Y);
+            // the distance between lines: the offset across the line direction
+            const double across = len > 0 ? std::fabs(dir->Y * std::cos(angle) - dir->X * std::sin(angle)) / len : 1;
+            pitch = mag * (across > 1e-9 ? across : 1);
           }
+        }
         if (pitch > 0) st.Pattern.push_back({angle, pitch});
       }
     }
@@ -522,10 +706,10 @@ class TResolver {
   TStyle Styles(const TValue* list) {
     TStyle st;
     for (long psa : Refs(list)) {
-      const TInstance* a = s_.Find(psa);
+      const TFound a = s_.Find(psa);
       if (!a) continue;
       for (long sid : Refs(Param(a->Records[0], 0))) {
-        const TInstance* si = s_.Find(sid);
+        const TFound si = s_.Find(sid);
         if (!si) continue;
         const TRecord& r = si->Records[0];
         if (r.Name == "CURVE_STYLE") CurveStyle(r, st);
@@ -546,7 +730,7 @@ class TResolver {
     static const char* const names[] = {"DOT", "X", "PLUS", "ASTERISK", "RING", "SQUARE", "TRIANGLE"};
     std::string name = AsciiUpper(Str(v));
     if (name.empty())
-      if (const TInstance* m = s_.Find(RefOf(v))) name = AsciiUpper(Str(Param(m->Records[0], 0)));
+      if (const TFound m = s_.Find(RefOf(v))) name = AsciiUpper(Str(Param(m->Records[0], 0)));
     for (int i = 0; i < 7; ++i)
       if (name == names[i]) return i + 1;
     return 1;
@@ -566,7 +750,7 @@ class TResolver {
   // PLANAR_BOX (by its placement) stands for.
   bool Placement(long id, long from, TTransform& out) {
     out = {};
-    const TInstance* inst = s_.Find(id);
+    const TFound inst = s_.Find(id);
     if (!inst) {
       if (id) Missing(from, id, NameOf(from));
       return false;
@@ -621,7 +805,7 @@ class TResolver {
 
   // The size of a PLANAR_BOX (or of a camera's view window).
   bool BoxSize(long id, double& x, double& y) {
-    const TInstance* inst = s_.Find(id);
+    const TFound inst = s_.Find(id);
     if (!inst) return false;
     const TRecord& r = inst->Records[0];
     if (r.Name == "CAMERA_MODEL_D2") return BoxSize(RefOf(Param(r, 1)), x, y);
@@ -632,15 +816,21 @@ class TResolver {
 
   // -- traversal -------------------------------------------------------------
   void Item(long id, const TContext& outer, int depth) {
-    if (stopped_ || hidden_.count(id)) return;
+    if (stopped_ || TStore::In(s_.hidden, id)) return;
+    // Figures placing figures many times over multiply the work even when
+    // they draw nothing.
+    if (++visits_ > kMaxVisits) {
+      Overflow();
+      return;
+    }
     if (depth > kMaxDepth) {
       ++d_.Skipped[NameOf(id)];
       Problem(id, "#" + std::to_string(id) + " の入れ子が深すぎます");
       return;
     }
     TContext ctx = outer;
-    if (auto l = layerOf_.find(id); l != layerOf_.end()) ctx.Layer = l->second;
-    const TInstance* inst = s_.Find(id);
+    if (const int layer = s_.LayerOf(id); layer >= 0) ctx.Layer = layer;
+    const TFound inst = s_.Find(id);
     if (!inst) {
       if (s_.FindPoint(id)) {  // a styled point
         TPrimitive p;
@@ -704,7 +894,7 @@ class TResolver {
   // A figure placed by a mapped item: the map's representation, carried
   // from the map's origin to the target.
   void Place(long id, long mapId, long targetId, TContext ctx, int depth) {
-    const TInstance* map = s_.Find(mapId);
+    const TFound map = s_.Find(mapId);
     const TRecord* mr = map && !map->Complex ? &map->Records[0] : nullptr;
     if (!mr) {
       Missing(id, mapId, NameOf(id));
@@ -712,7 +902,7 @@ class TResolver {
     }
     const long originId = RefOf(Param(*mr, 0)), repId = RefOf(Param(*mr, 1));
     TTransform origin, target;
-    const TInstance* originInst = s_.Find(originId);
+    const TFound originInst = s_.Find(originId);
     if (originInst && originInst->Records[0].Name == "CAMERA_MODEL_D2") {
       Placement(RefOf(Param(originInst->Records[0], 1)), originId, origin);
     } else if (originId && !Placement(originId, mapId, origin)) {
@@ -728,7 +918,7 @@ class TResolver {
     TTransform fit;
     if (BoxSize(originId, wx, wy) && BoxSize(targetId, tx, ty)) fit = {tx / wx, 0, 0, ty / wy, 0, 0};
     ctx.T = ctx.T.After(target.After(fit.After(Inverse(origin))));
-    const TInstance* rep = s_.Find(repId);
+    const TFound rep = s_.Find(repId);
     if (!rep) {
       Missing(mapId, repId, NameOf(id));
       return;
@@ -739,14 +929,17 @@ class TResolver {
     Leave(repId);
   }
 
+  void Overflow() {
+    if (stopped_) return;
+    stopped_ = true;
+    d_.Stop = {};
+    d_.Stop.Broken = true;
+    d_.Stop.Reason = "図形が多すぎるため " + std::to_string(d_.Primitives.size()) + " 個で打ち切りました";
+  }
+
   void Emit(TPrimitive p, const TContext& ctx) {
     if (d_.Primitives.size() >= kMaxAp202Primitives) {
-      if (!stopped_) {
-        stopped_ = true;
-        d_.Stop = {};
-        d_.Stop.Broken = true;
-        d_.Stop.Reason = "図形が多すぎるため " + std::to_string(kMaxAp202Primitives) + " 個で打ち切りました";
-      }
+      Overflow();
       return;
     }
     const TStyle& st = ctx.Style;
@@ -799,7 +992,8 @@ class TResolver {
       TPrimitive p;
       p.Kind = TKind::Line;
       TPoint a, u;
-      const TRecord* vec = Simple(s_.Find(RefOf(Param(r, 2))), "VECTOR");
+      const TFound veci = s_.Find(RefOf(Param(r, 2)));
+      const TRecord* vec = Simple(veci, "VECTOR");
       if (!point(RefOf(Param(r, 1)), a) || !vec || !Direction(RefOf(Param(*vec, 1)), u)) return;
       const double m = Num(Param(*vec, 2), 0);
       p.Points = {a, {a.X + u.X * m, a.Y + u.Y * m}};
@@ -819,8 +1013,9 @@ class TResolver {
       Trimmed(inst, ctx, out, depth);
     } else if (n == "COMPOSITE_CURVE") {
       for (long seg : Refs(Param(r, 1))) {
-        const TRecord* cs = Simple(s_.Find(seg), "COMPOSITE_CURVE_SEGMENT");
-        const TInstance* parent = cs ? s_.Find(RefOf(Param(*cs, 2))) : nullptr;
+        const TFound csi = s_.Find(seg);
+        const TRecord* cs = Simple(csi, "COMPOSITE_CURVE_SEGMENT");
+        const TFound parent = cs ? s_.Find(RefOf(Param(*cs, 2))) : std::nullopt;
         if (!parent) {
           Missing(inst.Id, cs ? RefOf(Param(*cs, 2)) : seg, n);
           continue;
@@ -833,7 +1028,7 @@ class TResolver {
       TPrimitive p;
       p.Kind = TKind::Hatch;
       for (long b : Refs(Param(r, 1))) {
-        const TInstance* bi = s_.Find(b);
+        const TFound bi = s_.Find(b);
         if (!bi) {
           Missing(inst.Id, b, n);
           continue;
@@ -863,7 +1058,7 @@ class TResolver {
   void Trimmed(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out, int depth) {
     const TRecord& r = inst.Records[0];
     const long basisId = RefOf(Param(r, 1));
-    const TInstance* basis = s_.Find(basisId);
+    const TFound basis = s_.Find(basisId);
     if (!basis) {
       Missing(inst.Id, basisId, r.Name);
       return;
@@ -943,7 +1138,8 @@ class TResolver {
     if (long f = RefOf(Param(r, 5))) p.Font = Font(f);
     if (p.Font < 0) p.Font = ctx.Style.Font;
     double ex = 0, ey = 0;
-    if (const TRecord* extent = Simple(s_.Find(RefOf(Param(r, 6))), "PLANAR_EXTENT"))
+    const TFound extenti = s_.Find(RefOf(Param(r, 6)));
+    if (const TRecord* extent = Simple(extenti, "PLANAR_EXTENT"))
       ex = Num(Param(*extent, 1), 0), ey = Num(Param(*extent, 2), 0);
     // The box is the whole string's, as the feature gives it: the height of
     // a character and the width of the string (characters and the spaces
@@ -964,102 +1160,26 @@ class TResolver {
     out.push_back(std::move(p));
   }
 
-  // -- before the traversal --------------------------------------------------
-  // Angles are in degrees unless the file measures plane angles in radians
-  // and names no degree.
-  void Units() {
-    bool degree = false, radian = false;
-    for (const TInstance& inst : s_.instances)
-      for (const TRecord& r : inst.Records) {
-        if (r.Name == "CONVERSION_BASED_UNIT" && AsciiUpper(Str(Param(r, 0))).find("DEGREE") != std::string::npos)
-          degree = true;
-        if (r.Name == "SI_UNIT" && Str(Param(r, inst.Complex ? 1 : 2)) == "RADIAN") radian = true;
-      }
-    angle_ = radian && !degree ? 1.0 : kPi / 180.0;
-  }
-
-  void Layers() {
-    std::vector<long> invisible;
-    for (const TInstance* ip : order_) {
-      const TInstance& inst = *ip;
-      const TRecord& r = inst.Records[0];
-      if (inst.Complex) continue;
-      if (r.Name == "PRESENTATION_LAYER_ASSIGNMENT") {
-        const int index = static_cast<int>(d_.Layers.size());
-        d_.Layers.push_back({Str(Param(r, 0)), true});
-        layerIds_[inst.Id] = index;
-        for (long item : Refs(Param(r, 2))) layerOf_.try_emplace(item, index);
-      } else if (EndsWith(r.Name, "INVISIBILITY")) {
-        for (long item : Refs(Param(r, 0))) invisible.push_back(item);
-      }
-    }
-    for (long item : invisible) {
-      if (auto l = layerIds_.find(item); l != layerIds_.end()) d_.Layers[l->second].Visible = false;
-      else hidden_.insert(item);
-    }
-  }
-
+  // -- the sheet -------------------------------------------------------------
+  // The first sheet: its name tells the size and orientation ("A1",
+  // "A3_horizontal", "FREE"), its PRESENTATION_SIZE box the size itself.
   void Sheet() {
-    for (const TInstance* ip : order_) {
-      const TInstance& inst = *ip;
-      if (inst.Complex || inst.Records[0].Name != "DRAWING_SHEET_REVISION") continue;
-      const std::string name = AsciiUpper(Str(Param(inst.Records[0], 0)));
-      int type = 9;
-      if (name.size() >= 2 && name[0] == 'A' && name[1] >= '0' && name[1] <= '4' &&
-          (name.size() == 2 || !std::isdigit(static_cast<unsigned char>(name[2]))))
-        type = name[1] - '0';
-      const int orientation = name.find("VERTICAL") != std::string::npos || name.find("PORTRAIT") != std::string::npos ? 0 : 1;
-      double bx = 0, by = 0;
-      for (const TInstance* s : order_)
-        if (const TRecord* ps = Simple(s, "PRESENTATION_SIZE"); ps && RefOf(Param(*ps, 0)) == inst.Id)
-          BoxSize(RefOf(Param(*ps, 1)), bx, by);
-      TSheet sheet;
-      if (!SheetOf(type, orientation, bx, by, sheet)) SheetOf(9, orientation, bx, by, sheet);
-      d_.SheetName = sheet.Name;
-      d_.SheetWidth = bx > 0 ? bx : sheet.Width;
-      d_.SheetHeight = by > 0 ? by : sheet.Height;
-      return;
-    }
     d_.SheetName = "free";
-  }
-
-  // Everything some container, occurrence or figure holds: not a root.
-  void Inner() {
-    for (const TInstance* ip : order_) {
-      const TInstance& inst = *ip;
-      const TRecord& r = inst.Records[0];
-      auto add = [&](const TValue* v) {
-        for (long ref : Refs(v)) inner_.insert(ref);
-        if (long ref = RefOf(v)) inner_.insert(ref);
-      };
-      if (inst.Complex) {
-        if (const TRecord* si = Part(inst, "STYLED_ITEM")) add(Param(*si, 1));
-      } else if (IsStyledName(r.Name)) {
-        add(Param(r, 2));
-      } else if (IsCalloutName(r.Name) || IsRepresentationName(r.Name) || r.Name == "ANNOTATION_FILL_AREA" ||
-                 r.Name == "COMPOSITE_CURVE") {
-        add(Param(r, 1));
-      }
-    }
-  }
-
-  // The title block values: descriptive items named as the title block's
-  // fields, in the order of the fields.
-  void TitleBlock() {
-    std::map<std::string, std::string> values;
-    for (const TInstance* ip : order_)
-      if (const TRecord* r = Simple(ip, "DESCRIPTIVE_REPRESENTATION_ITEM"))
-        values.try_emplace(Str(Param(*r, 0)), Str(Param(*r, 1)));
-    for (const char* key : kTitleBlockKeys)
-      if (auto v = values.find(key); v != values.end() && !v->second.empty()) d_.Attributes.emplace_back(key, v->second);
-  }
-
-  void CountUnknown() {
-    for (const TInstance& inst : s_.instances) {
-      bool known = false;
-      for (const TRecord& r : inst.Records) known = known || IsKnownName(r.Name);
-      if (!known) ++d_.Skipped[inst.Records[0].Name];
-    }
+    if (!s_.sheet) return;
+    const std::string name = AsciiUpper(s_.sheetName);
+    int type = 9;
+    if (name.size() >= 2 && name[0] == 'A' && name[1] >= '0' && name[1] <= '4' &&
+        (name.size() == 2 || !std::isdigit(static_cast<unsigned char>(name[2]))))
+      type = name[1] - '0';
+    const int orientation = name.find("VERTICAL") != std::string::npos || name.find("PORTRAIT") != std::string::npos ? 0 : 1;
+    double bx = 0, by = 0;
+    for (const auto& [sheet, box] : s_.sizes)
+      if (sheet == s_.sheet) BoxSize(box, bx, by);
+    TSheet sheet;
+    if (!SheetOf(type, orientation, bx, by, sheet)) SheetOf(9, orientation, bx, by, sheet);
+    d_.SheetName = sheet.Name;
+    d_.SheetWidth = bx > 0 ? bx : sheet.Width;
+    d_.SheetHeight = by > 0 ? by : sheet.Height;
   }
 
   // With no sheet size given, the drawing's extent from the origin.
@@ -1076,33 +1196,19 @@ class TResolver {
 
   const TStore& s_;
   TDrawing& d_;
-  std::vector<const TInstance*> order_;  // file order
   double angle_ = kPi / 180.0;  // radians per unit of the file's plane angles
-  std::unordered_map<long, int> layerOf_, layerIds_;
-  std::unordered_set<long> hidden_, inner_;
   std::vector<long> active_;
   std::map<std::string, int> colourKeys_, lineTypeKeys_, fontKeys_;
   bool stopped_ = false;
+  std::size_t visits_ = 0;
 };
 
 TDrawing Resolve(TStore& store, TReadStop stop) {
   TDrawing d;
   d.Mode = "ap202";
   try {
-    // The roots go in file order; the look-ups by number.
-    std::vector<long> fileOrder;
-    fileOrder.reserve(store.instances.size());
-    for (const TInstance& i : store.instances) fileOrder.push_back(i.Id);
     store.Finish();
-    TResolver resolver(store, d);
-    std::vector<const TInstance*> order;
-    order.reserve(fileOrder.size());
-    std::unordered_set<long> seen;
-    for (long id : fileOrder)
-      if (seen.insert(id).second)
-        if (const TInstance* i = store.Find(id)) order.push_back(i);
-    resolver.SetOrder(std::move(order));
-    resolver.Run();
+    TResolver(store, d).Run();
   } catch (const std::exception&) {
     d.Stop.Broken = true;
     d.Stop.Reason = "メモリが足りないため図面を読み込めません";
