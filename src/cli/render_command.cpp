@@ -1,16 +1,14 @@
 // dlvr render: an SXF drawing written as PNG, SVG or PDF, or its primitives
 // listed as JSON lines.
-#include <QGuiApplication>
 #include <QString>
 
 #include <cstdio>
 #include <memory>
 #include <ostream>
-#include <set>
 
 #include "cli/commands.h"
 #include "cli/json.h"
-#include "components/drawing_canvas.h"
+#include "cli/gui_app.h"
 #include "components/drawing_render.h"
 #include "platform/paths.h"
 #include "sxf/drawing.h"
@@ -36,20 +34,6 @@ const char* const kRenderUsage =
 int Fail(std::ostream& err, const std::string& message) {
   err << "dlvr: render: " << message << "\n";
   return 2;
-}
-
-std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
-  if (QCoreApplication::instance()) return nullptr;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "dlvr";
-  static char* argv[] = {name, nullptr};
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "dlvr: %s\n", msg.toLocal8Bit().constData());
-  });
-  auto app = std::make_unique<QGuiApplication>(argc, argv);
-  InstallFontSubstitutions();
-  return app;
 }
 
 // A size in millimetres as written in the summary: whole when it is whole.

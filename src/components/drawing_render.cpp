@@ -30,6 +30,9 @@ constexpr int kGlyphPixels = 64;
 // (the larger bound while very many features are in view).
 constexpr double kLegiblePixels = 2.5, kLegibleCrowdedPixels = 5;
 
+// The lines of one hatch's pattern stop at this many.
+constexpr std::size_t kMaxPatternLines = 20000;
+
 // On the screen, edges are smoothed while no more features than this are in view.
 constexpr std::size_t kSmoothFeatures = 20000;
 
@@ -131,13 +134,27 @@ std::vector<QLineF> PatternLines(const TPrimitive& p, const QRectF& box, double 
     if (!std::isfinite(angle) || !std::isfinite(pitch) || pitch <= 0) continue;
     pitch = std::max(pitch, minPitch);
     const QPointF d(std::cos(angle), std::sin(angle)), n(-d.y(), d.x());
-    const int count = int(std::min(reach / pitch, 20000.0));
-    for (int k = -count; k <= count; ++k) {
+    const int count = int(std::min(reach / pitch, double(kMaxPatternLines)));
+    for (int k = -count; k <= count && lines.size() < kMaxPatternLines; ++k) {
       const QPointF o = c + n * (k * pitch);
       lines.emplace_back(o - d * reach, o + d * reach);
     }
   }
   return lines;
+}
+
+// A primitive every number of which can be drawn: finite, and within a
+// kilometre of the sheet (a file may hold anything).
+bool Drawable(const TPrimitive& p) {
+  constexpr double kFar = 1e6;
+  auto fine = [](double v) { return std::isfinite(v) && std::abs(v) <= kFar; };
+  for (const auto& q : p.Points)
+    if (!fine(q.X) || !fine(q.Y)) return false;
+  for (const auto& hole : p.Holes)
+    for (const auto& q : hole)
+      if (!fine(q.X) || !fine(q.Y)) return false;
+  return fine(p.Rx) && fine(p.Ry) && fine(p.Height) && fine(p.CharWidth) && fine(p.Spacing) && fine(p.Width) &&
+         std::isfinite(p.Rotation) && std::isfinite(p.Start) && std::isfinite(p.End) && std::isfinite(p.Slant);
 }
 
 QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -271,7 +288,7 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing) : dra
     const TPrimitive& p = d.Primitives[i];
     const int layer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size() ? p.Layer : -1;
     if (layer >= 0) ++layerFeatures_[std::size_t(layer)];
-    if (p.Points.empty()) continue;
+    if (p.Points.empty() || !Drawable(p)) continue;
     const QRectF b = PrimitiveBounds(p);
     all = all.isNull() ? b : all.united(b);
     auto key = std::make_tuple(layer, p.Colour, p.LineType, p.Width);

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 
@@ -260,6 +261,36 @@ TEST(DrawingRender, BoxesOfArcsEllipsesAndTexts) {
     EXPECT_GT(ink.width(), box.width() * 0.5);
     EXPECT_GT(ink.height(), box.height() * 0.5);
   }
+}
+
+// Numbers no drawing means (not a number, far off, hatches of countless
+// lines, texts of enormous size) are neither drawn nor allowed to hold up
+// the screen, the PDF or the SVG; the features around them still are.
+TEST(DrawingRender, HostileNumbersNeitherHangNorCrash) {
+  const double nan = std::nan(""), huge = 1e300;
+  auto d = Sheet();
+  TPrimitive fine = Prim(TKind::Line, 1, {{5, 35}, {55, 35}});
+  TPrimitive far = Prim(TKind::Line, 1, {{0, 0}, {huge, 1}});
+  far.LineType = 1;
+  TPrimitive notANumber = Prim(TKind::Polyline, 1, {{0, 0}, {nan, 5}, {5, 5}});
+  TPrimitive wideArc = Curve(TKind::Arc, 1, {10, 10}, 5, 5, 0, 1e30, -1e30);
+  TPrimitive dense = Prim(TKind::Hatch, 2, {{0, 0}, {60, 0}, {60, 40}});
+  for (int i = 0; i < 500; ++i) dense.PatternLines.push_back({i * 0.01, 1e-9});
+  TPrimitive tall = Text(std::string(20000, 'A'), {1, 1}, 1, 5e5, 5e5);
+  d->Primitives = {fine, far, notANumber, wideArc, dense, tall};
+  TDrawingScene scene(d);
+  const auto started = std::chrono::steady_clock::now();
+  QImage img(600, 400, QImage::Format_RGB32);
+  QPainter painter(&img);
+  const QTransform fit = TDrawingScene::FitTransform(scene.SheetRect(), img.rect());
+  EXPECT_EQ(scene.Paint(painter, fit, img.rect(), true), 4);  // the line, the arc, the hatch, the text
+  painter.end();
+  EXPECT_TRUE(Near(img.pixelColor(fit.map(QPointF(30, 35)).toPoint()), QColor(255, 0, 0)));
+  test::ScratchDir tmp;
+  EXPECT_TRUE(WriteDrawingFile(scene, QString::fromStdString(tmp / "h.pdf"), 0, nullptr));
+  EXPECT_LT(scene.Svg().size(), 4u * 1024 * 1024);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_EQ(PrimitiveBounds(far).right(), huge);  // the dump still tells where it lies
 }
 
 struct ViewFixture {
