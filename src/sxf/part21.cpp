@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <utility>
 
@@ -46,23 +47,22 @@ class TSource {
 
   // The byte `k` places ahead, or -1 past the end.
   int Peek(std::size_t k = 0) {
-    if (pos_ + k >= buf_.size() && !Fill(k + 1)) return -1;
-    return static_cast<unsigned char>(buf_[pos_ + k]);
+    if (pos_ + k < buf_.size()) [[likely]]
+      return static_cast<unsigned char>(buf_[pos_ + k]);
+    return Fill(k + 1) ? static_cast<unsigned char>(buf_[pos_ + k]) : -1;
   }
   // Consumes one byte, counting line breaks (LF, CR LF, or a lone CR).
   void Advance() {
-    char c = buf_[pos_++];
-    if (c == '\n') {
-      ++line_;
-    } else if (c == '\r' && Peek() != '\n') {
-      ++line_;
-    }
+    const char c = buf_[pos_++];
+    if (c > '\r') [[likely]]
+      return;
+    if (c == '\n' || (c == '\r' && Peek() != '\n')) ++line_;
   }
   long Line() const { return line_; }
   bool ReadFailed() const { return failed_; }
 
  private:
-  bool Fill(std::size_t need) {
+  [[gnu::noinline]] bool Fill(std::size_t need) {
     if (pos_ > 0) {
       buf_.erase(0, pos_);
       pos_ = 0;
@@ -229,7 +229,9 @@ class TLexer {
       src_.Advance();
     }
     t.Kind = TTok::String;
-    t.Text = DecodeString(raw_);
+    bool plain = true;
+    for (char c : raw_) plain = plain && c != '\\' && c != '\'' && static_cast<unsigned char>(c) < 0x80;
+    t.Text = plain ? raw_ : DecodeString(raw_);
     return t;
   }
 
@@ -289,7 +291,8 @@ class TLexer {
     if (s.size() >= 400) return Fail(t, "数値が長すぎます");
     if (s == "." || s == "+." || s == "-.") return Fail(t, "数値が正しくありません");
     t.Kind = real ? TTok::Real : TTok::Integer;
-    t.Number = std::strtod(s.c_str(), nullptr);
+    const char* first = s.data() + (s[0] == '+' ? 1 : 0);
+    if (std::from_chars(first, s.data() + s.size(), t.Number).ec != std::errc()) t.Number = std::strtod(s.c_str(), nullptr);
     return t;
   }
 
@@ -299,7 +302,8 @@ class TLexer {
       t.Text += static_cast<char>(src_.Peek());
       src_.Advance();
     }
-    t.Text = AsciiUpper(t.Text);
+    for (char& c : t.Text)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     t.Kind = TTok::Keyword;
     return t;
   }
@@ -340,7 +344,7 @@ class TParser {
       return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読み込めません" ? t.Text
                                                                              : "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）");
     }
-    if (!Expect(TTok::Semicolon, "ISO-10303-21 の後に ';' がありません")) return false;
+    if (!Expect(TTok::Semicolon, [&] { return std::string("ISO-10303-21 の後に ';' がありません"); })) return false;
     for (;;) {
       t = lex_.Next();
       if (t.Kind == TTok::End) return Break(t, "END-ISO-10303-21; の前でファイルが終わっています");
@@ -358,18 +362,18 @@ class TParser {
   }
 
   bool Header() {
-    if (!Expect(TTok::Semicolon, "HEADER の後に ';' がありません")) return false;
+    if (!Expect(TTok::Semicolon, [&] { return std::string("HEADER の後に ';' がありません"); })) return false;
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がありません");
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, "ヘッダ部の途中でファイルが終わっています");
       if (t.Kind != TTok::Keyword) return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がありません");
       TRecord rec;
       rec.Name = std::move(t.Text);
       context_ = rec.Name;
-      if (!Expect(TTok::Open, rec.Name + " の後に '(' がありません")) return false;
+      if (!Expect(TTok::Open, [&] { return rec.Name + " の後に '(' がありません"; })) return false;
       if (!List(rec.Params, 1)) return false;
-      if (!Expect(TTok::Semicolon, rec.Name + " の後に ';' がありません")) return false;
+      if (!Expect(TTok::Semicolon, [&] { return std::string(rec.Name + " の後に ';' がありません"); })) return false;
       if (!handler_.OnHeader(std::move(rec), t.Line)) return false;
     }
   }
@@ -385,7 +389,7 @@ class TParser {
     if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がありません");
     for (;;) {
       t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がありません");
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっています（ENDSEC; がありません）");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
       if (t.Kind != TTok::Ref) return Break(t, "インスタンスの始まり（#番号=）がありません");
@@ -393,7 +397,7 @@ class TParser {
       inst.Id = t.Ref;
       inst.Line = t.Line;
       context_ = "#" + std::to_string(t.Ref);
-      if (!Expect(TTok::Equals, context_ + " の後に '=' がありません")) return false;
+      if (!Expect(TTok::Equals, [&] { return std::string(context_ + " の後に '=' がありません"); })) return false;
       t = lex_.Next();
       if (t.Kind == TTok::Keyword) {
         if (!Record(inst, std::move(t.Text))) return false;
@@ -409,7 +413,7 @@ class TParser {
       } else {
         return Unexpected(t, context_ + " にエンティティ名がありません");
       }
-      if (!Expect(TTok::Semicolon, context_ + " の後に ';' がありません（括弧の対応がとれていません）")) return false;
+      if (!Expect(TTok::Semicolon, [&] { return std::string(context_ + " の後に ';' がありません（括弧の対応がとれていません）"); })) return false;
       if (!handler_.OnInstance(std::move(inst))) return false;
     }
   }
@@ -417,7 +421,7 @@ class TParser {
   bool Record(TInstance& inst, std::string name) {
     TRecord& rec = inst.Records.emplace_back();
     rec.Name = std::move(name);
-    if (!Expect(TTok::Open, context_ + " の " + rec.Name + " の後に '(' がありません")) return false;
+    if (!Expect(TTok::Open, [&] { return context_ + " の " + rec.Name + " の後に '(' がありません"; })) return false;
     return List(rec.Params, 1);
   }
 
@@ -425,7 +429,7 @@ class TParser {
   bool OtherSection(const TToken& start) {
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, "ENDSEC の後に ';' がありません");
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, start.Text + " セクションの途中でファイルが終わっています");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
     }
@@ -461,17 +465,19 @@ class TParser {
       case TTok::Keyword:
         v.Kind = TValueKind::Typed;
         v.Text = std::move(t.Text);
-        if (!Expect(TTok::Open, context_ + " の " + v.Text + " の後に '(' がありません")) return false;
+        if (!Expect(TTok::Open, [&] { return context_ + " の " + v.Text + " の後に '(' がありません"; })) return false;
         return List(v.Items, depth + 1);
       case TTok::Semicolon: return Break(t, context_ + " の括弧が閉じていません");
       default: return Unexpected(t, context_ + " に値がありません");
     }
   }
 
-  bool Expect(TTok kind, const std::string& reason) {
+  // The next token must be of `kind`; `reason` tells why not (made only then).
+  template <class F>
+  bool Expect(TTok kind, F&& reason) {
     TToken t = lex_.Next();
     if (t.Kind == kind) return true;
-    return Unexpected(t, reason);
+    return Unexpected(t, reason());
   }
 
   // A break at an unexpected token: the lexer's own reason, the end of the
