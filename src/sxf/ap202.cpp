@@ -67,7 +67,9 @@ const TRecord* Part(const TInstance& inst, std::string_view name) {
   return nullptr;
 }
 
-bool EndsWith(std::string_view s, std::string_view tail) { return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail; }
+bool EndsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
 
 // ---------------------------------------------------------------------------
 // Entity families
@@ -1171,7 +1173,8 @@ class TResolver {
     if (name.size() >= 2 && name[0] == 'A' && name[1] >= '0' && name[1] <= '4' &&
         (name.size() == 2 || !std::isdigit(static_cast<unsigned char>(name[2]))))
       type = name[1] - '0';
-    const int orientation = name.find("VERTICAL") != std::string::npos || name.find("PORTRAIT") != std::string::npos ? 0 : 1;
+    const int orientation =
+        name.find("VERTICAL") != std::string::npos || name.find("PORTRAIT") != std::string::npos ? 0 : 1;
     double bx = 0, by = 0;
     for (const auto& [sheet, box] : s_.sizes)
       if (sheet == s_.sheet) BoxSize(box, bx, by);

@@ -341,8 +341,9 @@ class TParser {
   bool File() {
     TToken t = lex_.Next();
     if (t.Kind != TTok::Keyword || t.Text != "ISO-10303-21") {
-      return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読み込めません" ? t.Text
-                                                                             : "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）");
+      return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読み込めません"
+                          ? t.Text
+                          : "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）");
     }
     if (!Expect(TTok::Semicolon, [&] { return std::string("ISO-10303-21 の後に ';' がありません"); })) return false;
     for (;;) {
@@ -352,7 +353,8 @@ class TParser {
       if (t.Kind != TTok::Keyword) return Break(t, "セクションの始まりがありません");
       if (t.Text == "END-ISO-10303-21") {
         TToken s = lex_.Next();
-        if (s.Kind != TTok::Semicolon && s.Kind != TTok::End) return Break(s, "END-ISO-10303-21 の後に ';' がありません");
+        if (s.Kind != TTok::Semicolon && s.Kind != TTok::End)
+          return Break(s, "END-ISO-10303-21 の後に ';' がありません");
         return true;
       }
       if (!handler_.OnSection(t.Text, t.Line)) return false;
@@ -365,9 +367,11 @@ class TParser {
     if (!Expect(TTok::Semicolon, [&] { return std::string("HEADER の後に ';' がありません"); })) return false;
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
+        return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, "ヘッダ部の途中でファイルが終わっています");
-      if (t.Kind != TTok::Keyword) return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がありません");
+      if (t.Kind != TTok::Keyword)
+        return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がありません");
       TRecord rec;
       rec.Name = std::move(t.Text);
       context_ = rec.Name;
@@ -389,7 +393,8 @@ class TParser {
     if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がありません");
     for (;;) {
       t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
+        return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっています（ENDSEC; がありません）");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
       if (t.Kind != TTok::Ref) return Break(t, "インスタンスの始まり（#番号=）がありません");
@@ -413,7 +418,9 @@ class TParser {
       } else {
         return Unexpected(t, context_ + " にエンティティ名がありません");
       }
-      if (!Expect(TTok::Semicolon, [&] { return std::string(context_ + " の後に ';' がありません（括弧の対応がとれていません）"); })) return false;
+      if (!Expect(TTok::Semicolon,
+                  [&] { return std::string(context_ + " の後に ';' がありません（括弧の対応がとれていません）"); }))
+        return false;
       if (!handler_.OnInstance(std::move(inst))) return false;
     }
   }
@@ -429,7 +436,8 @@ class TParser {
   bool OtherSection(const TToken& start) {
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC") return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
+      if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
+        return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, start.Text + " セクションの途中でファイルが終わっています");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
     }
@@ -453,22 +461,48 @@ class TParser {
   bool Value(TValue& v, TToken& t, int depth) {
     last_ = t;
     switch (t.Kind) {
-      case TTok::Dollar: v.Kind = TValueKind::Unset; return true;
-      case TTok::Star: v.Kind = TValueKind::Derived; return true;
-      case TTok::Integer: v.Kind = TValueKind::Integer; v.Number = t.Number; return true;
-      case TTok::Real: v.Kind = TValueKind::Real; v.Number = t.Number; return true;
-      case TTok::String: v.Kind = TValueKind::String; v.Text = std::move(t.Text); return true;
-      case TTok::Enum: v.Kind = TValueKind::Enum; v.Text = std::move(t.Text); return true;
-      case TTok::Binary: v.Kind = TValueKind::Binary; v.Text = std::move(t.Text); return true;
-      case TTok::Ref: v.Kind = TValueKind::Ref; v.Ref = t.Ref; return true;
-      case TTok::Open: v.Kind = TValueKind::List; return List(v.Items, depth + 1);
+      case TTok::Dollar:
+        v.Kind = TValueKind::Unset;
+        return true;
+      case TTok::Star:
+        v.Kind = TValueKind::Derived;
+        return true;
+      case TTok::Integer:
+        v.Kind = TValueKind::Integer;
+        v.Number = t.Number;
+        return true;
+      case TTok::Real:
+        v.Kind = TValueKind::Real;
+        v.Number = t.Number;
+        return true;
+      case TTok::String:
+        v.Kind = TValueKind::String;
+        v.Text = std::move(t.Text);
+        return true;
+      case TTok::Enum:
+        v.Kind = TValueKind::Enum;
+        v.Text = std::move(t.Text);
+        return true;
+      case TTok::Binary:
+        v.Kind = TValueKind::Binary;
+        v.Text = std::move(t.Text);
+        return true;
+      case TTok::Ref:
+        v.Kind = TValueKind::Ref;
+        v.Ref = t.Ref;
+        return true;
+      case TTok::Open:
+        v.Kind = TValueKind::List;
+        return List(v.Items, depth + 1);
       case TTok::Keyword:
         v.Kind = TValueKind::Typed;
         v.Text = std::move(t.Text);
         if (!Expect(TTok::Open, [&] { return context_ + " の " + v.Text + " の後に '(' がありません"; })) return false;
         return List(v.Items, depth + 1);
-      case TTok::Semicolon: return Break(t, context_ + " の括弧が閉じていません");
-      default: return Unexpected(t, context_ + " に値がありません");
+      case TTok::Semicolon:
+        return Break(t, context_ + " の括弧が閉じていません");
+      default:
+        return Unexpected(t, context_ + " に値がありません");
     }
   }
 
@@ -485,7 +519,8 @@ class TParser {
   bool Unexpected(const TToken& t, const std::string& reason) {
     if (t.Kind == TTok::Error) return Break(t, t.Text);
     if (t.Kind == TTok::End) {
-      return Break(t, context_.empty() ? "ファイルが途中で終わっています" : "ファイルが " + context_ + " の途中で終わっています");
+      return Break(t, context_.empty() ? "ファイルが途中で終わっています"
+                                       : "ファイルが " + context_ + " の途中で終わっています");
     }
     return Break(t, reason);
   }
