@@ -1221,13 +1221,13 @@ TDrawing Resolve(TStore& store, TReadStop stop) {
   return d;
 }
 
-}  // namespace
-
-TDrawing ReadAp202(const std::string& path) {
+// Reads the instances with `parse`, then resolves them.
+template <class F>
+TDrawing Read(F&& parse) {
   TStore store;
   TReadStop stop;
   try {
-    stop = p21::ParseFile(path, store);
+    stop = parse(store);
   } catch (const std::exception&) {
     stop.Broken = true;
     stop.Reason = "メモリが足りないため図面を読み込めません";
@@ -1235,16 +1235,14 @@ TDrawing ReadAp202(const std::string& path) {
   return Resolve(store, std::move(stop));
 }
 
+}  // namespace
+
+TDrawing ReadAp202(const std::string& path) {
+  return Read([&](TStore& store) { return p21::ParseFile(path, store); });
+}
+
 TDrawing ReadAp202Text(std::string_view text) {
-  TStore store;
-  TReadStop stop;
-  try {
-    stop = p21::ParseText(text, store);
-  } catch (const std::exception&) {
-    stop.Broken = true;
-    stop.Reason = "メモリが足りないため図面を読み込めません";
-  }
-  return Resolve(store, std::move(stop));
+  return Read([&](TStore& store) { return p21::ParseText(text, store); });
 }
 
 }  // namespace dlvr::sxf

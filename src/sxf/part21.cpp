@@ -459,38 +459,24 @@ class TParser {
   }
 
   bool Value(TValue& v, TToken& t, int depth) {
-    last_ = t;
+    last_.Line = t.Line;  // where a list that nests too deep starts
+    // A token that is a value by itself: its number, reference or text.
+    auto take = [&](TValueKind kind) {
+      v.Kind = kind;
+      v.Number = t.Number;
+      v.Ref = t.Ref;
+      v.Text = std::move(t.Text);
+      return true;
+    };
     switch (t.Kind) {
-      case TTok::Dollar:
-        v.Kind = TValueKind::Unset;
-        return true;
-      case TTok::Star:
-        v.Kind = TValueKind::Derived;
-        return true;
-      case TTok::Integer:
-        v.Kind = TValueKind::Integer;
-        v.Number = t.Number;
-        return true;
-      case TTok::Real:
-        v.Kind = TValueKind::Real;
-        v.Number = t.Number;
-        return true;
-      case TTok::String:
-        v.Kind = TValueKind::String;
-        v.Text = std::move(t.Text);
-        return true;
-      case TTok::Enum:
-        v.Kind = TValueKind::Enum;
-        v.Text = std::move(t.Text);
-        return true;
-      case TTok::Binary:
-        v.Kind = TValueKind::Binary;
-        v.Text = std::move(t.Text);
-        return true;
-      case TTok::Ref:
-        v.Kind = TValueKind::Ref;
-        v.Ref = t.Ref;
-        return true;
+      case TTok::Dollar: return take(TValueKind::Unset);
+      case TTok::Star: return take(TValueKind::Derived);
+      case TTok::Integer: return take(TValueKind::Integer);
+      case TTok::Real: return take(TValueKind::Real);
+      case TTok::String: return take(TValueKind::String);
+      case TTok::Enum: return take(TValueKind::Enum);
+      case TTok::Binary: return take(TValueKind::Binary);
+      case TTok::Ref: return take(TValueKind::Ref);
       case TTok::Open:
         v.Kind = TValueKind::List;
         return List(v.Items, depth + 1);
