@@ -1,6 +1,7 @@
 #include "sxf/sfc.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -401,10 +402,76 @@ struct TPlace {
   std::string Name;
   TTransform Place;
   long Line = 0;
+  long Figure = -1;  // the figure's index once all are read; -1 when unknown
+};
+
+// Memory for the chunks of primitives: a large block is mapped on its own so
+// that freeing it gives the memory back at once (a drawing's figures are
+// freed while its sheet fills up, and the two would otherwise add up).
+template <class T>
+struct TChunkAllocator {
+  using value_type = T;
+  static constexpr std::size_t kMapped = 64 << 10;
+  TChunkAllocator() = default;
+  template <class U>
+  TChunkAllocator(const TChunkAllocator<U>&) {}
+  T* allocate(std::size_t n) {
+    const std::size_t bytes = n * sizeof(T);
+    if (bytes < kMapped) return static_cast<T*>(::operator new(bytes));
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t n) {
+    const std::size_t bytes = n * sizeof(T);
+    if (bytes < kMapped)
+      ::operator delete(p);
+    else
+      ::munmap(p, bytes);
+  }
+  template <class U>
+  bool operator==(const TChunkAllocator<U>&) const { return true; }
+};
+
+// The primitives of a group in chunks: growing never moves more than one
+// chunk, and primitives given away free their chunk as soon as it is done.
+class TPrimList {
+ public:
+  static constexpr std::size_t kChunk = 1024;
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  TPrimitive& operator[](std::size_t i) { return chunks_[i / kChunk][i % kChunk]; }
+  void push_back(TPrimitive&& p) {
+    if (chunks_.empty() || chunks_.back().size() == kChunk) {
+      chunks_.emplace_back();
+      // A group past its first chunk is a large one: its chunks are taken whole.
+      if (chunks_.size() > 1) chunks_.back().reserve(kChunk);
+    }
+    chunks_.back().push_back(std::move(p));
+    ++size_;
+  }
+  // Keeps the first n primitives.
+  void Truncate(std::size_t n) {
+    if (n >= size_) return;
+    chunks_.resize((n + kChunk - 1) / kChunk);
+    if (!chunks_.empty() && n % kChunk) chunks_.back().resize(n % kChunk);
+    size_ = n;
+  }
+  // Frees the chunks that lie wholly below index n (their primitives were
+  // moved away); those indices are not to be used again.
+  void FreeBelow(std::size_t n) {
+    for (std::size_t c = freed_; c < chunks_.size() && (c + 1) * kChunk <= n; ++c, ++freed_)
+      TChunk().swap(chunks_[c]);
+  }
+
+ private:
+  using TChunk = std::vector<TPrimitive, TChunkAllocator<TPrimitive>>;
+  std::vector<TChunk> chunks_;
+  std::size_t size_ = 0, freed_ = 0;
 };
 
 struct TGroup {
-  std::vector<TPrimitive> Prims;
+  TPrimList Prims;
   std::vector<TPlace> Places;
 };
 
@@ -475,7 +542,7 @@ class TSfcReader {
   // Drawing helpers: the style of a drawn feature is kept as file codes
   // until the end (tables may follow the features that use them).
   TPrimitive Styled(TKind kind, int layer, int colour, int type, int width) const;
-  void Add(TPrimitive p) { parts_.push_back(std::move(p)); }
+  void Add(TPrimitive p) { cur_.Prims.push_back(std::move(p)); }
   void AddLine(const TPrimitive& style, TPoint a, TPoint b);
   void AddArc(const TPrimitive& style, TPoint c, double r, double a0Deg, double a1Deg);
   void AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint inward, double scale);
@@ -486,9 +553,10 @@ class TSfcReader {
   void CompositeCurve();
 
   void CloseGroupInto(TGroup& target);
+  void Plan(TGroup& top);
   void Expand(TGroup& top);
   bool Push(TPrimitive p);
-  bool Emit(const TGroup& g, const TTransform& t, int depth, std::vector<char>& active);
+  bool Emit(TGroup& g, const TTransform& t, bool identity, bool last, int depth, std::vector<char>& active);
   bool Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active);
   void ResolveStyles();
 
@@ -509,9 +577,12 @@ class TSfcReader {
   std::map<int, double> widths_;
   std::vector<TColour> userColourList_;
   std::vector<TLineType> userLineTypeList_;
-  std::vector<TPrimitive> parts_;  // what the feature being read draws
   long curId_ = 0;
   std::size_t maxPrimitives_;
+  // How many more times each figure is to be drawn; a figure drawn for the
+  // last time gives its primitives away instead of copying them.
+  std::vector<std::uint64_t> remaining_;
+  bool movable_ = false;
   std::size_t emitted_ = 0;
   bool overflow_ = false;
 };
@@ -778,7 +849,7 @@ void TSfcReader::CompositeCurve() {
       cur_.Prims[i].Width = width;
     }
   } else {
-    cur_.Prims.resize(from);
+    cur_.Prims.Truncate(from);
     for (TPlace& place : cur_.Places) place.At = std::min(place.At, from);
   }
   if (curves_.find(curId_) == curves_.end()) curveOrder_.push_back(curId_);
@@ -789,7 +860,7 @@ void TSfcReader::CompositeCurve() {
 void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
   TArgs& a = args_;
   const std::size_t n = a.Size();
-  parts_.clear();
+  const std::size_t before = cur_.Prims.size();  // what the feature draws is taken back if it is bad
   auto skip = [&] { ++drawing_.Skipped[std::string(name)]; };
   static const std::map<TFeature, std::size_t> kCounts = {
       {TFeature::Sheet, 5},        {TFeature::Layer, 2},        {TFeature::PreColour, 1},
@@ -1123,11 +1194,8 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
   }
   if (a.Bad) {
     skip();
-    parts_.clear();
-    return;
+    cur_.Prims.Truncate(before);
   }
-  for (TPrimitive& p : parts_) cur_.Prims.push_back(std::move(p));
-  parts_.clear();
 }
 
 void TSfcReader::CloseGroupInto(TGroup& target) {
@@ -1135,8 +1203,7 @@ void TSfcReader::CloseGroupInto(TGroup& target) {
   if (target.Prims.empty()) {
     target.Prims = std::move(cur_.Prims);
   } else {
-    target.Prims.reserve(offset + cur_.Prims.size());
-    for (TPrimitive& p : cur_.Prims) target.Prims.push_back(std::move(p));
+    for (std::size_t i = 0; i < cur_.Prims.size(); ++i) target.Prims.push_back(std::move(cur_.Prims[i]));
   }
   for (TPlace& place : cur_.Places) {
     place.At += offset;
@@ -1160,55 +1227,120 @@ bool TSfcReader::Push(TPrimitive p) {
 }
 
 bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active) {
-  const auto found = figureIndex_.find(place.Name);
-  if (found == figureIndex_.end()) {
+  if (place.Figure < 0) {
     Fail(place.Line, "複合図形「" + place.Name + "」が定義されていません");
     ++drawing_.Skipped["sfig_locate_feature"];
     return true;
   }
-  const std::size_t index = found->second;
+  const std::size_t index = static_cast<std::size_t>(place.Figure);
   if (active[index] || depth >= kMaxNesting) {
     Fail(place.Line, active[index] ? "複合図形「" + place.Name + "」の配置が循環しています"
                                    : "複合図形「" + place.Name + "」の入れ子が深すぎます");
     ++drawing_.Skipped["sfig_locate_feature"];
     return true;
   }
+  const bool last = movable_ && remaining_[index] > 0 && --remaining_[index] == 0;
   active[index] = 1;
-  const bool more = Emit(figures_[index], Compose(t, place.Place), depth + 1, active);
+  const bool more = Emit(figures_[index], Compose(t, place.Place), false, last, depth + 1, active);
   active[index] = 0;
   return more;
 }
 
-bool TSfcReader::Emit(const TGroup& g, const TTransform& t, int depth, std::vector<char>& active) {
+// Draws a group's primitives and the figures placed among them. The last
+// time a group is drawn its primitives are moved out, freed as it goes.
+bool TSfcReader::Emit(TGroup& g, const TTransform& t, bool identity, bool last, int depth,
+                      std::vector<char>& active) {
+  const std::size_t total = g.Prims.size();
   std::size_t next = 0;
   auto upTo = [&](std::size_t end) {
-    for (; next < end && next < g.Prims.size(); ++next) {
-      TPrimitive p = g.Prims[next];
-      TransformPrimitive(p, t);
+    for (; next < end && next < total; ++next) {
+      TPrimitive p = last ? std::move(g.Prims[next]) : g.Prims[next];
+      if (!identity) TransformPrimitive(p, t);
       if (!Push(std::move(p))) return false;
+      if (last && (next + 1) % TPrimList::kChunk == 0) g.Prims.FreeBelow(next + 1);
     }
     return true;
   };
   for (const TPlace& place : g.Places)
     if (!upTo(place.At) || !Place(place, t, depth, active)) return false;
-  return upTo(g.Prims.size());
+  return upTo(total);
+}
+
+// Before drawing: each placement finds its figure; when the figures place
+// each other without a cycle, how often each is drawn and how many
+// primitives the drawing will hold are known (the output is reserved once,
+// and a figure's last drawing moves its primitives).
+void TSfcReader::Plan(TGroup& top) {
+  const std::size_t count = figures_.size();
+  auto resolve = [&](TGroup& g) {
+    for (TPlace& place : g.Places) {
+      const auto found = figureIndex_.find(place.Name);
+      place.Figure = found == figureIndex_.end() ? -1 : static_cast<long>(found->second);
+    }
+  };
+  resolve(top);
+  for (TGroup& g : figures_) resolve(g);
+  constexpr std::uint64_t kMany = std::uint64_t{1} << 62;
+  auto add = [&](std::uint64_t a, std::uint64_t b) { return a >= kMany - b ? kMany : a + b; };
+  // Depth-first over the figures placed from the sheet, without recursion
+  // (a file may nest many figures): post-order, and whether a cycle is met.
+  std::vector<char> state(count, 0);  // 0 unseen, 1 on the path, 2 done
+  std::vector<std::size_t> post;
+  bool cyclic = false;
+  std::vector<std::pair<std::size_t, std::size_t>> stack;  // figure, next place
+  for (const TPlace& root : top.Places) {
+    if (root.Figure < 0 || state[static_cast<std::size_t>(root.Figure)] != 0) continue;
+    stack.push_back({static_cast<std::size_t>(root.Figure), 0});
+    state[static_cast<std::size_t>(root.Figure)] = 1;
+    while (!stack.empty()) {
+      auto& [figure, at] = stack.back();
+      const std::vector<TPlace>& places = figures_[figure].Places;
+      if (at < places.size()) {
+        const long child = places[at++].Figure;
+        if (child < 0) continue;
+        const std::size_t c = static_cast<std::size_t>(child);
+        if (state[c] == 1) cyclic = true;
+        if (state[c] == 0) {
+          state[c] = 1;
+          stack.push_back({c, 0});
+        }
+        continue;
+      }
+      state[figure] = 2;
+      post.push_back(figure);
+      stack.pop_back();
+    }
+  }
+  std::uint64_t expected = top.Prims.size();
+  if (!cyclic) {
+    std::vector<std::uint64_t> size(count, 0);
+    for (const std::size_t f : post) {
+      std::uint64_t n = figures_[f].Prims.size();
+      for (const TPlace& place : figures_[f].Places)
+        if (place.Figure >= 0) n = add(n, size[static_cast<std::size_t>(place.Figure)]);
+      size[f] = n;
+    }
+    remaining_.assign(count, 0);
+    for (const TPlace& place : top.Places)
+      if (place.Figure >= 0) {
+        remaining_[static_cast<std::size_t>(place.Figure)] = add(remaining_[static_cast<std::size_t>(place.Figure)], 1);
+        expected = add(expected, size[static_cast<std::size_t>(place.Figure)]);
+      }
+    for (auto f = post.rbegin(); f != post.rend(); ++f)
+      for (const TPlace& place : figures_[*f].Places)
+        if (place.Figure >= 0) {
+          const std::size_t c = static_cast<std::size_t>(place.Figure);
+          remaining_[c] = add(remaining_[c], remaining_[*f]);
+        }
+    movable_ = true;
+  }
+  drawing_.Primitives.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(expected, maxPrimitives_)));
 }
 
 void TSfcReader::Expand(TGroup& top) {
+  Plan(top);
   std::vector<char> active(figures_.size(), 0);
-  const TTransform identity;
-  std::size_t next = 0;
-  auto upTo = [&](std::size_t end) {
-    for (; next < end && next < top.Prims.size(); ++next)
-      if (!Push(std::move(top.Prims[next]))) return false;
-    return true;
-  };
-  bool more = true;
-  for (const TPlace& place : top.Places) {
-    more = upTo(place.At) && Place(place, identity, 0, active);
-    if (!more) break;
-  }
-  if (more) upTo(top.Prims.size());
+  Emit(top, TTransform{}, true, true, 0, active);
   top = TGroup{};
 }
 

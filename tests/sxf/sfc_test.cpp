@@ -416,7 +416,12 @@ TEST(SfcReader, PlacementsThatMultiplyStopAtTheLimit) {
   features.push_back(R"(sfig_org_feature(\'g\','3'))");
   for (int i = 0; i < 10; ++i) features.push_back(R"(sfig_locate_feature('1',\'g\','0','0','0','1','1'))");
   const std::string text = Sfc(features);
-  EXPECT_EQ(ReadSfcBytes(text).Primitives.size(), 1000u);
+  const TDrawing all = ReadSfcBytes(text);
+  ASSERT_EQ(all.Primitives.size(), 1000u);
+  // Every drawing of a figure is whole, the last one (which takes the
+  // figure's own primitives) as much as the copies before it.
+  for (std::size_t i = 0; i < all.Primitives.size(); ++i)
+    ASSERT_EQ(Shown(all.Primitives[i]), "Line L-1 C0 T0 W0.13 (0," + std::to_string(i % 10) + ")(1,1)") << i;
   const TDrawing cut = ReadSfcInPieces(text, text.size(), 500);
   EXPECT_EQ(cut.Primitives.size(), 500u);
   EXPECT_TRUE(cut.Stop.Broken);
