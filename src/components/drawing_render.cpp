@@ -281,8 +281,9 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing) : dra
   shown_.resize(d.Layers.size());
   layerFeatures_.assign(d.Layers.size(), 0);
   for (std::size_t i = 0; i < d.Layers.size(); ++i) shown_[i] = d.Layers[i].Visible;
-  // One group per layer and pen, in the order the pens first appear.
-  std::map<std::tuple<int, int, int, double>, std::size_t> groupOf;
+  // One group per layer and pen, in the order the pens first appear; the
+  // solid fills of a layer first, so that they never cover its lines.
+  std::map<std::tuple<int, bool, int, int, double>, std::size_t> groupOf;
   QRectF all;
   for (std::size_t i = 0; i < d.Primitives.size(); ++i) {
     const TPrimitive& p = d.Primitives[i];
@@ -291,12 +292,15 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing) : dra
     if (p.Points.empty() || !Drawable(p)) continue;
     const QRectF b = PrimitiveBounds(p);
     all = all.isNull() ? b : all.united(b);
-    auto key = std::make_tuple(layer, p.Colour, p.LineType, p.Width);
+    const bool fill = p.Kind == TKind::Hatch && p.Solid;
+    auto key = std::make_tuple(layer, fill, p.Colour, p.LineType, p.Width);
     auto [it, fresh] = groupOf.emplace(key, groups_.size());
-    if (fresh) groups_.push_back({layer, {}});
+    if (fresh) groups_.push_back({layer, fill, {}});
     groups_[it->second].Items.push_back({int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom())});
   }
-  std::stable_sort(groups_.begin(), groups_.end(), [](const TGroup& a, const TGroup& b) { return a.Layer < b.Layer; });
+  std::stable_sort(groups_.begin(), groups_.end(), [](const TGroup& a, const TGroup& b) {
+    return a.Layer != b.Layer ? a.Layer < b.Layer : a.Fill > b.Fill;
+  });
   if (d.SheetWidth > 0 && d.SheetHeight > 0 && std::isfinite(d.SheetWidth) && std::isfinite(d.SheetHeight))
     sheet_ = QRectF(0, 0, d.SheetWidth, d.SheetHeight);
   else if (all.width() > 0 || all.height() > 0)

@@ -89,6 +89,7 @@ class TDrawingScene {
   };
   struct TGroup {  // one pen: the primitives drawn with it
     int Layer;
+    bool Fill;  // solid hatches, drawn under the rest of their layer
     std::vector<TItem> Items;
   };
   QFont FontFor(int font) const;

@@ -166,8 +166,9 @@ TEST(DrawingRender, PicturesOfEveryKind) {
        {{20, 28, black}, {12, 28, white}, {40 + 8 / std::sqrt(2.0), 28 + 8 / std::sqrt(2.0), red}, {32, 28, white},
         {34, 10, blue}, {40 + 6 / std::sqrt(2.0), 10 + 6 / std::sqrt(2.0), white}, {40, 4, blue}, {20, 10, black},
         {12, 14, black}, {12, 16, white}, {49, 28, green}, {55, 28, white}}},
-      {"hatches", {solid, pattern}, false,
-       {{7, 7, red}, {15, 20, white}, {22, 30, red}, {45, 20, blue}, {45, 21, white}, {30, 20, white}}},
+      // A line before a solid fill in the file is still seen on it.
+      {"hatches", {Prim(TKind::Line, 0, {{5, 30}, {25, 30}}), solid, pattern}, false,
+       {{7, 7, red}, {15, 20, white}, {22, 32, red}, {15, 30, black}, {45, 20, blue}, {45, 21, white}, {30, 20, white}}},
       {"texts",
        {Text("ABC", {30, 20}, 5, 5, 4, 1), Text("道路", {2, 2}, 1, 4, 4), Text("右上", {58, 38}, 9, 3, 3),
         Text("縦書き", {8, 36}, 7, 4, 4, 0.5, 0, 0, true), Text("Slant", {40, 6}, 1, 3, 2, 0.2, kPi / 6, 0.3)},
