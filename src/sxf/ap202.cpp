@@ -547,8 +547,8 @@ class TResolver {
     Problem(from, "#" + std::to_string(from) + " が参照する #" + std::to_string(id) + " がありません");
   }
   std::string NameOf(long id) const {
-    const TFound i = s_.Find(id);
-    return i ? i->Records[0].Name : "CARTESIAN_POINT";
+    if (const TFound i = s_.Find(id)) return i->Records[0].Name;
+    return s_.FindPoint(id) ? "CARTESIAN_POINT" : "#" + std::to_string(id);
   }
 
   // -- tables ----------------------------------------------------------------
@@ -705,9 +705,18 @@ class TResolver {
     }
   }
 
+  // The style of an occurrence; most share one style assignment, resolved once.
   TStyle Styles(const TValue* list) {
+    const std::vector<long> refs = Refs(list);
+    if (refs.size() != 1) return StylesOf(refs);
+    auto cached = styleCache_.find(refs[0]);
+    if (cached == styleCache_.end()) cached = styleCache_.emplace(refs[0], StylesOf(refs)).first;
+    return cached->second;
+  }
+
+  TStyle StylesOf(const std::vector<long>& refs) {
     TStyle st;
-    for (long psa : Refs(list)) {
+    for (long psa : refs) {
       const TFound a = s_.Find(psa);
       if (!a) continue;
       for (long sid : Refs(Param(a->Records[0], 0))) {
@@ -1202,6 +1211,7 @@ class TResolver {
   double angle_ = kPi / 180.0;  // radians per unit of the file's plane angles
   std::vector<long> active_;
   std::map<std::string, int> colourKeys_, lineTypeKeys_, fontKeys_;
+  std::unordered_map<long, TStyle> styleCache_;
   bool stopped_ = false;
   std::size_t visits_ = 0;
 };
