@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -176,12 +177,12 @@ std::vector<TPoint> ClothoidPoints(TPoint base, double a, bool clockwise, double
     const double phi = l * l / (2 * a * a);
     return sine ? std::sin(phi) : std::cos(phi);
   };
-  // Simpson's rule over [from, to] in `steps` pairs of intervals.
-  auto integrate = [&](double from, double to, int steps, double& x, double& y) {
-    const double h = (to - from) / (2 * steps);
+  // Simpson's rule over [from, to] in `pairs` pairs of intervals.
+  auto integrate = [&](double from, double to, int pairs, double& x, double& y) {
+    const double h = (to - from) / (2 * pairs);
     double sx = 0, sy = 0;
-    for (int i = 0; i <= 2 * steps; ++i) {
-      const double w = (i == 0 || i == 2 * steps) ? 1 : (i % 2 ? 4 : 2);
+    for (int i = 0; i <= 2 * pairs; ++i) {
+      const double w = (i == 0 || i == 2 * pairs) ? 1 : (i % 2 ? 4 : 2);
       const double l = from + i * h;
       sx += w * integrand(l, false);
       sy += w * integrand(l, true);
@@ -546,6 +547,8 @@ class TSfcReader {
   void AddLine(const TPrimitive& style, TPoint a, TPoint b);
   void AddArc(const TPrimitive& style, TPoint c, double r, double a0Deg, double a1Deg);
   void AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint inward, double scale);
+  void AddDimArrow(const TPrimitive& style, std::size_t at, TPoint tip, TPoint inward);
+  void AddLineArrow(const TPrimitive& style, std::size_t at, TPoint p1, TPoint p2);
   void AddText(int layer, int colour, std::size_t fontAt, bool shown);
   void AddExtension(const TPrimitive& style, std::size_t flagAt);
   bool AddHatch(TPrimitive p, int outId, std::size_t holesAt);
@@ -679,7 +682,7 @@ void TSfcReader::Feature(std::string_view body, long line) {
     const long at = line + static_cast<long>(std::count(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(error.At), '\n'));
     const std::string shown = name.empty() ? std::string("フィーチャ") : std::string(name);
     Fail(at, shown + ": " + error.Reason);
-    ++drawing_.Skipped[name.empty() ? std::string("（読めないフィーチャ）") : std::string(name)];
+    ++drawing_.Skipped[name.empty() ? std::string("（読めないフィーチャ）") : AsciiLower(name)];
     return;
   }
   const std::string lower = AsciiLower(name);
@@ -736,6 +739,22 @@ void TSfcReader::AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint 
     const TPoint d{inward.X * c - side * inward.Y * s, side * inward.X * s + inward.Y * c};
     AddLine(style, tip, {tip.X + d.X * len, tip.Y + d.Y * len});
   }
+}
+
+// A dimension's arrow whose parameters start at `at`: its code, its sense (0
+// none, 1 pointing out of the dimension, 2 pointing into it), position and
+// scale; `inward` runs from the arrow into the dimension.
+void TSfcReader::AddDimArrow(const TPrimitive& style, std::size_t at, TPoint tip, TPoint inward) {
+  const int sense = args_.Int(at + 1);
+  if (sense == 2) inward = {-inward.X, -inward.Y};
+  if (sense != 0) AddArrow(style, args_.Int(at), tip, inward, args_.Num(at + 4));
+}
+
+// The same on a straight dimension line from p1 to p2.
+void TSfcReader::AddLineArrow(const TPrimitive& style, std::size_t at, TPoint p1, TPoint p2) {
+  const TPoint tip{args_.Num(at + 2), args_.Num(at + 3)};
+  const TPoint far = std::hypot(tip.X - p1.X, tip.Y - p1.Y) > std::hypot(tip.X - p2.X, tip.Y - p2.Y) ? p1 : p2;
+  AddDimArrow(style, at, tip, Unit({far.X - tip.X, far.Y - tip.Y}));
 }
 
 // A text whose parameters start at the font code: font, text, x, y, height,
@@ -1042,14 +1061,7 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
       AddLine(s, p1, p2);
       AddExtension(s, 8);
       AddExtension(s, 15);
-      for (const std::size_t at : {22u, 27u}) {
-        const TPoint tip{a.Num(at + 2), a.Num(at + 3)};
-        const TPoint far = std::hypot(tip.X - p1.X, tip.Y - p1.Y) > std::hypot(tip.X - p2.X, tip.Y - p2.Y) ? p1 : p2;
-        TPoint inward = Unit({far.X - tip.X, far.Y - tip.Y});
-        const int sense = a.Int(at + 1);
-        if (sense == 2) inward = {-inward.X, -inward.Y};
-        if (sense != 0) AddArrow(s, a.Int(at), tip, inward, a.Num(at + 4));
-      }
+      for (const std::size_t at : {22u, 27u}) AddLineArrow(s, at, p1, p2);
       AddText(a.Int(0), a.Int(1), 33, a.Int(32) == 1);
       break;
     }
@@ -1066,11 +1078,9 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
       const TPoint mid{c.X + r * std::cos(Rad(a0 + sweep / 2)), c.Y + r * std::sin(Rad(a0 + sweep / 2))};
       for (const std::size_t at : {23u, 28u}) {
         const TPoint tip{a.Num(at + 2), a.Num(at + 3)};
-        TPoint inward = Unit({-(tip.Y - c.Y), tip.X - c.X});
+        TPoint inward = Unit({-(tip.Y - c.Y), tip.X - c.X});  // along the arc, towards its middle
         if (inward.X * (mid.X - tip.X) + inward.Y * (mid.Y - tip.Y) < 0) inward = {-inward.X, -inward.Y};
-        const int sense = a.Int(at + 1);
-        if (sense == 2) inward = {-inward.X, -inward.Y};
-        if (sense != 0) AddArrow(s, a.Int(at), tip, inward, a.Num(at + 4));
+        AddDimArrow(s, at, tip, inward);
       }
       AddText(a.Int(0), a.Int(1), 34, a.Int(33) == 1);
       break;
@@ -1081,15 +1091,8 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
       const TPrimitive s = style(TKind::Line);
       const TPoint p1{a.Num(4), a.Num(5)}, p2{a.Num(6), a.Num(7)};
       AddLine(s, p1, p2);
-      const std::vector<std::size_t> arrows = diameter ? std::vector<std::size_t>{8, 13} : std::vector<std::size_t>{8};
-      for (const std::size_t at : arrows) {
-        const TPoint tip{a.Num(at + 2), a.Num(at + 3)};
-        const TPoint far = std::hypot(tip.X - p1.X, tip.Y - p1.Y) > std::hypot(tip.X - p2.X, tip.Y - p2.Y) ? p1 : p2;
-        TPoint inward = Unit({far.X - tip.X, far.Y - tip.Y});
-        const int sense = a.Int(at + 1);
-        if (sense == 2) inward = {-inward.X, -inward.Y};
-        if (sense != 0) AddArrow(s, a.Int(at), tip, inward, a.Num(at + 4));
-      }
+      AddLineArrow(s, 8, p1, p2);
+      if (diameter) AddLineArrow(s, 13, p1, p2);
       const std::size_t flag = diameter ? 18 : 13;
       AddText(a.Int(0), a.Int(1), flag + 1, a.Int(flag) == 1);
       break;
