@@ -28,6 +28,8 @@ const char* const kRenderUsage =
     "With --dump instead of -o, prints the primitives one JSON object a line in\n"
     "file order, figures expanded where they are placed: kind, layer, colour,\n"
     "visible, bbox (sheet millimetres) and, for texts, text.\n"
+    "OUTPUT never lies inside the delivery the drawing belongs to (the nearest\n"
+    "folder above it holding INDEX_C.XML).\n"
     "Exit 0; 1 when the file is not an SXF drawing or is broken (line and\n"
     "reason on stderr; what was read is still written); 2 on usage errors.\n";
 
@@ -44,6 +46,19 @@ std::string Millimetres(double v) {
   while (!s.empty() && s.back() == '0') s.pop_back();
   if (!s.empty() && s.back() == '.') s.pop_back();
   return s;
+}
+
+// The delivery a drawing lies in: the nearest folder above it that holds
+// INDEX_C.XML ("" when there is none).
+std::string DeliveryOf(const std::string& drawing) {
+  std::string folder = AbsolutePath(drawing);
+  for (int up = 0; up < 16; ++up) {
+    const std::size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) break;
+    folder.resize(slash);
+    if (FileExists(ResolveCase(JoinPath(folder, "INDEX_C.XML")))) return folder;
+  }
+  return std::string();
 }
 
 std::string Fixed3(double v) {
@@ -112,8 +127,10 @@ int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (!dump && lower != ".png" && lower != ".svg" && lower != ".pdf")
     return Fail(err, "OUTPUT must end in .png, .svg or .pdf: " + output);
   const std::string& file = positional[0];
-  // The drawing is never written over.
+  // The drawing is never written over, nor anything into its delivery.
   if (!dump && PathLiesInside(output, file)) return Fail(err, output + " is the drawing itself");
+  if (const std::string delivery = DeliveryOf(file); !dump && !delivery.empty() && PathLiesInside(output, delivery))
+    return Fail(err, output + " lies inside the delivery folder " + delivery);
 
   if (!FileExists(file)) {
     err << "dlvr: render: cannot read " << file << "\n";

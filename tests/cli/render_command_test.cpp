@@ -65,9 +65,10 @@ std::string Drawing(bool cut = false) {
 
 TEST(CliRender, PicturesSummaryDumpAndErrors) {
   test::ScratchDir d;
-  const std::string file = d.WriteBytes("DRAWINGS/D0PL001Z.SFC", Utf8ToCp932(Drawing()));
-  const std::string broken = d.WriteBytes("DRAWINGS/D0PL002Z.SFC", Utf8ToCp932(Drawing(true)));
-  const std::string text = d.WriteBytes("DRAWINGS/README.TXT", "not a drawing\n");
+  const std::string file = d.WriteBytes("del/DRAWINGS/D0PL001Z.SFC", Utf8ToCp932(Drawing()));
+  const std::string broken = d.WriteBytes("del/DRAWINGS/D0PL002Z.SFC", Utf8ToCp932(Drawing(true)));
+  const std::string text = d.WriteBytes("del/DRAWINGS/README.TXT", "not a drawing\n");
+  d.WriteBytes("del/index_c.xml", "<?xml version=\"1.0\"?><constdata/>");  // the drawings lie in a delivery
   const std::string out = d.MakeDir("out");
   const std::string summary = "sheet=A3 size=420x297mm layers=2 features=6 skipped=1\n";
   const std::string line = R"({"kind":"line","layer":"表示","colour":"#ff0000","visible":true,"bbox":[10.000,10.000,110.000,60.000]})";
@@ -115,6 +116,7 @@ TEST(CliRender, PicturesSummaryDumpAndErrors) {
       {q + " -o " + out + "/g.png --fast", 2, "", "unknown option --fast"},
       {q + " -o", 2, "", "-o needs a value"},
       {q + " -o " + link, 2, "", "is the drawing itself"},
+      {q + " -o " + d.Path() + "del/D0PL001Z.png", 2, "", "lies inside the delivery folder"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Args);
@@ -130,6 +132,7 @@ TEST(CliRender, PicturesSummaryDumpAndErrors) {
   ASSERT_TRUE(ReadWholeFile(file, bytes));
   EXPECT_EQ(bytes, Utf8ToCp932(Drawing()));  // never written over
   for (const char* never : {"f.png", "g.png", "g.jpg"}) EXPECT_FALSE(FileExists(out + "/" + never)) << never;
+  EXPECT_FALSE(FileExists(d / "del/D0PL001Z.png"));
 
   // The pictures: the sheet's size at the resolution asked for, the red
   // line where it belongs; with only the hidden layer, its blue line and
