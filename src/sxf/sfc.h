@@ -10,7 +10,16 @@
 // figures are expanded where they are placed (nested placements composed,
 // a negative scale mirrors). Features that are not drawn are counted in
 // TDrawing::Skipped by name. A broken file keeps what was read and says in
-// TDrawing::Stop on which line and why. Never throws.
+// TDrawing::Stop on which line and why (the first fault: a feature that
+// cannot be parsed is left out and the rest read; a file cut short, a
+// placement of a figure never defined or placing itself). Never throws.
+//
+// What the primitives hold: Colours lists the sixteen predefined colours
+// then the user's, LineTypes the fifteen predefined types then the user's;
+// arcs run counter-clockwise from Start to End (Reversed is never set), and
+// a circle's or arc's angles are taken from the sheet's x axis (Rotation 0);
+// a text's Height and CharWidth are those of one character (the file gives
+// the whole text's range); a point marker keeps its scale in Rx.
 #pragma once
 
 #include <cstddef>
