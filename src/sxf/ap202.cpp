@@ -401,10 +401,7 @@ class TStore : public p21::THandler {
       Put(static_cast<std::uint32_t>(r.Params.size()));
       for (const TValue& v : r.Params) PutValue(v);
     }
-    if (blocks_.empty() || blocks_.back().size() + buf_.size() > kBlock) {
-      blocks_.emplace_back();
-      blocks_.back().reserve(std::max(kBlock, buf_.size()));
-    }
+    if (blocks_.empty() || blocks_.back().size() + buf_.size() > kBlock) blocks_.emplace_back();
     const std::uint64_t at = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | blocks_.back().size();
     blocks_.back() += buf_;
     return at;

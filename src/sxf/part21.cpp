@@ -633,7 +633,7 @@ TReadStop ParseText(std::string_view text, THandler& handler, std::size_t chunk)
     pos += take;
     return static_cast<long>(take);
   };
-  return Parse(read, handler, chunk);
+  return Parse(read, handler, std::min(chunk, std::max<std::size_t>(text.size(), 1)));
 }
 
 TReadStop ParseFile(const std::string& path, THandler& handler) {
