@@ -290,6 +290,7 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing) : dra
     const int layer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size() ? p.Layer : -1;
     if (layer >= 0) ++layerFeatures_[std::size_t(layer)];
     if (p.Points.empty() || !Drawable(p)) continue;
+    widest_ = std::max(widest_, std::min(p.Width, 10.0));
     const QRectF b = PrimitiveBounds(p);
     all = all.isNull() ? b : all.united(b);
     const bool fill = p.Kind == TKind::Hatch && p.Solid;
@@ -488,7 +489,8 @@ void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTra
   }
 }
 
-int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail) const {
+int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail,
+                         const QRectF& view) const {
   const sxf::TDrawing& d = *drawing_;
   painter.save();
   painter.resetTransform();
@@ -500,13 +502,16 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
   painter.drawRect(sheet);
   // What of the sheet lies in the area painted.
   bool invertible = false;
-  const QRectF seen = toDevice.inverted(&invertible).mapRect(area).adjusted(-1e-6, -1e-6, 1e-6, 1e-6);
+  QRectF seen = toDevice.inverted(&invertible).mapRect(area);
   const double scale = std::sqrt(std::abs(toDevice.determinant()));
   if (!invertible || scale <= 0) {
     painter.restore();
     return 0;
   }
   const double dot = 1.0 / scale;  // one pixel in millimetres
+  // A stroke or a marker just outside the area still reaches into it.
+  const double reach = std::max(widest_ / 2, 4 * dot);
+  seen.adjust(-reach, -reach, reach, reach);
   int drawn = 0;
   std::vector<QLineF> segments;
   auto inView = [&](const TItem& it) {
@@ -515,10 +520,13 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
   // Smooth edges cost more than they show when very many features are in
   // view at once: then the screen gets plain ones (print and export never).
   std::size_t crowd = 0;
-  if (detail)
+  if (detail) {
+    const QRectF screen = toDevice.inverted().mapRect(view.isEmpty() ? area : view);
     for (const TGroup& g : groups_)
       if (LayerShown(g.Layer))
-        for (const TItem& it : g.Items) crowd += inView(it);
+        for (const TItem& it : g.Items)
+          crowd += !(it.X1 < screen.left() || it.X0 > screen.right() || it.Y1 < screen.top() || it.Y0 > screen.bottom());
+  }
   painter.setRenderHint(QPainter::Antialiasing, crowd <= kSmoothFeatures);
   const double legible = crowd <= kSmoothFeatures ? kLegiblePixels : kLegibleCrowdedPixels;
   painter.setRenderHint(QPainter::TextAntialiasing, true);

@@ -76,8 +76,11 @@ class TDrawingScene {
   // painter's device; `toDevice` maps sheet millimetres to device pixels
   // and `area` is the part of the device to paint. With `detail` false
   // every feature is drawn in full (printing, export); otherwise features
-  // under a pixel are reduced. Returns how many features were drawn.
-  int Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail = true) const;
+  // under a pixel are reduced, judged on `view` (the whole screen that
+  // `area` is a part of; `area` itself when empty), so that parts of one
+  // screen drawn apart match. Returns how many features were drawn.
+  int Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail = true,
+            const QRectF& view = {}) const;
 
   // The shown layers as an SVG document at the sheet's size in millimetres.
   std::string Svg() const;
@@ -102,6 +105,7 @@ class TDrawingScene {
   std::vector<bool> shown_;
   std::vector<int> layerFeatures_;
   std::vector<TGroup> groups_;  // by layer, then pen
+  double widest_ = 0;           // the widest pen in mm: strokes reach past a box by half of it
   bool black_ = false;
 };
 

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegion>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTableWidget>
@@ -165,11 +166,33 @@ void TDrawingCanvasWidget::paintEvent(QPaintEvent*) {
   const QSize pixels = size() * dpr;
   const bool fresh = !d->cache.isNull() && d->cache.size() == pixels && d->cacheView == d->view;
   if (!fresh && (d->cache.isNull() || !d->settle.isActive() || d->cache.size() != pixels)) {
-    // Draw anew: the movement has rested (or nothing was drawn yet).
-    d->cache = QImage(pixels, QImage::Format_RGB32);
-    d->cache.setDevicePixelRatio(dpr);
-    QPainter p(&d->cache);
-    d->scene->Paint(p, d->view, QRectF(rect()), true);
+    // Draw anew: the movement has rested (or nothing was drawn yet). After
+    // a pan by whole pixels only the part uncovered is drawn.
+    const QTransform delta = d->cacheView.inverted() * d->view;
+    const QPointF shift(delta.dx() * dpr, delta.dy() * dpr);
+    const bool panned = !d->cache.isNull() && d->cache.size() == pixels && delta.type() <= QTransform::TxTranslate &&
+                        std::abs(shift.x() - std::round(shift.x())) < 1e-6 &&
+                        std::abs(shift.y() - std::round(shift.y())) < 1e-6 && std::abs(shift.x()) < pixels.width() &&
+                        std::abs(shift.y()) < pixels.height();
+    QImage next(pixels, QImage::Format_RGB32);
+    next.setDevicePixelRatio(dpr);
+    QPainter p(&next);
+    const QRectF whole(rect());
+    if (panned) {
+      p.drawImage(QPointF(delta.dx(), delta.dy()), d->cache);
+      const QRectF kept = whole.translated(delta.dx(), delta.dy()) & whole;
+      const QRegion uncovered = QRegion(whole.toAlignedRect()) - QRegion(kept.toAlignedRect());
+      for (const QRect& strip : uncovered) {
+        p.save();
+        p.setClipRect(strip);
+        d->scene->Paint(p, d->view, QRectF(strip), true, whole);
+        p.restore();
+      }
+    } else {
+      d->scene->Paint(p, d->view, whole, true);
+    }
+    p.end();
+    d->cache = std::move(next);
     d->cacheView = d->view;
   }
   if (d->cacheView == d->view) {

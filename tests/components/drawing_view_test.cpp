@@ -375,6 +375,17 @@ TEST(DrawingView, FitZoomPanAndKeys) {
   // What is painted follows: the red line at its place after all this.
   QTest::qWait(200);
   EXPECT_TRUE(Near(f.PixelAt(30, 35), QColor(255, 0, 0))) << f.PixelAt(30, 35).name().toStdString();
+
+  // After a pan only the part uncovered is drawn; the picture is the one
+  // drawn whole.
+  f.Drag({300, 300}, {217, 251});
+  QTest::qWait(200);
+  const QImage shown = f.canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QImage whole(shown.size(), QImage::Format_RGB32);
+  QPainter painter(&whole);
+  f.view.Scene()->Paint(painter, f.view.SheetToCanvas(), QRectF(whole.rect()), true);
+  painter.end();
+  EXPECT_LT(Difference(shown, whole), 0.002);
 }
 
 // The layer list shows and hides layers, the title block lists its values,
