@@ -43,6 +43,12 @@ constexpr double kMinScale = 1e-3, kMaxScale = 1e4;
 
 }  // namespace
 
+// A drawing read off the GUI thread with its display lists.
+struct TLoadedDrawing {
+  std::shared_ptr<const sxf::TDrawing> Drawing;
+  std::unique_ptr<TDrawingScene> Scene;
+};
+
 class TDrawingCanvasWidget : public QWidget {
  public:
   explicit TDrawingCanvasWidget(TDrawingView::Impl* d, QWidget* parent) : QWidget(parent), d_(d) {
@@ -81,7 +87,7 @@ struct TDrawingView::Impl {
   QString problem;
   std::shared_ptr<const sxf::TDrawing> drawing;
   std::unique_ptr<TDrawingScene> scene;
-  QFutureWatcher<std::shared_ptr<sxf::TDrawing>>* watcher = nullptr;
+  QFutureWatcher<std::shared_ptr<TLoadedDrawing>>* watcher = nullptr;
   bool busy = false;
 
   QTransform view;        // sheet mm -> canvas pixels
@@ -441,13 +447,13 @@ TDrawingView::~TDrawingView() {
 void TDrawingView::Open(const QString& path) {
   SetDrawing(nullptr, path);
   d_->busy = true;
-  auto* w = new QFutureWatcher<std::shared_ptr<sxf::TDrawing>>(this);
+  auto* w = new QFutureWatcher<std::shared_ptr<TLoadedDrawing>>(this);
   d_->watcher = w;
   connect(w, &QFutureWatcherBase::finished, this, [this, w, path] {
     if (w != d_->watcher) return;
     d_->watcher = nullptr;
     w->deleteLater();
-    std::shared_ptr<sxf::TDrawing> read = w->result();
+    std::shared_ptr<TLoadedDrawing> read = w->result();
     d_->busy = false;
     if (!read) {
       d_->problem = QStringLiteral("SXF の図面ではないため表示できません。");
@@ -455,20 +461,30 @@ void TDrawingView::Open(const QString& path) {
       d_->note->show();
       d_->canvas->update();
     } else {
-      SetDrawing(read, path);
+      Show(read->Drawing, std::move(read->Scene), path);
     }
     emit Loaded(path);
   });
-  // The work holds the file's name only: a view closed meanwhile drops the result.
+  // The work holds the file's name only: a view closed meanwhile drops the
+  // result. Its display lists are made there too.
   const std::string file = path.toStdString();
-  w->setFuture(QtConcurrent::run([file]() -> std::shared_ptr<sxf::TDrawing> {
+  w->setFuture(QtConcurrent::run([file]() -> std::shared_ptr<TLoadedDrawing> {
     if (sxf::SniffMode(file).empty()) return nullptr;
-    return std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(file));
+    auto loaded = std::make_shared<TLoadedDrawing>();
+    loaded->Drawing = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(file));
+    loaded->Scene = std::make_unique<TDrawingScene>(loaded->Drawing);
+    return loaded;
   }));
   d_->canvas->update();
 }
 
 void TDrawingView::SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path) {
+  std::unique_ptr<TDrawingScene> scene = drawing ? std::make_unique<TDrawingScene>(drawing) : nullptr;
+  Show(std::move(drawing), std::move(scene), path);
+}
+
+void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::unique_ptr<TDrawingScene> scene,
+                        const QString& path) {
   // A file still being read is of no use now.
   if (d_->watcher) {
     d_->watcher->disconnect();
@@ -478,7 +494,7 @@ void TDrawingView::SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, cons
   d_->busy = false;
   d_->path = path;
   d_->drawing = std::move(drawing);
-  d_->scene = d_->drawing ? std::make_unique<TDrawingScene>(d_->drawing) : nullptr;
+  d_->scene = std::move(scene);
   if (d_->scene) d_->scene->SetBlackBackground(d_->black->isChecked());
   d_->clicks.clear();
   d_->measureText.clear();

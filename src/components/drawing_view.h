@@ -71,6 +71,7 @@ class TDrawingView : public QWidget {
   void Loaded(const QString& path);
 
  private:
+  void Show(std::shared_ptr<const sxf::TDrawing> drawing, std::unique_ptr<TDrawingScene> scene, const QString& path);
   friend class TDrawingCanvasWidget;
   struct Impl;
   std::unique_ptr<Impl> d_;
