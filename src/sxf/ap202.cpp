@@ -25,6 +25,7 @@ using p21::TValueKind;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 32;          // placements and containers within each other
+constexpr int kMaxLinks = 8;           // a style's or placement's references followed one after another
 constexpr int kSegmentsPerTurn = 72;   // a conic drawn as a boundary or under a shear
 constexpr std::size_t kMaxVisits = 4 * kMaxAp202Primitives;  // items reached, figures expanded
 
@@ -568,8 +569,9 @@ class TResolver {
     return it->second;
   }
 
-  int Colour(long id) {
-    const TFound inst = s_.Find(id);
+  // (`depth`: how many references led here; a file may make them go round.)
+  int Colour(long id, int depth = 0) {
+    const TFound inst = depth < kMaxLinks ? s_.Find(id) : std::nullopt;
     if (!inst) return -1;
     const TRecord& r = inst->Records[0];
     if (r.Name == "COLOUR_RGB") {
@@ -587,13 +589,13 @@ class TResolver {
       if (!PredefinedColour(PredefinedColourCode(c.Name), c)) ++d_.Skipped[r.Name];
       return ColourIndex(c);
     }
-    if (r.Name == "TEXT_STYLE_FOR_DEFINED_FONT" || r.Name == "SYMBOL_COLOUR") return Colour(RefOf(Param(r, 0)));
-    if (r.Name == "FILL_AREA_STYLE_COLOUR") return Colour(RefOf(Param(r, 1)));
+    if (r.Name == "TEXT_STYLE_FOR_DEFINED_FONT" || r.Name == "SYMBOL_COLOUR") return Colour(RefOf(Param(r, 0)), depth + 1);
+    if (r.Name == "FILL_AREA_STYLE_COLOUR") return Colour(RefOf(Param(r, 1)), depth + 1);
     return -1;
   }
 
-  int LineType(long id) {
-    const TFound inst = s_.Find(id);
+  int LineType(long id, int depth = 0) {
+    const TFound inst = depth < kMaxLinks ? s_.Find(id) : std::nullopt;
     if (!inst) return -1;
     const TRecord& r = inst->Records[0];
     TLineType t;
@@ -609,7 +611,7 @@ class TResolver {
         t.Pitches.push_back(Num(Param(*pat, 1), 0));
       }
     } else if (r.Name == "CURVE_STYLE_FONT_AND_SCALING") {
-      int inner = LineType(RefOf(Param(r, 1)));
+      int inner = LineType(RefOf(Param(r, 1)), depth + 1);
       if (inner < 0) return -1;
       t = d_.LineTypes[inner];
       const double scale = Num(Param(r, 2), 1);
@@ -756,8 +758,9 @@ class TResolver {
 
   // The transform an AXIS2_PLACEMENT_2D, a transformation operator or a
   // PLANAR_BOX (by its placement) stands for.
-  bool Placement(long id, long from, TTransform& out) {
+  bool Placement(long id, long from, TTransform& out, int depth = 0) {
     out = {};
+    if (depth >= kMaxLinks) return false;
     const TFound inst = s_.Find(id);
     if (!inst) {
       if (id) Missing(from, id, NameOf(from));
@@ -775,9 +778,9 @@ class TResolver {
       out = {u.X, u.Y, -u.Y, u.X, loc->X, loc->Y};
       return true;
     }
-    if (r.Name == "PLANAR_BOX") return Placement(RefOf(Param(r, 3)), id, out);
+    if (r.Name == "PLANAR_BOX") return Placement(RefOf(Param(r, 3)), id, out, depth + 1);
     if (r.Name == "SYMBOL_TARGET") {  // (name, placement, x scale, y scale)
-      if (!Placement(RefOf(Param(r, 1)), id, out)) return false;
+      if (!Placement(RefOf(Param(r, 1)), id, out, depth + 1)) return false;
       const TTransform scale{Num(Param(r, 2), 1), 0, 0, Num(Param(r, 3), 1), 0, 0};
       out = out.After(scale);
       return true;
@@ -812,11 +815,11 @@ class TResolver {
   }
 
   // The size of a PLANAR_BOX (or of a camera's view window).
-  bool BoxSize(long id, double& x, double& y) {
-    const TFound inst = s_.Find(id);
+  bool BoxSize(long id, double& x, double& y, int depth = 0) {
+    const TFound inst = depth < kMaxLinks ? s_.Find(id) : std::nullopt;
     if (!inst) return false;
     const TRecord& r = inst->Records[0];
-    if (r.Name == "CAMERA_MODEL_D2") return BoxSize(RefOf(Param(r, 1)), x, y);
+    if (r.Name == "CAMERA_MODEL_D2") return BoxSize(RefOf(Param(r, 1)), x, y, depth + 1);
     if (r.Name != "PLANAR_BOX") return false;
     x = Num(Param(r, 1), 0), y = Num(Param(r, 2), 0);
     return x > 0 && y > 0;
@@ -966,7 +969,12 @@ class TResolver {
   // The drawable primitives of a curve, text or fill area, in the
   // coordinates of the representation it belongs to.
   void Geometry(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out, int depth) {
-    if (depth > kMaxDepth) return;
+    if (depth > kMaxDepth || stopped_) return;
+    // Curves made of curves made of curves multiply like figures do.
+    if (++visits_ > kMaxVisits || out.size() >= kMaxAp202Primitives) {
+      Overflow();
+      return;
+    }
     const TRecord& r = inst.Records[0];
     const std::string& n = r.Name;
     auto point = [&](long ref, TPoint& p) {

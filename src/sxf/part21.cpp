@@ -314,7 +314,7 @@ class TLexer {
   std::string raw_;
 };
 
-// Why reading stopped, as a value that unwinds the parser.
+// Where and why the read broke.
 struct TBreak {
   long Line;
   std::string Reason;

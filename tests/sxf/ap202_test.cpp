@@ -297,6 +297,14 @@ TEST(Ap202Reader, BrokenFilesKeepTheRestAndSayWhereAndWhy) {
        ""},
       {"unbalanced parentheses", File(kCommon + good + "#30=POLYLINE('',(#1,#4);\n#31=A();\n"), 25,
        "#30 の括弧が閉じていません", goodLine, ""},
+      {"styles, curves and placements that lead back to themselves",
+       File(kCommon + "#30=ANNOTATION_CURVE_OCCURRENCE('',(#31),#21);\n#31=PRESENTATION_STYLE_ASSIGNMENT((#32));\n"
+                      "#32=CURVE_STYLE('',#33,0.5,#34);\n#33=CURVE_STYLE_FONT_AND_SCALING('',#33,2.);\n"
+                      "#34=TEXT_STYLE_FOR_DEFINED_FONT(#34);\n#21=POLYLINE('',(#1,#4));\n"
+                      "#35=ANNOTATION_CURVE_OCCURRENCE('',(#13),#36);\n#36=COMPOSITE_CURVE('',(#37),.F.);\n"
+                      "#37=COMPOSITE_CURVE_SEGMENT(.CONTINUOUS.,.T.,#36);\n#38=MAPPED_ITEM('',#39,#40);\n"
+                      "#39=REPRESENTATION_MAP(#3,#41);\n#40=PLANAR_BOX('',1.,1.,#40);\n#41=REPRESENTATION('',(),#5);\n"),
+       0, "", "line L=- W=0.5 (0,0) (10,0)\n", "MAPPED_ITEM"},
       {"an unknown entity", File(kCommon + good + "#30=SOMETHING_NEW('',(1,2));\n"), 0, "", goodLine,
        "SOMETHING_NEW"},
   };
