@@ -1,13 +1,12 @@
 // dlvr report: the printed error report of a delivery, as a PDF file.
-#include <QGuiApplication>
 #include <QString>
 
-#include <cstdio>
 #include <memory>
 #include <ostream>
 
 #include "cli/check_command.h"
 #include "cli/commands.h"
+#include "cli/gui_app.h"
 #include "components/drawing_canvas.h"
 #include "platform/paths.h"
 
@@ -29,23 +28,6 @@ const char* const kReportUsage =
 int Fail(std::ostream& err, const std::string& message) {
   err << "dlvr: report: " << message << "\n";
   return 2;
-}
-
-// Painting text needs a GUI application object; the headless tool makes one
-// on the offscreen platform when it has none.
-std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
-  if (QCoreApplication::instance()) return nullptr;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "dlvr";
-  static char* argv[] = {name, nullptr};
-  // Qt's own notices (fonts, runtime folders) are no business of a script.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "dlvr: %s\n", msg.toLocal8Bit().constData());
-  });
-  auto app = std::make_unique<QGuiApplication>(argc, argv);
-  InstallFontSubstitutions();
-  return app;
 }
 
 }  // namespace

@@ -204,17 +204,19 @@ TEST(PreviewView, HtmlFollowsItsCharsetAndDefaultsToCp932) {
   EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
 }
 
-TEST(PreviewView, CadDrawingIsOtherWithOpenButton) {
+// A drawing of a format no renderer takes (SXF drawings have their own).
+TEST(PreviewView, CadFileOfAnotherFormatIsOtherWithOpenButton) {
   TPreviewView view;
   QList<QUrl> opened;
   view.SetOpenHandler([&](const QUrl& url) {
     opened << url;
     return true;
   });
-  QString drawing = Sample("DRAWINGF/C0PL001Z.P21");
+  test::ScratchDir delivery;
+  QString drawing = Q(delivery.WriteBytes("DRAWINGF/C0PL001Z.JWW", std::string("JwwData.") + std::string(600, '\x01')));
   Shown(view).Navigate(drawing);
   ASSERT_EQ(view.RendererKind(), QStringLiteral("other"));
-  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("C0PL001Z.P21")));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("C0PL001Z.JWW")));
   QString size = QLocale(QLocale::Japanese).toString(QFileInfo(drawing).size());
   EXPECT_TRUE(view.RenderedText().contains(size)) << view.RenderedText().toStdString();
   auto* open = Child<QPushButton>(view, "btnOpenDefault");
@@ -229,10 +231,10 @@ TEST(PreviewView, CadDrawingIsOtherWithOpenButton) {
   test::ScratchDir work;
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(drawing.toStdString(), bytes));
-  const QString copy = Q(work.WriteBytes("dlvrviewX1y2Z3.P21", bytes));
+  const QString copy = Q(work.WriteBytes("dlvrviewX1y2Z3.JWW", bytes));
   view.Navigate(copy, drawing);
   ASSERT_FALSE(view.Busy());
-  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("ファイル名: C0PL001Z.P21")));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("ファイル名: C0PL001Z.JWW")));
   EXPECT_FALSE(view.RenderedText().contains(QStringLiteral("dlvrviewX1y2Z3")));
   EXPECT_TRUE(view.RenderedText().contains(QDir::toNativeSeparators(QFileInfo(drawing).absolutePath())));
   view.SetOpenHandler([&](const QUrl& url) {
