@@ -315,6 +315,7 @@ class TStore : public p21::THandler {
   std::map<std::string, std::string> titleValues;
   bool degree = false, radian = false;
   std::map<std::string, long> unknown;
+  std::size_t occurrences = 0;  // styled items: about as many primitives as a drawing without figures has
 
  private:
   void Note(const TInstance& inst) {
@@ -334,13 +335,14 @@ class TStore : public p21::THandler {
     };
     if (inst.Complex) {
       const TRecord* si = Part(inst, "STYLED_ITEM");
-      if (si) hold(Param(*si, 1));
+      if (si) hold(Param(*si, 1)), ++occurrences;
       if (si || Part(inst, "MAPPED_ITEM")) roots.push_back(inst.Id);
       return;
     }
     if (IsStyledName(n)) {
       hold(Param(r, 2));
       roots.push_back(inst.Id);
+      ++occurrences;
     } else if (IsMappedName(n)) {
       roots.push_back(inst.Id);
     } else if (IsCalloutName(n) || IsRepresentationName(n) || n == "ANNOTATION_FILL_AREA" || n == "COMPOSITE_CURVE") {
@@ -512,6 +514,7 @@ class TResolver {
     for (long item : s_.invisible)
       if (auto l = s_.layerIds.find(item); l != s_.layerIds.end()) d_.Layers[l->second].Visible = false;
     Sheet();
+    d_.Primitives.reserve(std::min(s_.occurrences, kMaxAp202Primitives));
     for (long id : s_.roots) {
       if (stopped_) break;
       if (TStore::In(s_.inner, id)) continue;
