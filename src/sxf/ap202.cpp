@@ -239,6 +239,18 @@ struct TKeptPoint {
 
 using TFound = std::optional<TInstance>;
 
+// The two attributes of a styled or mapped item: after the name of a simple
+// instance of the family (`inFamily`), or the first two of the complex
+// instance's partial entity `part`.
+std::pair<const TValue*, const TValue*> TwoAttributes(const TInstance& inst, std::string_view part, bool inFamily) {
+  if (inst.Complex) {
+    const TRecord* r = Part(inst, part);
+    return r ? std::pair{Param(*r, 0), Param(*r, 1)} : std::pair<const TValue*, const TValue*>{};
+  }
+  return inFamily ? std::pair{Param(inst.Records[0], 1), Param(inst.Records[0], 2)}
+                  : std::pair<const TValue*, const TValue*>{};
+}
+
 // The record of a simple instance named `name`.
 const TRecord* Simple(const TFound& inst, std::string_view name) {
   return inst && !inst->Complex && inst->Records.size() == 1 && inst->Records[0].Name == name ? &inst->Records[0]
@@ -860,12 +872,7 @@ class TResolver {
     ctx.From = id;
     const TRecord& r = inst->Records[0];
     // A styled item: its own style over what the outer one gave.
-    const TValue *styles = nullptr, *item = nullptr;
-    if (inst->Complex) {
-      if (const TRecord* si = Part(*inst, "STYLED_ITEM")) styles = Param(*si, 0), item = Param(*si, 1);
-    } else if (IsStyledName(r.Name)) {
-      styles = Param(r, 1), item = Param(r, 2);
-    }
+    const auto [styles, item] = TwoAttributes(*inst, "STYLED_ITEM", IsStyledName(r.Name));
     if (item) {
       TStyle st = Styles(styles);
       st.Under(ctx.Style);
@@ -873,12 +880,7 @@ class TResolver {
       if (long ref = RefOf(item)) Item(ref, ctx, depth + 1);
       return;
     }
-    const TValue *source = nullptr, *target = nullptr;
-    if (inst->Complex) {
-      if (const TRecord* mi = Part(*inst, "MAPPED_ITEM")) source = Param(*mi, 0), target = Param(*mi, 1);
-    } else if (IsMappedName(r.Name)) {
-      source = Param(r, 1), target = Param(r, 2);
-    }
+    const auto [source, target] = TwoAttributes(*inst, "MAPPED_ITEM", IsMappedName(r.Name));
     if (source) {
       Place(id, RefOf(source), RefOf(target), ctx, depth);
       return;
