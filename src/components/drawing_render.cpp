@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -65,7 +66,7 @@ bool IsCurve(TKind k) {
 }
 
 // A uniform cubic B-spline through the control points, its ends clamped.
-void SampleSpline(const std::vector<sxf::TPoint>& cp, int perSpan, std::vector<QPointF>& out) {
+void SampleSpline(std::span<const sxf::TPoint> cp, int perSpan, std::vector<QPointF>& out) {
   if (cp.size() < 3) {
     for (const auto& p : cp) out.push_back(Q(p));
     return;
@@ -114,7 +115,7 @@ void Outline(const TPrimitive& p, double tolerance, std::vector<QPointF>& out, b
 QPainterPath HatchPath(const TPrimitive& p) {
   QPainterPath path;
   path.setFillRule(Qt::OddEvenFill);
-  auto ring = [&](const std::vector<sxf::TPoint>& pts) {
+  auto ring = [&](std::span<const sxf::TPoint> pts) {
     if (pts.size() < 2) return;
     path.moveTo(Q(pts[0]));
     for (std::size_t i = 1; i < pts.size(); ++i) path.lineTo(Q(pts[i]));
@@ -638,7 +639,7 @@ std::string TDrawingScene::Svg() const {
         case TKind::Hatch: {
           if (p.Points.size() < 3) break;
           std::string dpath;
-          auto ring = [&](const std::vector<sxf::TPoint>& r) {
+          auto ring = [&](std::span<const sxf::TPoint> r) {
             std::vector<QPointF> pts;
             for (const auto& q : r) pts.push_back(Q(q));
             if (pts.size() >= 2) dpath += "M" + points(pts) + "Z";

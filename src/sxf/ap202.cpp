@@ -142,73 +142,6 @@ TTransform Inverse(const TTransform& t) {
   return {a, b, c, d, -(a * t.E + c * t.F), -(b * t.E + d * t.F)};
 }
 
-TPoint Linear(const TTransform& t, TPoint v) { return {t.A * v.X + t.C * v.Y, t.B * v.X + t.D * v.Y}; }
-
-// The points along a conic (local to the primitive), for a boundary or when
-// a shear leaves no axes to keep.
-void ConicPoints(const TPrimitive& p, std::vector<TPoint>& out) {
-  const bool whole = p.Kind == TKind::Circle || p.Kind == TKind::Ellipse;
-  double start = whole ? 0 : p.Start, sweep = whole ? 2 * kPi : p.End - p.Start;
-  while (sweep <= 0) sweep += 2 * kPi;
-  const int n = std::clamp(static_cast<int>(std::ceil(sweep / (2 * kPi) * kSegmentsPerTurn)), 2, kSegmentsPerTurn);
-  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
-  const TPoint o = p.Points.empty() ? TPoint{} : p.Points[0];
-  for (int i = 0; i <= n; ++i) {
-    const double a = p.Reversed && !whole ? start + sweep * (n - i) / n : start + sweep * i / n;
-    const double x = p.Rx * std::cos(a), y = p.Ry * std::sin(a);
-    out.push_back({o.X + c * x - s * y, o.Y + s * x + c * y});
-  }
-}
-
-// A primitive carried by a placement into sheet millimetres.
-void Carry(TPrimitive& p, const TTransform& t) {
-  const bool conic = p.Kind == TKind::Circle || p.Kind == TKind::Arc || p.Kind == TKind::Ellipse ||
-                     p.Kind == TKind::EllipseArc;
-  if (conic) {
-    const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
-    const TPoint a = Linear(t, {c * p.Rx, s * p.Rx}), b = Linear(t, {-s * p.Ry, c * p.Ry});
-    const double la = std::hypot(a.X, a.Y), lb = std::hypot(b.X, b.Y);
-    if (std::fabs(a.X * b.X + a.Y * b.Y) > 1e-9 * la * lb) {  // sheared: no axes survive
-      std::vector<TPoint> pts;
-      ConicPoints(p, pts);
-      p.Kind = TKind::Polyline;
-      p.Points = std::move(pts);
-    } else {
-      p.Rotation = std::atan2(a.Y, a.X);
-      p.Rx = la;
-      p.Ry = lb;
-      if (a.X * b.Y - a.Y * b.X < 0) {  // mirrored: the parameter runs backwards
-        const double start = p.Start;
-        p.Start = -p.End;
-        p.End = -start;
-        p.Reversed = !p.Reversed;
-      }
-      const bool round = std::fabs(la - lb) <= 1e-9 * std::max(1.0, la);
-      if (p.Kind == TKind::Circle && !round) p.Kind = TKind::Ellipse;
-      if (p.Kind == TKind::Arc && !round) p.Kind = TKind::EllipseArc;
-    }
-  }
-  for (TPoint& q : p.Points) q = t.Apply(q);
-  for (auto& hole : p.Holes)
-    for (TPoint& q : hole) q = t.Apply(q);
-  const double det = std::fabs(t.A * t.D - t.B * t.C);
-  auto turn = [&](double& angle, double* along, double* across) {
-    const TPoint d = Linear(t, {std::cos(angle), std::sin(angle)});
-    const double len = std::hypot(d.X, d.Y);
-    if (!(len > 0)) return;
-    angle = std::atan2(d.Y, d.X);
-    if (along) *along *= len;
-    if (across) *across *= det / len;
-  };
-  if (p.Kind == TKind::Text) {
-    double width = p.CharWidth;
-    turn(p.Rotation, &p.CharWidth, &p.Height);
-    if (width > 0) p.Spacing *= p.CharWidth / width;
-  }
-  if (p.Kind == TKind::Hatch)
-    for (auto& line : p.PatternLines) turn(line.first, nullptr, &line.second);
-}
-
 // 9-way alignment from a text_alignment label ("baseline left", "top
 // centre", "centre right", ...): 1 lower left ... 9 upper right; 0 when the
 // label says neither.
@@ -967,7 +900,7 @@ class TResolver {
       p.Solid = st.Solid;
       p.PatternLines = st.Pattern;
     }
-    Carry(p, ctx.T);
+    TransformPrimitive(p, ctx.T);
     d_.Primitives.push_back(std::move(p));
   }
 
@@ -1061,7 +994,7 @@ class TResolver {
           if (part.Kind == TKind::Text) continue;
           if (part.Kind == TKind::Circle || part.Kind == TKind::Ellipse || part.Kind == TKind::Arc ||
               part.Kind == TKind::EllipseArc) {
-            ConicPoints(part, ring);
+            AppendConicPoints(part, ring);
           } else {
             ring.insert(ring.end(), part.Points.begin(), part.Points.end());
           }

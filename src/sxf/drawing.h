@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,75 @@ struct TTransform {
   double Scale() const;        // the mean length scale (sqrt |det|)
   bool Mirrors() const;        // det < 0
 };
+
+// The points of one primitive. Most primitives have one or two (a line, a
+// circle's centre, a text's anchor): those are kept inside the primitive,
+// so that a drawing of a million lines makes no allocation a line and a
+// figure placed many times is copied cheaply. Longer lists go on the heap.
+class TPointList {
+ public:
+  TPointList() noexcept {}
+  TPointList(std::initializer_list<TPoint> points) { Assign(points.begin(), points.size()); }
+  TPointList(const std::vector<TPoint>& points) { Assign(points.data(), points.size()); }
+  TPointList(const TPointList& other) { Assign(other.data(), other.size()); }
+  TPointList(TPointList&& other) noexcept { Take(other); }
+  TPointList& operator=(const TPointList& other) {
+    if (this != &other) Assign(other.data(), other.size());
+    return *this;
+  }
+  TPointList& operator=(TPointList&& other) noexcept {
+    if (this != &other) {
+      Release();
+      Take(other);
+    }
+    return *this;
+  }
+  ~TPointList() { Release(); }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  TPoint* data() { return capacity_ > kInline ? heap_ : inline_; }
+  const TPoint* data() const { return capacity_ > kInline ? heap_ : inline_; }
+  TPoint* begin() { return data(); }
+  TPoint* end() { return data() + size_; }
+  const TPoint* begin() const { return data(); }
+  const TPoint* end() const { return data() + size_; }
+  TPoint& operator[](std::size_t i) { return data()[i]; }
+  const TPoint& operator[](std::size_t i) const { return data()[i]; }
+  const TPoint& front() const { return data()[0]; }
+  const TPoint& back() const { return data()[size_ - 1]; }
+  void reserve(std::size_t n);
+  void push_back(TPoint p) {
+    if (size_ == capacity_) reserve(static_cast<std::size_t>(capacity_) * 2);
+    data()[size_++] = p;
+  }
+  void clear() { size_ = 0; }
+  operator std::span<const TPoint>() const { return {data(), size_}; }
+  operator std::vector<TPoint>() const { return {begin(), end()}; }
+
+ private:
+  static constexpr std::uint32_t kInline = 2;
+  void Assign(const TPoint* points, std::size_t n);
+  void Take(TPointList& other) noexcept;
+  void Release() noexcept;
+  union {
+    TPoint inline_[kInline] = {};
+    TPoint* heap_;
+  };
+  std::uint32_t size_ = 0, capacity_ = kInline;
+};
+
+// A primitive carried by a placement: its points moved; a circle, arc or
+// ellipse given its new axes exactly (an uneven scale or a shear makes a
+// circle an ellipse; an arc stays counter-clockwise from Start to End and a
+// mirror flips Reversed, its direction of travel); a text's angle, height,
+// width and spacing, a point marker's size and a hatch's pattern lines
+// turned and scaled with it.
+struct TPrimitive;
+void TransformPrimitive(TPrimitive& p, const TTransform& t);
+// The points along a circle, arc or ellipse (about five degrees apart),
+// appended to `out`; in the arc's direction of travel.
+void AppendConicPoints(const TPrimitive& p, std::vector<TPoint>& out);
 
 struct TLayer {
   std::string Name;
@@ -59,13 +130,14 @@ struct TPrimitive {
   // Point: Points[0] (+ Marker); Line: 2 points; Polyline/Spline/Clothoid:
   // the points (a spline's control points, a clothoid sampled); Hatch:
   // Points holds the outer boundary, Holes the inner ones.
-  std::vector<TPoint> Points;
+  TPointList Points;
   std::vector<std::vector<TPoint>> Holes;
   int Marker = 0;             // point marker code
   // Circle/Arc/Ellipse/EllipseArc: centre Points[0], radii, rotation of the
   // first axis, start and end angles (radians, counter-clockwise from the
-  // first axis); Reversed when the arc runs clockwise on the sheet (after a
-  // mirroring placement).
+  // first axis; the arc runs counter-clockwise from Start to End); Reversed
+  // when it is travelled from End back to Start (a clockwise arc, or one
+  // seen in a mirror).
   double Rx = 0, Ry = 0, Rotation = 0, Start = 0, End = 0;
   bool Reversed = false;
   // Text: anchor Points[0], UTF-8 text, height and width of a character in

@@ -38,31 +38,11 @@ long Code(double v) { return std::fabs(v) <= 1e9 ? std::lround(v) : 0; }
 // ---------------------------------------------------------------------------
 // Placements
 
-// outer after inner: outer.Apply(inner.Apply(p)).
-TTransform Compose(const TTransform& o, const TTransform& i) {
-  return {o.A * i.A + o.C * i.B, o.B * i.A + o.D * i.B, o.A * i.C + o.C * i.D,
-          o.B * i.C + o.D * i.D, o.A * i.E + o.C * i.F + o.E, o.B * i.E + o.D * i.F + o.F};
-}
-
 // A figure placed at (x, y), turned by angleDeg and scaled by sx, sy in its
 // own axes (a negative scale mirrors).
 TTransform Placement(double x, double y, double angleDeg, double sx, double sy) {
   const double c = std::cos(Rad(angleDeg)), s = std::sin(Rad(angleDeg));
   return {c * sx, s * sx, -s * sy, c * sy, x, y};
-}
-
-TPoint Linear(const TTransform& t, TPoint v) { return {t.A * v.X + t.C * v.Y, t.B * v.X + t.D * v.Y}; }
-
-// A direction turned by the placement: its new angle and how much lengths
-// along it and across it are scaled.
-struct TTurned {
-  double Angle = 0, Along = 1, Across = 1;
-};
-TTurned Turn(const TTransform& t, double angle) {
-  const TPoint d = Linear(t, {std::cos(angle), std::sin(angle)});
-  const double len = std::hypot(d.X, d.Y);
-  if (!(len > 0)) return {angle, 0, 0};
-  return {std::atan2(d.Y, d.X), len, std::fabs(t.A * t.D - t.B * t.C) / len};
 }
 
 // Arcs are kept counter-clockwise from Start to End: a clockwise arc is the
@@ -71,97 +51,6 @@ void MakeCounterClockwise(TPrimitive& p) {
   if (!p.Reversed) return;
   std::swap(p.Start, p.End);
   p.Reversed = false;
-}
-
-// Circles, arcs and ellipses under a placement. The conic is the image of
-// the unit circle under K = M R(rotation) diag(rx, ry); K is split into
-// R(phi) diag(s1, s2) R(theta), so the new axes turn by phi, the radii are
-// |s1| and |s2|, and the parameter of every point moves by theta (and runs
-// backwards when s2 < 0, a mirror).
-void TransformConic(TPrimitive& p, const TTransform& t) {
-  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
-  const double k11 = (t.A * c + t.C * s) * p.Rx, k21 = (t.B * c + t.D * s) * p.Rx;
-  const double k12 = (-t.A * s + t.C * c) * p.Ry, k22 = (-t.B * s + t.D * c) * p.Ry;
-  const double e = (k11 + k22) / 2, f = (k11 - k22) / 2, g = (k21 + k12) / 2, h = (k21 - k12) / 2;
-  const double q = std::hypot(e, h), r = std::hypot(f, g);
-  const double s1 = q + r, s2 = q - r;
-  const double a1 = std::atan2(g, f), a2 = std::atan2(h, e);
-  const double theta = (a2 - a1) / 2, phi = (a2 + a1) / 2;
-  p.Rotation = phi;
-  p.Rx = s1;
-  p.Ry = std::fabs(s2);
-  if (s2 >= 0) {
-    p.Start += theta;
-    p.End += theta;
-  } else {
-    p.Start = -(p.Start + theta);
-    p.End = -(p.End + theta);
-    p.Reversed = !p.Reversed;
-  }
-  MakeCounterClockwise(p);
-  const bool round = std::fabs(p.Rx - p.Ry) <= 1e-9 * std::max(1.0, p.Rx);
-  if (p.Kind == TKind::Circle && !round) p.Kind = TKind::Ellipse;
-  if (p.Kind == TKind::Arc && !round) p.Kind = TKind::EllipseArc;
-  if (p.Kind == TKind::Circle || p.Kind == TKind::Arc) {
-    // A circle has no axis of its own: its angles are kept from the sheet's x axis.
-    p.Start += p.Rotation;
-    p.End += p.Rotation;
-    p.Rotation = 0;
-  }
-}
-
-void TransformPrimitive(TPrimitive& p, const TTransform& t) {
-  for (TPoint& q : p.Points) q = t.Apply(q);
-  for (auto& hole : p.Holes)
-    for (TPoint& q : hole) q = t.Apply(q);
-  switch (p.Kind) {
-    case TKind::Circle:
-    case TKind::Arc:
-    case TKind::Ellipse:
-    case TKind::EllipseArc:
-      TransformConic(p, t);
-      break;
-    case TKind::Text: {
-      const TTurned turned = Turn(t, p.Rotation);
-      p.Rotation = turned.Angle;
-      p.CharWidth *= turned.Along;
-      p.Spacing *= turned.Along;
-      p.Height *= turned.Across;
-      break;
-    }
-    case TKind::Point: {
-      const TTurned turned = Turn(t, p.Rotation);
-      p.Rotation = turned.Angle;
-      p.Rx *= std::sqrt(turned.Along * turned.Across);
-      break;
-    }
-    case TKind::Hatch:
-      for (auto& line : p.PatternLines) {
-        const TTurned turned = Turn(t, line.first);
-        line.first = turned.Angle;
-        line.second *= turned.Across;
-      }
-      break;
-    default:
-      break;
-  }
-}
-
-// The points along a conic, for the boundary of a hatch.
-void AppendConicPoints(const TPrimitive& p, std::vector<TPoint>& out) {
-  const bool whole = p.Kind == TKind::Circle || p.Kind == TKind::Ellipse;
-  const double start = whole ? 0 : p.Start;
-  double sweep = whole ? kTwoPi : std::fmod(p.End - p.Start, kTwoPi);
-  if (!(sweep > 1e-12)) sweep += kTwoPi;
-  if (!std::isfinite(sweep)) sweep = kTwoPi;
-  const int n = std::clamp(static_cast<int>(std::ceil(sweep / Rad(5))), 2, 144);
-  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
-  const TPoint centre = p.Points.empty() ? TPoint{} : p.Points[0];
-  for (int i = 0; i <= n; ++i) {
-    const double a = start + sweep * i / n;
-    const double x = p.Rx * std::cos(a), y = p.Ry * std::sin(a);
-    out.push_back({centre.X + c * x - s * y, centre.Y + s * x + c * y});
-  }
 }
 
 // A clothoid (curvature growing with the length from its origin, A² = R L)
@@ -1244,7 +1133,7 @@ bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std:
   }
   const bool last = movable_ && remaining_[index] > 0 && --remaining_[index] == 0;
   active[index] = 1;
-  const bool more = Emit(figures_[index], Compose(t, place.Place), false, last, depth + 1, active);
+  const bool more = Emit(figures_[index], t.After(place.Place), false, last, depth + 1, active);
   active[index] = 0;
   return more;
 }
