@@ -22,7 +22,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QPainter>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -111,9 +111,7 @@ int ViewOnce(int argc, char** argv, const char* path) {
         QTransform t = fit * QTransform::fromTranslate(-at.x(), -at.y()) * QTransform::fromScale(zoom, zoom) *
                        QTransform::fromTranslate(at.x() + pan.x(), at.y() + pan.y());
         const auto t0 = Clock::now();
-        QPainter p(&image);
-        scene.Paint(p, t, QRectF(image.rect()), true);
-        p.end();
+        scene.PaintImage(image, t, std::max(1, QThread::idealThreadCount()));
         redraws.push_back(Seconds(Clock::now() - t0));
       }
     }

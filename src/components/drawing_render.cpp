@@ -10,8 +10,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <span>
 #include <cstdio>
+#include <span>
+#include <thread>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -561,6 +562,47 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
   }
   painter.restore();
   return drawn;
+}
+
+int TDrawingScene::PaintImage(QImage& image, const QTransform& toDevice, int bands) const {
+  // Positions are the image's logical ones (device pixels over its pixel ratio).
+  const qreal dpr = image.devicePixelRatio();
+  const int h = image.height();
+  const QRectF whole(0, 0, image.width() / dpr, h / dpr);
+  bands = std::clamp(bands, 1, std::max(1, h / 64));
+  if (bands == 1) {
+    QPainter painter(&image);
+    return Paint(painter, toDevice, whole, true);
+  }
+  // Each band is painted into an image of its own by a thread of its own
+  // (painters on one image must not run at once), then copied in. Small
+  // features are judged on the whole image in every band, so the bands join
+  // without a seam.
+  std::vector<QImage> parts(static_cast<std::size_t>(bands));
+  std::vector<int> drawn(static_cast<std::size_t>(bands), 0);
+  auto paintBand = [&](int b) {
+    const int top = h * b / bands, bottom = h * (b + 1) / bands;
+    QImage& part = parts[std::size_t(b)];
+    part = QImage(image.width(), bottom - top, image.format());
+    part.setDevicePixelRatio(dpr);
+    QPainter painter(&part);
+    const qreal offset = top / dpr;
+    drawn[std::size_t(b)] = Paint(painter, toDevice * QTransform::fromTranslate(0, -offset),
+                                  QRectF(0, 0, whole.width(), (bottom - top) / dpr), true,
+                                  whole.translated(0, -offset));
+  };
+  std::vector<std::thread> threads;
+  for (int b = 1; b < bands; ++b) threads.emplace_back(paintBand, b);
+  paintBand(0);
+  for (std::thread& t : threads) t.join();
+  QPainter painter(&image);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  int total = 0;
+  for (int b = 0; b < bands; ++b) {
+    painter.drawImage(QPointF(0, (h * b / bands) / dpr), parts[std::size_t(b)]);
+    total += drawn[std::size_t(b)];
+  }
+  return total;
 }
 
 std::string TDrawingScene::Svg() const {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QFont>
 #include <QPainter>
 #include <QRectF>
@@ -81,6 +82,11 @@ class TDrawingScene {
   // screen drawn apart match. Returns how many features were drawn.
   int Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail = true,
             const QRectF& view = {}) const;
+
+  // Paints the whole of `image` as Paint does on the screen (`detail` on),
+  // in `bands` horizontal bands painted at once by as many threads. Returns
+  // how many features were drawn (a feature across bands counts in each).
+  int PaintImage(QImage& image, const QTransform& toDevice, int bands) const;
 
   // The shown layers as an SVG document at the sheet's size in millimetres.
   std::string Svg() const;

@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -194,10 +195,11 @@ void TDrawingCanvasWidget::paintEvent(QPaintEvent*) {
         d->scene->Paint(p, d->view, QRectF(strip), true, whole);
         p.restore();
       }
+      p.end();
     } else {
-      d->scene->Paint(p, d->view, whole, true);
+      p.end();
+      d->scene->PaintImage(next, d->view, std::max(1, QThread::idealThreadCount()));
     }
-    p.end();
     d->cache = std::move(next);
     d->cacheView = d->view;
   }

@@ -125,30 +125,31 @@ enum class TKind : std::uint8_t {
 // the default). Coordinates are sheet millimetres after every placement.
 struct TPrimitive {
   TKind Kind = TKind::Line;
+  // (The small members come first: a drawing holds a million primitives.)
+  bool Reversed = false;      // arcs: see below
+  bool Vertical = false;      // texts: vertical writing
+  bool Solid = false;         // hatches: a fill in Colour
   int Layer = -1, Colour = -1, LineType = -1, Font = -1;
+  int Marker = 0;             // point marker code
+  int Align = 1;              // texts: see below
   double Width = 0.13;        // line width in mm
   // Point: Points[0] (+ Marker); Line: 2 points; Polyline/Spline/Clothoid:
   // the points (a spline's control points, a clothoid sampled); Hatch:
   // Points holds the outer boundary, Holes the inner ones.
   TPointList Points;
   std::vector<std::vector<TPoint>> Holes;
-  int Marker = 0;             // point marker code
   // Circle/Arc/Ellipse/EllipseArc: centre Points[0], radii, rotation of the
   // first axis, start and end angles (radians, counter-clockwise from the
   // first axis; the arc runs counter-clockwise from Start to End); Reversed
   // when it is travelled from End back to Start (a clockwise arc, or one
   // seen in a mirror).
   double Rx = 0, Ry = 0, Rotation = 0, Start = 0, End = 0;
-  bool Reversed = false;
   // Text: anchor Points[0], UTF-8 text, height and width of a character in
   // mm, spacing, angle (radians), slant (radians), alignment 1..9 (1 lower
-  // left, 2 lower centre, ... 9 upper right), vertical writing.
+  // left, 2 lower centre, ... 9 upper right), Vertical writing.
   std::string Text;
   double Height = 0, CharWidth = 0, Spacing = 0, Slant = 0;
-  int Align = 1;
-  bool Vertical = false;
-  // Hatch: fill (solid in Colour) or a pattern of lines (angle, pitch).
-  bool Solid = false;
+  // Hatch: a fill (Solid, in Colour) or a pattern of lines (angle, pitch).
   std::vector<std::pair<double, double>> PatternLines;  // (angle, pitch mm)
 };
 
