@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QThread>
@@ -30,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,11 +60,17 @@ std::size_t CoordinateBytes(const sxf::TDrawing& d) {
 
 // --- the child processes: one measurement each, a result line on stdout ---
 
-int ReadOnce(const char* path) {
+// The read alone, then the display lists the view makes of the drawing.
+int ReadOnce(int argc, char** argv, const char* path) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);
   const auto t0 = Clock::now();
-  const sxf::TDrawing d = sxf::ReadDrawing(path);
+  auto d = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(path));
   const double s = Seconds(Clock::now() - t0);
-  std::printf("%.6f %zu %zu %d\n", s, d.Primitives.size(), CoordinateBytes(d), d.Stop.Broken ? 1 : 0);
+  const auto t1 = Clock::now();
+  const TDrawingScene scene(d);
+  const double lists = Seconds(Clock::now() - t1);
+  std::printf("%.6f %.6f %zu %zu %d\n", s, lists, d->Primitives.size(), CoordinateBytes(*d), d->Stop.Broken ? 1 : 0);
   return 0;
 }
 
@@ -176,7 +184,7 @@ std::string Quoted(const std::string& s) {
 
 int main(int argc, char** argv) {
   using namespace dlvr::bench;
-  if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return ReadOnce(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return ReadOnce(argc, argv, argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--view") == 0) return ViewOnce(argc, argv, argv[2]);
 
   std::string dir;
@@ -222,20 +230,22 @@ int main(int argc, char** argv) {
       error = true;
       continue;
     }
-    std::vector<double> floor, reads;
+    std::vector<double> floor, reads, lists;
     std::size_t primitives = 0, coords = 0;
     long readPeak = 0;
     for (int r = 0; r < runs; ++r) {
       floor.push_back(TimeCommand("wc -l " + Quoted(file) + " > /dev/null"));
       const Child c = RunChild(self, {"--read", file});
-      double s = 0;
+      double s = 0, l = 0;
       int broken = 0;
-      if (!c.ok || std::sscanf(c.out.c_str(), "%lf %zu %zu %d", &s, &primitives, &coords, &broken) != 4 || broken) {
+      if (!c.ok || std::sscanf(c.out.c_str(), "%lf %lf %zu %zu %d", &s, &l, &primitives, &coords, &broken) != 5 ||
+          broken) {
         std::fprintf(stderr, "%s: not read whole\n", file.c_str());
         error = true;
         break;
       }
       reads.push_back(s);
+      lists.push_back(l);
       readPeak = std::max(readPeak, c.peakMb);
     }
     if (reads.empty()) continue;
@@ -263,8 +273,11 @@ int main(int argc, char** argv) {
     const double coordMb = coords / 1048576.0;
     std::printf("%s: %.1f MB, %zu primitives, coordinates %.1f MB\n", name, bytes / 1048576.0, primitives, coordMb);
     std::printf("  wc -l        best %.3f s  median %.3f s\n", f.best, f.median);
-    std::printf("  read         best %.3f s  median %.3f s  (%.1f x wc -l, %.0f MB/s)  peak %ld MB\n", rd.best,
+    std::printf("  read         best %.3f s  median %.3f s  (%.1f x wc -l, %.0f MB/s)  peak with lists %ld MB\n", rd.best,
                 rd.median, rd.median / std::max(f.median, 1e-6), bytes / 1048576.0 / rd.median, readPeak);
+    const Stats ls = Summarise(lists);
+    std::printf("  lists        best %.3f s  median %.3f s  (the view's display lists of the drawing read)\n", ls.best,
+                ls.median);
     std::printf("  first paint  best %.3f s  median %.3f s  (canvas %s)\n", fp.best, fp.median, canvas.c_str());
     std::printf("  redraw       median %.1f ms  worst %.1f ms  (zoom 1-64x, pans, 3 places)\n", rp.median * 1e3,
                 redrawWorst * 1e3);
