@@ -29,6 +29,10 @@ constexpr std::size_t kChunkBytes = 1 << 20;
 // gathered without bound.
 constexpr std::size_t kMaxCommentBytes = 64u << 20;
 constexpr int kMaxNesting = 32;
+// A tile fill of more tiles than this is drawn as its area.
+constexpr double kMaxTiles = 20000;
+// The marker that stands for a symbol defined outside the file.
+constexpr int kExternalSymbolMarker = 2;
 
 double Rad(double deg) { return deg * kPi / 180.0; }
 
@@ -43,6 +47,16 @@ long Code(double v) { return std::fabs(v) <= 1e9 ? std::lround(v) : 0; }
 TTransform Placement(double x, double y, double angleDeg, double sx, double sy) {
   const double c = std::cos(Rad(angleDeg)), s = std::sin(Rad(angleDeg));
   return {c * sx, s * sx, -s * sy, c * sy, x, y};
+}
+
+// Whether a point lies inside a closed outline (the even-odd rule).
+bool Inside(const std::vector<TPoint>& ring, TPoint p) {
+  bool in = false;
+  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+    const TPoint a = ring[i], b = ring[j];
+    if ((a.Y > p.Y) != (b.Y > p.Y) && p.X < (b.X - a.X) * (p.Y - a.Y) / (b.Y - a.Y) + a.X) in = !in;
+  }
+  return in;
 }
 
 // Arcs are kept counter-clockwise from Start to End: a clockwise arc is the
@@ -441,6 +455,7 @@ class TSfcReader {
   void AddText(int layer, int colour, std::size_t fontAt, bool shown);
   void AddExtension(const TPrimitive& style, std::size_t flagAt);
   bool AddHatch(TPrimitive p, int outId, std::size_t holesAt);
+  bool AddTiles(const std::string& figure, long line);
   const std::vector<TPoint>* FindCurve(long id) const;
   void CompositeCurve();
 
@@ -708,6 +723,46 @@ bool TSfcReader::AddHatch(TPrimitive p, int outId, std::size_t holesAt) {
   return true;
 }
 
+// The figure of a tile fill placed at every point of its lattice that lies
+// inside the boundary and outside its holes (a tile is drawn whole where it
+// starts). False, with nothing placed, when the steps span no lattice or it
+// would take more than kMaxTiles tiles.
+bool TSfcReader::AddTiles(const std::string& figure, long line) {
+  TArgs& a = args_;
+  const std::vector<TPoint>* outer = FindCurve(a.Int(12));
+  const std::vector<double> holeIds = a.List(14);
+  if (!outer || outer->size() < 3 || a.Bad) return false;
+  const TPoint origin{a.Num(3), a.Num(4)};
+  const TPoint u{a.Num(5) * std::cos(Rad(a.Num(6))), a.Num(5) * std::sin(Rad(a.Num(6)))};
+  const TPoint v{a.Num(7) * std::cos(Rad(a.Num(8))), a.Num(7) * std::sin(Rad(a.Num(8)))};
+  const double sx = a.Num(9), sy = a.Num(10), angle = a.Num(11);
+  const double det = u.X * v.Y - u.Y * v.X;
+  if (a.Bad || !std::isfinite(det) || std::fabs(det) < 1e-9) return false;
+  // The lattice coordinates of the boundary's corners bound the tiles to try.
+  double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+  for (const TPoint& q : *outer) {
+    const double dx = q.X - origin.X, dy = q.Y - origin.Y;
+    const double i = (dx * v.Y - dy * v.X) / det, j = (u.X * dy - u.Y * dx) / det;
+    lo[0] = std::min(lo[0], i), hi[0] = std::max(hi[0], i);
+    lo[1] = std::min(lo[1], j), hi[1] = std::max(hi[1], j);
+  }
+  if (!std::isfinite(lo[0] + hi[0] + lo[1] + hi[1])) return false;
+  const double cols = std::floor(hi[0]) - std::ceil(lo[0]) + 1, rows = std::floor(hi[1]) - std::ceil(lo[1]) + 1;
+  if (!(cols * rows <= kMaxTiles)) return false;
+  std::vector<const std::vector<TPoint>*> holes;
+  for (const double id : holeIds)
+    if (const std::vector<TPoint>* hole = FindCurve(Code(id))) holes.push_back(hole);
+  for (double i = std::ceil(lo[0]); i <= hi[0]; ++i)
+    for (double j = std::ceil(lo[1]); j <= hi[1]; ++j) {
+      const TPoint at{origin.X + i * u.X + j * v.X, origin.Y + i * u.Y + j * v.Y};
+      if (!Inside(*outer, at) ||
+          std::any_of(holes.begin(), holes.end(), [&](const std::vector<TPoint>* h) { return Inside(*h, at); }))
+        continue;
+      cur_.Places.push_back({cur_.Prims.size(), figure, Placement(at.X, at.Y, angle, sx, sy), line});
+    }
+  return true;
+}
+
 // composite_curve_org_feature(colour, type, width, shown): the curves read
 // since the last figure, curve or sheet make one curve; its outline is kept
 // for the hatches that name it, and it is drawn in its own style when shown.
@@ -941,9 +996,18 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
       cur_.Places.push_back({cur_.Prims.size(), figure, place, line});
       return;
     }
-    case TFeature::Symbol:
-      skip();  // symbols defined outside the file have no shape here
+    case TFeature::Symbol: {
+      // (layer, colour flag, colour, name, x, y, angle, scale): the shape
+      // is defined outside the file; a marker shows where it stands.
+      TPrimitive p = Styled(TKind::Point, a.Int(0), a.Int(1) == 1 ? a.Int(2) : 0, 0, 0);
+      p.Points = {{a.Num(4), a.Num(5)}};
+      p.Marker = kExternalSymbolMarker;
+      p.Rotation = Rad(a.Num(6));
+      p.Rx = a.Num(7);
+      if (a.Bad) break;
+      Add(std::move(p));
       return;
+    }
     case TFeature::LinearDim: {
       const TPrimitive s = style(TKind::Line);
       const TPoint p1{a.Num(4), a.Num(5)}, p2{a.Num(6), a.Num(7)};
@@ -1047,10 +1111,16 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
       break;
     }
     case TFeature::FillTiles: {
-      // The tiles are a figure repeated over the area; the area is drawn.
+      // (layer, figure, colour, origin x, y, step 1, its angle, step 2, its
+      // angle, figure scale x, y, figure angle, boundary, holes): the figure
+      // is placed on the lattice the two steps span from the origin.
       TPrimitive p = Styled(TKind::Hatch, a.Int(0), a.Int(2), 0, 0);
       const int outId = a.Int(12);
-      if (a.Bad || !AddHatch(std::move(p), outId, 14)) a.Bad = true;
+      if (a.Bad) break;
+      if (AddTiles(a.Str(1), line)) break;
+      // Steps that span no lattice, or one too fine to draw: the area
+      // itself stands for its tiles.
+      if (!AddHatch(std::move(p), outId, 14)) a.Bad = true;
       break;
     }
     case TFeature::CompositeCurve:
