@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <filesystem>
-#include <functional>
 
 #include "app/desktop_windows.h"
 #include "app/main_window.h"
@@ -21,6 +20,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
+#include "support/wait.h"
 
 namespace dlvr {
 namespace {
@@ -28,18 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// Processes events until `done` or `ms` have passed.
-bool WaitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QTest::qWait(20);
-  }
-  return true;
-}
 
 // A window list with one window of another viewer that was started before;
 // it records the close requests.
@@ -135,7 +123,7 @@ TEST_F(ExternalProgramsTest, TheViewerIsLookedUpAtEveryLoad) {
   EXPECT_EQ(w->ViewerProcess, 0);
   ASSERT_TRUE(w->frmPhotoView);
   w->frmPhotoView->close();
-  ASSERT_TRUE(WaitFor([&] { return !w->frmPhotoView; }, 2000));
+  ASSERT_TRUE(test::WaitUntil([&] { return !w->frmPhotoView; }, 2000));
   InstallViewer();
   w->miViewRefresh->trigger();
   EXPECT_TRUE(w->PhotoViewerPresent);
@@ -166,7 +154,7 @@ TEST_F(ExternalProgramsTest, ThePhotoWindowServesOnlyWithoutTheProgram) {
   w->miProgXMLViewer->trigger();
   EXPECT_NE(w->ViewerProcess, 0);
   EXPECT_FALSE(w->frmPhotoView);
-  ASSERT_TRUE(WaitFor([&] { return !ProcessRunning(w->ViewerProcess); }, 5000));
+  ASSERT_TRUE(test::WaitUntil([&] { return !ProcessRunning(w->ViewerProcess); }, 5000));
 
   ASSERT_TRUE(QFile::remove(Q(programDir) + "QLNView.EXE"));
   fs::remove_all(media);
@@ -212,9 +200,9 @@ TEST_F(ExternalProgramsTest, ExitIsRefusedUntilAViewerThatShowsNoWindowHasEnded)
   EXPECT_FALSE(w->close());
   EXPECT_TRUE(w->isVisible());
 
-  ASSERT_TRUE(WaitFor([&] { return !ProcessRunning(w->ViewerProcess); }, 5000));
-  EXPECT_TRUE(WaitFor([&] { return w->miExit->isEnabled(); }, 3000)) << "the close timer gives exit back";
-  EXPECT_TRUE(WaitFor([&] { return w->miProgXMLViewer->isEnabled(); }, 2000)) << "the timer gives the command back";
+  ASSERT_TRUE(test::WaitUntil([&] { return !ProcessRunning(w->ViewerProcess); }, 5000));
+  EXPECT_TRUE(test::WaitUntil([&] { return w->miExit->isEnabled(); }, 3000)) << "the close timer gives exit back";
+  EXPECT_TRUE(test::WaitUntil([&] { return w->miProgXMLViewer->isEnabled(); }, 2000)) << "the timer gives the command back";
   EXPECT_TRUE(Log().contains("exit"));
   EXPECT_TRUE(w->close());
   EXPECT_TRUE(windows.Closed.empty()) << "the other viewer's window is left alone";
@@ -288,20 +276,20 @@ TEST_F(ExternalProgramsTest, ExitWaitsForTheViewersWindowsAndClosingTheWindowClo
   w->miProgXMLViewer->trigger();
   ASSERT_NE(w->ViewerProcess, 0);
   // Only the start-up window: closing is refused.
-  ASSERT_TRUE(WaitFor([&] { return Log().contains("title"); }, 5000));
+  ASSERT_TRUE(test::WaitUntil([&] { return Log().contains("title"); }, 5000));
   w->CloseTimerTimer();
   QCoreApplication::processEvents();
   EXPECT_FALSE(w->miExit->isEnabled());
   EXPECT_FALSE(w->close());
   // The main windows up and the start-up window gone: exit comes back.
-  ASSERT_TRUE(WaitFor([&] { return Log().contains("title gone"); }, 5000));
-  EXPECT_TRUE(WaitFor([&] { return w->miExit->isEnabled(); }, 4000));
+  ASSERT_TRUE(test::WaitUntil([&] { return Log().contains("title gone"); }, 5000));
+  EXPECT_TRUE(test::WaitUntil([&] { return w->miExit->isEnabled(); }, 4000));
   EXPECT_TRUE(ProcessRunning(w->ViewerProcess));
 
   const qint64 pid = w->ViewerProcess;
   EXPECT_TRUE(w->close());
-  EXPECT_TRUE(WaitFor([&] { return Log().contains("closed"); }, 5000)) << Log().toStdString();
-  EXPECT_TRUE(WaitFor([&] { return !ProcessRunning(pid); }, 5000));
+  EXPECT_TRUE(test::WaitUntil([&] { return Log().contains("closed"); }, 5000)) << Log().toStdString();
+  EXPECT_TRUE(test::WaitUntil([&] { return !ProcessRunning(pid); }, 5000));
   if (savedDisplay.isEmpty())
     qunsetenv("DISPLAY");
   else

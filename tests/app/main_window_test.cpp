@@ -824,24 +824,16 @@ TEST(QtTranslations, JapaneseUsersAndSystemsGetQtsOwnTextsInJapanese) {
 }  // namespace
 }  // namespace dlvr
 
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include "panes/photo_view.h"
 #include "support/delivery_builder.h"
+#include "support/wait.h"
 
 namespace dlvr {
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 // Without the photo viewer program, 写真閲覧 (menu, toolbar, the XML pane's
 // button) opens the window's own photo window, one at a time; every load

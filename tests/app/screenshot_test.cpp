@@ -24,6 +24,7 @@
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "support/fixtures.h"
+#include "support/wait.h"
 
 namespace dlvr {
 namespace {
@@ -152,16 +153,13 @@ TEST(Screenshots, PhotoWindow) {
   TfrmPhotoView& view = *w.frmPhotoView;
   view.resize(1280, 860);
   auto settle = [&] {
-    QElapsedTimer t;
-    t.start();
-    auto ready = [&] {
+    test::WaitUntil([&] {
       TPhotoListModel* list = view.ListModel();
       if (view.Busy() || list->FirstVisible() < 0) return false;
       for (int row = list->FirstVisible(); row <= list->LastVisible(); ++row)
         if (list->State(list->RecordAt(row)) == TPhotoListModel::Loading) return false;
       return true;
-    };
-    while (!ready() && t.elapsed() < 10000) QTest::qWait(20);
+    });
     QTest::qWait(50);
   };
   settle();

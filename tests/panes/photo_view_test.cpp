@@ -5,7 +5,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QLabel>
@@ -26,21 +25,12 @@
 #include "platform/paths.h"
 #include "support/delivery_builder.h"
 #include "support/fixtures.h"
+#include "support/wait.h"
 
 namespace dlvr {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
 
 // A JPEG of w × h stored pixels, the left half red and the right half blue,
 // with an EXIF orientation when one is given.
@@ -144,7 +134,7 @@ class PhotoViewTest : public ::testing::Test {
     view->resize(1100, 760);
     view->show();
     view->Refresh();
-    ASSERT_TRUE(WaitFor([&] { return !view->Busy(); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return !view->Busy(); }));
   }
   int RecordOf(const std::string& serial) const {
     const auto& records = view->Store()->Records();
@@ -253,7 +243,7 @@ TEST_F(PhotoViewTest, GridMarksEachPhotosStateAndDetailsSayTheSame) {
   Open(WriteDelivery(PhotoXml(Photos())));
   QAbstractItemModelTester tester(view->ListModel(), QAbstractItemModelTester::FailureReportingMode::Warning);
   TPhotoListModel* list = view->ListModel();
-  ASSERT_TRUE(WaitFor([&] { return view->Loader()->Pending() == 0 && list->State(RecordOf("1")) == TPhotoListModel::Ready; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return view->Loader()->Pending() == 0 && list->State(RecordOf("1")) == TPhotoListModel::Ready; }));
   struct Case {
     const char* Serial;
     TPhotoListModel::TState State;
@@ -443,7 +433,7 @@ TEST_F(PhotoViewTest, ThumbnailsAreDecodedNearTheScreenOnlyAndTheCacheKeepsItsBo
   Open(folder);
   TPhotoListModel* list = view->ListModel();
   TThumbnailLoader* loader = view->Loader();
-  ASSERT_TRUE(WaitFor([&] { return list->State(list->RecordAt(0)) == TPhotoListModel::Ready && loader->Pending() == 0; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return list->State(list->RecordAt(0)) == TPhotoListModel::Ready && loader->Pending() == 0; }));
   const int columns = view->lvwPhotos->viewport()->width() / view->lvwPhotos->gridSize().width();
   const int lines = view->lvwPhotos->viewport()->height() / view->lvwPhotos->gridSize().height() + 1;
   const int screen = columns * (lines + 1);
@@ -459,13 +449,13 @@ TEST_F(PhotoViewTest, ThumbnailsAreDecodedNearTheScreenOnlyAndTheCacheKeepsItsBo
     QTest::qWait(5);
   }
   bar->setValue(bar->maximum());
-  ASSERT_TRUE(WaitFor([&] { return list->State(list->RecordAt(399)) == TPhotoListModel::Ready && loader->Pending() == 0; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return list->State(list->RecordAt(399)) == TPhotoListModel::Ready && loader->Pending() == 0; }));
   EXPECT_LE(loader->CacheBytes(), loader->CacheLimit);
   EXPECT_LT(loader->CacheCount(), 400);
   // The first rows went from the cache; they come back when scrolled to.
   EXPECT_EQ(list->State(list->RecordAt(0)), TPhotoListModel::Loading);
   bar->setValue(0);
-  EXPECT_TRUE(WaitFor([&] { return list->State(list->RecordAt(0)) == TPhotoListModel::Ready; }));
+  EXPECT_TRUE(test::WaitUntil([&] { return list->State(list->RecordAt(0)) == TPhotoListModel::Ready; }));
 }
 
 // A medium taken out of the drive for another of the delivery: its photos
