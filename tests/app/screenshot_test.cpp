@@ -1,5 +1,5 @@
 // Screenshots for a person to look at: written only when DLVR_SCREENSHOT_DIR
-// names a folder (the test asserts nothing else).
+// names a folder. The drawing's screenshots also check what they show.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -12,10 +12,17 @@
 #include <QTest>
 
 #include <QImageReader>
+#include <QListWidget>
+#include <QWheelEvent>
+
+#include <cmath>
 
 #include "app/find_windows.h"
 #include "app/main_window.h"
+#include "components/drawing_render.h"
+#include "components/drawing_view.h"
 #include "components/preview_view.h"
+#include "panes/cad_files_pane.h"
 #include "panes/photo_view.h"
 #include "panes/xml_pane.h"
 #include "components/mov_controls.h"
@@ -29,16 +36,27 @@
 namespace dlvr {
 namespace {
 
-TEST(Screenshots, MainWindowPanesMenuAndFolderDialog) {
-  QString dir = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
-  QDir().mkpath(dir);
+// The screenshots go to the folder DLVR_SCREENSHOT_DIR names; the
+// delivery's drive is a fixed one and every message is answered OK.
+class Screenshots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
+    QDir().mkpath(dir);
+    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+    prompts.Fallback = DialogAnswer::Ok;
+  }
+  void TearDown() override { SetDriveTypeOverride(nullptr); }
+
+  QString dir;
+  test::ScriptedPrompts prompts;
+};
+
+TEST_F(Screenshots, MainWindowPanesMenuAndFolderDialog) {
   {
     TExtRegistry("frmMain").WriteInteger("LeftWidth", 300);
   }
-  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
-  test::ScriptedPrompts prompts;
-  prompts.Fallback = DialogAnswer::Ok;
   for (const char* sample : {"clean", "errors"}) {
     TfrmMain w(QString::fromStdString(test::SamplePath(sample)));
     w.resize(1100, 720);
@@ -94,19 +112,12 @@ TEST(Screenshots, MainWindowPanesMenuAndFolderDialog) {
   dialog.show();
   QTest::qWait(50);
   EXPECT_TRUE(dialog.grab().save(dir + "/folder_dialog.png"));
-  SetDriveTypeOverride(nullptr);
 }
 
-TEST(Screenshots, TreeSearchWindows) {
-  QString dir = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
-  QDir().mkpath(dir);
+TEST_F(Screenshots, TreeSearchWindows) {
   test::ScratchDir program;  // the search history goes beside the program
   const std::string savedProgramDir = ProgramDir();
   SetProgramDir(program.Path());
-  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
-  test::ScriptedPrompts prompts;
-  prompts.Fallback = DialogAnswer::Ok;
   TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
   w.resize(1100, 720);
   w.show();
@@ -126,20 +137,13 @@ TEST(Screenshots, TreeSearchWindows) {
   w.frmSrcTree->edtSrc->setText("0003");
   QTest::qWait(50);
   EXPECT_TRUE(w.frmSrcTree->grab().save(dir + "/find_registered_file.png"));
-  SetDriveTypeOverride(nullptr);
   SetProgramDir(savedProgramDir);
 }
 
 // The photo window on the clean sample: the XML pane's offer, the groups,
 // the grid and the details of a photo with a reference drawing, the check
 // list, and a photo stored on its side shown upright in the full view.
-TEST(Screenshots, PhotoWindow) {
-  QString dir = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
-  QDir().mkpath(dir);
-  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
-  test::ScriptedPrompts prompts;
-  prompts.Fallback = DialogAnswer::Ok;
+TEST_F(Screenshots, PhotoWindow) {
   TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
   w.resize(1100, 720);
   w.show();
@@ -190,7 +194,83 @@ TEST(Screenshots, PhotoWindow) {
   w.LoadMedia(QString::fromStdString(test::SamplePath("errors")));
   settle();
   EXPECT_TRUE(view.grab().save(dir + "/photo_window_errors.png"));
-  SetDriveTypeOverride(nullptr);
+}
+
+// A road-plan drawing of the clean sample in the CAD drawing files pane:
+// fitted to the canvas, zoomed in by the wheel, and with its busiest layer
+// unchecked in the layer list.
+TEST_F(Screenshots, CadPaneDrawing) {
+  TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
+  w.resize(1860, 1040);
+  w.show();
+  w.FirstLoad();
+  TViewerModel& m = w.Model();
+  TTreeItem* plan = nullptr;
+  for (TTreeItem* item : m.View.Tree().AllItems())
+    if (m.View.NodeLevel(item) == nlFile && m.View.GetFileItem(item, 0) == "D0PL001Z.P21") plan = item;
+  ASSERT_TRUE(plan);
+  w.Tree()->expand(w.TreeModel()->IndexOf(plan->Parent()));
+  w.SelectItem(plan);
+  ASSERT_EQ(w.VisiblePane(), w.pnlCADFiles);
+  TPreviewView* preview = w.frmCADFiles->webBrowser;
+  auto* view = preview->findChild<TDrawingView*>();
+  ASSERT_TRUE(view);
+  ASSERT_TRUE(test::WaitUntil([&] { return !preview->Busy() && !view->Busy(); }));
+  ASSERT_EQ(preview->RendererKind(), "drawing");
+  ASSERT_TRUE(view->isVisible());
+  ASSERT_TRUE(view->Scene());
+  EXPECT_EQ(view->Problem(), "");
+  const sxf::TDrawing& drawing = view->Scene()->Drawing();
+  EXPECT_GT(drawing.Primitives.size(), 100u);
+  EXPECT_FALSE(drawing.Attributes.empty()) << "the title block's values";
+  QWidget* canvas = view->Canvas();
+  // The canvas is drawn anew once a movement has rested.
+  auto rested = [&] {
+    QTest::qWait(300);
+    return canvas->grab().toImage();
+  };
+  const QImage fitted = rested();
+  EXPECT_TRUE(w.grab().save(dir + "/cad_drawing_fitted.png"));
+
+  // Four wheel steps in at the middle of the road's longest centre line;
+  // the sheet point under the mouse stays under it.
+  QRectF road;
+  for (const sxf::TPrimitive& p : drawing.Primitives)
+    if (p.Layer >= 0 && drawing.Layers[static_cast<std::size_t>(p.Layer)].Name == "C-STR-CNTR" &&
+        PrimitiveBounds(p).width() > road.width())
+      road = PrimitiveBounds(p);
+  ASSERT_FALSE(road.isEmpty()) << "no centre line in the plan";
+  const QTransform before = view->SheetToCanvas();
+  const QPointF at = before.map(road.center());
+  for (int step = 0; step < 4; ++step) {
+    QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(canvas, &wheel);
+  }
+  EXPECT_NEAR(view->SheetToCanvas().m11() / before.m11(), std::pow(1.25, 4), 1e-6);
+  const QPointF still = view->SheetToCanvas().map(road.center());
+  EXPECT_NEAR(still.x(), at.x(), 1e-6);
+  EXPECT_NEAR(still.y(), at.y(), 1e-6);
+  const QImage zoomed = rested();
+  EXPECT_NE(zoomed, fitted);
+  EXPECT_TRUE(w.grab().save(dir + "/cad_drawing_zoomed.png"));
+
+  // Fitted again, the layer with the most features unchecked in the list.
+  view->FitToSheet();
+  EXPECT_EQ(rested(), fitted);
+  auto* layers = view->findChild<QListWidget*>("lstLayers");
+  ASSERT_TRUE(layers);
+  ASSERT_EQ(layers->count(), static_cast<int>(drawing.Layers.size()));
+  int busiest = -1;
+  for (int i = 0; i < layers->count(); ++i)
+    if (view->Scene()->LayerShown(i) &&
+        (busiest < 0 || view->Scene()->LayerFeatures(i) > view->Scene()->LayerFeatures(busiest)))
+      busiest = i;
+  ASSERT_GE(busiest, 0);
+  layers->item(busiest)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(view->Scene()->LayerShown(busiest));
+  EXPECT_NE(rested(), fitted) << drawing.Layers[static_cast<std::size_t>(busiest)].Name;
+  EXPECT_TRUE(w.grab().save(dir + "/cad_drawing_layer_hidden.png"));
 }
 
 }  // namespace
