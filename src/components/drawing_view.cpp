@@ -42,6 +42,8 @@ constexpr int kSettleMs = 120;
 // millimetre.
 constexpr double kMinScale = 1e-3, kMaxScale = 1e4;
 
+QTransform Matrix(const sxf::TTransform& t) { return QTransform(t.A, t.B, t.C, t.D, t.E, t.F); }
+
 }  // namespace
 
 // A drawing read off the GUI thread with its display lists.
@@ -87,6 +89,7 @@ struct TDrawingView::Impl {
   QString path;
   QString problem;
   std::shared_ptr<const sxf::TDrawing> drawing;
+  std::vector<QRectF> partialBoxes;  // each partial drawing's box on the sheet
   std::unique_ptr<TDrawingScene> scene;
   QFutureWatcher<std::shared_ptr<TLoadedDrawing>>* watcher = nullptr;
   bool busy = false;
@@ -139,6 +142,18 @@ struct TDrawingView::Impl {
     }
     return 0;
   }
+  // The partial drawing both points lie in (the smallest when they nest),
+  // or -1.
+  int PartialUnder(QPointF a, QPointF b) const {
+    int best = -1;
+    for (std::size_t i = 0; i < partialBoxes.size(); ++i) {
+      const QRectF& r = partialBoxes[i];
+      if (!r.contains(a) || !r.contains(b)) continue;
+      if (best < 0 || r.width() * r.height() < partialBoxes[std::size_t(best)].width() * partialBoxes[std::size_t(best)].height())
+        best = int(i);
+    }
+    return best;
+  }
   void Click(QPointF canvasPos) {
     const QPointF at = view.inverted().map(canvasPos);
     if (clicks.size() >= 2) clicks.clear();
@@ -146,10 +161,22 @@ struct TDrawingView::Impl {
     if (clicks.size() == 2) {
       const double mm = std::hypot(clicks[1].x() - clicks[0].x(), clicks[1].y() - clicks[0].y());
       measureText = QStringLiteral("距離 %1").arg(Millimetres(mm));
-      if (const double n = TitleScale(); n > 0)
+      const QLocale ja(QLocale::Japanese);
+      if (const int k = PartialUnder(clicks[0], clicks[1]); k >= 0) {
+        // In a partial drawing: its own coordinates are the real lengths.
+        const sxf::TPartial& part = drawing->Partials[std::size_t(k)];
+        const QTransform back = Matrix(part.Place).inverted();
+        const QPointF a = back.map(clicks[0]), b = back.map(clicks[1]);
+        const double real = std::hypot(b.x() - a.x(), b.y() - a.y());
+        measureText += QStringLiteral("（実長 %1 m、%2 1:%3）")
+                           .arg(ja.toString(real / 1000.0, 'f', 3))
+                           .arg(QString::fromStdString(part.Name))
+                           .arg(ja.toString(1.0 / part.Place.Scale(), 'g', 6));
+      } else if (const double n = TitleScale(); n > 0) {
         measureText += QStringLiteral("（実長 %1 m、1:%2）")
-                           .arg(QLocale(QLocale::Japanese).toString(mm * n / 1000.0, 'f', 3))
-                           .arg(QLocale(QLocale::Japanese).toString(n, 'g', 8));
+                           .arg(ja.toString(mm * n / 1000.0, 'f', 3))
+                           .arg(ja.toString(n, 'g', 8));
+      }
       status->setText(measureText);
     } else {
       status->setText(QStringLiteral("2 点目をクリックしてください。"));
@@ -501,6 +528,19 @@ void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::uniqu
   d_->clicks.clear();
   d_->measureText.clear();
   d_->problem.clear();
+  d_->partialBoxes.clear();
+  if (d_->drawing) {
+    const sxf::TDrawing& dr = *d_->drawing;
+    for (const sxf::TPartial& part : dr.Partials) {
+      QRectF box;
+      const std::size_t end = std::min(dr.Primitives.size(), part.First + std::min(part.Count, dr.Primitives.size()));
+      for (std::size_t i = part.First; i < end; ++i) {
+        const QRectF b = PrimitiveBounds(dr.Primitives[i]);
+        box = box.isNull() ? b : box.united(b);
+      }
+      d_->partialBoxes.push_back(part.Place.Scale() > 0 ? box : QRectF());
+    }
+  }
   if (d_->drawing && d_->drawing->Stop.Broken) {
     d_->problem = QStringLiteral("図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。")
                       .arg(d_->drawing->Stop.Line)

@@ -874,8 +874,16 @@ class TResolver {
     }
     if (!Enter(repId)) return;
     ctx.From = repId;
+    const std::size_t first = d_.Primitives.size();
+    ++placing_;
     for (long child : Refs(Param(rep->Records[0], 1))) Item(child, ctx, depth + 1);
+    --placing_;
     Leave(repId);
+    // A subfigure placed on the sheet itself is a partial drawing at a
+    // scale of its own.
+    const TRecord& rr = rep->Records[0];
+    if (placing_ == 0 && !rep->Complex && rr.Name == "DRAUGHTING_SUBFIGURE_REPRESENTATION")
+      d_.Partials.push_back({Str(Param(rr, 0)), ctx.T, first, d_.Primitives.size() - first});
   }
 
   void Overflow() {
@@ -1156,6 +1164,7 @@ class TResolver {
   std::map<std::string, int> colourKeys_, lineTypeKeys_, fontKeys_;
   std::unordered_map<long, TStyle> styleCache_;
   bool stopped_ = false;
+  int placing_ = 0;  // figures being placed around the item read
   std::size_t visits_ = 0;
 };
 

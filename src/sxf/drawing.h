@@ -153,6 +153,16 @@ struct TPrimitive {
   std::vector<std::pair<double, double>> PatternLines;  // (angle, pitch mm)
 };
 
+// A figure placed on the sheet at a scale of its own (a partial drawing: a
+// plan at 1:500 beside a section at 1:50). Its primitives are
+// Primitives[First, First + Count); Place carries its own coordinates (real
+// millimetres) onto the sheet.
+struct TPartial {
+  std::string Name;
+  TTransform Place;
+  std::size_t First = 0, Count = 0;
+};
+
 // Why a read stopped early.
 struct TReadStop {
   bool Broken = false;
@@ -169,6 +179,7 @@ struct TDrawing {
   std::vector<TLineType> LineTypes;
   std::vector<TFont> Fonts;
   std::vector<TPrimitive> Primitives;   // file order, figures expanded where placed
+  std::vector<TPartial> Partials;       // in the order they were placed
   std::vector<std::pair<std::string, std::string>> Attributes;  // title block values
   std::map<std::string, long> Skipped;  // entities/features read but not drawn, by name
   TReadStop Stop;

@@ -377,6 +377,7 @@ class TPrimList {
 struct TGroup {
   TPrimList Prims;
   std::vector<TPlace> Places;
+  int Flag = 0;  // the figure's kind: 1 and 2 are partial drawings
 };
 
 enum class TFeature {
@@ -983,6 +984,8 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
     }
     case TFeature::SfigOrg: {
       const std::string figure = a.Str(0);
+      cur_.Flag = a.Int(1);
+      a.Bad = false;  // a figure of no known kind is still a figure
       figureIndex_[figure] = figures_.size();
       figures_.push_back(std::move(cur_));
       cur_ = TGroup{};
@@ -1203,8 +1206,14 @@ bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std:
   }
   const bool last = movable_ && remaining_[index] > 0 && --remaining_[index] == 0;
   active[index] = 1;
-  const bool more = Emit(figures_[index], t.After(place.Place), false, last, depth + 1, active);
+  const std::size_t first = drawing_.Primitives.size();
+  const int flag = figures_[index].Flag;
+  const TTransform placed = t.After(place.Place);
+  const bool more = Emit(figures_[index], placed, false, last, depth + 1, active);
   active[index] = 0;
+  // A partial drawing placed on the sheet itself keeps its scale.
+  if (depth == 0 && (flag == 1 || flag == 2))
+    drawing_.Partials.push_back({place.Name, placed, first, drawing_.Primitives.size() - first});
   return more;
 }
 

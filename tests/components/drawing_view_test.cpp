@@ -425,6 +425,22 @@ TEST(DrawingView, LayersTitleBlockMeasureAndPdf) {
   f.Mouse(QEvent::MouseButtonRelease, f.At(40, 20), Qt::LeftButton);
   EXPECT_EQ(f.view.MeasureText(), QStringLiteral("距離 30.00 mm（実長 15.000 m、1:500）"));
   EXPECT_EQ(f.view.findChild<QLabel*>(QStringLiteral("lblDrawingStatus"))->text(), f.view.MeasureText());
+  // Inside a partial drawing its own scale gives the real length (a 1:50
+  // section in a 1:500 drawing); outside it, the title block's scale.
+  f.drawing->Primitives.push_back(Prim(TKind::Polyline, 1, {{10, 10}, {50, 10}, {50, 30}, {10, 30}, {10, 10}}));
+  f.drawing->Partials = {{"横断図", {0.02, 0, 0, 0.02, 10, 10}, 2, 1}};
+  f.view.SetDrawing(f.drawing, QStringLiteral("road.p21"));
+  const std::vector<std::pair<QPointF, QString>> measures = {
+      {{20, 20}, QStringLiteral("距離 20.00 mm（実長 1.000 m、横断図 1:50）")},
+      {{20, 32}, QStringLiteral("距離 23.32 mm（実長 11.662 m、1:500）")},
+  };
+  for (const auto& [to, text] : measures) {
+    for (QPointF at : {QPointF(40, 20), to}) {
+      f.Mouse(QEvent::MouseButtonPress, f.At(at.x(), at.y()), Qt::LeftButton);
+      f.Mouse(QEvent::MouseButtonRelease, f.At(at.x(), at.y()), Qt::LeftButton);
+    }
+    EXPECT_EQ(f.view.MeasureText(), text);
+  }
 
   test::ScratchDir tmp;
   const QString pdf = QString::fromStdString(tmp / "road.pdf");
