@@ -53,7 +53,7 @@ std::size_t CoordinateBytes(const sxf::TDrawing& d) {
   std::size_t points = 0;
   for (const sxf::TPrimitive& p : d.Primitives) {
     points += p.Points.size();
-    for (const auto& hole : p.Holes) points += hole.size();
+    for (const auto& hole : p.Holes()) points += hole.size();
   }
   return points * sizeof(sxf::TPoint);
 }

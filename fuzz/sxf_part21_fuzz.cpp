@@ -112,7 +112,7 @@ void CheckDrawing(const TDrawing& d, long lines) {
     FUZZ_CHECK(within(p.Colour, d.Colours.size()));
     FUZZ_CHECK(within(p.LineType, d.LineTypes.size()));
     FUZZ_CHECK(within(p.Font, d.Fonts.size()));
-    FUZZ_CHECK(IsValidUtf8(p.Text));
+    FUZZ_CHECK(IsValidUtf8(p.Text()));
     FUZZ_CHECK(p.Align >= 1 && p.Align <= 9);
     switch (p.Kind) {
       case TKind::Point:

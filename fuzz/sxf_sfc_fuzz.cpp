@@ -31,7 +31,7 @@ std::string Summary(const TDrawing& d) {
   for (const TPrimitive& p : d.Primitives) {
     s += "|" + std::to_string(static_cast<int>(p.Kind)) + "," + std::to_string(p.Layer) + "," +
          std::to_string(p.Colour) + "," + std::to_string(p.LineType) + "," + std::to_string(p.Points.size()) + "," +
-         p.Text;
+         p.Text();
   }
   return s;
 }
@@ -57,10 +57,10 @@ void CheckDrawing(const TDrawing& d) {
     FUZZ_CHECK(p.Font == -1 || p.Kind == TKind::Text);
     FUZZ_CHECK(p.Width > 0);
     FUZZ_CHECK(!p.Reversed);  // arcs are kept counter-clockwise
-    FUZZ_CHECK(IsValidUtf8(p.Text));
+    FUZZ_CHECK(IsValidUtf8(p.Text()));
     switch (p.Kind) {
       case TKind::Text:
-        FUZZ_CHECK(!p.Text.empty() && p.Points.size() == 1);
+        FUZZ_CHECK(!p.Text().empty() && p.Points.size() == 1);
         FUZZ_CHECK(p.Align >= 1 && p.Align <= 9);
         break;
       case TKind::Point:
@@ -80,7 +80,7 @@ void CheckDrawing(const TDrawing& d) {
         FUZZ_CHECK(p.Points.size() <= 1'000'001);
         break;
       case TKind::Hatch:
-        FUZZ_CHECK(p.PatternLines.size() <= 4);
+        FUZZ_CHECK(p.PatternLines().size() <= 4);
         break;
     }
   }

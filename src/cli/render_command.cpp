@@ -79,7 +79,7 @@ void Dump(const sxf::TDrawing& d, const std::vector<bool>& wanted, std::ostream&
     line += std::string(",\"visible\":") + (!onLayer || d.Layers[std::size_t(p.Layer)].Visible ? "true" : "false");
     line += ",\"bbox\":[" + Fixed3(b.left()) + "," + Fixed3(b.top()) + "," + Fixed3(b.right()) + "," +
             Fixed3(b.bottom()) + "]";
-    if (p.Kind == sxf::TKind::Text) line += ",\"text\":" + JsonWriter::Quote(p.Text);
+    if (p.Kind == sxf::TKind::Text) line += ",\"text\":" + JsonWriter::Quote(p.Text());
     out << line << "}\n";
   }
 }

@@ -123,7 +123,7 @@ QPainterPath HatchPath(const TPrimitive& p) {
     path.closeSubpath();
   };
   ring(p.Points);
-  for (const auto& h : p.Holes) ring(h);
+  for (const auto& h : p.Holes()) ring(h);
   return path;
 }
 
@@ -132,7 +132,7 @@ std::vector<QLineF> PatternLines(const TPrimitive& p, const QRectF& box, double 
   std::vector<QLineF> lines;
   const QPointF c = box.center();
   const double reach = std::hypot(box.width(), box.height()) / 2 + 1;
-  for (auto [angle, pitch] : p.PatternLines) {
+  for (auto [angle, pitch] : p.PatternLines()) {
     if (!std::isfinite(angle) || !std::isfinite(pitch) || pitch <= 0) continue;
     pitch = std::max(pitch, minPitch);
     const QPointF d(std::cos(angle), std::sin(angle)), n(-d.y(), d.x());
@@ -152,7 +152,7 @@ bool Drawable(const TPrimitive& p) {
   auto fine = [](double v) { return std::isfinite(v) && std::abs(v) <= kFar; };
   for (const auto& q : p.Points)
     if (!fine(q.X) || !fine(q.Y)) return false;
-  for (const auto& hole : p.Holes)
+  for (const auto& hole : p.Holes())
     for (const auto& q : hole)
       if (!fine(q.X) || !fine(q.Y)) return false;
   return fine(p.Rx) && fine(p.Ry) && fine(p.Height) && fine(p.CharWidth) && fine(p.Spacing) && fine(p.Width) &&
@@ -210,7 +210,7 @@ QColor DrawingColour(const sxf::TDrawing& drawing, const TPrimitive& p) {
 
 TTextFrame TextFrame(const TPrimitive& p) {
   TTextFrame f;
-  f.Count = int(Characters(Utf8(p.Text)).size());
+  f.Count = int(Characters(Utf8(p.Text())).size());
   const double angle = std::isfinite(p.Rotation) ? p.Rotation : 0;
   const double slant = std::isfinite(p.Slant) ? std::clamp(p.Slant, -1.4, 1.4) : 0;
   f.Along = QPointF(std::cos(angle), std::sin(angle));
@@ -434,7 +434,7 @@ void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTra
       painter.save();
       painter.setFont(font);
       painter.setPen(QPen(pen.color()));
-      const QStringList chars = Characters(Utf8(p.Text));
+      const QStringList chars = Characters(Utf8(p.Text()));
       for (int i = 0; i < chars.size(); ++i) {
         const QString& ch = chars[i];
         if (ch.trimmed().isEmpty()) continue;
@@ -458,7 +458,7 @@ void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTra
         painter.fillPath(path, pen.color());
         return;
       }
-      if (p.PatternLines.empty()) {
+      if (p.PatternLines().empty()) {
         // A pattern defined outside the file: its boundary, lightly filled.
         QColor light = pen.color();
         light.setAlpha(60);
@@ -663,7 +663,7 @@ std::string TDrawingScene::Svg() const {
           const QFont font = FontFor(p.Font);
           const QFontMetricsF fm(font);
           const double sy = f.CellHeight / std::max(1.0, fm.ascent() + fm.descent());
-          const QStringList chars = Characters(Utf8(p.Text));
+          const QStringList chars = Characters(Utf8(p.Text()));
           for (int i = 0; i < chars.size(); ++i) {
             if (chars[i].trimmed().isEmpty()) continue;
             const double adv = fm.horizontalAdvance(chars[i]);
@@ -687,12 +687,12 @@ std::string TDrawingScene::Svg() const {
             if (pts.size() >= 2) dpath += "M" + points(pts) + "Z";
           };
           ring(p.Points);
-          for (const auto& hole : p.Holes) ring(hole);
+          for (const auto& hole : p.Holes()) ring(hole);
           if (p.Solid) {
             out += "<path d=\"" + dpath + "\" fill-rule=\"evenodd\" fill=\"" + ink + "\"/>\n";
             break;
           }
-          if (p.PatternLines.empty()) {
+          if (p.PatternLines().empty()) {
             out += "<path d=\"" + dpath + "\" fill-rule=\"evenodd\" fill=\"" + ink + "\" fill-opacity=\"0.25\"" +
                    " stroke=\"" + ink + "\" stroke-width=\"" + Num(width) + "\"/>\n";
             break;

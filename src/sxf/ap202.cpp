@@ -906,7 +906,7 @@ class TResolver {
     if (st.Width >= 0) p.Width = st.Width;
     if (p.Kind == TKind::Hatch) {
       p.Solid = st.Solid;
-      p.PatternLines = st.Pattern;
+      p.SetPatternLines(st.Pattern);
     }
     TransformPrimitive(p, ctx.T);
     d_.Primitives.push_back(std::move(p));
@@ -1009,7 +1009,7 @@ class TResolver {
         }
         if (ring.size() < 3) continue;
         if (p.Points.empty()) p.Points = std::move(ring);
-        else p.Holes.push_back(std::move(ring));
+        else p.AddHole(std::move(ring));
       }
       if (!p.Points.empty()) out.push_back(std::move(p));
       else ++d_.Skipped[n];
@@ -1084,7 +1084,7 @@ class TResolver {
     const TRecord& r = inst.Records[0];
     TPrimitive p;
     p.Kind = TKind::Text;
-    p.Text = Str(Param(r, 1));
+    p.SetText(Str(Param(r, 1)));
     TTransform at;
     if (!Placement(RefOf(Param(r, 2)), inst.Id, at)) return;
     p.Points = {{at.E, at.F}};
@@ -1108,7 +1108,7 @@ class TResolver {
     // between them); written downwards, the string's length runs down.
     const TStyle& st = ctx.Style;
     const double h = st.Height > 0 ? st.Height : ey, w = st.BoxWidth > 0 ? st.BoxWidth : ex;
-    const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text)));
+    const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text())));
     p.Spacing = st.Spacing;
     p.Slant = st.Slant;
     if (p.Vertical) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
+#include <utility>
 
 #include "platform/text.h"
 #include "sxf/ap202.h"
@@ -54,6 +56,27 @@ void TPointList::Release() noexcept {
   if (capacity_ > kInline) std::free(heap_);
   capacity_ = kInline;
   size_ = 0;
+}
+
+// A drawing holds a million primitives: a line, the commonest, is kept small
+// and moves without a copy when the list grows.
+static_assert(sizeof(void*) != 8 || sizeof(TPrimitive) <= 160);
+static_assert(std::is_nothrow_move_constructible_v<TPrimitive>);
+
+constinit const TPrimitiveExtra TPrimitive::kNoExtra{};
+
+void TPrimitive::SetText(std::string text) {
+  if (!text.empty() || extra_.get()) extra_.Make().Text = std::move(text);
+}
+
+void TPrimitive::AddHole(std::vector<TPoint> ring) { extra_.Make().Holes.push_back(std::move(ring)); }
+
+void TPrimitive::SetPatternLines(std::vector<std::pair<double, double>> lines) {
+  if (!lines.empty() || extra_.get()) extra_.Make().PatternLines = std::move(lines);
+}
+
+void TPrimitive::AddPatternLine(double angle, double pitch) {
+  extra_.Make().PatternLines.push_back({angle, pitch});
 }
 
 namespace {
@@ -119,9 +142,11 @@ void TransformConic(TPrimitive& p, const TTransform& t) {
 }  // namespace
 
 void TransformPrimitive(TPrimitive& p, const TTransform& t) {
+  TPrimitiveExtra* extra = p.MutableExtra();
   for (TPoint& q : p.Points) q = t.Apply(q);
-  for (auto& hole : p.Holes)
-    for (TPoint& q : hole) q = t.Apply(q);
+  if (extra)
+    for (auto& hole : extra->Holes)
+      for (TPoint& q : hole) q = t.Apply(q);
   switch (p.Kind) {
     case TKind::Circle:
     case TKind::Arc:
@@ -144,11 +169,12 @@ void TransformPrimitive(TPrimitive& p, const TTransform& t) {
       break;
     }
     case TKind::Hatch:
-      for (auto& line : p.PatternLines) {
-        const TTurned turned = Turn(t, line.first);
-        line.first = turned.Angle;
-        line.second *= turned.Across;
-      }
+      if (extra)
+        for (auto& line : extra->PatternLines) {
+          const TTurned turned = Turn(t, line.first);
+          line.first = turned.Angle;
+          line.second *= turned.Across;
+        }
       break;
     default:
       break;

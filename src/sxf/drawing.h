@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -121,6 +122,44 @@ enum class TKind : std::uint8_t {
   Point, Line, Polyline, Circle, Arc, Ellipse, EllipseArc, Spline, Clothoid, Text, Hatch
 };
 
+// A value most of its owners lack, kept on the heap only when present: an
+// absent one costs a pointer, and a copy copies the value (two owners never
+// share it).
+template <class T>
+class TRareValue {
+ public:
+  TRareValue() noexcept = default;
+  TRareValue(const TRareValue& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
+  TRareValue(TRareValue&&) noexcept = default;
+  TRareValue& operator=(const TRareValue& other) {
+    if (this == &other) return *this;
+    if (!other.value_) value_.reset();
+    else if (value_) *value_ = *other.value_;
+    else value_ = std::make_unique<T>(*other.value_);
+    return *this;
+  }
+  TRareValue& operator=(TRareValue&&) noexcept = default;
+  ~TRareValue() = default;
+
+  const T* get() const noexcept { return value_.get(); }
+  T* get() noexcept { return value_.get(); }
+  // The value, made (empty) when absent.
+  T& Make() {
+    if (!value_) value_ = std::make_unique<T>();
+    return *value_;
+  }
+
+ private:
+  std::unique_ptr<T> value_;
+};
+
+// What only texts and hatches carry (see TPrimitive).
+struct TPrimitiveExtra {
+  std::string Text;
+  std::vector<std::vector<TPoint>> Holes;
+  std::vector<std::pair<double, double>> PatternLines;  // (angle, pitch mm)
+};
+
 // A drawable primitive. Indices refer to the drawing's tables (-1: none or
 // the default). Coordinates are sheet millimetres after every placement.
 struct TPrimitive {
@@ -135,22 +174,38 @@ struct TPrimitive {
   double Width = 0.13;        // line width in mm
   // Point: Points[0] (+ Marker); Line: 2 points; Polyline/Spline/Clothoid:
   // the points (a spline's control points, a clothoid sampled); Hatch:
-  // Points holds the outer boundary, Holes the inner ones.
+  // Points holds the outer boundary, Holes() the inner ones.
   TPointList Points;
-  std::vector<std::vector<TPoint>> Holes;
   // Circle/Arc/Ellipse/EllipseArc: centre Points[0], radii, rotation of the
   // first axis, start and end angles (radians, counter-clockwise from the
   // first axis; the arc runs counter-clockwise from Start to End); Reversed
   // when it is travelled from End back to Start (a clockwise arc, or one
   // seen in a mirror).
   double Rx = 0, Ry = 0, Rotation = 0, Start = 0, End = 0;
-  // Text: anchor Points[0], UTF-8 text, height and width of a character in
-  // mm, spacing, angle (radians), slant (radians), alignment 1..9 (1 lower
-  // left, 2 lower centre, ... 9 upper right), Vertical writing.
-  std::string Text;
+  // Text: anchor Points[0], UTF-8 Text(), height and width of a character
+  // in mm, spacing, angle (radians), slant (radians), alignment 1..9 (1
+  // lower left, 2 lower centre, ... 9 upper right), Vertical writing.
   double Height = 0, CharWidth = 0, Spacing = 0, Slant = 0;
-  // Hatch: a fill (Solid, in Colour) or a pattern of lines (angle, pitch).
-  std::vector<std::pair<double, double>> PatternLines;  // (angle, pitch mm)
+  // Hatch: a fill (Solid, in Colour) or a pattern of lines, PatternLines()
+  // (angle, pitch mm).
+
+  // A text's string and a hatch's holes and pattern lines are empty for
+  // nearly every other primitive: they are kept apart, allocated only for a
+  // primitive that has one of them.
+  const std::string& Text() const { return Extra().Text; }
+  const std::vector<std::vector<TPoint>>& Holes() const { return Extra().Holes; }
+  const std::vector<std::pair<double, double>>& PatternLines() const { return Extra().PatternLines; }
+  void SetText(std::string text);
+  void AddHole(std::vector<TPoint> ring);
+  void SetPatternLines(std::vector<std::pair<double, double>> lines);
+  void AddPatternLine(double angle, double pitch);
+  // For changing them in place; null when the primitive has none.
+  TPrimitiveExtra* MutableExtra() noexcept { return extra_.get(); }
+
+ private:
+  static const TPrimitiveExtra kNoExtra;
+  const TPrimitiveExtra& Extra() const noexcept { return extra_.get() ? *extra_.get() : kNoExtra; }
+  TRareValue<TPrimitiveExtra> extra_;
 };
 
 // A figure placed on the sheet at a scale of its own (a partial drawing: a

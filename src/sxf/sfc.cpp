@@ -671,7 +671,7 @@ void TSfcReader::AddText(int layer, int colour, std::size_t f, bool shown) {
   TArgs& a = args_;
   TPrimitive p = Styled(TKind::Text, layer, colour, 0, 0);
   p.Font = a.Int(f);
-  p.Text = a.Str(f + 1);
+  p.SetText(a.Str(f + 1));
   p.Points = {{a.Num(f + 2), a.Num(f + 3)}};
   const double h = a.Num(f + 4), w = a.Num(f + 5), spacing = a.Num(f + 6);
   p.Rotation = Rad(a.Num(f + 7));
@@ -680,7 +680,7 @@ void TSfcReader::AddText(int layer, int colour, std::size_t f, bool shown) {
   p.Align = align >= 1 && align <= 9 ? align : 1;
   p.Vertical = a.Int(f + 10) == 2;
   p.Spacing = spacing;
-  const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text)));
+  const double n = static_cast<double>(std::max<std::size_t>(1, CodePointCount(p.Text())));
   if (p.Vertical) {
     const double along = n > 1 ? std::max(h, w) : h, across = n > 1 ? std::min(h, w) : w;
     p.CharWidth = across;
@@ -689,7 +689,7 @@ void TSfcReader::AddText(int layer, int colour, std::size_t f, bool shown) {
     p.Height = h;
     p.CharWidth = std::max(0.0, (w - spacing * (n - 1)) / n);
   }
-  if (shown && !p.Text.empty()) Add(std::move(p));
+  if (shown && !p.Text().empty()) Add(std::move(p));
 }
 
 // An extension line: its flag, then base point, start and end.
@@ -719,7 +719,7 @@ bool TSfcReader::AddHatch(TPrimitive p, int outId, std::size_t holesAt) {
   p.Kind = TKind::Hatch;
   p.Points = *outer;
   for (const double id : holes)
-    if (const std::vector<TPoint>* hole = FindCurve(Code(id))) p.Holes.push_back(*hole);
+    if (const std::vector<TPoint>* hole = FindCurve(Code(id))) p.AddHole(*hole);
   Add(std::move(p));
   return true;
 }
@@ -1107,7 +1107,7 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
           p.LineType = static_cast<int>(Code(v[1]));
           p.Width = static_cast<double>(Code(v[2]));
         }
-        p.PatternLines.push_back({Rad(v[6]), std::fabs(v[5])});
+        p.AddPatternLine(Rad(v[6]), std::fabs(v[5]));
       }
       const int outId = a.Int(static_cast<std::size_t>(patterns) + 2);
       if (a.Bad || !AddHatch(std::move(p), outId, static_cast<std::size_t>(patterns) + 4)) a.Bad = true;

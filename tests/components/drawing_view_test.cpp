@@ -76,7 +76,7 @@ TPrimitive Curve(TKind kind, int colour, sxf::TPoint c, double rx, double ry, do
 TPrimitive Text(const std::string& s, sxf::TPoint at, int align, double h, double w, double spacing = 0,
                 double angle = 0, double slant = 0, bool vertical = false) {
   TPrimitive p = Prim(TKind::Text, 0, {at});
-  p.Text = s;
+  p.SetText(s);
   p.Align = align;
   p.Height = h;
   p.CharWidth = w;
@@ -139,10 +139,10 @@ TEST(DrawingRender, PicturesOfEveryKind) {
   TPrimitive dashed = Prim(TKind::Line, 2, {{5, 30}, {55, 30}});
   dashed.LineType = 1;
   TPrimitive solid = Prim(TKind::Hatch, 1, {{5, 5}, {25, 5}, {25, 35}, {5, 35}});
-  solid.Holes = {{{10, 15}, {20, 15}, {20, 25}, {10, 25}}};
+  solid.AddHole({{10, 15}, {20, 15}, {20, 25}, {10, 25}});
   solid.Solid = true;
   TPrimitive pattern = Prim(TKind::Hatch, 2, {{35, 5}, {55, 5}, {55, 35}, {35, 35}});
-  pattern.PatternLines = {{0.0, 2.0}};
+  pattern.AddPatternLine(0.0, 2.0);
   TPrimitive marker = Prim(TKind::Point, 0, {{55, 37}});
   marker.Marker = 2;
   const std::vector<TPrimitive> lines = {
@@ -235,7 +235,7 @@ TEST(DrawingRender, BoxesOfArcsEllipsesAndTexts) {
   };
   for (const Case& c : cases) {
     const QRectF b = PrimitiveBounds(c.P);
-    SCOPED_TRACE(std::string(DrawingKindName(c.P.Kind)) + " " + c.P.Text);
+    SCOPED_TRACE(std::string(DrawingKindName(c.P.Kind)) + " " + c.P.Text());
     EXPECT_NEAR(b.left(), c.X0, 1e-6);
     EXPECT_NEAR(b.top(), c.Y0, 1e-6);
     EXPECT_NEAR(b.right(), c.X1, 1e-6);
@@ -280,7 +280,7 @@ TEST(DrawingRender, HostileNumbersNeitherHangNorCrash) {
   TPrimitive notANumber = Prim(TKind::Polyline, 1, {{0, 0}, {nan, 5}, {5, 5}});
   TPrimitive wideArc = Curve(TKind::Arc, 1, {10, 10}, 5, 5, 0, 1e30, -1e30);
   TPrimitive dense = Prim(TKind::Hatch, 2, {{0, 0}, {60, 0}, {60, 40}});
-  for (int i = 0; i < 500; ++i) dense.PatternLines.push_back({i * 0.01, 1e-9});
+  for (int i = 0; i < 500; ++i) dense.AddPatternLine(i * 0.01, 1e-9);
   TPrimitive tall = Text(std::string(20000, 'A'), {1, 1}, 1, 5e5, 5e5);
   d->Primitives = {fine, far, notANumber, wideArc, dense, tall};
   TDrawingScene scene(d);

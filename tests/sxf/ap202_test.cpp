@@ -66,14 +66,14 @@ std::string Shown(const TDrawing& d) {
                         : " " + P(At(p, p.Start)) + "->" + P(At(p, p.End)) + " ccw";
         break;
       case TKind::Text:
-        s += " '" + p.Text + "' " + P(p.Points[0]) + " align=" + std::to_string(p.Align) + " h=" + N(p.Height) +
+        s += " '" + p.Text() + "' " + P(p.Points[0]) + " align=" + std::to_string(p.Align) + " h=" + N(p.Height) +
              " w=" + N(p.CharWidth) + " ang=" + Deg(p.Rotation) +
              (p.Font >= 0 ? " font=" + d.Fonts[p.Font].Name : "") + (p.Vertical ? " vertical" : "");
         break;
       case TKind::Hatch:
         s += p.Solid ? " solid" : "";
-        for (const auto& [angle, pitch] : p.PatternLines) s += " [" + Deg(angle) + "/" + N(pitch) + "]";
-        s += " points=" + std::to_string(p.Points.size()) + " holes=" + std::to_string(p.Holes.size());
+        for (const auto& [angle, pitch] : p.PatternLines()) s += " [" + Deg(angle) + "/" + N(pitch) + "]";
+        s += " points=" + std::to_string(p.Points.size()) + " holes=" + std::to_string(p.Holes().size());
         break;
       default:
         for (const TPoint& q : p.Points) s += " " + P(q);

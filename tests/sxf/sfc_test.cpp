@@ -72,15 +72,15 @@ std::string Shown(const TPrimitive& p) {
   std::string s = std::string(KindName(p.Kind)) + " L" + std::to_string(p.Layer) + " C" + std::to_string(p.Colour);
   switch (p.Kind) {
     case TKind::Text:
-      return s + " F" + std::to_string(p.Font) + " " + Points(p.Points) + " '" + p.Text + "' h" + Num(p.Height) +
+      return s + " F" + std::to_string(p.Font) + " " + Points(p.Points) + " '" + p.Text() + "' h" + Num(p.Height) +
              " w" + Num(p.CharWidth) + " s" + Num(p.Spacing) + " a" + Deg(p.Rotation) + " sl" + Deg(p.Slant) +
              " al" + std::to_string(p.Align) + (p.Vertical ? " V" : " H");
     case TKind::Point:
       return s + " " + Points(p.Points) + " m" + std::to_string(p.Marker) + " a" + Deg(p.Rotation) + " x" + Num(p.Rx);
     case TKind::Hatch: {
       s += std::string(p.Solid ? " solid" : "") + " T" + std::to_string(p.LineType) + " " + Points(p.Points);
-      for (const auto& hole : p.Holes) s += " hole" + Points(hole);
-      for (const auto& line : p.PatternLines) s += " [" + Deg(line.first) + "/" + Num(line.second) + "]";
+      for (const auto& hole : p.Holes()) s += " hole" + Points(hole);
+      for (const auto& line : p.PatternLines()) s += " [" + Deg(line.first) + "/" + Num(line.second) + "]";
       return s;
     }
     default:
@@ -369,9 +369,9 @@ TEST(SfcReader, QuotingAndShiftJisTexts) {
   ASSERT_EQ(d.Layers.size(), 1u);
   EXPECT_EQ(d.Layers[0].Name, "plain");
   ASSERT_EQ(d.Primitives.size(), 3u);
-  EXPECT_EQ(d.Primitives[0].Text, "表示ソ");
-  EXPECT_EQ(d.Primitives[1].Text, "A,(B)'C");
-  EXPECT_EQ(d.Primitives[2].Text, "ｶﾅ");
+  EXPECT_EQ(d.Primitives[0].Text(), "表示ソ");
+  EXPECT_EQ(d.Primitives[1].Text(), "A,(B)'C");
+  EXPECT_EQ(d.Primitives[2].Text(), "ｶﾅ");
 }
 
 TEST(SfcReader, BrokenFilesKeepWhatWasReadAndSayWhereAndWhy) {
