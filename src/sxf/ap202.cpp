@@ -227,6 +227,11 @@ class TStore : public p21::THandler {
     for (long item : invisible)
       if (!layerIds.count(item)) hidden.push_back(item);
     std::sort(hidden.begin(), hidden.end());
+    // What was grown while reading is kept at its size while the drawing
+    // is made of it.
+    index_.shrink_to_fit();
+    points.shrink_to_fit();
+    inner.shrink_to_fit();
   }
 
   TFound Find(long id) const {
@@ -308,48 +313,75 @@ class TStore : public p21::THandler {
     }
   }
 
-  // -- the encoding: a kind byte a value, numbers as 8 bytes, lengths as 4 --
+  // -- the encoding: a kind byte a value; counts, lengths, name numbers and
+  // whole numbers as variable-length integers (7 bits a byte), a reference
+  // as its distance from the instance's own number, other numbers as 8
+  // bytes: most instances take a fifth of their text --
   template <class T>
   void Put(T v) {
     buf_.append(reinterpret_cast<const char*>(&v), sizeof v);
   }
+  void PutVar(std::uint64_t v) {
+    while (v >= 0x80) {
+      buf_ += static_cast<char>((v & 0x7F) | 0x80);
+      v >>= 7;
+    }
+    buf_ += static_cast<char>(v);
+  }
+  static std::uint64_t ZigZag(std::int64_t v) {
+    return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+  }
   void PutText(const std::string& t) {
-    Put(static_cast<std::uint32_t>(t.size()));
+    PutVar(t.size());
     buf_ += t;
   }
   void PutName(const std::string& name) {
     auto [it, added] = nameIds_.try_emplace(name, static_cast<std::uint32_t>(names_.size()));
     if (added) names_.push_back(name);
-    Put(it->second);
+    PutVar(it->second);
   }
-  void PutValue(const TValue& v) {
-    Put(static_cast<std::uint8_t>(v.Kind));
+  // Integers that fit are kept as such; the kind tells how it was stored.
+  static constexpr std::uint8_t kWholeInteger = 0x80;
+  void PutValue(const TValue& v, long id) {
+    const bool whole = v.Kind == TValueKind::Integer && v.Number >= -9e15 && v.Number <= 9e15 &&
+                       v.Number == static_cast<double>(static_cast<std::int64_t>(v.Number));
+    Put(static_cast<std::uint8_t>(static_cast<std::uint8_t>(v.Kind) | (whole ? kWholeInteger : 0)));
     switch (v.Kind) {
       case TValueKind::Integer:
+        if (whole) {
+          PutVar(ZigZag(static_cast<std::int64_t>(v.Number)));
+          break;
+        }
+        [[fallthrough]];
       case TValueKind::Real: Put(v.Number); break;
-      case TValueKind::Ref: Put(static_cast<std::int64_t>(v.Ref)); break;
+      case TValueKind::Ref:  // (wrapping: any two numbers have a distance)
+        PutVar(ZigZag(static_cast<std::int64_t>(static_cast<std::uint64_t>(v.Ref) - static_cast<std::uint64_t>(id))));
+        break;
       case TValueKind::String:
       case TValueKind::Enum:
       case TValueKind::Binary: PutText(v.Text); break;
       case TValueKind::Typed: PutName(v.Text); [[fallthrough]];
       case TValueKind::List:
-        Put(static_cast<std::uint32_t>(v.Items.size()));
-        for (const TValue& i : v.Items) PutValue(i);
+        PutVar(v.Items.size());
+        for (const TValue& i : v.Items) PutValue(i, id);
         break;
       default: break;
     }
   }
   std::uint64_t Encode(const TInstance& inst) {
     buf_.clear();
-    Put(static_cast<std::int64_t>(inst.Line));
+    PutVar(static_cast<std::uint64_t>(std::max(0L, inst.Line)));
     Put(static_cast<std::uint8_t>(inst.Complex));
-    Put(static_cast<std::uint32_t>(inst.Records.size()));
+    PutVar(inst.Records.size());
     for (const TRecord& r : inst.Records) {
       PutName(r.Name);
-      Put(static_cast<std::uint32_t>(r.Params.size()));
-      for (const TValue& v : r.Params) PutValue(v);
+      PutVar(r.Params.size());
+      for (const TValue& v : r.Params) PutValue(v, inst.Id);
     }
-    if (blocks_.empty() || blocks_.back().size() + buf_.size() > kBlock) blocks_.emplace_back();
+    if (blocks_.empty() || blocks_.back().size() + buf_.size() > kBlock) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(std::max(kBlock, buf_.size()));
+    }
     const std::uint64_t at = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | blocks_.back().size();
     blocks_.back() += buf_;
     return at;
@@ -357,6 +389,7 @@ class TStore : public p21::THandler {
 
   struct TReader {
     const char* P;
+    long Id;
     template <class T>
     T Get() {
       T v;
@@ -364,24 +397,41 @@ class TStore : public p21::THandler {
       P += sizeof v;
       return v;
     }
+    std::uint64_t Var() {
+      std::uint64_t v = 0;
+      for (int shift = 0;; shift += 7) {
+        const auto b = static_cast<std::uint8_t>(*P++);
+        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+        if (!(b & 0x80)) return v;
+      }
+    }
+    std::int64_t Signed() {
+      const std::uint64_t z = Var();
+      return static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
+    }
   };
   void GetValue(TReader& in, TValue& v) const {
-    v.Kind = static_cast<TValueKind>(in.Get<std::uint8_t>());
+    const auto kind = in.Get<std::uint8_t>();
+    v.Kind = static_cast<TValueKind>(kind & ~kWholeInteger);
     switch (v.Kind) {
       case TValueKind::Integer:
-      case TValueKind::Real: v.Number = in.Get<double>(); break;
-      case TValueKind::Ref: v.Ref = static_cast<long>(in.Get<std::int64_t>()); break;
+      case TValueKind::Real:
+        v.Number = kind & kWholeInteger ? static_cast<double>(in.Signed()) : in.Get<double>();
+        break;
+      case TValueKind::Ref:
+        v.Ref = static_cast<long>(static_cast<std::uint64_t>(in.Signed()) + static_cast<std::uint64_t>(in.Id));
+        break;
       case TValueKind::String:
       case TValueKind::Enum:
       case TValueKind::Binary: {
-        const auto n = in.Get<std::uint32_t>();
+        const auto n = in.Var();
         v.Text.assign(in.P, n);
         in.P += n;
         break;
       }
-      case TValueKind::Typed: v.Text = names_[in.Get<std::uint32_t>()]; [[fallthrough]];
+      case TValueKind::Typed: v.Text = names_[in.Var()]; [[fallthrough]];
       case TValueKind::List: {
-        v.Items.resize(in.Get<std::uint32_t>());
+        v.Items.resize(in.Var());
         for (TValue& i : v.Items) GetValue(in, i);
         break;
       }
@@ -389,15 +439,15 @@ class TStore : public p21::THandler {
     }
   }
   TInstance Decode(long id, std::uint64_t at) const {
-    TReader in{blocks_[at >> 32].data() + (at & 0xFFFFFFFFu)};
+    TReader in{blocks_[at >> 32].data() + (at & 0xFFFFFFFFu), id};
     TInstance inst;
     inst.Id = id;
-    inst.Line = static_cast<long>(in.Get<std::int64_t>());
+    inst.Line = static_cast<long>(in.Var());
     inst.Complex = in.Get<std::uint8_t>() != 0;
-    inst.Records.resize(in.Get<std::uint32_t>());
+    inst.Records.resize(in.Var());
     for (TRecord& r : inst.Records) {
-      r.Name = names_[in.Get<std::uint32_t>()];
-      r.Params.resize(in.Get<std::uint32_t>());
+      r.Name = names_[in.Var()];
+      r.Params.resize(in.Var());
       for (TValue& v : r.Params) GetValue(in, v);
     }
     return inst;
