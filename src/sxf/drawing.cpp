@@ -63,7 +63,7 @@ void TPointList::Release() noexcept {
 static_assert(sizeof(void*) != 8 || sizeof(TPrimitive) <= 160);
 static_assert(std::is_nothrow_move_constructible_v<TPrimitive>);
 
-constinit const TPrimitiveExtra TPrimitive::kNoExtra{};
+const TPrimitiveExtra TPrimitive::kNoExtra{};
 
 void TPrimitive::SetText(std::string text) {
   if (!text.empty() || extra_.get()) extra_.Make().Text = std::move(text);
