@@ -56,7 +56,9 @@ void CheckDrawing(const TDrawing& d) {
     FUZZ_CHECK(p.Font >= -1 && p.Font < static_cast<int>(d.Fonts.size()));
     FUZZ_CHECK(p.Font == -1 || p.Kind == TKind::Text);
     FUZZ_CHECK(p.Width > 0);
-    FUZZ_CHECK(!p.Reversed);  // arcs are kept counter-clockwise
+    // Only a conic has a direction of travel (a mirror reverses it).
+    FUZZ_CHECK(!p.Reversed || p.Kind == TKind::Arc || p.Kind == TKind::EllipseArc || p.Kind == TKind::Circle ||
+               p.Kind == TKind::Ellipse);
     FUZZ_CHECK(IsValidUtf8(p.Text()));
     switch (p.Kind) {
       case TKind::Text:
