@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -234,6 +235,34 @@ class TStore : public p21::THandler {
     inner.shrink_to_fit();
   }
 
+  // Takes over what another store read of the same file after this one
+  // (the file read in two portions at once): its instances, points and
+  // notes, as if this store had read them next.
+  void Append(TStore&& b) {
+    const std::uint64_t arena = others_.size() + 1;
+    others_.push_back({std::move(b.blocks_), std::move(b.names_)});
+    index_.reserve(index_.size() + b.index_.size());
+    for (const auto& [id, at] : b.index_) index_.emplace_back(id, at | (arena << kArenaShift));
+    sorted_ = false;
+    points.insert(points.end(), b.points.begin(), b.points.end());
+    pointsSorted_ = false;
+    roots.insert(roots.end(), b.roots.begin(), b.roots.end());
+    inner.insert(inner.end(), b.inner.begin(), b.inner.end());
+    const int offset = static_cast<int>(layers.size());
+    layers.insert(layers.end(), b.layers.begin(), b.layers.end());
+    for (const auto& [item, layer] : b.layerOf) layerOf.emplace_back(item, layer + offset);
+    for (const auto& [id, layer] : b.layerIds) layerIds.try_emplace(id, layer + offset);
+    invisible.insert(invisible.end(), b.invisible.begin(), b.invisible.end());
+    if (!sheet) sheet = b.sheet, sheetName = std::move(b.sheetName);
+    sizes.insert(sizes.end(), b.sizes.begin(), b.sizes.end());
+    for (auto& [key, value] : b.titleValues) titleValues.try_emplace(key, std::move(value));
+    degree = degree || b.degree;
+    radian = radian || b.radian;
+    for (const auto& [name, count] : b.unknown) unknown[name] += count;
+    occurrences += b.occurrences;
+    b = TStore();
+  }
+
   TFound Find(long id) const {
     auto it = std::lower_bound(index_.begin(), index_.end(), id,
                                [](const std::pair<long, std::uint64_t>& a, long v) { return a.first < v; });
@@ -390,6 +419,7 @@ class TStore : public p21::THandler {
   struct TReader {
     const char* P;
     long Id;
+    const std::vector<std::string>* Names;
     template <class T>
     T Get() {
       T v;
@@ -429,7 +459,7 @@ class TStore : public p21::THandler {
         in.P += n;
         break;
       }
-      case TValueKind::Typed: v.Text = names_[in.Var()]; [[fallthrough]];
+      case TValueKind::Typed: v.Text = (*in.Names)[in.Var()]; [[fallthrough]];
       case TValueKind::List: {
         v.Items.resize(in.Var());
         for (TValue& i : v.Items) GetValue(in, i);
@@ -439,14 +469,17 @@ class TStore : public p21::THandler {
     }
   }
   TInstance Decode(long id, std::uint64_t at) const {
-    TReader in{blocks_[at >> 32].data() + (at & 0xFFFFFFFFu), id};
+    const std::size_t arena = at >> kArenaShift;
+    const auto& blocks = arena == 0 ? blocks_ : others_[arena - 1].Blocks;
+    const auto& names = arena == 0 ? names_ : others_[arena - 1].Names;
+    TReader in{blocks[(at >> 32) & kBlockMask].data() + (at & 0xFFFFFFFFu), id, &names};
     TInstance inst;
     inst.Id = id;
     inst.Line = static_cast<long>(in.Var());
     inst.Complex = in.Get<std::uint8_t>() != 0;
     inst.Records.resize(in.Var());
     for (TRecord& r : inst.Records) {
-      r.Name = names_[in.Var()];
+      r.Name = (*in.Names)[in.Var()];
       r.Params.resize(in.Var());
       for (TValue& v : r.Params) GetValue(in, v);
     }
@@ -455,6 +488,14 @@ class TStore : public p21::THandler {
 
   static constexpr std::size_t kBlock = 4u << 20;
   std::vector<std::pair<long, std::uint64_t>> index_;  // number -> where its bytes are
+  // Where an instance's bytes are: the store they were kept by (0: this
+  // one, k: the k-th appended), the block, the offset in it.
+  static constexpr int kArenaShift = 56;
+  static constexpr std::uint64_t kBlockMask = (std::uint64_t{1} << (kArenaShift - 32)) - 1;
+  struct TArena {
+    std::vector<std::string> Blocks, Names;
+  };
+  std::vector<TArena> others_;
   std::vector<std::string> blocks_;
   std::string buf_;
   std::vector<std::string> names_;
@@ -1249,7 +1290,21 @@ TDrawing Read(F&& parse) {
 
 }  // namespace
 
-TDrawing ReadAp202(const std::string& path) {
+TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom) {
+  // A large file is read in two portions at once, each into a store of its
+  // own; when it cannot be cut cleanly it is read whole.
+  auto head = std::make_unique<TStore>();
+  TReadStop stop;
+  bool halves = false;
+  try {
+    auto tail = std::make_unique<TStore>();
+    halves = p21::ParseFileInTwo(path, *head, *tail, stop, twoPortionsFrom);
+    if (halves) head->Append(std::move(*tail));
+  } catch (const std::exception&) {
+    halves = false;
+  }
+  if (halves) return Resolve(*head, std::move(stop));
+  head.reset();
   return Read([&](TStore& store) { return p21::ParseFile(path, store); });
 }
 

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -27,8 +28,9 @@
 
 namespace dlvr::sxf {
 
-// Reads an AP202 mode file (a regular file only).
-TDrawing ReadAp202(const std::string& path);
+// Reads an AP202 mode file (a regular file only). A file of at least
+// `twoPortionsFrom` bytes is read in two portions at once on two threads.
+TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom = 8u << 20);
 
 // Reads the text of an AP202 mode file held in memory.
 TDrawing ReadAp202Text(std::string_view text);

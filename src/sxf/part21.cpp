@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <exception>
+#include <thread>
 #include <utility>
 
 #include "platform/text.h"
@@ -43,7 +45,8 @@ bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 // counts lines.
 class TSource {
  public:
-  TSource(const TReadFn& read, std::size_t chunk) : read_(read), chunk_(chunk ? chunk : 1) {}
+  TSource(const TReadFn& read, std::size_t chunk, long firstLine = 1)
+      : read_(read), chunk_(chunk ? chunk : 1), line_(firstLine) {}
 
   // The byte `k` places ahead, or -1 past the end.
   int Peek(std::size_t k = 0) {
@@ -322,7 +325,11 @@ struct TBreak {
 
 class TParser {
  public:
-  TParser(TSource& src, THandler& handler) : src_(src), lex_(src, handler), handler_(handler) {}
+  TParser(TSource& src, THandler& handler, TPortion portion = TPortion::Whole)
+      : src_(src), lex_(src, handler), handler_(handler), portion_(portion) {}
+  // A head portion ended where it was cut: between two instances of a data
+  // section.
+  bool AtCut() const { return atCut_; }
 
   TReadStop Run() {
     TReadStop stop;
@@ -339,15 +346,27 @@ class TParser {
  private:
   // False when reading stopped: by a break (broken_ set) or by the handler.
   bool File() {
-    TToken t = lex_.Next();
+    TToken t;
+    if (portion_ == TPortion::Tail) {
+      // The rest of a data section, from an instance on.
+      context_ = "DATA";
+      if (!Instances()) return false;
+      return Sections();
+    }
+    t = lex_.Next();
     if (t.Kind != TTok::Keyword || t.Text != "ISO-10303-21") {
       return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読み込めません"
                           ? t.Text
                           : "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）");
     }
     if (!Expect(TTok::Semicolon, [&] { return std::string("ISO-10303-21 の後に ';' がありません"); })) return false;
+    return Sections();
+  }
+
+  // The sections up to END-ISO-10303-21.
+  bool Sections() {
     for (;;) {
-      t = lex_.Next();
+      TToken t = lex_.Next();
       if (t.Kind == TTok::End) return Break(t, "END-ISO-10303-21; の前でファイルが終わっています");
       if (t.Kind == TTok::Error) return Break(t, t.Text);
       if (t.Kind != TTok::Keyword) return Break(t, "セクションの始まりがありません");
@@ -360,6 +379,7 @@ class TParser {
       if (!handler_.OnSection(t.Text, t.Line)) return false;
       bool ok = t.Text == "HEADER" ? Header() : t.Text == "DATA" ? Data(t) : OtherSection(t);
       if (!ok) return false;
+      if (atCut_) return true;
     }
   }
 
@@ -391,8 +411,17 @@ class TParser {
       t = lex_.Next();
     }
     if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がありません");
+    return Instances();
+  }
+
+  // The instances of a data section through its ENDSEC;.
+  bool Instances() {
     for (;;) {
-      t = lex_.Next();
+      TToken t = lex_.Next();
+      if (t.Kind == TTok::End && portion_ == TPortion::Head) {
+        atCut_ = true;
+        return true;
+      }
       if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
         return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
       if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっています（ENDSEC; がありません）");
@@ -522,6 +551,8 @@ class TParser {
   THandler& handler_;
   std::string context_;
   TToken last_;
+  TPortion portion_;
+  bool atCut_ = false;
   TBreak broken_{0, {}};
 };
 
@@ -620,9 +651,16 @@ std::string DecodeString(std::string_view raw) {
 }
 
 TReadStop Parse(const TReadFn& read, THandler& handler, std::size_t chunk) {
-  TSource src(read, chunk);
-  TParser parser(src, handler);
-  return parser.Run();
+  return ParsePortion(read, handler, TPortion::Whole, 1, nullptr, chunk);
+}
+
+TReadStop ParsePortion(const TReadFn& read, THandler& handler, TPortion portion, long firstLine, bool* atCut,
+                       std::size_t chunk) {
+  TSource src(read, chunk, firstLine);
+  TParser parser(src, handler, portion);
+  TReadStop stop = parser.Run();
+  if (atCut) *atCut = parser.AtCut();
+  return stop;
 }
 
 TReadStop ParseText(std::string_view text, THandler& handler, std::size_t chunk) {
@@ -660,6 +698,124 @@ TReadStop ParseFile(const std::string& path, THandler& handler) {
   stop = Parse(read, handler);
   ::close(fd);
   return stop;
+}
+
+namespace {
+
+// Reads exactly what pread gives at `at`, retried on EINTR: the count, 0 at
+// the end, -1 on an error.
+long ReadAt(int fd, char* buffer, std::size_t size, std::uint64_t at) {
+  for (;;) {
+    const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(at));
+    if (got >= 0) return static_cast<long>(got);
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The offset of the first instance that starts in the megabyte after
+// `from`: a '#' that follows a ';' and blanks and is followed by digits,
+// blanks and '='. 0 when there is none. (A string or comment may hold such
+// text: the head read up to it finds out.)
+std::uint64_t FindInstanceStart(int fd, std::uint64_t from, std::uint64_t size) {
+  constexpr std::size_t kWindow = 1u << 20;
+  std::string window(kWindow, '\0');
+  const long got = ReadAt(fd, window.data(), kWindow, from);
+  if (got <= 0) return 0;
+  window.resize(static_cast<std::size_t>(got));
+  for (std::size_t i = 0; i < window.size(); ++i) {
+    if (window[i] != ';') continue;
+    std::size_t j = i + 1;
+    while (j < window.size() && IsBlank(window[j])) ++j;
+    if (j >= window.size() || window[j] != '#') continue;
+    const std::size_t hash = j++;
+    const std::size_t digits = j;
+    while (j < window.size() && IsDigit(static_cast<unsigned char>(window[j]))) ++j;
+    if (j == digits) continue;
+    while (j < window.size() && IsBlank(window[j])) ++j;
+    if (j < window.size() && window[j] == '=' && from + hash < size) return from + hash;
+  }
+  return 0;
+}
+
+// The line the byte at `end` stands on, counted as the reader counts (LF,
+// CR LF, or a lone CR end a line).
+long LineAt(int fd, std::uint64_t end) {
+  constexpr std::size_t kChunk = 1u << 20;
+  std::string buffer(kChunk, '\0');
+  long line = 1;
+  bool pendingCr = false;
+  for (std::uint64_t at = 0; at < end;) {
+    const long got = ReadAt(fd, buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end - at)), at);
+    if (got <= 0) return -1;
+    for (long i = 0; i < got; ++i) {
+      const char c = buffer[static_cast<std::size_t>(i)];
+      if (pendingCr && c != '\n') ++line;
+      pendingCr = c == '\r';
+      if (c == '\n') ++line;
+    }
+    at += static_cast<std::uint64_t>(got);
+  }
+  if (pendingCr) {
+    char next = 0;
+    if (ReadAt(fd, &next, 1, end) != 1 || next != '\n') ++line;
+  }
+  return line;
+}
+
+}  // namespace
+
+bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TReadStop& stop,
+                    std::uint64_t smallest) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const std::uint64_t size = regular ? static_cast<std::uint64_t>(st.st_size) : 0;
+  const std::uint64_t cut = regular && size >= smallest ? FindInstanceStart(fd, size / 2, size) : 0;
+  if (cut == 0) {
+    ::close(fd);
+    return false;
+  }
+  // The tail is read by a thread of its own from the cut on, its lines
+  // counted first; the head up to the cut here.
+  TReadStop tailStop, headStop;
+  bool tailFailed = false, headFailed = false, atCut = false;
+  std::thread other([&] {
+    try {
+      const long line = LineAt(fd, cut);
+      if (line < 0) {
+        tailFailed = true;
+        return;
+      }
+      std::uint64_t at = cut;
+      TReadFn read = [&](char* buffer, std::size_t size) -> long {
+        const long got = ReadAt(fd, buffer, size, at);
+        if (got > 0) at += static_cast<std::uint64_t>(got);
+        return got;
+      };
+      tailStop = ParsePortion(read, tail, TPortion::Tail, line, nullptr);
+    } catch (const std::exception&) {
+      tailFailed = true;
+    }
+  });
+  try {
+    std::uint64_t at = 0;
+    TReadFn read = [&](char* buffer, std::size_t size) -> long {
+      const long got = ReadAt(fd, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, cut - at)), at);
+      if (got > 0) at += static_cast<std::uint64_t>(got);
+      return got;
+    };
+    headStop = ParsePortion(read, head, TPortion::Head, 1, &atCut);
+  } catch (const std::exception&) {
+    headFailed = true;
+  }
+  other.join();
+  ::close(fd);
+  if (headFailed || tailFailed || headStop.Broken || !atCut) return false;
+  stop = std::move(tailStop);
+  return true;
 }
 
 }  // namespace dlvr::sxf::p21

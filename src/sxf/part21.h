@@ -92,6 +92,26 @@ TReadStop ParseText(std::string_view text, THandler& handler, std::size_t chunk 
 // device, never waited on).
 TReadStop ParseFile(const std::string& path, THandler& handler);
 
+// Parts of one exchange structure read apart: the whole; its head, cut
+// between two instances of a data section (reaching the cut there is no
+// break); or the tail from such a cut on, starting with an instance.
+enum class TPortion { Whole, Head, Tail };
+
+// Reads a portion: its lines counted from `firstLine`; for a head, `*atCut`
+// tells that it ended where it was cut.
+TReadStop ParsePortion(const TReadFn& read, THandler& handler, TPortion portion, long firstLine, bool* atCut,
+                       std::size_t chunk = 1u << 20);
+
+// Reads a large regular file (at least `smallest` bytes) in two portions at
+// once, on two threads: the head, up to an instance near the middle, into
+// `head`, the tail into `tail`, the instances of each in file order. True
+// with `stop` (as ParseFile would give it) when both were read so; false
+// when the file is small, no cut was found or the head did not end cleanly
+// at it: then what the handlers hold is to be thrown away and the file read
+// whole.
+bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TReadStop& stop,
+                    std::uint64_t smallest = 8u << 20);
+
 // Decodes the inside of a string literal (the text between the quotes, with
 // its '' and escapes) to UTF-8.
 std::string DecodeString(std::string_view raw);

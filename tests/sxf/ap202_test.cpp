@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "support/fixtures.h"
+#include "sxf/part21.h"
 
 namespace dlvr::sxf {
 namespace {
@@ -318,6 +319,78 @@ TEST(Ap202Reader, BrokenFilesKeepTheRestAndSayWhereAndWhy) {
     if (!c.Skipped.empty()) {
       EXPECT_EQ(d.Skipped[c.Skipped], 1);
     }
+  }
+}
+
+// A file large enough to be read in two portions at once gives what reading
+// it whole gives: references from one portion into the other, layers,
+// invisibility, the sheet, the title block and a partial drawing across the
+// cut; a break in the second portion at its own line; and a cut that falls
+// inside a string (the text there looks like an instance) read whole.
+TEST(Ap202Reader, ALargeFileReadInTwoPortionsAtOnceEqualsTheWholeRead) {
+  auto everything = [](const TDrawing& d) {
+    std::string s = Shown(d) + "sheet " + d.SheetName + " " + N(d.SheetWidth) + "x" + N(d.SheetHeight) + "\n";
+    for (const TLayer& l : d.Layers) s += "layer " + l.Name + (l.Visible ? "" : " hidden") + "\n";
+    for (const auto& [k, v] : d.Attributes) s += "attr " + k + "=" + v + "\n";
+    for (const auto& [k, v] : d.Skipped) s += "skipped " + k + " " + std::to_string(v) + "\n";
+    for (const TPartial& p : d.Partials)
+      s += "partial " + p.Name + " " + std::to_string(p.First) + "+" + std::to_string(p.Count) + "\n";
+    return s + "stop " + std::to_string(d.Stop.Broken) + " " + std::to_string(d.Stop.Line) + " " + d.Stop.Reason;
+  };
+  // About 1.4 MB of lines (read in two portions from 1 MB on); the first half's occurrences draw curves defined in
+  // the second half and the other way round.
+  auto body = [](const std::string& middle, const std::string& end) {
+    std::string data = kCommon + "#18=PRESENTATION_LAYER_ASSIGNMENT('road','',(#100,#101));\n";
+    const long blocks = 8000;
+    for (long b = 0; b < blocks; ++b) {
+      const long n = 100 + b * 4, other = 100 + (blocks - 1 - b) * 4;
+      if (b == blocks / 2) data += middle;
+      data += "#" + std::to_string(n) + "=ANNOTATION_CURVE_OCCURRENCE('',(#13),#" + std::to_string(other + 1) + ");\n#" +
+              std::to_string(n + 1) + "=POLYLINE('',(#" + std::to_string(n + 2) + ",#" + std::to_string(n + 3) +
+              "));\n#" + std::to_string(n + 2) + "=CARTESIAN_POINT('',(" + std::to_string(b % 997) + ".,0.));\n#" +
+              std::to_string(n + 3) + "=CARTESIAN_POINT('',(1.5,2." + std::to_string(b % 89) + "));\n";
+    }
+    return File(data + "#1000000=PRESENTATION_LAYER_ASSIGNMENT('hidden','',(#104,#108));\n#1000001=INVISIBILITY((#1000000));\n"
+                       "#1000002=DRAUGHTING_SUBFIGURE_REPRESENTATION('\\X2\\6A2A65AD56F3\\X0\\',(#100),#5);\n"
+                       "#1000003=REPRESENTATION_MAP(#3,#1000002);\n#1000004=CARTESIAN_POINT('',(50.,60.));\n"
+                       "#1000005=AXIS2_PLACEMENT_2D('',#1000004,#2);\n#1000006=MAPPED_ITEM('',#1000003,#1000005);\n"
+                       "#1000007=PLANAR_BOX('',841.,594.,#3);\n#1000008=DRAWING_SHEET_REVISION('A1',(#1000006,#1000007),#5,'1');\n"
+                       "#1000009=PRESENTATION_SIZE(#1000008,#1000007);\n"
+                       "#1000010=DESCRIPTIVE_REPRESENTATION_ITEM('\\X2\\5C3A5EA6\\X0\\','1:500');\n" + end);
+  };
+  const std::string lookalike = "#50=DESCRIPTIVE_REPRESENTATION_ITEM('note','" + std::string(1200000, 'x') +
+                                ";\n#77=POLYLINE(x);');\n";
+  struct Case {
+    const char* What;
+    std::string Text;
+    bool Broken, InTwo;
+  } cases[] = {
+      {"whole", body("", ""), false, true},
+      {"broken in the second portion", body("", "#1000011=POLYLINE('',(#1,#4);\n"), true, true},
+      {"a cut inside a string", body(lookalike, ""), false, false},
+  };
+  // Counts the instances a portion hands out.
+  struct TCount : p21::THandler {
+    long Instances = 0;
+    bool OnInstance(p21::TInstance&&) override { return ++Instances, true; }
+  };
+  test::ScratchDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::string path = dir.WriteBytes("big.p21", c.Text);
+    TCount head, tail;
+    TReadStop stop;
+    ASSERT_EQ(p21::ParseFileInTwo(path, head, tail, stop, 1u << 20), c.InTwo);
+    if (c.InTwo) {
+      EXPECT_GT(head.Instances, 10000);
+      EXPECT_GT(tail.Instances, 10000);
+    }
+    const TDrawing apart = ReadAp202(path, 1u << 20);
+    const TDrawing whole = ReadAp202Text(c.Text);
+    EXPECT_EQ(apart.Stop.Broken, c.Broken) << apart.Stop.Reason;
+    EXPECT_EQ(apart.Primitives.size(), 8000u);
+    EXPECT_EQ(apart.Partials.size(), 1u);
+    EXPECT_EQ(everything(apart), everything(whole));
   }
 }
 
