@@ -1,5 +1,7 @@
 #include "sxf/ap202.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -221,9 +223,13 @@ class TStore : public p21::THandler {
   void Finish() {
     auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
     if (!sorted_) std::stable_sort(index_.begin(), index_.end(), byId);
-    if (!pointsSorted_)
-      std::stable_sort(points.begin(), points.end(), [](const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; });
+    if (!pointsSorted_) std::stable_sort(points.begin(), points.end(), PointBefore);
     std::sort(inner.begin(), inner.end());
+    for (TArena& a : others_) {
+      std::stable_sort(a.Index.begin(), a.Index.end(), byId);
+      std::stable_sort(a.Points.begin(), a.Points.end(), PointBefore);
+      std::sort(a.Inner.begin(), a.Inner.end());
+    }
     std::stable_sort(layerOf.begin(), layerOf.end(), byId);
     for (long item : invisible)
       if (!layerIds.count(item)) hidden.push_back(item);
@@ -237,17 +243,16 @@ class TStore : public p21::THandler {
 
   // Takes over what another store read of the same file after this one
   // (the file read in two portions at once): its instances, points and
-  // notes, as if this store had read them next.
+  // notes, as if this store had read them next. Its instances, points and
+  // held items stay in tables of their own, looked up after this store's
+  // (so the first of two with one number is still the one kept).
   void Append(TStore&& b) {
-    const std::uint64_t arena = others_.size() + 1;
-    others_.push_back({std::move(b.blocks_), std::move(b.names_)});
-    index_.reserve(index_.size() + b.index_.size());
-    for (const auto& [id, at] : b.index_) index_.emplace_back(id, at | (arena << kArenaShift));
-    sorted_ = false;
-    points.insert(points.end(), b.points.begin(), b.points.end());
-    pointsSorted_ = false;
+    b.index_.shrink_to_fit();
+    b.points.shrink_to_fit();
+    b.inner.shrink_to_fit();
+    others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
+                       std::move(b.inner)});
     roots.insert(roots.end(), b.roots.begin(), b.roots.end());
-    inner.insert(inner.end(), b.inner.begin(), b.inner.end());
     const int offset = static_cast<int>(layers.size());
     layers.insert(layers.end(), b.layers.begin(), b.layers.end());
     for (const auto& [item, layer] : b.layerOf) layerOf.emplace_back(item, layer + offset);
@@ -264,16 +269,36 @@ class TStore : public p21::THandler {
   }
 
   TFound Find(long id) const {
-    auto it = std::lower_bound(index_.begin(), index_.end(), id,
-                               [](const std::pair<long, std::uint64_t>& a, long v) { return a.first < v; });
-    if (it == index_.end() || it->first != id) return std::nullopt;
-    return Decode(id, it->second);
+    auto find = [&](const std::vector<std::pair<long, std::uint64_t>>& index, const std::vector<std::string>& blocks,
+                    const std::vector<std::string>& names) -> TFound {
+      auto it = std::lower_bound(index.begin(), index.end(), id,
+                                 [](const std::pair<long, std::uint64_t>& a, long v) { return a.first < v; });
+      if (it == index.end() || it->first != id) return std::nullopt;
+      return Decode(id, it->second, blocks, names);
+    };
+    if (TFound f = find(index_, blocks_, names_)) return f;
+    for (const TArena& a : others_)
+      if (TFound f = find(a.Index, a.Blocks, a.Names)) return f;
+    return std::nullopt;
   }
   const TPoint* FindPoint(long id) const {
-    auto it = std::lower_bound(points.begin(), points.end(), id, [](const TKeptPoint& a, long v) { return a.Id < v; });
-    return it != points.end() && it->Id == id ? &it->P : nullptr;
+    auto find = [&](const std::vector<TKeptPoint>& points) -> const TPoint* {
+      auto it = std::lower_bound(points.begin(), points.end(), id, [](const TKeptPoint& a, long v) { return a.Id < v; });
+      return it != points.end() && it->Id == id ? &it->P : nullptr;
+    };
+    if (const TPoint* p = find(points)) return p;
+    for (const TArena& a : others_)
+      if (const TPoint* p = find(a.Points)) return p;
+    return nullptr;
   }
   static bool In(const std::vector<long>& sorted, long id) { return std::binary_search(sorted.begin(), sorted.end(), id); }
+  // Whether a container, occurrence or curve holds the item.
+  bool Held(long id) const {
+    if (In(inner, id)) return true;
+    for (const TArena& a : others_)
+      if (In(a.Inner, id)) return true;
+    return false;
+  }
   int LayerOf(long id) const {
     auto it = std::lower_bound(layerOf.begin(), layerOf.end(), id,
                                [](const std::pair<long, int>& a, long v) { return a.first < v; });
@@ -440,7 +465,7 @@ class TStore : public p21::THandler {
       return static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
     }
   };
-  void GetValue(TReader& in, TValue& v) const {
+  static void GetValue(TReader& in, TValue& v) {
     const auto kind = in.Get<std::uint8_t>();
     v.Kind = static_cast<TValueKind>(kind & ~kWholeInteger);
     switch (v.Kind) {
@@ -468,11 +493,9 @@ class TStore : public p21::THandler {
       default: break;
     }
   }
-  TInstance Decode(long id, std::uint64_t at) const {
-    const std::size_t arena = at >> kArenaShift;
-    const auto& blocks = arena == 0 ? blocks_ : others_[arena - 1].Blocks;
-    const auto& names = arena == 0 ? names_ : others_[arena - 1].Names;
-    TReader in{blocks[(at >> 32) & kBlockMask].data() + (at & 0xFFFFFFFFu), id, &names};
+  static TInstance Decode(long id, std::uint64_t at, const std::vector<std::string>& blocks,
+                          const std::vector<std::string>& names) {
+    TReader in{blocks[at >> 32].data() + (at & 0xFFFFFFFFu), id, &names};
     TInstance inst;
     inst.Id = id;
     inst.Line = static_cast<long>(in.Var());
@@ -488,13 +511,14 @@ class TStore : public p21::THandler {
 
   static constexpr std::size_t kBlock = 4u << 20;
   std::vector<std::pair<long, std::uint64_t>> index_;  // number -> where its bytes are
-  // Where an instance's bytes are: the store they were kept by (0: this
-  // one, k: the k-th appended), the block, the offset in it.
-  static constexpr int kArenaShift = 56;
-  static constexpr std::uint64_t kBlockMask = (std::uint64_t{1} << (kArenaShift - 32)) - 1;
+  // What another store read (see Append).
   struct TArena {
     std::vector<std::string> Blocks, Names;
+    std::vector<std::pair<long, std::uint64_t>> Index;
+    std::vector<TKeptPoint> Points;
+    std::vector<long> Inner;
   };
+  static bool PointBefore(const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; }
   std::vector<TArena> others_;
   std::vector<std::string> blocks_;
   std::string buf_;
@@ -553,7 +577,7 @@ class TResolver {
     d_.Primitives.reserve(std::min(s_.occurrences, kMaxAp202Primitives));
     for (long id : s_.roots) {
       if (stopped_) break;
-      if (TStore::In(s_.inner, id)) continue;
+      if (s_.Held(id)) continue;
       TContext ctx;
       ctx.From = id;
       Item(id, ctx, 0);
@@ -1303,7 +1327,14 @@ TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom) {
   } catch (const std::exception&) {
     halves = false;
   }
-  if (halves) return Resolve(*head, std::move(stop));
+  if (halves) {
+#ifdef __GLIBC__
+    // The second thread's allocator keeps what the thread freed while it
+    // read: that goes back to the system before the drawing is made.
+    malloc_trim(0);
+#endif
+    return Resolve(*head, std::move(stop));
+  }
   head.reset();
   return Read([&](TStore& store) { return p21::ParseFile(path, store); });
 }
