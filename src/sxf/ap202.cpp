@@ -193,6 +193,74 @@ const TRecord* Simple(const TFound& inst, std::string_view name) {
                                                                                               : nullptr;
 }
 
+// Instance numbers with a value each (where an instance's bytes are), in
+// 8 bytes an entry while both fit 32 bits (as good as always), else in 16.
+// Entries are added in file order; of two with one number the first is
+// found.
+class TIdIndex {
+ public:
+  void Add(long id, std::uint64_t value) {
+    if (id >= 0 && id <= long{UINT32_MAX} && value <= UINT32_MAX) {
+      if (!narrow_.empty() && narrow_.back().Id >= id) narrowSorted_ = false;
+      narrow_.push_back({static_cast<std::uint32_t>(id), static_cast<std::uint32_t>(value)});
+    } else {
+      if (!wide_.empty() && wide_.back().first >= id) wideSorted_ = false;
+      wide_.emplace_back(id, value);
+    }
+  }
+  void Finish() {
+    if (!narrowSorted_)
+      std::stable_sort(narrow_.begin(), narrow_.end(), [](const TNarrow& a, const TNarrow& b) { return a.Id < b.Id; });
+    if (!wideSorted_)
+      std::stable_sort(wide_.begin(), wide_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    narrowSorted_ = wideSorted_ = true;
+    narrow_.shrink_to_fit();
+    wide_.shrink_to_fit();
+  }
+  std::optional<std::uint64_t> Find(long id) const {
+    if (id >= 0 && id <= long{UINT32_MAX}) {
+      const auto n = static_cast<std::uint32_t>(id);
+      auto it = std::lower_bound(narrow_.begin(), narrow_.end(), n, [](const TNarrow& a, std::uint32_t v) { return a.Id < v; });
+      if (it != narrow_.end() && it->Id == n) return it->Value;
+    }
+    auto it = std::lower_bound(wide_.begin(), wide_.end(), id, [](const auto& a, long v) { return a.first < v; });
+    if (it != wide_.end() && it->first == id) return it->second;
+    return std::nullopt;
+  }
+
+ private:
+  struct TNarrow {
+    std::uint32_t Id, Value;
+  };
+  std::vector<TNarrow> narrow_;
+  std::vector<std::pair<long, std::uint64_t>> wide_;
+  bool narrowSorted_ = true, wideSorted_ = true;
+};
+
+// A set of instance numbers, 4 bytes a number while it fits 32 bits.
+class TIdSet {
+ public:
+  void Add(long id) {
+    if (id >= 0 && id <= long{UINT32_MAX}) narrow_.push_back(static_cast<std::uint32_t>(id));
+    else wide_.push_back(id);
+  }
+  void Finish() {
+    std::sort(narrow_.begin(), narrow_.end());
+    std::sort(wide_.begin(), wide_.end());
+    narrow_.shrink_to_fit();
+    wide_.shrink_to_fit();
+  }
+  bool Has(long id) const {
+    if (id >= 0 && id <= long{UINT32_MAX})
+      return std::binary_search(narrow_.begin(), narrow_.end(), static_cast<std::uint32_t>(id));
+    return std::binary_search(wide_.begin(), wide_.end(), id);
+  }
+
+ private:
+  std::vector<std::uint32_t> narrow_;
+  std::vector<long> wide_;
+};
+
 // Keeps the instances of a file: points and directions as numbers, every
 // other instance encoded in a few bytes a value and decoded when asked for,
 // so that memory follows the file's size, not its values' size in objects.
@@ -213,8 +281,7 @@ class TStore : public p21::THandler {
       }
     }
     Note(inst);
-    if (!index_.empty() && index_.back().first >= inst.Id) sorted_ = false;
-    index_.emplace_back(inst.Id, Encode(inst));
+    index_.Add(inst.Id, Encode(inst));
     return true;
   }
 
@@ -222,13 +289,13 @@ class TStore : public p21::THandler {
   // first of two with one number is kept).
   void Finish() {
     auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
-    if (!sorted_) std::stable_sort(index_.begin(), index_.end(), byId);
+    index_.Finish();
     if (!pointsSorted_) std::stable_sort(points.begin(), points.end(), PointBefore);
-    std::sort(inner.begin(), inner.end());
+    inner.Finish();
     for (TArena& a : others_) {
-      std::stable_sort(a.Index.begin(), a.Index.end(), byId);
+      a.Index.Finish();
       std::stable_sort(a.Points.begin(), a.Points.end(), PointBefore);
-      std::sort(a.Inner.begin(), a.Inner.end());
+      a.Inner.Finish();
     }
     std::stable_sort(layerOf.begin(), layerOf.end(), byId);
     for (long item : invisible)
@@ -236,9 +303,7 @@ class TStore : public p21::THandler {
     std::sort(hidden.begin(), hidden.end());
     // What was grown while reading is kept at its size while the drawing
     // is made of it.
-    index_.shrink_to_fit();
     points.shrink_to_fit();
-    inner.shrink_to_fit();
   }
 
   // Takes over what another store read of the same file after this one
@@ -247,9 +312,7 @@ class TStore : public p21::THandler {
   // held items stay in tables of their own, looked up after this store's
   // (so the first of two with one number is still the one kept).
   void Append(TStore&& b) {
-    b.index_.shrink_to_fit();
     b.points.shrink_to_fit();
-    b.inner.shrink_to_fit();
     others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
                        std::move(b.inner)});
     roots.insert(roots.end(), b.roots.begin(), b.roots.end());
@@ -269,16 +332,9 @@ class TStore : public p21::THandler {
   }
 
   TFound Find(long id) const {
-    auto find = [&](const std::vector<std::pair<long, std::uint64_t>>& index, const std::vector<std::string>& blocks,
-                    const std::vector<std::string>& names) -> TFound {
-      auto it = std::lower_bound(index.begin(), index.end(), id,
-                                 [](const std::pair<long, std::uint64_t>& a, long v) { return a.first < v; });
-      if (it == index.end() || it->first != id) return std::nullopt;
-      return Decode(id, it->second, blocks, names);
-    };
-    if (TFound f = find(index_, blocks_, names_)) return f;
+    if (auto at = index_.Find(id)) return Decode(id, *at, blocks_, names_);
     for (const TArena& a : others_)
-      if (TFound f = find(a.Index, a.Blocks, a.Names)) return f;
+      if (auto at = a.Index.Find(id)) return Decode(id, *at, a.Blocks, a.Names);
     return std::nullopt;
   }
   const TPoint* FindPoint(long id) const {
@@ -294,9 +350,9 @@ class TStore : public p21::THandler {
   static bool In(const std::vector<long>& sorted, long id) { return std::binary_search(sorted.begin(), sorted.end(), id); }
   // Whether a container, occurrence or curve holds the item.
   bool Held(long id) const {
-    if (In(inner, id)) return true;
+    if (inner.Has(id)) return true;
     for (const TArena& a : others_)
-      if (In(a.Inner, id)) return true;
+      if (a.Inner.Has(id)) return true;
     return false;
   }
   int LayerOf(long id) const {
@@ -308,7 +364,7 @@ class TStore : public p21::THandler {
   std::vector<TKeptPoint> points;  // CARTESIAN_POINT and DIRECTION
   // Noted while reading:
   std::vector<long> roots;      // occurrences, figures, callouts and sheets, in file order
-  std::vector<long> inner;      // what a container, occurrence or curve holds (sorted by Finish)
+  TIdSet inner;                 // what a container, occurrence or curve holds
   std::vector<TLayer> layers;
   std::vector<std::pair<long, int>> layerOf;  // item -> layer (sorted by Finish, first assignment first)
   std::vector<long> invisible, hidden;        // INVISIBILITY's items; those that are no layer (sorted)
@@ -334,8 +390,8 @@ class TStore : public p21::THandler {
     }
     if (!known) ++unknown[n];
     auto hold = [&](const TValue* v) {
-      for (long ref : Refs(v)) inner.push_back(ref);
-      if (long ref = RefOf(v)) inner.push_back(ref);
+      for (long ref : Refs(v)) inner.Add(ref);
+      if (long ref = RefOf(v)) inner.Add(ref);
     };
     if (inst.Complex) {
       const TRecord* si = Part(inst, "STYLED_ITEM");
@@ -436,7 +492,7 @@ class TStore : public p21::THandler {
       blocks_.emplace_back();
       blocks_.back().reserve(std::max(kBlock, buf_.size()));
     }
-    const std::uint64_t at = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | blocks_.back().size();
+    const std::uint64_t at = (static_cast<std::uint64_t>(blocks_.size() - 1) << kOffsetBits) | blocks_.back().size();
     blocks_.back() += buf_;
     return at;
   }
@@ -495,7 +551,7 @@ class TStore : public p21::THandler {
   }
   static TInstance Decode(long id, std::uint64_t at, const std::vector<std::string>& blocks,
                           const std::vector<std::string>& names) {
-    TReader in{blocks[at >> 32].data() + (at & 0xFFFFFFFFu), id, &names};
+    TReader in{blocks[at >> kOffsetBits].data() + (at & ((std::uint64_t{1} << kOffsetBits) - 1)), id, &names};
     TInstance inst;
     inst.Id = id;
     inst.Line = static_cast<long>(in.Var());
@@ -509,14 +565,17 @@ class TStore : public p21::THandler {
     return inst;
   }
 
-  static constexpr std::size_t kBlock = 4u << 20;
-  std::vector<std::pair<long, std::uint64_t>> index_;  // number -> where its bytes are
+  // Instances are kept in blocks of 4 MB (one that is larger alone in
+  // one): each starts at an offset of 22 bits in its block.
+  static constexpr int kOffsetBits = 22;
+  static constexpr std::size_t kBlock = std::size_t{1} << kOffsetBits;
+  TIdIndex index_;  // number -> where its bytes are
   // What another store read (see Append).
   struct TArena {
     std::vector<std::string> Blocks, Names;
-    std::vector<std::pair<long, std::uint64_t>> Index;
+    TIdIndex Index;
     std::vector<TKeptPoint> Points;
-    std::vector<long> Inner;
+    TIdSet Inner;
   };
   static bool PointBefore(const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; }
   std::vector<TArena> others_;
@@ -524,7 +583,7 @@ class TStore : public p21::THandler {
   std::string buf_;
   std::vector<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> nameIds_;
-  bool sorted_ = true, pointsSorted_ = true;
+  bool pointsSorted_ = true;
 };
 
 // ---------------------------------------------------------------------------
