@@ -155,8 +155,11 @@ bool Drawable(const TPrimitive& p) {
   for (const auto& hole : p.Holes())
     for (const auto& q : hole)
       if (!fine(q.X) || !fine(q.Y)) return false;
-  return fine(p.Rx) && fine(p.Ry) && fine(p.Height) && fine(p.CharWidth) && fine(p.Spacing) && fine(p.Width) &&
-         std::isfinite(p.Rotation) && std::isfinite(p.Start) && std::isfinite(p.End) && std::isfinite(p.Slant);
+  if (!fine(p.Width) || !std::isfinite(p.Rotation)) return false;
+  // (A text's sizes and a conic's radii and angles share their room.)
+  if (p.Kind == TKind::Text)
+    return fine(p.Height) && fine(p.CharWidth) && fine(p.Spacing) && std::isfinite(p.Slant);
+  return fine(p.Rx) && fine(p.Ry) && std::isfinite(p.Start) && std::isfinite(p.End);
 }
 
 QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }

@@ -181,11 +181,23 @@ struct TPrimitive {
   // first axis; the arc runs counter-clockwise from Start to End); Reversed
   // when it is travelled from End back to Start (a clockwise arc, or one
   // seen in a mirror).
-  double Rx = 0, Ry = 0, Rotation = 0, Start = 0, End = 0;
+  // Point: Rotation, and Rx the marker's scale.
   // Text: anchor Points[0], UTF-8 Text(), height and width of a character
-  // in mm, spacing, angle (radians), slant (radians), alignment 1..9 (1
-  // lower left, 2 lower centre, ... 9 upper right), Vertical writing.
-  double Height = 0, CharWidth = 0, Spacing = 0, Slant = 0;
+  // in mm, spacing, angle (Rotation, radians), slant (radians), alignment
+  // 1..9 (1 lower left, 2 lower centre, ... 9 upper right), Vertical
+  // writing.
+  // A text has no radii and a conic no character sizes: the two share
+  // their room.
+  double Rotation = 0;
+  union {
+    struct {
+      double Rx, Ry, Start, End;
+    };
+    struct {
+      double Height, CharWidth, Spacing, Slant;
+    };
+  };
+  TPrimitive() : Rx(0), Ry(0), Start(0), End(0) {}
   // Hatch: a fill (Solid, in Colour) or a pattern of lines, PatternLines()
   // (angle, pitch mm).
 
