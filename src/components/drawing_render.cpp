@@ -281,29 +281,69 @@ QRectF PrimitiveBounds(const TPrimitive& p) {
   return QRectF(QPointF(x0, y0), QPointF(x1, y1));
 }
 
-TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing) : drawing_(std::move(drawing)) {
+TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::size_t listInTwoFrom)
+    : drawing_(std::move(drawing)) {
   const sxf::TDrawing& d = *drawing_;
   shown_.resize(d.Layers.size());
   layerFeatures_.assign(d.Layers.size(), 0);
   for (std::size_t i = 0; i < d.Layers.size(); ++i) shown_[i] = d.Layers[i].Visible;
   // One group per layer and pen, in the order the pens first appear; the
-  // solid fills of a layer first, so that they never cover its lines.
-  std::map<std::tuple<int, bool, int, int, double>, std::size_t> groupOf;
-  QRectF all;
-  for (std::size_t i = 0; i < d.Primitives.size(); ++i) {
-    const TPrimitive& p = d.Primitives[i];
-    const int layer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size() ? p.Layer : -1;
-    if (layer >= 0) ++layerFeatures_[std::size_t(layer)];
-    if (p.Points.empty() || !Drawable(p)) continue;
-    widest_ = std::max(widest_, std::min(p.Width, 10.0));
-    const QRectF b = PrimitiveBounds(p);
-    all = all.isNull() ? b : all.united(b);
-    const bool fill = p.Kind == TKind::Hatch && p.Solid;
-    auto key = std::make_tuple(layer, fill, p.Colour, p.LineType, p.Width);
-    auto [it, fresh] = groupOf.emplace(key, groups_.size());
-    if (fresh) groups_.push_back({layer, fill, {}});
-    groups_[it->second].Items.push_back({int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom())});
+  // solid fills of a layer first, so that they never cover its lines. A
+  // large drawing is listed in two halves at once, the second half's items
+  // then put after the first's in each group, as one pass would have.
+  using TKey = std::tuple<int, bool, int, int, double>;
+  struct TPart {
+    std::map<TKey, std::size_t> GroupOf;
+    std::vector<TKey> Keys;  // of Groups, in order
+    std::vector<TGroup> Groups;
+    std::vector<int> LayerFeatures;
+    QRectF All;
+    double Widest = 0;
+  };
+  auto list = [&](std::size_t from, std::size_t to, TPart& part) {
+    part.LayerFeatures.assign(d.Layers.size(), 0);
+    for (std::size_t i = from; i < to; ++i) {
+      const TPrimitive& p = d.Primitives[i];
+      const int layer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size() ? p.Layer : -1;
+      if (layer >= 0) ++part.LayerFeatures[std::size_t(layer)];
+      if (p.Points.empty() || !Drawable(p)) continue;
+      part.Widest = std::max(part.Widest, std::min(p.Width, 10.0));
+      const QRectF b = PrimitiveBounds(p);
+      part.All = part.All.isNull() ? b : part.All.united(b);
+      const bool fill = p.Kind == TKind::Hatch && p.Solid;
+      const TKey key{layer, fill, p.Colour, p.LineType, p.Width};
+      auto [it, fresh] = part.GroupOf.emplace(key, part.Groups.size());
+      if (fresh) {
+        part.Groups.push_back({layer, fill, {}});
+        part.Keys.push_back(key);
+      }
+      part.Groups[it->second].Items.push_back(
+          {int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom())});
+    }
+  };
+  const std::size_t n = d.Primitives.size();
+  TPart first, second;
+  if (n >= listInTwoFrom) {
+    std::thread other([&] { list(n / 2, n, second); });
+    list(0, n / 2, first);
+    other.join();
+  } else {
+    list(0, n, first);
   }
+  for (std::size_t g = 0; g < second.Groups.size(); ++g) {
+    auto [it, fresh] = first.GroupOf.emplace(second.Keys[g], first.Groups.size());
+    if (fresh) {
+      first.Groups.push_back(std::move(second.Groups[g]));
+    } else {
+      auto& items = first.Groups[it->second].Items;
+      items.insert(items.end(), second.Groups[g].Items.begin(), second.Groups[g].Items.end());
+    }
+  }
+  for (std::size_t l = 0; l < second.LayerFeatures.size(); ++l) first.LayerFeatures[l] += second.LayerFeatures[l];
+  const QRectF all = second.All.isNull() ? first.All : first.All.isNull() ? second.All : first.All.united(second.All);
+  groups_ = std::move(first.Groups);
+  layerFeatures_ = std::move(first.LayerFeatures);
+  widest_ = std::max(first.Widest, second.Widest);
   std::stable_sort(groups_.begin(), groups_.end(), [](const TGroup& a, const TGroup& b) {
     return a.Layer != b.Layer ? a.Layer < b.Layer : a.Fill > b.Fill;
   });

@@ -47,7 +47,9 @@ TTextFrame TextFrame(const sxf::TPrimitive& p);
 
 class TDrawingScene {
  public:
-  explicit TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing);
+  // A drawing of `listInTwoFrom` primitives or more is listed in two halves
+  // at once, on two threads.
+  explicit TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::size_t listInTwoFrom = 200000);
 
   const sxf::TDrawing& Drawing() const { return *drawing_; }
   // The sheet (0, 0, width, height); a drawing without a sheet size gives

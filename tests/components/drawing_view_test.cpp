@@ -184,10 +184,14 @@ TEST(DrawingRender, PicturesOfEveryKind) {
     TDrawingScene scene(d);
     scene.SetBlackBackground(c.Black);
     const QImage img = Render(scene);
-    // The screen's picture, painted in bands by threads, joins without a seam.
+    // The screen's picture, painted in bands by threads, joins without a
+    // seam; lists made in two halves draw what lists made in one pass draw.
     QImage banded(img.size(), img.format());
     scene.PaintImage(banded, TDrawingScene::FitTransform(scene.SheetRect(), QRectF(img.rect())), 2);
     EXPECT_LT(Difference(banded, img), 0.002) << "painted in bands";
+    TDrawingScene halves(d, 2);
+    halves.SetBlackBackground(c.Black);
+    EXPECT_EQ(Render(halves), img) << "listed in two halves";
     for (const Probe& p : c.Probes) {
       const QColor got = img.pixelColor(Px(p.X, p.Y));
       EXPECT_TRUE(Near(got, p.Want)) << p.X << "," << p.Y << " is " << got.name().toStdString() << ", not "
