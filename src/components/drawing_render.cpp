@@ -559,6 +559,7 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
   seen.adjust(-reach, -reach, reach, reach);
   int drawn = 0;
   std::vector<QLineF> segments;
+  std::vector<QPointF> dots;
   auto inView = [&](const TItem& it) {
     return !(it.X1 < seen.left() || it.X0 > seen.right() || it.Y1 < seen.top() || it.Y0 > seen.bottom());
   };
@@ -585,13 +586,14 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
     // On the screen the solid straight lines of a pen go out in one call.
     const bool batch = detail && pen.style() == Qt::SolidLine;
     segments.clear();
+    dots.clear();
     for (const TItem& it : g.Items) {
       if (!inView(it)) continue;
       const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
       ++drawn;
       if (detail && p.Kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
-        // Under a pixel: one dot.
-        painter.drawPoint(toDevice.map(QPointF((it.X0 + it.X1) / 2, (it.Y0 + it.Y1) / 2)));
+        // Under a pixel: one dot (the pen's dots go out in one call).
+        dots.push_back(toDevice.map(QPointF((it.X0 + it.X1) / 2, (it.Y0 + it.Y1) / 2)));
         continue;
       }
       if (batch && (p.Kind == TKind::Line || p.Kind == TKind::Polyline || p.Kind == TKind::Clothoid)) {
@@ -601,7 +603,12 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
       }
       PaintItem(painter, p, toDevice, scale, detail, legible);
     }
+    if (!segments.empty() || !dots.empty()) {
+      painter.setPen(pen);
+      painter.setBrush(Qt::NoBrush);
+    }
     if (!segments.empty()) painter.drawLines(segments.data(), int(segments.size()));
+    if (!dots.empty()) painter.drawPoints(dots.data(), int(dots.size()));
   }
   painter.restore();
   return drawn;
