@@ -60,7 +60,7 @@ void TPointList::Release() noexcept {
 
 // A drawing holds a million primitives: a line, the commonest, is kept small
 // and moves without a copy when the list grows.
-static_assert(sizeof(void*) != 8 || sizeof(TPrimitive) <= 160);
+static_assert(sizeof(void*) != 8 || sizeof(TPrimitive) <= 128);
 static_assert(std::is_nothrow_move_constructible_v<TPrimitive>);
 
 const TPrimitiveExtra TPrimitive::kNoExtra{};
