@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <ostream>
 
+#include "check/extended_check.h"
 #include "check/viewer_model.h"
 #include "cli/json.h"
 #include "platform/drive.h"
 #include "platform/paths.h"
+#include "photo/photo_records.h"
 #include "platform/text.h"
 
 namespace dlvr {
@@ -14,6 +16,7 @@ namespace {
 
 const char* const kCheckUsage =
     "usage: dlvr check FOLDER [--format text|tsv|csv|json]\n"
+    "       dlvr check FOLDER [FOLDER...] --extended [--format text|tsv|csv|json]\n"
     "\n"
     "Loads FOLDER as a delivery on a fixed disk (one medium, no prompts), runs\n"
     "the data check and prints every finding with its 管理項目名, 分類名,\n"
@@ -24,12 +27,28 @@ const char* const kCheckUsage =
     "        backslash, TAB, CR and LF inside a value written \\\\ \\t \\r \\n\n"
     "  csv   RFC 4180 with a header row and CRLF line ends\n"
     "  json  an array of objects keyed by the five column names\n"
+    "With --extended the FOLDERs are the media of one delivery and the full\n"
+    "delivery check runs instead: files and folders against the management\n"
+    "files and the naming rules, stray and empty files, dates against the\n"
+    "construction period, the media against their count. Its findings have\n"
+    "the columns 重要度 (エラー / 警告), メディア, ファイル・フォルダ, 規則, 内容;\n"
+    "exit 1 when one is an error.\n"
     "Exit 0 when nothing is found, 1 when errors are found, 2 when FOLDER has\n"
     "no INDEX_C.XML or the arguments are wrong.\n";
 
-const char* const kColumns[5] = {"管理項目名", "分類名", "ファイル名", "項目名", "状態"};
-const char* const kCleanMessage = "データは正常です。";
-const char* const kFoundMessage = "全ての出力データをチェックした結果、以下の不整合が見つかりました。";
+// The words of a printed list: its five columns and what the text form
+// says when the list is empty or not.
+struct TListWords {
+  const char* Columns[5];
+  const char* Clean;
+  const char* Found;
+};
+const TListWords kDataCheckWords = {{"管理項目名", "分類名", "ファイル名", "項目名", "状態"},
+                                    "データは正常です。",
+                                    "全ての出力データをチェックした結果、以下の不整合が見つかりました。"};
+const TListWords kExtendedWords = {{"重要度", "メディア", "ファイル・フォルダ", "規則", "内容"},
+                                   "電子納品チェックで問題は見つかりませんでした。",
+                                   "電子納品チェックの結果、以下の問題が見つかりました。"};
 
 enum class TFormat { Text, Tsv, Csv, Json };
 
@@ -122,16 +141,18 @@ void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out) {
   }
 }
 
-void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) {
+namespace {
+
+void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
   if (errors.empty()) {
-    out << kCleanMessage << "\n";
+    out << words.Clean << "\n";
     return;
   }
   // Rows as shown, with the running number first; every column padded to
   // its widest cell, the last one not padded.
   std::vector<std::array<std::string, 6>> cells;
   cells.reserve(errors.size() + 1);
-  cells.push_back({"NO.", kColumns[0], kColumns[1], kColumns[2], kColumns[3], kColumns[4]});
+  cells.push_back({"NO.", words.Columns[0], words.Columns[1], words.Columns[2], words.Columns[3], words.Columns[4]});
   for (std::size_t i = 0; i < errors.size(); ++i) {
     const TCheckErrorRow& e = errors[i];
     cells.push_back({std::to_string(i + 1), EscapeCell(e[0]), EscapeCell(e[1]), EscapeCell(e[2]), EscapeCell(e[3]),
@@ -141,7 +162,7 @@ void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) {
   for (const auto& row : cells)
     for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(row[c]));
 
-  out << kFoundMessage << "\n";
+  out << words.Found << "\n";
   for (std::size_t r = 0; r < cells.size(); ++r) {
     const auto& row = cells[r];
     // The number right-aligned (its title too).
@@ -155,7 +176,7 @@ void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) {
   }
 }
 
-void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) {
+void WriteListCsv(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
   auto record = [&out](const auto& fields) {
     bool first = true;
     for (const auto& f : fields) {
@@ -165,17 +186,18 @@ void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) {
     }
     out << "\r\n";
   };
-  record(std::array<std::string, 5>{kColumns[0], kColumns[1], kColumns[2], kColumns[3], kColumns[4]});
+  record(std::array<std::string, 5>{words.Columns[0], words.Columns[1], words.Columns[2], words.Columns[3],
+                                    words.Columns[4]});
   for (const TCheckErrorRow& row : errors) record(row);
 }
 
-void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) {
+void WriteListJson(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
   JsonWriter w;
   w.BeginArray();
   for (const TCheckErrorRow& row : errors) {
     w.BeginObject();
     for (std::size_t c = 0; c < row.size(); ++c) {
-      w.Key(kColumns[c]);
+      w.Key(words.Columns[c]);
       w.String(row[c]);
     }
     w.EndObject();
@@ -183,6 +205,8 @@ void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) {
   w.EndArray();
   out << w.Text();
 }
+
+}  // namespace
 
 int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::ostream& err) {
   // The viewer refuses a folder without INDEX_C.XML with its message box;
@@ -202,9 +226,73 @@ int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::
   return 0;
 }
 
+namespace {
+
+void WriteList(const TCheckErrorList& rows, TFormat format, std::ostream& out, const TListWords& words) {
+  switch (format) {
+    case TFormat::Text: WriteListText(rows, out, words); break;
+    case TFormat::Tsv: WriteErrorsTsv(rows, out); break;
+    case TFormat::Csv: WriteListCsv(rows, out, words); break;
+    case TFormat::Json: WriteListJson(rows, out, words); break;
+  }
+}
+
+// The extended check of the media given: each folder loaded in turn as the
+// tree loads it (a folder of the delivery loaded is a further medium).
+int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::ostream& out, std::ostream& err) {
+  for (const std::string& f : folders) {
+    if (!HasIndexFile(f)) {
+      std::string message = NoIndexMessage(WithTrailingSlash(f));
+      std::replace(message.begin(), message.end(), '\r', '\n');
+      err << message << "\n";
+      return 2;
+    }
+  }
+  TFixedDriveScope fixed;
+  DeliveryStore store;
+  TViewerModel model(store);
+  TExtendedInput input;
+  input.Store = &store;
+  for (const std::string& f : folders) {
+    model.View.Load(f);
+    // The medium just read is the last one reachable.
+    if (!model.View.ReachableMedia().empty()) {
+      const auto& m = model.View.ReachableMedia().back();
+      input.Media.push_back({m.MediaNo, m.Folder});
+    }
+  }
+  std::vector<TPhotoMedium> photoMedia;
+  for (const auto& m : model.View.ReachableMedia()) photoMedia.push_back({m.MediaNo, m.Folder});
+  TPhotoStore photos;
+  photos.Load(photoMedia);
+  for (const TPhotoMediumFolders& m : photos.Media()) {
+    // Listed photos and drawings relative to their medium.
+    auto relative = [&](const std::string& folder, const std::string& name) {
+      if (folder.empty() || name.empty() || folder.rfind(m.Folder, 0) != 0) return;
+      input.PhotoFiles.push_back(folder.substr(m.Folder.size()) + name);
+    };
+    for (const TPhotoRecord& r : photos.Records()) {
+      relative(m.PhotoFolder, r.FileName);
+      for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
+    }
+  }
+  const std::vector<TFinding> findings = RunExtendedCheck(input);
+  TCheckErrorList rows;
+  for (const TFinding& f : findings) rows.push_back({SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found});
+  WriteList(rows, format, out, kExtendedWords);
+  return HasError(findings) ? 1 : 0;
+}
+
+}  // namespace
+
+void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) { WriteListText(errors, out, kDataCheckWords); }
+void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) { WriteListCsv(errors, out, kDataCheckWords); }
+void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) { WriteListJson(errors, out, kDataCheckWords); }
+
 int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<std::string> positional;
   TFormat format = TFormat::Text;
+  bool extended = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
@@ -216,10 +304,19 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
       if (!ParseFormat(v, format)) return Fail(err, "--format takes text, tsv, csv or json, not " + v);
       continue;
     }
+    if (a == "--extended") {
+      extended = true;
+      continue;
+    }
     if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
     positional.push_back(a);
   }
   if (positional.empty()) return Fail(err, "missing FOLDER");
+  if (extended) {
+    for (const std::string& f : positional)
+      if (!DirExists(f)) return Fail(err, "not a folder: " + f);
+    return ExtendedCheck(positional, format, out, err);
+  }
   if (positional.size() > 1) return Fail(err, "unexpected argument " + positional[1]);
   const std::string& folder = positional[0];
   if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
@@ -227,12 +324,7 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
   TCheckErrorList errors;
   if (int code = LoadAndCheckFolder(folder, errors, err)) return code;
 
-  switch (format) {
-    case TFormat::Text: WriteErrorsText(errors, out); break;
-    case TFormat::Tsv: WriteErrorsTsv(errors, out); break;
-    case TFormat::Csv: WriteErrorsCsv(errors, out); break;
-    case TFormat::Json: WriteErrorsJson(errors, out); break;
-  }
+  WriteList(errors, format, out, kDataCheckWords);
   return errors.empty() ? 0 : 1;
 }
 

@@ -108,6 +108,38 @@ TEST(CheckCommand, SamplesInEveryFormat) {
   EXPECT_EQ(lines[40].rfind(" 39  その他管理", 0), 0u) << lines[40];
 }
 
+// The extended check over the samples: the clean one clean, the mistakes
+// planted in the errors sample found, the two media of the multi sample
+// checked as one delivery and one of them alone told apart.
+TEST(CheckCommand, ExtendedCheckOfTheSamples) {
+  CheckRun r = Check({test::SamplePath("clean"), "--extended"});
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(r.out, "電子納品チェックで問題は見つかりませんでした。\n");
+  EXPECT_EQ(Check({test::SamplePath("clean"), "--extended", "--format", "csv"}).out,
+            "重要度,メディア,ファイル・フォルダ,規則,内容\r\n");
+
+  r = Check({test::SamplePath("errors"), "--extended", "--format=tsv"});
+  EXPECT_EQ(r.code, 1);
+  const std::vector<std::string> lines = Lines(r.out);
+  for (const char* planted : {"エラー\t\tDRAWINGS/d0pl001z.p21\t記載ファイルの存在\t",
+                              "エラー\t\tPHOTO/PIC/P0000008.JPG\t記載ファイルの存在\t",
+                              "エラー\t1\tOTHRS/Org\tフォルダ名の規則\t",
+                              "エラー\t1\tPLAN/ORG/施工計画書.PDF\tファイル名の規則\t",
+                              "警告\t1\tPHOTO/PIC/P0000013.JPG\t記載のないファイル\t"})
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(planted, 0) == 0; }),
+              1)
+        << planted;
+
+  const std::string one = test::SamplePath("multi/MEDIA1"), two = test::SamplePath("multi/MEDIA2");
+  r = Check({one, two, "--extended", "--format", "tsv"});
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(r.out.find("記載ファイルの存在"), std::string::npos) << r.out;
+  r = Check({one, "--extended", "--format", "tsv"});
+  EXPECT_EQ(r.code, 0);  // what is missing may be on the medium not loaded: warnings
+  EXPECT_NE(r.out.find("警告\t\tINDEX_C.XML\tメディア総枚数\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("読み込んでいない媒体にある可能性があります"), std::string::npos);
+}
+
 TEST(CheckCommand, FolderWithoutIndexIsRefusedLowerCaseIndexIsNot) {
   test::ScratchDir d;
   test::CopyTree(test::SamplePath("errors"), d / "kkt");

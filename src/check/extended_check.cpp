@@ -1,0 +1,303 @@
+#include "check/extended_check.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <set>
+#include <cstdint>
+#include <system_error>
+#include <tuple>
+
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Rules, by family.
+constexpr const char* kListedMissing = "記載ファイルの存在";
+constexpr const char* kEmptyFile = "空のファイル";
+constexpr const char* kUnlisted = "記載のないファイル";
+constexpr const char* kFileName = "ファイル名の規則";
+constexpr const char* kFolderName = "フォルダ名の規則";
+constexpr const char* kSameOnTwoMedia = "媒体間の重複";
+constexpr const char* kUnexpectedFolder = "規定外のフォルダ";
+constexpr const char* kDepth = "フォルダの深さ";
+constexpr const char* kPathLength = "パスの長さ";
+constexpr const char* kSystemFile = "不要なファイル";
+constexpr const char* kLink = "リンク";
+constexpr const char* kPeriod = "日付と工期";
+constexpr const char* kDateOrder = "日付の順序";
+constexpr const char* kMediaCount = "メディア総枚数";
+constexpr const char* kMediaNo = "メディア番号";
+
+// Folders of a medium written on a CD-R of the guideline's first edition:
+// at most 8 levels, paths of at most 255 characters.
+constexpr int kMaxDepth = 8;
+constexpr std::size_t kMaxPathLength = 255;
+// A walk stops after this many entries on one medium.
+constexpr std::size_t kMaxEntries = 2'000'000;
+
+// The folders a medium may hold, and the management file of each.
+struct TStandardFolder {
+  const char* Path;
+  const char* ManagementFile;  // "" for a sub-folder
+};
+constexpr TStandardFolder kStandardFolders[] = {
+    {"DRAWINGS", "DRAWINGS.XML"}, {"DRAWINGS/SPEC", ""}, {"MEET", "MEET.XML"}, {"MEET/ORG", ""},
+    {"PLAN", "PLAN.XML"},         {"PLAN/ORG", ""},      {"DRAWINGF", "DRAWINGF.XML"}, {"PHOTO", "PHOTO.XML"},
+    {"PHOTO/PIC", ""},            {"PHOTO/DRA", ""},     {"OTHRS", "OTHRS.XML"},   {"OTHRS/ORG", ""},
+};
+
+bool IsStandardFolder(const std::string& path) {
+  return std::any_of(std::begin(kStandardFolders), std::end(kStandardFolders),
+                     [&](const TStandardFolder& f) { return path == f.Path; });
+}
+
+bool EndsWithI(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && AsciiUpper(s.substr(s.size() - tail.size())) == tail;
+}
+
+// A name of upper-case half-width letters, digits and '_': at most 8, a dot
+// and at most 3 more for a file (a folder has no dot).
+bool NameFollowsRule(const std::string& name, bool folder) {
+  auto fine = [](const std::string& part, std::size_t most) {
+    return !part.empty() && part.size() <= most && std::all_of(part.begin(), part.end(), [](char c) {
+      return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+  };
+  const std::size_t dot = name.find('.');
+  if (folder) return dot == std::string::npos && fine(name, 8);
+  if (dot == std::string::npos || name.find('.', dot + 1) != std::string::npos) return false;
+  return fine(name.substr(0, dot), 8) && fine(name.substr(dot + 1), 3);
+}
+
+// Files that operating systems and editors leave behind.
+bool IsSystemFile(const std::string& name) {
+  const std::string upper = AsciiUpper(name);
+  return upper == "THUMBS.DB" || upper == "DESKTOP.INI" || upper == ".DS_STORE" || name.rfind("~$", 0) == 0 ||
+         EndsWithI(name, ".TMP");
+}
+
+// A management file, its DTD or stylesheet in the medium's root or in a
+// folder of a management file.
+bool IsCompanion(const std::string& folder, const std::string& name) {
+  const std::string upper = AsciiUpper(name);
+  const bool dtdOrXsl = EndsWithI(upper, ".DTD") || EndsWithI(upper, ".XSL");
+  if (folder.empty()) return upper == "INDEX_C.XML" || dtdOrXsl;
+  for (const TStandardFolder& f : kStandardFolders)
+    if (folder == f.Path && *f.ManagementFile) return upper == f.ManagementFile || dtdOrXsl;
+  return false;
+}
+
+struct TEntry {
+  std::string Path;  // relative, '/' between names
+  bool Folder = false;
+  bool Link = false;
+  std::uintmax_t Size = 0;
+  int Depth = 0;  // folders above it in the medium
+};
+
+// Every entry under the medium's folder, links not followed.
+std::vector<TEntry> Walk(const std::string& root) {
+  std::vector<TEntry> out;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
+  for (; !ec && it != end && out.size() < kMaxEntries; it.increment(ec)) {
+    TEntry e;
+    e.Path = it->path().lexically_relative(root).generic_string();
+    e.Depth = it.depth();
+    std::error_code sec;
+    const fs::file_status st = it->symlink_status(sec);
+    e.Link = fs::is_symlink(st);
+    e.Folder = fs::is_directory(st);
+    if (fs::is_regular_file(st)) e.Size = it->file_size(sec);
+    if (e.Link || !e.Folder || e.Depth >= 32) it.disable_recursion_pending();
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A calendar date written CCYY-MM-DD.
+bool IsDate(const std::string& s) {
+  if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
+  for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
+    if (s[i] < '0' || s[i] > '9') return false;
+  const int y = std::stoi(s.substr(0, 4)), m = std::stoi(s.substr(5, 2)), d = std::stoi(s.substr(8, 2));
+  static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return m >= 1 && m <= 12 && d >= 1 && d <= (m == 2 && !leap ? 28 : days[m - 1]);
+}
+
+}  // namespace
+
+const char* SeverityName(TSeverity severity) { return severity == TSeverity::Error ? "エラー" : "警告"; }
+
+bool HasError(const std::vector<TFinding>& findings) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const TFinding& f) { return f.Severity == TSeverity::Error; });
+}
+
+std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
+  std::vector<TFinding> out;
+  auto add = [&](TSeverity s, std::string medium, std::string path, const char* rule, std::string found) {
+    out.push_back({s, std::move(medium), std::move(path), rule, std::move(found)});
+  };
+  const DeliveryStore* store = input.Store;
+  const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
+
+  // The files the management files name, relative to a medium.
+  std::set<std::string> listed;
+  if (store) {
+    for (const auto& d : store->OrderDrawings)
+      if (!d.DrawFile.empty()) listed.insert("DRAWINGS/" + d.DrawFile);
+    for (const auto& d : store->FinalDrawings)
+      if (!d.DrawFile.empty()) listed.insert("DRAWINGF/" + d.DrawFile);
+    auto originals = [&](const auto& records, const std::string& folder) {
+      for (const auto& r : records)
+        for (const TMdlTreeNodeOrg& o : r.Orgs)
+          if (!o.OrgFile.empty()) listed.insert(folder + o.OrgFile);
+    };
+    originals(store->Meetings, "MEET/ORG/");
+    originals(store->Plans, "PLAN/ORG/");
+    originals(store->Others, "OTHRS/ORG/");
+  }
+  for (const std::string& p : input.PhotoFiles) listed.insert(p);
+  // A name that differs only in case is found on a CD (its names have no
+  // case), but it is a mistake of its own.
+  std::set<std::string> listedUpper;
+  for (const std::string& p : listed) listedUpper.insert(AsciiUpper(p));
+
+  // The media: numbers given twice, and the count the delivery declares.
+  std::map<int, int> seen;
+  for (const TCheckedMedium& m : input.Media) ++seen[m.MediaNo];
+  for (const auto& [no, times] : seen)
+    if (times > 1)
+      add(TSeverity::Error, std::to_string(no), "INDEX_C.XML", kMediaNo,
+          "メディア番号 " + std::to_string(no) + " の媒体が " + std::to_string(times) + " 枚あります");
+  const long declared = index ? WholeNumber(index->MediaCount) : 0;
+  const bool allLoaded = declared <= 0 || static_cast<long>(seen.size()) >= declared;
+  if (declared > 0 && static_cast<long>(seen.size()) != declared)
+    add(static_cast<long>(seen.size()) > declared ? TSeverity::Error : TSeverity::Warning, "", "INDEX_C.XML",
+        kMediaCount,
+        "メディア総枚数は " + std::to_string(declared) + " ですが、読み込んだ媒体は " + std::to_string(seen.size()) +
+            " 枚です");
+
+  // Each medium's files and folders.
+  std::set<std::string> present;                      // relative paths on any medium
+  std::map<std::string, std::string> presentUpper;     // the same upper-cased -> as found
+  std::map<std::string, std::vector<int>> wherePath;  // upper-cased path -> media holding it
+  for (const TCheckedMedium& m : input.Media) {
+    const std::string medium = std::to_string(m.MediaNo);
+    std::set<std::string> unexpected;  // folders whose contents are not judged again
+    for (const TEntry& e : Walk(m.Folder)) {
+      const std::string folder = FolderOf(e.Path), name = NameOf(e.Path);
+      // What a medium can hold at all is judged everywhere; the rest not
+      // again inside a folder the guideline does not know.
+      if (e.Link) {
+        add(TSeverity::Error, medium, e.Path, kLink, "リンクは納品できません（たどりません）");
+        continue;
+      }
+      if (e.Path.size() > kMaxPathLength)
+        add(TSeverity::Error, medium, e.Path, kPathLength,
+            std::to_string(e.Path.size()) + " 文字（" + std::to_string(kMaxPathLength) + " 文字まで）");
+      if (e.Folder && e.Depth + 1 > kMaxDepth)
+        add(TSeverity::Error, medium, e.Path, kDepth,
+            std::to_string(e.Depth + 1) + " 階層目のフォルダ（" + std::to_string(kMaxDepth) + " 階層まで）");
+      if (std::any_of(unexpected.begin(), unexpected.end(),
+                      [&](const std::string& u) { return e.Path.rfind(u + "/", 0) == 0; }))
+        continue;
+      if (e.Folder) {
+        if (!IsStandardFolder(e.Path)) {
+          if (IsStandardFolder(AsciiUpper(e.Path))) {
+            // Its files are still the standard folder's (a CD has no case).
+            add(TSeverity::Error, medium, e.Path, kFolderName, "フォルダ名は半角英大文字で付けます");
+          } else {
+            add(TSeverity::Warning, medium, e.Path, kUnexpectedFolder, "要領に定めのないフォルダです");
+            unexpected.insert(e.Path);
+          }
+        }
+        continue;
+      }
+      present.insert(e.Path);
+      presentUpper.try_emplace(AsciiUpper(e.Path), e.Path);
+      if (IsSystemFile(name)) {
+        add(TSeverity::Warning, medium, e.Path, kSystemFile, "納品に不要なファイルです");
+        continue;
+      }
+      if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, "0 バイトのファイルです");
+      if (!NameFollowsRule(name, false))
+        add(TSeverity::Error, medium, e.Path, kFileName, "半角英大文字・数字・_ で 8 文字以内、拡張子 3 文字以内にします");
+      const bool companion = IsCompanion(AsciiUpper(folder), name);
+      if (!companion) wherePath[AsciiUpper(e.Path)].push_back(m.MediaNo);
+      // Photos are judged only when the photo management files were read.
+      const bool photo = AsciiUpper(folder) == "PHOTO/PIC" || AsciiUpper(folder) == "PHOTO/DRA";
+      if (!companion && !listed.count(e.Path) && !listedUpper.count(AsciiUpper(e.Path)) &&
+          (!photo || !input.PhotoFiles.empty()) && AsciiUpper(folder) != "DRAWINGS/SPEC")
+        add(TSeverity::Warning, medium, e.Path, kUnlisted, "管理ファイルに記載のないファイルです");
+    }
+  }
+  for (const auto& [path, media] : wherePath)
+    if (media.size() > 1) {
+      std::string list;
+      for (int no : media) list += (list.empty() ? "" : "、") + std::to_string(no);
+      add(TSeverity::Warning, "", path, kSameOnTwoMedia, "媒体 " + list + " に同じ名前のファイルがあります");
+    }
+
+  // Files named but found on no medium.
+  for (const std::string& path : listed) {
+    if (present.count(path)) continue;
+    if (auto it = presentUpper.find(AsciiUpper(path)); it != presentUpper.end()) {
+      add(TSeverity::Error, "", path, kListedMissing,
+          "大文字・小文字の違う " + it->second + " があります（名前は記載のとおりに付けます）");
+      continue;
+    }
+    if (allLoaded)
+      add(TSeverity::Error, "", path, kListedMissing, "管理ファイルに記載されたファイルが納品物にありません");
+    else
+      add(TSeverity::Warning, "", path, kListedMissing,
+          "読み込んだ媒体にはありません（読み込んでいない媒体にある可能性があります）");
+  }
+
+  // The records' dates against the construction period and each other.
+  if (store && index) {
+    const std::string from = index->StartDate, to = index->EndDate;
+    const bool period = IsDate(from) && IsDate(to);
+    int n = 0;
+    for (const TMdlTreeNodeMeet& r : store->Meetings) {
+      ++n;
+      const std::string where = "MEET/MEET.XML";
+      const std::string who = "打合せ簿 " + (r.SerialNo.empty() ? std::to_string(n) : r.SerialNo);
+      const std::pair<const char*, const std::string*> dates[] = {
+          {"発行日付", &r.IssueDate}, {"受理日付", &r.AcceptDate}, {"完了日付", &r.FinishDate}};
+      for (const auto& [label, value] : dates)
+        if (period && IsDate(*value) && (*value < from || *value > to))
+          add(TSeverity::Error, "", where, kPeriod,
+              who + " の" + label + " " + *value + " が工期 " + from + " 〜 " + to + " の外です");
+      for (std::size_t i = 0; i + 1 < std::size(dates); ++i)
+        for (std::size_t j = i + 1; j < std::size(dates); ++j)
+          if (IsDate(*dates[i].second) && IsDate(*dates[j].second) && *dates[j].second < *dates[i].second)
+            add(TSeverity::Error, "", where, kDateOrder,
+                who + " の" + dates[j].first + " " + *dates[j].second + " が" + dates[i].first + " " +
+                    *dates[i].second + " より前です");
+    }
+  }
+
+  std::stable_sort(out.begin(), out.end(), [](const TFinding& a, const TFinding& b) {
+    return std::tie(a.Medium, a.Path, a.Rule) < std::tie(b.Medium, b.Path, b.Rule);
+  });
+  return out;
+}
+
+}  // namespace dlvr

@@ -1,0 +1,52 @@
+// The full delivery check, beside the data check of each field: the files
+// and folders of every loaded medium against the management files and the
+// naming rules, stray and empty files, the dates of the records against the
+// construction period, and the media against their count. Its findings are
+// a list of their own; the data check and its list are left as they are.
+// Reads folders only (never follows a link, never opens a document); never
+// throws.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "delivery/store.h"
+
+namespace dlvr {
+
+enum class TSeverity { Error, Warning };
+
+// "エラー" or "警告".
+const char* SeverityName(TSeverity severity);
+
+struct TFinding {
+  TSeverity Severity = TSeverity::Error;
+  std::string Medium;  // the medium's number ("1"), "" for the delivery as a whole
+  std::string Path;    // the file or folder, relative to its medium ("MEET/ORG/M001_01.PDF")
+  std::string Rule;    // the rule's name
+  std::string Found;   // what was found
+};
+
+// A loaded medium: its number and its folder (ending in '/').
+struct TCheckedMedium {
+  int MediaNo = 0;
+  std::string Folder;
+};
+
+struct TExtendedInput {
+  // The media given, in order (a number may come twice: that is a finding).
+  std::vector<TCheckedMedium> Media;
+  // The records read from them.
+  const DeliveryStore* Store = nullptr;
+  // Photo file names listed by the photo management files (relative to the
+  // photo folder of their medium), when they were read.
+  std::vector<std::string> PhotoFiles;
+};
+
+// The findings, sorted by medium, path and rule.
+std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
+
+// Whether any finding is an error.
+bool HasError(const std::vector<TFinding>& findings);
+
+}  // namespace dlvr

@@ -1,0 +1,162 @@
+// The full delivery check on media written into a scratch folder: each rule
+// family's findings for the mistakes people make, and none for a sound
+// delivery.
+#include "check/extended_check.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+// The records of a one-medium delivery and the files they name.
+struct TCase {
+  DeliveryStore Store;
+  std::vector<TCheckedMedium> Media;
+  test::ScratchDir Dir;
+
+  TCase() {
+    TMdlTreeNodeIndex& r = Store.IndexRecords[fkIndex];
+    r.MediaNo = "1", r.MediaCount = "1", r.StartDate = "2023-04-01", r.EndDate = "2024-03-15";
+    TMdlTreeNodeDraw d;
+    d.DrawFile = "D0PL001Z.P21";
+    Store.OrderDrawings = {d};
+    TMdlTreeNodeMeet m;
+    m.SerialNo = "1", m.IssueDate = "2023-05-01", m.AcceptDate = "2023-05-02";
+    m.Orgs = {{"0001_01.PDF", "", ""}};
+    Store.Meetings = {m};
+    Media = {{1, Medium("CD1")}};
+    Write("CD1", "INDEX_C.XML");
+    Write("CD1", "INDE_C01.DTD");
+    Write("CD1", "DRAWINGS/DRAWINGS.XML");
+    Write("CD1", "DRAWINGS/D0PL001Z.P21");
+    Write("CD1", "MEET/MEET.XML");
+    Write("CD1", "MEET/MEET02.DTD");
+    Write("CD1", "MEET/ORG/0001_01.PDF");
+  }
+  std::string Medium(const std::string& name) {
+    std::filesystem::create_directories(Dir / name);
+    return Dir / name + "/";
+  }
+  void Write(const std::string& medium, const std::string& path, const std::string& bytes = "x") {
+    std::filesystem::create_directories(std::filesystem::path(Dir / (medium + "/" + path)).parent_path());
+    Dir.WriteBytes(medium + "/" + path, bytes);
+  }
+  void Remove(const std::string& medium, const std::string& path) {
+    std::filesystem::remove(Dir / (medium + "/" + path));
+  }
+  // Each finding as "severity medium path rule".
+  std::set<std::string> Findings() {
+    TExtendedInput in;
+    in.Media = Media;
+    in.Store = &Store;
+    std::set<std::string> out;
+    for (const TFinding& f : RunExtendedCheck(in))
+      out.insert(std::string(SeverityName(f.Severity)) + " " + f.Medium + " " + f.Path + " " + f.Rule);
+    return out;
+  }
+};
+
+TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
+  struct TRow {
+    const char* What;
+    std::function<void(TCase&)> Change;
+    std::set<std::string> Expected;
+  };
+  const std::vector<TRow> rows = {
+      {"a sound delivery", [](TCase&) {}, {}},
+      // Files.
+      {"a listed file missing from the whole delivery", [](TCase& c) { c.Remove("CD1", "MEET/ORG/0001_01.PDF"); },
+       {"エラー  MEET/ORG/0001_01.PDF 記載ファイルの存在"}},
+      {"a listed file missing while a medium is not loaded",
+       [](TCase& c) {
+         c.Store.IndexRecords[fkIndex].MediaCount = "2";
+         c.Remove("CD1", "MEET/ORG/0001_01.PDF");
+       },
+       {"警告  MEET/ORG/0001_01.PDF 記載ファイルの存在", "警告  INDEX_C.XML メディア総枚数"}},
+      {"a listed file on the disk in other case",
+       [](TCase& c) {
+         c.Remove("CD1", "DRAWINGS/D0PL001Z.P21");
+         c.Write("CD1", "DRAWINGS/d0pl001z.p21");
+       },
+       {"エラー  DRAWINGS/D0PL001Z.P21 記載ファイルの存在", "エラー 1 DRAWINGS/d0pl001z.p21 ファイル名の規則"}},
+      {"an empty file", [](TCase& c) { c.Write("CD1", "MEET/ORG/0001_01.PDF", ""); },
+       {"エラー 1 MEET/ORG/0001_01.PDF 空のファイル"}},
+      {"a file no management file names, and names against the rule",
+       [](TCase& c) {
+         c.Write("CD1", "MEET/ORG/0002_01.PDF");
+         c.Write("CD1", "MEET/ORG/MEETING_01.PDF");
+         c.Write("CD1", "MEET/ORG/打合せ.PDF");
+       },
+       {"警告 1 MEET/ORG/0002_01.PDF 記載のないファイル", "警告 1 MEET/ORG/MEETING_01.PDF 記載のないファイル",
+        "エラー 1 MEET/ORG/MEETING_01.PDF ファイル名の規則", "警告 1 MEET/ORG/打合せ.PDF 記載のないファイル",
+        "エラー 1 MEET/ORG/打合せ.PDF ファイル名の規則"}},
+      {"files the system leaves behind",
+       [](TCase& c) {
+         c.Write("CD1", "MEET/ORG/Thumbs.db");
+         c.Write("CD1", "~$REPORT.DOC");
+       },
+       {"警告 1 MEET/ORG/Thumbs.db 不要なファイル", "警告 1 ~$REPORT.DOC 不要なファイル"}},
+      {"the same document on two media",
+       [](TCase& c) {
+         c.Store.IndexRecords[fkIndex].MediaCount = "2";
+         c.Media.push_back({2, c.Medium("CD2")});
+         c.Write("CD2", "INDEX_C.XML");
+         c.Write("CD2", "MEET/ORG/0001_01.PDF");
+       },
+       {"警告  MEET/ORG/0001_01.PDF 媒体間の重複"}},
+      // Folders.
+      {"a standard folder in lower case: its files are still found",
+       [](TCase& c) {
+         std::filesystem::rename(c.Dir / "CD1/MEET/ORG", c.Dir / "CD1/MEET/org");
+       },
+       {"エラー 1 MEET/org フォルダ名の規則", "エラー  MEET/ORG/0001_01.PDF 記載ファイルの存在"}},
+      {"a folder the guideline does not know: its contents not judged again",
+       [](TCase& c) { c.Write("CD1", "VIEWER/BIN/VIEWER.EXE"); }, {"警告 1 VIEWER 規定外のフォルダ"}},
+      {"folders nested too deep and a path too long",
+       [](TCase& c) {
+         c.Write("CD1", "OTHRS/ORG/A/B/C/D/E/F/G/X.PDF");
+         c.Write("CD1", "MEET/ORG/" + std::string(250, 'A') + ".PDF");
+       },
+       {"警告 1 OTHRS/ORG/A 規定外のフォルダ", "エラー 1 OTHRS/ORG/A/B/C/D/E/F/G フォルダの深さ",
+        "警告 1 MEET/ORG/" + std::string(250, 'A') + ".PDF 記載のないファイル",
+        "エラー 1 MEET/ORG/" + std::string(250, 'A') + ".PDF ファイル名の規則",
+        "エラー 1 MEET/ORG/" + std::string(250, 'A') + ".PDF パスの長さ"}},
+      {"a link is reported and not followed",
+       [](TCase& c) { ASSERT_EQ(::symlink("/etc", (c.Dir / "CD1/MEET/ORG/LINK").c_str()), 0); },
+       {"エラー 1 MEET/ORG/LINK リンク"}},
+      // Dates and media.
+      {"dates outside the construction period and out of order",
+       [](TCase& c) {
+         c.Store.Meetings[0].IssueDate = "2024-04-01";
+         c.Store.Meetings[0].AcceptDate = "2023-05-02";
+         c.Store.Meetings[0].FinishDate = "2023-02-30";  // no such day: left to the data check
+       },
+       {"エラー  MEET/MEET.XML 日付と工期", "エラー  MEET/MEET.XML 日付の順序"}},
+      {"one medium number twice, and more media than the count",
+       [](TCase& c) {
+         c.Media.push_back({1, c.Medium("CD1COPY")});
+         c.Media.push_back({2, c.Medium("CD2")});
+         c.Write("CD1COPY", "INDEX_C.XML");
+         c.Write("CD2", "INDEX_C.XML");
+       },
+       {"エラー 1 INDEX_C.XML メディア番号", "エラー  INDEX_C.XML メディア総枚数"}},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    TCase c;
+    row.Change(c);
+    EXPECT_EQ(c.Findings(), row.Expected);
+  }
+
+}
+
+}  // namespace
+}  // namespace dlvr
