@@ -9,6 +9,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "platform/fileio.h"
 #include "platform/text.h"
 
 namespace dlvr {
@@ -32,6 +33,7 @@ constexpr const char* kPeriod = "日付と工期";
 constexpr const char* kDateOrder = "日付の順序";
 constexpr const char* kMediaCount = "メディア総枚数";
 constexpr const char* kMediaNo = "メディア番号";
+constexpr const char* kCharacters = "使用文字";
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -140,7 +142,82 @@ bool IsDate(const std::string& s) {
   return m >= 1 && m <= 12 && d >= 1 && d <= (m == 2 && !leap ? 28 : days[m - 1]);
 }
 
+// The kind of a double-byte character of CP932 the guideline does not
+// allow, or nullptr. (Lead byte, trail byte.)
+const char* ForbiddenDoubleByte(unsigned lead, unsigned trail, TSeverity& severity) {
+  const unsigned code = lead << 8 | trail;
+  severity = TSeverity::Error;
+  if (lead == 0x87 && trail <= 0x9C) return "機種依存文字（NEC 特殊文字）";
+  if (code >= 0xED40 && code <= 0xEEFC) return "機種依存文字（NEC 選定 IBM 拡張文字）";
+  if (code >= 0xFA40 && code <= 0xFC4B) return "機種依存文字（IBM 拡張文字）";
+  if (lead >= 0xF0 && lead <= 0xF9) return "外字（ユーザー定義領域）";
+  if ((lead >= 0x85 && lead <= 0x88 && code < 0x889F) || (lead >= 0xEB && lead <= 0xEF))
+    return "JIS X 0208 にない文字";
+  severity = TSeverity::Warning;
+  if (code >= 0x824F && code <= 0x8258) return "全角数字（半角で書きます）";
+  if ((code >= 0x8260 && code <= 0x8279) || (code >= 0x8281 && code <= 0x829A)) return "全角英字（半角で書きます）";
+  return nullptr;
+}
+
 }  // namespace
+
+std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t most, std::size_t* more) {
+  std::vector<TCharacterFinding> out;
+  std::size_t extra = 0;
+  int line = 1, column = 0;
+  std::string element;
+  int lastEnd = -1;  // the column after the last finding's characters
+  auto add = [&](TSeverity s, std::string_view bytes, const char* kind) {
+    // A run of characters of one kind in one element is one finding.
+    if (!out.empty() && out.back().Line == line && lastEnd == column && out.back().Kind == kind &&
+        out.back().Element == element) {
+      out.back().Character += Cp932ToUtf8(bytes);
+      ++lastEnd;
+      return;
+    }
+    if (out.size() >= most) {
+      ++extra;
+      return;
+    }
+    out.push_back({s, line, column, element, Cp932ToUtf8(bytes), kind});
+    lastEnd = column + 1;
+  };
+  for (std::size_t i = 0; i < b.size();) {
+    const auto c = static_cast<unsigned char>(b[i]);
+    ++column;
+    if (c == '\n') {
+      ++line;
+      column = 0;
+      ++i;
+      continue;
+    }
+    if (c == '<') {
+      // A start tag names the element whose text follows.
+      std::size_t j = i + 1;
+      if (j < b.size() && b[j] != '/' && b[j] != '?' && b[j] != '!') {
+        std::size_t k = j;
+        while (k < b.size() && b[k] != '>' && b[k] != ' ' && b[k] != '/' && b[k] != '\t' && b[k] != '\r' &&
+               b[k] != '\n')
+          ++k;
+        element = Cp932ToUtf8(b.substr(j, k - j));
+      }
+      ++i;
+      continue;
+    }
+    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    if (lead && i + 1 < b.size()) {
+      const auto t = static_cast<unsigned char>(b[i + 1]);
+      TSeverity severity;
+      if (const char* kind = ForbiddenDoubleByte(c, t, severity)) add(severity, b.substr(i, 2), kind);
+      i += 2;
+      continue;
+    }
+    if (c >= 0xA1 && c <= 0xDF) add(TSeverity::Error, b.substr(i, 1), "半角カナ");
+    ++i;
+  }
+  if (more) *more = extra;
+  return out;
+}
 
 const char* SeverityName(TSeverity severity) { return severity == TSeverity::Error ? "エラー" : "警告"; }
 
@@ -248,6 +325,24 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         add(TSeverity::Warning, medium, e.Path, kUnlisted, "管理ファイルに記載のないファイルです");
     }
   }
+  // The characters of each medium's management files.
+  for (const TCheckedMedium& m : input.Media) {
+    for (const char* file : {"INDEX_C.XML", "DRAWINGS/DRAWINGS.XML", "MEET/MEET.XML", "PLAN/PLAN.XML",
+                             "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML", "OTHRS/OTHRS.XML"}) {
+      std::string bytes;
+      if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
+      std::size_t more = 0;
+      for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more))
+        add(c.Severity, std::to_string(m.MediaNo), file, kCharacters,
+            std::to_string(c.Line) + " 行 " + std::to_string(c.Column) + " 文字目" +
+                (c.Element.empty() ? std::string() : "（" + c.Element + "）") + ": 「" + c.Character + "」は" +
+                c.Kind);
+      if (more > 0)
+        add(TSeverity::Error, std::to_string(m.MediaNo), file, kCharacters,
+            "ほかに " + std::to_string(more) + " 文字あります");
+    }
+  }
+
   for (const auto& [path, media] : wherePath)
     if (media.size() > 1) {
       std::string list;

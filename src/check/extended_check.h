@@ -7,7 +7,9 @@
 // throws.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "delivery/store.h"
@@ -42,6 +44,22 @@ struct TExtendedInput {
   // photo folder of their medium), when they were read.
   std::vector<std::string> PhotoFiles;
 };
+
+// A character of a management file (Shift-JIS bytes) that the guideline
+// does not allow: half-width katakana, the machine-dependent rows of CP932
+// (NEC special characters, NEC-selected and IBM extensions), the
+// user-defined area, rows JIS X 0208 leaves empty, and (a warning)
+// full-width digits and Latin letters.
+struct TCharacterFinding {
+  TSeverity Severity = TSeverity::Error;
+  int Line = 0, Column = 0;  // 1-based; the column counts characters
+  std::string Element;       // the element whose text holds it ("" outside any)
+  std::string Character;     // as UTF-8
+  std::string Kind;          // "半角カナ", "機種依存文字（NEC 特殊文字）", ...
+};
+// At most `most` findings (the rest counted in `more` when given).
+std::vector<TCharacterFinding> ScanCharacters(std::string_view cp932, std::size_t most = 200,
+                                              std::size_t* more = nullptr);
 
 // The findings, sorted by medium, path and rule.
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);

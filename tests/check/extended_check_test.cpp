@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -156,6 +157,39 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
     EXPECT_EQ(c.Findings(), row.Expected);
   }
 
+}
+
+// Each kind of character the guideline does not allow, found with its line,
+// column and element; a run of one kind is one finding; allowed text none.
+TEST(ExtendedCheck, CharactersOfManagementFiles) {
+  struct TRow {
+    std::string Bytes;
+    std::vector<std::string> Expected;  // "line:column element 'text' kind"
+  };
+  const std::vector<TRow> rows = {
+      {Utf8ToCp932("<a>県道見本線 No.1〜2、（Ａ）</a>"), {"1:18 a 'Ａ' 全角英字（半角で書きます）"}},
+      {Utf8ToCp932("<工事名称>第１２工区</工事名称>"), {"1:8 工事名称 '１２' 全角数字（半角で書きます）"}},
+      {"<a>\n<b>" + Utf8ToCp932("ｻﾝﾌﾟﾙ") + "</b>", {"2:4 b 'ｻﾝﾌﾟﾙ' 半角カナ"}},
+      {"<a>\x87\x40\x87\x54</a>", {"1:4 a '①Ⅰ' 機種依存文字（NEC 特殊文字）"}},
+      {"<a>\xED\x40</a><b>\xFA\x40</b>",
+       {"1:4 a '纊' 機種依存文字（NEC 選定 IBM 拡張文字）", "1:12 b 'ⅰ' 機種依存文字（IBM 拡張文字）"}},
+      {"<a>\xF0\x40</a>", {"1:4 a '\xEE\x80\x80' 外字（ユーザー定義領域）"}},
+      {"<a>\x85\x40</a>", {"1:4 a '\xEF\xBF\xBD' JIS X 0208 にない文字"}},
+      {Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>適正な文字 ABC 123</a>"), {}},
+  };
+  for (const TRow& row : rows) {
+    std::vector<std::string> got;
+    for (const TCharacterFinding& f : ScanCharacters(row.Bytes))
+      got.push_back(std::to_string(f.Line) + ":" + std::to_string(f.Column) + " " + f.Element + " '" + f.Character +
+                    "' " + f.Kind);
+    EXPECT_EQ(got, row.Expected) << Cp932ToUtf8(row.Bytes);
+  }
+  // Many findings are bounded, the rest counted.
+  std::string many = "<a>";
+  for (int i = 0; i < 10; ++i) many += "\x87\x40 ";
+  std::size_t more = 0;
+  EXPECT_EQ(ScanCharacters(many, 4, &more).size(), 4u);
+  EXPECT_EQ(more, 6u);
 }
 
 }  // namespace
