@@ -9,6 +9,11 @@
 #include <system_error>
 #include <tuple>
 
+#include <libxml/tree.h>
+#include <libxml/valid.h>
+#include <libxml/xmlerror.h>
+
+#include "delivery/xml_sandbox.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
@@ -34,6 +39,7 @@ constexpr const char* kDateOrder = "日付の順序";
 constexpr const char* kMediaCount = "メディア総枚数";
 constexpr const char* kMediaNo = "メディア番号";
 constexpr const char* kCharacters = "使用文字";
+constexpr const char* kGrammar = "XML の文法";
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -219,6 +225,100 @@ std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t mo
   return out;
 }
 
+namespace {
+
+// The value of a pseudo-attribute of the XML declaration ("" when absent).
+std::string DeclarationValue(std::string_view head, std::string_view name) {
+  if (head.substr(0, 5) != "<?xml") return std::string();
+  const std::size_t end = head.find("?>");
+  const std::string_view decl = head.substr(0, end == std::string_view::npos ? head.size() : end);
+  const std::size_t at = decl.find(std::string(name) + "=");
+  if (at == std::string_view::npos || at + name.size() + 2 > decl.size()) return std::string();
+  const char quote = decl[at + name.size() + 1];
+  const std::size_t from = at + name.size() + 2, to = decl.find(quote, from);
+  return to == std::string_view::npos ? std::string() : std::string(decl.substr(from, to - from));
+}
+
+// Collects libxml2's validation messages with their lines.
+struct TValidityErrors {
+  std::vector<TGrammarFinding>* Out;
+  std::size_t Most;
+  std::size_t More = 0;
+};
+void OnValidityError(void* data, xmlErrorPtr e) {
+  auto* v = static_cast<TValidityErrors*>(data);
+  if (!e || e->level < XML_ERR_ERROR) return;
+  if (v->Out->size() >= v->Most) {
+    ++v->More;
+    return;
+  }
+  std::string message = e->message ? e->message : "";
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  v->Out->push_back({e->line, "DTD に合いません: " + message});
+}
+
+}  // namespace
+
+std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
+                                          std::size_t most) {
+  std::vector<TGrammarFinding> out;
+  const std::string path = mediumFolder + relativePath;
+  std::string bytes;
+  if (ReadRegularFile(path, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) {
+    out.push_back({0, "読み込めません"});
+    return out;
+  }
+  const std::string_view head = std::string_view(bytes).substr(0, 4096);
+  const std::string encoding = DeclarationValue(head, "encoding");
+  if (encoding.empty())
+    out.push_back({1, "XML 宣言に文字符号化方式（Shift_JIS）がありません"});
+  else if (AsciiUpper(encoding) != "SHIFT_JIS")
+    out.push_back({1, "文字符号化方式が " + encoding + " です（Shift_JIS にします）"});
+  // The DOCTYPE and the DTD it names, beside the file.
+  const std::size_t doctype = head.find("<!DOCTYPE");
+  std::string dtdName;
+  if (doctype == std::string_view::npos) {
+    out.push_back({0, "DOCTYPE 宣言がありません"});
+  } else {
+    const std::size_t system = head.find("SYSTEM", doctype);
+    const std::size_t q = system == std::string_view::npos ? system : head.find_first_of("\"'", system);
+    const std::size_t e = q == std::string_view::npos ? q : head.find(head[q], q + 1);
+    if (e != std::string_view::npos) dtdName = std::string(head.substr(q + 1, e - q - 1));
+    const std::string folder = FolderOf(relativePath);
+    const std::string dtdPath = mediumFolder + (folder.empty() ? "" : folder + "/") + dtdName;
+    std::error_code ec;
+    if (dtdName.empty() || dtdName.find('/') != std::string::npos || dtdName.find('\\') != std::string::npos)
+      out.push_back({0, "DOCTYPE 宣言に DTD ファイル名がありません"});
+    else if (!fs::is_regular_file(fs::symlink_status(dtdPath, ec)))
+      out.push_back({0, "DOCTYPE 宣言の DTD ファイル（" + dtdName + "）がありません"});
+  }
+  // Well-formed, then valid against the DTD read beside it.
+  TXmlSandbox sandbox;
+  sandbox.Folders = {mediumFolder};
+  TXmlParseResult parsed = SandboxParseXml(sandbox, path);
+  if (parsed.Status == TSandboxStatus::NotWellFormed) {
+    out.push_back({parsed.Line, "整形式の XML ではありません: " + parsed.Reason});
+    return out;
+  }
+  if (!parsed) {
+    out.push_back({0, SandboxStatusText(parsed.Status)});
+    return out;
+  }
+  xmlDoc* doc = parsed.Doc.get();
+  if (!doc->extSubset) return out;
+  TValidityErrors errors{&out, out.size() + most};
+  xmlValidCtxtPtr valid = xmlNewValidCtxt();
+  if (!valid) return out;
+  valid->error = nullptr;
+  valid->warning = nullptr;
+  xmlSetStructuredErrorFunc(&errors, OnValidityError);
+  xmlValidateDtd(valid, doc, doc->extSubset);
+  xmlSetStructuredErrorFunc(nullptr, nullptr);
+  xmlFreeValidCtxt(valid);
+  if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
+  return out;
+}
+
 const char* SeverityName(TSeverity severity) { return severity == TSeverity::Error ? "エラー" : "警告"; }
 
 bool HasError(const std::vector<TFinding>& findings) {
@@ -331,6 +431,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
                              "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML", "OTHRS/OTHRS.XML"}) {
       std::string bytes;
       if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
+      for (const TGrammarFinding& g : CheckGrammar(m.Folder, file))
+        add(TSeverity::Error, std::to_string(m.MediaNo), file, kGrammar,
+            (g.Line > 0 ? std::to_string(g.Line) + " 行: " : std::string()) + g.Found);
       std::size_t more = 0;
       for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more))
         add(c.Severity, std::to_string(m.MediaNo), file, kCharacters,

@@ -61,6 +61,17 @@ struct TCharacterFinding {
 std::vector<TCharacterFinding> ScanCharacters(std::string_view cp932, std::size_t most = 200,
                                               std::size_t* more = nullptr);
 
+// The grammar of one management file of a medium: well-formed, declared as
+// Shift_JIS, with a DOCTYPE whose DTD stands beside it, and valid against
+// that DTD (read under the delivery sandbox). Each finding with its line
+// (0 for the file as a whole).
+struct TGrammarFinding {
+  int Line = 0;
+  std::string Found;
+};
+std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
+                                          std::size_t most = 100);
+
 // The findings, sorted by medium, path and rule.
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
 

@@ -34,13 +34,28 @@ struct TCase {
     m.Orgs = {{"0001_01.PDF", "", ""}};
     Store.Meetings = {m};
     Media = {{1, Medium("CD1")}};
-    Write("CD1", "INDEX_C.XML");
-    Write("CD1", "INDE_C01.DTD");
-    Write("CD1", "DRAWINGS/DRAWINGS.XML");
+    Index("CD1");
+    Write("CD1", "DRAWINGS/DRAWINGS.XML", Xml("drawingdata", "DRAW02.DTD", "<図面名>平面図</図面名>"));
+    Write("CD1", "DRAWINGS/DRAW02.DTD", Dtd("drawingdata", "図面名"));
     Write("CD1", "DRAWINGS/D0PL001Z.P21");
-    Write("CD1", "MEET/MEET.XML");
-    Write("CD1", "MEET/MEET02.DTD");
+    Write("CD1", "MEET/MEET.XML", Xml("meetdata", "MEET02.DTD", "<打合せ簿名称>協議</打合せ簿名称>"));
+    Write("CD1", "MEET/MEET02.DTD", Dtd("meetdata", "打合せ簿名称"));
     Write("CD1", "MEET/ORG/0001_01.PDF");
+  }
+  // A management file in Shift-JIS with one child element, and its DTD.
+  static std::string Xml(const std::string& root, const std::string& dtd, const std::string& body,
+                         const std::string& encoding = "Shift_JIS") {
+    return Utf8ToCp932("<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n<!DOCTYPE " + root + " SYSTEM \"" + dtd +
+                       "\">\n<" + root + ">\n" + body + "\n</" + root + ">\n");
+  }
+  static std::string Dtd(const std::string& root, const std::string& child) {
+    return Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!ELEMENT " + root + " (" + child +
+                       ")>\n<!ELEMENT " + child + " (#PCDATA)>\n");
+  }
+  // A medium's INDEX_C.XML with its DTD.
+  void Index(const std::string& medium) {
+    Write(medium, "INDEX_C.XML", Xml("constdata", "INDE_C01.DTD", "<メディア番号>1</メディア番号>"));
+    Write(medium, "INDE_C01.DTD", Dtd("constdata", "メディア番号"));
   }
   std::string Medium(const std::string& name) {
     std::filesystem::create_directories(Dir / name);
@@ -109,7 +124,7 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
        [](TCase& c) {
          c.Store.IndexRecords[fkIndex].MediaCount = "2";
          c.Media.push_back({2, c.Medium("CD2")});
-         c.Write("CD2", "INDEX_C.XML");
+         c.Index("CD2");
          c.Write("CD2", "MEET/ORG/0001_01.PDF");
        },
        {"警告  MEET/ORG/0001_01.PDF 媒体間の重複"}},
@@ -133,6 +148,18 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
       {"a link is reported and not followed",
        [](TCase& c) { ASSERT_EQ(::symlink("/etc", (c.Dir / "CD1/MEET/ORG/LINK").c_str()), 0); },
        {"エラー 1 MEET/ORG/LINK リンク"}},
+      // Grammar.
+      {"a management file that is not well-formed",
+       [](TCase& c) { c.Write("CD1", "MEET/MEET.XML", Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n"
+                                                                   "<!DOCTYPE meetdata SYSTEM \"MEET02.DTD\">\n<meetdata>\n<a>\n</meetdata>\n")); },
+       {"エラー 1 MEET/MEET.XML XML の文法"}},
+      {"declared in another encoding, its DTD missing, not valid",
+       [](TCase& c) {
+         c.Write("CD1", "INDEX_C.XML", TCase::Xml("constdata", "INDE_C01.DTD", "<メディア番号>1</メディア番号>", "UTF-8"));
+         c.Remove("CD1", "MEET/MEET02.DTD");
+         c.Write("CD1", "DRAWINGS/DRAWINGS.XML", TCase::Xml("drawingdata", "DRAW02.DTD", "<図面番号>1</図面番号>"));
+       },
+       {"エラー 1 INDEX_C.XML XML の文法", "エラー 1 MEET/MEET.XML XML の文法", "エラー 1 DRAWINGS/DRAWINGS.XML XML の文法"}},
       // Dates and media.
       {"dates outside the construction period and out of order",
        [](TCase& c) {
@@ -145,8 +172,8 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
        [](TCase& c) {
          c.Media.push_back({1, c.Medium("CD1COPY")});
          c.Media.push_back({2, c.Medium("CD2")});
-         c.Write("CD1COPY", "INDEX_C.XML");
-         c.Write("CD2", "INDEX_C.XML");
+         c.Index("CD1COPY");
+         c.Index("CD2");
        },
        {"エラー 1 INDEX_C.XML メディア番号", "エラー  INDEX_C.XML メディア総枚数"}},
   };
