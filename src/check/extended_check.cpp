@@ -14,6 +14,8 @@
 #include <libxml/xmlerror.h>
 
 #include "delivery/xml_sandbox.h"
+#include "model/tree_view.h"
+#include "photo/photo_records.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
@@ -317,6 +319,30 @@ std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const
   xmlFreeValidCtxt(valid);
   if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
   return out;
+}
+
+TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
+  TExtendedInput input;
+  input.Store = &view.Store();
+  std::vector<TPhotoMedium> photoMedia;
+  for (const auto& m : view.ReachableMedia()) {
+    input.Media.push_back({m.MediaNo, m.Folder});
+    photoMedia.push_back({m.MediaNo, m.Folder});
+  }
+  TPhotoStore photos;
+  photos.Load(photoMedia);
+  for (const TPhotoMediumFolders& m : photos.Media()) {
+    // Listed photos and reference drawings, relative to their medium.
+    auto relative = [&](const std::string& folder, const std::string& name) {
+      if (folder.empty() || name.empty() || folder.rfind(m.Folder, 0) != 0) return;
+      input.PhotoFiles.push_back(folder.substr(m.Folder.size()) + name);
+    };
+    for (const TPhotoRecord& r : photos.Records()) {
+      relative(m.PhotoFolder, r.FileName);
+      for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
+    }
+  }
+  return input;
 }
 
 const char* SeverityName(TSeverity severity) { return severity == TSeverity::Error ? "エラー" : "警告"; }

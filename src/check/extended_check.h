@@ -72,6 +72,13 @@ struct TGrammarFinding {
 std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
                                           std::size_t most = 100);
 
+class TMdlTreeView;
+
+// The input of the check for a delivery as the tree has loaded it: the
+// media it can reach, its records and the files the photo management files
+// of those media list.
+TExtendedInput ExtendedInputFor(TMdlTreeView& view);
+
 // The findings, sorted by medium, path and rule.
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
 

@@ -8,7 +8,6 @@
 #include "cli/json.h"
 #include "platform/drive.h"
 #include "platform/paths.h"
-#include "photo/photo_records.h"
 #include "platform/text.h"
 
 namespace dlvr {
@@ -251,31 +250,17 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
-  TExtendedInput input;
-  input.Store = &store;
+  std::vector<TCheckedMedium> given;
   for (const std::string& f : folders) {
     model.View.Load(f);
     // The medium just read is the last one reachable.
     if (!model.View.ReachableMedia().empty()) {
       const auto& m = model.View.ReachableMedia().back();
-      input.Media.push_back({m.MediaNo, m.Folder});
+      given.push_back({m.MediaNo, m.Folder});
     }
   }
-  std::vector<TPhotoMedium> photoMedia;
-  for (const auto& m : model.View.ReachableMedia()) photoMedia.push_back({m.MediaNo, m.Folder});
-  TPhotoStore photos;
-  photos.Load(photoMedia);
-  for (const TPhotoMediumFolders& m : photos.Media()) {
-    // Listed photos and drawings relative to their medium.
-    auto relative = [&](const std::string& folder, const std::string& name) {
-      if (folder.empty() || name.empty() || folder.rfind(m.Folder, 0) != 0) return;
-      input.PhotoFiles.push_back(folder.substr(m.Folder.size()) + name);
-    };
-    for (const TPhotoRecord& r : photos.Records()) {
-      relative(m.PhotoFolder, r.FileName);
-      for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
-    }
-  }
+  TExtendedInput input = ExtendedInputFor(model.View);
+  input.Media = given;  // a medium given twice is a finding of its own
   const std::vector<TFinding> findings = RunExtendedCheck(input);
   TCheckErrorList rows;
   for (const TFinding& f : findings) rows.push_back({SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found});
