@@ -9,11 +9,11 @@
 #include <system_error>
 #include <tuple>
 
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
-#include "delivery/xml_sandbox.h"
 #include "model/tree_view.h"
 #include "photo/photo_records.h"
 #include "platform/fileio.h"
@@ -278,46 +278,91 @@ std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const
     out.push_back({1, "文字符号化方式が " + encoding + " です（Shift_JIS にします）"});
   // The DOCTYPE and the DTD it names, beside the file.
   const std::size_t doctype = head.find("<!DOCTYPE");
-  std::string dtdName;
+  std::string dtdPath;
   if (doctype == std::string_view::npos) {
     out.push_back({0, "DOCTYPE 宣言がありません"});
   } else {
     const std::size_t system = head.find("SYSTEM", doctype);
     const std::size_t q = system == std::string_view::npos ? system : head.find_first_of("\"'", system);
     const std::size_t e = q == std::string_view::npos ? q : head.find(head[q], q + 1);
-    if (e != std::string_view::npos) dtdName = std::string(head.substr(q + 1, e - q - 1));
+    const std::string name = e == std::string_view::npos ? std::string() : std::string(head.substr(q + 1, e - q - 1));
     const std::string folder = FolderOf(relativePath);
-    const std::string dtdPath = mediumFolder + (folder.empty() ? "" : folder + "/") + dtdName;
     std::error_code ec;
-    if (dtdName.empty() || dtdName.find('/') != std::string::npos || dtdName.find('\\') != std::string::npos)
+    if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos) {
       out.push_back({0, "DOCTYPE 宣言に DTD ファイル名がありません"});
-    else if (!fs::is_regular_file(fs::symlink_status(dtdPath, ec)))
-      out.push_back({0, "DOCTYPE 宣言の DTD ファイル（" + dtdName + "）がありません"});
+    } else if (const std::string candidate = mediumFolder + (folder.empty() ? "" : folder + "/") + name;
+               !fs::is_regular_file(fs::symlink_status(candidate, ec))) {
+      out.push_back({0, "DOCTYPE 宣言の DTD ファイル（" + name + "）がありません"});
+    } else {
+      dtdPath = candidate;
+    }
   }
-  // Well-formed, then valid against the DTD read beside it.
-  TXmlSandbox sandbox;
-  sandbox.Folders = {mediumFolder};
-  TXmlParseResult parsed = SandboxParseXml(sandbox, path);
-  if (parsed.Status == TSandboxStatus::NotWellFormed) {
-    out.push_back({parsed.Line, "整形式の XML ではありません: " + parsed.Reason});
+  // Text of either file as UTF-8: a file declared (or, for a DTD, left
+  // undeclared) as Shift_JIS is converted, its declaration then says UTF-8,
+  // so that a DTD without a text declaration reads as the delivery meant it.
+  auto asUtf8 = [](std::string text, bool dtd) {
+    const std::string declared = AsciiUpper(DeclarationValue(text.substr(0, 512), "encoding"));
+    const bool utf8 = declared == "UTF-8" || declared == "UTF8";
+    if (!utf8 && (!declared.empty() || dtd)) text = Cp932ToUtf8(text);
+    if (text.rfind("<?xml", 0) == 0) {
+      const std::size_t end = text.find("?>");
+      if (end != std::string::npos)
+        text = dtd ? std::string(end + 2, ' ') + text.substr(end + 2)  // (kept on its line)
+                   : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + text.substr(end + 2);
+    }
+    return text;
+  };
+  // Well-formed: parsed from memory, nothing loaded from anywhere.
+  const std::string text = asUtf8(bytes, false);
+  xmlParserCtxtPtr parser = xmlNewParserCtxt();
+  if (!parser) return out;
+  xmlDocPtr doc = xmlCtxtReadMemory(parser, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                                    XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR);
+  if (!doc || !parser->wellFormed) {
+    const xmlError* e = xmlCtxtGetLastError(parser);
+    std::string reason = e && e->message ? e->message : "";
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+    out.push_back({e ? e->line : 0, "整形式の XML ではありません: " + reason});
+    if (doc) xmlFreeDoc(doc);
+    xmlFreeParserCtxt(parser);
     return out;
   }
-  if (!parsed) {
-    out.push_back({0, SandboxStatusText(parsed.Status)});
-    return out;
+  xmlFreeParserCtxt(parser);
+  // Valid against the DTD beside it. A DTD that would fetch other files
+  // (external parameter entities) is not read.
+  std::string dtdBytes;
+  if (!dtdPath.empty() && ReadRegularFile(dtdPath, 16u << 20, dtdBytes, true) == TReadStatus::Ok) {
+    const std::string dtdText = asUtf8(dtdBytes, true);
+    bool external = false;
+    for (std::size_t at = dtdText.find("<!ENTITY"); at != std::string::npos; at = dtdText.find("<!ENTITY", at + 1)) {
+      const std::string decl = dtdText.substr(at, dtdText.find('>', at) - at);
+      if (decl.find('%') != std::string::npos &&
+          (decl.find("SYSTEM") != std::string::npos || decl.find("PUBLIC") != std::string::npos))
+        external = true;
+    }
+    xmlDtdPtr dtd = nullptr;
+    if (external) {
+      out.push_back({0, "DTD がほかのファイルを参照しているため検証していません"});
+    } else if (xmlParserInputBufferPtr in = xmlParserInputBufferCreateMem(dtdText.data(), static_cast<int>(dtdText.size()),
+                                                                        XML_CHAR_ENCODING_UTF8)) {
+      dtd = xmlIOParseDTD(nullptr, in, XML_CHAR_ENCODING_UTF8);  // takes `in`
+      if (!dtd) out.push_back({0, "DTD を読めません（DTD の文法に誤りがあります）"});
+    }
+    if (dtd) {
+      TValidityErrors errors{&out, out.size() + most};
+      if (xmlValidCtxtPtr valid = xmlNewValidCtxt()) {
+        valid->error = nullptr;
+        valid->warning = nullptr;
+        xmlSetStructuredErrorFunc(&errors, OnValidityError);
+        xmlValidateDtd(valid, doc, dtd);
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
+        xmlFreeValidCtxt(valid);
+      }
+      if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
+      xmlFreeDtd(dtd);
+    }
   }
-  xmlDoc* doc = parsed.Doc.get();
-  if (!doc->extSubset) return out;
-  TValidityErrors errors{&out, out.size() + most};
-  xmlValidCtxtPtr valid = xmlNewValidCtxt();
-  if (!valid) return out;
-  valid->error = nullptr;
-  valid->warning = nullptr;
-  xmlSetStructuredErrorFunc(&errors, OnValidityError);
-  xmlValidateDtd(valid, doc, doc->extSubset);
-  xmlSetStructuredErrorFunc(nullptr, nullptr);
-  xmlFreeValidCtxt(valid);
-  if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
+  xmlFreeDoc(doc);
   return out;
 }
 

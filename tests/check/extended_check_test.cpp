@@ -48,14 +48,15 @@ struct TCase {
     return Utf8ToCp932("<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n<!DOCTYPE " + root + " SYSTEM \"" + dtd +
                        "\">\n<" + root + ">\n" + body + "\n</" + root + ">\n");
   }
-  static std::string Dtd(const std::string& root, const std::string& child) {
-    return Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!ELEMENT " + root + " (" + child +
-                       ")>\n<!ELEMENT " + child + " (#PCDATA)>\n");
+  // (A DTD with or without a text declaration: both are read as Shift_JIS.)
+  static std::string Dtd(const std::string& root, const std::string& child, bool declared = false) {
+    return Utf8ToCp932((declared ? "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n" : "") + std::string("<!ELEMENT ") +
+                       root + " (" + child + ")>\n<!ELEMENT " + child + " (#PCDATA)>\n");
   }
   // A medium's INDEX_C.XML with its DTD.
   void Index(const std::string& medium) {
     Write(medium, "INDEX_C.XML", Xml("constdata", "INDE_C01.DTD", "<メディア番号>1</メディア番号>"));
-    Write(medium, "INDE_C01.DTD", Dtd("constdata", "メディア番号"));
+    Write(medium, "INDE_C01.DTD", Dtd("constdata", "メディア番号", true));
   }
   std::string Medium(const std::string& name) {
     std::filesystem::create_directories(Dir / name);
