@@ -42,6 +42,7 @@ constexpr const char* kMediaCount = "メディア総枚数";
 constexpr const char* kMediaNo = "メディア番号";
 constexpr const char* kCharacters = "使用文字";
 constexpr const char* kGrammar = "XML の文法";
+constexpr const char* kEdition = "要領の版";
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -72,7 +73,7 @@ bool EndsWithI(const std::string& s, const std::string& tail) {
 
 // A name of upper-case half-width letters, digits and '_': at most 8, a dot
 // and at most 3 more for a file (a folder has no dot).
-bool NameFollowsRule(const std::string& name, bool folder) {
+bool NameFollowsRule(const std::string& name, bool folder, std::size_t longestExtension = 3) {
   auto fine = [](const std::string& part, std::size_t most) {
     return !part.empty() && part.size() <= most && std::all_of(part.begin(), part.end(), [](char c) {
       return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -81,7 +82,7 @@ bool NameFollowsRule(const std::string& name, bool folder) {
   const std::size_t dot = name.find('.');
   if (folder) return dot == std::string::npos && fine(name, 8);
   if (dot == std::string::npos || name.find('.', dot + 1) != std::string::npos) return false;
-  return fine(name.substr(0, dot), 8) && fine(name.substr(dot + 1), 3);
+  return fine(name.substr(0, dot), 8) && fine(name.substr(dot + 1), longestExtension);
 }
 
 // Files that operating systems and editors leave behind.
@@ -366,6 +367,47 @@ std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const
   return out;
 }
 
+TEdition DetectEdition(std::string_view b) {
+  TEdition e;
+  const std::string text = Cp932ToUtf8(b.substr(0, std::min<std::size_t>(b.size(), 64 * 1024)));
+  auto between = [&](const std::string& open, const std::string& close) {
+    const std::size_t from = text.find(open);
+    if (from == std::string::npos) return std::string();
+    const std::size_t to = text.find(close, from + open.size());
+    return to == std::string::npos ? std::string() : text.substr(from + open.size(), to - from - open.size());
+  };
+  e.Standard = between("<適用要領基準>", "</適用要領基準>");
+  e.Standard.erase(0, e.Standard.find_first_not_of(" \t\r\n"));
+  e.Standard.erase(e.Standard.find_last_not_of(" \t\r\n") + 1);
+  e.DtdVersion = between("DTD_version=\"", "\"");
+  const std::string doctype = between("<!DOCTYPE", ">");
+  if (const std::size_t q = doctype.find('"'); q != std::string::npos)
+    e.Doctype = doctype.substr(q + 1, doctype.find('"', q + 1) - q - 1);
+  // 適用要領基準 names the edition by its year and month ("土木201603-01").
+  int ym = 0;
+  for (std::size_t i = 0; i + 6 <= e.Standard.size() && !ym; ++i) {
+    const std::string six = e.Standard.substr(i, 6);
+    if (std::all_of(six.begin(), six.end(), [](char c) { return c >= '0' && c <= '9'; })) ym = std::stoi(six);
+  }
+  if (!ym) {
+    // Without it: the first edition's DTDs (INDEX_C DTD_version 01 or 02),
+    // else a later one of unknown date.
+    const std::string upper = AsciiUpper(e.Doctype);
+    const bool first = (e.DtdVersion.empty() || e.DtdVersion == "01" || e.DtdVersion == "02") &&
+                       (upper.empty() || upper == "INDE_C01.DTD" || upper == "INDE_C02.DTD");
+    ym = first ? 200108 : 200406;
+    e.YearMonth = ym;
+    e.Name = first ? "平成13年8月版" : "平成16年6月版以降の版";
+    return e;
+  }
+  e.YearMonth = ym;
+  const int year = ym / 100, month = ym % 100;
+  // Heisei runs to April 2019, Reiwa from May 2019.
+  if (ym < 201905) e.Name = "平成" + std::to_string(year - 1988) + "年" + std::to_string(month) + "月版";
+  else e.Name = "令和" + std::to_string(year - 2018) + "年" + std::to_string(month) + "月版";
+  return e;
+}
+
 TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   TExtendedInput input;
   input.Store = &view.Store();
@@ -442,6 +484,20 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         "メディア総枚数は " + std::to_string(declared) + " ですが、読み込んだ媒体は " + std::to_string(seen.size()) +
             " 枚です");
 
+  // The edition the delivery follows, by its first medium's INDEX_C.XML.
+  TEdition edition;
+  if (!input.Media.empty()) {
+    std::string bytes;
+    if (ReadRegularFile(input.Media.front().Folder + "INDEX_C.XML", 1u << 20, bytes, true) == TReadStatus::Ok)
+      edition = DetectEdition(bytes);
+  }
+  if (edition.Later())
+    add(TSeverity::Warning, "", "INDEX_C.XML", kEdition,
+        (edition.Standard.empty() ? std::string() : "適用要領基準 " + edition.Standard + "、") + edition.Name +
+            "の納品物です。データチェックは平成13年8月版の規則によるため、後の版で変わった項目の指摘は当てはまりません");
+  // From the March 2016 edition original files may have 4-character extensions.
+  const std::size_t longestExtension = edition.YearMonth >= 201603 ? 4 : 3;
+
   // Each medium's files and folders.
   std::set<std::string> present;                      // relative paths on any medium
   std::map<std::string, std::string> presentUpper;     // the same upper-cased -> as found
@@ -472,7 +528,12 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
             // Its files are still the standard folder's (a CD has no case).
             add(TSeverity::Error, medium, e.Path, kFolderName, "フォルダ名は半角英大文字で付けます");
           } else {
-            add(TSeverity::Warning, medium, e.Path, kUnexpectedFolder, "要領に定めのないフォルダです");
+            // Folders of later editions (台帳, 地質, i-Construction, BIM/CIM)
+            // are expected there; their contents are not judged here.
+            const std::string top = AsciiUpper(e.Path.substr(0, e.Path.find('/')));
+            const bool laterFolder = edition.Later() && (top == "REGISTER" || top == "BORING" || top == "ICON" ||
+                                                          top == "BIMCIM" || top == "DRAWINGS" || top == "OTHRS");
+            if (!laterFolder) add(TSeverity::Warning, medium, e.Path, kUnexpectedFolder, "要領に定めのないフォルダです");
             unexpected.insert(e.Path);
           }
         }
@@ -485,8 +546,11 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         continue;
       }
       if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, "0 バイトのファイルです");
-      if (!NameFollowsRule(name, false))
-        add(TSeverity::Error, medium, e.Path, kFileName, "半角英大文字・数字・_ で 8 文字以内、拡張子 3 文字以内にします");
+      const bool original = EndsWithI(folder, "/ORG") || AsciiUpper(folder) == "DRAWINGS/SPEC";
+      if (!NameFollowsRule(name, false, original ? longestExtension : 3))
+        add(TSeverity::Error, medium, e.Path, kFileName,
+            "半角英大文字・数字・_ で 8 文字以内、拡張子 " + std::to_string(original ? longestExtension : 3) +
+                " 文字以内にします");
       const bool companion = IsCompanion(AsciiUpper(folder), name);
       if (!companion) wherePath[AsciiUpper(e.Path)].push_back(m.MediaNo);
       // Photos are judged only when the photo management files were read.

@@ -72,6 +72,20 @@ struct TGrammarFinding {
 std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
                                           std::size_t most = 100);
 
+// The edition of the delivery guideline a delivery follows, told by its
+// INDEX_C.XML: 適用要領基準 (from 2004, "土木201603-01"), else the root's
+// DTD_version and the DTD its DOCTYPE names.
+struct TEdition {
+  std::string Standard;    // 適用要領基準 as written, "" when absent
+  std::string DtdVersion;  // the root's DTD_version
+  std::string Doctype;     // the DTD the DOCTYPE names
+  std::string Name;        // "平成13年8月版", "平成28年3月版", ...
+  int YearMonth = 200108;  // of the edition (YYYYMM)
+  bool Later() const { return YearMonth > 200108; }  // after the edition the data check follows
+};
+// From the bytes of an INDEX_C.XML (Shift-JIS).
+TEdition DetectEdition(std::string_view indexBytes);
+
 class TMdlTreeView;
 
 // The input of the check for a delivery as the tree has loaded it: the

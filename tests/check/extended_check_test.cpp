@@ -161,6 +161,24 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Write("CD1", "DRAWINGS/DRAWINGS.XML", TCase::Xml("drawingdata", "DRAW02.DTD", "<図面番号>1</図面番号>"));
        },
        {"エラー 1 INDEX_C.XML XML の文法", "エラー 1 MEET/MEET.XML XML の文法", "エラー 1 DRAWINGS/DRAWINGS.XML XML の文法"}},
+      // Editions.
+      {"a delivery of the March 2016 edition: its own names and folders",
+       [](TCase& c) {
+         c.Write("CD1", "INDEX_C.XML", TCase::Xml("constdata", "INDE_C01.DTD", "<適用要領基準>土木201603-01</適用要領基準>"));
+         c.Write("CD1", "INDE_C01.DTD", TCase::Dtd("constdata", "適用要領基準"));
+         c.Store.Meetings[0].Orgs = {{"0001_01.DOCX", "", ""}};
+         c.Remove("CD1", "MEET/ORG/0001_01.PDF");
+         c.Write("CD1", "MEET/ORG/0001_01.DOCX");
+         c.Write("CD1", "REGISTER/REGISTER.XML");
+       },
+       {"警告  INDEX_C.XML 要領の版"}},
+      {"a 4-character extension in the first edition",
+       [](TCase& c) {
+         c.Store.Meetings[0].Orgs = {{"0001_01.DOCX", "", ""}};
+         c.Remove("CD1", "MEET/ORG/0001_01.PDF");
+         c.Write("CD1", "MEET/ORG/0001_01.DOCX");
+       },
+       {"エラー 1 MEET/ORG/0001_01.DOCX ファイル名の規則"}},
       // Dates and media.
       {"dates outside the construction period and out of order",
        [](TCase& c) {
@@ -185,6 +203,29 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
     EXPECT_EQ(c.Findings(), row.Expected);
   }
 
+}
+
+// The edition a delivery follows, from its INDEX_C.XML.
+TEST(ExtendedCheck, EditionOfADelivery) {
+  struct TRow {
+    std::string Index;
+    std::string Name;
+    int YearMonth;
+  };
+  const std::vector<TRow> rows = {
+      {"<!DOCTYPE constdata SYSTEM \"INDE_C02.DTD\">\n<constdata DTD_version=\"02\">", "平成13年8月版", 200108},
+      {"<!DOCTYPE constdata SYSTEM \"INDEX_C08.DTD\">\n<constdata DTD_version=\"08\">", "平成16年6月版以降の版",
+       200406},
+      {"<constdata DTD_version=\"04\"><基礎情報><適用要領基準>土木201603-01</適用要領基準>", "平成28年3月版", 201603},
+      {"<constdata><適用要領基準> 土木201903-01 </適用要領基準>", "平成31年3月版", 201903},
+      {"<constdata><適用要領基準>土木202303-01</適用要領基準>", "令和5年3月版", 202303},
+  };
+  for (const TRow& row : rows) {
+    const TEdition e = DetectEdition(Utf8ToCp932(row.Index));
+    EXPECT_EQ(e.Name, row.Name) << row.Index;
+    EXPECT_EQ(e.YearMonth, row.YearMonth) << row.Index;
+    EXPECT_EQ(e.Later(), row.YearMonth > 200108);
+  }
 }
 
 // Each kind of character the guideline does not allow, found with its line,

@@ -114,7 +114,7 @@ TEST(CheckCommand, SamplesInEveryFormat) {
 TEST(CheckCommand, ExtendedCheckOfTheSamples) {
   CheckRun r = Check({test::SamplePath("clean"), "--extended"});
   EXPECT_EQ(r.code, 0) << r.out;
-  EXPECT_EQ(r.out, "電子納品チェックで問題は見つかりませんでした。\n");
+  EXPECT_EQ(r.out, "要領の版: 平成13年8月版（DTD_version 02）\n電子納品チェックで問題は見つかりませんでした。\n");
   EXPECT_EQ(Check({test::SamplePath("clean"), "--extended", "--format", "csv"}).out,
             "重要度,メディア,ファイル・フォルダ,規則,内容\r\n");
 
