@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <system_error>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -174,12 +176,12 @@ std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t mo
   std::vector<TCharacterFinding> out;
   std::size_t extra = 0;
   int line = 1, column = 0;
-  std::string element;
+  std::string_view element;  // raw bytes, converted when a finding names it
   int lastEnd = -1;  // the column after the last finding's characters
   auto add = [&](TSeverity s, std::string_view bytes, const char* kind) {
     // A run of characters of one kind in one element is one finding.
     if (!out.empty() && out.back().Line == line && lastEnd == column && out.back().Kind == kind &&
-        out.back().Element == element) {
+        out.back().Element == Cp932ToUtf8(element)) {
       out.back().Character += Cp932ToUtf8(bytes);
       ++lastEnd;
       return;
@@ -188,7 +190,7 @@ std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t mo
       ++extra;
       return;
     }
-    out.push_back({s, line, column, element, Cp932ToUtf8(bytes), kind});
+    out.push_back({s, line, column, Cp932ToUtf8(element), Cp932ToUtf8(bytes), kind});
     lastEnd = column + 1;
   };
   for (std::size_t i = 0; i < b.size();) {
@@ -208,7 +210,7 @@ std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t mo
         while (k < b.size() && b[k] != '>' && b[k] != ' ' && b[k] != '/' && b[k] != '\t' && b[k] != '\r' &&
                b[k] != '\n')
           ++k;
-        element = Cp932ToUtf8(b.substr(j, k - j));
+        element = b.substr(j, k - j);
       }
       ++i;
       continue;
@@ -264,13 +266,15 @@ void OnValidityError(void* data, xmlErrorPtr e) {
 
 std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
                                           std::size_t most) {
-  std::vector<TGrammarFinding> out;
-  const std::string path = mediumFolder + relativePath;
   std::string bytes;
-  if (ReadRegularFile(path, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) {
-    out.push_back({0, "読み込めません"});
-    return out;
-  }
+  if (ReadRegularFile(mediumFolder + relativePath, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok)
+    return {{0, "読み込めません"}};
+  return CheckGrammarOf(mediumFolder, relativePath, bytes, most);
+}
+
+std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, const std::string& relativePath,
+                                            const std::string& bytes, std::size_t most) {
+  std::vector<TGrammarFinding> out;
   const std::string_view head = std::string_view(bytes).substr(0, 4096);
   const std::string encoding = DeclarationValue(head, "encoding");
   if (encoding.empty())
@@ -448,7 +452,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
 
   // The files the management files name, relative to a medium.
-  std::set<std::string> listed;
+  std::unordered_set<std::string> listed;
   if (store) {
     for (const auto& d : store->OrderDrawings)
       if (!d.DrawFile.empty()) listed.insert("DRAWINGS/" + d.DrawFile);
@@ -466,7 +470,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   for (const std::string& p : input.PhotoFiles) listed.insert(p);
   // A name that differs only in case is found on a CD (its names have no
   // case), but it is a mistake of its own.
-  std::set<std::string> listedUpper;
+  std::unordered_set<std::string> listedUpper;
   for (const std::string& p : listed) listedUpper.insert(AsciiUpper(p));
 
   // The media: numbers given twice, and the count the delivery declares.
@@ -499,8 +503,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   const std::size_t longestExtension = edition.YearMonth >= 201603 ? 4 : 3;
 
   // Each medium's files and folders.
-  std::set<std::string> present;                      // relative paths on any medium
-  std::map<std::string, std::string> presentUpper;     // the same upper-cased -> as found
+  std::unordered_set<std::string> present;                  // relative paths on any medium
+  std::unordered_map<std::string, std::string> presentUpper;  // the same upper-cased -> as found
   std::map<std::string, std::vector<int>> wherePath;  // upper-cased path -> media holding it
   for (const TCheckedMedium& m : input.Media) {
     const std::string medium = std::to_string(m.MediaNo);
@@ -566,7 +570,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
                              "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML", "OTHRS/OTHRS.XML"}) {
       std::string bytes;
       if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
-      for (const TGrammarFinding& g : CheckGrammar(m.Folder, file))
+      for (const TGrammarFinding& g : CheckGrammarOf(m.Folder, file, bytes))
         add(TSeverity::Error, std::to_string(m.MediaNo), file, kGrammar,
             (g.Line > 0 ? std::to_string(g.Line) + " 行: " : std::string()) + g.Found);
       std::size_t more = 0;

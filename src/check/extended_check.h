@@ -71,6 +71,9 @@ struct TGrammarFinding {
 };
 std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
                                           std::size_t most = 100);
+// The same on the file's bytes, read already.
+std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, const std::string& relativePath,
+                                            const std::string& bytes, std::size_t most = 100);
 
 // The edition of the delivery guideline a delivery follows, told by its
 // INDEX_C.XML: 適用要領基準 (from 2004, "土木201603-01"), else the root's
