@@ -208,15 +208,22 @@ void WriteListJson(const TCheckErrorList& errors, std::ostream& out, const TList
 
 }  // namespace
 
+namespace {
+
+// The viewer refuses a folder without INDEX_C.XML with its message box;
+// here the message goes to stderr, its line breaks as LF. False when refused.
+bool RefuseWithoutIndex(const std::string& folder, std::ostream& err) {
+  if (HasIndexFile(folder)) return true;
+  std::string message = NoIndexMessage(WithTrailingSlash(folder));
+  std::replace(message.begin(), message.end(), '\r', '\n');
+  err << message << "\n";
+  return false;
+}
+
+}  // namespace
+
 int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::ostream& err) {
-  // The viewer refuses a folder without INDEX_C.XML with its message box;
-  // here the message goes to stderr, its line breaks as LF.
-  if (!HasIndexFile(folder)) {
-    std::string message = NoIndexMessage(WithTrailingSlash(folder));
-    std::replace(message.begin(), message.end(), '\r', '\n');
-    err << message << "\n";
-    return 2;
-  }
+  if (!RefuseWithoutIndex(folder, err)) return 2;
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
@@ -240,14 +247,8 @@ void WriteList(const TCheckErrorList& rows, TFormat format, std::ostream& out, c
 // The extended check of the media given: each folder loaded in turn as the
 // tree loads it (a folder of the delivery loaded is a further medium).
 int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::ostream& out, std::ostream& err) {
-  for (const std::string& f : folders) {
-    if (!HasIndexFile(f)) {
-      std::string message = NoIndexMessage(WithTrailingSlash(f));
-      std::replace(message.begin(), message.end(), '\r', '\n');
-      err << message << "\n";
-      return 2;
-    }
-  }
+  for (const std::string& f : folders)
+    if (!RefuseWithoutIndex(f, err)) return 2;
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
