@@ -5,6 +5,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -30,6 +33,7 @@
 #include <unordered_set>
 
 #include "check/data_check.h"
+#include "check/extended_check.h"
 #include "components/ext_registry.h"
 #include "components/form_control.h"
 #include "check/report_layout.h"
@@ -39,6 +43,7 @@
 #include "app/find_dialog.h"
 #include "app/find_windows.h"
 #include "panes/base_info.h"
+#include "panes/delivery_check.h"
 #include "panes/find_files.h"
 #include "app/startup.h"
 #include "model/photo_viewer.h"
@@ -215,6 +220,7 @@ void TfrmMain::CreateActions() {
   miFileSelFld = Act("miFileSelFld", "フォルダ選択(&S)...");
   miFileBaseInof = Act("miFileBaseInof", "基礎情報(&B)...");
   miFileCheck = Act("miFileCheck", "データチェック(&C)...");
+  miFileDeliveryCheck = Act("miFileDeliveryCheck", "電子納品チェック(&D)...");
   miFileSep5 = Act("miFileSep5", "");
   miFileSep5->setSeparator(true);
   miExit = Act("miExit", "終了(&X)");
@@ -361,6 +367,9 @@ void TfrmMain::CreateActions() {
 
   connect(miFileSelFld, &QAction::triggered, this, &TfrmMain::miFileSelFldClick);
   connect(miFileCheck, &QAction::triggered, this, &TfrmMain::miFileCheckClick);
+  connect(miFileDeliveryCheck, &QAction::triggered, this, &TfrmMain::miFileDeliveryCheckClick);
+  // The full check is offered exactly where the data check is.
+  connect(miFileCheck, &QAction::changed, this, &TfrmMain::UpdateDeliveryCheckCommand);
   connect(miExit, &QAction::triggered, this, &QWidget::close);
   connect(miEditPrev, &QAction::triggered, this, [this] { miEditPrevClick(false); });
   connect(miEditNext, &QAction::triggered, this, [this] { miEditPrevClick(true); });
@@ -376,7 +385,7 @@ void TfrmMain::CreateMenus() {
   miFile = menuBar()->addMenu("ファイル(&F)");
   miFile->setObjectName("miFile");
   miFile->addActions({miFileSelFld, miFileBaseInof, miXMLOutput, miFileSpl2, miFilePrn, miFileLbl, miFileSpl3,
-                      miFileStyle, miFileSep5, miFileCheck});
+                      miFileStyle, miFileSep5, miFileCheck, miFileDeliveryCheck});
   miFile->addSeparator();
   miFile->addAction(miExit);
 
@@ -500,6 +509,7 @@ void TfrmMain::CreateToolBar() {
   button(miFileSelFld, "tlbSelFld", "フォルダ選択", QStyle::SP_DirOpenIcon);
   button(miFileBaseInof, "tlbBaseInfo", "基礎情報", QStyle::SP_FileDialogInfoView);
   button(miFileCheck, "tbtCheck", "データチェック", QStyle::SP_DialogApplyButton);
+  button(miFileDeliveryCheck, "tbtDeliveryCheck", "電子納品チェック", QStyle::SP_FileDialogDetailedView);
   ToolBar->addSeparator();
   button(miEditPrev, "tbtPrev", "前項目", QStyle::SP_ArrowUp);
   button(miEditNext, "tbtNext", "次項目", QStyle::SP_ArrowDown);
@@ -678,6 +688,7 @@ void TfrmMain::ApplyViewerMode() {
   miSetting->menuAction()->setVisible(false);
   miFileCheck->setVisible(true);
   miFileSep5->setVisible(true);
+  UpdateDeliveryCheckCommand();
 }
 
 void TfrmMain::ReadSettings() {
@@ -994,6 +1005,43 @@ void TfrmMain::miFileCheckClick() {
   Inform(n == 0 ? std::string("データは正常です。") : std::to_string(n) + "件の不整合が見つかりました。");
 }
 
+void TfrmMain::UpdateDeliveryCheckCommand() {
+  miFileDeliveryCheck->setVisible(miFileCheck->isVisible());
+  miFileDeliveryCheck->setEnabled(miFileCheck->isEnabled() && !deliveryCheckRunning_);
+}
+
+void TfrmMain::miFileDeliveryCheckClick() {
+  if (deliveryCheckRunning_) return;
+  const std::string& folder = model_->View.MediaFolder();
+  if (!HasIndexFile(folder)) {
+    Inform(NoIndexMessage(folder));
+    return;
+  }
+  QStringList mediaFolders;
+  if (!folder.empty()) mediaFolders << Q(folder);
+  for (const auto& m : model_->View.ReachableMedia()) mediaFolders << Q(m.Folder);
+  // The check reads every file name of every medium, which takes seconds
+  // on a large delivery: it runs on a worker while the window keeps
+  // painting. User input waits until it ends (nothing may load another
+  // delivery under it), and closing the window is refused meanwhile.
+  deliveryCheckRunning_ = true;
+  UpdateDeliveryCheckCommand();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  statusBar()->showMessage("電子納品チェック中...");
+  TMdlTreeView& view = model_->View;
+  QFutureWatcher<std::vector<TFinding>> watcher;
+  QEventLoop wait;
+  connect(&watcher, &QFutureWatcher<std::vector<TFinding>>::finished, &wait, &QEventLoop::quit);
+  watcher.setFuture(QtConcurrent::run([&view] { return RunExtendedCheck(ExtendedInputFor(view)); }));
+  if (!watcher.isFinished()) wait.exec(QEventLoop::ExcludeUserInputEvents);
+  const std::vector<TFinding> findings = watcher.result();
+  statusBar()->clearMessage();
+  QApplication::restoreOverrideCursor();
+  deliveryCheckRunning_ = false;
+  UpdateDeliveryCheckCommand();
+  TfrmDeliveryCheck::ShowFindings(this, findings, mediaFolders);
+}
+
 void TfrmMain::UpdateSortMenus() {
   auto more = [this](int cls) {
     TTreeItem* c = model_->View.FindClassNode(cls);
@@ -1211,7 +1259,7 @@ void TfrmMain::changeEvent(QEvent* e) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* e) {
-  if (!miExit->isEnabled()) {
+  if (!miExit->isEnabled() || deliveryCheckRunning_) {
     e->ignore();
     return;
   }

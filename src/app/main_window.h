@@ -117,6 +117,9 @@ class TfrmMain : public QMainWindow {
   void miFileSelFldClick();
   void miViewRefreshClick();
   void miFileCheckClick();
+  // The full delivery check on a worker, then its findings window.
+  void miFileDeliveryCheckClick();
+  void UpdateDeliveryCheckCommand();
   void miEditPrevClick(bool next);
   void SortClick(int cls, int mode);
   void UpdateSortMenus();
@@ -169,6 +172,7 @@ class TfrmMain : public QMainWindow {
   int leftWidth_ = 225;
   bool shownOnce_ = false;
   bool loading_ = false;
+  bool deliveryCheckRunning_ = false;
   qint64 indexFileAge_ = -2;
   QWidget* visiblePane_ = nullptr;
   TTreeItem* popupNode_ = nullptr;
@@ -213,7 +217,7 @@ class TfrmMain : public QMainWindow {
         *miSetting = nullptr;
   QMenu *ppmTreeView = nullptr, *ppmFind = nullptr, *pmiSort = nullptr, *pmiSortIssue = nullptr,
         *pmiSortAccept = nullptr, *pmiSortFinish = nullptr;
-  QAction *miFileSelFld, *miFileBaseInof, *miFileCheck, *miFileSep5, *miExit;
+  QAction *miFileSelFld, *miFileBaseInof, *miFileCheck, *miFileDeliveryCheck, *miFileSep5, *miExit;
   QAction *miXMLOutput, *miFileSpl2, *miFilePrn, *miFileLbl, *miFileSpl3, *miFileStyle, *miFileStyle1;
   QAction *miEditPrev, *miEditNext, *miEditFindGene, *miEditFindReg, *miEditFindOrg, *miEditFindXML;
   QAction *miEditNewFolder, *miEditNewNode, *miEditFileAdd, *miEditSp3, *miEditRename, *miEditSp4, *miEditDelete,

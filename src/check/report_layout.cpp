@@ -1,5 +1,9 @@
 #include "check/report_layout.h"
 
+#include <algorithm>
+
+#include "platform/text.h"
+
 namespace dlvr {
 
 const char* const kApplicationTitle = "Quillan電子納品ビューア";
@@ -50,6 +54,159 @@ std::vector<TReportPage> LayoutErrorReport(const std::vector<std::array<std::str
     page.Texts.push_back({96.5, y, 14, e[4]});
     prev = &e;
   }
+  return pages;
+}
+
+}  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// Display columns of one character: a double-byte character of Shift-JIS
+// takes two, as does any other character beyond ASCII that it cannot hold.
+std::size_t DisplayColumns(char32_t cp) {
+  if (cp < 0x80) return 1;
+  return IsCp932Char(cp) ? Cp932CharLength(cp) : 2;
+}
+
+struct TFindingColumn {
+  double X, Width;  // of the cell, in report columns
+  const char* Title;
+  TReportText::Alignment Align;
+};
+// The table spans columns 5 to 110 like the data check's report.
+constexpr TFindingColumn kFindingColumns[] = {{5, 6, "重要度", TReportText::Left},
+                                              {11, 7, "メディア", TReportText::Centre},
+                                              {18, 32, "ファイル・フォルダ", TReportText::Left},
+                                              {50, 17, "規則", TReportText::Left},
+                                              {67, 43, "内容", TReportText::Left}};
+constexpr double kFindingTableTop = 4, kFindingTableBottom = kFindingTableTop + 1 + kFindingReportPageLines;
+// The report font is 10 points: a half-width character is 5 points wide,
+// 5/72 inch, and a report column 1/10 inch.
+constexpr double kColumnsPerCharacter = 10.0 * 5.0 / 72.0;
+
+std::size_t CharactersIn(const TFindingColumn& c) {
+  // The text box leaves half a column either side; half a column more
+  // keeps a line of full-width characters clear of the rule.
+  return static_cast<std::size_t>((c.Width - 1.5) / kColumnsPerCharacter);
+}
+
+void FindingFrame(TReportPage& page, const std::string& counts) {
+  const double left = kFindingColumns[0].X, right = 110, top = kFindingTableTop, bottom = kFindingTableBottom;
+  page.Texts.push_back({left, 2, right - left, "電子納品チェック結果", TReportText::Centre, 1.5});
+  page.Texts.push_back({left, 3.3, right - left, counts, TReportText::Right});
+  for (double y : {top, top + 1, bottom}) page.Rules.push_back({left, y, right, y, 2});
+  for (double x : {left, right}) page.Rules.push_back({x, top, x, bottom, 2});
+  for (const TFindingColumn& c : kFindingColumns) {
+    if (c.X != left) page.Rules.push_back({c.X, top, c.X, bottom, 1});
+    page.Texts.push_back({c.X, top + 0.5, c.Width, c.Title, TReportText::Centre});
+  }
+}
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t from = pos;
+    const char32_t cp = NextCodePoint(text, pos);
+    if (cp < 0x20 || cp == 0x7F)
+      out.push_back(' ');
+    else
+      out.append(text, from, pos - from);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> WrapReportText(const std::string& text, std::size_t width, std::size_t most) {
+  std::vector<std::string> lines;
+  if (width < 2 || most == 0) return lines;
+  std::string line;
+  std::size_t used = 0;                     // columns of `line`
+  std::size_t breakAt = 0, breakUsed = 0;   // bytes and columns of `line` up to its last break (0: none)
+  bool cut = false;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t from = pos;
+    const char32_t cp = NextCodePoint(text, pos);
+    const std::size_t w = DisplayColumns(cp);
+    if (used + w > width) {
+      if (lines.size() + 1 == most) {
+        cut = true;
+        break;
+      }
+      std::string rest;
+      if (breakAt > 0 && breakUsed * 2 >= used) {
+        rest = line.substr(breakAt);
+        line.resize(breakAt);
+        used -= breakUsed;
+      } else {
+        used = 0;
+      }
+      lines.push_back(std::move(line));
+      line = std::move(rest);
+      breakAt = breakUsed = 0;
+    }
+    line.append(text, from, pos - from);
+    used += w;
+    if (cp == ' ' || cp == '/') {
+      breakAt = line.size();
+      breakUsed = used;
+    }
+  }
+  if (cut) {
+    // The last line ends with "…" (two columns) within the width.
+    std::string kept;
+    std::size_t keptUsed = 0;
+    for (std::size_t p = 0; p < line.size();) {
+      const std::size_t from = p;
+      const std::size_t w = DisplayColumns(NextCodePoint(line, p));
+      if (keptUsed + w + 2 > width) break;
+      kept.append(line, from, p - from);
+      keptUsed += w;
+    }
+    line = kept + "…";
+  }
+  lines.push_back(std::move(line));
+  return lines;
+}
+
+std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings) {
+  std::vector<TReportPage> pages;
+  if (findings.empty()) return pages;
+  std::size_t errors = 0;
+  for (const TFinding& f : findings) errors += f.Severity == TSeverity::Error;
+  const std::string counts =
+      "エラー " + std::to_string(errors) + " 件、警告 " + std::to_string(findings.size() - errors) + " 件";
+  double y = kFindingTableBottom;  // no page yet: the first finding opens one
+  for (const TFinding& f : findings) {
+    const std::string cells[] = {SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found};
+    std::vector<std::string> wrapped[5];
+    std::size_t height = 1;
+    for (std::size_t c = 0; c < 5; ++c) {
+      wrapped[c] = WrapReportText(Printable(cells[c]), CharactersIn(kFindingColumns[c]), kFindingReportLines);
+      height = std::max(height, wrapped[c].size());
+    }
+    if (y + static_cast<double>(height) > kFindingTableBottom) {
+      pages.emplace_back();
+      FindingFrame(pages.back(), counts);
+      y = kFindingTableTop + 1;
+    } else {
+      // The rule between two findings of a page.
+      pages.back().Rules.push_back({kFindingColumns[0].X, y, 110, y, 1});
+    }
+    TReportPage& page = pages.back();
+    for (std::size_t c = 0; c < 5; ++c) {
+      const TFindingColumn& col = kFindingColumns[c];
+      for (std::size_t i = 0; i < wrapped[c].size(); ++i)
+        page.Texts.push_back({col.X + 0.5, y + static_cast<double>(i) + 0.5, col.Width - 1, wrapped[c][i], col.Align});
+    }
+    y += static_cast<double>(height);
+  }
+  const std::string total = std::to_string(pages.size());
+  for (std::size_t n = 0; n < pages.size(); ++n)
+    pages[n].Texts.push_back({kFindingColumns[0].X, kFindingTableBottom + 1.5, 105,
+                              std::to_string(n + 1) + " / " + total, TReportText::Centre});
   return pages;
 }
 

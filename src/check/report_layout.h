@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "check/extended_check.h"
+
 namespace dlvr {
 
 // The application title, which also titles print jobs.
@@ -22,6 +24,7 @@ struct TReportText {
   double Width; // in columns; the text is clipped to it
   std::string Text;
   enum Alignment { Left, Centre, Right } Align = Left;
+  double Scale = 1;  // of the report font's size
 };
 
 struct TReportPage {
@@ -34,5 +37,20 @@ inline constexpr int kReportRowsPerPage = 40;
 // The pages of the report of an error list (five strings per error). No
 // pages for an empty list.
 std::vector<TReportPage> LayoutErrorReport(const std::vector<std::array<std::string, 5>>& errors);
+
+// The report of the full delivery check: its title and the count of errors
+// and warnings over a table of the findings (重要度, メディア,
+// ファイル・フォルダ, 規則, 内容) and "n / N" under it. Long texts wrap in
+// their column (at most kFindingReportLines lines, the last cut with "…");
+// a finding is never split across two pages. Control characters print as
+// spaces. No pages for an empty list.
+inline constexpr int kFindingReportLines = 6;
+inline constexpr int kFindingReportPageLines = 40;  // table lines on a page
+std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings);
+
+// Lines of at most `width` display columns (a double-byte character of
+// Shift-JIS takes two), broken after a space or '/' in the second half of
+// a line, else anywhere; at most `most` lines, the last cut with "…".
+std::vector<std::string> WrapReportText(const std::string& text, std::size_t width, std::size_t most);
 
 }  // namespace dlvr

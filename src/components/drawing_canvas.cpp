@@ -45,6 +45,12 @@ void TDrawingCanvas::Text(const TReportText& t) {
                                                                   : Qt::AlignLeft);
   painter_.save();
   painter_.setPen(Qt::black);
+  if (t.Scale != 1) {
+    QFont font = painter_.font();
+    font.setPointSizeF(font.pointSizeF() * t.Scale);
+    painter_.setFont(font);
+    box.adjust(0, -Y(t.Scale - 1) / 2, 0, Y(t.Scale - 1) / 2);
+  }
   painter_.setClipRect(box);
   painter_.drawText(box, align, QString::fromStdString(t.Text));
   painter_.restore();
@@ -55,8 +61,7 @@ void TDrawingCanvas::DrawPage(const TReportPage& page) {
   for (const TReportText& t : page.Texts) Text(t);
 }
 
-bool PaintErrorReport(QPagedPaintDevice& device, const std::vector<std::array<std::string, 5>>& errors) {
-  std::vector<TReportPage> pages = LayoutErrorReport(errors);
+bool PaintReportPages(QPagedPaintDevice& device, const std::vector<TReportPage>& pages) {
   if (pages.empty()) return true;
   QPainter painter;
   if (!painter.begin(&device)) return false;
@@ -72,7 +77,11 @@ bool PaintErrorReport(QPagedPaintDevice& device, const std::vector<std::array<st
   return painter.end();
 }
 
-bool WriteErrorReportPdf(const QString& path, const std::vector<std::array<std::string, 5>>& errors) {
+bool PaintErrorReport(QPagedPaintDevice& device, const std::vector<std::array<std::string, 5>>& errors) {
+  return PaintReportPages(device, LayoutErrorReport(errors));
+}
+
+bool WriteReportPdf(const QString& path, const std::vector<TReportPage>& pages, const QString& title) {
   // Written beside the file and renamed over it: a file that shares its
   // data with another (a hard link into a delivery) is replaced, never
   // written through, and a failed report leaves the old file as it was.
@@ -80,16 +89,20 @@ bool WriteErrorReportPdf(const QString& path, const std::vector<std::array<std::
   if (!file.open(QIODevice::WriteOnly)) return false;
   {
     QPdfWriter writer(&file);
-    writer.setTitle(QString::fromUtf8(kApplicationTitle));
+    writer.setTitle(title);
     writer.setCreator(QString::fromUtf8(kApplicationTitle));
     writer.setResolution(300);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
-    if (!PaintErrorReport(writer, errors)) {
+    if (!PaintReportPages(writer, pages)) {
       file.cancelWriting();
       return false;
     }
   }
   return file.commit();
+}
+
+bool WriteErrorReportPdf(const QString& path, const std::vector<std::array<std::string, 5>>& errors) {
+  return WriteReportPdf(path, LayoutErrorReport(errors), QString::fromUtf8(kApplicationTitle));
 }
 
 }  // namespace dlvr

@@ -43,6 +43,15 @@ class TDrawingCanvas {
 // The report's default font: "ＭＳ 明朝" at 10 points.
 QFont ReportFont();
 
+// Paints report pages on a paged device set to A4 landscape, one report
+// page per device page. Returns false (with the job left for the caller to
+// abort) when painting could not start.
+bool PaintReportPages(QPagedPaintDevice& device, const std::vector<TReportPage>& pages);
+
+// Writes report pages as a PDF file with that title, beside the file and
+// renamed over it. Returns false when the file cannot be written.
+bool WriteReportPdf(const QString& path, const std::vector<TReportPage>& pages, const QString& title);
+
 // Prints the report of an error list on a paged device set to A4
 // landscape, one report page per device page. Returns false (with the job
 // left for the caller to abort) when painting could not start.

@@ -908,3 +908,113 @@ TEST_F(MainWindowTest, ThePhotoCommandOpensOnePhotoWindowThatFollowsEveryLoad) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include "check/data_check.h"
+#include "check/extended_check.h"
+#include "panes/delivery_check.h"
+
+namespace dlvr {
+namespace {
+
+// The delivery check sits beside the data check in the file menu and the
+// toolbar and follows its state; it runs on a worker (the command off and
+// the window not to be closed meanwhile) and shows its findings modally,
+// or says that there are none, or refuses a folder without INDEX_C.XML.
+TEST_F(MainWindowTest, DeliveryCheckCommandShowsItsFindings) {
+  test::ScratchDir scratch;
+  test::CopyTree(test::SamplePath("clean"), scratch / "noindex");
+  struct Case {
+    const char* Name;
+    std::string Folder;
+    bool RemoveIndex;
+    bool Window;
+  };
+  const std::vector<Case> cases = {
+      {"errors", test::SamplePath("errors"), false, true},
+      {"clean", test::SamplePath("clean"), false, false},
+      {"without INDEX_C.XML", scratch / "noindex", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto w = Open(QString::fromStdString(c.Folder));
+    // Placement and state.
+    const QList<QAction*> menu = w->miFile->actions();
+    ASSERT_EQ(menu.indexOf(w->miFileDeliveryCheck), menu.indexOf(w->miFileCheck) + 1);
+    EXPECT_EQ(w->miFileDeliveryCheck->text(), "電子納品チェック(&D)...");
+    auto* button = w->ToolBar->findChild<QToolButton*>("tbtDeliveryCheck");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "電子納品チェック");
+    EXPECT_FALSE(button->icon().isNull());
+    const QList<QAction*> bar = w->ToolBar->actions();
+    int check = -1;
+    for (int i = 0; i < bar.size(); ++i)
+      if (w->ToolBar->widgetForAction(bar[i]) == w->ToolBar->findChild<QToolButton*>("tbtCheck")) check = i;
+    ASSERT_GE(check, 0);
+    EXPECT_EQ(w->ToolBar->widgetForAction(bar.value(check + 1)), button);
+    for (bool on : {false, true}) {
+      w->miFileCheck->setEnabled(on);
+      EXPECT_EQ(w->miFileDeliveryCheck->isEnabled(), on);
+      EXPECT_EQ(button->isEnabled(), on);
+    }
+    EXPECT_TRUE(w->miFileDeliveryCheck->isVisible());
+
+    const std::vector<TFinding> expected = RunExtendedCheck(ExtendedInputFor(w->Model().View));
+    if (c.RemoveIndex) std::filesystem::remove(std::filesystem::path(c.Folder) / "INDEX_C.XML");
+    prompts.Shown.clear();
+    // Watches until the findings window comes, then reads and closes it.
+    int rows = -1, running = 0;
+    bool stayedOpen = true, modal = false, knownRow = false;
+    QString counts;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (w->statusBar()->currentMessage() == "電子納品チェック中...") {
+        ++running;
+        stayedOpen = stayedOpen && !w->miFileDeliveryCheck->isEnabled() && !w->close() && w->isVisible() &&
+                     QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        return;
+      }
+      auto* form = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
+      if (!form) return;
+      poll.stop();
+      modal = form->isModal();
+      rows = form->Grid->RowCount();
+      counts = form->lblCount->text();
+      for (int r = 1; r < rows; ++r)
+        knownRow = knownRow || (form->Grid->Cell(0, r) == "エラー" && form->Grid->Cell(1, r) == "1" &&
+                                form->Grid->Cell(2, r) == "OTHRS/Org" && form->Grid->Cell(3, r) == "フォルダ名の規則");
+      form->tblClose->click();
+    });
+    poll.start();
+    w->miFileDeliveryCheck->trigger();
+    poll.stop();
+    EXPECT_TRUE(stayedOpen) << running << " looks while it ran";
+    EXPECT_TRUE(w->miFileDeliveryCheck->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    if (c.Window) {
+      EXPECT_TRUE(modal);
+      EXPECT_EQ(rows, static_cast<int>(expected.size()) + 1);
+      EXPECT_TRUE(knownRow);
+      EXPECT_TRUE(HasError(expected));
+      EXPECT_TRUE(counts.startsWith("エラー ")) << counts.toStdString();
+      EXPECT_TRUE(prompts.Shown.empty());
+      continue;
+    }
+    EXPECT_EQ(rows, -1);
+    ASSERT_EQ(prompts.Shown.size(), 1u);
+    if (c.RemoveIndex) {
+      // Refused in the words of the data check.
+      const std::string refusal = prompts.Shown[0].Text;
+      w->miFileCheck->trigger();
+      ASSERT_EQ(prompts.Shown.size(), 2u);
+      EXPECT_EQ(refusal, prompts.Shown[1].Text);
+      EXPECT_EQ(refusal, NoIndexMessage(w->Model().View.MediaFolder()));
+    } else {
+      EXPECT_EQ(prompts.Shown[0].Text, "電子納品チェックで問題は見つかりませんでした。");
+      EXPECT_EQ(prompts.Shown[0].Icon, MsgIcon::Information);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dlvr

@@ -351,3 +351,49 @@ TEST(LargeDelivery, LoadShowsProgress) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include <QPdfDocument>
+#include <QTimer>
+
+#include "panes/delivery_check.h"
+
+namespace dlvr {
+namespace {
+
+// The delivery check on the sample with mistakes: the toolbar with its
+// button, the findings window and the first page of its PDF report.
+TEST_F(Screenshots, DeliveryCheckFindings) {
+  TfrmMain w(QString::fromStdString(test::SamplePath("errors")));
+  w.resize(1100, 720);
+  w.show();
+  w.FirstLoad();
+  QTest::qWait(50);
+  EXPECT_TRUE(w.ToolBar->grab().save(dir + "/delivery_check_toolbar.png"));
+  const QString pdf = dir + "/delivery_check_report.pdf";
+  bool shot = false;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* form = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
+    if (!form) return;
+    poll.stop();
+    form->resize(1200, 620);
+    QTest::qWait(50);
+    form->Grid->MoveTo(0, 7, false);  // an error row selected, others red in their first column
+    QTest::qWait(50);
+    shot = form->grab().save(dir + "/delivery_check.png");
+    EXPECT_TRUE(form->ExportPdf(pdf));
+    form->tblClose->click();
+  });
+  poll.start();
+  w.miFileDeliveryCheck->trigger();
+  EXPECT_TRUE(shot);
+  QPdfDocument doc;
+  ASSERT_EQ(doc.load(pdf), QPdfDocument::Error::None);
+  ASSERT_GE(doc.pageCount(), 1);
+  const QSizeF points = doc.pagePointSize(0);
+  EXPECT_TRUE(doc.render(0, (points * 1.5).toSize()).save(dir + "/delivery_check_report.png"));
+}
+
+}  // namespace
+}  // namespace dlvr

@@ -1,0 +1,305 @@
+#include "panes/delivery_check.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "check/report_layout.h"
+#include "components/drawing_canvas.h"
+#include "components/grid_mode.h"
+#include "delivery/prompts.h"
+
+namespace dlvr {
+namespace {
+
+constexpr int kColumns = 5;
+constexpr int kRowHeight = 16;
+const char* const kReportTitle = "電子納品チェック結果";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A cell shows control characters (a tab or line break in a file name) as
+// spaces; the CSV keeps them.
+QString Shown(const std::string& s) {
+  QString out = Q(s);
+  for (QChar& c : out)
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
+  return out;
+}
+
+QString CsvField(QString s) {
+  if (!s.isEmpty() && QStringLiteral("=+-@").contains(s.front())) s.prepend(QLatin1Char('\''));
+  if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\r')) &&
+      !s.contains(QLatin1Char('\n')))
+    return s;
+  s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+QString CanonicalOrClean(const QString& path) {
+  const QString canonical = QFileInfo(path).canonicalFilePath();
+  return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
+}
+
+}  // namespace
+
+TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmDeliveryCheck");
+  setWindowTitle(QStringLiteral("電子納品チェック"));
+  setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Label1 = new QLabel(QStringLiteral("電子納品チェックの結果、以下の問題が見つかりました。"), this);
+  Label1->setObjectName("Label1");
+  Label1->setContentsMargins(6, 4, 6, 4);
+  layout->addWidget(Label1);
+
+  ToolBar1 = new QToolBar(this);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setFixedHeight(39);
+  ToolBar1->setMovable(false);
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  auto button = [this](const char* name, const QString& text, const QString& hint) {
+    auto* b = new QToolButton(ToolBar1);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    ToolBar1->addWidget(b);
+    return b;
+  };
+  tlbPrint = button("tlbPrint", QStringLiteral("    印刷    "), QStringLiteral("印刷 (Ctrl+P)"));
+  tlbPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  tlbCsv = button("tlbCsv", QStringLiteral("CSV 出力"), QStringLiteral("CSV ファイルに書き出します"));
+  tlbPdf = button("tlbPdf", QStringLiteral("PDF 出力"), QStringLiteral("PDF ファイルに書き出します"));
+  ToolBar1->addSeparator();
+  tblClose = button("tblClose", QStringLiteral("閉じる"), QStringLiteral("閉じる"));
+  layout->addWidget(ToolBar1);
+
+  Grid = new TExtGrid3(this);
+  Grid->setObjectName("Grid");
+  QFont font(QStringLiteral("ＭＳ ゴシック"));
+  font.setPixelSize(12);
+  Grid->setFont(font);
+  Grid->SetColCount(kColumns);
+  Grid->SetRowCount(2);
+  Grid->SetFixedRows(1);
+  Grid->SetFixedCols(0);
+  Grid->SetOptions(Grid->Options() | goRowSelect);
+  ApplyGridMode(*Grid, true);  // read and printed, never edited
+  Grid->SetScrollBars(ssBoth);
+  Grid->SetDefaultRowHeight(kRowHeight);
+  Grid->setMouseTracking(true);
+  Grid->viewport()->setMouseTracking(true);
+  layout->addWidget(Grid, 1);
+
+  cscFindings = new TCellSizeControl(this);
+  cscFindings->setObjectName("cscFindings");
+  cscFindings->SetStringGrid(Grid);
+  cscFindings->SetDefaultRowLines(-kRowHeight);
+  cscFindings->SetEachColChars({7, 8, 36, 20, 60});
+  cscFindings->SetFixedColStrings({"重要度", "メディア", "ファイル・フォルダ", "規則", "内容"});
+  cscFindings->Apply();
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(true);
+  lblCount = new QLabel(StatusBar1);
+  lblCount->setObjectName("lblCount");
+  StatusBar1->addWidget(lblCount, 1);
+  layout->addWidget(StatusBar1);
+
+  Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { GridSetCellAtr(col, row, atr); };
+  Grid->OnSetWinCtrl = [](int, int, int, QWidget*& ctrl, QRect&, bool&) { ctrl = nullptr; };
+
+  connect(tlbPrint, &QToolButton::clicked, this, &TfrmDeliveryCheck::tlbPrintClick);
+  connect(tlbCsv, &QToolButton::clicked, this, [this] { ExportClick(false); });
+  connect(tlbPdf, &QToolButton::clicked, this, [this] { ExportClick(true); });
+  connect(tblClose, &QToolButton::clicked, this, &QDialog::reject);
+  Grid->viewport()->installEventFilter(this);
+  connect(Grid, &TExtGrid3::FontMetricsChanged, this, [this] {
+    cscFindings->Apply();
+    FitLastColumn();
+  });
+
+  int width = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+  for (int c = 0; c < kColumns; ++c) width += Grid->ColWidth(c) + Grid->GridLineWidth();
+  setMinimumSize(480, 276);
+  resize(width, 480);
+}
+
+TfrmDeliveryCheck::~TfrmDeliveryCheck() = default;
+
+int TfrmDeliveryCheck::ShowFindings(QWidget* parent, const std::vector<TFinding>& findings,
+                                    const QStringList& mediaFolders) {
+  if (findings.empty()) {
+    Inform("電子納品チェックで問題は見つかりませんでした。");
+    return 0;
+  }
+  TfrmDeliveryCheck form(parent);
+  form.Fill(findings, mediaFolders);
+  return form.exec();
+}
+
+void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders) {
+  findings_ = findings;
+  mediaFolders_ = mediaFolders;
+  const int rows = static_cast<int>(findings.size()) + 1;
+  Grid->SetRowCount(std::max(2, rows));
+  for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, 1, QString());
+  std::size_t errors = 0;
+  for (int i = 1; i < rows; ++i) {
+    const TFinding& f = findings[static_cast<std::size_t>(i - 1)];
+    errors += f.Severity == TSeverity::Error;
+    const QString cells[kColumns] = {Q(SeverityName(f.Severity)), Shown(f.Medium), Shown(f.Path), Shown(f.Rule),
+                                     Shown(f.Found)};
+    for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
+  }
+  lblCount->setText(QStringLiteral("エラー %1 件、警告 %2 件").arg(errors).arg(findings.size() - errors));
+  Grid->MoveTo(0, 1, false);
+  Grid->SetTopRow(1);
+  Grid->RefreshVertScrollBar();
+  Grid->viewport()->update();
+}
+
+void TfrmDeliveryCheck::GridSetCellAtr(int col, int row, TCellAtr& atr) {
+  if (row == 0) {
+    for (auto& l : atr.Line) l.Alignment = taCenter;
+    return;
+  }
+  if (col == 1)
+    for (auto& l : atr.Line) l.Alignment = taCenter;
+  const std::size_t i = static_cast<std::size_t>(row - 1);
+  if (col == 0 && i < findings_.size() && findings_[i].Severity == TSeverity::Error) {
+    for (auto& l : atr.Line) {
+      l.FontColor = QColor(0xC0, 0, 0);
+      l.Font = Grid->font();
+      l.Font.setBold(true);
+    }
+  }
+}
+
+bool TfrmDeliveryCheck::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == Grid->viewport() && e->type() == QEvent::Resize) FitLastColumn();
+  return QDialog::eventFilter(watched, e);
+}
+
+void TfrmDeliveryCheck::FitLastColumn() {
+  const int last = kColumns - 1;
+  int others = 0;
+  for (int c = 0; c < last; ++c) others += Grid->ColWidth(c) + Grid->GridLineWidth();
+  const int wanted = cscFindings->ColWidthFor(cscFindings->EachColChars().value(last));
+  Grid->SetColWidth(last, std::max(wanted, Grid->ClientWidth() - others - Grid->GridLineWidth()));
+}
+
+QByteArray TfrmDeliveryCheck::FindingsCsv(const std::vector<TFinding>& findings) {
+  QString text = QStringLiteral("重要度,メディア,ファイル・フォルダ,規則,内容\r\n");
+  for (const TFinding& f : findings) {
+    const QString fields[] = {Q(SeverityName(f.Severity)), Q(f.Medium), Q(f.Path), Q(f.Rule), Q(f.Found)};
+    for (int c = 0; c < kColumns; ++c) {
+      if (c > 0) text += QLatin1Char(',');
+      text += CsvField(fields[c]);
+    }
+    text += QStringLiteral("\r\n");
+  }
+  return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+bool TfrmDeliveryCheck::InsideFolders(const QString& path, const QStringList& folders) {
+  // The folder the file goes into, as it is reached on disk.
+  const QString target = CanonicalOrClean(QFileInfo(path).absolutePath());
+  for (const QString& folder : folders) {
+    if (folder.isEmpty()) continue;
+    QString f = CanonicalOrClean(folder);
+    if (target == f) return true;
+    if (!f.endsWith(QLatin1Char('/'))) f += QLatin1Char('/');
+    if (target.startsWith(f)) return true;
+  }
+  return false;
+}
+
+bool TfrmDeliveryCheck::TargetAllowed(const QString& path) {
+  if (!InsideFolders(path, mediaFolders_)) return true;
+  Ask("電子納品のフォルダには書き出せません。\r別の場所を選んでください。", MsgIcon::Warning, MsgButtons::Ok,
+      DialogAnswer::Ok);
+  return false;
+}
+
+bool TfrmDeliveryCheck::ExportCsv(const QString& path) {
+  if (!TargetAllowed(path)) return false;
+  // Written beside the file and renamed over it: an old file stays whole
+  // when writing fails, and a link is replaced, never written through.
+  QSaveFile file(path);
+  if (file.open(QIODevice::WriteOnly) && file.write(FindingsCsv(findings_)) >= 0 && file.commit()) {
+    StatusBar1->showMessage(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), 5000);
+    return true;
+  }
+  Ask("ファイルに書き出せませんでした。\r" + path.toStdString(), MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+  return false;
+}
+
+bool TfrmDeliveryCheck::ExportPdf(const QString& path) {
+  if (!TargetAllowed(path)) return false;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_), QString::fromUtf8(kReportTitle));
+  QApplication::restoreOverrideCursor();
+  if (ok) {
+    StatusBar1->showMessage(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), 5000);
+    return true;
+  }
+  Ask("ファイルに書き出せませんでした。\r" + path.toStdString(), MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+  return false;
+}
+
+void TfrmDeliveryCheck::ExportClick(bool pdf) {
+  const QString caption = pdf ? QStringLiteral("PDF 出力") : QStringLiteral("CSV 出力");
+  // Suggested in the home folder: never beside the delivery.
+  const QString suggested =
+      QDir::home().filePath(QString::fromUtf8(kReportTitle) + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
+  const QString filter = pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("CSV (*.csv)");
+  const QString path = AskSavePath ? AskSavePath(this, caption, suggested, filter)
+                                   : QFileDialog::getSaveFileName(this, caption, suggested, filter);
+  if (path.isEmpty()) return;
+  if (pdf)
+    ExportPdf(path);
+  else
+    ExportCsv(path);
+}
+
+bool TfrmDeliveryCheck::PrintOn(QPrinter& printer) {
+  if (findings_.empty()) return false;
+  printer.setDocName(QString::fromUtf8(kReportTitle));
+  printer.setFullPage(true);  // positions count from the paper's corner
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+  if (!PaintReportPages(printer, LayoutFindingReport(findings_))) {
+    printer.abort();
+    return false;
+  }
+  return true;
+}
+
+void TfrmDeliveryCheck::tlbPrintClick() {
+  if (findings_.empty()) return;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+  QPrintDialog dialog(&printer, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  PrintOn(printer);
+  QApplication::restoreOverrideCursor();
+}
+
+}  // namespace dlvr
