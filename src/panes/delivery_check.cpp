@@ -281,6 +281,10 @@ void TfrmDeliveryCheck::ExportClick(bool pdf) {
 
 bool TfrmDeliveryCheck::PrintOn(QPrinter& printer) {
   if (findings_.empty()) return false;
+  // Printing to a file is writing a PDF: outside the delivery, beside the
+  // file and renamed over it.
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+    return ExportPdf(printer.outputFileName());
   printer.setDocName(QString::fromUtf8(kReportTitle));
   printer.setFullPage(true);  // positions count from the paper's corner
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));

@@ -56,7 +56,8 @@ class TfrmDeliveryCheck : public QDialog {
   // target in the delivery or a file that could not be written.
   bool ExportCsv(const QString& path);
   bool ExportPdf(const QString& path);
-  // Prints the report on a printer set up by the caller's dialog.
+  // Prints the report on a printer set up by the print dialog; printing to
+  // a PDF file is ExportPdf of that file.
   bool PrintOn(QPrinter& printer);
 
   QLabel* Label1 = nullptr;

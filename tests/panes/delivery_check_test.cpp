@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPdfDocument>
+#include <QPrinter>
 #include <QTimer>
 
 #include <filesystem>
@@ -147,22 +148,25 @@ TEST(DeliveryCheckWindow, ExportsWriteOutsideTheDeliveryOnly) {
   for (int i = 0; i < 60; ++i)
     many.push_back(Error("1", "MEET/ORG/M" + std::to_string(i) + ".PDF", "記載ファイルの存在",
                          "管理ファイルに記載されたファイルが納品物にありません"));
+  enum Kind { Csv, Pdf, PrintToFile };
   struct Case {
     const char* Name;
-    bool Pdf;
+    Kind How;
     std::string Target;
     std::size_t Findings;
     bool Written;
     int Pages;  // of a PDF written
   };
   const std::vector<Case> cases = {
-      {"csv elsewhere", false, elsewhere / "list.csv", 3, true, 0},
-      {"pdf elsewhere", true, elsewhere / "one.pdf", 1, true, 1},
-      {"pdf of two pages", true, elsewhere / "two.pdf", 60, true, 2},
-      {"csv in the media folder", false, delivery / "list.csv", 3, false, 0},
-      {"pdf in a folder of the delivery", true, delivery / "MEET/r.pdf", 3, false, 0},
-      {"csv through a link into it", false, elsewhere / "into/list.csv", 3, false, 0},
-      {"csv into a missing folder", false, elsewhere / "no/such/list.csv", 3, false, 0},
+      {"csv elsewhere", Csv, elsewhere / "list.csv", 3, true, 0},
+      {"pdf elsewhere", Pdf, elsewhere / "one.pdf", 1, true, 1},
+      {"pdf of two pages", Pdf, elsewhere / "two.pdf", 60, true, 2},
+      {"printed to a file elsewhere", PrintToFile, elsewhere / "printed.pdf", 60, true, 2},
+      {"csv in the media folder", Csv, delivery / "list.csv", 3, false, 0},
+      {"pdf in a folder of the delivery", Pdf, delivery / "MEET/r.pdf", 3, false, 0},
+      {"printed to a file in the delivery", PrintToFile, delivery / "MEET/p.pdf", 3, false, 0},
+      {"csv through a link into it", Csv, elsewhere / "into/list.csv", 3, false, 0},
+      {"csv into a missing folder", Csv, elsewhere / "no/such/list.csv", 3, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -177,9 +181,16 @@ TEST(DeliveryCheckWindow, ExportsWriteOutsideTheDeliveryOnly) {
       asked = caption;
       return QString::fromStdString(c.Target);
     };
-    (c.Pdf ? w.tlbPdf : w.tlbCsv)->click();
+    if (c.How == PrintToFile) {
+      QPrinter printer;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(QString::fromStdString(c.Target));
+      EXPECT_EQ(w.PrintOn(printer), c.Written);
+    } else {
+      (c.How == Pdf ? w.tlbPdf : w.tlbCsv)->click();
+      EXPECT_EQ(asked, c.How == Pdf ? "PDF 出力" : "CSV 出力");
+    }
     TfrmDeliveryCheck::AskSavePath = nullptr;
-    EXPECT_EQ(asked, c.Pdf ? "PDF 出力" : "CSV 出力");
     EXPECT_EQ(test::TreeSnapshot(delivery.Path()), before);
     const QString target = QString::fromStdString(c.Target);
     EXPECT_EQ(QFile::exists(target), c.Written);
@@ -189,7 +200,7 @@ TEST(DeliveryCheckWindow, ExportsWriteOutsideTheDeliveryOnly) {
       continue;
     }
     EXPECT_TRUE(prompts.Shown.empty());
-    if (c.Pdf) {
+    if (c.How != Csv) {
       QPdfDocument pdf;
       ASSERT_EQ(pdf.load(target), QPdfDocument::Error::None);
       EXPECT_EQ(pdf.pageCount(), c.Pages);
