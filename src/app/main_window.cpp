@@ -34,6 +34,7 @@
 
 #include "check/data_check.h"
 #include "check/extended_check.h"
+#include "components/document_check.h"
 #include "components/ext_registry.h"
 #include "components/form_control.h"
 #include "check/report_layout.h"
@@ -1032,7 +1033,11 @@ void TfrmMain::miFileDeliveryCheckClick() {
   QFutureWatcher<std::vector<TFinding>> watcher;
   QEventLoop wait;
   connect(&watcher, &QFutureWatcher<std::vector<TFinding>>::finished, &wait, &QEventLoop::quit);
-  watcher.setFuture(QtConcurrent::run([&view] { return RunExtendedCheck(ExtendedInputFor(view)); }));
+  watcher.setFuture(QtConcurrent::run([&view] {
+    TExtendedInput input = ExtendedInputFor(view);
+    input.CheckDocument = CheckDocumentFile;  // PDFs, images, contents against extensions
+    return RunExtendedCheck(input);
+  }));
   if (!watcher.isFinished()) wait.exec(QEventLoop::ExcludeUserInputEvents);
   const std::vector<TFinding> findings = watcher.result();
   statusBar()->clearMessage();

@@ -45,6 +45,7 @@ constexpr const char* kMediaNo = "メディア番号";
 constexpr const char* kCharacters = "使用文字";
 constexpr const char* kGrammar = "XML の文法";
 constexpr const char* kEdition = "要領の版";
+constexpr const char* kDocument = "文書ファイル";
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -550,6 +551,10 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         continue;
       }
       if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, "0 バイトのファイルです");
+      const bool named = listed.count(e.Path) || listedUpper.count(AsciiUpper(e.Path));
+      if (named && e.Size > 0 && input.CheckDocument)
+        for (auto& [severity, found] : input.CheckDocument(m.Folder + e.Path))
+          add(severity, medium, e.Path, kDocument, std::move(found));
       const bool original = EndsWithI(folder, "/ORG") || AsciiUpper(folder) == "DRAWINGS/SPEC";
       if (!NameFollowsRule(name, false, original ? longestExtension : 3))
         add(TSeverity::Error, medium, e.Path, kFileName,

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +45,11 @@ struct TExtendedInput {
   // Photo file names listed by the photo management files (relative to the
   // photo folder of their medium), when they were read.
   std::vector<std::string> PhotoFiles;
+  // Looks into a document the management files name (its full path): what
+  // is wrong with it, each with its severity (a PDF that does not open, an
+  // image that does not decode, contents unlike the extension). The viewer
+  // and the tool give it; without it documents are not opened.
+  std::function<std::vector<std::pair<TSeverity, std::string>>(const std::string& path)> CheckDocument;
 };
 
 // A character of a management file (Shift-JIS bytes) that the guideline

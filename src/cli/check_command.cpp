@@ -5,7 +5,9 @@
 
 #include "check/extended_check.h"
 #include "check/viewer_model.h"
+#include "cli/gui_app.h"
 #include "cli/json.h"
+#include "components/document_check.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
@@ -263,6 +265,9 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   }
   TExtendedInput input = ExtendedInputFor(model.View);
   input.Media = given;  // a medium given twice is a finding of its own
+  // Documents are opened with Qt (PDFs, images): an application object.
+  const auto app = EnsureGuiApplication();
+  input.CheckDocument = CheckDocumentFile;
   const std::vector<TFinding> findings = RunExtendedCheck(input);
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.

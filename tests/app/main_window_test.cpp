@@ -911,6 +911,7 @@ TEST_F(MainWindowTest, ThePhotoCommandOpensOnePhotoWindowThatFollowsEveryLoad) {
 
 #include "check/data_check.h"
 #include "check/extended_check.h"
+#include "components/document_check.h"
 #include "panes/delivery_check.h"
 
 namespace dlvr {
@@ -958,7 +959,9 @@ TEST_F(MainWindowTest, DeliveryCheckCommandShowsItsFindings) {
     }
     EXPECT_TRUE(w->miFileDeliveryCheck->isVisible());
 
-    const std::vector<TFinding> expected = RunExtendedCheck(ExtendedInputFor(w->Model().View));
+    TExtendedInput input = ExtendedInputFor(w->Model().View);
+    input.CheckDocument = CheckDocumentFile;  // the window's check opens the documents too
+    const std::vector<TFinding> expected = RunExtendedCheck(input);
     if (c.RemoveIndex) std::filesystem::remove(std::filesystem::path(c.Folder) / "INDEX_C.XML");
     prompts.Shown.clear();
     // Watches until the findings window comes, then reads and closes it.

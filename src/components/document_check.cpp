@@ -1,0 +1,69 @@
+#include "components/document_check.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QString>
+
+#include <string>
+
+#include <filesystem>
+
+#ifdef DLVR_HAVE_QTPDF
+#include <QPdfDocument>
+#endif
+
+#include "platform/text.h"
+
+namespace dlvr {
+namespace {
+
+bool IsImageExtension(const std::string& ext) {
+  return ext == "JPG" || ext == "JPEG" || ext == "PNG" || ext == "TIF" || ext == "TIFF" || ext == "BMP" ||
+         ext == "GIF";
+}
+
+}  // namespace
+
+std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::string& path) {
+  std::vector<std::pair<TSeverity, std::string>> out;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec))) return out;
+  const QString file = QString::fromStdString(path);
+  const std::string ext = AsciiUpper(QFileInfo(file).suffix().toStdString());
+
+  // The contents against the extension: a kind the extension names must be
+  // the kind the contents have, or one it inherits from.
+  static const QMimeDatabase mimes;
+  const QMimeType byName = mimes.mimeTypeForFile(file, QMimeDatabase::MatchExtension);
+  const QMimeType byContent = mimes.mimeTypeForFile(file, QMimeDatabase::MatchContent);
+  const bool nameKnown = byName.isValid() && !byName.isDefault();
+  const bool contentKnown = byContent.isValid() && !byContent.isDefault() &&
+                            byContent.name() != QStringLiteral("text/plain");
+  if (nameKnown && contentKnown && !byContent.inherits(byName.name()) && !byName.inherits(byContent.name()))
+    out.emplace_back(TSeverity::Warning,
+                     "拡張子は " + ext + " ですが、中身は " + byContent.name().toStdString() + " です");
+
+  if (ext == "PDF") {
+#ifdef DLVR_HAVE_QTPDF
+    QPdfDocument pdf;
+    const QPdfDocument::Error error = pdf.load(file);
+    if (error == QPdfDocument::Error::IncorrectPassword)
+      out.emplace_back(TSeverity::Error, "パスワードで保護されています（開けません）");
+    else if (error != QPdfDocument::Error::None)
+      out.emplace_back(TSeverity::Error, "PDF として開けません");
+    else if (pdf.pageCount() < 1)
+      out.emplace_back(TSeverity::Error, "ページがありません");
+#endif
+  } else if (IsImageExtension(ext)) {
+    // The header and the first decode tell whether the image is readable
+    // without decoding thousands of photos whole.
+    QImageReader reader(file);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead() || !reader.size().isValid() || reader.size().isEmpty())
+      out.emplace_back(TSeverity::Error, "画像として読めません");
+  }
+  return out;
+}
+
+}  // namespace dlvr

@@ -1,0 +1,20 @@
+// Looks into the documents of a delivery for the full delivery check: a
+// PDF must open without a password, an image must decode, and a file's
+// contents must be of the kind its extension says. Needs Qt Gui and Qt Pdf
+// (without Qt Pdf, PDFs are judged by their contents' kind only).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check/extended_check.h"
+
+namespace dlvr {
+
+// What is wrong with the document at `path`, each with its severity; empty
+// when nothing is. Reads the file only (a regular file, never a link);
+// never throws. Call with a QGuiApplication (or QCoreApplication) present.
+std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::string& path);
+
+}  // namespace dlvr
