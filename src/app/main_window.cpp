@@ -179,6 +179,10 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName("lblStatus");
   statusBar()->addWidget(lblStatus, 1);
+  // The edition of the guideline the loaded delivery follows.
+  lblEdition = new QLabel(statusBar());
+  lblEdition->setObjectName("lblEdition");
+  statusBar()->addPermanentWidget(lblEdition);
   miProgXMLViewer->setEnabled(false);
   ReadSettings();
   Timer = new QTimer(this);
@@ -811,6 +815,8 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
   if (sameSelection) tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
   statusBar()->clearMessage();
   lblStatus->clear();
+  lblEdition->setText(QStringLiteral("要領: ") +
+                      QString::fromStdString(EditionText(DeliveryEdition(model_->View.MediaFolder()))));
   QApplication::restoreOverrideCursor();
 }
 

@@ -210,6 +210,7 @@ class TfrmMain : public QMainWindow {
   QToolBar* ToolBar = nullptr;
   // The status bar's lasting text (the "media changed" notice).
   QLabel* lblStatus = nullptr;
+  QLabel* lblEdition = nullptr;  // the guideline edition of the delivery loaded
   QTimer* Timer = nullptr;
   QMenu *miFile = nullptr, *miEdit = nullptr, *miView = nullptr, *miProg = nullptr, *miHelp = nullptr;
   QMenu *miEditFind = nullptr, *miEditSort = nullptr, *miEditSortMeet = nullptr, *miEditSortPlan = nullptr,

@@ -413,6 +413,27 @@ TEdition DetectEdition(std::string_view b) {
   return e;
 }
 
+TEdition DeliveryEdition(const std::string& mediumFolder) {
+  std::string bytes;
+  if (mediumFolder.empty() ||
+      ReadRegularFile(mediumFolder + (mediumFolder.back() == '/' ? "" : "/") + "INDEX_C.XML", 1u << 20, bytes, true) !=
+          TReadStatus::Ok)
+    bytes.clear();
+  return DetectEdition(bytes);
+}
+
+std::string EditionText(const TEdition& e) {
+  if (!e.Standard.empty()) return e.Name + "（適用要領基準 " + e.Standard + "）";
+  if (!e.DtdVersion.empty()) return e.Name + "（DTD_version " + e.DtdVersion + "）";
+  return e.Name;
+}
+
+std::string EditionNotice(const TEdition& e) {
+  if (!e.Later()) return std::string();
+  return "この納品物は" + EditionText(e) +
+         "に従っています。データチェックは平成13年8月版の規則によるため、後の版で変わった項目の指摘は当てはまりません（電子納品チェックを参照してください）。";
+}
+
 TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   TExtendedInput input;
   input.Store = &view.Store();

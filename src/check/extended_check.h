@@ -95,6 +95,14 @@ struct TEdition {
 };
 // From the bytes of an INDEX_C.XML (Shift-JIS).
 TEdition DetectEdition(std::string_view indexBytes);
+// Of the delivery on a medium (its folder): the first edition when its
+// INDEX_C.XML cannot be read.
+TEdition DeliveryEdition(const std::string& mediumFolder);
+// "平成28年3月版（適用要領基準 土木201603-01）", "平成13年8月版（DTD_version 02）".
+std::string EditionText(const TEdition& edition);
+// The notice above the data check's list for a delivery of a later
+// edition, "" for the first.
+std::string EditionNotice(const TEdition& edition);
 
 class TMdlTreeView;
 

@@ -271,14 +271,7 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   const std::vector<TFinding> findings = RunExtendedCheck(input);
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.
-    std::string index;
-    if (ReadRegularFile(given.front().Folder + "INDEX_C.XML", 1u << 20, index, true) == TReadStatus::Ok) {
-      const TEdition edition = DetectEdition(index);
-      out << "要領の版: " << edition.Name;
-      if (!edition.Standard.empty()) out << "（適用要領基準 " << edition.Standard << "）";
-      else if (!edition.DtdVersion.empty()) out << "（DTD_version " << edition.DtdVersion << "）";
-      out << "\n";
-    }
+    out << "要領の版: " << EditionText(DeliveryEdition(given.front().Folder)) << "\n";
   }
   TCheckErrorList rows;
   for (const TFinding& f : findings) rows.push_back({SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found});

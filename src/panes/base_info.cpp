@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "check/extended_check.h"
 #include "model/tree_view.h"
 #include "platform/text.h"
 
@@ -143,7 +144,14 @@ TfrmBaseInfo::TfrmBaseInfo(TMdlTreeView& model, QWidget* parent) : QDialog(paren
   btnClose = new QPushButton(QStringLiteral("閉じる"), pnlButton);
   btnClose->setObjectName("btnClose");
   btnClose->setFixedSize(75, 25);
-  buttons->addStretch(1);
+  // The edition of the guideline the delivery follows, at the left; the
+  // button stays in the middle (as wide a space at the right).
+  lblEdition = new QLabel(QStringLiteral("要領: ") + QString::fromStdString(EditionText(DeliveryEdition(model_.MediaFolder()))),
+                          pnlButton);
+  lblEdition->setObjectName("lblEdition");
+  lblEdition->setMinimumWidth(0);
+  lblEdition->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  buttons->addWidget(lblEdition, 1);
   buttons->addWidget(btnClose);
   buttons->addStretch(1);
   layout->addWidget(pnlButton);

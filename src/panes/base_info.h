@@ -67,6 +67,7 @@ class TfrmBaseInfo : public QDialog {
   QLabel* pnlFxdSoft = nullptr;
   QWidget* pnlButton = nullptr;
   QPushButton* btnClose = nullptr;
+  QLabel* lblEdition = nullptr;  // the guideline edition of the delivery
   TFormControl* FrmCtrl = nullptr;
 
  protected:

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "check/extended_check.h"
 #include "components/grid_mode.h"
 #include "components/report_printer.h"
 #include "delivery/prompts.h"
@@ -40,6 +41,14 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   Label1->setObjectName("Label1");
   Label1->setContentsMargins(6, 4, 6, 4);
   layout->addWidget(Label1);
+  // For a delivery of a later edition of the guideline: one line on what
+  // this list's findings are worth.
+  lblEditionNotice = new QLabel(this);
+  lblEditionNotice->setObjectName("lblEditionNotice");
+  lblEditionNotice->setContentsMargins(6, 2, 6, 4);
+  lblEditionNotice->setStyleSheet(QStringLiteral("color: #a05000;"));
+  lblEditionNotice->setVisible(false);
+  layout->addWidget(lblEditionNotice);
 
   ToolBar1 = new QToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
@@ -157,7 +166,14 @@ int TfrmXMLErr::ShowErrors(QWidget* parent, TMdlTreeView& view) {
   }
   TfrmXMLErr form(parent);
   form.Fill(view.ErrorList);
+  form.SetEditionNotice(QString::fromStdString(EditionNotice(DeliveryEdition(view.MediaFolder()))));
   return form.exec();
+}
+
+void TfrmXMLErr::SetEditionNotice(const QString& notice) {
+  lblEditionNotice->setText(notice);
+  lblEditionNotice->setToolTip(notice);
+  lblEditionNotice->setVisible(!notice.isEmpty());
 }
 
 void TfrmXMLErr::Fill(const TErrorRows& errors) {

@@ -39,7 +39,12 @@ class TfrmXMLErr : public QDialog {
   // none); the grid shows any other cut text whole as its own hint.
   QString CellHint(int col, int row) const;
 
+  // Shows the one line above the list for a delivery of a later edition
+  // ("" hides it).
+  void SetEditionNotice(const QString& notice);
+
   QLabel* Label1 = nullptr;
+  QLabel* lblEditionNotice = nullptr;
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tlbPrint = nullptr;
   QToolButton* tblClose = nullptr;

@@ -15,9 +15,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "check/extended_check.h"
 #include "check/viewer_model.h"
 #include "components/ext_registry.h"
 #include "panes/base_info.h"
+#include "panes/xml_err.h"
 #include "platform/drive.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
@@ -288,6 +290,44 @@ TEST_F(BaseInfoTest, ShownModallyClosedByEscapeAndPlacementKept) {
 
 // A screenshot for a person to look at: written only when
 // DLVR_SCREENSHOT_DIR names a folder.
+// The edition of the guideline a delivery follows: told in the dialog for
+// the first edition and a later one; above the error list only for a later
+// one, whose data check findings may not apply.
+TEST_F(BaseInfoTest, EditionInTheDialogAndAboveTheErrorList) {
+  struct TRow {
+    const char* Standard;  // 適用要領基準 put after メディア総枚数 ("" none)
+    const char* Dialog;
+    bool Notice;
+  };
+  const TRow rows[] = {
+      {"", "要領: 平成13年8月版（DTD_version 02）", false},
+      {"土木201603-01", "要領: 平成28年3月版（適用要領基準 土木201603-01）", true},
+  };
+  int n = 0;
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Dialog);
+    const std::string folder = dir / ("edition" + std::to_string(++n));
+    test::CopyTree(test::SamplePath("clean"), folder);
+    if (*row.Standard) {
+      std::string xml = Cp932ToUtf8(ReadAll(folder + "/INDEX_C.XML"));
+      const std::string after = "</メディア総枚数>";
+      xml.insert(xml.find(after) + after.size(), std::string("<適用要領基準>") + row.Standard + "</適用要領基準>");
+      dir.WriteSjis("edition" + std::to_string(n) + "/INDEX_C.XML", xml, false);
+    }
+    DeliveryStore store;
+    TViewerModel model(store);
+    model.View.Load(folder);
+    TfrmBaseInfo w(model.View);
+    EXPECT_EQ(w.lblEdition->text().toStdString(), row.Dialog);
+    TfrmXMLErr errors;
+    errors.SetEditionNotice(QString::fromStdString(EditionNotice(DeliveryEdition(model.View.MediaFolder()))));
+    EXPECT_EQ(errors.lblEditionNotice->isVisibleTo(&errors), row.Notice);
+    if (row.Notice) {
+      EXPECT_NE(errors.lblEditionNotice->text().indexOf(QStringLiteral("平成28年3月版")), -1);
+    }
+  }
+}
+
 TEST_F(BaseInfoTest, Screenshot) {
   const QString folder = qEnvironmentVariable("DLVR_SCREENSHOT_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "set DLVR_SCREENSHOT_DIR to write screenshots";
