@@ -3,7 +3,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/tempfs.h"
+
 namespace dlvr::fuzz {
+
+WorkDir::WorkDir() : path_(MakeTempDir("dlvr-fuzz-")) {
+  if (path_.empty()) {
+    std::fprintf(stderr, "cannot create a temporary folder\n");
+    std::abort();
+  }
+}
+
+WorkDir::~WorkDir() { RemoveTree(path_); }
 
 void Fail(const char* file, int line, const char* what) {
   std::fprintf(stderr, "\n*** invariant failed at %s:%d: %s\n", file, line, what);

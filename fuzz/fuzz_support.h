@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace dlvr::fuzz {
@@ -24,5 +25,19 @@ std::size_t CountByte(std::string_view s, char c);
 
 // Number of non-overlapping occurrences of a text.
 std::size_t CountText(std::string_view s, std::string_view what);
+
+// A folder of its own for each input, removed afterwards (libFuzzer ends
+// without running exit handlers, so nothing is left for later).
+class WorkDir {
+ public:
+  WorkDir();
+  ~WorkDir();
+  WorkDir(const WorkDir&) = delete;
+  WorkDir& operator=(const WorkDir&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace dlvr::fuzz

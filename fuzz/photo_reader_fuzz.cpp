@@ -31,22 +31,9 @@ using dlvr::fuzz::CountByte;
 using dlvr::fuzz::CountText;
 using dlvr::fuzz::IsValidUtf8;
 
+using dlvr::fuzz::WorkDir;
+
 namespace {
-
-class WorkDir {
- public:
-  WorkDir() : path_(MakeTempDir("dlvr-fuzz-")) {
-    if (path_.empty()) {
-      std::fprintf(stderr, "cannot create a temporary folder\n");
-      std::abort();
-    }
-  }
-  ~WorkDir() { RemoveTree(path_); }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // Every text of a record, in one string: what two reads must agree on.
 std::string Flatten(const TPhotoRecord& r) {

@@ -30,28 +30,13 @@ using namespace dlvr;
 using dlvr::fuzz::CountText;
 using dlvr::fuzz::IsValidUtf8;
 
+using dlvr::fuzz::WorkDir;
+
 namespace {
 
 const char* const kNames[8] = {"INDEX_C.XML", "DRAWINGS.XML", "MEET.XML", "PLAN.XML",
                                "DRAWINGF.XML", "OTHRS.XML", "PHOTO.XML", "INDEX_C.DTD"};
 const int kKinds[8] = {fkIndex, fkDrawings, fkMeet, fkPlan, fkDrawingF, fkOthrs, -1, -1};
-
-// A folder of its own for each input, removed afterwards (libFuzzer ends
-// without running exit handlers, so nothing is left for later).
-class WorkDir {
- public:
-  WorkDir() : path_(MakeTempDir("dlvr-fuzz-")) {
-    if (path_.empty()) {
-      std::fprintf(stderr, "cannot create a temporary folder\n");
-      std::abort();
-    }
-  }
-  ~WorkDir() { RemoveTree(path_); }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // A value taken from one element: one line of valid UTF-8.
 void CheckValue(const std::string& v) {
