@@ -467,6 +467,16 @@ bool HasError(const std::vector<TFinding>& findings) {
 
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   std::vector<TFinding> out;
+  const std::size_t steps = input.Media.size() * 2 + 1;
+  std::size_t done = 0;
+  // False once the caller has asked the check to stop.
+  auto goOn = [&]() { return !input.Progress || input.Progress(done, steps); };
+  auto finish = [&]() {
+    std::stable_sort(out.begin(), out.end(), [](const TFinding& a, const TFinding& b) {
+      return std::tie(a.Medium, a.Path, a.Rule) < std::tie(b.Medium, b.Path, b.Rule);
+    });
+    return std::move(out);
+  };
   auto add = [&](TSeverity s, std::string medium, std::string path, const char* rule, std::string found) {
     out.push_back({s, std::move(medium), std::move(path), rule, std::move(found)});
   };
@@ -531,7 +541,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   for (const TCheckedMedium& m : input.Media) {
     const std::string medium = std::to_string(m.MediaNo);
     std::set<std::string> unexpected;  // folders whose contents are not judged again
+    std::size_t walked = 0;
     for (const TEntry& e : Walk(m.Folder)) {
+      if (++walked % 512 == 0 && !goOn()) return finish();
       const std::string folder = FolderOf(e.Path), name = NameOf(e.Path);
       // What a medium can hold at all is judged everywhere; the rest not
       // again inside a folder the guideline does not know.
@@ -589,6 +601,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
           (!photo || !input.PhotoFiles.empty()) && AsciiUpper(folder) != "DRAWINGS/SPEC")
         add(TSeverity::Warning, medium, e.Path, kUnlisted, "管理ファイルに記載のないファイルです");
     }
+    ++done;
+    if (!goOn()) return finish();
   }
   // The characters of each medium's management files.
   for (const TCheckedMedium& m : input.Media) {
@@ -609,6 +623,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         add(TSeverity::Error, std::to_string(m.MediaNo), file, kCharacters,
             "ほかに " + std::to_string(more) + " 文字あります");
     }
+    ++done;
+    if (!goOn()) return finish();
   }
 
   for (const auto& [path, media] : wherePath)
@@ -657,10 +673,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     }
   }
 
-  std::stable_sort(out.begin(), out.end(), [](const TFinding& a, const TFinding& b) {
-    return std::tie(a.Medium, a.Path, a.Rule) < std::tie(b.Medium, b.Path, b.Rule);
-  });
-  return out;
+  done = steps;
+  goOn();
+  return finish();
 }
 
 }  // namespace dlvr

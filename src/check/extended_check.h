@@ -50,6 +50,11 @@ struct TExtendedInput {
   // image that does not decode, contents unlike the extension). The viewer
   // and the tool give it; without it documents are not opened.
   std::function<std::vector<std::pair<TSeverity, std::string>>(const std::string& path)> CheckDocument;
+  // Told how far the check has come (steps done of all steps, each medium's
+  // files, each medium's management files, then the records' dates), and
+  // again while a large medium is walked. Returning false stops the check:
+  // it then returns the findings it has made so far.
+  std::function<bool(std::size_t done, std::size_t total)> Progress;
 };
 
 // A character of a management file (Shift-JIS bytes) that the guideline

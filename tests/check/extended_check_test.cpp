@@ -203,6 +203,29 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
     EXPECT_EQ(c.Findings(), row.Expected);
   }
 
+  // Progress reaches every step; a check asked to stop after the files
+  // returns their findings and reads no management file.
+  TCase c;
+  c.Write("CD1", "MEET/ORG/0002_01.PDF");
+  c.Write("CD1", "MEET/MEET.XML", "<broken");
+  TExtendedInput in;
+  in.Media = c.Media;
+  in.Store = &c.Store;
+  std::size_t last = 0, total = 0;
+  in.Progress = [&](std::size_t done, std::size_t steps) {
+    last = done, total = steps;
+    return true;
+  };
+  auto rules = [&in]() {
+    std::set<std::string> out;
+    for (const TFinding& f : RunExtendedCheck(in)) out.insert(f.Rule);
+    return out;
+  };
+  EXPECT_EQ(rules(), (std::set<std::string>{"記載のないファイル", "XML の文法"}));
+  EXPECT_EQ(total, 3u);
+  EXPECT_EQ(last, total);
+  in.Progress = [](std::size_t done, std::size_t) { return done == 0; };
+  EXPECT_EQ(rules(), std::set<std::string>{"記載のないファイル"});
 }
 
 // The edition a delivery follows, from its INDEX_C.XML.
