@@ -6,6 +6,11 @@
         Regenerates samples/clean, samples/errors and samples/multi from scratch.
         The output is byte-for-byte the same on every run.
 
+    python3 scripts/make-samples.py --standard-dtds FILE
+        Writes the DTDs of the management files as a C++ table (FILE, e.g.
+        src/check/standard_dtds.inc): what the full delivery check validates a
+        management file against when its delivery lacks the DTD.
+
     python3 scripts/make-samples.py --bench-meet N OUTDIR [--with-files]
         Writes a large delivery for benchmarks: OUTDIR/INDEX_C.XML and
         OUTDIR/MEET/MEET.XML with N meeting records of two originals each
@@ -2482,7 +2487,30 @@ def write_bench(n, outdir, with_files):
 # ---------------------------------------------------------------------------
 
 
+def write_standard_dtds(path):
+    """Each DTD once, as {root, DTD_version, file name, UTF-8 text}."""
+    out = ["// Written by scripts/make-samples.py --standard-dtds: the DTDs of the",
+           "// management files, from the same element tables as the samples.",
+           "// {root, DTD_version, file name, text (UTF-8)}"]
+    seen = set()
+    for kind in KINDS:
+        _, (root, _), dtd = KINDS[kind]
+        if dtd in seen:
+            continue
+        seen.add(dtd)
+        text = dtd_text(kind).decode("cp932").replace("\r\n", "\n")
+        text = text.replace('<?xml version="1.0" encoding="Shift_JIS"?>\n', "")
+        body = "".join('\n    "%s\\n"' % line.replace("\\", "\\\\").replace('"', '\\"')
+                       for line in text.rstrip("\n").split("\n"))
+        out.append('{"%s", "%s", "%s",%s},' % (root, DTD_VERSIONS.get(kind, DTD_VERSION), dtd, body))
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        f.write("\n".join(out) + "\n")
+
+
 def main(argv):
+    if len(argv) == 2 and argv[0] == "--standard-dtds":
+        write_standard_dtds(argv[1])
+        return 0
     if argv and argv[0] == "--bench-meet":
         args = [a for a in argv[1:] if a != "--with-files"]
         if len(args) != 2 or not args[0].isdigit():

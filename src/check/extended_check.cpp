@@ -249,6 +249,7 @@ std::string DeclarationValue(std::string_view head, std::string_view name) {
 struct TValidityErrors {
   std::vector<TGrammarFinding>* Out;
   std::size_t Most;
+  std::string Lead;  // what each message starts with
   std::size_t More = 0;
 };
 void OnValidityError(void* data, xmlErrorPtr e) {
@@ -260,7 +261,51 @@ void OnValidityError(void* data, xmlErrorPtr e) {
   }
   std::string message = e->message ? e->message : "";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-  v->Out->push_back({e->line, "DTD に合いません: " + message});
+  v->Out->push_back({e->line, v->Lead + message});
+}
+
+// The DTDs of the management files, for a delivery that lacks its own.
+struct TStandardDtd {
+  const char* Root;
+  const char* Version;
+  const char* FileName;
+  const char* Text;
+};
+const TStandardDtd kStandardDtds[] = {
+#include "check/standard_dtds.inc"
+};
+
+// The standard DTD of a root element and its DTD_version, nullptr when
+// none is known.
+const TStandardDtd* StandardDtdOf(std::string_view root, std::string_view version) {
+  for (const TStandardDtd& d : kStandardDtds)
+    if (root == d.Root && version == d.Version) return &d;
+  return nullptr;
+}
+
+// Validates `doc` against a DTD given as UTF-8 text, each message led by
+// `lead`; at most `most` more findings.
+void Validate(xmlDocPtr doc, const std::string& dtdText, const std::string& lead, std::size_t most,
+              std::vector<TGrammarFinding>& out) {
+  xmlParserInputBufferPtr in =
+      xmlParserInputBufferCreateMem(dtdText.data(), static_cast<int>(dtdText.size()), XML_CHAR_ENCODING_UTF8);
+  if (!in) return;
+  xmlDtdPtr dtd = xmlIOParseDTD(nullptr, in, XML_CHAR_ENCODING_UTF8);  // takes `in`
+  if (!dtd) {
+    out.push_back({0, "DTD を読めません（DTD の文法に誤りがあります）"});
+    return;
+  }
+  TValidityErrors errors{&out, out.size() + most, lead};
+  if (xmlValidCtxtPtr valid = xmlNewValidCtxt()) {
+    valid->error = nullptr;
+    valid->warning = nullptr;
+    xmlSetStructuredErrorFunc(&errors, OnValidityError);
+    xmlValidateDtd(valid, doc, dtd);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    xmlFreeValidCtxt(valid);
+  }
+  if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
+  xmlFreeDtd(dtd);
 }
 
 }  // namespace
@@ -346,27 +391,22 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
           (decl.find("SYSTEM") != std::string::npos || decl.find("PUBLIC") != std::string::npos))
         external = true;
     }
-    xmlDtdPtr dtd = nullptr;
-    if (external) {
+    if (external)
       out.push_back({0, "DTD がほかのファイルを参照しているため検証していません"});
-    } else if (xmlParserInputBufferPtr in = xmlParserInputBufferCreateMem(dtdText.data(), static_cast<int>(dtdText.size()),
-                                                                        XML_CHAR_ENCODING_UTF8)) {
-      dtd = xmlIOParseDTD(nullptr, in, XML_CHAR_ENCODING_UTF8);  // takes `in`
-      if (!dtd) out.push_back({0, "DTD を読めません（DTD の文法に誤りがあります）"});
+    else
+      Validate(doc, dtdText, "DTD に合いません: ", most, out);
+  } else if (dtdPath.empty()) {
+    // Without its own DTD the file is still validated: against the DTD of
+    // its root element and DTD_version, when that is known.
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    std::string version;
+    if (xmlChar* v = root ? xmlGetProp(root, BAD_CAST "DTD_version") : nullptr) {
+      version = reinterpret_cast<const char*>(v);
+      xmlFree(v);
     }
-    if (dtd) {
-      TValidityErrors errors{&out, out.size() + most};
-      if (xmlValidCtxtPtr valid = xmlNewValidCtxt()) {
-        valid->error = nullptr;
-        valid->warning = nullptr;
-        xmlSetStructuredErrorFunc(&errors, OnValidityError);
-        xmlValidateDtd(valid, doc, dtd);
-        xmlSetStructuredErrorFunc(nullptr, nullptr);
-        xmlFreeValidCtxt(valid);
-      }
-      if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
-      xmlFreeDtd(dtd);
-    }
+    if (const TStandardDtd* standard =
+            root ? StandardDtdOf(reinterpret_cast<const char*>(root->name), version) : nullptr)
+      Validate(doc, standard->Text, std::string("標準の DTD（") + standard->FileName + "）に合いません: ", most, out);
   }
   xmlFreeDoc(doc);
   return out;

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
 
@@ -226,6 +227,40 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
   EXPECT_EQ(last, total);
   in.Progress = [](std::size_t done, std::size_t) { return done == 0; };
   EXPECT_EQ(rules(), std::set<std::string>{"記載のないファイル"});
+}
+
+// A management file whose delivery lacks its DTD is still validated, against
+// the DTD of its root and DTD_version.
+TEST(ExtendedCheck, GrammarWithoutTheDeliveredDtd) {
+  test::ScratchDir dir;
+  std::string meet;
+  ASSERT_EQ(ReadRegularFile(test::SamplePath("clean") + "/MEET/MEET.XML", 1u << 20, meet, true), TReadStatus::Ok);
+  struct TRow {
+    std::string What, Bytes;
+    std::vector<std::string> Expected;  // each finding's start
+  };
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string b = meet;
+    b.replace(b.find(from), from.size(), to);
+    return b;
+  };
+  const std::vector<TRow> rows = {
+      {"a sound file", meet, {"DOCTYPE 宣言の DTD ファイル（MEET02.DTD）がありません"}},
+      {"an element the DTD does not know",
+       replaced(Utf8ToCp932("<打合せ簿種類>提出</打合せ簿種類>"), Utf8ToCp932("<打合せ種類>提出</打合せ種類>")),
+       {"DOCTYPE 宣言の DTD ファイル（MEET02.DTD）がありません", "標準の DTD（MEET02.DTD）に合いません: ",
+        "標準の DTD（MEET02.DTD）に合いません: "}},
+      {"a version without a standard DTD", replaced("DTD_version=\"02\"", "DTD_version=\"99\""),
+       {"DOCTYPE 宣言の DTD ファイル（MEET02.DTD）がありません"}},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    std::vector<std::string> got;
+    for (const TGrammarFinding& f : CheckGrammarOf(dir / "", "MEET/MEET.XML", row.Bytes))
+      got.push_back(f.Found);
+    ASSERT_EQ(got.size(), row.Expected.size()) << (got.empty() ? "" : got.back());
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].rfind(row.Expected[i], 0), 0u) << got[i];
+  }
 }
 
 // The edition a delivery follows, from its INDEX_C.XML.
