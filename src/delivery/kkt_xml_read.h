@@ -1,7 +1,11 @@
 // Reads a delivery's management files into the record store.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "delivery/store.h"
 #include "delivery/tag_reader.h"
@@ -19,6 +23,9 @@ class TKKTXMLRead {
   // ignored): INDEX_C.XML, DRAWINGS.XML, MEET.XML, PLAN.XML, DRAWINGF.XML,
   // OTHRS.XML. Any other name is ignored. Nothing is cleared first. Returns
   // true when reading failed with an error; what was read before stays.
+  // Reading INDEX_C.XML also replaces the store's IndexUnknown with the
+  // elements of the file that no field took, up to the point where the walk
+  // stopped (the end, or a structural error).
   bool ReadFile(const std::string& path);
 
   // Reads another medium's INDEX_C.XML into IndexRecords[8], emptied first.
@@ -48,10 +55,24 @@ class TKKTXMLRead {
   template <class R>
   void ReadItem(TTagReader& r, R& rec, const char* itemElement);
   void ReadOrg(TTagReader& r, TMdlTreeNodeOrg& org, const char* const elements[3]);
+  // ReadValue of the element whose opening tag is current, noting the
+  // element as taken when its value was read.
+  std::string Take(TTagReader& r, std::string_view element);
+  // Notes that field `field` of the management record now holds the value
+  // of the element taken last: the element that held it before is no
+  // longer shown anywhere.
+  void NoteTextField(std::size_t field);
 
   DeliveryStore& store_;
   int fileKind_ = 0;
   bool failed_ = false;
+  // While a management file is walked: the elements whose values went into
+  // a record (by the position after their opening tag), the element taken
+  // last (0 none), and the element each text field of the record holds.
+  bool noteTaken_ = false;
+  std::unordered_set<std::uint64_t> taken_;
+  std::uint64_t lastTaken_ = 0;
+  std::vector<std::uint64_t> textHolder_;
 };
 
 }  // namespace dlvr

@@ -2,6 +2,7 @@
 // text as read (UTF-8), never converted to numbers or dates.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,35 @@ struct TMdlTreeNodeIndex {
   void Assign(const TMdlTreeNodeIndex& src) { *this = src; }
   // The 50 fields in record order.
   static const std::vector<TFieldDef<TMdlTreeNodeIndex>>& Fields();
+};
+
+// An element of a management file that no record takes: its path from the
+// root, element names joined with "/" ("constdata/基礎情報/適用要領基準"), and
+// its text as the reader would take it. Only elements without child elements
+// are listed; an element holding text beside child elements is listed with
+// that text when it is not blank.
+struct TUnknownElement {
+  std::string Path;
+  std::string Value;
+};
+
+// The unknown elements of one management file, in document order. The file
+// is untrusted, so the list is bounded: at most kMaxUnknownElements items,
+// values cut at kMaxUnknownValueBytes (CP932 bytes, then "…"), paths at
+// kMaxUnknownPathBytes (leading names dropped, "…/" first), and elements
+// nested deeper than kMaxUnknownDepth are not listed; every element left
+// out is counted in Omitted.
+inline constexpr std::size_t kMaxUnknownElements = 2000;
+inline constexpr std::size_t kMaxUnknownValueBytes = 1024;
+inline constexpr std::size_t kMaxUnknownPathBytes = 512;
+inline constexpr std::size_t kMaxUnknownDepth = 64;
+
+struct TUnknownElements {
+  std::vector<TUnknownElement> Items;
+  std::size_t Omitted = 0;
+
+  bool Empty() const { return Items.empty() && Omitted == 0; }
+  void Clear() { *this = TUnknownElements(); }
 };
 
 // A drawing of DRAWINGS.XML or DRAWINGF.XML.

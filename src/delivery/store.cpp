@@ -13,6 +13,7 @@ void DeliveryStore::ClearRecords(int kind) {
   switch (kind) {
     case -1:
       IndexRecords.assign(kIndexRecordCount, TMdlTreeNodeIndex());
+      IndexUnknown.Clear();
       OrderDrawings.clear();
       FinalDrawings.clear();
       Meetings.clear();
@@ -21,6 +22,7 @@ void DeliveryStore::ClearRecords(int kind) {
       break;
     case fkIndex:
       IndexRecords.assign(kIndexRecordCount, TMdlTreeNodeIndex());
+      IndexUnknown.Clear();
       break;
     case fkDrawings:
       OrderDrawings.clear();

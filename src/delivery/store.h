@@ -38,6 +38,12 @@ class DeliveryStore {
   std::vector<TMdlTreeNodeMeet> Meetings;
   std::vector<TMdlTreeNodePlan> Plans;
   std::vector<TMdlTreeNodeOthrs> Others;
+  // The elements of the management file last read into IndexRecords[0] that
+  // no field takes (new elements of later editions, fields under a group
+  // they do not belong to, the earlier of two values of one text field, a
+  // value broken by a comment), so that a viewer can show them. Replaced by
+  // each such read; emptied with IndexRecords.
+  TUnknownElements IndexUnknown;
 
   // Upper-cased drawing file names of the sub-management file being read,
   // and whether one of them came twice. Both reset when a file's root starts.
@@ -49,7 +55,8 @@ class DeliveryStore {
   unsigned char PlanSortMode = 0;
   unsigned char OthrsSortMode = 0;
 
-  // -1 clears everything; 0 refills IndexRecords with nine empty records;
+  // -1 clears everything; 0 refills IndexRecords with nine empty records
+  // (and empties IndexUnknown);
   // 1, 2, 3, 4, 6 empty the matching record list; anything else does nothing.
   void ClearRecords(int kind);
 

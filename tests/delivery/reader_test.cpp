@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "delivery/kkt_xml_read.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -379,6 +381,170 @@ TEST(Records, AssignCopiesListsAndClearEmptiesThem) {
   EXPECT_EQ(TMdlTreeNodeMeet::Fields().size(), 14u);
   EXPECT_EQ(TMdlTreeNodePlan::Fields().size(), 6u);
   EXPECT_EQ(TMdlTreeNodeOthrs::Fields().size(), 8u);
+}
+
+
+// The elements of INDEX_C.XML no field takes are listed with their paths and
+// values, in document order: nothing for a first-edition file; for a later
+// edition the new elements and the renamed groups, while fields regrouped
+// under new parents are still read; the earlier of two values of a text
+// field; a value lost to a comment; text beside child elements. Listing
+// stops where reading stops, and a hostile file stays within the bounds.
+TEST_F(ReaderTest, UnknownElementsOfTheManagementFileAreListed) {
+  std::string firstEdition;
+  ASSERT_TRUE(ReadWholeFile(test::SamplePath("clean") + "/INDEX_C.XML", firstEdition));
+  const char* const laterEdition = R"(<!DOCTYPE constdata SYSTEM "INDEX_C08.DTD">
+<constdata DTD_version="08">
+	<基礎情報>
+		<メディア番号>1</メディア番号>
+		<メディア総枚数>1</メディア総枚数>
+		<適用要領基準>土木201603-01</適用要領基準>
+		<発注図フォルダ名>DRAWINGS</発注図フォルダ名>
+		<打合せ簿フォルダ名>MEET</打合せ簿フォルダ名>
+		<i-Constructionフォルダ名>ICON</i-Constructionフォルダ名>
+	</基礎情報>
+	<工事件名等>
+		<発注年度>2016</発注年度>
+		<工事名称>見本川護岸工事</工事名称>
+		<工事実績システム登録番号>1234567890</工事実績システム登録番号>
+		<工種-工法型式情報>
+			<工種>護岸工</工種>
+			<工法型式>ブロック積</工法型式>
+		</工種-工法型式情報>
+		<住所情報>
+			<住所コード>99203</住所コード>
+			<住所>見本市川端町地内</住所>
+		</住所情報>
+	</工事件名等>
+	<場所情報>
+		<境界座標情報>
+			<西側境界座標経度>1394500</西側境界座標経度>
+		</境界座標情報>
+	</場所情報>
+	<受注者情報>
+		<受注者名>株式会社サンプル建設</受注者名>
+		<受注者コード>5500123</受注者コード>
+	</受注者情報>
+	<予備>検査日 2017-03-20</予備>
+	<ソフトメーカ用TAG>DNS</ソフトメーカ用TAG>
+</constdata>
+)";
+  const char* const repeated = R"(<constdata>
+<工事件名等>
+<工事名称>一回目</工事名称>
+<工種>舗装工</工種>
+<工事名称>二回目</工事名称>
+<工種>排水工</工種>
+<予備>群の中</予備>
+</工事件名等>
+<発注者情報>
+<発注者-大分類>見本県</発注者-大分類>
+<発注者コード>1</発注者コード>
+</発注者情報>
+<発注者情報>
+<発注者-大分類>見本市</発注者-大分類>
+</発注者情報>
+<予備>一</予備>
+<予備/>
+</constdata>
+)";
+  const char* const broken = R"(<constdata>
+<基礎情報>
+<メディア番号>1<!-- 一枚目 --></メディア番号>
+<新項目>前<子>中</子>後</新項目>
+</基礎情報>
+<工事件名等>
+<工事名称>名</工事名>
+</工事件名等>
+<後の項目>x</後の項目>
+</constdata>
+)";
+  struct Case {
+    const char* Name;
+    std::string Text;  // UTF-8, read as INDEX_C.XML
+    std::vector<std::pair<std::string, std::string>> Unknown;
+  };
+  const Case cases[] = {
+      {"first edition", Cp932ToUtf8(firstEdition), {}},
+      {"later edition",
+       laterEdition,
+       {{"constdata/基礎情報/適用要領基準", "土木201603-01"},
+        {"constdata/基礎情報/発注図フォルダ名", "DRAWINGS"},
+        {"constdata/基礎情報/i-Constructionフォルダ名", "ICON"},
+        {"constdata/工事件名等/工事実績システム登録番号", "1234567890"},
+        {"constdata/受注者情報/受注者名", "株式会社サンプル建設"},
+        {"constdata/受注者情報/受注者コード", "5500123"},
+        {"constdata/ソフトメーカ用TAG", "DNS"}}},
+      {"repeated elements",
+       repeated,
+       {{"constdata/工事件名等/工事名称", "一回目"},
+        {"constdata/工事件名等/予備", "群の中"},
+        {"constdata/発注者情報/発注者-大分類", "見本県"},
+        {"constdata/予備", ""}}},
+      {"comment, mixed text, structural error",
+       broken,
+       {{"constdata/基礎情報/メディア番号", "1"},
+        {"constdata/基礎情報/新項目", "前後"},
+        {"constdata/基礎情報/新項目/子", "中"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    store.ClearRecords(-1);
+    store.IndexUnknown.Items.push_back({"earlier", "read"});
+    reader.ReadText(c.Text, fkIndex);
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const TUnknownElement& e : store.IndexUnknown.Items) got.emplace_back(e.Path, e.Value);
+    EXPECT_EQ(got, c.Unknown);
+    EXPECT_EQ(store.IndexUnknown.Omitted, 0u);
+  }
+  // The regrouped fields of the later edition are read, not listed.
+  reader.ReadText(laterEdition, fkIndex);
+  const TMdlTreeNodeIndex& r = store.IndexRecords[0];
+  EXPECT_EQ(r.KojiTypes, TStringList{"護岸工"});
+  EXPECT_EQ(r.Addresses, TStringList{"見本市川端町地内"});
+  EXPECT_EQ(r.WestLongitude, "1394500");
+  // Other files leave the list alone; clearing the records empties it.
+  const std::size_t listed = store.IndexUnknown.Items.size();
+  EXPECT_FALSE(Read("MEET.XML", kMeet));
+  EXPECT_FALSE(reader.ReadOtherIndex(dir.WriteSjis("M2/INDEX_C.XML", kDecl + std::string(repeated))));
+  EXPECT_EQ(store.IndexUnknown.Items.size(), listed);
+  store.ClearRecords(0);
+  EXPECT_TRUE(store.IndexUnknown.Empty());
+
+  // A hostile file: a leaf below 60 levels of long names, one below 200
+  // levels, then more long values than are listed.
+  std::string hostile = "<constdata>\n";
+  const std::string longName = "とても長い名前の要素とても長い名前の要素";
+  for (int i = 0; i < 60; ++i) hostile += "<" + longName + ">";
+  hostile += "<葉>v</葉>";
+  for (int i = 0; i < 60; ++i) hostile += "</" + longName + ">";
+  hostile += "\n";
+  for (int i = 0; i < 200; ++i) hostile += "<d>";
+  hostile += "<葉>深い</葉>";
+  for (int i = 0; i < 200; ++i) hostile += "</d>";
+  std::string value;
+  for (int i = 0; i < 1500; ++i) value += "あ";
+  const std::size_t leaves = kMaxUnknownElements + 100;
+  for (std::size_t i = 0; i < leaves; ++i) {
+    const std::string name = "項目" + std::to_string(i);
+    hostile += "\n<" + name + ">" + value + "</" + name + ">";
+  }
+  hostile += "\n</constdata>\n";
+  reader.ReadText(hostile, fkIndex);
+  const TUnknownElements& u = store.IndexUnknown;
+  ASSERT_EQ(u.Items.size(), kMaxUnknownElements);
+  EXPECT_EQ(u.Omitted, 2 + leaves - kMaxUnknownElements);
+  EXPECT_EQ(u.Items[0].Path.rfind("…/", 0), 0u);
+  EXPECT_LE(u.Items[0].Path.size(), kMaxUnknownPathBytes + std::string("…/").size());
+  EXPECT_EQ(u.Items[0].Path.substr(u.Items[0].Path.size() - 4), "/葉");
+  EXPECT_EQ(u.Items[0].Value, "v");
+  EXPECT_EQ(u.Items[1].Path, "constdata/項目0");
+  for (const TUnknownElement& e : u.Items) {
+    if (&e == &u.Items[0]) continue;
+    ASSERT_EQ(e.Value.substr(e.Value.size() - 3), "…");
+    EXPECT_LE(Cp932Length(e.Value.substr(0, e.Value.size() - 3)), kMaxUnknownValueBytes);
+    EXPECT_GT(Cp932Length(e.Value.substr(0, e.Value.size() - 3)), kMaxUnknownValueBytes - 2);
+  }
 }
 
 }  // namespace
