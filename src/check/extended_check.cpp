@@ -16,6 +16,7 @@
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
+#include "model/cad_names.h"
 #include "model/tree_view.h"
 #include "photo/photo_records.h"
 #include "platform/fileio.h"
@@ -46,6 +47,8 @@ constexpr const char* kCharacters = "使用文字";
 constexpr const char* kGrammar = "XML の文法";
 constexpr const char* kEdition = "要領の版";
 constexpr const char* kDocument = "文書ファイル";
+constexpr const char* kDrawingName = "図面ファイル名の規則";
+constexpr const char* kPhotoName = "写真ファイル名の規則";
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -152,6 +155,37 @@ bool IsDate(const std::string& s) {
   static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
   return m >= 1 && m <= 12 && d >= 1 && d <= (m == 2 && !leap ? 28 : days[m - 1]);
+}
+
+// What is wrong with a drawing file name by the CAD naming rule, "" when it
+// keeps it. From the 2017 editions a name may carry a user part after the
+// eight characters, led by '-'.
+std::string DrawingNameFault(const std::string& file, const std::string& drawName, const TExtendedInput& input,
+                             bool userPart) {
+  std::string name = file;
+  const std::size_t dot = name.rfind('.');
+  if (userPart && dot != std::string::npos && dot > 8 && name[8] == '-') name = name.substr(0, 8) + name.substr(dot);
+  const TCADFileNameParts p = ParseCADFileName(name, drawName, input.DrawKindLines, input.DrawNameLines);
+  if (p.Valid) return std::string();
+  if ((dot == std::string::npos ? name.size() : name.rfind('.')) != 8)
+    return "拡張子の前が 8 文字ではありません（ライフサイクル・整理番号・図面種類・図面番号・改訂履歴の 8 文字にします）";
+  std::string faults;
+  auto fault = [&](bool bad, const std::string& what) {
+    if (bad) faults += (faults.empty() ? "" : "、") + what;
+  };
+  fault(p.LifeCycle < 0, "ライフサイクル（1 文字目）が S・D・C・M のどれでもありません");
+  fault(p.SerialDigit.empty(), "整理番号（2 文字目）が数字ではありません");
+  fault(p.KindName.empty(), "図面種類（3〜4 文字目）" + p.UpperName.substr(2, 2) + " が図面種類の表にありません");
+  fault(p.DrawingNumber.empty(), "図面番号（5〜7 文字目）が 3 桁の数字ではありません");
+  fault(p.Revision.empty(), "改訂履歴（8 文字目）が 0〜9・A〜Z ではありません");
+  return faults;
+}
+
+// A photo file "P" and seven digits, a reference drawing "D" and seven
+// digits, before the extension.
+bool PhotoNameFollowsRule(const std::string& name, char lead) {
+  if (name.size() < 9 || name[0] != lead || name[8] != '.') return false;
+  return std::all_of(name.begin() + 1, name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The kind of a double-byte character of CP932 the guideline does not
@@ -477,6 +511,8 @@ std::string EditionNotice(const TEdition& e) {
 TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   TExtendedInput input;
   input.Store = &view.Store();
+  input.DrawKindLines = view.DrawKindLines;
+  input.DrawNameLines = view.DrawNameLines;
   std::vector<TPhotoMedium> photoMedia;
   for (const auto& m : view.ReachableMedia()) {
     input.Media.push_back({m.MediaNo, m.Folder});
@@ -494,6 +530,15 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
       relative(m.PhotoFolder, r.FileName);
       for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
     }
+  }
+  // Each photo's date once, with the photo where it was found (relative to
+  // its medium), else its name as listed.
+  for (const TPhotoRecord& r : photos.Records()) {
+    if (r.Date.empty()) continue;
+    std::string path = "PHOTO/PIC/" + r.FileName;
+    for (const TPhotoMediumFolders& m : photos.Media())
+      if (r.Exists && r.Path.rfind(m.Folder, 0) == 0) path = r.Path.substr(m.Folder.size());
+    input.PhotoDates.emplace_back(path, r.Date);
   }
   return input;
 }
@@ -573,6 +618,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
             "の納品物です。データチェックは平成13年8月版の規則によるため、後の版で変わった項目の指摘は当てはまりません");
   // From the March 2016 edition original files may have 4-character extensions.
   const std::size_t longestExtension = edition.YearMonth >= 201603 ? 4 : 3;
+  // From 2017 a drawing's name may carry a user part after its eight characters.
+  const bool cadUserPart = edition.YearMonth >= 201703;
 
   // Each medium's files and folders.
   std::unordered_set<std::string> present;                  // relative paths on any medium
@@ -629,12 +676,23 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         for (auto& [severity, found] : input.CheckDocument(m.Folder + e.Path))
           add(severity, medium, e.Path, kDocument, std::move(found));
       const bool original = EndsWithI(folder, "/ORG") || AsciiUpper(folder) == "DRAWINGS/SPEC";
-      if (!NameFollowsRule(name, false, original ? longestExtension : 3))
+      // A drawing with a user part after its eight characters (2017 on) is
+      // judged by the CAD naming rule below.
+      const bool drawingUserPart = cadUserPart && (AsciiUpper(folder) == "DRAWINGS" || AsciiUpper(folder) == "DRAWINGF") &&
+                                   name.size() > 9 && name[8] == '-';
+      const bool nameKept = drawingUserPart || NameFollowsRule(name, false, original ? longestExtension : 3);
+      if (!nameKept)
         add(TSeverity::Error, medium, e.Path, kFileName,
             "半角英大文字・数字・_ で 8 文字以内、拡張子 " + std::to_string(original ? longestExtension : 3) +
                 " 文字以内にします");
+      if (nameKept && ((AsciiUpper(folder) == "PHOTO/PIC" && !PhotoNameFollowsRule(name, 'P')) ||
+                       (AsciiUpper(folder) == "PHOTO/DRA" && !PhotoNameFollowsRule(name, 'D'))))
+        add(TSeverity::Error, medium, e.Path, kPhotoName,
+            AsciiUpper(folder) == "PHOTO/PIC" ? "写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします"
+                                             : "参考図ファイル名は D と 7 桁の数字（D0000001.JPG）にします");
       const bool companion = IsCompanion(AsciiUpper(folder), name);
-      if (!companion) wherePath[AsciiUpper(e.Path)].push_back(m.MediaNo);
+      // Each medium carries the reference drawings its photos refer to.
+      if (!companion && AsciiUpper(folder) != "PHOTO/DRA") wherePath[AsciiUpper(e.Path)].push_back(m.MediaNo);
       // Photos are judged only when the photo management files were read.
       const bool photo = AsciiUpper(folder) == "PHOTO/PIC" || AsciiUpper(folder) == "PHOTO/DRA";
       if (!companion && !listed.count(e.Path) && !listedUpper.count(AsciiUpper(e.Path)) &&
@@ -689,6 +747,19 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
           "読み込んだ媒体にはありません（読み込んでいない媒体にある可能性があります）");
   }
 
+  // Drawing file names by the CAD naming rule.
+  if (store && !input.DrawKindLines.empty()) {
+    auto drawings = [&](const auto& records, const std::string& folder) {
+      std::set<std::string> judged;
+      for (const TMdlTreeNodeDraw& d : records)
+        if (!d.DrawFile.empty() && judged.insert(d.DrawFile).second)
+          if (std::string fault = DrawingNameFault(d.DrawFile, d.DrawName, input, cadUserPart); !fault.empty())
+            add(TSeverity::Error, "", folder + d.DrawFile, kDrawingName, std::move(fault));
+    };
+    drawings(store->OrderDrawings, "DRAWINGS/");
+    drawings(store->FinalDrawings, "DRAWINGF/");
+  }
+
   // The records' dates against the construction period and each other.
   if (store && index) {
     const std::string from = index->StartDate, to = index->EndDate;
@@ -711,6 +782,10 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
                 who + " の" + dates[j].first + " " + *dates[j].second + " が" + dates[i].first + " " +
                     *dates[i].second + " より前です");
     }
+    // A photo may be taken before the work starts (着手前): a warning.
+    for (const auto& [photo, date] : input.PhotoDates)
+      if (period && IsDate(date) && (date < from || date > to))
+        add(TSeverity::Warning, "", photo, kPeriod, "撮影年月日 " + date + " が工期 " + from + " 〜 " + to + " の外です");
   }
 
   done = steps;

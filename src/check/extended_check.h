@@ -45,6 +45,11 @@ struct TExtendedInput {
   // Photo file names listed by the photo management files (relative to the
   // photo folder of their medium), when they were read.
   std::vector<std::string> PhotoFiles;
+  // Each listed photo (relative to its medium) with its 撮影年月日.
+  std::vector<std::pair<std::string, std::string>> PhotoDates;
+  // The drawing kind lists of the CAD naming rule (codes, and code + "-" +
+  // name); without them drawing file names are not judged by that rule.
+  std::vector<std::string> DrawKindLines, DrawNameLines;
   // Looks into a document the management files name (its full path): what
   // is wrong with it, each with its severity (a PDF that does not open, an
   // image that does not decode, contents unlike the extension). The viewer

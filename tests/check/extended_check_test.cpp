@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "check/field_tables.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
@@ -22,6 +23,8 @@ namespace {
 struct TCase {
   DeliveryStore Store;
   std::vector<TCheckedMedium> Media;
+  std::vector<std::string> PhotoFiles;
+  std::vector<std::pair<std::string, std::string>> PhotoDates;
   test::ScratchDir Dir;
 
   TCase() {
@@ -72,9 +75,14 @@ struct TCase {
   }
   // Each finding as "severity medium path rule".
   std::set<std::string> Findings() {
+    static TEmbeddedTables tables;
     TExtendedInput in;
     in.Media = Media;
     in.Store = &Store;
+    in.PhotoFiles = PhotoFiles;
+    in.PhotoDates = PhotoDates;
+    in.DrawKindLines = tables.ctnDrawKind.Section();
+    in.DrawNameLines = tables.ctnDrawName.Section();
     std::set<std::string> out;
     for (const TFinding& f : RunExtendedCheck(in))
       out.insert(std::string(SeverityName(f.Severity)) + " " + f.Medium + " " + f.Path + " " + f.Rule);
@@ -130,6 +138,26 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Write("CD2", "MEET/ORG/0001_01.PDF");
        },
        {"警告  MEET/ORG/0001_01.PDF 媒体間の重複"}},
+      {"drawing names against the CAD naming rule, photo names against theirs",
+       [](TCase& c) {
+         for (const char* name : {"D0XX001Z.P21", "X0PL01Z.P21"}) {
+           c.Store.OrderDrawings.emplace_back().DrawFile = name;
+           c.Write("CD1", std::string("DRAWINGS/") + name);
+         }
+         c.PhotoFiles = {"PHOTO/PIC/P0000001.JPG", "PHOTO/PIC/PHOTO1.JPG", "PHOTO/DRA/P0000002.JPG"};
+         for (const std::string& p : c.PhotoFiles) c.Write("CD1", p);
+       },
+       {"エラー  DRAWINGS/D0XX001Z.P21 図面ファイル名の規則", "エラー  DRAWINGS/X0PL01Z.P21 図面ファイル名の規則",
+        "エラー 1 PHOTO/PIC/PHOTO1.JPG 写真ファイル名の規則", "エラー 1 PHOTO/DRA/P0000002.JPG 写真ファイル名の規則"}},
+      {"a drawing name with a user part in a later edition",
+       [](TCase& c) {
+         c.Write("CD1", "INDEX_C.XML", TCase::Xml("constdata", "INDE_C01.DTD", "<適用要領基準>土木201903-01</適用要領基準>"));
+         c.Write("CD1", "INDE_C01.DTD", TCase::Dtd("constdata", "適用要領基準"));
+         c.Store.OrderDrawings[0].DrawFile = "D0PL001Z-平面図.P21";
+         c.Write("CD1", "DRAWINGS/D0PL001Z-平面図.P21");
+         c.Remove("CD1", "DRAWINGS/D0PL001Z.P21");
+       },
+       {"警告  INDEX_C.XML 要領の版"}},
       // Folders.
       {"a standard folder in lower case: its files are still found",
        [](TCase& c) {
@@ -188,6 +216,13 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Store.Meetings[0].FinishDate = "2023-02-30";  // no such day: left to the data check
        },
        {"エラー  MEET/MEET.XML 日付と工期", "エラー  MEET/MEET.XML 日付の順序"}},
+      {"a photo taken outside the construction period",
+       [](TCase& c) {
+         c.PhotoFiles = {"PHOTO/PIC/P0000001.JPG", "PHOTO/PIC/P0000002.JPG"};
+         for (const std::string& p : c.PhotoFiles) c.Write("CD1", p);
+         c.PhotoDates = {{"PHOTO/PIC/P0000001.JPG", "2023-03-31"}, {"PHOTO/PIC/P0000002.JPG", "2024-03-15"}};
+       },
+       {"警告  PHOTO/PIC/P0000001.JPG 日付と工期"}},
       {"one medium number twice, and more media than the count",
        [](TCase& c) {
          c.Media.push_back({1, c.Medium("CD1COPY")});
