@@ -129,6 +129,13 @@ samples/errors   one medium with the mistakes found in real deliveries.
         photo check, which takes the period from INDEX_C.XML, cannot see it
         here [工期外の日付 only with a readable 工期終了日]
     E53 P0000013.JPG in PHOTO/PIC, named by no record [管理ファイルに記載なし]
+  The medium as a whole (found by the full delivery check only)
+    E54 PLAN/PLAN02.DTD, the DTD PLAN.XML names, is missing [XML の文法; the
+        file is validated against the standard DTD instead]
+    E55 MEET/ORG/0099_01.PDF: an empty file that no record names [空のファイル,
+        記載のないファイル]
+    E56 MEET/ORG/Thumbs.db left by a file manager [不要なファイル]
+    E57 BACKUP/ holding an old copy of MEET.XML [規定外のフォルダ]
 """
 
 import os
@@ -2374,6 +2381,11 @@ def build_errors():
     dlv = Delivery(path)
     build_standard(dlv, index, order, final, meets, plans, others, ERRORS_PHOTOS,
                    meet_soft=meet_soft)
+    # What copying a delivery together leaves on the medium.
+    os.remove(os.path.join(path, "PLAN", "PLAN02.DTD"))                      # E54
+    dlv.doc("MEET/ORG/0099_01.PDF", b"")                                      # E55
+    dlv.doc("MEET/ORG/Thumbs.db", b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1" + bytes(504))  # E56
+    dlv.doc("BACKUP/MEET.XML", open(os.path.join(path, "MEET", "MEET.XML"), "rb").read())  # E57
 
 
 # ---------------------------------------------------------------------------
