@@ -543,7 +543,19 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   return input;
 }
 
-const char* SeverityName(TSeverity severity) { return severity == TSeverity::Error ? "エラー" : "警告"; }
+const char* SeverityName(TSeverity severity) {
+  switch (severity) {
+    case TSeverity::Error: return "エラー";
+    case TSeverity::Warning: return "警告";
+    case TSeverity::Info: break;
+  }
+  return "情報";
+}
+
+bool HasProblem(const std::vector<TFinding>& findings) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const TFinding& f) { return f.Severity != TSeverity::Info; });
+}
 
 bool HasError(const std::vector<TFinding>& findings) {
   return std::any_of(findings.begin(), findings.end(),

@@ -18,9 +18,11 @@
 
 namespace dlvr {
 
-enum class TSeverity { Error, Warning };
+// Information (a PDF's page count) is no problem: a delivery with nothing
+// but information is sound.
+enum class TSeverity { Error, Warning, Info };
 
-// "エラー" or "警告".
+// "エラー", "警告" or "情報".
 const char* SeverityName(TSeverity severity);
 
 struct TFinding {
@@ -52,7 +54,8 @@ struct TExtendedInput {
   std::vector<std::string> DrawKindLines, DrawNameLines;
   // Looks into a document the management files name (its full path): what
   // is wrong with it, each with its severity (a PDF that does not open, an
-  // image that does not decode, contents unlike the extension). The viewer
+  // image that does not decode, contents unlike the extension), and what is
+  // worth knowing of it (a PDF's page count, as information). The viewer
   // and the tool give it; without it documents are not opened.
   std::function<std::vector<std::pair<TSeverity, std::string>>(const std::string& path)> CheckDocument;
   // Told how far the check has come (steps done of all steps, each medium's
@@ -126,5 +129,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
 
 // Whether any finding is an error.
 bool HasError(const std::vector<TFinding>& findings);
+// Whether any finding is an error or a warning.
+bool HasProblem(const std::vector<TFinding>& findings);
 
 }  // namespace dlvr

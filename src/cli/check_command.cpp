@@ -33,8 +33,8 @@ const char* const kCheckUsage =
     "delivery check runs instead: files and folders against the management\n"
     "files and the naming rules, stray and empty files, dates against the\n"
     "construction period, the media against their count. Its findings have\n"
-    "the columns 重要度 (エラー / 警告), メディア, ファイル・フォルダ, 規則, 内容;\n"
-    "exit 1 when one is an error.\n"
+    "the columns 重要度 (エラー / 警告 / 情報), メディア, ファイル・フォルダ, 規則,\n"
+    "内容 (a PDF's page count is information); exit 1 when one is an error.\n"
     "Exit 0 when nothing is found, 1 when errors are found, 2 when FOLDER has\n"
     "no INDEX_C.XML or the arguments are wrong.\n";
 
@@ -275,7 +275,11 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   }
   TCheckErrorList rows;
   for (const TFinding& f : findings) rows.push_back({SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found});
-  WriteList(rows, format, out, kExtendedWords);
+  // Information alone (the documents' page counts) is listed under the
+  // line that says the delivery is sound.
+  TListWords words = kExtendedWords;
+  if (!HasProblem(findings)) words.Found = words.Clean;
+  WriteList(rows, format, out, words);
   return HasError(findings) ? 1 : 0;
 }
 

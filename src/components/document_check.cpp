@@ -54,6 +54,8 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
       out.emplace_back(TSeverity::Error, "PDF として開けません");
     else if (pdf.pageCount() < 1)
       out.emplace_back(TSeverity::Error, "ページがありません");
+    else
+      out.emplace_back(TSeverity::Info, std::to_string(pdf.pageCount()) + " ページ");
 #endif
   } else if (IsImageExtension(ext)) {
     // The header and the first decode tell whether the image is readable

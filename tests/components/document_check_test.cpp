@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -28,16 +29,65 @@ std::string ImageBytes(const char* format) {
   return bytes.toStdString();
 }
 
-std::string PdfBytes() {
+std::string PdfBytes(int pages = 1) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   {
     QPdfWriter writer(&buffer);
     QPainter painter(&writer);
-    painter.drawText(100, 100, QStringLiteral("協議書"));
+    for (int page = 0; page < pages; ++page) {
+      if (page > 0) writer.newPage();
+      painter.drawText(100, 100, QStringLiteral("協議書"));
+    }
   }
   return bytes.toStdString();
+}
+
+// A one-page PDF that opens only with the user password "secret" (the
+// standard security handler, revision 2: 40-bit RC4).
+std::string PasswordPdfBytes() {
+  const QByteArray padding = QByteArray::fromHex("28BF4E5E4E758A4164004E56FFFA01082E2E00B6D0683E802F0CA9FE6453697A");
+  auto rc4 = [](const QByteArray& key, QByteArray data) {
+    unsigned char s[256];
+    for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+      j = (j + s[i] + static_cast<unsigned char>(key[i % key.size()])) & 255;
+      std::swap(s[i], s[j]);
+    }
+    for (int n = 0, i = 0, j = 0; n < data.size(); ++n) {
+      i = (i + 1) & 255;
+      j = (j + s[i]) & 255;
+      std::swap(s[i], s[j]);
+      data[n] = static_cast<char>(data[n] ^ s[(s[i] + s[j]) & 255]);
+    }
+    return data;
+  };
+  auto md5 = [](const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Md5); };
+  const QByteArray user = QByteArray("secret") + padding.left(26), owner = QByteArray("owner") + padding.left(27);
+  const QByteArray id = QByteArray::fromHex("00112233445566778899AABBCCDDEEFF");
+  const QByteArray o = rc4(md5(owner).left(5), user);
+  const QByteArray key = md5(user + o + QByteArray::fromHex("D4FFFFFF") + id).left(5);  // /P -44
+  const QByteArray u = rc4(key, padding);
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> at;
+  for (const std::string& object :
+       {std::string("<< /Type /Catalog /Pages 2 0 R >>"), std::string("<< /Type /Pages /Kids [3 0 R] /Count 1 >>"),
+        std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"),
+        "<< /Filter /Standard /V 1 /R 2 /O <" + o.toHex().toStdString() + "> /U <" + u.toHex().toStdString() +
+            "> /P -44 >>"}) {
+    at.push_back(pdf.size());
+    pdf += std::to_string(at.size()) + " 0 obj " + object + " endobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 5\n0000000000 65535 f \n";
+  for (std::size_t offset : at) {
+    const std::string n = std::to_string(offset);
+    pdf += std::string(10 - n.size(), '0') + n + " 00000 n \n";
+  }
+  pdf += "trailer << /Size 5 /Root 1 0 R /Encrypt 4 0 R /ID [<" + id.toHex().toStdString() + "> <" +
+         id.toHex().toStdString() + ">] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
 }
 
 TEST(DocumentCheck, BrokenAndMislabelledDocuments) {
@@ -48,13 +98,15 @@ TEST(DocumentCheck, BrokenAndMislabelledDocuments) {
     std::vector<std::string> Expected;  // "severity: found"
   };
   const std::vector<TRow> rows = {
-      {"GOOD.PDF", PdfBytes(), {}},
+      {"GOOD.PDF", PdfBytes(), {"情報: 1 ページ"}},
+      {"LOCKED.PDF", PasswordPdfBytes(), {"エラー: パスワードで保護されています（開けません）"}},
       {"GOOD.JPG", ImageBytes("JPG"), {}},
       {"GOOD.PNG", ImageBytes("PNG"), {}},
       {"TEXT.PDF", "これは PDF ではありません", {"エラー: PDF として開けません"}},
       {"CUT.PDF", PdfBytes().substr(0, 40), {"エラー: PDF として開けません"}},
       {"PICTURE.PDF", ImageBytes("PNG"),
        {"警告: 拡張子は PDF ですが、中身は image/png です", "エラー: PDF として開けません"}},
+      {"PAGES.PDF", PdfBytes(3), {"情報: 3 ページ"}},
       {"PNG.JPG", ImageBytes("PNG"), {"警告: 拡張子は JPG ですが、中身は image/png です"}},
       {"BROKEN.JPG", std::string("\xFF\xD8\xFF\xE0", 4) + std::string(20, '\0'), {"エラー: 画像として読めません"}},
       {"NOTES.TXT", "メモ", {}},
