@@ -69,6 +69,8 @@ struct TMdlTreeNodeIndex {
 struct TUnknownElement {
   std::string Path;
   std::string Value;
+
+  bool operator==(const TUnknownElement&) const = default;
 };
 
 // The unknown elements of one management file, in document order. The file

@@ -1,7 +1,12 @@
 #include "panes/info_panes.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "components/grid_mode.h"
 #include "platform/text.h"
@@ -11,6 +16,12 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// A value as one grid line: a line break would start a further cell line.
+QString OneLine(const std::string& s) {
+  QString text = Q(s);
+  text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  return text;
+}
 
 }  // namespace
 
@@ -73,9 +84,84 @@ void TInfoPaneBase::FinishFill() {
 
 TfrmKojInfo::TfrmKojInfo(TViewerModel& model, QWidget* parent) : TInfoPaneBase(model, parent) {
   setObjectName("frmKojInfo");
+  grpUnknown = new QGroupBox(QStringLiteral("読み込み対象外の項目"), this);
+  grpUnknown->setObjectName("grpUnknown");
+  auto* box = new QVBoxLayout(grpUnknown);
+  box->setContentsMargins(2, 2, 2, 2);
+  box->setSpacing(2);
+  // The panel grows no higher than its rows need.
+  box->setSizeConstraint(QLayout::SetMaximumSize);
+  lblUnknownOmitted = new QLabel(grpUnknown);
+  lblUnknownOmitted->setObjectName("lblUnknownOmitted");
+  lblUnknownOmitted->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  lblUnknownOmitted->hide();
+  box->addWidget(lblUnknownOmitted);
+  grdUnknown = new TExtGrid3(grpUnknown);
+  grdUnknown->setObjectName("grdUnknown");
+  grdUnknown->setFont(Grid->font());
+  grdUnknown->SetColCount(2);
+  grdUnknown->SetRowCount(2);
+  grdUnknown->SetFixedRows(1);
+  grdUnknown->SetFixedCols(0);
+  grdUnknown->SetScrollBars(ssVertical);
+  grdUnknown->SetDefaultRowHeight(grdUnknown->CellHeight(1) + 2);
+  ApplyGridMode(*grdUnknown, true);
+  grdUnknown->KeepVertScrollBarVisible();
+  grdUnknown->SetCell(0, 0, QStringLiteral("項目"));
+  grdUnknown->SetCell(1, 0, QStringLiteral("値"));
+  grdUnknown->OnSetCellAtr = [](int, int row, TCellAtr& atr) {
+    if (row == 0)
+      for (auto& l : atr.Line) l.Alignment = taCenter;
+  };
+  box->addWidget(grdUnknown);
+  auto* main = static_cast<QVBoxLayout*>(layout());
+  main->setStretchFactor(Grid, 3);
+  main->addWidget(grpUnknown, 2);
+  grpUnknown->hide();
+  grdUnknown->viewport()->installEventFilter(this);
+}
+
+void TfrmKojInfo::FillUnknown() {
+  const TUnknownElements& unknown = model_.View.Store().IndexUnknown;
+  grpUnknown->setVisible(!unknown.Empty());
+  lblUnknownOmitted->setVisible(unknown.Omitted > 0);
+  lblUnknownOmitted->setText(
+      QStringLiteral("このほかに %1 項目ありますが、一覧には載せていません。").arg(unknown.Omitted));
+  if (unknown.Items == unknownShown_) return;
+  unknownShown_ = unknown.Items;
+  const int rows = static_cast<int>(unknownShown_.size());
+  grdUnknown->SetRowCount(std::max(2, rows + 1));
+  for (int c = 0; c < 2; ++c) grdUnknown->SetCell(c, 1, QString());
+  for (int r = 1; r <= rows; ++r) {
+    const TUnknownElement& e = unknownShown_[static_cast<std::size_t>(r - 1)];
+    grdUnknown->SetCell(0, r, OneLine(e.Path));
+    grdUnknown->SetCell(1, r, OneLine(e.Value));
+  }
+  // Few rows take no more room than they need; the pane's rows keep the
+  // rest.
+  int height = 2 * grdUnknown->frameWidth();
+  for (int r = 0; r < grdUnknown->RowCount(); ++r) height += grdUnknown->RowHeight(r) + grdUnknown->GridLineWidth();
+  grdUnknown->setMaximumHeight(height);
+  grdUnknown->MoveTo(1, 1, false);
+  grdUnknown->SetTopRow(1);
+  grdUnknown->RefreshVertScrollBar();
+  grdUnknown->viewport()->update();
+}
+
+void TfrmKojInfo::FitUnknownColumns() {
+  const int client = grdUnknown->ClientWidth(), line = grdUnknown->GridLineWidth();
+  const int path = std::max(1, (client - 2 * line) * 2 / 5);
+  grdUnknown->SetColWidth(0, path);
+  grdUnknown->SetColWidth(1, std::max(1, client - path - 2 * line));
+}
+
+bool TfrmKojInfo::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == grdUnknown->viewport() && e->type() == QEvent::Resize) FitUnknownColumns();
+  return TInfoPaneBase::eventFilter(watched, e);
 }
 
 void TfrmKojInfo::Fill() {
+  FillUnknown();
   TTreeIni& table = model_.Tables.Koji;
   TTreeIniItem* koj = table.FindChild("KOJINFO");
   if (!koj) return;

@@ -8,7 +8,11 @@
 
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
+#include "delivery/records.h"
 #include "panes/pane.h"
+
+class QGroupBox;
+class QLabel;
 
 namespace dlvr {
 
@@ -48,13 +52,29 @@ class TfrmKojInfo : public TInfoPaneBase {
   Q_OBJECT
  public:
   explicit TfrmKojInfo(TViewerModel& model, QWidget* parent = nullptr);
-  // Rebuilds every row from the construction information table.
+  // Rebuilds every row from the construction information table, and the
+  // panel of unknown elements from the store.
   void Fill();
   void Refresh() override { Fill(); }
   void ShowNode(TTreeItem* item) override { current_ = item; }
 
+  // Below the rows, only while INDEX_C.XML holds elements no row shows: the
+  // panel "読み込み対象外の項目" with a grid of their paths and values
+  // (both columns selectable; a cut text shows whole as the cell's hint),
+  // and a line telling how many more there are when the list is bounded.
+  QGroupBox* grpUnknown = nullptr;
+  QLabel* lblUnknownOmitted = nullptr;
+  TExtGrid3* grdUnknown = nullptr;
+
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void FillUnknown();
+  // The path column takes two fifths of the grid, the value the rest.
+  void FitUnknownColumns();
+  std::vector<TUnknownElement> unknownShown_;
 };
 
 class TfrmInfo : public TInfoPaneBase {

@@ -1,18 +1,24 @@
 // The construction and item information panes: the value column's width,
 // characters per line, line counts and row heights as the pane is resized,
-// the vertical scroll bar, and the item pane's hints (a field's explanation
+// the vertical scroll bar, the item pane's hints (a field's explanation
 // over its label, with the whole label first when the label is cut; cut
-// values show whole).
+// values show whole), and the construction pane's panel of the management
+// file's unknown elements.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QScrollBar>
+#include <QTest>
 
 #include <memory>
 
 #include "check/viewer_model.h"
 #include "panes/info_panes.h"
 #include "platform/drive.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -169,6 +175,94 @@ TEST_F(InfoPaneSizeTest, VerticalScrollBarStaysShownAndEnabledOnlyWhenRowsOverfl
   koj->Fill();
   EXPECT_TRUE(info->Grid->verticalScrollBar()->isVisible());
   EXPECT_TRUE(koj->Grid->verticalScrollBar()->isVisible());
+}
+
+// The elements of INDEX_C.XML that no row shows appear in a panel below the
+// rows, path and value, reached by keyboard and mouse, with a line telling
+// how many more there are when the list is bounded; for a first-edition
+// delivery the panel stays hidden and the rows keep the whole pane.
+TEST_F(InfoPaneSizeTest, UnknownElementsShowBelowTheRowsOnlyWhenThereAreSome) {
+  auto koj = KojInfo();
+  koj->resize(700, 600);
+  const int rows = koj->Grid->RowCount();
+  EXPECT_FALSE(koj->grpUnknown->isVisibleTo(koj.get()));
+  EXPECT_EQ(koj->Grid->geometry(), koj->rect());
+
+  std::string many;
+  for (std::size_t i = 0; i < kMaxUnknownElements + 5; ++i) many += "<項目" + std::to_string(i) + ">値</項目" + std::to_string(i) + ">\n";
+  struct Case {
+    const char* Name;
+    std::string Standard, Contractor;  // put after メディア総枚数 and 請負者情報
+    std::vector<std::pair<QString, QString>> First;
+    std::size_t Count, Omitted;
+  };
+  const Case cases[] = {
+      {"later edition",
+       "<適用要領基準>土木201603-01</適用要領基準>",
+       "<受注者情報><受注者名>株式会社見本</受注者名></受注者情報>",
+       {{QStringLiteral("constdata/基礎情報/適用要領基準"), QStringLiteral("土木201603-01")},
+        {QStringLiteral("constdata/受注者情報/受注者名"), QStringLiteral("株式会社見本")}},
+       2,
+       0},
+      {"bounded", "", many, {{QStringLiteral("constdata/項目0"), QStringLiteral("値")}}, kMaxUnknownElements, 5},
+  };
+  test::ScratchDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string folder = dir / c.Name;
+    test::CopyTree(test::SamplePath("clean"), folder);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(folder + "/INDEX_C.XML", bytes));
+    std::string xml = Cp932ToUtf8(bytes);
+    for (const auto& [after, insert] : {std::pair{std::string("</メディア総枚数>"), c.Standard},
+                                        std::pair{std::string("</請負者情報>"), c.Contractor}})
+      xml.insert(xml.find(after) + after.size(), insert);
+    dir.WriteSjis(std::string(c.Name) + "/INDEX_C.XML", xml, false);
+    DeliveryStore store;
+    TViewerModel model(store);
+    model.View.Load(folder);
+    TfrmKojInfo pane(model, &host);
+    pane.show();
+    pane.Fill();
+    pane.resize(700, 600);
+    QApplication::processEvents();
+
+    ASSERT_TRUE(pane.grpUnknown->isVisible());
+    EXPECT_EQ(pane.grpUnknown->title(), QStringLiteral("読み込み対象外の項目"));
+    EXPECT_EQ(pane.Grid->RowCount(), rows);
+    EXPECT_EQ(pane.Grid->geometry().top(), 0);
+    EXPECT_GE(pane.grpUnknown->geometry().top(), pane.Grid->geometry().bottom());
+    EXPECT_GE(pane.Grid->height(), pane.height() / 2);
+    const TExtGrid3& g = *pane.grdUnknown;
+    EXPECT_EQ(g.Cell(0, 0), QStringLiteral("項目"));
+    EXPECT_EQ(g.Cell(1, 0), QStringLiteral("値"));
+    ASSERT_EQ(g.RowCount(), static_cast<int>(c.Count) + 1);
+    for (std::size_t i = 0; i < c.First.size(); ++i) {
+      EXPECT_EQ(g.Cell(0, static_cast<int>(i) + 1), c.First[i].first);
+      EXPECT_EQ(g.Cell(1, static_cast<int>(i) + 1), c.First[i].second);
+    }
+    EXPECT_EQ(g.CellRect(1, 1).right() + 1 + g.GridLineWidth(), g.ClientWidth());
+    EXPECT_EQ(pane.lblUnknownOmitted->isVisible(), c.Omitted > 0);
+    if (c.Omitted > 0) {
+      EXPECT_NE(pane.lblUnknownOmitted->text().indexOf(QString::number(c.Omitted)), -1);
+    }
+    // Keyboard and mouse move the cursor over both columns.
+    pane.grdUnknown->setFocus();
+    QTest::keyClick(pane.grdUnknown, Qt::Key_Down);
+    EXPECT_EQ(g.Row(), 2);
+    QTest::keyClick(pane.grdUnknown, Qt::Key_Left);
+    EXPECT_EQ(g.Col(), 0);
+    QTest::mouseClick(pane.grdUnknown->viewport(), Qt::LeftButton, {}, g.CellRect(1, 1).center());
+    EXPECT_EQ(g.Col(), 1);
+    EXPECT_EQ(g.Row(), 1);
+
+    // A first-edition delivery loaded in its place hides the panel again.
+    model.View.Load(test::SamplePath("clean"));
+    pane.Fill();
+    QApplication::processEvents();
+    EXPECT_FALSE(pane.grpUnknown->isVisible());
+    EXPECT_EQ(pane.Grid->geometry(), pane.rect());
+  }
 }
 
 }  // namespace
