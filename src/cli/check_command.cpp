@@ -17,10 +17,10 @@ namespace dlvr {
 namespace {
 
 const char* const kCheckUsage =
-    "usage: dlvr check FOLDER [--format text|tsv|csv|json]\n"
-    "       dlvr check FOLDER [FOLDER...] --extended [--format text|tsv|csv|json]\n"
+    "usage: dlvr check FOLDER [FOLDER...] [--extended] [--format text|tsv|csv|json]\n"
     "\n"
-    "Loads FOLDER as a delivery on a fixed disk (one medium, no prompts), runs\n"
+    "Loads FOLDER as a delivery on a fixed disk (no prompts; further FOLDERs of\n"
+    "the same delivery as its further media), runs\n"
     "the data check and prints every finding with its 管理項目名, 分類名,\n"
     "ファイル名, 項目名 and 状態:\n"
     "  text  a table with running numbers (the default); \"データは正常です。\"\n"
@@ -224,12 +224,13 @@ bool RefuseWithoutIndex(const std::string& folder, std::ostream& err) {
 
 }  // namespace
 
-int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::ostream& err) {
-  if (!RefuseWithoutIndex(folder, err)) return 2;
+int LoadAndCheckFolder(const std::vector<std::string>& folders, TCheckErrorList& errors, std::ostream& err) {
+  for (const std::string& folder : folders)
+    if (!RefuseWithoutIndex(folder, err)) return 2;
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
-  model.View.Load(folder);
+  for (const std::string& folder : folders) model.View.Load(folder);
   RunDataCheck(model.View);
   errors.swap(model.View.ErrorList);
   return 0;
@@ -312,17 +313,12 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     positional.push_back(a);
   }
   if (positional.empty()) return Fail(err, "missing FOLDER");
-  if (extended) {
-    for (const std::string& f : positional)
-      if (!DirExists(f)) return Fail(err, "not a folder: " + f);
-    return ExtendedCheck(positional, format, out, err);
-  }
-  if (positional.size() > 1) return Fail(err, "unexpected argument " + positional[1]);
-  const std::string& folder = positional[0];
-  if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
+  for (const std::string& f : positional)
+    if (!DirExists(f)) return Fail(err, "not a folder: " + f);
+  if (extended) return ExtendedCheck(positional, format, out, err);
 
   TCheckErrorList errors;
-  if (int code = LoadAndCheckFolder(folder, errors, err)) return code;
+  if (int code = LoadAndCheckFolder(positional, errors, err)) return code;
 
   WriteList(errors, format, out, kDataCheckWords);
   return errors.empty() ? 0 : 1;

@@ -18,7 +18,7 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
 // Loads `folder` as a folder on a fixed disk and runs the data check into
 // `errors`. Returns 0, or 2 after writing the refusal message to `err` when
 // the folder has no INDEX_C.XML.
-int LoadAndCheckFolder(const std::string& folder, TCheckErrorList& errors, std::ostream& err);
+int LoadAndCheckFolder(const std::vector<std::string>& folders, TCheckErrorList& errors, std::ostream& err);
 
 // dlvr report FOLDER -o FILE.pdf; args[0] is "report". Exit 0 with nothing
 // written when the check finds nothing, 1 when the report was written, 2 on

@@ -46,12 +46,13 @@ const char* const kUsage =
     "  --version       print the version\n";
 
 const char* const kDumpUsage =
-    "usage: dlvr dump FOLDER\n"
+    "usage: dlvr dump FOLDER [FOLDER...]\n"
     "\n"
     "Reads FOLDER/INDEX_C.XML and the sub-management files DRAWINGS.XML,\n"
     "MEET.XML, PLAN.XML, DRAWINGF.XML and OTHRS.XML (each when its class folder\n"
     "exists; names matched without regard to case) and prints the records as one\n"
-    "JSON object. Exit 0; exit 2 when FOLDER is not a folder.\n";
+    "JSON object. Further FOLDERs are further media of the delivery: its records\n"
+    "are the first medium's. Exit 0; exit 2 when a FOLDER is not a folder.\n";
 
 const char* const kTreeUsage =
     "usage: dlvr tree FOLDER [FOLDER...] [--lang N] [--filemode N]\n"
@@ -125,8 +126,10 @@ int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     positional.push_back(args[i]);
   }
   if (positional.empty()) return Fail(err, "dump: missing FOLDER");
-  if (positional.size() > 1) return Fail(err, "dump: unexpected argument " + positional[1]);
-  if (!DirExists(positional[0])) return Fail(err, "dump: not a folder: " + positional[0]);
+  for (const std::string& folder : positional)
+    if (!DirExists(folder)) return Fail(err, "dump: not a folder: " + folder);
+  // The records are the first medium's: a further medium of the delivery
+  // is read for its documents, never for its management files.
   out << DumpDelivery(positional[0]);
   return 0;
 }

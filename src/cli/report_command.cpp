@@ -14,9 +14,10 @@ namespace dlvr {
 namespace {
 
 const char* const kReportUsage =
-    "usage: dlvr report FOLDER -o FILE.pdf\n"
+    "usage: dlvr report FOLDER [FOLDER...] -o FILE.pdf\n"
     "\n"
-    "Loads FOLDER as a folder on a fixed disk, runs the data check and writes\n"
+    "Loads FOLDER as a folder on a fixed disk (further FOLDERs of the same\n"
+    "delivery as its further media), runs the data check and writes\n"
     "the printed error report (A4 landscape, the pages the viewer prints) to\n"
     "FILE.pdf. With no error nothing is written, \"データは正常です。\" is\n"
     "printed and the exit code is 0; exit 1 when the report was written; exit 2\n"
@@ -50,16 +51,16 @@ int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     positional.push_back(a);
   }
   if (positional.empty()) return Fail(err, "missing FOLDER");
-  if (positional.size() > 1) return Fail(err, "unexpected argument " + positional[1]);
   if (output.empty()) return Fail(err, "missing -o FILE.pdf");
-  const std::string& folder = positional[0];
-  if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
+  for (const std::string& folder : positional)
+    if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
 
   TCheckErrorList errors;
-  if (int code = LoadAndCheckFolder(folder, errors, err)) return code;
+  if (int code = LoadAndCheckFolder(positional, errors, err)) return code;
   // Nothing is ever written into a delivery, not even over one of its files;
   // refused whatever the check found.
-  if (PathLiesInside(output, folder)) return Fail(err, output + " lies inside the delivery folder " + folder);
+  for (const std::string& folder : positional)
+    if (PathLiesInside(output, folder)) return Fail(err, output + " lies inside the delivery folder " + folder);
   if (errors.empty()) {
     out << "データは正常です。\n";
     return 0;

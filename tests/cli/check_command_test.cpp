@@ -216,7 +216,7 @@ TEST(CheckCommand, TabAndBackslashReadFromAFileStayInTheirColumn) {
 TEST(CheckCommand, UsageErrorsExitTwoWithOneLine) {
   const std::string clean = test::SamplePath("clean");
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {clean, "--format"}, {clean, "--format", "xml"}, {clean, "--bogus"}, {clean, clean}, {"/nonexistent"}}) {
+           {}, {clean, "--format"}, {clean, "--format", "xml"}, {clean, "--bogus"}, {clean, "/nonexistent"}, {"/nonexistent"}}) {
     CheckRun r = Check(args);
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_EQ(r.out, "");

@@ -122,6 +122,25 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine) {
   EXPECT_EQ(r.code, 2);
 }
 
+// Every command that reads a delivery takes its further media too: the
+// records and the data check are the first medium's; a further argument that
+// is not a folder is a usage error.
+TEST(Cli, EveryDeliveryCommandTakesFurtherMedia) {
+  const std::string one = test::SamplePath("multi/MEDIA1"), two = test::SamplePath("multi/MEDIA2");
+  test::ScratchDir out;
+  for (const std::string& command :
+       std::vector<std::string>{"dump", "check", "check --format tsv", "report -o " + (out / "r.pdf")}) {
+    SCOPED_TRACE(command);
+    const CliRun alone = Dlvr(command + " " + one), both = Dlvr(command + " " + one + " " + two);
+    EXPECT_EQ(both.code, alone.code) << both.err;
+    EXPECT_NE(both.code, 2);
+    EXPECT_EQ(both.out, alone.out);
+    const CliRun bad = Dlvr(command + " " + one + " /nonexistent/folder");
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+  }
+}
+
 TEST(Cli, HelpAndVersion) {
   CliRun r = Dlvr("--help");
   EXPECT_EQ(r.code, 0);
