@@ -189,7 +189,10 @@ TEST_F(InfoPaneSizeTest, UnknownElementsShowBelowTheRowsOnlyWhenThereAreSome) {
   EXPECT_EQ(koj->Grid->geometry(), koj->rect());
 
   std::string many;
-  for (std::size_t i = 0; i < kMaxUnknownElements + 5; ++i) many += "<項目" + std::to_string(i) + ">値</項目" + std::to_string(i) + ">\n";
+  for (std::size_t i = 0; i < kMaxUnknownElements + 5; ++i) {
+    const std::string name = "項目" + std::to_string(i);
+    many += "<" + name + ">値</" + name + ">\n";
+  }
   struct Case {
     const char* Name;
     std::string Standard, Contractor;  // put after メディア総枚数 and 請負者情報
