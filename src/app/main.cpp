@@ -32,7 +32,8 @@ const char* const kUsage =
     "\n"
     "Shows a public-works electronic delivery: the folder holding INDEX_C.XML\n"
     "(without one, the folder the viewer showed last). Further FOLDERs are\n"
-    "loaded after it as further media of the same delivery.\n"
+    "loaded after it as further media of the same delivery; media of it still\n"
+    "missing that are found in the folders beside it are offered to load.\n"
     "\n"
     "  --help      show this help\n"
     "  --version   print the version\n";

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QToolTip>
 #include <QPointer>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
@@ -29,6 +31,9 @@
 #include <QVBoxLayout>
 
 #include <signal.h>
+
+#include <atomic>
+#include <climits>
 
 #include <unordered_set>
 
@@ -40,6 +45,7 @@
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
+#include "delivery/sibling_media.h"
 #include "app/desktop_windows.h"
 #include "app/find_dialog.h"
 #include "app/find_windows.h"
@@ -65,6 +71,9 @@ struct TfrmMain::SavedFind {
 };
 
 namespace {
+
+// A delivery check that ends within this time shows no progress dialog.
+constexpr int kDeliveryCheckQuietMs = 400;
 
 const char* const kChangedMessage = "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。";
 const char* const kChangedStatus = "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。";
@@ -770,8 +779,8 @@ void TfrmMain::FirstLoad() {
       return;
     }
   }
-  LoadMedia(folder);
-  for (const QString& further : furtherFolders_) LoadMedia(further);
+  LoadMedia(QStringList{folder} + furtherFolders_, nullptr);
+  OfferSiblingMedia(folder);
 }
 
 qint64 TfrmMain::IndexFileAge() const {
@@ -781,13 +790,15 @@ qint64 TfrmMain::IndexFileAge() const {
 
 void TfrmMain::LoadMedia(const QString& folder) { LoadMedia(folder, nullptr); }
 
-void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) {
+void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) { LoadMedia(QStringList{folder}, keep); }
+
+void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   loading_ = true;
   statusBar()->showMessage("読み込み中...");
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   const std::string delivery = model_->View.DeliveryIdentity();
-  model_->View.Load(S(folder));
+  for (const QString& folder : folders) model_->View.Load(S(folder));
   model_->View.SetFileNameMode(FileNameModeTag());
   // Another delivery (a medium changed in the drive) starts afresh.
   if (delivery.empty() || delivery != model_->View.DeliveryIdentity()) keep = nullptr;
@@ -969,8 +980,30 @@ void TfrmMain::miViewFileNameClick(int mode) {
 
 void TfrmMain::miFileSelFldClick() {
   QString chosen;
-  if (TfrmMainHooks::SelectFolder && TfrmMainHooks::SelectFolder(this, Q(model_->View.MediaFolder()).trimmed(), chosen))
+  if (TfrmMainHooks::SelectFolder && TfrmMainHooks::SelectFolder(this, Q(model_->View.MediaFolder()).trimmed(), chosen)) {
     LoadMedia(chosen);
+    OfferSiblingMedia(chosen);
+  }
+}
+
+void TfrmMain::OfferSiblingMedia(const QString& folder) {
+  TMdlTreeView& v = model_->View;
+  if (v.MediaFolder().empty() || v.AllMediaLoaded()) return;
+  // Only media the view takes as further media of what it shows (another
+  // record would replace the delivery), and only those not loaded yet.
+  const std::vector<int>& loaded = v.LoadedMedia();
+  std::string list;
+  QStringList folders;
+  for (const TSiblingMedium& m : FindSiblingMedia(S(folder)).Media) {
+    if (!m.SameRecord || std::find(loaded.begin(), loaded.end(), m.MediaNo) != loaded.end()) continue;
+    list += "　メディア番号 " + std::to_string(m.MediaNo) + "：" + m.Folder + "\r";
+    folders << Q(m.Folder);
+  }
+  if (folders.isEmpty()) return;
+  const std::string text = "同じ工事の他の媒体が見つかりました。\r\r" + list + "\rこれらの媒体を読み込みますか？";
+  if (Ask(text, MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::Yes) != DialogAnswer::Yes) return;
+  const TTreeState state = SaveTreeState();
+  LoadMedia(folders, &state);
 }
 
 void TfrmMain::ShowStartHint() {
@@ -1029,28 +1062,100 @@ void TfrmMain::miFileDeliveryCheckClick() {
   for (const auto& m : model_->View.ReachableMedia()) mediaFolders << Q(m.Folder);
   // The check reads every file name of every medium, which takes seconds
   // on a large delivery: it runs on a worker while the window keeps
-  // painting. User input waits until it ends (nothing may load another
-  // delivery under it), and closing the window is refused meanwhile.
+  // painting. Nothing may load another delivery under it: user input waits
+  // for a moment, then goes only to the modal progress dialog; closing the
+  // window is refused meanwhile. This function returns only after the
+  // worker has ended, so the view it reads outlives it.
   deliveryCheckRunning_ = true;
   UpdateDeliveryCheckCommand();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   statusBar()->showMessage("電子納品チェック中...");
+  // Shared with the worker: how far it came, and the user's stop.
+  struct TShared {
+    std::atomic<std::size_t> Done{0}, Total{0};
+    std::atomic<bool> StopAsked{false}, Stopped{false};
+  };
+  auto shared = std::make_shared<TShared>();
   TMdlTreeView& view = model_->View;
   QFutureWatcher<std::vector<TFinding>> watcher;
   QEventLoop wait;
   connect(&watcher, &QFutureWatcher<std::vector<TFinding>>::finished, &wait, &QEventLoop::quit);
-  watcher.setFuture(QtConcurrent::run([&view] {
+  watcher.setFuture(QtConcurrent::run([&view, shared] {
     TExtendedInput input = ExtendedInputFor(view);
     input.CheckDocument = CheckDocumentFile;  // PDFs, images, contents against extensions
+    input.Progress = [shared](std::size_t done, std::size_t total) {
+      if (TfrmMainHooks::DeliveryCheckProgress) TfrmMainHooks::DeliveryCheckProgress(done, total);
+      shared->Done = done;
+      shared->Total = total;
+      // Asked to stop before the last step: what was found so far.
+      if (shared->StopAsked && done < total) shared->Stopped = true;
+      return !shared->Stopped;
+    };
     return RunExtendedCheck(input);
   }));
+  // A short check shows no dialog.
+  QTimer moment;
+  moment.setSingleShot(true);
+  bool quietOver = false;
+  connect(&moment, &QTimer::timeout, &wait, [&] {
+    quietOver = true;
+    wait.quit();
+  });
+  moment.start(kDeliveryCheckQuietMs);
   if (!watcher.isFinished()) wait.exec(QEventLoop::ExcludeUserInputEvents);
+  moment.stop();
+  bool ended = watcher.isFinished();
+  if (!ended && quietOver) {
+    QDialog progress(this);
+    progress.setObjectName("dlgDeliveryCheckProgress");
+    progress.setWindowTitle("電子納品チェック");
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    auto* layout = new QVBoxLayout(&progress);
+    auto* label = new QLabel("電子納品チェック中...", &progress);
+    label->setObjectName("lblProgress");
+    auto* bar = new QProgressBar(&progress);
+    bar->setObjectName("pbrProgress");
+    bar->setRange(0, 0);  // busy until the first report
+    bar->setMinimumWidth(320);
+    auto* stop = new QPushButton("中止", &progress);
+    stop->setObjectName("btnStop");
+    layout->addWidget(label);
+    layout->addWidget(bar);
+    layout->addWidget(stop, 0, Qt::AlignHCenter);
+    // "中止" and Esc alike: the worker stops at its next report.
+    auto askStop = [&] {
+      shared->StopAsked = true;
+      label->setText("中止しています...");
+      stop->setEnabled(false);
+    };
+    connect(stop, &QPushButton::clicked, &progress, askStop);
+    connect(&progress, &QDialog::rejected, &progress, [&] {
+      askStop();
+      if (!watcher.isFinished()) progress.show();
+    });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+      const std::size_t total = shared->Total;
+      if (total == 0) return;
+      bar->setRange(0, static_cast<int>(std::min<std::size_t>(total, INT_MAX)));
+      bar->setValue(static_cast<int>(std::min<std::size_t>(shared->Done, total)));
+    });
+    tick.start(100);
+    progress.show();
+    wait.exec();
+    tick.stop();
+    ended = watcher.isFinished();
+  }
+  // The loop was ended from outside (the program is quitting): the check
+  // stops, its findings are not shown.
+  if (!ended) shared->StopAsked = shared->Stopped = true;
   const std::vector<TFinding> findings = watcher.result();
   statusBar()->clearMessage();
   QApplication::restoreOverrideCursor();
   deliveryCheckRunning_ = false;
   UpdateDeliveryCheckCommand();
-  TfrmDeliveryCheck::ShowFindings(this, findings, mediaFolders);
+  if (ended) TfrmDeliveryCheck::ShowFindings(this, findings, mediaFolders, shared->Stopped);
 }
 
 void TfrmMain::UpdateSortMenus() {
@@ -1401,7 +1506,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
         QString index;
         if (DropAcceptable(mime, &index)) {
           d->acceptProposedAction();
-          LoadMedia(QFileInfo(index).absolutePath() + "/");
+          const QString folder = QFileInfo(index).absolutePath() + "/";
+          LoadMedia(folder);
+          // Asked once the drop has ended.
+          QTimer::singleShot(0, this, [this, folder] { OfferSiblingMedia(folder); });
         } else {
           d->ignore();
         }

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -35,6 +36,9 @@ struct TfrmMainHooks {
   static inline std::function<bool(QWidget*, const QString&, QString&)> SelectFolder;
   // The error list window after a data check.
   static inline std::function<void(QWidget*, TMdlTreeView&)> ShowErrors;
+  // Told on the delivery check's worker each time the check reports how far
+  // it has come, before the window's stop request is looked at (tests).
+  static inline std::function<void(std::size_t done, std::size_t total)> DeliveryCheckProgress;
 };
 
 class TfrmMain : public QMainWindow {
@@ -117,7 +121,9 @@ class TfrmMain : public QMainWindow {
   void miFileSelFldClick();
   void miViewRefreshClick();
   void miFileCheckClick();
-  // The full delivery check on a worker, then its findings window.
+  // The full delivery check on a worker, then its findings window. After a
+  // moment a progress dialog (dlgDeliveryCheckProgress) shows, modal, whose
+  // "中止" stops the check: the findings made so far are shown as such.
   void miFileDeliveryCheckClick();
   void UpdateDeliveryCheckCommand();
   void miEditPrevClick(bool next);
@@ -143,6 +149,13 @@ class TfrmMain : public QMainWindow {
   // LoadMedia; with `keep`, the tree's expansion, selection and scroll
   // position come back where the items still exist.
   void LoadMedia(const QString& folder, const TTreeState* keep);
+  // Loads the folders one after another (a further medium of the delivery
+  // loaded is added to it), then refreshes the window once.
+  void LoadMedia(const QStringList& folders, const TTreeState* keep);
+  // After a delivery was opened from `folder`: when media of it are still
+  // missing and folders beside `folder` hold them, asks once whether to load
+  // them all, and on "はい" loads them as further media.
+  void OfferSiblingMedia(const QString& folder);
   // Shows the XML find dialog with its saved state / hides it saving it.
   void ShowFindDialog();
   void HideFindDialog();

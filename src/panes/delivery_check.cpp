@@ -25,6 +25,8 @@ namespace {
 constexpr int kColumns = 5;
 constexpr int kRowHeight = 16;
 const char* const kReportTitle = "電子納品チェック結果";
+// Said wherever the findings are those made until the user stopped the check.
+QString StoppedNote() { return QStringLiteral("（中止しました）"); }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -144,19 +146,24 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
 TfrmDeliveryCheck::~TfrmDeliveryCheck() = default;
 
 int TfrmDeliveryCheck::ShowFindings(QWidget* parent, const std::vector<TFinding>& findings,
-                                    const QStringList& mediaFolders) {
+                                    const QStringList& mediaFolders, bool stopped) {
   if (findings.empty()) {
-    Inform("電子納品チェックで問題は見つかりませんでした。");
+    Inform(stopped ? "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。"
+                   : "電子納品チェックで問題は見つかりませんでした。");
     return 0;
   }
   TfrmDeliveryCheck form(parent);
-  form.Fill(findings, mediaFolders);
+  form.Fill(findings, mediaFolders, stopped);
   return form.exec();
 }
 
-void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders) {
+void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders, bool stopped) {
   findings_ = findings;
   mediaFolders_ = mediaFolders;
+  stopped_ = stopped;
+  setWindowTitle(QStringLiteral("電子納品チェック") + (stopped ? StoppedNote() : QString()));
+  Label1->setText(stopped ? QStringLiteral("電子納品チェックを中止しました。中止までに以下の問題が見つかりました。")
+                          : QStringLiteral("電子納品チェックの結果、以下の問題が見つかりました。"));
   const int rows = static_cast<int>(findings.size()) + 1;
   Grid->SetRowCount(std::max(2, rows));
   for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, 1, QString());
@@ -168,11 +175,16 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
                                      Shown(f.Found)};
     for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
   }
-  lblCount->setText(QStringLiteral("エラー %1 件、警告 %2 件").arg(errors).arg(findings.size() - errors));
+  lblCount->setText(QStringLiteral("エラー %1 件、警告 %2 件").arg(errors).arg(findings.size() - errors) +
+                    (stopped ? StoppedNote() : QString()));
   Grid->MoveTo(0, 1, false);
   Grid->SetTopRow(1);
   Grid->RefreshVertScrollBar();
   Grid->viewport()->update();
+}
+
+QString TfrmDeliveryCheck::ReportTitle() const {
+  return QString::fromUtf8(kReportTitle) + (stopped_ ? StoppedNote() : QString());
 }
 
 void TfrmDeliveryCheck::GridSetCellAtr(int col, int row, TCellAtr& atr) {
@@ -254,7 +266,7 @@ bool TfrmDeliveryCheck::ExportCsv(const QString& path) {
 bool TfrmDeliveryCheck::ExportPdf(const QString& path) {
   if (!TargetAllowed(path)) return false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_), QString::fromUtf8(kReportTitle));
+  const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_), ReportTitle());
   QApplication::restoreOverrideCursor();
   if (ok) {
     StatusBar1->showMessage(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), 5000);
@@ -285,7 +297,7 @@ bool TfrmDeliveryCheck::PrintOn(QPrinter& printer) {
   // file and renamed over it.
   if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
     return ExportPdf(printer.outputFileName());
-  printer.setDocName(QString::fromUtf8(kReportTitle));
+  printer.setDocName(ReportTitle());
   printer.setFullPage(true);  // positions count from the paper's corner
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
   if (!PaintReportPages(printer, LayoutFindingReport(findings_))) {

@@ -32,7 +32,11 @@ class TfrmDeliveryCheck : public QDialog {
   // The check's result: "電子納品チェックで問題は見つかりませんでした。" for
   // no findings (0, no window); otherwise the findings in the window, shown
   // modally. `mediaFolders`: the loaded media, which files never go into.
-  static int ShowFindings(QWidget* parent, const std::vector<TFinding>& findings, const QStringList& mediaFolders);
+  // `stopped`: the user stopped the check, the findings are those made
+  // until then; the message, the caption, the heading and the count line
+  // say so.
+  static int ShowFindings(QWidget* parent, const std::vector<TFinding>& findings, const QStringList& mediaFolders,
+                          bool stopped = false);
 
   // The file chosen to write to ("" when none); the save dialog unless a
   // test sets it.
@@ -41,7 +45,7 @@ class TfrmDeliveryCheck : public QDialog {
       AskSavePath;
 
   // Fills the grid (header row plus one row each) and the counts.
-  void Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders = {});
+  void Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders = {}, bool stopped = false);
 
   // The findings as CSV: a header row, fields quoted where needed, CR LF
   // after every record, UTF-8 after a byte order mark. A field that a
@@ -83,8 +87,12 @@ class TfrmDeliveryCheck : public QDialog {
   // Refuses (with a message) a target in the delivery.
   bool TargetAllowed(const QString& path);
 
+  // The title of the printed and written report.
+  QString ReportTitle() const;
+
   std::vector<TFinding> findings_;
   QStringList mediaFolders_;
+  bool stopped_ = false;
 };
 
 }  // namespace dlvr

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "delivery/prompts.h"
+#include "delivery/sibling_media.h"
 #include "panes/find_files.h"
 #include "panes/folder_view.h"
 #include "platform/drive.h"
@@ -130,6 +131,13 @@ TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultF
   EdtDir_->installEventFilter(this);
   layout->addWidget(EdtDir_);
 
+  lblSiblings_ = new QLabel(this);
+  lblSiblings_->setObjectName(QStringLiteral("lblSiblings"));
+  lblSiblings_->setContentsMargins(4, 0, 4, 0);
+  lblSiblings_->setWordWrap(true);
+  lblSiblings_->hide();
+  layout->addWidget(lblSiblings_);
+
   fvlSelDir_ = new TFolderViewLT(this);
   fvlSelDir_->setObjectName(QStringLiteral("fvlSelDir"));
   fvlSelDir_->SetF5Refresh(true);
@@ -206,6 +214,7 @@ void TfrmSelDir::FormShow() {
   }
   UpdateButtons();
   ShowPath();
+  ShowSiblingMedia();
   fvlSelDir_->setFocus();
 }
 
@@ -237,9 +246,24 @@ void TfrmSelDir::ShowPath() {
   EdtDir_->setToolTip(shown);
 }
 
+void TfrmSelDir::ShowSiblingMedia() {
+  // Only those the viewer offers to load with the folder: media of the same
+  // delivery whose records agree but for the medium number.
+  QStringList media;
+  if (btnOK_->isEnabled())
+    for (const TSiblingMedium& m : FindSiblingMedia(Local(fvlSelDir_->CurrentPath())).Media)
+      if (m.SameRecord)
+        media << QFileInfo(QDir::cleanPath(QString::fromStdString(m.Folder))).fileName() +
+                     QStringLiteral("（メディア番号 %1）").arg(m.MediaNo);
+  lblSiblings_->setText(media.isEmpty() ? QString() : QStringLiteral("同じ工事の媒体: ") + media.join(QStringLiteral("、")));
+  lblSiblings_->setToolTip(lblSiblings_->text());
+  lblSiblings_->setVisible(!media.isEmpty());
+}
+
 void TfrmSelDir::fvlSelDirChangePath(const QString& path) {
   UpdateButtons();
   ShowPath();
+  ShowSiblingMedia();
   if (pathLimit_ >= 1 && PathCharCount(path) > pathLimit_)
     Warn(QString::number(pathLimit_) + QStringLiteral("文字を超えるフォルダは設定できません。"));
 }

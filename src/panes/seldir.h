@@ -13,6 +13,10 @@
 // the user picks; SetFindHandler / SetDefaultFindHandler put another search
 // in its place, an empty one keeps the button disabled.
 //
+// Under the path, lblSiblings names the other media of the chosen folder's
+// delivery found in the folders beside it ("同じ工事の媒体: CD2（メディア番号
+// 2）、…"); it is hidden when there are none.
+//
 // The dialog opens where it was last closed (its placement is kept by the
 // form control fclDiSel), centred on the screen the first time.
 #pragma once
@@ -77,6 +81,7 @@ class TfrmSelDir : public QDialog {
   static void SetDefaultFindHandler(FindHandler handler);
 
   TFolderViewLT* FolderView() const { return fvlSelDir_; }
+  QLabel* SiblingLabel() const { return lblSiblings_; }
 
  public slots:
   void reject() override;
@@ -91,6 +96,7 @@ class TfrmSelDir : public QDialog {
   void FormShow();
   void UpdateButtons();
   void ShowPath();
+  void ShowSiblingMedia();
   void fvlSelDirChangePath(const QString& path);
   void btnOKClick();
   void bbtFindClick();
@@ -100,6 +106,7 @@ class TfrmSelDir : public QDialog {
   QToolButton* btnCancel_ = nullptr;
   QToolButton* bbtFind_ = nullptr;
   QLineEdit* EdtDir_ = nullptr;
+  QLabel* lblSiblings_ = nullptr;
   TFolderViewLT* fvlSelDir_ = nullptr;
   QStatusBar* StatusBar1_ = nullptr;
   QLabel* lblStatus_ = nullptr;

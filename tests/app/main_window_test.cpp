@@ -1021,3 +1021,137 @@ TEST_F(MainWindowTest, DeliveryCheckCommandShowsItsFindings) {
 
 }  // namespace
 }  // namespace dlvr
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+
+#include <atomic>
+#include <thread>
+
+#include "delivery/sibling_media.h"
+
+namespace dlvr {
+namespace {
+
+// A medium opened from the command line or the folder dialog: the other
+// media of its delivery in the folders beside it are offered in one
+// question, and "はい" loads them all as further media.
+TEST_F(MainWindowTest, OpeningAMediumOffersTheOtherMediaBesideIt) {
+  const std::string offer = "同じ工事の他の媒体が見つかりました。\r\r　メディア番号 2：" +
+                            test::SamplePath("multi/MEDIA2") + "/\r\rこれらの媒体を読み込みますか？";
+  struct Case {
+    const char* Name;
+    bool FromDialog;
+    bool WithSecond;  // the second medium named as a further folder
+    DialogAnswer Answer;
+    bool Asked;
+    std::vector<int> Loaded;
+  };
+  const std::vector<Case> cases = {
+      {"command line, no", false, false, DialogAnswer::No, true, {1}},
+      {"command line, yes", false, false, DialogAnswer::Yes, true, {1, 2}},
+      {"folder dialog, yes", true, false, DialogAnswer::Yes, true, {1, 2}},
+      {"every medium named", false, true, DialogAnswer::Yes, false, {1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    prompts.Shown.clear();
+    prompts.Answers = {c.Answer};
+    auto w = std::make_unique<TfrmMain>(c.FromDialog ? Sample("clean") : Sample("multi/MEDIA1"));
+    if (c.WithSecond) w->SetFurtherFolders({Sample("multi/MEDIA2")});
+    w->resize(1024, 700);
+    w->show();
+    w->FirstLoad();
+    if (c.FromDialog) {
+      prompts.Shown.clear();
+      TfrmMainHooks::SelectFolder = [](QWidget*, const QString&, QString& chosen) {
+        chosen = Sample("multi/MEDIA1") + "/";
+        return true;
+      };
+      w->miFileSelFld->trigger();
+      TfrmMainHooks::SelectFolder = nullptr;
+    }
+    TMdlTreeView& v = w->Model().View;
+    int asked = 0;
+    for (const MessageRequest& r : prompts.Shown)
+      if (r.Text.rfind("同じ工事の他の媒体", 0) == 0) {
+        ++asked;
+        EXPECT_EQ(r.Text, offer);
+        EXPECT_EQ(r.Buttons, MsgButtons::YesNo);
+        EXPECT_EQ(r.Icon, MsgIcon::Question);
+      }
+    EXPECT_EQ(asked, c.Asked ? 1 : 0);
+    std::vector<int> loaded = v.LoadedMedia();
+    std::sort(loaded.begin(), loaded.end());
+    EXPECT_EQ(loaded, c.Loaded);
+    int onSecond = 0;
+    v.Tree().ForEach([&](TTreeItem* i) { onSecond += v.NodeMedia(i) == 2; });
+    EXPECT_EQ(onSecond > 0, c.Loaded.size() == 2);
+    EXPECT_EQ(v.AllMediaLoaded(), c.Loaded.size() == 2);
+  }
+}
+
+// The delivery check shows a modal progress dialog once it takes longer than
+// a moment; "中止" stops it, and the findings made until then are shown as
+// those of a stopped check. Meanwhile the window cannot be closed.
+TEST_F(MainWindowTest, DeliveryCheckCanBeStopped) {
+  auto w = Open(Sample("errors"));
+  TExtendedInput input = ExtendedInputFor(w->Model().View);
+  input.CheckDocument = CheckDocumentFile;
+  const std::size_t all = RunExtendedCheck(input).size();
+  // The first report holds the check until the dialog has been answered.
+  std::atomic<bool> stopClicked{false};
+  std::atomic<int> reports{0};
+  TfrmMainHooks::DeliveryCheckProgress = [&](std::size_t, std::size_t) {
+    if (reports++ > 0) return;
+    for (int i = 0; i < 1000 && !stopClicked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  };
+  QString label, button, title, counts;
+  bool modal = false, refusedClose = false;
+  int rows = -1;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* progress = w->findChild<QDialog*>("dlgDeliveryCheckProgress");
+    if (!stopClicked && progress && progress->isVisible()) {
+      label = progress->findChild<QLabel*>("lblProgress")->text();
+      button = progress->findChild<QPushButton*>("btnStop")->text();
+      modal = progress->isModal() && QApplication::activeModalWidget() == progress;
+      refusedClose = !w->close() && w->isVisible();
+      progress->findChild<QPushButton*>("btnStop")->click();
+      stopClicked = true;
+      return;
+    }
+    auto* form = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
+    if (!form) return;
+    poll.stop();
+    title = form->windowTitle();
+    counts = form->lblCount->text();
+    rows = form->Grid->RowCount();
+    form->tblClose->click();
+  });
+  poll.start();
+  prompts.Shown.clear();
+  w->miFileDeliveryCheck->trigger();
+  poll.stop();
+  TfrmMainHooks::DeliveryCheckProgress = nullptr;
+  EXPECT_TRUE(stopClicked);
+  EXPECT_EQ(label, "電子納品チェック中...");
+  EXPECT_EQ(button, "中止");
+  EXPECT_TRUE(modal);
+  EXPECT_TRUE(refusedClose);
+  // Stopped at its first report: fewer findings than the whole check makes.
+  EXPECT_EQ(reports, 1);
+  ASSERT_GE(rows, 2) << "no findings window";
+  EXPECT_LT(static_cast<std::size_t>(rows - 1), all);
+  EXPECT_EQ(title, "電子納品チェック（中止しました）");
+  EXPECT_TRUE(counts.endsWith("（中止しました）")) << counts.toStdString();
+  EXPECT_TRUE(prompts.Shown.empty());
+  EXPECT_TRUE(w->miFileDeliveryCheck->isEnabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(w->findChild<QDialog*>("dlgDeliveryCheckProgress"), nullptr);
+}
+
+}  // namespace
+}  // namespace dlvr

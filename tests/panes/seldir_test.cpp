@@ -24,6 +24,7 @@
 #include "components/ext_registry.h"
 #include <QSettings>
 #include "platform/drive.h"
+#include "platform/fileio.h"
 #include "support/fixtures.h"
 
 // Readable failure messages for Qt strings.
@@ -346,6 +347,42 @@ TEST(SelDirTest, ExecuteReturnsTheChosenFolderWithTrailingSlash) {
     QString chosen = "unchanged";
     EXPECT_EQ(TfrmSelDir::Execute(nullptr, clean + "/", chosen), decide);
     EXPECT_EQ(chosen, decide ? clean + "/" : QString("unchanged"));
+  }
+}
+
+// The other media of the chosen folder's delivery found beside it are named
+// under the path (those the viewer would offer to load), and only there.
+TEST(SelDirTest, NamesTheOtherMediaOfTheDeliveryBesideTheFolder) {
+  ScratchDir dir;
+  test::CopyTree(test::SamplePath("multi"), dir / "archive");
+  // Another record of the same 工事番号: not one the viewer takes as a medium.
+  dir.MakeDir("other");
+  test::CopyTree(test::SamplePath("multi/MEDIA2"), dir / "other/MEDIA2");
+  test::CopyTree(test::SamplePath("multi/MEDIA1"), dir / "other/MEDIA1");
+  std::string other;
+  ASSERT_TRUE(ReadWholeFile(dir / "other/MEDIA2/INDEX_C.XML", other));
+  const std::string from = "Ver.1.0.3", to = "Ver.1.0.4";
+  ASSERT_NE(other.find(from), std::string::npos);
+  other.replace(other.find(from), from.size(), to);
+  dir.WriteBytes("other/MEDIA2/INDEX_C.XML", other);
+  struct Case {
+    std::string Folder;
+    QString Shown;
+  };
+  const std::vector<Case> cases = {
+      {"archive/MEDIA1", "同じ工事の媒体: MEDIA2（メディア番号 2）"},
+      {"archive/MEDIA2", "同じ工事の媒体: MEDIA1（メディア番号 1）"},
+      {"archive", ""},
+      {"other/MEDIA1", ""},
+  };
+  Dialog d(Folder(dir, "archive/MEDIA1"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Folder);
+    ASSERT_TRUE(d.tree->SetPath(Folder(dir, c.Folder)));
+    QLabel* label = d.form->findChild<QLabel*>("lblSiblings");
+    ASSERT_EQ(label, d.form->SiblingLabel());
+    EXPECT_EQ(label->text(), c.Shown);
+    EXPECT_EQ(label->isVisible(), !c.Shown.isEmpty());
   }
 }
 
