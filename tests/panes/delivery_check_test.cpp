@@ -216,6 +216,34 @@ TEST(DeliveryCheckWindow, ExportsWriteOutsideTheDeliveryOnly) {
   }
 }
 
+// A check the user stopped: whatever shows its findings says they are those
+// made until then (the message for none, the caption, the heading, the
+// count line and the written report's title); a check run through does not.
+TEST(DeliveryCheckWindow, AStoppedCheckSaysSoEverywhere) {
+  ScratchDir elsewhere;
+  {
+    ScriptedPrompts prompts;
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, {}, {}, true), 0);
+    ASSERT_EQ(prompts.Shown.size(), 1u);
+    EXPECT_EQ(prompts.Shown[0].Text, "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。");
+  }
+  for (bool stopped : {true, false}) {
+    SCOPED_TRACE(stopped);
+    const QString note = stopped ? QStringLiteral("（中止しました）") : QString();
+    TfrmDeliveryCheck w;
+    w.Fill({Warning("1", "A", "r", "x")}, {}, true);
+    w.Fill({Error("1", "A", "r", "x")}, {}, stopped);  // the state follows the last fill
+    EXPECT_EQ(w.windowTitle(), "電子納品チェック" + note);
+    EXPECT_EQ(w.lblCount->text(), "エラー 1 件、警告 0 件" + note);
+    EXPECT_EQ(w.Label1->text().startsWith("電子納品チェックを中止しました。"), stopped);
+    const QString target = QString::fromStdString(elsewhere / (stopped ? "stopped.pdf" : "whole.pdf"));
+    ASSERT_TRUE(w.ExportPdf(target));
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(target), QPdfDocument::Error::None);
+    EXPECT_EQ(pdf.metaData(QPdfDocument::MetaDataField::Title).toString(), "電子納品チェック結果" + note);
+  }
+}
+
 // The report: title, counts and page numbers on every page, long texts
 // wrapped in their column, a finding never split across pages.
 TEST(DeliveryCheckReport, WrapsLongTextsAndKeepsEachFindingOnOnePage) {
