@@ -1,7 +1,10 @@
 #include "check/extended_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <future>
+#include <iterator>
 #include <map>
 #include <string>
 #include <set>
@@ -10,6 +13,11 @@
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -26,6 +34,11 @@ namespace dlvr {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The management files of a medium, relative to its folder.
+constexpr const char* kManagementFiles[] = {"INDEX_C.XML",           "DRAWINGS/DRAWINGS.XML", "MEET/MEET.XML",
+                                            "PLAN/PLAN.XML",         "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML",
+                                            "OTHRS/OTHRS.XML"};
 
 // Rules, by family.
 constexpr const char* kListedMissing = "記載ファイルの存在";
@@ -117,23 +130,44 @@ struct TEntry {
   int Depth = 0;  // folders above it in the medium
 };
 
-// Every entry under the medium's folder, links not followed.
+// The entries of the open folder `fd` and, depth first, of its folders: a
+// folder before what it holds; links and other non-folders never entered.
+// Takes `fd`.
+void WalkFolder(int fd, const std::string& prefix, int depth, std::vector<TEntry>& out) {
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return;
+  }
+  while (out.size() < kMaxEntries) {
+    const dirent* d = ::readdir(dir);
+    if (!d) break;
+    const std::string_view name = d->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    TEntry e;
+    e.Path = prefix;
+    e.Path += name;
+    e.Depth = depth;
+    e.Link = S_ISLNK(st.st_mode);
+    e.Folder = S_ISDIR(st.st_mode);
+    if (S_ISREG(st.st_mode)) e.Size = static_cast<std::uintmax_t>(st.st_size);
+    out.push_back(std::move(e));
+    if (out.back().Folder && depth < 32) {
+      const int sub = ::openat(fd, d->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (sub >= 0) WalkFolder(sub, out.back().Path + "/", depth + 1, out);
+    }
+  }
+  ::closedir(dir);
+}
+
+// Every entry under the medium's folder, links not followed; a folder
+// before what it holds.
 std::vector<TEntry> Walk(const std::string& root) {
   std::vector<TEntry> out;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-  for (; !ec && it != end && out.size() < kMaxEntries; it.increment(ec)) {
-    TEntry e;
-    e.Path = it->path().lexically_relative(root).generic_string();
-    e.Depth = it.depth();
-    std::error_code sec;
-    const fs::file_status st = it->symlink_status(sec);
-    e.Link = fs::is_symlink(st);
-    e.Folder = fs::is_directory(st);
-    if (fs::is_regular_file(st)) e.Size = it->file_size(sec);
-    if (e.Link || !e.Folder || e.Depth >= 32) it.disable_recursion_pending();
-    out.push_back(std::move(e));
-  }
+  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) WalkFolder(fd, std::string(), 0, out);
   return out;
 }
 
@@ -402,7 +436,7 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
   xmlParserCtxtPtr parser = xmlNewParserCtxt();
   if (!parser) return out;
   xmlDocPtr doc = xmlCtxtReadMemory(parser, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                    XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR);
+                                    XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS);
   if (!doc || !parser->wellFormed) {
     const xmlError* e = xmlCtxtGetLastError(parser);
     std::string reason = e && e->message ? e->message : "";
@@ -568,7 +602,37 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   std::size_t done = 0;
   // False once the caller has asked the check to stop.
   auto goOn = [&]() { return !input.Progress || input.Progress(done, steps); };
+  // Parsing and validating the management files takes about as long as the
+  // walk of every file: a worker does it meanwhile, its findings joined
+  // when the management files' step comes (or the check stops).
+  std::atomic<bool> stop{false};
+  auto grammarOfAll = [&input, &stop] {
+    std::vector<TFinding> found;
+    for (const TCheckedMedium& m : input.Media)
+      for (const char* file : kManagementFiles) {
+        if (stop) return found;
+        std::string bytes;
+        if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
+        for (const TGrammarFinding& g : CheckGrammarOf(m.Folder, file, bytes))
+          found.push_back({TSeverity::Error, std::to_string(m.MediaNo), file, kGrammar,
+                           (g.Line > 0 ? std::to_string(g.Line) + " 行: " : std::string()) + g.Found});
+      }
+    return found;
+  };
+  std::future<std::vector<TFinding>> grammar;
+  try {
+    grammar = std::async(std::launch::async, grammarOfAll);
+  } catch (...) {  // no thread to be had: done when joined
+    grammar = std::async(std::launch::deferred, grammarOfAll);
+  }
+  auto joinGrammar = [&]() {
+    if (!grammar.valid()) return;
+    std::vector<TFinding> found = grammar.get();
+    out.insert(out.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+  };
   auto finish = [&]() {
+    stop = true;
+    joinGrammar();
     std::stable_sort(out.begin(), out.end(), [](const TFinding& a, const TFinding& b) {
       return std::tie(a.Medium, a.Path, a.Rule) < std::tie(b.Medium, b.Path, b.Rule);
     });
@@ -636,7 +700,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   // Each medium's files and folders.
   std::unordered_set<std::string> present;                  // relative paths on any medium
   std::unordered_map<std::string, std::string> presentUpper;  // the same upper-cased -> as found
-  std::map<std::string, std::vector<int>> wherePath;  // upper-cased path -> media holding it
+  std::unordered_map<std::string, std::vector<int>> wherePath;  // upper-cased path -> media holding it
   for (const TCheckedMedium& m : input.Media) {
     const std::string medium = std::to_string(m.MediaNo);
     std::set<std::string> unexpected;  // folders whose contents are not judged again
@@ -676,53 +740,50 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         }
         continue;
       }
+      const std::string upperPath = AsciiUpper(e.Path), upperFolder = FolderOf(upperPath);
       present.insert(e.Path);
-      presentUpper.try_emplace(AsciiUpper(e.Path), e.Path);
+      presentUpper.try_emplace(upperPath, e.Path);
       if (IsSystemFile(name)) {
         add(TSeverity::Warning, medium, e.Path, kSystemFile, "納品に不要なファイルです");
         continue;
       }
       if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, "0 バイトのファイルです");
-      const bool named = listed.count(e.Path) || listedUpper.count(AsciiUpper(e.Path));
+      const bool named = listed.count(e.Path) || listedUpper.count(upperPath);
       if (named && e.Size > 0 && input.CheckDocument)
         for (auto& [severity, found] : input.CheckDocument(m.Folder + e.Path))
           add(severity, medium, e.Path, kDocument, std::move(found));
-      const bool original = EndsWithI(folder, "/ORG") || AsciiUpper(folder) == "DRAWINGS/SPEC";
+      const bool original = EndsWithI(folder, "/ORG") || upperFolder == "DRAWINGS/SPEC";
       // A drawing with a user part after its eight characters (2017 on) is
       // judged by the CAD naming rule below.
-      const bool drawingUserPart = cadUserPart && (AsciiUpper(folder) == "DRAWINGS" || AsciiUpper(folder) == "DRAWINGF") &&
+      const bool drawingUserPart = cadUserPart && (upperFolder == "DRAWINGS" || upperFolder == "DRAWINGF") &&
                                    name.size() > 9 && name[8] == '-';
       const bool nameKept = drawingUserPart || NameFollowsRule(name, false, original ? longestExtension : 3);
       if (!nameKept)
         add(TSeverity::Error, medium, e.Path, kFileName,
             "半角英大文字・数字・_ で 8 文字以内、拡張子 " + std::to_string(original ? longestExtension : 3) +
                 " 文字以内にします");
-      if (nameKept && ((AsciiUpper(folder) == "PHOTO/PIC" && !PhotoNameFollowsRule(name, 'P')) ||
-                       (AsciiUpper(folder) == "PHOTO/DRA" && !PhotoNameFollowsRule(name, 'D'))))
+      if (nameKept && ((upperFolder == "PHOTO/PIC" && !PhotoNameFollowsRule(name, 'P')) ||
+                       (upperFolder == "PHOTO/DRA" && !PhotoNameFollowsRule(name, 'D'))))
         add(TSeverity::Error, medium, e.Path, kPhotoName,
-            AsciiUpper(folder) == "PHOTO/PIC" ? "写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします"
+            upperFolder == "PHOTO/PIC" ? "写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします"
                                              : "参考図ファイル名は D と 7 桁の数字（D0000001.JPG）にします");
-      const bool companion = IsCompanion(AsciiUpper(folder), name);
+      const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
-      if (!companion && AsciiUpper(folder) != "PHOTO/DRA") wherePath[AsciiUpper(e.Path)].push_back(m.MediaNo);
+      if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].push_back(m.MediaNo);
       // Photos are judged only when the photo management files were read.
-      const bool photo = AsciiUpper(folder) == "PHOTO/PIC" || AsciiUpper(folder) == "PHOTO/DRA";
-      if (!companion && !listed.count(e.Path) && !listedUpper.count(AsciiUpper(e.Path)) &&
-          (!photo || !input.PhotoFiles.empty()) && AsciiUpper(folder) != "DRAWINGS/SPEC")
+      const bool photo = upperFolder == "PHOTO/PIC" || upperFolder == "PHOTO/DRA";
+      if (!companion && !named && (!photo || !input.PhotoFiles.empty()) && upperFolder != "DRAWINGS/SPEC")
         add(TSeverity::Warning, medium, e.Path, kUnlisted, "管理ファイルに記載のないファイルです");
     }
     ++done;
     if (!goOn()) return finish();
   }
-  // The characters of each medium's management files.
+  // The characters of each medium's management files, and then the grammar
+  // the worker has judged meanwhile.
   for (const TCheckedMedium& m : input.Media) {
-    for (const char* file : {"INDEX_C.XML", "DRAWINGS/DRAWINGS.XML", "MEET/MEET.XML", "PLAN/PLAN.XML",
-                             "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML", "OTHRS/OTHRS.XML"}) {
+    for (const char* file : kManagementFiles) {
       std::string bytes;
       if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
-      for (const TGrammarFinding& g : CheckGrammarOf(m.Folder, file, bytes))
-        add(TSeverity::Error, std::to_string(m.MediaNo), file, kGrammar,
-            (g.Line > 0 ? std::to_string(g.Line) + " 行: " : std::string()) + g.Found);
       std::size_t more = 0;
       for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more))
         add(c.Severity, std::to_string(m.MediaNo), file, kCharacters,
@@ -733,6 +794,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         add(TSeverity::Error, std::to_string(m.MediaNo), file, kCharacters,
             "ほかに " + std::to_string(more) + " 文字あります");
     }
+    if (&m == &input.Media.back()) joinGrammar();
     ++done;
     if (!goOn()) return finish();
   }
