@@ -147,7 +147,8 @@ TfrmDeliveryCheck::~TfrmDeliveryCheck() = default;
 
 int TfrmDeliveryCheck::ShowFindings(QWidget* parent, const std::vector<TFinding>& findings,
                                     const QStringList& mediaFolders, bool stopped) {
-  if (findings.empty()) {
+  // Information alone (a PDF's page count) is no problem: the delivery is sound.
+  if (!HasProblem(findings)) {
     Inform(stopped ? "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。"
                    : "電子納品チェックで問題は見つかりませんでした。");
     return 0;
@@ -167,15 +168,18 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
   const int rows = static_cast<int>(findings.size()) + 1;
   Grid->SetRowCount(std::max(2, rows));
   for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, 1, QString());
-  std::size_t errors = 0;
+  std::size_t errors = 0, warnings = 0;
   for (int i = 1; i < rows; ++i) {
     const TFinding& f = findings[static_cast<std::size_t>(i - 1)];
     errors += f.Severity == TSeverity::Error;
+    warnings += f.Severity == TSeverity::Warning;
     const QString cells[kColumns] = {Q(SeverityName(f.Severity)), Shown(f.Medium), Shown(f.Path), Shown(f.Rule),
                                      Shown(f.Found)};
     for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
   }
-  lblCount->setText(QStringLiteral("エラー %1 件、警告 %2 件").arg(errors).arg(findings.size() - errors) +
+  const std::size_t infos = findings.size() - errors - warnings;
+  lblCount->setText(QStringLiteral("エラー %1 件、警告 %2 件").arg(errors).arg(warnings) +
+                    (infos ? QStringLiteral("、情報 %1 件").arg(infos) : QString()) +
                     (stopped ? StoppedNote() : QString()));
   Grid->MoveTo(0, 1, false);
   Grid->SetTopRow(1);

@@ -30,8 +30,8 @@ class TfrmDeliveryCheck : public QDialog {
   ~TfrmDeliveryCheck() override;
 
   // The check's result: "電子納品チェックで問題は見つかりませんでした。" for
-  // no findings (0, no window); otherwise the findings in the window, shown
-  // modally. `mediaFolders`: the loaded media, which files never go into.
+  // no errors or warnings (0, no window; information alone is no problem);
+  // otherwise the findings in the window, shown modally. `mediaFolders`: the loaded media, which files never go into.
   // `stopped`: the user stopped the check, the findings are those made
   // until then; the message, the caption, the heading and the count line
   // say so.

@@ -28,14 +28,17 @@ TFinding Error(std::string medium, std::string path, std::string rule, std::stri
 TFinding Warning(std::string medium, std::string path, std::string rule, std::string found) {
   return {TSeverity::Warning, std::move(medium), std::move(path), std::move(rule), std::move(found)};
 }
+TFinding Info(std::string medium, std::string path, std::string rule, std::string found) {
+  return {TSeverity::Info, std::move(medium), std::move(path), std::move(rule), std::move(found)};
+}
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 TEST(DeliveryCheckWindow, RowsCountsMarksAndTheMessageForNone) {
-  // No findings: the message and no window.
-  {
+  // No findings, or information alone: the message and no window.
+  for (const std::vector<TFinding>& none : {std::vector<TFinding>{}, {Info("1", "A.PDF", "r", "2 ページ")}}) {
     ScriptedPrompts prompts;
-    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, {}, {}), 0);
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, none, {}), 0);
     ASSERT_EQ(prompts.Shown.size(), 1u);
     EXPECT_EQ(prompts.Shown[0].Text, "電子納品チェックで問題は見つかりませんでした。");
     EXPECT_EQ(prompts.Shown[0].Icon, MsgIcon::Information);
@@ -73,6 +76,8 @@ TEST(DeliveryCheckWindow, RowsCountsMarksAndTheMessageForNone) {
        {Error("", "DRAWINGF/C0CS001Z.P21", "記載ファイルの存在", "ありません"),
         Warning("1", "INDEX_C.XML", "使用文字", "「２」は全角数字"), Error("2", "a\tb\nc", "r", "x\r\ny")},
        "エラー 2 件、警告 1 件", 4},
+      {"with information", {Warning("1", "A", "r", "x"), Info("1", "MEET/ORG/A.PDF", "文書ファイル", "3 ページ")},
+       "エラー 0 件、警告 1 件、情報 1 件", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
