@@ -574,6 +574,13 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
       if (r.Exists && r.Path.rfind(m.Folder, 0) == 0) path = r.Path.substr(m.Folder.size());
     input.PhotoDates.emplace_back(path, r.Date);
   }
+  // Each photo whose record names a loaded medium, as it lies there.
+  for (const TPhotoRecord& r : photos.Records()) {
+    const long no = WholeNumber(r.MediaNo);
+    for (const TPhotoMediumFolders& m : photos.Media())
+      if (no > 0 && m.MediaNo == no && !r.FileName.empty() && m.PhotoFolder.rfind(m.Folder, 0) == 0)
+        input.PhotoMedia.emplace_back(m.PhotoFolder.substr(m.Folder.size()) + r.FileName, static_cast<int>(no));
+  }
   return input;
 }
 
@@ -805,6 +812,18 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       for (int no : media) list += (list.empty() ? "" : "、") + std::to_string(no);
       add(TSeverity::Warning, "", path, kSameOnTwoMedia, "媒体 " + list + " に同じ名前のファイルがあります");
     }
+
+  // A photo on another medium than its record names.
+  for (const auto& [photo, no] : input.PhotoMedia) {
+    const auto it = wherePath.find(AsciiUpper(photo));
+    if (it == wherePath.end() || !seen.count(no) ||
+        std::find(it->second.begin(), it->second.end(), no) != it->second.end())
+      continue;
+    std::string list;
+    for (int other : it->second) list += (list.empty() ? "" : "、") + std::to_string(other);
+    add(TSeverity::Error, std::to_string(no), photo, kListedMissing,
+        "メディア番号 " + std::to_string(no) + " の媒体になく、媒体 " + list + " にあります");
+  }
 
   // Files named but found on no medium.
   for (const std::string& path : listed) {

@@ -49,6 +49,9 @@ struct TExtendedInput {
   std::vector<std::string> PhotoFiles;
   // Each listed photo (relative to its medium) with its 撮影年月日.
   std::vector<std::pair<std::string, std::string>> PhotoDates;
+  // Each listed photo (relative to its medium) whose record names its
+  // medium (メディア番号), with that number.
+  std::vector<std::pair<std::string, int>> PhotoMedia;
   // The drawing kind lists of the CAD naming rule (codes, and code + "-" +
   // name); without them drawing file names are not judged by that rule.
   std::vector<std::string> DrawKindLines, DrawNameLines;
