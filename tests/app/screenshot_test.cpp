@@ -30,6 +30,7 @@
 #include "panes/seldir.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 #include "support/wait.h"
 
@@ -393,6 +394,41 @@ TEST_F(Screenshots, DeliveryCheckFindings) {
   ASSERT_GE(doc.pageCount(), 1);
   const QSizeF points = doc.pagePointSize(0);
   EXPECT_TRUE(doc.render(0, (points * 1.5).toSize()).save(dir + "/delivery_check_report.png"));
+}
+
+// Multi-media deliveries and later editions: the folder dialog naming the
+// other media beside the chosen one, and the construction pane of a delivery
+// of the March 2016 edition with the elements no row shows, and its edition
+// in the status bar.
+TEST_F(Screenshots, OtherMediaAndLaterEdition) {
+  TfrmSelDir dialog(nullptr);
+  dialog.SetInitialPath(QString::fromStdString(test::SamplePath("multi/MEDIA1")));
+  dialog.show();
+  QTest::qWait(50);
+  EXPECT_FALSE(dialog.SiblingLabel()->isHidden());
+  EXPECT_TRUE(dialog.grab().save(dir + "/folder_dialog_other_media.png"));
+
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  std::string index;
+  ASSERT_TRUE(ReadWholeFile(d / "kkt/INDEX_C.XML", index));
+  std::string text = Cp932ToUtf8(index);
+  auto insertAfter = [&](const std::string& tag, const std::string& what) {
+    const std::size_t at = text.find(tag);
+    ASSERT_NE(at, std::string::npos) << tag;
+    text.insert(at + tag.size(), what);
+  };
+  insertAfter("<基礎情報>", "\r\n\t\t<適用要領基準>土木201603-01</適用要領基準>");
+  insertAfter("</請負者情報>",
+              "\r\n\t<受注者情報>\r\n\t\t<受注者名>見本建設株式会社</受注者名>\r\n\t\t<受注者コード>0012345678</受注者コード>"
+              "\r\n\t</受注者情報>\r\n\t<工事実績システム登録番号>1234567890</工事実績システム登録番号>");
+  d.WriteBytes("kkt/INDEX_C.XML", Utf8ToCp932(text));
+  TfrmMain w(QString::fromStdString(d / "kkt"));
+  w.resize(1100, 720);
+  w.show();
+  w.FirstLoad();
+  QTest::qWait(50);
+  EXPECT_TRUE(w.grab().save(dir + "/later_edition_construction.png"));
 }
 
 }  // namespace
