@@ -17,6 +17,7 @@
 #include "check/report_layout.h"
 #include "components/drawing_canvas.h"
 #include "components/grid_mode.h"
+#include "panes/list_window.h"
 #include "delivery/prompts.h"
 
 namespace dlvr {
@@ -64,49 +65,15 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
-  Label1 = new QLabel(QStringLiteral("電子納品チェックの結果、以下の問題が見つかりました。"), this);
-  Label1->setObjectName("Label1");
-  Label1->setContentsMargins(6, 4, 6, 4);
-  layout->addWidget(Label1);
-
-  ToolBar1 = new QToolBar(this);
-  ToolBar1->setObjectName("ToolBar1");
-  ToolBar1->setFixedHeight(39);
-  ToolBar1->setMovable(false);
-  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  auto button = [this](const char* name, const QString& text, const QString& hint) {
-    auto* b = new QToolButton(ToolBar1);
-    b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setAutoRaise(true);
-    ToolBar1->addWidget(b);
-    return b;
-  };
-  tlbPrint = button("tlbPrint", QStringLiteral("    印刷    "), QStringLiteral("印刷 (Ctrl+P)"));
+  Label1 = AddListHeading(this, layout, QStringLiteral("電子納品チェックの結果、以下の問題が見つかりました。"));
+  ToolBar1 = AddListToolBar(this, layout);
+  tlbPrint = AddListButton(ToolBar1, "tlbPrint", QStringLiteral("    印刷    "), QStringLiteral("印刷 (Ctrl+P)"));
   tlbPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  tlbCsv = button("tlbCsv", QStringLiteral("CSV 出力"), QStringLiteral("CSV ファイルに書き出します"));
-  tlbPdf = button("tlbPdf", QStringLiteral("PDF 出力"), QStringLiteral("PDF ファイルに書き出します"));
+  tlbCsv = AddListButton(ToolBar1, "tlbCsv", QStringLiteral("CSV 出力"), QStringLiteral("CSV ファイルに書き出します"));
+  tlbPdf = AddListButton(ToolBar1, "tlbPdf", QStringLiteral("PDF 出力"), QStringLiteral("PDF ファイルに書き出します"));
   ToolBar1->addSeparator();
-  tblClose = button("tblClose", QStringLiteral("閉じる"), QStringLiteral("閉じる"));
-  layout->addWidget(ToolBar1);
-
-  Grid = new TExtGrid3(this);
-  Grid->setObjectName("Grid");
-  QFont font(QStringLiteral("ＭＳ ゴシック"));
-  font.setPixelSize(12);
-  Grid->setFont(font);
-  Grid->SetColCount(kColumns);
-  Grid->SetRowCount(2);
-  Grid->SetFixedRows(1);
-  Grid->SetFixedCols(0);
-  Grid->SetOptions(Grid->Options() | goRowSelect);
-  ApplyGridMode(*Grid, true);  // read and printed, never edited
-  Grid->SetScrollBars(ssBoth);
-  Grid->SetDefaultRowHeight(kRowHeight);
-  Grid->setMouseTracking(true);
-  Grid->viewport()->setMouseTracking(true);
-  layout->addWidget(Grid, 1);
+  tblClose = AddListButton(ToolBar1, "tblClose", QStringLiteral("閉じる"), QStringLiteral("閉じる"));
+  Grid = AddListGrid(this, layout, kColumns, kRowHeight, ssBoth);
 
   cscFindings = new TCellSizeControl(this);
   cscFindings->setObjectName("cscFindings");

@@ -9,6 +9,7 @@
 
 #include "check/extended_check.h"
 #include "components/grid_mode.h"
+#include "panes/list_window.h"
 #include "components/report_printer.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
@@ -37,10 +38,7 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
-  Label1 = new QLabel(QStringLiteral("全ての出力データをチェックした結果、以下の不整合が見つかりました。"), this);
-  Label1->setObjectName("Label1");
-  Label1->setContentsMargins(6, 4, 6, 4);
-  layout->addWidget(Label1);
+  Label1 = AddListHeading(this, layout, QStringLiteral("全ての出力データをチェックした結果、以下の不整合が見つかりました。"));
   // For a delivery of a later edition of the guideline: one line on what
   // this list's findings are worth.
   lblEditionNotice = new QLabel(this);
@@ -50,44 +48,14 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   lblEditionNotice->setVisible(false);
   layout->addWidget(lblEditionNotice);
 
-  ToolBar1 = new QToolBar(this);
-  ToolBar1->setObjectName("ToolBar1");
-  ToolBar1->setFixedHeight(39);
-  ToolBar1->setMovable(false);
-  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  tlbPrint = new QToolButton(ToolBar1);
-  tlbPrint->setObjectName("tlbPrint");
-  tlbPrint->setText(QStringLiteral("    印刷    "));
-  tlbPrint->setAutoRaise(true);
+  ToolBar1 = AddListToolBar(this, layout);
+  tlbPrint = AddListButton(ToolBar1, "tlbPrint", QStringLiteral("    印刷    "), QStringLiteral("印刷 (Ctrl+P)"));
   // The usual print key, as the other printing programs have it.
   tlbPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  tlbPrint->setToolTip(QStringLiteral("印刷 (Ctrl+P)"));
-  ToolBar1->addWidget(tlbPrint);
   ToolBar1->addSeparator();
-  tblClose = new QToolButton(ToolBar1);
-  tblClose->setObjectName("tblClose");
-  tblClose->setText(QStringLiteral("閉じる"));
-  tblClose->setAutoRaise(true);
-  ToolBar1->addWidget(tblClose);
-  layout->addWidget(ToolBar1);
+  tblClose = AddListButton(ToolBar1, "tblClose", QStringLiteral("閉じる"), QString());
 
-  Grid = new TExtGrid3(this);
-  Grid->setObjectName("Grid");
-  QFont font(QStringLiteral("ＭＳ ゴシック"));
-  font.setPixelSize(12);
-  Grid->setFont(font);
-  Grid->SetColCount(6);
-  Grid->SetRowCount(2);
-  Grid->SetFixedRows(1);
-  Grid->SetFixedCols(0);
-  Grid->SetOptions(Grid->Options() | goRowSelect);
-  // A list of findings to read and print: nothing in it can be edited.
-  ApplyGridMode(*Grid, true);
-  Grid->SetScrollBars(ssVertical);
-  Grid->SetDefaultRowHeight(kRowHeight);
-  Grid->setMouseTracking(true);
-  Grid->viewport()->setMouseTracking(true);
-  layout->addWidget(Grid, 1);
+  Grid = AddListGrid(this, layout, 6, kRowHeight, ssVertical);
 
   cscErr = new TCellSizeControl(this);
   cscErr->setObjectName("cscErr");
