@@ -171,13 +171,21 @@ std::vector<std::string> WrapReportText(const std::string& text, std::size_t wid
   return lines;
 }
 
-std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings) {
+std::string FindingCountText(const std::vector<TFinding>& findings) {
+  std::size_t errors = 0, warnings = 0;
+  for (const TFinding& f : findings) {
+    errors += f.Severity == TSeverity::Error;
+    warnings += f.Severity == TSeverity::Warning;
+  }
+  const std::size_t infos = findings.size() - errors - warnings;
+  return "エラー " + std::to_string(errors) + " 件、警告 " + std::to_string(warnings) + " 件" +
+         (infos ? "、情報 " + std::to_string(infos) + " 件" : std::string());
+}
+
+std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings, bool stopped) {
   std::vector<TReportPage> pages;
   if (findings.empty()) return pages;
-  std::size_t errors = 0;
-  for (const TFinding& f : findings) errors += f.Severity == TSeverity::Error;
-  const std::string counts =
-      "エラー " + std::to_string(errors) + " 件、警告 " + std::to_string(findings.size() - errors) + " 件";
+  const std::string counts = FindingCountText(findings) + (stopped ? kStoppedNote : "");
   double y = kFindingTableBottom;  // no page yet: the first finding opens one
   for (const TFinding& f : findings) {
     const std::string cells[] = {SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found};

@@ -46,7 +46,13 @@ std::vector<TReportPage> LayoutErrorReport(const std::vector<std::array<std::str
 // spaces. No pages for an empty list.
 inline constexpr int kFindingReportLines = 6;
 inline constexpr int kFindingReportPageLines = 40;  // table lines on a page
-std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings);
+// A stopped check's report says so after its counts.
+std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings, bool stopped = false);
+
+// "エラー 2 件、警告 1 件", with "、情報 n 件" when there is information.
+std::string FindingCountText(const std::vector<TFinding>& findings);
+// What a stopped check's findings are labelled with: "（中止しました）".
+inline constexpr const char* kStoppedNote = "（中止しました）";
 
 // Lines of at most `width` display columns (a double-byte character of
 // Shift-JIS takes two), broken after a space or '/' in the second half of

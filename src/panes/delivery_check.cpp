@@ -27,7 +27,7 @@ constexpr int kColumns = 5;
 constexpr int kRowHeight = 16;
 const char* const kReportTitle = "電子納品チェック結果";
 // Said wherever the findings are those made until the user stopped the check.
-QString StoppedNote() { return QStringLiteral("（中止しました）"); }
+QString StoppedNote() { return QString::fromUtf8(kStoppedNote); }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -135,19 +135,13 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
   const int rows = static_cast<int>(findings.size()) + 1;
   Grid->SetRowCount(std::max(2, rows));
   for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, 1, QString());
-  std::size_t errors = 0, warnings = 0;
   for (int i = 1; i < rows; ++i) {
     const TFinding& f = findings[static_cast<std::size_t>(i - 1)];
-    errors += f.Severity == TSeverity::Error;
-    warnings += f.Severity == TSeverity::Warning;
     const QString cells[kColumns] = {Q(SeverityName(f.Severity)), Shown(f.Medium), Shown(f.Path), Shown(f.Rule),
                                      Shown(f.Found)};
     for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
   }
-  const std::size_t infos = findings.size() - errors - warnings;
-  lblCount->setText(QStringLiteral("エラー %1 件、警告 %2 件").arg(errors).arg(warnings) +
-                    (infos ? QStringLiteral("、情報 %1 件").arg(infos) : QString()) +
-                    (stopped ? StoppedNote() : QString()));
+  lblCount->setText(Q(FindingCountText(findings)) + (stopped ? StoppedNote() : QString()));
   Grid->MoveTo(0, 1, false);
   Grid->SetTopRow(1);
   Grid->RefreshVertScrollBar();
@@ -237,7 +231,7 @@ bool TfrmDeliveryCheck::ExportCsv(const QString& path) {
 bool TfrmDeliveryCheck::ExportPdf(const QString& path) {
   if (!TargetAllowed(path)) return false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_), ReportTitle());
+  const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_, stopped_), ReportTitle());
   QApplication::restoreOverrideCursor();
   if (ok) {
     StatusBar1->showMessage(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), 5000);
@@ -271,7 +265,7 @@ bool TfrmDeliveryCheck::PrintOn(QPrinter& printer) {
   printer.setDocName(ReportTitle());
   printer.setFullPage(true);  // positions count from the paper's corner
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
-  if (!PaintReportPages(printer, LayoutFindingReport(findings_))) {
+  if (!PaintReportPages(printer, LayoutFindingReport(findings_, stopped_))) {
     printer.abort();
     return false;
   }

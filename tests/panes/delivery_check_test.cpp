@@ -323,6 +323,9 @@ TEST(DeliveryCheckReport, WrapsLongTextsAndKeepsEachFindingOnOnePage) {
     }
     EXPECT_EQ(rowsSeen, c.Findings.size());
   }
+  // Information counted apart from warnings; a stopped check says so.
+  EXPECT_EQ(texts(LayoutFindingReport({Error("1", "F", "r", "x"), Info("1", "G", "r", "x")}, true)[0], 3.3),
+            std::vector<std::string>{"エラー 1 件、警告 0 件、情報 1 件（中止しました）"});
   // A long text wraps to its most lines, the last cut.
   const auto one = LayoutFindingReport({Error("1", "F", "r", longFound)});
   std::vector<std::string> found;
