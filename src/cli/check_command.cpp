@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "check/extended_check.h"
+#include "delivery/sibling_media.h"
 #include "check/viewer_model.h"
 #include "cli/gui_app.h"
 #include "cli/json.h"
@@ -264,6 +265,15 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
       given.push_back({m.MediaNo, m.Folder});
     }
   }
+  // Media of the delivery not given but lying beside the first: named on
+  // stderr, so that a script can give them too.
+  if (!given.empty() && !model.View.AllMediaLoaded())
+    for (const TSiblingMedium& s : FindSiblingMedia(given.front().Folder).Media)
+      if (s.SameRecord && std::none_of(given.begin(), given.end(), [&](const TCheckedMedium& m) {
+            return m.MediaNo == s.MediaNo;
+          }))
+        err << "dlvr: check: 同じ工事の媒体が隣にあります（続けて指定できます）: " << s.Folder << "（メディア番号 "
+            << s.MediaNo << "）\n";
   TExtendedInput input = ExtendedInputFor(model.View);
   input.Media = given;  // a medium given twice is a finding of its own
   // Documents are opened with Qt (PDFs, images): an application object.

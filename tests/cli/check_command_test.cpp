@@ -163,6 +163,7 @@ TEST(CheckCommand, ExtendedCheckOfTheSamples) {
   onlyInformation(Lines(r.out), 0, "情報\t");  // one sound delivery: each medium's reference drawings are its own
   r = Check({one, "--extended", "--format", "tsv"});
   EXPECT_EQ(r.code, 0);  // what is missing may be on the medium not loaded: warnings
+  EXPECT_EQ(r.err, "dlvr: check: 同じ工事の媒体が隣にあります（続けて指定できます）: " + two + "/（メディア番号 2）\n");
   EXPECT_NE(r.out.find("警告\t\tINDEX_C.XML\tメディア総枚数\t"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("読み込んでいない媒体にある可能性があります"), std::string::npos);
 }
