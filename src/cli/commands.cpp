@@ -40,6 +40,8 @@ const char* const kUsage =
     "                  list the photo records of PHOTO.XML, or check the photos\n"
     "  render DRAWING (-o OUT.png|svg|pdf | --dump)\n"
     "                  draw an SXF drawing (.P21, .SFC) or list its primitives\n"
+    "  scan ROOT       check every delivery under ROOT, several at a time, and\n"
+    "                  print one summary row per delivery\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -292,6 +294,7 @@ std::string DumpDelivery(const std::string& folder) {
 }
 
 int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
@@ -314,6 +317,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (cmd == "html") return CmdHtml(args, out, err);
   if (cmd == "photos") return CmdPhotos(args, out, err);
   if (cmd == "render") return CmdRender(args, out, err);
+  if (cmd == "scan") return CmdScan(args, out, err);
   if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
   return Fail(err, "unknown command " + cmd);
 }

@@ -1,0 +1,188 @@
+// dlvr scan, run as a program over a scratch archive: copies of the sample
+// deliveries, a folder that is none, a link, and two deliveries whose check
+// a wrapper makes hang or crash.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/check_command.h"
+#include "cli/commands.h"
+#include "platform/fileio.h"
+#include "support/fixtures.h"
+
+namespace dlvr {
+namespace {
+
+struct ScanRun {
+  int code = -1;
+  std::string out, err;
+};
+
+ScanRun Dlvr(const std::string& args, const std::string& env = std::string()) {
+  test::ScratchDir tmp;
+  const std::string cmd = env + " " + DLVR_CLI_PATH + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  const int status = std::system(cmd.c_str());
+  ScanRun r;
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ReadWholeFile(tmp / "out", r.out);
+  ReadWholeFile(tmp / "err", r.err);
+  return r;
+}
+
+// The CSV rows (no field of the samples holds a comma or quote), the
+// seconds column dropped.
+std::vector<std::vector<std::string>> Rows(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(csv);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> cells;
+    std::istringstream cs(line);
+    for (std::string cell; std::getline(cs, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.push_back("");
+    if (cells.size() > 6) cells.erase(cells.begin() + 6);
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+std::string KojiNo(const std::string& folder) {
+  const std::string dump = DumpDelivery(folder);
+  const std::size_t at = dump.find("\"KojiNo\": \"") + 11;
+  return dump.substr(at, dump.find('"', at) - at);
+}
+
+std::string DataErrors(const std::vector<std::string>& folders) {
+  TCheckErrorList errors;
+  std::ostringstream err;
+  EXPECT_EQ(LoadAndCheckFolder(folders, errors, err), 0);
+  return std::to_string(errors.size());
+}
+
+// ROOT: a/clean, a/errors, a_clean, b/multi/MEDIA1+MEDIA2, "e/we ird_名前",
+// c/notes (no INDEX_C.XML), link -> a/clean, d/hang and d/crash.
+struct Archive {
+  test::ScratchDir dir;
+  std::string root = dir / "root";
+  std::string wrapper = dir / "child.sh";
+  Archive() {
+    for (const char* to : {"a/clean", "a_clean", "d/hang", "d/crash", "e/we ird_名前"}) {
+      dir.MakeDir("root/" + std::string(to));
+      test::CopyTree(test::SamplePath("clean"), root + "/" + to);
+    }
+    test::CopyTree(test::SamplePath("errors"), dir.MakeDir("root/a/errors"));
+    test::CopyTree(test::SamplePath("multi"), dir.MakeDir("root/b/multi"));
+    dir.WriteBytes("root/c/notes/README.TXT", "no delivery");
+    EXPECT_EQ(::symlink((root + "/a/clean").c_str(), (root + "/link").c_str()), 0);
+    dir.WriteBytes("child.sh", std::string("#!/bin/sh\ncase \"$*\" in\n  */d/hang*) exec sleep 30 ;;\n"
+                                           "  */d/crash*) kill -SEGV $$ ;;\nesac\nexec ") +
+                                   DLVR_CLI_PATH + " \"$@\"\n");
+    ::chmod(wrapper.c_str(), 0755);
+  }
+};
+
+TEST(Scan, RowsCountsOutcomesAndFindingsFilesWithOneOrTwoJobs) {
+  Archive a;
+  const std::vector<std::string> before = test::TreeSnapshot(a.root);
+  const std::string clean = KojiNo(test::SamplePath("clean")), multi = KojiNo(test::SamplePath("multi/MEDIA1"));
+  const std::string errs = DataErrors({a.root + "/a/errors"});
+  const std::string multiErrs = DataErrors({a.root + "/b/multi/MEDIA1", a.root + "/b/multi/MEDIA2"});
+  ASSERT_NE(errs, "0");
+  ASSERT_FALSE(clean.empty());
+
+  std::vector<std::vector<std::string>> first;
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    const std::string out = a.dir / (std::string("out") + jobs);
+    ScanRun r = Dlvr("scan '" + a.root + "' --timeout 1 --out " + out + " --jobs " + jobs,
+                     "DLVR_SCAN_CHILD=" + a.wrapper);
+    EXPECT_EQ(r.code, 1) << r.err;
+    const auto rows = Rows(r.out);
+    ASSERT_EQ(rows.size(), 8u) << r.out;
+    const std::vector<std::vector<std::string>> expected = {
+        {"folder", "工事番号", "工事名称", "media", "errors", "warnings", "result", "detail"},
+        {"a/clean", clean, rows[1][2], "1", "0", "0", "checked", ""},
+        {"a/errors", rows[2][1], rows[2][2], "1", errs, "0", "checked", ""},
+        {"a_clean", clean, rows[1][2], "1", "0", "0", "checked", ""},
+        {"b/multi/MEDIA1", multi, rows[4][2], "2", multiErrs, "0", "checked", ""},
+        {"d/crash", clean, rows[1][2], "1", "0", "0", "crashed", "シグナル 11 (SEGV) で終了しました"},
+        {"d/hang", clean, rows[1][2], "1", "0", "0", "timeout", "1 秒で打ち切りました"},
+        {"e/we ird_名前", clean, rows[1][2], "1", "0", "0", "checked", ""},
+    };
+    EXPECT_EQ(rows, expected);
+    EXPECT_FALSE(rows[1][2].empty());
+    if (first.empty()) first = rows;
+    EXPECT_EQ(rows, first);
+
+    // The findings of every delivery checked, as check prints them, under
+    // names that do not collide; the summary beside them.
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(out + "/_summary.csv", text));
+    EXPECT_EQ(text, r.out);
+    ScanRun check = Dlvr("check " + a.root + "/a/errors --format csv");
+    ASSERT_TRUE(ReadWholeFile(out + "/a_errors.csv", text));
+    EXPECT_EQ(text, check.out);
+    for (const char* name : {"a_clean.csv", "a%5Fclean.csv", "b_multi_MEDIA1.csv", "e_we%20ird%5F名前.csv"})
+      EXPECT_TRUE(ReadWholeFile(out + "/" + name, text)) << name;
+    EXPECT_EQ(test::TreeSnapshot(out).size(), 6u);
+  }
+  EXPECT_EQ(test::TreeSnapshot(a.root), before);
+}
+
+TEST(Scan, ExtendedCountsBySeverityInJson) {
+  Archive a;
+  std::filesystem::remove_all(a.root + "/d");
+  std::filesystem::remove_all(a.root + "/a_clean");
+  std::filesystem::remove_all(a.root + "/e");
+  ScanRun r = Dlvr("scan " + a.root + " --extended --format json --jobs 2");
+  ASSERT_EQ(r.code, 1) << r.err;
+  // Each delivery's counts as its own extended check gives them.
+  for (const char* rel : {"a/clean", "a/errors", "b/multi/MEDIA1"}) {
+    std::string media = a.root + "/" + rel;
+    if (std::string(rel) == "b/multi/MEDIA1") media += " " + a.root + "/b/multi/MEDIA2";
+    ScanRun check = Dlvr("check " + media + " --extended --format tsv");
+    long errors = 0, warnings = 0;
+    std::istringstream in(check.out);
+    for (std::string line; std::getline(in, line);) {
+      errors += line.rfind("エラー\t", 0) == 0;
+      warnings += line.rfind("警告\t", 0) == 0;
+    }
+    const std::string row = "\"folder\": \"" + std::string(rel) + "\",";
+    const std::size_t at = r.out.find(row);
+    ASSERT_NE(at, std::string::npos) << rel << r.out;
+    const std::string object = r.out.substr(at, r.out.find('}', at) - at);
+    EXPECT_NE(object.find("\"errors\": " + std::to_string(errors) + ",\n"), std::string::npos) << object;
+    EXPECT_NE(object.find("\"warnings\": " + std::to_string(warnings) + ",\n"), std::string::npos) << object;
+    EXPECT_NE(object.find("\"result\": \"checked\""), std::string::npos) << object;
+  }
+  EXPECT_EQ(r.out.rfind("[\n {\n  \"folder\": \"a/clean\",\n  \"工事番号\": ", 0), 0u) << r.out;
+}
+
+TEST(Scan, WrongArgumentsAndAnOutputFolderInsideRootAreRefused) {
+  Archive a;
+  const std::vector<std::string> before = test::TreeSnapshot(a.root);
+  const std::string root = " '" + a.root + "'";
+  for (const std::string& args :
+       {std::string("scan"), "scan" + root + " --jobs 0", "scan" + root + " --jobs x", "scan" + root + " --timeout 0",
+        "scan" + root + " --format tsv", "scan" + root + " --bogus", "scan" + root + root,
+        "scan " + a.dir / "missing", "scan" + root + " --out '" + a.root + "/a/clean/OUT'",
+        "scan" + root + " --out '" + a.root + "/c/../x'", "scan" + root + " --out '" + a.root + "/link'"}) {
+    ScanRun r = Dlvr(args);
+    EXPECT_EQ(r.code, 2) << args;
+    EXPECT_TRUE(r.out.empty()) << args;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << r.err;
+  }
+  EXPECT_EQ(test::TreeSnapshot(a.root), before);
+  // A folder with no delivery: the header alone, exit 0.
+  ScanRun r = Dlvr("scan '" + a.root + "/c'");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "folder,工事番号,工事名称,media,errors,warnings,seconds,result,detail\r\n");
+}
+
+}  // namespace
+}  // namespace dlvr
