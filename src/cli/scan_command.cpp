@@ -5,16 +5,17 @@
 // The scanner runs this program again as `dlvr check MEDIUM... [--extended]
 // --format csv|json` for each delivery, at most --jobs at a time, each child
 // the leader of a process group of its own with stdin from /dev/null and its
-// stdout and stderr read through pipes. A child past --timeout is killed with
-// its whole group (SIGKILL); one that ends on a signal is reported as
-// crashed, one that exits with anything but 0 or 1 as failed. The child keeps
+// stdout and stderr read through pipes, killed when the scanner ends. A child
+// past --timeout is killed with its whole group (SIGKILL); one that ends on a
+// signal is reported as crashed, one that exits with anything but 0 or 1 as
+// failed. The child keeps
 // the scanner's environment (the check of documents sets
 // QT_QPA_PLATFORM=offscreen itself when it is unset).
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -295,7 +296,8 @@ void CloseFd(int& fd) {
 }
 
 // Starts the check of one delivery; false (with the reason) when it could
-// not be started.
+// not be started. The child leads a process group of its own (killed as
+// one) and is killed when the scanner ends, Ctrl-C or not.
 bool Spawn(const std::string& program, const std::vector<std::string>& args, TChild& c, std::string& why) {
   int out[2], errp[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -311,32 +313,34 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, TCh
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-  posix_spawn_file_actions_adddup2(&fa, errp[1], 2);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setpgroup(&attr, 0);  // a group of its own, killed as one
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const int rc = ::posix_spawn(&c.Pid, program.c_str(), &fa, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  posix_spawnattr_destroy(&attr);
+  const pid_t parent = ::getpid();
+  c.Pid = ::fork();
+  if (c.Pid == 0) {
+    // Only async-signal-safe calls from here to exec.
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(sig, SIG_DFL);
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(errp[1], 2) < 0) ::_exit(127);
+    ::execve(program.c_str(), argv.data(), environ);
+    const char message[] = "dlvr: scan: チェックのプログラムを起動できません\n";
+    [[maybe_unused]] const ssize_t n = ::write(2, message, sizeof message - 1);
+    ::_exit(127);
+  }
+  const int forkError = errno;
   ::close(out[1]);
   ::close(errp[1]);
-  if (rc != 0) {
-    why = program + ": " + std::strerror(rc);
+  if (c.Pid < 0) {
+    why = std::strerror(forkError);
     ::close(out[0]);
     ::close(errp[0]);
     return false;
   }
+  ::setpgid(c.Pid, c.Pid);  // also here, so that a kill of the group never misses it
   c.Out = out[0];
   c.Err = errp[0];
   // Readable when the child has ended; without it the end is polled for.
