@@ -22,6 +22,8 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho
   # tests, benchmarks, screenshots
   googletest libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils xvfb xauth poppler-utils
+  # the install test (desktop entry, metainfo, MIME database)
+  python3 desktop-file-utils appstream shared-mime-info libglib2.0-bin
 )
 
 missing=()
