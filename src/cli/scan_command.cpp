@@ -2,15 +2,15 @@
 // process of its own, so that a reader that crashes or never ends costs one
 // row of the summary and not the scan.
 //
-// The scanner runs this program again as `dlvr check MEDIUM... [--extended]
-// --format csv|json` for each delivery, at most --jobs at a time, each child
-// the leader of a process group of its own with stdin from /dev/null and its
-// stdout and stderr read through pipes, killed when the scanner ends. A child
-// past --timeout is killed with its whole group (SIGKILL); one that ends on a
-// signal is reported as crashed, one that exits with anything but 0 or 1 as
-// failed. The child keeps
-// the scanner's environment (the check of documents sets
-// QT_QPA_PLATFORM=offscreen itself when it is unset).
+// Each delivery is checked in a fork of the scanner that runs what `dlvr
+// check MEDIUM... [--extended] --format csv|json` runs and prints it (no new
+// start of the program: its libraries are loaded already), at most --jobs at
+// a time. Each child leads a process group of its own, reads /dev/null, has
+// its stdout and stderr read through pipes, and is killed when the scanner
+// ends. A child past --timeout is killed with its whole group (SIGKILL); one
+// that ends on a signal is reported as crashed, one that exits with anything
+// but 0 or 1 as failed. The child keeps the scanner's environment (the check
+// of documents sets QT_QPA_PLATFORM=offscreen itself when it is unset).
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -29,6 +29,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -42,6 +43,7 @@
 #include "delivery/store.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
+#include "platform/tempfs.h"
 #include "platform/text.h"
 
 extern char** environ;
@@ -95,7 +97,25 @@ struct TDelivery {
   std::string Rel;  // the first medium's
   std::string KojiNo, KojiName;
   std::vector<std::string> Folders;  // by medium number
+  std::uint64_t Weight = 0;          // bytes of its management files
 };
+
+// The bytes of a medium's management files (INDEX_C.XML and the XML files
+// of its class folders), by which the check's time is guessed.
+std::uint64_t ManagementBytes(const std::string& medium) {
+  std::uint64_t bytes = 0;
+  auto add = [&bytes](const std::string& file) {
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::uint64_t>(st.st_size);
+  };
+  if (const std::optional<std::string> index = FileInFolder(medium, "INDEX_C.XML")) add(*index);
+  for (const std::string& sub : ListFolders(medium)) {
+    const std::string folder = JoinPath(medium, sub);
+    for (const std::string& name : ListFiles(folder))
+      if (name.size() > 4 && AsciiUpper(name.substr(name.size() - 4)) == ".XML") add(JoinPath(folder, name));
+  }
+  return bytes;
+}
 
 enum class TOutcome { Checked, Failed, Crashed, TimedOut };
 
@@ -175,6 +195,7 @@ std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
     for (std::size_t m : group) {
       taken[m] = true;
       d.Folders.push_back(media[m].Folder);
+      d.Weight += ManagementBytes(media[m].Folder);
     }
     deliveries.push_back(std::move(d));
   }
@@ -272,11 +293,35 @@ void CountFindings(const std::string& text, bool json, bool extended, TResult& r
   r.Warnings = std::count(firsts.begin(), firsts.end(), "警告");
 }
 
-// The program run for each delivery: this one, unless DLVR_SCAN_CHILD names
-// another (the tests put a wrapper there that hangs or crashes on purpose).
+// The program run for each delivery when DLVR_SCAN_CHILD names one (the
+// tests put a wrapper there that hangs or crashes on purpose); "" when the
+// check runs in the forked scanner itself.
 std::string ChildProgram() {
   const char* other = std::getenv("DLVR_SCAN_CHILD");
-  return other && *other ? other : "/proc/self/exe";
+  return other && *other ? other : "";
+}
+
+void WriteAll(int fd, const std::string& text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// The check, in the forked scanner: what `dlvr check` would print, its exit
+// code. The other thread of the scanner (the one that waits for signals)
+// holds no lock, and the allocator is safe across fork, so the check runs
+// as it would in a process of its own; the loaded libraries need no second
+// start.
+int CheckInChild(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int code = CmdCheck(args, out, err);
+  WriteAll(1, out.str());
+  WriteAll(2, err.str());
+  RemovePrivateWorkFolder();
+  return code;
 }
 
 struct TChild {
@@ -295,8 +340,9 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
-// Starts the check of one delivery; false (with the reason) when it could
-// not be started. The child leads a process group of its own (killed as
+// Starts the check of one delivery (args as for CmdCheck), in a fork of the
+// scanner or, when `program` is given, in that program; false (with the
+// reason) when it could not be started. The child leads a process group of its own (killed as
 // one) and is killed when the scanner ends, Ctrl-C or not.
 bool Spawn(const std::string& program, const std::vector<std::string>& args, TChild& c, std::string& why) {
   int out[2], errp[2];
@@ -310,13 +356,13 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, TCh
     ::close(out[1]);
     return false;
   }
-  std::vector<char*> argv;
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const pid_t parent = ::getpid();
   c.Pid = ::fork();
   if (c.Pid == 0) {
-    // Only async-signal-safe calls from here to exec.
+    // Async-signal-safe calls only, up to the check or the exec.
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
@@ -326,6 +372,7 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, TCh
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(sig, SIG_DFL);
     const int in = ::open("/dev/null", O_RDONLY);
     if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(errp[1], 2) < 0) ::_exit(127);
+    if (program.empty()) ::_exit(CheckInChild(args));
     ::execve(program.c_str(), argv.data(), environ);
     const char message[] = "dlvr: scan: チェックのプログラムを起動できません\n";
     [[maybe_unused]] const ssize_t n = ::write(2, message, sizeof message - 1);
@@ -441,6 +488,12 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
   const std::string ext = o.Json ? ".json" : ".csv";
   bool written = true;
   std::size_t next = 0, done = 0;
+  // The largest deliveries first, so that no large one is left to run alone
+  // at the end.
+  std::vector<std::size_t> order(deliveries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return deliveries[a].Weight > deliveries[b].Weight; });
   std::vector<TChild> running;
 
   auto finish = [&](TChild& c, bool timedOut) {
@@ -481,8 +534,8 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
   while (next < deliveries.size() || !running.empty()) {
     while (running.size() < static_cast<std::size_t>(o.Jobs) && next < deliveries.size()) {
       TChild c;
-      c.Index = next++;
-      std::vector<std::string> args{program, "check"};
+      c.Index = order[next++];
+      std::vector<std::string> args{"check"};
       for (const std::string& f : deliveries[c.Index].Folders) args.push_back(f);
       if (o.Extended) args.push_back("--extended");
       args.push_back("--format");
