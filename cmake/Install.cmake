@@ -77,7 +77,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DLVR_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Japanese fonts for the grids and the drawings; Qt's own dialogs in Japanese.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-translations-l10n")
+# Japanese fonts for the grids and the drawings, Qt's own dialogs in Japanese,
+# photos in the image formats Qt reads through plugins (TIFF).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-translations-l10n, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
