@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/translations.h"
+#include "delivery/helpers.h"
 #include "components/drawing_canvas.h"
 #include "components/message_service.h"
 #include "panes/seldir.h"
@@ -31,7 +32,9 @@ const char* const kUsage =
     "usage: dlvrview [FOLDER [FOLDER...]]\n"
     "\n"
     "Shows a public-works electronic delivery: the folder holding INDEX_C.XML\n"
-    "(without one, the folder the viewer showed last). Further FOLDERs are\n"
+    "(without one, the folder the viewer showed last; a file given stands for\n"
+    "the delivery it belongs to, its folder or one up to two levels above that\n"
+    "holds INDEX_C.XML). Further FOLDERs are\n"
     "loaded after it as further media of the same delivery; media of it still\n"
     "missing that are found in the folders beside it are offered to load.\n"
     "\n"
@@ -56,6 +59,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("dlvrview");
   QApplication::setApplicationVersion(DLVR_VERSION);
+  QGuiApplication::setDesktopFileName(QStringLiteral("jp.dlvrview.DLVRView"));
   // Qt's own dialogs speak the user's language when that is Japanese.
   const auto qtTexts =
       dlvr::InstallQtTranslations(dlvr::WantsJapanese(QLocale::system().uiLanguages(), dlvr::SystemLocaleText()));
@@ -78,7 +82,12 @@ int main(int argc, char** argv) {
   dlvr::TfrmMainHooks::ShowErrors = [](QWidget* parent, dlvr::TMdlTreeView& view) {
     dlvr::TfrmXMLErr::ShowErrors(parent, view);
   };
+  // A file given (a file manager opening INDEX_C.XML or another file of a
+  // delivery) stands for the delivery it belongs to.
   QStringList args = QApplication::arguments();
+  for (int i = 1; i < args.size(); ++i)
+    if (QFileInfo(args[i]).isFile())
+      args[i] = QString::fromStdString(dlvr::DeliveryFolderOf(args[i].toStdString()));
   int status = 0;
   {
     dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());

@@ -41,18 +41,6 @@ int Failed(std::ostream& err, const std::string& file, const std::string& reason
   return 1;
 }
 
-// The delivery a file belongs to: the nearest folder at most two levels up
-// that holds INDEX_C.XML, else the file's own folder.
-std::string DeliveryFolderOf(const std::string& file) {
-  std::string folder = ExtractFilePath(AbsolutePath(file));
-  std::string probe = folder;
-  for (int up = 0; up <= 2 && probe.size() > 1; ++up) {
-    if (FileExists(ResolveCase(JoinPath(probe, "INDEX_C.XML")))) return probe;
-    probe = ExtractFilePath(probe.substr(0, probe.size() - 1));
-  }
-  return folder;
-}
-
 // The class whose built-in stylesheet the viewer shows the file with (1-4,
 // 6), or 0.
 int StyledClassOf(const std::string& file) {

@@ -233,4 +233,16 @@ bool WriteBlankPage() {
   return ReplaceWholeFile(path, text);
 }
 
+// The delivery a file belongs to: the nearest folder at most two levels up
+// that holds INDEX_C.XML, else the file's own folder.
+std::string DeliveryFolderOf(const std::string& file) {
+  std::string folder = ExtractFilePath(AbsolutePath(file));
+  std::string probe = folder;
+  for (int up = 0; up <= 2 && probe.size() > 1; ++up) {
+    if (FileExists(ResolveCase(JoinPath(probe, "INDEX_C.XML")))) return probe;
+    probe = ExtractFilePath(probe.substr(0, probe.size() - 1));
+  }
+  return folder;
+}
+
 }  // namespace dlvr

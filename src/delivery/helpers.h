@@ -13,6 +13,11 @@ namespace dlvr {
 // The text of the not-ready prompt.
 extern const char* const kMediaNotReadyText;
 
+// The delivery a file belongs to: the nearest folder at most two levels up
+// that holds INDEX_C.XML (any case), else the file's own folder; ending in
+// '/'.
+std::string DeliveryFolderOf(const std::string& file);
+
 // True when `path` lies on a fixed disk.
 bool IsFixedDrive(const std::string& path);
 

@@ -167,5 +167,21 @@ TEST(BlankPage, EightLinesInTheProgramFolder) {
   SetProgramDir(saved);
 }
 
+// A file stands for the delivery it belongs to: INDEX_C.XML (any case) in
+// its folder or up to two levels above, else its own folder.
+TEST(DeliveryFolder, OfAFileUpToTwoLevelsDown) {
+  test::ScratchDir d;
+  d.WriteBytes("kkt/index_c.xml", "x");
+  for (const char* file : {"kkt/MEET/ORG/A/X.PDF", "kkt/MEET/ORG/X.PDF", "kkt/MEET/MEET.XML", "kkt/X.TXT"})
+    d.WriteBytes(file, "x");
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"kkt/index_c.xml", "kkt/"},
+      {"kkt/MEET/MEET.XML", "kkt/"},
+      {"kkt/MEET/ORG/X.PDF", "kkt/"},
+      {"kkt/MEET/ORG/A/X.PDF", "kkt/MEET/ORG/A/"},  // three levels down: its own folder
+  };
+  for (const auto& [file, folder] : rows) EXPECT_EQ(DeliveryFolderOf(d / file), d / folder) << file;
+}
+
 }  // namespace
 }  // namespace dlvr
