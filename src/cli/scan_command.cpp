@@ -76,7 +76,7 @@ const char* const kScanUsage =
     "the summary as _summary.csv or _summary.json.\n"
     "A progress count is shown on stderr when it is a terminal.\n"
     "Exit 0 when every delivery was checked and has no error, 1 otherwise, 2 on\n"
-    "wrong arguments.\n";
+    "wrong arguments or when a file in DIR could not be written.\n";
 
 constexpr int kMaxDepth = 32;
 // More output than any check prints; a child beyond it is stopped.
@@ -111,6 +111,8 @@ std::uint64_t ManagementBytes(const std::string& medium) {
   if (const std::optional<std::string> index = FileInFolder(medium, "INDEX_C.XML")) add(*index);
   for (const std::string& sub : ListFolders(medium)) {
     const std::string folder = JoinPath(medium, sub);
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;  // a link: not the delivery's
     for (const std::string& name : ListFiles(folder))
       if (name.size() > 4 && AsciiUpper(name.substr(name.size() - 4)) == ".XML") add(JoinPath(folder, name));
   }
@@ -174,7 +176,7 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
 // a medium so taken is no delivery of its own.
 std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
   std::map<std::string, std::size_t> byFolder;
-  for (std::size_t i = 0; i < media.size(); ++i) byFolder[CanonicalPath(media[i].Folder)] = i;
+  for (std::size_t i = 0; i < media.size(); ++i) byFolder[AbsolutePath(media[i].Folder)] = i;
   std::vector<bool> taken(media.size(), false);
   std::vector<TDelivery> deliveries;
   for (std::size_t i = 0; i < media.size(); ++i) {
@@ -182,7 +184,7 @@ std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
     std::vector<std::size_t> group{i};
     if (WholeNumber(media[i].Record.MediaCount) > 1)
       for (const TSiblingMedium& s : FindSiblingMedia(media[i].Folder).Media) {
-        auto it = byFolder.find(CanonicalPath(s.Folder));
+        auto it = byFolder.find(AbsolutePath(s.Folder));
         if (s.SameRecord && it != byFolder.end() && !taken[it->second] && it->second != i) group.push_back(it->second);
       }
     std::stable_sort(group.begin(), group.end(), [&](std::size_t a, std::size_t b) {
@@ -671,7 +673,7 @@ int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (positional.empty()) return Fail(err, "missing ROOT");
   if (positional.size() > 1) return Fail(err, "one ROOT only, not also " + positional[1]);
   if (!DirExists(positional[0])) return Fail(err, "not a folder: " + positional[0]);
-  o.Root = CanonicalPath(positional[0]);
+  o.Root = AbsolutePath(positional[0]);
   if (!o.OutDir.empty()) {
     // Nothing is ever written into a delivery: DIR outside ROOT, judged
     // with links and .. resolved.
