@@ -88,7 +88,9 @@ QString FindHistoryFolder() {
   while (folder.endsWith('/') && folder.size() > 1) folder.chop(1);
   QFileInfo info(folder);
   QFileInfo file(folder + "/FindOrg.DAT");
-  if (info.isDir() && info.isWritable() && (!file.exists() || file.isWritable())) return folder;
+  if (info.isDir() && info.isWritable() && (!file.exists() || file.isWritable()) &&
+      !IsSystemFolder(folder.toStdString()))
+    return folder;
   return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tavrin/" +
          TExtRegistry::ProgramName();
 }

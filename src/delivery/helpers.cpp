@@ -223,8 +223,8 @@ bool WriteBlankPage() {
     text += "\r\n";
   }
   // A program kept in a delivery's folder (copied there with the delivery)
-  // never writes into it.
-  if (FileInFolder(ProgramDir(), "INDEX_C.XML", "/")) return false;
+  // never writes into it, nor an installed one into the system's folders.
+  if (FileInFolder(ProgramDir(), "INDEX_C.XML", "/") || IsSystemFolder(ProgramDir())) return false;
   const std::string path = BlankPagePath();
   std::string present;
   if (ReadRegularFile(path, text.size(), present) == TReadStatus::Ok && present == text) return true;

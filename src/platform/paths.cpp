@@ -232,4 +232,11 @@ bool LeadsOutside(const std::string& path, const std::string& root) {
   return !IsWithin(real, CanonicalPath(ResolveCase(root.empty() ? "." : root)));
 }
 
+bool IsSystemFolder(const std::string& folder) {
+  const std::string path = AbsolutePath(folder) + "/";
+  for (const char* top : {"/usr/", "/bin/", "/sbin/", "/lib/", "/lib64/", "/opt/", "/snap/"})
+    if (path.rfind(top, 0) == 0) return true;
+  return false;
+}
+
 }  // namespace dlvr

@@ -113,4 +113,9 @@ std::vector<std::string> ListFolders(const std::string& folder);
 // cannot be resolved.
 std::string AbsolutePath(const std::string& path);
 
+// A folder the system's packages own (/usr, /bin, /sbin, /lib, /opt, /snap
+// and below): a program installed there keeps what it writes in the user's
+// folders, even when it runs as root.
+bool IsSystemFolder(const std::string& folder);
+
 }  // namespace dlvr

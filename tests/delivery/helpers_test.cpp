@@ -164,6 +164,14 @@ TEST(BlankPage, EightLinesInTheProgramFolder) {
   SetProgramDir(d / "delivery");
   EXPECT_FALSE(WriteBlankPage());
   EXPECT_EQ(test::TreeSnapshot(d / "delivery"), before);
+  // An installed program never writes into the system's folders, even as root.
+  for (const char* system : {"/usr/bin/", "/usr/local/bin/", "/opt/dlvrview/bin/"}) {
+    SetProgramDir(system);
+    EXPECT_FALSE(WriteBlankPage()) << system;
+    EXPECT_TRUE(IsSystemFolder(system));
+  }
+  EXPECT_FALSE(IsSystemFolder(d.Path()));
+  EXPECT_FALSE(IsSystemFolder("/usrdata/bin"));
   SetProgramDir(saved);
 }
 
