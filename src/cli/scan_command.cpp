@@ -217,7 +217,8 @@ std::string FindingsName(const std::string& rel) {
     const unsigned char c = static_cast<unsigned char>(rel[i]);
     if (c == '/') {
       name += '_';
-    } else if ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '-' || (c == '.' && i > 0) || (c >= 0x80 && valid == rel)) {
+    } else if ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '-' || (c == '.' && i > 0) ||
+               (c >= 0x80 && valid == rel)) {
       name += static_cast<char>(c);
     } else {
       char hex[4];
@@ -510,7 +511,8 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
     } else if (WIFSIGNALED(c.Status)) {
       r.Outcome = TOutcome::Crashed;
       const int sig = WTERMSIG(c.Status);
-      r.Detail = "シグナル " + std::to_string(sig) + " (" + (sigabbrev_np(sig) ? sigabbrev_np(sig) : "?") + ") で終了しました";
+      const char* name = sigabbrev_np(sig);
+      r.Detail = "シグナル " + std::to_string(sig) + " (" + (name ? name : "?") + ") で終了しました";
     } else if (WIFEXITED(c.Status) && (WEXITSTATUS(c.Status) == 0 || WEXITSTATUS(c.Status) == 1)) {
       r.Outcome = TOutcome::Checked;
       CountFindings(c.OutText, o.Json, o.Extended, r);
@@ -685,7 +687,8 @@ int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   std::vector<TMedium> media;
   FindMedia(o.Root, ".", 0, media, err);
   const std::vector<TDelivery> deliveries = GroupMedia(media);
-  if (deliveries.empty()) err << "dlvr: scan: 納品データ（INDEX_C.XML のあるフォルダ）が見つかりません: " << positional[0] << "\n";
+  if (deliveries.empty())
+    err << "dlvr: scan: 納品データ（INDEX_C.XML のあるフォルダ）が見つかりません: " << positional[0] << "\n";
   std::vector<TResult> results(deliveries.size());
   bool written = RunChecks(o, deliveries, results, err);
 
