@@ -80,7 +80,7 @@ struct Archive {
     dir.WriteBytes("root/c/notes/README.TXT", "no delivery");
     EXPECT_EQ(::symlink((root + "/a/clean").c_str(), (root + "/link").c_str()), 0);
     dir.WriteBytes("child.sh", std::string("#!/bin/sh\ncase \"$*\" in\n  */d/hang*) exec sleep 30 ;;\n"
-                                           "  */d/crash*) kill -SEGV $$ ;;\nesac\nexec ") +
+                                           "  */d/crash*) ulimit -c 0; kill -SEGV $$ ;;\nesac\nexec ") +
                                    DLVR_CLI_PATH + " \"$@\"\n");
     ::chmod(wrapper.c_str(), 0755);
   }
