@@ -2,15 +2,17 @@
 // process of its own, so that a reader that crashes or never ends costs one
 // row of the summary and not the scan.
 //
-// Each delivery is checked in a fork of the scanner that runs what `dlvr
-// check MEDIUM... [--extended] --format csv|json` runs and prints it (no new
-// start of the program: its libraries are loaded already), at most --jobs at
-// a time. Each child leads a process group of its own, reads /dev/null, has
-// its stdout and stderr read through pipes, and is killed when the scanner
-// ends. A child past --timeout is killed with its whole group (SIGKILL); one
-// that ends on a signal is reported as crashed, one that exits with anything
-// but 0 or 1 as failed. The child keeps the scanner's environment (the check
-// of documents sets QT_QPA_PLATFORM=offscreen itself when it is unset).
+// The checks run in workers: forks of the scanner (no new start of the
+// program: its libraries are loaded already), --jobs of them, each checking
+// one delivery at a time as `dlvr check MEDIUM... [--extended] --format
+// csv|json` would and sending back what it prints, and replaced by a fresh
+// one after 64 deliveries. A worker leads a process group of its own and is
+// killed when the scanner ends. A check past --timeout is ended by killing
+// its worker's group (SIGKILL); a worker that ends on a signal in the middle
+// of a check has that delivery reported as crashed, one that exits as
+// failed; either way a fresh worker takes the next delivery. The workers keep
+// the scanner's environment (the check of documents sets
+// QT_QPA_PLATFORM=offscreen itself when it is unset).
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -37,6 +39,7 @@
 
 #include "cli/check_command.h"
 #include "cli/commands.h"
+#include "cli/gui_app.h"
 #include "cli/json.h"
 #include "delivery/kkt_xml_read.h"
 #include "delivery/sibling_media.h"
@@ -296,14 +299,6 @@ void CountFindings(const std::string& text, bool json, bool extended, TResult& r
   r.Warnings = std::count(firsts.begin(), firsts.end(), "警告");
 }
 
-// The program run for each delivery when DLVR_SCAN_CHILD names one (the
-// tests put a wrapper there that hangs or crashes on purpose); "" when the
-// check runs in the forked scanner itself.
-std::string ChildProgram() {
-  const char* other = std::getenv("DLVR_SCAN_CHILD");
-  return other && *other ? other : "";
-}
-
 void WriteAll(int fd, const std::string& text) {
   for (std::size_t done = 0; done < text.size();) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -313,28 +308,68 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
-// The check, in the forked scanner: what `dlvr check` would print, its exit
-// code. The other thread of the scanner (the one that waits for signals)
-// holds no lock, and the allocator is safe across fork, so the check runs
-// as it would in a process of its own; the loaded libraries need no second
-// start.
-int CheckInChild(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = CmdCheck(args, out, err);
-  WriteAll(1, out.str());
-  WriteAll(2, err.str());
+// The most deliveries one worker checks before it is replaced by a fresh
+// one, so that nothing one check leaves behind grows without end.
+constexpr int kChecksPerWorker = 64;
+
+// A worker: a fork of the scanner that reads jobs on fd 0, each the
+// arguments of `dlvr check` ended by NUL and the job by an empty argument,
+// and answers each on fd 1 with "CODE OUTBYTES ERRBYTES\n" and what the
+// check printed on stdout and stderr. Ends at the end of its input. The
+// other thread of the scanner (the one that waits for signals) holds no
+// lock and the allocator is safe across fork, so the checks run as they
+// would in a process started anew, without loading its libraries again.
+//
+// DLVR_SCAN_TEST_HANG / DLVR_SCAN_TEST_CRASH (for the tests): a job whose
+// first folder contains that text never ends / ends on SIGSEGV.
+[[noreturn]] void WorkerMain(bool extended) {
+  // One application object for every check of documents.
+  const auto app = extended ? EnsureGuiApplication() : nullptr;
+  const char* hang = std::getenv("DLVR_SCAN_TEST_HANG");
+  const char* crash = std::getenv("DLVR_SCAN_TEST_CRASH");
+  std::string input;
+  std::vector<std::string> args;
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t end = input.find('\0', pos);
+    if (end == std::string::npos) {
+      input.erase(0, pos);
+      pos = 0;
+      char chunk[4096];
+      const ssize_t n = ::read(0, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      input.append(chunk, static_cast<std::size_t>(n));
+      continue;
+    }
+    std::string arg = input.substr(pos, end - pos);
+    pos = end + 1;
+    if (!arg.empty()) {
+      args.push_back(std::move(arg));
+      continue;
+    }
+    const std::string first = args.size() > 1 ? args[1] : std::string();
+    if (hang && *hang && first.find(hang) != std::string::npos)
+      while (true) ::pause();
+    if (crash && *crash && first.find(crash) != std::string::npos) ::raise(SIGSEGV);
+    std::ostringstream out, err;
+    const int code = CmdCheck(args, out, err);
+    const std::string o = out.str(), e = err.str();
+    WriteAll(1, std::to_string(code) + " " + std::to_string(o.size()) + " " + std::to_string(e.size()) + "\n" + o + e);
+    args.clear();
+  }
   RemovePrivateWorkFolder();
-  return code;
+  ::_exit(0);
 }
 
-struct TChild {
-  std::size_t Index = 0;
+struct TWorker {
   pid_t Pid = -1;
-  int Out = -1, Err = -1, PidFd = -1;
+  int In = -1, Out = -1, Err = -1, PidFd = -1;
   std::string OutText, ErrText;
+  long Job = -1;  // the delivery being checked, -1 when idle
   std::chrono::steady_clock::time_point Start;
+  int Checked = 0;
   bool Exited = false;
-  bool TooMuch = false;  // more output than kMaxChildOutput
   int Status = 0;
 };
 
@@ -343,29 +378,18 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
-// Starts the check of one delivery (args as for CmdCheck), in a fork of the
-// scanner or, when `program` is given, in that program; false (with the
-// reason) when it could not be started. The child leads a process group of its own (killed as
-// one) and is killed when the scanner ends, Ctrl-C or not.
-bool Spawn(const std::string& program, const std::vector<std::string>& args, TChild& c, std::string& why) {
-  int out[2], errp[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) {
+// Starts a worker; false (with the reason) when it could not be started. It
+// leads a process group of its own (killed as one) and is killed when the
+// scanner ends, Ctrl-C or not.
+bool SpawnWorker(bool extended, TWorker& w, std::string& why) {
+  int in[2], out[2], errp[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(errp, O_CLOEXEC) != 0) {
     why = std::strerror(errno);
-    return false;
+    return false;  // a few descriptors lost with the scan about to end
   }
-  if (::pipe2(errp, O_CLOEXEC) != 0) {
-    why = std::strerror(errno);
-    ::close(out[0]);
-    ::close(out[1]);
-    return false;
-  }
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
   const pid_t parent = ::getpid();
-  c.Pid = ::fork();
-  if (c.Pid == 0) {
-    // Async-signal-safe calls only, up to the check or the exec.
+  w.Pid = ::fork();
+  if (w.Pid == 0) {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
@@ -373,44 +397,54 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, TCh
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(sig, SIG_DFL);
-    const int in = ::open("/dev/null", O_RDONLY);
-    if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(errp[1], 2) < 0) ::_exit(127);
-    if (program.empty()) ::_exit(CheckInChild(args));
-    ::execve(program.c_str(), argv.data(), environ);
-    const char message[] = "dlvr: scan: チェックのプログラムを起動できません\n";
-    [[maybe_unused]] const ssize_t n = ::write(2, message, sizeof message - 1);
-    ::_exit(127);
+    if (::dup2(in[0], 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(errp[1], 2) < 0) ::_exit(127);
+    // Nothing of the scanner's other workers: their input must end when
+    // the scanner closes it.
+    ::close_range(3, ~0U, 0);
+    WorkerMain(extended);
   }
   const int forkError = errno;
+  ::close(in[0]);
   ::close(out[1]);
   ::close(errp[1]);
-  if (c.Pid < 0) {
+  if (w.Pid < 0) {
     why = std::strerror(forkError);
+    ::close(in[1]);
     ::close(out[0]);
     ::close(errp[0]);
     return false;
   }
-  ::setpgid(c.Pid, c.Pid);  // also here, so that a kill of the group never misses it
-  c.Out = out[0];
-  c.Err = errp[0];
-  // Readable when the child has ended; without it the end is polled for.
-  c.PidFd = static_cast<int>(::syscall(SYS_pidfd_open, c.Pid, 0));
-  c.Start = std::chrono::steady_clock::now();
+  ::setpgid(w.Pid, w.Pid);  // also here, so that a kill of the group never misses it
+  w.In = in[1];
+  w.Out = out[0];
+  w.Err = errp[0];
+  // Readable when the worker has ended; without it the end is polled for.
+  w.PidFd = static_cast<int>(::syscall(SYS_pidfd_open, w.Pid, 0));
   return true;
 }
 
-// Notes that the child has ended, without reaping it yet, and kills what is
-// left of its group (a process it started that still holds its pipes).
-bool CheckExited(TChild& c) {
-  if (c.Exited) return true;
+// Notes that the worker has ended and reaps it, after killing what is left
+// of its group.
+bool CheckExited(TWorker& w) {
+  if (w.Exited) return true;
   siginfo_t info{};
-  if (::waitid(P_PID, static_cast<id_t>(c.Pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != c.Pid)
+  if (::waitid(P_PID, static_cast<id_t>(w.Pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != w.Pid)
     return false;
-  ::kill(-c.Pid, SIGKILL);
-  ::waitpid(c.Pid, &c.Status, 0);
-  c.Exited = true;
-  CloseFd(c.PidFd);
+  ::kill(-w.Pid, SIGKILL);
+  ::waitpid(w.Pid, &w.Status, 0);
+  w.Exited = true;
+  CloseFd(w.PidFd);
   return true;
+}
+
+// Ends a worker at once (a check past its time): its group killed, reaped.
+void KillWorker(TWorker& w) {
+  if (!w.Exited) {
+    ::kill(-w.Pid, SIGKILL);
+    ::waitpid(w.Pid, &w.Status, 0);
+    w.Exited = true;
+  }
+  for (int* fd : {&w.In, &w.Out, &w.Err, &w.PidFd}) CloseFd(*fd);
 }
 
 std::string FirstLine(const std::string& text) {
@@ -480,15 +514,15 @@ bool WriteFile(const std::string& path, const std::string& text) {
   return static_cast<bool>(f);
 }
 
-// Runs the checks, at most o.Jobs at a time; a delivery's findings go to
+// Runs the checks, o.Jobs workers at a time; a delivery's findings go to
 // o.OutDir as its check ends. False when a findings file could not be
 // written.
 bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, std::vector<TResult>& results,
                std::ostream& err) {
   using Clock = std::chrono::steady_clock;
-  const std::string program = ChildProgram();
   const bool progress = ::isatty(STDERR_FILENO) == 1;
   const std::string ext = o.Json ? ".json" : ".csv";
+  const std::string format = o.Json ? "json" : "csv";
   bool written = true;
   std::size_t next = 0, done = 0;
   // The largest deliveries first, so that no large one is left to run alone
@@ -497,133 +531,164 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return deliveries[a].Weight > deliveries[b].Weight; });
-  std::vector<TChild> running;
+  std::vector<TWorker> workers;
 
-  auto finish = [&](TChild& c, bool timedOut) {
-    TResult& r = results[c.Index];
-    r.Seconds = std::chrono::duration<double>(Clock::now() - c.Start).count();
-    if (timedOut) {
-      r.Outcome = TOutcome::TimedOut;
-      r.Detail = std::to_string(o.Timeout) + " 秒で打ち切りました";
-    } else if (c.TooMuch) {
-      r.Outcome = TOutcome::Failed;
-      r.Detail = "出力が大きすぎます";
-    } else if (WIFSIGNALED(c.Status)) {
-      r.Outcome = TOutcome::Crashed;
-      const int sig = WTERMSIG(c.Status);
-      const char* name = sigabbrev_np(sig);
-      r.Detail = "シグナル " + std::to_string(sig) + " (" + (name ? name : "?") + ") で終了しました";
-    } else if (WIFEXITED(c.Status) && (WEXITSTATUS(c.Status) == 0 || WEXITSTATUS(c.Status) == 1)) {
+  auto report = [&] {
+    ++done;
+    if (progress) err << "\r" << done << " / " << deliveries.size() << " 件" << std::flush;
+  };
+  // A check that ran to its end with exit code `code`.
+  auto finished = [&](TWorker& w, int code, const std::string& out, const std::string& errText) {
+    TResult& r = results[static_cast<std::size_t>(w.Job)];
+    r.Seconds = std::chrono::duration<double>(Clock::now() - w.Start).count();
+    if (code == 0 || code == 1) {
       r.Outcome = TOutcome::Checked;
-      CountFindings(c.OutText, o.Json, o.Extended, r);
+      CountFindings(out, o.Json, o.Extended, r);
       if (!o.OutDir.empty()) {
-        const std::string file = JoinPath(o.OutDir, FindingsName(deliveries[c.Index].Rel) + ext);
-        if (!WriteFile(file, c.OutText)) {
+        const std::string file = JoinPath(o.OutDir, FindingsName(deliveries[static_cast<std::size_t>(w.Job)].Rel) + ext);
+        if (!WriteFile(file, out)) {
           err << "dlvr: scan: cannot write " << file << "\n";
           written = false;
         }
       }
     } else {
       r.Outcome = TOutcome::Failed;
-      r.Detail = FirstLine(c.ErrText);
-      if (r.Detail.empty()) r.Detail = "終了コード " + std::to_string(WEXITSTATUS(c.Status));
+      r.Detail = FirstLine(errText);
+      if (r.Detail.empty()) r.Detail = "終了コード " + std::to_string(code);
     }
-    CloseFd(c.Out);
-    CloseFd(c.Err);
-    CloseFd(c.PidFd);
-    ++done;
-    if (progress) err << "\r" << done << " / " << deliveries.size() << " 件" << std::flush;
+    report();
+    w.Job = -1;
+    ++w.Checked;
+  };
+  // The worker ended, or was ended, in the middle of a check.
+  auto broken = [&](TWorker& w, TOutcome outcome, const std::string& detail) {
+    TResult& r = results[static_cast<std::size_t>(w.Job)];
+    r.Seconds = std::chrono::duration<double>(Clock::now() - w.Start).count();
+    r.Outcome = outcome;
+    r.Detail = detail;
+    report();
+    w.Job = -1;
+  };
+  // The answers complete in what a worker wrote.
+  auto takeAnswers = [&](TWorker& w) {
+    while (w.Job >= 0) {
+      const std::size_t nl = w.OutText.find('\n');
+      if (nl == std::string::npos) return;
+      int code = 0;
+      unsigned long long outBytes = 0, errBytes = 0;
+      if (std::sscanf(w.OutText.substr(0, nl).c_str(), "%d %llu %llu", &code, &outBytes, &errBytes) != 3) return;
+      if (w.OutText.size() < nl + 1 + outBytes + errBytes) return;
+      finished(w, code, w.OutText.substr(nl + 1, outBytes), w.OutText.substr(nl + 1 + outBytes, errBytes));
+      w.OutText.erase(0, nl + 1 + outBytes + errBytes);
+    }
   };
 
-  while (next < deliveries.size() || !running.empty()) {
-    while (running.size() < static_cast<std::size_t>(o.Jobs) && next < deliveries.size()) {
-      TChild c;
-      c.Index = order[next++];
-      std::vector<std::string> args{"check"};
-      for (const std::string& f : deliveries[c.Index].Folders) args.push_back(f);
-      if (o.Extended) args.push_back("--extended");
-      args.push_back("--format");
-      args.push_back(o.Json ? "json" : "csv");
+  while (done < deliveries.size()) {
+    // Workers for the jobs not yet given out, each given one when idle; an
+    // idle worker with nothing more to do, or with its share done, is told
+    // to end by the end of its input.
+    std::size_t busy = 0;
+    for (const TWorker& w : workers) busy += w.Job >= 0;
+    while (workers.size() < static_cast<std::size_t>(o.Jobs) && workers.size() - busy < deliveries.size() - next) {
+      TWorker w;
       std::string why;
-      if (!Spawn(program, args, c, why)) {
-        results[c.Index].Outcome = TOutcome::Failed;
-        results[c.Index].Detail = "起動できません: " + why;
-        ++done;
+      if (!SpawnWorker(o.Extended, w, why)) {
+        if (!workers.empty()) break;  // the ones there go on
+        err << "dlvr: scan: チェックのプロセスを起動できません: " << why << "\n";
+        return false;
+      }
+      workers.push_back(std::move(w));
+    }
+    const Clock::time_point now = Clock::now();
+    for (TWorker& w : workers) {
+      if (w.Job >= 0 || w.In < 0 || w.Exited) continue;
+      if (next == deliveries.size() || w.Checked >= kChecksPerWorker) {
+        CloseFd(w.In);
         continue;
       }
-      running.push_back(std::move(c));
+      w.Job = static_cast<long>(order[next++]);
+      w.Start = now;
+      w.ErrText.clear();
+      std::string job = "check";
+      job += '\0';
+      for (const std::string& f : deliveries[static_cast<std::size_t>(w.Job)].Folders) job += f + '\0';
+      if (o.Extended) job += std::string("--extended") + '\0';
+      job += "--format";
+      job += '\0';
+      job += format + '\0';
+      job += '\0';
+      WriteAll(w.In, job);  // a worker that died meanwhile is found below
     }
-    if (running.empty()) continue;
 
-    // Wait for output, an end or the nearest deadline.
+    // Wait for answers, an end or the nearest deadline.
     std::vector<pollfd> fds;
     std::vector<std::pair<std::size_t, int*>> owners;
     int wait = -1;
-    const Clock::time_point now = Clock::now();
-    for (std::size_t i = 0; i < running.size(); ++i) {
-      TChild& c = running[i];
-      for (int* fd : {&c.Out, &c.Err, &c.PidFd})
+    for (std::size_t i = 0; i < workers.size(); ++i) {
+      TWorker& w = workers[i];
+      for (int* fd : {&w.Out, &w.Err, &w.PidFd})
         if (*fd >= 0) {
           fds.push_back({*fd, POLLIN, 0});
           owners.emplace_back(i, fd);
         }
-      if (c.PidFd < 0 && !c.Exited) wait = wait < 0 ? 20 : std::min(wait, 20);
-      if (o.Timeout > 0) {
+      if (w.PidFd < 0 && !w.Exited) wait = wait < 0 ? 20 : std::min(wait, 20);
+      if (o.Timeout > 0 && w.Job >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              c.Start + std::chrono::seconds(o.Timeout) - now).count() + 1;
+                              w.Start + std::chrono::seconds(o.Timeout) - now).count() + 1;
         const int ms = static_cast<int>(std::clamp<long long>(left, 0, 1000));
         wait = wait < 0 ? ms : std::min(wait, ms);
       }
     }
     if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR) {
       err << "dlvr: scan: poll: " << std::strerror(errno) << "\n";
-      for (TChild& c : running) {
-        ::kill(-c.Pid, SIGKILL);
-        ::waitpid(c.Pid, &c.Status, 0);
-      }
+      for (TWorker& w : workers) KillWorker(w);
       return false;
     }
     for (std::size_t k = 0; k < fds.size(); ++k) {
       if (!fds[k].revents) continue;
-      TChild& c = running[owners[k].first];
+      TWorker& w = workers[owners[k].first];
       int* fd = owners[k].second;
-      if (fd == &c.PidFd) {
-        CheckExited(c);
+      if (fd == &w.PidFd) {
+        CheckExited(w);
         continue;
       }
       char buf[65536];
       const ssize_t n = ::read(*fd, buf, sizeof buf);
       if (n > 0) {
-        std::string& to = fd == &c.Out ? c.OutText : c.ErrText;
-        to.append(buf, static_cast<std::size_t>(n));
-        if (to.size() > kMaxChildOutput) {  // stopped, reported as failed
-          c.TooMuch = true;
-          ::kill(-c.Pid, SIGKILL);
-          CloseFd(*fd);
-        }
+        (fd == &w.Out ? w.OutText : w.ErrText).append(buf, static_cast<std::size_t>(n));
+        if (fd == &w.Out) takeAnswers(w);
       } else if (n == 0 || errno != EINTR) {
         CloseFd(*fd);
       }
     }
     const Clock::time_point after = Clock::now();
-    for (std::size_t i = running.size(); i-- > 0;) {
-      TChild& c = running[i];
-      if (c.PidFd < 0) CheckExited(c);
-      if (c.Exited && c.Out < 0 && c.Err < 0) {
-        finish(c, false);
-      } else if (o.Timeout > 0 && after - c.Start >= std::chrono::seconds(o.Timeout)) {
-        // Its pipes still open after its end: held by a process that left
-        // its group; given up on all the same.
-        if (!c.Exited) {
-          ::kill(-c.Pid, SIGKILL);
-          ::waitpid(c.Pid, &c.Status, 0);
-        }
-        finish(c, true);
-      } else {
-        continue;
+    for (std::size_t i = workers.size(); i-- > 0;) {
+      TWorker& w = workers[i];
+      if (w.PidFd < 0) CheckExited(w);
+      if (w.Job >= 0 && w.OutText.size() + w.ErrText.size() > kMaxChildOutput) {
+        KillWorker(w);
+        broken(w, TOutcome::Failed, "出力が大きすぎます");
+      } else if (w.Job >= 0 && o.Timeout > 0 && after - w.Start >= std::chrono::seconds(o.Timeout)) {
+        KillWorker(w);
+        broken(w, TOutcome::TimedOut, std::to_string(o.Timeout) + " 秒で打ち切りました");
+      } else if (!w.Exited || w.Out >= 0) {
+        continue;  // still at work, or its last answer still to be read
+      } else if (w.Job >= 0 && WIFSIGNALED(w.Status)) {
+        const int sig = WTERMSIG(w.Status);
+        const char* name = sigabbrev_np(sig);
+        broken(w, TOutcome::Crashed, "シグナル " + std::to_string(sig) + " (" + (name ? name : "?") + ") で終了しました");
+      } else if (w.Job >= 0) {
+        const std::string first = FirstLine(w.ErrText);
+        broken(w, TOutcome::Failed,
+               first.empty() ? "終了コード " + std::to_string(WIFEXITED(w.Status) ? WEXITSTATUS(w.Status) : -1) : first);
       }
-      running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+      KillWorker(w);
+      workers.erase(workers.begin() + static_cast<std::ptrdiff_t>(i));
     }
+  }
+  for (TWorker& w : workers) {  // idle ones, told to end
+    CloseFd(w.In);
+    KillWorker(w);
   }
   if (progress && !deliveries.empty()) err << "\n";
   return written;
@@ -690,7 +755,13 @@ int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (deliveries.empty())
     err << "dlvr: scan: 納品データ（INDEX_C.XML のあるフォルダ）が見つかりません: " << positional[0] << "\n";
   std::vector<TResult> results(deliveries.size());
+  // A worker that died leaves a pipe without reader: a failed write, not the
+  // end of the scan.
+  struct sigaction ignore {}, old {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGPIPE, &ignore, &old);
   bool written = RunChecks(o, deliveries, results, err);
+  ::sigaction(SIGPIPE, &old, nullptr);
 
   const std::string summary = Summary(deliveries, results, o.Json);
   out << summary;
