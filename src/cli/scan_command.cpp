@@ -103,21 +103,16 @@ struct TDelivery {
   std::uint64_t Weight = 0;          // bytes of its management files
 };
 
-// The bytes of a medium's management files (INDEX_C.XML and the XML files
-// of its class folders), by which the check's time is guessed.
+// The bytes of a medium's management files (INDEX_C.XML and those of the
+// class folders under their usual names), by which the check's time is
+// guessed; a few stats, no listing.
 std::uint64_t ManagementBytes(const std::string& medium) {
   std::uint64_t bytes = 0;
-  auto add = [&bytes](const std::string& file) {
+  for (const char* file : {"INDEX_C.XML", "DRAWINGS/DRAWINGS.XML", "MEET/MEET.XML", "PLAN/PLAN.XML",
+                           "DRAWINGF/DRAWINGF.XML", "OTHRS/OTHRS.XML", "PHOTO/PHOTO.XML"}) {
     struct stat st {};
-    if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += static_cast<std::uint64_t>(st.st_size);
-  };
-  if (const std::optional<std::string> index = FileInFolder(medium, "INDEX_C.XML")) add(*index);
-  for (const std::string& sub : ListFolders(medium)) {
-    const std::string folder = JoinPath(medium, sub);
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;  // a link: not the delivery's
-    for (const std::string& name : ListFiles(folder))
-      if (name.size() > 4 && AsciiUpper(name.substr(name.size() - 4)) == ".XML") add(JoinPath(folder, name));
+    if (::lstat(JoinPath(medium, file).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      bytes += static_cast<std::uint64_t>(st.st_size);
   }
   return bytes;
 }
@@ -131,12 +126,12 @@ struct TResult {
   std::string Detail;
 };
 
-// The management record of a medium: INDEX_C.XML read as the sibling search
-// reads it (a regular file inside the folder, bounded in size).
-TMdlTreeNodeIndex ReadRecord(const std::string& folder) {
+// The management record in the file `path` (INDEX_C.XML, a regular file
+// inside its folder), read as the sibling search reads it: bounded in size;
+// `viaLink` when it was found to be a link that stays inside the folder.
+TMdlTreeNodeIndex ReadRecord(const std::string& path, bool viaLink) {
   std::string bytes;
-  const std::optional<std::string> path = FileInFolder(folder, "INDEX_C.XML");
-  if (!path || ReadRegularFile(*path, kSiblingIndexMaxBytes, bytes) != TReadStatus::Ok) return {};
+  if (ReadRegularFile(path, kSiblingIndexMaxBytes, bytes, !viaLink) != TReadStatus::Ok) return {};
   DeliveryStore store;
   TKKTXMLRead(store).ReadText(DecodeDeliveryText(bytes), fkIndex);
   return std::move(store.IndexRecords[fkIndex]);
@@ -146,29 +141,39 @@ TMdlTreeNodeIndex ReadRecord(const std::string& folder) {
 // searched further; links are not followed.
 void FindMedia(const std::string& dir, const std::string& rel, int depth, std::vector<TMedium>& media,
                std::ostream& err) {
-  if (FileInFolder(dir, "INDEX_C.XML")) {
-    media.push_back({dir, rel, ReadRecord(dir)});
-    return;
-  }
-  if (depth == kMaxDepth) {
-    err << "dlvr: scan: " << kMaxDepth << " 階層より深いフォルダは調べません: " << dir << "\n";
-    return;
-  }
   DIR* d = ::opendir(dir.c_str());
   if (!d) {
     err << "dlvr: scan: フォルダを読めません: " << dir << "\n";
     return;
   }
   std::vector<std::string> names;
+  std::string index;  // the INDEX_C.XML of a medium: a regular file, or a link that stays inside
+  bool viaLink = false;
   while (const dirent* e = ::readdir(d)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
+    if (name.size() == 11 && AsciiUpper(name) == "INDEX_C.XML" && (index.empty() || name == "INDEX_C.XML")) {
+      if (e->d_type == DT_REG)
+        index = JoinPath(dir, name);
+      else if (const std::optional<std::string> file = FileInFolder(dir, "INDEX_C.XML")) {
+        index = *file;
+        viaLink = true;
+      }
+    }
     struct stat st {};
     if (e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN && ::lstat(JoinPath(dir, name).c_str(), &st) == 0 &&
                                 S_ISDIR(st.st_mode)))
       names.push_back(name);
   }
   ::closedir(d);
+  if (!index.empty()) {
+    media.push_back({dir, rel, ReadRecord(index, viaLink)});
+    return;
+  }
+  if (depth == kMaxDepth) {
+    if (!names.empty()) err << "dlvr: scan: " << kMaxDepth << " 階層より深いフォルダは調べません: " << dir << "\n";
+    return;
+  }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names)
     FindMedia(JoinPath(dir, name), rel == "." ? name : rel + "/" + name, depth + 1, media, err);
@@ -179,7 +184,7 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
 // a medium so taken is no delivery of its own.
 std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
   std::map<std::string, std::size_t> byFolder;
-  for (std::size_t i = 0; i < media.size(); ++i) byFolder[AbsolutePath(media[i].Folder)] = i;
+  for (std::size_t i = 0; i < media.size(); ++i) byFolder[media[i].Folder] = i;
   std::vector<bool> taken(media.size(), false);
   std::vector<TDelivery> deliveries;
   for (std::size_t i = 0; i < media.size(); ++i) {
@@ -187,7 +192,10 @@ std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
     std::vector<std::size_t> group{i};
     if (WholeNumber(media[i].Record.MediaCount) > 1)
       for (const TSiblingMedium& s : FindSiblingMedia(media[i].Folder).Media) {
-        auto it = byFolder.find(AbsolutePath(s.Folder));
+        // The sibling search names them below the same absolute folder.
+        const std::string folder =
+            s.Folder.size() > 1 && s.Folder.back() == '/' ? s.Folder.substr(0, s.Folder.size() - 1) : s.Folder;
+        auto it = byFolder.find(folder);
         if (s.SameRecord && it != byFolder.end() && !taken[it->second] && it->second != i) group.push_back(it->second);
       }
     std::stable_sort(group.begin(), group.end(), [&](std::size_t a, std::size_t b) {
