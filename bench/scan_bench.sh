@@ -2,7 +2,7 @@
 # dlvr scan over an archive: 200 copies of samples/ (clean, errors and the
 # two media of multi: 600 deliveries) plus 5 copies of the 34,508-file
 # delivery tree_load_bench writes, scanned with --jobs 1 and --jobs 2 in
-# turn (one untimed warm-up scan first). Prints each run, the medians and
+# turn, 5 times (one untimed warm-up scan first). Prints each run, the medians and
 # their ratio.
 #
 #   bench/scan_bench.sh BUILD_DIR [--runs N] [--copies N] [--big N] [--extended]
@@ -17,7 +17,7 @@ set -eu
 
 build=${1:?usage: scan_bench.sh BUILD_DIR [--runs N] [--copies N] [--big N] [--extended]}
 shift
-runs=3 copies=200 big=5 extended=
+runs=5 copies=200 big=5 extended=
 while [ $# -gt 0 ]; do
   case $1 in
     --runs) runs=$2; shift 2 ;;

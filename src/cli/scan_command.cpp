@@ -1,6 +1,6 @@
-// dlvr scan: every delivery under a folder found and checked, each in a
-// process of its own, so that a reader that crashes or never ends costs one
-// row of the summary and not the scan.
+// dlvr scan: every delivery under a folder found and checked in processes
+// apart from the scanner, so that a reader that crashes or never ends costs
+// one row of the summary and not the scan.
 //
 // The checks run in workers: forks of the scanner (no new start of the
 // program: its libraries are loaded already), --jobs of them, each checking
@@ -63,7 +63,8 @@ const char* const kScanUsage =
     "management record but the medium number are one delivery; symbolic links\n"
     "are not followed; at most 32 folders deep) and checks each as\n"
     "`dlvr check MEDIUM... [--extended]` does, N deliveries at a time (default:\n"
-    "the number of processors), each in a process of its own. Prints one row a\n"
+    "the number of processors), in worker processes: a check that crashes or\n"
+    "times out ends its worker, a fresh one goes on. Prints one row a\n"
     "delivery, sorted by folder:\n"
     "  folder, 工事番号, 工事名称, media, errors, warnings, seconds, result, detail\n"
     "  csv   RFC 4180 with a header row and CRLF line ends (the default)\n"
@@ -425,6 +426,7 @@ bool SpawnWorker(bool extended, TWorker& w, std::string& why) {
   ::setpgid(w.Pid, w.Pid);  // also here, so that a kill of the group never misses it
   w.In = in[1];
   w.Out = out[0];
+  ::fcntl(w.Out, F_SETPIPE_SZ, 1 << 20);  // a large delivery's findings in few turns
   w.Err = errp[0];
   // Readable when the worker has ended; without it the end is polled for.
   w.PidFd = static_cast<int>(::syscall(SYS_pidfd_open, w.Pid, 0));
