@@ -396,10 +396,11 @@ void CloseFd(int& fd) {
 // leads a process group of its own (killed as one) and is killed when the
 // scanner ends, Ctrl-C or not.
 bool SpawnWorker(bool extended, TWorker& w, std::string& why) {
-  int in[2], out[2], errp[2];
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, errp[2] = {-1, -1};
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(errp, O_CLOEXEC) != 0) {
     why = std::strerror(errno);
-    return false;  // a few descriptors lost with the scan about to end
+    for (int* fd : {&in[0], &in[1], &out[0], &out[1], &errp[0], &errp[1]}) CloseFd(*fd);
+    return false;
   }
   const pid_t parent = ::getpid();
   w.Pid = ::fork();
