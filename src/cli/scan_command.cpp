@@ -132,11 +132,7 @@ struct TResult {
 // inside its folder), read as the sibling search reads it: bounded in size;
 // `viaLink` when it was found to be a link that stays inside the folder.
 TMdlTreeNodeIndex ReadRecord(const std::string& path, bool viaLink) {
-  std::string bytes;
-  if (ReadRegularFile(path, kSiblingIndexMaxBytes, bytes, !viaLink) != TReadStatus::Ok) return {};
-  DeliveryStore store;
-  TKKTXMLRead(store).ReadText(DecodeDeliveryText(bytes), fkIndex);
-  return std::move(store.IndexRecords[fkIndex]);
+  return ReadIndexRecordFile(path, !viaLink).value_or(TMdlTreeNodeIndex());
 }
 
 // The media under `dir`: a folder with INDEX_C.XML is one and is not

@@ -18,11 +18,7 @@ namespace {
 std::optional<TMdlTreeNodeIndex> ReadIndexRecord(const std::string& folder) {
   const std::optional<std::string> path = FileInFolder(folder, "INDEX_C.XML");
   if (!path) return std::nullopt;
-  std::string bytes;
-  if (ReadRegularFile(*path, kSiblingIndexMaxBytes, bytes) != TReadStatus::Ok) return std::nullopt;
-  DeliveryStore store;
-  TKKTXMLRead(store).ReadText(DecodeDeliveryText(bytes), fkIndex);
-  return std::move(store.IndexRecords[fkIndex]);
+  return ReadIndexRecordFile(*path, false);
 }
 
 // Every field but the medium number alike.
@@ -104,6 +100,14 @@ TSiblingMedia FindSiblingMedia(const std::string& folder, std::size_t limit) {
   } catch (...) {  // memory ran out, a name the file system library refused
     return {};
   }
+}
+
+std::optional<TMdlTreeNodeIndex> ReadIndexRecordFile(const std::string& path, bool refuseLink) {
+  std::string bytes;
+  if (ReadRegularFile(path, kSiblingIndexMaxBytes, bytes, refuseLink) != TReadStatus::Ok) return std::nullopt;
+  DeliveryStore store;
+  TKKTXMLRead(store).ReadText(DecodeDeliveryText(bytes), fkIndex);
+  return std::move(store.IndexRecords[fkIndex]);
 }
 
 }  // namespace dlvr

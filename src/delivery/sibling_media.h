@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "delivery/records.h"
 
 namespace dlvr {
 
@@ -47,5 +50,10 @@ inline constexpr std::uint64_t kSiblingIndexMaxBytes = 4u << 20;
 // read, and the search ends once every medium of the delivery is found.
 // Never throws; nothing is written.
 TSiblingMedia FindSiblingMedia(const std::string& folder, std::size_t limit = kSiblingFolderLimit);
+
+// The management record an INDEX_C.XML file holds: a regular file of at
+// most kSiblingIndexMaxBytes (with `refuseLink`, not a link), read with the
+// management file reader. Nothing when it cannot be read.
+std::optional<TMdlTreeNodeIndex> ReadIndexRecordFile(const std::string& path, bool refuseLink);
 
 }  // namespace dlvr
