@@ -12,6 +12,10 @@ PACKAGES=(
   qt6-base-dev qt6-pdf-dev qt6-image-formats-plugins libgl-dev
   # Qt's own dialogs in Japanese
   qt6-translations-l10n
+  # the program's English texts (lupdate, lrelease and their CMake rules)
+  qt6-l10n-tools qt6-tools-dev
+  # the headless tool's arguments and JSON
+  libcli11-dev nlohmann-json3-dev
   # the desktop's window list (X11)
   libxcb1-dev
   # XML and XSLT, Shift-JIS text
