@@ -4,9 +4,12 @@
 # Each part's texts live in their own file, translations/dlvrview_<part>_en.ts,
 # so that the parts can be translated side by side. New texts come in
 # unfinished (lrelease then counts them); texts gone from the code are dropped.
+# With TS_DIR set, the files in that folder are updated instead (the tests
+# update copies to see whether the code holds texts the files lack).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 LUPDATE=${LUPDATE:-/usr/lib/qt6/bin/lupdate}
+TS_DIR=${TS_DIR:-translations}
 
 declare -A SOURCES=(
   [check]="src/check src/model"
@@ -23,5 +26,5 @@ for part in "${parts[@]}"; do
   "$LUPDATE" -silent -locations none -no-obsolete -extensions cpp,h \
     -tr-function-alias "translate+=Tr,QT_TRANSLATE_NOOP+=DLVR_TR_NOOP" \
     -source-language ja -target-language en \
-    ${SOURCES[$part]} -ts "translations/dlvrview_${part}_en.ts"
+    ${SOURCES[$part]} -ts "$TS_DIR/dlvrview_${part}_en.ts"
 done
