@@ -143,14 +143,17 @@ using C = TCharClass;
 using K = TLengthKind;
 
 // Fills the error list, keeping the context every row is reported in. The
-// context views point into the records, which outlive the walk.
+// context views point into the records, which outlive the walk. A row's
+// section, field name and state are put in the user's language as the row
+// is made; the rules and the names they are matched by stay as written.
 class TChecker {
  public:
   explicit TChecker(TCheckErrorList& errors) : errors_(errors) {}
 
-  // Starts a section: its name and management file; no naming value.
+  // Starts a section: its name (a "DataCheck" text) and management file; no
+  // naming value.
   void Section(const char* section, std::string_view file) {
-    section_ = section;
+    section_ = Tr("DataCheck", section);
     file_ = file;
     className_ = std::string_view();
   }
@@ -178,18 +181,21 @@ class TChecker {
   }
   // The section's management file, by the name found on disk, could not be read.
   void Unreadable(const std::string& foundName) {
-    errors_.push_back({std::string(section_), std::string(), foundName, kManagementFileItem, kUnreadableFileState});
+    errors_.push_back({section_, std::string(), foundName, Tr("DataCheck", kManagementFileItem),
+                       Tr("DataCheck", kUnreadableFileState)});
   }
 
  private:
+  // `name` is the field's caption in the definition tables (see
+  // field_captions.cpp).
   void Report(const char* name, TCheckError e) {
     if (e == TCheckError::None) return;
-    errors_.push_back(
-        {std::string(section_), std::string(className_), std::string(file_), std::string(name), CheckErrorWord(e)});
+    errors_.push_back({section_, std::string(className_), std::string(file_), Tr("FieldNames", name),
+                       Tr("DataCheck", CheckErrorWord(e))});
   }
 
   TCheckErrorList& errors_;
-  const char* section_ = "";
+  std::string section_;
   std::string_view className_;
   std::string_view file_;
 };
@@ -470,17 +476,17 @@ void CheckStore(const DeliveryStore& store, const std::string& mediaFolder, TChe
     CheckManagementFile(c, store, mediaFolder, kind);
     if (kind != fkIndex) CheckHeader(c, store, kind);
   };
-  section("工事管理", "INDEX_C.XML", fkIndex);
+  section(DLVR_TR_NOOP("DataCheck", "工事管理"), "INDEX_C.XML", fkIndex);
   if (!index.empty()) CheckConstruction(c, index[fkIndex]);
-  section("発注図面管理", "DRAWINGS.XML", fkDrawings);
+  section(DLVR_TR_NOOP("DataCheck", "発注図面管理"), "DRAWINGS.XML", fkDrawings);
   CheckDrawings(c, store.OrderDrawings, false);
-  section("打合せ簿管理", "MEET.XML", fkMeet);
+  section(DLVR_TR_NOOP("DataCheck", "打合せ簿管理"), "MEET.XML", fkMeet);
   CheckMeetings(c, store.Meetings);
-  section("施工計画書管理", "PLAN.XML", fkPlan);
+  section(DLVR_TR_NOOP("DataCheck", "施工計画書管理"), "PLAN.XML", fkPlan);
   CheckPlans(c, store.Plans);
-  section("完成図面管理", "DRAWINGF.XML", fkDrawingF);
+  section(DLVR_TR_NOOP("DataCheck", "完成図面管理"), "DRAWINGF.XML", fkDrawingF);
   CheckDrawings(c, store.FinalDrawings, true);
-  section("その他管理", "OTHRS.XML", fkOthrs);
+  section(DLVR_TR_NOOP("DataCheck", "その他管理"), "OTHRS.XML", fkOthrs);
   CheckOthers(c, store.Others);
 }
 
@@ -553,10 +559,10 @@ bool HasIndexFile(const std::string& folder) {
 }
 
 std::string NoIndexMessage(std::string_view mediaFolder) {
-  std::string m = kNoIndexMessageHead;
-  m += mediaFolder;
-  m += kNoIndexMessageTail;
-  return m;
+  return Arg(Tr("DataCheck",
+                "選択されているフォルダ '%1' には、\r必要なファイルが見つかりません。\r\r"
+                "フォルダ選択ボタンをクリックし正しいメディアを選択してください。"),
+             {mediaFolder});
 }
 
 }  // namespace dlvr

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "delivery/store.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
@@ -25,7 +26,8 @@ class TMdlTreeView;
 using TCheckErrorRow = std::array<std::string, 5>;
 using TCheckErrorList = std::vector<TCheckErrorRow>;
 
-// Error kinds, indexes into kCheckErrorWords. None is "no error".
+// Error kinds, indexes into kCheckErrorWords. None is "no error". The rows
+// of the check carry the words in the user's language (context "DataCheck").
 enum class TCheckError : int {
   None = -1,
   BadDate = 0,     // 日付が不正
@@ -39,11 +41,13 @@ enum class TCheckError : int {
 };
 
 inline constexpr std::array<const char*, 8> kCheckErrorWords = {
-    "日付が不正", "情報未記入", "同名ファイルあり", "文字数が不正",
-    "データ表現が不正", "発注／請負者以外", "フォルダ名が不正", "規定文字以外",
+    DLVR_TR_NOOP("DataCheck", "日付が不正"),       DLVR_TR_NOOP("DataCheck", "情報未記入"),
+    DLVR_TR_NOOP("DataCheck", "同名ファイルあり"), DLVR_TR_NOOP("DataCheck", "文字数が不正"),
+    DLVR_TR_NOOP("DataCheck", "データ表現が不正"), DLVR_TR_NOOP("DataCheck", "発注／請負者以外"),
+    DLVR_TR_NOOP("DataCheck", "フォルダ名が不正"), DLVR_TR_NOOP("DataCheck", "規定文字以外"),
 };
 
-// The word of an error kind ("" for None).
+// The word of an error kind ("" for None), as written in the code (Japanese).
 const char* CheckErrorWord(TCheckError e);
 
 // Character classes of the field rules.
@@ -89,12 +93,16 @@ const std::vector<std::string_view>& OthrsKindWords();  // その他資料種類
 // Empties `errors` and fills it with the findings over the whole store, in
 // the order of the walk: construction record, then the ordering drawings,
 // meetings, plans, final drawings and other documents, each section starting
-// with the software information of its management file.
+// with the software information of its management file. The section's name
+// (context "DataCheck"), the field's name (context "FieldNames") and the
+// state come in the user's language; the class name and the file name are
+// the delivery's own.
 void RunDataCheck(const DeliveryStore& store, TCheckErrorList& errors);
 
-// The 項目名 and 状態 of the row for a management file that could not be read.
-inline constexpr const char* kManagementFileItem = "管理ファイル";
-inline constexpr const char* kUnreadableFileState = "ファイルを読み込めません。";
+// The 項目名 and 状態 of the row for a management file that could not be read
+// (translated in the row, context "DataCheck").
+inline constexpr const char* kManagementFileItem = DLVR_TR_NOOP("DataCheck", "管理ファイル");
+inline constexpr const char* kUnreadableFileState = DLVR_TR_NOOP("DataCheck", "ファイルを読み込めません。");
 
 // The same over the model's store, into the model's error list. Besides, a
 // section the store holds nothing of starts with the row {section, "", the
@@ -114,13 +122,8 @@ void RunDataCheck(TMdlTreeView& view);
 bool HasIndexFile(const std::string& folder);
 
 // The message the viewer shows instead of checking a folder without
-// INDEX_C.XML, in three parts around the folder; lines break at "\r".
-inline constexpr const char* kNoIndexMessageHead = "選択されているフォルダ '";
-inline constexpr const char* kNoIndexMessageTail =
-    "' には、\r必要なファイルが見つかりません。\r\rフォルダ選択ボタンをクリックし正しいメディアを選択してください。";
-
-// The whole message for a media folder (given with its trailing separator,
-// as the viewer keeps it).
+// INDEX_C.XML, in the user's language, for a media folder (given with its
+// trailing separator, as the viewer keeps it); lines break at "\r".
 std::string NoIndexMessage(std::string_view mediaFolder);
 
 }  // namespace dlvr
