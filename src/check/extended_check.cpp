@@ -29,6 +29,7 @@
 #include "photo/photo_records.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -40,28 +41,28 @@ constexpr const char* kManagementFiles[] = {"INDEX_C.XML",           "DRAWINGS/D
                                             "PLAN/PLAN.XML",         "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML",
                                             "OTHRS/OTHRS.XML"};
 
-// Rules, by family.
-constexpr const char* kListedMissing = "記載ファイルの存在";
-constexpr const char* kEmptyFile = "空のファイル";
-constexpr const char* kUnlisted = "記載のないファイル";
-constexpr const char* kFileName = "ファイル名の規則";
-constexpr const char* kFolderName = "フォルダ名の規則";
-constexpr const char* kSameOnTwoMedia = "媒体間の重複";
-constexpr const char* kUnexpectedFolder = "規定外のフォルダ";
-constexpr const char* kDepth = "フォルダの深さ";
-constexpr const char* kPathLength = "パスの長さ";
-constexpr const char* kSystemFile = "不要なファイル";
-constexpr const char* kLink = "リンク";
-constexpr const char* kPeriod = "日付と工期";
-constexpr const char* kDateOrder = "日付の順序";
-constexpr const char* kMediaCount = "メディア総枚数";
-constexpr const char* kMediaNo = "メディア番号";
-constexpr const char* kCharacters = "使用文字";
-constexpr const char* kGrammar = "XML の文法";
-constexpr const char* kEdition = "要領の版";
-constexpr const char* kDocument = "文書ファイル";
-constexpr const char* kDrawingName = "図面ファイル名の規則";
-constexpr const char* kPhotoName = "写真ファイル名の規則";
+// Rules, by family (in the findings in the user's language).
+constexpr const char* kListedMissing = DLVR_TR_NOOP("ExtendedCheck", "記載ファイルの存在");
+constexpr const char* kEmptyFile = DLVR_TR_NOOP("ExtendedCheck", "空のファイル");
+constexpr const char* kUnlisted = DLVR_TR_NOOP("ExtendedCheck", "記載のないファイル");
+constexpr const char* kFileName = DLVR_TR_NOOP("ExtendedCheck", "ファイル名の規則");
+constexpr const char* kFolderName = DLVR_TR_NOOP("ExtendedCheck", "フォルダ名の規則");
+constexpr const char* kSameOnTwoMedia = DLVR_TR_NOOP("ExtendedCheck", "媒体間の重複");
+constexpr const char* kUnexpectedFolder = DLVR_TR_NOOP("ExtendedCheck", "規定外のフォルダ");
+constexpr const char* kDepth = DLVR_TR_NOOP("ExtendedCheck", "フォルダの深さ");
+constexpr const char* kPathLength = DLVR_TR_NOOP("ExtendedCheck", "パスの長さ");
+constexpr const char* kSystemFile = DLVR_TR_NOOP("ExtendedCheck", "不要なファイル");
+constexpr const char* kLink = DLVR_TR_NOOP("ExtendedCheck", "リンク");
+constexpr const char* kPeriod = DLVR_TR_NOOP("ExtendedCheck", "日付と工期");
+constexpr const char* kDateOrder = DLVR_TR_NOOP("ExtendedCheck", "日付の順序");
+constexpr const char* kMediaCount = DLVR_TR_NOOP("ExtendedCheck", "メディア総枚数");
+constexpr const char* kMediaNo = DLVR_TR_NOOP("ExtendedCheck", "メディア番号");
+constexpr const char* kCharacters = DLVR_TR_NOOP("ExtendedCheck", "使用文字");
+constexpr const char* kGrammar = DLVR_TR_NOOP("ExtendedCheck", "XML の文法");
+constexpr const char* kEdition = DLVR_TR_NOOP("ExtendedCheck", "要領の版");
+constexpr const char* kDocument = DLVR_TR_NOOP("ExtendedCheck", "文書ファイル");
+constexpr const char* kDrawingName = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の規則");
+constexpr const char* kPhotoName = DLVR_TR_NOOP("ExtendedCheck", "写真ファイル名の規則");
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -191,6 +192,20 @@ bool IsDate(const std::string& s) {
   return m >= 1 && m <= 12 && d >= 1 && d <= (m == 2 && !leap ? 28 : days[m - 1]);
 }
 
+// The separator of the items of a list in a message, in the user's language.
+std::string ListSeparator() {
+  //: Between the items of a list in a message: media numbers, the faults of a name.
+  return Tr("ExtendedCheck", "、");
+}
+
+// Media numbers as a list ("1、2").
+std::string NumberList(const std::vector<int>& numbers) {
+  const std::string separator = ListSeparator();
+  std::string list;
+  for (int no : numbers) list += (list.empty() ? "" : separator) + std::to_string(no);
+  return list;
+}
+
 // What is wrong with a drawing file name by the CAD naming rule, "" when it
 // keeps it. From the 2017 editions a name may carry a user part after the
 // eight characters, led by '-'.
@@ -202,16 +217,18 @@ std::string DrawingNameFault(const std::string& file, const std::string& drawNam
   const TCADFileNameParts p = ParseCADFileName(name, drawName, input.DrawKindLines, input.DrawNameLines);
   if (p.Valid) return std::string();
   if ((dot == std::string::npos ? name.size() : name.rfind('.')) != 8)
-    return "拡張子の前が 8 文字ではありません（ライフサイクル・整理番号・図面種類・図面番号・改訂履歴の 8 文字にします）";
+    return Tr("ExtendedCheck",
+              "拡張子の前が 8 文字ではありません（ライフサイクル・整理番号・図面種類・図面番号・改訂履歴の 8 文字にします）");
   std::string faults;
   auto fault = [&](bool bad, const std::string& what) {
-    if (bad) faults += (faults.empty() ? "" : "、") + what;
+    if (bad) faults += (faults.empty() ? "" : ListSeparator()) + what;
   };
-  fault(p.LifeCycle < 0, "ライフサイクル（1 文字目）が S・D・C・M のどれでもありません");
-  fault(p.SerialDigit.empty(), "整理番号（2 文字目）が数字ではありません");
-  fault(p.KindName.empty(), "図面種類（3〜4 文字目）" + p.UpperName.substr(2, 2) + " が図面種類の表にありません");
-  fault(p.DrawingNumber.empty(), "図面番号（5〜7 文字目）が 3 桁の数字ではありません");
-  fault(p.Revision.empty(), "改訂履歴（8 文字目）が 0〜9・A〜Z ではありません");
+  fault(p.LifeCycle < 0, Tr("ExtendedCheck", "ライフサイクル（1 文字目）が S・D・C・M のどれでもありません"));
+  fault(p.SerialDigit.empty(), Tr("ExtendedCheck", "整理番号（2 文字目）が数字ではありません"));
+  fault(p.KindName.empty(),
+        Arg(Tr("ExtendedCheck", "図面種類（3〜4 文字目）%1 が図面種類の表にありません"), {p.UpperName.substr(2, 2)}));
+  fault(p.DrawingNumber.empty(), Tr("ExtendedCheck", "図面番号（5〜7 文字目）が 3 桁の数字ではありません"));
+  fault(p.Revision.empty(), Tr("ExtendedCheck", "改訂履歴（8 文字目）が 0〜9・A〜Z ではありません"));
   return faults;
 }
 
@@ -223,19 +240,20 @@ bool PhotoNameFollowsRule(const std::string& name, char lead) {
 }
 
 // The kind of a double-byte character of CP932 the guideline does not
-// allow, or nullptr. (Lead byte, trail byte.)
+// allow (as written here, an "ExtendedCheck" text), or nullptr. (Lead byte,
+// trail byte.)
 const char* ForbiddenDoubleByte(unsigned lead, unsigned trail, TSeverity& severity) {
   const unsigned code = lead << 8 | trail;
   severity = TSeverity::Error;
-  if (lead == 0x87 && trail <= 0x9C) return "機種依存文字（NEC 特殊文字）";
-  if (code >= 0xED40 && code <= 0xEEFC) return "機種依存文字（NEC 選定 IBM 拡張文字）";
-  if (code >= 0xFA40 && code <= 0xFC4B) return "機種依存文字（IBM 拡張文字）";
-  if (lead >= 0xF0 && lead <= 0xF9) return "外字（ユーザー定義領域）";
+  if (lead == 0x87 && trail <= 0x9C) return DLVR_TR_NOOP("ExtendedCheck", "機種依存文字（NEC 特殊文字）");
+  if (code >= 0xED40 && code <= 0xEEFC) return DLVR_TR_NOOP("ExtendedCheck", "機種依存文字（NEC 選定 IBM 拡張文字）");
+  if (code >= 0xFA40 && code <= 0xFC4B) return DLVR_TR_NOOP("ExtendedCheck", "機種依存文字（IBM 拡張文字）");
+  if (lead >= 0xF0 && lead <= 0xF9) return DLVR_TR_NOOP("ExtendedCheck", "外字（ユーザー定義領域）");
   if ((lead >= 0x85 && lead <= 0x88 && code < 0x889F) || (lead >= 0xEB && lead <= 0xEF))
-    return "JIS X 0208 にない文字";
+    return DLVR_TR_NOOP("ExtendedCheck", "JIS X 0208 にない文字");
   severity = TSeverity::Warning;
-  if (code >= 0x824F && code <= 0x8258) return "全角数字（半角で書きます）";
-  if ((code >= 0x8260 && code <= 0x8279) || (code >= 0x8281 && code <= 0x829A)) return "全角英字（半角で書きます）";
+  if (code >= 0x824F && code <= 0x8258) return DLVR_TR_NOOP("ExtendedCheck", "全角数字（半角で書きます）");
+  if ((code >= 0x8260 && code <= 0x8279) || (code >= 0x8281 && code <= 0x829A)) return DLVR_TR_NOOP("ExtendedCheck", "全角英字（半角で書きます）");
   return nullptr;
 }
 
@@ -292,7 +310,7 @@ std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t mo
       i += 2;
       continue;
     }
-    if (c >= 0xA1 && c <= 0xDF) add(TSeverity::Error, b.substr(i, 1), "半角カナ");
+    if (c >= 0xA1 && c <= 0xDF) add(TSeverity::Error, b.substr(i, 1), DLVR_TR_NOOP("ExtendedCheck", "半角カナ"));
     ++i;
   }
   if (more) *more = extra;
@@ -317,7 +335,7 @@ std::string DeclarationValue(std::string_view head, std::string_view name) {
 struct TValidityErrors {
   std::vector<TGrammarFinding>* Out;
   std::size_t Most;
-  std::string Lead;  // what each message starts with
+  std::string Pattern;  // of each finding, %1 the message
   std::size_t More = 0;
 };
 void OnValidityError(void* data, xmlErrorPtr e) {
@@ -329,7 +347,7 @@ void OnValidityError(void* data, xmlErrorPtr e) {
   }
   std::string message = e->message ? e->message : "";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-  v->Out->push_back({e->line, v->Lead + message});
+  v->Out->push_back({e->line, Arg(v->Pattern, {message})});
 }
 
 // The DTDs of the management files, for a delivery that lacks its own.
@@ -351,19 +369,19 @@ const TStandardDtd* StandardDtdOf(std::string_view root, std::string_view versio
   return nullptr;
 }
 
-// Validates `doc` against a DTD given as UTF-8 text, each message led by
-// `lead`; at most `most` more findings.
-void Validate(xmlDocPtr doc, const std::string& dtdText, const std::string& lead, std::size_t most,
+// Validates `doc` against a DTD given as UTF-8 text, each message put into
+// `pattern` at %1; at most `most` more findings.
+void Validate(xmlDocPtr doc, const std::string& dtdText, const std::string& pattern, std::size_t most,
               std::vector<TGrammarFinding>& out) {
   xmlParserInputBufferPtr in =
       xmlParserInputBufferCreateMem(dtdText.data(), static_cast<int>(dtdText.size()), XML_CHAR_ENCODING_UTF8);
   if (!in) return;
   xmlDtdPtr dtd = xmlIOParseDTD(nullptr, in, XML_CHAR_ENCODING_UTF8);  // takes `in`
   if (!dtd) {
-    out.push_back({0, "DTD を読めません（DTD の文法に誤りがあります）"});
+    out.push_back({0, Tr("ExtendedCheck", "DTD を読めません（DTD の文法に誤りがあります）")});
     return;
   }
-  TValidityErrors errors{&out, out.size() + most, lead};
+  TValidityErrors errors{&out, out.size() + most, pattern};
   if (xmlValidCtxtPtr valid = xmlNewValidCtxt()) {
     valid->error = nullptr;
     valid->warning = nullptr;
@@ -372,7 +390,8 @@ void Validate(xmlDocPtr doc, const std::string& dtdText, const std::string& lead
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     xmlFreeValidCtxt(valid);
   }
-  if (errors.More > 0) out.push_back({0, "ほかに " + std::to_string(errors.More) + " 件あります"});
+  if (errors.More > 0)
+    out.push_back({0, Arg(Tr("ExtendedCheck", "ほかに %1 件あります"), {std::to_string(errors.More)})});
   xmlFreeDtd(dtd);
 }
 
@@ -382,7 +401,7 @@ std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const
                                           std::size_t most) {
   std::string bytes;
   if (ReadRegularFile(mediumFolder + relativePath, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok)
-    return {{0, "読み込めません"}};
+    return {{0, Tr("ExtendedCheck", "読み込めません")}};
   return CheckGrammarOf(mediumFolder, relativePath, bytes, most);
 }
 
@@ -392,14 +411,14 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
   const std::string_view head = std::string_view(bytes).substr(0, 4096);
   const std::string encoding = DeclarationValue(head, "encoding");
   if (encoding.empty())
-    out.push_back({1, "XML 宣言に文字符号化方式（Shift_JIS）がありません"});
+    out.push_back({1, Tr("ExtendedCheck", "XML 宣言に文字符号化方式（Shift_JIS）がありません")});
   else if (AsciiUpper(encoding) != "SHIFT_JIS")
-    out.push_back({1, "文字符号化方式が " + encoding + " です（Shift_JIS にします）"});
+    out.push_back({1, Arg(Tr("ExtendedCheck", "文字符号化方式が %1 です（Shift_JIS にします）"), {encoding})});
   // The DOCTYPE and the DTD it names, beside the file.
   const std::size_t doctype = head.find("<!DOCTYPE");
   std::string dtdPath;
   if (doctype == std::string_view::npos) {
-    out.push_back({0, "DOCTYPE 宣言がありません"});
+    out.push_back({0, Tr("ExtendedCheck", "DOCTYPE 宣言がありません")});
   } else {
     const std::size_t system = head.find("SYSTEM", doctype);
     const std::size_t q = system == std::string_view::npos ? system : head.find_first_of("\"'", system);
@@ -408,10 +427,10 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
     const std::string folder = FolderOf(relativePath);
     std::error_code ec;
     if (name.empty() || name.find('/') != std::string::npos || name.find('\\') != std::string::npos) {
-      out.push_back({0, "DOCTYPE 宣言に DTD ファイル名がありません"});
+      out.push_back({0, Tr("ExtendedCheck", "DOCTYPE 宣言に DTD ファイル名がありません")});
     } else if (const std::string candidate = mediumFolder + (folder.empty() ? "" : folder + "/") + name;
                !fs::is_regular_file(fs::symlink_status(candidate, ec))) {
-      out.push_back({0, "DOCTYPE 宣言の DTD ファイル（" + name + "）がありません"});
+      out.push_back({0, Arg(Tr("ExtendedCheck", "DOCTYPE 宣言の DTD ファイル（%1）がありません"), {name})});
     } else {
       dtdPath = candidate;
     }
@@ -441,7 +460,7 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
     const xmlError* e = xmlCtxtGetLastError(parser);
     std::string reason = e && e->message ? e->message : "";
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
-    out.push_back({e ? e->line : 0, "整形式の XML ではありません: " + reason});
+    out.push_back({e ? e->line : 0, Arg(Tr("ExtendedCheck", "整形式の XML ではありません: %1"), {reason})});
     if (doc) xmlFreeDoc(doc);
     xmlFreeParserCtxt(parser);
     return out;
@@ -460,9 +479,9 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
         external = true;
     }
     if (external)
-      out.push_back({0, "DTD がほかのファイルを参照しているため検証していません"});
+      out.push_back({0, Tr("ExtendedCheck", "DTD がほかのファイルを参照しているため検証していません")});
     else
-      Validate(doc, dtdText, "DTD に合いません: ", most, out);
+      Validate(doc, dtdText, Tr("ExtendedCheck", "DTD に合いません: %1"), most, out);
   } else if (dtdPath.empty()) {
     // Without its own DTD the file is still validated: against the DTD of
     // its root element and DTD_version, when that is known.
@@ -474,7 +493,9 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
     }
     if (const TStandardDtd* standard =
             root ? StandardDtdOf(reinterpret_cast<const char*>(root->name), version) : nullptr)
-      Validate(doc, standard->Text, std::string("標準の DTD（") + standard->FileName + "）に合いません: ", most, out);
+      // (%2 stays %1, for the message.)
+      Validate(doc, standard->Text,
+               Arg(Tr("ExtendedCheck", "標準の DTD（%1）に合いません: %2"), {standard->FileName, "%1"}), most, out);
   }
   xmlFreeDoc(doc);
   return out;
@@ -510,14 +531,18 @@ TEdition DetectEdition(std::string_view b) {
                        (upper.empty() || upper == "INDE_C01.DTD" || upper == "INDE_C02.DTD");
     ym = first ? 200108 : 200406;
     e.YearMonth = ym;
-    e.Name = first ? "平成13年8月版" : "平成16年6月版以降の版";
+    e.Name = first ? Tr("ExtendedCheck", "平成13年8月版") : Tr("ExtendedCheck", "平成16年6月版以降の版");
     return e;
   }
   e.YearMonth = ym;
   const int year = ym / 100, month = ym % 100;
   // Heisei runs to April 2019, Reiwa from May 2019.
-  if (ym < 201905) e.Name = "平成" + std::to_string(year - 1988) + "年" + std::to_string(month) + "月版";
-  else e.Name = "令和" + std::to_string(year - 2018) + "年" + std::to_string(month) + "月版";
+  if (ym < 201905)
+    //: %1 the year of the Heisei era (2016 is 28), %2 the month.
+    e.Name = Arg(Tr("ExtendedCheck", "平成%1年%2月版"), {std::to_string(year - 1988), std::to_string(month)});
+  else
+    //: %1 the year of the Reiwa era (2020 is 2), %2 the month.
+    e.Name = Arg(Tr("ExtendedCheck", "令和%1年%2月版"), {std::to_string(year - 2018), std::to_string(month)});
   return e;
 }
 
@@ -531,15 +556,17 @@ TEdition DeliveryEdition(const std::string& mediumFolder) {
 }
 
 std::string EditionText(const TEdition& e) {
-  if (!e.Standard.empty()) return e.Name + "（適用要領基準 " + e.Standard + "）";
-  if (!e.DtdVersion.empty()) return e.Name + "（DTD_version " + e.DtdVersion + "）";
+  if (!e.Standard.empty()) return Arg(Tr("ExtendedCheck", "%1（適用要領基準 %2）"), {e.Name, e.Standard});
+  if (!e.DtdVersion.empty()) return Arg(Tr("ExtendedCheck", "%1（DTD_version %2）"), {e.Name, e.DtdVersion});
   return e.Name;
 }
 
 std::string EditionNotice(const TEdition& e) {
   if (!e.Later()) return std::string();
-  return "この納品物は" + EditionText(e) +
-         "に従っています。データチェックは平成13年8月版の規則によるため、後の版で変わった項目の指摘は当てはまりません（電子納品チェックを参照してください）。";
+  return Arg(Tr("ExtendedCheck",
+                "この納品物は%1に従っています。データチェックは平成13年8月版の規則によるため、"
+                "後の版で変わった項目の指摘は当てはまりません（電子納品チェックを参照してください）。"),
+             {EditionText(e)});
 }
 
 TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
@@ -584,13 +611,13 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   return input;
 }
 
-const char* SeverityName(TSeverity severity) {
+std::string SeverityName(TSeverity severity) {
   switch (severity) {
-    case TSeverity::Error: return "エラー";
-    case TSeverity::Warning: return "警告";
+    case TSeverity::Error: return Tr("ExtendedCheck", "エラー");
+    case TSeverity::Warning: return Tr("ExtendedCheck", "警告");
     case TSeverity::Info: break;
   }
-  return "情報";
+  return Tr("ExtendedCheck", "情報");
 }
 
 bool HasProblem(const std::vector<TFinding>& findings) {
@@ -621,8 +648,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         std::string bytes;
         if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
         for (const TGrammarFinding& g : CheckGrammarOf(m.Folder, file, bytes))
-          found.push_back({TSeverity::Error, std::to_string(m.MediaNo), file, kGrammar,
-                           (g.Line > 0 ? std::to_string(g.Line) + " 行: " : std::string()) + g.Found});
+          found.push_back({TSeverity::Error, std::to_string(m.MediaNo), file, Tr("ExtendedCheck", kGrammar),
+                           g.Line > 0 ? Arg(Tr("ExtendedCheck", "%1 行: %2"), {std::to_string(g.Line), g.Found})
+                                      : g.Found});
       }
     return found;
   };
@@ -645,8 +673,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     });
     return std::move(out);
   };
+  // `rule` is one of the rules above, put in the user's language here.
   auto add = [&](TSeverity s, std::string medium, std::string path, const char* rule, std::string found) {
-    out.push_back({s, std::move(medium), std::move(path), rule, std::move(found)});
+    out.push_back({s, std::move(medium), std::move(path), Tr("ExtendedCheck", rule), std::move(found)});
   };
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
@@ -679,14 +708,14 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   for (const auto& [no, times] : seen)
     if (times > 1)
       add(TSeverity::Error, std::to_string(no), "INDEX_C.XML", kMediaNo,
-          "メディア番号 " + std::to_string(no) + " の媒体が " + std::to_string(times) + " 枚あります");
+          Arg(Tr("ExtendedCheck", "メディア番号 %1 の媒体が %2 枚あります"), {std::to_string(no), std::to_string(times)}));
   const long declared = index ? WholeNumber(index->MediaCount) : 0;
   const bool allLoaded = declared <= 0 || static_cast<long>(seen.size()) >= declared;
   if (declared > 0 && static_cast<long>(seen.size()) != declared)
     add(static_cast<long>(seen.size()) > declared ? TSeverity::Error : TSeverity::Warning, "", "INDEX_C.XML",
         kMediaCount,
-        "メディア総枚数は " + std::to_string(declared) + " ですが、読み込んだ媒体は " + std::to_string(seen.size()) +
-            " 枚です");
+        Arg(Tr("ExtendedCheck", "メディア総枚数は %1 ですが、読み込んだ媒体は %2 枚です"),
+            {std::to_string(declared), std::to_string(seen.size())}));
 
   // The edition the delivery follows, by its first medium's INDEX_C.XML.
   TEdition edition;
@@ -697,8 +726,15 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   }
   if (edition.Later())
     add(TSeverity::Warning, "", "INDEX_C.XML", kEdition,
-        (edition.Standard.empty() ? std::string() : "適用要領基準 " + edition.Standard + "、") + edition.Name +
-            "の納品物です。データチェックは平成13年8月版の規則によるため、後の版で変わった項目の指摘は当てはまりません");
+        edition.Standard.empty()
+            ? Arg(Tr("ExtendedCheck",
+                     "%1の納品物です。データチェックは平成13年8月版の規則によるため、"
+                     "後の版で変わった項目の指摘は当てはまりません"),
+                  {edition.Name})
+            : Arg(Tr("ExtendedCheck",
+                     "適用要領基準 %1、%2の納品物です。データチェックは平成13年8月版の規則によるため、"
+                     "後の版で変わった項目の指摘は当てはまりません"),
+                  {edition.Standard, edition.Name}));
   // From the March 2016 edition original files may have 4-character extensions.
   const std::size_t longestExtension = edition.YearMonth >= 201603 ? 4 : 3;
   // From 2017 a drawing's name may carry a user part after its eight characters.
@@ -718,15 +754,17 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       // What a medium can hold at all is judged everywhere; the rest not
       // again inside a folder the guideline does not know.
       if (e.Link) {
-        add(TSeverity::Error, medium, e.Path, kLink, "リンクは納品できません（たどりません）");
+        add(TSeverity::Error, medium, e.Path, kLink, Tr("ExtendedCheck", "リンクは納品できません（たどりません）"));
         continue;
       }
       if (e.Path.size() > kMaxPathLength)
         add(TSeverity::Error, medium, e.Path, kPathLength,
-            std::to_string(e.Path.size()) + " 文字（" + std::to_string(kMaxPathLength) + " 文字まで）");
+            Arg(Tr("ExtendedCheck", "%1 文字（%2 文字まで）"),
+                {std::to_string(e.Path.size()), std::to_string(kMaxPathLength)}));
       if (e.Folder && e.Depth + 1 > kMaxDepth)
         add(TSeverity::Error, medium, e.Path, kDepth,
-            std::to_string(e.Depth + 1) + " 階層目のフォルダ（" + std::to_string(kMaxDepth) + " 階層まで）");
+            Arg(Tr("ExtendedCheck", "%1 階層目のフォルダ（%2 階層まで）"),
+                {std::to_string(e.Depth + 1), std::to_string(kMaxDepth)}));
       if (std::any_of(unexpected.begin(), unexpected.end(),
                       [&](const std::string& u) { return e.Path.rfind(u + "/", 0) == 0; }))
         continue;
@@ -734,14 +772,15 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         if (!IsStandardFolder(e.Path)) {
           if (IsStandardFolder(AsciiUpper(e.Path))) {
             // Its files are still the standard folder's (a CD has no case).
-            add(TSeverity::Error, medium, e.Path, kFolderName, "フォルダ名は半角英大文字で付けます");
+            add(TSeverity::Error, medium, e.Path, kFolderName, Tr("ExtendedCheck", "フォルダ名は半角英大文字で付けます"));
           } else {
             // Folders of later editions (台帳, 地質, i-Construction, BIM/CIM)
             // are expected there; their contents are not judged here.
             const std::string top = AsciiUpper(e.Path.substr(0, e.Path.find('/')));
             const bool laterFolder = edition.Later() && (top == "REGISTER" || top == "BORING" || top == "ICON" ||
                                                           top == "BIMCIM" || top == "DRAWINGS" || top == "OTHRS");
-            if (!laterFolder) add(TSeverity::Warning, medium, e.Path, kUnexpectedFolder, "要領に定めのないフォルダです");
+            if (!laterFolder)
+              add(TSeverity::Warning, medium, e.Path, kUnexpectedFolder, Tr("ExtendedCheck", "要領に定めのないフォルダです"));
             unexpected.insert(e.Path);
           }
         }
@@ -751,10 +790,10 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       present.insert(e.Path);
       presentUpper.try_emplace(upperPath, e.Path);
       if (IsSystemFile(name)) {
-        add(TSeverity::Warning, medium, e.Path, kSystemFile, "納品に不要なファイルです");
+        add(TSeverity::Warning, medium, e.Path, kSystemFile, Tr("ExtendedCheck", "納品に不要なファイルです"));
         continue;
       }
-      if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, "0 バイトのファイルです");
+      if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, Tr("ExtendedCheck", "0 バイトのファイルです"));
       const bool named = listed.count(e.Path) || listedUpper.count(upperPath);
       if (named && e.Size > 0 && input.CheckDocument)
         for (auto& [severity, found] : input.CheckDocument(m.Folder + e.Path))
@@ -767,20 +806,20 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       const bool nameKept = drawingUserPart || NameFollowsRule(name, false, original ? longestExtension : 3);
       if (!nameKept)
         add(TSeverity::Error, medium, e.Path, kFileName,
-            "半角英大文字・数字・_ で 8 文字以内、拡張子 " + std::to_string(original ? longestExtension : 3) +
-                " 文字以内にします");
+            Arg(Tr("ExtendedCheck", "半角英大文字・数字・_ で 8 文字以内、拡張子 %1 文字以内にします"),
+                {std::to_string(original ? longestExtension : 3)}));
       if (nameKept && ((upperFolder == "PHOTO/PIC" && !PhotoNameFollowsRule(name, 'P')) ||
                        (upperFolder == "PHOTO/DRA" && !PhotoNameFollowsRule(name, 'D'))))
         add(TSeverity::Error, medium, e.Path, kPhotoName,
-            upperFolder == "PHOTO/PIC" ? "写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします"
-                                             : "参考図ファイル名は D と 7 桁の数字（D0000001.JPG）にします");
+            upperFolder == "PHOTO/PIC" ? Tr("ExtendedCheck", "写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします")
+                                       : Tr("ExtendedCheck", "参考図ファイル名は D と 7 桁の数字（D0000001.JPG）にします"));
       const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
       if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].push_back(m.MediaNo);
       // Photos are judged only when the photo management files were read.
       const bool photo = upperFolder == "PHOTO/PIC" || upperFolder == "PHOTO/DRA";
       if (!companion && !named && (!photo || !input.PhotoFiles.empty()) && upperFolder != "DRAWINGS/SPEC")
-        add(TSeverity::Warning, medium, e.Path, kUnlisted, "管理ファイルに記載のないファイルです");
+        add(TSeverity::Warning, medium, e.Path, kUnlisted, Tr("ExtendedCheck", "管理ファイルに記載のないファイルです"));
     }
     ++done;
     if (!goOn()) return finish();
@@ -792,14 +831,18 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       std::string bytes;
       if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
       std::size_t more = 0;
-      for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more))
+      for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more)) {
+        const std::string line = std::to_string(c.Line), column = std::to_string(c.Column);
+        const std::string kind = Tr("ExtendedCheck", c.Kind);
         add(c.Severity, std::to_string(m.MediaNo), file, kCharacters,
-            std::to_string(c.Line) + " 行 " + std::to_string(c.Column) + " 文字目" +
-                (c.Element.empty() ? std::string() : "（" + c.Element + "）") + ": 「" + c.Character + "」は" +
-                c.Kind);
+            c.Element.empty()
+                ? Arg(Tr("ExtendedCheck", "%1 行 %2 文字目: 「%3」は%4"), {line, column, c.Character, kind})
+                : Arg(Tr("ExtendedCheck", "%1 行 %2 文字目（%3）: 「%4」は%5"),
+                      {line, column, c.Element, c.Character, kind}));
+      }
       if (more > 0)
         add(TSeverity::Error, std::to_string(m.MediaNo), file, kCharacters,
-            "ほかに " + std::to_string(more) + " 文字あります");
+            Arg(Tr("ExtendedCheck", "ほかに %1 文字あります"), {std::to_string(more)}));
     }
     if (&m == &input.Media.back()) joinGrammar();
     ++done;
@@ -807,11 +850,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   }
 
   for (const auto& [path, media] : wherePath)
-    if (media.size() > 1) {
-      std::string list;
-      for (int no : media) list += (list.empty() ? "" : "、") + std::to_string(no);
-      add(TSeverity::Warning, "", path, kSameOnTwoMedia, "媒体 " + list + " に同じ名前のファイルがあります");
-    }
+    if (media.size() > 1)
+      add(TSeverity::Warning, "", path, kSameOnTwoMedia,
+          Arg(Tr("ExtendedCheck", "媒体 %1 に同じ名前のファイルがあります"), {NumberList(media)}));
 
   // A photo on another medium than its record names.
   for (const auto& [photo, no] : input.PhotoMedia) {
@@ -819,10 +860,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     if (it == wherePath.end() || !seen.count(no) ||
         std::find(it->second.begin(), it->second.end(), no) != it->second.end())
       continue;
-    std::string list;
-    for (int other : it->second) list += (list.empty() ? "" : "、") + std::to_string(other);
     add(TSeverity::Error, std::to_string(no), photo, kListedMissing,
-        "メディア番号 " + std::to_string(no) + " の媒体になく、媒体 " + list + " にあります");
+        Arg(Tr("ExtendedCheck", "メディア番号 %1 の媒体になく、媒体 %2 にあります"),
+            {std::to_string(no), NumberList(it->second)}));
   }
 
   // Files named but found on no medium.
@@ -830,14 +870,15 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     if (present.count(path)) continue;
     if (auto it = presentUpper.find(AsciiUpper(path)); it != presentUpper.end()) {
       add(TSeverity::Error, "", path, kListedMissing,
-          "大文字・小文字の違う " + it->second + " があります（名前は記載のとおりに付けます）");
+          Arg(Tr("ExtendedCheck", "大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）"), {it->second}));
       continue;
     }
     if (allLoaded)
-      add(TSeverity::Error, "", path, kListedMissing, "管理ファイルに記載されたファイルが納品物にありません");
+      add(TSeverity::Error, "", path, kListedMissing,
+          Tr("ExtendedCheck", "管理ファイルに記載されたファイルが納品物にありません"));
     else
       add(TSeverity::Warning, "", path, kListedMissing,
-          "読み込んだ媒体にはありません（読み込んでいない媒体にある可能性があります）");
+          Tr("ExtendedCheck", "読み込んだ媒体にはありません（読み込んでいない媒体にある可能性があります）"));
   }
 
   // Drawing file names by the CAD naming rule.
@@ -861,24 +902,27 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     for (const TMdlTreeNodeMeet& r : store->Meetings) {
       ++n;
       const std::string where = "MEET/MEET.XML";
-      const std::string who = "打合せ簿 " + (r.SerialNo.empty() ? std::to_string(n) : r.SerialNo);
-      const std::pair<const char*, const std::string*> dates[] = {
-          {"発行日付", &r.IssueDate}, {"受理日付", &r.AcceptDate}, {"完了日付", &r.FinishDate}};
+      const std::string who = r.SerialNo.empty() ? std::to_string(n) : r.SerialNo;
+      // The dates by their field names (captions of the definition tables).
+      const std::pair<std::string, const std::string*> dates[] = {{Tr("FieldNames", "発行日付"), &r.IssueDate},
+                                                                  {Tr("FieldNames", "受理日付"), &r.AcceptDate},
+                                                                  {Tr("FieldNames", "完了日付"), &r.FinishDate}};
       for (const auto& [label, value] : dates)
         if (period && IsDate(*value) && (*value < from || *value > to))
           add(TSeverity::Error, "", where, kPeriod,
-              who + " の" + label + " " + *value + " が工期 " + from + " 〜 " + to + " の外です");
+              Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が工期 %4 〜 %5 の外です"), {who, label, *value, from, to}));
       for (std::size_t i = 0; i + 1 < std::size(dates); ++i)
         for (std::size_t j = i + 1; j < std::size(dates); ++j)
           if (IsDate(*dates[i].second) && IsDate(*dates[j].second) && *dates[j].second < *dates[i].second)
             add(TSeverity::Error, "", where, kDateOrder,
-                who + " の" + dates[j].first + " " + *dates[j].second + " が" + dates[i].first + " " +
-                    *dates[i].second + " より前です");
+                Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が%4 %5 より前です"),
+                    {who, dates[j].first, *dates[j].second, dates[i].first, *dates[i].second}));
     }
     // A photo may be taken before the work starts (着手前): a warning.
     for (const auto& [photo, date] : input.PhotoDates)
       if (period && IsDate(date) && (date < from || date > to))
-        add(TSeverity::Warning, "", photo, kPeriod, "撮影年月日 " + date + " が工期 " + from + " 〜 " + to + " の外です");
+        add(TSeverity::Warning, "", photo, kPeriod,
+            Arg(Tr("ExtendedCheck", "撮影年月日 %1 が工期 %2 〜 %3 の外です"), {date, from, to}));
   }
 
   done = steps;

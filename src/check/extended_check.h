@@ -22,15 +22,15 @@ namespace dlvr {
 // but information is sound.
 enum class TSeverity { Error, Warning, Info };
 
-// "エラー", "警告" or "情報".
-const char* SeverityName(TSeverity severity);
+// "エラー", "警告" or "情報", in the user's language.
+std::string SeverityName(TSeverity severity);
 
 struct TFinding {
   TSeverity Severity = TSeverity::Error;
   std::string Medium;  // the medium's number ("1"), "" for the delivery as a whole
   std::string Path;    // the file or folder, relative to its medium ("MEET/ORG/M001_01.PDF")
-  std::string Rule;    // the rule's name
-  std::string Found;   // what was found
+  std::string Rule;    // the rule's name, in the user's language
+  std::string Found;   // what was found, in the user's language around the delivery's own names
 };
 
 // A loaded medium: its number and its folder (ending in '/').
@@ -78,7 +78,7 @@ struct TCharacterFinding {
   int Line = 0, Column = 0;  // 1-based; the column counts characters
   std::string Element;       // the element whose text holds it ("" outside any)
   std::string Character;     // as UTF-8
-  std::string Kind;          // "半角カナ", "機種依存文字（NEC 特殊文字）", ...
+  std::string Kind;          // "半角カナ", "機種依存文字（NEC 特殊文字）", ... (Japanese; Tr("ExtendedCheck", Kind) shows it)
 };
 // At most `most` findings (the rest counted in `more` when given).
 std::vector<TCharacterFinding> ScanCharacters(std::string_view cp932, std::size_t most = 200,
@@ -87,7 +87,7 @@ std::vector<TCharacterFinding> ScanCharacters(std::string_view cp932, std::size_
 // The grammar of one management file of a medium: well-formed, declared as
 // Shift_JIS, with a DOCTYPE whose DTD stands beside it, and valid against
 // that DTD (read under the delivery sandbox). Each finding with its line
-// (0 for the file as a whole).
+// (0 for the file as a whole), its text in the user's language.
 struct TGrammarFinding {
   int Line = 0;
   std::string Found;
@@ -105,7 +105,7 @@ struct TEdition {
   std::string Standard;    // 適用要領基準 as written, "" when absent
   std::string DtdVersion;  // the root's DTD_version
   std::string Doctype;     // the DTD the DOCTYPE names
-  std::string Name;        // "平成13年8月版", "平成28年3月版", ...
+  std::string Name;        // "平成13年8月版", "平成28年3月版", ... (in the user's language)
   int YearMonth = 200108;  // of the edition (YYYYMM)
   bool Later() const { return YearMonth > 200108; }  // after the edition the data check follows
 };
@@ -114,10 +114,11 @@ TEdition DetectEdition(std::string_view indexBytes);
 // Of the delivery on a medium (its folder): the first edition when its
 // INDEX_C.XML cannot be read.
 TEdition DeliveryEdition(const std::string& mediumFolder);
-// "平成28年3月版（適用要領基準 土木201603-01）", "平成13年8月版（DTD_version 02）".
+// "平成28年3月版（適用要領基準 土木201603-01）", "平成13年8月版（DTD_version 02）", in
+// the user's language.
 std::string EditionText(const TEdition& edition);
 // The notice above the data check's list for a delivery of a later
-// edition, "" for the first.
+// edition (in the user's language), "" for the first.
 std::string EditionNotice(const TEdition& edition);
 
 class TMdlTreeView;
@@ -127,7 +128,7 @@ class TMdlTreeView;
 // of those media list.
 TExtendedInput ExtendedInputFor(TMdlTreeView& view);
 
-// The findings, sorted by medium, path and rule.
+// The findings, sorted by medium, path and rule (as the user reads it).
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
 
 // Whether any finding is an error.
