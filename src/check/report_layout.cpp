@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
-const char* const kApplicationTitle = "Quillan電子納品ビューア";
+const char* const kApplicationTitle = DLVR_TR_NOOP("ReportLayout", "Quillan電子納品ビューア");
 
 namespace {
 
@@ -23,9 +24,13 @@ void Frame(TReportPage& page) {
     double X, W;
     const char* Text;
   };
-  static const Title kTitles[] = {{5, 5, "NO."},         {10, 10, "管理項目名"}, {20, 30, "分類名"},
-                                  {50, 15, "ファイル名"}, {66, 30, "項目名"},     {95, 15, "状態"}};
-  for (const Title& t : kTitles) page.Texts.push_back({t.X, 4.5, t.W, t.Text, TReportText::Centre});
+  static const Title kTitles[] = {{5, 5, DLVR_TR_NOOP("ReportLayout", "NO.")},
+                                  {10, 10, DLVR_TR_NOOP("ReportLayout", "管理項目名")},
+                                  {20, 30, DLVR_TR_NOOP("ReportLayout", "分類名")},
+                                  {50, 15, DLVR_TR_NOOP("ReportLayout", "ファイル名")},
+                                  {66, 30, DLVR_TR_NOOP("ReportLayout", "項目名")},
+                                  {95, 15, DLVR_TR_NOOP("ReportLayout", "状態")}};
+  for (const Title& t : kTitles) page.Texts.push_back({t.X, 4.5, t.W, Tr("ReportLayout", t.Text), TReportText::Centre});
 }
 
 }  // namespace
@@ -75,11 +80,11 @@ struct TFindingColumn {
   TReportText::Alignment Align;
 };
 // The table spans columns 5 to 110 like the data check's report.
-constexpr TFindingColumn kFindingColumns[] = {{5, 6, "重要度", TReportText::Left},
-                                              {11, 7, "メディア", TReportText::Centre},
-                                              {18, 32, "ファイル・フォルダ", TReportText::Left},
-                                              {50, 17, "規則", TReportText::Left},
-                                              {67, 43, "内容", TReportText::Left}};
+constexpr TFindingColumn kFindingColumns[] = {{5, 6, DLVR_TR_NOOP("ReportLayout", "重要度"), TReportText::Left},
+                                              {11, 7, DLVR_TR_NOOP("ReportLayout", "メディア"), TReportText::Centre},
+                                              {18, 32, DLVR_TR_NOOP("ReportLayout", "ファイル・フォルダ"), TReportText::Left},
+                                              {50, 17, DLVR_TR_NOOP("ReportLayout", "規則"), TReportText::Left},
+                                              {67, 43, DLVR_TR_NOOP("ReportLayout", "内容"), TReportText::Left}};
 constexpr double kFindingTableTop = 4, kFindingTableBottom = kFindingTableTop + 1 + kFindingReportPageLines;
 // The report font is 10 points: a half-width character is 5 points wide,
 // 5/72 inch, and a report column 1/10 inch.
@@ -93,13 +98,13 @@ std::size_t CharactersIn(const TFindingColumn& c) {
 
 void FindingFrame(TReportPage& page, const std::string& counts) {
   const double left = kFindingColumns[0].X, right = 110, top = kFindingTableTop, bottom = kFindingTableBottom;
-  page.Texts.push_back({left, 2, right - left, "電子納品チェック結果", TReportText::Centre, 1.5});
+  page.Texts.push_back({left, 2, right - left, Tr("ReportLayout", "電子納品チェック結果"), TReportText::Centre, 1.5});
   page.Texts.push_back({left, 3.3, right - left, counts, TReportText::Right});
   for (double y : {top, top + 1, bottom}) page.Rules.push_back({left, y, right, y, 2});
   for (double x : {left, right}) page.Rules.push_back({x, top, x, bottom, 2});
   for (const TFindingColumn& c : kFindingColumns) {
     if (c.X != left) page.Rules.push_back({c.X, top, c.X, bottom, 1});
-    page.Texts.push_back({c.X, top + 0.5, c.Width, c.Title, TReportText::Centre});
+    page.Texts.push_back({c.X, top + 0.5, c.Width, Tr("ReportLayout", c.Title), TReportText::Centre});
   }
 }
 
@@ -178,14 +183,18 @@ std::string FindingCountText(const std::vector<TFinding>& findings) {
     warnings += f.Severity == TSeverity::Warning;
   }
   const std::size_t infos = findings.size() - errors - warnings;
-  return "エラー " + std::to_string(errors) + " 件、警告 " + std::to_string(warnings) + " 件" +
-         (infos ? "、情報 " + std::to_string(infos) + " 件" : std::string());
+  if (!infos)
+    return Arg(Tr("ReportLayout", "エラー %1 件、警告 %2 件"), {std::to_string(errors), std::to_string(warnings)});
+  return Arg(Tr("ReportLayout", "エラー %1 件、警告 %2 件、情報 %3 件"),
+             {std::to_string(errors), std::to_string(warnings), std::to_string(infos)});
 }
+
+std::string StoppedNote() { return Tr("ReportLayout", kStoppedNote); }
 
 std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings, bool stopped) {
   std::vector<TReportPage> pages;
   if (findings.empty()) return pages;
-  const std::string counts = FindingCountText(findings) + (stopped ? kStoppedNote : "");
+  const std::string counts = FindingCountText(findings) + (stopped ? StoppedNote() : std::string());
   double y = kFindingTableBottom;  // no page yet: the first finding opens one
   for (const TFinding& f : findings) {
     const std::string cells[] = {SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found};

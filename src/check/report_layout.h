@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "check/extended_check.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
-// The application title, which also titles print jobs.
+// The application title, which also titles print jobs (as written; shown
+// through Tr("ReportLayout", kApplicationTitle)).
 extern const char* const kApplicationTitle;
 
 struct TReportRule {
@@ -34,8 +36,8 @@ struct TReportPage {
 
 inline constexpr int kReportRowsPerPage = 40;
 
-// The pages of the report of an error list (five strings per error). No
-// pages for an empty list.
+// The pages of the report of an error list (five strings per error), its
+// headings in the user's language. No pages for an empty list.
 std::vector<TReportPage> LayoutErrorReport(const std::vector<std::array<std::string, 5>>& errors);
 
 // The report of the full delivery check: its title and the count of errors
@@ -49,10 +51,13 @@ inline constexpr int kFindingReportPageLines = 40;  // table lines on a page
 // A stopped check's report says so after its counts.
 std::vector<TReportPage> LayoutFindingReport(const std::vector<TFinding>& findings, bool stopped = false);
 
-// "エラー 2 件、警告 1 件", with "、情報 n 件" when there is information.
+// "エラー 2 件、警告 1 件", with "、情報 n 件" when there is information (in
+// the user's language).
 std::string FindingCountText(const std::vector<TFinding>& findings);
-// What a stopped check's findings are labelled with: "（中止しました）".
-inline constexpr const char* kStoppedNote = "（中止しました）";
+// What a stopped check's findings are labelled with: "（中止しました）" as
+// written, and in the user's language.
+inline constexpr const char* kStoppedNote = DLVR_TR_NOOP("ReportLayout", "（中止しました）");
+std::string StoppedNote();
 
 // Lines of at most `width` display columns (a double-byte character of
 // Shift-JIS takes two), broken after a space or '/' in the second half of
