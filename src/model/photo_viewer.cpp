@@ -7,6 +7,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
@@ -53,11 +54,14 @@ std::string FindPhotoViewerIn(const std::vector<std::string>& folders) {
 
 std::string PhotoMediaMessage(const std::vector<int>& photoMedia) {
   if (photoMedia.empty()) return std::string();
-  std::string text = "現在のメディアに 'PHOTO.XML' がありません。\r\r" + std::to_string(photoMedia[0]);
-  for (std::size_t i = 1; i < photoMedia.size(); ++i) text += ", " + std::to_string(photoMedia[i]);
-  text += photoMedia.size() == 1 ? "枚目のメディアを挿入し更新を行ってください。"
-                                 : "枚目のいずれかのメディアを挿入し更新を行ってください。";
-  return text;
+  std::string media = std::to_string(photoMedia[0]);
+  for (std::size_t i = 1; i < photoMedia.size(); ++i) media += ", " + std::to_string(photoMedia[i]);
+  if (photoMedia.size() == 1)
+    return Arg(Tr("PhotoViewer", "現在のメディアに 'PHOTO.XML' がありません。\r\r%1枚目のメディアを挿入し更新を行ってください。"),
+               {media});
+  return Arg(Tr("PhotoViewer",
+                "現在のメディアに 'PHOTO.XML' がありません。\r\r%1枚目のいずれかのメディアを挿入し更新を行ってください。"),
+             {media});
 }
 
 std::string TMdlTreeView::FindPhotoViewer() const {

@@ -16,10 +16,11 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
-const char* const kSortIndexDuplicateText = "並べ替え結果の Index 番号が重複しています！";
+const char* const kSortIndexDuplicateText = DLVR_TR_NOOP("Sort", "並べ替え結果の Index 番号が重複しています！");
 
 namespace {
 
@@ -256,8 +257,9 @@ const T* As(const TSortItem& other) {
   return dynamic_cast<const T*>(&other);
 }
 
-void SetError(std::string* error, const std::string& text) {
-  if (error != nullptr) *error = text;
+// `text`: a "Sort" text, put in the user's language.
+void SetError(std::string* error, const char* text) {
+  if (error != nullptr) *error = Tr("Sort", text);
 }
 
 // Stable bottom-up merge sort. It never reads outside the range whatever the
@@ -406,15 +408,15 @@ bool TSort::Execute(int count, std::function<std::unique_ptr<TSortItem>()> itemF
   const bool inverse = SortInverse;
 
   if (!moveData) {
-    SetError(error, "OnMoveData が設定されていません。");
+    SetError(error, DLVR_TR_NOOP("Sort", "OnMoveData が設定されていません。"));
     return false;
   }
   if (method == TSortMethod::smUser && !itemFactory && !compareData) {
-    SetError(error, "OnCompareData が設定されていません。");
+    SetError(error, DLVR_TR_NOOP("Sort", "OnCompareData が設定されていません。"));
     return false;
   }
   if (method != TSortMethod::smUser && !getSortItem) {
-    SetError(error, "OnGetSortItem が設定されていません。");
+    SetError(error, DLVR_TR_NOOP("Sort", "OnGetSortItem が設定されていません。"));
     return false;
   }
 
@@ -438,19 +440,19 @@ bool TSort::Execute(int count, std::function<std::unique_ptr<TSortItem>()> itemF
           break;
       }
       if (!item) {
-        SetError(error, "並べ替えの項目を作成できません。");
+        SetError(error, DLVR_TR_NOOP("Sort", "並べ替えの項目を作成できません。"));
         return false;
       }
       if (auto* byEventItem = dynamic_cast<TSIByEvent*>(item.get())) {
         if (!compareData) {
-          SetError(error, "OnCompareData が設定されていません。");
+          SetError(error, DLVR_TR_NOOP("Sort", "OnCompareData が設定されていません。"));
           return false;
         }
         byEventItem->Sender = this;
         byEventItem->OnCompareData = compareData;
       } else {
         if (!getSortItem) {
-          SetError(error, "OnGetSortItem が設定されていません。");
+          SetError(error, DLVR_TR_NOOP("Sort", "OnGetSortItem が設定されていません。"));
           return false;
         }
         item->SetValue(getSortItem(*this, i));
@@ -521,9 +523,9 @@ bool TSort::Execute(int count, std::function<std::unique_ptr<TSortItem>()> itemF
     if (a >= 0 && popData) popData(*this, a);
     return true;
   } catch (const std::exception& e) {
-    SetError(error, std::string("並べ替えに失敗しました: ") + e.what());
+    if (error != nullptr) *error = Arg(Tr("Sort", "並べ替えに失敗しました: %1"), {e.what()});
   } catch (...) {
-    SetError(error, "並べ替えに失敗しました。");
+    SetError(error, DLVR_TR_NOOP("Sort", "並べ替えに失敗しました。"));
   }
   return false;
 }

@@ -147,7 +147,8 @@ class TSort {
                std::string* error = nullptr);
 };
 
-// The message of a duplicate smIndex target.
+// The message of a duplicate smIndex target, as written (*error has it in
+// the user's language).
 extern const char* const kSortIndexDuplicateText;
 
 // Sets the locale of smAnsiString (an ICU locale name such as "ja" or

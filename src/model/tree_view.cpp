@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/tempfs.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
@@ -34,8 +35,11 @@ const TDocClassRow DocClassTable[kDocClassCount] = {
 namespace {
 
 const char* const kRootCaption = "工事完成図書";
-const char* const kDuplicateMessage = "データ内に同名のファイルが存在するため、\r異なった図面が表示されることがあります。";
-const char* const kWrongMediumMessage = "正しいメディアが挿入されていません。\r\rメディアを確認してください。";
+// Messages, shown in the user's language.
+const char* const kDuplicateMessage =
+    DLVR_TR_NOOP("TreeView", "データ内に同名のファイルが存在するため、\r異なった図面が表示されることがあります。");
+const char* const kWrongMediumMessage =
+    DLVR_TR_NOOP("TreeView", "正しいメディアが挿入されていません。\r\rメディアを確認してください。");
 
 bool ValidClass(int cls) { return cls >= 0 && cls < kDocClassCount; }
 
@@ -49,9 +53,10 @@ std::string Contained(const std::string& path, const std::string& root) {
 }
 
 std::string MultiMediaMessage(int m) {
-  return "メディアが複数枚存在します。" + std::to_string(m) +
-         "枚目のメディアを挿入してください。\r\r次のメディアを読み込む場合は「OK」を\r"
-         "読み込みを中止する場合は「ｷｬﾝｾﾙ」を選択してください。";
+  return Arg(Tr("TreeView",
+                "メディアが複数枚存在します。%1枚目のメディアを挿入してください。\r\r次のメディアを読み込む場合は「OK」を\r"
+                "読み込みを中止する場合は「ｷｬﾝｾﾙ」を選択してください。"),
+             {std::to_string(m)});
 }
 
 // The record list of a record class.
@@ -648,7 +653,7 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
 
   if (Services.FillFieldTables) Services.FillFieldTables(store_);
 
-  if ((dup1_ || dup4_) && mediaCount > 1) Inform(kDuplicateMessage);
+  if ((dup1_ || dup4_) && mediaCount > 1) Inform(Tr("TreeView", kDuplicateMessage));
 
   root->SetExpanded(true);
   ApplySorts();
@@ -849,7 +854,7 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
       if (AskMediaNotReady() != DialogAnswer::Retry) return;
     readOther();
     while (!IsSameDelivery()) {
-      if (AskRetry(kWrongMediumMessage) != DialogAnswer::Retry) return;
+      if (AskRetry(Tr("TreeView", kWrongMediumMessage)) != DialogAnswer::Retry) return;
       readOther();
     }
   }
