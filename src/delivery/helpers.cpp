@@ -7,11 +7,12 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
-const char* const kMediaNotReadyText =
-    "メディアが挿入されていないか、デバイスの準備ができていません。\r\rメディアを確認してください。";
+const char* const kMediaNotReadyText = DLVR_TR_NOOP(
+    "Media", "メディアが挿入されていないか、デバイスの準備ができていません。\r\rメディアを確認してください。");
 
 bool IsFixedDrive(const std::string& path) { return GetDriveType(path) == DriveType::Fixed; }
 
@@ -24,7 +25,7 @@ DialogAnswer AskRetry(const std::string& message) {
   return Ask(message, MsgIcon::Warning, MsgButtons::AbortRetry, DialogAnswer::Retry);
 }
 
-DialogAnswer AskMediaNotReady() { return AskRetry(kMediaNotReadyText); }
+DialogAnswer AskMediaNotReady() { return AskRetry(Tr("Media", kMediaNotReadyText)); }
 
 bool IsMediaReady(const std::string& path) { return QueryMediaReady(path); }
 

@@ -10,7 +10,8 @@
 
 namespace dlvr {
 
-// The text of the not-ready prompt.
+// The text of the not-ready prompt, in Japanese: AskMediaNotReady shows it
+// in the user's language (context "Media").
 extern const char* const kMediaNotReadyText;
 
 // The delivery a file belongs to: the nearest folder at most two levels up

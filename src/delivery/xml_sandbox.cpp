@@ -31,6 +31,7 @@
 
 #include "platform/fileio.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -429,11 +430,11 @@ void TXmlDocFree::operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 std::string SandboxStatusText(TSandboxStatus status) {
   switch (status) {
     case TSandboxStatus::Ok: return std::string();
-    case TSandboxStatus::Outside: return "納品データの外にあるか、存在しません。";
-    case TSandboxStatus::NotRegular: return "通常のファイルではありません。";
-    case TSandboxStatus::TooLarge: return "ファイルが大きすぎます。";
-    case TSandboxStatus::Unreadable: return "ファイルを読み込めません。";
-    case TSandboxStatus::NotWellFormed: return "XML として正しくありません。";
+    case TSandboxStatus::Outside: return Tr("XmlSandbox", "納品データの外にあるか、存在しません。");
+    case TSandboxStatus::NotRegular: return Tr("XmlSandbox", "通常のファイルではありません。");
+    case TSandboxStatus::TooLarge: return Tr("XmlSandbox", "ファイルが大きすぎます。");
+    case TSandboxStatus::Unreadable: return Tr("XmlSandbox", "ファイルを読み込めません。");
+    case TSandboxStatus::NotWellFormed: return Tr("XmlSandbox", "XML として正しくありません。");
   }
   return std::string();
 }

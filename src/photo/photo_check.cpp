@@ -8,18 +8,33 @@
 
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
 
-// The 状態 texts.
-const char* const kEmpty = "情報未記入";
-const char* const kBadName = "ファイル名が不正";
-const char* const kMissing = "ファイルなし";
-const char* const kNotListed = "管理ファイルに記載なし";
-const char* const kBadDate = "日付が不正";
-const char* const kOutsidePeriod = "工期外の日付";
-const char* const kManagementFile = "管理ファイル";
+// The 状態 texts, shown in the user's language (context "PhotoCheck").
+const char* const kEmpty = DLVR_TR_NOOP("PhotoCheck", "情報未記入");
+const char* const kBadName = DLVR_TR_NOOP("PhotoCheck", "ファイル名が不正");
+const char* const kMissing = DLVR_TR_NOOP("PhotoCheck", "ファイルなし");
+const char* const kNotListed = DLVR_TR_NOOP("PhotoCheck", "管理ファイルに記載なし");
+const char* const kBadDate = DLVR_TR_NOOP("PhotoCheck", "日付が不正");
+const char* const kOutsidePeriod = DLVR_TR_NOOP("PhotoCheck", "工期外の日付");
+// The 項目名 of a finding about the management file itself.
+const char* const kManagementFile = DLVR_TR_NOOP("PhotoCheck", "管理ファイル");
+
+// The items of the photo management file the findings name, shown in the
+// user's language under the guideline's item names (context "FieldNames").
+const char* const kSerial = DLVR_TR_NOOP("FieldNames", "シリアル番号");
+const char* const kPhotoFile = DLVR_TR_NOOP("FieldNames", "写真ファイル名");
+const char* const kMediaNo = DLVR_TR_NOOP("FieldNames", "メディア番号");
+const char* const kMajorClass = DLVR_TR_NOOP("FieldNames", "写真-大分類");
+const char* const kTitle = DLVR_TR_NOOP("FieldNames", "写真タイトル");
+const char* const kDate = DLVR_TR_NOOP("FieldNames", "撮影年月日");
+const char* const kRepresentative = DLVR_TR_NOOP("FieldNames", "代表写真");
+const char* const kFrequency = DLVR_TR_NOOP("FieldNames", "提出頻度写真");
+const char* const kRefFile = DLVR_TR_NOOP("FieldNames", "参考図ファイル名");
+const char* const kRefTitle = DLVR_TR_NOOP("FieldNames", "参考図タイトル");
 
 // Well-known image editors, as they name themselves in EXIF Software
 // (matched anywhere in the text, without regard to ASCII case).
@@ -108,7 +123,11 @@ bool NameByRule(const std::string& name, char lead, int version, std::initialize
   return body.size() == 8 && body[0] == lead && Digits(body.substr(1));
 }
 
-std::string FormatWord(const std::string& format) { return format.empty() ? std::string() : "（" + AsciiUpper(format) + "）"; }
+// The 状態 of a file of another format than allowed: `plain` when its format
+// is unknown, else `named` with the format found (both marked "PhotoCheck").
+std::string OtherFormat(const char* plain, const char* named, const std::string& format) {
+  return format.empty() ? Tr("PhotoCheck", plain) : Arg(Tr("PhotoCheck", named), {AsciiUpper(format)});
+}
 
 // The facts of every file, read on the machine's cores.
 std::unordered_map<std::string, TImageFacts> ReadAllFacts(const std::vector<std::string>& paths) {
@@ -158,9 +177,12 @@ class TChecker {
       for (std::size_t i = file.FirstRecord; i < file.FirstRecord + file.RecordCount; ++i)
         Record(static_cast<int>(i), version);
       if (file.Broken) {
-        std::string state = file.BrokenLine > 0 ? std::to_string(file.BrokenLine) + "行目: " : std::string();
-        state += file.BrokenReason;
-        Add(ExtractFileName(file.XmlPath), kManagementFile, state, -1, file.XmlPath);
+        const std::string state =
+            file.BrokenLine > 0
+                ? Arg(Tr("PhotoCheck", "%1行目: %2"), {std::to_string(file.BrokenLine), file.BrokenReason})
+                : file.BrokenReason;
+        findings_.push_back(
+            {ExtractFileName(file.XmlPath), Tr("PhotoCheck", kManagementFile), state, -1, file.XmlPath});
       }
     }
     Strays();
@@ -168,8 +190,9 @@ class TChecker {
   }
 
  private:
+  // A finding about `field` (an item marked "FieldNames"); `state` as shown.
   void Add(const std::string& name, const char* field, const std::string& state, int record, const std::string& path) {
-    findings_.push_back({name, field, state, record, path});
+    findings_.push_back({name, Tr("FieldNames", field), state, record, path});
   }
 
   const TImageFacts& FactsOf(const std::string& path) { return facts_[path]; }
@@ -178,20 +201,20 @@ class TChecker {
     const TPhotoRecord& r = store_.Records()[static_cast<std::size_t>(index)];
     auto add = [&](const char* field, const std::string& state) { Add(r.FileName, field, state, index, r.Path); };
     const std::pair<const char*, const std::string*> required[] = {
-        {"シリアル番号", &r.Serial},
-        {"写真ファイル名", &r.FileName},
-        {From(version, 2) ? "メディア番号" : nullptr, &r.MediaNo},
-        {From(version, 2) ? "写真-大分類" : nullptr, &r.MajorClass},
-        {From(version, 2) ? "写真タイトル" : nullptr, &r.Title},
-        {From(version, 4) ? "撮影年月日" : nullptr, &r.Date},
-        {From(version, 5) ? "代表写真" : nullptr, &r.Representative},
-        {From(version, 5) ? "提出頻度写真" : nullptr, &r.Frequency},
+        {kSerial, &r.Serial},
+        {kPhotoFile, &r.FileName},
+        {From(version, 2) ? kMediaNo : nullptr, &r.MediaNo},
+        {From(version, 2) ? kMajorClass : nullptr, &r.MajorClass},
+        {From(version, 2) ? kTitle : nullptr, &r.Title},
+        {From(version, 4) ? kDate : nullptr, &r.Date},
+        {From(version, 5) ? kRepresentative : nullptr, &r.Representative},
+        {From(version, 5) ? kFrequency : nullptr, &r.Frequency},
     };
     for (const auto& [field, value] : required)
-      if (field && Blank(*value)) add(field, kEmpty);
+      if (field && Blank(*value)) add(field, Tr("PhotoCheck", kEmpty));
 
     if (!Blank(r.FileName)) {
-      if (!NameByRule(r.FileName, 'P', version, {".JPG"})) add("写真ファイル名", kBadName);
+      if (!NameByRule(r.FileName, 'P', version, {".JPG"})) add(kPhotoFile, Tr("PhotoCheck", kBadName));
       if (!r.Exists) {
         // On a medium that is not loaded the file may well be there.
         const long medium = WholeNumber(r.MediaNo);
@@ -200,31 +223,34 @@ class TChecker {
         const bool loaded = medium <= 0 || std::any_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
                               return m.MediaNo == medium || m.MediaNo <= 0;
                             });
-        add("写真ファイル名", loaded ? std::string(kMissing) : std::to_string(medium) + "枚目のメディアが読み込まれていません");
+        add(kPhotoFile, loaded ? Tr("PhotoCheck", kMissing)
+                               : Arg(Tr("PhotoCheck", "%1枚目のメディアが読み込まれていません"), {std::to_string(medium)}));
       } else {
         const TImageFacts& facts = FactsOf(r.Path);
         if (facts.Format != "jpeg") {
-          add("写真ファイル名", "JPEG以外" + FormatWord(facts.Format));
+          add(kPhotoFile, OtherFormat(DLVR_TR_NOOP("PhotoCheck", "JPEG以外"), DLVR_TR_NOOP("PhotoCheck", "JPEG以外（%1）"),
+                                      facts.Format));
         } else {
           const long pixels = static_cast<long>(facts.Width) * facts.Height;
           if (pixels > 0 && (pixels < kPhotoMinPixels || pixels > kPhotoMaxPixels))
-            add("写真ファイル名",
-                "画素数が範囲外（" + std::to_string(facts.Width) + "×" + std::to_string(facts.Height) + "）");
+            add(kPhotoFile, Arg(Tr("PhotoCheck", "画素数が範囲外（%1×%2）"),
+                                {std::to_string(facts.Width), std::to_string(facts.Height)}));
           const std::string editor = FoundEditor(facts.Software);
-          if (!editor.empty()) add("写真ファイル名", "編集ソフトの記録あり（" + editor + "）");
+          if (!editor.empty()) add(kPhotoFile, Arg(Tr("PhotoCheck", "編集ソフトの記録あり（%1）"), {editor}));
         }
       }
     }
 
     if (!Blank(r.Date)) {
       if (!ValidDate(r.Date)) {
-        add("撮影年月日", kBadDate);
+        add(kDate, Tr("PhotoCheck", kBadDate));
       } else {
-        if ((!start_.empty() && r.Date < start_) || (!end_.empty() && r.Date > end_)) add("撮影年月日", kOutsidePeriod);
+        if ((!start_.empty() && r.Date < start_) || (!end_.empty() && r.Date > end_))
+          add(kDate, Tr("PhotoCheck", kOutsidePeriod));
         if (r.Exists) {
           const TImageFacts& facts = FactsOf(r.Path);
           const std::string exif = facts.Format == "jpeg" ? ExifDate(facts.DateTimeOriginal) : std::string();
-          if (!exif.empty() && exif != r.Date) add("撮影年月日", "Exif撮影日（" + exif + "）と不一致");
+          if (!exif.empty() && exif != r.Date) add(kDate, Arg(Tr("PhotoCheck", "Exif撮影日（%1）と不一致"), {exif}));
         }
       }
     }
@@ -234,17 +260,19 @@ class TChecker {
         Add(Blank(ref.FileName) ? r.FileName : ref.FileName, field, state, index, ref.Path);
       };
       if (Blank(ref.FileName)) {
-        addRef("参考図ファイル名", kEmpty);
+        addRef(kRefFile, Tr("PhotoCheck", kEmpty));
       } else {
-        if (!NameByRule(ref.FileName, 'D', version, {".JPG", ".TIF"})) addRef("参考図ファイル名", kBadName);
+        if (!NameByRule(ref.FileName, 'D', version, {".JPG", ".TIF"})) addRef(kRefFile, Tr("PhotoCheck", kBadName));
         if (ref.Path.empty()) {
-          addRef("参考図ファイル名", kMissing);
+          addRef(kRefFile, Tr("PhotoCheck", kMissing));
         } else {
           const std::string& format = FactsOf(ref.Path).Format;
-          if (format != "jpeg" && format != "tiff") addRef("参考図ファイル名", "JPEG・TIFF以外" + FormatWord(format));
+          if (format != "jpeg" && format != "tiff")
+            addRef(kRefFile, OtherFormat(DLVR_TR_NOOP("PhotoCheck", "JPEG・TIFF以外"),
+                                         DLVR_TR_NOOP("PhotoCheck", "JPEG・TIFF以外（%1）"), format));
         }
       }
-      if (From(version, 5) && Blank(ref.Title)) addRef("参考図タイトル", kEmpty);
+      if (From(version, 5) && Blank(ref.Title)) addRef(kRefTitle, Tr("PhotoCheck", kEmpty));
     }
   }
 
@@ -255,14 +283,14 @@ class TChecker {
     std::unordered_set<std::string> folders;
     for (const TPhotoMediumFolders& m : store_.Media()) {
       const std::string photoDir = WithTrailingSlash(ResolveCase(m.Folder + "PHOTO"));
-      for (auto [dir, field] : {std::pair{&m.PhotoFolder, "写真ファイル名"}, std::pair{&m.DrawingFolder, "参考図ファイル名"}}) {
+      for (auto [dir, field] : {std::pair{&m.PhotoFolder, kPhotoFile}, std::pair{&m.DrawingFolder, kRefFile}}) {
         if (dir->empty() || !folders.insert(*dir).second) continue;
         for (const std::string& name : ListFiles(*dir)) {
           const std::string path = JoinPath(*dir, name);
           if (listed_.count(path)) continue;
           const std::string ext = AsciiUpper(ExtractFileExt(name));
           if (*dir == photoDir && (EqualsNoCase(name, "PHOTO.XML") || ext == ".DTD" || ext == ".XSL")) continue;
-          Add(name, field, kNotListed, -1, path);
+          Add(name, field, Tr("PhotoCheck", kNotListed), -1, path);
         }
       }
     }

@@ -24,7 +24,8 @@ TImageFacts ReadImageFacts(const std::string& path);
 struct TPhotoFinding {
   std::string FileName;  // 写真ファイル名 / 参考図ファイル名, or the stray file's name
   std::string Field;     // 項目名: the element the rule is about ("写真ファイル名", "撮影年月日", ...)
-  std::string State;     // 状態: what was found, in Japanese
+  std::string State;     // 状態: what was found
+                         // (both in the user's language, Japanese by default)
   int Record = -1;       // index into TPhotoStore::Records(), -1 for a file no record names
   std::string Path;      // the file concerned, when there is one
 };

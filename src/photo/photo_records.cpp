@@ -14,6 +14,7 @@
 #include "delivery/xml_sandbox.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -260,7 +261,7 @@ void TPhotoReader::Stop() {
   stopped_ = true;
   file_.Broken = true;
   file_.BrokenLine = Line();
-  file_.BrokenReason = "読み込める量の上限を超えたため、ここで読込を打ち切りました。";
+  file_.BrokenReason = Tr("PhotoReader", "読み込める量の上限を超えたため、ここで読込を打ち切りました。");
   xmlStopParser(ctxt_);
 }
 
@@ -394,7 +395,7 @@ void TPhotoReader::Close() {
 void TPhotoReader::Read(const std::string& text) {
   if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
     file_.Broken = true;
-    file_.BrokenReason = text.empty() ? "ファイルが空です。" : "ファイルが大きすぎます。";
+    file_.BrokenReason = text.empty() ? Tr("PhotoReader", "ファイルが空です。") : Tr("PhotoReader", "ファイルが大きすぎます。");
     return;
   }
   xmlInitParser();
@@ -402,7 +403,7 @@ void TPhotoReader::Read(const std::string& text) {
   if (!ctxt_ || !ctxt_->sax) {
     if (ctxt_) xmlFreeParserCtxt(ctxt_);
     file_.Broken = true;
-    file_.BrokenReason = "ファイルを読み込めません。";
+    file_.BrokenReason = Tr("PhotoReader", "ファイルを読み込めません。");
     return;
   }
   xmlCtxtUseOptions(ctxt_, kParserOptions);
@@ -426,7 +427,7 @@ void TPhotoReader::Read(const std::string& text) {
   if (!stopped_ && (!ctxt_->wellFormed || haveFatal_)) {
     file_.Broken = true;
     file_.BrokenLine = haveError_ ? errorLine_ : Line();
-    file_.BrokenReason = haveError_ && !errorText_.empty() ? errorText_ : "XML として正しくありません。";
+    file_.BrokenReason = haveError_ && !errorText_.empty() ? errorText_ : Tr("PhotoReader", "XML として正しくありません。");
   }
   // The record the break cut is not kept: only whole records are.
   if (file_.Broken && recordDepth_ != 0) records_.pop_back();
@@ -492,7 +493,7 @@ void ParsePhotoXml(std::string_view bytes, TPhotoFile& file, std::vector<TPhotoR
   } catch (...) {
     // Memory ran out before the parser started: nothing is read.
     file.Broken = true;
-    file.BrokenReason = "ファイルを読み込めません。";
+    file.BrokenReason = Tr("PhotoReader", "ファイルを読み込めません。");
   }
   file.Standard = BaseValue(file, "適用要領基準");
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/translate.h"
 #include "sxf/part21.h"
 #include "sxf/tables.h"
 
@@ -664,7 +665,8 @@ class TResolver {
   }
   void Missing(long from, long id, std::string_view what) {
     ++d_.Skipped[std::string(what)];
-    Problem(from, "#" + std::to_string(from) + " が参照する #" + std::to_string(id) + " がありません");
+    if (!d_.Stop.Broken)
+      Problem(from, Arg(Tr("SxfReader", "#%1 が参照する #%2 がありません"), {std::to_string(from), std::to_string(id)}));
   }
   std::string NameOf(long id) const {
     if (const TFound i = s_.Find(id)) return i->Records[0].Name;
@@ -958,7 +960,7 @@ class TResolver {
     }
     if (depth > kMaxDepth) {
       ++d_.Skipped[NameOf(id)];
-      Problem(id, "#" + std::to_string(id) + " の入れ子が深すぎます");
+      if (!d_.Stop.Broken) Problem(id, Arg(Tr("SxfReader", "#%1 の入れ子が深すぎます"), {std::to_string(id)}));
       return;
     }
     TContext ctx = outer;
@@ -1006,7 +1008,7 @@ class TResolver {
   bool Enter(long id) {
     if (std::find(active_.begin(), active_.end(), id) != active_.end()) {
       ++d_.Skipped[NameOf(id)];
-      Problem(id, "#" + std::to_string(id) + " の配置が循環しています");
+      if (!d_.Stop.Broken) Problem(id, Arg(Tr("SxfReader", "#%1 の配置が循環しています"), {std::to_string(id)}));
       return false;
     }
     active_.push_back(id);
@@ -1065,7 +1067,7 @@ class TResolver {
     stopped_ = true;
     d_.Stop = {};
     d_.Stop.Broken = true;
-    d_.Stop.Reason = "図形が多すぎるため " + std::to_string(d_.Primitives.size()) + " 個で打ち切りました";
+    d_.Stop.Reason = Arg(Tr("SxfReader", "図形が多すぎるため %1 個で打ち切りました"), {std::to_string(d_.Primitives.size())});
   }
 
   void Emit(TPrimitive p, const TContext& ctx) {
@@ -1350,7 +1352,7 @@ TDrawing Resolve(TStore& store, TReadStop stop) {
     TResolver(store, d).Run();
   } catch (const std::exception&) {
     d.Stop.Broken = true;
-    d.Stop.Reason = "メモリが足りないため図面を読み込めません";
+    d.Stop.Reason = Tr("SxfReader", "メモリが足りないため図面を読み込めません");
   }
   // A break in the file says more than what the resolver found after it.
   if (stop.Broken) d.Stop = std::move(stop);
@@ -1366,7 +1368,7 @@ TDrawing Read(F&& parse) {
     stop = parse(store);
   } catch (const std::exception&) {
     stop.Broken = true;
-    stop.Reason = "メモリが足りないため図面を読み込めません";
+    stop.Reason = Tr("SxfReader", "メモリが足りないため図面を読み込めません");
   }
   return Resolve(store, std::move(stop));
 }

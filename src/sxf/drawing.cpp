@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "platform/translate.h"
 #include "sxf/ap202.h"
 #include "sxf/part21.h"
 #include "sxf/sfc.h"
@@ -259,7 +260,7 @@ TDrawing ReadDrawing(const std::string& path) {
   if (mode == "feature") return ReadSfc(path);
   TDrawing d;
   d.Stop.Broken = true;
-  d.Stop.Reason = "SXF の図面ではありません";
+  d.Stop.Reason = Tr("SxfReader", "SXF の図面ではありません");
   return d;
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr::sxf::p21 {
 namespace {
@@ -40,6 +41,12 @@ bool IsKeywordChar(int c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
 }
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// Why reading stopped when the file could not be read.
+std::string ReadFailedText() { return Tr("SxfReader", "ファイルを読み込めません"); }
+
+// Why reading stopped when no ';' follows a keyword or an entity name.
+std::string NoSemicolonAfter(const std::string& what) { return Arg(Tr("SxfReader", "%1 の後に ';' がありません"), {what}); }
 
 // A byte source that keeps a few bytes of look-ahead across chunk ends and
 // counts lines.
@@ -115,7 +122,7 @@ class TLexer {
     int c = src_.Peek();
     if (c < 0) {
       t.Kind = src_.ReadFailed() ? TTok::Error : TTok::End;
-      if (src_.ReadFailed()) t.Text = "ファイルを読み込めません";
+      if (src_.ReadFailed()) t.Text = ReadFailedText();
       return t;
     }
     switch (c) {
@@ -134,7 +141,7 @@ class TLexer {
     if (c == '.' && IsKeywordStart(src_.Peek(1))) return Enumeration(t);
     if (IsDigit(c) || c == '+' || c == '-' || c == '.') return Number(t);
     if (IsKeywordStart(c)) return Keyword(t);
-    return Fail(t, std::string("使えない文字があります（") + Shown(c) + "）");
+    return Fail(t, Arg(Tr("SxfReader", "使えない文字があります（%1）"), {Shown(c)}));
   }
 
  private:
@@ -173,7 +180,7 @@ class TLexer {
           int d = src_.Peek();
           if (d < 0) {
             t.Line = line;
-            Fail(t, "注釈が閉じていません");
+            Fail(t, Tr("SxfReader", "注釈が閉じていません"));
             return false;
           }
           if (d == '*' && src_.Peek(1) == '/') {
@@ -183,7 +190,7 @@ class TLexer {
           }
           if (comment_.size() >= kMaxStringBytes) {
             t.Line = line;
-            Fail(t, "注釈が長すぎます");
+            Fail(t, Tr("SxfReader", "注釈が長すぎます"));
             return false;
           }
           comment_ += static_cast<char>(d);
@@ -198,10 +205,10 @@ class TLexer {
 
   TToken& Reference(TToken& t) {
     src_.Advance();
-    if (!IsDigit(src_.Peek())) return Fail(t, "'#' の後に番号がありません");
+    if (!IsDigit(src_.Peek())) return Fail(t, Tr("SxfReader", "'#' の後に番号がありません"));
     long n = 0;
     while (IsDigit(src_.Peek())) {
-      if (n > 99999999999L) return Fail(t, "インスタンス番号が大きすぎます");
+      if (n > 99999999999L) return Fail(t, Tr("SxfReader", "インスタンス番号が大きすぎます"));
       n = n * 10 + (src_.Peek() - '0');
       src_.Advance();
     }
@@ -215,7 +222,7 @@ class TLexer {
     raw_.clear();
     for (;;) {
       int c = src_.Peek();
-      if (c < 0) return Fail(t, "文字列が閉じていません");
+      if (c < 0) return Fail(t, Tr("SxfReader", "文字列が閉じていません"));
       if (c == '\'') {
         if (src_.Peek(1) != '\'') {
           src_.Advance();
@@ -226,7 +233,7 @@ class TLexer {
         src_.Advance();
         continue;
       }
-      if (raw_.size() >= kMaxStringBytes) return Fail(t, "文字列が長すぎます");
+      if (raw_.size() >= kMaxStringBytes) return Fail(t, Tr("SxfReader", "文字列が長すぎます"));
       // A line break inside a string is where the writer wrapped the line.
       if (c != '\n' && c != '\r') raw_ += static_cast<char>(c);
       src_.Advance();
@@ -246,8 +253,8 @@ class TLexer {
         src_.Advance();
         break;
       }
-      if (c < 0 || HexDigit(c) < 0) return Fail(t, "バイナリ値が正しくありません");
-      if (t.Text.size() >= kMaxStringBytes) return Fail(t, "バイナリ値が長すぎます");
+      if (c < 0 || HexDigit(c) < 0) return Fail(t, Tr("SxfReader", "バイナリ値が正しくありません"));
+      if (t.Text.size() >= kMaxStringBytes) return Fail(t, Tr("SxfReader", "バイナリ値が長すぎます"));
       t.Text += static_cast<char>(c);
       src_.Advance();
     }
@@ -258,11 +265,11 @@ class TLexer {
   TToken& Enumeration(TToken& t) {
     src_.Advance();
     while (IsKeywordChar(src_.Peek())) {
-      if (t.Text.size() > 256) return Fail(t, "列挙値が長すぎます");
+      if (t.Text.size() > 256) return Fail(t, Tr("SxfReader", "列挙値が長すぎます"));
       t.Text += static_cast<char>(src_.Peek());
       src_.Advance();
     }
-    if (src_.Peek() != '.') return Fail(t, "列挙値が '.' で閉じていません");
+    if (src_.Peek() != '.') return Fail(t, Tr("SxfReader", "列挙値が '.' で閉じていません"));
     src_.Advance();
     t.Text = AsciiUpper(t.Text);
     t.Kind = TTok::Enum;
@@ -277,7 +284,7 @@ class TLexer {
       src_.Advance();
     };
     if (src_.Peek() == '+' || src_.Peek() == '-') take();
-    if (!IsDigit(src_.Peek()) && src_.Peek() != '.') return Fail(t, "数値が正しくありません");
+    if (!IsDigit(src_.Peek()) && src_.Peek() != '.') return Fail(t, Tr("SxfReader", "数値が正しくありません"));
     while (IsDigit(src_.Peek()) && s.size() < 400) take();
     if (src_.Peek() == '.') {
       real = true;
@@ -288,11 +295,11 @@ class TLexer {
       real = true;
       take();
       if (src_.Peek() == '+' || src_.Peek() == '-') take();
-      if (!IsDigit(src_.Peek())) return Fail(t, "数値の指数が正しくありません");
+      if (!IsDigit(src_.Peek())) return Fail(t, Tr("SxfReader", "数値の指数が正しくありません"));
       while (IsDigit(src_.Peek()) && s.size() < 400) take();
     }
-    if (s.size() >= 400) return Fail(t, "数値が長すぎます");
-    if (s == "." || s == "+." || s == "-.") return Fail(t, "数値が正しくありません");
+    if (s.size() >= 400) return Fail(t, Tr("SxfReader", "数値が長すぎます"));
+    if (s == "." || s == "+." || s == "-.") return Fail(t, Tr("SxfReader", "数値が正しくありません"));
     t.Kind = real ? TTok::Real : TTok::Integer;
     const char* first = s.data() + (s[0] == '+' ? 1 : 0);
     if (std::from_chars(first, s.data() + s.size(), t.Number).ec != std::errc()) t.Number = std::strtod(s.c_str(), nullptr);
@@ -301,7 +308,7 @@ class TLexer {
 
   TToken& Keyword(TToken& t) {
     while (IsKeywordChar(src_.Peek()) || (t.Text.empty() && src_.Peek() == '!')) {
-      if (t.Text.size() > 256) return Fail(t, "名前が長すぎます");
+      if (t.Text.size() > 256) return Fail(t, Tr("SxfReader", "名前が長すぎます"));
       t.Text += static_cast<char>(src_.Peek());
       src_.Advance();
     }
@@ -355,11 +362,11 @@ class TParser {
     }
     t = lex_.Next();
     if (t.Kind != TTok::Keyword || t.Text != "ISO-10303-21") {
-      return Break(t, t.Kind == TTok::Error && t.Text == "ファイルを読み込めません"
+      return Break(t, t.Kind == TTok::Error && t.Text == ReadFailedText()
                           ? t.Text
-                          : "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）");
+                          : Tr("SxfReader", "ISO 10303-21 の交換構造ではありません（先頭に ISO-10303-21; がありません）"));
     }
-    if (!Expect(TTok::Semicolon, [&] { return std::string("ISO-10303-21 の後に ';' がありません"); })) return false;
+    if (!Expect(TTok::Semicolon, [&] { return NoSemicolonAfter("ISO-10303-21"); })) return false;
     return Sections();
   }
 
@@ -367,13 +374,13 @@ class TParser {
   bool Sections() {
     for (;;) {
       TToken t = lex_.Next();
-      if (t.Kind == TTok::End) return Break(t, "END-ISO-10303-21; の前でファイルが終わっています");
+      if (t.Kind == TTok::End) return Break(t, Tr("SxfReader", "END-ISO-10303-21; の前でファイルが終わっています"));
       if (t.Kind == TTok::Error) return Break(t, t.Text);
-      if (t.Kind != TTok::Keyword) return Break(t, "セクションの始まりがありません");
+      if (t.Kind != TTok::Keyword) return Break(t, Tr("SxfReader", "セクションの始まりがありません"));
       if (t.Text == "END-ISO-10303-21") {
         TToken s = lex_.Next();
         if (s.Kind != TTok::Semicolon && s.Kind != TTok::End)
-          return Break(s, "END-ISO-10303-21 の後に ';' がありません");
+          return Break(s, NoSemicolonAfter("END-ISO-10303-21"));
         return true;
       }
       if (!handler_.OnSection(t.Text, t.Line)) return false;
@@ -384,20 +391,20 @@ class TParser {
   }
 
   bool Header() {
-    if (!Expect(TTok::Semicolon, [&] { return std::string("HEADER の後に ';' がありません"); })) return false;
+    if (!Expect(TTok::Semicolon, [&] { return NoSemicolonAfter("HEADER"); })) return false;
     for (;;) {
       TToken t = lex_.Next();
       if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
-        return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
-      if (t.Kind == TTok::End) return Break(t, "ヘッダ部の途中でファイルが終わっています");
+        return Expect(TTok::Semicolon, [&] { return NoSemicolonAfter("ENDSEC"); });
+      if (t.Kind == TTok::End) return Break(t, Tr("SxfReader", "ヘッダ部の途中でファイルが終わっています"));
       if (t.Kind != TTok::Keyword)
-        return Break(t, t.Kind == TTok::Error ? t.Text : "ヘッダ部にエンティティ名がありません");
+        return Break(t, t.Kind == TTok::Error ? t.Text : Tr("SxfReader", "ヘッダ部にエンティティ名がありません"));
       TRecord rec;
       rec.Name = std::move(t.Text);
       context_ = rec.Name;
-      if (!Expect(TTok::Open, [&] { return rec.Name + " の後に '(' がありません"; })) return false;
+      if (!Expect(TTok::Open, [&] { return Arg(Tr("SxfReader", "%1 の後に '(' がありません"), {rec.Name}); })) return false;
       if (!List(rec.Params, 1)) return false;
-      if (!Expect(TTok::Semicolon, [&] { return std::string(rec.Name + " の後に ';' がありません"); })) return false;
+      if (!Expect(TTok::Semicolon, [&] { return NoSemicolonAfter(rec.Name); })) return false;
       if (!handler_.OnHeader(std::move(rec), t.Line)) return false;
     }
   }
@@ -410,7 +417,7 @@ class TParser {
       if (!List(ignored, 1)) return false;
       t = lex_.Next();
     }
-    if (t.Kind != TTok::Semicolon) return Break(t, "DATA の後に ';' がありません");
+    if (t.Kind != TTok::Semicolon) return Break(t, NoSemicolonAfter("DATA"));
     return Instances();
   }
 
@@ -423,15 +430,15 @@ class TParser {
         return true;
       }
       if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
-        return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
-      if (t.Kind == TTok::End) return Break(t, "データ部の途中でファイルが終わっています（ENDSEC; がありません）");
+        return Expect(TTok::Semicolon, [&] { return NoSemicolonAfter("ENDSEC"); });
+      if (t.Kind == TTok::End) return Break(t, Tr("SxfReader", "データ部の途中でファイルが終わっています（ENDSEC; がありません）"));
       if (t.Kind == TTok::Error) return Break(t, t.Text);
-      if (t.Kind != TTok::Ref) return Break(t, "インスタンスの始まり（#番号=）がありません");
+      if (t.Kind != TTok::Ref) return Break(t, Tr("SxfReader", "インスタンスの始まり（#番号=）がありません"));
       TInstance inst;
       inst.Id = t.Ref;
       inst.Line = t.Line;
       context_ = "#" + std::to_string(t.Ref);
-      if (!Expect(TTok::Equals, [&] { return std::string(context_ + " の後に '=' がありません"); })) return false;
+      if (!Expect(TTok::Equals, [&] { return Arg(Tr("SxfReader", "%1 の後に '=' がありません"), {context_}); })) return false;
       t = lex_.Next();
       if (t.Kind == TTok::Keyword) {
         if (!Record(inst, std::move(t.Text))) return false;
@@ -440,15 +447,15 @@ class TParser {
         for (;;) {
           t = lex_.Next();
           if (t.Kind == TTok::Close) break;
-          if (t.Kind != TTok::Keyword) return Unexpected(t, "複合インスタンスにエンティティ名がありません");
+          if (t.Kind != TTok::Keyword) return Unexpected(t, Tr("SxfReader", "複合インスタンスにエンティティ名がありません"));
           if (!Record(inst, std::move(t.Text))) return false;
         }
-        if (inst.Records.empty()) return Break(t, context_ + " の複合インスタンスが空です");
+        if (inst.Records.empty()) return Break(t, Arg(Tr("SxfReader", "%1 の複合インスタンスが空です"), {context_}));
       } else {
-        return Unexpected(t, context_ + " にエンティティ名がありません");
+        return Unexpected(t, Arg(Tr("SxfReader", "%1 にエンティティ名がありません"), {context_}));
       }
       if (!Expect(TTok::Semicolon,
-                  [&] { return std::string(context_ + " の後に ';' がありません（括弧の対応がとれていません）"); }))
+                  [&] { return Arg(Tr("SxfReader", "%1 の後に ';' がありません（括弧の対応がとれていません）"), {context_}); }))
         return false;
       if (!handler_.OnInstance(std::move(inst))) return false;
     }
@@ -457,7 +464,8 @@ class TParser {
   bool Record(TInstance& inst, std::string name) {
     TRecord& rec = inst.Records.emplace_back();
     rec.Name = std::move(name);
-    if (!Expect(TTok::Open, [&] { return context_ + " の " + rec.Name + " の後に '(' がありません"; })) return false;
+    if (!Expect(TTok::Open, [&] { return Arg(Tr("SxfReader", "%1 の %2 の後に '(' がありません"), {context_, rec.Name}); }))
+      return false;
     return List(rec.Params, 1);
   }
 
@@ -466,23 +474,23 @@ class TParser {
     for (;;) {
       TToken t = lex_.Next();
       if (t.Kind == TTok::Keyword && t.Text == "ENDSEC")
-        return Expect(TTok::Semicolon, [&] { return std::string("ENDSEC の後に ';' がありません"); });
-      if (t.Kind == TTok::End) return Break(t, start.Text + " セクションの途中でファイルが終わっています");
+        return Expect(TTok::Semicolon, [&] { return NoSemicolonAfter("ENDSEC"); });
+      if (t.Kind == TTok::End) return Break(t, Arg(Tr("SxfReader", "%1 セクションの途中でファイルが終わっています"), {start.Text}));
       if (t.Kind == TTok::Error) return Break(t, t.Text);
     }
   }
 
   // Reads the values of a list whose '(' was read, through its ')'.
   bool List(std::vector<TValue>& out, int depth) {
-    if (depth > kMaxNesting) return Break(last_, context_ + " の括弧の入れ子が深すぎます");
+    if (depth > kMaxNesting) return Break(last_, Arg(Tr("SxfReader", "%1 の括弧の入れ子が深すぎます"), {context_}));
     TToken t = lex_.Next();
     if (t.Kind == TTok::Close) return true;
     for (;;) {
       if (!Value(out.emplace_back(), t, depth)) return false;
       t = lex_.Next();
       if (t.Kind == TTok::Close) return true;
-      if (t.Kind == TTok::Semicolon) return Break(t, context_ + " の括弧が閉じていません");
-      if (t.Kind != TTok::Comma) return Unexpected(t, context_ + " の値の後に ',' か ')' がありません");
+      if (t.Kind == TTok::Semicolon) return Break(t, Arg(Tr("SxfReader", "%1 の括弧が閉じていません"), {context_}));
+      if (t.Kind != TTok::Comma) return Unexpected(t, Arg(Tr("SxfReader", "%1 の値の後に ',' か ')' がありません"), {context_}));
       t = lex_.Next();
     }
   }
@@ -512,12 +520,14 @@ class TParser {
       case TTok::Keyword:
         v.Kind = TValueKind::Typed;
         v.Text = std::move(t.Text);
-        if (!Expect(TTok::Open, [&] { return context_ + " の " + v.Text + " の後に '(' がありません"; })) return false;
+        if (!Expect(TTok::Open,
+                    [&] { return Arg(Tr("SxfReader", "%1 の %2 の後に '(' がありません"), {context_, v.Text}); }))
+          return false;
         return List(v.Items, depth + 1);
       case TTok::Semicolon:
-        return Break(t, context_ + " の括弧が閉じていません");
+        return Break(t, Arg(Tr("SxfReader", "%1 の括弧が閉じていません"), {context_}));
       default:
-        return Unexpected(t, context_ + " に値がありません");
+        return Unexpected(t, Arg(Tr("SxfReader", "%1 に値がありません"), {context_}));
     }
   }
 
@@ -534,8 +544,8 @@ class TParser {
   bool Unexpected(const TToken& t, const std::string& reason) {
     if (t.Kind == TTok::Error) return Break(t, t.Text);
     if (t.Kind == TTok::End) {
-      return Break(t, context_.empty() ? "ファイルが途中で終わっています"
-                                       : "ファイルが " + context_ + " の途中で終わっています");
+      return Break(t, context_.empty() ? Tr("SxfReader", "ファイルが途中で終わっています")
+                                       : Arg(Tr("SxfReader", "ファイルが %1 の途中で終わっています"), {context_}));
     }
     return Break(t, reason);
   }
@@ -679,13 +689,13 @@ TReadStop ParseFile(const std::string& path, THandler& handler) {
   stop.Broken = true;
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    stop.Reason = "ファイルを開けません";
+    stop.Reason = Tr("SxfReader", "ファイルを開けません");
     return stop;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    stop.Reason = "通常のファイルではありません";
+    stop.Reason = Tr("SxfReader", "通常のファイルではありません");
     return stop;
   }
   TReadFn read = [fd](char* buffer, std::size_t size) -> long {

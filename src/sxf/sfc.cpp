@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/translate.h"
 #include "sxf/tables.h"
 
 namespace dlvr::sxf {
@@ -190,7 +191,7 @@ class TArgs {
 // Why a feature comment could not be read, and where in it.
 struct TSyntaxError {
   std::size_t At = 0;
-  const char* Reason = nullptr;
+  const char* Reason = nullptr;  // in Japanese, marked "SxfReader"
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -208,7 +209,7 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
     return false;
   };
   skip();
-  if (i >= n || s[i] != '#') return fail("インスタンス番号（#n）がありません");
+  if (i >= n || s[i] != '#') return fail(DLVR_TR_NOOP("SxfReader", "インスタンス番号（#n）がありません"));
   ++i;
   id = 0;
   const std::size_t digits = i;
@@ -216,17 +217,17 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
     if (id < 1'000'000'000'000L) id = id * 10 + (s[i] - '0');
     ++i;
   }
-  if (i == digits) return fail("インスタンス番号（#n）がありません");
+  if (i == digits) return fail(DLVR_TR_NOOP("SxfReader", "インスタンス番号（#n）がありません"));
   skip();
-  if (i >= n || s[i] != '=') return fail("「=」がありません");
+  if (i >= n || s[i] != '=') return fail(DLVR_TR_NOOP("SxfReader", "「=」がありません"));
   ++i;
   skip();
   const std::size_t nameStart = i;
   while (i < n && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_')) ++i;
   name = s.substr(nameStart, i - nameStart);
-  if (name.empty()) return fail("フィーチャ名がありません");
+  if (name.empty()) return fail(DLVR_TR_NOOP("SxfReader", "フィーチャ名がありません"));
   skip();
-  if (i >= n || s[i] != '(') return fail("引数の「(」がありません");
+  if (i >= n || s[i] != '(') return fail(DLVR_TR_NOOP("SxfReader", "引数の「(」がありません"));
   ++i;
   args.Items.clear();
   args.Bad = false;
@@ -236,7 +237,7 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
   } else {
     while (true) {
       skip();
-      if (i >= n) return fail("括弧が閉じていません");
+      if (i >= n) return fail(DLVR_TR_NOOP("SxfReader", "括弧が閉じていません"));
       const std::size_t start = i;
       if (s[i] == '\\' && i + 1 < n && s[i + 1] == '\'') {
         // A text: \'...\' in Shift-JIS, whose second bytes may be a backslash.
@@ -250,12 +251,12 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
           if (c == '\\' && j + 1 < n && s[j + 1] == '\'') break;
           ++j;
         }
-        if (j >= n) return fail("文字列が閉じていません");
+        if (j >= n) return fail(DLVR_TR_NOOP("SxfReader", "文字列が閉じていません"));
         args.Items.push_back({s.substr(i + 2, j - i - 2), true});
         i = j + 2;
       } else if (s[i] == '\'') {
         const std::size_t j = s.find('\'', i + 1);
-        if (j == std::string_view::npos) return fail("文字列が閉じていません");
+        if (j == std::string_view::npos) return fail(DLVR_TR_NOOP("SxfReader", "文字列が閉じていません"));
         args.Items.push_back({s.substr(i + 1, j - i - 1), false});
         i = j + 1;
       } else if (s[i] == '(') {
@@ -265,13 +266,13 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
           if (s[j] == '(') ++depth;
           if (s[j] == ')' && --depth == 0) break;
         }
-        if (j >= n) return fail("括弧が閉じていません");
+        if (j >= n) return fail(DLVR_TR_NOOP("SxfReader", "括弧が閉じていません"));
         args.Items.push_back({s.substr(i, j + 1 - i), false});
         i = j + 1;
       } else {
         std::size_t j = i;
         while (j < n && s[j] != ',' && s[j] != ')' && s[j] != '(' && s[j] != '\'') ++j;
-        if (j >= n) return fail("括弧が閉じていません");
+        if (j >= n) return fail(DLVR_TR_NOOP("SxfReader", "括弧が閉じていません"));
         std::string_view bare = s.substr(i, j - i);
         while (!bare.empty() && IsBlank(bare.back())) bare.remove_suffix(1);
         args.Items.push_back({bare, false});
@@ -279,7 +280,7 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
       }
       (void)start;
       skip();
-      if (i >= n) return fail("括弧が閉じていません");
+      if (i >= n) return fail(DLVR_TR_NOOP("SxfReader", "括弧が閉じていません"));
       if (s[i] == ',') {
         ++i;
         continue;
@@ -288,12 +289,13 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
         ++i;
         break;
       }
-      return fail("引数の区切りが正しくありません");
+      return fail(DLVR_TR_NOOP("SxfReader", "引数の区切りが正しくありません"));
     }
   }
   skip();
-  if (i < n) return fail(s.find(')', i) != std::string_view::npos ? "括弧の対応が正しくありません"
-                                                                  : "フィーチャの後に余分な文字があります");
+  if (i < n)
+    return fail(s.find(')', i) != std::string_view::npos ? DLVR_TR_NOOP("SxfReader", "括弧の対応が正しくありません")
+                                                         : DLVR_TR_NOOP("SxfReader", "フィーチャの後に余分な文字があります"));
   return true;
 }
 
@@ -525,7 +527,7 @@ void TSfcReader::Process(bool last) {
     constexpr std::string_view kMagic = "ISO-10303-21;";
     if (buf_.size() - i < kMagic.size() && !last) return;
     if (buf_.compare(i, kMagic.size(), kMagic) != 0) {
-      Fail(1, "ISO-10303-21 の交換ファイルではありません");
+      Fail(1, Tr("SxfReader", "ISO-10303-21 の交換ファイルではありません"));
       stopped_ = true;
       return;
     }
@@ -549,12 +551,12 @@ void TSfcReader::Process(bool last) {
     const std::size_t close = buf_.find("*/", open + 2);
     if (close == std::string::npos) {
       if (last) {
-        Fail(line_, "フィーチャのコメントが閉じないままファイルが終わっています");
+        Fail(line_, Tr("SxfReader", "フィーチャのコメントが閉じないままファイルが終わっています"));
         CountLines(pos_, buf_.size());
         pos_ = buf_.size();
         stopped_ = true;
       } else if (buf_.size() - open > kMaxCommentBytes) {
-        Fail(line_, "コメントが長すぎます");
+        Fail(line_, Tr("SxfReader", "コメントが長すぎます"));
         stopped_ = true;
       }
       return;
@@ -585,9 +587,9 @@ void TSfcReader::Feature(std::string_view body, long line) {
   TSyntaxError error;
   if (!SplitFeature(body, id, name, args_, error)) {
     const long at = line + static_cast<long>(std::count(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(error.At), '\n'));
-    const std::string shown = name.empty() ? std::string("フィーチャ") : std::string(name);
-    Fail(at, shown + ": " + error.Reason);
-    ++drawing_.Skipped[name.empty() ? std::string("（読めないフィーチャ）") : AsciiLower(name)];
+    const std::string shown = name.empty() ? Tr("SxfReader", "フィーチャ") : std::string(name);
+    Fail(at, shown + ": " + Tr("SxfReader", error.Reason));
+    ++drawing_.Skipped[name.empty() ? Tr("SxfReader", "（読めないフィーチャ）") : AsciiLower(name)];
     return;
   }
   const std::string lower = AsciiLower(name);
@@ -1182,7 +1184,7 @@ bool TSfcReader::Push(TPrimitive p) {
   if (emitted_ >= maxPrimitives_) {
     if (!overflow_) {
       overflow_ = true;
-      Fail(0, "図形が多すぎるため " + std::to_string(maxPrimitives_) + " 個で打ち切りました");
+      Fail(0, Arg(Tr("SxfReader", "図形が多すぎるため %1 個で打ち切りました"), {std::to_string(maxPrimitives_)}));
     }
     return false;
   }
@@ -1193,14 +1195,15 @@ bool TSfcReader::Push(TPrimitive p) {
 
 bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active) {
   if (place.Figure < 0) {
-    Fail(place.Line, "複合図形「" + place.Name + "」が定義されていません");
+    Fail(place.Line, Arg(Tr("SxfReader", "複合図形「%1」が定義されていません"), {place.Name}));
     ++drawing_.Skipped["sfig_locate_feature"];
     return true;
   }
   const std::size_t index = static_cast<std::size_t>(place.Figure);
   if (active[index] || depth >= kMaxNesting) {
-    Fail(place.Line, active[index] ? "複合図形「" + place.Name + "」の配置が循環しています"
-                                   : "複合図形「" + place.Name + "」の入れ子が深すぎます");
+    Fail(place.Line, Arg(active[index] ? Tr("SxfReader", "複合図形「%1」の配置が循環しています")
+                                       : Tr("SxfReader", "複合図形「%1」の入れ子が深すぎます"),
+                         {place.Name}));
     ++drawing_.Skipped["sfig_locate_feature"];
     return true;
   }
@@ -1343,7 +1346,7 @@ void TSfcReader::ResolveStyles() {
 
 TDrawing TSfcReader::Finish() {
   if (started_ && !sawEnd_)
-    Fail(line_, "ファイルが途中で終わっています（END-ISO-10303-21; がありません）");
+    Fail(line_, Tr("SxfReader", "ファイルが途中で終わっています（END-ISO-10303-21; がありません）"));
   buf_.clear();
   buf_.shrink_to_fit();
   // Colours: the sixteen predefined by their codes 1..16, then the user's
@@ -1364,7 +1367,7 @@ TDrawing TSfcReader::Finish() {
     CloseGroupInto(top_);
     Expand(top_);
   } catch (const std::bad_alloc&) {
-    Fail(0, "メモリが足りないため図形の展開を打ち切りました");
+    Fail(0, Tr("SxfReader", "メモリが足りないため図形の展開を打ち切りました"));
   }
   figures_.clear();
   curves_.clear();
@@ -1387,7 +1390,7 @@ TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, std::size_t 
       at += n;
     } while (at < bytes.size());
   } catch (const std::bad_alloc&) {
-    reader.Fail(0, "メモリが足りないため読み込みを打ち切りました");
+    reader.Fail(0, Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"));
   }
   return reader.Finish();
 }
@@ -1400,7 +1403,7 @@ TDrawing ReadSfc(const std::string& path) {
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (fd >= 0) ::close(fd);
-    reader.Fail(0, fd < 0 ? "ファイルを開けません" : "通常のファイルではありません");
+    reader.Fail(0, fd < 0 ? Tr("SxfReader", "ファイルを開けません") : Tr("SxfReader", "通常のファイルではありません"));
     TDrawing drawing = reader.Finish();
     drawing.Stop.Line = 0;
     return drawing;
@@ -1411,14 +1414,14 @@ TDrawing ReadSfc(const std::string& path) {
       const ssize_t got = ::read(fd, chunk.data(), chunk.size());
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) {
-        reader.Fail(0, "ファイルを読み込めません");
+        reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
         break;
       }
       reader.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)), got == 0);
       if (got == 0) break;
     }
   } catch (const std::bad_alloc&) {
-    reader.Fail(0, "メモリが足りないため読み込みを打ち切りました");
+    reader.Fail(0, Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"));
   }
   ::close(fd);
   return reader.Finish();

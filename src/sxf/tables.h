@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/translate.h"
 #include "sxf/drawing.h"
 
 namespace dlvr::sxf {
@@ -67,10 +68,15 @@ TAlignFractions AlignFractions(int align);
 
 // The title block values of a drawing, in the order and with the names both
 // modes give them in TDrawing::Attributes (a value the file leaves empty is
-// not listed). The date is written yyyy-mm-dd.
+// not listed). The date is written yyyy-mm-dd. The names stay Japanese in
+// the drawing (they are matched against the file); where one is shown it is
+// passed through Tr("SxfTitleBlock", name).
 inline constexpr const char* kTitleBlockKeys[] = {
-    "事業名", "工事名", "契約区分", "図面名", "図面番号", "図面種別",
-    "尺度", "作成日", "受注会社名", "発注事業者名",
+    DLVR_TR_NOOP("SxfTitleBlock", "事業名"),     DLVR_TR_NOOP("SxfTitleBlock", "工事名"),
+    DLVR_TR_NOOP("SxfTitleBlock", "契約区分"),   DLVR_TR_NOOP("SxfTitleBlock", "図面名"),
+    DLVR_TR_NOOP("SxfTitleBlock", "図面番号"),   DLVR_TR_NOOP("SxfTitleBlock", "図面種別"),
+    DLVR_TR_NOOP("SxfTitleBlock", "尺度"),       DLVR_TR_NOOP("SxfTitleBlock", "作成日"),
+    DLVR_TR_NOOP("SxfTitleBlock", "受注会社名"), DLVR_TR_NOOP("SxfTitleBlock", "発注事業者名"),
 };
 
 }  // namespace dlvr::sxf
