@@ -2,10 +2,893 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>Application</name>
+    <message>
+        <source>Quillan電子納品ビューア</source>
+        <translation>Quillan Electronic Delivery Viewer</translation>
+    </message>
+</context>
+<context>
+    <name>DocumentCheck</name>
+    <message>
+        <source>拡張子は %1 ですが、中身は %2 です</source>
+        <translation>The extension is %1, but the content is %2</translation>
+    </message>
+    <message>
+        <source>パスワードで保護されています（開けません）</source>
+        <translation>Protected by a password (cannot be opened)</translation>
+    </message>
+    <message>
+        <source>PDF として開けません</source>
+        <translation>Cannot be opened as a PDF</translation>
+    </message>
+    <message>
+        <source>ページがありません</source>
+        <translation>Has no pages</translation>
+    </message>
+    <message>
+        <source>%1 ページ</source>
+        <translation>%1 pages</translation>
+    </message>
+    <message>
+        <source>画像として読めません</source>
+        <translation>Cannot be read as an image</translation>
+    </message>
+</context>
+<context>
     <name>QLineEdit</name>
     <message>
         <source>&amp;Paste</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Paste</translation>
+    </message>
+</context>
+<context>
+    <name>TDrawingView</name>
+    <message>
+        <source>距離 %1</source>
+        <translation>Distance %1</translation>
+    </message>
+    <message>
+        <source>距離 %1（実長 %2 m、%3 1:%4）</source>
+        <translation>Distance %1 (real length %2 m, %3 1:%4)</translation>
+    </message>
+    <message>
+        <source>距離 %1（実長 %2 m、1:%3）</source>
+        <translation>Distance %1 (real length %2 m, 1:%3)</translation>
+    </message>
+    <message>
+        <source>2 点目をクリックしてください。</source>
+        <translation>Click the second point.</translation>
+    </message>
+    <message>
+        <source>図面を読み込んでいます…</source>
+        <translation>Loading the drawing…</translation>
+    </message>
+    <message>
+        <source>全体表示</source>
+        <translation>Whole sheet</translation>
+    </message>
+    <message>
+        <source>用紙全体を表示 (Home)</source>
+        <translation>Show the whole sheet (Home)</translation>
+    </message>
+    <message>
+        <source>＋</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>拡大 (+)</source>
+        <translation>Zoom in (+)</translation>
+    </message>
+    <message>
+        <source>－</source>
+        <translation>−</translation>
+    </message>
+    <message>
+        <source>縮小 (-)</source>
+        <translation>Zoom out (-)</translation>
+    </message>
+    <message>
+        <source>範囲拡大</source>
+        <translation>Zoom area</translation>
+    </message>
+    <message>
+        <source>ドラッグした範囲を拡大 (Z、Shift+ドラッグ)</source>
+        <translation>Zoom to the dragged area (Z, Shift+drag)</translation>
+    </message>
+    <message>
+        <source>距離計測</source>
+        <translation>Measure</translation>
+    </message>
+    <message>
+        <source>2 点をクリックして距離を計測 (M)</source>
+        <translation>Click two points to measure the distance (M)</translation>
+    </message>
+    <message>
+        <source>黒背景</source>
+        <translation>Black background</translation>
+    </message>
+    <message>
+        <source>背景を黒にする</source>
+        <translation>Make the background black</translation>
+    </message>
+    <message>
+        <source>印刷…</source>
+        <translation>Print…</translation>
+    </message>
+    <message>
+        <source>図面を印刷</source>
+        <translation>Print the drawing</translation>
+    </message>
+    <message>
+        <source>PDF 出力…</source>
+        <translation>Export PDF…</translation>
+    </message>
+    <message>
+        <source>用紙の大きさの PDF に出力</source>
+        <translation>Export a PDF of the sheet size</translation>
+    </message>
+    <message>
+        <source>表題欄</source>
+        <translation>Title block</translation>
+    </message>
+    <message>
+        <source>値</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>1 点目をクリックしてください。</source>
+        <translation>Click the first point.</translation>
+    </message>
+    <message>
+        <source>PDF 出力</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>PDF を書き込めませんでした: %1</source>
+        <translation>Could not write the PDF: %1</translation>
+    </message>
+    <message>
+        <source>SXF の図面ではないため表示できません。</source>
+        <translation>Not an SXF drawing: it cannot be shown.</translation>
+    </message>
+    <message>
+        <source>図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。</source>
+        <translation>The drawing could not be read to the end (line %1: %2). What could be read is shown.</translation>
+    </message>
+    <message>
+        <source>用紙 %1 (%2 × %3 mm)、図形 %4 個</source>
+        <translation>Sheet %1 (%2 × %3 mm), %4 shapes</translation>
+    </message>
+</context>
+<context>
+    <name>TFindDialog</name>
+    <message>
+        <source>検索</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>検索する文字列(&amp;N):</source>
+        <translation>Fi&amp;nd what:</translation>
+    </message>
+    <message>
+        <source>大文字と小文字を区別する(&amp;C)</source>
+        <translation>Match &amp;case</translation>
+    </message>
+    <message>
+        <source>検索する方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>上へ(&amp;U)</source>
+        <translation>&amp;Up</translation>
+    </message>
+    <message>
+        <source>下へ(&amp;D)</source>
+        <translation>&amp;Down</translation>
+    </message>
+    <message>
+        <source>次を検索(&amp;F)</source>
+        <translation>&amp;Find Next</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>TMessageBoxService</name>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>中止(&amp;A)</source>
+        <translation>&amp;Abort</translation>
+    </message>
+    <message>
+        <source>再試行(&amp;R)</source>
+        <translation>&amp;Retry</translation>
+    </message>
+    <message>
+        <source>無視(&amp;I)</source>
+        <translation>&amp;Ignore</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
+    <name>TPreviewView</name>
+    <message>
+        <source>%1 バイト</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>納品データの外のファイル、または読めないファイルは読み込みませんでした: %1</source>
+        <translation>Files outside the delivery or unreadable files were not read: %1</translation>
+    </message>
+    <message>
+        <source>スタイルシート %1 が見つからないため、要素の一覧で表示しています。</source>
+        <translation>The stylesheet %1 was not found: the elements are listed instead.</translation>
+    </message>
+    <message>
+        <source>スタイルシート %1 を読めないため、要素の一覧で表示しています。</source>
+        <translation>The stylesheet %1 cannot be read: the elements are listed instead.</translation>
+    </message>
+    <message>
+        <source>スタイルシート %1 の変換に時間がかかりすぎるため、要素の一覧で表示しています。</source>
+        <translation>The stylesheet %1 takes too long to apply: the elements are listed instead.</translation>
+    </message>
+    <message>
+        <source>スタイルシート %1 の変換結果が大きすぎるため、要素の一覧で表示しています。</source>
+        <translation>The stylesheet %1 gives too large a result: the elements are listed instead.</translation>
+    </message>
+    <message>
+        <source>スタイルシート %1 で変換できないため、要素の一覧で表示しています。</source>
+        <translation>The stylesheet %1 cannot be applied: the elements are listed instead.</translation>
+    </message>
+    <message>
+        <source>%1 を読み込んでいます… (先頭の %2 件を表示しています)</source>
+        <translation>Loading %1… (showing the first %2 records)</translation>
+    </message>
+    <message>
+        <source>XML として読めないため、テキストとして表示しています。</source>
+        <translation>Cannot be read as XML: shown as text.</translation>
+    </message>
+    <message>
+        <source>◀ 前の %1 件</source>
+        <translation>◀ Previous %1</translation>
+    </message>
+    <message>
+        <source>次の %1 件 ▶</source>
+        <translation>Next %1 ▶</translation>
+    </message>
+    <message>
+        <source>納品データの外のファイルは開きません: %1</source>
+        <translation>Files outside the delivery are not opened: %1</translation>
+    </message>
+    <message>
+        <source>要素</source>
+        <translation>Element</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>Content</translation>
+    </message>
+    <message>
+        <source>%1 を読み込んでいます…</source>
+        <translation>Loading %1…</translation>
+    </message>
+    <message>
+        <source>◀ 前のページ</source>
+        <translation>◀ Previous page</translation>
+    </message>
+    <message>
+        <source>次のページ ▶</source>
+        <translation>Next page ▶</translation>
+    </message>
+    <message>
+        <source>幅に合わせる</source>
+        <translation>Fit width</translation>
+    </message>
+    <message>
+        <source>－</source>
+        <translation>−</translation>
+    </message>
+    <message>
+        <source>＋</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>全体を表示</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>既定のアプリケーションで開く</source>
+        <translation>Open with the default application</translation>
+    </message>
+    <message>
+        <source>この種類のファイルを開くアプリケーションが登録されていません。</source>
+        <translation>No application is registered to open this kind of file.</translation>
+    </message>
+    <message>
+        <source>ファイル名: %1</source>
+        <translation>File name: %1</translation>
+    </message>
+    <message>
+        <source>場所: %1</source>
+        <translation>Location: %1</translation>
+    </message>
+    <message>
+        <source>このファイルは存在しません。</source>
+        <translation>This file does not exist.</translation>
+    </message>
+    <message>
+        <source>種類: %1</source>
+        <translation>Type: %1</translation>
+    </message>
+    <message>
+        <source>サイズ: %1</source>
+        <translation>Size: %1</translation>
+    </message>
+    <message>
+        <source>ファイルが大きいため (%1)、先頭の %2 だけをテキストとして表示しています。</source>
+        <translation>The file is large (%1): only its first %2 are shown, as text.</translation>
+    </message>
+    <message>
+        <source>ファイルが大きいため (%1)、先頭の %2 だけを表示しています。</source>
+        <translation>The file is large (%1): only its first %2 are shown.</translation>
+    </message>
+    <message>
+        <source>1 – %1 件目 / 読み込み中…</source>
+        <translation>Records 1 – %1 / loading…</translation>
+    </message>
+    <message>
+        <source>%1 – %2 件目 / %3 件</source>
+        <translation>Records %1 – %2 of %3</translation>
+    </message>
+    <message>
+        <source>… 以降は表示しません</source>
+        <translation>… not shown beyond this</translation>
+    </message>
+    <message>
+        <source>要素が多いため、先頭の %1 個だけを表示しています。</source>
+        <translation>Too many elements: only the first %1 are shown.</translation>
+    </message>
+    <message>
+        <source>階層が深いため、%1 階層より深い要素は表示しません。</source>
+        <translation>Nested too deeply: elements deeper than %1 levels are not shown.</translation>
+    </message>
+    <message>
+        <source>PDF として読めませんでした。</source>
+        <translation>Could not be read as a PDF.</translation>
+    </message>
+    <message>
+        <source>画像として読めませんでした。</source>
+        <translation>Could not be read as an image.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmFindOrg</name>
+    <message>
+        <source>オリジナルファイル内容</source>
+        <translation>Original file content</translation>
+    </message>
+    <message>
+        <source>検索文字列</source>
+        <translation>Search text</translation>
+    </message>
+    <message>
+        <source> 検索対象 </source>
+        <translation> Search in </translation>
+    </message>
+    <message>
+        <source>管理フォルダ</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>前を検索</source>
+        <translation>Find Previous</translation>
+    </message>
+    <message>
+        <source>次を検索</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>(なし)</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>検索文字列が見つかりませんでした。</source>
+        <translation>The search text was not found.</translation>
+    </message>
+    <message>
+        <source>打合せ簿種類</source>
+        <translation>Record type</translation>
+    </message>
+    <message>
+        <source>管理区分</source>
+        <translation>Management class</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>読み込み中... %1 (%2枚目のメディア)</source>
+        <translation>Loading... %1 (medium %2)</translation>
+    </message>
+    <message>
+        <source>読み込み中... %1</source>
+        <translation>Loading... %1</translation>
+    </message>
+    <message>
+        <source>フォルダ選択(&amp;S)...</source>
+        <translation>&amp;Select Folder...</translation>
+    </message>
+    <message>
+        <source>基礎情報(&amp;B)...</source>
+        <translation>&amp;Basic Information...</translation>
+    </message>
+    <message>
+        <source>データチェック(&amp;C)...</source>
+        <translation>Data &amp;Check...</translation>
+    </message>
+    <message>
+        <source>電子納品チェック(&amp;D)...</source>
+        <translation>&amp;Delivery Check...</translation>
+    </message>
+    <message>
+        <source>終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>XML出力(&amp;O)...</source>
+        <translation>XML &amp;Output...</translation>
+    </message>
+    <message>
+        <source>印刷(&amp;P)...</source>
+        <translation>&amp;Print...</translation>
+    </message>
+    <message>
+        <source>ラベル印刷(&amp;L)...</source>
+        <translation>Print &amp;Labels...</translation>
+    </message>
+    <message>
+        <source>表示スタイル(&amp;Y)</source>
+        <translation>Displa&amp;y Style</translation>
+    </message>
+    <message>
+        <source>ツリー表示(&amp;T)</source>
+        <translation>&amp;Tree View</translation>
+    </message>
+    <message>
+        <source>前項目(&amp;P)</source>
+        <translation>&amp;Previous Item</translation>
+    </message>
+    <message>
+        <source>次項目(&amp;N)</source>
+        <translation>&amp;Next Item</translation>
+    </message>
+    <message>
+        <source>一般データファイル(&amp;G)...</source>
+        <translation>&amp;General Data Files...</translation>
+    </message>
+    <message>
+        <source>登録ファイル(&amp;R)...</source>
+        <translation>&amp;Registered Files...</translation>
+    </message>
+    <message>
+        <source>オリジナルファイル内容(&amp;O)...</source>
+        <translation>&amp;Original File Content...</translation>
+    </message>
+    <message>
+        <source>XMLファイル内(&amp;X)...</source>
+        <translation>In the &amp;XML File...</translation>
+    </message>
+    <message>
+        <source>新規フォルダ(&amp;F)</source>
+        <translation>New &amp;Folder</translation>
+    </message>
+    <message>
+        <source>新規分類(&amp;C)</source>
+        <translation>New &amp;Class</translation>
+    </message>
+    <message>
+        <source>書類添付(&amp;A)...</source>
+        <translation>&amp;Attach Document...</translation>
+    </message>
+    <message>
+        <source>名前の変更(&amp;R)</source>
+        <translation>&amp;Rename</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>上へ移動(&amp;U)</source>
+        <translation>Move &amp;Up</translation>
+    </message>
+    <message>
+        <source>下へ移動(&amp;I)</source>
+        <translation>Move Do&amp;wn</translation>
+    </message>
+    <message>
+        <source>日本語(&amp;J)</source>
+        <translation>&amp;Japanese</translation>
+    </message>
+    <message>
+        <source>英語(&amp;E)</source>
+        <translation>&amp;English</translation>
+    </message>
+    <message>
+        <source>日本語（英語）(&amp;A)</source>
+        <translation>J&amp;apanese (English)</translation>
+    </message>
+    <message>
+        <source>英語（日本語）(&amp;B)</source>
+        <translation>E&amp;nglish (Japanese)</translation>
+    </message>
+    <message>
+        <source>自動（システムの言語）</source>
+        <translation>Automatic (system language)</translation>
+    </message>
+    <message>
+        <source>ファイル名を表示(&amp;N)</source>
+        <translation>Show File &amp;Names</translation>
+    </message>
+    <message>
+        <source>管理ファイル名を表示(&amp;M)</source>
+        <translation>Show &amp;Management File Names</translation>
+    </message>
+    <message>
+        <source>電子納品オリジナルファイル名を表示(&amp;C)</source>
+        <translation>Show &amp;Delivery File Names</translation>
+    </message>
+    <message>
+        <source>オリジナルファイル内容を表示(&amp;O)</source>
+        <translation>Show &amp;Original File Content</translation>
+    </message>
+    <message>
+        <source>DC表示(&amp;D)</source>
+        <translation>&amp;DC View</translation>
+    </message>
+    <message>
+        <source>納品表示(&amp;L)</source>
+        <translation>De&amp;livery View</translation>
+    </message>
+    <message>
+        <source>オリジナルファイル作成ソフトバージョン情報(&amp;S)</source>
+        <translation>Original File &amp;Software Version</translation>
+    </message>
+    <message>
+        <source>オリジナルファイル内容(&amp;C)</source>
+        <translation>Original File &amp;Content</translation>
+    </message>
+    <message>
+        <source>更新(&amp;R)</source>
+        <translation>&amp;Refresh</translation>
+    </message>
+    <message>
+        <source>検索</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>エクスプローラ(&amp;E)</source>
+        <translation>&amp;Explore Folder</translation>
+    </message>
+    <message>
+        <source>写真閲覧(&amp;X)</source>
+        <translation>&amp;Photo Viewer</translation>
+    </message>
+    <message>
+        <source>メール(&amp;M)</source>
+        <translation>&amp;Mail</translation>
+    </message>
+    <message>
+        <source>データベース(&amp;D)</source>
+        <translation>&amp;Database</translation>
+    </message>
+    <message>
+        <source>目次(&amp;C)</source>
+        <translation>&amp;Contents</translation>
+    </message>
+    <message>
+        <source>キーワードで検索(&amp;K)</source>
+        <translation>Search by &amp;Keyword</translation>
+    </message>
+    <message>
+        <source>操作説明(&amp;E)</source>
+        <translation>How to Us&amp;e</translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)...</source>
+        <translation>&amp;About...</translation>
+    </message>
+    <message>
+        <source>オリジナルファイル内容検索(&amp;S)...</source>
+        <translation>&amp;Search Original File Content...</translation>
+    </message>
+    <message>
+        <source>昇順(&amp;U)</source>
+        <translation>&amp;Ascending</translation>
+    </message>
+    <message>
+        <source>降順(&amp;D)</source>
+        <translation>&amp;Descending</translation>
+    </message>
+    <message>
+        <source>標準に戻す(&amp;I)</source>
+        <translation>Default &amp;Order</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>編集(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>検索(&amp;F)</source>
+        <translation>&amp;Find</translation>
+    </message>
+    <message>
+        <source>並べ替え(&amp;S)</source>
+        <translation>&amp;Sort</translation>
+    </message>
+    <message>
+        <source>打合せ簿(&amp;M)</source>
+        <translation>&amp;Meeting Records</translation>
+    </message>
+    <message>
+        <source>発行日付(&amp;P)</source>
+        <translation>&amp;Issue Date</translation>
+    </message>
+    <message>
+        <source>受理日付(&amp;A)</source>
+        <translation>&amp;Acceptance Date</translation>
+    </message>
+    <message>
+        <source>完了日付(&amp;F)</source>
+        <translation>&amp;Finish Date</translation>
+    </message>
+    <message>
+        <source>施工計画書(&amp;P)</source>
+        <translation>Construction &amp;Plans</translation>
+    </message>
+    <message>
+        <source>その他(&amp;O)</source>
+        <translation>&amp;Other Documents</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>ツリー表示言語(&amp;L)</source>
+        <translation>Tree &amp;Language</translation>
+    </message>
+    <message>
+        <source>ファイル名表示(&amp;F)</source>
+        <translation>&amp;File Names</translation>
+    </message>
+    <message>
+        <source>ヒント表示(&amp;H)</source>
+        <translation>&amp;Hints</translation>
+    </message>
+    <message>
+        <source>設定(&amp;O)</source>
+        <translation>Se&amp;ttings</translation>
+    </message>
+    <message>
+        <source>プログラム(&amp;P)</source>
+        <translation>&amp;Programs</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>フォルダ選択</source>
+        <translation>Select Folder</translation>
+    </message>
+    <message>
+        <source>基礎情報</source>
+        <translation>Basic Info</translation>
+    </message>
+    <message>
+        <source>データチェック</source>
+        <translation>Data Check</translation>
+    </message>
+    <message>
+        <source>電子納品チェック</source>
+        <translation>Delivery Check</translation>
+    </message>
+    <message>
+        <source>前項目</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>次項目</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>エクスプローラ</source>
+        <translation>Explore</translation>
+    </message>
+    <message>
+        <source>写真閲覧</source>
+        <translation>Photos</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>電子納品のフォルダが開かれていません。
+
+「フォルダ選択」で、INDEX_C.XML のあるフォルダを選んでください。</source>
+        <translation>No delivery folder is open.
+
+With "Select Folder", choose the folder that holds INDEX_C.XML.</translation>
+    </message>
+    <message>
+        <source>ここに移動(&amp;M)</source>
+        <translation>&amp;Move Here</translation>
+    </message>
+    <message>
+        <source>ここにコピー(&amp;C)</source>
+        <translation>&amp;Copy Here</translation>
+    </message>
+    <message>
+        <source>リンク情報を作成(&amp;L)</source>
+        <translation>Create &amp;Link</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>読み込み中...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>要領: %1</source>
+        <translation>Guideline: %1</translation>
+    </message>
+    <message>
+        <source>表示言語は次回の起動から変わります。今すぐ再起動しますか？</source>
+        <translation>The display language changes at the next start. Restart now?</translation>
+    </message>
+    <message>
+        <source>再起動できませんでした。次回の起動から表示言語が変わります。</source>
+        <translation>Could not restart. The display language changes at the next start.</translation>
+    </message>
+    <message>
+        <source>&#x3000;メディア番号 %1：%2</source>
+        <translation>  Medium number %1: %2</translation>
+    </message>
+    <message>
+        <source>同じ工事の他の媒体が見つかりました。<byte value="xd"/><byte value="xd"/>%1<byte value="xd"/>これらの媒体を読み込みますか？</source>
+        <translation>Other media of the same construction were found.<byte value="xd"/><byte value="xd"/>%1<byte value="xd"/>Load these media?</translation>
+    </message>
+    <message>
+        <source>データは正常です。</source>
+        <translation>The data is correct.</translation>
+    </message>
+    <message>
+        <source>%1件の不整合が見つかりました。</source>
+        <translation>%1 inconsistencies were found.</translation>
+    </message>
+    <message>
+        <source>電子納品チェック中...</source>
+        <translation>Checking the delivery...</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>中止しています...</source>
+        <translation>Stopping...</translation>
+    </message>
+    <message>
+        <source>エクスプローラが起動できませんでした。</source>
+        <translation>The file manager could not be started.</translation>
+    </message>
+    <message>
+        <source>XMLビューアが起動できませんでした。</source>
+        <translation>The XML viewer could not be started.</translation>
+    </message>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>メディアまたは、ファイルが変更されました。
+<byte value="xd"/>
+<byte value="xd"/>更新(F5)を行ってください。</source>
+        <translation>The medium or files have changed.
+<byte value="xd"/>
+<byte value="xd"/>Please refresh (F5).</translation>
+    </message>
+    <message>
+        <source>メディアまたは、ファイルが変更されました。更新(F5)を行ってください。</source>
+        <translation>The medium or files have changed. Please refresh (F5).</translation>
+    </message>
+    <message>
+        <source>現在挿入されているメディアにファイルがありません。
+<byte value="xd"/>%1番目のメディアを挿入し、更新(F5)を行ってください。</source>
+        <translation>The file is not on the medium inserted now.
+<byte value="xd"/>Insert medium %1 and refresh (F5).</translation>
+    </message>
+    <message>
+        <source>このファイルは納品データの中にありません。</source>
+        <translation>This file is not in the delivery data.</translation>
+    </message>
+    <message>
+        <source>読み込まれたメディアの中にファイルがありません。
+<byte value="xd"/>読み込まれていないメディアを挿入し、更新(F5)を行ってください。</source>
+        <translation>The file is not on the media loaded.
+<byte value="xd"/>Insert a medium not loaded yet and refresh (F5).</translation>
+    </message>
+    <message>
+        <source>電子納品ビューア</source>
+        <translation>Delivery Viewer</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmSrcTree</name>
+    <message>
+        <source>登録ファイル</source>
+        <translation>Registered files</translation>
+    </message>
+    <message>
+        <source>検索する文字列</source>
+        <translation>Find what</translation>
+    </message>
+    <message>
+        <source>ファイル名、ファイル内容より検索する文字列を入力して下さい。</source>
+        <translation>Enter the text to find in file names and file contents.</translation>
+    </message>
+    <message>
+        <source>次を検索</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>大文字と小文字を区別する</source>
+        <translation>Match case</translation>
+    </message>
+    <message>
+        <source> 検索する方向 </source>
+        <translation> Direction </translation>
+    </message>
+    <message>
+        <source>上へ</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下へ</source>
+        <translation>Down</translation>
     </message>
 </context>
 </TS>

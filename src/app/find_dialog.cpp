@@ -1,5 +1,6 @@
 #include "app/find_dialog.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -10,27 +11,27 @@ namespace dlvr {
 
 TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("dlgFind");
-  setWindowTitle("検索");
+  setWindowTitle(QCoreApplication::translate("TFindDialog", "検索"));
   setModal(false);
-  auto* label = new QLabel("検索する文字列(&N):", this);
+  auto* label = new QLabel(QCoreApplication::translate("TFindDialog", "検索する文字列(&N):"), this);
   edtFind = new QLineEdit(this);
   edtFind->setObjectName("edtFind");
   label->setBuddy(edtFind);
-  chkMatchCase = new QCheckBox("大文字と小文字を区別する(&C)", this);
+  chkMatchCase = new QCheckBox(QCoreApplication::translate("TFindDialog", "大文字と小文字を区別する(&C)"), this);
   chkMatchCase->setObjectName("chkMatchCase");
-  auto* direction = new QGroupBox("検索する方向", this);
-  rbtUp = new QRadioButton("上へ(&U)", direction);
+  auto* direction = new QGroupBox(QCoreApplication::translate("TFindDialog", "検索する方向"), this);
+  rbtUp = new QRadioButton(QCoreApplication::translate("TFindDialog", "上へ(&U)"), direction);
   rbtUp->setObjectName("rbtUp");
-  rbtDown = new QRadioButton("下へ(&D)", direction);
+  rbtDown = new QRadioButton(QCoreApplication::translate("TFindDialog", "下へ(&D)"), direction);
   rbtDown->setObjectName("rbtDown");
   rbtDown->setChecked(true);
   auto* dl = new QHBoxLayout(direction);
   dl->addWidget(rbtUp);
   dl->addWidget(rbtDown);
-  btnFindNext = new QPushButton("次を検索(&F)", this);
+  btnFindNext = new QPushButton(QCoreApplication::translate("TFindDialog", "次を検索(&F)"), this);
   btnFindNext->setObjectName("btnFindNext");
   btnFindNext->setDefault(true);
-  btnCancel = new QPushButton("キャンセル", this);
+  btnCancel = new QPushButton(QCoreApplication::translate("TFindDialog", "キャンセル"), this);
   btnCancel->setObjectName("btnCancel");
 
   auto* left = new QVBoxLayout;

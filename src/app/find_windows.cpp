@@ -1,5 +1,6 @@
 #include "app/find_windows.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -24,10 +25,11 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const char* const kNotFound = "検索文字列が見つかりませんでした。";
+const char* const kNotFound = QT_TRANSLATE_NOOP("TfrmFindOrg", "検索文字列が見つかりませんでした。");
 
 // The classes offered by the original-file search: the first entry stands
-// for every class.
+// for every class. The class names follow the tree's language; the first
+// entry and the captions of the meeting's fields follow the user's.
 struct TFindClass {
   int NodeClass;
   const char* Name;
@@ -36,14 +38,17 @@ struct TFindClass {
   const char* Label3;
 };
 const TFindClass kFindClasses[] = {
-    {0, "(なし)", "", "", ""},
+    {0, QT_TRANSLATE_NOOP("TfrmFindOrg", "(なし)"), "", "", ""},
     {1, "発注図面", "DRAWINGS", "", ""},
-    {2, "打合せ簿", "MEET", "打合せ簿種類", "管理区分"},
+    {2, "打合せ簿", "MEET", QT_TRANSLATE_NOOP("TfrmFindOrg", "打合せ簿種類"),
+     QT_TRANSLATE_NOOP("TfrmFindOrg", "管理区分")},
     {3, "施工計画書", "PLAN", "", ""},
     {4, "完成図面", "DRAWINGF", "", ""},
     {6, "その他", "OTHRS", "", ""},
 };
 constexpr int kMeetIndex = 2;
+// Values the meeting records hold, offered as they are written there (the
+// search compares them with the records).
 const QStringList kMeetKinds = {"指示", "承諾", "協議", "提出", "提示", "報告", "通知"};
 const QStringList kManageClasses = {"施工管理", "安全管理", "出来形管理", "品質管理",
                                     "出来高管理", "原価管理", "工程管理", "写真管理"};
@@ -98,9 +103,9 @@ QString FindHistoryFolder() {
 // ---------------------------------------------------------------------------
 
 TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
-  PrepareToolWindow(this, "frmFindOrg", "オリジナルファイル内容");
+  PrepareToolWindow(this, "frmFindOrg", QCoreApplication::translate("TfrmFindOrg", "オリジナルファイル内容"));
 
-  lblFindTxt = new QLabel("検索文字列", this);
+  lblFindTxt = new QLabel(QCoreApplication::translate("TfrmFindOrg", "検索文字列"), this);
   lblFindTxt->setObjectName("lblFindTxt");
   cbxFindTxt = new TMovComboAddHist(this);
   cbxFindTxt->setObjectName("cbxFindTxt");
@@ -110,14 +115,14 @@ TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
   cbxFindTxt->setInsertPolicy(QComboBox::NoInsert);
   lblFindTxt->setBuddy(cbxFindTxt);
 
-  grpFind = new QGroupBox(" 検索対象 ", this);
+  grpFind = new QGroupBox(QCoreApplication::translate("TfrmFindOrg", " 検索対象 "), this);
   grpFind->setObjectName("grpFind");
   auto label = [this](const char* name, const QString& text) {
     auto* l = new QLabel(text, grpFind);
     l->setObjectName(name);
     return l;
   };
-  lblFind1 = label("lblFind1", "管理フォルダ");
+  lblFind1 = label("lblFind1", QCoreApplication::translate("TfrmFindOrg", "管理フォルダ"));
   lblFind2 = label("lblFind2", "");
   lblFind3 = label("lblFind3", "");
   cbxFind1 = new TMovComboBox(grpFind);
@@ -152,9 +157,9 @@ TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
     b->setAutoDefault(false);
     return b;
   };
-  bbtFront = button("bbtFront", "前を検索", 1);
-  bbtNext = button("bbtNext", "次を検索", 2);
-  bbtCancel = button("bbtCancel", "ｷｬﾝｾﾙ", 0);
+  bbtFront = button("bbtFront", QCoreApplication::translate("TfrmFindOrg", "前を検索"), 1);
+  bbtNext = button("bbtNext", QCoreApplication::translate("TfrmFindOrg", "次を検索"), 2);
+  bbtCancel = button("bbtCancel", QCoreApplication::translate("TfrmFindOrg", "ｷｬﾝｾﾙ"), 0);
 
   auto* group = new QHBoxLayout(grpFind);
   group->setContentsMargins(6, 2, 6, 4);
@@ -216,7 +221,9 @@ void TfrmFindOrg::RebuildClasses() {
   cbxFind1->clear();
   for (const TFindClass& c : kFindClasses) {
     const QString name = QString::fromUtf8(c.Name), folder = QString::fromUtf8(c.Folder);
-    if (c.NodeClass == 0 || lang == 0)
+    if (c.NodeClass == 0)
+      cbxFind1->addItem(QCoreApplication::translate("TfrmFindOrg", c.Name));
+    else if (lang == 0)
       cbxFind1->addItem(name);
     else if (lang == 1)
       cbxFind1->addItem(folder);
@@ -231,8 +238,8 @@ void TfrmFindOrg::RebuildClasses() {
 void TfrmFindOrg::ClassChanged() {
   const int index = std::max(0, cbxFind1->currentIndex());
   const TFindClass& c = kFindClasses[index];
-  lblFind2->setText(QString::fromUtf8(c.Label2));
-  lblFind3->setText(QString::fromUtf8(c.Label3));
+  lblFind2->setText(*c.Label2 ? QCoreApplication::translate("TfrmFindOrg", c.Label2) : QString());
+  lblFind3->setText(*c.Label3 ? QCoreApplication::translate("TfrmFindOrg", c.Label3) : QString());
   for (TMovComboBox* box : {cbxFind2, cbxFind3}) box->clear();
   if (index == kMeetIndex) {
     for (TMovComboBox* box : {cbxFind2, cbxFind3}) box->setEditable(true);
@@ -244,7 +251,7 @@ void TfrmFindOrg::ClassChanged() {
   } else {
     for (TMovComboBox* box : {cbxFind2, cbxFind3}) {
       box->setEditable(false);
-      box->addItem("(なし)");
+      box->addItem(QCoreApplication::translate("TfrmFindOrg", "(なし)"));
       box->setCurrentIndex(0);
     }
     cbxFind3->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -302,7 +309,8 @@ bool TfrmFindOrg::Search(bool forward) {
   if (cbxFindTxt->currentText().trimmed().isEmpty()) return false;
   TTreeItem* found = Walk(main_, main_.SelectedItem(), forward, [this](TTreeItem* i) { return Matches(i); });
   if (!found) {
-    Ask(kNotFound, MsgIcon::Information, MsgButtons::Ok, DialogAnswer::Ok);
+    Ask(QCoreApplication::translate("TfrmFindOrg", kNotFound).toStdString(), MsgIcon::Information, MsgButtons::Ok,
+        DialogAnswer::Ok);
     return false;
   }
   ShowFound(main_, found, this);
@@ -317,29 +325,30 @@ void TfrmFindOrg::hideEvent(QHideEvent* e) {
 // ---------------------------------------------------------------------------
 
 TfrmSrcTree::TfrmSrcTree(TfrmMain& main) : QDialog(&main), main_(main) {
-  PrepareToolWindow(this, "frmSrcTree", "登録ファイル");
-  lblSrc = new QLabel("検索する文字列", this);
+  PrepareToolWindow(this, "frmSrcTree", QCoreApplication::translate("TfrmSrcTree", "登録ファイル"));
+  lblSrc = new QLabel(QCoreApplication::translate("TfrmSrcTree", "検索する文字列"), this);
   lblSrc->setObjectName("lblSrc");
   edtSrc = new QLineEdit(this);
   edtSrc->setObjectName("edtSrc");
   edtSrc->setMaxLength(38);
   lblSrc->setBuddy(edtSrc);
-  lblHint = new QLabel("ファイル名、ファイル内容より検索する文字列を入力して下さい。", this);
+  lblHint = new QLabel(
+      QCoreApplication::translate("TfrmSrcTree", "ファイル名、ファイル内容より検索する文字列を入力して下さい。"), this);
   lblHint->setObjectName("lblHint");
-  btnSrc = new QPushButton("次を検索", this);
+  btnSrc = new QPushButton(QCoreApplication::translate("TfrmSrcTree", "次を検索"), this);
   btnSrc->setObjectName("btnSrc");
   btnSrc->setDefault(true);
   btnSrc->setEnabled(false);
-  btnCancel = new QPushButton("ｷｬﾝｾﾙ", this);
+  btnCancel = new QPushButton(QCoreApplication::translate("TfrmSrcTree", "ｷｬﾝｾﾙ"), this);
   btnCancel->setObjectName("btnCancel");
   btnCancel->setAutoDefault(false);
-  chkMatchCase = new QCheckBox("大文字と小文字を区別する", this);
+  chkMatchCase = new QCheckBox(QCoreApplication::translate("TfrmSrcTree", "大文字と小文字を区別する"), this);
   chkMatchCase->setObjectName("chkMatchCase");
-  rgpDirection = new QGroupBox(" 検索する方向 ", this);
+  rgpDirection = new QGroupBox(QCoreApplication::translate("TfrmSrcTree", " 検索する方向 "), this);
   rgpDirection->setObjectName("rgpDirection");
-  rbtUp = new QRadioButton("上へ", rgpDirection);
+  rbtUp = new QRadioButton(QCoreApplication::translate("TfrmSrcTree", "上へ"), rgpDirection);
   rbtUp->setObjectName("rbtUp");
-  rbtDown = new QRadioButton("下へ", rgpDirection);
+  rbtDown = new QRadioButton(QCoreApplication::translate("TfrmSrcTree", "下へ"), rgpDirection);
   rbtDown->setObjectName("rbtDown");
   rbtDown->setChecked(true);
   auto* dir = new QHBoxLayout(rgpDirection);
@@ -394,7 +403,8 @@ bool TfrmSrcTree::btnSrcClick() {
   TTreeItem* found = Walk(main_, main_.SelectedItem(), rbtDown->isChecked(),
                          [&](TTreeItem* i) { return Matches(i, text); });
   if (!found) {
-    Ask(kNotFound, MsgIcon::Warning, MsgButtons::Ok, DialogAnswer::Ok);
+    Ask(QCoreApplication::translate("TfrmFindOrg", kNotFound).toStdString(), MsgIcon::Warning, MsgButtons::Ok,
+        DialogAnswer::Ok);
     return false;
   }
   ShowFound(main_, found, this);

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -18,7 +17,9 @@
 #include "app/startup.h"
 #include "app/translations.h"
 #include "delivery/helpers.h"
+#include "i18n/ui_language.h"
 #include "components/drawing_canvas.h"
+#include "components/ext_registry.h"
 #include "components/message_service.h"
 #include "panes/seldir.h"
 #include "panes/xml_err.h"
@@ -60,9 +61,14 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("dlvrview");
   QApplication::setApplicationVersion(DLVR_VERSION);
   QGuiApplication::setDesktopFileName(QStringLiteral("jp.dlvrview.DLVRView"));
-  // Qt's own dialogs speak the user's language when that is Japanese.
-  const auto qtTexts =
-      dlvr::InstallQtTranslations(dlvr::WantsJapanese(QLocale::system().uiLanguages(), dlvr::SystemLocaleText()));
+  // The program's texts in the language the user chose (automatic: the
+  // environment's), before any window; Qt's own dialogs follow it.
+  const dlvr::TUiLanguageChoice choice = dlvr::ReadUiLanguageChoice();
+  const dlvr::UiLanguage language = choice == dlvr::TUiLanguageChoice::Japanese  ? dlvr::UiLanguage::Japanese
+                                    : choice == dlvr::TUiLanguageChoice::English ? dlvr::UiLanguage::English
+                                                                                 : dlvr::LanguageFromEnvironment();
+  dlvr::InstallUiTranslations(language);
+  const auto qtTexts = dlvr::InstallQtTranslations(language == dlvr::UiLanguage::Japanese);
   const QString program = QApplication::applicationFilePath();
   dlvr::DriveType drive = dlvr::GetDriveType(QFileInfo(program).absolutePath().toStdString());
   if (drive == dlvr::DriveType::Removable || drive == dlvr::DriveType::CdRom) {

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QToolTip>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSettings>
@@ -32,6 +33,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 
@@ -42,6 +44,7 @@
 #include "components/document_check.h"
 #include "components/ext_registry.h"
 #include "components/form_control.h"
+#include "components/drawing_canvas.h"
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
@@ -75,12 +78,18 @@ namespace {
 // A delivery check that ends within this time shows no progress dialog.
 constexpr int kDeliveryCheckQuietMs = 400;
 
-const char* const kChangedMessage = "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。";
-const char* const kChangedStatus = "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。";
-const char* const kNotOnMediumHead = "現在挿入されているメディアにファイルがありません。\n\r";
-const char* const kNotOnMediumTail = "番目のメディアを挿入し、更新(F5)を行ってください。";
-const char* const kMissingFromDelivery = "このファイルは納品データの中にありません。";
-const char* const kOnNoMedium = "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。";
+const char* const kChangedMessage =
+    QT_TRANSLATE_NOOP("TfrmMain", "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。");
+const char* const kChangedStatus =
+    QT_TRANSLATE_NOOP("TfrmMain", "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。");
+// %1: the medium's number.
+const char* const kNotOnMedium = QT_TRANSLATE_NOOP(
+    "TfrmMain",
+    "現在挿入されているメディアにファイルがありません。\n\r%1番目のメディアを挿入し、更新(F5)を行ってください。");
+const char* const kMissingFromDelivery = QT_TRANSLATE_NOOP("TfrmMain", "このファイルは納品データの中にありません。");
+const char* const kOnNoMedium = QT_TRANSLATE_NOOP(
+    "TfrmMain",
+    "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。");
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -105,7 +114,7 @@ const QString kViewerStartTitle = QStringLiteral("FrmTitle");
 // The program's logo for the toolbar: a blue document with a folded corner
 // and a tick, beside the program's name, `height` pixels high.
 QPixmap PaintLogo(int height, qreal ratio) {
-  const QString name = QStringLiteral("電子納品ビューア");
+  const QString name = QCoreApplication::translate("TfrmMain", "電子納品ビューア");
   QFont font = QApplication::font();
   font.setBold(true);
   font.setPixelSize(std::max(10, height * 2 / 5));
@@ -173,8 +182,9 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   model_->View.SetIconProvider(&icons_);
   // Long loads show what is being read and keep the window painted.
   model_->View.OnProgress = [this](const std::string& what, int media) {
-    statusBar()->showMessage(QString("読み込み中... %1").arg(Q(what)) +
-                             (media > 0 ? QString(" (%1枚目のメディア)").arg(media) : QString()));
+    statusBar()->showMessage(media > 0 ? QCoreApplication::translate("TfrmMain", "読み込み中... %1 (%2枚目のメディア)")
+                                             .arg(Q(what), QString::number(media))
+                                       : QCoreApplication::translate("TfrmMain", "読み込み中... %1").arg(Q(what)));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   };
   CreateActions();
@@ -231,49 +241,49 @@ QAction* TfrmMain::Act(const char* name, const QString& caption) {
 }
 
 void TfrmMain::CreateActions() {
-  miFileSelFld = Act("miFileSelFld", "フォルダ選択(&S)...");
-  miFileBaseInof = Act("miFileBaseInof", "基礎情報(&B)...");
-  miFileCheck = Act("miFileCheck", "データチェック(&C)...");
-  miFileDeliveryCheck = Act("miFileDeliveryCheck", "電子納品チェック(&D)...");
+  miFileSelFld = Act("miFileSelFld", QCoreApplication::translate("TfrmMain", "フォルダ選択(&S)..."));
+  miFileBaseInof = Act("miFileBaseInof", QCoreApplication::translate("TfrmMain", "基礎情報(&B)..."));
+  miFileCheck = Act("miFileCheck", QCoreApplication::translate("TfrmMain", "データチェック(&C)..."));
+  miFileDeliveryCheck = Act("miFileDeliveryCheck", QCoreApplication::translate("TfrmMain", "電子納品チェック(&D)..."));
   miFileSep5 = Act("miFileSep5", "");
   miFileSep5->setSeparator(true);
-  miExit = Act("miExit", "終了(&X)");
-  miXMLOutput = Act("miXMLOutput", "XML出力(&O)...");
+  miExit = Act("miExit", QCoreApplication::translate("TfrmMain", "終了(&X)"));
+  miXMLOutput = Act("miXMLOutput", QCoreApplication::translate("TfrmMain", "XML出力(&O)..."));
   miFileSpl2 = Act("miFileSpl2", "");
   miFileSpl2->setSeparator(true);
-  miFilePrn = Act("miFilePrn", "印刷(&P)...");
-  miFileLbl = Act("miFileLbl", "ラベル印刷(&L)...");
+  miFilePrn = Act("miFilePrn", QCoreApplication::translate("TfrmMain", "印刷(&P)..."));
+  miFileLbl = Act("miFileLbl", QCoreApplication::translate("TfrmMain", "ラベル印刷(&L)..."));
   miFileSpl3 = Act("miFileSpl3", "");
   miFileSpl3->setSeparator(true);
-  miFileStyle = Act("miFileStyle", "表示スタイル(&Y)");
-  miFileStyle1 = Act("miFileStyle1", "ツリー表示(&T)");
+  miFileStyle = Act("miFileStyle", QCoreApplication::translate("TfrmMain", "表示スタイル(&Y)"));
+  miFileStyle1 = Act("miFileStyle1", QCoreApplication::translate("TfrmMain", "ツリー表示(&T)"));
   miFileStyle1->setCheckable(true);
   miFileStyle1->setChecked(true);
 
-  miEditPrev = Act("miEditPrev", "前項目(&P)");
-  miEditNext = Act("miEditNext", "次項目(&N)");
-  miEditFindGene = Act("miEditFindGene", "一般データファイル(&G)...");
-  miEditFindReg = Act("miEditFindReg", "登録ファイル(&R)...");
-  miEditFindOrg = Act("miEditFindOrg", "オリジナルファイル内容(&O)...");
-  miEditFindXML = Act("miEditFindXML", "XMLファイル内(&X)...");
-  miEditNewFolder = Act("miEditNewFolder", "新規フォルダ(&F)");
-  miEditNewNode = Act("miEditNewNode", "新規分類(&C)");
-  miEditFileAdd = Act("miEditFileAdd", "書類添付(&A)...");
+  miEditPrev = Act("miEditPrev", QCoreApplication::translate("TfrmMain", "前項目(&P)"));
+  miEditNext = Act("miEditNext", QCoreApplication::translate("TfrmMain", "次項目(&N)"));
+  miEditFindGene = Act("miEditFindGene", QCoreApplication::translate("TfrmMain", "一般データファイル(&G)..."));
+  miEditFindReg = Act("miEditFindReg", QCoreApplication::translate("TfrmMain", "登録ファイル(&R)..."));
+  miEditFindOrg = Act("miEditFindOrg", QCoreApplication::translate("TfrmMain", "オリジナルファイル内容(&O)..."));
+  miEditFindXML = Act("miEditFindXML", QCoreApplication::translate("TfrmMain", "XMLファイル内(&X)..."));
+  miEditNewFolder = Act("miEditNewFolder", QCoreApplication::translate("TfrmMain", "新規フォルダ(&F)"));
+  miEditNewNode = Act("miEditNewNode", QCoreApplication::translate("TfrmMain", "新規分類(&C)"));
+  miEditFileAdd = Act("miEditFileAdd", QCoreApplication::translate("TfrmMain", "書類添付(&A)..."));
   miEditSp3 = Act("miEditSp3", "");
   miEditSp3->setSeparator(true);
-  miEditRename = Act("miEditRename", "名前の変更(&R)");
+  miEditRename = Act("miEditRename", QCoreApplication::translate("TfrmMain", "名前の変更(&R)"));
   miEditSp4 = Act("miEditSp4", "");
   miEditSp4->setSeparator(true);
-  miEditDelete = Act("miEditDelete", "削除(&D)");
+  miEditDelete = Act("miEditDelete", QCoreApplication::translate("TfrmMain", "削除(&D)"));
   miEditSp5 = Act("miEditSp5", "");
   miEditSp5->setSeparator(true);
-  miEditMoveUp = Act("miEditMoveUp", "上へ移動(&U)");
-  miEditMoveDown = Act("miEditMoveDown", "下へ移動(&I)");
+  miEditMoveUp = Act("miEditMoveUp", QCoreApplication::translate("TfrmMain", "上へ移動(&U)"));
+  miEditMoveDown = Act("miEditMoveDown", QCoreApplication::translate("TfrmMain", "下へ移動(&I)"));
 
-  miViewLangJ = Act("miViewLangJ", "日本語(&J)");
-  miViewLangE = Act("miViewLangE", "英語(&E)");
-  miViewLangJE = Act("miViewLangJE", "日本語（英語）(&A)");
-  miViewLangEJ = Act("miViewLangEJ", "英語（日本語）(&B)");
+  miViewLangJ = Act("miViewLangJ", QCoreApplication::translate("TfrmMain", "日本語(&J)"));
+  miViewLangE = Act("miViewLangE", QCoreApplication::translate("TfrmMain", "英語(&E)"));
+  miViewLangJE = Act("miViewLangJE", QCoreApplication::translate("TfrmMain", "日本語（英語）(&A)"));
+  miViewLangEJ = Act("miViewLangEJ", QCoreApplication::translate("TfrmMain", "英語（日本語）(&B)"));
   auto* langs = new QActionGroup(this);
   int tag = 0;
   for (QAction* a : {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ}) {
@@ -282,10 +292,23 @@ void TfrmMain::CreateActions() {
     langs->addAction(a);
     connect(a, &QAction::triggered, this, [this, a] { miViewLangSubClick(a->data().toInt()); });
   }
-  miViewFileName = Act("miViewFileName", "ファイル名を表示(&N)");
-  miViewFileManage = Act("miViewFileManage", "管理ファイル名を表示(&M)");
-  miViewFileCont = Act("miViewFileCont", "電子納品オリジナルファイル名を表示(&C)");
-  miViewFileOrg = Act("miViewFileOrg", "オリジナルファイル内容を表示(&O)");
+  // The program's language: the menu's caption is the same in every language.
+  miViewUiLangAuto = Act("miViewUiLangAuto", QCoreApplication::translate("TfrmMain", "自動（システムの言語）"));
+  miViewUiLangJa = Act("miViewUiLangJa", QStringLiteral("日本語"));
+  miViewUiLangEn = Act("miViewUiLangEn", QStringLiteral("English"));
+  auto* uiLangs = new QActionGroup(this);
+  tag = 0;
+  for (QAction* a : {miViewUiLangAuto, miViewUiLangJa, miViewUiLangEn}) {
+    a->setCheckable(true);
+    a->setData(tag++);
+    uiLangs->addAction(a);
+    connect(a, &QAction::triggered, this, [this, a] { miViewUiLanguageClick(a->data().toInt()); });
+  }
+  miViewFileName = Act("miViewFileName", QCoreApplication::translate("TfrmMain", "ファイル名を表示(&N)"));
+  miViewFileManage = Act("miViewFileManage", QCoreApplication::translate("TfrmMain", "管理ファイル名を表示(&M)"));
+  miViewFileCont =
+      Act("miViewFileCont", QCoreApplication::translate("TfrmMain", "電子納品オリジナルファイル名を表示(&C)"));
+  miViewFileOrg = Act("miViewFileOrg", QCoreApplication::translate("TfrmMain", "オリジナルファイル内容を表示(&O)"));
   auto* modes = new QActionGroup(this);
   tag = 0;
   for (QAction* a : {miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg}) {
@@ -294,17 +317,18 @@ void TfrmMain::CreateActions() {
     modes->addAction(a);
     connect(a, &QAction::triggered, this, [this, a] { miViewFileNameClick(a->data().toInt()); });
   }
-  miViewDC = Act("miViewDC", "DC表示(&D)");
-  miViewDelivery = Act("miViewDelivery", "納品表示(&L)");
-  miHintSoft = Act("miHintSoft", "オリジナルファイル作成ソフトバージョン情報(&S)");
-  miHintCont = Act("miHintCont", "オリジナルファイル内容(&C)");
+  miViewDC = Act("miViewDC", QCoreApplication::translate("TfrmMain", "DC表示(&D)"));
+  miViewDelivery = Act("miViewDelivery", QCoreApplication::translate("TfrmMain", "納品表示(&L)"));
+  miHintSoft =
+      Act("miHintSoft", QCoreApplication::translate("TfrmMain", "オリジナルファイル作成ソフトバージョン情報(&S)"));
+  miHintCont = Act("miHintCont", QCoreApplication::translate("TfrmMain", "オリジナルファイル内容(&C)"));
   auto* hints = new QActionGroup(this);
   for (QAction* a : {miHintSoft, miHintCont}) {
     a->setCheckable(true);
     hints->addAction(a);
   }
   miHintSoft->setChecked(true);
-  miViewRefresh = Act("miViewRefresh", "更新(&R)");
+  miViewRefresh = Act("miViewRefresh", QCoreApplication::translate("TfrmMain", "更新(&R)"));
   miViewRefresh->setShortcut(QKeySequence(Qt::Key_F5));
   // The usual keys of the other commands (none of them clashes with F5, the
   // menus' access keys or the tree's own keys).
@@ -313,22 +337,22 @@ void TfrmMain::CreateActions() {
   miEditPrev->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
   miEditNext->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
   // Ctrl+F: the search that fits what is shown, from anywhere in the window.
-  actFindHere = Act("actFindHere", "検索");
+  actFindHere = Act("actFindHere", QCoreApplication::translate("TfrmMain", "検索"));
   actFindHere->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   actFindHere->setShortcutContext(Qt::WindowShortcut);
   addAction(actFindHere);
   connect(actFindHere, &QAction::triggered, this, &TfrmMain::FindHere);
 
-  miProgExplorer = Act("miProgExplorer", "エクスプローラ(&E)");
-  miProgXMLViewer = Act("miProgXMLViewer", "写真閲覧(&X)");
-  miProgMail = Act("miProgMail", "メール(&M)");
-  miProgQLNDB = Act("miProgQLNDB", "データベース(&D)");
-  miHelpContents = Act("miHelpContents", "目次(&C)");
-  miHelpKeyWord = Act("miHelpKeyWord", "キーワードで検索(&K)");
-  miHelpExplain = Act("miHelpExplain", "操作説明(&E)");
-  miHelpAbout = Act("miHelpAbout", "バージョン情報(&A)...");
+  miProgExplorer = Act("miProgExplorer", QCoreApplication::translate("TfrmMain", "エクスプローラ(&E)"));
+  miProgXMLViewer = Act("miProgXMLViewer", QCoreApplication::translate("TfrmMain", "写真閲覧(&X)"));
+  miProgMail = Act("miProgMail", QCoreApplication::translate("TfrmMain", "メール(&M)"));
+  miProgQLNDB = Act("miProgQLNDB", QCoreApplication::translate("TfrmMain", "データベース(&D)"));
+  miHelpContents = Act("miHelpContents", QCoreApplication::translate("TfrmMain", "目次(&C)"));
+  miHelpKeyWord = Act("miHelpKeyWord", QCoreApplication::translate("TfrmMain", "キーワードで検索(&K)"));
+  miHelpExplain = Act("miHelpExplain", QCoreApplication::translate("TfrmMain", "操作説明(&E)"));
+  miHelpAbout = Act("miHelpAbout", QCoreApplication::translate("TfrmMain", "バージョン情報(&A)..."));
 
-  pmiSearch = Act("pmiSearch", "オリジナルファイル内容検索(&S)...");
+  pmiSearch = Act("pmiSearch", QCoreApplication::translate("TfrmMain", "オリジナルファイル内容検索(&S)..."));
   pmiSpl1 = Act("pmiSpl1", "");
   pmiSpl1->setSeparator(true);
   auto sortAct = [this](const char* name, const QString& caption, int cls, int mode) {
@@ -337,25 +361,25 @@ void TfrmMain::CreateActions() {
     connect(a, &QAction::triggered, this, [this, cls, mode] { SortClick(cls, mode); });
     return a;
   };
-  pmiSortIssueUp = sortAct("pmiSortIssueUp", "昇順(&U)", 2, 3);
-  pmiSortIssueDown = sortAct("pmiSortIssueDown", "降順(&D)", 2, 4);
-  pmiSortAcceptUp = sortAct("pmiSortAcceptUp", "昇順(&U)", 2, 5);
-  pmiSortAcceptDown = sortAct("pmiSortAcceptDown", "降順(&D)", 2, 6);
-  pmiSortFinishUp = sortAct("pmiSortFinishUp", "昇順(&U)", 2, 7);
-  pmiSortFinishDown = sortAct("pmiSortFinishDown", "降順(&D)", 2, 8);
+  pmiSortIssueUp = sortAct("pmiSortIssueUp", QCoreApplication::translate("TfrmMain", "昇順(&U)"), 2, 3);
+  pmiSortIssueDown = sortAct("pmiSortIssueDown", QCoreApplication::translate("TfrmMain", "降順(&D)"), 2, 4);
+  pmiSortAcceptUp = sortAct("pmiSortAcceptUp", QCoreApplication::translate("TfrmMain", "昇順(&U)"), 2, 5);
+  pmiSortAcceptDown = sortAct("pmiSortAcceptDown", QCoreApplication::translate("TfrmMain", "降順(&D)"), 2, 6);
+  pmiSortFinishUp = sortAct("pmiSortFinishUp", QCoreApplication::translate("TfrmMain", "昇順(&U)"), 2, 7);
+  pmiSortFinishDown = sortAct("pmiSortFinishDown", QCoreApplication::translate("TfrmMain", "降順(&D)"), 2, 8);
   pmiSep1 = Act("pmiSep1", "");
   pmiSep1->setSeparator(true);
-  pmiMeetDef = sortAct("pmiMeetDef", "標準に戻す(&I)", 2, 0);
-  pmiPlanUp = sortAct("pmiPlanUp", "昇順(&U)", 3, 1);
-  pmiPlanDown = sortAct("pmiPlanDown", "降順(&D)", 3, 2);
+  pmiMeetDef = sortAct("pmiMeetDef", QCoreApplication::translate("TfrmMain", "標準に戻す(&I)"), 2, 0);
+  pmiPlanUp = sortAct("pmiPlanUp", QCoreApplication::translate("TfrmMain", "昇順(&U)"), 3, 1);
+  pmiPlanDown = sortAct("pmiPlanDown", QCoreApplication::translate("TfrmMain", "降順(&D)"), 3, 2);
   pmiSep2 = Act("pmiSep2", "");
   pmiSep2->setSeparator(true);
-  pmiPlanDef = sortAct("pmiPlanDef", "標準に戻す(&I)", 3, 0);
-  pmiOthrUp = sortAct("pmiOthrUp", "昇順(&U)", 6, 1);
-  pmiOthrDown = sortAct("pmiOthrDown", "降順(&D)", 6, 2);
+  pmiPlanDef = sortAct("pmiPlanDef", QCoreApplication::translate("TfrmMain", "標準に戻す(&I)"), 3, 0);
+  pmiOthrUp = sortAct("pmiOthrUp", QCoreApplication::translate("TfrmMain", "昇順(&U)"), 6, 1);
+  pmiOthrDown = sortAct("pmiOthrDown", QCoreApplication::translate("TfrmMain", "降順(&D)"), 6, 2);
   pmiSep3 = Act("pmiSep3", "");
   pmiSep3->setSeparator(true);
-  pmiOthrsDef = sortAct("pmiOthrsDef", "標準に戻す(&I)", 6, 0);
+  pmiOthrsDef = sortAct("pmiOthrsDef", QCoreApplication::translate("TfrmMain", "標準に戻す(&I)"), 6, 0);
 
   piFindGene = Act("piFindGene", miEditFindGene->text());
   piFindReg = Act("piFindReg", miEditFindReg->text());
@@ -396,46 +420,50 @@ void TfrmMain::CreateActions() {
 }
 
 void TfrmMain::CreateMenus() {
-  miFile = menuBar()->addMenu("ファイル(&F)");
+  miFile = menuBar()->addMenu(QCoreApplication::translate("TfrmMain", "ファイル(&F)"));
   miFile->setObjectName("miFile");
   miFile->addActions({miFileSelFld, miFileBaseInof, miXMLOutput, miFileSpl2, miFilePrn, miFileLbl, miFileSpl3,
                       miFileStyle, miFileSep5, miFileCheck, miFileDeliveryCheck});
   miFile->addSeparator();
   miFile->addAction(miExit);
 
-  miEdit = menuBar()->addMenu("編集(&E)");
+  miEdit = menuBar()->addMenu(QCoreApplication::translate("TfrmMain", "編集(&E)"));
   miEdit->setObjectName("miEdit");
   miEdit->addActions({miEditPrev, miEditNext});
   miEdit->addSeparator();
-  miEditFind = miEdit->addMenu("検索(&F)");
+  miEditFind = miEdit->addMenu(QCoreApplication::translate("TfrmMain", "検索(&F)"));
   miEditFind->setObjectName("miEditFind");
   miEditFind->addActions({miEditFindGene, miEditFindReg, miEditFindOrg, miEditFindXML});
-  miEditSort = miEdit->addMenu("並べ替え(&S)");
+  miEditSort = miEdit->addMenu(QCoreApplication::translate("TfrmMain", "並べ替え(&S)"));
   miEditSort->setObjectName("miEditSort");
-  miEditSortMeet = miEditSort->addMenu("打合せ簿(&M)");
+  miEditSortMeet = miEditSort->addMenu(QCoreApplication::translate("TfrmMain", "打合せ簿(&M)"));
   miEditSortMeet->setObjectName("miEditSortMeet");
   auto meetSub = [this](QMenu* parent, const QString& caption, const char* name, int up) {
     QMenu* m = parent->addMenu(caption);
     m->setObjectName(name);
     for (int mode : {up, up + 1}) {
-      QAction* a = m->addAction(mode == up ? "昇順(&U)" : "降順(&D)");
+      QAction* a = m->addAction(mode == up ? QCoreApplication::translate("TfrmMain", "昇順(&U)")
+                                           : QCoreApplication::translate("TfrmMain", "降順(&D)"));
       a->setData(mode);
       connect(a, &QAction::triggered, this, [this, mode] { SortClick(2, mode); });
     }
   };
-  meetSub(miEditSortMeet, "発行日付(&P)", "miEditSortIssue", 3);
-  meetSub(miEditSortMeet, "受理日付(&A)", "miEditSortAccept", 5);
-  meetSub(miEditSortMeet, "完了日付(&F)", "miEditSortFinish", 7);
+  meetSub(miEditSortMeet, QCoreApplication::translate("TfrmMain", "発行日付(&P)"), "miEditSortIssue", 3);
+  meetSub(miEditSortMeet, QCoreApplication::translate("TfrmMain", "受理日付(&A)"), "miEditSortAccept", 5);
+  meetSub(miEditSortMeet, QCoreApplication::translate("TfrmMain", "完了日付(&F)"), "miEditSortFinish", 7);
   miEditSortMeet->addSeparator();
-  QAction* meetDef = miEditSortMeet->addAction("標準に戻す(&I)");
+  QAction* meetDef = miEditSortMeet->addAction(QCoreApplication::translate("TfrmMain", "標準に戻す(&I)"));
   connect(meetDef, &QAction::triggered, this, [this] { SortClick(2, 0); });
-  for (auto [menu, name, caption, cls] : {std::tuple{&miEditSortPlan, "miEditSortPlan", "施工計画書(&P)", 3},
-                                          std::tuple{&miEditSortOthrs, "miEditSortOthrs", "その他(&O)", 6}}) {
+  for (auto [menu, name, caption, cls] :
+       {std::tuple{&miEditSortPlan, "miEditSortPlan", QCoreApplication::translate("TfrmMain", "施工計画書(&P)"), 3},
+        std::tuple{&miEditSortOthrs, "miEditSortOthrs", QCoreApplication::translate("TfrmMain", "その他(&O)"), 6}}) {
     *menu = miEditSort->addMenu(caption);
     (*menu)->setObjectName(name);
     for (int mode : {1, 2, 0}) {
       if (mode == 0) (*menu)->addSeparator();
-      QAction* a = (*menu)->addAction(mode == 1 ? "昇順(&U)" : mode == 2 ? "降順(&D)" : "標準に戻す(&I)");
+      QAction* a = (*menu)->addAction(mode == 1   ? QCoreApplication::translate("TfrmMain", "昇順(&U)")
+                                      : mode == 2 ? QCoreApplication::translate("TfrmMain", "降順(&D)")
+                                                  : QCoreApplication::translate("TfrmMain", "標準に戻す(&I)"));
       int c = cls;
       connect(a, &QAction::triggered, this, [this, c, mode] { SortClick(c, mode); });
     }
@@ -446,29 +474,32 @@ void TfrmMain::CreateMenus() {
   miEdit->addActions({miEditNewFolder, miEditNewNode, miEditFileAdd, miEditSp3, miEditRename, miEditSp4, miEditDelete,
                       miEditSp5, miEditMoveUp, miEditMoveDown});
 
-  miView = menuBar()->addMenu("表示(&V)");
+  miView = menuBar()->addMenu(QCoreApplication::translate("TfrmMain", "表示(&V)"));
   miView->setObjectName("miView");
-  miViewLang = miView->addMenu("ツリー表示言語(&L)");
+  miViewLang = miView->addMenu(QCoreApplication::translate("TfrmMain", "ツリー表示言語(&L)"));
   miViewLang->setObjectName("miViewLang");
   miViewLang->addActions({miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ});
-  miViewFileNameMenu = miView->addMenu("ファイル名表示(&F)");
+  miViewFileNameMenu = miView->addMenu(QCoreApplication::translate("TfrmMain", "ファイル名表示(&F)"));
   miViewFileNameMenu->setObjectName("miViewFileNameMenu");
   miViewFileNameMenu->addActions({miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg});
-  miHint = miView->addMenu("ヒント表示(&H)");
+  miHint = miView->addMenu(QCoreApplication::translate("TfrmMain", "ヒント表示(&H)"));
   miHint->setObjectName("miHint");
   miHint->addActions({miHintSoft, miHintCont});
+  miViewUiLanguage = miView->addMenu(QStringLiteral("Language / 言語"));
+  miViewUiLanguage->setObjectName("miViewUiLanguage");
+  miViewUiLanguage->addActions({miViewUiLangAuto, miViewUiLangJa, miViewUiLangEn});
   miView->addActions({miViewDC, miViewDelivery});
   miView->addSeparator();
   miView->addAction(miViewRefresh);
 
-  miSetting = menuBar()->addMenu("設定(&O)");
+  miSetting = menuBar()->addMenu(QCoreApplication::translate("TfrmMain", "設定(&O)"));
   miSetting->setObjectName("miSetting");
 
-  miProg = menuBar()->addMenu("プログラム(&P)");
+  miProg = menuBar()->addMenu(QCoreApplication::translate("TfrmMain", "プログラム(&P)"));
   miProg->setObjectName("miProg");
   miProg->addActions({miProgExplorer, miProgXMLViewer, miProgMail, miProgQLNDB});
 
-  miHelp = menuBar()->addMenu("ヘルプ(&H)");
+  miHelp = menuBar()->addMenu(QCoreApplication::translate("TfrmMain", "ヘルプ(&H)"));
   miHelp->setObjectName("miHelp");
   miHelp->addActions({miHelpContents, miHelpKeyWord, miHelpExplain});
   miHelp->addSeparator();
@@ -479,15 +510,15 @@ void TfrmMain::CreateMenus() {
   ppmTreeView->setObjectName("ppmTreeView");
   ppmTreeView->addAction(pmiSearch);
   ppmTreeView->addAction(pmiSpl1);
-  pmiSort = ppmTreeView->addMenu("並べ替え(&S)");
+  pmiSort = ppmTreeView->addMenu(QCoreApplication::translate("TfrmMain", "並べ替え(&S)"));
   pmiSort->setObjectName("pmiSort");
-  pmiSortIssue = pmiSort->addMenu("発行日付(&P)");
+  pmiSortIssue = pmiSort->addMenu(QCoreApplication::translate("TfrmMain", "発行日付(&P)"));
   pmiSortIssue->setObjectName("pmiSortIssue");
   pmiSortIssue->addActions({pmiSortIssueUp, pmiSortIssueDown});
-  pmiSortAccept = pmiSort->addMenu("受理日付(&A)");
+  pmiSortAccept = pmiSort->addMenu(QCoreApplication::translate("TfrmMain", "受理日付(&A)"));
   pmiSortAccept->setObjectName("pmiSortAccept");
   pmiSortAccept->addActions({pmiSortAcceptUp, pmiSortAcceptDown});
-  pmiSortFinish = pmiSort->addMenu("完了日付(&F)");
+  pmiSortFinish = pmiSort->addMenu(QCoreApplication::translate("TfrmMain", "完了日付(&F)"));
   pmiSortFinish->setObjectName("pmiSortFinish");
   pmiSortFinish->addActions({pmiSortFinishUp, pmiSortFinishDown});
   pmiSort->addActions({pmiSep1, pmiMeetDef, pmiPlanUp, pmiPlanDown, pmiSep2, pmiPlanDef, pmiOthrUp, pmiOthrDown, pmiSep3,
@@ -520,27 +551,31 @@ void TfrmMain::CreateToolBar() {
     ToolBar->addWidget(b);
     return b;
   };
-  button(miFileSelFld, "tlbSelFld", "フォルダ選択", QStyle::SP_DirOpenIcon);
-  button(miFileBaseInof, "tlbBaseInfo", "基礎情報", QStyle::SP_FileDialogInfoView);
-  button(miFileCheck, "tbtCheck", "データチェック", QStyle::SP_DialogApplyButton);
-  button(miFileDeliveryCheck, "tbtDeliveryCheck", "電子納品チェック", QStyle::SP_FileDialogDetailedView);
+  button(miFileSelFld, "tlbSelFld", QCoreApplication::translate("TfrmMain", "フォルダ選択"), QStyle::SP_DirOpenIcon);
+  button(miFileBaseInof, "tlbBaseInfo", QCoreApplication::translate("TfrmMain", "基礎情報"),
+         QStyle::SP_FileDialogInfoView);
+  button(miFileCheck, "tbtCheck", QCoreApplication::translate("TfrmMain", "データチェック"),
+         QStyle::SP_DialogApplyButton);
+  button(miFileDeliveryCheck, "tbtDeliveryCheck", QCoreApplication::translate("TfrmMain", "電子納品チェック"),
+         QStyle::SP_FileDialogDetailedView);
   ToolBar->addSeparator();
-  button(miEditPrev, "tbtPrev", "前項目", QStyle::SP_ArrowUp);
-  button(miEditNext, "tbtNext", "次項目", QStyle::SP_ArrowDown);
+  button(miEditPrev, "tbtPrev", QCoreApplication::translate("TfrmMain", "前項目"), QStyle::SP_ArrowUp);
+  button(miEditNext, "tbtNext", QCoreApplication::translate("TfrmMain", "次項目"), QStyle::SP_ArrowDown);
   tbtFind = new QToolButton(ToolBar);
   tbtFind->setObjectName("tbtFind");
-  tbtFind->setText("検索");
+  tbtFind->setText(QCoreApplication::translate("TfrmMain", "検索"));
   tbtFind->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
   tbtFind->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   tbtFind->setMenu(ppmFind);
   tbtFind->setPopupMode(QToolButton::InstantPopup);
   ToolBar->addWidget(tbtFind);
-  button(miViewRefresh, "tlbRefresh", "更新", QStyle::SP_BrowserReload);
+  button(miViewRefresh, "tlbRefresh", QCoreApplication::translate("TfrmMain", "更新"), QStyle::SP_BrowserReload);
   ToolBar->addSeparator();
-  button(miProgExplorer, "tbtExplorer", "エクスプローラ", QStyle::SP_DirHomeIcon);
-  button(miProgXMLViewer, "tbtXMLViewer", "写真閲覧", QStyle::SP_DesktopIcon);
+  button(miProgExplorer, "tbtExplorer", QCoreApplication::translate("TfrmMain", "エクスプローラ"),
+         QStyle::SP_DirHomeIcon);
+  button(miProgXMLViewer, "tbtXMLViewer", QCoreApplication::translate("TfrmMain", "写真閲覧"), QStyle::SP_DesktopIcon);
   ToolBar->addSeparator();
-  button(miExit, "tbtExit", "終了", QStyle::SP_DialogCloseButton);
+  button(miExit, "tbtExit", QCoreApplication::translate("TfrmMain", "終了"), QStyle::SP_DialogCloseButton);
   // The logo at the right end, centred in the toolbar's height.
   auto* spacer = new QWidget(ToolBar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -624,13 +659,14 @@ void TfrmMain::CreateLayout() {
   pnlXML = panel("pnlXML");
   pnlDCViewer = panel("pnlDCViewer");
   pnlStart = panel("pnlStart");
-  lblStart = new QLabel(QStringLiteral("電子納品のフォルダが開かれていません。\n\n"
-                                       "「フォルダ選択」で、INDEX_C.XML のあるフォルダを選んでください。"),
+  lblStart = new QLabel(QCoreApplication::translate("TfrmMain",
+                                                    "電子納品のフォルダが開かれていません。\n\n"
+                                                    "「フォルダ選択」で、INDEX_C.XML のあるフォルダを選んでください。"),
                         pnlStart);
   lblStart->setObjectName("lblStart");
   lblStart->setAlignment(Qt::AlignCenter);
   lblStart->setWordWrap(true);
-  btnStartSelFld = new QPushButton(QStringLiteral("フォルダ選択(&S)..."), pnlStart);
+  btnStartSelFld = new QPushButton(QCoreApplication::translate("TfrmMain", "フォルダ選択(&S)..."), pnlStart);
   btnStartSelFld->setObjectName("btnStartSelFld");
   connect(btnStartSelFld, &QPushButton::clicked, this, [this] { miFileSelFld->trigger(); });
   {
@@ -665,12 +701,12 @@ void TfrmMain::CreateLayout() {
     connect(a, &QAction::triggered, this, [this, tag] { FinishItemDrop(tag); });
     return a;
   };
-  miRDropMove = dropItem("miRDropMove", QStringLiteral("ここに移動(&M)"), 0);
+  miRDropMove = dropItem("miRDropMove", QCoreApplication::translate("TfrmMain", "ここに移動(&M)"), 0);
   miRDropMove->setVisible(false);
-  miRDropCopy = dropItem("miRDropCopy", QStringLiteral("ここにコピー(&C)"), 1);
-  miRDropLink = dropItem("miRDropLink", QStringLiteral("リンク情報を作成(&L)"), 3);
+  miRDropCopy = dropItem("miRDropCopy", QCoreApplication::translate("TfrmMain", "ここにコピー(&C)"), 1);
+  miRDropLink = dropItem("miRDropLink", QCoreApplication::translate("TfrmMain", "リンク情報を作成(&L)"), 3);
   pmnRDrop->addSeparator();
-  miRDropCancel = dropItem("miRDropCancel", QStringLiteral("キャンセル"), 4);
+  miRDropCancel = dropItem("miRDropCancel", QCoreApplication::translate("TfrmMain", "キャンセル"), 4);
   // Closed without a choice (Esc, a click elsewhere): the paths are released.
   connect(pmnRDrop, &QMenu::aboutToHide, this, [this] {
     QTimer::singleShot(0, this, [this] {
@@ -717,6 +753,8 @@ void TfrmMain::ReadSettings() {
     model_->View.SetViewLang(lang);
   }
   leftWidth_ = s.ReadInteger("LeftWidth", 225);
+  QAction* uiLangs[] = {miViewUiLangAuto, miViewUiLangJa, miViewUiLangEn};
+  uiLangs[static_cast<int>(ReadUiLanguageChoice())]->setChecked(true);
 }
 
 int TfrmMain::FileNameModeTag() const {
@@ -738,7 +776,7 @@ void TfrmMain::WriteSettings() {
 
 void TfrmMain::SetCaption() {
   const std::string& folder = model_->View.MediaFolder();
-  QString title = QString::fromUtf8(kApplicationTitle);
+  const QString title = ApplicationTitle();
   setWindowTitle(!folder.empty() && DirExists(folder) ? Q(folder) + " - " + title : title);
 }
 
@@ -795,7 +833,7 @@ void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) { LoadMe
 void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   loading_ = true;
-  statusBar()->showMessage("読み込み中...");
+  statusBar()->showMessage(QCoreApplication::translate("TfrmMain", "読み込み中..."));
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   const std::string delivery = model_->View.DeliveryIdentity();
   for (const QString& folder : folders) model_->View.Load(S(folder));
@@ -826,8 +864,8 @@ void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   if (sameSelection) tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
   statusBar()->clearMessage();
   lblStatus->clear();
-  lblEdition->setText(QStringLiteral("要領: ") +
-                      QString::fromStdString(EditionText(DeliveryEdition(model_->View.MediaFolder()))));
+  lblEdition->setText(QCoreApplication::translate("TfrmMain", "要領: %1")
+                          .arg(Q(EditionText(DeliveryEdition(model_->View.MediaFolder())))));
   QApplication::restoreOverrideCursor();
 }
 
@@ -863,7 +901,7 @@ bool TfrmMain::CheckMediaChanged() {
   qint64 age = IndexFileAge();
   if (age == indexFileAge_) return false;
   indexFileAge_ = age;
-  lblStatus->setText(QString::fromUtf8(kChangedStatus));
+  lblStatus->setText(QCoreApplication::translate("TfrmMain", kChangedStatus));
   return true;
 }
 
@@ -897,7 +935,7 @@ void TfrmMain::SelectItem(TTreeItem* item) {
 void TfrmMain::tvwKKTChange(TTreeItem* item) {
   if (loading_) return;
   TFocusKeeper focus(this, tvwKKT);
-  if (CheckMediaChanged()) Inform(kChangedMessage);
+  if (CheckMediaChanged()) Inform(S(QCoreApplication::translate("TfrmMain", kChangedMessage)));
   TMdlTreeView& v = model_->View;
   int kind = v.NodeLevel(item);
   int cls = v.NodeClass(item);
@@ -910,8 +948,11 @@ void TfrmMain::tvwKKTChange(TTreeItem* item) {
   // With every medium loaded there is no other medium to insert: the file
   // is missing from the delivery.
   const bool allLoaded = v.AllMediaLoaded();
-  if (d && !d->Exists) Inform(allLoaded ? std::string(kMissingFromDelivery) : kNotOnMediumHead + std::to_string(d->Media) + kNotOnMediumTail);
-  if (item && item->ImageIndex() == imgFileMissing) Inform(allLoaded ? kMissingFromDelivery : kOnNoMedium);
+  if (d && !d->Exists)
+    Inform(S(allLoaded ? QCoreApplication::translate("TfrmMain", kMissingFromDelivery)
+                       : QCoreApplication::translate("TfrmMain", kNotOnMedium).arg(d->Media)));
+  if (item && item->ImageIndex() == imgFileMissing)
+    Inform(S(QCoreApplication::translate("TfrmMain", allLoaded ? kMissingFromDelivery : kOnNoMedium)));
   switch (kind) {
     case nlRoot:
       ShowPane(pnlKojInfo);
@@ -971,6 +1012,37 @@ void TfrmMain::miViewLangSubClick(int lang) {
   if (frmFindOrg) frmFindOrg->RebuildClasses();
 }
 
+void TfrmMain::miViewUiLanguageClick(int choice) {
+  const auto chosen = static_cast<TUiLanguageChoice>(std::clamp(choice, 0, 2));
+  if (chosen == ReadUiLanguageChoice()) return;
+  WriteUiLanguageChoice(chosen);
+  if (Ask(S(QCoreApplication::translate("TfrmMain", "表示言語は次回の起動から変わります。今すぐ再起動しますか？")),
+          MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::No) == DialogAnswer::Yes)
+    Restart();
+}
+
+bool TfrmMain::Restart() {
+  // Not under a check, a modal window or the photo viewer's start: the window
+  // would refuse to close, or work would be cut off.
+  if (deliveryCheckRunning_ || loading_ || !miExit->isEnabled() || QApplication::activeModalWidget()) return false;
+  QStringList folders;
+  auto add = [&folders](const std::string& folder) {
+    if (!folder.empty() && !folders.contains(Q(folder))) folders << Q(folder);
+  };
+  add(model_->View.MediaFolder());
+  for (const auto& m : model_->View.ReachableMedia()) add(m.Folder);
+  const QString program = QCoreApplication::applicationFilePath();
+  const bool started = TfrmMainHooks::StartProgram ? TfrmMainHooks::StartProgram(program, folders)
+                                                   : QProcess::startDetached(program, folders);
+  if (!started) {
+    Ask(S(QCoreApplication::translate("TfrmMain", "再起動できませんでした。次回の起動から表示言語が変わります。")),
+        MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+    return false;
+  }
+  close();
+  return true;
+}
+
 void TfrmMain::miViewFileNameClick(int mode) {
   QAction* modes[] = {miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg};
   if (mode >= 0 && mode <= 3) modes[mode]->setChecked(true);
@@ -992,16 +1064,20 @@ void TfrmMain::OfferSiblingMedia(const QString& folder) {
   // Only media the view takes as further media of what it shows (another
   // record would replace the delivery), and only those not loaded yet.
   const std::vector<int>& loaded = v.LoadedMedia();
-  std::string list;
+  QString list;
   QStringList folders;
   for (const TSiblingMedium& m : FindSiblingMedia(S(folder)).Media) {
     if (!m.SameRecord || std::find(loaded.begin(), loaded.end(), m.MediaNo) != loaded.end()) continue;
-    list += "　メディア番号 " + std::to_string(m.MediaNo) + "：" + m.Folder + "\r";
+    list +=
+        QCoreApplication::translate("TfrmMain", "　メディア番号 %1：%2").arg(QString::number(m.MediaNo), Q(m.Folder)) +
+        "\r";
     folders << Q(m.Folder);
   }
   if (folders.isEmpty()) return;
-  const std::string text = "同じ工事の他の媒体が見つかりました。\r\r" + list + "\rこれらの媒体を読み込みますか？";
-  if (Ask(text, MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::Yes) != DialogAnswer::Yes) return;
+  const QString text = QCoreApplication::translate(
+                           "TfrmMain", "同じ工事の他の媒体が見つかりました。\r\r%1\rこれらの媒体を読み込みますか？")
+                           .arg(list);
+  if (Ask(S(text), MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::Yes) != DialogAnswer::Yes) return;
   const TTreeState state = SaveTreeState();
   LoadMedia(folders, &state);
 }
@@ -1042,7 +1118,8 @@ void TfrmMain::miFileCheckClick() {
     return;
   }
   std::size_t n = model_->View.ErrorList.size();
-  Inform(n == 0 ? std::string("データは正常です。") : std::to_string(n) + "件の不整合が見つかりました。");
+  Inform(S(n == 0 ? QCoreApplication::translate("TfrmMain", "データは正常です。")
+                  : QCoreApplication::translate("TfrmMain", "%1件の不整合が見つかりました。").arg(n)));
 }
 
 void TfrmMain::UpdateDeliveryCheckCommand() {
@@ -1069,7 +1146,7 @@ void TfrmMain::miFileDeliveryCheckClick() {
   deliveryCheckRunning_ = true;
   UpdateDeliveryCheckCommand();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  statusBar()->showMessage("電子納品チェック中...");
+  statusBar()->showMessage(QCoreApplication::translate("TfrmMain", "電子納品チェック中..."));
   // Shared with the worker: how far it came, and the user's stop.
   struct TShared {
     std::atomic<std::size_t> Done{0}, Total{0};
@@ -1108,17 +1185,17 @@ void TfrmMain::miFileDeliveryCheckClick() {
   if (!ended && quietOver) {
     QDialog progress(this);
     progress.setObjectName("dlgDeliveryCheckProgress");
-    progress.setWindowTitle("電子納品チェック");
+    progress.setWindowTitle(QCoreApplication::translate("TfrmMain", "電子納品チェック"));
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* layout = new QVBoxLayout(&progress);
-    auto* label = new QLabel("電子納品チェック中...", &progress);
+    auto* label = new QLabel(QCoreApplication::translate("TfrmMain", "電子納品チェック中..."), &progress);
     label->setObjectName("lblProgress");
     auto* bar = new QProgressBar(&progress);
     bar->setObjectName("pbrProgress");
     bar->setRange(0, 0);  // busy until the first report
     bar->setMinimumWidth(320);
-    auto* stop = new QPushButton("中止", &progress);
+    auto* stop = new QPushButton(QCoreApplication::translate("TfrmMain", "中止"), &progress);
     stop->setObjectName("btnStop");
     layout->addWidget(label);
     layout->addWidget(bar);
@@ -1126,7 +1203,7 @@ void TfrmMain::miFileDeliveryCheckClick() {
     // "中止" and Esc alike: the worker stops at its next report.
     auto askStop = [&] {
       shared->StopAsked = true;
-      label->setText("中止しています...");
+      label->setText(QCoreApplication::translate("TfrmMain", "中止しています..."));
       stop->setEnabled(false);
     };
     connect(stop, &QPushButton::clicked, &progress, askStop);
@@ -1204,7 +1281,8 @@ void TfrmMain::SortClick(int cls, int mode) {
 void TfrmMain::miProgExplorerClick() {
   const QString folder = Q(model_->View.MediaFolder());
   if (folder.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-    Ask("エクスプローラが起動できませんでした。", MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+    Ask(S(QCoreApplication::translate("TfrmMain", "エクスプローラが起動できませんでした。")), MsgIcon::Error,
+        MsgButtons::Ok, DialogAnswer::Ok);
 }
 
 void TfrmMain::miProgXMLViewerClick() {
@@ -1227,7 +1305,8 @@ void TfrmMain::miProgXMLViewerClick() {
     miExit->setEnabled(false);
     CloseTimer->start();
   } else {
-    Ask("XMLビューアが起動できませんでした。", MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+    Ask(S(QCoreApplication::translate("TfrmMain", "XMLビューアが起動できませんでした。")), MsgIcon::Error,
+        MsgButtons::Ok, DialogAnswer::Ok);
     ViewerProcess = 0;
   }
   UpdatePhotoCommand();
@@ -1311,8 +1390,8 @@ void TfrmMain::CloseViewer() {
 void TfrmMain::miHelpAboutClick() {
   QMessageBox box(this);
   box.setObjectName("DlgAbout");
-  box.setWindowTitle("バージョン情報");
-  box.setText(QString::fromUtf8(kApplicationTitle) + "\n\nVersion " + QCoreApplication::applicationVersion());
+  box.setWindowTitle(QCoreApplication::translate("TfrmMain", "バージョン情報"));
+  box.setText(ApplicationTitle() + "\n\nVersion " + QCoreApplication::applicationVersion());
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
 }

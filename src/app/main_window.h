@@ -39,6 +39,9 @@ struct TfrmMainHooks {
   // Told on the delivery check's worker each time the check reports how far
   // it has come, before the window's stop request is looked at (tests).
   static inline std::function<void(std::size_t done, std::size_t total)> DeliveryCheckProgress;
+  // Starts the program anew with `arguments` (detached); true when it was
+  // started. Empty: QProcess::startDetached.
+  static inline std::function<bool(const QString& program, const QStringList& arguments)> StartProgram;
 };
 
 class TfrmMain : public QMainWindow {
@@ -117,6 +120,12 @@ class TfrmMain : public QMainWindow {
   void tvwKKTChange(TTreeItem* item);
   void UpdatePrevNext();
   void miViewLangSubClick(int lang);
+  // The language of the program's texts (0 automatic, 1 Japanese, 2
+  // English): stored for the next start; the user may restart now.
+  void miViewUiLanguageClick(int choice);
+  // Starts the program anew on the media loaded now and closes this window;
+  // false (nothing started) while a check or the photo viewer's start runs.
+  bool Restart();
   void miViewFileNameClick(int mode);
   void miFileSelFldClick();
   void miViewRefreshClick();
@@ -229,6 +238,10 @@ class TfrmMain : public QMainWindow {
   QMenu *miEditFind = nullptr, *miEditSort = nullptr, *miEditSortMeet = nullptr, *miEditSortPlan = nullptr,
         *miEditSortOthrs = nullptr, *miViewLang = nullptr, *miViewFileNameMenu = nullptr, *miHint = nullptr,
         *miSetting = nullptr;
+  // The language of the program's texts, named alike in every language
+  // ("Language / 言語"): automatic, Japanese, English.
+  QMenu* miViewUiLanguage = nullptr;
+  QAction *miViewUiLangAuto = nullptr, *miViewUiLangJa = nullptr, *miViewUiLangEn = nullptr;
   QMenu *ppmTreeView = nullptr, *ppmFind = nullptr, *pmiSort = nullptr, *pmiSortIssue = nullptr,
         *pmiSortAccept = nullptr, *pmiSortFinish = nullptr;
   QAction *miFileSelFld, *miFileBaseInof, *miFileCheck, *miFileDeliveryCheck, *miFileSep5, *miExit;

@@ -1,5 +1,6 @@
 #include "components/document_check.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
@@ -42,20 +43,27 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
                             byContent.name() != QStringLiteral("text/plain");
   if (nameKnown && contentKnown && !byContent.inherits(byName.name()) && !byName.inherits(byContent.name()))
     out.emplace_back(TSeverity::Warning,
-                     "拡張子は " + ext + " ですが、中身は " + byContent.name().toStdString() + " です");
+                     QCoreApplication::translate("DocumentCheck", "拡張子は %1 ですが、中身は %2 です")
+                         .arg(QString::fromStdString(ext), byContent.name())
+                         .toStdString());
 
   if (ext == "PDF") {
 #ifdef DLVR_HAVE_QTPDF
     QPdfDocument pdf;
     const QPdfDocument::Error error = pdf.load(file);
     if (error == QPdfDocument::Error::IncorrectPassword)
-      out.emplace_back(TSeverity::Error, "パスワードで保護されています（開けません）");
+      out.emplace_back(
+          TSeverity::Error,
+          QCoreApplication::translate("DocumentCheck", "パスワードで保護されています（開けません）").toStdString());
     else if (error != QPdfDocument::Error::None)
-      out.emplace_back(TSeverity::Error, "PDF として開けません");
+      out.emplace_back(TSeverity::Error,
+                       QCoreApplication::translate("DocumentCheck", "PDF として開けません").toStdString());
     else if (pdf.pageCount() < 1)
-      out.emplace_back(TSeverity::Error, "ページがありません");
+      out.emplace_back(TSeverity::Error,
+                       QCoreApplication::translate("DocumentCheck", "ページがありません").toStdString());
     else
-      out.emplace_back(TSeverity::Info, std::to_string(pdf.pageCount()) + " ページ");
+      out.emplace_back(TSeverity::Info,
+                       QCoreApplication::translate("DocumentCheck", "%1 ページ").arg(pdf.pageCount()).toStdString());
 #endif
   } else if (IsImageExtension(ext)) {
     // The header and the first decode tell whether the image is readable
@@ -63,7 +71,8 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
     QImageReader reader(file);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead() || !reader.size().isValid() || reader.size().isEmpty())
-      out.emplace_back(TSeverity::Error, "画像として読めません");
+      out.emplace_back(TSeverity::Error,
+                       QCoreApplication::translate("DocumentCheck", "画像として読めません").toStdString());
   }
   return out;
 }

@@ -1,5 +1,6 @@
 #include "components/drawing_canvas.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
@@ -8,6 +9,14 @@
 #include <QPen>
 
 namespace dlvr {
+namespace {
+
+// The program's title as the report layout keeps it, for the translation.
+[[maybe_unused]] const char* const kTitleText = QT_TRANSLATE_NOOP("Application", "Quillan電子納品ビューア");
+
+}  // namespace
+
+QString ApplicationTitle() { return QCoreApplication::translate("Application", kApplicationTitle); }
 
 void InstallFontSubstitutions() {
   QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"),
@@ -90,7 +99,7 @@ bool WriteReportPdf(const QString& path, const std::vector<TReportPage>& pages, 
   {
     QPdfWriter writer(&file);
     writer.setTitle(title);
-    writer.setCreator(QString::fromUtf8(kApplicationTitle));
+    writer.setCreator(ApplicationTitle());
     writer.setResolution(300);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
     if (!PaintReportPages(writer, pages)) {
@@ -102,7 +111,7 @@ bool WriteReportPdf(const QString& path, const std::vector<TReportPage>& pages, 
 }
 
 bool WriteErrorReportPdf(const QString& path, const std::vector<std::array<std::string, 5>>& errors) {
-  return WriteReportPdf(path, LayoutErrorReport(errors), QString::fromUtf8(kApplicationTitle));
+  return WriteReportPdf(path, LayoutErrorReport(errors), ApplicationTitle());
 }
 
 }  // namespace dlvr

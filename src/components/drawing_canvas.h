@@ -16,6 +16,10 @@
 
 namespace dlvr {
 
+// The program's title in the user's language (window captions, message
+// boxes, printed and exported documents).
+QString ApplicationTitle();
+
 // Maps the font names the system's texts use to the fonts installed here
 // ("ＭＳ 明朝" to IPAMincho, "ＭＳ ゴシック" to IPAGothic, ...). Call once
 // after the application object exists.

@@ -1,5 +1,6 @@
 #include "components/drawing_view.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -160,7 +161,8 @@ struct TDrawingView::Impl {
     clicks.push_back(at);
     if (clicks.size() == 2) {
       const double mm = std::hypot(clicks[1].x() - clicks[0].x(), clicks[1].y() - clicks[0].y());
-      measureText = QStringLiteral("距離 %1").arg(Millimetres(mm));
+      const QString distance = Millimetres(mm);
+      measureText = QCoreApplication::translate("TDrawingView", "距離 %1").arg(distance);
       const QLocale ja(QLocale::Japanese);
       if (const int k = PartialUnder(clicks[0], clicks[1]); k >= 0) {
         // In a partial drawing: its own coordinates are the real lengths.
@@ -168,18 +170,17 @@ struct TDrawingView::Impl {
         const QTransform back = Matrix(part.Place).inverted();
         const QPointF a = back.map(clicks[0]), b = back.map(clicks[1]);
         const double real = std::hypot(b.x() - a.x(), b.y() - a.y());
-        measureText += QStringLiteral("（実長 %1 m、%2 1:%3）")
-                           .arg(ja.toString(real / 1000.0, 'f', 3))
-                           .arg(QString::fromStdString(part.Name))
-                           .arg(ja.toString(1.0 / part.Place.Scale(), 'g', 6));
+        // One pass: the partial drawing's name may hold "%3".
+        measureText = QCoreApplication::translate("TDrawingView", "距離 %1（実長 %2 m、%3 1:%4）")
+                          .arg(distance, ja.toString(real / 1000.0, 'f', 3), QString::fromStdString(part.Name),
+                               ja.toString(1.0 / part.Place.Scale(), 'g', 6));
       } else if (const double n = TitleScale(); n > 0) {
-        measureText += QStringLiteral("（実長 %1 m、1:%2）")
-                           .arg(ja.toString(mm * n / 1000.0, 'f', 3))
-                           .arg(ja.toString(n, 'g', 8));
+        measureText = QCoreApplication::translate("TDrawingView", "距離 %1（実長 %2 m、1:%3）")
+                          .arg(distance, ja.toString(mm * n / 1000.0, 'f', 3), ja.toString(n, 'g', 8));
       }
       status->setText(measureText);
     } else {
-      status->setText(QStringLiteral("2 点目をクリックしてください。"));
+      status->setText(QCoreApplication::translate("TDrawingView", "2 点目をクリックしてください。"));
     }
     canvas->update();
   }
@@ -192,7 +193,7 @@ void TDrawingCanvasWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), palette().window());
     if (!d->problem.isEmpty() || d->busy) {
       painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
-                       d->busy ? QStringLiteral("図面を読み込んでいます…") : d->problem);
+                       d->busy ? QCoreApplication::translate("TDrawingView", "図面を読み込んでいます…") : d->problem);
     }
     return;
   }
@@ -352,15 +353,22 @@ void TDrawingView::Impl::Build() {
     bar->addWidget(b);
     return b;
   };
-  QToolButton* fit = button("btnDrawingFit", QStringLiteral("全体表示"), QStringLiteral("用紙全体を表示 (Home)"), false);
-  QToolButton* in = button("btnDrawingZoomIn", QStringLiteral("＋"), QStringLiteral("拡大 (+)"), false);
-  QToolButton* out = button("btnDrawingZoomOut", QStringLiteral("－"), QStringLiteral("縮小 (-)"), false);
-  zoomRect = button("btnDrawingZoomRect", QStringLiteral("範囲拡大"),
-                    QStringLiteral("ドラッグした範囲を拡大 (Z、Shift+ドラッグ)"), true);
-  measure = button("btnDrawingMeasure", QStringLiteral("距離計測"), QStringLiteral("2 点をクリックして距離を計測 (M)"), true);
-  black = button("btnDrawingBlack", QStringLiteral("黒背景"), QStringLiteral("背景を黒にする"), true);
-  QToolButton* print = button("btnDrawingPrint", QStringLiteral("印刷…"), QStringLiteral("図面を印刷"), false);
-  QToolButton* pdf = button("btnDrawingPdf", QStringLiteral("PDF 出力…"), QStringLiteral("用紙の大きさの PDF に出力"), false);
+  QToolButton* fit = button("btnDrawingFit", QCoreApplication::translate("TDrawingView", "全体表示"),
+                            QCoreApplication::translate("TDrawingView", "用紙全体を表示 (Home)"), false);
+  QToolButton* in = button("btnDrawingZoomIn", QCoreApplication::translate("TDrawingView", "＋"),
+                           QCoreApplication::translate("TDrawingView", "拡大 (+)"), false);
+  QToolButton* out = button("btnDrawingZoomOut", QCoreApplication::translate("TDrawingView", "－"),
+                            QCoreApplication::translate("TDrawingView", "縮小 (-)"), false);
+  zoomRect = button("btnDrawingZoomRect", QCoreApplication::translate("TDrawingView", "範囲拡大"),
+                    QCoreApplication::translate("TDrawingView", "ドラッグした範囲を拡大 (Z、Shift+ドラッグ)"), true);
+  measure = button("btnDrawingMeasure", QCoreApplication::translate("TDrawingView", "距離計測"),
+                   QCoreApplication::translate("TDrawingView", "2 点をクリックして距離を計測 (M)"), true);
+  black = button("btnDrawingBlack", QCoreApplication::translate("TDrawingView", "黒背景"),
+                 QCoreApplication::translate("TDrawingView", "背景を黒にする"), true);
+  QToolButton* print = button("btnDrawingPrint", QCoreApplication::translate("TDrawingView", "印刷…"),
+                              QCoreApplication::translate("TDrawingView", "図面を印刷"), false);
+  QToolButton* pdf = button("btnDrawingPdf", QCoreApplication::translate("TDrawingView", "PDF 出力…"),
+                            QCoreApplication::translate("TDrawingView", "用紙の大きさの PDF に出力"), false);
   bar->addStretch(1);
   outer->addLayout(bar);
 
@@ -378,7 +386,8 @@ void TDrawingView::Impl::Build() {
   layers->setObjectName(QStringLiteral("lstLayers"));
   title = new QTableWidget(0, 2, side);
   title->setObjectName(QStringLiteral("tblTitleBlock"));
-  title->setHorizontalHeaderLabels({QStringLiteral("表題欄"), QStringLiteral("値")});
+  title->setHorizontalHeaderLabels(
+      {QCoreApplication::translate("TDrawingView", "表題欄"), QCoreApplication::translate("TDrawingView", "値")});
   title->horizontalHeader()->setStretchLastSection(true);
   title->verticalHeader()->hide();
   title->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -408,7 +417,7 @@ void TDrawingView::Impl::Build() {
   QObject::connect(measure, &QToolButton::toggled, q, [this](bool on) {
     if (on) {
       zoomRect->setChecked(false);
-      status->setText(QStringLiteral("1 点目をクリックしてください。"));
+      status->setText(QCoreApplication::translate("TDrawingView", "1 点目をクリックしてください。"));
     }
     clicks.clear();
     canvas->setCursor(on ? Qt::CrossCursor : Qt::ArrowCursor);
@@ -429,9 +438,10 @@ void TDrawingView::Impl::Build() {
   QObject::connect(pdf, &QToolButton::clicked, q, [this] {
     if (!scene) return;
     const QString suggested = QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
-    const QString file = QFileDialog::getSaveFileName(q, QStringLiteral("PDF 出力"), suggested,
-                                                      QStringLiteral("PDF (*.pdf)"));
-    if (!file.isEmpty() && !q->ExportPdf(file)) status->setText(QStringLiteral("PDF を書き込めませんでした: ") + file);
+    const QString file = QFileDialog::getSaveFileName(q, QCoreApplication::translate("TDrawingView", "PDF 出力"),
+                                                      suggested, QStringLiteral("PDF (*.pdf)"));
+    if (!file.isEmpty() && !q->ExportPdf(file))
+      status->setText(QCoreApplication::translate("TDrawingView", "PDF を書き込めませんでした: %1").arg(file));
   });
 }
 
@@ -485,7 +495,7 @@ void TDrawingView::Open(const QString& path) {
     std::shared_ptr<TLoadedDrawing> read = w->result();
     d_->busy = false;
     if (!read) {
-      d_->problem = QStringLiteral("SXF の図面ではないため表示できません。");
+      d_->problem = QCoreApplication::translate("TDrawingView", "SXF の図面ではないため表示できません。");
       d_->note->setText(d_->problem);
       d_->note->show();
       d_->canvas->update();
@@ -542,7 +552,8 @@ void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::uniqu
     }
   }
   if (d_->drawing && d_->drawing->Stop.Broken) {
-    d_->problem = QStringLiteral("図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。")
+    d_->problem = QCoreApplication::translate(
+                      "TDrawingView", "図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。")
                       .arg(d_->drawing->Stop.Line)
                       .arg(QString::fromStdString(d_->drawing->Stop.Reason));
   }
@@ -551,11 +562,12 @@ void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::uniqu
   QString facts;
   if (d_->drawing) {
     const QRectF s = d_->scene->SheetRect();
-    facts = QStringLiteral("用紙 %1 (%2 × %3 mm)、図形 %4 個")
-                .arg(QString::fromStdString(d_->drawing->SheetName.empty() ? std::string("free") : d_->drawing->SheetName))
-                .arg(s.width(), 0, 'g', 6)
-                .arg(s.height(), 0, 'g', 6)
-                .arg(QLocale(QLocale::Japanese).toString(qulonglong(d_->drawing->Primitives.size())));
+    // One pass: the sheet's name comes from the file and may hold "%2".
+    facts =
+        QCoreApplication::translate("TDrawingView", "用紙 %1 (%2 × %3 mm)、図形 %4 個")
+            .arg(QString::fromStdString(d_->drawing->SheetName.empty() ? std::string("free") : d_->drawing->SheetName),
+                 QString::number(s.width(), 'g', 6), QString::number(s.height(), 'g', 6),
+                 QLocale(QLocale::Japanese).toString(qulonglong(d_->drawing->Primitives.size())));
   }
   d_->status->setText(facts);
   d_->FillSide();

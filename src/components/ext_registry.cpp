@@ -308,4 +308,16 @@ void TExtRegistry::SaveWindowPlacement(const QWidget* form) {
   PlacementKey(form).WritePlacement(form);
 }
 
+TUiLanguageChoice ReadUiLanguageChoice() {
+  const QString v = TExtRegistry().ReadString(QStringLiteral("UiLanguage"), QString()).trimmed().toLower();
+  if (v == QLatin1String("ja")) return TUiLanguageChoice::Japanese;
+  if (v == QLatin1String("en")) return TUiLanguageChoice::English;
+  return TUiLanguageChoice::Automatic;
+}
+
+void WriteUiLanguageChoice(TUiLanguageChoice choice) {
+  const char* v = choice == TUiLanguageChoice::Japanese ? "ja" : choice == TUiLanguageChoice::English ? "en" : "auto";
+  TExtRegistry().WriteString(QStringLiteral("UiLanguage"), QString::fromLatin1(v));
+}
+
 }  // namespace dlvr

@@ -98,4 +98,11 @@ class TExtRegistry {
   bool placementLoaded_ = false;
 };
 
+// The language of the program's texts the user chose, kept as the text value
+// "UiLanguage" of the program's key ("ja", "en", "auto"; anything else reads
+// as automatic: the system's language).
+enum class TUiLanguageChoice { Automatic, Japanese, English };
+TUiLanguageChoice ReadUiLanguageChoice();
+void WriteUiLanguageChoice(TUiLanguageChoice choice);
+
 }  // namespace dlvr

@@ -3,11 +3,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QTimer>
 
-#include "check/report_layout.h"
+#include "components/drawing_canvas.h"
 
 namespace dlvr {
 namespace {
@@ -75,7 +76,7 @@ DialogAnswer TMessageBoxService::AnswerOf(QMessageBox::StandardButton button) {
 }
 
 void TMessageBoxService::Prepare(QMessageBox& box, const MessageRequest& r) {
-  box.setWindowTitle(r.Caption.empty() ? QString::fromUtf8(kApplicationTitle) : QString::fromStdString(r.Caption));
+  box.setWindowTitle(r.Caption.empty() ? ApplicationTitle() : QString::fromStdString(r.Caption));
   // File and folder names in messages may hold "<" or "&": never markup.
   box.setTextFormat(Qt::PlainText);
   box.setText(BoxText(r.Text));
@@ -97,16 +98,21 @@ void TMessageBoxService::Prepare(QMessageBox& box, const MessageRequest& r) {
     case MsgButtons::YesNoCancel: buttons = B::Yes | B::No | B::Cancel; break;
   }
   box.setStandardButtons(buttons);
-  // The buttons speak Japanese whatever the desktop's language.
+  // The buttons speak the program's language whatever the desktop's.
   struct Caption {
     B Button;
     const char* Text;
   };
-  static const Caption kCaptions[] = {{B::Ok, "OK"},         {B::Cancel, "キャンセル"}, {B::Abort, "中止(&A)"},
-                                      {B::Retry, "再試行(&R)"}, {B::Ignore, "無視(&I)"},  {B::Yes, "はい(&Y)"},
-                                      {B::No, "いいえ(&N)"}};
+  static const Caption kCaptions[] = {{B::Ok, "OK"},
+                                      {B::Cancel, QT_TRANSLATE_NOOP("TMessageBoxService", "キャンセル")},
+                                      {B::Abort, QT_TRANSLATE_NOOP("TMessageBoxService", "中止(&A)")},
+                                      {B::Retry, QT_TRANSLATE_NOOP("TMessageBoxService", "再試行(&R)")},
+                                      {B::Ignore, QT_TRANSLATE_NOOP("TMessageBoxService", "無視(&I)")},
+                                      {B::Yes, QT_TRANSLATE_NOOP("TMessageBoxService", "はい(&Y)")},
+                                      {B::No, QT_TRANSLATE_NOOP("TMessageBoxService", "いいえ(&N)")}};
   for (const Caption& c : kCaptions)
-    if (QAbstractButton* b = box.button(c.Button)) b->setText(QString::fromUtf8(c.Text));
+    if (QAbstractButton* b = box.button(c.Button))
+      b->setText(QCoreApplication::translate("TMessageBoxService", c.Text));
   const B def = ButtonOf(r.Default);
   if (def != B::NoButton && buttons.testFlag(def)) box.setDefaultButton(def);
   if (QAbstractButton* cancel = box.button(B::Cancel)) box.setEscapeButton(cancel);

@@ -1,8 +1,8 @@
 // The viewer's dialog service: every message and question of the system as
 // a modal message box over the active window, with its icon, its buttons in
-// Japanese ("OK", "キャンセル", "中止(&A)", "再試行(&R)", "無視(&I)",
-// "はい(&Y)", "いいえ(&N)"), its default button, and the application title as
-// caption unless the request names one.
+// the program's language ("OK", "キャンセル", "中止(&A)", "再試行(&R)",
+// "無視(&I)", "はい(&Y)", "いいえ(&N)" in Japanese), its default button, and
+// the application title as caption unless the request names one.
 //
 // The answer is the button clicked. Escape and the window's close button
 // answer Cancel when the box has a Cancel button and DialogAnswer::None

@@ -2,6 +2,7 @@
 
 #include <libxml/tree.h>
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFutureWatcher>
 #include <QPromise>
@@ -117,7 +118,7 @@ QString DecodeText(QByteArray bytes, const QString& declared) {
 // A byte count in a reader's terms ("1,234 バイト" / "1.2 MB").
 QString SizeText(qint64 bytes) {
   QLocale c(QLocale::Japanese);
-  QString exact = c.toString(bytes) + QStringLiteral(" バイト");
+  QString exact = QCoreApplication::translate("TPreviewView", "%1 バイト").arg(c.toString(bytes));
   if (bytes < 1024) return exact;
   return c.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat) + QStringLiteral(" (") + exact +
          QStringLiteral(")");
@@ -277,25 +278,36 @@ void TransformPage(TXmlJob& job, TXmlPrepared& out) {
       out.Html = QByteArray(r.Output.data(), static_cast<qsizetype>(r.Output.size()));
       out.Encoding = QString::fromStdString(r.Encoding);
       if (!r.Refused.empty())
-        out.Note = QStringLiteral("納品データの外のファイル、または読めないファイルは読み込みませんでした: %1")
+        out.Note = QCoreApplication::translate(
+                       "TPreviewView", "納品データの外のファイル、または読めないファイルは読み込みませんでした: %1")
                        .arg(QString::fromStdString(r.Refused.front()));
       return;
     }
     case S::NoStylesheet:
     case S::StylesheetMissing:
-      out.Note = QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(href);
+      out.Note = QCoreApplication::translate("TPreviewView",
+                                             "スタイルシート %1 が見つからないため、要素の一覧で表示しています。")
+                     .arg(href);
       break;
     case S::StylesheetUnreadable:
-      out.Note = QStringLiteral("スタイルシート %1 を読めないため、要素の一覧で表示しています。").arg(href);
+      out.Note =
+          QCoreApplication::translate("TPreviewView", "スタイルシート %1 を読めないため、要素の一覧で表示しています。")
+              .arg(href);
       break;
     case S::TimedOut:
-      out.Note = QStringLiteral("スタイルシート %1 の変換に時間がかかりすぎるため、要素の一覧で表示しています。").arg(href);
+      out.Note = QCoreApplication::translate(
+                     "TPreviewView", "スタイルシート %1 の変換に時間がかかりすぎるため、要素の一覧で表示しています。")
+                     .arg(href);
       break;
     case S::TooLarge:
-      out.Note = QStringLiteral("スタイルシート %1 の変換結果が大きすぎるため、要素の一覧で表示しています。").arg(href);
+      out.Note = QCoreApplication::translate(
+                     "TPreviewView", "スタイルシート %1 の変換結果が大きすぎるため、要素の一覧で表示しています。")
+                     .arg(href);
       break;
     case S::TransformFailed:
-      out.Note = QStringLiteral("スタイルシート %1 で変換できないため、要素の一覧で表示しています。").arg(href);
+      out.Note = QCoreApplication::translate("TPreviewView",
+                                             "スタイルシート %1 で変換できないため、要素の一覧で表示しています。")
+                     .arg(href);
       break;
   }
   out.Shown = TXmlPrepared::Kind::Tree;
@@ -317,9 +329,9 @@ bool ReportEarlyPage(TXmlJob& job, xmlDoc* partial, TXmlPromise& promise) {
     out->Early = true;
     out->TreeDoc = std::shared_ptr<xmlDoc>(PageDocument(partial, records, 0, kPageRecords).release(), TXmlDocFree());
     if (!out->TreeDoc) return false;
-    out->Note = QStringLiteral("%1 を読み込んでいます… (先頭の %2 件を表示しています)")
-                    .arg(QFileInfo(job.Origin).fileName())
-                    .arg(kPageRecords);
+    // One pass: the file's name may hold "%2".
+    out->Note = QCoreApplication::translate("TPreviewView", "%1 を読み込んでいます… (先頭の %2 件を表示しています)")
+                    .arg(QFileInfo(job.Origin).fileName(), QString::number(kPageRecords));
     DumpTree(out->TreeDoc.get(), *out);
     promise.addResult(out);
     return true;
@@ -356,7 +368,7 @@ void PrepareXml(const std::shared_ptr<TXmlJob>& job, TXmlPromise& promise) {
     // Not well-formed, or past the parser's depth and expansion limits:
     // shown as the text it is (also when a first page was shown already).
     out->Shown = TXmlPrepared::Kind::Text;
-    out->Note = QStringLiteral("XML として読めないため、テキストとして表示しています。");
+    out->Note = QCoreApplication::translate("TPreviewView", "XML として読めないため、テキストとして表示しています。");
     promise.addResult(out);
     return;
   }
@@ -378,7 +390,9 @@ void PrepareXml(const std::shared_ptr<TXmlJob>& job, TXmlPromise& promise) {
   job->Href = QString::fromStdString(href);
   job->Stylesheet = ResolveStylesheetHref(ExtractFilePath(job->Origin.toStdString()), href);
   if (job->Stylesheet.empty()) {
-    out->Note = QStringLiteral("スタイルシート %1 が見つからないため、要素の一覧で表示しています。").arg(job->Href);
+    out->Note = QCoreApplication::translate("TPreviewView",
+                                            "スタイルシート %1 が見つからないため、要素の一覧で表示しています。")
+                    .arg(job->Href);
     DumpTree(job->Doc.get(), *out);
     promise.addResult(out);
     return;
@@ -521,11 +535,13 @@ void TPreviewView::Impl::Build() {
   recordBar->setObjectName(QStringLiteral("RecordBar"));
   auto* bar = new QHBoxLayout(recordBar);
   bar->setContentsMargins(4, 2, 4, 2);
-  prevRecords = new QPushButton(QStringLiteral("◀ 前の %1 件").arg(kPageRecords), recordBar);
+  prevRecords =
+      new QPushButton(QCoreApplication::translate("TPreviewView", "◀ 前の %1 件").arg(kPageRecords), recordBar);
   prevRecords->setObjectName(QStringLiteral("btnPrevRecords"));
   recordLabel = new QLabel(recordBar);
   recordLabel->setObjectName(QStringLiteral("lblRecords"));
-  nextRecords = new QPushButton(QStringLiteral("次の %1 件 ▶").arg(kPageRecords), recordBar);
+  nextRecords =
+      new QPushButton(QCoreApplication::translate("TPreviewView", "次の %1 件 ▶").arg(kPageRecords), recordBar);
   nextRecords->setObjectName(QStringLiteral("btnNextRecords"));
   bar->addWidget(prevRecords);
   bar->addWidget(recordLabel);
@@ -562,7 +578,8 @@ void TPreviewView::Impl::Build() {
     // A link leads only to files the page itself may read.
     const std::string local = ResolveCase(target.toLocalFile().toStdString());
     if (SandboxCanonical(Sandbox(), local).empty()) {
-      SetNote(QStringLiteral("納品データの外のファイルは開きません: %1").arg(target.toLocalFile()));
+      SetNote(QCoreApplication::translate("TPreviewView", "納品データの外のファイルは開きません: %1")
+                  .arg(target.toLocalFile()));
       return;
     }
     if (QFileInfo(QString::fromStdString(local)).isFile())
@@ -582,7 +599,8 @@ void TPreviewView::Impl::Build() {
   tree = new QTreeWidget(stack);
   tree->setObjectName(QStringLiteral("XmlTree"));
   tree->setColumnCount(2);
-  tree->setHeaderLabels({QStringLiteral("要素"), QStringLiteral("内容")});
+  tree->setHeaderLabels(
+      {QCoreApplication::translate("TPreviewView", "要素"), QCoreApplication::translate("TPreviewView", "内容")});
   tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   QObject::connect(tree, &QTreeWidget::itemExpanded, q, [this](QTreeWidgetItem* item) { PopulateItem(item); });
   stack->addWidget(tree);
@@ -598,7 +616,7 @@ void TPreviewView::Impl::Build() {
 
 void TPreviewView::Impl::StartDrawing(const QString& file) {
   drawingPending = true;
-  SetNote(QStringLiteral("%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
+  SetNote(QCoreApplication::translate("TPreviewView", "%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
   kind = QStringLiteral("blank");
   stack->setCurrentWidget(blankPage);
   drawing->Open(file);
@@ -631,15 +649,15 @@ QWidget* TPreviewView::Impl::BuildPdfPage() {
     bar->addWidget(b);
     return b;
   };
-  prevPage = button("btnPrevPage", QStringLiteral("◀ 前のページ"));
+  prevPage = button("btnPrevPage", QCoreApplication::translate("TPreviewView", "◀ 前のページ"));
   pageLabel = new QLabel(pdfPage);
   pageLabel->setObjectName(QStringLiteral("lblPage"));
   bar->addWidget(pageLabel);
-  nextPage = button("btnNextPage", QStringLiteral("次のページ ▶"));
+  nextPage = button("btnNextPage", QCoreApplication::translate("TPreviewView", "次のページ ▶"));
   bar->addStretch(1);
-  QPushButton* fit = button("btnPdfFitWidth", QStringLiteral("幅に合わせる"));
-  QPushButton* zoomOut = button("btnPdfZoomOut", QStringLiteral("－"));
-  QPushButton* zoomIn = button("btnPdfZoomIn", QStringLiteral("＋"));
+  QPushButton* fit = button("btnPdfFitWidth", QCoreApplication::translate("TPreviewView", "幅に合わせる"));
+  QPushButton* zoomOut = button("btnPdfZoomOut", QCoreApplication::translate("TPreviewView", "－"));
+  QPushButton* zoomIn = button("btnPdfZoomIn", QCoreApplication::translate("TPreviewView", "＋"));
   v->addLayout(bar);
 
   pdfDoc = new QPdfDocument(q);
@@ -693,9 +711,9 @@ QWidget* TPreviewView::Impl::BuildImagePage() {
     bar->addWidget(b);
     return b;
   };
-  QPushButton* fit = button("btnImageFit", QStringLiteral("全体を表示"));
-  QPushButton* zoomOut = button("btnImageZoomOut", QStringLiteral("－"));
-  QPushButton* zoomIn = button("btnImageZoomIn", QStringLiteral("＋"));
+  QPushButton* fit = button("btnImageFit", QCoreApplication::translate("TPreviewView", "全体を表示"));
+  QPushButton* zoomOut = button("btnImageZoomOut", QCoreApplication::translate("TPreviewView", "－"));
+  QPushButton* zoomIn = button("btnImageZoomIn", QCoreApplication::translate("TPreviewView", "＋"));
   bar->addStretch(1);
   v->addLayout(bar);
   imageScroll = new QScrollArea(imagePage);
@@ -734,7 +752,7 @@ QWidget* TPreviewView::Impl::BuildOtherPage() {
   otherInfo->setWordWrap(true);
   otherInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
   v->addWidget(otherInfo);
-  openDefault = new QPushButton(QStringLiteral("既定のアプリケーションで開く"), otherPage);
+  openDefault = new QPushButton(QCoreApplication::translate("TPreviewView", "既定のアプリケーションで開く"), otherPage);
   openDefault->setObjectName(QStringLiteral("btnOpenDefault"));
   auto* row = new QHBoxLayout;
   row->addWidget(openDefault);
@@ -745,7 +763,8 @@ QWidget* TPreviewView::Impl::BuildOtherPage() {
     const QString file = FactsFile(path);
     if (file.isEmpty() || !QFileInfo(file).isFile() || !opener) return;
     if (!opener(QUrl::fromLocalFile(file)))
-      SetNote(QStringLiteral("この種類のファイルを開くアプリケーションが登録されていません。"));
+      SetNote(QCoreApplication::translate("TPreviewView",
+                                          "この種類のファイルを開くアプリケーションが登録されていません。"));
   });
   return otherPage;
 }
@@ -777,15 +796,15 @@ void TPreviewView::Impl::ShowOther(const QString& shown, const QString& why) {
   const QString file = FactsFile(shown);
   QFileInfo info(file);
   QStringList lines;
-  lines << QStringLiteral("ファイル名: ") + info.fileName();
-  lines << QStringLiteral("場所: ") + QDir::toNativeSeparators(info.absolutePath());
+  lines << QCoreApplication::translate("TPreviewView", "ファイル名: %1").arg(info.fileName());
+  lines << QCoreApplication::translate("TPreviewView", "場所: %1").arg(QDir::toNativeSeparators(info.absolutePath()));
   if (!info.exists()) {
-    lines << QStringLiteral("このファイルは存在しません。");
+    lines << QCoreApplication::translate("TPreviewView", "このファイルは存在しません。");
     openDefault->setEnabled(false);
   } else {
     QMimeDatabase mimes;
-    lines << QStringLiteral("種類: ") + mimes.mimeTypeForFile(info).comment();
-    lines << QStringLiteral("サイズ: ") + SizeText(info.size());
+    lines << QCoreApplication::translate("TPreviewView", "種類: %1").arg(mimes.mimeTypeForFile(info).comment());
+    lines << QCoreApplication::translate("TPreviewView", "サイズ: %1").arg(SizeText(info.size()));
     if (!why.isEmpty()) lines << why;
     openDefault->setEnabled(info.isFile());
   }
@@ -881,7 +900,8 @@ void TPreviewView::Impl::ShowHtmlFile(const QString& file, qint64 size) {
   if (cut) {
     // Laying out a page this large would hold the program up; its text is
     // shown instead.
-    SetNote(QStringLiteral("ファイルが大きいため (%1)、先頭の %2 だけをテキストとして表示しています。")
+    SetNote(QCoreApplication::translate("TPreviewView",
+                                        "ファイルが大きいため (%1)、先頭の %2 だけをテキストとして表示しています。")
                 .arg(SizeText(size), SizeText(kMaxTextBytes)));
     kind = QStringLiteral("text");
     rendered = decoded;
@@ -899,7 +919,7 @@ void TPreviewView::Impl::ShowTextFile(const QString& file, qint64 size) {
     // Do not end in the middle of a double-byte character or a line.
     int lastBreak = bytes.lastIndexOf('\n');
     if (lastBreak > 0) bytes.truncate(lastBreak + 1);
-    SetNote(QStringLiteral("ファイルが大きいため (%1)、先頭の %2 だけを表示しています。")
+    SetNote(QCoreApplication::translate("TPreviewView", "ファイルが大きいため (%1)、先頭の %2 だけを表示しています。")
                 .arg(SizeText(size), SizeText(kMaxTextBytes)));
   }
   kind = QStringLiteral("text");
@@ -918,7 +938,7 @@ bool TPreviewView::Impl::StartXml(const QString& file, qint64 size) {
     if (std::shared_ptr<TXmlPrepared> prepared = PrepareXmlNow(job)) ApplyXml(*prepared);
     return true;
   }
-  SetNote(QStringLiteral("%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
+  SetNote(QCoreApplication::translate("TPreviewView", "%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
   kind = QStringLiteral("blank");
   stack->setCurrentWidget(blankPage);
   std::shared_ptr<TXmlJob> j = job;
@@ -1008,7 +1028,7 @@ void TPreviewView::Impl::UpdateRecordBar() {
   QLocale c(QLocale::Japanese);
   if (job && watcher && !busy && kind == u"html") {
     // A first page shown while the file is still being read.
-    recordLabel->setText(QStringLiteral("1 – %1 件目 / 読み込み中…").arg(kPageRecords));
+    recordLabel->setText(QCoreApplication::translate("TPreviewView", "1 – %1 件目 / 読み込み中…").arg(kPageRecords));
     prevRecords->setEnabled(false);
     nextRecords->setEnabled(false);
     recordBar->show();
@@ -1020,9 +1040,9 @@ void TPreviewView::Impl::UpdateRecordBar() {
     return;
   }
   const std::size_t last = std::min(total, job->First + kPageRecords);
-  recordLabel->setText(QStringLiteral("%1 – %2 件目 / %3 件")
-                           .arg(c.toString(qulonglong(job->First + 1)), c.toString(qulonglong(last)),
-                                c.toString(qulonglong(total))));
+  recordLabel->setText(
+      QCoreApplication::translate("TPreviewView", "%1 – %2 件目 / %3 件")
+          .arg(c.toString(qulonglong(job->First + 1)), c.toString(qulonglong(last)), c.toString(qulonglong(total))));
   prevRecords->setEnabled(job->First > 0 && !busy);
   nextRecords->setEnabled(last < total && !busy);
   recordBar->show();
@@ -1051,7 +1071,7 @@ QTreeWidgetItem* TPreviewView::Impl::MakeItem(QTreeWidgetItem* parent, xmlNode* 
   item->setData(0, Qt::UserRole + 1, depth);
   if (HasElementChildren(node)) {
     if (depth + 1 >= kMaxTreeDepth) {
-      item->setText(1, QStringLiteral("… 以降は表示しません"));
+      item->setText(1, QCoreApplication::translate("TPreviewView", "… 以降は表示しません"));
     } else {
       // Its children are made when it is first expanded.
       item->setData(0, Qt::UserRole + 2, true);
@@ -1070,7 +1090,8 @@ void TPreviewView::Impl::PopulateItem(QTreeWidgetItem* item) {
   for (xmlNode* c = node->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE) continue;
     if (treeItems >= kMaxTreeItems) {
-      SetNote(QStringLiteral("要素が多いため、先頭の %1 個だけを表示しています。").arg(kMaxTreeItems));
+      SetNote(QCoreApplication::translate("TPreviewView", "要素が多いため、先頭の %1 個だけを表示しています。")
+                  .arg(kMaxTreeItems));
       break;
     }
     MakeItem(item, c, depth + 1);
@@ -1102,9 +1123,11 @@ void TPreviewView::Impl::ShowTree(const TXmlPrepared& prepared) {
   // the groups of the file.
   root->setExpanded(true);
   if (prepared.TooDeep && !prepared.TooMany && note->text().isEmpty())
-    SetNote(QStringLiteral("階層が深いため、%1 階層より深い要素は表示しません。").arg(kMaxTreeDepth));
+    SetNote(QCoreApplication::translate("TPreviewView", "階層が深いため、%1 階層より深い要素は表示しません。")
+                .arg(kMaxTreeDepth));
   if (prepared.TooMany && note->text().isEmpty())
-    SetNote(QStringLiteral("要素が多いため、先頭の %1 個だけを表示しています。").arg(kMaxTreeItems));
+    SetNote(QCoreApplication::translate("TPreviewView", "要素が多いため、先頭の %1 個だけを表示しています。")
+                .arg(kMaxTreeItems));
   tree->setUpdatesEnabled(true);
   stack->setCurrentWidget(tree);
 }
@@ -1153,10 +1176,10 @@ void TPreviewView::Navigate(const QString& path, const QString& origin) {
     bool shown = false;
     if (head.contains("%PDF-")) {
       shown = d_->ShowPdf(path);
-      if (!shown) d_->SetNote(QStringLiteral("PDF として読めませんでした。"));
+      if (!shown) d_->SetNote(QCoreApplication::translate("TPreviewView", "PDF として読めませんでした。"));
     } else if (!QImageReader::imageFormat(path).isEmpty()) {
       shown = d_->ShowImage(path);
-      if (!shown) d_->SetNote(QStringLiteral("画像として読めませんでした。"));
+      if (!shown) d_->SetNote(QCoreApplication::translate("TPreviewView", "画像として読めませんでした。"));
     } else if (ext == u"HTM" || ext == u"HTML" || markup.startsWith("<!doctype html") ||
                markup.startsWith("<html")) {
       d_->ShowHtmlFile(path, info.size());

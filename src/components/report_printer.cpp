@@ -11,7 +11,7 @@ namespace dlvr {
 
 bool PrintErrorReportOn(QPrinter& printer, const std::vector<std::array<std::string, 5>>& errors) {
   if (errors.empty()) return false;
-  printer.setDocName(QString::fromUtf8(kApplicationTitle));
+  printer.setDocName(ApplicationTitle());
   printer.setFullPage(true);  // positions count from the paper's corner
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
   if (!PaintErrorReport(printer, errors)) {
