@@ -284,39 +284,29 @@ void TfrmMain::CreateActions() {
   miViewLangE = Act("miViewLangE", QCoreApplication::translate("TfrmMain", "英語(&E)"));
   miViewLangJE = Act("miViewLangJE", QCoreApplication::translate("TfrmMain", "日本語（英語）(&A)"));
   miViewLangEJ = Act("miViewLangEJ", QCoreApplication::translate("TfrmMain", "英語（日本語）(&B)"));
-  auto* langs = new QActionGroup(this);
-  int tag = 0;
-  for (QAction* a : {miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ}) {
-    a->setCheckable(true);
-    a->setData(tag++);
-    langs->addAction(a);
-    connect(a, &QAction::triggered, this, [this, a] { miViewLangSubClick(a->data().toInt()); });
-  }
+  // Radio items tagged 0, 1, ... in order; a click passes the tag on.
+  auto radioItems = [this](std::initializer_list<QAction*> items, void (TfrmMain::*click)(int)) {
+    auto* group = new QActionGroup(this);
+    int tag = 0;
+    for (QAction* a : items) {
+      a->setCheckable(true);
+      a->setData(tag++);
+      group->addAction(a);
+      connect(a, &QAction::triggered, this, [this, a, click] { (this->*click)(a->data().toInt()); });
+    }
+  };
+  radioItems({miViewLangJ, miViewLangE, miViewLangJE, miViewLangEJ}, &TfrmMain::miViewLangSubClick);
   // The program's language: the menu's caption is the same in every language.
   miViewUiLangAuto = Act("miViewUiLangAuto", QCoreApplication::translate("TfrmMain", "自動（システムの言語）"));
   miViewUiLangJa = Act("miViewUiLangJa", QStringLiteral("日本語"));
   miViewUiLangEn = Act("miViewUiLangEn", QStringLiteral("English"));
-  auto* uiLangs = new QActionGroup(this);
-  tag = 0;
-  for (QAction* a : {miViewUiLangAuto, miViewUiLangJa, miViewUiLangEn}) {
-    a->setCheckable(true);
-    a->setData(tag++);
-    uiLangs->addAction(a);
-    connect(a, &QAction::triggered, this, [this, a] { miViewUiLanguageClick(a->data().toInt()); });
-  }
+  radioItems({miViewUiLangAuto, miViewUiLangJa, miViewUiLangEn}, &TfrmMain::miViewUiLanguageClick);
   miViewFileName = Act("miViewFileName", QCoreApplication::translate("TfrmMain", "ファイル名を表示(&N)"));
   miViewFileManage = Act("miViewFileManage", QCoreApplication::translate("TfrmMain", "管理ファイル名を表示(&M)"));
   miViewFileCont =
       Act("miViewFileCont", QCoreApplication::translate("TfrmMain", "電子納品オリジナルファイル名を表示(&C)"));
   miViewFileOrg = Act("miViewFileOrg", QCoreApplication::translate("TfrmMain", "オリジナルファイル内容を表示(&O)"));
-  auto* modes = new QActionGroup(this);
-  tag = 0;
-  for (QAction* a : {miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg}) {
-    a->setCheckable(true);
-    a->setData(tag++);
-    modes->addAction(a);
-    connect(a, &QAction::triggered, this, [this, a] { miViewFileNameClick(a->data().toInt()); });
-  }
+  radioItems({miViewFileName, miViewFileManage, miViewFileCont, miViewFileOrg}, &TfrmMain::miViewFileNameClick);
   miViewDC = Act("miViewDC", QCoreApplication::translate("TfrmMain", "DC表示(&D)"));
   miViewDelivery = Act("miViewDelivery", QCoreApplication::translate("TfrmMain", "納品表示(&L)"));
   miHintSoft =
