@@ -1,5 +1,6 @@
 #include "panes/base_info.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,23 +22,23 @@ namespace {
 
 // Row labels; "\r" breaks a label into two lines.
 const char* const kLabels[TfrmBaseInfo::kDataRows] = {
-    "メディア番号",
-    "メディア総枚数",
-    "発注図面フォルダ名",
-    "特記仕様書オリジナル\rファイルフォルダ名",
-    "打合せ簿フォルダ名",
-    "打合せ簿オリジナル\rファイルフォルダ名",
-    "施工計画書フォルダ名",
-    "施工計画書オリジナル\rファイルフォルダ名",
-    "完成図面フォルダ名",
-    "写真フォルダ名",
-    "その他フォルダ名",
-    "その他オリジナル\rファイルフォルダ名",
-    "ソフトウェア名",
-    "バージョン情報",
-    "メーカ名",
-    "メーカ連絡先",
-    "ソフトメーカ用ＴＡＧ",
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "メディア番号"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "メディア総枚数"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "発注図面フォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "特記仕様書オリジナル\rファイルフォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "打合せ簿フォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "打合せ簿オリジナル\rファイルフォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "施工計画書フォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "施工計画書オリジナル\rファイルフォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "完成図面フォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "写真フォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "その他フォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "その他オリジナル\rファイルフォルダ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "ソフトウェア名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "バージョン情報"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "メーカ名"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "メーカ連絡先"),
+    QT_TRANSLATE_NOOP("TfrmBaseInfo", "ソフトメーカ用ＴＡＧ"),
 };
 
 // Text lines per grid row, header included.
@@ -79,7 +80,7 @@ QLabel* MakeCategoryPanel(QWidget* parent, const char* name, const QString& capt
 
 TfrmBaseInfo::TfrmBaseInfo(TMdlTreeView& model, QWidget* parent) : QDialog(parent), model_(model) {
   setObjectName("frmBaseInfo");
-  setWindowTitle(QStringLiteral("基礎情報"));
+  setWindowTitle(QCoreApplication::translate("TfrmBaseInfo", "基礎情報"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                  Qt::WindowCloseButtonHint);
 
@@ -118,8 +119,9 @@ TfrmBaseInfo::TfrmBaseInfo(TMdlTreeView& model, QWidget* parent) : QDialog(paren
   cscBase->SetStringGrid(grdBase);
   cscBase->SetEachColChars({12, 22, 85});
   cscBase->SetEachRowLines(QList<int>(std::begin(kRowLines), std::end(kRowLines)));
-  cscBase->SetFixedColStrings(
-      {QStringLiteral("カテゴリ"), QStringLiteral("項   目   名"), QStringLiteral("情　　　 報")});
+  cscBase->SetFixedColStrings({QCoreApplication::translate("TfrmBaseInfo", "カテゴリ"),
+                               QCoreApplication::translate("TfrmBaseInfo", "項   目   名"),
+                               QCoreApplication::translate("TfrmBaseInfo", "情　　　 報")});
   cscBase->Apply();
 
   // The category column is covered by two raised panels that scroll with
@@ -133,20 +135,23 @@ TfrmBaseInfo::TfrmBaseInfo(TMdlTreeView& model, QWidget* parent) : QDialog(paren
   QPalette shadow = pnlFixdShadow->palette();
   shadow.setColor(QPalette::Window, Qt::black);
   pnlFixdShadow->setPalette(shadow);
-  pnlFxdBase = MakeCategoryPanel(pnlFixdShadow, "pnlFxdBase", QStringLiteral("基礎情報"), font);
-  pnlFxdSoft = MakeCategoryPanel(pnlFixdShadow, "pnlFxdSoft", QStringLiteral("ソフトウェア\n情報"), font);
+  pnlFxdBase = MakeCategoryPanel(pnlFixdShadow, "pnlFxdBase",
+                                 QCoreApplication::translate("TfrmBaseInfo", "基礎情報", "category"), font);
+  pnlFxdSoft = MakeCategoryPanel(pnlFixdShadow, "pnlFxdSoft",
+                                 QCoreApplication::translate("TfrmBaseInfo", "ソフトウェア\n情報"), font);
 
   pnlButton = new QWidget(this);
   pnlButton->setObjectName("pnlButton");
   pnlButton->setFixedHeight(kButtonPanelHeight);
   auto* buttons = new QHBoxLayout(pnlButton);
   buttons->setContentsMargins(8, 8, 8, 8);
-  btnClose = new QPushButton(QStringLiteral("閉じる"), pnlButton);
+  btnClose = new QPushButton(QCoreApplication::translate("TfrmBaseInfo", "閉じる"), pnlButton);
   btnClose->setObjectName("btnClose");
   btnClose->setFixedSize(75, 25);
   // The edition of the guideline the delivery follows, at the left; the
   // button stays in the middle (as wide a space at the right).
-  lblEdition = new QLabel(QStringLiteral("要領: ") + QString::fromStdString(EditionText(DeliveryEdition(model_.MediaFolder()))),
+  lblEdition = new QLabel(QCoreApplication::translate("TfrmBaseInfo", "要領: %1")
+                              .arg(QString::fromStdString(EditionText(DeliveryEdition(model_.MediaFolder())))),
                           pnlButton);
   lblEdition->setObjectName("lblEdition");
   lblEdition->setMinimumWidth(0);
@@ -188,7 +193,7 @@ void TfrmBaseInfo::ShowBaseInfo(QWidget* parent, TMdlTreeView& model) {
 int TfrmBaseInfo::RowLines(int row) { return row >= 0 && row <= kDataRows ? kRowLines[row] : 1; }
 
 QString TfrmBaseInfo::RowLabel(int row) {
-  return row >= 1 && row <= kDataRows ? QString::fromUtf8(kLabels[row - 1]) : QString();
+  return row >= 1 && row <= kDataRows ? QCoreApplication::translate("TfrmBaseInfo", kLabels[row - 1]) : QString();
 }
 
 void TfrmBaseInfo::showEvent(QShowEvent* e) {

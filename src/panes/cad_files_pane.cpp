@@ -38,38 +38,38 @@ struct TDrawField {
 
 // The drawing's management fields, in grid rows 1 .. 32.
 const TDrawField kDrawFields[32] = {
-    {"図面名", "◎", "全角文字", 20, 5},
-    {"作成者名", "◎", "全角文字", 30, 7},
-    {"図面ファイル作成ソフトウェア名", "◎", "全角文字", 64, 3},
-    {"図面尺度", "◎", "半角英数字", 10, 9},
-    {"図面番号", "◎", "半角数字", 3, 10},
-    {"起点側測点-n", "○", "半角英数字", 4, 11},
-    {"起点側測点-m", "○", "半角英数字", 3, 12},
-    {"終点側測点-n", "○", "半角英数字", 4, 13},
-    {"終点側測点-m", "○", "半角英数字", 3, 14},
-    {"起点側距離標-n", "○", "半角英数字", 3, 15},
-    {"起点側距離標-m", "○", "半角英数字", 3, 16},
-    {"終点側距離標-n", "○", "半角英数字", 3, 17},
-    {"終点側距離標-m", "○", "半角英数字", 3, 18},
-    {"西側境界座標経度", "○", "半角英数字", 7, 19},
-    {"東側境界座標経度", "○", "半角英数字", 7, 20},
-    {"北側境界座標緯度", "○", "半角英数字", 7, 21},
-    {"南側境界座標緯度", "○", "半角英数字", 7, 22},
-    {"平面直角座標系", "○", "半角英数字", 2, 23},
-    {"西側境界平面直角座標", "○", "半角英数字", 11, 24},
-    {"東側境界平面直角座標", "○", "半角英数字", 11, 25},
-    {"北側境界平面直角座標", "○", "半角英数字", 11, 26},
-    {"南側境界平面直角座標", "○", "半角英数字", 11, 27},
-    {"詳細住所", "○", "全角文字", 64, 28},
-    {"基準点情報緯度", "○", "半角英数字", 7, 29},
-    {"基準点情報経度", "○", "半角英数字", 7, 30},
-    {"基準点情報平面直角座標系番号", "○", "半角英数字", 2, 31},
-    {"基準点情報平面直角座標X座標", "○", "半角英数字", 11, 32},
-    {"基準点情報平面直角座標Y座標", "○", "半角英数字", 11, 33},
-    {"受注者説明文", "△", "全角文字", 128, 34},
-    {"発注者説明文", "△", "全角文字", 128, 35},
-    {"成果品保存場所", "○", "全角文字", 40, 36},
-    {"予備", "△", "全角文字", 128, 37},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面名"), "◎", "全角文字", 20, 5},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "作成者名"), "◎", "全角文字", 30, 7},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面ファイル作成ソフトウェア名"), "◎", "全角文字", 64, 3},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面尺度"), "◎", "半角英数字", 10, 9},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面番号"), "◎", "半角数字", 3, 10},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側測点-n"), "○", "半角英数字", 4, 11},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側測点-m"), "○", "半角英数字", 3, 12},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側測点-n"), "○", "半角英数字", 4, 13},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側測点-m"), "○", "半角英数字", 3, 14},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側距離標-n"), "○", "半角英数字", 3, 15},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側距離標-m"), "○", "半角英数字", 3, 16},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側距離標-n"), "○", "半角英数字", 3, 17},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側距離標-m"), "○", "半角英数字", 3, 18},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "西側境界座標経度"), "○", "半角英数字", 7, 19},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "東側境界座標経度"), "○", "半角英数字", 7, 20},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "北側境界座標緯度"), "○", "半角英数字", 7, 21},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "南側境界座標緯度"), "○", "半角英数字", 7, 22},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "平面直角座標系"), "○", "半角英数字", 2, 23},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "西側境界平面直角座標"), "○", "半角英数字", 11, 24},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "東側境界平面直角座標"), "○", "半角英数字", 11, 25},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "北側境界平面直角座標"), "○", "半角英数字", 11, 26},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "南側境界平面直角座標"), "○", "半角英数字", 11, 27},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "詳細住所"), "○", "全角文字", 64, 28},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報緯度"), "○", "半角英数字", 7, 29},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報経度"), "○", "半角英数字", 7, 30},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報平面直角座標系番号"), "○", "半角英数字", 2, 31},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報平面直角座標X座標"), "○", "半角英数字", 11, 32},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報平面直角座標Y座標"), "○", "半角英数字", 11, 33},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "受注者説明文"), "△", "全角文字", 128, 34},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "発注者説明文"), "△", "全角文字", 128, 35},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "成果品保存場所"), "○", "全角文字", 40, 36},
+    {QT_TRANSLATE_NOOP("TfrmCADFiles", "予備"), "△", "全角文字", 128, 37},
 };
 
 // Lines of each division in the drawing kind lists.
@@ -134,7 +134,7 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   bvlFilename->setFrameShape(QFrame::Box);
   bvlFilename->setFrameShadow(QFrame::Sunken);
   bvlFilename->setGeometry(4, 4, 200, 29);
-  zLabel00 = MakeLabel(pnlTop, "zLabel00", QStringLiteral("ファイル名"), 12, 12);
+  zLabel00 = MakeLabel(pnlTop, "zLabel00", QCoreApplication::translate("TfrmCADFiles", "ファイル名"), 12, 12);
   edtFileName = new QLineEdit(pnlTop);
   edtFileName->setObjectName("edtFileName");
   edtFileName->setReadOnly(true);
@@ -149,36 +149,42 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   edtFileName->setGeometry(4 + kBevelExtra - 4, 8, 120, 21);
   edtFileName->installEventFilter(this);
 
-  rgpKubun = new QGroupBox(QStringLiteral(" 区分 "), pnlTop);
+  rgpKubun = new QGroupBox(QCoreApplication::translate("TfrmCADFiles", " 区分 "), pnlTop);
   rgpKubun->setObjectName("rgpKubun");
   rgpKubun->setGeometry(4, 40, 520, 44);
   {
     auto* row = new QHBoxLayout(rgpKubun);
-    const char* names[4] = {"道路詳細設計", "橋梁詳細設計", "樋門・樋管設計", "トンネル詳細設計"};
+    const QString names[4] = {QCoreApplication::translate("TfrmCADFiles", "道路詳細設計"),
+                              QCoreApplication::translate("TfrmCADFiles", "橋梁詳細設計"),
+                              QCoreApplication::translate("TfrmCADFiles", "樋門・樋管設計"),
+                              QCoreApplication::translate("TfrmCADFiles", "トンネル詳細設計")};
     for (int i = 0; i < 4; ++i) {
-      rbtKubun[static_cast<std::size_t>(i)] = new QRadioButton(QString::fromUtf8(names[i]), rgpKubun);
+      rbtKubun[static_cast<std::size_t>(i)] = new QRadioButton(names[i], rgpKubun);
       rbtKubun[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("rbtKubun%1").arg(i));
       row->addWidget(rbtKubun[static_cast<std::size_t>(i)]);
     }
   }
-  zLabel01 = MakeLabel(pnlTop, "zLabel01", QStringLiteral("ライフサイクル"), 4, 92);
+  zLabel01 = MakeLabel(pnlTop, "zLabel01", QCoreApplication::translate("TfrmCADFiles", "ライフサイクル"), 4, 92);
   cbxLifeCycle = new QComboBox(pnlTop);
   cbxLifeCycle->setObjectName("cbxLifeCycle");
-  cbxLifeCycle->addItems({QStringLiteral("S-測量"), QStringLiteral("D-設計"), QStringLiteral("C-施工"),
-                          QStringLiteral("M-維持管理")});
+  // The composed name takes the letter in front of each.
+  cbxLifeCycle->addItems({QCoreApplication::translate("TfrmCADFiles", "S-測量"),
+                          QCoreApplication::translate("TfrmCADFiles", "D-設計"),
+                          QCoreApplication::translate("TfrmCADFiles", "C-施工"),
+                          QCoreApplication::translate("TfrmCADFiles", "M-維持管理")});
   cbxLifeCycle->setGeometry(90, 90, 110, 21);
-  zLabel02 = MakeLabel(pnlTop, "zLabel02", QStringLiteral("整理番号"), 210, 92);
+  zLabel02 = MakeLabel(pnlTop, "zLabel02", QCoreApplication::translate("TfrmCADFiles", "整理番号"), 210, 92);
   edtSortNo = MakeNumberEdit(pnlTop, "edtSortNo", 1, TKeyMask::mkDefault, Qt::AlignCenter, 270, 90, 24);
   udnSortNo = MakeUpDown(pnlTop, "udnSortNo", 0, 35, 294, 90);
-  zLabel03 = MakeLabel(pnlTop, "zLabel03", QStringLiteral("図面種類"), 4, 118);
+  zLabel03 = MakeLabel(pnlTop, "zLabel03", QCoreApplication::translate("TfrmCADFiles", "図面種類"), 4, 118);
   cbxDrawKind = new QComboBox(pnlTop);
   cbxDrawKind->setObjectName("cbxDrawKind");
   cbxDrawKind->setGeometry(90, 116, 200, 21);
-  zLabel04 = MakeLabel(pnlTop, "zLabel04", QStringLiteral("図面番号"), 300, 118);
+  zLabel04 = MakeLabel(pnlTop, "zLabel04", QCoreApplication::translate("TfrmCADFiles", "図面番号"), 300, 118);
   edtDrawNo =
       MakeNumberEdit(pnlTop, "edtDrawNo", 3, TKeyMask::mkNumeric, Qt::AlignRight | Qt::AlignVCenter, 360, 116, 36);
   udnDrawNo = MakeUpDown(pnlTop, "udnDrawNo", 1, 999, 396, 116);
-  zLabel05 = MakeLabel(pnlTop, "zLabel05", QStringLiteral("改訂履歴"), 420, 118);
+  zLabel05 = MakeLabel(pnlTop, "zLabel05", QCoreApplication::translate("TfrmCADFiles", "改訂履歴"), 420, 118);
   edtRev = MakeNumberEdit(pnlTop, "edtRev", 1, TKeyMask::mkDefault, Qt::AlignCenter, 480, 116, 24);
   udnRev = MakeUpDown(pnlTop, "udnRev", 0, 35, 504, 116);
   layout->addWidget(pnlTop);
@@ -204,11 +210,11 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   for (int i = 0; i < 32; ++i) {
     const TDrawField& f = kDrawFields[i];
     const int row = i + 1;
-    Grid->SetCell(0, row, QString::fromUtf8(f.Label));
+    Grid->SetCell(0, row, QCoreApplication::translate("TfrmCADFiles", f.Label));
     Grid->SetCell(1, row, QString());
     Grid->SetCell(2, row, QString::fromUtf8(f.Mark));
     Grid->SetCell(3, row, QString());
-    Grid->SetCell(4, row, QString::fromUtf8(f.Mask));
+    Grid->SetCell(4, row, ShownMask(QString::fromUtf8(f.Mask)));
     Grid->SetCell(5, row, QString::number(f.Max));
   }
   Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { GridSetCellAtr(col, row, atr); };
@@ -321,7 +327,9 @@ int TfrmCADFiles::RowBytes(int row) const {
   bool ok = false;
   int bytes = Grid->Cell(5, row).toInt(&ok);
   if (!ok) bytes = 0;
-  if (Grid->Cell(4, row).contains(QStringLiteral("全角"))) bytes *= 2;
+  // By the field's own representation: the grid shows it translated.
+  if (row >= 1 && row <= 32 && std::string_view(kDrawFields[row - 1].Mask).find("全角") != std::string_view::npos)
+    bytes *= 2;
   return bytes;
 }
 

@@ -25,9 +25,19 @@ namespace {
 
 constexpr int kColumns = 5;
 constexpr int kRowHeight = 16;
-const char* const kReportTitle = "電子納品チェック結果";
-// Said wherever the findings are those made until the user stopped the check.
-QString StoppedNote() { return QString::fromUtf8(kStoppedNote); }
+// Said wherever the findings are those made until the user stopped the check
+// (the note the report's count line ends with).
+QString StoppedSuffix() { return QCoreApplication::translate("TfrmDeliveryCheck", "（中止しました）"); }
+// The title of the report, and the name a written one is offered under.
+QString ReportName() { return QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェック結果"); }
+// The grid's column headers, which the CSV's header row repeats.
+QStringList ColumnHeaders() {
+  return {QCoreApplication::translate("TfrmDeliveryCheck", "重要度"),
+          QCoreApplication::translate("TfrmDeliveryCheck", "メディア"),
+          QCoreApplication::translate("TfrmDeliveryCheck", "ファイル・フォルダ"),
+          QCoreApplication::translate("TfrmDeliveryCheck", "規則"),
+          QCoreApplication::translate("TfrmDeliveryCheck", "内容")};
+}
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -58,21 +68,27 @@ QString CanonicalOrClean(const QString& path) {
 
 TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   setObjectName("frmDeliveryCheck");
-  setWindowTitle(QStringLiteral("電子納品チェック"));
+  setWindowTitle(QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェック"));
   setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
-  Label1 = AddListHeading(this, layout, QStringLiteral("電子納品チェックの結果、以下の問題が見つかりました。"));
+  Label1 = AddListHeading(
+      this, layout,
+      QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェックの結果、以下の問題が見つかりました。"));
   ToolBar1 = AddListToolBar(this, layout);
-  tlbPrint = AddListButton(ToolBar1, "tlbPrint", QStringLiteral("    印刷    "), QStringLiteral("印刷 (Ctrl+P)"));
+  tlbPrint = AddListButton(ToolBar1, "tlbPrint", QCoreApplication::translate("TfrmDeliveryCheck", "    印刷    "),
+                           QCoreApplication::translate("TfrmDeliveryCheck", "印刷 (Ctrl+P)"));
   tlbPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  tlbCsv = AddListButton(ToolBar1, "tlbCsv", QStringLiteral("CSV 出力"), QStringLiteral("CSV ファイルに書き出します"));
-  tlbPdf = AddListButton(ToolBar1, "tlbPdf", QStringLiteral("PDF 出力"), QStringLiteral("PDF ファイルに書き出します"));
+  tlbCsv = AddListButton(ToolBar1, "tlbCsv", QCoreApplication::translate("TfrmDeliveryCheck", "CSV 出力"),
+                         QCoreApplication::translate("TfrmDeliveryCheck", "CSV ファイルに書き出します"));
+  tlbPdf = AddListButton(ToolBar1, "tlbPdf", QCoreApplication::translate("TfrmDeliveryCheck", "PDF 出力"),
+                         QCoreApplication::translate("TfrmDeliveryCheck", "PDF ファイルに書き出します"));
   ToolBar1->addSeparator();
-  tblClose = AddListButton(ToolBar1, "tblClose", QStringLiteral("閉じる"), QStringLiteral("閉じる"));
+  tblClose = AddListButton(ToolBar1, "tblClose", QCoreApplication::translate("TfrmDeliveryCheck", "閉じる"),
+                           QCoreApplication::translate("TfrmDeliveryCheck", "閉じる"));
   Grid = AddListGrid(this, layout, kColumns, kRowHeight, ssBoth);
 
   cscFindings = new TCellSizeControl(this);
@@ -80,7 +96,7 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   cscFindings->SetStringGrid(Grid);
   cscFindings->SetDefaultRowLines(-kRowHeight);
   cscFindings->SetEachColChars({7, 8, 36, 20, 60});
-  cscFindings->SetFixedColStrings({"重要度", "メディア", "ファイル・フォルダ", "規則", "内容"});
+  cscFindings->SetFixedColStrings(ColumnHeaders());
   cscFindings->Apply();
 
   StatusBar1 = new QStatusBar(this);
@@ -116,8 +132,11 @@ int TfrmDeliveryCheck::ShowFindings(QWidget* parent, const std::vector<TFinding>
                                     const QStringList& mediaFolders, bool stopped) {
   // Information alone (a PDF's page count) is no problem: the delivery is sound.
   if (!HasProblem(findings)) {
-    Inform(stopped ? "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。"
-                   : "電子納品チェックで問題は見つかりませんでした。");
+    Inform((stopped
+                ? QCoreApplication::translate("TfrmDeliveryCheck",
+                                              "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。")
+                : QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェックで問題は見つかりませんでした。"))
+               .toStdString());
     return 0;
   }
   TfrmDeliveryCheck form(parent);
@@ -129,9 +148,13 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
   findings_ = findings;
   mediaFolders_ = mediaFolders;
   stopped_ = stopped;
-  setWindowTitle(QStringLiteral("電子納品チェック") + (stopped ? StoppedNote() : QString()));
-  Label1->setText(stopped ? QStringLiteral("電子納品チェックを中止しました。中止までに以下の問題が見つかりました。")
-                          : QStringLiteral("電子納品チェックの結果、以下の問題が見つかりました。"));
+  setWindowTitle(QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェック") +
+                 (stopped ? StoppedSuffix() : QString()));
+  Label1->setText(
+      stopped
+          ? QCoreApplication::translate("TfrmDeliveryCheck",
+                                        "電子納品チェックを中止しました。中止までに以下の問題が見つかりました。")
+          : QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェックの結果、以下の問題が見つかりました。"));
   const int rows = static_cast<int>(findings.size()) + 1;
   Grid->SetRowCount(std::max(2, rows));
   for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, 1, QString());
@@ -141,16 +164,14 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
                                      Shown(f.Found)};
     for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
   }
-  lblCount->setText(Q(FindingCountText(findings)) + (stopped ? StoppedNote() : QString()));
+  lblCount->setText(Q(FindingCountText(findings)) + (stopped ? StoppedSuffix() : QString()));
   Grid->MoveTo(0, 1, false);
   Grid->SetTopRow(1);
   Grid->RefreshVertScrollBar();
   Grid->viewport()->update();
 }
 
-QString TfrmDeliveryCheck::ReportTitle() const {
-  return QString::fromUtf8(kReportTitle) + (stopped_ ? StoppedNote() : QString());
-}
+QString TfrmDeliveryCheck::ReportTitle() const { return ReportName() + (stopped_ ? StoppedSuffix() : QString()); }
 
 void TfrmDeliveryCheck::GridSetCellAtr(int col, int row, TCellAtr& atr) {
   if (row == 0) {
@@ -183,7 +204,13 @@ void TfrmDeliveryCheck::FitLastColumn() {
 }
 
 QByteArray TfrmDeliveryCheck::FindingsCsv(const std::vector<TFinding>& findings) {
-  QString text = QStringLiteral("重要度,メディア,ファイル・フォルダ,規則,内容\r\n");
+  // The header row as the window's (the file is for people to read).
+  QString text;
+  for (const QString& header : ColumnHeaders()) {
+    if (!text.isEmpty()) text += QLatin1Char(',');
+    text += CsvField(header);
+  }
+  text += QStringLiteral("\r\n");
   for (const TFinding& f : findings) {
     const QString fields[] = {Q(SeverityName(f.Severity)), Q(f.Medium), Q(f.Path), Q(f.Rule), Q(f.Found)};
     for (int c = 0; c < kColumns; ++c) {
@@ -210,8 +237,10 @@ bool TfrmDeliveryCheck::InsideFolders(const QString& path, const QStringList& fo
 
 bool TfrmDeliveryCheck::TargetAllowed(const QString& path) {
   if (!InsideFolders(path, mediaFolders_)) return true;
-  Ask("電子納品のフォルダには書き出せません。\r別の場所を選んでください。", MsgIcon::Warning, MsgButtons::Ok,
-      DialogAnswer::Ok);
+  Ask(QCoreApplication::translate("TfrmDeliveryCheck",
+                                  "電子納品のフォルダには書き出せません。\r別の場所を選んでください。")
+          .toStdString(),
+      MsgIcon::Warning, MsgButtons::Ok, DialogAnswer::Ok);
   return false;
 }
 
@@ -221,10 +250,13 @@ bool TfrmDeliveryCheck::ExportCsv(const QString& path) {
   // when writing fails, and a link is replaced, never written through.
   QSaveFile file(path);
   if (file.open(QIODevice::WriteOnly) && file.write(FindingsCsv(findings_)) >= 0 && file.commit()) {
-    StatusBar1->showMessage(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), 5000);
+    StatusBar1->showMessage(
+        QCoreApplication::translate("TfrmDeliveryCheck", "%1 に書き出しました。").arg(QDir::toNativeSeparators(path)),
+        5000);
     return true;
   }
-  Ask("ファイルに書き出せませんでした。\r" + path.toStdString(), MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+  Ask(QCoreApplication::translate("TfrmDeliveryCheck", "ファイルに書き出せませんでした。\r%1").arg(path).toStdString(),
+      MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
   return false;
 }
 
@@ -234,18 +266,22 @@ bool TfrmDeliveryCheck::ExportPdf(const QString& path) {
   const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_, stopped_), ReportTitle());
   QApplication::restoreOverrideCursor();
   if (ok) {
-    StatusBar1->showMessage(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), 5000);
+    StatusBar1->showMessage(
+        QCoreApplication::translate("TfrmDeliveryCheck", "%1 に書き出しました。").arg(QDir::toNativeSeparators(path)),
+        5000);
     return true;
   }
-  Ask("ファイルに書き出せませんでした。\r" + path.toStdString(), MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+  Ask(QCoreApplication::translate("TfrmDeliveryCheck", "ファイルに書き出せませんでした。\r%1").arg(path).toStdString(),
+      MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
   return false;
 }
 
 void TfrmDeliveryCheck::ExportClick(bool pdf) {
-  const QString caption = pdf ? QStringLiteral("PDF 出力") : QStringLiteral("CSV 出力");
+  const QString caption = pdf ? QCoreApplication::translate("TfrmDeliveryCheck", "PDF 出力")
+                              : QCoreApplication::translate("TfrmDeliveryCheck", "CSV 出力");
   // Suggested in the home folder: never beside the delivery.
   const QString suggested =
-      QDir::home().filePath(QString::fromUtf8(kReportTitle) + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
+      QDir::home().filePath(ReportName() + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
   const QString filter = pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("CSV (*.csv)");
   const QString path = AskSavePath ? AskSavePath(this, caption, suggested, filter)
                                    : QFileDialog::getSaveFileName(this, caption, suggested, filter);

@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 const QColor kEditColor(192, 255, 255);
+const QString kWide = QStringLiteral("全角文字");
 
 // Removes a file, read-only or not. True when it is gone afterwards.
 bool RemoveFile(const std::string& path) {
@@ -86,8 +87,10 @@ bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPr
     if (container) container->hide();
     // Both texts are empty only when the item carries no file at all.
     if (path == model.GetFileItem(item, 0))
-      Ask("リンクされているファイルが見つかりません。\r再度ファイルの添付を行ってください。", MsgIcon::Warning,
-          MsgButtons::Ok, DialogAnswer::Ok);
+      Ask(QCoreApplication::translate(
+              "TfrmFiles", "リンクされているファイルが見つかりません。\r再度ファイルの添付を行ってください。")
+              .toStdString(),
+          MsgIcon::Warning, MsgButtons::Ok, DialogAnswer::Ok);
     return false;
   }
   if (container) container->show();
@@ -146,13 +149,13 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
   cscFile = MakeFieldSizes(this, "cscFile", Grid, 29, 14);
 
   Grid->SetColWidth(1, -1);
-  Grid->SetCell(0, 1, QStringLiteral("ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報"));
+  Grid->SetCell(0, 1, QCoreApplication::translate("TfrmFiles", "ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報"));
   Grid->SetCell(2, 1, QStringLiteral("◎"));
-  Grid->SetCell(4, 1, QStringLiteral("全角文字"));
+  Grid->SetCell(4, 1, ShownMask(kWide));
   Grid->SetCell(5, 1, QStringLiteral("64"));
-  Grid->SetCell(0, 2, QStringLiteral("オリジナルファイル内容"));
+  Grid->SetCell(0, 2, QCoreApplication::translate("TfrmFiles", "オリジナルファイル内容"));
   Grid->SetCell(2, 2, QStringLiteral("◎"));
-  Grid->SetCell(4, 2, QStringLiteral("全角文字"));
+  Grid->SetCell(4, 2, ShownMask(kWide));
   Grid->SetCell(5, 2, QStringLiteral("64"));
   Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { SetCellAtr(col, row, atr); };
   Grid->OnSetWinCtrl = [](int, int, int, QWidget*& ctrl, QRect&, bool&) { ctrl = nullptr; };
@@ -189,7 +192,8 @@ int TfrmFiles::RowBytes(int row) const {
   bool ok = false;
   int bytes = Grid->Cell(5, row).toInt(&ok);
   if (!ok) bytes = 0;
-  if (Grid->Cell(4, row).contains(QStringLiteral("全角"))) bytes *= 2;
+  // Both fields take full-width characters, two bytes each.
+  if (row == 1 || row == 2) bytes *= 2;
   return bytes;
 }
 

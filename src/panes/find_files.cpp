@@ -109,7 +109,7 @@ QStringList RunModal(QWidget* parent, const QString& startFolder, const QString&
 }  // namespace
 
 QString FormatFileSize(qint64 size) {
-  if (size < 1024) return Grouped(double(size), 0) + QStringLiteral(" ﾊﾞｲﾄ");
+  if (size < 1024) return QCoreApplication::translate("TfrmFindFiles", "%1 ﾊﾞｲﾄ").arg(Grouped(double(size), 0));
   if (size < 1024 * 1024) return Grouped(double(size) / 1024.0, 1) + QStringLiteral(" KB");
   if (size < 1024 * 1024 * 1024) return Grouped(double(size) / 1048576.0, 1) + QStringLiteral(" MB");
   return Grouped(double(size) / 1073741824.0, 2) + QStringLiteral(" GB");
@@ -225,7 +225,7 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
       mime_(std::make_unique<QMimeDatabase>()),
       ExRg_(std::make_unique<TExtRegistry>(QStringLiteral("frmFindFiles"))) {
   setObjectName(QStringLiteral("frmFindFiles"));
-  setWindowTitle(QStringLiteral("INDEX_C.XML検索"));
+  setWindowTitle(QCoreApplication::translate("TfrmFindFiles", "%1検索").arg(QStringLiteral("INDEX_C.XML")));
   setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
   auto* layout = new QVBoxLayout(this);
@@ -238,15 +238,15 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
   top->setContentsMargins(0, 0, 0, 0);
   top->setSpacing(4);
   auto* folderRow = new QHBoxLayout;
-  folderRow->addWidget(new QLabel(QStringLiteral("検索するフォルダ："), pnlTop));
+  folderRow->addWidget(new QLabel(QCoreApplication::translate("TfrmFindFiles", "検索するフォルダ："), pnlTop));
   lblFindFolder_ = new THintLabel(pnlTop);
   lblFindFolder_->setObjectName(QStringLiteral("lblFindFolder"));
   folderRow->addWidget(lblFindFolder_, 1);
   anmFind_ = new TBusyAnimation(pnlTop);
   anmFind_->setObjectName(QStringLiteral("anmFind"));
   folderRow->addWidget(anmFind_);
-  bbtFind_ = MakeButton(pnlTop, "bbtFind", QStringLiteral("検索開始"));
-  bbtAbort_ = MakeButton(pnlTop, "bbtAbort", QStringLiteral("検索中止"));
+  bbtFind_ = MakeButton(pnlTop, "bbtFind", QCoreApplication::translate("TfrmFindFiles", "検索開始"));
+  bbtAbort_ = MakeButton(pnlTop, "bbtAbort", QCoreApplication::translate("TfrmFindFiles", "検索中止"));
   folderRow->addWidget(bbtFind_);
   folderRow->addWidget(bbtAbort_);
   top->addLayout(folderRow);
@@ -255,7 +255,7 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
   pnlPattern_->setObjectName(QStringLiteral("pnlPattern"));
   auto* patternRow = new QHBoxLayout(pnlPattern_);
   patternRow->setContentsMargins(0, 0, 0, 0);
-  auto* lblPattern = new QLabel(QStringLiteral("ファイル名："), pnlPattern_);
+  auto* lblPattern = new QLabel(QCoreApplication::translate("TfrmFindFiles", "ファイル名："), pnlPattern_);
   edtPattern_ = new QLineEdit(pnlPattern_);
   edtPattern_->setObjectName(QStringLiteral("edtPattern"));
   edtPattern_->setText(QStringLiteral("*"));
@@ -282,8 +282,11 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
   lvwFind_->setSelectionMode(QAbstractItemView::SingleSelection);
   lvwFind_->setIconSize(QSize(16, 16));
   lvwFind_->setColumnCount(kColumns);
-  lvwFind_->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("フォルダ名"), QStringLiteral("サイズ"),
-                             QStringLiteral("種類"), QStringLiteral("更新日時")});
+  lvwFind_->setHeaderLabels({QCoreApplication::translate("TfrmFindFiles", "ファイル名"),
+                             QCoreApplication::translate("TfrmFindFiles", "フォルダ名"),
+                             QCoreApplication::translate("TfrmFindFiles", "サイズ"),
+                             QCoreApplication::translate("TfrmFindFiles", "種類"),
+                             QCoreApplication::translate("TfrmFindFiles", "更新日時")});
   lvwFind_->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
   QHeaderView* header = lvwFind_->header();
   header->setSectionsClickable(false);
@@ -300,7 +303,7 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
   auto* bottom = new QHBoxLayout(pnlBottom);
   bottom->setContentsMargins(0, 2, 0, 0);
   bbtOk_ = MakeButton(pnlBottom, "bbtOk", QStringLiteral("OK"));
-  bbtCancel_ = MakeButton(pnlBottom, "bbtCancel", QStringLiteral("ｷｬﾝｾﾙ"));
+  bbtCancel_ = MakeButton(pnlBottom, "bbtCancel", QCoreApplication::translate("TfrmFindFiles", "ｷｬﾝｾﾙ"));
   bottom->addStretch(1);
   bottom->addWidget(bbtOk_);
   bottom->addWidget(bbtCancel_);
@@ -379,7 +382,8 @@ void TfrmFindFiles::SetMultiSelect(bool multi) {
 void TfrmFindFiles::SetGeneralMode(bool general) {
   generalMode_ = general;
   pnlPattern_->setVisible(general);
-  setWindowTitle(general ? QStringLiteral("一般データファイル検索") : QStringLiteral("INDEX_C.XML検索"));
+  setWindowTitle(general ? QCoreApplication::translate("TfrmFindFiles", "一般データファイル検索")
+                         : QCoreApplication::translate("TfrmFindFiles", "%1検索").arg(QStringLiteral("INDEX_C.XML")));
 }
 
 void TfrmFindFiles::showEvent(QShowEvent* event) {
@@ -411,7 +415,7 @@ void TfrmFindFiles::StartSearch() {
   UpdateButtons();
   bbtAbort_->setFocus();
   anmFind_->Start();
-  SetStatus(QStringLiteral("検索しています。"));
+  SetStatus(QCoreApplication::translate("TfrmFindFiles", "検索しています。"));
 
   struct BusyCursor {
     BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
@@ -435,7 +439,8 @@ void TfrmFindFiles::StartSearch() {
   };
   hooks.OnFolder = [this](const QString& folder) {
     const int width = lblFindInfo_->width() - 120;
-    SetStatus('\'' + ShortenPath(folder, width, lblFindInfo_->fontMetrics()) + QStringLiteral("' 検索しています。"));
+    SetStatus(QCoreApplication::translate("TfrmFindFiles", "'%1' 検索しています。")
+                  .arg(ShortenPath(folder, width, lblFindInfo_->fontMetrics())));
   };
   hooks.OnFound = [this, &rowAdded](const QString& file) {
     results_ << file;
@@ -449,8 +454,10 @@ void TfrmFindFiles::StartSearch() {
   searching_ = false;
   searched_ = true;
   anmFind_->Stop();
-  SetStatus(results_.isEmpty() ? QStringLiteral("何も見つかりませんでした。")
-                               : QString::number(results_.size()) + QStringLiteral("個のファイルが見つかりました。"));
+  SetStatus(
+      results_.isEmpty()
+          ? QCoreApplication::translate("TfrmFindFiles", "何も見つかりませんでした。")
+          : QCoreApplication::translate("TfrmFindFiles", "%1個のファイルが見つかりました。").arg(results_.size()));
   if (lvwFind_->topLevelItemCount() > 0) {
     if (first)
       lvwFind_->selectionModel()->setCurrentIndex(lvwFind_->model()->index(0, 0), QItemSelectionModel::NoUpdate);

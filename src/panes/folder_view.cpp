@@ -1,5 +1,6 @@
 #include "panes/folder_view.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,11 +119,12 @@ QStringList TFolderViewLT::MediaMountPoints(const QString& mountTable) {
 QList<TFolderViewLT::RootFolder> TFolderViewLT::RootFolders() {
   QList<RootFolder> roots;
   QString home = QDir::cleanPath(QDir::homePath());
-  roots.append({RootKind::Home, home, QStringLiteral("ホーム")});
+  roots.append({RootKind::Home, home, QCoreApplication::translate("TFolderViewLT", "ホーム")});
   QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (!docs.isEmpty()) {
     docs = QDir::cleanPath(docs);
-    if (docs != home && IsDir(docs)) roots.append({RootKind::Documents, docs, QStringLiteral("ドキュメント")});
+    if (docs != home && IsDir(docs))
+      roots.append({RootKind::Documents, docs, QCoreApplication::translate("TFolderViewLT", "ドキュメント")});
   }
   QStringList media;
   QFile mounts(QStringLiteral("/proc/self/mounts"));

@@ -49,9 +49,11 @@ void TInfoPaneBase::ResetRows(int dataRows) {
 
 void TInfoPaneBase::FillLabels(int row, const std::string& tag, const std::string& info, const std::string& mask,
                                long maxLength, const std::string& needs) {
-  Grid->SetCell(0, row, Q(tag));
-  Grid->SetCell(1, row, Q(info));
-  Grid->SetCell(4, row, Q(mask));
+  // Captions and representation shown in the user's language; the length
+  // below is reckoned by the table's own representation.
+  Grid->SetCell(0, row, ShownFieldCaption(tag));
+  Grid->SetCell(1, row, info.empty() ? QString() : ShownFieldCaption(info));
+  Grid->SetCell(4, row, ShownMask(Q(mask)));
   Grid->SetCell(5, row, QString::number(maxLength));
   Grid->SetCell(2, row, Q(needs));
   long bytes = maxLength;
@@ -84,7 +86,7 @@ void TInfoPaneBase::FinishFill() {
 
 TfrmKojInfo::TfrmKojInfo(TViewerModel& model, QWidget* parent) : TInfoPaneBase(model, parent) {
   setObjectName("frmKojInfo");
-  grpUnknown = new QGroupBox(QStringLiteral("読み込み対象外の項目"), this);
+  grpUnknown = new QGroupBox(QCoreApplication::translate("TfrmKojInfo", "読み込み対象外の項目"), this);
   grpUnknown->setObjectName("grpUnknown");
   auto* box = new QVBoxLayout(grpUnknown);
   box->setContentsMargins(2, 2, 2, 2);
@@ -107,8 +109,8 @@ TfrmKojInfo::TfrmKojInfo(TViewerModel& model, QWidget* parent) : TInfoPaneBase(m
   grdUnknown->SetDefaultRowHeight(grdUnknown->CellHeight(1) + 2);
   ApplyGridMode(*grdUnknown, true);
   grdUnknown->KeepVertScrollBarVisible();
-  grdUnknown->SetCell(0, 0, QStringLiteral("項目"));
-  grdUnknown->SetCell(1, 0, QStringLiteral("値"));
+  grdUnknown->SetCell(0, 0, QCoreApplication::translate("TfrmKojInfo", "項目"));
+  grdUnknown->SetCell(1, 0, QCoreApplication::translate("TfrmKojInfo", "値"));
   grdUnknown->OnSetCellAtr = [](int, int row, TCellAtr& atr) {
     if (row == 0)
       for (auto& l : atr.Line) l.Alignment = taCenter;
@@ -126,7 +128,8 @@ void TfrmKojInfo::FillUnknown() {
   grpUnknown->setVisible(!unknown.Empty());
   lblUnknownOmitted->setVisible(unknown.Omitted > 0);
   lblUnknownOmitted->setText(
-      QStringLiteral("このほかに %1 項目ありますが、一覧には載せていません。").arg(unknown.Omitted));
+      QCoreApplication::translate("TfrmKojInfo", "このほかに %1 項目ありますが、一覧には載せていません。")
+          .arg(unknown.Omitted));
   if (unknown.Items == unknownShown_) return;
   unknownShown_ = unknown.Items;
   const int rows = static_cast<int>(unknownShown_.size());

@@ -1,6 +1,7 @@
 #include "panes/pane.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -11,6 +12,7 @@
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
 #include "components/preview_view.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 
@@ -20,6 +22,13 @@ const QColor kLabelColor(255, 255, 192);
 const QColor kMaskColor(248, 248, 248);
 const QColor kRequiredEmpty(255, 85, 85);
 const QColor kConditionalEmpty(136, 136, 255);
+
+// The representations a field can have.
+const char* const kMasks[] = {
+    QT_TRANSLATE_NOOP("FieldGrid", "全角文字"),
+    QT_TRANSLATE_NOOP("FieldGrid", "半角英数字"),
+    QT_TRANSLATE_NOOP("FieldGrid", "半角数字"),
+};
 
 }  // namespace
 
@@ -44,10 +53,20 @@ TCellSizeControl* MakeFieldSizes(QObject* owner, const char* name, TExtGrid3* gr
   csc->SetEachColChars({labelChars, 1, 2, 1, maskChars, 3});
   csc->SetDefaultColChars(10);
   csc->SetDefaultRowLines(1);
-  csc->SetFixedColStrings({"項   目   名", "", "", "情       報", "データ表現"});
+  csc->SetFixedColStrings({QCoreApplication::translate("FieldGrid", "項   目   名"), QString(), QString(),
+                           QCoreApplication::translate("FieldGrid", "情       報"),
+                           QCoreApplication::translate("FieldGrid", "データ表現")});
   csc->Apply();
   return csc;
 }
+
+QString ShownMask(const QString& mask) {
+  for (const char* m : kMasks)
+    if (mask == QString::fromUtf8(m)) return QCoreApplication::translate("FieldGrid", m);
+  return mask;
+}
+
+QString ShownFieldCaption(const std::string& caption) { return QString::fromStdString(Tr("FieldNames", caption)); }
 
 bool FieldCellAtr(const TExtGrid3& grid, int col, int row, TCellAtr& atr) {
   if (row == 0) {

@@ -1,7 +1,10 @@
 // The panes beside the tree: each shows one kind of tree item.
 #pragma once
 
+#include <QString>
 #include <QWidget>
+
+#include <string>
 
 #include "check/viewer_model.h"
 
@@ -36,6 +39,13 @@ bool FieldCellAtr(const TExtGrid3& grid, int col, int row, TCellAtr& atr);
 // line the column holds: the most "0"s narrower than its width less 3, at
 // least 15 and at most 255.
 int FitValueColumn(TExtGrid3& grid, int gridWidth);
+// A field's representation as the grid shows it (全角文字, 半角英数字,
+// 半角数字), in the user's language; anything else as it stands. The
+// Japanese text stays what lengths are reckoned by.
+QString ShownMask(const QString& mask);
+// A caption of the definition tables (a field's name or explanation) as
+// shown, in the user's language.
+QString ShownFieldCaption(const std::string& caption);
 // The hidden editors beside a field grid: `cbxSoftware` (127 characters) and `pnlShadow`.
 void MakeHiddenEditors(QWidget* parent, QComboBox*& cbxSoftware, QFrame*& pnlShadow);
 // The preview area `Panel1` holding the preview view `webBrowser`.

@@ -1,6 +1,7 @@
 #include "panes/photo_view.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include "components/form_control.h"
 #include "components/preview_view.h"
 #include "delivery/store.h"
+#include "i18n/ui_language.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -31,6 +33,11 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 const QSize kThumbBox(160, 120);
 // The most groups the tree shows.
 constexpr int kMaxGroups = 5000;
+
+// Between a photo's title, file name and date in the full view's title.
+QString TitleSeparator() {
+  return QCoreApplication::translate("TfrmPhotoView", "　", "between title, file name and date");
+}
 
 // "1, 3" for media numbers.
 QString Numbers(const std::vector<int>& numbers) {
@@ -78,17 +85,21 @@ QTableWidget* MakeTable(QWidget* parent, const char* name, const QStringList& he
   return t;
 }
 
-// "2400 × 1600（384万画素）".
+// "2400 × 1600（384万画素）": the pixels counted in ten thousands, as
+// Japanese counts them; in English in millions ("2400 × 1600 (3.8 MP)").
 QString PixelText(int w, int h) {
-  const double mega = double(w) * h / 10000.0;
-  return QStringLiteral("%1 × %2（%3万画素）").arg(w).arg(h).arg(QString::number(mega, 'f', 0));
+  const double pixels = double(w) * h;
+  const QString count = InstalledUiLanguage() == UiLanguage::Japanese ? QString::number(pixels / 10000.0, 'f', 0)
+                                                                      : QString::number(pixels / 1e6, 'f', 1);
+  return QCoreApplication::translate("TfrmPhotoView", "%1 × %2（%3万画素）")
+      .arg(QString::number(w), QString::number(h), count);
 }
 
 }  // namespace
 
 TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(parent, Qt::Window), model_(model) {
   setObjectName("frmPhotoView");
-  setWindowTitle(QStringLiteral("写真閲覧"));
+  setWindowTitle(QCoreApplication::translate("TfrmPhotoView", "写真閲覧"));
   loader_ = new TThumbnailLoader(kThumbBox, devicePixelRatioF(), this);
   listModel_ = new TPhotoListModel(*loader_, this);
 
@@ -147,12 +158,14 @@ TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(par
   details->setObjectName("pnlDetails");
   auto* dl = new QVBoxLayout(details);
   dl->setContentsMargins(0, 0, 0, 0);
-  dl->addWidget(MakeLabel(details, "lblDetails", QStringLiteral("写真情報")));
-  tblDetails = MakeTable(details, "tblDetails", {QStringLiteral("項目"), QStringLiteral("内容")});
+  dl->addWidget(MakeLabel(details, "lblDetails", QCoreApplication::translate("TfrmPhotoView", "写真情報")));
+  tblDetails = MakeTable(
+      details, "tblDetails",
+      {QCoreApplication::translate("TfrmPhotoView", "項目"), QCoreApplication::translate("TfrmPhotoView", "内容")});
   tblDetails->setSelectionMode(QAbstractItemView::ExtendedSelection);
   tblDetails->setWordWrap(true);
   dl->addWidget(tblDetails, 3);
-  dl->addWidget(MakeLabel(details, "lblReferences", QStringLiteral("参考図")));
+  dl->addWidget(MakeLabel(details, "lblReferences", QCoreApplication::translate("TfrmPhotoView", "参考図")));
   lstReferences = new QListWidget(details);
   lstReferences->setObjectName("lstReferences");
   dl->addWidget(lstReferences, 1);
@@ -169,13 +182,16 @@ TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(par
   auto* cl = new QVBoxLayout(checks);
   cl->setContentsMargins(0, 0, 0, 0);
   auto* head = new QHBoxLayout;
-  lblChecks = MakeLabel(checks, "lblChecks", QStringLiteral("写真チェック"));
+  lblChecks = MakeLabel(checks, "lblChecks", QCoreApplication::translate("TfrmPhotoView", "写真チェック"));
   lblPeriod = MakeLabel(checks, "lblPeriod");
   head->addWidget(lblChecks);
   head->addStretch(1);
   head->addWidget(lblPeriod);
   cl->addLayout(head);
-  tblChecks = MakeTable(checks, "tblChecks", {QStringLiteral("写真ファイル名"), QStringLiteral("項目名"), QStringLiteral("状態")});
+  tblChecks = MakeTable(
+      checks, "tblChecks",
+      {QCoreApplication::translate("TfrmPhotoView", "写真ファイル名"),
+       QCoreApplication::translate("TfrmPhotoView", "項目名"), QCoreApplication::translate("TfrmPhotoView", "状態")});
   tblChecks->setColumnWidth(0, 140);
   tblChecks->setColumnWidth(1, 140);
   cl->addWidget(tblChecks);
@@ -225,10 +241,11 @@ TfrmPhotoView::~TfrmPhotoView() { WriteSettings(); }
 void TfrmPhotoView::BuildFilterBar(QWidget* bar) {
   auto* h = new QHBoxLayout(bar);
   h->setContentsMargins(0, 0, 0, 0);
-  h->addWidget(MakeLabel(bar, "lblFilter", QStringLiteral("絞り込み(&F):")));
+  h->addWidget(MakeLabel(bar, "lblFilter", QCoreApplication::translate("TfrmPhotoView", "絞り込み(&F):")));
   edtFilter = new QLineEdit(bar);
   edtFilter->setObjectName("edtFilter");
-  edtFilter->setPlaceholderText(QStringLiteral("写真タイトル・撮影箇所・工種・種別・細別・ファイル名"));
+  edtFilter->setPlaceholderText(
+      QCoreApplication::translate("TfrmPhotoView", "写真タイトル・撮影箇所・工種・種別・細別・ファイル名"));
   edtFilter->setClearButtonEnabled(true);
   edtFilter->setMinimumWidth(220);
   bar->findChild<QLabel*>("lblFilter")->setBuddy(edtFilter);
@@ -242,10 +259,10 @@ void TfrmPhotoView::BuildFilterBar(QWidget* bar) {
     d->setEnabled(false);
     return d;
   };
-  chkDateFrom = new QCheckBox(QStringLiteral("撮影日"), bar);
+  chkDateFrom = new QCheckBox(QCoreApplication::translate("TfrmPhotoView", "撮影日"), bar);
   chkDateFrom->setObjectName("chkDateFrom");
   dtpFrom = dateEdit("dtpFrom");
-  chkDateTo = new QCheckBox(QStringLiteral("～"), bar);
+  chkDateTo = new QCheckBox(QCoreApplication::translate("TfrmPhotoView", "～"), bar);
   chkDateTo->setObjectName("chkDateTo");
   dtpTo = dateEdit("dtpTo");
   h->addWidget(chkDateFrom);
@@ -253,17 +270,19 @@ void TfrmPhotoView::BuildFilterBar(QWidget* bar) {
   h->addWidget(chkDateTo);
   h->addWidget(dtpTo);
   h->addSpacing(8);
-  chkRepresentative = new QCheckBox(QStringLiteral("代表写真のみ(&R)"), bar);
+  chkRepresentative = new QCheckBox(QCoreApplication::translate("TfrmPhotoView", "代表写真のみ(&R)"), bar);
   chkRepresentative->setObjectName("chkRepresentative");
-  chkFrequency = new QCheckBox(QStringLiteral("提出頻度写真のみ(&Q)"), bar);
+  chkFrequency = new QCheckBox(QCoreApplication::translate("TfrmPhotoView", "提出頻度写真のみ(&Q)"), bar);
   chkFrequency->setObjectName("chkFrequency");
   h->addWidget(chkRepresentative);
   h->addWidget(chkFrequency);
   h->addSpacing(8);
-  auto* sortLabel = MakeLabel(bar, "lblSort", QStringLiteral("並び順(&O):"));
+  auto* sortLabel = MakeLabel(bar, "lblSort", QCoreApplication::translate("TfrmPhotoView", "並び順(&O):"));
   cbxSort = new QComboBox(bar);
   cbxSort->setObjectName("cbxSort");
-  cbxSort->addItems({QStringLiteral("シリアル番号順"), QStringLiteral("撮影年月日順"), QStringLiteral("写真タイトル順")});
+  cbxSort->addItems({QCoreApplication::translate("TfrmPhotoView", "シリアル番号順"),
+                     QCoreApplication::translate("TfrmPhotoView", "撮影年月日順"),
+                     QCoreApplication::translate("TfrmPhotoView", "写真タイトル順")});
   sortLabel->setBuddy(cbxSort);
   h->addWidget(sortLabel);
   h->addWidget(cbxSort);
@@ -291,9 +310,12 @@ void TfrmPhotoView::BuildFullPage() {
     b->setAutoDefault(false);
     return b;
   };
-  btnBack = button("btnBack", QStringLiteral("一覧に戻る"), QStringLiteral("一覧に戻る (Esc)"));
-  btnPrev = button("btnPrev", QStringLiteral("◀ 前の写真"), QStringLiteral("前の写真 (←)"));
-  btnNext = button("btnNext", QStringLiteral("次の写真 ▶"), QStringLiteral("次の写真 (→)"));
+  btnBack = button("btnBack", QCoreApplication::translate("TfrmPhotoView", "一覧に戻る"),
+                   QCoreApplication::translate("TfrmPhotoView", "一覧に戻る (Esc)"));
+  btnPrev = button("btnPrev", QCoreApplication::translate("TfrmPhotoView", "◀ 前の写真"),
+                   QCoreApplication::translate("TfrmPhotoView", "前の写真 (←)"));
+  btnNext = button("btnNext", QCoreApplication::translate("TfrmPhotoView", "次の写真 ▶"),
+                   QCoreApplication::translate("TfrmPhotoView", "次の写真 (→)"));
   lblPosition = MakeLabel(pgFull, "lblPosition");
   lblFullTitle = MakeLabel(pgFull, "lblFullTitle");
   lblFullTitle->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -338,7 +360,7 @@ void TfrmPhotoView::Refresh() {
     if (std::find(reachable_.begin(), reachable_.end(), n) == reachable_.end()) unreachable_.push_back(n);
   notLoaded_.clear();
   period_ = {};
-  QString title = QStringLiteral("写真閲覧");
+  QString title = QCoreApplication::translate("TfrmPhotoView", "写真閲覧");
   const DeliveryStore& store = view.Store();
   if (store.IndexRecords.size() > fkIndex) {
     const TMdlTreeNodeIndex& index = store.IndexRecords[fkIndex];
@@ -350,9 +372,10 @@ void TfrmPhotoView::Refresh() {
     if (!index.KojiName.empty()) title += QStringLiteral(" - ") + Q(index.KojiName);
   }
   setWindowTitle(title);
-  lblPeriod->setText(QStringLiteral("工期: %1 ～ %2")
-                         .arg(period_.Start.empty() ? QStringLiteral("（なし）") : Q(period_.Start),
-                              period_.End.empty() ? QStringLiteral("（なし）") : Q(period_.End)));
+  lblPeriod->setText(
+      QCoreApplication::translate("TfrmPhotoView", "工期: %1 ～ %2")
+          .arg(period_.Start.empty() ? QCoreApplication::translate("TfrmPhotoView", "（なし）") : Q(period_.Start),
+               period_.End.empty() ? QCoreApplication::translate("TfrmPhotoView", "（なし）") : Q(period_.End)));
 
   // What was shown goes at once.
   CloseFull();
@@ -364,9 +387,9 @@ void TfrmPhotoView::Refresh() {
   listModel_->SetStore(nullptr, {});
   tvwGroups->clear();
   tblChecks->setRowCount(0);
-  lblChecks->setText(QStringLiteral("写真チェック"));
+  lblChecks->setText(QCoreApplication::translate("TfrmPhotoView", "写真チェック"));
   ShowDetails(-1);
-  lblNotice->setText(QStringLiteral("写真管理ファイルを読み込んでいます..."));
+  lblNotice->setText(QCoreApplication::translate("TfrmPhotoView", "写真管理ファイルを読み込んでいます..."));
   lblNotice->show();
   UpdateCount();
 
@@ -416,7 +439,7 @@ void TfrmPhotoView::StartCheck() {
     return;
   }
   checking_ = true;
-  lblChecks->setText(QStringLiteral("写真チェック: 確認しています..."));
+  lblChecks->setText(QCoreApplication::translate("TfrmPhotoView", "写真チェック: 確認しています..."));
   const int generation = generation_;
   RunInBackground<std::vector<TPhotoFinding>>(
       this, [store = store_, period = period_] { return CheckPhotos(*store, period); },
@@ -443,34 +466,37 @@ void TfrmPhotoView::FillChecks() {
     state->setToolTip(Q(f.State));
     tblChecks->setItem(row, 2, state);
   }
-  lblChecks->setText(findings_.empty() ? QStringLiteral("写真チェック: 指摘はありません。")
-                                       : QStringLiteral("写真チェック: %1件").arg(findings_.size()));
+  lblChecks->setText(findings_.empty()
+                         ? QCoreApplication::translate("TfrmPhotoView", "写真チェック: 指摘はありません。")
+                         : QCoreApplication::translate("TfrmPhotoView", "写真チェック: %1件").arg(findings_.size()));
 }
 
 void TfrmPhotoView::UpdateNotice() {
   QStringList lines;
-  if (store_->Empty()) lines << QStringLiteral("読み込まれたメディアに写真管理ファイル（PHOTO.XML）がありません。");
+  if (store_->Empty())
+    lines << QCoreApplication::translate("TfrmPhotoView",
+                                         "読み込まれたメディアに写真管理ファイル（PHOTO.XML）がありません。");
   for (const TPhotoFile& f : store_->Files())
     if (f.Broken)
-      lines << QStringLiteral("%1 は %2行目で読めなくなりました（%3）。それまでに読めた%4件を表示しています。")
-                   .arg(Q(f.XmlPath))
-                   .arg(f.BrokenLine)
-                   .arg(Q(f.BrokenReason))
-                   .arg(f.RecordCount);
+      lines << QCoreApplication::translate(
+                   "TfrmPhotoView", "%1 は %2行目で読めなくなりました（%3）。それまでに読めた%4件を表示しています。")
+                   .arg(Q(f.XmlPath), QString::number(f.BrokenLine), Q(f.BrokenReason), QString::number(f.RecordCount));
   // Photos whose file is on a medium that is not loaded, or no longer in its drive.
   std::map<int, int> elsewhere;
   for (std::size_t i = 0; i < store_->Records().size(); ++i)
     if (!store_->Records()[i].Exists && listModel_->State(static_cast<int>(i)) == TPhotoListModel::Elsewhere)
       ++elsewhere[static_cast<int>(WholeNumber(store_->Records()[i].MediaNo))];
   if (!unreachable_.empty())
-    lines << QStringLiteral("%1枚目のメディアは、読み込んだ後にドライブで別のメディアと入れ替えられたため、その写真は表示できません。")
+    lines << QCoreApplication::translate("TfrmPhotoView",
+                                         "%1枚目のメディアは、読み込んだ後にドライブで別のメディアと入れ替えられたため"
+                                         "、その写真は表示できません。")
                  .arg(Numbers(unreachable_));
   for (auto [medium, count] : elsewhere) {
     const bool swapped = std::find(unreachable_.begin(), unreachable_.end(), medium) != unreachable_.end();
-    lines << QStringLiteral("%1件の写真のファイルは%2枚目のメディアにあります（%3）。")
-                 .arg(count)
-                 .arg(medium)
-                 .arg(swapped ? QStringLiteral("ドライブから取り出されています") : QStringLiteral("読み込まれていません"));
+    lines << QCoreApplication::translate("TfrmPhotoView", "%1件の写真のファイルは%2枚目のメディアにあります（%3）。")
+                 .arg(QString::number(count), QString::number(medium),
+                      swapped ? QCoreApplication::translate("TfrmPhotoView", "ドライブから取り出されています")
+                              : QCoreApplication::translate("TfrmPhotoView", "読み込まれていません"));
   }
   lblNotice->setText(lines.join(u'\n'));
   lblNotice->setVisible(!lines.isEmpty());
@@ -498,8 +524,10 @@ void TfrmPhotoView::RebuildGroups() {
   root->setData(0, Qt::UserRole, QStringList());
   QHash<QString, QTreeWidgetItem*> nodes;
   QHash<QTreeWidgetItem*, int> counts;
-  static const QStringList kLevelNames = {QStringLiteral("写真-大分類"), QStringLiteral("写真区分"), QStringLiteral("工種"),
-                                          QStringLiteral("種別"), QStringLiteral("細別")};
+  const QStringList levelNames = {
+      QCoreApplication::translate("TfrmPhotoView", "写真-大分類"),
+      QCoreApplication::translate("TfrmPhotoView", "写真区分"), QCoreApplication::translate("TfrmPhotoView", "工種"),
+      QCoreApplication::translate("TfrmPhotoView", "種別"), QCoreApplication::translate("TfrmPhotoView", "細別")};
   // Groups stand in the order they first come in the file, whatever the
   // filter; those it leaves empty go.
   std::vector<bool> passes(static_cast<std::size_t>(index_.Count()));
@@ -524,7 +552,7 @@ void TfrmPhotoView::RebuildGroups() {
         }
         auto* node = new QTreeWidgetItem(parent);
         node->setData(0, Qt::UserRole, group.mid(0, k + 1));
-        node->setToolTip(0, kLevelNames[k] + QStringLiteral(": ") + group[k]);
+        node->setToolTip(0, levelNames[k] + QStringLiteral(": ") + group[k]);
         it = nodes.insert(key, node);
       }
       counts[*it] += counted;
@@ -537,10 +565,11 @@ void TfrmPhotoView::RebuildGroups() {
     if (counts.value(node) == 0 && (node->parent() == root || counts.value(node->parent()) > 0)) empty.push_back(node);
   nodes.removeIf([&](const auto& entry) { return counts.value(entry.value()) == 0; });
   for (QTreeWidgetItem* node : empty) delete node;
-  root->setText(0, QStringLiteral("すべての写真 (%1)").arg(counts.value(root)));
+  root->setText(0, QCoreApplication::translate("TfrmPhotoView", "すべての写真 (%1)").arg(counts.value(root)));
   if (cut) {
     auto* more = new QTreeWidgetItem(root);
-    more->setText(0, QStringLiteral("（グループが%1を超えるため、以降は省略しています）").arg(kMaxGroups));
+    more->setText(0, QCoreApplication::translate("TfrmPhotoView", "（グループが%1を超えるため、以降は省略しています）")
+                         .arg(kMaxGroups));
     more->setFlags(Qt::ItemIsEnabled);
     more->setData(0, Qt::UserRole, QStringList());
   }
@@ -595,7 +624,8 @@ void TfrmPhotoView::UpdateRows() {
 
 void TfrmPhotoView::UpdateCount() {
   const int total = store_ ? static_cast<int>(store_->Records().size()) : 0;
-  lblCount->setText(QStringLiteral("表示 %1 / 全 %2 枚").arg(Grouped(listModel_->rowCount())).arg(Grouped(total)));
+  lblCount->setText(QCoreApplication::translate("TfrmPhotoView", "表示 %1 / 全 %2 枚")
+                        .arg(Grouped(listModel_->rowCount()), Grouped(total)));
 }
 
 int TfrmPhotoView::CurrentRecord() const { return listModel_->RecordAt(lvwPhotos->currentIndex().row()); }
@@ -648,59 +678,65 @@ void TfrmPhotoView::ShowDetails(int record) {
   const TPhotoRecord& r = store_->Records()[static_cast<std::size_t>(record)];
   using Field = std::pair<const char*, std::string TPhotoRecord::*>;
   auto add = [&](std::initializer_list<Field> fields) {
-    for (const auto& [label, member] : fields) AddDetail(QString::fromUtf8(label), Q(r.*member));
+    for (const auto& [label, member] : fields)
+      AddDetail(QCoreApplication::translate("TfrmPhotoView", label), Q(r.*member));
   };
-  add({{"シリアル番号", &TPhotoRecord::Serial},
-       {"写真ファイル名", &TPhotoRecord::FileName},
-       {"写真ファイル日本語名", &TPhotoRecord::JapaneseName},
-       {"メディア番号", &TPhotoRecord::MediaNo},
-       {"写真-大分類", &TPhotoRecord::MajorClass},
-       {"写真区分", &TPhotoRecord::Division},
-       {"工種", &TPhotoRecord::WorkType},
-       {"種別", &TPhotoRecord::Kind},
-       {"細別", &TPhotoRecord::Detail},
-       {"写真タイトル", &TPhotoRecord::Title}});
-  for (const std::string& s : r.ClassSpares) AddDetail(QStringLiteral("工種区分予備"), Q(s));
+  add({{QT_TRANSLATE_NOOP("TfrmPhotoView", "シリアル番号"), &TPhotoRecord::Serial},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "写真ファイル名"), &TPhotoRecord::FileName},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "写真ファイル日本語名"), &TPhotoRecord::JapaneseName},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "メディア番号"), &TPhotoRecord::MediaNo},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "写真-大分類"), &TPhotoRecord::MajorClass},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "写真区分"), &TPhotoRecord::Division},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "工種"), &TPhotoRecord::WorkType},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "種別"), &TPhotoRecord::Kind},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "細別"), &TPhotoRecord::Detail},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "写真タイトル"), &TPhotoRecord::Title}});
+  for (const std::string& s : r.ClassSpares)
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "工種区分予備"), Q(s));
   for (const TPhotoReference& ref : r.References) {
-    AddDetail(QStringLiteral("参考図ファイル名"), Q(ref.FileName));
-    AddDetail(QStringLiteral("参考図ファイル日本語名"), Q(ref.JapaneseName));
-    AddDetail(QStringLiteral("参考図タイトル"), Q(ref.Title));
-    for (const std::string& s : ref.Spares) AddDetail(QStringLiteral("付加情報予備"), Q(s));
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "参考図ファイル名"), Q(ref.FileName));
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "参考図ファイル日本語名"), Q(ref.JapaneseName));
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "参考図タイトル"), Q(ref.Title));
+    for (const std::string& s : ref.Spares)
+      AddDetail(QCoreApplication::translate("TfrmPhotoView", "付加情報予備"), Q(s));
   }
-  add({{"撮影箇所", &TPhotoRecord::Place},
-       {"撮影年月日", &TPhotoRecord::Date},
-       {"代表写真", &TPhotoRecord::Representative},
-       {"提出頻度写真", &TPhotoRecord::Frequency},
-       {"施工管理値", &TPhotoRecord::ControlValue},
-       {"請負者説明文", &TPhotoRecord::Explanation}});
+  add({{QT_TRANSLATE_NOOP("TfrmPhotoView", "撮影箇所"), &TPhotoRecord::Place},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "撮影年月日"), &TPhotoRecord::Date},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "代表写真"), &TPhotoRecord::Representative},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "提出頻度写真"), &TPhotoRecord::Frequency},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "施工管理値"), &TPhotoRecord::ControlValue},
+       {QT_TRANSLATE_NOOP("TfrmPhotoView", "請負者説明文"), &TPhotoRecord::Explanation}});
   // Elements the reader does not know, as they stand.
   for (const TPhotoExtra& e : r.Extra) AddDetail(Q(e.Element), Q(e.Value));
   switch (listModel_->State(record)) {
     case TPhotoListModel::Missing:
-      AddDetail(QStringLiteral("ファイル"), QStringLiteral("ファイルがありません。"), QColor(0xc6, 0x28, 0x28));
+      AddDetail(QCoreApplication::translate("TfrmPhotoView", "ファイル"),
+                QCoreApplication::translate("TfrmPhotoView", "ファイルがありません。"), QColor(0xc6, 0x28, 0x28));
       break;
     case TPhotoListModel::Elsewhere:
-      AddDetail(QStringLiteral("ファイル"),
-                QStringLiteral("%1枚目のメディアにあります（読み込まれていません）。").arg(WholeNumber(r.MediaNo)),
+      AddDetail(QCoreApplication::translate("TfrmPhotoView", "ファイル"),
+                QCoreApplication::translate("TfrmPhotoView", "%1枚目のメディアにあります（読み込まれていません）。")
+                    .arg(WholeNumber(r.MediaNo)),
                 QColor(0x2f, 0x5f, 0xb3));
       break;
     default:
-      AddDetail(QStringLiteral("ファイル"), Q(r.Path));
+      AddDetail(QCoreApplication::translate("TfrmPhotoView", "ファイル"), Q(r.Path));
   }
   if (static_cast<std::size_t>(r.FileIndex) < store_->Files().size())
-    AddDetail(QStringLiteral("写真管理ファイル"), QStringLiteral("%1（%2行目）")
-                                                .arg(Q(store_->Files()[static_cast<std::size_t>(r.FileIndex)].XmlPath))
-                                                .arg(r.Line));
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "写真管理ファイル"),
+              QCoreApplication::translate("TfrmPhotoView", "%1（%2行目）")
+                  .arg(Q(store_->Files()[static_cast<std::size_t>(r.FileIndex)].XmlPath), QString::number(r.Line)));
   tblDetails->resizeColumnToContents(0);
 
   for (std::size_t i = 0; i < r.References.size(); ++i) {
     const TPhotoReference& ref = r.References[i];
     QString caption = Q(!ref.Title.empty() ? ref.Title : !ref.JapaneseName.empty() ? ref.JapaneseName : ref.FileName);
-    if (!ref.FileName.empty()) caption += QStringLiteral("（%1）").arg(Q(ref.FileName));
+    if (!ref.FileName.empty())
+      caption = QCoreApplication::translate("TfrmPhotoView", "%1（%2）").arg(caption, Q(ref.FileName));
     auto* item = new QListWidgetItem(caption, lstReferences);
     item->setData(Qt::UserRole, static_cast<int>(i));
     if (ref.Path.empty()) {
-      item->setText(caption + QStringLiteral(" ［ファイルなし］"));
+      item->setText(caption + QCoreApplication::translate("TfrmPhotoView", " ［ファイルなし］"));
       item->setForeground(QColor(0xc6, 0x28, 0x28));
     }
   }
@@ -717,11 +753,17 @@ void TfrmPhotoView::ShowDetails(int record) {
 }
 
 void TfrmPhotoView::ShowFacts(const TImageFacts& facts) {
-  AddDetail(QStringLiteral("画像形式"), facts.Format.empty() ? QStringLiteral("（不明）") : Q(AsciiUpper(facts.Format)));
-  if (facts.Width > 0) AddDetail(QStringLiteral("画素数"), PixelText(facts.Width, facts.Height));
-  if (facts.Orientation > 1) AddDetail(QStringLiteral("Exif 向き"), QString::number(facts.Orientation));
-  if (!facts.DateTimeOriginal.empty()) AddDetail(QStringLiteral("Exif 撮影日時"), Q(facts.DateTimeOriginal));
-  if (!facts.Software.empty()) AddDetail(QStringLiteral("Exif ソフトウェア"), Q(facts.Software));
+  AddDetail(
+      QCoreApplication::translate("TfrmPhotoView", "画像形式"),
+      facts.Format.empty() ? QCoreApplication::translate("TfrmPhotoView", "（不明）") : Q(AsciiUpper(facts.Format)));
+  if (facts.Width > 0)
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "画素数"), PixelText(facts.Width, facts.Height));
+  if (facts.Orientation > 1)
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "Exif 向き"), QString::number(facts.Orientation));
+  if (!facts.DateTimeOriginal.empty())
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "Exif 撮影日時"), Q(facts.DateTimeOriginal));
+  if (!facts.Software.empty())
+    AddDetail(QCoreApplication::translate("TfrmPhotoView", "Exif ソフトウェア"), Q(facts.Software));
 }
 
 void TfrmPhotoView::FindingActivated(int row) {
@@ -737,7 +779,8 @@ void TfrmPhotoView::FindingActivated(int row) {
   if (path.isEmpty()) return;
   stkView->setCurrentWidget(pgFull);
   fullRecord_ = -1;
-  lblFullTitle->setText(QStringLiteral("写真管理ファイルにないファイル: ") + item->text());
+  lblFullTitle->setText(
+      QCoreApplication::translate("TfrmPhotoView", "写真管理ファイルにないファイル: %1").arg(item->text()));
   lblPosition->clear();
   lblFullNote->hide();
   pvwPhoto->Navigate(path);
@@ -775,15 +818,17 @@ void TfrmPhotoView::ShowFullRecord(int record) {
   lblPosition->setText(QStringLiteral("%1 / %2").arg(row + 1).arg(count));
   btnPrev->setEnabled(row > 0);
   btnNext->setEnabled(row >= 0 && row + 1 < count);
-  lblFullTitle->setText(QStringList{Q(r.Title), Q(r.FileName), Q(r.Date)}.join(QStringLiteral("　")));
+  lblFullTitle->setText(QStringList{Q(r.Title), Q(r.FileName), Q(r.Date)}.join(TitleSeparator()));
   switch (listModel_->State(record)) {
     case TPhotoListModel::Missing:
-      lblFullNote->setText(QStringLiteral("写真ファイル %1 がありません。").arg(Q(r.FileName)));
+      lblFullNote->setText(
+          QCoreApplication::translate("TfrmPhotoView", "写真ファイル %1 がありません。").arg(Q(r.FileName)));
       break;
     case TPhotoListModel::Elsewhere:
-      lblFullNote->setText(QStringLiteral("写真ファイル %1 は%2枚目のメディアにあります（読み込まれていません）。")
-                               .arg(Q(r.FileName))
-                               .arg(WholeNumber(r.MediaNo)));
+      lblFullNote->setText(
+          QCoreApplication::translate("TfrmPhotoView",
+                                      "写真ファイル %1 は%2枚目のメディアにあります（読み込まれていません）。")
+              .arg(Q(r.FileName), QString::number(WholeNumber(r.MediaNo))));
       break;
     default:
       lblFullNote->clear();
@@ -801,9 +846,12 @@ void TfrmPhotoView::ShowReference(int i) {
   stkView->setCurrentWidget(pgFull);
   fullRecord_ = record;
   lblPosition->clear();
-  lblFullTitle->setText(QStringLiteral("参考図: ") +
-                        QStringList{Q(ref.Title), Q(ref.FileName)}.join(QStringLiteral("　")).trimmed());
-  lblFullNote->setText(ref.Path.empty() ? QStringLiteral("参考図ファイル %1 がありません。").arg(Q(ref.FileName)) : QString());
+  lblFullTitle->setText(QCoreApplication::translate("TfrmPhotoView", "参考図: %1")
+                            .arg(QStringList{Q(ref.Title), Q(ref.FileName)}.join(TitleSeparator()).trimmed()));
+  lblFullNote->setText(
+      ref.Path.empty()
+          ? QCoreApplication::translate("TfrmPhotoView", "参考図ファイル %1 がありません。").arg(Q(ref.FileName))
+          : QString());
   lblFullNote->setVisible(ref.Path.empty());
   pvwPhoto->Navigate(Q(ref.Path));
 }

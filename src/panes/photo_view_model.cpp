@@ -67,7 +67,10 @@ QStringList PhotoGroupPath(const TPhotoRecord& r) {
     if (!values.back().isEmpty()) last = i;
   }
   QStringList path;
-  for (int i = 0; i <= last; ++i) path << (values[i].isEmpty() ? QStringLiteral("（なし）") : values[i]);
+  // Translated here, off the GUI thread too: the translator is safe to ask
+  // from any thread.
+  const QString none = QCoreApplication::translate("TPhotoIndex", "（なし）");
+  for (int i = 0; i <= last; ++i) path << (values[i].isEmpty() ? none : values[i]);
   return path;
 }
 
@@ -408,12 +411,17 @@ QVariant TPhotoListModel::data(const QModelIndex& index, int role) const {
       QString tip = (r.Title.empty() ? Q(r.FileName) : Q(r.Title)) + u'\n' + Q(r.FileName) + QStringLiteral("  ") +
                     Q(r.Date);
       switch (State(rec)) {
-        case Missing: tip += QStringLiteral("\nファイルがありません。"); break;
-        case Elsewhere:
-          tip += QStringLiteral("\nファイルは%1枚目のメディアにあります（読み込まれていません）。")
-                     .arg(WholeNumber(r.MediaNo));
+        case Missing:
+          tip += u'\n' + QCoreApplication::translate("TPhotoListModel", "ファイルがありません。");
           break;
-        case Unreadable: tip += QStringLiteral("\n画像として表示できません。"); break;
+        case Elsewhere:
+          tip += u'\n' + QCoreApplication::translate("TPhotoListModel",
+                                                     "ファイルは%1枚目のメディアにあります（読み込まれていません）。")
+                             .arg(WholeNumber(r.MediaNo));
+          break;
+        case Unreadable:
+          tip += u'\n' + QCoreApplication::translate("TPhotoListModel", "画像として表示できません。");
+          break;
         default: break;
       }
       return tip;
@@ -483,12 +491,12 @@ void TPhotoItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
       break;
     }
     case TPhotoListModel::Loading:
-      card(option.palette.window().color(), option.palette.mid().color(), Qt::SolidLine, QStringLiteral("読込中…"),
-           option.palette.placeholderText().color());
+      card(option.palette.window().color(), option.palette.mid().color(), Qt::SolidLine,
+           QCoreApplication::translate("TPhotoItemDelegate", "読込中…"), option.palette.placeholderText().color());
       break;
     case TPhotoListModel::Unreadable:
-      card(QColor(0xf2, 0xf2, 0xf2), QColor(0x99, 0x99, 0x99), Qt::SolidLine, QStringLiteral("画像として\n表示できません"),
-           QColor(0x55, 0x55, 0x55));
+      card(QColor(0xf2, 0xf2, 0xf2), QColor(0x99, 0x99, 0x99), Qt::SolidLine,
+           QCoreApplication::translate("TPhotoItemDelegate", "画像として\n表示できません"), QColor(0x55, 0x55, 0x55));
       break;
     case TPhotoListModel::Missing: {
       card(QColor(0xfd, 0xec, 0xec), QColor(0xc6, 0x28, 0x28), Qt::SolidLine, QString(), Qt::black);
@@ -498,13 +506,15 @@ void TPhotoItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
       painter->drawLine(c + QPoint(-14, -14), c + QPoint(14, 14));
       painter->drawLine(c + QPoint(-14, 14), c + QPoint(14, -14));
       painter->setFont(small);
-      painter->drawText(QRect(box.left(), c.y() + 20, box.width(), box.bottom() - c.y() - 20), Qt::AlignHCenter | Qt::AlignTop,
-                        QStringLiteral("ファイルなし"));
+      painter->drawText(QRect(box.left(), c.y() + 20, box.width(), box.bottom() - c.y() - 20),
+                        Qt::AlignHCenter | Qt::AlignTop,
+                        QCoreApplication::translate("TPhotoItemDelegate", "ファイルなし"));
       break;
     }
     case TPhotoListModel::Elsewhere:
       card(QColor(0xea, 0xf0, 0xfa), QColor(0x2f, 0x5f, 0xb3), Qt::DashLine,
-           QStringLiteral("%1枚目のメディア\n（読み込まれていません）").arg(index.data(TPhotoListModel::MediumRole).toInt()),
+           QCoreApplication::translate("TPhotoItemDelegate", "%1枚目のメディア\n（読み込まれていません）")
+               .arg(index.data(TPhotoListModel::MediumRole).toInt()),
            QColor(0x2f, 0x5f, 0xb3));
       break;
   }
@@ -522,8 +532,11 @@ void TPhotoItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->drawText(r, Qt::AlignCenter, text);
     tagX = r.right() + 3;
   };
-  if (index.data(TPhotoListModel::RepresentativeRole).toBool()) tag(QStringLiteral("代表"), QColor(0xe0, 0x6c, 0x00));
-  if (index.data(TPhotoListModel::FrequencyRole).toBool()) tag(QStringLiteral("提出"), QColor(0x00, 0x7c, 0x78));
+  if (index.data(TPhotoListModel::RepresentativeRole).toBool())
+    tag(QCoreApplication::translate("TPhotoItemDelegate", "代表", "representative photo"), QColor(0xe0, 0x6c, 0x00));
+  if (index.data(TPhotoListModel::FrequencyRole).toBool())
+    tag(QCoreApplication::translate("TPhotoItemDelegate", "提出", "photo for the submission frequency"),
+        QColor(0x00, 0x7c, 0x78));
 
   // The title and the date under the box.
   const QFontMetrics fm(option.font);

@@ -99,7 +99,7 @@ int PathCharCount(const QString& path) { return int(path.toUcs4().size()); }
 
 TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultFindHandler()) {
   setObjectName(QStringLiteral("frmSelDir"));
-  setWindowTitle(QStringLiteral("フォルダ選択"));
+  setWindowTitle(QCoreApplication::translate("TfrmSelDir", "フォルダ選択"));
   setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
   auto* layout = new QVBoxLayout(this);
@@ -111,12 +111,13 @@ TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultF
   auto* tools = new QHBoxLayout(pnlTool_);
   tools->setContentsMargins(4, 2, 4, 2);
   tools->setSpacing(2);
-  btnOK_ = MakeToolButton(pnlTool_, "btnOK", QStringLiteral("決定"), style()->standardIcon(QStyle::SP_DialogOkButton));
-  btnCancel_ = MakeToolButton(pnlTool_, "btnCancel", QStringLiteral("ｷｬﾝｾﾙ"),
+  btnOK_ = MakeToolButton(pnlTool_, "btnOK", QCoreApplication::translate("TfrmSelDir", "決定"),
+                          style()->standardIcon(QStyle::SP_DialogOkButton));
+  btnCancel_ = MakeToolButton(pnlTool_, "btnCancel", QCoreApplication::translate("TfrmSelDir", "ｷｬﾝｾﾙ"),
                               style()->standardIcon(QStyle::SP_DialogCancelButton));
-  bbtFind_ = MakeToolButton(pnlTool_, "bbtFind", QStringLiteral("検索"),
-                            QIcon::fromTheme(QStringLiteral("edit-find"),
-                                             style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+  bbtFind_ = MakeToolButton(
+      pnlTool_, "bbtFind", QCoreApplication::translate("TfrmSelDir", "検索"),
+      QIcon::fromTheme(QStringLiteral("edit-find"), style()->standardIcon(QStyle::SP_FileDialogContentsView)));
   tools->addWidget(btnOK_);
   tools->addWidget(btnCancel_);
   tools->addWidget(bbtFind_);
@@ -184,8 +185,9 @@ bool TfrmSelDir::Execute(QWidget* parent, const QString& initialFolder, QString&
 void TfrmSelDir::SetPathLimit(int limit) {
   pathLimit_ = limit;
   lblStatus_->setText(limit < 1 ? QString()
-                                : QString::number(limit) +
-                                      QStringLiteral("文字を超えるフォルダは、データフォルダとして設定できません。"));
+                                : QCoreApplication::translate(
+                                      "TfrmSelDir", "%1文字を超えるフォルダは、データフォルダとして設定できません。")
+                                      .arg(limit));
   UpdateButtons();
 }
 
@@ -253,9 +255,13 @@ void TfrmSelDir::ShowSiblingMedia() {
   if (btnOK_->isEnabled())
     for (const TSiblingMedium& m : FindSiblingMedia(Local(fvlSelDir_->CurrentPath())).Media)
       if (m.SameRecord)
-        media << QFileInfo(QDir::cleanPath(QString::fromStdString(m.Folder))).fileName() +
-                     QStringLiteral("（メディア番号 %1）").arg(m.MediaNo);
-  lblSiblings_->setText(media.isEmpty() ? QString() : QStringLiteral("同じ工事の媒体: ") + media.join(QStringLiteral("、")));
+        media << QCoreApplication::translate("TfrmSelDir", "%1（メディア番号 %2）")
+                     .arg(QFileInfo(QDir::cleanPath(QString::fromStdString(m.Folder))).fileName(),
+                          QString::number(m.MediaNo));
+  lblSiblings_->setText(
+      media.isEmpty() ? QString()
+                      : QCoreApplication::translate("TfrmSelDir", "同じ工事の媒体: %1")
+                            .arg(media.join(QCoreApplication::translate("TfrmSelDir", "、", "between the media"))));
   lblSiblings_->setToolTip(lblSiblings_->text());
   lblSiblings_->setVisible(!media.isEmpty());
 }
@@ -265,19 +271,21 @@ void TfrmSelDir::fvlSelDirChangePath(const QString& path) {
   ShowPath();
   ShowSiblingMedia();
   if (pathLimit_ >= 1 && PathCharCount(path) > pathLimit_)
-    Warn(QString::number(pathLimit_) + QStringLiteral("文字を超えるフォルダは設定できません。"));
+    Warn(QCoreApplication::translate("TfrmSelDir", "%1文字を超えるフォルダは設定できません。").arg(pathLimit_));
 }
 
 void TfrmSelDir::btnOKClick() {
   if (fvlSelDir_->IsVirtual()) return;
   const QString path = fvlSelDir_->CurrentPath();
   if (!QueryMediaReady(Local(path))) {
-    Warn(QStringLiteral("選択されたフォルダにアクセスできません。\r別のフォルダを指定してください。"));
+    Warn(QCoreApplication::translate("TfrmSelDir",
+                                     "選択されたフォルダにアクセスできません。\r別のフォルダを指定してください。"));
     fvlSelDir_->setFocus();
     return;
   }
   if (pathLimit_ >= 1 && PathCharCount(path) > pathLimit_) {
-    Warn(QStringLiteral("選択されたフォルダのパス名が長すぎます。\r別のフォルダを指定してください。"));
+    Warn(QCoreApplication::translate("TfrmSelDir",
+                                     "選択されたフォルダのパス名が長すぎます。\r別のフォルダを指定してください。"));
     fvlSelDir_->setFocus();
     return;
   }

@@ -31,14 +31,16 @@ constexpr std::size_t kItemBytes = 40;
 
 TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   setObjectName("frmXMLErr");
-  setWindowTitle(QStringLiteral("データチェック"));
+  setWindowTitle(QCoreApplication::translate("TfrmXMLErr", "データチェック"));
   setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
 
-  Label1 = AddListHeading(this, layout, QStringLiteral("全ての出力データをチェックした結果、以下の不整合が見つかりました。"));
+  Label1 = AddListHeading(
+      this, layout,
+      QCoreApplication::translate("TfrmXMLErr", "全ての出力データをチェックした結果、以下の不整合が見つかりました。"));
   // For a delivery of a later edition of the guideline: one line on what
   // this list's findings are worth.
   lblEditionNotice = new QLabel(this);
@@ -49,11 +51,12 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   layout->addWidget(lblEditionNotice);
 
   ToolBar1 = AddListToolBar(this, layout);
-  tlbPrint = AddListButton(ToolBar1, "tlbPrint", QStringLiteral("    印刷    "), QStringLiteral("印刷 (Ctrl+P)"));
+  tlbPrint = AddListButton(ToolBar1, "tlbPrint", QCoreApplication::translate("TfrmXMLErr", "    印刷    "),
+                           QCoreApplication::translate("TfrmXMLErr", "印刷 (Ctrl+P)"));
   // The usual print key, as the other printing programs have it.
   tlbPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   ToolBar1->addSeparator();
-  tblClose = AddListButton(ToolBar1, "tblClose", QStringLiteral("閉じる"), QString());
+  tblClose = AddListButton(ToolBar1, "tblClose", QCoreApplication::translate("TfrmXMLErr", "閉じる"), QString());
 
   Grid = AddListGrid(this, layout, 6, kRowHeight, ssVertical);
 
@@ -62,27 +65,31 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   cscErr->SetStringGrid(Grid);
   cscErr->SetDefaultRowLines(-kRowHeight);
   cscErr->SetEachColChars({4, 14, 34, 12, 40, 16});
-  cscErr->SetFixedColStrings({"NO.", "管理ファイル名", "分類名", "ファイル名", "項目名", "状態"});
+  cscErr->SetFixedColStrings(
+      {QCoreApplication::translate("TfrmXMLErr", "NO."), QCoreApplication::translate("TfrmXMLErr", "管理ファイル名"),
+       QCoreApplication::translate("TfrmXMLErr", "分類名"), QCoreApplication::translate("TfrmXMLErr", "ファイル名"),
+       QCoreApplication::translate("TfrmXMLErr", "項目名"), QCoreApplication::translate("TfrmXMLErr", "状態")});
   cscErr->Apply();
 
   // The confirmation panel of the form is never used by this window.
   pnlBottom = new QWidget(this);
   pnlBottom->setObjectName("pnlBottom");
   auto* bottom = new QHBoxLayout(pnlBottom);
-  auto* lblContinue = new QLabel(QStringLiteral("出力を続行する場合は「OK」ボタンをクリックしてください。"), pnlBottom);
+  auto* lblContinue = new QLabel(
+      QCoreApplication::translate("TfrmXMLErr", "出力を続行する場合は「OK」ボタンをクリックしてください。"), pnlBottom);
   lblContinue->setObjectName("Label2");
   bottom->addWidget(lblContinue);
   auto* btnOK = new QPushButton(QStringLiteral("OK"), pnlBottom);
   btnOK->setObjectName("btnOK");
   bottom->addWidget(btnOK);
-  auto* btnCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), pnlBottom);
+  auto* btnCancel = new QPushButton(QCoreApplication::translate("TfrmXMLErr", "ｷｬﾝｾﾙ"), pnlBottom);
   btnCancel->setObjectName("btnCancel");
   bottom->addWidget(btnCancel);
-  auto* btnClose = new QPushButton(QStringLiteral("閉じる"), pnlBottom);
+  auto* btnClose = new QPushButton(QCoreApplication::translate("TfrmXMLErr", "閉じる"), pnlBottom);
   btnClose->setObjectName("btnClose");
   btnClose->hide();
   bottom->addWidget(btnClose);
-  auto* btnPrint = new QPushButton(QStringLiteral("印刷"), pnlBottom);
+  auto* btnPrint = new QPushButton(QCoreApplication::translate("TfrmXMLErr", "印刷"), pnlBottom);
   btnPrint->setObjectName("btnPrint");
   btnPrint->hide();
   bottom->addWidget(btnPrint);
@@ -129,7 +136,7 @@ TfrmXMLErr::~TfrmXMLErr() = default;
 
 int TfrmXMLErr::ShowErrors(QWidget* parent, TMdlTreeView& view) {
   if (view.ErrorList.empty()) {
-    Inform("データは正常です。");
+    Inform(QCoreApplication::translate("TfrmXMLErr", "データは正常です。").toStdString());
     return 0;
   }
   TfrmXMLErr form(parent);

@@ -30,11 +30,11 @@ TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   pnlTop->setObjectName("pnlTop");
   auto* bar = new QHBoxLayout(pnlTop);
   bar->setContentsMargins(4, 2, 4, 2);
-  rbtStyle = new QRadioButton(QStringLiteral("スタイルシート"), pnlTop);
+  rbtStyle = new QRadioButton(QCoreApplication::translate("TfrmXML", "スタイルシート"), pnlTop);
   rbtStyle->setObjectName("rbtStyle");
-  rbtXMLSource = new QRadioButton(QStringLiteral("XMLコード"), pnlTop);
+  rbtXMLSource = new QRadioButton(QCoreApplication::translate("TfrmXML", "XMLコード"), pnlTop);
   rbtXMLSource->setObjectName("rbtXMLSource");
-  rbtPureSource = new QRadioButton(QStringLiteral("ソースコード"), pnlTop);
+  rbtPureSource = new QRadioButton(QCoreApplication::translate("TfrmXML", "ソースコード"), pnlTop);
   rbtPureSource->setObjectName("rbtPureSource");
   bar->addWidget(rbtStyle);
   bar->addWidget(rbtXMLSource);
@@ -43,7 +43,7 @@ TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   // Saving under another name is not offered by the viewer.
   sbtSaveAs = new QToolButton(pnlTop);
   sbtSaveAs->setObjectName("sbtSaveAs");
-  sbtSaveAs->setText(QStringLiteral("別名ファイルとして保存"));
+  sbtSaveAs->setText(QCoreApplication::translate("TfrmXML", "別名ファイルとして保存"));
   sbtSaveAs->setEnabled(false);
   sbtSaveAs->hide();
   layout->addWidget(pnlTop);
@@ -80,7 +80,7 @@ TfrmXML::TfrmXML(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   pnlMsg->hide();
   layout->addWidget(pnlMsg, 1);
   // The offer of the photo window sits under the message's line.
-  btnPhotoView = new QPushButton(QStringLiteral("写真閲覧を開く"), pnlMsg);
+  btnPhotoView = new QPushButton(QCoreApplication::translate("TfrmXML", "写真閲覧を開く"), pnlMsg);
   btnPhotoView->setObjectName("btnPhotoView");
   btnPhotoView->hide();
   auto* offer = new QVBoxLayout(pnlMsg);
@@ -121,7 +121,7 @@ void TfrmXML::ShowMessage(const QString& text) {
 }
 
 void TfrmXML::ShowMissing(const std::string& path) {
-  ShowMessage(QStringLiteral("'") + Q(ExtractFileName(path)) + QStringLiteral("' がありません。"));
+  ShowMessage(QCoreApplication::translate("TfrmXML", "'%1' がありません。").arg(Q(ExtractFileName(path))));
 }
 
 void TfrmXML::ShowNode(TTreeItem* item) {
@@ -136,19 +136,19 @@ void TfrmXML::ShowNode(TTreeItem* item) {
     pnlC->hide();
     const std::string path = view.NodeManageFilePath(item, styled);
     if (!FileExists(path)) {
-      ShowMessage(QStringLiteral("'PHOTO.XML' がありません。"));
+      ShowMessage(QCoreApplication::translate("TfrmXML", "'%1' がありません。").arg(QStringLiteral("PHOTO.XML")));
       return;
     }
     if (ExternalPhotoViewer && !ExternalPhotoViewer()) {
-      ShowMessage(QStringLiteral("写真と写真管理情報は「写真閲覧」でご確認ください。"));
+      ShowMessage(QCoreApplication::translate("TfrmXML", "写真と写真管理情報は「写真閲覧」でご確認ください。"));
       btnPhotoView->setEnabled(PhotoViewerAvailable && PhotoViewerAvailable());
       btnPhotoView->show();
       return;
     }
-    ShowMessage(QStringLiteral("写真閲覧ソフトにてご確認ください。"));
+    ShowMessage(QCoreApplication::translate("TfrmXML", "写真閲覧ソフトにてご確認ください。"));
     if (PhotoViewerAvailable && PhotoViewerAvailable() &&
-        Ask("写真閲覧ソフトを起動します。\r\rよろしいですか？", MsgIcon::Question, MsgButtons::YesNo,
-            DialogAnswer::Yes) == DialogAnswer::Yes &&
+        Ask(QCoreApplication::translate("TfrmXML", "写真閲覧ソフトを起動します。\r\rよろしいですか？").toStdString(),
+            MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::Yes) == DialogAnswer::Yes &&
         OnStartPhotoViewer)
       OnStartPhotoViewer();
     return;
@@ -171,7 +171,8 @@ void TfrmXML::ShowNode(TTreeItem* item) {
       // Shift-JIS unless the file's declaration (or a byte-order mark) says UTF-8.
       QString text = Q(DecodeDeliveryText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
       if (cut)
-        text += QStringLiteral("\n… 以降は表示しません（ファイルが大きいため、先頭の %1 MB だけを表示しています）。")
+        text += QCoreApplication::translate(
+                    "TfrmXML", "\n… 以降は表示しません（ファイルが大きいため、先頭の %1 MB だけを表示しています）。")
                     .arg(TPreviewView::kMaxTextBytes / (1024 * 1024));
       text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
       text.replace(QChar('\r'), QChar('\n'));
@@ -216,7 +217,7 @@ bool TfrmXML::FindInSource(const QString& findText, bool down, bool matchCase) {
     if (from >= 0) found = text.lastIndexOf(what, from);
   }
   if (found < 0) {
-    Inform("検索文字列が見つかりませんでした。");
+    Inform(QCoreApplication::translate("TfrmXML", "検索文字列が見つかりませんでした。").toStdString());
     return false;
   }
   QTextCursor c = memSource->textCursor();
