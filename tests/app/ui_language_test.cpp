@@ -1,18 +1,36 @@
 // The program's language: the main window's captions switch with the
-// language installed, and the user's choice is kept for the next start.
+// language installed, the user's choice is kept for the next start, and in
+// English no text of the main window or of the error list stays Japanese but
+// the delivery's own data (the values, file and folder names read from it).
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
+#include <QDirIterator>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QXmlStreamReader>
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 #include "app/main_window.h"
+#include "check/data_check.h"
+#include "check/viewer_model.h"
+#include "components/ext_grid.h"
 #include "components/ext_registry.h"
 #include "i18n/ui_language.h"
+#include "panes/xml_err.h"
 #include "platform/drive.h"
 #include "support/fixtures.h"
 
@@ -126,6 +144,140 @@ TEST(UiLanguageTest, LanguageChoiceIsStoredAndRestartsOnRequest) {
   }
   TfrmMainHooks::StartProgram = nullptr;
   SetDriveTypeOverride(nullptr);
+}
+
+// The texts read from a delivery: every text and attribute value of its XML
+// files and the names of its files and folders.
+std::set<QString> DeliveryTexts(const QString& folder) {
+  std::set<QString> out;
+  for (QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    const QString path = it.next();
+    out.insert(it.fileName());
+    if (!path.endsWith(".XML", Qt::CaseInsensitive)) continue;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    for (QXmlStreamReader xml(&f); !xml.atEnd();) {
+      xml.readNext();
+      if (xml.isCharacters() && !xml.isWhitespace()) out.insert(xml.text().toString().trimmed());
+      for (const QXmlStreamAttribute& a : xml.attributes()) out.insert(a.value().toString());
+    }
+  }
+  out.erase(QString());
+  return out;
+}
+
+// Collects the Japanese texts of a window but the delivery's data, each with
+// the object name of its widget (or of its parent when it has none).
+class TJapaneseFinder {
+ public:
+  explicit TJapaneseFinder(const std::set<QString>& data) : data_(data.begin(), data.end()) {
+    std::sort(data_.begin(), data_.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+  }
+  // Texts that are no caption of the program: the language menu's own.
+  std::set<QString> Allowed = {"Language / 言語", "日本語"};
+  std::set<QString> Found;
+
+  void Walk(QWidget* window) {
+    Text(window, window->windowTitle());
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      Text(w, w->toolTip());
+      if (auto* l = qobject_cast<QLabel*>(w)) Text(l, l->text());
+      if (auto* b = qobject_cast<QAbstractButton*>(w)) Text(b, b->text());
+      if (auto* g = qobject_cast<QGroupBox*>(w)) Text(g, g->title());
+      if (auto* t = qobject_cast<QTabBar*>(w))
+        for (int i = 0; i < t->count(); ++i) Text(t, t->tabText(i)), Text(t, t->tabToolTip(i));
+      if (auto* s = qobject_cast<QStatusBar*>(w)) Text(s, s->currentMessage());
+      if (auto* d = qobject_cast<QDialog*>(w)) Text(d, d->windowTitle());
+      if (auto* m = qobject_cast<QMenu*>(w)) Menu(m);
+      if (auto* v = qobject_cast<QAbstractItemView*>(w); v && v->model()) {
+        for (int c = 0; c < v->model()->columnCount(); ++c)
+          Text(v, v->model()->headerData(c, Qt::Horizontal).toString());
+      }
+      if (auto* g = qobject_cast<TExtGrid3*>(w)) {
+        for (int r = 0; r < g->RowCount(); ++r)
+          for (int c = 0; c < g->ColCount(); ++c) Text(g, g->Cell(c, r));
+      }
+    }
+    if (auto* main = qobject_cast<QMainWindow*>(window)) Menu(main->menuBar());
+  }
+
+ private:
+  void Menu(QWidget* menu) {
+    for (QAction* a : menu->actions()) {
+      Text(menu, a->text(), a);
+      Text(menu, a->toolTip(), a);
+      if (a->menu()) Menu(a->menu());
+    }
+  }
+  void Text(const QObject* owner, const QString& text, const QObject* named = nullptr) {
+    if (!HasJapanese(text) || Allowed.count(text)) return;
+    QString rest = text;
+    for (const QString& d : data_)
+      if (d.size() >= 2 || rest == d) rest.remove(d);
+    if (!HasJapanese(rest)) return;
+    const QObject* o = named && !named->objectName().isEmpty() ? named : owner;
+    while (o && o->objectName().isEmpty()) o = o->parent();
+    Found.insert((o ? o->objectName() : QString("?")) + ": " + text);
+  }
+  std::vector<QString> data_;
+};
+
+TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
+  SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+  test::ScriptedPrompts prompts;
+  prompts.Fallback = DialogAnswer::Ok;
+  TEnglish en;
+  std::set<QString> found;
+  {
+    TfrmMain w(Sample("clean"));
+    w.resize(1024, 700);
+    w.show();
+    w.FirstLoad();
+    w.miViewLangE->trigger();  // the tree's captions in English too
+    TJapaneseFinder finder(DeliveryTexts(Sample("clean")));
+    TTreeItem* root = w.Model().View.Tree().Root();
+    // Each kind of pane: the construction, a class, a record, its file, a drawing.
+    const std::vector<std::pair<const char*, TTreeItem*>> items = {
+        {"root", root},
+        {"meeting class", root->Item(1)},
+        {"meeting", root->Item(1)->Item(0)},
+        {"meeting file", root->Item(1)->Item(0)->Item(0)},
+        {"drawing", root->Item(0)->Item(0)},
+    };
+    for (const auto& [what, item] : items) {
+      SCOPED_TRACE(what);
+      ASSERT_NE(item, nullptr);
+      w.SelectItem(item);
+      QApplication::processEvents();
+      finder.Walk(&w);
+    }
+    found.insert(finder.Found.begin(), finder.Found.end());
+    w.miViewLangJ->trigger();
+  }
+  // The error list of a delivery with errors.
+  {
+    TViewerModel m;
+    m.View.Load(Sample("errors").toStdString());
+    RunDataCheck(m.View);
+    ASSERT_FALSE(m.View.ErrorList.empty());
+    TJapaneseFinder finder(DeliveryTexts(Sample("errors")));
+    bool walked = false;
+    QTimer::singleShot(0, [&] {
+      auto* errors = qobject_cast<TfrmXMLErr*>(QApplication::activeModalWidget());
+      if (!errors) return;
+      finder.Walk(errors);
+      walked = true;
+      errors->reject();
+    });
+    TfrmXMLErr::ShowErrors(nullptr, m.View);
+    EXPECT_TRUE(walked);
+    found.insert(finder.Found.begin(), finder.Found.end());
+  }
+  SetDriveTypeOverride(nullptr);
+  std::string list;
+  for (const QString& f : found) list += "\n  " + f.toStdString();
+  EXPECT_TRUE(found.empty()) << found.size() << " Japanese texts:" << list;
 }
 
 }  // namespace
