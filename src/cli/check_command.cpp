@@ -6,6 +6,7 @@
 #include "check/extended_check.h"
 #include "delivery/sibling_media.h"
 #include "check/viewer_model.h"
+#include "cli/arguments.h"
 #include "cli/gui_app.h"
 #include "cli/json.h"
 #include "components/document_check.h"
@@ -13,6 +14,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -40,34 +42,29 @@ const char* const kCheckUsage =
     "no INDEX_C.XML or the arguments are wrong.\n";
 
 // The words of a printed list: its five columns and what the text form
-// says when the list is empty or not.
+// says when the list is empty or not. The columns are the keys of the JSON
+// objects as they stand, and shown in the user's language in the text and
+// csv forms.
 struct TListWords {
   const char* Columns[5];
   const char* Clean;
   const char* Found;
 };
-const TListWords kDataCheckWords = {{"管理項目名", "分類名", "ファイル名", "項目名", "状態"},
-                                    "データは正常です。",
-                                    "全ての出力データをチェックした結果、以下の不整合が見つかりました。"};
-const TListWords kExtendedWords = {{"重要度", "メディア", "ファイル・フォルダ", "規則", "内容"},
-                                   "電子納品チェックで問題は見つかりませんでした。",
-                                   "電子納品チェックの結果、以下の問題が見つかりました。"};
+const TListWords kDataCheckWords = {
+    {DLVR_TR_NOOP("CliCheck", "管理項目名"), DLVR_TR_NOOP("CliCheck", "分類名"), DLVR_TR_NOOP("CliCheck", "ファイル名"),
+     DLVR_TR_NOOP("CliCheck", "項目名"), DLVR_TR_NOOP("CliCheck", "状態")},
+    DLVR_TR_NOOP("CliCheck", "データは正常です。"),
+    DLVR_TR_NOOP("CliCheck", "全ての出力データをチェックした結果、以下の不整合が見つかりました。")};
+const TListWords kExtendedWords = {
+    {DLVR_TR_NOOP("CliCheck", "重要度"), DLVR_TR_NOOP("CliCheck", "メディア"),
+     DLVR_TR_NOOP("CliCheck", "ファイル・フォルダ"), DLVR_TR_NOOP("CliCheck", "規則"), DLVR_TR_NOOP("CliCheck", "内容")},
+    DLVR_TR_NOOP("CliCheck", "電子納品チェックで問題は見つかりませんでした。"),
+    DLVR_TR_NOOP("CliCheck", "電子納品チェックの結果、以下の問題が見つかりました。")};
+
+// A word of the table as shown.
+std::string Shown(const char* word) { return Tr("CliCheck", word); }
 
 enum class TFormat { Text, Tsv, Csv, Json };
-
-int Fail(std::ostream& err, const std::string& message) {
-  err << "dlvr: check: " << message << "\n";
-  return 2;
-}
-
-bool ParseFormat(const std::string& s, TFormat& f) {
-  if (s == "text") f = TFormat::Text;
-  else if (s == "tsv") f = TFormat::Tsv;
-  else if (s == "csv") f = TFormat::Csv;
-  else if (s == "json") f = TFormat::Json;
-  else return false;
-  return true;
-}
 
 std::string CsvField(const std::string& s) {
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
@@ -92,18 +89,6 @@ void Pad(std::ostream& out, std::size_t n) {
 
 TFixedDriveScope::TFixedDriveScope() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
 TFixedDriveScope::~TFixedDriveScope() { SetDriveTypeOverride(nullptr); }
-
-bool TakeOption(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value) {
-  const std::string& a = args[i];
-  if (a.size() > name.size() && a.compare(0, name.size() + 1, name + "=") == 0) {
-    value = a.substr(name.size() + 1);
-    return true;
-  }
-  if (a != name) return false;
-  // Past the end when the value is missing.
-  if (++i < args.size()) value = args[i];
-  return true;
-}
 
 std::string ValidUtf8(const std::string& s) {
   std::string out;
@@ -148,14 +133,15 @@ namespace {
 
 void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
   if (errors.empty()) {
-    out << words.Clean << "\n";
+    out << Shown(words.Clean) << "\n";
     return;
   }
   // Rows as shown, with the running number first; every column padded to
   // its widest cell, the last one not padded.
   std::vector<std::array<std::string, 6>> cells;
   cells.reserve(errors.size() + 1);
-  cells.push_back({"NO.", words.Columns[0], words.Columns[1], words.Columns[2], words.Columns[3], words.Columns[4]});
+  cells.push_back({"NO.", Shown(words.Columns[0]), Shown(words.Columns[1]), Shown(words.Columns[2]),
+                   Shown(words.Columns[3]), Shown(words.Columns[4])});
   for (std::size_t i = 0; i < errors.size(); ++i) {
     const TCheckErrorRow& e = errors[i];
     cells.push_back({std::to_string(i + 1), EscapeCell(e[0]), EscapeCell(e[1]), EscapeCell(e[2]), EscapeCell(e[3]),
@@ -165,7 +151,7 @@ void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TList
   for (const auto& row : cells)
     for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(row[c]));
 
-  out << words.Found << "\n";
+  out << Shown(words.Found) << "\n";
   for (std::size_t r = 0; r < cells.size(); ++r) {
     const auto& row = cells[r];
     // The number right-aligned (its title too).
@@ -189,24 +175,18 @@ void WriteListCsv(const TCheckErrorList& errors, std::ostream& out, const TListW
     }
     out << "\r\n";
   };
-  record(std::array<std::string, 5>{words.Columns[0], words.Columns[1], words.Columns[2], words.Columns[3],
-                                    words.Columns[4]});
+  record(std::array<std::string, 5>{Shown(words.Columns[0]), Shown(words.Columns[1]), Shown(words.Columns[2]),
+                                    Shown(words.Columns[3]), Shown(words.Columns[4])});
   for (const TCheckErrorRow& row : errors) record(row);
 }
 
 void WriteListJson(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
-  JsonWriter w;
-  w.BeginArray();
+  Json list = Json::array();
   for (const TCheckErrorRow& row : errors) {
-    w.BeginObject();
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      w.Key(words.Columns[c]);
-      w.String(row[c]);
-    }
-    w.EndObject();
+    Json& object = list.emplace_back(Json::object());
+    for (std::size_t c = 0; c < row.size(); ++c) object[words.Columns[c]] = JsonString(row[c]);
   }
-  w.EndArray();
-  out << w.Text();
+  out << JsonText(list, 1);
 }
 
 }  // namespace
@@ -272,8 +252,10 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
       if (s.SameRecord && std::none_of(given.begin(), given.end(), [&](const TCheckedMedium& m) {
             return m.MediaNo == s.MediaNo;
           }))
-        err << "dlvr: check: 同じ工事の媒体が隣にあります（続けて指定できます）: " << s.Folder << "（メディア番号 "
-            << s.MediaNo << "）\n";
+        err << "dlvr: check: "
+            << Arg(Tr("CliCheck", "同じ工事の媒体が隣にあります（続けて指定できます）: %1（メディア番号 %2）"),
+                   {s.Folder, std::to_string(s.MediaNo)})
+            << "\n";
   TExtendedInput input = ExtendedInputFor(model.View);
   input.Media = given;  // a medium given twice is a finding of its own
   // Documents are opened with Qt (PDFs, images): an application object.
@@ -282,7 +264,7 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   const std::vector<TFinding> findings = RunExtendedCheck(input);
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.
-    out << "要領の版: " << EditionText(DeliveryEdition(given.front().Folder)) << "\n";
+    out << Arg(Tr("CliCheck", "要領の版: %1"), {EditionText(DeliveryEdition(given.front().Folder))}) << "\n";
   }
   TCheckErrorList rows;
   for (const TFinding& f : findings) rows.push_back({SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found});
@@ -301,30 +283,22 @@ void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) { WriteLis
 void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) { WriteListJson(errors, out, kDataCheckWords); }
 
 int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("check", kCheckUsage);
   std::vector<std::string> positional;
-  TFormat format = TFormat::Text;
+  std::string formatName = "text";
   bool extended = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kCheckUsage;
-      return 0;
-    }
-    if (std::string v; TakeOption(args, i, "--format", v)) {
-      if (i >= args.size()) return Fail(err, "--format needs a value");
-      if (!ParseFormat(v, format)) return Fail(err, "--format takes text, tsv, csv or json, not " + v);
-      continue;
-    }
-    if (a == "--extended") {
-      extended = true;
-      continue;
-    }
-    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
-    positional.push_back(a);
-  }
-  if (positional.empty()) return Fail(err, "missing FOLDER");
+  CLI::App& app = cl.App();
+  app.add_option("FOLDER", positional);
+  app.add_option("--format", formatName)->check(OneOf({"text", "tsv", "csv", "json"}));
+  app.add_flag("--extended", extended);
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  const TFormat format = formatName == "tsv"    ? TFormat::Tsv
+                         : formatName == "csv"  ? TFormat::Csv
+                         : formatName == "json" ? TFormat::Json
+                                                : TFormat::Text;
+  if (positional.empty()) return cl.Fail(err, "missing FOLDER");
   for (const std::string& f : positional)
-    if (!DirExists(f)) return Fail(err, "not a folder: " + f);
+    if (!DirExists(f)) return cl.Fail(err, "not a folder: " + f);
   if (extended) return ExtendedCheck(positional, format, out, err);
 
   TCheckErrorList errors;

@@ -48,11 +48,6 @@ class TFixedDriveScope {
 // that a value stays on its line and in its column (check's tsv, tree).
 std::string EscapeCell(const std::string& s);
 
-// An option with a value, "--name VALUE" or "--name=VALUE", at args[i]:
-// false when args[i] is not that option; else true with the value, `i` on
-// the last argument taken (args.size() when the value is missing).
-bool TakeOption(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value);
-
 // Invalid UTF-8 (a file name found on disk in other bytes) with U+FFFD for
 // each byte that starts no valid sequence, as delivery texts are decoded.
 std::string ValidUtf8(const std::string& s);

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <climits>
+#include <optional>
 #include <ostream>
 
 #include "check/viewer_model.h"
+#include "cli/arguments.h"
 #include "cli/check_command.h"
 #include "cli/json.h"
 #include "delivery/kkt_xml_read.h"
@@ -69,35 +71,27 @@ const char* const kTreeUsage =
     "image is the image index 0-10, or \"sys\" for a resolved file icon.\n";
 
 template <class R>
-void WriteFields(JsonWriter& w, const R& rec);
-
-void WriteOrgs(JsonWriter& w, const std::vector<TMdlTreeNodeOrg>& orgs) {
-  w.BeginArray();
-  for (const TMdlTreeNodeOrg& o : orgs) WriteFields(w, o);
-  w.EndArray();
-}
-
-template <class R>
-void WriteFields(JsonWriter& w, const R& rec) {
-  w.BeginObject();
+Json RecordJson(const R& rec) {
+  Json object = Json::object();
   for (const TFieldDef<R>& f : R::Fields()) {
-    w.Key(f.Name);
-    if (f.Text)
-      w.String(rec.*f.Text);
-    else if (f.List)
-      w.StringArray(rec.*f.List);
-    else
-      WriteOrgs(w, rec.*f.Orgs);
+    Json& value = object[f.Name];
+    if (f.Text) {
+      value = JsonString(rec.*f.Text);
+    } else if (f.List) {
+      value = JsonStrings(rec.*f.List);
+    } else {
+      value = Json::array();
+      for (const TMdlTreeNodeOrg& o : rec.*f.Orgs) value.push_back(RecordJson(o));
+    }
   }
-  w.EndObject();
+  return object;
 }
 
 template <class R>
-void WriteList(JsonWriter& w, const char* key, const std::vector<R>& list) {
-  w.Key(key);
-  w.BeginArray();
-  for (const R& r : list) WriteFields(w, r);
-  w.EndArray();
+Json RecordsJson(const std::vector<R>& list) {
+  Json array = Json::array();
+  for (const R& r : list) array.push_back(RecordJson(r));
+  return array;
 }
 
 // Reads a class's sub-management file when its class folder exists.
@@ -110,43 +104,30 @@ bool ReadClassFile(TKKTXMLRead& reader, const std::string& folder, const char* c
   return true;
 }
 
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
-
-int Fail(std::ostream& err, const std::string& message) {
-  err << "dlvr: " << message << "\n";
-  return 2;
-}
-
 int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("dump", kDumpUsage);
   std::vector<std::string> positional;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (IsHelp(args[i])) {
-      out << kDumpUsage;
-      return 0;
-    }
-    if (args[i].size() > 1 && args[i][0] == '-') return Fail(err, "dump: unknown option " + args[i]);
-    positional.push_back(args[i]);
-  }
-  if (positional.empty()) return Fail(err, "dump: missing FOLDER");
+  cl.App().add_option("FOLDER", positional);
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (positional.empty()) return cl.Fail(err, "missing FOLDER");
   for (const std::string& folder : positional)
-    if (!DirExists(folder)) return Fail(err, "dump: not a folder: " + folder);
+    if (!DirExists(folder)) return cl.Fail(err, "not a folder: " + folder);
   // The records are the first medium's: a further medium of the delivery
   // is read for its documents, never for its management files.
   out << DumpDelivery(positional[0]);
   return 0;
 }
 
-// A whole decimal number within [lo, hi].
-bool ParseNumber(const std::string& s, int lo, int hi, int& out) {
-  if (s.empty() || s.size() > 3) return false;
-  int v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
+// The class and the sort mode of a --sort value meet=M, plan=M or othrs=M
+// (M 0-8).
+std::optional<std::pair<int, int>> SortOf(const std::string& value) {
+  const std::pair<const char*, int> classes[] = {{"meet=", 2}, {"plan=", 3}, {"othrs=", 6}};
+  for (auto [prefix, cls] : classes) {
+    if (value.rfind(prefix, 0) != 0) continue;
+    std::string mode = value.substr(std::string(prefix).size());
+    if (WholeNumber(0, 8)(mode).empty()) return std::make_pair(cls, std::stoi(mode));
   }
-  if (v < lo || v > hi) return false;
-  out = v;
-  return true;
+  return std::nullopt;
 }
 
 void PrintItems(TMdlTreeView& view, TTreeItem* item, int depth, std::ostream& out) {
@@ -162,46 +143,32 @@ void PrintItems(TMdlTreeView& view, TTreeItem* item, int depth, std::ostream& ou
 }
 
 int CmdTree(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> folders;
+  TArguments cl("tree", kTreeUsage);
+  std::vector<std::string> folders, sortArgs;
   int lang = -1, fileMode = -1;
-  std::vector<std::pair<int, int>> sorts;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (IsHelp(a)) {
-      out << kTreeUsage;
-      return 0;
-    }
-    if (a == "--lang" || a == "--filemode" || a == "--sort") {
-      if (i + 1 >= args.size()) return Fail(err, "tree: " + a + " needs a value");
-      const std::string& v = args[++i];
-      if (a == "--lang") {
-        if (!ParseNumber(v, 0, 3, lang)) return Fail(err, "tree: --lang takes 0-3, not " + v);
-      } else if (a == "--filemode") {
-        if (!ParseNumber(v, 0, 3, fileMode)) return Fail(err, "tree: --filemode takes 0-3, not " + v);
-      } else {
-        std::size_t eq = v.find('=');
-        std::string cls = eq == std::string::npos ? v : v.substr(0, eq);
-        int mode = 0;
-        int c = cls == "meet" ? 2 : cls == "plan" ? 3 : cls == "othrs" ? 6 : 0;
-        if (c == 0 || eq == std::string::npos || !ParseNumber(v.substr(eq + 1), 0, 8, mode))
-          return Fail(err, "tree: --sort takes meet=M, plan=M or othrs=M with M 0-8, not " + v);
-        sorts.emplace_back(c, mode);
-      }
-      continue;
-    }
-    if (a.size() > 1 && a[0] == '-') return Fail(err, "tree: unknown option " + a);
-    folders.push_back(a);
-  }
-  if (folders.empty()) return Fail(err, "tree: missing FOLDER");
+  CLI::App& app = cl.App();
+  app.add_option("FOLDER", folders);
+  app.add_option("--lang", lang)->check(WholeNumber(0, 3));
+  app.add_option("--filemode", fileMode)->check(WholeNumber(0, 3));
+  app.add_option("--sort", sortArgs)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->allow_extra_args(false)
+      ->check(CLI::Validator(
+          [](std::string& v) {
+            return SortOf(v) ? std::string() : "takes meet=M, plan=M or othrs=M with M 0-8, not " + v;
+          },
+          "CLASS=M"));
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (folders.empty()) return cl.Fail(err, "missing FOLDER");
   for (const std::string& f : folders)
-    if (!DirExists(f)) return Fail(err, "tree: not a folder: " + f);
+    if (!DirExists(f)) return cl.Fail(err, "not a folder: " + f);
 
   SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
   DeliveryStore store;
   TViewerModel model(store);
   TMdlTreeView& view = model.View;
   for (const std::string& f : folders) view.Load(f);
-  for (auto [cls, mode] : sorts) view.SortClass(cls, mode);
+  for (const std::string& v : sortArgs) view.SortClass(SortOf(v)->first, SortOf(v)->second);
   if (lang >= 0) view.SetViewLang(lang);
   if (fileMode >= 0) view.SetFileNameMode(fileMode);
   for (int i = 0; i < view.Tree().TopCount(); ++i) PrintItems(view, view.Tree().TopItem(i), 0, out);
@@ -274,52 +241,49 @@ std::string DumpDelivery(const std::string& folder) {
   if (ReadClassFile(reader, folder, "DRAWINGF", "DRAWINGF.XML")) dup4 = store.DrawFileDuplicate;
   ReadClassFile(reader, folder, "OTHRS", "OTHRS.XML");
 
-  JsonWriter w;
-  w.BeginObject();
-  WriteList(w, "IndexRecords", store.IndexRecords);
-  WriteList(w, "OrderDrawings", store.OrderDrawings);
-  WriteList(w, "FinalDrawings", store.FinalDrawings);
-  WriteList(w, "Meetings", store.Meetings);
-  WriteList(w, "Plans", store.Plans);
-  WriteList(w, "Others", store.Others);
-  w.Key("DrawFileDuplicate");
-  w.BeginObject();
-  w.Key("1");
-  w.Bool(dup1);
-  w.Key("4");
-  w.Bool(dup4);
-  w.EndObject();
-  w.EndObject();
-  return w.Text();
+  Json dump = Json::object();
+  dump["IndexRecords"] = RecordsJson(store.IndexRecords);
+  dump["OrderDrawings"] = RecordsJson(store.OrderDrawings);
+  dump["FinalDrawings"] = RecordsJson(store.FinalDrawings);
+  dump["Meetings"] = RecordsJson(store.Meetings);
+  dump["Plans"] = RecordsJson(store.Plans);
+  dump["Others"] = RecordsJson(store.Others);
+  dump["DrawFileDuplicate"] = Json{{"1", dup1}, {"4", dup4}};
+  return JsonText(dump, 1);
 }
-
-int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << kUsage;
     return 2;
   }
-  const std::string& cmd = args[0];
-  if (IsHelp(cmd)) {
-    out << kUsage;
-    return 0;
-  }
-  if (cmd == "--version") {
+  using TCommand = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+  static const std::pair<const char*, TCommand> commands[] = {
+      {"dump", CmdDump},     {"tree", CmdTree},     {"check", CmdCheck},   {"report", CmdReport},
+      {"html", CmdHtml},     {"photos", CmdPhotos}, {"render", CmdRender}, {"scan", CmdScan},
+  };
+  TArguments cl("", kUsage);
+  bool version = false;
+  cl.App().add_flag("--version", version);
+  // Everything from the command on is the command's.
+  cl.App().prefix_command();
+  std::vector<std::string> all{"dlvr"};
+  all.insert(all.end(), args.begin(), args.end());
+  if (const auto done = cl.Parse(all, out, err)) return *done;
+  if (version) {
     out << "dlvr " << DLVR_VERSION << "\n";
     return 0;
   }
-  if (cmd == "dump") return CmdDump(args, out, err);
-  if (cmd == "tree") return CmdTree(args, out, err);
-  if (cmd == "check") return CmdCheck(args, out, err);
-  if (cmd == "report") return CmdReport(args, out, err);
-  if (cmd == "html") return CmdHtml(args, out, err);
-  if (cmd == "photos") return CmdPhotos(args, out, err);
-  if (cmd == "render") return CmdRender(args, out, err);
-  if (cmd == "scan") return CmdScan(args, out, err);
-  if (!cmd.empty() && cmd[0] == '-') return Fail(err, "unknown option " + cmd);
-  return Fail(err, "unknown command " + cmd);
+  std::vector<std::string> rest = cl.App().remaining();
+  if (!rest.empty() && rest.front() == "--") rest.erase(rest.begin());
+  if (rest.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  const std::string& cmd = rest.front();
+  for (auto [name, run] : commands)
+    if (cmd == name) return run(rest, out, err);
+  return cl.Fail(err, (cmd.size() > 1 && cmd[0] == '-' ? "unknown option " : "unknown command ") + cmd);
 }
 
 }  // namespace dlvr

@@ -1,23 +1,47 @@
 #include "cli/gui_app.h"
 
+#include <clocale>
 #include <cstdio>
 
 #include "components/drawing_canvas.h"
 
 namespace dlvr {
+namespace {
+
+int g_argc = 1;
+char g_name[] = "dlvr";
+char* g_argv[] = {g_name, nullptr};
+
+// Qt's own notices (fonts, runtime folders) are no business of a script.
+void InstallMessageHandler() {
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "dlvr: %s\n", msg.toLocal8Bit().constData());
+  });
+}
+
+}  // namespace
 
 std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
   if (QCoreApplication::instance()) return nullptr;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "dlvr";
-  static char* argv[] = {name, nullptr};
-  // Qt's own notices (fonts, runtime folders) are no business of a script.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "dlvr: %s\n", msg.toLocal8Bit().constData());
-  });
-  auto app = std::make_unique<QGuiApplication>(argc, argv);
+  InstallMessageHandler();
+  auto app = std::make_unique<QGuiApplication>(g_argc, g_argv);
   InstallFontSubstitutions();
+  return app;
+}
+
+std::unique_ptr<QCoreApplication> MakeToolApplication(const std::vector<std::string>& args) {
+  // Qt sets the C library's locale from the environment.
+  const char* current = std::setlocale(LC_ALL, nullptr);
+  const std::string locale = current ? current : "C";
+  std::unique_ptr<QCoreApplication> app;
+  if (!args.empty() && (args[0] == "render" || args[0] == "report")) {
+    app = EnsureGuiApplication();
+  } else if (!QCoreApplication::instance()) {
+    InstallMessageHandler();
+    app = std::make_unique<QCoreApplication>(g_argc, g_argv);
+  }
+  std::setlocale(LC_ALL, locale.c_str());
   return app;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "check/viewer_model.h"
+#include "cli/arguments.h"
 #include "cli/check_command.h"
 #include "cli/commands.h"
 #include "delivery/helpers.h"
@@ -13,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/tempfs.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 #include "model/tree_view.h"
 
 namespace dlvr {
@@ -30,11 +32,6 @@ const char* const kHtmlUsage =
     "else FILE's folder), never the network, never outside through a link.\n"
     "Exit 0; 1 when the file cannot be transformed (the reason on stderr);\n"
     "2 on usage errors or when OUT.html lies inside the delivery.\n";
-
-int Usage(std::ostream& err, const std::string& message) {
-  err << "dlvr: html: " << message << "\n";
-  return 2;
-}
 
 int Failed(std::ostream& err, const std::string& file, const std::string& reason) {
   err << "dlvr: html: " << file << ": " << reason << "\n";
@@ -75,7 +72,7 @@ std::string MakeDisplayCopy(const std::string& file, int cls, const std::string&
   const std::string copy = work + row.Xml;
   if (!WriteWholeFile(work + row.Xsl, Utf8ToCp932(crlf)) ||
       !WriteWholeFile(copy, InsertStylesheetText(bytes, row.Xsl))) {
-    reason = "作業用のコピーを作れません。";
+    reason = Tr("CliHtml", "作業用のコピーを作れません。");
     return std::string();
   }
   return copy;
@@ -86,14 +83,14 @@ std::string TransformReason(const TXsltResult& r) {
   std::string reason;
   switch (r.State) {
     case S::Ok: return std::string();
-    case S::NoStylesheet: return "スタイルシートの指定がありません。";
-    case S::StylesheetMissing: reason = "スタイルシート " + r.Href + " が見つかりません。"; break;
-    case S::StylesheetUnreadable: reason = "スタイルシート " + r.Href + " を読めません。"; break;
-    case S::TransformFailed: reason = "スタイルシート " + r.Href + " で変換できません。"; break;
-    case S::TimedOut: reason = "スタイルシート " + r.Href + " の変換に時間がかかりすぎます。"; break;
-    case S::TooLarge: reason = "スタイルシート " + r.Href + " の変換結果が大きすぎます。"; break;
+    case S::NoStylesheet: return Tr("CliHtml", "スタイルシートの指定がありません。");
+    case S::StylesheetMissing: reason = Arg(Tr("CliHtml", "スタイルシート %1 が見つかりません。"), {r.Href}); break;
+    case S::StylesheetUnreadable: reason = Arg(Tr("CliHtml", "スタイルシート %1 を読めません。"), {r.Href}); break;
+    case S::TransformFailed: reason = Arg(Tr("CliHtml", "スタイルシート %1 で変換できません。"), {r.Href}); break;
+    case S::TimedOut: reason = Arg(Tr("CliHtml", "スタイルシート %1 の変換に時間がかかりすぎます。"), {r.Href}); break;
+    case S::TooLarge: reason = Arg(Tr("CliHtml", "スタイルシート %1 の変換結果が大きすぎます。"), {r.Href}); break;
   }
-  if (!r.Refused.empty()) reason += " 読み込みを拒否: " + r.Refused.front();
+  if (!r.Refused.empty()) reason += " " + Arg(Tr("CliHtml", "読み込みを拒否: %1"), {r.Refused.front()});
   // libxslt's last line says what went wrong.
   std::string said = r.Messages;
   while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
@@ -105,30 +102,20 @@ std::string TransformReason(const TXsltResult& r) {
 }  // namespace
 
 int CmdHtml(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("html", kHtmlUsage);
   std::vector<std::string> positional;
   std::string output;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kHtmlUsage;
-      return 0;
-    }
-    if (a == "-o" || a == "--output") {
-      if (i + 1 >= args.size()) return Usage(err, a + " needs a file name");
-      output = args[++i];
-      continue;
-    }
-    if (a.size() > 1 && a[0] == '-') return Usage(err, "unknown option " + a);
-    positional.push_back(a);
-  }
-  if (positional.empty()) return Usage(err, "missing FILE");
-  if (positional.size() > 1) return Usage(err, "unexpected argument " + positional[1]);
-  if (output.empty()) return Usage(err, "missing -o OUT.html");
+  cl.App().add_option("FILE", positional);
+  cl.App().add_option("-o,--output", output);
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (positional.empty()) return cl.Fail(err, "missing FILE");
+  if (positional.size() > 1) return cl.Fail(err, "unexpected argument " + positional[1]);
+  if (output.empty()) return cl.Fail(err, "missing -o OUT.html");
   const std::string file = AbsolutePath(positional[0]);
-  if (!FileExists(file) && !DirExists(file)) return Usage(err, "no such file: " + positional[0]);
+  if (!FileExists(file) && !DirExists(file)) return cl.Fail(err, "no such file: " + positional[0]);
   const std::string delivery = DeliveryFolderOf(file);
   if (PathLiesInside(output, delivery) || PathLiesInside(output, ExtractFilePath(file)))
-    return Usage(err, output + " lies inside the delivery folder " + delivery);
+    return cl.Fail(err, output + " lies inside the delivery folder " + delivery);
 
   TXmlSandbox sandbox;
   sandbox.Folders = {delivery};
@@ -143,7 +130,7 @@ int CmdHtml(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (const int cls = StyledClassOf(file)) {
     const std::string privateFolder = PrivateWorkFolder();
     work = privateFolder.empty() ? std::string() : MakeTempDir("html", privateFolder);
-    if (work.empty()) return Failed(err, positional[0], "作業フォルダを作れません。");
+    if (work.empty()) return Failed(err, positional[0], Tr("CliHtml", "作業フォルダを作れません。"));
     std::string reason;
     shown = MakeDisplayCopy(file, cls, work, reason);
     if (shown.empty()) return Failed(err, positional[0], reason);
@@ -153,12 +140,13 @@ int CmdHtml(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   TXmlParseResult parsed = SandboxParseXml(sandbox, shown);
   if (!parsed) {
     std::string reason = SandboxStatusText(parsed.Status);
-    if (parsed.Line > 0) reason += " (" + std::to_string(parsed.Line) + " 行目: " + parsed.Reason + ")";
+    if (parsed.Line > 0)
+      reason += " (" + Arg(Tr("CliHtml", "%1 行目: %2"), {std::to_string(parsed.Line), parsed.Reason}) + ")";
     return Failed(err, positional[0], reason);
   }
   TXsltResult r = SandboxTransform(sandbox, parsed.Doc.get(), shown);
   if (!r) return Failed(err, positional[0], TransformReason(r));
-  if (!ReplaceWholeFile(output, r.Output)) return Usage(err, "cannot write " + output);
+  if (!ReplaceWholeFile(output, r.Output)) return cl.Fail(err, "cannot write " + output);
   return 0;
 }
 

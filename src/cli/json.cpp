@@ -1,105 +1,93 @@
 #include "cli/json.h"
 
-#include <cstdio>
+#include "platform/text.h"
 
 namespace dlvr {
+namespace {
 
-std::string JsonWriter::Quote(std::string_view s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(ch);
-        }
+// nlohmann's writer takes valid UTF-8 only. What it cannot hold is carried
+// through it in code points of the last private-use block, which JsonText
+// turns back afterwards:
+//   U+10FF80..U+10FFFF  the byte 0x80..0xFF that starts no valid sequence
+//   U+10FF01            the next code point is the delivery's own (one of
+//                       this block, which would otherwise be read as a mark)
+//   U+10FF02            at the start of a string: the string is a number's text
+constexpr char32_t kMarkBase = 0x10FF00;
+constexpr char32_t kMarkVerbatim = 0x10FF01;
+constexpr char32_t kMarkNumber = 0x10FF02;
+
+bool IsMark(char32_t cp) { return cp >= kMarkBase && cp <= 0x10FFFF; }
+
+}  // namespace
+
+Json JsonString(std::string_view text) {
+  bool plain = true;
+  for (std::size_t pos = 0; pos < text.size() && plain;) {
+    const std::size_t from = pos;
+    const char32_t cp = NextCodePoint(text, pos);
+    plain = !(cp == kReplacementChar && pos - from == 1) && !IsMark(cp);
+  }
+  if (plain) return Json(std::string(text));
+  std::string carried;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t from = pos;
+    const char32_t cp = NextCodePoint(text, pos);
+    if (cp == kReplacementChar && pos - from == 1) {
+      AppendUtf8(carried, kMarkBase + static_cast<unsigned char>(text[from]));
+      continue;
+    }
+    if (IsMark(cp)) AppendUtf8(carried, kMarkVerbatim);
+    carried.append(text, from, pos - from);
+  }
+  return Json(std::move(carried));
+}
+
+Json JsonStrings(const std::vector<std::string>& texts) {
+  Json array = Json::array();
+  for (const std::string& t : texts) array.push_back(JsonString(t));
+  return array;
+}
+
+Json JsonNumberText(std::string_view digits) {
+  std::string carried;
+  AppendUtf8(carried, kMarkNumber);
+  carried.append(digits);
+  return Json(std::move(carried));
+}
+
+std::string JsonText(const Json& value, int indent) {
+  // A string put in without JsonString and not UTF-8 is written with U+FFFD
+  // rather than thrown at.
+  const std::string dumped = value.dump(indent, ' ', false, Json::error_handler_t::replace);
+  std::string out;
+  if (dumped.find_first_of("\x7f\xf4") == std::string::npos) {
+    out = dumped;
+  } else {
+    out.reserve(dumped.size());
+    for (std::size_t pos = 0; pos < dumped.size();) {
+      const std::size_t from = pos;
+      const char32_t cp = NextCodePoint(dumped, pos);
+      if (cp == 0x7F) {
+        out += "\\u007f";
+      } else if (cp == kMarkVerbatim) {
+        const std::size_t next = pos;
+        NextCodePoint(dumped, pos);
+        out.append(dumped, next, pos - next);
+      } else if (cp == kMarkNumber) {
+        // "<mark>1.500" loses its quotes.
+        if (!out.empty() && out.back() == '"') out.pop_back();
+        const std::size_t end = dumped.find('"', pos);
+        out.append(dumped, pos, end - pos);
+        pos = end == std::string::npos ? dumped.size() : end + 1;
+      } else if (cp >= kMarkBase + 0x80 && cp <= 0x10FFFF) {
+        out.push_back(static_cast<char>(cp - kMarkBase));
+      } else {
+        out.append(dumped, from, pos - from);
+      }
     }
   }
-  out += "\"";
+  if (indent >= 0) out.push_back('\n');
   return out;
-}
-
-void JsonWriter::NewLine() {
-  out_.push_back('\n');
-  out_.append(stack_.size() * static_cast<std::size_t>(indent_), ' ');
-}
-
-void JsonWriter::BeforeValue() {
-  if (afterKey_) {
-    afterKey_ = false;
-    return;
-  }
-  if (!stack_.empty()) {
-    if (stack_.back().count++ > 0) out_.push_back(',');
-    NewLine();
-  }
-}
-
-void JsonWriter::BeginObject() {
-  BeforeValue();
-  out_.push_back('{');
-  stack_.push_back({true, 0});
-}
-
-void JsonWriter::EndObject() {
-  bool any = stack_.back().count > 0;
-  stack_.pop_back();
-  if (any) NewLine();
-  out_.push_back('}');
-  if (stack_.empty()) out_.push_back('\n');
-}
-
-void JsonWriter::BeginArray() {
-  BeforeValue();
-  out_.push_back('[');
-  stack_.push_back({false, 0});
-}
-
-void JsonWriter::EndArray() {
-  bool any = stack_.back().count > 0;
-  stack_.pop_back();
-  if (any) NewLine();
-  out_.push_back(']');
-  if (stack_.empty()) out_.push_back('\n');
-}
-
-void JsonWriter::Key(std::string_view key) {
-  BeforeValue();
-  out_ += Quote(key);
-  out_ += ": ";
-  afterKey_ = true;
-}
-
-void JsonWriter::String(std::string_view value) {
-  BeforeValue();
-  out_ += Quote(value);
-}
-
-void JsonWriter::Bool(bool value) {
-  BeforeValue();
-  out_ += value ? "true" : "false";
-}
-
-void JsonWriter::Number(long value) {
-  BeforeValue();
-  out_ += std::to_string(value);
-}
-
-void JsonWriter::StringArray(const std::vector<std::string>& values) {
-  BeginArray();
-  for (const std::string& v : values) String(v);
-  EndArray();
 }
 
 }  // namespace dlvr

@@ -1,5 +1,9 @@
-// A minimal streaming JSON writer with stable, readable output.
+// The JSON the tool prints: values built as nlohmann::ordered_json (keys in
+// the order they are put in) and written with JsonText, which keeps what a
+// delivery holds byte for byte, also bytes that are not UTF-8.
 #pragma once
+
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <string_view>
@@ -7,37 +11,20 @@
 
 namespace dlvr {
 
-class JsonWriter {
- public:
-  explicit JsonWriter(int indent = 1) : indent_(indent) {}
+using Json = nlohmann::ordered_json;
 
-  void BeginObject();
-  void EndObject();
-  void BeginArray();
-  void EndArray();
-  void Key(std::string_view key);
-  void String(std::string_view value);
-  void Bool(bool value);
-  void Number(long value);
-  void StringArray(const std::vector<std::string>& values);
+// A string value that JsonText writes with exactly the bytes of `text`:
+// bytes that start no valid UTF-8 sequence come out as they went in.
+Json JsonString(std::string_view text);
+Json JsonStrings(const std::vector<std::string>& texts);
 
-  const std::string& Text() const { return out_; }
+// A number written with the digits given ("1.500", "0.25"), not reformatted.
+Json JsonNumberText(std::string_view digits);
 
-  // A JSON string literal (with quotes) for a UTF-8 text.
-  static std::string Quote(std::string_view s);
-
- private:
-  void BeforeValue();
-  void NewLine();
-
-  struct Level {
-    bool isObject;
-    int count;
-  };
-  int indent_;
-  std::string out_;
-  std::vector<Level> stack_;
-  bool afterKey_ = false;
-};
+// `value` as text. With `indent` >= 0 every member and element on a line of
+// its own, indented by that many blanks a level, and a line break at the end;
+// with -1 on one line without blanks. Strings as UTF-8, only `"`, `\` and the
+// control characters (DEL too) escaped. Never throws.
+std::string JsonText(const Json& value, int indent);
 
 }  // namespace dlvr

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/gui_app.h"
+#include "i18n/ui_language.h"
 #include "model/tree_view.h"
 #include "platform/tempfs.h"
 
@@ -11,7 +13,14 @@ int main(int argc, char** argv) {
   dlvr::TMdlTreeView::SetWorkCopiesDefault(false);
   dlvr::RemoveWorkFolderOnSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
-  const int status = dlvr::RunCli(args, std::cout, std::cerr);
+  int status = 0;
+  {
+    // The tool's texts in the language of the environment.
+    const auto app = dlvr::MakeToolApplication(args);
+    dlvr::InstallUiTranslations(dlvr::LanguageFromEnvironment());
+    status = dlvr::RunCli(args, std::cout, std::cerr);
+    dlvr::InstallUiTranslations(dlvr::UiLanguage::Japanese);
+  }
   dlvr::RemovePrivateWorkFolder();
   return status;
 }

@@ -2,11 +2,13 @@
 #include <ostream>
 
 #include "check/viewer_model.h"
+#include "cli/arguments.h"
 #include "cli/check_command.h"
 #include "cli/json.h"
 #include "photo/photo_check.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -29,13 +31,6 @@ const char* const kPhotosUsage =
     "項目名 and 状態 (tsv), or objects with those keys (json).\n"
     "Exit 0; 1 when --check finds something; 2 when no loaded medium has a\n"
     "PHOTO.XML, a FOLDER is not a folder or the arguments are wrong.\n";
-
-const char* const kNoPhotoFile = "読み込んだメディアに写真管理ファイル（PHOTO/PHOTO.XML）がありません。";
-
-int Fail(std::ostream& err, const std::string& message) {
-  err << "dlvr: photos: " << message << "\n";
-  return 2;
-}
 
 // The record's values in the order of the listing.
 struct TColumn {
@@ -66,91 +61,51 @@ void WriteRecordsTsv(const TPhotoStore& store, std::ostream& out) {
 }
 
 void WriteRecordsJson(const TPhotoStore& store, std::ostream& out) {
-  JsonWriter w;
-  w.BeginArray();
+  Json list = Json::array();
   for (const TPhotoRecord& r : store.Records()) {
-    w.BeginObject();
-    for (const TColumn& c : kHead) {
-      w.Key(c.Key);
-      w.String(r.*c.Field);
-    }
-    w.Key("exists");
-    w.Bool(r.Exists);
-    for (const TColumn& c : kTail) {
-      w.Key(c.Key);
-      w.String(r.*c.Field);
-    }
-    w.Key(kDrawingsKey);
-    w.BeginArray();
-    for (const TPhotoReference& ref : r.References) w.String(ref.FileName);
-    w.EndArray();
-    w.Key("extra");
-    w.BeginArray();
-    for (const TPhotoExtra& e : r.Extra) {
-      w.BeginObject();
-      w.Key("element");
-      w.String(e.Element);
-      w.Key("value");
-      w.String(e.Value);
-      w.EndObject();
-    }
-    w.EndArray();
-    w.EndObject();
+    Json& object = list.emplace_back(Json::object());
+    for (const TColumn& c : kHead) object[c.Key] = JsonString(r.*c.Field);
+    object["exists"] = r.Exists;
+    for (const TColumn& c : kTail) object[c.Key] = JsonString(r.*c.Field);
+    Json& references = object[kDrawingsKey] = Json::array();
+    for (const TPhotoReference& ref : r.References) references.push_back(JsonString(ref.FileName));
+    Json& extra = object["extra"] = Json::array();
+    for (const TPhotoExtra& e : r.Extra) extra.push_back(Json{{"element", JsonString(e.Element)}, {"value", JsonString(e.Value)}});
   }
-  w.EndArray();
-  out << w.Text();
+  out << JsonText(list, 1);
 }
 
 void WriteFindings(const std::vector<TPhotoFinding>& findings, bool json, std::ostream& out) {
-  JsonWriter w;
-  if (json) w.BeginArray();
+  Json list = Json::array();
   for (const TPhotoFinding& f : findings) {
     // A stray file's name is as found on disk.
     const std::string values[3] = {ValidUtf8(f.FileName), f.Field, f.State};
     if (json) {
-      w.BeginObject();
-      for (int c = 0; c < 3; ++c) {
-        w.Key(kFindingKeys[c]);
-        w.String(values[c]);
-      }
-      w.EndObject();
+      Json& object = list.emplace_back(Json::object());
+      for (int c = 0; c < 3; ++c) object[kFindingKeys[c]] = JsonString(values[c]);
     } else {
       out << EscapeCell(values[0]) << '\t' << EscapeCell(values[1]) << '\t' << EscapeCell(values[2]) << '\n';
     }
   }
-  if (json) {
-    w.EndArray();
-    out << w.Text();
-  }
+  if (json) out << JsonText(list, 1);
 }
 
 }  // namespace
 
 int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("photos", kPhotosUsage);
   std::vector<std::string> folders;
-  bool json = false, check = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kPhotosUsage;
-      return 0;
-    }
-    if (a == "--check") {
-      check = true;
-      continue;
-    }
-    if (std::string v; TakeOption(args, i, "--format", v)) {
-      if (i >= args.size()) return Fail(err, "--format needs a value");
-      if (v != "tsv" && v != "json") return Fail(err, "--format takes tsv or json, not " + v);
-      json = v == "json";
-      continue;
-    }
-    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
-    folders.push_back(a);
-  }
-  if (folders.empty()) return Fail(err, "missing FOLDER");
+  std::string format = "tsv";
+  bool check = false;
+  CLI::App& app = cl.App();
+  app.add_option("FOLDER", folders);
+  app.add_option("--format", format)->check(OneOf({"tsv", "json"}));
+  app.add_flag("--check", check);
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  const bool json = format == "json";
+  if (folders.empty()) return cl.Fail(err, "missing FOLDER");
   for (const std::string& f : folders)
-    if (!DirExists(f)) return Fail(err, "not a folder: " + f);
+    if (!DirExists(f)) return cl.Fail(err, "not a folder: " + f);
 
   // The media as the tree loads them: a folder of the delivery loaded is a
   // further medium, any other folder starts the delivery anew.
@@ -164,7 +119,8 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
   for (const auto& m : view.ReachableMedia()) media.push_back({m.MediaNo, m.Folder});
   TPhotoStore photos;
   photos.Load(media);
-  if (photos.Empty()) return Fail(err, kNoPhotoFile);
+  if (photos.Empty())
+    return cl.Fail(err, Tr("CliPhotos", "読み込んだメディアに写真管理ファイル（PHOTO/PHOTO.XML）がありません。"));
 
   if (!check) {
     if (json)

@@ -6,9 +6,10 @@
 #include <memory>
 #include <ostream>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
-#include "cli/json.h"
 #include "cli/gui_app.h"
+#include "cli/json.h"
 #include "components/drawing_render.h"
 #include "platform/paths.h"
 #include "sxf/drawing.h"
@@ -32,11 +33,6 @@ const char* const kRenderUsage =
     "folder above it holding INDEX_C.XML).\n"
     "Exit 0; 1 when the file is not an SXF drawing or is broken (line and\n"
     "reason on stderr; what was read is still written); 2 on usage errors.\n";
-
-int Fail(std::ostream& err, const std::string& message) {
-  err << "dlvr: render: " << message << "\n";
-  return 2;
-}
 
 // A size in millimetres as written in the summary: whole when it is whole.
 std::string Millimetres(double v) {
@@ -72,65 +68,48 @@ void Dump(const sxf::TDrawing& d, const std::vector<bool>& wanted, std::ostream&
     const bool onLayer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size();
     if (onLayer && !wanted[std::size_t(p.Layer)]) continue;
     const QRectF b = PrimitiveBounds(p);
-    std::string line = "{\"kind\":\"";
-    line += DrawingKindName(p.Kind);
-    line += "\",\"layer\":" + JsonWriter::Quote(onLayer ? d.Layers[std::size_t(p.Layer)].Name : std::string());
-    line += ",\"colour\":\"" + DrawingColour(d, p).name(QColor::HexRgb).toStdString() + "\"";
-    line += std::string(",\"visible\":") + (!onLayer || d.Layers[std::size_t(p.Layer)].Visible ? "true" : "false");
-    line += ",\"bbox\":[" + Fixed3(b.left()) + "," + Fixed3(b.top()) + "," + Fixed3(b.right()) + "," +
-            Fixed3(b.bottom()) + "]";
-    if (p.Kind == sxf::TKind::Text) line += ",\"text\":" + JsonWriter::Quote(p.Text());
-    out << line << "}\n";
+    Json line = {
+        {"kind", DrawingKindName(p.Kind)},
+        {"layer", JsonString(onLayer ? d.Layers[std::size_t(p.Layer)].Name : std::string())},
+        {"colour", DrawingColour(d, p).name(QColor::HexRgb).toStdString()},
+        {"visible", !onLayer || d.Layers[std::size_t(p.Layer)].Visible},
+        {"bbox", {JsonNumberText(Fixed3(b.left())), JsonNumberText(Fixed3(b.top())), JsonNumberText(Fixed3(b.right())),
+                  JsonNumberText(Fixed3(b.bottom()))}},
+    };
+    if (p.Kind == sxf::TKind::Text) line["text"] = JsonString(p.Text());
+    out << JsonText(line, -1) << "\n";
   }
 }
 
 }  // namespace
 
 int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("render", kRenderUsage);
   std::vector<std::string> positional, layers;
   std::string output;
   bool dump = false;
   int dpi = 150;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kRenderUsage;
-      return 0;
-    }
-    if (a == "-o" || a == "--output" || a == "--layer" || a == "--dpi") {
-      if (i + 1 >= args.size()) return Fail(err, a + " needs a value");
-      const std::string& v = args[++i];
-      if (a == "--layer") {
-        layers.push_back(v);
-      } else if (a == "--dpi") {
-        const bool digits = !v.empty() && v.size() <= 4 && v.find_first_not_of("0123456789") == std::string::npos;
-        dpi = digits ? std::stoi(v) : 0;
-        if (dpi < 10 || dpi > 1200) return Fail(err, "--dpi takes 10-1200, not " + v);
-      } else {
-        output = v;
-      }
-      continue;
-    }
-    if (a == "--dump") {
-      dump = true;
-      continue;
-    }
-    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
-    positional.push_back(a);
-  }
-  if (positional.empty()) return Fail(err, "missing DRAWING");
-  if (positional.size() > 1) return Fail(err, "unexpected argument " + positional[1]);
-  if (dump == !output.empty()) return Fail(err, dump ? "-o and --dump exclude each other" : "missing -o OUTPUT or --dump");
+  CLI::App& app = cl.App();
+  app.add_option("DRAWING", positional);
+  app.add_option("-o,--output", output);
+  app.add_flag("--dump", dump);
+  app.add_option("--layer", layers)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->allow_extra_args(false);
+  app.add_option("--dpi", dpi)->check(WholeNumber(10, 1200));
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (positional.empty()) return cl.Fail(err, "missing DRAWING");
+  if (positional.size() > 1) return cl.Fail(err, "unexpected argument " + positional[1]);
+  if (dump == !output.empty())
+    return cl.Fail(err, dump ? "-o and --dump exclude each other" : "missing -o OUTPUT or --dump");
   const std::string ext = ExtractFileExt(output);
   std::string lower;
   for (char c : ext) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   if (!dump && lower != ".png" && lower != ".svg" && lower != ".pdf")
-    return Fail(err, "OUTPUT must end in .png, .svg or .pdf: " + output);
+    return cl.Fail(err, "OUTPUT must end in .png, .svg or .pdf: " + output);
   const std::string& file = positional[0];
   // The drawing is never written over, nor anything into its delivery.
-  if (!dump && PathLiesInside(output, file)) return Fail(err, output + " is the drawing itself");
+  if (!dump && PathLiesInside(output, file)) return cl.Fail(err, output + " is the drawing itself");
   if (const std::string delivery = DeliveryOf(file); !dump && !delivery.empty() && PathLiesInside(output, delivery))
-    return Fail(err, output + " lies inside the delivery folder " + delivery);
+    return cl.Fail(err, output + " lies inside the delivery folder " + delivery);
 
   if (!FileExists(file)) {
     err << "dlvr: render: cannot read " << file << "\n";
@@ -146,7 +125,7 @@ int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     bool found = false;
     for (std::size_t i = 0; i < drawing->Layers.size(); ++i)
       if (drawing->Layers[i].Name == name) wanted[i] = found = true;
-    if (!found) return Fail(err, "no layer " + name + " in " + file);
+    if (!found) return cl.Fail(err, "no layer " + name + " in " + file);
   }
   if (layers.empty())
     for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = drawing->Layers[i].Visible;
@@ -166,12 +145,12 @@ int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     Dump(*drawing, wanted, out);
     return code;
   }
-  auto app = EnsureGuiApplication();
+  const auto gui = EnsureGuiApplication();
   TDrawingScene scene(drawing);
   for (std::size_t i = 0; i < wanted.size(); ++i) scene.SetLayerShown(int(i), wanted[i]);
   QString why;
   if (!WriteDrawingFile(scene, QString::fromStdString(output), dpi, &why))
-    return Fail(err, "cannot write " + output + ": " + why.toStdString());
+    return cl.Fail(err, "cannot write " + output + ": " + why.toStdString());
   const QRectF sheet = scene.SheetRect();
   out << "sheet=" << (drawing->SheetName.empty() ? std::string("free") : drawing->SheetName)
       << " size=" << Millimetres(sheet.width()) << "x" << Millimetres(sheet.height()) << "mm"

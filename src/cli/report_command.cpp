@@ -4,11 +4,13 @@
 #include <memory>
 #include <ostream>
 
+#include "cli/arguments.h"
 #include "cli/check_command.h"
 #include "cli/commands.h"
 #include "cli/gui_app.h"
 #include "components/drawing_canvas.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -26,47 +28,32 @@ const char* const kReportUsage =
     "and .. resolved; an existing file of the delivery too) is refused with exit\n"
     "2 and nothing is written.\n";
 
-int Fail(std::ostream& err, const std::string& message) {
-  err << "dlvr: report: " << message << "\n";
-  return 2;
-}
-
 }  // namespace
 
 int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("report", kReportUsage);
   std::vector<std::string> positional;
   std::string output;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kReportUsage;
-      return 0;
-    }
-    if (a == "-o" || a == "--output") {
-      if (i + 1 >= args.size()) return Fail(err, a + " needs a file name");
-      output = args[++i];
-      continue;
-    }
-    if (a.size() > 1 && a[0] == '-') return Fail(err, "unknown option " + a);
-    positional.push_back(a);
-  }
-  if (positional.empty()) return Fail(err, "missing FOLDER");
-  if (output.empty()) return Fail(err, "missing -o FILE.pdf");
+  cl.App().add_option("FOLDER", positional);
+  cl.App().add_option("-o,--output", output);
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (positional.empty()) return cl.Fail(err, "missing FOLDER");
+  if (output.empty()) return cl.Fail(err, "missing -o FILE.pdf");
   for (const std::string& folder : positional)
-    if (!DirExists(folder)) return Fail(err, "not a folder: " + folder);
+    if (!DirExists(folder)) return cl.Fail(err, "not a folder: " + folder);
 
   TCheckErrorList errors;
   if (int code = LoadAndCheckFolder(positional, errors, err)) return code;
   // Nothing is ever written into a delivery, not even over one of its files;
   // refused whatever the check found.
   for (const std::string& folder : positional)
-    if (PathLiesInside(output, folder)) return Fail(err, output + " lies inside the delivery folder " + folder);
+    if (PathLiesInside(output, folder)) return cl.Fail(err, output + " lies inside the delivery folder " + folder);
   if (errors.empty()) {
-    out << "データは正常です。\n";
+    out << Tr("CliCheck", "データは正常です。") << "\n";
     return 0;
   }
   auto app = EnsureGuiApplication();
-  if (!WriteErrorReportPdf(QString::fromStdString(output), errors)) return Fail(err, "cannot write " + output);
+  if (!WriteErrorReportPdf(QString::fromStdString(output), errors)) return cl.Fail(err, "cannot write " + output);
   return 1;
 }
 

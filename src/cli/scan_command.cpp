@@ -38,6 +38,8 @@
 #include <string>
 #include <vector>
 
+#include "check/extended_check.h"
+#include "cli/arguments.h"
 #include "cli/check_command.h"
 #include "cli/commands.h"
 #include "cli/gui_app.h"
@@ -49,6 +51,7 @@
 #include "platform/paths.h"
 #include "platform/tempfs.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 extern char** environ;
 
@@ -86,11 +89,6 @@ const char* const kScanUsage =
 constexpr int kMaxDepth = 32;
 // More output than any check prints; a child beyond it is stopped.
 constexpr std::size_t kMaxChildOutput = std::size_t{512} << 20;
-
-int Fail(std::ostream& err, const std::string& message) {
-  err << "dlvr: scan: " << message << "\n";
-  return 2;
-}
 
 struct TMedium {
   std::string Folder;  // absolute, without a trailing '/'
@@ -141,7 +139,7 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
                std::ostream& err) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) {
-    err << "dlvr: scan: フォルダを読めません: " << dir << "\n";
+    err << "dlvr: scan: " << Arg(Tr("CliScan", "フォルダを読めません: %1"), {dir}) << "\n";
     return;
   }
   std::vector<std::string> names;
@@ -169,7 +167,9 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
     return;
   }
   if (depth == kMaxDepth) {
-    if (!names.empty()) err << "dlvr: scan: " << kMaxDepth << " 階層より深いフォルダは調べません: " << dir << "\n";
+    if (!names.empty())
+      err << "dlvr: scan: "
+          << Arg(Tr("CliScan", "%1 階層より深いフォルダは調べません: %2"), {std::to_string(kMaxDepth), dir}) << "\n";
     return;
   }
   std::sort(names.begin(), names.end());
@@ -287,13 +287,16 @@ std::vector<std::string> CsvFirstFields(const std::string& text) {
   return firsts;
 }
 
-// Errors and warnings in what `dlvr check --format csv|json` printed.
+// Errors and warnings in what `dlvr check --format csv|json` printed; the
+// severities as the check names them, in the language it printed in.
 void CountFindings(const std::string& text, bool json, bool extended, TResult& r) {
+  const std::string error = SeverityName(TSeverity::Error), warning = SeverityName(TSeverity::Warning);
   if (json) {
     // Keys and values are quoted, and a quote inside a value is escaped,
     // so a key with its value is found only where it is one.
-    r.Errors = extended ? Count(text, "\"重要度\": \"エラー\"") : Count(text, "\"管理項目名\": ");
-    r.Warnings = extended ? Count(text, "\"重要度\": \"警告\"") : 0;
+    auto severity = [](const std::string& name) { return "\"重要度\": " + JsonText(JsonString(name), -1); };
+    r.Errors = extended ? Count(text, severity(error)) : Count(text, "\"管理項目名\": ");
+    r.Warnings = extended ? Count(text, severity(warning)) : 0;
     return;
   }
   const std::vector<std::string> firsts = CsvFirstFields(text);
@@ -301,8 +304,8 @@ void CountFindings(const std::string& text, bool json, bool extended, TResult& r
     r.Errors = static_cast<long>(firsts.size());
     return;
   }
-  r.Errors = std::count(firsts.begin(), firsts.end(), "エラー");
-  r.Warnings = std::count(firsts.begin(), firsts.end(), "警告");
+  r.Errors = std::count(firsts.begin(), firsts.end(), error);
+  r.Warnings = std::count(firsts.begin(), firsts.end(), warning);
 }
 
 void WriteAll(int fd, const std::string& text) {
@@ -500,26 +503,29 @@ std::string CsvCell(const std::string& s) {
 }
 
 std::string Summary(const std::vector<TDelivery>& deliveries, const std::vector<TResult>& results, bool json) {
-  std::string text = json ? "[" : "folder,工事番号,工事名称,media,errors,warnings,seconds,result,detail\r\n";
+  Json rows = Json::array();
+  std::string text = Tr("CliScan", "folder,工事番号,工事名称,media,errors,warnings,seconds,result,detail") + "\r\n";
   for (std::size_t i = 0; i < deliveries.size(); ++i) {
     const TDelivery& d = deliveries[i];
     const TResult& r = results[i];
     const std::string folder = ValidUtf8(d.Rel);
     if (json) {
-      text += std::string(i ? "," : "") + "\n {\n  \"folder\": " + JsonWriter::Quote(folder) +
-              ",\n  \"工事番号\": " + JsonWriter::Quote(d.KojiNo) + ",\n  \"工事名称\": " + JsonWriter::Quote(d.KojiName) +
-              ",\n  \"media\": " + std::to_string(d.Folders.size()) + ",\n  \"errors\": " + std::to_string(r.Errors) +
-              ",\n  \"warnings\": " + std::to_string(r.Warnings) + ",\n  \"seconds\": " + SecondsText(r.Seconds) +
-              ",\n  \"result\": \"" + OutcomeName(r.Outcome) + "\",\n  \"detail\": " + JsonWriter::Quote(r.Detail) +
-              "\n }";
+      rows.push_back(Json{{"folder", JsonString(folder)},
+                          {"工事番号", JsonString(d.KojiNo)},
+                          {"工事名称", JsonString(d.KojiName)},
+                          {"media", d.Folders.size()},
+                          {"errors", r.Errors},
+                          {"warnings", r.Warnings},
+                          {"seconds", JsonNumberText(SecondsText(r.Seconds))},
+                          {"result", OutcomeName(r.Outcome)},
+                          {"detail", JsonString(r.Detail)}});
     } else {
       text += CsvCell(folder) + "," + CsvCell(d.KojiNo) + "," + CsvCell(d.KojiName) + "," +
               std::to_string(d.Folders.size()) + "," + std::to_string(r.Errors) + "," + std::to_string(r.Warnings) +
               "," + SecondsText(r.Seconds) + "," + OutcomeName(r.Outcome) + "," + CsvCell(r.Detail) + "\r\n";
     }
   }
-  if (json) text += deliveries.empty() ? "]\n" : "\n]\n";
-  return text;
+  return json ? JsonText(rows, 1) : text;
 }
 
 bool WriteFile(const std::string& path, const std::string& text) {
@@ -550,7 +556,9 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
 
   auto report = [&] {
     ++done;
-    if (progress) err << "\r" << done << " / " << deliveries.size() << " 件" << std::flush;
+    if (progress)
+      err << "\r" << Arg(Tr("CliScan", "%1 / %2 件"), {std::to_string(done), std::to_string(deliveries.size())})
+          << std::flush;
   };
   // A check that ran to its end with exit code `code`.
   auto finished = [&](TWorker& w, int code, const std::string& out, const std::string& errText) {
@@ -569,7 +577,7 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
     } else {
       r.Outcome = TOutcome::Failed;
       r.Detail = FirstLine(errText);
-      if (r.Detail.empty()) r.Detail = "終了コード " + std::to_string(code);
+      if (r.Detail.empty()) r.Detail = Arg(Tr("CliScan", "終了コード %1"), {std::to_string(code)});
     }
     report();
     w.Job = -1;
@@ -609,7 +617,7 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
       std::string why;
       if (!SpawnWorker(o.Extended, w, why)) {
         if (!workers.empty()) break;  // the ones there go on
-        err << "dlvr: scan: チェックのプロセスを起動できません: " << why << "\n";
+        err << "dlvr: scan: " << Arg(Tr("CliScan", "チェックのプロセスを起動できません: %1"), {why}) << "\n";
         return false;
       }
       workers.push_back(std::move(w));
@@ -682,20 +690,21 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
       if (w.PidFd < 0) CheckExited(w);
       if (w.Job >= 0 && w.OutText.size() + w.ErrText.size() > kMaxChildOutput) {
         KillWorker(w);
-        broken(w, TOutcome::Failed, "出力が大きすぎます");
+        broken(w, TOutcome::Failed, Tr("CliScan", "出力が大きすぎます"));
       } else if (w.Job >= 0 && o.Timeout > 0 && after - w.Start >= std::chrono::seconds(o.Timeout)) {
         KillWorker(w);
-        broken(w, TOutcome::TimedOut, std::to_string(o.Timeout) + " 秒で打ち切りました");
+        broken(w, TOutcome::TimedOut, Arg(Tr("CliScan", "%1 秒で打ち切りました"), {std::to_string(o.Timeout)}));
       } else if (!w.Exited || w.Out >= 0) {
         continue;  // still at work, or its last answer still to be read
       } else if (w.Job >= 0 && WIFSIGNALED(w.Status)) {
         const int sig = WTERMSIG(w.Status);
         const char* name = sigabbrev_np(sig);
-        broken(w, TOutcome::Crashed, "シグナル " + std::to_string(sig) + " (" + (name ? name : "?") + ") で終了しました");
+        broken(w, TOutcome::Crashed,
+               Arg(Tr("CliScan", "シグナル %1 (%2) で終了しました"), {std::to_string(sig), name ? name : "?"}));
       } else if (w.Job >= 0) {
         const std::string first = FirstLine(w.ErrText);
-        broken(w, TOutcome::Failed,
-               first.empty() ? "終了コード " + std::to_string(WIFEXITED(w.Status) ? WEXITSTATUS(w.Status) : -1) : first);
+        const std::string code = std::to_string(WIFEXITED(w.Status) ? WEXITSTATUS(w.Status) : -1);
+        broken(w, TOutcome::Failed, first.empty() ? Arg(Tr("CliScan", "終了コード %1"), {code}) : first);
       }
       KillWorker(w);
       workers.erase(workers.begin() + static_cast<std::ptrdiff_t>(i));
@@ -709,66 +718,43 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
   return written;
 }
 
-bool ParseWhole(const std::string& s, long lo, long hi, long& out) {
-  if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos) return false;
-  out = std::atol(s.c_str());
-  return out >= lo && out <= hi;
-}
-
 }  // namespace
 
 int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArguments cl("scan", kScanUsage);
   TScanOptions o;
   const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
   o.Jobs = static_cast<int>(std::clamp(cores, 1L, 256L));
   std::vector<std::string> positional;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kScanUsage;
-      return 0;
-    }
-    std::string v;
-    if (TakeOption(args, i, "--jobs", v)) {
-      long n = 0;
-      if (i >= args.size()) return Fail(err, "--jobs needs a value");
-      if (!ParseWhole(v, 1, 256, n)) return Fail(err, "--jobs takes 1-256, not " + v);
-      o.Jobs = static_cast<int>(n);
-    } else if (TakeOption(args, i, "--timeout", v)) {
-      if (i >= args.size()) return Fail(err, "--timeout needs a value");
-      if (!ParseWhole(v, 1, 604800, o.Timeout)) return Fail(err, "--timeout takes whole seconds 1-604800, not " + v);
-    } else if (TakeOption(args, i, "--format", v)) {
-      if (i >= args.size()) return Fail(err, "--format needs a value");
-      if (v != "csv" && v != "json") return Fail(err, "--format takes csv or json, not " + v);
-      o.Json = v == "json";
-    } else if (TakeOption(args, i, "--out", v)) {
-      if (i >= args.size() || v.empty()) return Fail(err, "--out needs a folder");
-      o.OutDir = v;
-    } else if (a == "--extended") {
-      o.Extended = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(err, "unknown option " + a);
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.empty()) return Fail(err, "missing ROOT");
-  if (positional.size() > 1) return Fail(err, "one ROOT only, not also " + positional[1]);
-  if (!DirExists(positional[0])) return Fail(err, "not a folder: " + positional[0]);
+  std::string format = "csv";
+  CLI::App& app = cl.App();
+  app.add_option("ROOT", positional);
+  app.add_option("--jobs", o.Jobs)->check(WholeNumber(1, 256));
+  app.add_option("--timeout", o.Timeout)->check(WholeNumber(1, 604800));
+  app.add_option("--format", format)->check(OneOf({"csv", "json"}));
+  const CLI::Option* outOption = app.add_option("--out", o.OutDir);
+  app.add_flag("--extended", o.Extended);
+  if (const auto done = cl.Parse(args, out, err)) return *done;
+  o.Json = format == "json";
+  if (outOption->count() > 0 && o.OutDir.empty()) return cl.Fail(err, "--out needs a folder");
+  if (positional.empty()) return cl.Fail(err, "missing ROOT");
+  if (positional.size() > 1) return cl.Fail(err, "one ROOT only, not also " + positional[1]);
+  if (!DirExists(positional[0])) return cl.Fail(err, "not a folder: " + positional[0]);
   o.Root = AbsolutePath(positional[0]);
   if (!o.OutDir.empty()) {
     // Nothing is ever written into a delivery: DIR outside ROOT, judged
     // with links and .. resolved.
-    if (PathLiesInside(o.OutDir, o.Root)) return Fail(err, o.OutDir + " lies inside " + positional[0]);
+    if (PathLiesInside(o.OutDir, o.Root)) return cl.Fail(err, o.OutDir + " lies inside " + positional[0]);
     if (!DirExists(o.OutDir) && ::mkdir(o.OutDir.c_str(), 0777) != 0)
-      return Fail(err, "cannot create " + o.OutDir + ": " + std::strerror(errno));
+      return cl.Fail(err, "cannot create " + o.OutDir + ": " + std::strerror(errno));
   }
 
   std::vector<TMedium> media;
   FindMedia(o.Root, ".", 0, media, err);
   const std::vector<TDelivery> deliveries = GroupMedia(media);
   if (deliveries.empty())
-    err << "dlvr: scan: 納品データ（INDEX_C.XML のあるフォルダ）が見つかりません: " << positional[0] << "\n";
+    err << "dlvr: scan: "
+        << Arg(Tr("CliScan", "納品データ（INDEX_C.XML のあるフォルダ）が見つかりません: %1"), {positional[0]}) << "\n";
   std::vector<TResult> results(deliveries.size());
   // A worker that died leaves a pipe without reader: a failed write, not the
   // end of the scan.

@@ -18,10 +18,11 @@ struct CliRun {
   std::string err;
 };
 
-// Runs the tool with `args`, in the folder `cwd` when one is given.
-CliRun Dlvr(const std::string& args, const std::string& cwd = std::string()) {
+// Runs the tool with `args`, in the folder `cwd` when one is given; `tool`
+// is the command that starts it.
+CliRun Dlvr(const std::string& args, const std::string& cwd = std::string(), const std::string& tool = DLVR_CLI) {
   test::ScratchDir tmp;
-  std::string cmd = std::string(DLVR_CLI_PATH) + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  std::string cmd = tool + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
   if (!cwd.empty()) cmd = "cd '" + cwd + "' && " + cmd;
   int status = std::system(cmd.c_str());
   CliRun r;
@@ -151,6 +152,90 @@ TEST(Cli, HelpAndVersion) {
   r = Dlvr("--version");
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out.rfind("dlvr ", 0), 0u);
+}
+
+// The ways of writing an option give one reading: "--name VALUE" or
+// "--name=VALUE", before or after the folders, given twice (the last
+// counts), leading zeros of a number as decimal; after "--" every argument
+// is a folder.
+TEST(Cli, OptionFormsReadAlike) {
+  const std::string clean = test::SamplePath("clean"), errors = test::SamplePath("errors");
+  const struct {
+    std::string args, same;
+  } cases[] = {
+      {"tree " + clean + " --lang=3 --filemode 02", "tree --lang 3 " + clean + " --filemode=2"},
+      {"tree " + clean + " --sort=meet=4 --sort plan=1", "tree --sort meet=4 " + clean + " --sort=plan=1"},
+      {"check " + errors + " --format csv --format json", "check --format=json " + errors},
+      {"check -- " + errors, "check " + errors},
+      {"photos --check " + errors + " --format=json", "photos " + errors + " --check --format json"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliRun a = Dlvr(c.args), b = Dlvr(c.same);
+    EXPECT_NE(a.code, 2) << a.err;
+    EXPECT_EQ(a.code, b.code);
+    EXPECT_FALSE(a.out.empty());
+    EXPECT_EQ(a.out, b.out);
+  }
+  // Values that only look like numbers of the range are refused.
+  for (const char* bad : {"0x2", " 2", "-1", "1.0", "", "4"}) {
+    const CliRun r = Dlvr("tree " + clean + " --lang '" + bad + "'");
+    EXPECT_EQ(r.code, 2) << bad;
+    EXPECT_EQ(r.err, std::string("dlvr: tree: --lang takes 0-3, not ") + bad + "\n");
+  }
+}
+
+// The tool's own texts follow LC_ALL, LC_MESSAGES and LANG: English for an
+// "en" locale, Japanese for any other, C included. Machine formats keep
+// their keys; usage errors read the same in both.
+TEST(Cli, OwnTextsInTheLanguageOfTheEnvironment) {
+  test::ScratchDir empty;
+  const std::string clean = test::SamplePath("clean"), errors = test::SamplePath("errors");
+  const struct {
+    std::string env, args;
+    int code;
+    std::string out, err;  // the start of stdout, a part of stderr
+  } cases[] = {
+      {"LANG=C.UTF-8", "check " + clean, 0, "データは正常です。\n", ""},
+      {"LANG=en_US.UTF-8", "check " + clean, 0, "The data is valid.\n", ""},
+      {"LANG=C LC_MESSAGES=en_GB.UTF-8", "check " + clean, 0, "The data is valid.\n", ""},
+      {"LANG=en_US.UTF-8 LC_ALL=C", "check " + clean, 0, "データは正常です。\n", ""},
+      {"LANG=en_US.UTF-8", "report " + clean + " -o " + (empty / "r.pdf"), 0, "The data is valid.\n", ""},
+      {"LANG=en_US.UTF-8", "check " + errors, 1, "Checking all the output data found the following inconsistencies.\nNO.  Management item", ""},
+      {"LANG=C.UTF-8", "check " + errors + " --format csv", 1, "管理項目名,分類名,ファイル名,項目名,状態\r\n", ""},
+      {"LANG=en_US.UTF-8", "check " + errors + " --format csv", 1, "Management item,Class,File name,Item,State\r\n", ""},
+      {"LANG=en_US.UTF-8", "check " + errors + " --format json", 1, "[\n {\n  \"管理項目名\": ", ""},
+      {"LANG=en_US.UTF-8", "photos " + empty.Path(), 2, "", "dlvr: photos: No medium loaded has a photo management file"},
+      {"LANG=C.UTF-8", "photos " + empty.Path(), 2, "", "dlvr: photos: 読み込んだメディアに写真管理ファイル"},
+      {"LANG=en_US.UTF-8", "check --bogus " + clean, 2, "", "dlvr: check: unknown option --bogus\n"},
+      {"LANG=C.UTF-8", "check --bogus " + clean, 2, "", "dlvr: check: unknown option --bogus\n"},
+  };
+  auto run = [](const std::string& env, const std::string& args) {
+    return Dlvr(args, "", "env -u LC_ALL -u LC_MESSAGES " + env + " " + DLVR_CLI_PATH);
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.env + " " + c.args);
+    const CliRun r = run(c.env, c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
+    if (c.out.empty()) EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    if (c.err.empty()) EXPECT_EQ(r.err, "");
+  }
+  // scan counts the findings its checks print, in either language.
+  auto counts = [&](const std::string& env) {
+    const std::string out = run(env, "scan --extended --jobs 1 " + errors).out;
+    std::vector<std::string> cells;
+    std::size_t from = out.find('\n') + 1;
+    for (int i = 0; i < 6; ++i) {
+      const std::size_t comma = out.find(',', from);
+      cells.push_back(out.substr(from, comma - from));
+      from = comma + 1;
+    }
+    return cells[4] + "," + cells[5];
+  };
+  EXPECT_NE(counts("LANG=C.UTF-8"), "0,0");
+  EXPECT_EQ(counts("LANG=en_US.UTF-8"), counts("LANG=C.UTF-8"));
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct HtmlRun {
 
 HtmlRun Html(const std::string& args) {
   test::ScratchDir tmp;
-  std::string cmd = std::string(DLVR_CLI_PATH) + " html " + args + " >/dev/null 2>" + (tmp / "err");
+  std::string cmd = std::string(DLVR_CLI) + " html " + args + " >/dev/null 2>" + (tmp / "err");
   int status = std::system(cmd.c_str());
   HtmlRun r;
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -16,7 +16,7 @@ struct PhotosRun {
 
 PhotosRun Photos(const std::string& args) {
   test::ScratchDir tmp;
-  const std::string cmd = std::string(DLVR_CLI_PATH) + " photos " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  const std::string cmd = std::string(DLVR_CLI) + " photos " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
   const int status = std::system(cmd.c_str());
   PhotosRun r;
   r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -23,7 +23,7 @@ struct RenderRun {
 
 RenderRun Render(const std::string& args) {
   test::ScratchDir tmp;
-  const std::string cmd = std::string(DLVR_CLI_PATH) + " render " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  const std::string cmd = std::string(DLVR_CLI) + " render " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
   const int status = std::system(cmd.c_str());
   RenderRun r;
   r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -25,7 +25,7 @@ struct ScanRun {
 
 ScanRun Dlvr(const std::string& args, const std::string& env = std::string()) {
   test::ScratchDir tmp;
-  const std::string cmd = env + " " + DLVR_CLI_PATH + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
+  const std::string cmd = env + " " + DLVR_CLI + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
   const int status = std::system(cmd.c_str());
   ScanRun r;
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
