@@ -14,6 +14,9 @@
 # files of every copy are in the page cache after the warm-up, as they are
 # on a file server that holds an archive.
 set -eu
+# The tool's texts (the summary's header) in Japanese whatever the locale.
+export LANG=C.UTF-8
+unset LC_ALL LC_MESSAGES
 
 build=${1:?usage: scan_bench.sh BUILD_DIR [--runs N] [--copies N] [--big N] [--extended]}
 shift

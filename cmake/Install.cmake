@@ -1,7 +1,7 @@
 # What `cmake --install` places and how scripts/package.sh turns it into a
 # Debian package: the programs, the desktop entry, icons, the shared-MIME-info
-# entry, the AppStream metainfo, the manual pages and the package's
-# copyright and changelog. Included from the top-level CMakeLists.txt.
+# entry, the AppStream metainfo, the manual pages, the bash completion of
+# dlvr and the package's copyright and changelog. Included from the top-level CMakeLists.txt.
 include(GNUInstallDirs)
 
 set(DLVR_APP_ID jp.dlvrview.DLVRView)
@@ -41,6 +41,7 @@ add_custom_target(dlvr_install_data ALL DEPENDS ${_dlvr_gz_outputs})
 
 if(TARGET dlvr)
   install(TARGETS dlvr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${DLVR_DATA_DIR}/completion/dlvr DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 if(TARGET dlvrview)
   install(TARGETS dlvrview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -36,12 +36,16 @@ def skip(tool, what):
     print("SKIP: %s (%s is not installed)" % (what, tool))
 
 
-def run(cmd, **kw):
-    return subprocess.run(cmd, capture_output=True, text=True, encoding="utf-8", errors="replace", **kw)
+def run(cmd, env=None, **kw):
+    # The programs' texts in Japanese whatever the locale of the machine.
+    env = dict(os.environ if env is None else env, LANG="C.UTF-8")
+    for var in ("LC_ALL", "LC_MESSAGES"):
+        env.pop(var, None)
+    return subprocess.run(cmd, capture_output=True, text=True, encoding="utf-8", errors="replace", env=env, **kw)
 
 
 def expected_files(with_viewer):
-    files = {"bin/dlvr", "share/man/man1/dlvr.1.gz",
+    files = {"bin/dlvr", "share/man/man1/dlvr.1.gz", "share/bash-completion/completions/dlvr",
              "share/doc/dlvrview/copyright", "share/doc/dlvrview/changelog.Debian.gz"}
     if with_viewer:
         files |= {"bin/dlvrview", "share/man/man1/dlvrview.1.gz",
