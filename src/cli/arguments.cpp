@@ -33,8 +33,8 @@ std::optional<int> TArguments::Parse(const std::vector<std::string>& args, std::
     // an option, is missing; named as it was written ("-o").
     const std::string what = e.what();
     const bool last = args.size() > 1 && args.back().size() > 1 && args.back()[0] == '-';
-    return Fail(err, (last ? args.back() : what.substr(0, std::min(what.find(':'), what.find('\n')))) +
-                         " needs a value");
+    const std::string& name = last ? args.back().substr(0, args.back().find('=')) : what.substr(0, what.find(':'));
+    return Fail(err, name.substr(0, name.find('\n')) + " needs a value");
   } catch (const CLI::ValidationError& e) {
     // "--lang: takes 0-3, not 4", as the validators below say it.
     std::string what = e.what();
