@@ -797,19 +797,19 @@ information</translation>
     </message>
     <message>
         <source>参考図ファイル名</source>
-        <translation>Reference drawing file name</translation>
+        <translation>Ref. drawing file name</translation>
     </message>
     <message>
         <source>参考図ファイル日本語名</source>
-        <translation>Reference drawing Japanese name</translation>
+        <translation>Ref. drawing Japanese name</translation>
     </message>
     <message>
         <source>参考図タイトル</source>
-        <translation>Reference drawing title</translation>
+        <translation>Ref. drawing title</translation>
     </message>
     <message>
         <source>付加情報予備</source>
-        <translation>Additional information spare</translation>
+        <translation>Additional info spare</translation>
     </message>
     <message>
         <source>撮影箇所</source>

@@ -88,10 +88,10 @@ Texts OwnTexts(QWidget* window, const QStringList& skip) {
   return out;
 }
 
-// The cells of one column of a grid below its header.
-void AddColumn(Texts& out, const TExtGrid3& grid, int col) {
+// The cells of one column of a grid below its header ("<prefix><grid>[c,r]").
+void AddColumn(Texts& out, const TExtGrid3& grid, int col, const QString& prefix = QString()) {
   for (int r = 1; r < grid.RowCount(); ++r)
-    out[QStringLiteral("%1[%2,%3]").arg(grid.objectName()).arg(col).arg(r)] = grid.Cell(col, r);
+    out[QStringLiteral("%1%2[%3,%4]").arg(prefix, grid.objectName()).arg(col).arg(r)] = grid.Cell(col, r);
 }
 
 bool HasJapanese(const QString& s) {
@@ -106,6 +106,7 @@ class EnglishUiTest : public ::testing::Test {
     SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", TExtRegistry::ProgramName()).remove("WinPos");
     InstallUiTranslations(UiLanguage::English);
+    clean.View.Load(test::SamplePath("clean"));
   }
   ~EnglishUiTest() override {
     InstallUiTranslations(UiLanguage::Japanese);
@@ -119,6 +120,7 @@ class EnglishUiTest : public ::testing::Test {
   }
 
   test::ScriptedPrompts prompts;
+  TViewerModel clean;  // the clean sample
 };
 
 TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
@@ -133,9 +135,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
   const std::vector<Case> cases = {
       {"base information",
        [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
-         TfrmBaseInfo form(m.View);
+         TfrmBaseInfo form(clean.View);
          Texts t = OwnTexts(&form, {"lblEdition"});
          AddColumn(t, *form.grdBase, 1);
          EXPECT_TRUE(form.lblEdition->text().startsWith("Guideline: ")) << form.lblEdition->text().toStdString();
@@ -149,43 +149,30 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
         {"grdBase[1,1]", "Medium number"},
         {"grdBase[1,4]", "Special specifications\r\noriginal files folder"},
         {"pnlFxdSoft", "Software\ninformation"}}},
-      {"construction pane",
+      {"information panes",
        [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
          QWidget host;
          host.resize(900, 700);
-         auto* pane = new TfrmKojInfo(m, &host);
+         auto* koj = new TfrmKojInfo(clean, &host);
+         auto* info = new TfrmInfo(clean, &host);
          host.show();
-         pane->show();
-         pane->Fill();
+         koj->Fill();
+         info->Fill(FirstItem(clean, nlRecord, 2));
+         EXPECT_GT(info->Grid->RowCount(), 2);
          // Field captions (columns 0 and 1) are the definition tables'.
-         Texts t = OwnTexts(pane, {});
-         AddColumn(t, *pane->Grid, 4);
+         Texts t = OwnTexts(koj, {});
+         AddColumn(t, *koj->Grid, 4);
+         for (const auto& [where, text] : OwnTexts(info, {})) t["info/" + where] = text;
+         AddColumn(t, *info->Grid, 4, "info/");
          return t;
        },
-       {{"Grid[0,0]", "Item"}, {"grpUnknown", "Items not read"}, {"grdUnknown[1,0]", "Value"}}},
-      {"meeting pane",
-       [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
-         QWidget host;
-         host.resize(900, 700);
-         auto* pane = new TfrmInfo(m, &host);
-         host.show();
-         pane->show();
-         pane->Fill(FirstItem(m, nlRecord, 2));
-         EXPECT_GT(pane->Grid->RowCount(), 2);
-         Texts t = OwnTexts(pane, {});
-         AddColumn(t, *pane->Grid, 4);
-         return t;
-       },
-       {{"Grid[4,0]", "Format"}}},
+       {{"Grid[0,0]", "Item"},
+        {"grpUnknown", "Items not read"},
+        {"grdUnknown[1,0]", "Value"},
+        {"info/Grid[4,0]", "Format"}}},
       {"drawing pane",
        [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
-         TfrmCADFiles pane(m);
+         TfrmCADFiles pane(clean);
          pane.resize(700, 600);
          Texts t = OwnTexts(&pane, {"cbxDrawKind", "cbxSoftware", "edtFileName", "webBrowser"});
          AddColumn(t, *pane.Grid, 0);
@@ -206,11 +193,9 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
         {"rgpKubun", " Division "}}},
       {"files pane",
        [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
-         TfrmFiles pane(m);
+         TfrmFiles pane(clean);
          pane.resize(700, 500);
-         pane.ShowNode(FirstItem(m, nlFile, 2));
+         pane.ShowNode(FirstItem(clean, nlFile, 2));
          Texts t = OwnTexts(&pane, {"cbxSoftware", "webBrowser"});
          AddColumn(t, *pane.Grid, 0);
          AddColumn(t, *pane.Grid, 4);
@@ -220,12 +205,10 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
        {{"Grid[0,2]", "Original file contents"}, {"Grid[4,2]", "Full-width"}}},
       {"XML pane",
        [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
-         TfrmXML pane(m);
+         TfrmXML pane(clean);
          pane.resize(700, 500);
          pane.show();
-         pane.ShowNode(m.View.FindClassNode(5));
+         pane.ShowNode(clean.View.FindClassNode(5));
          return OwnTexts(&pane, {"webBrowser", "memSource"});
        },
        {{"rbtXMLSource", "XML code"}, {"pnlMsg", "Please see them in the photo viewing program."}}},
@@ -287,9 +270,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
        {{"title", "Search for Data Files"}, {"bbtFind", "Start search"}, {"lvwFind/4", "Modified"}}},
       {"photo viewer",
        [&] {
-         TViewerModel m;
-         m.View.Load(test::SamplePath("clean"));
-         TfrmPhotoView view(m);
+         TfrmPhotoView view(clean);
          view.resize(1100, 760);
          view.show();
          view.Refresh();
