@@ -35,7 +35,10 @@ std::unique_ptr<QCoreApplication> MakeToolApplication(const std::vector<std::str
   const char* current = std::setlocale(LC_ALL, nullptr);
   const std::string locale = current ? current : "C";
   std::unique_ptr<QCoreApplication> app;
-  if (!args.empty() && (args[0] == "render" || args[0] == "report")) {
+  // The command, after a "--" that may stand before it.
+  const std::size_t at = !args.empty() && args[0] == "--" ? 1 : 0;
+  const std::string command = at < args.size() ? args[at] : std::string();
+  if (command == "render" || command == "report") {
     app = EnsureGuiApplication();
   } else if (!QCoreApplication::instance()) {
     InstallMessageHandler();

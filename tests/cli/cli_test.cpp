@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include "platform/fileio.h"
+#include "platform/paths.h"
 #include "support/delivery_builder.h"
 #include "support/fixtures.h"
 
@@ -177,6 +178,10 @@ TEST(Cli, OptionFormsReadAlike) {
     EXPECT_FALSE(a.out.empty());
     EXPECT_EQ(a.out, b.out);
   }
+  // A command after "--" is that command, one that paints too.
+  test::ScratchDir out;
+  EXPECT_EQ(Dlvr("-- report " + errors + " -o " + (out / "r.pdf")).code, 1);
+  EXPECT_TRUE(FileExists(out / "r.pdf"));
   // Values that only look like numbers of the range are refused.
   for (const char* bad : {"0x2", " 2", "-1", "1.0", "", "4"}) {
     const CliRun r = Dlvr("tree " + clean + " --lang '" + bad + "'");
