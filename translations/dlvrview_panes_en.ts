@@ -204,132 +204,8 @@ information</translation>
 <context>
     <name>TfrmCADFiles</name>
     <message>
-        <source>図面名</source>
-        <translation>Drawing name</translation>
-    </message>
-    <message>
-        <source>作成者名</source>
-        <translation>Author name</translation>
-    </message>
-    <message>
-        <source>図面ファイル作成ソフトウェア名</source>
-        <translation>Drawing software name</translation>
-    </message>
-    <message>
-        <source>図面尺度</source>
-        <translation>Drawing scale</translation>
-    </message>
-    <message>
         <source>図面番号</source>
         <translation>Drawing number</translation>
-    </message>
-    <message>
-        <source>起点側測点-n</source>
-        <translation>Start station-n</translation>
-    </message>
-    <message>
-        <source>起点側測点-m</source>
-        <translation>Start station-m</translation>
-    </message>
-    <message>
-        <source>終点側測点-n</source>
-        <translation>End station-n</translation>
-    </message>
-    <message>
-        <source>終点側測点-m</source>
-        <translation>End station-m</translation>
-    </message>
-    <message>
-        <source>起点側距離標-n</source>
-        <translation>Start distance post-n</translation>
-    </message>
-    <message>
-        <source>起点側距離標-m</source>
-        <translation>Start distance post-m</translation>
-    </message>
-    <message>
-        <source>終点側距離標-n</source>
-        <translation>End distance post-n</translation>
-    </message>
-    <message>
-        <source>終点側距離標-m</source>
-        <translation>End distance post-m</translation>
-    </message>
-    <message>
-        <source>西側境界座標経度</source>
-        <translation>West boundary longitude</translation>
-    </message>
-    <message>
-        <source>東側境界座標経度</source>
-        <translation>East boundary longitude</translation>
-    </message>
-    <message>
-        <source>北側境界座標緯度</source>
-        <translation>North boundary latitude</translation>
-    </message>
-    <message>
-        <source>南側境界座標緯度</source>
-        <translation>South boundary latitude</translation>
-    </message>
-    <message>
-        <source>平面直角座標系</source>
-        <translation>Plane coordinate system</translation>
-    </message>
-    <message>
-        <source>西側境界平面直角座標</source>
-        <translation>West boundary plane coord.</translation>
-    </message>
-    <message>
-        <source>東側境界平面直角座標</source>
-        <translation>East boundary plane coord.</translation>
-    </message>
-    <message>
-        <source>北側境界平面直角座標</source>
-        <translation>North boundary plane coord.</translation>
-    </message>
-    <message>
-        <source>南側境界平面直角座標</source>
-        <translation>South boundary plane coord.</translation>
-    </message>
-    <message>
-        <source>詳細住所</source>
-        <translation>Detailed address</translation>
-    </message>
-    <message>
-        <source>基準点情報緯度</source>
-        <translation>Ref. point latitude</translation>
-    </message>
-    <message>
-        <source>基準点情報経度</source>
-        <translation>Ref. point longitude</translation>
-    </message>
-    <message>
-        <source>基準点情報平面直角座標系番号</source>
-        <translation>Ref. point plane system no.</translation>
-    </message>
-    <message>
-        <source>基準点情報平面直角座標X座標</source>
-        <translation>Ref. point plane X coord.</translation>
-    </message>
-    <message>
-        <source>基準点情報平面直角座標Y座標</source>
-        <translation>Ref. point plane Y coord.</translation>
-    </message>
-    <message>
-        <source>受注者説明文</source>
-        <translation>Contractor&apos;s description</translation>
-    </message>
-    <message>
-        <source>発注者説明文</source>
-        <translation>Orderer&apos;s description</translation>
-    </message>
-    <message>
-        <source>成果品保存場所</source>
-        <translation>Deliverables location</translation>
-    </message>
-    <message>
-        <source>予備</source>
-        <translation>Spare</translation>
     </message>
     <message>
         <source>ファイル名</source>
@@ -488,10 +364,6 @@ information</translation>
     <message>
         <source>ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報</source>
         <translation>Original file software version</translation>
-    </message>
-    <message>
-        <source>オリジナルファイル内容</source>
-        <translation>Original file contents</translation>
     </message>
 </context>
 <context>
@@ -745,7 +617,7 @@ information</translation>
     </message>
     <message>
         <source>写真-大分類</source>
-        <translation>Photo major class</translation>
+        <translation>Photo major category</translation>
     </message>
     <message>
         <source>写真区分</source>
@@ -797,15 +669,15 @@ information</translation>
     </message>
     <message>
         <source>参考図ファイル名</source>
-        <translation>Ref. drawing file name</translation>
+        <translation>Reference drawing file name</translation>
     </message>
     <message>
         <source>参考図ファイル日本語名</source>
-        <translation>Ref. drawing Japanese name</translation>
+        <translation>Reference drawing Japanese name</translation>
     </message>
     <message>
         <source>参考図タイトル</source>
-        <translation>Ref. drawing title</translation>
+        <translation>Reference drawing title</translation>
     </message>
     <message>
         <source>付加情報予備</source>
@@ -825,7 +697,7 @@ information</translation>
     </message>
     <message>
         <source>提出頻度写真</source>
-        <translation>Frequency photo</translation>
+        <translation>Submission-frequency photo</translation>
     </message>
     <message>
         <source>施工管理値</source>
@@ -833,7 +705,7 @@ information</translation>
     </message>
     <message>
         <source>請負者説明文</source>
-        <translation>Contractor&apos;s description</translation>
+        <translation>Contractor&apos;s note</translation>
     </message>
     <message>
         <source>ファイル</source>

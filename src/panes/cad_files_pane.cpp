@@ -36,40 +36,41 @@ struct TDrawField {
   int Code;  // GetFileItem code of the value
 };
 
-// The drawing's management fields, in grid rows 1 .. 32.
+// The drawing's management fields, in grid rows 1 .. 32; their captions are
+// those of the definition tables (shown through ShownFieldCaption).
 const TDrawField kDrawFields[32] = {
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面名"), "◎", "全角文字", 20, 5},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "作成者名"), "◎", "全角文字", 30, 7},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面ファイル作成ソフトウェア名"), "◎", "全角文字", 64, 3},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面尺度"), "◎", "半角英数字", 10, 9},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "図面番号"), "◎", "半角数字", 3, 10},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側測点-n"), "○", "半角英数字", 4, 11},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側測点-m"), "○", "半角英数字", 3, 12},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側測点-n"), "○", "半角英数字", 4, 13},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側測点-m"), "○", "半角英数字", 3, 14},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側距離標-n"), "○", "半角英数字", 3, 15},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "起点側距離標-m"), "○", "半角英数字", 3, 16},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側距離標-n"), "○", "半角英数字", 3, 17},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "終点側距離標-m"), "○", "半角英数字", 3, 18},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "西側境界座標経度"), "○", "半角英数字", 7, 19},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "東側境界座標経度"), "○", "半角英数字", 7, 20},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "北側境界座標緯度"), "○", "半角英数字", 7, 21},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "南側境界座標緯度"), "○", "半角英数字", 7, 22},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "平面直角座標系"), "○", "半角英数字", 2, 23},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "西側境界平面直角座標"), "○", "半角英数字", 11, 24},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "東側境界平面直角座標"), "○", "半角英数字", 11, 25},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "北側境界平面直角座標"), "○", "半角英数字", 11, 26},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "南側境界平面直角座標"), "○", "半角英数字", 11, 27},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "詳細住所"), "○", "全角文字", 64, 28},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報緯度"), "○", "半角英数字", 7, 29},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報経度"), "○", "半角英数字", 7, 30},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報平面直角座標系番号"), "○", "半角英数字", 2, 31},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報平面直角座標X座標"), "○", "半角英数字", 11, 32},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "基準点情報平面直角座標Y座標"), "○", "半角英数字", 11, 33},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "受注者説明文"), "△", "全角文字", 128, 34},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "発注者説明文"), "△", "全角文字", 128, 35},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "成果品保存場所"), "○", "全角文字", 40, 36},
-    {QT_TRANSLATE_NOOP("TfrmCADFiles", "予備"), "△", "全角文字", 128, 37},
+    {"図面名", "◎", "全角文字", 20, 5},
+    {"作成者名", "◎", "全角文字", 30, 7},
+    {"図面ファイル作成ソフトウェア名", "◎", "全角文字", 64, 3},
+    {"図面尺度", "◎", "半角英数字", 10, 9},
+    {"図面番号", "◎", "半角数字", 3, 10},
+    {"起点側測点-n", "○", "半角英数字", 4, 11},
+    {"起点側測点-m", "○", "半角英数字", 3, 12},
+    {"終点側測点-n", "○", "半角英数字", 4, 13},
+    {"終点側測点-m", "○", "半角英数字", 3, 14},
+    {"起点側距離標-n", "○", "半角英数字", 3, 15},
+    {"起点側距離標-m", "○", "半角英数字", 3, 16},
+    {"終点側距離標-n", "○", "半角英数字", 3, 17},
+    {"終点側距離標-m", "○", "半角英数字", 3, 18},
+    {"西側境界座標経度", "○", "半角英数字", 7, 19},
+    {"東側境界座標経度", "○", "半角英数字", 7, 20},
+    {"北側境界座標緯度", "○", "半角英数字", 7, 21},
+    {"南側境界座標緯度", "○", "半角英数字", 7, 22},
+    {"平面直角座標系", "○", "半角英数字", 2, 23},
+    {"西側境界平面直角座標", "○", "半角英数字", 11, 24},
+    {"東側境界平面直角座標", "○", "半角英数字", 11, 25},
+    {"北側境界平面直角座標", "○", "半角英数字", 11, 26},
+    {"南側境界平面直角座標", "○", "半角英数字", 11, 27},
+    {"詳細住所", "○", "全角文字", 64, 28},
+    {"基準点情報緯度", "○", "半角英数字", 7, 29},
+    {"基準点情報経度", "○", "半角英数字", 7, 30},
+    {"基準点情報平面直角座標系番号", "○", "半角英数字", 2, 31},
+    {"基準点情報平面直角座標X座標", "○", "半角英数字", 11, 32},
+    {"基準点情報平面直角座標Y座標", "○", "半角英数字", 11, 33},
+    {"受注者説明文", "△", "全角文字", 128, 34},
+    {"発注者説明文", "△", "全角文字", 128, 35},
+    {"成果品保存場所", "○", "全角文字", 40, 36},
+    {"予備", "△", "全角文字", 128, 37},
 };
 
 // Lines of each division in the drawing kind lists.
@@ -210,7 +211,7 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   for (int i = 0; i < 32; ++i) {
     const TDrawField& f = kDrawFields[i];
     const int row = i + 1;
-    Grid->SetCell(0, row, QCoreApplication::translate("TfrmCADFiles", f.Label));
+    Grid->SetCell(0, row, ShownFieldCaption(f.Label));
     Grid->SetCell(1, row, QString());
     Grid->SetCell(2, row, QString::fromUtf8(f.Mark));
     Grid->SetCell(3, row, QString());

@@ -153,7 +153,7 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
   Grid->SetCell(2, 1, QStringLiteral("◎"));
   Grid->SetCell(4, 1, ShownMask(kWide));
   Grid->SetCell(5, 1, QStringLiteral("64"));
-  Grid->SetCell(0, 2, QCoreApplication::translate("TfrmFiles", "オリジナルファイル内容"));
+  Grid->SetCell(0, 2, ShownFieldCaption("オリジナルファイル内容"));
   Grid->SetCell(2, 2, QStringLiteral("◎"));
   Grid->SetCell(4, 2, ShownMask(kWide));
   Grid->SetCell(5, 2, QStringLiteral("64"));

@@ -1,9 +1,9 @@
 // The panes and their windows with the English translation installed: what
-// they say of their own (captions, headers, labels, buttons, tips, status
-// and count lines) holds no Japanese, placeholders are filled, and what the
-// panes reckon from a caption (line counts, the composed drawing name) does
-// not change with the language. Delivery data and the texts the core makes
-// (findings, field captions of the definition tables) are left out.
+// they say (captions, headers, labels, buttons, tips, status and count lines,
+// the captions of the definition tables in their grids) holds no Japanese,
+// placeholders are filled, and what the panes reckon from a caption (line
+// counts, the composed drawing name) does not change with the language.
+// Delivery data and the findings the core makes are left out.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -159,11 +159,11 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
          koj->Fill();
          info->Fill(FirstItem(clean, nlRecord, 2));
          EXPECT_GT(info->Grid->RowCount(), 2);
-         // Field captions (columns 0 and 1) are the definition tables'.
+         // Captions, their explanations and representations.
          Texts t = OwnTexts(koj, {});
-         AddColumn(t, *koj->Grid, 4);
+         for (int c : {0, 1, 4}) AddColumn(t, *koj->Grid, c);
          for (const auto& [where, text] : OwnTexts(info, {})) t["info/" + where] = text;
-         AddColumn(t, *info->Grid, 4, "info/");
+         for (int c : {0, 1, 4}) AddColumn(t, *info->Grid, c, "info/");
          return t;
        },
        {{"Grid[0,0]", "Item"},
@@ -185,8 +185,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
          EXPECT_EQ(pane.RowLines[27], 10 / pane.LineChars() + 1);  // 11 half-width characters
          return t;
        },
-       {{"Grid[0,1]", "Drawing name"},
-        {"Grid[4,1]", "Full-width"},
+       {{"Grid[4,1]", "Full-width"},
         {"Grid[4,4]", "Alphanumeric"},
         {"Grid[4,5]", "Numeric"},
         {"cbxLifeCycle/0", "S-Survey"},
@@ -202,7 +201,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
          EXPECT_EQ(pane.RowLines[1], 127 / pane.LineChars() + 1);  // 64 full-width characters
          return t;
        },
-       {{"Grid[0,2]", "Original file contents"}, {"Grid[4,2]", "Full-width"}}},
+       {{"Grid[0,1]", "Original file software version"}, {"Grid[4,2]", "Full-width"}}},
       {"XML pane",
        [&] {
          TfrmXML pane(clean);
