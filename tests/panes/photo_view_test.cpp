@@ -416,6 +416,18 @@ TEST_F(PhotoViewTest, ABrokenFileShowsWhatWasReadAndWhereItBroke) {
   EXPECT_TRUE(notice.contains("それまでに読めた3件を表示しています")) << notice.toStdString();
 }
 
+// A file name holding "%1" or "%2" is put into the full view's note as it
+// stands, before the medium's number.
+TEST_F(PhotoViewTest, AFileNameWithPercentSignsShowsAsItStands) {
+  Photo elsewhere = Photos()[5];  // on medium 2, which is not loaded
+  elsewhere.File = "P%1%2.JPG";
+  Open(WriteDelivery(PhotoXml({Photos()[0], elsewhere})));
+  ASSERT_TRUE(view->ShowRecord(RecordOf("6")));
+  view->OpenFull();
+  EXPECT_EQ(view->lblFullNote->text().toStdString(),
+            "写真ファイル P%1%2.JPG は2枚目のメディアにあります（読み込まれていません）。");
+}
+
 // Only the rows on the screen and a screen beyond are decoded, in a cache
 // that keeps within its bound; scrolled to the end, the last rows come.
 TEST_F(PhotoViewTest, ThumbnailsAreDecodedNearTheScreenOnlyAndTheCacheKeepsItsBound) {
