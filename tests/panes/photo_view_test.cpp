@@ -416,12 +416,14 @@ TEST_F(PhotoViewTest, ABrokenFileShowsWhatWasReadAndWhereItBroke) {
   EXPECT_TRUE(notice.contains("それまでに読めた3件を表示しています")) << notice.toStdString();
 }
 
-// A file name holding "%1" or "%2" is put into the full view's note as it
-// stands, before the medium's number.
-TEST_F(PhotoViewTest, AFileNameWithPercentSignsShowsAsItStands) {
+// A file or group name holding "%1" or "%2" is put into the full view's
+// note and the group tree as it stands, beside the numbers.
+TEST_F(PhotoViewTest, NamesWithPercentSignsShowAsTheyStand) {
   Photo elsewhere = Photos()[5];  // on medium 2, which is not loaded
   elsewhere.File = "P%1%2.JPG";
+  elsewhere.Classes = {"工事", "完成%2"};
   Open(WriteDelivery(PhotoXml({Photos()[0], elsewhere})));
+  EXPECT_EQ(Groups()["工事/完成%2"], "完成%2 (1)");
   ASSERT_TRUE(view->ShowRecord(RecordOf("6")));
   view->OpenFull();
   EXPECT_EQ(view->lblFullNote->text().toStdString(),
