@@ -575,7 +575,7 @@ void TfrmPhotoView::RebuildGroups() {
   }
   for (QTreeWidgetItem* node : std::as_const(nodes))
     node->setText(0, QStringLiteral("%1 (%2)").arg(node->data(0, Qt::UserRole).toStringList().back(),
-                                                    QString::number(counts.value(node))));
+                                                   QString::number(counts.value(node))));
   // Open down to the 工種.
   root->setExpanded(true);
   for (QTreeWidgetItem* node : std::as_const(nodes))
