@@ -267,10 +267,6 @@ information</translation>
 <context>
     <name>TfrmDeliveryCheck</name>
     <message>
-        <source>（中止しました）</source>
-        <translation> (stopped)</translation>
-    </message>
-    <message>
         <source>電子納品チェック結果</source>
         <translation>Delivery check results</translation>
     </message>

@@ -27,7 +27,7 @@ constexpr int kColumns = 5;
 constexpr int kRowHeight = 16;
 // Said wherever the findings are those made until the user stopped the check
 // (the note the report's count line ends with).
-QString StoppedSuffix() { return QCoreApplication::translate("TfrmDeliveryCheck", "（中止しました）"); }
+QString StoppedSuffix() { return QString::fromStdString(StoppedNote()); }
 // The title of the report, and the name a written one is offered under.
 QString ReportName() { return QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェック結果"); }
 // The grid's column headers, which the CSV's header row repeats.
