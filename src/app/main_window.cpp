@@ -56,6 +56,7 @@
 #include "panes/delivery_check.h"
 #include "panes/find_files.h"
 #include "app/startup.h"
+#include "components/legible_color.h"
 #include "model/photo_viewer.h"
 #include "panes/files_pane.h"
 #include "panes/xml_pane.h"
@@ -112,8 +113,9 @@ const QStringList kViewerTitles = {QStringLiteral("Fotoria XML ビューア"), Q
 const QString kViewerStartTitle = QStringLiteral("FrmTitle");
 
 // The program's logo for the toolbar: a blue document with a folded corner
-// and a tick, beside the program's name, `height` pixels high.
-QPixmap PaintLogo(int height, qreal ratio) {
+// and a tick, beside the program's name, `height` pixels high, drawn for
+// the device pixel ratio `ratio` on a toolbar of colour `background`.
+QPixmap PaintLogo(int height, qreal ratio, const QColor& background) {
   const QString name = QCoreApplication::translate("TfrmMain", "電子納品ビューア");
   QFont font = QApplication::font();
   font.setBold(true);
@@ -148,7 +150,7 @@ QPixmap PaintLogo(int height, qreal ratio) {
   p.drawPolyline(QPolygonF({QPointF(m + w * 0.22, m + h * 0.58), QPointF(m + w * 0.42, m + h * 0.76),
                             QPointF(m + w * 0.78, m + h * 0.34)}));
   p.setFont(font);
-  p.setPen(QColor(0x1f, 0x4e, 0x9a));
+  p.setPen(LegibleOn(QColor(0x1f, 0x4e, 0x9a), background));
   p.drawText(QRect(height + 6, 0, textWidth + 4, height), Qt::AlignLeft | Qt::AlignVCenter, name);
   return pixmap;
 }
@@ -576,7 +578,7 @@ void TfrmMain::CreateToolBar() {
   logoLayout->setContentsMargins(4, 0, 8, 0);
   imgLogo = new QLabel(pnlLogo);
   imgLogo->setObjectName("imgLogo");
-  imgLogo->setPixmap(PaintLogo(32, devicePixelRatioF()));
+  imgLogo->setPixmap(PaintLogo(32, devicePixelRatioF(), ToolBar->palette().color(QPalette::Window)));
   logoLayout->addWidget(imgLogo, 0, Qt::AlignVCenter);
   pnlLogo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   ToolBar->addWidget(pnlLogo);

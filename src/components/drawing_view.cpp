@@ -376,7 +376,7 @@ void TDrawingView::Impl::Build() {
   note->setObjectName(QStringLiteral("lblDrawingNote"));
   note->setWordWrap(true);
   note->setMargin(4);
-  note->setStyleSheet(QStringLiteral("background:#ffffe1;"));
+  note->setStyleSheet(QStringLiteral("background:#ffffe1; color:#000000;"));
   note->hide();
   outer->addWidget(note);
 

@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "components/legible_color.h"
+
 namespace dlvr {
 
 namespace {
@@ -363,6 +365,9 @@ TCellAtr TExtGrid3::CellAtr(int col, int row) const {
     a.RightLine = a.BottomLine = QPen(Qt::black, lineWidth_, Qt::SolidLine);
     a.Selectable = false;
   }
+  // The text stays readable on the cell's colour under any palette: a dark
+  // palette's light text would vanish on the light colours panes give cells.
+  for (TCellLineAtr& l : a.Line) l.FontColor = LegibleOn(l.FontColor, a.Color);
   return a;
 }
 
@@ -1302,7 +1307,7 @@ void TExtGrid3::PlaceEditor() {
   editor_->setFont(la.Font);
   QPalette pal = editor_->palette();
   pal.setColor(QPalette::Base, la.EditColor);
-  pal.setColor(QPalette::Text, la.FontColor);
+  pal.setColor(QPalette::Text, LegibleOn(la.FontColor, la.EditColor));
   editor_->setPalette(pal);
   if (la.InputKind == ikNumeric) {
     if (!editor_->validator())

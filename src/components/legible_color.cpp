@@ -33,8 +33,10 @@ QColor LegibleOn(const QColor& text, const QColor& background) {
   if (!text.isValid() || !background.isValid() || ContrastRatio(text, background) >= kReadable) return text;
   const bool lighten = IsDark(background);
   const QColor hsl = text.toHsl();
-  // A grey has no hue (-1): keep it a grey.
-  const float hue = std::max(0.0f, hsl.hslHueF()), saturation = hsl.hslHueF() < 0 ? 0.0f : hsl.hslSaturationF();
+  // A grey (a palette's text) becomes black or white, as a light or dark
+  // palette would have it.
+  if (hsl.hslHueF() < 0 || hsl.hslSaturationF() < 0.1f) return lighten ? QColor(Qt::white) : QColor(Qt::black);
+  const float hue = hsl.hslHueF(), saturation = hsl.hslSaturationF();
   for (int step = 1; step <= 20; ++step) {
     const float l = lighten ? std::min(1.0f, hsl.lightnessF() + step * 0.05f)
                             : std::max(0.0f, hsl.lightnessF() - step * 0.05f);

@@ -12,8 +12,9 @@ double ContrastRatio(const QColor& a, const QColor& b);
 
 // `text` when it reads well enough on `background` (a ratio of at least
 // 2.5, which every colour pair the windows choose on a light palette meets);
-// otherwise the same hue made lighter or darker, away from the background,
-// until the ratio reaches 4.5 (black or white when no shade of it does).
+// otherwise a grey turns black or white, and a colour keeps its hue, made
+// lighter or darker away from the background until the ratio reaches 4.5
+// (black or white when no shade of it does).
 QColor LegibleOn(const QColor& text, const QColor& background);
 
 // True when `c` is a dark colour (a dark palette's base or window).

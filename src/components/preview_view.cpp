@@ -527,7 +527,7 @@ void TPreviewView::Impl::Build() {
   note->setObjectName(QStringLiteral("PreviewNote"));
   note->setWordWrap(true);
   note->setMargin(4);
-  note->setStyleSheet(QStringLiteral("background:#ffffe1;"));
+  note->setStyleSheet(QStringLiteral("background:#ffffe1; color:#000000;"));
   note->hide();
   layout->addWidget(note);
   // Paging through the records of a large styled view.
@@ -729,7 +729,7 @@ QWidget* TPreviewView::Impl::BuildImagePage() {
 
   auto zoom = [this](double factor) {
     if (image.isNull()) return;
-    if (imageFit) imageScale = double(imageLabel->pixmap().width()) / std::max(1, image.width());
+    if (imageFit) imageScale = imageLabel->pixmap().deviceIndependentSize().width() / std::max(1, image.width());
     imageFit = false;
     imageScale = std::clamp(imageScale * factor, 0.02, 16.0);
     UpdateImage();
@@ -869,8 +869,14 @@ void TPreviewView::Impl::UpdateImage() {
     target = image.size() * imageScale;
   }
   target = target.expandedTo(QSize(1, 1));
-  imageLabel->setPixmap(target == image.size() ? image
-                                               : image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  // Scaled for the screen's pixels, not the layout's: on a 1.5x or 2x screen
+  // a shrunk image would otherwise be shrunk to the layout size and blown up
+  // again, blurred.
+  const qreal dpr = imageLabel->devicePixelRatioF();
+  const QSize device = (QSizeF(target) * dpr).toSize().expandedTo(QSize(1, 1));
+  QPixmap shown = device == image.size() ? image : image.scaled(device, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  shown.setDevicePixelRatio(dpr);
+  imageLabel->setPixmap(shown);
   imageLabel->resize(target);
 }
 

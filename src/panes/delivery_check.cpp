@@ -17,6 +17,7 @@
 #include "check/report_layout.h"
 #include "components/drawing_canvas.h"
 #include "components/grid_mode.h"
+#include "components/legible_color.h"
 #include "panes/list_window.h"
 #include "delivery/prompts.h"
 
@@ -183,7 +184,8 @@ void TfrmDeliveryCheck::GridSetCellAtr(int col, int row, TCellAtr& atr) {
   const std::size_t i = static_cast<std::size_t>(row - 1);
   if (col == 0 && i < findings_.size() && findings_[i].Severity == TSeverity::Error) {
     for (auto& l : atr.Line) {
-      l.FontColor = QColor(0xC0, 0, 0);
+      // Red on a light palette, a light red on a dark one.
+      l.FontColor = IsDark(atr.Color) ? QColor(0xff, 0x6b, 0x6b) : QColor(0xC0, 0, 0);
       l.Font = Grid->font();
       l.Font.setBold(true);
     }

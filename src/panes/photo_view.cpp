@@ -113,7 +113,7 @@ TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(par
   lblNotice = MakeLabel(this, "lblNotice");
   lblNotice->setWordWrap(true);
   lblNotice->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  lblNotice->setStyleSheet(QStringLiteral("QLabel { background: #fff6d5; border: 1px solid #e0c060; padding: 4px; }"));
+  lblNotice->setStyleSheet(QStringLiteral("QLabel { background: #fff6d5; color: #000000; border: 1px solid #e0c060; padding: 4px; }"));
   lblNotice->hide();
   layout->addWidget(lblNotice);
 

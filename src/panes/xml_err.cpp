@@ -9,6 +9,7 @@
 
 #include "check/extended_check.h"
 #include "components/grid_mode.h"
+#include "components/legible_color.h"
 #include "panes/list_window.h"
 #include "components/report_printer.h"
 #include "delivery/prompts.h"
@@ -46,7 +47,8 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   lblEditionNotice = new QLabel(this);
   lblEditionNotice->setObjectName("lblEditionNotice");
   lblEditionNotice->setContentsMargins(6, 2, 6, 4);
-  lblEditionNotice->setStyleSheet(QStringLiteral("color: #a05000;"));
+  lblEditionNotice->setStyleSheet(
+      QStringLiteral("color: %1;").arg(LegibleOn(QColor(0xa0, 0x50, 0x00), palette().color(QPalette::Window)).name()));
   lblEditionNotice->setVisible(false);
   layout->addWidget(lblEditionNotice);
 

@@ -41,6 +41,8 @@ TEST(LegibleOn, KeepsReadablePairsAndMendsUnreadableOnes) {
       EXPECT_LE(std::min(hueDiff, 360 - hueDiff), 2) << "the hue is kept";
     }
   }
+  EXPECT_EQ(LegibleOn(lightText, labelYellow), black) << "a palette's grey text turns black on a light cell";
+  EXPECT_EQ(LegibleOn(QColor(0x30, 0x30, 0x30), darkBase), white);
   EXPECT_FALSE(LegibleOn(QColor(), white).isValid());
 }
 

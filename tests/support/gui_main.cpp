@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPalette>
 #include <QStyleFactory>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "components/drawing_canvas.h"
+#include "i18n/ui_language.h"
+#include "support/dark_palette.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -24,32 +25,11 @@ int main(int argc, char** argv) {
   // theme gives it, to look at (and test) the windows in dark colours.
   if (qEnvironmentVariableIntValue("DLVR_TEST_DARK") == 1) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QPalette p;
-    const QColor window(0x2d, 0x2d, 0x30), base(0x1e, 0x1e, 0x1e), text(0xe6, 0xe6, 0xe6);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x28));
-    p.setColor(QPalette::ToolTipBase, QColor(0x3c, 0x3c, 0x3c));
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::BrightText, Qt::red);
-    p.setColor(QPalette::Link, QColor(0x5a, 0xa0, 0xf0));
-    p.setColor(QPalette::Highlight, QColor(0x26, 0x4f, 0x78));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
-    p.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x40));
-    p.setColor(QPalette::Mid, QColor(0x35, 0x35, 0x35));
-    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x18));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    QApplication::setPalette(p);
+    QApplication::setPalette(dlvr::test::DarkPalette());
   }
+  // DLVR_TEST_ENGLISH=1: the windows in English, to look at their screenshots
+  // (the tests that compare Japanese texts then fail).
+  if (qEnvironmentVariableIntValue("DLVR_TEST_ENGLISH") == 1) dlvr::InstallUiTranslations(dlvr::UiLanguage::English);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
