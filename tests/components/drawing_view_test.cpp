@@ -318,8 +318,11 @@ struct ViewFixture {
     QApplication::processEvents();
   }
   QPointF At(double x, double y) const { return view.SheetToCanvas().map(QPointF(x, y)); }
+  // The colour at a sheet point, in the screen's pixels (a 2x screen has
+  // four for each of the layout's).
   QColor PixelAt(double x, double y) const {
-    return canvas->grab().toImage().pixelColor(At(x, y).toPoint());
+    const QImage img = canvas->grab().toImage();
+    return img.pixelColor((At(x, y) * img.devicePixelRatio()).toPoint());
   }
   void Mouse(QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::KeyboardModifiers mods = {}) {
     QMouseEvent e(type, pos, canvas->mapToGlobal(pos), button,
@@ -390,8 +393,9 @@ TEST(DrawingView, FitZoomPanAndKeys) {
   QTest::qWait(200);
   const QImage shown = f.canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
   QImage whole(shown.size(), QImage::Format_RGB32);
+  whole.setDevicePixelRatio(shown.devicePixelRatio());
   QPainter painter(&whole);
-  f.view.Scene()->Paint(painter, f.view.SheetToCanvas(), QRectF(whole.rect()), true);
+  f.view.Scene()->Paint(painter, f.view.SheetToCanvas(), QRectF(QPointF(0, 0), whole.deviceIndependentSize()), true);
   painter.end();
   EXPECT_LT(Difference(shown, whole), 0.002);
 }

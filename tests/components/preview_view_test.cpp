@@ -156,16 +156,22 @@ TEST(PreviewView, JpegAndTiffShowTheirPixelSize) {
 
   // Fitted to the view first; zooming in makes it larger, fitting brings it back.
   auto* shown = Child<QLabel>(view, "ImageView");
-  QSize fitted = shown->pixmap().size();
+  auto logical = [shown] { return shown->pixmap().deviceIndependentSize().toSize(); };
+  QSize fitted = logical();
   EXPECT_FALSE(fitted.isEmpty());
   QSize room = Child<QWidget>(view, "ImageScroll")->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"))->size();
   EXPECT_LE(fitted.height(), room.height());
+  // Scaled for the screen's pixels (run at QT_SCALE_FACTOR 1.5 and 2 too):
+  // as many pixels as the screen shows, not the layout's size blown up.
+  const qreal dpr = shown->devicePixelRatioF();
+  EXPECT_DOUBLE_EQ(shown->pixmap().devicePixelRatio(), dpr);
+  EXPECT_NEAR(shown->pixmap().height(), fitted.height() * dpr, 1.0);
   Child<QPushButton>(view, "btnImageZoomIn")->click();
-  EXPECT_GT(shown->pixmap().width(), fitted.width());
+  EXPECT_GT(logical().width(), fitted.width());
   Child<QPushButton>(view, "btnImageFit")->click();
-  EXPECT_EQ(shown->pixmap().size(), fitted);
+  EXPECT_EQ(logical(), fitted);
   Child<QPushButton>(view, "btnImageZoomOut")->click();
-  EXPECT_LT(shown->pixmap().width(), fitted.width());
+  EXPECT_LT(logical().width(), fitted.width());
 }
 
 TEST(PreviewView, ShiftJisTextShowsJapanese) {
