@@ -25,6 +25,6 @@ for part in "${parts[@]}"; do
   # shellcheck disable=SC2086
   "$LUPDATE" -silent -locations none -no-obsolete -extensions cpp,h \
     -tr-function-alias "translate+=Tr,QT_TRANSLATE_NOOP+=DLVR_TR_NOOP" \
-    -source-language ja -target-language en \
+    -I src -source-language ja -target-language en \
     ${SOURCES[$part]} -ts "$TS_DIR/dlvrview_${part}_en.ts"
 done

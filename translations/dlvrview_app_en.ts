@@ -745,7 +745,7 @@
 「フォルダ選択」で、INDEX_C.XML のあるフォルダを選んでください。</source>
         <translation>No delivery folder is open.
 
-With "Select Folder", choose the folder that holds INDEX_C.XML.</translation>
+With &quot;Select Folder&quot;, choose the folder that holds INDEX_C.XML.</translation>
     </message>
     <message>
         <source>ここに移動(&amp;M)</source>

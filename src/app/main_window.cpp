@@ -68,6 +68,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 struct TfrmMain::SavedFind {
@@ -183,7 +184,8 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   setObjectName("frmMain");
   model_->View.SetIconProvider(&icons_);
   // Long loads show what is being read and keep the window painted.
-  model_->View.OnProgress = [this](const std::string& what, int media) {
+  model_->View.OnProgress = [this](const std::string& name, int media) {
+    const std::string what = Tr("FieldNames", name);  // a class of the tree's table
     statusBar()->showMessage(media > 0 ? QCoreApplication::translate("TfrmMain", "読み込み中... %1 (%2枚目のメディア)")
                                              .arg(Q(what), QString::number(media))
                                        : QCoreApplication::translate("TfrmMain", "読み込み中... %1").arg(Q(what)));

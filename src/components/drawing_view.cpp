@@ -31,6 +31,7 @@
 #include <cmath>
 
 #include "components/drawing_render.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
@@ -466,7 +467,7 @@ void TDrawingView::Impl::FillSide() {
   for (const auto& [key, value] : drawing->Attributes) {
     const int row = title->rowCount();
     title->insertRow(row);
-    title->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(key)));
+    title->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(Tr("SxfTitleBlock", key))));
     title->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(value)));
   }
   title->resizeColumnToContents(0);
