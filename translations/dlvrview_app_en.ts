@@ -28,7 +28,7 @@
     </message>
     <message>
         <source>%1 ページ</source>
-        <translation>%1 pages</translation>
+        <translation>Pages: %1</translation>
     </message>
     <message>
         <source>画像として読めません</source>

@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "check/report_layout.h"
 #include "components/drawing_canvas.h"
 #include "components/grid_mode.h"
@@ -96,7 +98,16 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   cscFindings->setObjectName("cscFindings");
   cscFindings->SetStringGrid(Grid);
   cscFindings->SetDefaultRowLines(-kRowHeight);
-  cscFindings->SetEachColChars({7, 8, 36, 20, 60});
+  // The severity column fits its heading and the severities' names in the
+  // language shown (「情報」 takes 4 half-width places, "Information" 11).
+  int severityChars = 7;
+  for (const QString& name : {ColumnHeaders().front(), Q(SeverityName(TSeverity::Error)),
+                              Q(SeverityName(TSeverity::Warning)), Q(SeverityName(TSeverity::Info))}) {
+    int chars = 1;
+    for (const QChar c : name) chars += c.unicode() < 0x80 ? 1 : 2;
+    severityChars = std::max(severityChars, chars);
+  }
+  cscFindings->SetEachColChars({severityChars, 8, 36, 20, 60});
   cscFindings->SetFixedColStrings(ColumnHeaders());
   cscFindings->Apply();
 

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -239,6 +240,8 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
          EXPECT_TRUE(
              TfrmDeliveryCheck::FindingsCsv({}).startsWith("\xEF\xBB\xBF"
                                                            "Severity,Medium,File or folder,Rule,Finding\r\n"));
+         // The severity column is as wide as its longest English name.
+         EXPECT_GE(w.Grid->ColWidth(0), QFontMetrics(w.Grid->font()).horizontalAdvance("Information") + 4);
          return OwnTexts(&w, {"lblCount"});
        },
        {{"title", "Delivery Check (stopped)"},
