@@ -110,7 +110,8 @@ const TCaseResolver::Listing& TCaseResolver::ListingOf(const std::string& folder
     while (dirent* e = ::readdir(dir)) {
       std::string name(e->d_name);
       if (name == "." || name == "..") continue;
-      auto [slot, added] = names.emplace(AsciiUpper(name), name);
+      names.Types.emplace(name, e->d_type);
+      auto [slot, added] = names.ByUpper.emplace(AsciiUpper(name), name);
       if (!added && name < slot->second) slot->second = name;
     }
     ::closedir(dir);
@@ -121,12 +122,21 @@ const TCaseResolver::Listing& TCaseResolver::ListingOf(const std::string& folder
 std::string TCaseResolver::FileIn(const std::string& resolvedFolder, const std::string& name) {
   if (!IsPlainFileName(name)) return std::string();
   const std::string folder = resolvedFolder.empty() ? "." : ToSlashes(resolvedFolder);
+  // A folder asked for many names: its listing tells a regular file, spelled
+  // as asked, without an lstat. Anything else (a link, a type the file system
+  // does not give, a name not listed as spelled) is looked at as before.
+  if (++lookups_[folder] > kListAfter) {
+    const Listing& listing = ListingOf(folder);
+    auto type = listing.Types.find(name);
+    if (type != listing.Types.end() && type->second == DT_REG)
+      return FolderInside(folder) ? JoinPath(resolvedFolder, name) : std::string();
+  }
   bool present = false;
   std::string path = Admit(folder, JoinPath(resolvedFolder, name), present);
   if (present) return path;
   const Listing& listing = ListingOf(folder);
-  auto hit = listing.find(AsciiUpper(name));
-  if (hit == listing.end() || hit->second == name) return std::string();
+  auto hit = listing.ByUpper.find(AsciiUpper(name));
+  if (hit == listing.ByUpper.end() || hit->second == name) return std::string();
   return Admit(folder, JoinPath(resolvedFolder, hit->second), present);
 }
 
@@ -184,8 +194,8 @@ std::string TCaseResolver::Resolve(std::string_view rawPath) {
       if (resolving && comp != "." && comp != ".." && !Exists(candidate)) {
         std::string folder = result.empty() ? "." : result;
         const Listing& listing = ListingOf(folder);
-        auto hit = listing.find(AsciiUpper(comp));
-        if (hit != listing.end())
+        auto hit = listing.ByUpper.find(AsciiUpper(comp));
+        if (hit != listing.ByUpper.end())
           candidate = result + hit->second;
         else
           resolving = false;

@@ -70,15 +70,24 @@ class TCaseResolver {
   // already resolved: one lstat when the name is spelled as on disk, the
   // folder's listing otherwise. Returns "" when there is no such file, or
   // when it lies outside the root (a link leading out, or a folder on the
-  // way that does; each folder is checked once).
+  // way that does; each folder is checked once). After kListAfter names in
+  // one folder, the folder's listing answers for the regular files it names
+  // as they are spelled (one read of the folder instead of an lstat a file).
   std::string FileIn(const std::string& resolvedFolder, const std::string& name);
+  static constexpr int kListAfter = 64;
   void Clear() {
     listings_.clear();
+    lookups_.clear();
     folderInside_.clear();
   }
 
  private:
-  using Listing = std::unordered_map<std::string, std::string>;
+  struct Listing {
+    // Upper-cased name -> the byte-wise smallest name of that spelling.
+    std::unordered_map<std::string, std::string> ByUpper;
+    // Name as on disk -> its type from the folder entry (DT_REG, DT_LNK, ...).
+    std::unordered_map<std::string, unsigned char> Types;
+  };
   const Listing& ListingOf(const std::string& folder);
   // `path` (a name in `folder`) when it is a regular file, or a link to one,
   // inside the root; "" otherwise. `present` tells whether anything of the
@@ -86,8 +95,8 @@ class TCaseResolver {
   std::string Admit(const std::string& folder, const std::string& path, bool& present);
   bool FolderInside(const std::string& folder);
   const std::string& CanonicalRoot(const std::string& folder);
-  // Folder -> upper-cased name -> the byte-wise smallest name of that spelling.
   std::unordered_map<std::string, Listing> listings_;
+  std::unordered_map<std::string, int> lookups_;  // FileIn calls by folder
   std::string root_;
   std::string canonicalRoot_;
   bool rootResolved_ = false;

@@ -156,6 +156,15 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
       EXPECT_EQ(LeadsOutside(path, root), !c.InRoot);
     }
   }
+  // A resolver that has looked up many names in a folder answers from the
+  // folder's listing: the same answers and the same paths as a fresh one.
+  TCaseResolver warm(root);
+  for (const std::string folder : {ResolveCase(org), ResolveCase(d / "kkt/PLAN/ORG")})
+    for (int i = 0; i <= TCaseResolver::kListAfter; ++i) EXPECT_EQ(warm.FileIn(folder, "NOT-THERE.PDF"), "");
+  for (const Case& c : cases) {
+    const std::string folder = ResolveCase(c.Folder);
+    EXPECT_EQ(warm.FileIn(folder, c.Name), TCaseResolver(root).FileIn(folder, c.Name)) << c.Folder << " " << c.Name;
+  }
   // The root itself reached through a link (a drive's mount link) changes nothing.
   fs::create_directory_symlink(root, d / "drive");
   EXPECT_TRUE(FileInFolder(d / "drive/MEET/ORG", "IN.PDF", d / "drive").has_value());
