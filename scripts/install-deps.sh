@@ -44,5 +44,8 @@ fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Downloads as root: on some build machines the unprivileged user apt
+# switches to for downloading cannot resolve host names.
+APT=(apt-get -o APT::Sandbox::User=root)
+$SUDO "${APT[@]}" update -qq
+$SUDO "${APT[@]}" install -y -qq --no-install-recommends "${missing[@]}"
