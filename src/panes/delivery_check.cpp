@@ -44,6 +44,13 @@ QStringList ColumnHeaders() {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// The places a text takes in half-width characters (beyond ASCII: two).
+int HalfWidthPlaces(const QString& text) {
+  int places = 0;
+  for (const QChar c : text) places += c.unicode() < 0x80 ? 1 : 2;
+  return places;
+}
+
 // A cell shows control characters (a tab or line break in a file name) as
 // spaces; the CSV keeps them.
 QString Shown(const std::string& s) {
@@ -102,11 +109,8 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   // language shown (「情報」 takes 4 half-width places, "Information" 11).
   int severityChars = 7;
   for (const QString& name : {ColumnHeaders().front(), Q(SeverityName(TSeverity::Error)),
-                              Q(SeverityName(TSeverity::Warning)), Q(SeverityName(TSeverity::Info))}) {
-    int chars = 1;
-    for (const QChar c : name) chars += c.unicode() < 0x80 ? 1 : 2;
-    severityChars = std::max(severityChars, chars);
-  }
+                              Q(SeverityName(TSeverity::Warning)), Q(SeverityName(TSeverity::Info))})
+    severityChars = std::max(severityChars, HalfWidthPlaces(name) + 1);
   cscFindings->SetEachColChars({severityChars, 8, 36, 20, 60});
   cscFindings->SetFixedColStrings(ColumnHeaders());
   cscFindings->Apply();
@@ -175,6 +179,17 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
     const QString cells[kColumns] = {Q(SeverityName(f.Severity)), Shown(f.Medium), Shown(f.Path), Shown(f.Rule),
                                      Shown(f.Found)};
     for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
+  }
+  // The rule column grows to the longest rule shown (English names run
+  // longer than the Japanese ones it is sized for), up to 30 places.
+  QList<int> chars = cscFindings->EachColChars();
+  int ruleChars = chars.value(3);
+  for (const TFinding& f : findings) ruleChars = std::max(ruleChars, std::min(30, HalfWidthPlaces(Q(f.Rule))));
+  if (chars.size() > 3 && ruleChars != chars[3]) {
+    chars[3] = ruleChars;
+    cscFindings->SetEachColChars(chars);
+    cscFindings->Apply();
+    FitLastColumn();
   }
   lblCount->setText(Q(FindingCountText(findings)) + (stopped ? StoppedSuffix() : QString()));
   Grid->MoveTo(0, 1, false);

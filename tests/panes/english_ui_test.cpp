@@ -233,7 +233,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
       {"delivery check",
        [&] {
          TfrmDeliveryCheck w;
-         w.Fill({{TSeverity::Error, "1", "MEET/ORG/M001_01.PDF", "rule", "found"}}, {}, true);
+         w.Fill({{TSeverity::Error, "1", "MEET/ORG/M001_01.PDF", "Drawing file name rule", "found"}}, {}, true);
          // The count line is the check's; the note after it the window's.
          EXPECT_TRUE(w.lblCount->text().endsWith(" (stopped)")) << w.lblCount->text().toStdString();
          // The CSV's header row is the grid's.
@@ -242,6 +242,8 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
                                                            "Severity,Medium,File or folder,Rule,Finding\r\n"));
          // The severity column is as wide as its longest English name.
          EXPECT_GE(w.Grid->ColWidth(0), QFontMetrics(w.Grid->font()).horizontalAdvance("Information") + 4);
+         // The rule column as wide as the longest rule shown.
+         EXPECT_GE(w.Grid->ColWidth(3), QFontMetrics(w.Grid->font()).horizontalAdvance("Drawing file name rule") + 4);
          return OwnTexts(&w, {"lblCount"});
        },
        {{"title", "Delivery Check (stopped)"},
