@@ -1,10 +1,14 @@
 #include "platform/paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/text.h"
@@ -232,6 +236,25 @@ std::string AbsolutePath(const std::string& path) {
 
 std::string CanonicalPath(const std::string& path) {
   if (path.empty()) return std::string();
+  // The kernel resolves the whole path in one walk when it is opened without
+  // being read (O_PATH: no fifo blocks, no read permission is needed), and
+  // names what it found through /proc. realpath() instead asks readlink of
+  // every leading part in turn, a walk that grows with the square of the
+  // depth. It is still asked where /proc cannot answer (not mounted, a name
+  // too long, a file removed meanwhile).
+  const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)) return std::string();
+  if (fd >= 0) {
+    char link[40];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(link, buf, sizeof buf);
+    ::close(fd);
+    constexpr std::string_view kDeleted = " (deleted)";
+    const std::string_view name(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof buf && buf[0] == '/' && !name.ends_with(kDeleted))
+      return std::string(name);
+  }
   char buf[PATH_MAX];
   return ::realpath(path.c_str(), buf) ? std::string(buf) : std::string();
 }

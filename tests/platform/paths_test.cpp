@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -170,6 +171,35 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
   EXPECT_TRUE(FileInFolder(d / "drive/MEET/ORG", "IN.PDF", d / "drive").has_value());
   EXPECT_FALSE(FileInFolder(d / "drive/MEET/ORG", "OUT.PDF", d / "drive").has_value());
   EXPECT_FALSE(LeadsOutside(d / "none", root));  // leads nowhere
+}
+
+// The canonical form agrees with realpath() on every kind of path: links in
+// chains and to folders, "..", relative paths, what cannot be resolved, and
+// files that must not be opened for reading (a fifo, no permission).
+TEST(Paths, CanonicalPathAgreesWithRealpath) {
+  test::ScratchDir d;
+  d.WriteBytes("a/b/file.txt", "x");
+  d.WriteBytes("a/閲覧 (deleted)", "x");  // how /proc names a removed file
+  ::chmod(d.WriteBytes("a/locked", "x").c_str(), 0);
+  ASSERT_EQ(::mkfifo((d / "a/fifo").c_str(), 0600), 0);
+  fs::create_symlink("b/file.txt", d / "a/link");
+  fs::create_symlink("link", d / "a/chain");
+  fs::create_directory_symlink(d / "a/b", d / "dirlink");
+  fs::create_symlink("none", d / "a/dangling");
+  fs::create_symlink("loop2", d / "a/loop1");
+  fs::create_symlink("loop1", d / "a/loop2");
+  const fs::path cwd = fs::current_path();
+  fs::current_path(d / "a");
+  for (const std::string& path :
+       {d / "a/b/file.txt", d / "a/b/", d / "a/./b/../b/file.txt", d / "a/chain", d / "dirlink/../b/file.txt",
+        d / "dirlink/file.txt", d / "a/閲覧 (deleted)", d / "a/locked", d / "a/fifo", d / "a/dangling",
+        d / "a/loop1", d / "a/b/file.txt/", d / "a/none/file.txt", std::string("b/file.txt"),
+        std::string("chain"), std::string("."), std::string("/"), std::string("")}) {
+    char buf[PATH_MAX];
+    const char* real = path.empty() ? nullptr : ::realpath(path.c_str(), buf);
+    EXPECT_EQ(CanonicalPath(path), real ? std::string(real) : std::string()) << path;
+  }
+  fs::current_path(cwd);
 }
 
 // --- temporary files and the private work folder -------------------------
