@@ -18,6 +18,7 @@
 #include <malloc.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -25,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -32,10 +34,13 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "check/extended_check.h"
@@ -93,7 +98,12 @@ constexpr std::size_t kMaxChildOutput = std::size_t{512} << 20;
 struct TMedium {
   std::string Folder;  // absolute, without a trailing '/'
   std::string Rel;     // relative to ROOT, "." for ROOT itself
+  std::string Index;   // its INDEX_C.XML
+  bool ViaLink = false;  // that is a link that stays inside the folder
   TMdlTreeNodeIndex Record;
+  std::uint64_t Weight = 0;
+  std::vector<TSiblingMedium> Siblings;  // when the record tells of further media
+  bool SiblingsRead = false;
 };
 
 struct TDelivery {
@@ -102,6 +112,26 @@ struct TDelivery {
   std::vector<std::string> Folders;  // by medium number
   std::uint64_t Weight = 0;          // bytes of its management files
 };
+
+// Calls fn(0) ... fn(n - 1) on up to `jobs` threads, the calling one among
+// them, and returns when every call has. fn must be safe to run beside itself.
+template <typename Fn>
+void ParallelFor(std::size_t n, int jobs, const Fn& fn) {
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i = next++; i < n; i = next++) fn(i);
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < jobs && static_cast<std::size_t>(t) < n; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // no further thread: the ones there do it all
+    }
+  }
+  work();
+  for (std::thread& h : helpers) h.join();
+}
 
 // The bytes of a medium's management files (INDEX_C.XML and those of the
 // class folders under their usual names), by which the check's time is
@@ -126,15 +156,8 @@ struct TResult {
   std::string Detail;
 };
 
-// The management record in the file `path` (INDEX_C.XML, a regular file
-// inside its folder), read as the sibling search reads it: bounded in size;
-// `viaLink` when it was found to be a link that stays inside the folder.
-TMdlTreeNodeIndex ReadRecord(const std::string& path, bool viaLink) {
-  return ReadIndexRecordFile(path, !viaLink).value_or(TMdlTreeNodeIndex());
-}
-
 // The media under `dir`: a folder with INDEX_C.XML is one and is not
-// searched further; links are not followed.
+// searched further; links are not followed. Their records are read later.
 void FindMedia(const std::string& dir, const std::string& rel, int depth, std::vector<TMedium>& media,
                std::ostream& err) {
   DIR* d = ::opendir(dir.c_str());
@@ -163,7 +186,12 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
   }
   ::closedir(d);
   if (!index.empty()) {
-    media.push_back({dir, rel, ReadRecord(index, viaLink)});
+    TMedium m;
+    m.Folder = dir;
+    m.Rel = rel;
+    m.Index = std::move(index);
+    m.ViaLink = viaLink;
+    media.push_back(std::move(m));
     return;
   }
   if (depth == kMaxDepth) {
@@ -177,6 +205,43 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
     FindMedia(JoinPath(dir, name), rel == "." ? name : rel + "/" + name, depth + 1, media, err);
 }
 
+// The media beside a medium whose record tells of further media.
+const std::vector<TSiblingMedium>& SiblingsOf(TMedium& m) {
+  if (!m.SiblingsRead && WholeNumber(m.Record.MediaCount) > 1) m.Siblings = FindSiblingMedia(m.Folder).Media;
+  m.SiblingsRead = true;
+  return m.Siblings;
+}
+
+// What the grouping and the order of the checks need of each medium, read
+// on `jobs` threads: its record (read as the sibling search reads it: bounded
+// in size) and the bytes of its management files; then the media beside the
+// first medium of several in each folder, which the grouping asks for (the
+// further ones of the folder are mostly taken in by it, and asked only when
+// not).
+void ReadMedia(std::vector<TMedium>& media, int jobs) {
+  ParallelFor(media.size(), jobs, [&](std::size_t i) {
+    TMedium& m = media[i];
+    try {
+      m.Record = ReadIndexRecordFile(m.Index, !m.ViaLink).value_or(TMdlTreeNodeIndex());
+      m.Weight = ManagementBytes(m.Folder);
+    } catch (const std::exception&) {  // memory ran out: a medium without record, checked alone
+      m.Record = TMdlTreeNodeIndex();
+    }
+  });
+  std::vector<std::size_t> firsts;
+  std::set<std::string> parents;
+  for (std::size_t i = 0; i < media.size(); ++i)
+    if (WholeNumber(media[i].Record.MediaCount) > 1 && parents.insert(ExtractFilePath(media[i].Folder)).second)
+      firsts.push_back(i);
+  ParallelFor(firsts.size(), jobs, [&](std::size_t k) {
+    try {
+      SiblingsOf(media[firsts[k]]);
+    } catch (const std::exception&) {  // memory ran out: asked again by the grouping
+      media[firsts[k]].SiblingsRead = false;
+    }
+  });
+}
+
 // The deliveries of the media found: a medium with further media beside it
 // (same record but the medium number, found under ROOT too) takes them in;
 // a medium so taken is no delivery of its own.
@@ -188,14 +253,13 @@ std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
   for (std::size_t i = 0; i < media.size(); ++i) {
     if (taken[i]) continue;
     std::vector<std::size_t> group{i};
-    if (WholeNumber(media[i].Record.MediaCount) > 1)
-      for (const TSiblingMedium& s : FindSiblingMedia(media[i].Folder).Media) {
-        // The sibling search names them below the same absolute folder.
-        const std::string folder =
-            s.Folder.size() > 1 && s.Folder.back() == '/' ? s.Folder.substr(0, s.Folder.size() - 1) : s.Folder;
-        auto it = byFolder.find(folder);
-        if (s.SameRecord && it != byFolder.end() && !taken[it->second] && it->second != i) group.push_back(it->second);
-      }
+    for (const TSiblingMedium& s : SiblingsOf(media[i])) {
+      // The sibling search names them below the same absolute folder.
+      const std::string folder =
+          s.Folder.size() > 1 && s.Folder.back() == '/' ? s.Folder.substr(0, s.Folder.size() - 1) : s.Folder;
+      auto it = byFolder.find(folder);
+      if (s.SameRecord && it != byFolder.end() && !taken[it->second] && it->second != i) group.push_back(it->second);
+    }
     std::stable_sort(group.begin(), group.end(), [&](std::size_t a, std::size_t b) {
       return WholeNumber(media[a].Record.MediaNo) < WholeNumber(media[b].Record.MediaNo);
     });
@@ -206,7 +270,7 @@ std::vector<TDelivery> GroupMedia(std::vector<TMedium>& media) {
     for (std::size_t m : group) {
       taken[m] = true;
       d.Folders.push_back(media[m].Folder);
-      d.Weight += ManagementBytes(media[m].Folder);
+      d.Weight += media[m].Weight;
     }
     deliveries.push_back(std::move(d));
   }
@@ -321,6 +385,31 @@ void WriteAll(int fd, const std::string& text) {
 // one, so that nothing one check leaves behind grows without end.
 constexpr int kChecksPerWorker = 64;
 
+// Page faults are dear on a virtual machine (10 µs and more each), and a
+// large delivery's check touches some 130 MB: 32,000 pages of 4 KB. The
+// worker's heap is given a large top at once, untouched, and that is marked
+// for the kernel's 2 MB pages (transparent huge pages, which its default
+// setting grants to memory so marked), so that such a check takes a few
+// hundred faults. The memory of one check is kept for the next rather than
+// given back and faulted in anew. Where the kernel grants no huge pages
+// this is the heap it was.
+void PrepareWorkerHeap() {
+  constexpr std::size_t kTopPad = std::size_t{256} << 20;
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's largest: blocks below it from the heap
+  ::mallopt(M_TRIM_THRESHOLD, 2 * kTopPad);
+  ::mallopt(M_TOP_PAD, kTopPad);
+  // A block the heap's top cannot give grows it by the block and the pad.
+  void* block = std::malloc(std::size_t{16} << 20);
+  if (!block) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(block) & ~(page - 1);
+  std::free(block);
+  const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+  // Only the heap (a block from a mapping of its own lies elsewhere).
+  if (end != static_cast<std::uintptr_t>(-1) && from < end && end - from <= 4 * kTopPad)
+    ::madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
+}
+
 // A worker: a fork of the scanner that reads jobs on fd 0, each the
 // arguments of `dlvr check` ended by NUL and the job by an empty argument,
 // and answers each on fd 1 with "CODE OUTBYTES ERRBYTES\n" and what the
@@ -334,10 +423,7 @@ constexpr int kChecksPerWorker = 64;
 [[noreturn]] void WorkerMain(bool extended) {
   // One application object for every check of documents.
   const auto app = extended ? EnsureGuiApplication() : nullptr;
-  // The memory of one check kept for the next rather than given back and
-  // faulted in anew (page faults are dear on a virtual machine).
-  ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
-  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  PrepareWorkerHeap();
   const char* hang = std::getenv("DLVR_SCAN_TEST_HANG");
   const char* crash = std::getenv("DLVR_SCAN_TEST_CRASH");
   std::string input;
@@ -751,6 +837,7 @@ int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
   std::vector<TMedium> media;
   FindMedia(o.Root, ".", 0, media, err);
+  ReadMedia(media, o.Jobs);
   const std::vector<TDelivery> deliveries = GroupMedia(media);
   if (deliveries.empty())
     err << "dlvr: scan: "
