@@ -171,6 +171,12 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
   EXPECT_TRUE(FileInFolder(d / "drive/MEET/ORG", "IN.PDF", d / "drive").has_value());
   EXPECT_FALSE(FileInFolder(d / "drive/MEET/ORG", "OUT.PDF", d / "drive").has_value());
   EXPECT_FALSE(LeadsOutside(d / "none", root));  // leads nowhere
+  // The root written with a trailing slash, and a folder beside it whose
+  // name merely starts with the root's.
+  d.WriteBytes("kkt2/MEET/X.PDF", "x");
+  EXPECT_FALSE(LeadsOutside(org + "/PLAIN.PDF", root + "/"));
+  EXPECT_TRUE(LeadsOutside(d / "beside.pdf", root + "//"));
+  EXPECT_TRUE(LeadsOutside(d / "kkt2/MEET/X.PDF", root));
 }
 
 // The canonical form agrees with realpath() on every kind of path: links in
