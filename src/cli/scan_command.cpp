@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -158,8 +159,10 @@ struct TResult {
 
 // The media under `dir`: a folder with INDEX_C.XML is one and is not
 // searched further; links are not followed. Their records are read later.
+// The first folder of more than one subfolder has them searched on `jobs`
+// threads, found in the same order.
 void FindMedia(const std::string& dir, const std::string& rel, int depth, std::vector<TMedium>& media,
-               std::ostream& err) {
+               std::ostream& err, int jobs = 1) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) {
     err << "dlvr: scan: " << Arg(Tr("CliScan", "フォルダを読めません: %1"), {dir}) << "\n";
@@ -201,8 +204,25 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
     return;
   }
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names)
-    FindMedia(JoinPath(dir, name), rel == "." ? name : rel + "/" + name, depth + 1, media, err);
+  auto sub = [&](const std::string& name) { return rel == "." ? name : rel + "/" + name; };
+  if (jobs <= 1 || names.size() < 2) {
+    for (const std::string& name : names)
+      FindMedia(JoinPath(dir, name), sub(name), depth + 1, media, err, names.size() == 1 ? jobs : 1);
+    return;
+  }
+  std::vector<std::vector<TMedium>> found(names.size());
+  std::vector<std::ostringstream> notes(names.size());
+  ParallelFor(names.size(), jobs, [&](std::size_t i) {
+    try {
+      FindMedia(JoinPath(dir, names[i]), sub(names[i]), depth + 1, found[i], notes[i]);
+    } catch (const std::exception& e) {  // memory ran out
+      notes[i] << "dlvr: scan: " << JoinPath(dir, names[i]) << ": " << e.what() << "\n";
+    }
+  });
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::move(found[i].begin(), found[i].end(), std::back_inserter(media));
+    err << notes[i].str();
+  }
 }
 
 // The media beside a medium whose record tells of further media.
@@ -836,7 +856,7 @@ int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
 
   std::vector<TMedium> media;
-  FindMedia(o.Root, ".", 0, media, err);
+  FindMedia(o.Root, ".", 0, media, err, o.Jobs);
   ReadMedia(media, o.Jobs);
   const std::vector<TDelivery> deliveries = GroupMedia(media);
   if (deliveries.empty())
