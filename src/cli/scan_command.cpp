@@ -430,19 +430,27 @@ void PrepareWorkerHeap() {
     ::madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
 }
 
+// What a worker's checks are asked for: --extended, --format json, and
+// whether the findings are wanted (--out) or only their counts.
+struct TWorkerMode {
+  bool Extended = false, Json = false, Text = false;
+};
+
 // A worker: a fork of the scanner that reads jobs on fd 0, each the
 // arguments of `dlvr check` ended by NUL and the job by an empty argument,
-// and answers each on fd 1 with "CODE OUTBYTES ERRBYTES\n" and what the
-// check printed on stdout and stderr. Ends at the end of its input. The
+// and answers each on fd 1 with "CODE ERRORS WARNINGS OUTBYTES ERRBYTES\n",
+// what the check printed on stdout (when the findings are wanted) and on
+// stderr. The findings are counted where they are made, so that a large
+// delivery's are not copied through the scanner for their counts. Ends at the end of its input. The
 // other thread of the scanner (the one that waits for signals) holds no
 // lock and the allocator is safe across fork, so the checks run as they
 // would in a process started anew, without loading its libraries again.
 //
 // DLVR_SCAN_TEST_HANG / DLVR_SCAN_TEST_CRASH (for the tests): a job whose
 // first folder contains that text never ends / ends on SIGSEGV.
-[[noreturn]] void WorkerMain(bool extended) {
+[[noreturn]] void WorkerMain(const TWorkerMode& mode) {
   // One application object for every check of documents.
-  const auto app = extended ? EnsureGuiApplication() : nullptr;
+  const auto app = mode.Extended ? EnsureGuiApplication() : nullptr;
   PrepareWorkerHeap();
   const char* hang = std::getenv("DLVR_SCAN_TEST_HANG");
   const char* crash = std::getenv("DLVR_SCAN_TEST_CRASH");
@@ -477,7 +485,15 @@ void PrepareWorkerHeap() {
     std::ostringstream out, err;
     const int code = CmdCheck(args, out, err);
     const std::string o = out.str(), e = err.str();
-    WriteAll(1, std::to_string(code) + " " + std::to_string(o.size()) + " " + std::to_string(e.size()) + "\n" + o + e);
+    TResult counts;
+    if (code == 0 || code == 1) CountFindings(o, mode.Json, mode.Extended, counts);
+    const std::string_view text = mode.Text ? std::string_view(o) : std::string_view();
+    std::string answer = std::to_string(code) + " " + std::to_string(counts.Errors) + " " +
+                         std::to_string(counts.Warnings) + " " + std::to_string(text.size()) + " " +
+                         std::to_string(e.size()) + "\n";
+    answer.append(text);
+    answer += e;
+    WriteAll(1, answer);
     args.clear();
   }
   RemovePrivateWorkFolder();
@@ -503,7 +519,7 @@ void CloseFd(int& fd) {
 // Starts a worker; false (with the reason) when it could not be started. It
 // leads a process group of its own (killed as one) and is killed when the
 // scanner ends, Ctrl-C or not.
-bool SpawnWorker(bool extended, TWorker& w, std::string& why) {
+bool SpawnWorker(const TWorkerMode& mode, TWorker& w, std::string& why) {
   int in[2] = {-1, -1}, out[2] = {-1, -1}, errp[2] = {-1, -1};
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(errp, O_CLOEXEC) != 0) {
     why = std::strerror(errno);
@@ -524,7 +540,7 @@ bool SpawnWorker(bool extended, TWorker& w, std::string& why) {
     // Nothing of the scanner's other workers: their input must end when
     // the scanner closes it.
     ::close_range(3, ~0U, 0);
-    WorkerMain(extended);
+    WorkerMain(mode);
   }
   const int forkError = errno;
   ::close(in[0]);
@@ -634,9 +650,9 @@ std::string Summary(const std::vector<TDelivery>& deliveries, const std::vector<
   return json ? JsonText(rows, 1) : text;
 }
 
-bool WriteFile(const std::string& path, const std::string& text) {
+bool WriteFile(const std::string& path, std::string_view text) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
+  f.write(text.data(), static_cast<std::streamsize>(text.size()));
   f.close();
   return static_cast<bool>(f);
 }
@@ -667,12 +683,14 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
           << std::flush;
   };
   // A check that ran to its end with exit code `code`.
-  auto finished = [&](TWorker& w, int code, const std::string& out, const std::string& errText) {
+  auto finished = [&](TWorker& w, int code, long errors, long warnings, std::string_view out,
+                      std::string_view errText) {
     TResult& r = results[static_cast<std::size_t>(w.Job)];
     r.Seconds = std::chrono::duration<double>(Clock::now() - w.Start).count();
     if (code == 0 || code == 1) {
       r.Outcome = TOutcome::Checked;
-      CountFindings(out, o.Json, o.Extended, r);
+      r.Errors = errors;
+      r.Warnings = warnings;
       if (!o.OutDir.empty()) {
         const std::string file = JoinPath(o.OutDir, FindingsName(deliveries[static_cast<std::size_t>(w.Job)].Rel) + ext);
         if (!WriteFile(file, out)) {
@@ -682,7 +700,7 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
       }
     } else {
       r.Outcome = TOutcome::Failed;
-      r.Detail = FirstLine(errText);
+      r.Detail = FirstLine(std::string(errText));
       if (r.Detail.empty()) r.Detail = Arg(Tr("CliScan", "終了コード %1"), {std::to_string(code)});
     }
     report();
@@ -704,10 +722,14 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
       const std::size_t nl = w.OutText.find('\n');
       if (nl == std::string::npos) return;
       int code = 0;
+      long errors = 0, warnings = 0;
       unsigned long long outBytes = 0, errBytes = 0;
-      if (std::sscanf(w.OutText.substr(0, nl).c_str(), "%d %llu %llu", &code, &outBytes, &errBytes) != 3) return;
+      if (std::sscanf(w.OutText.substr(0, nl).c_str(), "%d %ld %ld %llu %llu", &code, &errors, &warnings, &outBytes,
+                      &errBytes) != 5)
+        return;
       if (w.OutText.size() < nl + 1 + outBytes + errBytes) return;
-      finished(w, code, w.OutText.substr(nl + 1, outBytes), w.OutText.substr(nl + 1 + outBytes, errBytes));
+      const std::string_view answer(w.OutText);
+      finished(w, code, errors, warnings, answer.substr(nl + 1, outBytes), answer.substr(nl + 1 + outBytes, errBytes));
       w.OutText.erase(0, nl + 1 + outBytes + errBytes);
     }
   };
@@ -721,7 +743,7 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
     while (workers.size() < static_cast<std::size_t>(o.Jobs) && workers.size() - busy < deliveries.size() - next) {
       TWorker w;
       std::string why;
-      if (!SpawnWorker(o.Extended, w, why)) {
+      if (!SpawnWorker({o.Extended, o.Json, !o.OutDir.empty()}, w, why)) {
         if (!workers.empty()) break;  // the ones there go on
         err << "dlvr: scan: " << Arg(Tr("CliScan", "チェックのプロセスを起動できません: %1"), {why}) << "\n";
         return false;
