@@ -411,11 +411,11 @@ constexpr int kChecksPerWorker = 256;
 // Page faults are dear on a virtual machine (10 µs and more each), and a
 // large delivery's check touches some 130 MB: 32,000 pages of 4 KB. The
 // worker's heap is given a large top at once, untouched, and that is marked
-// for the kernel's 2 MB pages (transparent huge pages, which its default
-// setting grants to memory so marked), so that such a check takes a few
-// hundred faults. The memory of one check is kept for the next rather than
-// given back and faulted in anew. Where the kernel grants no huge pages
-// this is the heap it was.
+// for the kernel's 2 MB pages (transparent huge pages, which the kernel
+// grants to memory so marked unless they are turned off), so that such a
+// check takes some 5,000 faults. The memory of one check is kept for the
+// next rather than given back and faulted in anew. Where the kernel grants
+// no huge pages this is the heap it was.
 void PrepareWorkerHeap() {
   constexpr std::size_t kTopPad = std::size_t{256} << 20;
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's largest: blocks below it from the heap
