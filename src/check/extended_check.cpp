@@ -638,7 +638,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   auto goOn = [&]() { return !input.Progress || input.Progress(done, steps); };
   // Parsing and validating the management files takes about as long as the
   // walk of every file: a worker does it meanwhile, its findings joined
-  // when the management files' step comes (or the check stops).
+  // when the management files' step comes. A check stopped before that
+  // step reports none of them, whatever the worker had found by then.
   std::atomic<bool> stop{false};
   auto grammarOfAll = [&input, &stop] {
     std::vector<TFinding> found;
@@ -660,9 +661,11 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   } catch (...) {  // no thread to be had: done when joined
     grammar = std::async(std::launch::deferred, grammarOfAll);
   }
+  bool managementStep = false;
   auto joinGrammar = [&]() {
     if (!grammar.valid()) return;
     std::vector<TFinding> found = grammar.get();
+    if (!managementStep) return;
     out.insert(out.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
   };
   auto finish = [&]() {
@@ -826,6 +829,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   }
   // The characters of each medium's management files, and then the grammar
   // the worker has judged meanwhile.
+  managementStep = true;
   for (const TCheckedMedium& m : input.Media) {
     for (const char* file : kManagementFiles) {
       std::string bytes;
