@@ -413,7 +413,7 @@ constexpr int kChecksPerWorker = 256;
 // worker's heap is given a large top at once, untouched, and that is marked
 // for the kernel's 2 MB pages (transparent huge pages, which the kernel
 // grants to memory so marked unless they are turned off), so that such a
-// check takes some 5,000 faults. The memory of one check is kept for the
+// check takes some 1,300 faults. The memory of one check is kept for the
 // next rather than given back and faulted in anew. Where the kernel grants
 // no huge pages this is the heap it was.
 void PrepareWorkerHeap() {
