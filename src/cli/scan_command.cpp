@@ -421,8 +421,11 @@ void PrepareWorkerHeap() {
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's largest: blocks below it from the heap
   ::mallopt(M_TRIM_THRESHOLD, 2 * kTopPad);
   ::mallopt(M_TOP_PAD, kTopPad);
-  // A block the heap's top cannot give grows it by the block and the pad.
+  // A block the heap's top cannot give grows it by the block and the pad;
+  // later growth is by the usual pad (a large one could fail where the
+  // system allows little memory beyond what is used).
   void* block = std::malloc(std::size_t{16} << 20);
+  ::mallopt(M_TOP_PAD, 128 << 10);  // glibc's own
   if (!block) return;
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(block) & ~(page - 1);
