@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <ostream>
 
+#include "delivery/sibling_media.h"
+#include "platform/paths.h"
+
 namespace dlvr {
 
 TArguments::TArguments(std::string command, const char* usage)
@@ -17,6 +20,16 @@ TArguments::TArguments(std::string command, const char* usage)
 int TArguments::Fail(std::ostream& err, const std::string& message) const {
   err << "dlvr: " << (command_.empty() ? std::string() : command_ + ": ") << message << "\n";
   return 2;
+}
+
+std::optional<int> TArguments::CheckFolders(const std::vector<std::string>& folders, std::ostream& err) const {
+  if (folders.empty()) return Fail(err, "missing FOLDER");
+  for (const std::string& f : folders)
+    if (!DirExists(f)) return Fail(err, "not a folder: " + f);
+  if (const std::optional<TRepeatedMedium> twice = FindRepeatedMedium(folders))
+    return Fail(err, "medium " + std::to_string(twice->MediaNo) + " of the delivery is in two folders: " + twice->First +
+                         " and " + twice->Second);
+  return std::nullopt;
 }
 
 std::optional<int> TArguments::Parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -29,6 +29,12 @@ class TArguments {
   // A usage error: "dlvr: COMMAND: message" on one line, exit code 2.
   int Fail(std::ostream& err, const std::string& message) const;
 
+  // The delivery folders named on the command line: at least one, each a
+  // folder, and no two holding the same medium of one delivery (a copy of
+  // a medium is opened on its own, never as a further medium of itself).
+  // Nothing when they are fine, else the exit code after Fail's message.
+  std::optional<int> CheckFolders(const std::vector<std::string>& folders, std::ostream& err) const;
+
  private:
   std::string command_;
   const char* usage_;

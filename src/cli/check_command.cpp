@@ -296,9 +296,7 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
                          : formatName == "csv"  ? TFormat::Csv
                          : formatName == "json" ? TFormat::Json
                                                 : TFormat::Text;
-  if (positional.empty()) return cl.Fail(err, "missing FOLDER");
-  for (const std::string& f : positional)
-    if (!DirExists(f)) return cl.Fail(err, "not a folder: " + f);
+  if (const auto bad = cl.CheckFolders(positional, err)) return *bad;
   if (extended) return ExtendedCheck(positional, format, out, err);
 
   TCheckErrorList errors;

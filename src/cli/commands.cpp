@@ -109,9 +109,7 @@ int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   std::vector<std::string> positional;
   cl.App().add_option("FOLDER", positional);
   if (const auto done = cl.Parse(args, out, err)) return *done;
-  if (positional.empty()) return cl.Fail(err, "missing FOLDER");
-  for (const std::string& folder : positional)
-    if (!DirExists(folder)) return cl.Fail(err, "not a folder: " + folder);
+  if (const auto bad = cl.CheckFolders(positional, err)) return *bad;
   // The records are the first medium's: a further medium of the delivery
   // is read for its documents, never for its management files.
   out << DumpDelivery(positional[0]);
@@ -159,9 +157,7 @@ int CmdTree(const std::vector<std::string>& args, std::ostream& out, std::ostrea
           },
           "CLASS=M"));
   if (const auto done = cl.Parse(args, out, err)) return *done;
-  if (folders.empty()) return cl.Fail(err, "missing FOLDER");
-  for (const std::string& f : folders)
-    if (!DirExists(f)) return cl.Fail(err, "not a folder: " + f);
+  if (const auto bad = cl.CheckFolders(folders, err)) return *bad;
 
   SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
   DeliveryStore store;

@@ -103,9 +103,7 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
   app.add_flag("--check", check);
   if (const auto done = cl.Parse(args, out, err)) return *done;
   const bool json = format == "json";
-  if (folders.empty()) return cl.Fail(err, "missing FOLDER");
-  for (const std::string& f : folders)
-    if (!DirExists(f)) return cl.Fail(err, "not a folder: " + f);
+  if (const auto bad = cl.CheckFolders(folders, err)) return *bad;
 
   // The media as the tree loads them: a folder of the delivery loaded is a
   // further medium, any other folder starts the delivery anew.

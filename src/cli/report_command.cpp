@@ -39,8 +39,7 @@ int CmdReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (const auto done = cl.Parse(args, out, err)) return *done;
   if (positional.empty()) return cl.Fail(err, "missing FOLDER");
   if (output.empty()) return cl.Fail(err, "missing -o FILE.pdf");
-  for (const std::string& folder : positional)
-    if (!DirExists(folder)) return cl.Fail(err, "not a folder: " + folder);
+  if (const auto bad = cl.CheckFolders(positional, err)) return *bad;
 
   TCheckErrorList errors;
   if (int code = LoadAndCheckFolder(positional, errors, err)) return code;

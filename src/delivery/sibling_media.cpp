@@ -16,13 +16,18 @@ namespace {
 // The management record of the medium in `folder`, when it holds a regular
 // INDEX_C.XML of bounded size that stays inside the folder.
 std::optional<TMdlTreeNodeIndex> ReadIndexRecord(const std::string& folder) {
+  return ReadFolderIndexRecord(folder);
+}
+
+}  // namespace
+
+std::optional<TMdlTreeNodeIndex> ReadFolderIndexRecord(const std::string& folder) {
   const std::optional<std::string> path = FileInFolder(folder, "INDEX_C.XML");
   if (!path) return std::nullopt;
   return ReadIndexRecordFile(*path, false);
 }
 
-// Every field but the medium number alike.
-bool SameRecord(const TMdlTreeNodeIndex& a, const TMdlTreeNodeIndex& b) {
+bool SameDeliveryRecord(const TMdlTreeNodeIndex& a, const TMdlTreeNodeIndex& b) {
   for (const auto& f : TMdlTreeNodeIndex::Fields()) {
     if (f.Text == &TMdlTreeNodeIndex::MediaNo) continue;
     if (f.Text && a.*f.Text != b.*f.Text) return false;
@@ -30,6 +35,27 @@ bool SameRecord(const TMdlTreeNodeIndex& a, const TMdlTreeNodeIndex& b) {
   }
   return true;
 }
+
+std::optional<TRepeatedMedium> FindRepeatedMedium(const std::vector<std::string>& folders) {
+  struct Seen {
+    std::size_t Index;
+    std::string Canonical;
+    TMdlTreeNodeIndex Record;
+  };
+  std::vector<Seen> seen;
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    std::optional<TMdlTreeNodeIndex> record = ReadFolderIndexRecord(folders[i]);
+    if (!record) continue;
+    const std::string canonical = WithTrailingSlash(CanonicalPath(folders[i]));
+    for (const Seen& s : seen)
+      if (s.Canonical != canonical && WholeNumber(s.Record.MediaNo) == WholeNumber(record->MediaNo) && SameDeliveryRecord(s.Record, *record))
+        return TRepeatedMedium{folders[s.Index], folders[i], static_cast<int>(WholeNumber(record->MediaNo))};
+    seen.push_back({i, canonical, std::move(*record)});
+  }
+  return std::nullopt;
+}
+
+namespace {
 
 std::size_t CommonPrefix(const std::string& a, const std::string& b) {
   return static_cast<std::size_t>(std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin()).first -
@@ -78,7 +104,7 @@ TSiblingMedia Find(const std::string& given, std::size_t limit) {
     if (!other || other->KojiNo != own->KojiNo || other->OrdererCode != own->OrdererCode) continue;
     const long no = WholeNumber(other->MediaNo);
     if (no < 1 || no > count) continue;
-    TSiblingMedium m{WithTrailingSlash(folder), static_cast<int>(no), SameRecord(*own, *other)};
+    TSiblingMedium m{WithTrailingSlash(folder), static_cast<int>(no), SameDeliveryRecord(*own, *other)};
     if (found[static_cast<std::size_t>(no)]) {
       result.Repeated.push_back(std::move(m));
       continue;

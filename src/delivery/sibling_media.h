@@ -51,6 +51,27 @@ inline constexpr std::uint64_t kSiblingIndexMaxBytes = 4u << 20;
 // Never throws; nothing is written.
 TSiblingMedia FindSiblingMedia(const std::string& folder, std::size_t limit = kSiblingFolderLimit);
 
+// The management record of the medium in `folder` (its INDEX_C.XML found
+// without regard to ASCII case, read as ReadIndexRecordFile reads it).
+std::optional<TMdlTreeNodeIndex> ReadFolderIndexRecord(const std::string& folder);
+
+// Whether two management records are those of one delivery: every field
+// alike but the medium number.
+bool SameDeliveryRecord(const TMdlTreeNodeIndex& a, const TMdlTreeNodeIndex& b);
+
+// Two folders that hold the same medium of one delivery: opened together,
+// the second would not add a medium but stand for the first.
+struct TRepeatedMedium {
+  std::string First, Second;  // as given
+  int MediaNo = 0;
+};
+
+// The first two of `folders` (in the order given) that hold the same medium
+// number of one delivery; the same folder named twice (alike once resolved)
+// does not count. Nothing when every folder holds a medium of its own or
+// another delivery. Never throws; nothing is written.
+std::optional<TRepeatedMedium> FindRepeatedMedium(const std::vector<std::string>& folders);
+
 // The management record an INDEX_C.XML file holds: a regular file of at
 // most kSiblingIndexMaxBytes (with `refuseLink`, not a link), read with the
 // management file reader. Nothing when it cannot be read.

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
+#include "delivery/sibling_media.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/tempfs.h"
@@ -152,6 +154,28 @@ void TMdlTreeView::SetNodeMedia(TTreeItem* item, int media) {
   if (TMdlTreeItemData* d = NodeData(item)) d->Media = media;
 }
 
+std::string TMdlTreeView::MediumFolder(int media) const {
+  if (media <= 0) return std::string();
+  for (const TLoadedMedium& m : reachableMedia_)
+    if (m.MediaNo == media) return m.Folder;
+  return std::string();
+}
+
+std::string TMdlTreeView::ItemMediumFolder(const TTreeItem* item) const {
+  const std::string own = MediumFolder(NodeMedia(item));
+  return own.empty() ? mediaFolder_ : own;
+}
+
+std::string TMdlTreeView::FileOnOwnMedium(const TTreeItem* item, const std::string& sub, const std::string& name,
+                                          int current) const {
+  const int media = NodeMedia(item);
+  if (media == 0 || media == current) return std::string();
+  const std::string folder = MediumFolder(media);
+  if (folder.empty() || folder == mediaFolder_) return std::string();
+  TCaseResolver resolver(folder);
+  return resolver.FileIn(resolver.Resolve(folder + sub), name);
+}
+
 int TMdlTreeView::NodeClass(const TTreeItem* item) const {
   while (item) {
     TMdlTreeItemData* d = item->Data();
@@ -249,7 +273,10 @@ std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
       case 0:
       case 6:
       case 38: return d.DrawFile;
-      case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder, d.DrawFile, mediaFolder_);
+      case 1: {
+        const std::string folder = ItemMediumFolder(item);
+        return DeliveryFilePath(folder + DocClassTable[cls].Folder, d.DrawFile, folder);
+      }
       case 3: return d.DrawSoft;
       case 4:
       case 5: return d.DrawName;
@@ -270,7 +297,10 @@ std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
       switch (code) {
         case 0:
         case 38: return o.OrgFile;
-        case 1: return DeliveryFilePath(mediaFolder_ + DocClassTable[cls].Folder + "/Org", o.OrgFile, mediaFolder_);
+        case 1: {
+          const std::string folder = ItemMediumFolder(item);
+          return DeliveryFilePath(folder + DocClassTable[cls].Folder + "/Org", o.OrgFile, folder);
+        }
         case 3: return o.OrgSoftVersion;
         case 4: return o.OrgContent;
         default: return std::string();
@@ -282,7 +312,10 @@ std::string TMdlTreeView::GetFileItem(const TTreeItem* item, int code) const {
     const TMdlTreeNodeAttr& a = Attachments[idx];
     switch (code) {
       case 0: return ExtractFileName(a.Slots[2]);
-      case 1: return DeliveryFilePath(mediaFolder_ + "DRAWINGS/SPEC", ExtractFileName(a.Slots[2]), mediaFolder_);
+      case 1: {
+        const std::string folder = ItemMediumFolder(item);
+        return DeliveryFilePath(folder + "DRAWINGS/SPEC", ExtractFileName(a.Slots[2]), folder);
+      }
       case 3: return a.Slots[4];
       case 4: return a.Slots[3];
       case 38: return a.Slots[38];
@@ -546,6 +579,7 @@ void TMdlTreeView::BuildDrawClass(int cls, TTreeItem* classItem, const std::stri
       auto it = byNumber.find(static_cast<int>(r));
       if (it == byNumber.end()) continue;
       std::string file = filePath(list()[r].DrawFile);
+      if (file.empty()) file = FileOnOwnMedium(it->second, row.Folder, list()[r].DrawFile, m);
       if (NodeMedia(it->second) == 0 && !file.empty()) SetNodeMedia(it->second, m);
       ApplyFileIcon(it->second, file, !file.empty());
     }
@@ -584,6 +618,7 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
           TTreeItem* fileItem = ClassChild(recItem, static_cast<int>(k), nlFile);
           if (!fileItem) continue;
           std::string file = filePath(orgs[k].OrgFile);
+          if (file.empty()) file = FileOnOwnMedium(fileItem, std::string(row.Folder) + "/Org", orgs[k].OrgFile, m);
           if (NodeMedia(fileItem) == 0 && !file.empty()) SetNodeMedia(fileItem, m);
           ApplyFileIcon(fileItem, file, !file.empty());
         }
@@ -633,7 +668,9 @@ void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
     TCaseResolver resolver(path);
     for (int i = 0; i < cls13->Count(); ++i) {
       TTreeItem* c = cls13->Item(i);
-      if (TMdlTreeItemData* d = NodeData(c)) d->Exists = !resolver.FileIn(spec, GetFileItem(c, 0)).empty();
+      const std::string name = GetFileItem(c, 0);
+      if (TMdlTreeItemData* d = NodeData(c))
+        d->Exists = !resolver.FileIn(spec, name).empty() || !FileOnOwnMedium(c, "DRAWINGS/SPEC", name, m).empty();
     }
   }
 
@@ -806,6 +843,17 @@ bool TMdlTreeView::AllMediaLoaded() const {
   return true;
 }
 
+std::string TMdlTreeView::SameMediumFolder(const std::string& folder) const {
+  const std::string identity = DeliveryIdentity();
+  if (identity.empty() || !tree_.Root() || tree_.Root()->Count() == 0) return std::string();
+  const std::optional<TMdlTreeNodeIndex> record = ReadFolderIndexRecord(folder);
+  if (!record || Identity(*record) != identity) return std::string();
+  const std::string held = MediumFolder(static_cast<int>(WholeNumber(record->MediaNo)));
+  if (held.empty()) return std::string();
+  const std::string canonical = WithTrailingSlash(CanonicalPath(folder));
+  return canonical == WithTrailingSlash(CanonicalPath(held)) ? std::string() : held;
+}
+
 void TMdlTreeView::Load(const std::string& rawFolder) {
   const std::string folder = WithTrailingSlash(rawFolder);
   TKKTXMLRead reader(store_);
@@ -817,7 +865,7 @@ void TMdlTreeView::Load(const std::string& rawFolder) {
   // A further medium of the delivery shown: only when that delivery's tree
   // is built (a store shared with an earlier model may still hold it).
   TTreeItem* root = tree_.Root();
-  if (IsSameDelivery() && root && root->Count() > 0) {
+  if (IsSameDelivery() && root && root->Count() > 0 && SameMediumFolder(folder).empty()) {
     NotePhoto(folder, static_cast<int>(WholeNumber(other.MediaNo)));
     NoteLoaded(static_cast<int>(WholeNumber(other.MediaNo)), folder);
     BuildTree(folder, false);

@@ -181,8 +181,17 @@ class TMdlTreeView {
   const std::string& WorkFolder2() const { return workFolder2_; }
 
   // --- loading ---
-  // Loads the delivery in `folder`, asking for further media as needed.
+  // Loads the delivery in `folder`, asking for further media as needed. A
+  // folder holding a further medium of the delivery loaded adds it; a folder
+  // holding a medium already read from another folder that still holds it
+  // (a corrected copy, say) is loaded as a delivery of its own.
   void Load(const std::string& folder);
+  // The folder (as it was read from) that already holds the medium in
+  // `folder`: when `folder` holds a medium of the delivery loaded whose
+  // number was read from another folder, still reachable. "" otherwise:
+  // another delivery, a medium not read yet, the same folder again (a
+  // refresh), or a medium whose folder took another medium since.
+  std::string SameMediumFolder(const std::string& folder) const;
   bool IsSameDelivery() const;
   // What tells the delivery loaded from others: every field of its
   // management record but the medium number ("" when none was read).
@@ -207,6 +216,13 @@ class TMdlTreeView {
   // of the delivery afterwards is not among them (a medium read again comes
   // last). Empty before a delivery is loaded.
   const std::vector<TLoadedMedium>& ReachableMedia() const { return reachableMedia_; }
+  // The folder (ending in '/') medium `media` can be reached in: the folder
+  // it was read from, while no other medium was read there since; "" when it
+  // cannot be reached (a drive that took another disc) or for medium 0.
+  std::string MediumFolder(int media) const;
+  // The folder an item's file is looked up in: that of the medium its Media
+  // names where that medium is reachable, else the medium read last.
+  std::string ItemMediumFolder(const TTreeItem* item) const;
   // The photo viewer program: candidates the media folder, the viewer's
   // installation folder and the program's folder; "" when none is found.
   std::string FindPhotoViewer() const;
@@ -238,6 +254,11 @@ class TMdlTreeView {
   TTreeItem* ClassChild(TTreeItem* classItem, int number, int level) const;
   // SetFileIcon with the file's presence already known.
   void ApplyFileIcon(TTreeItem* item, const std::string& path, bool exists);
+  // Where a further medium lacks an item's file: the file in `sub` of the
+  // earlier medium the item's Media names, while that medium stays
+  // reachable in a folder of its own; "" otherwise.
+  std::string FileOnOwnMedium(const TTreeItem* item, const std::string& sub, const std::string& name,
+                              int current) const;
   void BuildDrawClass(int cls, TTreeItem* classItem, const std::string& path, int m, bool& dup);
   void BuildRecordClass(int cls, TTreeItem* classItem, const std::string& path, int m);
   void NotePhoto(const std::string& folder, int k);

@@ -290,16 +290,40 @@ TEST(CliTree, TwoMediaLanguageFileModeAndSort) {
                   " --lang 3 --filemode 3 --sort meet=4");
   ASSERT_EQ(r.code, 0) << r.err;
   auto rows = Rows(r.out);
-  bool sawMeet = false, sawMedia2 = false, sawGone = false;
+  bool sawMeet = false, sawMedia1 = false, sawMedia2 = false;
   for (const auto& row : rows) {
     if (row[1] == "MEET(打合せ簿)") sawMeet = true;
-    if (row[2] == "4" && row[4] == "2") sawMedia2 = true;
-    if (row[2] == "4" && row[4] == "1" && row[5] == "0") sawGone = true;  // found on medium 1 only
+    if (row[2] != "4") continue;
+    if (row[4] == "1") sawMedia1 = true;
+    if (row[4] == "2") sawMedia2 = true;
+    // Both media lie on disk: a file of either is there, in its medium's folder.
+    if (row[4] != "0") {
+      EXPECT_EQ(row[5], "1") << row[1];
+      EXPECT_EQ(row[6], "sys") << row[1];
+    }
   }
   EXPECT_TRUE(sawMeet);
+  EXPECT_TRUE(sawMedia1);
   EXPECT_TRUE(sawMedia2);
-  EXPECT_TRUE(sawGone);
   EXPECT_EQ(rows[0][1], "工事完成図書");
+}
+
+// Two folders holding the same medium of one delivery (a copy beside the
+// original) are no delivery of two media: every command that reads
+// several folders refuses them in one line naming both.
+TEST(CliTree, TwoFoldersOfOneMediumAreAUsageError) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "copy");
+  const std::string clean = test::SamplePath("clean"), copy = d / "copy";
+  for (const std::string command : {"tree", "dump", "check", "check --extended", "photos", "report -o /dev/null"}) {
+    const CliRun r = Dlvr(command + " " + clean + " '" + copy + "'");
+    EXPECT_EQ(r.code, 2) << command;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(clean), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(copy), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << command;
+  }
+  EXPECT_EQ(Dlvr("tree " + clean + " " + clean).code, 0);  // the same folder again: a refresh
 }
 
 TEST(CliTree, CaptionsKeepTheirColumnAndAreValidUtf8) {

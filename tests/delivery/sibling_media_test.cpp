@@ -182,3 +182,43 @@ TEST(SiblingMedia, ReadsABoundedNumberOfFolders) {
 
 }  // namespace
 }  // namespace dlvr
+
+namespace dlvr {
+namespace {
+
+// Folders named together that hold one medium of a delivery twice.
+TEST(SiblingMedia, RepeatedMediumAmongFoldersNamedTogether) {
+  ScratchDir d;
+  WriteIndex(d, "m1", Medium(1));
+  WriteIndex(d, "m2", Medium(2));
+  WriteIndex(d, "fix", Medium(1));
+  IndexSpec other = Medium(1);
+  other.KojiNo = "R05-999";
+  WriteIndex(d, "other", other);
+  d.MakeDir("empty");
+  const struct {
+    std::vector<std::string> Folders;
+    std::string First, Second;  // "" for none
+  } cases[] = {
+      {{d / "m1", d / "m2"}, "", ""},
+      {{d / "m1", d / "fix"}, d / "m1", d / "fix"},
+      {{d / "m2", d / "fix", d / "m1"}, d / "fix", d / "m1"},
+      {{d / "m1", d / "m1/", d / "m2/../m1"}, "", ""},  // one folder, however spelt
+      {{d / "m1", d / "other"}, "", ""},                // another delivery
+      {{d / "empty", d / "m1", d / "empty"}, "", ""},
+  };
+  for (const auto& c : cases) {
+    const auto got = FindRepeatedMedium(c.Folders);
+    if (c.First.empty()) {
+      EXPECT_FALSE(got.has_value()) << c.Folders[0] << " " << c.Folders[1];
+      continue;
+    }
+    ASSERT_TRUE(got.has_value()) << c.First;
+    EXPECT_EQ(got->First, c.First);
+    EXPECT_EQ(got->Second, c.Second);
+    EXPECT_EQ(got->MediaNo, 1);
+  }
+}
+
+}  // namespace
+}  // namespace dlvr

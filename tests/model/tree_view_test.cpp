@@ -508,6 +508,52 @@ TEST_F(MediaTest, FolderOfTheLoadedDeliveryIsAddedNotReplaced) {
   EXPECT_EQ(model.NodeClass(Last(Class(0))), 13);
 }
 
+// Media copied side by side on a disk each stay reachable in their folder:
+// a file of the first medium is found, and opened, there after the second
+// is read. A second copy of a medium read already (a corrected
+// resubmission) is a delivery of its own, not a further medium.
+TEST_F(MediaTest, MediaOnDiskStayReachableAndACopyOfOneIsNoFurtherMedium) {
+  auto m1 = Medium(1, 2), m2 = Medium(2, 2), fix = Medium(1, 2);
+  m1.Drawings = m2.Drawings = {"D0PL001Z.P21"};
+  m1.FilesHere = {"MEET/ORG/A.PDF", "MEET/ORG/B.PDF", "DRAWINGS/D0PL001Z.P21", "DRAWINGS/SPEC/TOKKI.PDF"};
+  m2.FilesHere = {"MEET/ORG/C.PDF"};
+  fix.Drawings = {"D0PL009Z.P21"};
+  fix.FilesHere = {"DRAWINGS/D0PL009Z.P21"};
+  const std::string f1 = test::WriteMedium(d / "m1", m1), f2 = test::WriteMedium(d / "m2", m2),
+                    ff = test::WriteMedium(d / "fix", fix);
+  model.Load(f1);
+  model.Load(f2);
+  const struct {
+    std::initializer_list<int> Path;
+    int Media;
+    std::string File;
+  } files[] = {{{1, 0, 0}, 1, f1 + "MEET/ORG/A.PDF"},
+               {{1, 0, 1}, 1, f1 + "MEET/ORG/B.PDF"},
+               {{1, 1, 0}, 2, f2 + "MEET/ORG/C.PDF"},
+               {{0, 0}, 1, f1 + "DRAWINGS/D0PL001Z.P21"},
+               {{0, 1, 0}, 1, f1 + "DRAWINGS/SPEC/TOKKI.PDF"}};
+  for (const auto& f : files) {
+    TTreeItem* item = At(f.Path);
+    ASSERT_NE(model.NodeData(item), nullptr) << f.File;
+    EXPECT_TRUE(model.NodeData(item)->Exists) << f.File;
+    EXPECT_NE(item->ImageIndex(), imgFileMissing) << f.File;
+    EXPECT_EQ(model.NodeMedia(item), f.Media) << f.File;
+    EXPECT_EQ(model.GetFileItem(item, 1), f.File);
+  }
+  // D.PDF is on neither medium.
+  EXPECT_EQ(ImageOf(At({1, 2, 0})), imgFileMissing);
+
+  EXPECT_EQ(model.SameMediumFolder(ff), f1);
+  EXPECT_EQ(model.SameMediumFolder(f1), "");  // a refresh
+  EXPECT_EQ(model.SameMediumFolder(f2), "");
+  model.Load(ff);
+  EXPECT_EQ(CaptionOf(At({0, 0})), "D0PL009Z.P21");
+  EXPECT_NE(ImageOf(At({0, 0})), imgFileMissing);
+  EXPECT_EQ(model.LoadedMedia(), std::vector<int>{1});
+  EXPECT_EQ(model.MediumFolder(1), ff);
+  EXPECT_EQ(model.MediumFolder(2), "");
+}
+
 TEST_F(MediaTest, DuplicateDrawingMessageOncePerBuildOnSeveralMedia) {
   auto m1 = Medium(1, 2), m2 = Medium(2, 2);
   m1.Drawings = m2.Drawings = {"D0PL001Z.P21", "d0pl001z.p21"};
