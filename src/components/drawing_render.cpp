@@ -367,10 +367,10 @@ int TDrawingScene::LayerFeatures(int layer) const {
   return layer >= 0 && std::size_t(layer) < layerFeatures_.size() ? layerFeatures_[std::size_t(layer)] : 0;
 }
 
-QColor TDrawingScene::Ink(QColor c) const {
+QColor TDrawingScene::InkOn(QColor c, bool black) {
   // Near white or near black in every channel: pure blue stays blue on black paper.
-  if (!black_ && std::min({c.red(), c.green(), c.blue()}) > 220) return Qt::black;
-  if (black_ && std::max({c.red(), c.green(), c.blue()}) < 50) return Qt::white;
+  if (!black && std::min({c.red(), c.green(), c.blue()}) > 220) return Qt::black;
+  if (black && std::max({c.red(), c.green(), c.blue()}) < 50) return Qt::white;
   return c;
 }
 
@@ -536,13 +536,22 @@ void TDrawingScene::PaintItem(QPainter& painter, const TPrimitive& p, const QTra
 
 int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail,
                          const QRectF& view) const {
+  return PaintAs(painter, toDevice, area, detail, view, black_, true);
+}
+
+int TDrawingScene::PaintOnPaper(QPainter& painter, const QRectF& target) const {
+  return PaintAs(painter, FitTransform(sheet_, target), target, false, {}, false, false);
+}
+
+int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail,
+                           const QRectF& view, bool black, bool surround) const {
   const sxf::TDrawing& d = *drawing_;
   painter.save();
   painter.resetTransform();
-  painter.fillRect(area, black_ ? QColor(40, 40, 40) : QColor(160, 160, 160));
+  if (surround) painter.fillRect(area, black ? QColor(40, 40, 40) : QColor(160, 160, 160));
   const QRectF sheet = toDevice.mapRect(sheet_);
-  painter.fillRect(sheet, Paper());
-  painter.setPen(QPen(black_ ? QColor(110, 110, 110) : QColor(90, 90, 90), 0));
+  painter.fillRect(sheet, black ? Qt::black : Qt::white);
+  painter.setPen(QPen(black ? QColor(110, 110, 110) : QColor(90, 90, 90), 0));
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(sheet);
   // What of the sheet lies in the area painted.
@@ -579,7 +588,7 @@ int TDrawingScene::Paint(QPainter& painter, const QTransform& toDevice, const QR
   for (const TGroup& g : groups_) {
     if (!LayerShown(g.Layer) || g.Items.empty()) continue;
     const TPrimitive& first = d.Primitives[std::size_t(g.Items.front().Index)];
-    const QColor ink = Ink(DrawingColour(d, first));
+    const QColor ink = InkOn(DrawingColour(d, first), black);
     const QPen pen = MakePen(d, first, ink, scale, detail);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
@@ -795,8 +804,7 @@ bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, 
       return fail(QStringLiteral("page size"));
     QPainter painter;
     if (!painter.begin(&pdf)) return fail(QStringLiteral("cannot write"));
-    const QRectF target(0, 0, pdf.width(), pdf.height());
-    scene.Paint(painter, TDrawingScene::FitTransform(sheet, target), target, false);
+    scene.PaintOnPaper(painter, QRectF(0, 0, pdf.width(), pdf.height()));
     return painter.end();
   }
   if (ext == u"png") {

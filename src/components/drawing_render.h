@@ -69,7 +69,9 @@ class TDrawingScene {
   void SetBlackBackground(bool black) { black_ = black; }
   bool BlackBackground() const { return black_; }
   QColor Paper() const { return black_ ? Qt::black : Qt::white; }
-  QColor Ink(QColor c) const;
+  QColor Ink(QColor c) const { return InkOn(c, black_); }
+  // A colour on white (`black` false) or black paper, as above.
+  static QColor InkOn(QColor c, bool black);
 
   // Maps the sheet into `target` (device pixels), the whole sheet seen,
   // centred, y upwards.
@@ -84,6 +86,13 @@ class TDrawingScene {
   // screen drawn apart match. Returns how many features were drawn.
   int Paint(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail = true,
             const QRectF& view = {}) const;
+
+  // Paints the whole sheet fitted into `target` (device pixels) for paper:
+  // a printer's page or a PDF page. Paper is white whatever the screen's
+  // background (white lines come out black), every feature is drawn in
+  // full and nothing is painted around the sheet. Returns how many features
+  // were drawn.
+  int PaintOnPaper(QPainter& painter, const QRectF& target) const;
 
   // Paints the whole of `image` as Paint does on the screen (`detail` on),
   // in `bands` horizontal bands painted at once by as many threads. Returns
@@ -104,6 +113,10 @@ class TDrawingScene {
     std::vector<TItem> Items;
   };
   QFont FontFor(int font) const;
+  // Paint on `black` or white paper; `surround`: the part of `area` off the
+  // sheet is filled grey, as a view shows it.
+  int PaintAs(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail, const QRectF& view,
+              bool black, bool surround) const;
   // `legible`: the height in pixels under which a text is a stroke.
   void PaintItem(QPainter& painter, const sxf::TPrimitive& p, const QTransform& toDevice, double scale,
                  bool detail, double legible) const;
@@ -118,8 +131,9 @@ class TDrawingScene {
 };
 
 // Writes the shown layers at the sheet's size: a PNG at `dpi`, a PDF page of
-// the sheet's size, or an SVG in millimetres, chosen by the file's
-// extension. False with a reason when it cannot.
+// the sheet's size (on white paper, as PaintOnPaper paints it), or an SVG in
+// millimetres, chosen by the file's extension. False with a reason when it
+// cannot.
 bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error);
 
 }  // namespace dlvr

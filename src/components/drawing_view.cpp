@@ -1,6 +1,7 @@
 #include "components/drawing_view.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -20,6 +21,7 @@
 #include <QRegion>
 #include <QRegularExpression>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
@@ -31,6 +33,7 @@
 #include <cmath>
 
 #include "components/drawing_render.h"
+#include "components/ext_registry.h"
 #include "platform/translate.h"
 
 namespace dlvr {
@@ -89,6 +92,7 @@ struct TDrawingView::Impl {
   QToolButton* black = nullptr;
 
   QString path;
+  QString origin;  // the drawing's own file when `path` is a preview copy
   QString problem;
   std::shared_ptr<const sxf::TDrawing> drawing;
   std::vector<QRectF> partialBoxes;  // each partial drawing's box on the sheet
@@ -392,7 +396,14 @@ void TDrawingView::Impl::Build() {
   title->horizontalHeader()->setStretchLastSection(true);
   title->verticalHeader()->hide();
   title->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A long value wraps onto more lines rather than being cut; its tooltip
+  // has it whole.
+  title->setWordWrap(true);
+  title->setTextElideMode(Qt::ElideNone);
+  title->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   title->hide();
+  QObject::connect(title->horizontalHeader(), &QHeaderView::sectionResized, title,
+                   [this] { title->resizeRowsToContents(); });
   canvas = new TDrawingCanvasWidget(this, split);
   split->addWidget(side);
   split->addWidget(canvas);
@@ -436,14 +447,7 @@ void TDrawingView::Impl::Build() {
     QPrintDialog dialog(&printer, q);
     if (dialog.exec() == QDialog::Accepted) q->PrintTo(printer);
   });
-  QObject::connect(pdf, &QToolButton::clicked, q, [this] {
-    if (!scene) return;
-    const QString suggested = QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
-    const QString file = QFileDialog::getSaveFileName(q, QCoreApplication::translate("TDrawingView", "PDF 出力"),
-                                                      suggested, QStringLiteral("PDF (*.pdf)"));
-    if (!file.isEmpty() && !q->ExportPdf(file))
-      status->setText(QCoreApplication::translate("TDrawingView", "PDF を書き込めませんでした: %1").arg(file));
-  });
+  QObject::connect(pdf, &QToolButton::clicked, q, [this] { q->ExportPdfAsked(); });
 }
 
 void TDrawingView::Impl::FillSide() {
@@ -467,10 +471,15 @@ void TDrawingView::Impl::FillSide() {
   for (const auto& [key, value] : drawing->Attributes) {
     const int row = title->rowCount();
     title->insertRow(row);
-    title->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(Tr("SxfTitleBlock", key))));
-    title->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(value)));
+    const QString texts[] = {QString::fromStdString(Tr("SxfTitleBlock", key)), QString::fromStdString(value)};
+    for (int col = 0; col < 2; ++col) {
+      auto* item = new QTableWidgetItem(texts[col]);
+      item->setToolTip(texts[col]);
+      title->setItem(row, col, item);
+    }
   }
   title->resizeColumnToContents(0);
+  title->resizeRowsToContents();
   title->setVisible(!drawing->Attributes.empty());
 }
 
@@ -484,12 +493,12 @@ TDrawingView::~TDrawingView() {
   if (d_->watcher) d_->watcher->disconnect();
 }
 
-void TDrawingView::Open(const QString& path) {
-  SetDrawing(nullptr, path);
+void TDrawingView::Open(const QString& path, const QString& origin) {
+  SetDrawing(nullptr, path, origin);
   d_->busy = true;
   auto* w = new QFutureWatcher<std::shared_ptr<TLoadedDrawing>>(this);
   d_->watcher = w;
-  connect(w, &QFutureWatcherBase::finished, this, [this, w, path] {
+  connect(w, &QFutureWatcherBase::finished, this, [this, w, path, origin] {
     if (w != d_->watcher) return;
     d_->watcher = nullptr;
     w->deleteLater();
@@ -501,7 +510,7 @@ void TDrawingView::Open(const QString& path) {
       d_->note->show();
       d_->canvas->update();
     } else {
-      Show(read->Drawing, std::move(read->Scene), path);
+      Show(read->Drawing, std::move(read->Scene), path, origin);
     }
     emit Loaded(path);
   });
@@ -518,13 +527,14 @@ void TDrawingView::Open(const QString& path) {
   d_->canvas->update();
 }
 
-void TDrawingView::SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path) {
+void TDrawingView::SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path,
+                              const QString& origin) {
   std::unique_ptr<TDrawingScene> scene = drawing ? std::make_unique<TDrawingScene>(drawing) : nullptr;
-  Show(std::move(drawing), std::move(scene), path);
+  Show(std::move(drawing), std::move(scene), path, origin);
 }
 
 void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::unique_ptr<TDrawingScene> scene,
-                        const QString& path) {
+                        const QString& path, const QString& origin) {
   // A file still being read is of no use now.
   if (d_->watcher) {
     d_->watcher->disconnect();
@@ -532,7 +542,14 @@ void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::uniqu
     d_->watcher = nullptr;
   }
   d_->busy = false;
+  if (path != d_->path) {
+    // Points measured or a rectangle begun on one drawing mean nothing on
+    // another.
+    d_->measure->setChecked(false);
+    d_->zoomRect->setChecked(false);
+  }
   d_->path = path;
+  d_->origin = origin.isEmpty() ? path : origin;
   d_->drawing = std::move(drawing);
   d_->scene = std::move(scene);
   if (d_->scene) d_->scene->SetBlackBackground(d_->black->isChecked());
@@ -578,6 +595,7 @@ void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::uniqu
 
 bool TDrawingView::Busy() const { return d_->busy; }
 QString TDrawingView::Path() const { return d_->path; }
+QString TDrawingView::Origin() const { return d_->origin; }
 QString TDrawingView::Problem() const { return d_->problem; }
 const TDrawingScene* TDrawingView::Scene() const { return d_->scene.get(); }
 QWidget* TDrawingView::Canvas() const { return d_->canvas; }
@@ -633,14 +651,48 @@ bool TDrawingView::PrintTo(QPrinter& printer) {
   printer.setPageOrientation(sheet.width() > sheet.height() ? QPageLayout::Landscape : QPageLayout::Portrait);
   QPainter painter;
   if (!painter.begin(&printer)) return false;
-  const QRectF page(QPointF(0, 0), QSizeF(printer.width(), printer.height()));
-  d_->scene->Paint(painter, TDrawingScene::FitTransform(sheet, page), page, false);
+  d_->scene->PaintOnPaper(painter, QRectF(QPointF(0, 0), QSizeF(printer.width(), printer.height())));
   return painter.end();
 }
 
 bool TDrawingView::ExportPdf(const QString& path) {
   if (!d_->scene) return false;
   return WriteDrawingFile(*d_->scene, path, 0, nullptr);
+}
+
+namespace {
+
+// Where the folder of the last PDF export is kept.
+const QString kPdfFolderValue = QStringLiteral("PdfFolder");
+TExtRegistry DrawingSettings() { return TExtRegistry(QStringLiteral("DrawingView")); }
+
+}  // namespace
+
+QString TDrawingView::SuggestedPdfPath() const {
+  if (!d_->scene) return {};
+  QString folder = DrawingSettings().ReadString(kPdfFolderValue, QString());
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+  }
+  return QDir(folder).filePath(QFileInfo(d_->origin).completeBaseName() + QStringLiteral(".pdf"));
+}
+
+bool TDrawingView::ExportPdfAsked() {
+  if (!d_->scene) return false;
+  const QString caption = QCoreApplication::translate("TDrawingView", "PDF 出力");
+  const QString filter = QStringLiteral("PDF (*.pdf)");
+  const QString suggested = SuggestedPdfPath();
+  const QString file = AskSavePath ? AskSavePath(this, caption, suggested, filter)
+                                   : QFileDialog::getSaveFileName(this, caption, suggested, filter);
+  if (file.isEmpty()) return false;
+  if (!ExportPdf(file)) {
+    d_->status->setText(QCoreApplication::translate("TDrawingView", "PDF を書き込めませんでした: %1").arg(file));
+    return false;
+  }
+  TExtRegistry settings = DrawingSettings();
+  settings.WriteString(kPdfFolderValue, QFileInfo(file).absolutePath());
+  return true;
 }
 
 }  // namespace dlvr

@@ -15,6 +15,7 @@
 #include <QTransform>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "sxf/drawing.h"
@@ -33,11 +34,17 @@ class TDrawingView : public QWidget {
   ~TDrawingView() override;
 
   // Reads the file off the GUI thread; Loaded follows when it is shown.
-  void Open(const QString& path);
-  // Shows a drawing read already (nullptr: nothing).
-  void SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path = {});
+  // `origin`: the drawing's own file in the delivery when `path` is a
+  // preview copy of it ("": the path itself).
+  void Open(const QString& path, const QString& origin = {});
+  // Shows a drawing read already (nullptr: nothing). Showing another file
+  // than before ends measuring and zooming to a rectangle.
+  void SetDrawing(std::shared_ptr<const sxf::TDrawing> drawing, const QString& path = {},
+                  const QString& origin = {});
   bool Busy() const;
   QString Path() const;
+  // The drawing's own file (its origin, else its path; "" for none).
+  QString Origin() const;
   // Why the file could not be read, or where its reading stopped ("" when
   // it was read whole).
   QString Problem() const;
@@ -60,9 +67,23 @@ class TDrawingView : public QWidget {
   QString MeasureText() const;
 
   // The sheet on a printer's page (turned to suit it) or in a PDF file of the
-  // sheet's size. False when nothing is shown or it cannot be written.
+  // sheet's size, both on white paper whatever the screen's background.
+  // False when nothing is shown or it cannot be written.
   bool PrintTo(QPrinter& printer);
   bool ExportPdf(const QString& path);
+  // What the PDF command offers: the drawing's own name with ".pdf" in the
+  // folder of the last export (kept in the settings; the user's documents
+  // folder before the first). "" when nothing is shown.
+  QString SuggestedPdfPath() const;
+  // The PDF command: asks for the file (AskSavePath), writes it and keeps
+  // its folder for the next export. False when nothing was written.
+  bool ExportPdfAsked();
+
+  // The file chosen to write to ("" when none); the save dialog unless a
+  // test sets it.
+  static inline std::function<QString(QWidget*, const QString& caption, const QString& suggested,
+                                      const QString& filter)>
+      AskSavePath;
 
   // The canvas widget the drawing is painted on (for tests and events).
   QWidget* Canvas() const;
@@ -71,7 +92,8 @@ class TDrawingView : public QWidget {
   void Loaded(const QString& path);
 
  private:
-  void Show(std::shared_ptr<const sxf::TDrawing> drawing, std::unique_ptr<TDrawingScene> scene, const QString& path);
+  void Show(std::shared_ptr<const sxf::TDrawing> drawing, std::unique_ptr<TDrawingScene> scene, const QString& path,
+            const QString& origin);
   friend class TDrawingCanvasWidget;
   struct Impl;
   std::unique_ptr<Impl> d_;

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -23,6 +25,7 @@
 #include "components/drawing_render.h"
 #include "components/drawing_view.h"
 #include "components/preview_view.h"
+#include "i18n/ui_language.h"
 #include "platform/fileio.h"
 #include "support/fixtures.h"
 
@@ -458,6 +461,117 @@ TEST(DrawingView, LayersTitleBlockMeasureAndPdf) {
   ASSERT_EQ(doc.pageCount(), 1);
   EXPECT_NEAR(doc.pagePointSize(0).width(), 60 / 25.4 * 72, 1);
   EXPECT_NEAR(doc.pagePointSize(0).height(), 40 / 25.4 * 72, 1);
+}
+
+// Paper is white whatever the screen's background: on the page the white
+// line is black, colours keep theirs, and nothing is painted around the
+// sheet; the PDF of a view on black is white with dark lines.
+TEST(DrawingView, PrintedAndExportedOnWhitePaper) {
+  auto d = Sheet();
+  d->Primitives = {Prim(TKind::Line, 3, {{5, 30}, {55, 30}}, 1.0), Prim(TKind::Line, 1, {{5, 20}, {55, 20}}, 1.0),
+                   Prim(TKind::Line, 0, {{5, 10}, {55, 10}}, 1.0)};
+  // A page wider than the sheet: 100 px on either side of it.
+  constexpr int kMargin = 100;
+  const QRectF sheetOnPage(kMargin, 0, 60 * kPxPerMm, 40 * kPxPerMm);
+  auto onPage = [&](double x, double y) {
+    return QPoint(int(sheetOnPage.left() + x * kPxPerMm), int(sheetOnPage.bottom() - y * kPxPerMm));
+  };
+  for (bool black : {false, true}) {
+    SCOPED_TRACE(black ? "black screen" : "white screen");
+    TDrawingScene scene(d);
+    scene.SetBlackBackground(black);
+    QImage page(int(sheetOnPage.width()) + 2 * kMargin, int(sheetOnPage.height()), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    EXPECT_EQ(scene.PaintOnPaper(painter, QRectF(page.rect())), 3);
+    painter.end();
+    const std::vector<Probe> probes = {{30, 25, Qt::white}, {30, 30, Qt::black}, {30, 20, QColor(255, 0, 0)},
+                                       {30, 10, Qt::black}};
+    for (const Probe& p : probes)
+      EXPECT_TRUE(Near(page.pixelColor(onPage(p.X, p.Y)), p.Want)) << p.X << "," << p.Y;
+    EXPECT_EQ(page.pixelColor(kMargin / 2, page.height() / 2), QColor(Qt::white));
+  }
+
+  ViewFixture f;
+  f.view.SetBlackBackground(true);
+  EXPECT_TRUE(Near(f.PixelAt(30, 20), Qt::black));
+  test::ScratchDir tmp;
+  const QString pdf = QString::fromStdString(tmp / "road.pdf");
+  ASSERT_TRUE(f.view.ExportPdf(pdf));
+  QPdfDocument doc;
+  ASSERT_EQ(doc.load(pdf), QPdfDocument::Error::None);
+  const QImage printed = doc.render(0, QSize(60 * kPxPerMm, 40 * kPxPerMm)).convertToFormat(QImage::Format_RGB32);
+  EXPECT_TRUE(Near(printed.pixelColor(Px(30, 20)), Qt::white));
+  EXPECT_TRUE(Near(printed.pixelColor(Px(30, 35)), QColor(255, 0, 0)));
+}
+
+// The PDF command offers the drawing's own name (not its preview copy's)
+// in the folder the last PDF went to.
+TEST(DrawingView, PdfOfferedUnderTheDrawingsOwnNameInTheLastFolder) {
+  test::ScratchDir tmp;
+  std::string road;
+  ASSERT_TRUE(ReadWholeFile(std::string(DLVR_SOURCE_DIR) + "/samples/sxf/ROADPLAN.SFC", road));
+  const QString copy = QString::fromStdString(tmp.WriteBytes("work/dlv1234.SFC", road));
+  const QString origin = QString::fromStdString(tmp / "delivery/D0PL001Z.SFC");
+  TDrawingView view;
+  view.Open(copy, origin);
+  QTRY_VERIFY_WITH_TIMEOUT(view.Scene(), 10000);
+  EXPECT_EQ(QFileInfo(view.SuggestedPdfPath()).fileName(), QStringLiteral("D0PL001Z.pdf"));
+  const QString out = QString::fromStdString(tmp.MakeDir("out"));
+  QStringList offered;
+  TDrawingView::AskSavePath = [&](QWidget*, const QString&, const QString& suggested, const QString&) {
+    offered << suggested;
+    return offered.size() == 1 ? QDir(out).filePath(QStringLiteral("mine.pdf")) : QString();
+  };
+  EXPECT_TRUE(view.ExportPdfAsked());
+  EXPECT_TRUE(QFileInfo::exists(QDir(out).filePath(QStringLiteral("mine.pdf"))));
+  EXPECT_FALSE(view.ExportPdfAsked());  // cancelled
+  TDrawingView::AskSavePath = nullptr;
+  ASSERT_EQ(offered.size(), 2);
+  EXPECT_EQ(QFileInfo(offered[1]).absolutePath(), QFileInfo(out).absoluteFilePath());
+  EXPECT_EQ(QFileInfo(offered[1]).fileName(), QStringLiteral("D0PL001Z.pdf"));
+}
+
+// Measuring (and zooming to a rectangle) ends when another drawing is shown,
+// not when the same one is shown again.
+TEST(DrawingView, AnotherDrawingEndsMeasuring) {
+  ViewFixture f;
+  auto* measure = f.view.findChild<QToolButton*>(QStringLiteral("btnDrawingMeasure"));
+  auto* zoomRect = f.view.findChild<QToolButton*>(QStringLiteral("btnDrawingZoomRect"));
+  ASSERT_TRUE(measure && zoomRect);
+  QTest::keyClick(f.canvas, Qt::Key_M);
+  f.view.SetDrawing(f.drawing, QStringLiteral("road.p21"));
+  EXPECT_TRUE(measure->isChecked());
+  f.view.SetDrawing(f.drawing, QStringLiteral("bridge.p21"));
+  EXPECT_FALSE(measure->isChecked());
+  QTest::keyClick(f.canvas, Qt::Key_Z);
+  f.view.SetDrawing(f.drawing, QStringLiteral("road.p21"));
+  EXPECT_FALSE(zoomRect->isChecked());
+}
+
+// A title block value longer than its column wraps onto more lines and has
+// its whole text as a tooltip, in Japanese and in English.
+TEST(DrawingView, LongTitleBlockValuesWrap) {
+  for (UiLanguage lang : {UiLanguage::Japanese, UiLanguage::English}) {
+    InstallUiTranslations(lang);
+    ViewFixture f;
+    const std::string value = "市道1号線外2路線道路改良工事及び舗装補修工事（その2）第3工区";
+    f.drawing->Attributes = {{"工事名", value}, {"尺度", "1:500"}};
+    f.view.SetDrawing(f.drawing, QStringLiteral("road.p21"));
+    QApplication::processEvents();
+    auto* title = f.view.findChild<QTableWidget*>(QStringLiteral("tblTitleBlock"));
+    ASSERT_TRUE(title && title->isVisible());
+    const QTableWidgetItem* item = title->item(0, 1);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->toolTip(), QString::fromStdString(value));
+    const int width = title->columnWidth(1);
+    const QRect needed = title->fontMetrics().boundingRect(QRect(0, 0, width - 8, 10000), Qt::TextWordWrap,
+                                                           item->text());
+    ASSERT_GT(title->fontMetrics().horizontalAdvance(item->text()), width);  // the value is longer than its column
+    EXPECT_GE(title->rowHeight(0), needed.height());
+    EXPECT_EQ(title->item(0, 0)->toolTip(), title->item(0, 0)->text());
+  }
+  InstallUiTranslations(UiLanguage::Japanese);
 }
 
 // The preview shows a drawing file by its content in the drawing view, a
