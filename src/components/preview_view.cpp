@@ -137,9 +137,25 @@ QByteArray MarkupHead(const QByteArray& head) {
 // most kMaxResourceBytes; nothing comes from the network, and a refused
 // resource is an empty one (never the document's own fallback, which would
 // read any local file).
+//
+// A page is paper: dark text on a light background whatever the desktop's
+// colours, so that a page's own light cell colours keep the default dark
+// text readable under a dark desktop palette too.
 class TSandboxBrowser : public QTextBrowser {
  public:
-  using QTextBrowser::QTextBrowser;
+  explicit TSandboxBrowser(QWidget* parent = nullptr) : QTextBrowser(parent) {
+    QPalette paper = palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+      paper.setColor(group, QPalette::Base, Qt::white);
+      paper.setColor(group, QPalette::Window, Qt::white);
+      paper.setColor(group, QPalette::Text, Qt::black);
+      paper.setColor(group, QPalette::WindowText, Qt::black);
+      paper.setColor(group, QPalette::Link, QColor(0, 0, 238));
+      paper.setColor(group, QPalette::LinkVisited, QColor(85, 26, 139));
+    }
+    // The roles set stay when the desktop's palette changes later.
+    setPalette(paper);
+  }
   TXmlSandbox Box;
 
   QVariant loadResource(int type, const QUrl& name) override {
@@ -619,7 +635,7 @@ void TPreviewView::Impl::StartDrawing(const QString& file) {
   SetNote(QCoreApplication::translate("TPreviewView", "%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
   kind = QStringLiteral("blank");
   stack->setCurrentWidget(blankPage);
-  drawing->Open(file);
+  drawing->Open(file, origin);
 }
 
 void TPreviewView::Impl::DrawingLoaded(const QString& file) {
