@@ -46,6 +46,7 @@
 
 namespace dlvr {
 namespace {
+#include "components/desktop_open.h"
 
 // Element items past this many are left out of the XML tree.
 constexpr int kMaxTreeItems = 200000;
@@ -1157,7 +1158,7 @@ void TPreviewView::Impl::ShowTree(const TXmlPrepared& prepared) {
 TPreviewView::TPreviewView(QWidget* parent) : QWidget(parent), d_(new Impl) {
   setObjectName(QStringLiteral("WebBrowser"));
   d_->q = this;
-  d_->opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  d_->opener = [](const QUrl& url) { return OpenWithDesktop(url); };
   d_->Build();
 }
 
