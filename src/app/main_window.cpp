@@ -57,6 +57,7 @@
 #include "panes/find_files.h"
 #include "app/startup.h"
 #include "components/legible_color.h"
+#include "components/toolbar_icons.h"
 #include "model/photo_viewer.h"
 #include "panes/files_pane.h"
 #include "panes/xml_pane.h"
@@ -545,7 +546,7 @@ void TfrmMain::CreateToolBar() {
     ToolBar->addWidget(b);
     return b;
   };
-  button(miFileSelFld, "tlbSelFld", QCoreApplication::translate("TfrmMain", "フォルダ選択"), QStyle::SP_DirOpenIcon);
+  button(miFileSelFld, "tlbSelFld", QCoreApplication::translate("TfrmMain", "フォルダ選択"), QStyle::SP_DialogOpenButton);
   button(miFileBaseInof, "tlbBaseInfo", QCoreApplication::translate("TfrmMain", "基礎情報"),
          QStyle::SP_FileDialogInfoView);
   button(miFileCheck, "tbtCheck", QCoreApplication::translate("TfrmMain", "データチェック"),
@@ -568,8 +569,11 @@ void TfrmMain::CreateToolBar() {
   button(miProgExplorer, "tbtExplorer", QCoreApplication::translate("TfrmMain", "エクスプローラ"),
          QStyle::SP_DirHomeIcon);
   button(miProgXMLViewer, "tbtXMLViewer", QCoreApplication::translate("TfrmMain", "写真閲覧"), QStyle::SP_DesktopIcon);
+  miProgXMLViewer->setIcon(PhotoIcon());
   ToolBar->addSeparator();
   button(miExit, "tbtExit", QCoreApplication::translate("TfrmMain", "終了"), QStyle::SP_DialogCloseButton);
+  // The black cross gets a light outline on a dark toolbar.
+  miExit->setIcon(OutlinedIcon(style()->standardIcon(QStyle::SP_DialogCloseButton)));
   // The logo at the right end, centred in the toolbar's height.
   auto* spacer = new QWidget(ToolBar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
