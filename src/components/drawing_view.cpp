@@ -30,6 +30,7 @@
 #include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <cmath>
 
 #include "components/drawing_render.h"
@@ -50,6 +51,25 @@ constexpr double kMinScale = 1e-3, kMaxScale = 1e4;
 QTransform Matrix(const sxf::TTransform& t) { return QTransform(t.A, t.B, t.C, t.D, t.E, t.F); }
 
 }  // namespace
+
+// The title block: names on the left (at most two fifths of the width,
+// wrapped beyond), values on the right, each row as high as its wrapped
+// text, never scrolled sideways.
+class TTitleBlockTable : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+  void Fit() {
+    resizeColumnToContents(0);
+    setColumnWidth(0, std::min(columnWidth(0), std::max(40, viewport()->width() * 2 / 5)));
+    resizeRowsToContents();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QTableWidget::resizeEvent(e);
+    Fit();
+  }
+};
 
 // A drawing read off the GUI thread with its display lists.
 struct TLoadedDrawing {
@@ -86,7 +106,7 @@ struct TDrawingView::Impl {
   QLabel* note = nullptr;
   QLabel* status = nullptr;
   QListWidget* layers = nullptr;
-  QTableWidget* title = nullptr;
+  TTitleBlockTable* title = nullptr;
   QToolButton* zoomRect = nullptr;
   QToolButton* measure = nullptr;
   QToolButton* black = nullptr;
@@ -389,7 +409,7 @@ void TDrawingView::Impl::Build() {
   auto* side = new QSplitter(Qt::Vertical, split);
   layers = new QListWidget(side);
   layers->setObjectName(QStringLiteral("lstLayers"));
-  title = new QTableWidget(0, 2, side);
+  title = new TTitleBlockTable(0, 2, side);
   title->setObjectName(QStringLiteral("tblTitleBlock"));
   title->setHorizontalHeaderLabels(
       {QCoreApplication::translate("TDrawingView", "表題欄"), QCoreApplication::translate("TDrawingView", "値")});
@@ -401,6 +421,8 @@ void TDrawingView::Impl::Build() {
   title->setWordWrap(true);
   title->setTextElideMode(Qt::ElideNone);
   title->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  title->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  title->horizontalHeader()->setMinimumSectionSize(24);
   title->hide();
   QObject::connect(title->horizontalHeader(), &QHeaderView::sectionResized, title,
                    [this] { title->resizeRowsToContents(); });
@@ -409,7 +431,7 @@ void TDrawingView::Impl::Build() {
   split->addWidget(canvas);
   split->setStretchFactor(0, 0);
   split->setStretchFactor(1, 1);
-  split->setSizes({180, 600});
+  split->setSizes({240, 560});
   outer->addWidget(split, 1);
 
   status = new QLabel(q);
@@ -478,9 +500,8 @@ void TDrawingView::Impl::FillSide() {
       title->setItem(row, col, item);
     }
   }
-  title->resizeColumnToContents(0);
-  title->resizeRowsToContents();
   title->setVisible(!drawing->Attributes.empty());
+  title->Fit();
 }
 
 TDrawingView::TDrawingView(QWidget* parent) : QWidget(parent), d_(std::make_unique<Impl>()) {

@@ -569,6 +569,8 @@ TEST(DrawingView, LongTitleBlockValuesWrap) {
                                                            item->text());
     ASSERT_GT(title->fontMetrics().horizontalAdvance(item->text()), width);  // the value is longer than its column
     EXPECT_GE(title->rowHeight(0), needed.height());
+    // Neither column reaches past the table's edge.
+    EXPECT_LE(title->columnViewportPosition(1) + width, title->viewport()->width());
     EXPECT_EQ(title->item(0, 0)->toolTip(), title->item(0, 0)->text());
   }
   InstallUiTranslations(UiLanguage::Japanese);
