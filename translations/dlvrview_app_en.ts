@@ -851,6 +851,10 @@ With &quot;Select Folder&quot;, choose the folder that holds INDEX_C.XML.</trans
         <source>電子納品ビューア</source>
         <translation>Delivery Viewer</translation>
     </message>
+    <message>
+        <source>「%1」はツリーにないため、最も近い項目を選びました。</source>
+        <translation>“%1” is not in the tree; the nearest item is selected.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSrcTree</name>
@@ -889,6 +893,37 @@ With &quot;Select Folder&quot;, choose the folder that holds INDEX_C.XML.</trans
     <message>
         <source>下へ</source>
         <translation>Down</translation>
+    </message>
+</context>
+<context>
+    <name>TFindingList</name>
+    <message>
+        <source>%1（%2件）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>絞り込み（全ての列）</source>
+        <translation>Filter (all columns)</translation>
+    </message>
+    <message>
+        <source>%1ごとにまとめる</source>
+        <translation>Group by %1</translation>
+    </message>
+    <message>
+        <source>%1：全て</source>
+        <translation>%1: all</translation>
+    </message>
+    <message>
+        <source>（なし）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>%1件</source>
+        <translation>%1 findings</translation>
+    </message>
+    <message>
+        <source>%1件中 %2件を表示</source>
+        <translation>Showing %2 of %1</translation>
     </message>
 </context>
 </TS>

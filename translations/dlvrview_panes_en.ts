@@ -93,6 +93,10 @@ as an image</translation>
         <source>画像として表示できません。</source>
         <translation>Cannot be shown as an image.</translation>
     </message>
+    <message>
+        <source>写真チェックの指摘: %1件</source>
+        <translation>Photo check findings: %1</translation>
+    </message>
 </context>
 <context>
     <name>TfrmBaseInfo</name>
@@ -775,6 +779,34 @@ information</translation>
         <source>参考図ファイル %1 がありません。</source>
         <translation>The reference drawing file %1 is missing.</translation>
     </message>
+    <message>
+        <source>印刷</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>写真チェックの指摘を印刷します</source>
+        <translation>Prints the photo check findings</translation>
+    </message>
+    <message>
+        <source>CSV 出力</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>写真チェックの指摘を CSV ファイルに書き出します</source>
+        <translation>Writes the photo check findings to a CSV file</translation>
+    </message>
+    <message>
+        <source>PDF 出力</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>写真チェックの指摘を PDF ファイルに書き出します</source>
+        <translation>Writes the photo check findings to a PDF file</translation>
+    </message>
+    <message>
+        <source>写真チェック結果</source>
+        <translation>Photo check results</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSelDir</name>
@@ -934,6 +966,13 @@ information</translation>
     <message>
         <source>データは正常です。</source>
         <translation>The data are in order.</translation>
+    </message>
+</context>
+<context>
+    <name>ReportLayout</name>
+    <message>
+        <source>電子納品チェック結果</source>
+        <translation>Delivery check results</translation>
     </message>
 </context>
 </TS>

@@ -64,6 +64,7 @@
 #include "panes/info_panes.h"
 #include "panes/cad_files_pane.h"
 #include "panes/photo_view.h"
+#include "panes/xml_err.h"
 #include "panes/xml_pane.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
@@ -1113,6 +1114,9 @@ void TfrmMain::miFileCheckClick() {
   RunDataCheck(model_->View);
   if (TfrmMainHooks::ShowErrors) {
     TfrmMainHooks::ShowErrors(this, model_->View);
+    // The error list (modeless) asks to show a row's item.
+    if (auto* errors = findChild<TfrmXMLErr*>(QString(), Qt::FindDirectChildrenOnly))
+      connect(errors, &TfrmXMLErr::FindingActivated, this, &TfrmMain::ShowFinding, Qt::UniqueConnection);
     return;
   }
   std::size_t n = model_->View.ErrorList.size();
@@ -1230,7 +1234,10 @@ void TfrmMain::miFileDeliveryCheckClick() {
   QApplication::restoreOverrideCursor();
   deliveryCheckRunning_ = false;
   UpdateDeliveryCheckCommand();
-  if (ended) TfrmDeliveryCheck::ShowFindings(this, findings, mediaFolders, shared->Stopped);
+  if (!ended) return;
+  // The findings window (modeless) asks to show a finding's item.
+  if (TfrmDeliveryCheck* form = TfrmDeliveryCheck::ShowFindings(this, findings, mediaFolders, shared->Stopped))
+    connect(form, &TfrmDeliveryCheck::FindingActivated, this, &TfrmMain::ShowFinding, Qt::UniqueConnection);
 }
 
 void TfrmMain::UpdateSortMenus() {
@@ -1330,6 +1337,20 @@ void TfrmMain::OpenPhotoView() {
   frmPhotoView->show();
   frmPhotoView->raise();
   frmPhotoView->activateWindow();
+}
+
+void TfrmMain::ShowFinding(const TFindingRef& finding) {
+  const TFindingTarget target = FindFindingTarget(model_->View, finding);
+  if (!target.Item) return;
+  SelectItem(target.Item);
+  if (!target.Exact)
+    statusBar()->showMessage(
+        QCoreApplication::translate("TfrmMain", "「%1」はツリーにないため、最も近い項目を選びました。")
+            .arg(Q(target.Named)),
+        10000);
+  if (target.PhotoPath.empty()) return;
+  OpenPhotoView();
+  if (frmPhotoView) frmPhotoView->ShowPhotoFile(Q(target.PhotoPath), target.PhotoMedium);
 }
 
 void TfrmMain::CloseTimerTimer() {

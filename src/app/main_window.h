@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "app/kkt_tree_model.h"
+#include "check/finding_target.h"
 #include "check/viewer_model.h"
 #include "panes/pane.h"
 
@@ -85,6 +86,10 @@ class TfrmMain : public QMainWindow {
   // hold one are named.
   QPointer<TfrmPhotoView> frmPhotoView;
   void OpenPhotoView();
+  // Shows the item of a finding of the error list or the delivery check
+  // (the record, the file, the drawing; a photo in the photo window too);
+  // where the tree has none, the nearest item, and the status bar says so.
+  void ShowFinding(const TFindingRef& finding);
   // The photo viewer started from this window (its process id, 0 for none),
   // and the timer that keeps the window from closing until it has come up.
   qint64 ViewerProcess = 0;

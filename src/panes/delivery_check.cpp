@@ -5,12 +5,14 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -18,16 +20,17 @@
 
 #include "check/report_layout.h"
 #include "components/drawing_canvas.h"
-#include "components/grid_mode.h"
-#include "components/legible_color.h"
+#include "components/form_control.h"
 #include "panes/list_window.h"
 #include "delivery/prompts.h"
+#include "platform/translate.h"
 
 namespace dlvr {
 namespace {
 
 constexpr int kColumns = 5;
-constexpr int kRowHeight = 16;
+constexpr int kMinWidth = 480;
+constexpr int kMinHeight = 276;
 // Said wherever the findings are those made until the user stopped the check
 // (the note the report's count line ends with).
 QString StoppedSuffix() { return QString::fromStdString(StoppedNote()); }
@@ -43,13 +46,6 @@ QStringList ColumnHeaders() {
 }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// The places a text takes in half-width characters (beyond ASCII: two).
-int HalfWidthPlaces(const QString& text) {
-  int places = 0;
-  for (const QChar c : text) places += c.unicode() < 0x80 ? 1 : 2;
-  return places;
-}
 
 // A cell shows control characters (a tab or line break in a file name) as
 // spaces; the CSV keeps them.
@@ -99,21 +95,17 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   ToolBar1->addSeparator();
   tblClose = AddListButton(ToolBar1, "tblClose", QCoreApplication::translate("TfrmDeliveryCheck", "閉じる"),
                            QCoreApplication::translate("TfrmDeliveryCheck", "閉じる"));
-  Grid = AddListGrid(this, layout, kColumns, kRowHeight, ssBoth);
 
-  cscFindings = new TCellSizeControl(this);
-  cscFindings->setObjectName("cscFindings");
-  cscFindings->SetStringGrid(Grid);
-  cscFindings->SetDefaultRowLines(-kRowHeight);
-  // The severity column fits its heading and the severities' names in the
-  // language shown (「情報」 takes 4 half-width places, "Information" 11).
-  int severityChars = 7;
-  for (const QString& name : {ColumnHeaders().front(), Q(SeverityName(TSeverity::Error)),
-                              Q(SeverityName(TSeverity::Warning)), Q(SeverityName(TSeverity::Info))})
-    severityChars = std::max(severityChars, HalfWidthPlaces(name) + 1);
-  cscFindings->SetEachColChars({severityChars, 8, 36, 20, 60});
-  cscFindings->SetFixedColStrings(ColumnHeaders());
-  cscFindings->Apply();
+  List = new TFindingList(this);
+  TFindingColumns columns;
+  columns.Headers = ColumnHeaders();
+  columns.Severity = 0;
+  columns.Medium = 1;
+  columns.Rule = 3;
+  columns.SeverityNames = {Q(SeverityName(TSeverity::Error)), Q(SeverityName(TSeverity::Warning)),
+                           Q(SeverityName(TSeverity::Info))};
+  List->SetColumns(columns);
+  layout->addWidget(List, 1);
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
@@ -123,47 +115,64 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   StatusBar1->addWidget(lblCount, 1);
   layout->addWidget(StatusBar1);
 
-  Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { GridSetCellAtr(col, row, atr); };
-  Grid->OnSetWinCtrl = [](int, int, int, QWidget*& ctrl, QRect&, bool&) { ctrl = nullptr; };
-
-  connect(tlbPrint, &QToolButton::clicked, this, &TfrmDeliveryCheck::tlbPrintClick);
-  connect(tlbCsv, &QToolButton::clicked, this, [this] { ExportClick(false); });
-  connect(tlbPdf, &QToolButton::clicked, this, [this] { ExportClick(true); });
+  export_.Parent = this;
+  export_.Status = StatusBar1;
+  connect(tlbPrint, &QToolButton::clicked, this, [this] { export_.PrintClick(); });
+  connect(tlbCsv, &QToolButton::clicked, this, [this] { export_.ExportClick(false); });
+  connect(tlbPdf, &QToolButton::clicked, this, [this] { export_.ExportClick(true); });
   connect(tblClose, &QToolButton::clicked, this, &QDialog::reject);
-  Grid->viewport()->installEventFilter(this);
-  connect(Grid, &TExtGrid3::FontMetricsChanged, this, [this] {
-    cscFindings->Apply();
-    FitLastColumn();
+  connect(List, &TFindingList::Activated, this, [this](int row) {
+    if (row >= 0 && row < static_cast<int>(export_.Findings.size()))
+      emit FindingActivated(TFindingRef::OfDelivery(export_.Findings[static_cast<std::size_t>(row)]));
   });
 
-  int width = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
-  for (int c = 0; c < kColumns; ++c) width += Grid->ColWidth(c) + Grid->GridLineWidth();
-  setMinimumSize(480, 276);
-  resize(width, 480);
+  resize(std::max(kMinWidth, List->WantedWidth()), 480);
+  FMC = new TFormControl(this);
+  FMC->setObjectName("FMC");
+  FMC->MinClientWidth = kMinWidth;
+  FMC->MinClientHeight = kMinHeight;
+  FMC->MaxClientWidth = FMC->MaxClientHeight = 0;
+  FMC->ApplyLimits();
 }
 
 TfrmDeliveryCheck::~TfrmDeliveryCheck() = default;
 
-int TfrmDeliveryCheck::ShowFindings(QWidget* parent, const std::vector<TFinding>& findings,
-                                    const QStringList& mediaFolders, bool stopped) {
+TfrmDeliveryCheck* TfrmDeliveryCheck::ShowFindings(QWidget* parent, const std::vector<TFinding>& findings,
+                                                   const QStringList& mediaFolders, bool stopped) {
+  TfrmDeliveryCheck* form =
+      parent ? parent->findChild<TfrmDeliveryCheck*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
   // Information alone (a PDF's page count) is no problem: the delivery is sound.
   if (!HasProblem(findings)) {
+    if (form) form->close();  // what an earlier check found is gone
     Inform((stopped
                 ? QCoreApplication::translate("TfrmDeliveryCheck",
                                               "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。")
                 : QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェックで問題は見つかりませんでした。"))
                .toStdString());
-    return 0;
+    return nullptr;
   }
-  TfrmDeliveryCheck form(parent);
-  form.Fill(findings, mediaFolders, stopped);
-  return form.exec();
+  const bool made = !form;
+  if (made) {
+    form = new TfrmDeliveryCheck(parent);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  form->Fill(findings, mediaFolders, stopped);
+  if (made) {
+    // Every column whole, within the screen.
+    const QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const int most = screen ? screen->availableGeometry().width() * 9 / 10 : form->width();
+    form->resize(std::max(kMinWidth, std::min(form->List->WantedWidth(), most)), form->height());
+  }
+  form->show();
+  form->raise();
+  form->activateWindow();
+  return form;
 }
 
 void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders, bool stopped) {
-  findings_ = findings;
-  mediaFolders_ = mediaFolders;
-  stopped_ = stopped;
+  export_.Findings = findings;
+  export_.MediaFolders = mediaFolders;
+  export_.Stopped = stopped;
   setWindowTitle(QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェック") +
                  (stopped ? StoppedSuffix() : QString()));
   Label1->setText(
@@ -171,65 +180,21 @@ void TfrmDeliveryCheck::Fill(const std::vector<TFinding>& findings, const QStrin
           ? QCoreApplication::translate("TfrmDeliveryCheck",
                                         "電子納品チェックを中止しました。中止までに以下の問題が見つかりました。")
           : QCoreApplication::translate("TfrmDeliveryCheck", "電子納品チェックの結果、以下の問題が見つかりました。"));
-  const int rows = static_cast<int>(findings.size()) + 1;
-  Grid->SetRowCount(std::max(2, rows));
-  for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, 1, QString());
-  for (int i = 1; i < rows; ++i) {
-    const TFinding& f = findings[static_cast<std::size_t>(i - 1)];
-    const QString cells[kColumns] = {Q(SeverityName(f.Severity)), Shown(f.Medium), Shown(f.Path), Shown(f.Rule),
-                                     Shown(f.Found)};
-    for (int c = 0; c < kColumns; ++c) Grid->SetCell(c, i, cells[c]);
+  std::vector<TFindingRow> rows;
+  rows.reserve(findings.size());
+  for (const TFinding& f : findings) {
+    TFindingRow row;
+    row.Cells = QStringList{Q(SeverityName(f.Severity)), Shown(f.Medium), Shown(f.Path), Shown(f.Rule), Shown(f.Found)};
+    row.Severity = static_cast<int>(f.Severity);
+    rows.push_back(std::move(row));
   }
-  // The rule column grows to the longest rule shown (English names run
-  // longer than the Japanese ones it is sized for), up to 30 places.
-  QList<int> chars = cscFindings->EachColChars();
-  int ruleChars = chars.value(3);
-  for (const TFinding& f : findings) ruleChars = std::max(ruleChars, std::min(30, HalfWidthPlaces(Q(f.Rule))));
-  if (chars.size() > 3 && ruleChars != chars[3]) {
-    chars[3] = ruleChars;
-    cscFindings->SetEachColChars(chars);
-    cscFindings->Apply();
-    FitLastColumn();
-  }
+  List->SetRows(std::move(rows));
   lblCount->setText(Q(FindingCountText(findings)) + (stopped ? StoppedSuffix() : QString()));
-  Grid->MoveTo(0, 1, false);
-  Grid->SetTopRow(1);
-  Grid->RefreshVertScrollBar();
-  Grid->viewport()->update();
 }
 
-QString TfrmDeliveryCheck::ReportTitle() const { return ReportName() + (stopped_ ? StoppedSuffix() : QString()); }
-
-void TfrmDeliveryCheck::GridSetCellAtr(int col, int row, TCellAtr& atr) {
-  if (row == 0) {
-    for (auto& l : atr.Line) l.Alignment = taCenter;
-    return;
-  }
-  if (col == 1)
-    for (auto& l : atr.Line) l.Alignment = taCenter;
-  const std::size_t i = static_cast<std::size_t>(row - 1);
-  if (col == 0 && i < findings_.size() && findings_[i].Severity == TSeverity::Error) {
-    for (auto& l : atr.Line) {
-      // Red on a light palette, a light red on a dark one.
-      l.FontColor = IsDark(atr.Color) ? QColor(0xff, 0x6b, 0x6b) : QColor(0xC0, 0, 0);
-      l.Font = Grid->font();
-      l.Font.setBold(true);
-    }
-  }
-}
-
-bool TfrmDeliveryCheck::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == Grid->viewport() && e->type() == QEvent::Resize) FitLastColumn();
-  return QDialog::eventFilter(watched, e);
-}
-
-void TfrmDeliveryCheck::FitLastColumn() {
-  const int last = kColumns - 1;
-  int others = 0;
-  for (int c = 0; c < last; ++c) others += Grid->ColWidth(c) + Grid->GridLineWidth();
-  const int wanted = cscFindings->ColWidthFor(cscFindings->EachColChars().value(last));
-  Grid->SetColWidth(last, std::max(wanted, Grid->ClientWidth() - others - Grid->GridLineWidth()));
-}
+bool TfrmDeliveryCheck::ExportCsv(const QString& path) { return export_.ExportCsv(path); }
+bool TfrmDeliveryCheck::ExportPdf(const QString& path) { return export_.ExportPdf(path); }
+bool TfrmDeliveryCheck::PrintOn(QPrinter& printer) { return export_.PrintOn(printer); }
 
 QByteArray TfrmDeliveryCheck::FindingsCsv(const std::vector<TFinding>& findings) {
   // The header row as the window's (the file is for people to read).
@@ -263,8 +228,12 @@ bool TfrmDeliveryCheck::InsideFolders(const QString& path, const QStringList& fo
   return false;
 }
 
-bool TfrmDeliveryCheck::TargetAllowed(const QString& path) {
-  if (!InsideFolders(path, mediaFolders_)) return true;
+QString TFindingExport::Title() const {
+  return (Name.isEmpty() ? ReportName() : Name) + (Stopped ? StoppedSuffix() : QString());
+}
+
+bool TFindingExport::TargetAllowed(const QString& path) const {
+  if (!TfrmDeliveryCheck::InsideFolders(path, MediaFolders)) return true;
   Ask(QCoreApplication::translate("TfrmDeliveryCheck",
                                   "電子納品のフォルダには書き出せません。\r別の場所を選んでください。")
           .toStdString(),
@@ -272,47 +241,70 @@ bool TfrmDeliveryCheck::TargetAllowed(const QString& path) {
   return false;
 }
 
-bool TfrmDeliveryCheck::ExportCsv(const QString& path) {
+namespace {
+
+// The report's pages under a title of its own (the delivery check's
+// stays as laid out).
+std::vector<TReportPage> ReportPages(const TFindingExport& e) {
+  std::vector<TReportPage> pages = LayoutFindingReport(e.Findings, e.Stopped);
+  if (e.Name.isEmpty()) return pages;
+  const std::string own = Tr("ReportLayout", "電子納品チェック結果");
+  for (TReportPage& page : pages)
+    for (auto& text : page.Texts)
+      if (text.Text == own) text.Text = e.Name.toStdString();
+  return pages;
+}
+
+void Written(const TFindingExport& e, const QString& path) {
+  if (e.Status)
+    e.Status->showMessage(
+        QCoreApplication::translate("TfrmDeliveryCheck", "%1 に書き出しました。").arg(QDir::toNativeSeparators(path)),
+        5000);
+}
+
+void NotWritten(const QString& path) {
+  Ask(QCoreApplication::translate("TfrmDeliveryCheck", "ファイルに書き出せませんでした。\r%1").arg(path).toStdString(),
+      MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+}
+
+}  // namespace
+
+bool TFindingExport::ExportCsv(const QString& path) const {
   if (!TargetAllowed(path)) return false;
   // Written beside the file and renamed over it: an old file stays whole
   // when writing fails, and a link is replaced, never written through.
   QSaveFile file(path);
-  if (file.open(QIODevice::WriteOnly) && file.write(FindingsCsv(findings_)) >= 0 && file.commit()) {
-    StatusBar1->showMessage(
-        QCoreApplication::translate("TfrmDeliveryCheck", "%1 に書き出しました。").arg(QDir::toNativeSeparators(path)),
-        5000);
+  if (file.open(QIODevice::WriteOnly) && file.write(TfrmDeliveryCheck::FindingsCsv(Findings)) >= 0 && file.commit()) {
+    Written(*this, path);
     return true;
   }
-  Ask(QCoreApplication::translate("TfrmDeliveryCheck", "ファイルに書き出せませんでした。\r%1").arg(path).toStdString(),
-      MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+  NotWritten(path);
   return false;
 }
 
-bool TfrmDeliveryCheck::ExportPdf(const QString& path) {
+bool TFindingExport::ExportPdf(const QString& path) const {
   if (!TargetAllowed(path)) return false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool ok = WriteReportPdf(path, LayoutFindingReport(findings_, stopped_), ReportTitle());
+  const bool ok = WriteReportPdf(path, ReportPages(*this), Title());
   QApplication::restoreOverrideCursor();
   if (ok) {
-    StatusBar1->showMessage(
-        QCoreApplication::translate("TfrmDeliveryCheck", "%1 に書き出しました。").arg(QDir::toNativeSeparators(path)),
-        5000);
+    Written(*this, path);
     return true;
   }
-  Ask(QCoreApplication::translate("TfrmDeliveryCheck", "ファイルに書き出せませんでした。\r%1").arg(path).toStdString(),
-      MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+  NotWritten(path);
   return false;
 }
 
-void TfrmDeliveryCheck::ExportClick(bool pdf) {
+void TFindingExport::ExportClick(bool pdf) const {
   const QString caption = pdf ? QCoreApplication::translate("TfrmDeliveryCheck", "PDF 出力")
                               : QCoreApplication::translate("TfrmDeliveryCheck", "CSV 出力");
   // Suggested in the home folder: never beside the delivery.
-  const QString suggested =
-      QDir::home().filePath(ReportName() + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
+  const QString suggested = QDir::home().filePath((Name.isEmpty() ? ReportName() : Name) +
+                                                  (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
   const QString filter = pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("CSV (*.csv)");
-  const QString path = AskSavePath ? AskSavePath(this, caption, suggested, filter)
-                                   : QFileDialog::getSaveFileName(this, caption, suggested, filter);
+  const QString path = TfrmDeliveryCheck::AskSavePath
+                           ? TfrmDeliveryCheck::AskSavePath(Parent, caption, suggested, filter)
+                           : QFileDialog::getSaveFileName(Parent, caption, suggested, filter);
   if (path.isEmpty()) return;
   if (pdf)
     ExportPdf(path);
@@ -320,27 +312,27 @@ void TfrmDeliveryCheck::ExportClick(bool pdf) {
     ExportCsv(path);
 }
 
-bool TfrmDeliveryCheck::PrintOn(QPrinter& printer) {
-  if (findings_.empty()) return false;
+bool TFindingExport::PrintOn(QPrinter& printer) const {
+  if (Findings.empty()) return false;
   // Printing to a file is writing a PDF: outside the delivery, beside the
   // file and renamed over it.
   if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
     return ExportPdf(printer.outputFileName());
-  printer.setDocName(ReportTitle());
+  printer.setDocName(Title());
   printer.setFullPage(true);  // positions count from the paper's corner
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
-  if (!PaintReportPages(printer, LayoutFindingReport(findings_, stopped_))) {
+  if (!PaintReportPages(printer, ReportPages(*this))) {
     printer.abort();
     return false;
   }
   return true;
 }
 
-void TfrmDeliveryCheck::tlbPrintClick() {
-  if (findings_.empty()) return;
+void TFindingExport::PrintClick() const {
+  if (Findings.empty()) return;
   QPrinter printer(QPrinter::HighResolution);
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
-  QPrintDialog dialog(&printer, this);
+  QPrintDialog dialog(&printer, Parent);
   if (dialog.exec() != QDialog::Accepted) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   PrintOn(printer);

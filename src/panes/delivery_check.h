@@ -1,7 +1,14 @@
 // The findings window of the full delivery check: one row per finding with
 // its severity (errors in red), medium, file or folder, rule and what was
 // found, the counts in the status bar, and the commands that print the
-// findings or write them as CSV or PDF outside the delivery.
+// findings or write them as CSV or PDF outside the delivery. The list
+// sorts, filters and groups by rule (components/finding_list.h);
+// double-click or Enter on a finding reports it (FindingActivated) for the
+// main window to show. The window is modeless and sizeable; one per main
+// window, its placement kept under WinPos\frmDeliveryCheck.
+//
+// TFindingExport is the print, CSV and PDF part on its own, which the photo
+// window uses for its findings too.
 #pragma once
 
 #include <QDialog>
@@ -16,12 +23,38 @@
 #include <vector>
 
 #include "check/extended_check.h"
-#include "components/cell_size_control.h"
-#include "components/ext_grid.h"
+#include "check/finding_target.h"
+#include "components/finding_list.h"
 
 class QPrinter;
 
 namespace dlvr {
+
+class TFormControl;
+
+// Prints findings or writes them as CSV or PDF, never into the delivery.
+// The report is the delivery check's layout under `Title` (the title on
+// its pages replaced when it is not the delivery check's).
+struct TFindingExport {
+  std::vector<TFinding> Findings;
+  QStringList MediaFolders;  // the loaded media, which files never go into
+  bool Stopped = false;
+  QString Name;  // the report's title and the name a written one is offered under ("" the delivery check's)
+  QWidget* Parent = nullptr;  // of the dialogs
+  QStatusBar* Status = nullptr;  // told where a file was written
+
+  // The report's title, with the stopped note.
+  QString Title() const;
+  bool ExportCsv(const QString& path) const;
+  bool ExportPdf(const QString& path) const;
+  bool PrintOn(QPrinter& printer) const;
+  // The commands: the print dialog, the save dialog.
+  void PrintClick() const;
+  void ExportClick(bool pdf) const;
+
+ private:
+  bool TargetAllowed(const QString& path) const;
+};
 
 class TfrmDeliveryCheck : public QDialog {
   Q_OBJECT
@@ -30,13 +63,16 @@ class TfrmDeliveryCheck : public QDialog {
   ~TfrmDeliveryCheck() override;
 
   // The check's result: "電子納品チェックで問題は見つかりませんでした。" for
-  // no errors or warnings (0, no window; information alone is no problem);
-  // otherwise the findings in the window, shown modally. `mediaFolders`: the loaded media, which files never go into.
+  // no errors or warnings (null, no window, and one still open from an
+  // earlier check closes; information alone is no problem); otherwise the
+  // findings in the parent's window (made when it has none, refilled and
+  // brought to the front when it has), shown without blocking the parent.
+  // `mediaFolders`: the loaded media, which files never go into.
   // `stopped`: the user stopped the check, the findings are those made
   // until then; the message, the caption, the heading and the count line
   // say so.
-  static int ShowFindings(QWidget* parent, const std::vector<TFinding>& findings, const QStringList& mediaFolders,
-                          bool stopped = false);
+  static TfrmDeliveryCheck* ShowFindings(QWidget* parent, const std::vector<TFinding>& findings,
+                                         const QStringList& mediaFolders, bool stopped = false);
 
   // The file chosen to write to ("" when none); the save dialog unless a
   // test sets it.
@@ -44,7 +80,7 @@ class TfrmDeliveryCheck : public QDialog {
                                       const QString& filter)>
       AskSavePath;
 
-  // Fills the grid (header row plus one row each) and the counts.
+  // Fills the list (one row each) and the counts.
   void Fill(const std::vector<TFinding>& findings, const QStringList& mediaFolders = {}, bool stopped = false);
 
   // The findings as CSV: a header row, fields quoted where needed, CR LF
@@ -70,29 +106,19 @@ class TfrmDeliveryCheck : public QDialog {
   QToolButton* tlbCsv = nullptr;
   QToolButton* tlbPdf = nullptr;
   QToolButton* tblClose = nullptr;
-  TExtGrid3* Grid = nullptr;
-  TCellSizeControl* cscFindings = nullptr;
+  TFindingList* List = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* lblCount = nullptr;
+  TFormControl* FMC = nullptr;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* e) override;
+  const std::vector<TFinding>& Findings() const { return export_.Findings; }
+
+ signals:
+  // Double-click or Enter on a finding.
+  void FindingActivated(const dlvr::TFindingRef& finding);
 
  private:
-  void GridSetCellAtr(int col, int row, TCellAtr& atr);
-  // The last column takes the width the others leave.
-  void FitLastColumn();
-  void tlbPrintClick();
-  void ExportClick(bool pdf);
-  // Refuses (with a message) a target in the delivery.
-  bool TargetAllowed(const QString& path);
-
-  // The title of the printed and written report.
-  QString ReportTitle() const;
-
-  std::vector<TFinding> findings_;
-  QStringList mediaFolders_;
-  bool stopped_ = false;
+  TFindingExport export_;
 };
 
 }  // namespace dlvr

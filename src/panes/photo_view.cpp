@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
@@ -18,6 +19,7 @@
 #include <map>
 
 #include "components/form_control.h"
+#include "panes/delivery_check.h"
 #include "components/preview_view.h"
 #include "delivery/store.h"
 #include "i18n/ui_language.h"
@@ -95,6 +97,20 @@ QString PixelText(int w, int h) {
       .arg(QString::number(w), QString::number(h), count);
 }
 
+// Where a details row holds a path: shortened in the middle, on one line,
+// so that the file name at its end stays in sight.
+constexpr int kPathRole = Qt::UserRole + 5;
+class TDetailsDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!index.data(kPathRole).toBool()) return;
+    option->textElideMode = Qt::ElideMiddle;
+    option->features &= ~QStyleOptionViewItem::WrapText;
+  }
+};
+
 }  // namespace
 
 TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(parent, Qt::Window), model_(model) {
@@ -164,6 +180,7 @@ TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(par
       {QCoreApplication::translate("TfrmPhotoView", "項目"), QCoreApplication::translate("TfrmPhotoView", "内容")});
   tblDetails->setSelectionMode(QAbstractItemView::ExtendedSelection);
   tblDetails->setWordWrap(true);
+  tblDetails->setItemDelegate(new TDetailsDelegate(tblDetails));
   dl->addWidget(tblDetails, 3);
   dl->addWidget(MakeLabel(details, "lblReferences", QCoreApplication::translate("TfrmPhotoView", "参考図")));
   lstReferences = new QListWidget(details);
@@ -185,6 +202,24 @@ TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(par
   lblChecks = MakeLabel(checks, "lblChecks", QCoreApplication::translate("TfrmPhotoView", "写真チェック"));
   lblPeriod = MakeLabel(checks, "lblPeriod");
   head->addWidget(lblChecks);
+  // The findings' report, as the delivery check prints and writes it.
+  auto button = [&](const char* name, const QString& text, const QString& tip, int kind) {
+    auto* b = new QToolButton(checks);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(text);
+    b->setToolTip(tip);
+    b->setAutoRaise(true);
+    b->setEnabled(false);
+    connect(b, &QToolButton::clicked, this, [this, kind] { ChecksExport(kind); });
+    head->addWidget(b);
+    return b;
+  };
+  tlbChecksPrint = button("tlbChecksPrint", QCoreApplication::translate("TfrmPhotoView", "印刷"),
+                          QCoreApplication::translate("TfrmPhotoView", "写真チェックの指摘を印刷します"), 0);
+  tlbChecksCsv = button("tlbChecksCsv", QCoreApplication::translate("TfrmPhotoView", "CSV 出力"),
+                        QCoreApplication::translate("TfrmPhotoView", "写真チェックの指摘を CSV ファイルに書き出します"), 1);
+  tlbChecksPdf = button("tlbChecksPdf", QCoreApplication::translate("TfrmPhotoView", "PDF 出力"),
+                        QCoreApplication::translate("TfrmPhotoView", "写真チェックの指摘を PDF ファイルに書き出します"), 2);
   head->addStretch(1);
   head->addWidget(lblPeriod);
   cl->addLayout(head);
@@ -428,6 +463,7 @@ void TfrmPhotoView::StoreRead(const TRead& read) {
   }
   ApplyFilter();
   UpdateNotice();
+  if (!pendingPhoto_.isEmpty()) ShowPhotoFile(pendingPhoto_, pendingMedium_);
   emit Loaded();
   StartCheck();
 }
@@ -466,6 +502,12 @@ void TfrmPhotoView::FillChecks() {
     state->setToolTip(Q(f.State));
     tblChecks->setItem(row, 2, state);
   }
+  // Each record's findings mark its thumbnail.
+  std::vector<int> counts(store_ ? store_->Records().size() : 0, 0);
+  for (const TPhotoFinding& f : findings_)
+    if (f.Record >= 0 && static_cast<std::size_t>(f.Record) < counts.size()) ++counts[static_cast<std::size_t>(f.Record)];
+  listModel_->SetFindingCounts(std::move(counts));
+  for (QToolButton* b : {tlbChecksPrint, tlbChecksCsv, tlbChecksPdf}) b->setEnabled(!findings_.empty());
   lblChecks->setText(findings_.empty()
                          ? QCoreApplication::translate("TfrmPhotoView", "写真チェック: 指摘はありません。")
                          : QCoreApplication::translate("TfrmPhotoView", "写真チェック: %1件").arg(findings_.size()));
@@ -629,6 +671,78 @@ void TfrmPhotoView::UpdateCount() {
                         .arg(Grouped(listModel_->rowCount()), Grouped(total)));
 }
 
+bool TfrmPhotoView::ShowPhotoFile(const QString& relativePath, int medium) {
+  if (loading_ || !store_) {
+    pendingPhoto_ = relativePath;
+    pendingMedium_ = medium;
+    return false;
+  }
+  pendingPhoto_.clear();
+  const std::string wanted = relativePath.toStdString();
+  const std::size_t slash = wanted.find_last_of('/');
+  const std::string name = slash == std::string::npos ? wanted : wanted.substr(slash + 1);
+  // The file's path ends in the path asked for, on its medium.
+  auto same = [&](const std::string& path, const std::string& fileName, int fileIndex) {
+    if (!EqualsNoCase(fileName, name)) return false;
+    const auto& files = store_->Files();
+    if (fileIndex >= 0 && static_cast<std::size_t>(fileIndex) < files.size()) {
+      const TPhotoFile& f = files[static_cast<std::size_t>(fileIndex)];
+      if (medium > 0 && f.MediaNo > 0 && f.MediaNo != medium && path.empty()) return false;
+    }
+    return path.empty() || (path.size() >= wanted.size() &&
+                            EqualsNoCase(std::string_view(path).substr(path.size() - wanted.size()), wanted));
+  };
+  const auto& records = store_->Records();
+  for (int pass = 0; pass < 2; ++pass)
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      const TPhotoRecord& r = records[i];
+      bool hit = pass == 0 ? same(r.Path, r.FileName, r.FileIndex) : false;
+      if (pass == 1)
+        for (const TPhotoReference& ref : r.References) hit = hit || same(ref.Path, ref.FileName, r.FileIndex);
+      if (hit && ShowRecord(static_cast<int>(i))) {
+        lvwPhotos->setFocus();
+        return true;
+      }
+    }
+  return false;
+}
+
+std::vector<TFinding> TfrmPhotoView::FindingsForReport() const {
+  std::vector<TFinding> out;
+  out.reserve(findings_.size());
+  for (const TPhotoFinding& f : findings_) {
+    TFinding r;
+    r.Severity = TSeverity::Error;
+    std::string path = f.Path.empty() ? f.FileName : f.Path;
+    // Paths relative to their medium, as the delivery check gives them.
+    if (store_)
+      for (const TPhotoFile& file : store_->Files())
+        if (!file.MediumFolder.empty() && path.rfind(file.MediumFolder, 0) == 0) {
+          path = path.substr(file.MediumFolder.size());
+          if (file.MediaNo > 0) r.Medium = std::to_string(file.MediaNo);
+          break;
+        }
+    r.Path = path;
+    r.Rule = f.Field;
+    r.Found = f.State;
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+void TfrmPhotoView::ChecksExport(int kind) {
+  TFindingExport e;
+  e.Findings = FindingsForReport();
+  if (!model_.View.MediaFolder().empty()) e.MediaFolders << Q(model_.View.MediaFolder());
+  for (const auto& m : model_.View.ReachableMedia()) e.MediaFolders << Q(m.Folder);
+  e.Name = QCoreApplication::translate("TfrmPhotoView", "写真チェック結果");
+  e.Parent = this;
+  if (kind == 0)
+    e.PrintClick();
+  else
+    e.ExportClick(kind == 2);
+}
+
 int TfrmPhotoView::CurrentRecord() const { return listModel_->RecordAt(lvwPhotos->currentIndex().row()); }
 
 bool TfrmPhotoView::ShowRecord(int record) {
@@ -659,7 +773,7 @@ bool TfrmPhotoView::ShowRecord(int record) {
 // ---------------------------------------------------------------------------
 // Details
 
-void TfrmPhotoView::AddDetail(const QString& label, const QString& value, const QColor& ink) {
+void TfrmPhotoView::AddDetail(const QString& label, const QString& value, const QColor& ink, bool path) {
   const int row = tblDetails->rowCount();
   tblDetails->insertRow(row);
   auto* l = new QTableWidgetItem(label);
@@ -668,6 +782,7 @@ void TfrmPhotoView::AddDetail(const QString& label, const QString& value, const 
   auto* v = new QTableWidgetItem(value);
   v->setToolTip(value);
   if (ink.isValid()) v->setForeground(ink);
+  v->setData(kPathRole, path);
   tblDetails->setItem(row, 1, v);
 }
 
@@ -721,12 +836,13 @@ void TfrmPhotoView::ShowDetails(int record) {
                 QColor(0x2f, 0x5f, 0xb3));
       break;
     default:
-      AddDetail(QCoreApplication::translate("TfrmPhotoView", "ファイル"), Q(r.Path));
+      AddDetail(QCoreApplication::translate("TfrmPhotoView", "ファイル"), Q(r.Path), QColor(), true);
   }
   if (static_cast<std::size_t>(r.FileIndex) < store_->Files().size())
     AddDetail(QCoreApplication::translate("TfrmPhotoView", "写真管理ファイル"),
               QCoreApplication::translate("TfrmPhotoView", "%1（%2行目）")
-                  .arg(Q(store_->Files()[static_cast<std::size_t>(r.FileIndex)].XmlPath), QString::number(r.Line)));
+                  .arg(Q(store_->Files()[static_cast<std::size_t>(r.FileIndex)].XmlPath), QString::number(r.Line)),
+              QColor(), true);
   tblDetails->resizeColumnToContents(0);
 
   for (std::size_t i = 0; i < r.References.size(); ++i) {

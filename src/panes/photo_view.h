@@ -12,7 +12,11 @@
 //   - a photo (or a reference drawing) at full size through the preview's
 //     renderers: fit and zoom (+, -, 0, Ctrl+wheel), previous and next by the
 //     arrow keys, Esc back to the grid;
-//   - the photo checks, a finding's photo selected on double-click or Enter.
+//   - the photo checks, a finding's photo selected on double-click or Enter,
+//     a mark on the thumbnail of every photo with findings; the findings
+//     printed or written as CSV or PDF as the delivery check's are;
+//   - paths in the details shortened in the middle, so that the file name
+//     stays in sight.
 // What is shown is narrowed by a text (title, 撮影箇所, 工種, 種別, 細別, file
 // names), a date range, 代表写真 only and 提出頻度写真 only, and sorted by serial
 // number, date or title. A broken file shows what was read before the break
@@ -28,7 +32,8 @@
 // chkRepresentative, chkFrequency, cbxSort (filter bar); tvwGroups (groups);
 // stkView with pgGrid (lvwPhotos, the grid) and pgFull (btnBack, btnPrev,
 // btnNext, lblPosition, lblFullTitle, lblFullNote, pvwPhoto); tblDetails and
-// lstReferences (details); lblPeriod, lblChecks, tblChecks (checks);
+// lstReferences (details); lblPeriod, lblChecks, tlbChecksPrint,
+// tlbChecksCsv, tlbChecksPdf, tblChecks (checks);
 // lblNotice (what could not be read), lblCount.
 #pragma once
 
@@ -44,11 +49,13 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <memory>
 #include <vector>
 
+#include "check/extended_check.h"
 #include "check/viewer_model.h"
 #include "components/ext_registry.h"
 #include "panes/photo_view_model.h"
@@ -90,6 +97,13 @@ class TfrmPhotoView : public QWidget {
   void Step(int delta);
   // Selects the group of `path` in the tree (empty: every photo).
   bool SelectGroup(const QStringList& path);
+  // Selects the record of a photo or reference drawing named by its path
+  // relative to its medium ("PHOTO/PIC/P0000001.JPG"; `medium` 0: any);
+  // while the photos are still read, once they are. False when no record
+  // names it (or not yet known).
+  bool ShowPhotoFile(const QString& relativePath, int medium);
+  // The photo checks' findings as the delivery check's report takes them.
+  std::vector<TFinding> FindingsForReport() const;
 
   // The filter bar.
   QLineEdit* edtFilter = nullptr;
@@ -112,6 +126,7 @@ class TfrmPhotoView : public QWidget {
   // The checks (item data of column 0: the record index in Qt::UserRole,
   // the file's path in Qt::UserRole + 1).
   QLabel *lblPeriod = nullptr, *lblChecks = nullptr;
+  QToolButton *tlbChecksPrint = nullptr, *tlbChecksCsv = nullptr, *tlbChecksPdf = nullptr;
   QTableWidget* tblChecks = nullptr;
   QLabel *lblNotice = nullptr, *lblCount = nullptr;
   QSplitter *splMain = nullptr, *splTop = nullptr;
@@ -149,7 +164,10 @@ class TfrmPhotoView : public QWidget {
   void UpdateCount();
   void ShowDetails(int record);
   void ShowFacts(const TImageFacts& facts);
-  void AddDetail(const QString& label, const QString& value, const QColor& ink = QColor());
+  // `path`: the value is a path, shortened in the middle.
+  void AddDetail(const QString& label, const QString& value, const QColor& ink = QColor(), bool path = false);
+  // The report of the findings (print, CSV, PDF).
+  void ChecksExport(int kind);
   void ShowFullRecord(int record);
   void ShowReference(int index);
   void FindingActivated(int row);
@@ -174,6 +192,9 @@ class TfrmPhotoView : public QWidget {
   int fullRecord_ = -1;
   int factsRecord_ = -1;
   bool settingsRead_ = false;
+  // A photo asked for by ShowPhotoFile while the photos were read.
+  QString pendingPhoto_;
+  int pendingMedium_ = 0;
   QTimer* visibleTimer_ = nullptr;
 };
 

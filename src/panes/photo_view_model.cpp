@@ -315,6 +315,7 @@ void TPhotoListModel::SetStore(std::shared_ptr<const TPhotoStore> store, std::ve
   firstVisible_ = lastVisible_ = -1;
   rowOfRecord_.assign(store_ ? store_->Records().size() : 0, -1);
   rowsOfPath_.clear();
+  findings_.clear();
   loader_.Cancel();
   loader_.NewGeneration();
   endResetModel();
@@ -385,6 +386,16 @@ int TPhotoListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
+void TPhotoListModel::SetFindingCounts(std::vector<int> counts) {
+  findings_ = std::move(counts);
+  if (!rows_.empty()) emit dataChanged(index(0), index(rowCount() - 1), {FindingsRole, Qt::ToolTipRole});
+}
+
+int TPhotoListModel::FindingCount(int record) const {
+  return record >= 0 && static_cast<std::size_t>(record) < findings_.size() ? findings_[static_cast<std::size_t>(record)]
+                                                                             : 0;
+}
+
 QVariant TPhotoListModel::data(const QModelIndex& index, int role) const {
   const int rec = index.isValid() ? RecordAt(index.row()) : -1;
   if (rec < 0) return QVariant();
@@ -407,6 +418,8 @@ QVariant TPhotoListModel::data(const QModelIndex& index, int role) const {
       return PhotoFlag(r.Frequency);
     case MediumRole:
       return static_cast<int>(WholeNumber(r.MediaNo));
+    case FindingsRole:
+      return FindingCount(rec);
     case Qt::ToolTipRole: {
       QString tip = (r.Title.empty() ? Q(r.FileName) : Q(r.Title)) + u'\n' + Q(r.FileName) + QStringLiteral("  ") +
                     Q(r.Date);
@@ -424,6 +437,8 @@ QVariant TPhotoListModel::data(const QModelIndex& index, int role) const {
           break;
         default: break;
       }
+      if (const int n = FindingCount(rec))
+        tip += u'\n' + QCoreApplication::translate("TPhotoListModel", "写真チェックの指摘: %1件").arg(n);
       return tip;
     }
     default:
@@ -537,6 +552,21 @@ void TPhotoItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   if (index.data(TPhotoListModel::FrequencyRole).toBool())
     tag(QCoreApplication::translate("TPhotoItemDelegate", "提出", "photo for the submission frequency"),
         QColor(0x00, 0x7c, 0x78));
+
+  // Findings of the photo checks: a red badge with their count at the
+  // box's top right.
+  if (const int findings = index.data(TPhotoListModel::FindingsRole).toInt()) {
+    painter->setFont(small);
+    const QFontMetrics fm(small);
+    const QString text = QStringLiteral("!%1").arg(findings);
+    const int h = fm.height() + 2;
+    const QRect r(box.right() - 3 - std::max(h, fm.horizontalAdvance(text) + 8), box.top() + 3,
+                  std::max(h, fm.horizontalAdvance(text) + 8), h);
+    painter->setPen(QPen(Qt::white, 1));
+    painter->setBrush(QColor(0xd3, 0x2f, 0x2f));
+    painter->drawRoundedRect(r, h / 2.0, h / 2.0);
+    painter->drawText(r, Qt::AlignCenter, text);
+  }
 
   // The title and the date under the box.
   const QFontMetrics fm(option.font);

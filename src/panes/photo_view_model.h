@@ -189,6 +189,7 @@ class TPhotoListModel : public QAbstractListModel {
     RepresentativeRole,             // bool: 代表写真
     FrequencyRole,                  // bool: 提出頻度写真
     MediumRole,                     // int: メディア番号 (0 when none)
+    FindingsRole,                   // int: the photo checks' findings on the record
   };
   enum TState {
     Loading = 0,     // the thumbnail is not decoded yet
@@ -210,6 +211,10 @@ class TPhotoListModel : public QAbstractListModel {
   int RowOf(int record) const;
   int RecordAt(int row) const;
   TState State(int record) const;
+  // The photo checks' findings of each record (indexes into the store's
+  // records; others count none); the rows shown are told.
+  void SetFindingCounts(std::vector<int> counts);
+  int FindingCount(int record) const;
   // The rows the view shows, first to last: their thumbnails are wanted
   // first, then the next screen below and the one above. (-1, -1): none
   // shown, nothing wanted.
@@ -229,11 +234,14 @@ class TPhotoListModel : public QAbstractListModel {
   std::vector<int> rows_;
   int firstVisible_ = -1, lastVisible_ = -1;
   std::vector<int> rowOfRecord_;
+  std::vector<int> findings_;
   QHash<QString, std::vector<int>> rowsOfPath_;
 };
 
 // Paints a grid cell: the thumbnail (or a mark for a missing, elsewhere or
-// unreadable file) in a box, 代表 and 提出 tags, the title and the date below.
+// unreadable file) in a box, 代表 and 提出 tags, a red mark with the count
+// at the box's top right for a photo with findings of the photo checks, the
+// title and the date below.
 class TPhotoItemDelegate : public QStyledItemDelegate {
   Q_OBJECT
  public:

@@ -1,6 +1,8 @@
 #include "panes/xml_err.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QPushButton>
@@ -8,25 +10,25 @@
 #include <QVBoxLayout>
 
 #include "check/extended_check.h"
-#include "components/grid_mode.h"
 #include "components/legible_color.h"
 #include "panes/list_window.h"
 #include "components/report_printer.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
-#include "platform/text.h"
 
 namespace dlvr {
 namespace {
 
-constexpr int kClientWidth = 764;
+constexpr int kMinClientWidth = 480;
 constexpr int kMinClientHeight = 276;
-// Rows are 16 pixels high, or one text line of the grid font when that is
-// more (TExtGrid3::MinRowHeight).
-constexpr int kRowHeight = 16;
-// Texts wider than their column (in CP932 bytes) show whole as a hint.
-constexpr std::size_t kSectionBytes = 34;
-constexpr std::size_t kItemBytes = 40;
+constexpr int kClientHeight = 420;
+
+// A new window's width: its columns whole, within its screen.
+int FittedWidth(const QWidget* form, int wanted) {
+  const QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+  const int most = screen ? screen->availableGeometry().width() * 9 / 10 : wanted;
+  return std::max(kMinClientWidth, std::min(wanted, most));
+}
 
 }  // namespace
 
@@ -60,18 +62,17 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   ToolBar1->addSeparator();
   tblClose = AddListButton(ToolBar1, "tblClose", QCoreApplication::translate("TfrmXMLErr", "閉じる"), QString());
 
-  Grid = AddListGrid(this, layout, 6, kRowHeight, ssVertical);
-
-  cscErr = new TCellSizeControl(this);
-  cscErr->setObjectName("cscErr");
-  cscErr->SetStringGrid(Grid);
-  cscErr->SetDefaultRowLines(-kRowHeight);
-  cscErr->SetEachColChars({4, 14, 34, 12, 40, 16});
-  cscErr->SetFixedColStrings(
-      {QCoreApplication::translate("TfrmXMLErr", "NO."), QCoreApplication::translate("TfrmXMLErr", "管理ファイル名"),
-       QCoreApplication::translate("TfrmXMLErr", "分類名"), QCoreApplication::translate("TfrmXMLErr", "ファイル名"),
-       QCoreApplication::translate("TfrmXMLErr", "項目名"), QCoreApplication::translate("TfrmXMLErr", "状態")});
-  cscErr->Apply();
+  List = new TFindingList(this);
+  TFindingColumns columns;
+  columns.Headers = {
+      QCoreApplication::translate("TfrmXMLErr", "NO."), QCoreApplication::translate("TfrmXMLErr", "管理ファイル名"),
+      QCoreApplication::translate("TfrmXMLErr", "分類名"), QCoreApplication::translate("TfrmXMLErr", "ファイル名"),
+      QCoreApplication::translate("TfrmXMLErr", "項目名"), QCoreApplication::translate("TfrmXMLErr", "状態")};
+  columns.Number = 0;
+  columns.Rule = 5;
+  columns.BlankRepeatedUpTo = 3;
+  List->SetColumns(columns);
+  layout->addWidget(List, 1);
 
   // The confirmation panel of the form is never used by this window.
   pnlBottom = new QWidget(this);
@@ -100,51 +101,49 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
-  StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setSizeGripEnabled(true);
   layout->addWidget(StatusBar1);
-
-  Grid->OnSetCellAtr = [this](int col, int row, TCellAtr& atr) { GridSetCellAtr(col, row, atr); };
-  Grid->OnCellHint = [this](int col, int row) { return CellHint(col, row); };
-  Grid->OnSetWinCtrl = [](int, int, int, QWidget*& ctrl, QRect&, bool&) { ctrl = nullptr; };
 
   connect(tlbPrint, &QToolButton::clicked, this, &TfrmXMLErr::tlbPrintClick);
   connect(tblClose, &QToolButton::clicked, this, &QDialog::reject);
+  connect(List, &TFindingList::Activated, this, [this](int row) {
+    if (row >= 0 && row < static_cast<int>(errors_.size()))
+      emit FindingActivated(TFindingRef::OfDataCheck(static_cast<std::size_t>(row),
+                                                     errors_[static_cast<std::size_t>(row)]));
+  });
 
-  // Fixed width (with room for the vertical scroll bar), a minimum height and
-  // height steps of one grid row plus its line (UpdateHeightStep).
-  const int width = kClientWidth + QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  resize(width, kMinClientHeight);
+  // Sizeable; the placement (and size) is kept.
+  resize(std::max(kMinClientWidth, List->WantedWidth()), kClientHeight);
   FMC = new TFormControl(this);
   FMC->setObjectName("FMC");
-  FMC->MinClientWidth = FMC->MaxClientWidth = width;
+  FMC->MinClientWidth = kMinClientWidth;
   FMC->MinClientHeight = kMinClientHeight;
-  FMC->MaxClientHeight = 0;
-  FMC->StepH = 1;
-  FMC->StringGrid = Grid;
-  UpdateHeightStep();
-  // Columns in characters and rows of one line follow the grid's font.
-  connect(Grid, &TExtGrid3::FontMetricsChanged, this, [this] {
-    cscErr->Apply();
-    UpdateHeightStep();
-  });
-}
-
-void TfrmXMLErr::UpdateHeightStep() {
-  FMC->StepV = Grid->DefaultRowHeight() + Grid->GridLineWidth();
+  FMC->MaxClientWidth = FMC->MaxClientHeight = 0;
   FMC->ApplyLimits();
 }
 
 TfrmXMLErr::~TfrmXMLErr() = default;
 
-int TfrmXMLErr::ShowErrors(QWidget* parent, TMdlTreeView& view) {
+TfrmXMLErr* TfrmXMLErr::ShowErrors(QWidget* parent, TMdlTreeView& view) {
+  TfrmXMLErr* form = parent ? parent->findChild<TfrmXMLErr*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
   if (view.ErrorList.empty()) {
+    // What an earlier check found is gone.
+    if (form) form->close();
     Inform(QCoreApplication::translate("TfrmXMLErr", "データは正常です。").toStdString());
-    return 0;
+    return nullptr;
   }
-  TfrmXMLErr form(parent);
-  form.Fill(view.ErrorList);
-  form.SetEditionNotice(QString::fromStdString(EditionNotice(DeliveryEdition(view.MediaFolder()))));
-  return form.exec();
+  const bool made = !form;
+  if (made) {
+    form = new TfrmXMLErr(parent);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  form->Fill(view.ErrorList);
+  form->SetEditionNotice(QString::fromStdString(EditionNotice(DeliveryEdition(view.MediaFolder()))));
+  if (made) form->resize(FittedWidth(form, form->List->WantedWidth()), form->height());
+  form->show();
+  form->raise();
+  form->activateWindow();
+  return form;
 }
 
 void TfrmXMLErr::SetEditionNotice(const QString& notice) {
@@ -155,44 +154,16 @@ void TfrmXMLErr::SetEditionNotice(const QString& notice) {
 
 void TfrmXMLErr::Fill(const TErrorRows& errors) {
   errors_ = errors;
-  const int rows = static_cast<int>(errors.size()) + 1;
-  Grid->SetRowCount(std::max(2, rows));
-  for (int c = 0; c < 6; ++c) Grid->SetCell(c, 1, QString());
-  for (int i = 1; i < rows; ++i) {
-    const auto& e = errors[static_cast<std::size_t>(i - 1)];
-    Grid->SetCell(0, i, QString::number(i));
-    for (int c = 1; c <= 5; ++c) Grid->SetCell(c, i, QString::fromStdString(e[static_cast<std::size_t>(c - 1)]));
+  std::vector<TFindingRow> rows;
+  rows.reserve(errors.size());
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    TFindingRow row;
+    row.Cells.reserve(6);
+    row.Cells << QString::number(i + 1);
+    for (const std::string& text : errors[i]) row.Cells << QString::fromStdString(text);
+    rows.push_back(std::move(row));
   }
-  // From the bottom up, so that every row is compared with the row above it
-  // before that one loses anything; the widest match is tested first.
-  for (int r = rows - 1; r >= 2; --r) {
-    for (int c = 3; c >= 1; --c) {
-      bool same = true;
-      for (int k = 1; k <= c && same; ++k) same = Grid->Cell(k, r) == Grid->Cell(k, r - 1);
-      if (same) Grid->SetCell(c, r, QString());
-    }
-  }
-  Grid->MoveTo(0, 1, false);
-  Grid->SetTopRow(1);
-  Grid->RefreshVertScrollBar();
-  Grid->viewport()->update();
-}
-
-QString TfrmXMLErr::CellHint(int col, int row) const {
-  if (row < 1 || row >= Grid->RowCount()) return QString();
-  const QString text = Grid->Cell(col, row);
-  const std::size_t bytes = Cp932Length(text.toStdString());
-  if ((col == 2 && bytes > kSectionBytes) || (col == 4 && bytes > kItemBytes)) return text;
-  return QString();
-}
-
-void TfrmXMLErr::GridSetCellAtr(int col, int row, TCellAtr& atr) {
-  if (row == 0) {
-    for (auto& l : atr.Line) l.Alignment = taCenter;
-    return;
-  }
-  if (col == 0)
-    for (auto& l : atr.Line) l.Alignment = taRightJustify;
+  List->SetRows(std::move(rows));
 }
 
 void TfrmXMLErr::tlbPrintClick() { PrintErrorReport(this, errors_); }

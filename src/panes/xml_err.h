@@ -1,6 +1,10 @@
 // The error list window: the rows of the data check, one per error, with
 // repeated section, naming value and file name blanked, and the print
-// command for the report.
+// command for the report. The list sorts, filters and groups by state
+// (components/finding_list.h); double-click or Enter on a row reports it
+// (FindingActivated) for the main window to show. The window is modeless
+// and sizeable; one per main window, its placement kept under
+// WinPos\frmXMLErr.
 #pragma once
 
 #include <QDialog>
@@ -13,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "components/cell_size_control.h"
-#include "components/ext_grid.h"
+#include "check/finding_target.h"
+#include "components/finding_list.h"
 #include "components/form_control.h"
 
 namespace dlvr {
@@ -29,15 +33,15 @@ class TfrmXMLErr : public QDialog {
   explicit TfrmXMLErr(QWidget* parent = nullptr);
   ~TfrmXMLErr() override;
 
-  // The data check's result: "データは正常です。" for an empty list (0, no
-  // window); otherwise the list in the window, shown modally.
-  static int ShowErrors(QWidget* parent, TMdlTreeView& view);
+  // The data check's result: "データは正常です。" for an empty list (null,
+  // and a window still open from an earlier check closes); otherwise the
+  // list in the parent's window (made when it has none, refilled and brought
+  // to the front when it has), shown without blocking the parent.
+  static TfrmXMLErr* ShowErrors(QWidget* parent, TMdlTreeView& view);
 
-  // Fills the grid with the errors (header row plus one row each).
+  // Fills the list with the errors, numbered from 1.
   void Fill(const TErrorRows& errors);
-  // The hint over a 分類名 or 項目名 longer than its column in bytes ("" for
-  // none); the grid shows any other cut text whole as its own hint.
-  QString CellHint(int col, int row) const;
+  const TErrorRows& Errors() const { return errors_; }
 
   // Shows the one line above the list for a delivery of a later edition
   // ("" hides it).
@@ -48,17 +52,17 @@ class TfrmXMLErr : public QDialog {
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tlbPrint = nullptr;
   QToolButton* tblClose = nullptr;
-  TExtGrid3* Grid = nullptr;
-  TCellSizeControl* cscErr = nullptr;
+  TFindingList* List = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QWidget* pnlBottom = nullptr;
   TFormControl* FMC = nullptr;
 
+ signals:
+  // Double-click or Enter on an error: the row and its texts.
+  void FindingActivated(const dlvr::TFindingRef& finding);
+
  private:
-  // Resizing steps of one row of the grid (its shown height and line).
-  void UpdateHeightStep();
   void tlbPrintClick();
-  void GridSetCellAtr(int col, int row, TCellAtr& atr);
 
   TErrorRows errors_;
 };

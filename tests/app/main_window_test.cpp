@@ -919,7 +919,8 @@ namespace {
 
 // The delivery check sits beside the data check in the file menu and the
 // toolbar and follows its state; it runs on a worker (the command off and
-// the window not to be closed meanwhile) and shows its findings modally,
+// the window not to be closed meanwhile) and shows its findings in a window
+// beside it (not modal),
 // or says that there are none, or refuses a folder without INDEX_C.XML.
 TEST_F(MainWindowTest, DeliveryCheckCommandShowsItsFindings) {
   test::ScratchDir scratch;
@@ -977,25 +978,27 @@ TEST_F(MainWindowTest, DeliveryCheckCommandShowsItsFindings) {
                      QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         return;
       }
-      auto* form = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
-      if (!form) return;
-      poll.stop();
-      modal = form->isModal();
-      rows = form->Grid->RowCount();
-      counts = form->lblCount->text();
-      for (int r = 1; r < rows; ++r)
-        knownRow = knownRow || (form->Grid->Cell(0, r) == "エラー" && form->Grid->Cell(1, r) == "1" &&
-                                form->Grid->Cell(2, r) == "OTHRS/Org" && form->Grid->Cell(3, r) == "フォルダ名の規則");
-      form->tblClose->click();
     });
     poll.start();
     w->miFileDeliveryCheck->trigger();
     poll.stop();
+    // The findings window stays open beside the main window (not modal).
+    if (auto* form = w->findChild<TfrmDeliveryCheck*>()) {
+      modal = form->isModal() || QApplication::activeModalWidget() == form;
+      rows = form->List->ShownRows() + 1;
+      counts = form->lblCount->text();
+      for (int r = 0; r + 1 < rows; ++r)
+        knownRow = knownRow || (form->List->ShownText(0, r) == "エラー" && form->List->ShownText(1, r) == "1" &&
+                                form->List->ShownText(2, r) == "OTHRS/Org" &&
+                                form->List->ShownText(3, r) == "フォルダ名の規則");
+      form->tblClose->click();
+      QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     EXPECT_TRUE(stayedOpen) << running << " looks while it ran";
     EXPECT_TRUE(w->miFileDeliveryCheck->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     if (c.Window) {
-      EXPECT_TRUE(modal);
+      EXPECT_FALSE(modal);
       EXPECT_EQ(rows, static_cast<int>(expected.size()) + 1);
       EXPECT_TRUE(knownRow);
       EXPECT_TRUE(HasError(expected));
@@ -1123,18 +1126,18 @@ TEST_F(MainWindowTest, DeliveryCheckCanBeStopped) {
       stopClicked = true;
       return;
     }
-    auto* form = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
-    if (!form) return;
-    poll.stop();
-    title = form->windowTitle();
-    counts = form->lblCount->text();
-    rows = form->Grid->RowCount();
-    form->tblClose->click();
   });
   poll.start();
   prompts.Shown.clear();
   w->miFileDeliveryCheck->trigger();
   poll.stop();
+  if (auto* form = w->findChild<TfrmDeliveryCheck*>()) {
+    title = form->windowTitle();
+    counts = form->lblCount->text();
+    rows = form->List->ShownRows() + 1;
+    form->tblClose->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
   TfrmMainHooks::DeliveryCheckProgress = nullptr;
   EXPECT_TRUE(stopClicked);
   EXPECT_EQ(label, "電子納品チェック中...");

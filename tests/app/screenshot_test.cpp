@@ -372,22 +372,18 @@ TEST_F(Screenshots, DeliveryCheckFindings) {
   EXPECT_TRUE(w.ToolBar->grab().save(dir + "/delivery_check_toolbar.png"));
   const QString pdf = dir + "/delivery_check_report.pdf";
   bool shot = false;
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* form = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
-    if (!form) return;
-    poll.stop();
+  w.miFileDeliveryCheck->trigger();
+  // The findings window stays open beside the main window.
+  if (auto* form = w.findChild<TfrmDeliveryCheck*>()) {
     form->resize(1200, 620);
     QTest::qWait(50);
-    form->Grid->MoveTo(0, 7, false);  // an error row selected, others red in their first column
+    // An error row selected, others red in their first column.
+    form->List->tvwFindings->setCurrentIndex(form->List->tvwFindings->model()->index(6, 0));
     QTest::qWait(50);
     shot = form->grab().save(dir + "/delivery_check.png");
     EXPECT_TRUE(form->ExportPdf(pdf));
     form->tblClose->click();
-  });
-  poll.start();
-  w.miFileDeliveryCheck->trigger();
+  }
   EXPECT_TRUE(shot);
   QPdfDocument doc;
   ASSERT_EQ(doc.load(pdf), QPdfDocument::Error::None);

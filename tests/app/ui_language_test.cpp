@@ -210,6 +210,8 @@ class TJapaneseFinder {
       if (a->menu()) Menu(a->menu());
     }
   }
+ public:
+  // A text shown by `owner`: noted when it holds Japanese beyond the delivery's data.
   void Text(const QObject* owner, const QString& text, const QObject* named = nullptr) {
     if (!HasJapanese(text) || Allowed.count(text)) return;
     QString rest = text;
@@ -220,6 +222,8 @@ class TJapaneseFinder {
     while (o && o->objectName().isEmpty()) o = o->parent();
     Found.insert((o ? o->objectName() : QString("?")) + ": " + text);
   }
+
+ private:
   std::vector<QString> data_;
 };
 
@@ -262,16 +266,15 @@ TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
     RunDataCheck(m.View);
     ASSERT_FALSE(m.View.ErrorList.empty());
     TJapaneseFinder finder(DeliveryTexts(Sample("errors")));
-    bool walked = false;
-    QTimer::singleShot(0, [&] {
-      auto* errors = qobject_cast<TfrmXMLErr*>(QApplication::activeModalWidget());
-      if (!errors) return;
-      finder.Walk(errors);
-      walked = true;
-      errors->reject();
-    });
-    TfrmXMLErr::ShowErrors(nullptr, m.View);
-    EXPECT_TRUE(walked);
+    TfrmXMLErr* errors = TfrmXMLErr::ShowErrors(nullptr, m.View);
+    ASSERT_NE(errors, nullptr);
+    finder.Walk(errors);
+    // The rows as shown: the check's words around the delivery's names.
+    const QAbstractItemModel* rows = errors->List->tvwFindings->model();
+    for (int r = 0; r < rows->rowCount(); ++r)
+      for (int c = 0; c < rows->columnCount(); ++c)
+        finder.Text(errors->List->tvwFindings, rows->index(r, c).data().toString());
+    errors->close();
     found.insert(finder.Found.begin(), finder.Found.end());
   }
   SetDriveTypeOverride(nullptr);

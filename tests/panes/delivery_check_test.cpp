@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
+#include <QPointer>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QTimer>
@@ -38,30 +40,30 @@ TEST(DeliveryCheckWindow, RowsCountsMarksAndTheMessageForNone) {
   // No findings, or information alone: the message and no window.
   for (const std::vector<TFinding>& none : {std::vector<TFinding>{}, {Info("1", "A.PDF", "r", "2 ページ")}}) {
     ScriptedPrompts prompts;
-    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, none, {}), 0);
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, none, {}), nullptr);
     ASSERT_EQ(prompts.Shown.size(), 1u);
     EXPECT_EQ(prompts.Shown[0].Text, "電子納品チェックで問題は見つかりませんでした。");
     EXPECT_EQ(prompts.Shown[0].Icon, MsgIcon::Information);
   }
-  // Findings: a modal window, closed by its close button.
+  // Findings: a window that does not block its owner, one per owner,
+  // filled anew by the next check; a check without problems closes it.
   {
     ScriptedPrompts prompts;
-    int rows = -1;
-    bool modal = false;
-    QString title;
-    QTimer::singleShot(0, [&] {
-      auto* w = qobject_cast<TfrmDeliveryCheck*>(QApplication::activeModalWidget());
-      if (!w) return;
-      modal = w->isModal();
-      rows = w->Grid->RowCount();
-      title = w->windowTitle();
-      w->tblClose->click();
-    });
-    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, {Warning("1", "A", "r", "x")}, {}), QDialog::Rejected);
-    EXPECT_TRUE(modal);
-    EXPECT_EQ(rows, 2);
-    EXPECT_EQ(title, "電子納品チェック");
+    QWidget owner;
+    TfrmDeliveryCheck* w = TfrmDeliveryCheck::ShowFindings(&owner, {Warning("1", "A", "r", "x")}, {});
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(w->List->ShownRows(), 1);
+    EXPECT_EQ(w->windowTitle(), "電子納品チェック");
     EXPECT_TRUE(prompts.Shown.empty());
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(&owner, {Warning("1", "A", "r", "x"), Error("1", "B", "r", "y")}, {}), w);
+    EXPECT_EQ(w->List->ShownRows(), 2);
+    QPointer<TfrmDeliveryCheck> gone(w);
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(&owner, {}, {}), nullptr);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
   }
   struct Case {
     const char* Name;
@@ -83,38 +85,40 @@ TEST(DeliveryCheckWindow, RowsCountsMarksAndTheMessageForNone) {
     SCOPED_TRACE(c.Name);
     TfrmDeliveryCheck w;
     w.Fill(c.Findings);
-    ASSERT_EQ(w.Grid->RowCount(), c.Rows);
+    ASSERT_EQ(w.List->ShownRows(), c.Rows - 1);
     EXPECT_EQ(w.lblCount->text(), QString::fromUtf8(c.Counts));
     const QStringList titles = {"重要度", "メディア", "ファイル・フォルダ", "規則", "内容"};
-    for (int col = 0; col < 5; ++col) EXPECT_EQ(w.Grid->Cell(col, 0), titles[col]);
+    for (int col = 0; col < 5; ++col) EXPECT_EQ(w.List->ShownText(col, -1), titles[col]);
+    const QAbstractItemModel* shown = w.List->tvwFindings->model();
     for (std::size_t i = 0; i < c.Findings.size(); ++i) {
       const TFinding& f = c.Findings[i];
-      const int row = static_cast<int>(i) + 1;
-      EXPECT_EQ(w.Grid->Cell(0, row), Text(SeverityName(f.Severity)));
-      EXPECT_EQ(w.Grid->Cell(1, row), Text(f.Medium));
+      const int row = static_cast<int>(i);
+      EXPECT_EQ(w.List->ShownText(0, row), Text(SeverityName(f.Severity)));
+      EXPECT_EQ(w.List->ShownText(1, row), Text(f.Medium));
       // A line break or tab of a name shows as a space.
       QString path = Text(f.Path), found = Text(f.Found);
       for (QString* s : {&path, &found})
         for (QChar& ch : *s)
           if (ch < QChar(0x20)) ch = QLatin1Char(' ');
-      EXPECT_EQ(w.Grid->Cell(2, row), path);
-      EXPECT_EQ(w.Grid->Cell(3, row), Text(f.Rule));
-      EXPECT_EQ(w.Grid->Cell(4, row), found);
-      // Errors stand out in red; warnings keep the grid's colour.
-      const QColor colour = w.Grid->CellAtr(0, row).Line[0].FontColor;
+      EXPECT_EQ(w.List->ShownText(2, row), path);
+      EXPECT_EQ(w.List->ShownText(3, row), Text(f.Rule));
+      EXPECT_EQ(w.List->ShownText(4, row), found);
+      // Errors stand out in red; warnings keep the list's colour.
+      const QVariant colour = shown->index(row, 0).data(Qt::ForegroundRole);
       if (f.Severity == TSeverity::Error)
-        EXPECT_EQ(colour, QColor(0xC0, 0, 0));
+        EXPECT_EQ(colour.value<QColor>(), QColor(0xC0, 0, 0));
       else
-        EXPECT_NE(colour, QColor(0xC0, 0, 0));
-      EXPECT_FALSE(w.Grid->CellAtr(4, row).Line[0].FontColor == QColor(0xC0, 0, 0));
+        EXPECT_FALSE(colour.isValid());
+      EXPECT_FALSE(shown->index(row, 4).data(Qt::ForegroundRole).isValid());
     }
     // The last column takes the room the window gives.
     w.resize(1400, 500);
     w.show();
     QApplication::processEvents();
+    const QHeaderView* h = w.List->tvwFindings->header();
     int total = 0;
-    for (int col = 0; col < 5; ++col) total += w.Grid->ColWidth(col) + w.Grid->GridLineWidth();
-    EXPECT_GE(total, w.Grid->ClientWidth());
+    for (int col = 0; col < 5; ++col) total += h->sectionSize(col);
+    EXPECT_GE(total, w.List->tvwFindings->viewport()->width());
   }
 }
 
@@ -228,7 +232,7 @@ TEST(DeliveryCheckWindow, AStoppedCheckSaysSoEverywhere) {
   ScratchDir elsewhere;
   {
     ScriptedPrompts prompts;
-    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, {}, {}, true), 0);
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(nullptr, {}, {}, true), nullptr);
     ASSERT_EQ(prompts.Shown.size(), 1u);
     EXPECT_EQ(prompts.Shown[0].Text, "電子納品チェックを中止しました。中止までに問題は見つかりませんでした。");
   }

@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTableWidget>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <functional>
@@ -85,6 +86,9 @@ Texts OwnTexts(QWidget* window, const QStringList& skip) {
       for (int c = 0; c < t->columnCount(); ++c) out[name + "/" + QString::number(c)] = t->headerItem()->text(c);
     if (auto* g = qobject_cast<TExtGrid3*>(w))
       for (int c = 0; c < g->ColCount(); ++c) out[QStringLiteral("%1[%2,0]").arg(name).arg(c)] = g->Cell(c, 0);
+    if (auto* v = qobject_cast<QTreeView*>(w); v && !qobject_cast<QTreeWidget*>(w) && v->model() && !v->isHeaderHidden())
+      for (int c = 0; c < v->model()->columnCount(); ++c)
+        out[name + "/" + QString::number(c)] = v->model()->headerData(c, Qt::Horizontal).toString();
   }
   return out;
 }
@@ -227,9 +231,9 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
         {"tlbPrint", "    Print    "},
         {"tlbPrint/tip", "Print (Ctrl+P)"},
         {"tblClose", "Close"},
-        {"Grid[0,0]", "No."},
-        {"Grid[1,0]", "Management file"},
-        {"Grid[5,0]", "Status"}}},
+        {"tvwFindings/0", "No."},
+        {"tvwFindings/1", "Management file"},
+        {"tvwFindings/5", "Status"}}},
       {"delivery check",
        [&] {
          TfrmDeliveryCheck w;
@@ -241,16 +245,20 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
              TfrmDeliveryCheck::FindingsCsv({}).startsWith("\xEF\xBB\xBF"
                                                            "Severity,Medium,File or folder,Rule,Finding\r\n"));
          // The severity column is as wide as its longest English name.
-         EXPECT_GE(w.Grid->ColWidth(0), QFontMetrics(w.Grid->font()).horizontalAdvance("Information") + 4);
+         const QTreeView* list = w.List->tvwFindings;
+         QFont bold = list->font();
+         bold.setBold(true);
+         EXPECT_GE(list->header()->sectionSize(0), QFontMetrics(bold).horizontalAdvance("Information") + 4);
          // The rule column as wide as the longest rule shown.
-         EXPECT_GE(w.Grid->ColWidth(3), QFontMetrics(w.Grid->font()).horizontalAdvance("Drawing file name rule") + 4);
+         EXPECT_GE(list->header()->sectionSize(3),
+                   QFontMetrics(list->font()).horizontalAdvance("Drawing file name rule") + 4);
          return OwnTexts(&w, {"lblCount"});
        },
        {{"title", "Delivery Check (stopped)"},
         {"Label1", "The delivery check was stopped. Until then it found the following problems."},
         {"tlbCsv", "Export CSV"},
         {"tlbPdf/tip", "Writes the findings to a PDF file"},
-        {"Grid[2,0]", "File or folder"}}},
+        {"tvwFindings/2", "File or folder"}}},
       {"folder dialog",
        [&] {
          TfrmSelDir form;
@@ -321,7 +329,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
   InstallUiTranslations(UiLanguage::Japanese);
   TfrmXMLErr w;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("データチェック"));
-  EXPECT_EQ(w.Grid->Cell(5, 0), QStringLiteral("状態"));
+  EXPECT_EQ(w.List->ShownText(5, -1), QStringLiteral("状態"));
 }
 
 }  // namespace
