@@ -2,6 +2,7 @@
 
 #include <libxml/tree.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFutureWatcher>
@@ -14,7 +15,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QPdfDocument>
@@ -24,7 +27,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QScrollBar>
 #include <QScrollArea>
+#include <QShortcut>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStringDecoder>
 #include <QTextBrowser>
@@ -443,12 +451,17 @@ struct TPreviewView::Impl {
   QTreeWidget* tree = nullptr;
 
   QWidget* pdfPage = nullptr;
+  QVBoxLayout* pdfLayout = nullptr;
+  // The PDF shown and its view, made afresh for every file: nothing one
+  // file rendered can show with the next (null while no PDF is shown).
   QPdfDocument* pdfDoc = nullptr;
   QPdfView* pdfView = nullptr;
-  QLabel* pageLabel = nullptr;
+  // The page number box ("2 / 5": type a page, Enter jumps) and the zoom
+  // in percent (a choice, or typed).
+  QSpinBox* pageBox = nullptr;
   QPushButton* prevPage = nullptr;
   QPushButton* nextPage = nullptr;
-  std::function<void(double)> pdfZoom;
+  QComboBox* zoomBox = nullptr;
 
   QWidget* imagePage = nullptr;
   QScrollArea* imageScroll = nullptr;
@@ -497,6 +510,18 @@ struct TPreviewView::Impl {
   // The file whose facts the fact page gives and which "open" opens.
   QString FactsFile(const QString& file) const;
   bool ShowPdf(const QString& file);
+  // Puts the shown PDF's document and view away (deleted later, their
+  // connections gone).
+  void DropPdf();
+  int PdfPage() const { return pdfView ? pdfView->pageNavigator()->currentPage() : -1; }
+  // Shows `page` (0-based) from its top at the zoom shown.
+  void JumpToPage(int page);
+  // The zoom the pages are shown at (1 = their printed size), also when
+  // fitted to the view.
+  double PdfZoom() const;
+  // Shows the pages at `zoom`, the page shown before staying in view.
+  void SetPdfZoom(double zoom);
+  void UpdateZoomBox();
   bool ShowImage(const QString& file);
   void ShowHtmlFile(const QString& file, qint64 size);
   // Starts reading a drawing; the view completes when it is shown.
@@ -657,8 +682,8 @@ void TPreviewView::Impl::DrawingLoaded(const QString& file) {
 
 QWidget* TPreviewView::Impl::BuildPdfPage() {
   pdfPage = new QWidget(stack);
-  auto* v = new QVBoxLayout(pdfPage);
-  v->setContentsMargins(0, 0, 0, 0);
+  pdfLayout = new QVBoxLayout(pdfPage);
+  pdfLayout->setContentsMargins(0, 0, 0, 0);
   auto* bar = new QHBoxLayout;
   auto button = [&](const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, pdfPage);
@@ -667,54 +692,151 @@ QWidget* TPreviewView::Impl::BuildPdfPage() {
     return b;
   };
   prevPage = button("btnPrevPage", QCoreApplication::translate("TPreviewView", "◀ 前のページ"));
-  pageLabel = new QLabel(pdfPage);
-  pageLabel->setObjectName(QStringLiteral("lblPage"));
-  bar->addWidget(pageLabel);
+  // "2 / 5": the page shown, typed over and Enter to go to another.
+  pageBox = new QSpinBox(pdfPage);
+  pageBox->setObjectName(QStringLiteral("spnPage"));
+  pageBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  pageBox->setKeyboardTracking(false);
+  pageBox->setAlignment(Qt::AlignCenter);
+  pageBox->setToolTip(QCoreApplication::translate("TPreviewView", "ページ番号 (入力して Enter で移動)"));
+  bar->addWidget(pageBox);
   nextPage = button("btnNextPage", QCoreApplication::translate("TPreviewView", "次のページ ▶"));
   bar->addStretch(1);
-  QPushButton* fit = button("btnPdfFitWidth", QCoreApplication::translate("TPreviewView", "幅に合わせる"));
+  QPushButton* fitWidth = button("btnPdfFitWidth", QCoreApplication::translate("TPreviewView", "幅に合わせる"));
+  QPushButton* fitPage = button("btnPdfFitPage", QCoreApplication::translate("TPreviewView", "全体を表示"));
   QPushButton* zoomOut = button("btnPdfZoomOut", QCoreApplication::translate("TPreviewView", "－"));
+  zoomBox = new QComboBox(pdfPage);
+  zoomBox->setObjectName(QStringLiteral("cbxPdfZoom"));
+  zoomBox->setEditable(true);
+  zoomBox->setInsertPolicy(QComboBox::NoInsert);
+  zoomBox->setToolTip(QCoreApplication::translate("TPreviewView", "表示倍率"));
+  for (int percent : {25, 50, 75, 100, 125, 150, 200, 300, 400}) zoomBox->addItem(QStringLiteral("%1%").arg(percent));
+  zoomBox->lineEdit()->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*\\d{0,4}\\s*%?\\s*")), zoomBox));
+  bar->addWidget(zoomBox);
   QPushButton* zoomIn = button("btnPdfZoomIn", QCoreApplication::translate("TPreviewView", "＋"));
-  v->addLayout(bar);
+  pdfLayout->addLayout(bar);
 
-  pdfDoc = new QPdfDocument(q);
-  pdfView = new QPdfView(pdfPage);
-  pdfView->setObjectName(QStringLiteral("PdfView"));
-  // Every page one below the other: the wheel and PageDown go on across pages.
-  pdfView->setPageMode(QPdfView::PageMode::MultiPage);
-  pdfView->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-  pdfView->setDocument(pdfDoc);
-  v->addWidget(pdfView, 1);
-
-  auto jump = [this](int delta) {
-    QPdfPageNavigator* nav = pdfView->pageNavigator();
-    int page = nav->currentPage() + delta;
-    if (page < 0 || page >= pdfDoc->pageCount()) return;
-    nav->jump(page, QPointF(), nav->currentZoom());
-    UpdatePageLabel();
+  QObject::connect(prevPage, &QPushButton::clicked, q, [this] { JumpToPage(PdfPage() - 1); });
+  QObject::connect(nextPage, &QPushButton::clicked, q, [this] { JumpToPage(PdfPage() + 1); });
+  QObject::connect(pageBox, &QSpinBox::valueChanged, q, [this](int page) { JumpToPage(page - 1); });
+  // The first and the last page, from anywhere on the PDF page.
+  auto* first = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), pdfPage);
+  auto* last = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_End), pdfPage);
+  for (QShortcut* s : {first, last}) s->setContext(Qt::WidgetWithChildrenShortcut);
+  QObject::connect(first, &QShortcut::activated, q, [this] { JumpToPage(0); });
+  QObject::connect(last, &QShortcut::activated, q, [this] {
+    if (pdfDoc) JumpToPage(pdfDoc->pageCount() - 1);
+  });
+  auto fit = [this](QPdfView::ZoomMode mode) {
+    if (!pdfView) return;
+    const int page = PdfPage();
+    pdfView->setZoomMode(mode);
+    JumpToPage(page);
+    UpdateZoomBox();
   };
-  QObject::connect(prevPage, &QPushButton::clicked, q, [jump] { jump(-1); });
-  QObject::connect(nextPage, &QPushButton::clicked, q, [jump] { jump(1); });
-  QObject::connect(pdfView->pageNavigator(), &QPdfPageNavigator::currentPageChanged, q,
-                   [this](int) { UpdatePageLabel(); });
-  QObject::connect(fit, &QPushButton::clicked, q,
-                   [this] { pdfView->setZoomMode(QPdfView::ZoomMode::FitToWidth); });
-  auto zoom = [this](double factor) {
-    // Zooming starts from the size shown, also when fitted to the width.
-    double current = pdfView->zoomFactor();
-    if (pdfView->zoomMode() != QPdfView::ZoomMode::Custom) {
-      QSizeF pt = pdfDoc->pagePointSize(std::max(0, pdfView->pageNavigator()->currentPage()));
-      if (pt.width() > 0) current = pdfView->viewport()->width() / (pt.width() * pdfView->logicalDpiX() / 72.0);
-      pdfView->setZoomMode(QPdfView::ZoomMode::Custom);
-    }
-    pdfView->setZoomFactor(std::clamp(current * factor, 0.1, 10.0));
+  QObject::connect(fitWidth, &QPushButton::clicked, q, [fit] { fit(QPdfView::ZoomMode::FitToWidth); });
+  QObject::connect(fitPage, &QPushButton::clicked, q, [fit] { fit(QPdfView::ZoomMode::FitInView); });
+  QObject::connect(zoomIn, &QPushButton::clicked, q, [this] { SetPdfZoom(PdfZoom() * 1.25); });
+  QObject::connect(zoomOut, &QPushButton::clicked, q, [this] { SetPdfZoom(PdfZoom() * 0.8); });
+  auto typedZoom = [this](const QString& text) {
+    QString digits = text;
+    digits.remove(u'%');
+    bool ok = false;
+    const int percent = digits.trimmed().toInt(&ok);
+    if (ok && percent > 0)
+      SetPdfZoom(percent / 100.0);
+    else
+      UpdateZoomBox();
   };
-  QObject::connect(zoomIn, &QPushButton::clicked, q, [zoom] { zoom(1.25); });
-  QObject::connect(zoomOut, &QPushButton::clicked, q, [zoom] { zoom(0.8); });
-  // Ctrl with the wheel zooms, as in other viewers.
-  pdfZoom = zoom;
-  pdfView->viewport()->installEventFilter(q);
+  QObject::connect(zoomBox->lineEdit(), &QLineEdit::returnPressed, q,
+                   [this, typedZoom] { typedZoom(zoomBox->currentText()); });
+  QObject::connect(zoomBox, &QComboBox::activated, q, [this, typedZoom](int index) {
+    typedZoom(zoomBox->itemText(index));
+  });
   return pdfPage;
+}
+
+void TPreviewView::Impl::DropPdf() {
+  if (pdfView) {
+    pdfView->viewport()->removeEventFilter(q);
+    QObject::disconnect(pdfView, nullptr, q, nullptr);
+    QObject::disconnect(pdfView->pageNavigator(), nullptr, q, nullptr);
+    // Gone from the page and from findChild at once; deleted when control
+    // is back in the event loop (a paint or a page rendered may be on its way).
+    pdfView->setObjectName(QString());
+    pdfView->hide();
+    pdfLayout->removeWidget(pdfView);
+    pdfView->setDocument(nullptr);
+    pdfView->deleteLater();
+    pdfView = nullptr;
+  }
+  if (pdfDoc) {
+    QObject::disconnect(pdfDoc, nullptr, q, nullptr);
+    pdfDoc->deleteLater();
+    pdfDoc = nullptr;
+  }
+}
+
+void TPreviewView::Impl::JumpToPage(int page) {
+  if (!pdfView || !pdfDoc || page < 0 || page >= pdfDoc->pageCount()) {
+    UpdatePageLabel();
+    return;
+  }
+  QPdfPageNavigator* nav = pdfView->pageNavigator();
+  // The view scrolls to a page's top when the page changes; for the page
+  // shown already it goes there by way of another one.
+  if (nav->currentPage() == page) {
+    if (pdfDoc->pageCount() == 1) {
+      pdfView->verticalScrollBar()->setValue(0);
+      UpdatePageLabel();
+      return;
+    }
+    nav->jump(page == 0 ? 1 : 0, QPointF(), nav->currentZoom());
+  }
+  nav->jump(page, QPointF(), nav->currentZoom());
+  UpdatePageLabel();
+}
+
+double TPreviewView::Impl::PdfZoom() const {
+  if (!pdfView || !pdfDoc) return 1.0;
+  if (pdfView->zoomMode() == QPdfView::ZoomMode::Custom) return pdfView->zoomFactor();
+  // Fitted: the factor the view chose, from the page's size and its own.
+  const QSizeF pt = pdfDoc->pagePointSize(std::max(0, PdfPage()));
+  const qreal screen = (pdfView->screen() ? pdfView->screen()->logicalDotsPerInch() : 96.0) / 72.0;
+  if (pt.width() <= 0 || pt.height() <= 0) return pdfView->zoomFactor();
+  const QMargins m = pdfView->documentMargins();
+  const QSize room = pdfView->viewport()->size() - QSize(m.left() + m.right(), pdfView->pageSpacing());
+  const double byWidth = room.width() / (pt.width() * screen);
+  if (pdfView->zoomMode() == QPdfView::ZoomMode::FitToWidth) return byWidth;
+  return std::min(byWidth, room.height() / (pt.height() * screen));
+}
+
+void TPreviewView::Impl::SetPdfZoom(double zoom) {
+  if (!pdfView) return;
+  zoom = std::clamp(zoom, 0.1, 10.0);
+  const int page = PdfPage();
+  // The point of the document at the view's middle stays there: the same
+  // share of the document's length and width before and after.
+  QScrollBar* v = pdfView->verticalScrollBar();
+  QScrollBar* h = pdfView->horizontalScrollBar();
+  const QSize view = pdfView->viewport()->size();
+  const double down = v->maximum() > 0 ? (v->value() + view.height() / 2.0) / (v->maximum() + view.height()) : -1;
+  const double across = h->maximum() > 0 ? (h->value() + view.width() / 2.0) / (h->maximum() + view.width()) : 0.5;
+  pdfView->setZoomMode(QPdfView::ZoomMode::Custom);
+  pdfView->setZoomFactor(zoom);
+  if (h->maximum() > 0) h->setValue(qRound(across * (h->maximum() + view.width()) - view.width() / 2.0));
+  if (down >= 0 && v->maximum() > 0) v->setValue(qRound(down * (v->maximum() + view.height()) - view.height() / 2.0));
+  // From a document that fitted in the view, or when the shares drifted:
+  // the page's top.
+  if (down < 0 || PdfPage() != page) JumpToPage(page);
+  UpdateZoomBox();
+}
+
+void TPreviewView::Impl::UpdateZoomBox() {
+  if (!zoomBox) return;
+  zoomBox->setCurrentIndex(-1);
+  zoomBox->setEditText(QStringLiteral("%1%").arg(qRound(PdfZoom() * 100)));
 }
 
 QWidget* TPreviewView::Impl::BuildImagePage() {
@@ -831,25 +953,42 @@ void TPreviewView::Impl::ShowOther(const QString& shown, const QString& why) {
 }
 
 bool TPreviewView::Impl::ShowPdf(const QString& file) {
-  pdfDoc->close();
-  if (pdfDoc->load(file) != QPdfDocument::Error::None || pdfDoc->pageCount() <= 0) {
-    pdfDoc->close();
+  DropPdf();
+  auto* doc = new QPdfDocument(q);
+  if (doc->load(file) != QPdfDocument::Error::None || doc->pageCount() <= 0) {
+    delete doc;
     return false;
   }
+  pdfDoc = doc;
+  pdfView = new QPdfView(pdfPage);
+  pdfView->setObjectName(QStringLiteral("PdfView"));
+  // Every page one below the other: the wheel and PageDown go on across pages.
+  pdfView->setPageMode(QPdfView::PageMode::MultiPage);
+  pdfView->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+  pdfView->setDocument(pdfDoc);
+  pdfLayout->addWidget(pdfView, 1);
+  // Ctrl with the wheel zooms, as in other viewers.
+  pdfView->viewport()->installEventFilter(q);
+  QObject::connect(pdfView->pageNavigator(), &QPdfPageNavigator::currentPageChanged, q,
+                   [this](int) { UpdatePageLabel(); });
   kind = QStringLiteral("pdf");
   rendered = pdfDoc->metaData(QPdfDocument::MetaDataField::Title).toString();
-  pdfView->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-  pdfView->pageNavigator()->clear();
-  pdfView->pageNavigator()->jump(0, QPointF(), 0);
+  {
+    const QSignalBlocker block(pageBox);
+    pageBox->setRange(1, pdfDoc->pageCount());
+    pageBox->setSuffix(QStringLiteral(" / %1").arg(pdfDoc->pageCount()));
+  }
   UpdatePageLabel();
   stack->setCurrentWidget(pdfPage);
+  UpdateZoomBox();
   return true;
 }
 
 void TPreviewView::Impl::UpdatePageLabel() {
-  int count = pdfDoc->pageCount();
-  int page = std::clamp(pdfView->pageNavigator()->currentPage(), 0, std::max(0, count - 1));
-  pageLabel->setText(QStringLiteral("%1 / %2").arg(count > 0 ? page + 1 : 0).arg(count));
+  const int count = pdfDoc ? pdfDoc->pageCount() : 0;
+  const int page = std::clamp(PdfPage(), 0, std::max(0, count - 1));
+  const QSignalBlocker block(pageBox);
+  pageBox->setValue(page + 1);
   prevPage->setEnabled(page > 0);
   nextPage->setEnabled(page + 1 < count);
 }
@@ -1164,6 +1303,7 @@ TPreviewView::TPreviewView(QWidget* parent) : QWidget(parent), d_(new Impl) {
 
 TPreviewView::~TPreviewView() {
   d_->CancelJob();
+  if (d_->pdfView) d_->pdfView->viewport()->removeEventFilter(this);
   delete d_;
 }
 
@@ -1181,7 +1321,7 @@ void TPreviewView::Navigate(const QString& path, const QString& origin) {
   d_->SetNote(QString());
   d_->image = QPixmap();
   d_->imageLabel->clear();
-  if (d_->pdfDoc->status() != QPdfDocument::Status::Null) d_->pdfDoc->close();
+  d_->DropPdf();
 
   QFileInfo info(path);
   if (path.isEmpty() || info.fileName().compare(QStringLiteral("NONE.HTML"), Qt::CaseInsensitive) == 0) {
@@ -1228,22 +1368,23 @@ bool TPreviewView::Busy() const { return d_->busy; }
 QString TPreviewView::CurrentPath() const { return d_->path; }
 QString TPreviewView::RendererKind() const { return d_->kind; }
 QString TPreviewView::RenderedText() const { return d_->rendered; }
-int TPreviewView::PageCount() const { return d_->kind == u"pdf" ? d_->pdfDoc->pageCount() : 0; }
+int TPreviewView::PageCount() const { return d_->kind == u"pdf" && d_->pdfDoc ? d_->pdfDoc->pageCount() : 0; }
 QSize TPreviewView::ImageSize() const { return d_->kind == u"image" ? d_->image.size() : QSize(); }
 int TPreviewView::CurrentPage() const {
-  return d_->kind == u"pdf" ? d_->pdfView->pageNavigator()->currentPage() : -1;
+  return d_->kind == u"pdf" ? d_->PdfPage() : -1;
 }
 QString TPreviewView::Note() const { return d_->note->text(); }
 void TPreviewView::SetOpenHandler(OpenHandler handler) { d_->opener = std::move(handler); }
 void TPreviewView::SetSandboxFolders(const QStringList& folders) { d_->sandboxFolders = folders; }
 
 bool TPreviewView::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Wheel && watched == d_->pdfView->viewport() &&
+  if (event->type() == QEvent::Wheel && d_->pdfView && watched == d_->pdfView->viewport() &&
       (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)) {
     const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
-    if (delta != 0 && d_->pdfZoom) d_->pdfZoom(delta > 0 ? 1.25 : 0.8);
+    if (delta != 0) d_->SetPdfZoom(d_->PdfZoom() * (delta > 0 ? 1.25 : 0.8));
     return true;
   }
+  if (event->type() == QEvent::Resize && d_->pdfView && watched == d_->pdfView->viewport()) d_->UpdateZoomBox();
   if (event->type() == QEvent::Resize && watched == d_->imageScroll->viewport() && d_->imageFit &&
       d_->kind == u"image")
     d_->UpdateImage();

@@ -2,7 +2,9 @@
 // made in scratch folders.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QFontInfo>
@@ -15,6 +17,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTest>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTextBrowser>
@@ -24,6 +28,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 
 #include "check/resources.h"
 #include "components/preview_view.h"
@@ -123,7 +128,7 @@ TEST(PreviewView, PdfShowsEveryPageWithNavigation) {
 
   auto* prev = Child<QPushButton>(view, "btnPrevPage");
   auto* next = Child<QPushButton>(view, "btnNextPage");
-  auto* label = Child<QLabel>(view, "lblPage");
+  auto* label = Child<QSpinBox>(view, "spnPage");
   EXPECT_FALSE(prev->isEnabled());
   EXPECT_EQ(label->text(), QStringLiteral("1 / %1").arg(expected));
   for (int i = 1; i < expected; ++i) next->click();
@@ -139,6 +144,66 @@ TEST(PreviewView, PdfShowsEveryPageWithNavigation) {
   Shown(view).Navigate(Sample("MEET/ORG/0001_02.PDF"));
   ASSERT_EQ(view.RendererKind(), QStringLiteral("pdf"));
   EXPECT_EQ(view.CurrentPage(), 0);
+}
+
+// The page box, Ctrl+Home / Ctrl+End, the zoom box and the fit buttons each
+// leave the view on the page they name (the zooms on the page shown), the
+// box saying which.
+TEST(PreviewView, PdfPageBoxKeysAndZoomsGoWhereTheyName) {
+  TPreviewView view;
+  view.resize(600, 500);
+  view.show();
+  view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  Shown(view).Navigate(Sample("MEET/ORG/0001_01.PDF"));  // 3 pages
+  auto* box = Child<QSpinBox>(view, "spnPage");
+  auto* zoom = Child<QComboBox>(view, "cbxPdfZoom");
+  auto* pdf = Child<QPdfView>(view, "PdfView");
+  ASSERT_TRUE(box && zoom && pdf);
+  auto typeInto = [](QWidget* w, const QString& text) {
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w, text);
+    QTest::keyClick(w, Qt::Key_Return);
+  };
+  auto click = [&view](const char* name) { Child<QPushButton>(view, name)->click(); };
+  // The pages' width on the screen, from the width the view scrolls over.
+  auto shownWidth = [pdf] {
+    const QMargins m = pdf->documentMargins();
+    return pdf->horizontalScrollBar()->maximum() + pdf->viewport()->width() - m.left() - m.right();
+  };
+  const int fitted = pdf->viewport()->width() - pdf->documentMargins().left() - pdf->documentMargins().right();
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    int page;
+    std::function<void()> check;  // what else the step shows
+  };
+  auto zoomShown = [zoom](const char* text) { return [zoom, text] { EXPECT_EQ(zoom->currentText(), text); }; };
+  const std::vector<Step> steps = {
+      {"page typed", [&] { typeInto(box, "3"); }, 2, {}},
+      {"Ctrl+Home", [&] { pdf->setFocus(); QTest::keyClick(pdf, Qt::Key_Home, Qt::ControlModifier); }, 0, {}},
+      {"Ctrl+End", [&] { QTest::keyClick(pdf, Qt::Key_End, Qt::ControlModifier); }, 2, {}},
+      {"page 2 typed", [&] { typeInto(box, "2"); }, 1, {}},
+      // From the width fitted, a quarter larger.
+      {"zoom in", [&] { click("btnPdfZoomIn"); }, 1, [&] { EXPECT_NEAR(shownWidth(), fitted * 1.25, 2.0); }},
+      {"zoom typed", [&] { typeInto(zoom, "50"); }, 1, zoomShown("50%")},
+      {"zoom chosen", [&] { emit zoom->activated(zoom->findText("200%")); }, 1, zoomShown("200%")},
+      {"fit width", [&] { click("btnPdfFitWidth"); }, 1, [&] { EXPECT_EQ(shownWidth(), fitted); }},
+      {"whole page", [&] { click("btnPdfFitPage"); }, 1, {}},
+      {"page 1 typed", [&] { typeInto(box, "1"); }, 0, {}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    EXPECT_EQ(view.CurrentPage(), step.page);
+    EXPECT_EQ(box->text(), QStringLiteral("%1 / 3").arg(step.page + 1));
+    if (step.check) step.check();
+  }
+  // Fitted, the box tells the zoom the view chose.
+  click("btnPdfFitWidth");
+  const double screen = pdf->screen()->logicalDotsPerInch() / 72.0;
+  EXPECT_EQ(zoom->currentText(), QStringLiteral("%1%").arg(qRound(100.0 * fitted / (595 * screen))));
 }
 
 TEST(PreviewView, JpegAndTiffShowTheirPixelSize) {
