@@ -14,7 +14,9 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "delivery/prompts.h"
@@ -126,9 +128,9 @@ TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultF
 
   EdtDir_ = new QLineEdit(this);
   EdtDir_->setObjectName(QStringLiteral("EdtDir"));
-  EdtDir_->setReadOnly(true);
-  // Only shows the path: the focus stays with the tree.
-  EdtDir_->setFocusPolicy(Qt::NoFocus);
+  // Shows the path shortened; with the focus, the whole path to type over
+  // or paste into (Enter goes there and decides as "決定" does).
+  EdtDir_->setFocusPolicy(Qt::ClickFocus);
   EdtDir_->installEventFilter(this);
   layout->addWidget(EdtDir_);
 
@@ -155,6 +157,7 @@ TfrmSelDir::TfrmSelDir(QWidget* parent) : QDialog(parent), findHandler_(DefaultF
   connect(btnCancel_, &QToolButton::clicked, this, &TfrmSelDir::reject);
   connect(bbtFind_, &QToolButton::clicked, this, &TfrmSelDir::bbtFindClick);
   connect(fvlSelDir_, &TFolderViewLT::ChangePath, this, &TfrmSelDir::fvlSelDirChangePath);
+  connect(EdtDir_, &QLineEdit::textEdited, this, &TfrmSelDir::UpdateButtons);
 
   // The placement is kept under WinPos\<form name>, saved on hide and
   // restored on show before FormShow runs; without one the dialog opens
@@ -220,10 +223,43 @@ void TfrmSelDir::FormShow() {
   fvlSelDir_->setFocus();
 }
 
+QString TfrmSelDir::TypedPath() const {
+  if (!EdtDir_->isModified()) return {};
+  QString typed = EdtDir_->text().trimmed();
+  // A path pasted from a file manager or a shell: quoted, as a file URL,
+  // from the home folder.
+  if (typed.size() >= 2 && (typed.front() == u'"' || typed.front() == u'\'') && typed.back() == typed.front())
+    typed = typed.mid(1, typed.size() - 2);
+  if (typed.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive)) typed = QUrl(typed).toLocalFile();
+  if (typed == u'~' || typed.startsWith(QStringLiteral("~/"))) typed = QDir::homePath() + typed.mid(1);
+  if (typed.isEmpty()) return {};
+  typed = QDir::cleanPath(QDir::isRelativePath(typed) ? QDir::current().absoluteFilePath(typed) : typed);
+  // A file names its folder (INDEX_C.XML itself, say).
+  if (QFileInfo(typed).isFile()) typed = QFileInfo(typed).path();
+  return typed;
+}
+
+bool TfrmSelDir::GoToTypedPath() {
+  const QString typed = TypedPath();
+  if (typed.isEmpty()) return true;
+  if (!DirExists(Local(typed)) || !fvlSelDir_->SetPath(typed)) {
+    Warn(QCoreApplication::translate("TfrmSelDir",
+                                     "選択されたフォルダにアクセスできません。\r別のフォルダを指定してください。"));
+    EdtDir_->setFocus();
+    return false;
+  }
+  EdtDir_->setModified(false);
+  UpdateButtons();
+  ShowPath();
+  return true;
+}
+
 void TfrmSelDir::UpdateButtons() {
   if (!fvlSelDir_) return;
-  const QString path = fvlSelDir_->CurrentPath();
-  const bool real = !fvlSelDir_->IsVirtual();
+  // A path being typed is judged as the tree's folder would be.
+  const QString typed = TypedPath();
+  const QString path = typed.isEmpty() ? fvlSelDir_->CurrentPath() : typed;
+  const bool real = !typed.isEmpty() || !fvlSelDir_->IsVirtual();
   const bool withinLimit = pathLimit_ < 1 || PathCharCount(path) <= pathLimit_;
   btnOK_->setEnabled(real && withinLimit && FileInFolder(Local(path), "INDEX_C.XML").has_value());
   bbtFind_->setEnabled(bool(findHandler_) && real && DirExists(Local(path)));
@@ -240,8 +276,9 @@ void TfrmSelDir::ShowPath() {
   const QRect contents = EdtDir_->style()->subElementRect(QStyle::SE_LineEditContents, &option, EdtDir_);
   const QMargins margins = EdtDir_->textMargins();
   const int width = contents.width() - margins.left() - margins.right() - 5;
-  const QString text = ShortenPath(shown, width, EdtDir_->fontMetrics());
-  if (EdtDir_->text() != text) {
+  // Being edited: the whole path.
+  const QString text = EdtDir_->hasFocus() ? shown : ShortenPath(shown, width, EdtDir_->fontMetrics());
+  if (EdtDir_->text() != text || EdtDir_->isModified()) {
     EdtDir_->setText(text);
     EdtDir_->setCursorPosition(0);
   }
@@ -275,6 +312,8 @@ void TfrmSelDir::fvlSelDirChangePath(const QString& path) {
 }
 
 void TfrmSelDir::btnOKClick() {
+  // A path typed and not yet gone to: there first.
+  if (!GoToTypedPath()) return;
   if (fvlSelDir_->IsVirtual()) return;
   const QString path = fvlSelDir_->CurrentPath();
   if (!QueryMediaReady(Local(path))) {
@@ -320,7 +359,11 @@ void TfrmSelDir::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
   if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-    if (btnOK_->isEnabled()) btnOKClick();
+    if (btnOK_->isEnabled())
+      btnOKClick();
+    else if (EdtDir_->hasFocus() && GoToTypedPath())
+      // A folder that is no delivery: shown in the tree to go on from.
+      EdtDir_->selectAll();
     event->accept();
     return;
   }
@@ -333,7 +376,18 @@ void TfrmSelDir::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TfrmSelDir::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == EdtDir_ && event->type() == QEvent::FocusIn) fvlSelDir_->setFocus();
+  const bool focus = event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut;
+  const Qt::FocusReason reason = focus ? static_cast<QFocusEvent*>(event)->reason() : Qt::OtherFocusReason;
+  // A message box or a menu coming and going keeps what is typed.
+  if (watched == EdtDir_ && focus && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+    // In: the whole path, selected to type over. Out: a path typed and not
+    // gone to is dropped, the folder's shortened path shown again.
+    const bool in = event->type() == QEvent::FocusIn;
+    EdtDir_->setModified(false);
+    ShowPath();
+    UpdateButtons();
+    if (in) QTimer::singleShot(0, EdtDir_, [edit = EdtDir_] { edit->selectAll(); });
+  }
   return QDialog::eventFilter(watched, event);
 }
 

@@ -2,9 +2,15 @@
 // the folder that holds INDEX_C.XML.
 //
 // Controls (object names): the tool panel pnlTool with btnOK "決定",
-// btnCancel "ｷｬﾝｾﾙ" and bbtFind "検索"; EdtDir, the read-only, shortened
-// display of the selected folder; fvlSelDir, the folder tree; StatusBar1
-// with the path length rule.
+// btnCancel "ｷｬﾝｾﾙ" and bbtFind "検索"; EdtDir, the selected folder's path,
+// shortened from the front while it has no focus; fvlSelDir, the folder tree;
+// StatusBar1 with the path length rule.
+//
+// A path typed or pasted into EdtDir (also quoted, as a file: URL, from "~",
+// or naming a file, which stands for its folder) is gone to with Enter or
+// "決定": the tree selects it and, when it is a delivery folder, the dialog
+// decides on it as for a folder chosen in the tree. A folder that does not
+// exist is refused with the same warning as one that cannot be accessed.
 //
 // "決定" is enabled only while the selected folder holds INDEX_C.XML (any
 // ASCII case) and its path is at most PathLimit() characters long. "検索",
@@ -95,6 +101,11 @@ class TfrmSelDir : public QDialog {
  private:
   void FormShow();
   void UpdateButtons();
+  // The path typed into EdtDir, absolute and clean; "" when none is typed.
+  QString TypedPath() const;
+  // Selects the typed path in the tree; false (after a warning) when it
+  // is no folder. True when nothing is typed.
+  bool GoToTypedPath();
   void ShowPath();
   void ShowSiblingMedia();
   void fvlSelDirChangePath(const QString& path);

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
+#include <QUrl>
 
 #include <memory>
 
@@ -105,10 +106,8 @@ TEST(SelDirTest, OpensOnTheDeliveryFolderWithEveryControl) {
   // The file search works on any existing folder.
   EXPECT_TRUE(d.find->isEnabled());
   EXPECT_EQ(d.edit->text(), clean + "/");
-  // The tree has the focus; the path display never takes it.
+  // The tree has the focus; the path field takes it only when clicked.
   ASSERT_TRUE(QTest::qWaitForWindowActive(d.form.get()));
-  EXPECT_EQ(QApplication::focusWidget(), d.tree);
-  QTest::mouseClick(d.edit, Qt::LeftButton);
   EXPECT_EQ(QApplication::focusWidget(), d.tree);
 
   // A folder whose file system cannot be queried is refused; the dialog stays.
@@ -127,6 +126,75 @@ TEST(SelDirTest, OpensOnTheDeliveryFolderWithEveryControl) {
   EXPECT_EQ(d.form->result(), QDialog::Accepted);
   EXPECT_TRUE(d.form->Confirmed());
   EXPECT_EQ(d.form->Path(), clean + "/");
+}
+
+// A path typed or pasted into the path field is gone to with Enter or
+// "決定", and decided on when it is a delivery folder; one that is no folder
+// is refused as an inaccessible one; leaving the field drops what was typed.
+TEST(SelDirTest, APathTypedIntoThePathFieldIsGoneToAndDecidedOn) {
+  ScratchDir dir;
+  dir.WriteBytes("deliv/INDEX_C.XML", "<x/>");
+  dir.MakeDir("plain/sub");
+  const QString deliv = Folder(dir, "deliv"), plain = Folder(dir, "plain");
+  enum class Then { Enter, Decide, LeaveField };
+  struct Case {
+    const char* what;
+    QString typed;
+    Then then;
+    QString treeAfter;  // the tree's folder afterwards
+    bool decided;
+    bool warned;
+  };
+  const std::vector<Case> cases = {
+      {"a delivery folder", deliv, Then::Enter, deliv, true, false},
+      {"with a trailing slash and blanks", "  " + deliv + "/  ", Then::Enter, deliv, true, false},
+      {"quoted", '"' + deliv + '"', Then::Enter, deliv, true, false},
+      {"a file URL", QUrl::fromLocalFile(deliv).toString(), Then::Enter, deliv, true, false},
+      {"its management file", deliv + "/INDEX_C.XML", Then::Enter, deliv, true, false},
+      {"decided with the button", deliv, Then::Decide, deliv, true, false},
+      {"a folder that is no delivery", plain + "/sub", Then::Enter, plain + "/sub", false, false},
+      {"no folder at all", plain + "/nothing", Then::Enter, plain, false, true},
+      {"typed and left", deliv, Then::LeaveField, plain, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedPrompts prompts;
+    Dialog d(plain);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d.form.get()));
+    // Clicked, the field shows the whole path, selected to type over.
+    QTest::mouseClick(d.edit, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), d.edit);
+    QApplication::processEvents();
+    EXPECT_EQ(d.edit->selectedText(), plain + "/");
+    QTest::keyClick(d.edit, Qt::Key_Backspace);
+    QTest::keyClicks(d.edit, c.typed);
+    // "決定" follows the path typed.
+    EXPECT_EQ(d.ok->isEnabled(), c.decided || c.then == Then::LeaveField);
+    switch (c.then) {
+      case Then::Enter:
+        QTest::keyClick(d.edit, Qt::Key_Return);
+        break;
+      case Then::Decide:
+        QTest::mouseClick(d.ok, Qt::LeftButton);
+        break;
+      case Then::LeaveField:
+        QTest::mouseClick(d.tree->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(-100, -100));
+        d.tree->setFocus(Qt::MouseFocusReason);
+        break;
+    }
+    EXPECT_EQ(d.tree->CurrentPath(), c.treeAfter);
+    EXPECT_EQ(d.form->Confirmed(), c.decided);
+    if (c.decided) EXPECT_EQ(d.form->Path(), deliv + "/");
+    ASSERT_EQ(prompts.Shown.size(), c.warned ? 1u : 0u);
+    if (c.warned) {
+      EXPECT_EQ(prompts.Shown[0].Text, "選択されたフォルダにアクセスできません。\r別のフォルダを指定してください。");
+      EXPECT_EQ(d.edit->text(), c.typed) << "what was typed stays to be corrected";
+    }
+    if (c.then == Then::LeaveField) {
+      EXPECT_EQ(d.edit->text(), plain + "/");
+      EXPECT_FALSE(d.ok->isEnabled());
+    }
+  }
 }
 
 TEST(SelDirTest, DecideNeedsTheManagementFileInAnyCase) {
