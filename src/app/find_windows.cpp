@@ -1,18 +1,26 @@
 #include "app/find_windows.h"
 
+#include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "components/ext_registry.h"
 #include "components/form_control.h"
 #include "components/mov_controls.h"
+#include "components/preview_view.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
 #include "platform/fileio.h"
@@ -79,6 +87,21 @@ void ShowFound(TfrmMain& main, TTreeItem* item, QWidget* window) {
   window->activateWindow();
 }
 
+// `text` with every occurrence of `match` (any case) marked, as rich text.
+QString MarkMatches(const QString& text, const QString& match) {
+  QString out;
+  qsizetype from = 0;
+  while (!match.isEmpty()) {
+    const qsizetype at = text.indexOf(match, from, Qt::CaseInsensitive);
+    if (at < 0) break;
+    out += text.mid(from, at - from).toHtmlEscaped();
+    out += QStringLiteral("<span style=\"background-color:#ffe040; color:#000000;\">") +
+           text.mid(at, match.size()).toHtmlEscaped() + QStringLiteral("</span>");
+    from = at + match.size();
+  }
+  return out + text.mid(from).toHtmlEscaped();
+}
+
 void PrepareToolWindow(QDialog* window, const char* name, const QString& caption) {
   window->setObjectName(name);
   window->setWindowTitle(caption);
@@ -98,6 +121,42 @@ QString FindHistoryFolder() {
     return folder;
   return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tavrin/" +
          TExtRegistry::ProgramName();
+}
+
+QPoint PlaceBeside(const QRect& owner, const QRect& panes, const QRect& preview, const QSize& size,
+                   const QRect& screen) {
+  // Outside the window first (right, below, left, above, level with the
+  // panes), then over the tree beside the panes (its foot, its head).
+  const int top = std::clamp(panes.top(), screen.top(), std::max(screen.top(), screen.bottom() - size.height() + 1));
+  const QList<QPoint> places = {
+      {owner.right() + 1, top},
+      {panes.left(), owner.bottom() + 1},
+      {owner.left() - size.width(), top},
+      {panes.left(), owner.top() - size.height()},
+      {panes.left() - size.width(), panes.bottom() - size.height() + 1},
+      {panes.left() - size.width(), panes.top()},
+  };
+  auto onScreen = [&](const QPoint& p) {
+    const QPoint kept = TFormControl::KeepOnScreen(QRect(p, size), screen).topLeft();
+    return QRect(kept, size);
+  };
+  for (const QPoint& p : places)
+    if (QRect r(p, size); screen.contains(r) && !r.intersects(panes)) return p;
+  for (const QPoint& p : places)
+    if (QRect r(p, size); screen.contains(r) && !r.intersects(preview)) return p;
+  // Nowhere clear on the screen: where the least of the preview is covered.
+  QPoint best = onScreen(places.front()).topLeft();
+  qint64 least = -1;
+  for (const QPoint& p : places) {
+    const QRect r = onScreen(p);
+    const QRect covered = r.intersected(preview);
+    const qint64 area = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+    if (least < 0 || area < least) {
+      least = area;
+      best = r.topLeft();
+    }
+  }
+  return best;
 }
 
 // ---------------------------------------------------------------------------
@@ -139,8 +198,9 @@ TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
   cbxFind2->setMinimumContentsLength(8);
   cbxFind3->setMinimumContentsLength(8);
 
-  // Where Enter and the arrow keys take the focus.
-  cbxFindTxt->Links.ExitByEnter = cbxFindTxt->Links.ExitByDown = "cbxFind1";
+  // Where Enter and the arrow keys take the focus; Enter in the search
+  // text searches onwards.
+  cbxFindTxt->Links.ExitByDown = "cbxFind1";
   cbxFind1->Links.ExitByEnter = cbxFind1->Links.ExitByRight = "cbxFind2";
   cbxFind1->Links.ExitByUp = "cbxFindTxt";
   cbxFind2->Links.ExitByEnter = cbxFind2->Links.ExitByDown = "cbxFind3";
@@ -160,6 +220,12 @@ TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
   bbtFront = button("bbtFront", QCoreApplication::translate("TfrmFindOrg", "前を検索"), 1);
   bbtNext = button("bbtNext", QCoreApplication::translate("TfrmFindOrg", "次を検索"), 2);
   bbtCancel = button("bbtCancel", QCoreApplication::translate("TfrmFindOrg", "ｷｬﾝｾﾙ"), 0);
+  // The item found and its text, the match marked.
+  lblFound = new QLabel(this);
+  lblFound->setObjectName("lblFound");
+  lblFound->setTextFormat(Qt::RichText);
+  lblFound->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblFound->setMinimumWidth(1);
 
   auto* group = new QHBoxLayout(grpFind);
   group->setContentsMargins(6, 2, 6, 4);
@@ -185,6 +251,7 @@ TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
   grid->addWidget(bbtFront, 0, 1);
   grid->addWidget(bbtNext, 1, 1);
   grid->addWidget(bbtCancel, 2, 1, Qt::AlignTop);
+  grid->addWidget(lblFound, 3, 0, 1, 2);
 
   bbtFront->setEnabled(false);
   bbtNext->setEnabled(false);
@@ -193,6 +260,7 @@ TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
   connect(bbtFront, &QPushButton::clicked, this, [this] { Search(false); });
   connect(bbtNext, &QPushButton::clicked, this, [this] { Search(true); });
   connect(bbtCancel, &QPushButton::clicked, this, &QDialog::close);
+  cbxFindTxt->installEventFilter(this);
 
   RebuildClasses();
   cbxFind1->setCurrentIndex(0);
@@ -273,9 +341,31 @@ void TfrmFindOrg::ShowFor(TTreeItem* item) {
   cbxFind1->setCurrentIndex(index);
   ClassChanged();
   show();
+  PlaceBesidePanes();
   raise();
   activateWindow();
   cbxFindTxt->setFocus();
+}
+
+void TfrmFindOrg::PlaceBesidePanes() {
+  // Where it was is kept unless it covers the preview.
+  TPreviewView* shown = nullptr;
+  for (TPreviewView* v : main_.findChildren<TPreviewView*>())
+    if (v->isVisible()) shown = v;
+  QWidget* panes = main_.pnlBase && main_.pnlBase->isVisible() ? main_.pnlBase : nullptr;
+  const auto global = [](QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+  const QRect preview = shown ? global(shown) : panes ? global(panes) : QRect();
+  if (preview.isEmpty() || !frameGeometry().intersects(preview)) return;
+  QScreen* screen = main_.screen() ? main_.screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), QSize(1024, 768));
+  const QPoint frame = pos() - frameGeometry().topLeft();
+  move(PlaceBeside(main_.frameGeometry(), panes ? global(panes) : preview, preview, frameGeometry().size(), area) +
+       frame);
+}
+
+QString TfrmFindOrg::MatchedText(TTreeItem* item) const {
+  const int cls = main_.Model().View.NodeClass(item);
+  return Q(main_.Model().View.GetFileItem(item, cls == 1 || cls == 4 ? 5 : 4));
 }
 
 bool TfrmFindOrg::Matches(TTreeItem* item) const {
@@ -306,8 +396,12 @@ bool TfrmFindOrg::Matches(TTreeItem* item) const {
 }
 
 bool TfrmFindOrg::Search(bool forward) {
-  if (cbxFindTxt->currentText().trimmed().isEmpty()) return false;
+  const QString text = cbxFindTxt->currentText().trimmed();
+  if (text.isEmpty()) return false;
   TTreeItem* found = Walk(main_, main_.SelectedItem(), forward, [this](TTreeItem* i) { return Matches(i); });
+  lblFound->setText(found ? QStringLiteral("%1: %2").arg(Q(found->Caption()).toHtmlEscaped(),
+                                                          MarkMatches(MatchedText(found), text))
+                          : QString());
   if (!found) {
     Ask(QCoreApplication::translate("TfrmFindOrg", kNotFound).toStdString(), MsgIcon::Information, MsgButtons::Ok,
         DialogAnswer::Ok);
@@ -315,6 +409,19 @@ bool TfrmFindOrg::Search(bool forward) {
   }
   ShowFound(main_, found, this);
   return true;
+}
+
+bool TfrmFindOrg::eventFilter(QObject* watched, QEvent* e) {
+  // Enter in the search text (its list closed) searches onwards.
+  if (watched == cbxFindTxt && e->type() == QEvent::KeyPress && !cbxFindTxt->view()->isVisible()) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
+      Search(true);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, e);
 }
 
 void TfrmFindOrg::hideEvent(QHideEvent* e) {

@@ -6,7 +6,10 @@
 //   TfrmSrcTree  "登録ファイル": the names shown in the tree and the content
 //                descriptions, with match case and direction.
 // Both walk the tree in display order from the selected item and select the
-// first match in the main window's tree.
+// first match in the main window's tree. TfrmFindOrg searches onwards on
+// Enter in its search text, names the item found under its fields with the
+// matching text marked (lblFound), and opens beside the main window's panes
+// rather than over its preview.
 #pragma once
 
 #include <QCheckBox>
@@ -24,6 +27,14 @@ class TFormControl;
 class TMovComboBox;
 class TMovComboAddHist;
 class TTreeItem;
+
+// Where a tool window of `size` goes beside a main window (`owner`, its
+// frame) so as not to cover its panes (`panes`) or at least not its preview
+// (`preview`), inside the screen's area `screen`: right of the window, below,
+// left, above, then over its tree beside the panes; failing all, wherever
+// least of the preview is covered. All in global coordinates.
+QPoint PlaceBeside(const QRect& owner, const QRect& panes, const QRect& preview, const QSize& size,
+                   const QRect& screen);
 
 // The folder of the search history: the program's folder when it can be
 // written, otherwise the user's data folder of this program.
@@ -49,12 +60,21 @@ class TfrmFindOrg : public QDialog {
   QLabel *lblFind1 = nullptr, *lblFind2 = nullptr, *lblFind3 = nullptr;
   TMovComboBox *cbxFind1 = nullptr, *cbxFind2 = nullptr, *cbxFind3 = nullptr;
   QPushButton *bbtFront = nullptr, *bbtNext = nullptr, *bbtCancel = nullptr;
+  // The item found last: its caption and the text searched, the match marked.
+  QLabel* lblFound = nullptr;
   TFormControl* FrmCtrl = nullptr;
 
  protected:
   void hideEvent(QHideEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
+  // Moves the window beside the main window's panes when it covers the
+  // preview (or, without one, the panes).
+  void PlaceBesidePanes();
+  // The text of `item` the search compares: a drawing's name, else the
+  // original file's content.
+  QString MatchedText(TTreeItem* item) const;
   void ClassChanged();
   void TextChanged();
   bool Matches(TTreeItem* item) const;

@@ -86,6 +86,56 @@ TEST_F(FindWindowsTest, OriginalFileSearchKeepsToTheClassAndTheMeetingKind) {
   EXPECT_EQ(Caption(w->SelectedItem()), "0001_01.PDF");
 }
 
+// Enter in the search text searches onwards from the selection and names
+// what it found, the match marked; Enter in a target list moves on as before.
+TEST_F(FindWindowsTest, EnterInTheSearchTextSearchesAndMarksTheMatch) {
+  TfrmFindOrg& f = Org("確認", 5);
+  w->SelectItem(Root());
+  f.cbxFindTxt->setFocus();
+  QTest::keyClick(f.cbxFindTxt, Qt::Key_Return);
+  EXPECT_EQ(Caption(w->SelectedItem()), "O003_01.PDF");
+  EXPECT_EQ(f.lblFound->text(),
+            "O003_01.PDF: 段階<span style=\"background-color:#ffe040; color:#000000;\">確認</span>書");
+  QTest::keyClick(f.cbxFindTxt, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(Caption(w->SelectedItem()), "O003_02.JPG");
+  EXPECT_TRUE(f.lblFound->text().endsWith(">確認</span>状況写真")) << f.lblFound->text().toStdString();
+  // Past the last match: nothing found, nothing named.
+  for (int i = 0; i < 5 && prompts.Shown.empty(); ++i) QTest::keyClick(f.cbxFindTxt, Qt::Key_Return);
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_EQ(f.lblFound->text(), "");
+  f.cbxFind1->setFocus();
+  QTest::keyClick(f.cbxFind1, Qt::Key_Return);
+  EXPECT_TRUE(f.cbxFind2->hasFocus());
+}
+
+// The search window goes beside the main window where the screen has room,
+// else over the tree beside the panes, and never over the preview when it
+// can be helped.
+TEST(FindWindowPlacement, StaysClearOfThePanesOrAtLeastThePreview) {
+  const QSize size(560, 130);
+  const QRect screen(0, 0, 1920, 1080);
+  enum class Clear { Window, Panes, Preview };
+  struct Case {
+    const char* what;
+    QRect owner, panes, preview;
+    Clear clear;
+  };
+  const std::vector<Case> cases = {
+      {"room on the right", {100, 100, 1200, 800}, {400, 150, 880, 700}, {400, 450, 880, 400}, Clear::Window},
+      {"room below only", {0, 0, 1920, 900}, {500, 50, 1400, 820}, {500, 400, 1400, 470}, Clear::Window},
+      {"room on the left only", {600, 0, 1320, 1080}, {900, 50, 1000, 1000}, {900, 500, 1000, 550}, Clear::Window},
+      {"maximised, a wide tree", {0, 0, 1920, 1080}, {600, 50, 1320, 1030}, {600, 500, 1320, 580}, Clear::Panes},
+      {"maximised, a narrow tree", {0, 0, 1920, 1080}, {300, 50, 1620, 1030}, {300, 540, 1620, 540}, Clear::Preview},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QRect placed(PlaceBeside(c.owner, c.panes, c.preview, size, screen), size);
+    EXPECT_TRUE(screen.contains(placed));
+    const QRect clearOf = c.clear == Clear::Window ? c.owner : c.clear == Clear::Panes ? c.panes : c.preview;
+    EXPECT_FALSE(placed.intersects(clearOf));
+  }
+}
+
 TEST_F(FindWindowsTest, OriginalFileSearchComparesDrawingNamesAndIgnoresCase) {
   const std::string name = View().GetFileItem(View().FindClassNode(1)->Item(2), 5);
   ASSERT_FALSE(name.empty());
