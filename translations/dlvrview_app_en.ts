@@ -65,8 +65,8 @@
         <translation>Loading the drawing…</translation>
     </message>
     <message>
-        <source>全体表示</source>
-        <translation>Whole sheet</translation>
+        <source>全体を表示</source>
+        <translation>Fit whole</translation>
     </message>
     <message>
         <source>用紙全体を表示 (Home)</source>
@@ -307,7 +307,7 @@
     </message>
     <message>
         <source>全体を表示</source>
-        <translation>Fit</translation>
+        <translation>Fit whole</translation>
     </message>
     <message>
         <source>既定のアプリケーションで開く</source>
@@ -372,6 +372,14 @@
     <message>
         <source>画像として読めませんでした。</source>
         <translation>Could not be read as an image.</translation>
+    </message>
+    <message>
+        <source>ページ番号 (入力して Enter で移動)</source>
+        <translation>Page number (type one, Enter goes there)</translation>
+    </message>
+    <message>
+        <source>表示倍率</source>
+        <translation>Zoom</translation>
     </message>
 </context>
 <context>

@@ -378,7 +378,7 @@ void TDrawingView::Impl::Build() {
     bar->addWidget(b);
     return b;
   };
-  QToolButton* fit = button("btnDrawingFit", QCoreApplication::translate("TDrawingView", "全体表示"),
+  QToolButton* fit = button("btnDrawingFit", QCoreApplication::translate("TDrawingView", "全体を表示"),
                             QCoreApplication::translate("TDrawingView", "用紙全体を表示 (Home)"), false);
   QToolButton* in = button("btnDrawingZoomIn", QCoreApplication::translate("TDrawingView", "＋"),
                            QCoreApplication::translate("TDrawingView", "拡大 (+)"), false);
