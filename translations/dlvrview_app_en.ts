@@ -197,6 +197,37 @@
     </message>
 </context>
 <context>
+    <name>TFindingList</name>
+    <message>
+        <source>%1（%2件）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>絞り込み（全ての列）</source>
+        <translation>Filter (all columns)</translation>
+    </message>
+    <message>
+        <source>%1ごとにまとめる</source>
+        <translation>Group by %1</translation>
+    </message>
+    <message>
+        <source>%1：全て</source>
+        <translation>%1: all</translation>
+    </message>
+    <message>
+        <source>（なし）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>%1件</source>
+        <translation>%1 findings</translation>
+    </message>
+    <message>
+        <source>%1件中 %2件を表示</source>
+        <translation>Showing %2 of %1</translation>
+    </message>
+</context>
+<context>
     <name>TMessageBoxService</name>
     <message>
         <source>キャンセル</source>
@@ -840,24 +871,12 @@ With &quot;Select Folder&quot;, choose the folder that holds INDEX_C.XML.</trans
         <translation>The medium or files have changed. Please refresh (F5).</translation>
     </message>
     <message>
-        <source>現在挿入されているメディアにファイルがありません。
-<byte value="xd"/>%1番目のメディアを挿入し、更新(F5)を行ってください。</source>
-        <translation>The file is not on the medium inserted now.
-<byte value="xd"/>Insert medium %1 and refresh (F5).</translation>
-    </message>
-    <message>
-        <source>このファイルは納品データの中にありません。</source>
-        <translation>This file is not in the delivery data.</translation>
-    </message>
-    <message>
-        <source>読み込まれたメディアの中にファイルがありません。
-<byte value="xd"/>読み込まれていないメディアを挿入し、更新(F5)を行ってください。</source>
-        <translation>The file is not on the media loaded.
-<byte value="xd"/>Insert a medium not loaded yet and refresh (F5).</translation>
-    </message>
-    <message>
         <source>電子納品ビューア</source>
         <translation>Delivery Viewer</translation>
+    </message>
+    <message>
+        <source>同じ工事の媒体 %1 が既に読み込まれています。新しい納品物として開き直しますか？</source>
+        <translation>Medium %1 of this delivery is open already. Open this folder as a new delivery instead?</translation>
     </message>
     <message>
         <source>「%1」はツリーにないため、最も近い項目を選びました。</source>
@@ -901,37 +920,6 @@ With &quot;Select Folder&quot;, choose the folder that holds INDEX_C.XML.</trans
     <message>
         <source>下へ</source>
         <translation>Down</translation>
-    </message>
-</context>
-<context>
-    <name>TFindingList</name>
-    <message>
-        <source>%1（%2件）</source>
-        <translation>%1 (%2)</translation>
-    </message>
-    <message>
-        <source>絞り込み（全ての列）</source>
-        <translation>Filter (all columns)</translation>
-    </message>
-    <message>
-        <source>%1ごとにまとめる</source>
-        <translation>Group by %1</translation>
-    </message>
-    <message>
-        <source>%1：全て</source>
-        <translation>%1: all</translation>
-    </message>
-    <message>
-        <source>（なし）</source>
-        <translation>(none)</translation>
-    </message>
-    <message>
-        <source>%1件</source>
-        <translation>%1 findings</translation>
-    </message>
-    <message>
-        <source>%1件中 %2件を表示</source>
-        <translation>Showing %2 of %1</translation>
     </message>
 </context>
 </TS>

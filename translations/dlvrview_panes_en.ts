@@ -29,6 +29,13 @@
     </message>
 </context>
 <context>
+    <name>ReportLayout</name>
+    <message>
+        <source>電子納品チェック結果</source>
+        <translation>Delivery check results</translation>
+    </message>
+</context>
+<context>
     <name>TFolderViewLT</name>
     <message>
         <source>ホーム</source>
@@ -365,6 +372,22 @@ information</translation>
         <source>ｵﾘｼﾞﾅﾙﾌｧｲﾙ作成ｿﾌﾄﾊﾞｰｼﾞｮﾝ情報</source>
         <translation>Original file software version</translation>
     </message>
+    <message>
+        <source>ファイル名：%1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>探した場所：%1</source>
+        <translation>Looked for in: %1</translation>
+    </message>
+    <message>
+        <source>このファイルのあるメディア：%1番目のメディア</source>
+        <translation>On medium: %1</translation>
+    </message>
+    <message>
+        <source>このファイルのあるメディア：読み込まれていないメディア</source>
+        <translation>On medium: one not loaded yet</translation>
+    </message>
 </context>
 <context>
     <name>TfrmFindFiles</name>
@@ -454,6 +477,25 @@ information</translation>
     <message>
         <source>このほかに %1 項目ありますが、一覧には載せていません。</source>
         <translation>%1 more items are not listed.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>現在挿入されているメディアにファイルがありません。
+<byte value="xd"/>%1番目のメディアを挿入し、更新(F5)を行ってください。</source>
+        <translation>The file is not on the medium inserted now.
+<byte value="xd"/>Insert medium %1 and refresh (F5).</translation>
+    </message>
+    <message>
+        <source>このファイルは納品データの中にありません。</source>
+        <translation>This file is not in the delivery data.</translation>
+    </message>
+    <message>
+        <source>読み込まれたメディアの中にファイルがありません。
+<byte value="xd"/>読み込まれていないメディアを挿入し、更新(F5)を行ってください。</source>
+        <translation>The file is not on the media loaded.
+<byte value="xd"/>Insert a medium not loaded yet and refresh (F5).</translation>
     </message>
 </context>
 <context>
@@ -966,13 +1008,6 @@ information</translation>
     <message>
         <source>データは正常です。</source>
         <translation>The data are in order.</translation>
-    </message>
-</context>
-<context>
-    <name>ReportLayout</name>
-    <message>
-        <source>電子納品チェック結果</source>
-        <translation>Delivery check results</translation>
     </message>
 </context>
 </TS>

@@ -12,11 +12,13 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/translations.h"
 #include "delivery/helpers.h"
+#include "delivery/sibling_media.h"
 #include "i18n/ui_language.h"
 #include "components/drawing_canvas.h"
 #include "components/ext_registry.h"
@@ -94,6 +96,17 @@ int main(int argc, char** argv) {
   for (int i = 1; i < args.size(); ++i)
     if (QFileInfo(args[i]).isFile())
       args[i] = QString::fromStdString(dlvr::DeliveryFolderOf(args[i].toStdString()));
+  // Two folders holding one medium of a delivery (a copy beside the
+  // original, say) cannot both be that medium: the user is to choose.
+  {
+    std::vector<std::string> folders;
+    for (int i = 1; i < args.size(); ++i) folders.push_back(args[i].toStdString());
+    if (const auto twice = dlvr::FindRepeatedMedium(folders)) {
+      std::fprintf(stderr, "dlvrview: medium %d of the delivery is in two folders: %s and %s\n", twice->MediaNo,
+                   twice->First.c_str(), twice->Second.c_str());
+      return 2;
+    }
+  }
   int status = 0;
   {
     dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());

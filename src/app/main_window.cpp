@@ -22,6 +22,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QToolTip>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
@@ -36,6 +38,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <optional>
 
 #include <unordered_set>
 
@@ -48,7 +51,9 @@
 #include "check/report_layout.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
+#include "components/desktop_open.h"
 #include "delivery/sibling_media.h"
+#include "i18n/ui_language.h"
 #include "app/desktop_windows.h"
 #include "app/find_dialog.h"
 #include "app/find_windows.h"
@@ -86,14 +91,10 @@ const char* const kChangedMessage =
     QT_TRANSLATE_NOOP("TfrmMain", "メディアまたは、ファイルが変更されました。\n\r\n\r更新(F5)を行ってください。");
 const char* const kChangedStatus =
     QT_TRANSLATE_NOOP("TfrmMain", "メディアまたは、ファイルが変更されました。更新(F5)を行ってください。");
-// %1: the medium's number.
-const char* const kNotOnMedium = QT_TRANSLATE_NOOP(
-    "TfrmMain",
-    "現在挿入されているメディアにファイルがありません。\n\r%1番目のメディアを挿入し、更新(F5)を行ってください。");
-const char* const kMissingFromDelivery = QT_TRANSLATE_NOOP("TfrmMain", "このファイルは納品データの中にありません。");
-const char* const kOnNoMedium = QT_TRANSLATE_NOOP(
-    "TfrmMain",
-    "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。");
+
+// The item selected when the program restarted itself, as its path from
+// the root (JSON), read once by the next start.
+const QString kRestartItemKey = QStringLiteral("RestartItem");
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -818,6 +819,17 @@ void TfrmMain::FirstLoad() {
   }
   LoadMedia(QStringList{folder} + furtherFolders_, nullptr);
   OfferSiblingMedia(folder);
+  // After a restart (a new language), the item that was selected.
+  const QString restartItem = ExRg().ReadString(kRestartItemKey, QString());
+  if (!restartItem.isEmpty()) {
+    ExRg().WriteString(kRestartItemKey, QString());
+    std::vector<TMdlTreeView::TPathStep> path;
+    for (const QJsonValue& v : QJsonDocument::fromJson(restartItem.toUtf8()).array()) {
+      const QJsonArray step = v.toArray();
+      path.push_back({step.at(0).toInt(), S(step.at(1).toString()), step.at(2).toInt()});
+    }
+    if (TTreeItem* item = model_->View.FindItemPath(path)) SelectItem(item);
+  }
 }
 
 qint64 TfrmMain::IndexFileAge() const {
@@ -835,7 +847,23 @@ void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   statusBar()->showMessage(QCoreApplication::translate("TfrmMain", "読み込み中..."));
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   const std::string delivery = model_->View.DeliveryIdentity();
-  for (const QString& folder : folders) model_->View.Load(S(folder));
+  for (const QString& folder : folders) {
+    // A second copy of a medium already open (a corrected resubmission,
+    // say) is no further medium: it opens as a delivery of its own, or not.
+    if (!model_->View.SameMediumFolder(S(folder)).empty()) {
+      const std::optional<TMdlTreeNodeIndex> record = ReadFolderIndexRecord(S(folder));
+      const QString number = record ? Q(record->MediaNo) : QString();
+      QApplication::restoreOverrideCursor();
+      const DialogAnswer answer =
+          Ask(S(QCoreApplication::translate(
+                    "TfrmMain", "同じ工事の媒体 %1 が既に読み込まれています。新しい納品物として開き直しますか？")
+                    .arg(number)),
+              MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::No);
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      if (answer != DialogAnswer::Yes) continue;
+    }
+    model_->View.Load(S(folder));
+  }
   model_->View.SetFileNameMode(FileNameModeTag());
   // Another delivery (a medium changed in the drive) starts afresh.
   if (delivery.empty() || delivery != model_->View.DeliveryIdentity()) keep = nullptr;
@@ -863,6 +891,7 @@ void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   if (sameSelection) tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
   statusBar()->clearMessage();
   lblStatus->clear();
+  UpdateDeliveryCheckCommand();
   lblEdition->setText(QCoreApplication::translate("TfrmMain", "要領: %1")
                           .arg(Q(EditionText(DeliveryEdition(model_->View.MediaFolder())))));
   QApplication::restoreOverrideCursor();
@@ -938,20 +967,11 @@ void TfrmMain::tvwKKTChange(TTreeItem* item) {
   TMdlTreeView& v = model_->View;
   int kind = v.NodeLevel(item);
   int cls = v.NodeClass(item);
-  TMdlTreeItemData* d = v.NodeData(item);
   // The XML find dialog stays only over a class whose management file exists.
   if (FindShown()) {
     bool classItem = kind == nlFileClass || kind == nlRecordClass;
     if (!classItem || cls == 5 || cls == 13 || !FileExists(v.ManageFilePath(cls, false))) HideFindDialog();
   }
-  // With every medium loaded there is no other medium to insert: the file
-  // is missing from the delivery.
-  const bool allLoaded = v.AllMediaLoaded();
-  if (d && !d->Exists)
-    Inform(S(allLoaded ? QCoreApplication::translate("TfrmMain", kMissingFromDelivery)
-                       : QCoreApplication::translate("TfrmMain", kNotOnMedium).arg(d->Media)));
-  if (item && item->ImageIndex() == imgFileMissing)
-    Inform(S(QCoreApplication::translate("TfrmMain", allLoaded ? kMissingFromDelivery : kOnNoMedium)));
   switch (kind) {
     case nlRoot:
       ShowPane(pnlKojInfo);
@@ -963,12 +983,17 @@ void TfrmMain::tvwKKTChange(TTreeItem* item) {
       setEnabled(true);
       break;
     case nlFile:
+      // A file that is not there is explained where its preview would be
+      // (why, its name, where it was looked for, which medium holds it):
+      // no box stops a walk through the tree.
       if (cls == 1 || cls == 4 || cls == 8) {
         ShowPane(pnlCADFiles);
         frmCADFiles->ShowNode(item);
+        preview::ShowMissingNote(frmCADFiles->Panel1, preview::MissingFileNote(v, item));
       } else {
         ShowPane(pnlFiles);
         frmFiles->ShowNode(item);
+        preview::ShowMissingNote(frmFiles->Panel1, preview::MissingFileNote(v, item));
       }
       break;
     case nlFileClass:
@@ -1015,8 +1040,14 @@ void TfrmMain::miViewUiLanguageClick(int choice) {
   const auto chosen = static_cast<TUiLanguageChoice>(std::clamp(choice, 0, 2));
   if (chosen == ReadUiLanguageChoice()) return;
   WriteUiLanguageChoice(chosen);
-  if (Ask(S(QCoreApplication::translate("TfrmMain", "表示言語は次回の起動から変わります。今すぐ再起動しますか？")),
-          MsgIcon::Question, MsgButtons::YesNo, DialogAnswer::No) == DialogAnswer::Yes)
+  // Asked in the language chosen: the one the user reads from now on.
+  const UiLanguage language = chosen == TUiLanguageChoice::Japanese  ? UiLanguage::Japanese
+                              : chosen == TUiLanguageChoice::English ? UiLanguage::English
+                                                                     : LanguageFromEnvironment();
+  static const char* const kRestartQuestion =
+      QT_TRANSLATE_NOOP("TfrmMain", "表示言語は次回の起動から変わります。今すぐ再起動しますか？");
+  if (Ask(S(TranslateIn(language, "TfrmMain", kRestartQuestion)), MsgIcon::Question, MsgButtons::YesNo,
+          DialogAnswer::No) == DialogAnswer::Yes)
     Restart();
 }
 
@@ -1028,12 +1059,20 @@ bool TfrmMain::Restart() {
   auto add = [&folders](const std::string& folder) {
     if (!folder.empty() && !folders.contains(Q(folder))) folders << Q(folder);
   };
-  add(model_->View.MediaFolder());
+  // The media in the order they were read, so that the first is the
+  // delivery again and the others its further media.
   for (const auto& m : model_->View.ReachableMedia()) add(m.Folder);
+  add(model_->View.MediaFolder());
+  // The new start comes back to the item selected now.
+  QJsonArray steps;
+  for (const TMdlTreeView::TPathStep& step : model_->View.ItemPath(SelectedItem()))
+    steps.append(QJsonArray{step.Number, Q(step.Caption), step.Row});
+  ExRg().WriteString(kRestartItemKey, QString::fromUtf8(QJsonDocument(steps).toJson(QJsonDocument::Compact)));
   const QString program = QCoreApplication::applicationFilePath();
   const bool started = TfrmMainHooks::StartProgram ? TfrmMainHooks::StartProgram(program, folders)
                                                    : QProcess::startDetached(program, folders);
   if (!started) {
+    ExRg().WriteString(kRestartItemKey, QString());
     Ask(S(QCoreApplication::translate("TfrmMain", "再起動できませんでした。次回の起動から表示言語が変わります。")),
         MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
     return false;
@@ -1083,6 +1122,7 @@ void TfrmMain::OfferSiblingMedia(const QString& folder) {
 
 void TfrmMain::ShowStartHint() {
   SetCaption();
+  UpdateDeliveryCheckCommand();
   ShowPane(pnlStart);
   UpdatePrevNext();
   UpdatePhotoCommand();
@@ -1125,6 +1165,10 @@ void TfrmMain::miFileCheckClick() {
 }
 
 void TfrmMain::UpdateDeliveryCheckCommand() {
+  // Without a delivery there is no folder to check or to show.
+  const bool open = !model_->View.MediaFolder().empty();
+  miFileCheck->setEnabled(open);
+  miProgExplorer->setEnabled(open);
   miFileDeliveryCheck->setVisible(miFileCheck->isVisible());
   miFileDeliveryCheck->setEnabled(miFileCheck->isEnabled() && !deliveryCheckRunning_);
 }
@@ -1285,7 +1329,7 @@ void TfrmMain::SortClick(int cls, int mode) {
 
 void TfrmMain::miProgExplorerClick() {
   const QString folder = Q(model_->View.MediaFolder());
-  if (folder.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+  if (folder.isEmpty() || !OpenWithDesktop(QUrl::fromLocalFile(folder)))
     Ask(S(QCoreApplication::translate("TfrmMain", "エクスプローラが起動できませんでした。")), MsgIcon::Error,
         MsgButtons::Ok, DialogAnswer::Ok);
 }

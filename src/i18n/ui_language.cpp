@@ -70,4 +70,23 @@ void InstallUiTranslations(UiLanguage lang) {
 
 UiLanguage InstalledUiLanguage() { return g_language; }
 
+QString TranslateIn(UiLanguage lang, const char* context, const char* source) {
+  if (lang == UiLanguage::English) {
+    // Loaded once, never installed: the program's language stays.
+    static const std::vector<std::unique_ptr<QTranslator>> english = [] {
+      std::vector<std::unique_ptr<QTranslator>> out;
+      for (const QString& file : TranslationFiles()) {
+        auto t = std::make_unique<QTranslator>();
+        if (t->load(file)) out.push_back(std::move(t));
+      }
+      return out;
+    }();
+    for (const auto& t : english) {
+      const QString text = t->translate(context, source);
+      if (!text.isEmpty()) return text;
+    }
+  }
+  return QString::fromUtf8(source);
+}
+
 }  // namespace dlvr

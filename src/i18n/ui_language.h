@@ -33,6 +33,12 @@ void InstallUiTranslations(UiLanguage lang);
 // The language installed last (Japanese before any call).
 UiLanguage InstalledUiLanguage();
 
+// A text of the program (its Japanese source text and translation context)
+// in `lang`, whatever language is installed: to ask a question in the
+// language the user just chose. The source text itself for Japanese or
+// where no translation is found.
+QString TranslateIn(UiLanguage lang, const char* context, const char* source);
+
 // The English translation files built into the program (resource paths), for
 // tests that look at their completeness.
 QStringList TranslationFiles();

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
@@ -44,6 +45,16 @@ void RemoveOldCopies(std::vector<std::string>& list) {
     if (RemoveFile(list[i])) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
   }
 }
+
+// The messages of a file the tree names that is not on the media read.
+// %1: the medium's number.
+const char* const kNotOnMedium = QT_TRANSLATE_NOOP(
+    "TfrmMain",
+    "現在挿入されているメディアにファイルがありません。\n\r%1番目のメディアを挿入し、更新(F5)を行ってください。");
+const char* const kMissingFromDelivery = QT_TRANSLATE_NOOP("TfrmMain", "このファイルは納品データの中にありません。");
+const char* const kOnNoMedium = QT_TRANSLATE_NOOP(
+    "TfrmMain",
+    "読み込まれたメディアの中にファイルがありません。\n\r読み込まれていないメディアを挿入し、更新(F5)を行ってください。");
 
 }  // namespace
 
@@ -94,6 +105,7 @@ bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPr
     return false;
   }
   if (container) container->show();
+  ShowMissingNote(container, QString());
   TBusyWindow busy(container);
   RemoveOldCopies(model.TempFiles);
   const std::string copy = TempFileName(ExtractFileExt(path));
@@ -104,10 +116,44 @@ bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPr
   if (ec) return false;
   // The copy is shown as if it stood at the original: what it refers to is
   // looked up in the delivery, and only there.
-  view.SetSandboxFolders({Q(model.MediaFolder())});
+  view.SetSandboxFolders({Q(model.ItemMediumFolder(item))});
   view.Navigate(Q(copy), Q(path));
   WaitForView(view, kPreviewWaitMs);
   return true;
+}
+
+QString MissingFileNote(const TMdlTreeView& model, const TTreeItem* item) {
+  const TMdlTreeItemData* d = model.NodeData(item);
+  const bool elsewhere = d && !d->Exists;
+  const bool nowhere = item && item->ImageIndex() == imgFileMissing;
+  if (!elsewhere && !nowhere) return QString();
+  // With every medium loaded there is no other medium to insert: the file
+  // is missing from the delivery.
+  const bool allLoaded = model.AllMediaLoaded();
+  QString why = elsewhere ? QCoreApplication::translate("TfrmMain", kNotOnMedium).arg(d->Media)
+                          : QCoreApplication::translate("TfrmMain", allLoaded ? kMissingFromDelivery : kOnNoMedium);
+  why.remove(QLatin1Char('\r'));
+  const std::string path = model.GetFileItem(item, 1);
+  const std::string folder = path.empty() ? model.ItemMediumFolder(item) : ExtractFilePath(path);
+  QStringList lines{why, QString()};
+  lines << QCoreApplication::translate("TfrmFiles", "ファイル名：%1").arg(Q(ExtractFileName(model.GetFileItem(item, 0))));
+  lines << QCoreApplication::translate("TfrmFiles", "探した場所：%1").arg(Q(folder));
+  if (elsewhere)
+    lines << QCoreApplication::translate("TfrmFiles", "このファイルのあるメディア：%1番目のメディア").arg(d->Media);
+  else if (!allLoaded)
+    lines << QCoreApplication::translate("TfrmFiles", "このファイルのあるメディア：読み込まれていないメディア");
+  return lines.join(QLatin1Char('\n'));
+}
+
+void ShowMissingNote(QWidget* container, const QString& note) {
+  if (!container) return;
+  auto* label = container->findChild<QLabel*>(QStringLiteral("lblMissingFile"));
+  if (!label) return;
+  for (TPreviewView* view : container->findChildren<TPreviewView*>(Qt::FindDirectChildrenOnly))
+    view->setVisible(note.isEmpty());
+  label->setText(note);
+  label->setVisible(!note.isEmpty());
+  if (!note.isEmpty()) container->show();
 }
 
 bool ShowPage(const std::string& path, QWidget* container, TPreviewView& view) {

@@ -54,6 +54,16 @@ bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPr
 // Shows a file as it is (no copy); a missing file hides the container.
 bool ShowPage(const std::string& path, QWidget* container, TPreviewView& view);
 
+// What the preview area of a pane says in place of an item's file that is
+// not there: why (the messages of a missing file), its name, the folder it
+// was looked for in, and the medium that would hold it. "" when the item's
+// file is there (or the item is no file).
+QString MissingFileNote(const TMdlTreeView& model, const TTreeItem* item);
+
+// Shows `note` in the container (a preview panel) in place of its preview,
+// or, for "", the preview again. The keyboard focus stays where it is.
+void ShowMissingNote(QWidget* container, const QString& note);
+
 }  // namespace preview
 
 class TfrmFiles : public TPane {

@@ -1,5 +1,7 @@
 #include "panes/pane.h"
 
+#include <QLabel>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
@@ -132,6 +134,16 @@ TPreviewView* MakePreviewPanel(QWidget* parent, QFrame*& panel) {
   view->setObjectName("webBrowser");
   view->setFocusPolicy(Qt::ClickFocus);
   body->addWidget(view);
+  // Selectable, but never taking the keyboard from the tree.
+  auto* missing = new QLabel(panel);
+  missing->setObjectName("lblMissingFile");
+  missing->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  missing->setWordWrap(true);
+  missing->setMargin(16);
+  missing->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  missing->setFocusPolicy(Qt::NoFocus);
+  missing->hide();
+  body->addWidget(missing, 1);
   return view;
 }
 

@@ -48,7 +48,8 @@ QString ShownMask(const QString& mask);
 QString ShownFieldCaption(const std::string& caption);
 // The hidden editors beside a field grid: `cbxSoftware` (127 characters) and `pnlShadow`.
 void MakeHiddenEditors(QWidget* parent, QComboBox*& cbxSoftware, QFrame*& pnlShadow);
-// The preview area `Panel1` holding the preview view `webBrowser`.
+// The preview area `Panel1` holding the preview view `webBrowser` and, in
+// its place while an item's file cannot be shown, the note `lblMissingFile`.
 TPreviewView* MakePreviewPanel(QWidget* parent, QFrame*& panel);
 
 class TPane : public QWidget {
