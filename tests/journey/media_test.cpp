@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTreeView>
 
@@ -66,6 +67,7 @@ TEST_P(JourneyMedia, FilesOfEveryMediumOnDiskOpenWithoutAPrompt) {
     if (!previous.isEmpty())
       EXPECT_LT(test::PdfPageLikeness(test::TJourney::Grab(pdf), previous, 0), own - 0.03) << f.File << " " << own;
     previous = file;
+    j.Shot(QStringLiteral("media_on_disk_%1").arg(QFileInfo(file).baseName()));
     // The tree marks none of them as missing.
     EXPECT_FALSE(w.TreeModel()->MissingMark(j.Item(f.Path))) << f.File;
   }
@@ -86,7 +88,10 @@ TEST_P(JourneyMedia, WalkingTheTreeByKeyboardNeverStopsOnAMissingFile) {
     ASSERT_EQ(QApplication::activeModalWidget(), nullptr);
     ASSERT_EQ(QApplication::focusWidget(), w.tvwKKT);
     const QString note = ShownMissingNote(w);
-    if (!note.isEmpty()) notes << note;
+    if (!note.isEmpty()) {
+      notes << note;
+      j.Shot(QStringLiteral("missing_file_%1").arg(notes.size()));
+    }
     if (w.tvwKKT->currentIndex() == before) break;  // the last item
   }
   // Both files the sample lacks were explained where their preview would be.
@@ -124,6 +129,7 @@ TEST_P(JourneyMedia, ACorrectedCopyOfTheMediumOpensAsADeliveryOfItsOwn) {
   j.Key(Qt::Key_O, Qt::ControlModifier);
   ASSERT_EQ(j.Prompts.Shown.size(), 1u);
   EXPECT_EQ(QString::fromStdString(j.Prompts.Shown[0].Text), question);
+  j.Shot(QStringLiteral("corrected_copy_kept"));
   EXPECT_EQ(ShownCaptions(w, j.Item({"発注図面"})).value(0), QStringLiteral("D0LC001Z.P21"));
   // "Yes" opens the copy alone: its drawing, there, and nothing of the old one.
   j.Prompts.Shown.clear();
@@ -133,6 +139,8 @@ TEST_P(JourneyMedia, ACorrectedCopyOfTheMediumOpensAsADeliveryOfItsOwn) {
   const QStringList drawn = ShownCaptions(w, j.Item({"発注図面"}));
   EXPECT_EQ(drawn.value(0), QStringLiteral("D0LC009Z.P21"));
   EXPECT_FALSE(drawn.contains(QStringLiteral("D0LC001Z.P21")));
+  j.Click({"発注図面", "D0LC009Z.P21"});
+  j.Shot(QStringLiteral("corrected_copy_opened"));
   EXPECT_FALSE(w.TreeModel()->MissingMark(j.Item({"発注図面", "D0LC009Z.P21"})));
   TfrmMainHooks::SelectFolder = nullptr;
 }

@@ -116,6 +116,12 @@ QImage TJourney::Grab(QWidget* widget) {
   return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+void TJourney::Shot(const QString& name) const {
+  const QString folder = qEnvironmentVariable("DLVR_JOURNEY_SHOTS");
+  if (folder.isEmpty() || !window_) return;
+  Grab(window_.get()).save(folder + u'/' + name + (lang_ == UiLanguage::English ? "_en" : "_ja") + ".png");
+}
+
 QImage RenderPdfPage(const QString& path, int page, int width) {
   QPdfDocument doc;
   if (doc.load(path) != QPdfDocument::Error::None || page >= doc.pageCount()) return {};
@@ -250,6 +256,23 @@ double PdfPageLikeness(const QImage& shown, const QString& path, int page) {
     best = std::max(best, InkMatch(crop, flat));
   }
   return best;
+}
+
+void ClickInPassing(TJourney& journey, const QStringList& captions, int ms) {
+  TTreeItem* item = journey.Item(captions);
+  if (!item) {
+    ADD_FAILURE() << "no tree item " << captions.join(" > ").toStdString();
+    return;
+  }
+  QTreeView* tree = journey.Window().tvwKKT;
+  const QModelIndex index = journey.Window().TreeModel()->IndexOf(item);
+  for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) tree->expand(p);
+  tree->scrollTo(index);
+  QApplication::processEvents();
+  const QRect rect = tree->visualRect(index);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(rect.left() + std::min(rect.width() / 2, 40), rect.center().y()));
+  QTest::qWait(ms);
 }
 
 }  // namespace dlvr::test

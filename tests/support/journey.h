@@ -71,6 +71,9 @@ class TJourney {
   // What a widget shows on the screen, at device pixels (of a scroll area,
   // its viewport).
   static QImage Grab(QWidget* widget);
+  // With DLVR_JOURNEY_SHOTS set to a folder, saves the main window as it
+  // looks now there as `name`.png, for a person to look at.
+  void Shot(const QString& name) const;
 
   ScriptedPrompts Prompts;
 
@@ -96,6 +99,10 @@ double ImageLikeness(const QImage& a, const QImage& b);
 // that the other has within a pixel. The same page gives nearly 1; another
 // page of the same form well below.
 double PdfPageLikeness(const QImage& shown, const QString& path, int page);
+
+// Clicks the item's row as TJourney::Click does, but lets the window go on
+// for `ms` only: a user clicking on before what was clicked is shown.
+void ClickInPassing(TJourney& journey, const QStringList& captions, int ms = 10);
 
 }  // namespace test
 }  // namespace dlvr
