@@ -95,23 +95,22 @@ std::size_t RowsOfRecord(const R& r, int cls, const TCheckErrorRow& row) {
 }
 
 // The record (its index in the list) that made the `nth` row equal to
-// `row` (0 the first), -1 when none did. Only records named as the row
-// names them are checked.
+// `row` (0 the first); when no record gives the row alone (the list is
+// older than the records), the first record of that name; -1 when there is
+// none. Only records named as the row names them are checked.
 template <class R>
-int RecordOfRow(const std::vector<R>& list, int cls, const TCheckErrorRow& row, std::size_t nth) {
+int RecordOfRow(const std::vector<R>& list, int cls, const TCheckErrorRow& row, std::size_t nth, int* first) {
   const std::string& name = cls == 1 || cls == 4 ? row[2] : row[1];
-  int first = -1;
+  *first = -1;
   for (std::size_t k = 0; k < list.size(); ++k) {
     const std::string& own = RecordName(list[k]);
     if (cls == 1 || cls == 4 ? !EqualsNoCase(own, name) : own != name) continue;
-    if (first < 0) first = static_cast<int>(k);
+    if (*first < 0) *first = static_cast<int>(k);
     const std::size_t n = RowsOfRecord(list[k], cls, row);
     if (nth < n) return static_cast<int>(k);
     nth -= n;
   }
-  // No record gives the row alone (the list is older than the records):
-  // the first one of that name.
-  return first;
+  return -1;
 }
 
 TFindingTarget DataCheckTarget(TMdlTreeView& view, const TFindingRef& ref) {
@@ -140,7 +139,9 @@ TFindingTarget DataCheckTarget(TMdlTreeView& view, const TFindingRef& ref) {
       t.Exact = true;
       return t;
     }
-    const int k = RecordOfRow(DrawList(view.Store(), cls), cls, row, nth);
+    int first = -1;
+    int k = RecordOfRow(DrawList(view.Store(), cls), cls, row, nth, &first);
+    if (k < 0) k = first;
     TTreeItem* item = k >= 0 ? ChildByNumber(view, classItem, nlFile, k) : FileChild(view, classItem, row[2]);
     if (item) {
       t.Item = item;
@@ -148,16 +149,18 @@ TFindingTarget DataCheckTarget(TMdlTreeView& view, const TFindingRef& ref) {
     }
     return t;
   }
-  // A row of the management file itself (its software, the file unread).
-  if (row[1].empty()) {
+  int k = -1, first = -1;
+  DeliveryStore& s = view.Store();
+  if (cls == 2) k = RecordOfRow(s.Meetings, cls, row, nth, &first);
+  if (cls == 3) k = RecordOfRow(s.Plans, cls, row, nth, &first);
+  if (cls == 6) k = RecordOfRow(s.Others, cls, row, nth, &first);
+  // A row no record gives without a naming value is the management file's
+  // own (its software, the file unread).
+  if (k < 0 && row[1].empty()) {
     t.Exact = management;
     return t;
   }
-  int k = -1;
-  DeliveryStore& s = view.Store();
-  if (cls == 2) k = RecordOfRow(s.Meetings, cls, row, nth);
-  if (cls == 3) k = RecordOfRow(s.Plans, cls, row, nth);
-  if (cls == 6) k = RecordOfRow(s.Others, cls, row, nth);
+  if (k < 0) k = first;
   TTreeItem* record = k >= 0 ? ChildByNumber(view, classItem, nlRecord, k) : nullptr;
   if (!record) return t;
   t.Item = record;
