@@ -891,7 +891,7 @@ void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   if (sameSelection) tvwKKT->verticalScrollBar()->setValue(keep->Scroll);
   statusBar()->clearMessage();
   lblStatus->clear();
-  UpdateDeliveryCheckCommand();
+  UpdateDeliveryCommands();
   lblEdition->setText(QCoreApplication::translate("TfrmMain", "要領: %1")
                           .arg(Q(EditionText(DeliveryEdition(model_->View.MediaFolder())))));
   QApplication::restoreOverrideCursor();
@@ -1122,7 +1122,7 @@ void TfrmMain::OfferSiblingMedia(const QString& folder) {
 
 void TfrmMain::ShowStartHint() {
   SetCaption();
-  UpdateDeliveryCheckCommand();
+  UpdateDeliveryCommands();
   ShowPane(pnlStart);
   UpdatePrevNext();
   UpdatePhotoCommand();
@@ -1164,11 +1164,15 @@ void TfrmMain::miFileCheckClick() {
                   : QCoreApplication::translate("TfrmMain", "%1件の不整合が見つかりました。").arg(n)));
 }
 
-void TfrmMain::UpdateDeliveryCheckCommand() {
+void TfrmMain::UpdateDeliveryCommands() {
   // Without a delivery there is no folder to check or to show.
   const bool open = !model_->View.MediaFolder().empty();
   miFileCheck->setEnabled(open);
   miProgExplorer->setEnabled(open);
+  UpdateDeliveryCheckCommand();
+}
+
+void TfrmMain::UpdateDeliveryCheckCommand() {
   miFileDeliveryCheck->setVisible(miFileCheck->isVisible());
   miFileDeliveryCheck->setEnabled(miFileCheck->isEnabled() && !deliveryCheckRunning_);
 }

@@ -140,6 +140,9 @@ class TfrmMain : public QMainWindow {
   // "中止" stops the check: the findings made so far are shown as such.
   void miFileDeliveryCheckClick();
   void UpdateDeliveryCheckCommand();
+  // The commands that work on the delivery open (データチェック, 電子納品チェック,
+  // エクスプローラ): enabled only while one is.
+  void UpdateDeliveryCommands();
   void miEditPrevClick(bool next);
   void SortClick(int cls, int mode);
   void UpdateSortMenus();

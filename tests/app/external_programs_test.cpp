@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QUrl>
 #include <QElapsedTimer>
 #include <QFile>
@@ -102,6 +103,13 @@ class TUrlCatcher : public QObject {
 };
 
 TEST_F(ExternalProgramsTest, TheFileManagerOpensOnTheDeliveryFolder) {
+  // The desktop has a file manager (the user's data folder is the tests' own).
+  const QString apps = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications";
+  QDir().mkpath(apps);
+  QFile entry(apps + "/files.desktop");
+  ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+  entry.write("[Desktop Entry]\nType=Application\nName=Files\nExec=files %U\nMimeType=inode/directory;\n");
+  entry.close();
   TUrlCatcher catcher;
   QDesktopServices::setUrlHandler("file", &catcher, "Open");
   auto w = Open();

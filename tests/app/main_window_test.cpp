@@ -323,24 +323,37 @@ TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
   EXPECT_GT(marked, 0);
   // Selecting a missing file: with every medium of the delivery loaded there
   // is no medium to insert, the file is missing from the delivery.
+  // The pane says so in place of the preview; no box is shown.
   ASSERT_TRUE(v.AllMediaLoaded());
+  auto note = [](TfrmMain& win) {
+    for (QLabel* l : win.findChildren<QLabel*>("lblMissingFile"))
+      if (l->isVisible()) return l->text().toStdString();
+    return std::string();
+  };
   prompts.Shown.clear();
+  bool selected = false;
   v.Tree().ForEach([&](TTreeItem* i) {
-    if (prompts.Shown.empty() && i->ImageIndex() == imgFileMissing) w->SelectItem(i);
+    if (!selected && i->ImageIndex() == imgFileMissing) w->SelectItem(i), selected = true;
   });
-  ASSERT_EQ(prompts.Shown.size(), 1u);
-  EXPECT_EQ(prompts.Shown[0].Text, "このファイルは納品データの中にありません。");
-  // With a medium still to come, the message asks for it.
+  ASSERT_TRUE(selected);
+  EXPECT_TRUE(prompts.Shown.empty());
+  EXPECT_EQ(note(*w).rfind("このファイルは納品データの中にありません。", 0), 0u) << note(*w);
+  // With a medium still to come, the note asks for it.
   auto first = Open(Sample("multi/MEDIA1"));
   TMdlTreeView& v1 = first->Model().View;
   EXPECT_FALSE(v1.AllMediaLoaded());
-  prompts.Shown.clear();
+  prompts.Shown.clear();  // the offer of the media beside it
+  selected = false;
   v1.Tree().ForEach([&](TTreeItem* i) {
     TMdlTreeItemData* d = v1.NodeData(i);
-    if (prompts.Shown.empty() && (i->ImageIndex() == imgFileMissing || (d && !d->Exists))) first->SelectItem(i);
+    if (!selected && (i->ImageIndex() == imgFileMissing || (d && !d->Exists))) first->SelectItem(i), selected = true;
   });
-  ASSERT_EQ(prompts.Shown.size(), 1u);
-  EXPECT_NE(prompts.Shown[0].Text.find("メディアを挿入し、更新(F5)を行ってください。"), std::string::npos);
+  ASSERT_TRUE(selected);
+  EXPECT_TRUE(prompts.Shown.empty());
+  EXPECT_NE(note(*first).find("メディアを挿入し、更新(F5)を行ってください。"), std::string::npos) << note(*first);
+  // A file that is there shows its preview again, not the note.
+  first->SelectItem(Class(*first, 1)->Item(0)->Item(0));
+  EXPECT_EQ(note(*first), "");
 }
 
 }  // namespace
