@@ -352,7 +352,14 @@ TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
   EXPECT_TRUE(prompts.Shown.empty());
   EXPECT_NE(note(*first).find("メディアを挿入し、更新(F5)を行ってください。"), std::string::npos) << note(*first);
   // A file that is there shows its preview again, not the note.
-  first->SelectItem(Class(*first, 1)->Item(0)->Item(0));
+  selected = false;
+  v1.Tree().ForEach([&](TTreeItem* i) {
+    TMdlTreeItemData* d = v1.NodeData(i);
+    if (!selected && v1.NodeLevel(i) == nlFile && v1.NodeClass(i) == 2 && i->ImageIndex() != imgFileMissing && d &&
+        d->Exists)
+      first->SelectItem(i), selected = true;
+  });
+  ASSERT_TRUE(selected);
   EXPECT_EQ(note(*first), "");
 }
 
