@@ -124,8 +124,12 @@ bool Preview(TMdlTreeView& model, const TTreeItem* item, QWidget* container, TPr
 
 QString MissingFileNote(const TMdlTreeView& model, const TTreeItem* item) {
   const TMdlTreeItemData* d = model.NodeData(item);
-  const bool elsewhere = d && !d->Exists;
   const bool nowhere = item && item->ImageIndex() == imgFileMissing;
+  // Found when its medium was read, but gone since (a disc taken out of
+  // its drive, a folder emptied): its medium is to be inserted again.
+  const bool gone = d && d->Exists && !nowhere && model.NodeLevel(item) == nlFile && d->Media > 0 &&
+                    !FileExists(model.GetFileItem(item, 1));
+  const bool elsewhere = d && (!d->Exists || gone);
   if (!elsewhere && !nowhere) return QString();
   // With every medium loaded there is no other medium to insert: the file
   // is missing from the delivery.

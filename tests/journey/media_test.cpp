@@ -10,6 +10,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 
 #include "app/kkt_tree_model.h"
@@ -71,6 +72,23 @@ TEST_P(JourneyMedia, FilesOfEveryMediumOnDiskOpenWithoutAPrompt) {
     // The tree marks none of them as missing.
     EXPECT_FALSE(w.TreeModel()->MissingMark(j.Item(f.Path))) << f.File;
   }
+  EXPECT_TRUE(j.Prompts.Shown.empty());
+}
+
+TEST_P(JourneyMedia, AMediumTakenAwayIsAskedForInThePane) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("multi/MEDIA1"), d / "MEDIA1");
+  test::CopyTree(test::SamplePath("multi/MEDIA2"), d / "MEDIA2");
+  test::TJourney j(GetParam().Lang);
+  TfrmMain& w = j.Open({QString::fromStdString(d / "MEDIA1"), QString::fromStdString(d / "MEDIA2")});
+  std::filesystem::remove_all(d / "MEDIA1");  // the first disc taken out
+  j.Click({"打合せ簿", "提出(施工管理)", "0001_01.PDF"});
+  QString insert = QCoreApplication::translate(
+                       "TfrmMain",
+                       "現在挿入されているメディアにファイルがありません。\n\r%1番目のメディアを挿入し、更新(F5)を行ってください。")
+                       .arg(1);
+  insert.remove(QLatin1Char('\r'));
+  EXPECT_TRUE(ShownMissingNote(w).startsWith(insert)) << ShownMissingNote(w).toStdString();
   EXPECT_TRUE(j.Prompts.Shown.empty());
 }
 
