@@ -5,6 +5,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QFile>
+#include <QPdfDocument>
+#include <QPdfSelection>
+#include <QStyledItemDelegate>
 #include <QImage>
 #include <QPainter>
 #include <QLabel>
@@ -19,6 +23,7 @@
 
 #include "check/viewer_model.h"
 #include "components/preview_view.h"
+#include "panes/delivery_check.h"
 #include "panes/photo_view.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
@@ -331,6 +336,109 @@ TEST_F(PhotoViewTest, TheCheckListJumpsToItsPhoto) {
   EXPECT_TRUE(view->FullShown());
   EXPECT_TRUE(view->pvwPhoto->CurrentPath().endsWith("P0000099.JPG"));
   EXPECT_EQ(view->pvwPhoto->RendererKind(), "image");
+}
+
+// Photos with findings carry a red mark on their thumbnail (photo 2 is a
+// sound JPEG, red on its left and blue on its right); the findings
+// are written as CSV and PDF as the delivery check writes its own (never
+// into the delivery); a path in the details is shortened in its middle.
+TEST_F(PhotoViewTest, FindingsMarkThumbnailsAndAreWrittenAsTheDeliveryChecksAre) {
+  const std::string folder = WriteDelivery(PhotoXml(Photos()));
+  Open(folder);
+  ASSERT_FALSE(view->Findings().empty());
+  ASSERT_TRUE(test::WaitUntil([&] { return view->Loader()->Pending() == 0; }));
+  // The top right corner of a thumbnail's box: red for a photo with
+  // findings (5, a missing file; 9, no image), not for a sound one (2).
+  auto corner = [&](const std::string& serial) {
+    const QModelIndex index = view->ListModel()->index(view->ListModel()->RowOf(RecordOf(serial)));
+    view->lvwPhotos->scrollTo(index);
+    QApplication::processEvents();
+    const QRect cell = view->lvwPhotos->visualRect(index);
+    const QImage shot = view->lvwPhotos->viewport()->grab(cell).toImage();
+    // The box (160 x 120) is centred in the cell, 6 pixels below its top;
+    // the mark sits in its top right corner. Strong red pixels there.
+    const int right = (shot.width() - 160) / 2 + 159;
+    int red = 0;
+    // (Inside the border a missing file's card draws in red.)
+    for (int y = 6 + 4; y < 30; ++y)
+      for (int x = right - 40; x <= right - 4; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        red += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+      }
+    return red > 20;
+  };
+  // Every photo of the fixture has findings (64 x 48 is below the pixels
+  // asked for); without them, no mark.
+  EXPECT_TRUE(corner("5"));
+  EXPECT_TRUE(corner("9"));
+  EXPECT_TRUE(corner("2"));
+  view->ListModel()->SetFindingCounts({});
+  EXPECT_FALSE(corner("2"));
+  EXPECT_FALSE(corner("5"));
+
+  // CSV and PDF beside the delivery, never in it.
+  QString asked;
+  TfrmDeliveryCheck::AskSavePath = [&](QWidget*, const QString&, const QString&, const QString&) { return asked; };
+  asked = QString::fromStdString(folder + "PHOTO/checks.csv");
+  ASSERT_TRUE(view->tlbChecksCsv->isEnabled());
+  view->tlbChecksCsv->click();
+  EXPECT_FALSE(QFile::exists(asked));
+  ASSERT_EQ(prompts.Shown.size(), 1u);
+  EXPECT_EQ(prompts.Shown[0].Icon, MsgIcon::Warning);
+  asked = QString::fromStdString(dir / "checks.csv");
+  view->tlbChecksCsv->click();
+  QFile csv(asked);
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), static_cast<int>(view->Findings().size()) + 1);
+  EXPECT_TRUE(lines[0].endsWith(QStringLiteral("重要度,メディア,ファイル・フォルダ,規則,内容")));
+  // A stray photo by its path in its medium, as the delivery check names files.
+  EXPECT_TRUE(lines.filter(QStringLiteral(",PHOTO/PIC/P0000099.JPG,")).size() == 1) << lines.join('\n').toStdString();
+  asked = QString::fromStdString(dir / "checks.pdf");
+  view->tlbChecksPdf->click();
+  QPdfDocument pdf;
+  ASSERT_EQ(pdf.load(asked), QPdfDocument::Error::None);
+  const QString page = pdf.getAllText(0).text();
+  EXPECT_TRUE(page.contains(QStringLiteral("写真チェック結果"))) << page.left(200).toStdString();
+  EXPECT_FALSE(page.contains(QStringLiteral("電子納品チェック結果")));
+  TfrmDeliveryCheck::AskSavePath = nullptr;
+
+  // The photo's file in the details: shortened in the middle, so that its
+  // name stays in sight, where the other values end in "…".
+  ASSERT_TRUE(view->ShowRecord(RecordOf("1")));
+  int fileRow = -1;
+  for (int r = 0; r < view->tblDetails->rowCount(); ++r)
+    if (view->tblDetails->item(r, 1)->text().endsWith(QStringLiteral("P0000001.JPG"))) fileRow = r;
+  ASSERT_GE(fileRow, 0);
+  const QModelIndex path = view->tblDetails->model()->index(fileRow, 1);
+  auto paint = [&](QAbstractItemDelegate* delegate, Qt::TextElideMode mode) {
+    QStyleOptionViewItem option;
+    option.initFrom(view->tblDetails->viewport());
+    option.rect = QRect(0, 0, 140, 20);
+    option.textElideMode = mode;
+    option.features = QStyleOptionViewItem::WrapText;
+    QImage image(140, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    delegate->paint(&painter, option, path);
+    return image;
+  };
+  QStyledItemDelegate plain;
+  const QImage shown = paint(view->tblDetails->itemDelegate(), Qt::ElideRight);
+  EXPECT_NE(shown, paint(&plain, Qt::ElideRight));
+  // As the plain delegate draws it on one line, shortened in the middle.
+  {
+    QStyleOptionViewItem option;
+    option.initFrom(view->tblDetails->viewport());
+    option.rect = QRect(0, 0, 140, 20);
+    option.textElideMode = Qt::ElideMiddle;
+    QImage image(140, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    plain.paint(&painter, option, path);
+    painter.end();
+    EXPECT_EQ(shown, image);
+  }
 }
 
 // The full view: Enter on the grid opens it, the arrow keys (and Home, End)
