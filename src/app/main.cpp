@@ -27,6 +27,7 @@
 #include "panes/xml_err.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
+#include "platform/paths.h"
 #include "platform/tempfs.h"
 
 namespace {
@@ -57,6 +58,20 @@ int main(int argc, char** argv) {
     if (a == "--version") {
       std::printf("dlvrview %s\n", DLVR_VERSION);
       return 0;
+    }
+  }
+  // Two folders holding one medium of a delivery (a copy beside the
+  // original, say) cannot both be that medium: the user is to choose.
+  {
+    std::vector<std::string> folders;
+    for (int i = 1; i < argc; ++i) {
+      const std::string a = argv[i];
+      folders.push_back(dlvr::FileExists(a) ? dlvr::DeliveryFolderOf(a) : a);
+    }
+    if (const auto twice = dlvr::FindRepeatedMedium(folders)) {
+      std::fprintf(stderr, "dlvrview: medium %d of the delivery is in two folders: %s and %s\n", twice->MediaNo,
+                   twice->First.c_str(), twice->Second.c_str());
+      return 2;
     }
   }
   QApplication app(argc, argv);
@@ -96,17 +111,6 @@ int main(int argc, char** argv) {
   for (int i = 1; i < args.size(); ++i)
     if (QFileInfo(args[i]).isFile())
       args[i] = QString::fromStdString(dlvr::DeliveryFolderOf(args[i].toStdString()));
-  // Two folders holding one medium of a delivery (a copy beside the
-  // original, say) cannot both be that medium: the user is to choose.
-  {
-    std::vector<std::string> folders;
-    for (int i = 1; i < args.size(); ++i) folders.push_back(args[i].toStdString());
-    if (const auto twice = dlvr::FindRepeatedMedium(folders)) {
-      std::fprintf(stderr, "dlvrview: medium %d of the delivery is in two folders: %s and %s\n", twice->MediaNo,
-                   twice->First.c_str(), twice->Second.c_str());
-      return 2;
-    }
-  }
   int status = 0;
   {
     dlvr::TfrmMain window(args.size() > 1 ? args[1] : QString());

@@ -186,6 +186,17 @@ TEST(Viewer, HelpAndVersionAnswerWithoutAWindow) {
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     EXPECT_TRUE(out.startsWith(std::string(arg) == "--help" ? "usage: dlvrview" : "dlvrview ")) << arg << out.toStdString();
   }
+  // Two folders of one medium: which is the delivery is the user's to say.
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "copy");
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(DLVR_VIEWER_PATH), {Sample("clean"), QString::fromStdString(d / "copy")});
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_EQ(p.exitCode(), 2);
+  const QString err = QString::fromUtf8(p.readAllStandardError());
+  EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains(Sample("clean")) && err.contains(QString::fromStdString(d / "copy"))) << err.toStdString();
 }
 #endif
 
