@@ -423,6 +423,7 @@ void TFindingList::SetGrouped(bool grouped) {
   const int current = CurrentFinding();
   model_->SetGrouped(grouped);
   tvwFindings->setRootIsDecorated(grouped);
+  FitColumns();
   const QHeaderView* h = tvwFindings->header();
   if (h->sortIndicatorSection() >= 0) proxy_->sort(h->sortIndicatorSection(), h->sortIndicatorOrder());
   SpanGroups();
@@ -510,8 +511,8 @@ void TFindingList::FitColumns() {
       widths[static_cast<std::size_t>(model_->Columns().Severity)] =
           std::max(widths[static_cast<std::size_t>(model_->Columns().Severity)], bm.horizontalAdvance(name) + pad);
   }
-  // The first column also holds the group rows' branch mark.
-  widths[0] += tvwFindings->indentation();
+  // Grouped, the first column also holds the branch marks.
+  if (model_->Grouped()) widths[0] += tvwFindings->indentation();
   QHeaderView* h = tvwFindings->header();
   int others = 0;
   for (int c = 0; c < columns; ++c) {
