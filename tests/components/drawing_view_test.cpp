@@ -530,6 +530,9 @@ TEST(DrawingView, PdfOfferedUnderTheDrawingsOwnNameInTheLastFolder) {
   ASSERT_EQ(offered.size(), 2);
   EXPECT_EQ(QFileInfo(offered[1]).absolutePath(), QFileInfo(out).absoluteFilePath());
   EXPECT_EQ(QFileInfo(offered[1]).fileName(), QStringLiteral("D0PL001Z.pdf"));
+  // A folder gone since is not offered.
+  ASSERT_TRUE(QDir(out).removeRecursively());
+  EXPECT_TRUE(QFileInfo(QFileInfo(view.SuggestedPdfPath()).absolutePath()).isDir()) << view.SuggestedPdfPath().toStdString();
 }
 
 // Measuring (and zooming to a rectangle) ends when another drawing is shown,
@@ -555,7 +558,11 @@ TEST(DrawingView, LongTitleBlockValuesWrap) {
   for (UiLanguage lang : {UiLanguage::Japanese, UiLanguage::English}) {
     InstallUiTranslations(lang);
     ViewFixture f;
-    const std::string value = "市道1号線外2路線道路改良工事及び舗装補修工事（その2）第3工区";
+    // A drawing with a short value, then one with the same names and a long one.
+    f.drawing->Attributes = {{"工事名", "改良工事"}, {"尺度", "1:500"}};
+    f.view.SetDrawing(f.drawing, QStringLiteral("road.p21"));
+    QApplication::processEvents();
+    const std::string value = "市道1号線外2路線道路改良工事及び舗装補修工事（その2）第3工区、橋梁下部工及び付帯工";
     f.drawing->Attributes = {{"工事名", value}, {"尺度", "1:500"}};
     f.view.SetDrawing(f.drawing, QStringLiteral("road.p21"));
     QApplication::processEvents();
@@ -567,10 +574,12 @@ TEST(DrawingView, LongTitleBlockValuesWrap) {
     const int width = title->columnWidth(1);
     const QRect needed = title->fontMetrics().boundingRect(QRect(0, 0, width - 8, 10000), Qt::TextWordWrap,
                                                            item->text());
-    ASSERT_GT(title->fontMetrics().horizontalAdvance(item->text()), width);  // the value is longer than its column
+    ASSERT_GT(title->fontMetrics().horizontalAdvance(item->text()), 2 * width);  // three lines or more
     EXPECT_GE(title->rowHeight(0), needed.height());
-    // Neither column reaches past the table's edge.
+    // Neither column reaches past the table's edge, and the values have
+    // the larger part.
     EXPECT_LE(title->columnViewportPosition(1) + width, title->viewport()->width());
+    EXPECT_GE(width, title->columnWidth(0));
     EXPECT_EQ(title->item(0, 0)->toolTip(), title->item(0, 0)->text());
   }
   InstallUiTranslations(UiLanguage::Japanese);
