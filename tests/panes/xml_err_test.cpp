@@ -15,8 +15,12 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <functional>
+
 #include "check/data_check.h"
 #include "check/viewer_model.h"
+#include "components/ext_registry.h"
+#include "panes/delivery_check.h"
 #include "panes/xml_err.h"
 #include "support/fixtures.h"
 
@@ -69,6 +73,47 @@ TEST(XmlErrTest, WindowIsSizeable) {
   EXPECT_EQ(w.minimumHeight(), 276);
   EXPECT_GT(w.maximumHeight(), 276);
   EXPECT_GT(w.maximumWidth(), w.minimumWidth());
+}
+
+// Both finding windows keep the size and place the user gave them for the
+// next one; Escape closes them.
+TEST(XmlErrTest, FindingWindowsKeepTheirPlacement) {
+  struct Case {
+    const char* Key;
+    std::function<QWidget*(QWidget* owner)> Show;
+  };
+  ScriptedPrompts prompts;
+  TViewerModel m;
+  m.View.ErrorList = {{"A", "S", "F", "i", "x"}};
+  const Case cases[] = {
+      {"WinPos\\frmXMLErr", [&](QWidget* owner) -> QWidget* { return TfrmXMLErr::ShowErrors(owner, m.View); }},
+      {"WinPos\\frmDeliveryCheck",
+       [&](QWidget* owner) -> QWidget* {
+         return TfrmDeliveryCheck::ShowFindings(owner, {{TSeverity::Error, "1", "A", "r", "x"}}, {});
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Key);
+    TExtRegistry placement;
+    placement.SetSection(QString::fromLatin1(c.Key));
+    placement.WriteInteger("Width", 0);  // nothing usable stored
+    QWidget owner;
+    QPointer<QWidget> w = c.Show(&owner);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->resize(700, 333);
+    QApplication::processEvents();
+    QTest::keyClick(w, Qt::Key_Escape);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull()) << "Escape closes the window";
+    EXPECT_EQ(placement.ReadInteger("Width", 0), 700);
+    EXPECT_EQ(placement.ReadInteger("Height", 0), 333);
+    QPointer<QWidget> again = c.Show(&owner);
+    ASSERT_TRUE(again);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(again));
+    EXPECT_EQ(again->size(), QSize(700, 333));
+    again->close();
+  }
 }
 
 TEST(XmlErrTest, RowsAreNumberedOnePerError) {
