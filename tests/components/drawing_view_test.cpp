@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPdfDocument>
+#include <QPrinter>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -503,6 +504,22 @@ TEST(DrawingView, PrintedAndExportedOnWhitePaper) {
   const QImage printed = doc.render(0, QSize(60 * kPxPerMm, 40 * kPxPerMm)).convertToFormat(QImage::Format_RGB32);
   EXPECT_TRUE(Near(printed.pixelColor(Px(30, 20)), Qt::white));
   EXPECT_TRUE(Near(printed.pixelColor(Px(30, 35)), QColor(255, 0, 0)));
+
+  // Printed (on a printer writing PDF): a white page, the sheet on it too.
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(tmp / "printed.pdf"));
+  ASSERT_TRUE(f.view.PrintTo(printer));
+  QPdfDocument printedDoc;
+  ASSERT_EQ(printedDoc.load(printer.outputFileName()), QPdfDocument::Error::None);
+  // What is not painted is the paper.
+  QImage page(297, 210, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  QPainter(&page).drawImage(0, 0, printedDoc.render(0, page.size()));
+  long white = 0;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) white += qGray(page.pixel(x, y)) >= 235;
+  EXPECT_GT(double(white) / (page.width() * page.height()), 0.95);
 }
 
 // The PDF command offers the drawing's own name (not its preview copy's)
