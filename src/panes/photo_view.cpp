@@ -677,8 +677,9 @@ bool TfrmPhotoView::ShowPhotoFile(const QString& relativePath, int medium) {
     pendingMedium_ = medium;
     return false;
   }
-  pendingPhoto_.clear();
+  // (`relativePath` may be the pending path itself: read before it goes.)
   const std::string wanted = relativePath.toStdString();
+  pendingPhoto_.clear();
   const std::size_t slash = wanted.find_last_of('/');
   const std::string name = slash == std::string::npos ? wanted : wanted.substr(slash + 1);
   // The file's path ends in the path asked for, on its medium.

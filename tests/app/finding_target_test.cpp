@@ -69,6 +69,8 @@ TEST_F(FindingTargetTest, DataCheckRowsLeadToTheirRecordFileOrDrawing) {
        "打合せ簿 > 提出(出来形管理)", true},
       {"an original file", {"打合せ簿管理", "協議", "0003_01.pdf", "打合せ簿オリジナルファイル名", ""}, 0,
        "打合せ簿 > 協議(工程管理) > 0003_01.pdf", true},
+      {"a later original file of its record", {"打合せ簿管理", "協議", "0008_02.PDF", "オリジナルファイル内容", ""}, 0,
+       "打合せ簿 > 協議(原価管理) > 0008_02.PDF", true},
       {"a record without a name", {"施工計画書管理", "", "PLAN.XML", "施工計画書名称", ""}, 0, "施工計画書 > ", true},
       {"a record of the other documents", {"その他管理", "工事履行報告書（１０月分）", "OTHRS.XML", "資料名", ""}, 0,
        "その他 > 工事履行報告書（１０月分）", true},

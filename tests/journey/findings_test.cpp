@@ -1,7 +1,8 @@
 // Journeys through the finding lists: the data check and the delivery check
 // of the sample with mistakes open beside the main window, which stays
 // usable; the inspector sorts a list, narrows it by a text and presses
-// Enter on a finding, and the main window shows that finding's file.
+// Enter on a finding, and the main window shows that finding's file (a
+// photo's in the photo window).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -19,8 +20,10 @@
 #include "components/finding_list.h"
 #include "model/doc_tree.h"
 #include "panes/delivery_check.h"
+#include "panes/photo_view.h"
 #include "panes/xml_err.h"
 #include "support/journey.h"
+#include "support/wait.h"
 
 namespace dlvr {
 namespace {
@@ -156,6 +159,21 @@ TEST_P(JourneyFindings, TheDeliveryCheckListSortsFiltersAndShowsAFindingsFile) {
   EXPECT_EQ(TreeRow(w), QString::fromStdString(w.Model().View.FindClassNode(2)->Caption()));
   EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("MEET/ORG/Thumbs.db")))
       << w.statusBar()->currentMessage().toStdString();
+
+  // A photo's finding opens the photo window on that photo.
+  filter->clear();
+  QTest::keyClicks(filter, QStringLiteral("P0000006"));
+  QTest::keyClick(filter, Qt::Key_Return);
+  ASSERT_GE(window->List->ShownRows(), 1);
+  view->setCurrentIndex(view->model()->index(0, 0));
+  QTest::keyClick(view, Qt::Key_Return);
+  ASSERT_TRUE(w.frmPhotoView);
+  ASSERT_TRUE(test::WaitUntil([&] { return !w.frmPhotoView->Busy(); }));
+  EXPECT_TRUE(w.frmPhotoView->isVisible());
+  const QModelIndex photo = w.frmPhotoView->lvwPhotos->currentIndex();
+  ASSERT_TRUE(photo.isValid());
+  EXPECT_TRUE(photo.data(Qt::ToolTipRole).toString().contains(QStringLiteral("P0000006.JPG")))
+      << photo.data(Qt::ToolTipRole).toString().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, JourneyFindings, ::testing::Values(test::kJourneyJapanese, test::kJourneyEnglish),
