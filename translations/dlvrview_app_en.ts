@@ -160,6 +160,10 @@
         <source>用紙 %1 (%2 × %3 mm)、図形 %4 個</source>
         <translation>Sheet %1 (%2 × %3 mm), %4 shapes</translation>
     </message>
+    <message>
+        <source>納品データのフォルダには書き出せません: %1</source>
+        <translation>Nothing is written into the delivery's folders: %1</translation>
+    </message>
 </context>
 <context>
     <name>TFindDialog</name>

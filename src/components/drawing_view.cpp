@@ -35,6 +35,7 @@
 
 #include "components/drawing_render.h"
 #include "components/ext_registry.h"
+#include "components/write_guard.h"
 #include "platform/translate.h"
 
 namespace dlvr {
@@ -106,6 +107,8 @@ struct TDrawingView::Impl {
   QLabel* note = nullptr;
   QLabel* status = nullptr;
   QListWidget* layers = nullptr;
+  // Where the PDF command never writes.
+  QStringList deliveryFolders;
   TTitleBlockTable* title = nullptr;
   QToolButton* zoomRect = nullptr;
   QToolButton* measure = nullptr;
@@ -699,6 +702,8 @@ QString TDrawingView::SuggestedPdfPath() const {
   return QDir(folder).filePath(QFileInfo(d_->origin).completeBaseName() + QStringLiteral(".pdf"));
 }
 
+void TDrawingView::SetDeliveryFolders(const QStringList& folders) { d_->deliveryFolders = folders; }
+
 bool TDrawingView::ExportPdfAsked() {
   if (!d_->scene) return false;
   const QString caption = QCoreApplication::translate("TDrawingView", "PDF 出力");
@@ -707,6 +712,10 @@ bool TDrawingView::ExportPdfAsked() {
   const QString file = AskSavePath ? AskSavePath(this, caption, suggested, filter)
                                    : QFileDialog::getSaveFileName(this, caption, suggested, filter);
   if (file.isEmpty()) return false;
+  if (PathInsideFolders(file, d_->deliveryFolders + QStringList{QFileInfo(Origin()).absolutePath()})) {
+    d_->status->setText(QCoreApplication::translate("TDrawingView", "納品データのフォルダには書き出せません: %1").arg(file));
+    return false;
+  }
   if (!ExportPdf(file)) {
     d_->status->setText(QCoreApplication::translate("TDrawingView", "PDF を書き込めませんでした: %1").arg(file));
     return false;

@@ -75,8 +75,12 @@ class TDrawingView : public QWidget {
   // folder of the last export (kept in the settings; the user's documents
   // folder before the first). "" when nothing is shown.
   QString SuggestedPdfPath() const;
+  // The folders of the delivery the drawing comes from: the PDF command
+  // never writes into them (nor into the drawing's own folder).
+  void SetDeliveryFolders(const QStringList& folders);
   // The PDF command: asks for the file (AskSavePath), writes it and keeps
-  // its folder for the next export. False when nothing was written.
+  // its folder for the next export. False when nothing was written (a file
+  // inside the delivery is refused with a message in the status line).
   bool ExportPdfAsked();
 
   // The file chosen to write to ("" when none); the save dialog unless a

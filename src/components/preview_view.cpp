@@ -662,6 +662,7 @@ void TPreviewView::Impl::StartDrawing(const QString& file) {
   kind = QStringLiteral("blank");
   stack->setCurrentWidget(blankPage);
   drawing->Open(file, origin);
+  drawing->SetDeliveryFolders(sandboxFolders);
 }
 
 void TPreviewView::Impl::DrawingLoaded(const QString& file) {

@@ -21,6 +21,7 @@
 #include "check/report_layout.h"
 #include "components/drawing_canvas.h"
 #include "components/form_control.h"
+#include "components/write_guard.h"
 #include "panes/list_window.h"
 #include "delivery/prompts.h"
 #include "platform/translate.h"
@@ -63,11 +64,6 @@ QString CsvField(QString s) {
     return s;
   s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
   return QLatin1Char('"') + s + QLatin1Char('"');
-}
-
-QString CanonicalOrClean(const QString& path) {
-  const QString canonical = QFileInfo(path).canonicalFilePath();
-  return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
 }
 
 }  // namespace
@@ -216,16 +212,7 @@ QByteArray TfrmDeliveryCheck::FindingsCsv(const std::vector<TFinding>& findings)
 }
 
 bool TfrmDeliveryCheck::InsideFolders(const QString& path, const QStringList& folders) {
-  // The folder the file goes into, as it is reached on disk.
-  const QString target = CanonicalOrClean(QFileInfo(path).absolutePath());
-  for (const QString& folder : folders) {
-    if (folder.isEmpty()) continue;
-    QString f = CanonicalOrClean(folder);
-    if (target == f) return true;
-    if (!f.endsWith(QLatin1Char('/'))) f += QLatin1Char('/');
-    if (target.startsWith(f)) return true;
-  }
-  return false;
+  return PathInsideFolders(path, folders);
 }
 
 QString TFindingExport::Title() const {

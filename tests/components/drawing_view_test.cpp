@@ -547,6 +547,15 @@ TEST(DrawingView, PdfOfferedUnderTheDrawingsOwnNameInTheLastFolder) {
   ASSERT_EQ(offered.size(), 2);
   EXPECT_EQ(QFileInfo(offered[1]).absolutePath(), QFileInfo(out).absoluteFilePath());
   EXPECT_EQ(QFileInfo(offered[1]).fileName(), QStringLiteral("D0PL001Z.pdf"));
+  // Never into the delivery: its folders, or the drawing's own folder.
+  const QString delivery = QString::fromStdString(tmp.MakeDir("delivery/DRAWINGS"));
+  view.SetDeliveryFolders({QString::fromStdString(tmp / "delivery")});
+  for (const QString& target : {delivery + QStringLiteral("/D0PL001Z.pdf"), QFileInfo(origin).absolutePath() + "/x.pdf"}) {
+    TDrawingView::AskSavePath = [&](QWidget*, const QString&, const QString&, const QString&) { return target; };
+    EXPECT_FALSE(view.ExportPdfAsked()) << target.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target)) << target.toStdString();
+  }
+  TDrawingView::AskSavePath = nullptr;
   // A folder gone since is not offered.
   ASSERT_TRUE(QDir(out).removeRecursively());
   EXPECT_TRUE(QFileInfo(QFileInfo(view.SuggestedPdfPath()).absolutePath()).isDir()) << view.SuggestedPdfPath().toStdString();
