@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -700,6 +701,8 @@ QWidget* TPreviewView::Impl::BuildPdfPage() {
   pageBox->setKeyboardTracking(false);
   pageBox->setAlignment(Qt::AlignCenter);
   pageBox->setToolTip(QCoreApplication::translate("TPreviewView", "ページ番号 (入力して Enter で移動)"));
+  // Enter goes to the page's top also when it is the page shown.
+  pageBox->installEventFilter(q);
   bar->addWidget(pageBox);
   nextPage = button("btnNextPage", QCoreApplication::translate("TPreviewView", "次のページ ▶"));
   bar->addStretch(1);
@@ -1386,6 +1389,16 @@ bool TPreviewView::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (event->type() == QEvent::Resize && d_->pdfView && watched == d_->pdfView->viewport()) d_->UpdateZoomBox();
+  if (event->type() == QEvent::KeyPress && watched == d_->pageBox) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      const QSignalBlocker block(d_->pageBox);
+      d_->pageBox->interpretText();
+      d_->JumpToPage(d_->pageBox->value() - 1);
+      d_->pageBox->selectAll();
+      return true;
+    }
+  }
   if (event->type() == QEvent::Resize && watched == d_->imageScroll->viewport() && d_->imageFit &&
       d_->kind == u"image")
     d_->UpdateImage();

@@ -126,6 +126,8 @@ TEST(FindWindowPlacement, StaysClearOfThePanesOrAtLeastThePreview) {
       {"room on the left only", {600, 0, 1320, 1080}, {900, 50, 1000, 1000}, {900, 500, 1000, 550}, Clear::Window},
       {"maximised, a wide tree", {0, 0, 1920, 1080}, {600, 50, 1320, 1030}, {600, 500, 1320, 580}, Clear::Panes},
       {"maximised, a narrow tree", {0, 0, 1920, 1080}, {300, 50, 1620, 1030}, {300, 540, 1620, 540}, Clear::Preview},
+      {"maximised, the preview at the top", {0, 0, 1920, 1080}, {300, 50, 1620, 1030}, {300, 50, 1620, 600},
+       Clear::Preview},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -200,10 +200,39 @@ TEST(PreviewView, PdfPageBoxKeysAndZoomsGoWhereTheyName) {
     EXPECT_EQ(box->text(), QStringLiteral("%1 / 3").arg(step.page + 1));
     if (step.check) step.check();
   }
+  // Zooming keeps the part of the page in the middle of the view there;
+  // the page's own number goes back to its top.
+  QScrollBar* down = pdf->verticalScrollBar();
+  typeInto(box, "2");
+  const int top2 = down->value();
+  down->setValue(top2 + pdf->viewport()->height() / 2);
+  auto middle = [down, pdf] {
+    const int h = pdf->viewport()->height();
+    return (down->value() + h / 2.0) / (down->maximum() + h);
+  };
+  const double before = middle();
+  click("btnPdfZoomIn");
+  EXPECT_NEAR(middle(), before, 0.01);
+  click("btnPdfZoomOut");
+  EXPECT_NEAR(middle(), before, 0.01);
+  typeInto(box, "2");
+  EXPECT_EQ(down->value(), top2);
+  EXPECT_EQ(box->text(), "2 / 3");
+
   // Fitted, the box tells the zoom the view chose.
   click("btnPdfFitWidth");
   const double screen = pdf->screen()->logicalDotsPerInch() / 72.0;
   EXPECT_EQ(zoom->currentText(), QStringLiteral("%1%").arg(qRound(100.0 * fitted / (595 * screen))));
+
+  // A one-page file goes back to its top too.
+  Shown(view).Navigate(Sample("PLAN/ORG/P001_01.PDF"));
+  pdf = Child<QPdfView>(view, "PdfView");
+  pdf->verticalScrollBar()->setValue(pdf->verticalScrollBar()->maximum());
+  ASSERT_GT(pdf->verticalScrollBar()->value(), 0);
+  pdf->setFocus();
+  QTest::keyClick(pdf, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(pdf->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(box->text(), "1 / 1");
 }
 
 TEST(PreviewView, JpegAndTiffShowTheirPixelSize) {
