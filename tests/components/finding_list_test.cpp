@@ -113,6 +113,10 @@ TEST_F(FindingListTest, TheFilterRowLeavesWhatItAsksFor) {
   more.push_back(Row(1, "3", "X", "名前", "y"));
   list.SetRows(more);
   EXPECT_EQ(Shown(list), (std::vector<int>{0, 3, 5}));
+  // Rules in the order they first come, media by number.
+  list.SetRows({Row(0, "10", "a", "zz", "x"), Row(0, "9", "b", "a", "y")});
+  EXPECT_EQ(list.cbxRule->itemData(1).toString(), "zz");
+  EXPECT_EQ(list.cbxMedium->itemData(1).toString(), "9");
 }
 
 TEST_F(FindingListTest, AHeaderClickSortsAscendingThenDescendingThenAsGiven) {
@@ -155,6 +159,8 @@ TEST_F(FindingListTest, GroupsByRuleCountWhatTheFilterLeaves) {
   list.chkGroup->setChecked(true);
   const QAbstractItemModel* m = list.tvwFindings->model();
   ASSERT_EQ(m->rowCount(), 4);
+  EXPECT_TRUE(list.SelectFinding(0));
+  EXPECT_EQ(list.CurrentFinding(), 0);
   // In the order the rules first come, each with its count.
   EXPECT_EQ(list.ShownText(0, 0), "名前（2件）");
   EXPECT_EQ(list.ShownText(0, 1), "存在（1件）");
@@ -205,11 +211,13 @@ TEST_F(FindingListTest, EnterAndDoubleClickReportAFindingAndOpenAGroup) {
 
 TEST(FindingList, ErrorsReadOnLightAndDarkPalettes) {
   const QPalette saved = QApplication::palette();
-  for (const QPalette& palette : {saved, test::DarkPalette()}) {
+  // The list follows a palette changed while it is open.
+  TFindingList list;
+  list.SetColumns(Columns());
+  list.SetRows(Rows());
+  for (const QPalette& palette : {test::DarkPalette(), saved}) {
     QApplication::setPalette(palette);
-    TFindingList list;
-    list.SetColumns(Columns());
-    list.SetRows(Rows());
+    QApplication::processEvents();
     const QAbstractItemModel* m = list.tvwFindings->model();
     const QColor base = list.tvwFindings->palette().color(QPalette::Base);
     const QColor error = m->index(1, 0).data(Qt::ForegroundRole).value<QColor>();
