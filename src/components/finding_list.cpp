@@ -24,7 +24,7 @@ constexpr quintptr kTop = 0;
 
 // The rows whose texts size a column: all of a short list, else rows spread
 // evenly over it.
-constexpr int kSampledRows = 3000;
+constexpr int kSampledRows = 1000;
 // No column but the last grows beyond this many "0" characters.
 constexpr int kMostColumnChars = 60;
 
@@ -57,6 +57,11 @@ void TFindingModel::SetGrouped(bool grouped) {
 }
 
 void TFindingModel::Regroup() {
+  numbers_.clear();
+  if (columns_.Number >= 0) {
+    numbers_.reserve(rows_.size());
+    for (const TFindingRow& r : rows_) numbers_.push_back(r.Cells.value(columns_.Number).toLongLong());
+  }
   rules_.clear();
   members_.clear();
   const int rule = columns_.Rule;
@@ -128,7 +133,7 @@ QVariant TFindingModel::data(const QModelIndex& index, int role) const {
       return row.Cells.value(col);
     case SortRole:
       if (col == columns_.Severity) return row.Severity;
-      if (col == columns_.Number) return row.Cells.value(col).toLongLong();
+      if (col == columns_.Number) return NumberOf(finding);
       return row.Cells.value(col);
     case FindingRole:
       return finding;
@@ -210,7 +215,7 @@ bool TFindingProxy::lessThan(const QModelIndex& left, const QModelIndex& right) 
   const TFindingRow& rb = model_->Rows()[static_cast<std::size_t>(b)];
   const int col = left.column();
   if (col == c.Severity) return ra.Severity < rb.Severity;
-  if (col == c.Number) return ra.Cells.value(col).toLongLong() < rb.Cells.value(col).toLongLong();
+  if (col == c.Number) return model_->NumberOf(a) < model_->NumberOf(b);
   // Ties keep the order the findings came in (the sort is stable).
   return QString::compare(ra.Cells.value(col), rb.Cells.value(col)) < 0;
 }

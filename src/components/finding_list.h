@@ -76,6 +76,11 @@ class TFindingModel : public QAbstractItemModel {
   bool Grouped() const { return grouped_; }
   // The groups' rules in order of first appearance, and each group's rows.
   const QStringList& Rules() const { return rules_; }
+  // The value of the number column of a finding (0 without one).
+  long long NumberOf(int finding) const {
+    return finding >= 0 && static_cast<std::size_t>(finding) < numbers_.size() ? numbers_[static_cast<std::size_t>(finding)]
+                                                                               : 0;
+  }
   // The colour of an error's severity (shown bold); set from the palette.
   QColor ErrorColor{0xC0, 0, 0};
 
@@ -99,6 +104,7 @@ class TFindingModel : public QAbstractItemModel {
   bool grouped_ = false;
   QStringList rules_;
   std::vector<std::vector<int>> members_;  // per group, the findings in it
+  std::vector<long long> numbers_;         // the number column, read once
 };
 
 // What the filter row asks for ("" / -1: anything).
