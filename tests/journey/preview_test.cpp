@@ -119,9 +119,13 @@ TEST_P(JourneyPreview, OpeningPdfsInTurnShowsEachOnesOwnPage) {
     others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
     const Likeness l = WaitForPage(j, firstPages[i], others);
     if (l.Own <= l.Other) Keep(l.Shown, QFileInfo(step.File).baseName());
+    j.Shot(QStringLiteral("pdf-") + QFileInfo(step.File).baseName());
     EXPECT_GT(l.Own, l.Other) << "the page shown is another file's";
     auto* box = preview->findChild<QSpinBox*>("spnPage");
-    ASSERT_NE(box, nullptr);
+    if (!box) {
+      ADD_FAILURE() << "no page box";
+      continue;
+    }
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->text(), QStringLiteral("1 / %1").arg(step.Pages));
   }
