@@ -47,6 +47,7 @@
 #include <memory>
 #include <string>
 
+#include "components/desktop_open.h"
 #include "components/drawing_view.h"
 #include "components/text_fill.h"
 #include "delivery/xml_sandbox.h"
@@ -55,7 +56,6 @@
 
 namespace dlvr {
 namespace {
-#include "components/desktop_open.h"
 
 // Element items past this many are left out of the XML tree.
 constexpr int kMaxTreeItems = 200000;
@@ -662,8 +662,8 @@ void TPreviewView::Impl::StartDrawing(const QString& file) {
   SetNote(QCoreApplication::translate("TPreviewView", "%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
   kind = QStringLiteral("blank");
   stack->setCurrentWidget(blankPage);
-  drawing->Open(file, origin);
   drawing->SetDeliveryFolders(sandboxFolders);
+  drawing->Open(file, origin);
 }
 
 void TPreviewView::Impl::DrawingLoaded(const QString& file) {
