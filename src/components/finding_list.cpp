@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -27,6 +28,22 @@ constexpr quintptr kTop = 0;
 constexpr int kSampledRows = 1000;
 // No column but the last grows beyond this many "0" characters.
 constexpr int kMostColumnChars = 60;
+
+// Cut texts end in "…", paths lose their middle instead.
+class TFindingDelegate : public QStyledItemDelegate {
+ public:
+  TFindingDelegate(const TFindingModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode =
+        model_->Columns().PathColumns.contains(index.column()) ? Qt::ElideMiddle : Qt::ElideRight;
+  }
+
+ private:
+  const TFindingModel* model_;
+};
 
 }  // namespace
 
@@ -301,7 +318,7 @@ TFindingList::TFindingList(QWidget* parent) : QWidget(parent) {
   tvwFindings->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tvwFindings->setExpandsOnDoubleClick(false);
   tvwFindings->setAllColumnsShowFocus(true);
-  tvwFindings->setTextElideMode(Qt::ElideMiddle);
+  tvwFindings->setItemDelegate(new TFindingDelegate(model_, tvwFindings));
   tvwFindings->header()->setStretchLastSection(false);
   tvwFindings->header()->setSectionsMovable(false);
   tvwFindings->header()->setSortIndicatorClearable(true);

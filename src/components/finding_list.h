@@ -45,6 +45,10 @@ struct TFindingColumns {
   int BlankRepeatedUpTo = 0;
   // The severities' names (error, warning, information) for the filter.
   QStringList SeverityNames;
+  // Columns of paths: a text too long for its column is shortened in the
+  // middle, so that the file name at its end stays in sight (other texts
+  // end in "…").
+  QList<int> PathColumns;
 };
 
 // One finding: its texts, one per column, and its severity (0 error,

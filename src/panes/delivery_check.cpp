@@ -98,6 +98,7 @@ TfrmDeliveryCheck::TfrmDeliveryCheck(QWidget* parent) : QDialog(parent) {
   columns.Severity = 0;
   columns.Medium = 1;
   columns.Rule = 3;
+  columns.PathColumns = {2};
   columns.SeverityNames = {Q(SeverityName(TSeverity::Error)), Q(SeverityName(TSeverity::Warning)),
                            Q(SeverityName(TSeverity::Info))};
   List->SetColumns(columns);

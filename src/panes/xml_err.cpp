@@ -71,6 +71,7 @@ TfrmXMLErr::TfrmXMLErr(QWidget* parent) : QDialog(parent) {
   columns.Number = 0;
   columns.Rule = 5;
   columns.BlankRepeatedUpTo = 3;
+  columns.PathColumns = {3};
   List->SetColumns(columns);
   layout->addWidget(List, 1);
 

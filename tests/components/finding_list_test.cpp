@@ -7,7 +7,10 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 #include "components/finding_list.h"
@@ -207,6 +210,32 @@ TEST_F(FindingListTest, EnterAndDoubleClickReportAFindingAndOpenAGroup) {
   QTest::keyClick(view, Qt::Key_Return);
   EXPECT_FALSE(view->isExpanded(group));
   EXPECT_EQ(activated.size(), 2);
+}
+
+TEST(FindingList, PathsLoseTheirMiddleOtherTextsTheirEnd) {
+  TFindingColumns c = Columns();
+  c.PathColumns = {2};
+  TFindingList list;
+  list.SetColumns(c);
+  list.SetRows({Row(0, "1", "PHOTO/PIC/SUBFOLDER/ANOTHER/P0000001.JPG", "rule", "a long text about what was found")});
+  QTreeView* view = list.tvwFindings;
+  // A cell as the list draws it, 90 pixels wide, and as a plain delegate
+  // draws it with the given shortening.
+  auto draw = [&](QAbstractItemDelegate* delegate, int col, Qt::TextElideMode mode) {
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.rect = QRect(0, 0, 90, 20);
+    option.textElideMode = mode;
+    QImage image(90, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    delegate->paint(&painter, option, view->model()->index(0, col));
+    return image;
+  };
+  QStyledItemDelegate plain;
+  EXPECT_EQ(draw(view->itemDelegate(), 2, Qt::ElideRight), draw(&plain, 2, Qt::ElideMiddle));
+  EXPECT_NE(draw(view->itemDelegate(), 2, Qt::ElideRight), draw(&plain, 2, Qt::ElideRight));
+  EXPECT_EQ(draw(view->itemDelegate(), 4, Qt::ElideMiddle), draw(&plain, 4, Qt::ElideRight));
 }
 
 TEST(FindingList, ErrorsReadOnLightAndDarkPalettes) {
