@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QPointer>
+#include <QTest>
+#include <QTreeView>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QTimer>
@@ -58,8 +60,20 @@ TEST(DeliveryCheckWindow, RowsCountsMarksAndTheMessageForNone) {
     EXPECT_EQ(w->List->ShownRows(), 1);
     EXPECT_EQ(w->windowTitle(), "電子納品チェック");
     EXPECT_TRUE(prompts.Shown.empty());
-    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(&owner, {Warning("1", "A", "r", "x"), Error("1", "B", "r", "y")}, {}), w);
+    EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(&owner, {Warning("1", "A", "r", "x"), Error("1", "B", "s", "y")}, {}), w);
     EXPECT_EQ(w->List->ShownRows(), 2);
+    // The rule column is the one the rule filter offers and groups by.
+    EXPECT_EQ(w->List->cbxRule->itemData(2).toString(), "s");
+    // Enter on a finding reports it as the check made it.
+    std::vector<TFinding> reported;
+    QObject::connect(w, &TfrmDeliveryCheck::FindingActivated,
+                     [&](const TFindingRef& f) { reported.push_back(f.Finding); });
+    QTreeView* view = w->List->tvwFindings;
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].Path, "A");
+    EXPECT_EQ(reported[0].Severity, TSeverity::Warning);
     QPointer<TfrmDeliveryCheck> gone(w);
     EXPECT_EQ(TfrmDeliveryCheck::ShowFindings(&owner, {}, {}), nullptr);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -206,12 +206,16 @@ TEST(XmlErrTest, EnterAndDoubleClickReportTheErrorAsTheCheckGaveIt) {
   // A double-click is a press and a double-click event on the same row.
   QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
   QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
-  ASSERT_EQ(reported.size(), 2u);
+  view->setCurrentIndex(view->model()->index(2, 0));
+  QTest::keyClick(view, Qt::Key_Return);
+  ASSERT_EQ(reported.size(), 3u);
   EXPECT_TRUE(reported[0].DataCheck);
   EXPECT_EQ(reported[0].Row, 2u);
   EXPECT_EQ(reported[0].Texts, errors[2]);
   EXPECT_EQ(reported[1].Row, 1u);
   EXPECT_EQ(reported[1].Texts, errors[1]);
+  EXPECT_EQ(reported[2].Row, 0u);
+  EXPECT_EQ(reported[2].Texts, errors[0]);
 }
 
 // A screenshot for a person to look at: the data check of the errors
