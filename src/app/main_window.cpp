@@ -865,8 +865,13 @@ void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
     model_->View.Load(S(folder));
   }
   model_->View.SetFileNameMode(FileNameModeTag());
-  // Another delivery (a medium changed in the drive) starts afresh.
-  if (delivery.empty() || delivery != model_->View.DeliveryIdentity()) keep = nullptr;
+  // Another delivery (a medium changed in the drive) starts afresh; the
+  // findings of the one before go with it.
+  if (delivery.empty() || delivery != model_->View.DeliveryIdentity()) {
+    keep = nullptr;
+    for (QWidget* list : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      if (qobject_cast<TfrmXMLErr*>(list) || qobject_cast<TfrmDeliveryCheck*>(list)) list->close();
+  }
   // Expansion comes back before the view lays out the new tree: until then
   // expanding an item only notes it.
   bool sameSelection = false;

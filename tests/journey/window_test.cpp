@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTreeView>
@@ -10,6 +11,8 @@
 #include "app/main_window.h"
 #include "components/ext_registry.h"
 #include "model/doc_tree.h"
+#include "panes/delivery_check.h"
+#include "panes/xml_err.h"
 #include "support/journey.h"
 
 namespace dlvr {
@@ -69,6 +72,26 @@ TEST_P(JourneyWindow, ChoosingTheOtherLanguageAsksInItAndRestartsOnTheSameItem) 
   EXPECT_EQ(w.VisiblePane(), w.pnlFiles);
   TfrmMainHooks::StartProgram = nullptr;
   WriteUiLanguageChoice(TUiLanguageChoice::Automatic);
+}
+
+TEST_P(JourneyWindow, TheFindingsOfADeliveryGoWhenAnotherIsOpened) {
+  test::TJourney j(GetParam().Lang);
+  TfrmMainHooks::ShowErrors = [](QWidget* parent, TMdlTreeView& view) { TfrmXMLErr::ShowErrors(parent, view); };
+  TfrmMain& w = j.Open({QString::fromStdString(test::SamplePath("errors"))});
+  w.miFileCheck->trigger();
+  w.miFileDeliveryCheck->trigger();
+  auto shown = [&w] {
+    int n = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if ((qobject_cast<TfrmXMLErr*>(top) || qobject_cast<TfrmDeliveryCheck*>(top)) && top->isVisible()) ++n;
+    return n;
+  };
+  ASSERT_EQ(shown(), 2);
+  w.LoadMedia(QString::fromStdString(test::SamplePath("errors")));  // the same delivery again: they stay
+  EXPECT_EQ(shown(), 2);
+  w.LoadMedia(QString::fromStdString(test::SamplePath("clean")));
+  EXPECT_EQ(shown(), 0);
+  TfrmMainHooks::ShowErrors = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, JourneyWindow, ::testing::Values(test::kJourneyJapanese, test::kJourneyEnglish),
