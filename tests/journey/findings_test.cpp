@@ -132,7 +132,13 @@ TEST_P(JourneyFindings, TheDataCheckListSortsFiltersAndShowsAFindingsFile) {
   EXPECT_FALSE(RunCommand(w.miFileCheck)) << "the error list came up modal";
   auto* window = w.findChild<TfrmXMLErr*>();
   ASSERT_NE(window, nullptr);
+  if (!qEnvironmentVariableIsEmpty("DLVR_JOURNEY_SHOTS"))
+    TJourney::Grab(window).save(qEnvironmentVariable("DLVR_JOURNEY_SHOTS") + "/data-check-" + GetParam().Name + ".png");
   WorkThrough(j, window, window->List, 4, QStringLiteral("MEETING_04"), QStringLiteral("MEETING_04.PDF"));
+  if (!qEnvironmentVariableIsEmpty("DLVR_JOURNEY_SHOTS")) {
+    QTest::qWait(1500);  // the page drawn
+    j.Shot(QStringLiteral("data-check-finding-shown"));
+  }
   // The check run again fills the same window.
   EXPECT_FALSE(RunCommand(w.miFileCheck));
   EXPECT_EQ(w.findChildren<TfrmXMLErr*>().size(), 1);
