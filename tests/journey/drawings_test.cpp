@@ -102,6 +102,9 @@ TEST_P(JourneyDrawings, ADrawingOnBlackExportsOnWhiteUnderItsOwnName) {
   const std::vector<int> paper = Greys(page);
   EXPECT_GT(ShareAtLeast(paper, 235), 0.8);
   EXPECT_GT(1 - ShareAtLeast(paper, 110), 0.002);
+  j.Shot(QStringLiteral("drawing-on-black"));
+  if (!qEnvironmentVariableIsEmpty("DLVR_JOURNEY_SHOTS"))
+    page.save(qEnvironmentVariable("DLVR_JOURNEY_SHOTS") + "/drawing-pdf-" + GetParam().Name + ".png");
 
   // Measuring ends with the drawing it was begun on.
   Press(view, "btnDrawingMeasure");
