@@ -62,7 +62,7 @@ TEST_P(JourneyMedia, FilesOfEveryMediumOnDiskOpenWithoutAPrompt) {
     auto* pdf = preview->findChild<QWidget*>(QStringLiteral("PdfView"));
     ASSERT_NE(pdf, nullptr);
     const QString file = Sample(f.File);
-    test::WaitUntil([&] { return test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0) > 0.98; }, 3000);
+    test::WaitUntil([&] { return test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0) > 0.98; }, 10000);
     const double own = test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0);
     EXPECT_GT(own, 0.98) << f.File;
     if (!previous.isEmpty())

@@ -65,7 +65,7 @@ Likeness WaitForPage(const TJourney& j, const QImage& own, const std::vector<QIm
         for (const QImage& other : others) l.Other = std::max(l.Other, test::ImageLikeness(l.Shown, other));
         return l.Own > l.Other;
       },
-      4000);
+      10000);
   return l;
 }
 
