@@ -172,7 +172,8 @@ std::string TMdlTreeView::FileOnOwnMedium(const TTreeItem* item, const std::stri
   if (media == 0 || media == current) return std::string();
   const std::string folder = MediumFolder(media);
   if (folder.empty() || folder == mediaFolder_) return std::string();
-  TCaseResolver resolver(folder);
+  // One resolver a medium for the whole build: its folders are listed once.
+  TCaseResolver& resolver = ownMediumResolvers_.try_emplace(folder, folder).first->second;
   return resolver.FileIn(resolver.Resolve(folder + sub), name);
 }
 
@@ -645,6 +646,7 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
 
 void TMdlTreeView::BuildTree(const std::string& rawPath, bool first) {
   const std::string path = WithTrailingSlash(rawPath);
+  ownMediumResolvers_.clear();
   TKKTXMLRead reader(store_);
   reader.ClearRecords(-1);
   reader.ReadFile(Contained(ResolveCase(path + "INDEX_C.XML"), path));

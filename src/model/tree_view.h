@@ -18,6 +18,7 @@
 #include "model/cad_names.h"
 #include "model/doc_tree.h"
 #include "model/sort.h"
+#include "platform/paths.h"
 
 namespace dlvr {
 
@@ -289,6 +290,9 @@ class TMdlTreeView {
   std::vector<int> loadedMedia_;
   std::vector<TLoadedMedium> reachableMedia_;
   void NoteLoaded(int media, const std::string& folder);
+  // The resolvers FileOnOwnMedium looks up earlier media with, by folder,
+  // for one build.
+  mutable std::map<std::string, TCaseResolver> ownMediumResolvers_;
   bool dup1_ = false, dup4_ = false;
   // The management file last read for work copies: both copies of a class
   // are made from one read.
