@@ -68,7 +68,10 @@ const char* const kTreeUsage =
     "(0-3) and the file-name display mode (0-3), and prints every tree item\n"
     "depth-first, one line each:\n"
     "  depth TAB caption TAB level TAB number TAB media TAB exists TAB image\n"
-    "image is the image index 0-10, or \"sys\" for a resolved file icon.\n";
+    "image is the image index 0-10, or \"sys\" for a resolved file icon. Every\n"
+    "FOLDER stays reachable as the medium it holds: exists tells whether a file\n"
+    "lies in the folder of its medium. Exit 2 when two FOLDERs hold the same\n"
+    "medium of one delivery.\n";
 
 template <class R>
 Json RecordJson(const R& rec) {
