@@ -155,10 +155,6 @@
         <translation>Drawing file name rule</translation>
     </message>
     <message>
-        <source>写真ファイル名の規則</source>
-        <translation>Photo file name rule</translation>
-    </message>
-    <message>
         <source>、</source>
         <extracomment>Between the items of a list in a message: media numbers, the faults of a name.</extracomment>
         <translation>, </translation>
@@ -362,14 +358,6 @@
         <translation>Use at most 8 half-width capital letters, digits or _, and an extension of at most %1 characters</translation>
     </message>
     <message>
-        <source>写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします</source>
-        <translation>Name photo files P and 7 digits (P0000001.JPG)</translation>
-    </message>
-    <message>
-        <source>参考図ファイル名は D と 7 桁の数字（D0000001.JPG）にします</source>
-        <translation>Name reference drawing files D and 7 digits (D0000001.JPG)</translation>
-    </message>
-    <message>
         <source>管理ファイルに記載のないファイルです</source>
         <translation>No management file lists this file</translation>
     </message>
@@ -414,8 +402,8 @@
         <translation>Meeting record %1: %2 %3 is before %4 %5</translation>
     </message>
     <message>
-        <source>撮影年月日 %1 が工期 %2 〜 %3 の外です</source>
-        <translation>Shooting date %1 is outside the construction period %2 to %3</translation>
+        <source>写真・%1</source>
+        <translation>Photo: %1</translation>
     </message>
 </context>
 <context>

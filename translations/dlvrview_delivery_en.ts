@@ -74,10 +74,6 @@
         <translation>Invalid date</translation>
     </message>
     <message>
-        <source>工期外の日付</source>
-        <translation>Date outside the construction period</translation>
-    </message>
-    <message>
         <source>管理ファイル</source>
         <translation>Management file</translation>
     </message>
@@ -116,6 +112,22 @@
     <message>
         <source>JPEG・TIFF以外（%1）</source>
         <translation>Neither JPEG nor TIFF (%1)</translation>
+    </message>
+    <message>
+        <source>工期外の日付（着手前の撮影もあるため警告）</source>
+        <translation>Date outside the construction period (a warning: photos may be taken before the work starts)</translation>
+    </message>
+    <message>
+        <source>0 か 1 ではない値</source>
+        <translation>Neither 0 nor 1</translation>
+    </message>
+    <message>
+        <source>大文字・小文字の違う名前（%1）で保存</source>
+        <translation>Stored under a name in other case (%1)</translation>
+    </message>
+    <message>
+        <source>%1件の記録（シリアル番号 %2）が同じファイルを指しています</source>
+        <translation>%1 records (serial numbers %2) name the same file</translation>
     </message>
 </context>
 <context>

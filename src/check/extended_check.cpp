@@ -6,6 +6,7 @@
 #include <future>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <set>
 #include <cstdint>
@@ -26,6 +27,7 @@
 
 #include "model/cad_names.h"
 #include "model/tree_view.h"
+#include "photo/photo_check.h"
 #include "photo/photo_records.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
@@ -62,7 +64,6 @@ constexpr const char* kGrammar = DLVR_TR_NOOP("ExtendedCheck", "XML の文法");
 constexpr const char* kEdition = DLVR_TR_NOOP("ExtendedCheck", "要領の版");
 constexpr const char* kDocument = DLVR_TR_NOOP("ExtendedCheck", "文書ファイル");
 constexpr const char* kDrawingName = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の規則");
-constexpr const char* kPhotoName = DLVR_TR_NOOP("ExtendedCheck", "写真ファイル名の規則");
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -230,13 +231,6 @@ std::string DrawingNameFault(const std::string& file, const std::string& drawNam
   fault(p.DrawingNumber.empty(), Tr("ExtendedCheck", "図面番号（5〜7 文字目）が 3 桁の数字ではありません"));
   fault(p.Revision.empty(), Tr("ExtendedCheck", "改訂履歴（8 文字目）が 0〜9・A〜Z ではありません"));
   return faults;
-}
-
-// A photo file "P" and seven digits, a reference drawing "D" and seven
-// digits, before the extension.
-bool PhotoNameFollowsRule(const std::string& name, char lead) {
-  if (name.size() < 9 || name[0] != lead || name[8] != '.') return false;
-  return std::all_of(name.begin() + 1, name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The kind of a double-byte character of CP932 the guideline does not
@@ -579,7 +573,8 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
     input.Media.push_back({m.MediaNo, m.Folder});
     photoMedia.push_back({m.MediaNo, m.Folder});
   }
-  TPhotoStore photos;
+  const auto photoStore = std::make_shared<TPhotoStore>();
+  TPhotoStore& photos = *photoStore;
   photos.Load(photoMedia);
   for (const TPhotoMediumFolders& m : photos.Media()) {
     // Listed photos and reference drawings, relative to their medium.
@@ -592,15 +587,6 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
       for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
     }
   }
-  // Each photo's date once, with the photo where it was found (relative to
-  // its medium), else its name as listed.
-  for (const TPhotoRecord& r : photos.Records()) {
-    if (r.Date.empty()) continue;
-    std::string path = "PHOTO/PIC/" + r.FileName;
-    for (const TPhotoMediumFolders& m : photos.Media())
-      if (r.Exists && r.Path.rfind(m.Folder, 0) == 0) path = r.Path.substr(m.Folder.size());
-    input.PhotoDates.emplace_back(path, r.Date);
-  }
   // Each photo whose record names a loaded medium, as it lies there.
   for (const TPhotoRecord& r : photos.Records()) {
     const long no = WholeNumber(r.MediaNo);
@@ -608,6 +594,39 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
       if (no > 0 && m.MediaNo == no && !r.FileName.empty() && m.PhotoFolder.rfind(m.Folder, 0) == 0)
         input.PhotoMedia.emplace_back(m.PhotoFolder.substr(m.Folder.size()) + r.FileName, static_cast<int>(no));
   }
+  // The photo rule set's findings, each on the medium holding its file. A
+  // file not found is placed in the photo (or drawing) folder of its
+  // record's medium.
+  TPhotoCheckPeriod period;
+  if (const auto& indexes = view.Store().IndexRecords; !indexes.empty())
+    period = {indexes[0].StartDate, indexes[0].EndDate};
+  if (!photos.Empty())
+    input.PhotoFindings = [photoStore, period] {
+      const TPhotoStore& photos = *photoStore;
+      std::vector<TFinding> rows;
+      for (const TPhotoFinding& f : CheckPhotos(photos, period)) {
+        TFinding& row = rows.emplace_back();
+        row.Severity = f.Warning ? TSeverity::Warning : TSeverity::Error;
+        row.Rule = Arg(Tr("ExtendedCheck", "写真・%1"), {f.Field});
+        row.Found = f.State;
+        std::string path = f.Path;
+        if (path.empty() && f.Record >= 0) {
+          const TPhotoRecord& r = photos.Records()[static_cast<std::size_t>(f.Record)];
+          const TPhotoFile& file = photos.Files()[static_cast<std::size_t>(r.FileIndex)];
+          const bool drawing = f.FileName != r.FileName;
+          const std::string& folder = drawing ? file.DrawingFolder : file.PhotoFolder;
+          path = (folder.empty() ? file.MediumFolder + (drawing ? "PHOTO/DRA/" : "PHOTO/PIC/") : folder) + f.FileName;
+          const long no = WholeNumber(r.MediaNo);
+          row.Medium = std::to_string(no > 0 ? no : file.MediaNo);
+        }
+        const TPhotoMediumFolders* holder = nullptr;
+        for (const TPhotoMediumFolders& m : photos.Media())
+          if (path.rfind(m.Folder, 0) == 0 && (!holder || m.Folder.size() > holder->Folder.size())) holder = &m;
+        if (holder && row.Medium.empty()) row.Medium = std::to_string(holder->MediaNo);
+        row.Path = holder ? path.substr(holder->Folder.size()) : ExtractFileName(path);
+      }
+      return rows;
+    };
   return input;
 }
 
@@ -811,11 +830,6 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
         add(TSeverity::Error, medium, e.Path, kFileName,
             Arg(Tr("ExtendedCheck", "半角英大文字・数字・_ で 8 文字以内、拡張子 %1 文字以内にします"),
                 {std::to_string(original ? longestExtension : 3)}));
-      if (nameKept && ((upperFolder == "PHOTO/PIC" && !PhotoNameFollowsRule(name, 'P')) ||
-                       (upperFolder == "PHOTO/DRA" && !PhotoNameFollowsRule(name, 'D'))))
-        add(TSeverity::Error, medium, e.Path, kPhotoName,
-            upperFolder == "PHOTO/PIC" ? Tr("ExtendedCheck", "写真ファイル名は P と 7 桁の数字（P0000001.JPG）にします")
-                                       : Tr("ExtendedCheck", "参考図ファイル名は D と 7 桁の数字（D0000001.JPG）にします"));
       const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
       if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].push_back(m.MediaNo);
@@ -885,6 +899,10 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
           Tr("ExtendedCheck", "読み込んだ媒体にはありません（読み込んでいない媒体にある可能性があります）"));
   }
 
+  // The photos, by the photo rule set.
+  if (input.PhotoFindings)
+    for (TFinding& f : input.PhotoFindings()) out.push_back(std::move(f));
+
   // Drawing file names by the CAD naming rule.
   if (store && !input.DrawKindLines.empty()) {
     auto drawings = [&](const auto& records, const std::string& folder) {
@@ -922,11 +940,6 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
                 Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が%4 %5 より前です"),
                     {who, dates[j].first, *dates[j].second, dates[i].first, *dates[i].second}));
     }
-    // A photo may be taken before the work starts (着手前): a warning.
-    for (const auto& [photo, date] : input.PhotoDates)
-      if (period && IsDate(date) && (date < from || date > to))
-        add(TSeverity::Warning, "", photo, kPeriod,
-            Arg(Tr("ExtendedCheck", "撮影年月日 %1 が工期 %2 〜 %3 の外です"), {date, from, to}));
   }
 
   done = steps;

@@ -47,11 +47,15 @@ struct TExtendedInput {
   // Photo file names listed by the photo management files (relative to the
   // photo folder of their medium), when they were read.
   std::vector<std::string> PhotoFiles;
-  // Each listed photo (relative to its medium) with its 撮影年月日.
-  std::vector<std::pair<std::string, std::string>> PhotoDates;
   // Each listed photo (relative to its medium) whose record names its
   // medium (メディア番号), with that number.
   std::vector<std::pair<std::string, int>> PhotoMedia;
+  // The photos judged by the photo rule set (the one the photo window and
+  // `dlvr photos --check` use), each finding a row of this check: its rule
+  // 写真・項目名, its severity, the photo relative to its medium and that
+  // medium's number. Called on the check's thread; without it photos are
+  // judged by no rule of their own.
+  std::function<std::vector<TFinding>()> PhotoFindings;
   // The drawing kind lists of the CAD naming rule (codes, and code + "-" +
   // name); without them drawing file names are not judged by that rule.
   std::vector<std::string> DrawKindLines, DrawNameLines;

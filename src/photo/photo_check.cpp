@@ -19,7 +19,9 @@ const char* const kBadName = DLVR_TR_NOOP("PhotoCheck", "ファイル名が不�
 const char* const kMissing = DLVR_TR_NOOP("PhotoCheck", "ファイルなし");
 const char* const kNotListed = DLVR_TR_NOOP("PhotoCheck", "管理ファイルに記載なし");
 const char* const kBadDate = DLVR_TR_NOOP("PhotoCheck", "日付が不正");
-const char* const kOutsidePeriod = DLVR_TR_NOOP("PhotoCheck", "工期外の日付");
+// A warning: a photo may be taken before the work starts (着手前).
+const char* const kOutsidePeriod = DLVR_TR_NOOP("PhotoCheck", "工期外の日付（着手前の撮影もあるため警告）");
+const char* const kNotZeroOrOne = DLVR_TR_NOOP("PhotoCheck", "0 か 1 ではない値");
 // The 項目名 of a finding about the management file itself.
 const char* const kManagementFile = DLVR_TR_NOOP("PhotoCheck", "管理ファイル");
 
@@ -157,7 +159,11 @@ std::unordered_map<std::string, TImageFacts> ReadAllFacts(const std::vector<std:
 class TChecker {
  public:
   TChecker(const TPhotoStore& store, const TPhotoCheckPeriod& period)
-      : store_(store), start_(PeriodDate(period.Start)), end_(PeriodDate(period.End)) {}
+      : store_(store), start_(PeriodDate(period.Start)), end_(PeriodDate(period.End)) {
+    // A period that ends before it starts judges no date (the delivery
+    // check names it once, on INDEX_C.XML).
+    if (!start_.empty() && !end_.empty() && end_ < start_) start_.clear(), end_.clear();
+  }
 
   std::vector<TPhotoFinding> Run() {
     std::vector<std::string> paths;
@@ -170,6 +176,12 @@ class TChecker {
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
     facts_ = ReadAllFacts(paths);
     listed_.insert(paths.begin(), paths.end());
+    // The records naming each photo file: the file where it lies, else its
+    // name on the medium the record names.
+    for (std::size_t i = 0; i < store_.Records().size(); ++i) {
+      const TPhotoRecord& r = store_.Records()[i];
+      if (!Blank(r.FileName)) sharing_[FileKey(r)].push_back(static_cast<int>(i));
+    }
 
     for (std::size_t f = 0; f < store_.Files().size(); ++f) {
       const TPhotoFile& file = store_.Files()[f];
@@ -191,15 +203,29 @@ class TChecker {
 
  private:
   // A finding about `field` (an item marked "FieldNames"); `state` as shown.
-  void Add(const std::string& name, const char* field, const std::string& state, int record, const std::string& path) {
-    findings_.push_back({name, Tr("FieldNames", field), state, record, path});
+  void Add(const std::string& name, const char* field, const std::string& state, int record, const std::string& path,
+           bool warning = false) {
+    findings_.push_back({name, Tr("FieldNames", field), state, record, path, warning});
+  }
+
+  static std::string FileKey(const TPhotoRecord& r) {
+    return r.Exists ? r.Path : AsciiUpper(r.FileName) + '\n' + r.MediaNo;
+  }
+
+  // The name a file is stored under when it differs from the listed one
+  // (only in case: it was found), else "".
+  static std::string OtherCase(const std::string& listed, const std::string& path) {
+    const std::string stored = ExtractFileName(path);
+    return path.empty() || stored == listed ? std::string() : stored;
   }
 
   const TImageFacts& FactsOf(const std::string& path) { return facts_[path]; }
 
   void Record(int index, int version) {
     const TPhotoRecord& r = store_.Records()[static_cast<std::size_t>(index)];
-    auto add = [&](const char* field, const std::string& state) { Add(r.FileName, field, state, index, r.Path); };
+    auto add = [&](const char* field, const std::string& state, bool warning = false) {
+      Add(r.FileName, field, state, index, r.Path, warning);
+    };
     const std::pair<const char*, const std::string*> required[] = {
         {kSerial, &r.Serial},
         {kPhotoFile, &r.FileName},
@@ -223,9 +249,13 @@ class TChecker {
         const bool loaded = medium <= 0 || std::any_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
                               return m.MediaNo == medium || m.MediaNo <= 0;
                             });
-        add(kPhotoFile, loaded ? Tr("PhotoCheck", kMissing)
-                               : Arg(Tr("PhotoCheck", "%1枚目のメディアが読み込まれていません"), {std::to_string(medium)}));
+        add(kPhotoFile,
+            loaded ? Tr("PhotoCheck", kMissing)
+                   : Arg(Tr("PhotoCheck", "%1枚目のメディアが読み込まれていません"), {std::to_string(medium)}),
+            !loaded);
       } else {
+        if (const std::string stored = OtherCase(r.FileName, r.Path); !stored.empty())
+          add(kPhotoFile, Arg(Tr("PhotoCheck", "大文字・小文字の違う名前（%1）で保存"), {stored}));
         const TImageFacts& facts = FactsOf(r.Path);
         if (facts.Format != "jpeg") {
           add(kPhotoFile, OtherFormat(DLVR_TR_NOOP("PhotoCheck", "JPEG以外"), DLVR_TR_NOOP("PhotoCheck", "JPEG以外（%1）"),
@@ -233,11 +263,23 @@ class TChecker {
         } else {
           const long pixels = static_cast<long>(facts.Width) * facts.Height;
           if (pixels > 0 && (pixels < kPhotoMinPixels || pixels > kPhotoMaxPixels))
-            add(kPhotoFile, Arg(Tr("PhotoCheck", "画素数が範囲外（%1×%2）"),
-                                {std::to_string(facts.Width), std::to_string(facts.Height)}));
+            add(kPhotoFile,
+                Arg(Tr("PhotoCheck", "画素数が範囲外（%1×%2）"), {std::to_string(facts.Width), std::to_string(facts.Height)}),
+                true);
           const std::string editor = FoundEditor(facts.Software);
           if (!editor.empty()) add(kPhotoFile, Arg(Tr("PhotoCheck", "編集ソフトの記録あり（%1）"), {editor}));
         }
+      }
+      // A file named by more records: one finding, on the first of them.
+      const std::vector<int>& sharing = sharing_[FileKey(r)];
+      if (sharing.size() > 1 && sharing.front() == index) {
+        std::string serials;
+        for (int i : sharing) {
+          const std::string& serial = store_.Records()[static_cast<std::size_t>(i)].Serial;
+          serials += (serials.empty() ? "" : "、") + (Blank(serial) ? "?" : serial);
+        }
+        add(kPhotoFile, Arg(Tr("PhotoCheck", "%1件の記録（シリアル番号 %2）が同じファイルを指しています"),
+                            {std::to_string(sharing.size()), serials}));
       }
     }
 
@@ -246,7 +288,7 @@ class TChecker {
         add(kDate, Tr("PhotoCheck", kBadDate));
       } else {
         if ((!start_.empty() && r.Date < start_) || (!end_.empty() && r.Date > end_))
-          add(kDate, Tr("PhotoCheck", kOutsidePeriod));
+          add(kDate, Tr("PhotoCheck", kOutsidePeriod), true);
         if (r.Exists) {
           const TImageFacts& facts = FactsOf(r.Path);
           const std::string exif = facts.Format == "jpeg" ? ExifDate(facts.DateTimeOriginal) : std::string();
@@ -254,6 +296,9 @@ class TChecker {
         }
       }
     }
+    if (From(version, 5))
+      for (const auto& [field, value] : {std::pair{kRepresentative, &r.Representative}, std::pair{kFrequency, &r.Frequency}})
+        if (!Blank(*value) && *value != "0" && *value != "1") add(field, Tr("PhotoCheck", kNotZeroOrOne));
 
     for (const TPhotoReference& ref : r.References) {
       auto addRef = [&](const char* field, const std::string& state) {
@@ -266,6 +311,8 @@ class TChecker {
         if (ref.Path.empty()) {
           addRef(kRefFile, Tr("PhotoCheck", kMissing));
         } else {
+          if (const std::string stored = OtherCase(ref.FileName, ref.Path); !stored.empty())
+            addRef(kRefFile, Arg(Tr("PhotoCheck", "大文字・小文字の違う名前（%1）で保存"), {stored}));
           const std::string& format = FactsOf(ref.Path).Format;
           if (format != "jpeg" && format != "tiff")
             addRef(kRefFile, OtherFormat(DLVR_TR_NOOP("PhotoCheck", "JPEG・TIFF以外"),
@@ -282,6 +329,7 @@ class TChecker {
   void Strays() {
     std::unordered_set<std::string> folders;
     for (const TPhotoMediumFolders& m : store_.Media()) {
+      const int version = m.FileIndex >= 0 ? VersionOf(store_.Files()[static_cast<std::size_t>(m.FileIndex)]) : 0;
       const std::string photoDir = WithTrailingSlash(ResolveCase(m.Folder + "PHOTO"));
       for (auto [dir, field] : {std::pair{&m.PhotoFolder, kPhotoFile}, std::pair{&m.DrawingFolder, kRefFile}}) {
         if (dir->empty() || !folders.insert(*dir).second) continue;
@@ -291,6 +339,9 @@ class TChecker {
           const std::string ext = AsciiUpper(ExtractFileExt(name));
           if (*dir == photoDir && (EqualsNoCase(name, "PHOTO.XML") || ext == ".DTD" || ext == ".XSL")) continue;
           Add(name, field, Tr("PhotoCheck", kNotListed), -1, path);
+          const bool byRule = field == kPhotoFile ? NameByRule(name, 'P', version, {".JPG"})
+                                                  : NameByRule(name, 'D', version, {".JPG", ".TIF"});
+          if (!byRule) Add(name, field, Tr("PhotoCheck", kBadName), -1, path);
         }
       }
     }
@@ -300,6 +351,7 @@ class TChecker {
   std::string start_, end_;
   std::unordered_map<std::string, TImageFacts> facts_;
   std::unordered_set<std::string> listed_;
+  std::unordered_map<std::string, std::vector<int>> sharing_;  // FileKey -> records, in store order
   std::vector<TPhotoFinding> findings_;
 };
 

@@ -2,8 +2,18 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "check/extended_check.h"
+#include "check/viewer_model.h"
+#include "cli/check_command.h"
+#include "photo/photo_check.h"
 #include "photo/photo_fixtures.h"
 #include "platform/fileio.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -80,12 +90,12 @@ TEST(CliPhotos, ListingAndChecksOverTheMediaLoaded) {
       // Another delivery replaces the one loaded.
       {m1 + " " + c, 0, "1\tP0000001.JPG\t1\t1\t工事\t施工状況写真\t\t\t\t掘削状況\t\t2024-05-10\t0\t1\t\n", ""},
       {m2 + " " + m1 + " --format json", 0, json2.substr(0, json2.rfind("\n]")) + ",...", ""},
-      {m1 + " " + m2 + " --check", 1, "P0000003.JPG\t撮影年月日\t工期外の日付\n", ""},
+      {m1 + " " + m2 + " --check", 1, "P0000003.JPG\t撮影年月日\t工期外の日付（着手前の撮影もあるため警告）\n", ""},
       {"--check " + m1, 1,
-       "P0000002.JPG\t写真ファイル名\t2枚目のメディアが読み込まれていません\nP0000003.JPG\t撮影年月日\t工期外の日付\n", ""},
+       "P0000002.JPG\t写真ファイル名\t2枚目のメディアが読み込まれていません\nP0000003.JPG\t撮影年月日\t工期外の日付（着手前の撮影もあるため警告）\n", ""},
       {m1 + " --check --format=json", 1,
        "[\n {\n  \"写真ファイル名\": \"P0000002.JPG\",\n  \"項目名\": \"写真ファイル名\",\n  \"状態\": \"2枚目のメディアが読み込まれていません\"\n },\n"
-       " {\n  \"写真ファイル名\": \"P0000003.JPG\",\n  \"項目名\": \"撮影年月日\",\n  \"状態\": \"工期外の日付\"\n }\n]\n",
+       " {\n  \"写真ファイル名\": \"P0000003.JPG\",\n  \"項目名\": \"撮影年月日\",\n  \"状態\": \"工期外の日付（着手前の撮影もあるため警告）\"\n }\n]\n",
        ""},
       {c + " --check", 0, "", ""},
       {c + " --check --format json", 0, "[]\n", ""},
@@ -112,6 +122,132 @@ TEST(CliPhotos, ListingAndChecksOverTheMediaLoaded) {
   }
   EXPECT_EQ(test::TreeSnapshot(d.Path()), before);
   test::SetTreeReadOnly(d.Path(), false);
+}
+
+// The photo findings of a delivery loaded from `folders`, by the photo
+// check ("項目名|状態|severity") and by the full check (each row whole).
+struct TBothChecks {
+  std::multiset<std::string> Photo;
+  std::multiset<std::string> Full;
+};
+TBothChecks BothChecks(const std::vector<std::string>& folders) {
+  TFixedDriveScope fixed;
+  DeliveryStore store;
+  TViewerModel model(store);
+  for (const std::string& f : folders) model.View.Load(f);
+  TBothChecks both;
+  for (const TFinding& f : RunExtendedCheck(ExtendedInputFor(model.View)))
+    both.Full.insert(SeverityName(f.Severity) + "|" + f.Medium + "|" + f.Path + "|" + f.Rule + "|" + f.Found);
+  std::vector<TPhotoMedium> media;
+  for (const auto& m : model.View.ReachableMedia()) media.push_back({m.MediaNo, m.Folder});
+  TPhotoStore photos;
+  photos.Load(media);
+  const TMdlTreeNodeIndex& index = store.IndexRecords[fkIndex];
+  for (const TPhotoFinding& f : CheckPhotos(photos, {index.StartDate, index.EndDate}))
+    both.Photo.insert(f.Field + "|" + f.State + "|" + (f.Warning ? "警告" : "エラー"));
+  return both;
+}
+
+TEST(PhotoRules, TheFullCheckAndThePhotoCheckFindEachPlantedMistakeAlike) {
+  // Each plant changes a copy of the clean sample; the photo check then
+  // finds exactly the one finding given, and the full check the same as
+  // its row (rule 写真・項目名, the same severity) beside what it found on
+  // the clean copy, and beside general rows of its own when given.
+  struct TPlant {
+    const char* What;
+    std::function<void(test::ScratchDir&, std::string& xml)> Plant;
+    std::string Field, State, Severity, Path;
+    std::set<std::string> General;  // the full check's own rows on the same mistake ("severity|path|rule")
+  };
+  // Replaces `from` by `to` in the record of `photo` (the first after its name).
+  auto inRecord = [](std::string& xml, const std::string& photo, const std::string& from, const std::string& to) {
+    const std::size_t at = xml.find(from, xml.find("<写真ファイル名>" + photo));
+    ASSERT_NE(at, std::string::npos) << photo << " " << from;
+    xml.replace(at, from.size(), to);
+  };
+  const std::vector<TPlant> plants = {
+      {"one photo file listed by two records",
+       [&](test::ScratchDir& d, std::string& xml) {
+         inRecord(xml, "P0000002.JPG", "P0000002.JPG", "P0000001.JPG");
+         std::filesystem::remove(d / "c/PHOTO/PIC/P0000002.JPG");
+       },
+       "写真ファイル名", "2件の記録（シリアル番号 1、2）が同じファイルを指しています", "エラー", "PHOTO/PIC/P0000001.JPG"},
+      {"代表写真 neither 0 nor 1",
+       [&](test::ScratchDir&, std::string& xml) { inRecord(xml, "P0000003.JPG", "<代表写真>0<", "<代表写真>2<"); },
+       "代表写真", "0 か 1 ではない値", "エラー", "PHOTO/PIC/P0000003.JPG"},
+      {"提出頻度写真 neither 0 nor 1",
+       [&](test::ScratchDir&, std::string& xml) { inRecord(xml, "P0000003.JPG", "<提出頻度写真>1<", "<提出頻度写真>あ<"); },
+       "提出頻度写真", "0 か 1 ではない値", "エラー", "PHOTO/PIC/P0000003.JPG"},
+      {"撮影年月日 written with slashes",
+       [&](test::ScratchDir&, std::string& xml) {
+         inRecord(xml, "P0000004.JPG", "<撮影年月日>2023-04-12<", "<撮影年月日>2023/04/20<");
+       },
+       "撮影年月日", "日付が不正", "エラー", "PHOTO/PIC/P0000004.JPG"},
+      {"撮影年月日 before the construction period: a warning",
+       [&](test::ScratchDir& d, std::string& xml) {
+         inRecord(xml, "P0000004.JPG", "<撮影年月日>2023-04-12<", "<撮影年月日>2023-04-09<");
+         d.WriteBytes("c/PHOTO/PIC/P0000004.JPG", test::MakeJpeg(1280, 960, {"2023:04:09 08:00:00", "", 1}));
+       },
+       "撮影年月日", "工期外の日付（着手前の撮影もあるため警告）", "警告", "PHOTO/PIC/P0000004.JPG"},
+      {"an empty 写真タイトル",
+       [&](test::ScratchDir&, std::string& xml) {
+         inRecord(xml, "P0000004.JPG", "<写真タイトル>工事看板設置状況<", "<写真タイトル><");
+       },
+       "写真タイトル", "情報未記入", "エラー", "PHOTO/PIC/P0000004.JPG"},
+      {"a photo stored in lower case",
+       [&](test::ScratchDir& d, std::string&) {
+         std::filesystem::rename(d / "c/PHOTO/PIC/P0000020.JPG", d / "c/PHOTO/PIC/p0000020.jpg");
+       },
+       "写真ファイル名", "大文字・小文字の違う名前（p0000020.jpg）で保存", "エラー", "PHOTO/PIC/p0000020.jpg",
+       {"エラー|PHOTO/PIC/p0000020.jpg|ファイル名の規則", "エラー|PHOTO/PIC/P0000020.JPG|記載ファイルの存在"}},
+      {"a photo named against the photo naming rule",
+       [&](test::ScratchDir& d, std::string& xml) {
+         inRecord(xml, "P0000021.JPG", "P0000021.JPG", "PIC00021.JPG");
+         std::filesystem::rename(d / "c/PHOTO/PIC/P0000021.JPG", d / "c/PHOTO/PIC/PIC00021.JPG");
+       },
+       "写真ファイル名", "ファイル名が不正", "エラー", "PHOTO/PIC/PIC00021.JPG"},
+      {"an Exif date other than 撮影年月日",
+       [&](test::ScratchDir& d, std::string&) {
+         d.WriteBytes("c/PHOTO/PIC/P0000004.JPG", test::MakeJpeg(1280, 960, {"2023:04:13 09:00:00", "", 1}));
+       },
+       "撮影年月日", "Exif撮影日（2023-04-13）と不一致", "エラー", "PHOTO/PIC/P0000004.JPG"},
+  };
+  const TBothChecks clean = BothChecks({test::SamplePath("clean")});
+  for (const TPlant& p : plants) {
+    SCOPED_TRACE(p.What);
+    test::ScratchDir d;
+    test::CopyTree(test::SamplePath("clean"), d / "c");
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(d / "c/PHOTO/PHOTO.XML", bytes));
+    std::string xml = Cp932ToUtf8(bytes);
+    p.Plant(d, xml);
+    d.WriteSjis("c/PHOTO/PHOTO.XML", xml, false);
+
+    const TBothChecks both = BothChecks({d / "c"});
+    EXPECT_EQ(both.Photo, std::multiset<std::string>{p.Field + "|" + p.State + "|" + p.Severity});
+    // The rows added, without what they found (and the general rows
+    // without their medium column).
+    std::set<std::string> added;
+    for (const std::string& row : both.Full) {
+      if (clean.Full.count(row)) continue;
+      std::string key = row.substr(0, row.rfind('|'));
+      if (key.find("|写真・") == std::string::npos) key.erase(key.find('|') + 1, key.find('|', key.find('|') + 1) - key.find('|'));
+      added.insert(key);
+    }
+    std::set<std::string> expected = p.General;
+    expected.insert(p.Severity + "|1|" + p.Path + "|写真・" + p.Field);
+    EXPECT_EQ(added, expected);
+    const std::string photoRow = p.Severity + "|1|" + p.Path + "|写真・" + p.Field + "|" + p.State;
+    EXPECT_EQ(both.Full.count(photoRow), 1u) << photoRow;
+  }
+  // The clean sample and the two media of another give no photo finding.
+  for (const std::vector<std::string>& folders :
+       {std::vector<std::string>{test::SamplePath("clean")},
+        std::vector<std::string>{test::SamplePath("multi/MEDIA1"), test::SamplePath("multi/MEDIA2")}}) {
+    const TBothChecks both = folders.size() == 1 ? clean : BothChecks(folders);
+    EXPECT_EQ(both.Photo, std::multiset<std::string>{});
+    for (const std::string& row : both.Full) EXPECT_EQ(row.find("|写真・"), std::string::npos) << row;
+  }
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   store.Load({{1, d / "m"}});
   const std::vector<TPhotoFinding> findings = CheckPhotos(store, {"2024-04-01", "2024-09-30"});
   const std::vector<Row> expected = {
-      {"P0000002.JPG", "撮影年月日", "工期外の日付"},
+      {"P0000002.JPG", "撮影年月日", "工期外の日付（着手前の撮影もあるため警告）"},
       {"P0000003.JPG", "撮影年月日", "Exif撮影日（2024-05-09）と不一致"},
       {"P0000004.JPG", "写真ファイル名", "編集ソフトの記録あり（Adobe Photoshop CC 2019 (Windows)）"},
       {"P0000005.JPG", "写真ファイル名", "JPEG以外（PNG）"},
@@ -116,6 +116,7 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
       {"P0000013.JPG", "写真ファイル名", "2枚目のメディアが読み込まれていません"},
       {"P0000099.JPG", "写真ファイル名", "管理ファイルに記載なし"},
       {"PHOTO.XML", "写真ファイル名", "管理ファイルに記載なし"},
+      {"PHOTO.XML", "写真ファイル名", "ファイル名が不正"},
       {"D0000009.JPG", "参考図ファイル名", "管理ファイルに記載なし"},
   };
   EXPECT_EQ(Rows(findings), expected);
@@ -123,6 +124,12 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   EXPECT_EQ(findings[0].Record, 1);
   EXPECT_EQ(findings[10].Record, 10);
   EXPECT_EQ(findings[10].Path, d / "m/PHOTO/DRA/D0000002.PNG");
+  // Warnings: a date outside the period, a pixel count outside the
+  // recommended range, a photo on a medium not loaded; the rest are errors.
+  std::vector<std::size_t> warnings;
+  for (std::size_t i = 0; i < findings.size(); ++i)
+    if (findings[i].Warning) warnings.push_back(i);
+  EXPECT_EQ(warnings, (std::vector<std::size_t>{0, 6, 12}));
   EXPECT_EQ(findings[13].Record, -1);
   EXPECT_EQ(findings[13].Path, d / "m/PHOTO/PIC/P0000099.JPG");
   // Without a period no date is outside it; its end written with slashes
