@@ -34,6 +34,10 @@
         <source>画像として読めません</source>
         <translation>Cannot be read as an image</translation>
     </message>
+    <message>
+        <source>SXF の図面として読めません</source>
+        <translation>Not readable as an SXF drawing</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>
@@ -162,7 +166,7 @@
     </message>
     <message>
         <source>納品データのフォルダには書き出せません: %1</source>
-        <translation>Nothing is written into the delivery's folders: %1</translation>
+        <translation>Nothing is written into the delivery&apos;s folders: %1</translation>
     </message>
 </context>
 <context>

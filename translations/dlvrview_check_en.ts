@@ -402,8 +402,32 @@
         <translation>Meeting record %1: %2 %3 is before %4 %5</translation>
     </message>
     <message>
+        <source>データチェック</source>
+        <translation>Data check</translation>
+    </message>
+    <message>
+        <source>図面ファイル名の重複</source>
+        <translation>Drawing file named twice</translation>
+    </message>
+    <message>
         <source>写真・%1</source>
         <translation>Photo: %1</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>図面情報 %1 件目が同じ図面ファイル名を記載しています</source>
+        <translation>Drawing records %1 name the same drawing file</translation>
+    </message>
+    <message>
+        <source>工期終了日 %1 が工期開始日 %2 より前です（日付と工期の照合は行いません）</source>
+        <translation>The construction end %1 is before its start %2 (no date is checked against the period)</translation>
+    </message>
+    <message>
+        <source>宣言（Shift_JIS）と違う文字コードで書かれています</source>
+        <translation>Written in another encoding than its declaration (Shift_JIS)</translation>
     </message>
 </context>
 <context>

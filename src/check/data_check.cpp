@@ -552,6 +552,10 @@ void RunDataCheck(const DeliveryStore& store, TCheckErrorList& errors) { CheckSt
 
 void RunDataCheck(TMdlTreeView& view) { CheckStore(view.Store(), view.MediaFolder(), view.ErrorList); }
 
+void RunDataCheck(TMdlTreeView& view, TCheckErrorList& errors) {
+  CheckStore(view.Store(), view.MediaFolder(), errors);
+}
+
 bool HasIndexFile(const std::string& folder) {
   if (folder.empty()) return false;
   // A link that leads out of the folder counts as missing.

@@ -114,6 +114,8 @@ inline constexpr const char* kUnreadableFileState = DLVR_TR_NOOP("DataCheck", "ã
 // unreadable, or with content from which no record could be read. A missing
 // file gives no such row.
 void RunDataCheck(TMdlTreeView& view);
+// The same into `errors`, the model's error list left as it is.
+void RunDataCheck(TMdlTreeView& view, TCheckErrorList& errors);
 
 // --- the check command's precondition ---
 

@@ -25,6 +25,7 @@
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 
+#include "check/data_check.h"
 #include "model/cad_names.h"
 #include "model/tree_view.h"
 #include "photo/photo_check.h"
@@ -64,6 +65,8 @@ constexpr const char* kGrammar = DLVR_TR_NOOP("ExtendedCheck", "XML の文法");
 constexpr const char* kEdition = DLVR_TR_NOOP("ExtendedCheck", "要領の版");
 constexpr const char* kDocument = DLVR_TR_NOOP("ExtendedCheck", "文書ファイル");
 constexpr const char* kDrawingName = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の規則");
+constexpr const char* kDataCheck = DLVR_TR_NOOP("ExtendedCheck", "データチェック");
+constexpr const char* kDrawingTwice = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の重複");
 
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
@@ -391,6 +394,31 @@ void Validate(xmlDocPtr doc, const std::string& dtdText, const std::string& patt
 
 }  // namespace
 
+namespace {
+
+// Whether text holds characters beyond ASCII, all of them well-formed
+// UTF-8 of two to four bytes: Japanese in Shift-JIS almost never reads so
+// (a lead byte of 0x81-0x9F is never followed by what UTF-8 asks).
+bool WrittenInUtf8(std::string_view b) {
+  bool wide = false;
+  for (std::size_t i = 0; i < b.size();) {
+    const auto c = static_cast<unsigned char>(b[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    const int n = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || c == 0xC0 || c == 0xC1 || i + n > b.size()) return false;
+    for (int k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(b[i + k]) & 0xC0) != 0x80) return false;
+    wide = true;
+    i += n;
+  }
+  return wide;
+}
+
+}  // namespace
+
 std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
                                           std::size_t most) {
   std::string bytes;
@@ -408,6 +436,8 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
     out.push_back({1, Tr("ExtendedCheck", "XML 宣言に文字符号化方式（Shift_JIS）がありません")});
   else if (AsciiUpper(encoding) != "SHIFT_JIS")
     out.push_back({1, Arg(Tr("ExtendedCheck", "文字符号化方式が %1 です（Shift_JIS にします）"), {encoding})});
+  else if (WrittenInUtf8(bytes))
+    out.push_back({1, Tr("ExtendedCheck", "宣言（Shift_JIS）と違う文字コードで書かれています")});
   // The DOCTYPE and the DTD it names, beside the file.
   const std::size_t doctype = head.find("<!DOCTYPE");
   std::string dtdPath;
@@ -518,11 +548,14 @@ TEdition DetectEdition(std::string_view b) {
     if (std::all_of(six.begin(), six.end(), [](char c) { return c >= '0' && c <= '9'; })) ym = std::stoi(six);
   }
   if (!ym) {
-    // Without it: the first edition's DTDs (INDEX_C DTD_version 01 or 02),
-    // else a later one of unknown date.
+    // Without it: the root's DTD_version tells (01 or 02: the first
+    // edition, whatever DTD the DOCTYPE names: a wrongly named DTD is a
+    // mistake of grammar, not a later edition); without that, the DTD's
+    // name; else a later one of unknown date.
     const std::string upper = AsciiUpper(e.Doctype);
-    const bool first = (e.DtdVersion.empty() || e.DtdVersion == "01" || e.DtdVersion == "02") &&
-                       (upper.empty() || upper == "INDE_C01.DTD" || upper == "INDE_C02.DTD");
+    const bool first = e.DtdVersion.empty()
+                           ? (upper.empty() || upper == "INDE_C01.DTD" || upper == "INDE_C02.DTD")
+                           : (e.DtdVersion == "01" || e.DtdVersion == "02");
     ym = first ? 200108 : 200406;
     e.YearMonth = ym;
     e.Name = first ? Tr("ExtendedCheck", "平成13年8月版") : Tr("ExtendedCheck", "平成16年6月版以降の版");
@@ -566,6 +599,9 @@ std::string EditionNotice(const TEdition& e) {
 TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   TExtendedInput input;
   input.Store = &view.Store();
+  TCheckErrorList rows;
+  RunDataCheck(view, rows);
+  input.DataCheckRows.assign(rows.begin(), rows.end());
   input.DrawKindLines = view.DrawKindLines;
   input.DrawNameLines = view.DrawNameLines;
   std::vector<TPhotoMedium> photoMedia;
@@ -702,6 +738,46 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
 
+  // The medium the management files were read from: what they say
+  // concerns it.
+  const std::string firstMedium = input.Media.empty() ? std::string() : std::to_string(input.Media.front().MediaNo);
+
+  // The data check's findings, in its own words, on the management file of
+  // their section.
+  static const std::pair<const char*, const char*> kSections[] = {
+      {"工事管理", "INDEX_C.XML"},           {"発注図面管理", "DRAWINGS/DRAWINGS.XML"},
+      {"打合せ簿管理", "MEET/MEET.XML"},     {"施工計画書管理", "PLAN/PLAN.XML"},
+      {"完成図面管理", "DRAWINGF/DRAWINGF.XML"}, {"その他管理", "OTHRS/OTHRS.XML"}};
+  // Class folders whose management file could not be read (or was written
+  // in another code than it declares): that is said once, and the files of
+  // the folder are not each reported as named nowhere.
+  std::set<std::string> unreadFolders;
+  std::set<std::string> judgedFields;  // file + '\n' + field name: the data check found fault with it
+  for (const auto& row : input.DataCheckRows) {
+    std::string path;
+    for (const auto& [section, file] : kSections)
+      if (row[0] == Tr("DataCheck", section)) path = file;
+    if (row[3] == Tr("DataCheck", kManagementFileItem) && row[4] == Tr("DataCheck", kUnreadableFileState) &&
+        path.find('/') != std::string::npos)
+      unreadFolders.insert(FolderOf(path));
+    std::string what;
+    for (const std::string* part : {&row[1], &row[2], &row[3]})
+      if (!part->empty() && *part != NameOf(path)) what += (what.empty() ? "" : " ") + *part;
+    judgedFields.insert((path.empty() ? row[2] : path) + '\n' + row[3]);
+    add(TSeverity::Error, firstMedium, path.empty() ? row[2] : path, kDataCheck,
+        Arg(Tr("ExtendedCheck", "%1: %2"), {what, row[4]}));
+  }
+
+  for (const TCheckedMedium& m : input.Media)
+    for (const char* file : kManagementFiles) {
+      std::string bytes;
+      if (std::string_view(file).find('/') != std::string_view::npos &&
+          ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) == TReadStatus::Ok &&
+          AsciiUpper(DeclarationValue(std::string_view(bytes).substr(0, 512), "encoding")) == "SHIFT_JIS" &&
+          WrittenInUtf8(bytes))
+        unreadFolders.insert(FolderOf(file));
+    }
+
   // The files the management files name, relative to a medium.
   std::unordered_set<std::string> listed;
   if (store) {
@@ -733,8 +809,12 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
           Arg(Tr("ExtendedCheck", "メディア番号 %1 の媒体が %2 枚あります"), {std::to_string(no), std::to_string(times)}));
   const long declared = index ? WholeNumber(index->MediaCount) : 0;
   const bool allLoaded = declared <= 0 || static_cast<long>(seen.size()) >= declared;
-  if (declared > 0 && static_cast<long>(seen.size()) != declared)
-    add(static_cast<long>(seen.size()) > declared ? TSeverity::Error : TSeverity::Warning, "", "INDEX_C.XML",
+  // As many media given as declared, one of them twice: that one error,
+  // not also a medium short.
+  const bool twice = std::any_of(seen.begin(), seen.end(), [](const auto& s) { return s.second > 1; });
+  if (declared > 0 && static_cast<long>(seen.size()) != declared &&
+      !(twice && static_cast<long>(input.Media.size()) == declared))
+    add(static_cast<long>(seen.size()) > declared ? TSeverity::Error : TSeverity::Warning, firstMedium, "INDEX_C.XML",
         kMediaCount,
         Arg(Tr("ExtendedCheck", "メディア総枚数は %1 ですが、読み込んだ媒体は %2 枚です"),
             {std::to_string(declared), std::to_string(seen.size())}));
@@ -764,8 +844,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
 
   // Each medium's files and folders.
   std::unordered_set<std::string> present;                  // relative paths on any medium
-  std::unordered_map<std::string, std::string> presentUpper;  // the same upper-cased -> as found
+  std::unordered_map<std::string, std::pair<std::string, std::string>> presentUpper;  // upper-cased -> as found, medium
   std::unordered_map<std::string, std::vector<int>> wherePath;  // upper-cased path -> media holding it
+  std::set<std::string> caseFolders;  // standard folders named in the wrong case (as found)
   for (const TCheckedMedium& m : input.Media) {
     const std::string medium = std::to_string(m.MediaNo);
     std::set<std::string> unexpected;  // folders whose contents are not judged again
@@ -795,6 +876,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
           if (IsStandardFolder(AsciiUpper(e.Path))) {
             // Its files are still the standard folder's (a CD has no case).
             add(TSeverity::Error, medium, e.Path, kFolderName, Tr("ExtendedCheck", "フォルダ名は半角英大文字で付けます"));
+            caseFolders.insert(e.Path);
           } else {
             // Folders of later editions (台帳, 地質, i-Construction, BIM/CIM)
             // are expected there; their contents are not judged here.
@@ -810,7 +892,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       }
       const std::string upperPath = AsciiUpper(e.Path), upperFolder = FolderOf(upperPath);
       present.insert(e.Path);
-      presentUpper.try_emplace(upperPath, e.Path);
+      presentUpper.try_emplace(upperPath, e.Path, medium);
       if (IsSystemFile(name)) {
         add(TSeverity::Warning, medium, e.Path, kSystemFile, Tr("ExtendedCheck", "納品に不要なファイルです"));
         continue;
@@ -835,7 +917,10 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].push_back(m.MediaNo);
       // Photos are judged only when the photo management files were read.
       const bool photo = upperFolder == "PHOTO/PIC" || upperFolder == "PHOTO/DRA";
-      if (!companion && !named && (!photo || !input.PhotoFiles.empty()) && upperFolder != "DRAWINGS/SPEC")
+      const bool unread = std::any_of(unreadFolders.begin(), unreadFolders.end(), [&](const std::string& f) {
+        return upperPath.rfind(f + "/", 0) == 0;
+      });
+      if (!companion && !named && !unread && (!photo || !input.PhotoFiles.empty()) && upperFolder != "DRAWINGS/SPEC")
         add(TSeverity::Warning, medium, e.Path, kUnlisted, Tr("ExtendedCheck", "管理ファイルに記載のないファイルです"));
     }
     ++done;
@@ -848,8 +933,16 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     for (const char* file : kManagementFiles) {
       std::string bytes;
       if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
+      // Written in UTF-8 under a Shift_JIS declaration: the grammar says so
+      // once; its characters read as Shift-JIS would be noise.
+      if (unreadFolders.count(FolderOf(file)) && WrittenInUtf8(bytes)) continue;
       std::size_t more = 0;
       for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more)) {
+        // A full-width letter in a field the data check finds at fault is
+        // its error already, not also a warning here.
+        if (c.Severity == TSeverity::Warning && !c.Element.empty() &&
+            judgedFields.count(std::string(file) + '\n' + Tr("FieldNames", c.Element)))
+          continue;
         const std::string line = std::to_string(c.Line), column = std::to_string(c.Column);
         const std::string kind = Tr("ExtendedCheck", c.Kind);
         add(c.Severity, std::to_string(m.MediaNo), file, kCharacters,
@@ -887,15 +980,23 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   for (const std::string& path : listed) {
     if (present.count(path)) continue;
     if (auto it = presentUpper.find(AsciiUpper(path)); it != presentUpper.end()) {
-      add(TSeverity::Error, "", path, kListedMissing,
-          Arg(Tr("ExtendedCheck", "大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）"), {it->second}));
+      // Named as listed in a folder named in the wrong case: the folder's
+      // finding says it, once for all its files.
+      const std::string& found = it->second.first;
+      if (NameOf(found) == NameOf(path) &&
+          std::any_of(caseFolders.begin(), caseFolders.end(),
+                      [&](const std::string& f) { return found.rfind(f + "/", 0) == 0 && FolderOf(found) == f; }))
+        continue;
+      add(TSeverity::Error, it->second.second, path, kListedMissing,
+          Arg(Tr("ExtendedCheck", "大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）"),
+              {it->second.first}));
       continue;
     }
     if (allLoaded)
-      add(TSeverity::Error, "", path, kListedMissing,
+      add(TSeverity::Error, firstMedium, path, kListedMissing,
           Tr("ExtendedCheck", "管理ファイルに記載されたファイルが納品物にありません"));
     else
-      add(TSeverity::Warning, "", path, kListedMissing,
+      add(TSeverity::Warning, firstMedium, path, kListedMissing,
           Tr("ExtendedCheck", "読み込んだ媒体にはありません（読み込んでいない媒体にある可能性があります）"));
   }
 
@@ -910,16 +1011,38 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       for (const TMdlTreeNodeDraw& d : records)
         if (!d.DrawFile.empty() && judged.insert(d.DrawFile).second)
           if (std::string fault = DrawingNameFault(d.DrawFile, d.DrawName, input, cadUserPart); !fault.empty())
-            add(TSeverity::Error, "", folder + d.DrawFile, kDrawingName, std::move(fault));
+            add(TSeverity::Error, firstMedium, folder + d.DrawFile, kDrawingName, std::move(fault));
     };
     drawings(store->OrderDrawings, "DRAWINGS/");
     drawings(store->FinalDrawings, "DRAWINGF/");
+  }
+  // A drawing file named by two records: one of them shows another drawing.
+  if (store) {
+    auto twiceNamed = [&](const std::vector<TMdlTreeNodeDraw>& records, const std::string& folder) {
+      std::map<std::string, std::vector<int>> byName;  // upper-cased name -> record numbers (1-based)
+      for (std::size_t i = 0; i < records.size(); ++i)
+        if (!records[i].DrawFile.empty()) byName[AsciiUpper(records[i].DrawFile)].push_back(static_cast<int>(i) + 1);
+      for (const auto& [name, numbers] : byName)
+        if (numbers.size() > 1)
+          add(TSeverity::Error, firstMedium, folder + records[static_cast<std::size_t>(numbers.front() - 1)].DrawFile,
+              kDrawingTwice,
+              Arg(Tr("ExtendedCheck", "図面情報 %1 件目が同じ図面ファイル名を記載しています"), {NumberList(numbers)}));
+    };
+    twiceNamed(store->OrderDrawings, "DRAWINGS/");
+    twiceNamed(store->FinalDrawings, "DRAWINGF/");
   }
 
   // The records' dates against the construction period and each other.
   if (store && index) {
     const std::string from = index->StartDate, to = index->EndDate;
-    const bool period = IsDate(from) && IsDate(to);
+    bool period = IsDate(from) && IsDate(to);
+    // A period that ends before it starts: said once, and no date is
+    // judged against it.
+    if (period && to < from) {
+      add(TSeverity::Error, firstMedium, "INDEX_C.XML", kDateOrder,
+          Arg(Tr("ExtendedCheck", "工期終了日 %1 が工期開始日 %2 より前です（日付と工期の照合は行いません）"), {to, from}));
+      period = false;
+    }
     int n = 0;
     for (const TMdlTreeNodeMeet& r : store->Meetings) {
       ++n;
@@ -931,12 +1054,12 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
                                                                   {Tr("FieldNames", "完了日付"), &r.FinishDate}};
       for (const auto& [label, value] : dates)
         if (period && IsDate(*value) && (*value < from || *value > to))
-          add(TSeverity::Error, "", where, kPeriod,
+          add(TSeverity::Error, firstMedium, where, kPeriod,
               Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が工期 %4 〜 %5 の外です"), {who, label, *value, from, to}));
       for (std::size_t i = 0; i + 1 < std::size(dates); ++i)
         for (std::size_t j = i + 1; j < std::size(dates); ++j)
           if (IsDate(*dates[i].second) && IsDate(*dates[j].second) && *dates[j].second < *dates[i].second)
-            add(TSeverity::Error, "", where, kDateOrder,
+            add(TSeverity::Error, firstMedium, where, kDateOrder,
                 Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が%4 %5 より前です"),
                     {who, dates[j].first, *dates[j].second, dates[i].first, *dates[i].second}));
     }

@@ -7,6 +7,7 @@
 // throws.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <utility>
@@ -56,6 +57,10 @@ struct TExtendedInput {
   // medium's number. Called on the check's thread; without it photos are
   // judged by no rule of their own.
   std::function<std::vector<TFinding>()> PhotoFindings;
+  // The data check's rows (管理項目名, 分類名, ファイル名, 項目名, 状態, in the
+  // user's language), each a finding of the full check: it never says
+  // "no problems" where the data check has one. None: not part of it.
+  std::vector<std::array<std::string, 5>> DataCheckRows;
   // The drawing kind lists of the CAD naming rule (codes, and code + "-" +
   // name); without them drawing file names are not judged by that rule.
   std::vector<std::string> DrawKindLines, DrawNameLines;

@@ -15,6 +15,7 @@
 #endif
 
 #include "platform/text.h"
+#include "sxf/drawing.h"
 
 namespace dlvr {
 namespace {
@@ -65,6 +66,12 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
       out.emplace_back(TSeverity::Info,
                        QCoreApplication::translate("DocumentCheck", "%1 ページ").arg(pdf.pageCount()).toStdString());
 #endif
+  } else if (ext == "P21" || ext == "SFC") {
+    // A drawing is told by its header, as the drawing readers tell it: a
+    // DXF or other text renamed .P21 is no SXF drawing.
+    if (sxf::SniffMode(path).empty())
+      out.emplace_back(TSeverity::Error,
+                       QCoreApplication::translate("DocumentCheck", "SXF の図面として読めません").toStdString());
   } else if (IsImageExtension(ext)) {
     // The header and the first decode tell whether the image is readable
     // without decoding thousands of photos whole.

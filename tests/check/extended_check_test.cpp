@@ -102,19 +102,19 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
       {"a sound delivery", [](TCase&) {}, {}},
       // Files.
       {"a listed file missing from the whole delivery", [](TCase& c) { c.Remove("CD1", "MEET/ORG/0001_01.PDF"); },
-       {"エラー  MEET/ORG/0001_01.PDF 記載ファイルの存在"}},
+       {"エラー 1 MEET/ORG/0001_01.PDF 記載ファイルの存在"}},
       {"a listed file missing while a medium is not loaded",
        [](TCase& c) {
          c.Store.IndexRecords[fkIndex].MediaCount = "2";
          c.Remove("CD1", "MEET/ORG/0001_01.PDF");
        },
-       {"警告  MEET/ORG/0001_01.PDF 記載ファイルの存在", "警告  INDEX_C.XML メディア総枚数"}},
+       {"警告 1 MEET/ORG/0001_01.PDF 記載ファイルの存在", "警告 1 INDEX_C.XML メディア総枚数"}},
       {"a listed file on the disk in other case",
        [](TCase& c) {
          c.Remove("CD1", "DRAWINGS/D0PL001Z.P21");
          c.Write("CD1", "DRAWINGS/d0pl001z.p21");
        },
-       {"エラー  DRAWINGS/D0PL001Z.P21 記載ファイルの存在", "エラー 1 DRAWINGS/d0pl001z.p21 ファイル名の規則"}},
+       {"エラー 1 DRAWINGS/D0PL001Z.P21 記載ファイルの存在", "エラー 1 DRAWINGS/d0pl001z.p21 ファイル名の規則"}},
       {"an empty file", [](TCase& c) { c.Write("CD1", "MEET/ORG/0001_01.PDF", ""); },
        {"エラー 1 MEET/ORG/0001_01.PDF 空のファイル"}},
       {"a file no management file names, and names against the rule",
@@ -160,7 +160,7 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.PhotoFiles = {"PHOTO/PIC/P0000001.JPG", "PHOTO/PIC/PHOTO1.JPG", "PHOTO/DRA/P0000002.JPG"};
          for (const std::string& p : c.PhotoFiles) c.Write("CD1", p);
        },
-       {"エラー  DRAWINGS/D0XX001Z.P21 図面ファイル名の規則", "エラー  DRAWINGS/X0PL01Z.P21 図面ファイル名の規則"}},
+       {"エラー 1 DRAWINGS/D0XX001Z.P21 図面ファイル名の規則", "エラー 1 DRAWINGS/X0PL01Z.P21 図面ファイル名の規則"}},
       {"a drawing name with a user part in a later edition",
        [](TCase& c) {
          c.Write("CD1", "INDEX_C.XML", TCase::Xml("constdata", "INDE_C01.DTD", "<適用要領基準>土木201903-01</適用要領基準>"));
@@ -175,7 +175,7 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
        [](TCase& c) {
          std::filesystem::rename(c.Dir / "CD1/MEET/ORG", c.Dir / "CD1/MEET/org");
        },
-       {"エラー 1 MEET/org フォルダ名の規則", "エラー  MEET/ORG/0001_01.PDF 記載ファイルの存在"}},
+       {"エラー 1 MEET/org フォルダ名の規則"}},
       {"a folder the guideline does not know: its contents not judged again",
        [](TCase& c) { c.Write("CD1", "VIEWER/BIN/VIEWER.EXE"); }, {"警告 1 VIEWER 規定外のフォルダ"}},
       {"folders nested too deep and a path too long",
@@ -227,7 +227,7 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Store.Meetings[0].AcceptDate = "2023-05-02";
          c.Store.Meetings[0].FinishDate = "2023-02-30";  // no such day: left to the data check
        },
-       {"エラー  MEET/MEET.XML 日付と工期", "エラー  MEET/MEET.XML 日付の順序"}},
+       {"エラー 1 MEET/MEET.XML 日付と工期", "エラー 1 MEET/MEET.XML 日付の順序"}},
       {"one medium number twice, and more media than the count",
        [](TCase& c) {
          c.Media.push_back({1, c.Medium("CD1COPY")});
@@ -235,7 +235,23 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Index("CD1COPY");
          c.Index("CD2");
        },
-       {"エラー 1 INDEX_C.XML メディア番号", "エラー  INDEX_C.XML メディア総枚数"}},
+       {"エラー 1 INDEX_C.XML メディア番号", "エラー 1 INDEX_C.XML メディア総枚数"}},
+      {"one medium number twice of two: that error alone, not also a medium short",
+       [](TCase& c) {
+         c.Store.IndexRecords[fkIndex].MediaCount = "2";
+         c.Media.push_back({1, c.Medium("CD1COPY")});
+         c.Index("CD1COPY");
+       },
+       {"エラー 1 INDEX_C.XML メディア番号"}},
+      {"a drawing file named by two records: one finding naming both",
+       [](TCase& c) { c.Store.OrderDrawings.push_back(c.Store.OrderDrawings[0]); },
+       {"エラー 1 DRAWINGS/D0PL001Z.P21 図面ファイル名の重複"}},
+      {"a period that ends before it starts: said once, no date judged against it",
+       [](TCase& c) {
+         c.Store.IndexRecords[fkIndex].EndDate = "2023-03-01";
+         c.Store.Meetings[0].IssueDate = "2023-03-15";
+       },
+       {"エラー 1 INDEX_C.XML 日付の順序"}},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.What);
@@ -319,6 +335,11 @@ TEST(ExtendedCheck, EditionOfADelivery) {
       {"<!DOCTYPE constdata SYSTEM \"INDE_C02.DTD\">\n<constdata DTD_version=\"02\">", "平成13年8月版", 200108},
       {"<!DOCTYPE constdata SYSTEM \"INDEX_C08.DTD\">\n<constdata DTD_version=\"08\">", "平成16年6月版以降の版",
        200406},
+      // The first edition with a wrongly named DTD: its version tells.
+      {"<!DOCTYPE constdata SYSTEM \"INDEX_C02.DTD\">\n<constdata DTD_version=\"02\">", "平成13年8月版", 200108},
+      {"<!DOCTYPE constdata SYSTEM \"INDE_C02.DTD\">\n<constdata DTD_version=\"04\">", "平成16年6月版以降の版",
+       200406},
+      {"<!DOCTYPE constdata SYSTEM \"INDEX_C04.DTD\">\n<constdata>", "平成16年6月版以降の版", 200406},
       {"<constdata DTD_version=\"04\"><基礎情報><適用要領基準>土木201603-01</適用要領基準>", "平成28年3月版", 201603},
       {"<constdata><適用要領基準> 土木201903-01 </適用要領基準>", "平成31年3月版", 201903},
       {"<constdata><適用要領基準>土木202303-01</適用要領基準>", "令和5年3月版", 202303},

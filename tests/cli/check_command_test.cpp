@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <set>
+#include <functional>
+#include <filesystem>
 
 #include "cli/check_command.h"
+#include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
 
@@ -136,11 +140,11 @@ TEST(CheckCommand, ExtendedCheckOfTheSamples) {
   EXPECT_EQ(r.code, 1);
   const std::vector<std::string> lines = Lines(r.out);
   // Each mistake planted for the full check, found once.
-  for (const char* planted : {"エラー\t\tDRAWINGS/d0pl001z.p21\t記載ファイルの存在\t",
-                              "エラー\t\tDRAWINGS/D0PF01Z.P21\t図面ファイル名の規則\t",
-                              "エラー\t\tMEET/ORG/0005_02.JPG\t記載ファイルの存在\t",
-                              "エラー\t\tDRAWINGF/C0CS001Z.P21\t記載ファイルの存在\t",
-                              "エラー\t\tPHOTO/PIC/P0000008.JPG\t記載ファイルの存在\t",
+  for (const char* planted : {"エラー\t1\tDRAWINGS/d0pl001z.p21\t記載ファイルの存在\t",
+                              "エラー\t1\tDRAWINGS/D0PF01Z.P21\t図面ファイル名の規則\t",
+                              "エラー\t1\tMEET/ORG/0005_02.JPG\t記載ファイルの存在\t",
+                              "エラー\t1\tDRAWINGF/C0CS001Z.P21\t記載ファイルの存在\t",
+                              "エラー\t1\tPHOTO/PIC/P0000008.JPG\t記載ファイルの存在\t",
                               "エラー\t1\tOTHRS/Org\tフォルダ名の規則\t",
                               "エラー\t1\tMEET/ORG/MEETING_04.PDF\tファイル名の規則\t",
                               "エラー\t1\tPLAN/ORG/施工計画書.PDF\tファイル名の規則\t",
@@ -152,7 +156,9 @@ TEST(CheckCommand, ExtendedCheckOfTheSamples) {
                               "エラー\t1\tMEET/ORG/0099_01.PDF\t空のファイル\t",
                               "警告\t1\tMEET/ORG/0099_01.PDF\t記載のないファイル\t",
                               "警告\t1\tMEET/ORG/Thumbs.db\t不要なファイル\t",
-                              "警告\t1\tBACKUP\t規定外のフォルダ\t"})
+                              "警告\t1\tBACKUP\t規定外のフォルダ\t",
+                              // the data check's own findings, in its words
+                              "エラー\t1\tMEET/MEET.XML\tデータチェック\t指示 MEETING_04.PDF 打合せ簿オリジナルファイル名: 文字数が不正"})
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(planted, 0) == 0; }),
               1)
         << planted;
@@ -164,7 +170,7 @@ TEST(CheckCommand, ExtendedCheckOfTheSamples) {
   r = Check({one, "--extended", "--format", "tsv"});
   EXPECT_EQ(r.code, 0);  // what is missing may be on the medium not loaded: warnings
   EXPECT_EQ(r.err, "dlvr: check: 同じ工事の媒体が隣にあります（続けて指定できます）: " + two + "/（メディア番号 2）\n");
-  EXPECT_NE(r.out.find("警告\t\tINDEX_C.XML\tメディア総枚数\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("警告\t1\tINDEX_C.XML\tメディア総枚数\t"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("読み込んでいない媒体にある可能性があります"), std::string::npos);
 }
 
@@ -226,6 +232,84 @@ TEST(CheckCommand, UsageErrorsExitTwoWithOneLine) {
   CheckRun r = Check({clean, "--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out.rfind("usage: dlvr check FOLDER", 0), 0u);
+}
+
+// Mistakes contractors make, each planted in a copy of the clean sample:
+// the full check names each in its file under its rule, with its severity,
+// and nothing else comes new (the documents' page counts aside).
+TEST(CheckCommand, EveryPlantedMistakeIsNamedOnceInItsPlace) {
+  // What a finding is, without its wording: "severity medium path rule".
+  auto problems = [](const std::string& folder) {
+    std::set<std::string> out;
+    for (const std::string& line : Lines(Check({folder, "--extended", "--format", "tsv"}).out)) {
+      std::vector<std::string> f;
+      std::istringstream in(line);
+      for (std::string cell; std::getline(in, cell, '\t');) f.push_back(cell);
+      if (f.size() >= 4 && f[0] != "情報") out.insert(f[0] + " " + f[1] + " " + f[2] + " " + f[3]);
+    }
+    return out;
+  };
+  // Replaces the first `from` (UTF-8) in a Shift-JIS file by `to`.
+  auto replace = [](const std::string& file, const std::string& from, const std::string& to) {
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(file, bytes)) << file;
+    const std::string f = Utf8ToCp932(from);
+    ASSERT_NE(bytes.find(f), std::string::npos) << from;
+    bytes.replace(bytes.find(f), f.size(), Utf8ToCp932(to));
+    ASSERT_TRUE(WriteWholeFile(file, bytes));
+  };
+  struct TPlant {
+    const char* What;
+    std::function<void(const std::string& delivery)> Plant;
+    std::set<std::string> Expected;
+  };
+  const std::vector<TPlant> plants = {
+      {"a date the data check refuses",
+       [&](const std::string& d) { replace(d + "/MEET/MEET.XML", "<発行日付>2023-04-20<", "<発行日付>2023/04/20<"); },
+       {"エラー 1 MEET/MEET.XML データチェック"}},
+      {"a period that ends before it starts: one finding, no date flood",
+       [&](const std::string& d) { replace(d + "/INDEX_C.XML", "<工期終了日>2024-02-29<", "<工期終了日>2023-01-31<"); },
+       {"エラー 1 INDEX_C.XML 日付の順序"}},
+      {"a completion drawing file named by two records",
+       [&](const std::string& d) {
+         replace(d + "/DRAWINGF/DRAWINGF.XML", "<図面ファイル名>C0PL001Z.P21<", "<図面ファイル名>C0LC001Z.P21<");
+       },
+       {"エラー 1 DRAWINGF/C0LC001Z.P21 図面ファイル名の重複", "警告 1 DRAWINGF/C0PL001Z.P21 記載のないファイル"}},
+      {"a meeting file in UTF-8 under a Shift_JIS declaration: said once, its folder not flooded",
+       [&](const std::string& d) {
+         std::string bytes;
+         ASSERT_TRUE(ReadWholeFile(d + "/MEET/MEET.XML", bytes));
+         ASSERT_TRUE(WriteWholeFile(d + "/MEET/MEET.XML", Cp932ToUtf8(bytes)));
+       },
+       {"エラー 1 MEET/MEET.XML XML の文法"}},
+      {"the first edition with a wrongly named DTD: a grammar finding, no later edition",
+       [&](const std::string& d) {
+         replace(d + "/INDEX_C.XML", "SYSTEM \"INDE_C02.DTD\"", "SYSTEM \"INDEX_C02.DTD\"");
+       },
+       {"エラー 1 INDEX_C.XML XML の文法"}},
+      {"a full-width construction number: the data check's error, not also a warning",
+       [&](const std::string& d) { replace(d + "/INDEX_C.XML", "<工事番号>2023", "<工事番号>２０２３"); },
+       {"エラー 1 INDEX_C.XML データチェック"}},
+      {"a DXF drawing renamed .P21: its content is no SXF",
+       [&](const std::string& d) {
+         ASSERT_TRUE(WriteWholeFile(d + "/DRAWINGF/C0CS001Z.P21", "0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nEOF\n"));
+       },
+       {"エラー 1 DRAWINGF/C0CS001Z.P21 文書ファイル"}},
+      {"a standard folder in lower case: one finding for the folder",
+       [&](const std::string& d) { std::filesystem::rename(d + "/MEET/ORG", d + "/MEET/org"); },
+       {"エラー 1 MEET/org フォルダ名の規則"}},
+  };
+  const std::set<std::string> clean = problems(test::SamplePath("clean"));
+  EXPECT_TRUE(clean.empty()) << *clean.begin();
+  for (const TPlant& p : plants) {
+    SCOPED_TRACE(p.What);
+    test::ScratchDir d;
+    test::CopyTree(test::SamplePath("clean"), d / "kkt");
+    p.Plant(d / "kkt");
+    std::set<std::string> found = problems(d / "kkt");
+    for (const std::string& c : clean) found.erase(c);
+    EXPECT_EQ(found, p.Expected);
+  }
 }
 
 }  // namespace
