@@ -238,21 +238,20 @@ class TChecker {
     };
     for (const auto& [field, value] : required)
       if (field && Blank(*value)) add(field, Tr("PhotoCheck", kEmpty));
+    // On a medium that is not loaded its files may well be there.
+    const long medium = WholeNumber(r.MediaNo);
+    const auto& media = store_.Media();
+    // (A medium whose own number is unreadable may be any of them.)
+    const bool loaded = medium <= 0 || std::any_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
+                          return m.MediaNo == medium || m.MediaNo <= 0;
+                        });
+    const std::string notLoaded =
+        loaded ? std::string() : Arg(Tr("PhotoCheck", "%1枚目のメディアが読み込まれていません"), {std::to_string(medium)});
 
     if (!Blank(r.FileName)) {
       if (!NameByRule(r.FileName, 'P', version, {".JPG"})) add(kPhotoFile, Tr("PhotoCheck", kBadName));
       if (!r.Exists) {
-        // On a medium that is not loaded the file may well be there.
-        const long medium = WholeNumber(r.MediaNo);
-        const auto& media = store_.Media();
-        // (A medium whose own number is unreadable may be any of them.)
-        const bool loaded = medium <= 0 || std::any_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
-                              return m.MediaNo == medium || m.MediaNo <= 0;
-                            });
-        add(kPhotoFile,
-            loaded ? Tr("PhotoCheck", kMissing)
-                   : Arg(Tr("PhotoCheck", "%1枚目のメディアが読み込まれていません"), {std::to_string(medium)}),
-            !loaded);
+        add(kPhotoFile, loaded ? Tr("PhotoCheck", kMissing) : notLoaded, !loaded);
       } else {
         if (const std::string stored = OtherCase(r.FileName, r.Path); !stored.empty())
           add(kPhotoFile, Arg(Tr("PhotoCheck", "大文字・小文字の違う名前（%1）で保存"), {stored}));
@@ -301,15 +300,15 @@ class TChecker {
         if (!Blank(*value) && *value != "0" && *value != "1") add(field, Tr("PhotoCheck", kNotZeroOrOne));
 
     for (const TPhotoReference& ref : r.References) {
-      auto addRef = [&](const char* field, const std::string& state) {
-        Add(Blank(ref.FileName) ? r.FileName : ref.FileName, field, state, index, ref.Path);
+      auto addRef = [&](const char* field, const std::string& state, bool warning = false) {
+        Add(Blank(ref.FileName) ? r.FileName : ref.FileName, field, state, index, ref.Path, warning);
       };
       if (Blank(ref.FileName)) {
         addRef(kRefFile, Tr("PhotoCheck", kEmpty));
       } else {
         if (!NameByRule(ref.FileName, 'D', version, {".JPG", ".TIF"})) addRef(kRefFile, Tr("PhotoCheck", kBadName));
         if (ref.Path.empty()) {
-          addRef(kRefFile, Tr("PhotoCheck", kMissing));
+          addRef(kRefFile, loaded ? Tr("PhotoCheck", kMissing) : notLoaded, !loaded);
         } else {
           if (const std::string stored = OtherCase(ref.FileName, ref.Path); !stored.empty())
             addRef(kRefFile, Arg(Tr("PhotoCheck", "大文字・小文字の違う名前（%1）で保存"), {stored}));

@@ -29,8 +29,9 @@ struct TPhotoFinding {
   int Record = -1;       // index into TPhotoStore::Records(), -1 for a file no record names
   std::string Path;      // the file concerned, when there is one
   // A warning rather than an error: a date outside the construction period
-  // (photos may be taken before the work starts, 着手前), a photo on a
-  // medium not loaded, a pixel count outside the recommended range.
+  // (photos may be taken before the work starts, 着手前), a photo or a
+  // drawing on a medium not loaded, a pixel count outside the recommended
+  // range.
   bool Warning = false;
 };
 

@@ -72,7 +72,8 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   specs[9].Date = "2024-02-30";
   specs[10].Drawings = {"D0000002.PNG"};
   specs[11].Date = "2024-04-01";       // the period's first day
-  specs[12].MediaNo = "2";             // missing here, on a medium not loaded
+  specs[12].MediaNo = "2";             // missing here, on a medium not loaded, with its drawing
+  specs[12].Drawings = {"D0000013.JPG"};
   d.WriteSjis("m/INDEX_C.XML", test::IndexXml(1, 1, "2024-04-01", "2024-09-30"));
   d.WriteSjis("m/PHOTO/PHOTO.XML", test::PhotoXml(specs));
   d.WriteBytes("m/PHOTO/PHOTO05.DTD", "<!ELEMENT photodata ANY>");
@@ -114,6 +115,7 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
       {"D0000002.PNG", "参考図ファイル名", "ファイル名が不正"},
       {"D0000002.PNG", "参考図ファイル名", "JPEG・TIFF以外（PNG）"},
       {"P0000013.JPG", "写真ファイル名", "2枚目のメディアが読み込まれていません"},
+      {"D0000013.JPG", "参考図ファイル名", "2枚目のメディアが読み込まれていません"},
       {"P0000099.JPG", "写真ファイル名", "管理ファイルに記載なし"},
       {"PHOTO.XML", "写真ファイル名", "管理ファイルに記載なし"},
       {"PHOTO.XML", "写真ファイル名", "ファイル名が不正"},
@@ -125,13 +127,14 @@ TEST(PhotoCheck, EachRuleFoundInStoreOrderThenStrays) {
   EXPECT_EQ(findings[10].Record, 10);
   EXPECT_EQ(findings[10].Path, d / "m/PHOTO/DRA/D0000002.PNG");
   // Warnings: a date outside the period, a pixel count outside the
-  // recommended range, a photo on a medium not loaded; the rest are errors.
+  // recommended range, a photo and its drawing on a medium not loaded; the
+  // rest are errors.
   std::vector<std::size_t> warnings;
   for (std::size_t i = 0; i < findings.size(); ++i)
     if (findings[i].Warning) warnings.push_back(i);
-  EXPECT_EQ(warnings, (std::vector<std::size_t>{0, 6, 12}));
-  EXPECT_EQ(findings[13].Record, -1);
-  EXPECT_EQ(findings[13].Path, d / "m/PHOTO/PIC/P0000099.JPG");
+  EXPECT_EQ(warnings, (std::vector<std::size_t>{0, 6, 12, 13}));
+  EXPECT_EQ(findings[14].Record, -1);
+  EXPECT_EQ(findings[14].Path, d / "m/PHOTO/PIC/P0000099.JPG");
   // Without a period no date is outside it; its end written with slashes
   // is the date meant.
   EXPECT_EQ(CheckPhotos(store, {"", "不明"}).size(), expected.size() - 1);
