@@ -713,7 +713,7 @@ std::vector<TFinding> TfrmPhotoView::FindingsForReport() const {
   out.reserve(findings_.size());
   for (const TPhotoFinding& f : findings_) {
     TFinding r;
-    r.Severity = TSeverity::Error;
+    r.Severity = f.Warning ? TSeverity::Warning : TSeverity::Error;
     std::string path = f.Path.empty() ? f.FileName : f.Path;
     // Paths relative to their medium, as the delivery check gives them.
     if (store_)
