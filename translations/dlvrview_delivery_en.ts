@@ -129,6 +129,10 @@
         <source>%1件の記録（シリアル番号 %2）が同じファイルを指しています</source>
         <translation>%1 records (serial numbers %2) name the same file</translation>
     </message>
+    <message>
+        <source>%1枚目のメディアになく、%2枚目にあります</source>
+        <translation>Not on medium %1 but on medium %2</translation>
+    </message>
 </context>
 <context>
     <name>PhotoReader</name>

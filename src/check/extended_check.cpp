@@ -623,13 +623,8 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
       for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
     }
   }
-  // Each photo whose record names a loaded medium, as it lies there.
-  for (const TPhotoRecord& r : photos.Records()) {
-    const long no = WholeNumber(r.MediaNo);
-    for (const TPhotoMediumFolders& m : photos.Media())
-      if (no > 0 && m.MediaNo == no && !r.FileName.empty() && m.PhotoFolder.rfind(m.Folder, 0) == 0)
-        input.PhotoMedia.emplace_back(m.PhotoFolder.substr(m.Folder.size()) + r.FileName, static_cast<int>(no));
-  }
+  // (A photo on another medium than its record names is a photo rule's
+  // finding: PhotoMedia stays empty.)
   // The photo rule set's findings, each on the medium holding its file. A
   // file not found is placed in the photo (or drawing) folder of its
   // record's medium.

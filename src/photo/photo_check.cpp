@@ -253,6 +253,18 @@ class TChecker {
       if (!r.Exists) {
         add(kPhotoFile, loaded ? Tr("PhotoCheck", kMissing) : notLoaded, !loaded);
       } else {
+        // On another loaded medium than the one its record names.
+        const auto holds = [&](const TPhotoMediumFolders& m) { return r.Path.rfind(m.Folder, 0) == 0; };
+        const bool named = medium > 0 && std::any_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
+                             return m.MediaNo == medium;
+                           });
+        if (named && std::none_of(media.begin(), media.end(), [&](const TPhotoMediumFolders& m) {
+              return m.MediaNo == medium && holds(m);
+            })) {
+          const auto holder = std::find_if(media.begin(), media.end(), holds);
+          add(kPhotoFile, Arg(Tr("PhotoCheck", "%1枚目のメディアになく、%2枚目にあります"),
+                              {std::to_string(medium), holder == media.end() ? "?" : std::to_string(holder->MediaNo)}));
+        }
         if (const std::string stored = OtherCase(r.FileName, r.Path); !stored.empty())
           add(kPhotoFile, Arg(Tr("PhotoCheck", "大文字・小文字の違う名前（%1）で保存"), {stored}));
         const TImageFacts& facts = FactsOf(r.Path);

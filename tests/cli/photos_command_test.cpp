@@ -244,6 +244,25 @@ TEST(PhotoRules, TheFullCheckAndThePhotoCheckFindEachPlantedMistakeAlike) {
     const std::string photoRow = p.Severity + "|1|" + p.Path + "|写真・" + p.Field + "|" + p.State;
     EXPECT_EQ(both.Full.count(photoRow), 1u) << photoRow;
   }
+  // A photo of each medium moved to the other: one row each, on the medium
+  // that holds it.
+  {
+    SCOPED_TRACE("a photo on another medium than its record names");
+    test::ScratchDir d;
+    test::CopyTree(test::SamplePath("multi/MEDIA1"), d / "MEDIA1");
+    test::CopyTree(test::SamplePath("multi/MEDIA2"), d / "MEDIA2");
+    std::filesystem::rename(d / "MEDIA2/PHOTO/PIC/P0000015.JPG", d / "MEDIA1/PHOTO/PIC/P0000015.JPG");
+    std::filesystem::rename(d / "MEDIA1/PHOTO/PIC/P0000003.JPG", d / "MEDIA2/PHOTO/PIC/P0000003.JPG");
+    const TBothChecks both = BothChecks({d / "MEDIA1", d / "MEDIA2"});
+    const std::string onFirst = "2枚目のメディアになく、1枚目にあります", onSecond = "1枚目のメディアになく、2枚目にあります";
+    EXPECT_EQ(both.Photo, (std::multiset<std::string>{"写真ファイル名|" + onFirst + "|エラー",
+                                                      "写真ファイル名|" + onSecond + "|エラー"}));
+    std::vector<std::string> problems;
+    for (const std::string& row : both.Full)
+      if (row.rfind("情報|", 0) != 0) problems.push_back(row);
+    EXPECT_EQ(problems, (std::vector<std::string>{"エラー|1|PHOTO/PIC/P0000015.JPG|写真・写真ファイル名|" + onFirst,
+                                                  "エラー|2|PHOTO/PIC/P0000003.JPG|写真・写真ファイル名|" + onSecond}));
+  }
   // The clean sample and the two media of another give no photo finding.
   for (const std::vector<std::string>& folders :
        {std::vector<std::string>{test::SamplePath("clean")},
