@@ -739,27 +739,34 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
 
   // The data check's findings, in its own words, on the management file of
   // their section.
-  static const std::pair<const char*, const char*> kSections[] = {
-      {"工事管理", "INDEX_C.XML"},           {"発注図面管理", "DRAWINGS/DRAWINGS.XML"},
-      {"打合せ簿管理", "MEET/MEET.XML"},     {"施工計画書管理", "PLAN/PLAN.XML"},
-      {"完成図面管理", "DRAWINGF/DRAWINGF.XML"}, {"その他管理", "OTHRS/OTHRS.XML"}};
+  // Each section's management file, and the folder of the documents its
+  // records name: a row about a document stands at the document.
+  static const std::tuple<const char*, const char*, const char*> kSections[] = {
+      {"工事管理", "INDEX_C.XML", ""},
+      {"発注図面管理", "DRAWINGS/DRAWINGS.XML", "DRAWINGS/"},
+      {"打合せ簿管理", "MEET/MEET.XML", "MEET/ORG/"},
+      {"施工計画書管理", "PLAN/PLAN.XML", "PLAN/ORG/"},
+      {"完成図面管理", "DRAWINGF/DRAWINGF.XML", "DRAWINGF/"},
+      {"その他管理", "OTHRS/OTHRS.XML", "OTHRS/ORG/"}};
   // Class folders whose management file could not be read (or was written
   // in another code than it declares): that is said once, and the files of
   // the folder are not each reported as named nowhere.
   std::set<std::string> unreadFolders;
   std::set<std::string> judgedFields;  // file + '\n' + field name: the data check found fault with it
   for (const auto& row : input.DataCheckRows) {
-    std::string path;
-    for (const auto& [section, file] : kSections)
-      if (row[0] == Tr("DataCheck", section)) path = file;
+    std::string path, documents;
+    for (const auto& [section, file, folder] : kSections)
+      if (row[0] == Tr("DataCheck", section)) path = file, documents = folder;
     if (row[3] == Tr("DataCheck", kManagementFileItem) && row[4] == Tr("DataCheck", kUnreadableFileState) &&
         path.find('/') != std::string::npos)
       unreadFolders.insert(FolderOf(path));
-    std::string what;
-    for (const std::string* part : {&row[1], &row[2], &row[3]})
-      if (!part->empty() && *part != NameOf(path)) what += (what.empty() ? "" : " ") + *part;
     judgedFields.insert((path.empty() ? row[2] : path) + '\n' + row[3]);
-    add(TSeverity::Error, firstMedium, path.empty() ? row[2] : path, kDataCheck,
+    const bool document = !documents.empty() && !row[2].empty() && row[2] != NameOf(path) &&
+                          row[2].find('/') == std::string::npos;
+    std::string what;
+    for (const std::string* part : {&row[1], &row[3]})
+      if (!part->empty()) what += (what.empty() ? "" : " ") + *part;
+    add(TSeverity::Error, firstMedium, document ? documents + row[2] : path.empty() ? row[2] : path, kDataCheck,
         Arg(Tr("ExtendedCheck", "%1: %2"), {what, row[4]}));
   }
 

@@ -158,7 +158,7 @@ TEST(CheckCommand, ExtendedCheckOfTheSamples) {
                               "警告\t1\tMEET/ORG/Thumbs.db\t不要なファイル\t",
                               "警告\t1\tBACKUP\t規定外のフォルダ\t",
                               // the data check's own findings, in its words
-                              "エラー\t1\tMEET/MEET.XML\tデータチェック\t指示 MEETING_04.PDF 打合せ簿オリジナルファイル名: 文字数が不正"})
+                              "エラー\t1\tMEET/ORG/MEETING_04.PDF\tデータチェック\t指示 打合せ簿オリジナルファイル名: 文字数が不正"})
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(planted, 0) == 0; }),
               1)
         << planted;
