@@ -901,7 +901,11 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       }
       if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, Tr("ExtendedCheck", "0 バイトのファイルです"));
       const bool named = listed.count(e.Path) || listedUpper.count(upperPath);
-      if (named && e.Size > 0 && input.CheckDocument)
+      // Photos and their reference drawings are the photo rules' (their
+      // names, their listing, their case, their images): one finding each,
+      // there.
+      const bool photoFolder = upperFolder == "PHOTO/PIC" || upperFolder == "PHOTO/DRA";
+      if (named && e.Size > 0 && input.CheckDocument && !photoFolder)
         for (auto& [severity, found] : input.CheckDocument(m.Folder + e.Path))
           add(severity, medium, e.Path, kDocument, std::move(found));
       const bool original = EndsWithI(folder, "/ORG") || upperFolder == "DRAWINGS/SPEC";
@@ -910,19 +914,17 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       const bool drawingUserPart = cadUserPart && (upperFolder == "DRAWINGS" || upperFolder == "DRAWINGF") &&
                                    name.size() > 9 && name[8] == '-';
       const bool nameKept = drawingUserPart || NameFollowsRule(name, false, original ? longestExtension : 3);
-      if (!nameKept)
+      if (!nameKept && !photoFolder)
         add(TSeverity::Error, medium, e.Path, kFileName,
             Arg(Tr("ExtendedCheck", "半角英大文字・数字・_ で 8 文字以内、拡張子 %1 文字以内にします"),
                 {std::to_string(original ? longestExtension : 3)}));
       const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
       if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].push_back(m.MediaNo);
-      // Photos are judged only when the photo management files were read.
-      const bool photo = upperFolder == "PHOTO/PIC" || upperFolder == "PHOTO/DRA";
       const bool unread = std::any_of(unreadFolders.begin(), unreadFolders.end(), [&](const std::string& f) {
         return upperPath.rfind(f + "/", 0) == 0;
       });
-      if (!companion && !named && !unread && (!photo || !input.PhotoFiles.empty()) && upperFolder != "DRAWINGS/SPEC")
+      if (!companion && !named && !unread && !photoFolder && upperFolder != "DRAWINGS/SPEC")
         add(TSeverity::Warning, medium, e.Path, kUnlisted, Tr("ExtendedCheck", "管理ファイルに記載のないファイルです"));
     }
     ++done;
@@ -981,6 +983,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   // Files named but found on no medium.
   for (const std::string& path : listed) {
     if (present.count(path)) continue;
+    if (const std::string upper = AsciiUpper(path); upper.rfind("PHOTO/PIC/", 0) == 0 || upper.rfind("PHOTO/DRA/", 0) == 0)
+      continue;  // the photo rules say it
     if (auto it = presentUpper.find(AsciiUpper(path)); it != presentUpper.end()) {
       // Named as listed in a folder named in the wrong case: the folder's
       // finding says it, once for all its files.
