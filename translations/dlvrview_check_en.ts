@@ -378,10 +378,6 @@
         <translation>Media %1 hold files of the same name</translation>
     </message>
     <message>
-        <source>メディア番号 %1 の媒体になく、媒体 %2 にあります</source>
-        <translation>Not on the medium numbered %1 but on medium %2</translation>
-    </message>
-    <message>
         <source>大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）</source>
         <translation>Found as %1, in other case (name files as listed)</translation>
     </message>

@@ -623,8 +623,6 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
       for (const TPhotoReference& ref : r.References) relative(m.DrawingFolder, ref.FileName);
     }
   }
-  // (A photo on another medium than its record names is a photo rule's
-  // finding: PhotoMedia stays empty.)
   // The photo rule set's findings, each on the medium holding its file. A
   // file not found is placed in the photo (or drawing) folder of its
   // record's medium.
@@ -968,17 +966,6 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     if (media.size() > 1)
       add(TSeverity::Warning, "", path, kSameOnTwoMedia,
           Arg(Tr("ExtendedCheck", "媒体 %1 に同じ名前のファイルがあります"), {NumberList(media)}));
-
-  // A photo on another medium than its record names.
-  for (const auto& [photo, no] : input.PhotoMedia) {
-    const auto it = wherePath.find(AsciiUpper(photo));
-    if (it == wherePath.end() || !seen.count(no) ||
-        std::find(it->second.begin(), it->second.end(), no) != it->second.end())
-      continue;
-    add(TSeverity::Error, std::to_string(no), photo, kListedMissing,
-        Arg(Tr("ExtendedCheck", "メディア番号 %1 の媒体になく、媒体 %2 にあります"),
-            {std::to_string(no), NumberList(it->second)}));
-  }
 
   // Files named but found on no medium.
   for (const std::string& path : listed) {

@@ -48,9 +48,6 @@ struct TExtendedInput {
   // Photo file names listed by the photo management files (relative to the
   // photo folder of their medium), when they were read.
   std::vector<std::string> PhotoFiles;
-  // Each listed photo (relative to its medium) whose record names its
-  // medium (メディア番号), with that number.
-  std::vector<std::pair<std::string, int>> PhotoMedia;
   // The photos judged by the photo rule set (the one the photo window and
   // `dlvr photos --check` use), each finding a row of this check: its rule
   // 写真・項目名, its severity, the photo relative to its medium and that

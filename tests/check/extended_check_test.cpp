@@ -26,7 +26,6 @@ struct TCase {
   DeliveryStore Store;
   std::vector<TCheckedMedium> Media;
   std::vector<std::string> PhotoFiles;
-  std::vector<std::pair<std::string, int>> PhotoMedia;
   test::ScratchDir Dir;
 
   TCase() {
@@ -82,7 +81,6 @@ struct TCase {
     in.Media = Media;
     in.Store = &Store;
     in.PhotoFiles = PhotoFiles;
-    in.PhotoMedia = PhotoMedia;
     in.DrawKindLines = tables.ctnDrawKind.Section();
     in.DrawNameLines = tables.ctnDrawName.Section();
     std::set<std::string> out;
@@ -140,17 +138,6 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Write("CD2", "MEET/ORG/0001_01.PDF");
        },
        {"警告  MEET/ORG/0001_01.PDF 媒体間の重複"}},
-      {"a photo on another medium than its record names",
-       [](TCase& c) {
-         c.Store.IndexRecords[fkIndex].MediaCount = "2";
-         c.Media.push_back({2, c.Medium("CD2")});
-         c.Index("CD2");
-         c.PhotoFiles = {"PHOTO/PIC/P0000001.JPG", "PHOTO/PIC/P0000002.JPG"};
-         c.Write("CD1", "PHOTO/PIC/P0000001.JPG");
-         c.Write("CD2", "PHOTO/PIC/P0000002.JPG");
-         c.PhotoMedia = {{"PHOTO/PIC/P0000001.JPG", 2}, {"PHOTO/PIC/P0000002.JPG", 2}};
-       },
-       {"エラー 2 PHOTO/PIC/P0000001.JPG 記載ファイルの存在"}},
       {"drawing names against the CAD naming rule (photo names are the photo rules')",
        [](TCase& c) {
          for (const char* name : {"D0XX001Z.P21", "X0PL01Z.P21"}) {
