@@ -962,6 +962,27 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     if (!goOn()) return finish();
   }
 
+  // A management file that is no well-formed XML names only what comes
+  // before its break: its folder's later files are not each reported as
+  // named nowhere (the grammar says why, once).
+  {
+    const std::string broken = Tr("ExtendedCheck", "整形式の XML ではありません: %1");
+    const std::string head = broken.substr(0, broken.find("%1"));
+    std::set<std::pair<std::string, std::string>> brokenFolders;  // medium, folder
+    const std::string grammarRule = Tr("ExtendedCheck", kGrammar);
+    for (const TFinding& f : out)
+      if (f.Rule == grammarRule && f.Found.find(head) != std::string::npos && f.Path.find('/') != std::string::npos)
+        brokenFolders.insert({f.Medium, AsciiUpper(FolderOf(f.Path))});
+    const std::string unlistedRule = Tr("ExtendedCheck", kUnlisted);
+    std::erase_if(out, [&](const TFinding& f) {
+      if (f.Rule != unlistedRule) return false;
+      const std::string upper = AsciiUpper(f.Path);
+      return std::any_of(brokenFolders.begin(), brokenFolders.end(), [&](const auto& b) {
+        return b.first == f.Medium && upper.rfind(b.second + "/", 0) == 0;
+      });
+    });
+  }
+
   for (const auto& [path, media] : wherePath)
     if (media.size() > 1)
       add(TSeverity::Warning, "", path, kSameOnTwoMedia,

@@ -282,6 +282,19 @@ TEST(CheckCommand, EveryPlantedMistakeIsNamedOnceInItsPlace) {
          ASSERT_TRUE(WriteWholeFile(d + "/MEET/MEET.XML", Cp932ToUtf8(bytes)));
        },
        {"エラー 1 MEET/MEET.XML XML の文法"}},
+      {"another management file's root: cannot be read, said once, its folder not flooded",
+       [&](const std::string& d) {
+         replace(d + "/OTHRS/OTHRS.XML", "<othrsdata DTD_version", "<otherdata DTD_version");
+         replace(d + "/OTHRS/OTHRS.XML", "</othrsdata>", "</otherdata>");
+       },
+       {"エラー 1 OTHRS/OTHRS.XML XML の文法", "エラー 1 OTHRS/OTHRS.XML データチェック"}},
+      {"a management file cut short: its break said once, its folder not flooded",
+       [&](const std::string& d) {
+         std::string bytes;
+         ASSERT_TRUE(ReadWholeFile(d + "/OTHRS/OTHRS.XML", bytes));
+         ASSERT_TRUE(WriteWholeFile(d + "/OTHRS/OTHRS.XML", bytes.substr(0, bytes.size() / 3)));
+       },
+       {"エラー 1 OTHRS/OTHRS.XML XML の文法", "エラー 1 OTHRS/ORG/O002_01.PDF データチェック"}},
       {"the first edition with a wrongly named DTD: a grammar finding, no later edition",
        [&](const std::string& d) {
          replace(d + "/INDEX_C.XML", "SYSTEM \"INDE_C02.DTD\"", "SYSTEM \"INDEX_C02.DTD\"");
