@@ -250,7 +250,7 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
   // Progress reaches every step; a check asked to stop after the files
   // returns their findings and reads no management file.
   TCase c;
-  c.Write("CD1", "MEET/ORG/0002_01.PDF");
+  c.Write("CD1", "PLAN/ORG/0002_01.PDF");  // named nowhere (beside a broken file its folder's would not count)
   c.Write("CD1", "MEET/MEET.XML", "<broken");
   TExtendedInput in;
   in.Media = c.Media;
