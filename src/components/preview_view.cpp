@@ -3,6 +3,9 @@
 #include <libxml/tree.h>
 
 #include <QComboBox>
+#include <QTextDocument>
+#include <QPainter>
+#include <QImage>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFutureWatcher>
@@ -168,7 +171,14 @@ class TSandboxBrowser : public QTextBrowser {
   }
   TXmlSandbox Box;
 
+  // An image is always answered with an image: given no image (empty
+  // bytes, or bytes that do not decode), the text engine would load the
+  // name itself, from anywhere (relative to the process's folder, a FIFO
+  // blocking for good). What is refused or unreadable shows as a framed
+  // grey box.
   QVariant loadResource(int type, const QUrl& name) override {
+    const bool image = type == QTextDocument::ImageResource;
+    const QVariant refused = image ? QVariant(RefusedImage()) : QVariant(QByteArray());
     QString local;
     if (name.isLocalFile())
       local = name.toLocalFile();
@@ -179,14 +189,29 @@ class TSandboxBrowser : public QTextBrowser {
       // left is a network address or another scheme. Data URLs carry their
       // bytes and are decoded by the document itself.
       if (name.scheme().compare(u"data", Qt::CaseInsensitive) == 0) return QVariant();
-      return QVariant(QByteArray());
+      return refused;
     }
     local.replace(u'\\', u'/');
     std::string path = ResolveCase(QDir::cleanPath(local).toStdString());
     std::string bytes;
-    if (SandboxReadFile(Box, path, bytes) != TSandboxStatus::Ok) return QVariant(QByteArray());
-    return QVariant(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (SandboxReadFile(Box, path, bytes) != TSandboxStatus::Ok) return refused;
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (!image) return QVariant(data);
+    const QImage decoded = QImage::fromData(data);
+    return decoded.isNull() ? refused : QVariant(decoded);
   }
+
+ private:
+  static QImage RefusedImage() {
+    QImage box(16, 16, QImage::Format_ARGB32);
+    box.fill(QColor(224, 224, 224));
+    QPainter paint(&box);
+    paint.setPen(QColor(128, 128, 128));
+    paint.drawRect(0, 0, 15, 15);
+    return box;
+  }
+
+ public:
 };
 
 // An XML file being shown: what it may read, the parsed document (kept for

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QLineEdit>
 #include <QApplication>
 #include <QFontMetricsF>
@@ -24,6 +25,7 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -540,6 +542,47 @@ TEST(PreviewViewHostile, NothingOutsideTheDeliveryIsShown) {
         EXPECT_FALSE(browser->toPlainText().contains(QString::fromLatin1(kMarker))) << c.name;
     }
   }
+}
+
+// The images of a page outside the delivery are never opened, however
+// named: an inotify watch on the outside folder sees every open, and a
+// refused image shows as a box, never as the outside picture.
+TEST(PreviewViewHostile, ImagesOutsideTheDeliveryAreNeverOpened) {
+  test::ScratchDir d;
+  const std::string out = d.MakeDir("outside") + "/";
+  QImage red(40, 40, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  ASSERT_TRUE(red.save(QString::fromStdString(out + "secret.png")));
+  const std::string page = d.WriteBytes(
+      "delivery/MEET/ORG/0003_02.HTM",
+      "<html><body><p>page</p><img src=\"" + out + "secret.png\"><img src=\"../../../outside/secret.png\">"
+      "<img src=\"../../../../outside/secret\"><img src=\"http://127.0.0.1:1/x.png\"></body></html>");
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, out.c_str(), IN_OPEN | IN_ACCESS), 0);
+  // The process's folder is the page's own: a name the engine loaded
+  // itself would reach outside from there.
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(QString::fromStdString(d / "delivery/MEET/ORG"));
+  {
+    TPreviewView view;
+    view.resize(400, 300);
+    view.show();
+    view.SetSandboxFolders({Q(d / "delivery")});
+    Shown(view).Navigate(Q(page));
+    ASSERT_EQ(view.RendererKind(), "html");
+    auto* browser = view.findChild<QTextBrowser*>("HtmlView");
+    ASSERT_NE(browser, nullptr);
+    const QImage shown = browser->viewport()->grab().toImage();
+    int redPixels = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) redPixels += shown.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+    EXPECT_EQ(redPixels, 0);
+  }
+  QDir::setCurrent(before);
+  char events[4096];
+  EXPECT_LE(read(watch, events, sizeof events), 0) << "a file outside the delivery was opened";
+  close(watch);
 }
 
 TEST(PreviewViewHostile, LinksLeadOnlyToFilesThePageMayRead) {
