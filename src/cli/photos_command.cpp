@@ -29,8 +29,10 @@ const char* const kPhotosUsage =
     "        elements as {\"element\", \"value\"}\n"
     "With --check it prints the photo checks' findings instead: 写真ファイル名,\n"
     "項目名 and 状態 (tsv), or objects with those keys (json).\n"
-    "Exit 0; 1 when --check finds something; 2 when no loaded medium has a\n"
-    "PHOTO.XML, a FOLDER is not a folder or the arguments are wrong.\n";
+    "Exit 0; 1 when --check finds something or a PHOTO.XML could not be read\n"
+    "whole (the records before its break are listed, the reason on stderr); 2\n"
+    "when no loaded medium has a PHOTO.XML, a FOLDER is not a folder or the\n"
+    "arguments are wrong.\n";
 
 // The record's values in the order of the listing.
 struct TColumn {
@@ -120,17 +122,27 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (photos.Empty())
     return cl.Fail(err, Tr("CliPhotos", "読み込んだメディアに写真管理ファイル（PHOTO/PHOTO.XML）がありません。"));
 
+  // A photo management file that could not be read whole: what came before
+  // its break is listed, the reason goes to stderr, and the exit status
+  // says so (never a success that hides records).
+  bool broken = false;
+  for (const TPhotoFile& f : photos.Files()) {
+    if (!f.Broken) continue;
+    broken = true;
+    err << "dlvr: photos: " << f.XmlPath << (f.BrokenLine > 0 ? ":" + std::to_string(f.BrokenLine) : std::string())
+        << ": " << f.BrokenReason << "\n";
+  }
   if (!check) {
     if (json)
       WriteRecordsJson(photos, out);
     else
       WriteRecordsTsv(photos, out);
-    return 0;
+    return broken ? 1 : 0;
   }
   const TMdlTreeNodeIndex& index = deliveryStore.IndexRecords[fkIndex];
   const std::vector<TPhotoFinding> findings = CheckPhotos(photos, {index.StartDate, index.EndDate});
   WriteFindings(findings, json, out);
-  return findings.empty() ? 0 : 1;
+  return findings.empty() && !broken ? 0 : 1;
 }
 
 }  // namespace dlvr

@@ -148,6 +148,47 @@ TBothChecks BothChecks(const std::vector<std::string>& folders) {
   return both;
 }
 
+// A photo management file that cannot be read whole is no success: the
+// records before its break are listed, the reason goes to stderr, exit 1.
+TEST(CliPhotos, APhotoFileReadOnlyInPartIsAFailureNotASuccess) {
+  test::ScratchDir d;
+  d.WriteSjis("c/INDEX_C.XML", test::IndexXml(1, 1, "2024-04-01", "2024-09-30"));
+  std::vector<test::PhotoSpec> specs(2);
+  specs[0].Serial = "1", specs[0].FileName = "P0000001.JPG";
+  specs[1].Serial = "2", specs[1].FileName = "P0000002.JPG";
+  const std::string whole = test::PhotoXml(specs);
+  std::string noise(100 * 1024, '\0');
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u + 13u) % 251u);
+  const struct {
+    const char* What;
+    std::string Bytes;
+    bool Sjis;
+    int Listed;  // records listed before the break
+  } cases[] = {
+      {"random bytes", noise, false, 0},
+      {"cut after the first record", whole.substr(0, whole.find("</写真情報>") + std::string("</写真情報>").size() + 5),
+       true, 1},
+      {"an entity loop",
+       "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!DOCTYPE photodata [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]>\n"
+       "<photodata>&a;</photodata>\n",
+       true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    if (c.Sjis)
+      d.WriteSjis("c/PHOTO/PHOTO.XML", c.Bytes, false);
+    else
+      d.WriteBytes("c/PHOTO/PHOTO.XML", c.Bytes);
+    for (const char* mode : {"", " --check"}) {
+      const PhotosRun r = Photos(d / "c" + mode);
+      EXPECT_EQ(r.Code, 1) << mode;
+      EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+      EXPECT_NE(r.Err.find("PHOTO.XML"), std::string::npos) << r.Err;
+      if (*mode == '\0') EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), c.Listed) << r.Out;
+    }
+  }
+}
+
 TEST(PhotoRules, TheFullCheckAndThePhotoCheckFindEachPlantedMistakeAlike) {
   // Each plant changes a copy of the clean sample; the photo check then
   // finds exactly the one finding given, and the full check the same as
