@@ -181,6 +181,10 @@ void FindMedia(const std::string& dir, const std::string& rel, int depth, std::v
       else if (const std::optional<std::string> file = FileInFolder(dir, "INDEX_C.XML")) {
         index = *file;
         viaLink = true;
+      } else if (e->d_type != DT_DIR && e->d_type != DT_LNK) {
+        // A FIFO, a device or a socket by that name: a delivery whose check
+        // fails (and says why), never one passed over in silence.
+        index = JoinPath(dir, name);
       }
     }
     struct stat st {};

@@ -159,6 +159,25 @@ TEST(Scan, ExtendedCountsBySeverityInJson) {
   EXPECT_EQ(r.out.rfind("[\n {\n  \"folder\": \"a/clean\",\n  \"工事番号\": ", 0), 0u) << r.out;
 }
 
+// A folder whose INDEX_C.XML is no regular file (a FIFO, here) is a
+// delivery whose check failed, with its row and the exit status saying so,
+// never one passed over in silence (and the FIFO never blocks the scan).
+TEST(Scan, AnIndexThatIsNoRegularFileIsAFailedRow) {
+  test::ScratchDir d;
+  d.MakeDir("root/f");
+  test::CopyTree(test::SamplePath("clean"), d / "root/a");
+  ASSERT_EQ(mkfifo((d / "root/f/INDEX_C.XML").c_str(), 0600), 0);
+  const ScanRun r = Dlvr("scan '" + d / "root" + "' --timeout 30");
+  EXPECT_EQ(r.code, 1) << r.err;
+  const auto rows = Rows(r.out);
+  ASSERT_EQ(rows.size(), 3u) << r.out;
+  EXPECT_EQ(rows[1][0], "a");
+  EXPECT_EQ(rows[1][6], "checked");
+  EXPECT_EQ(rows[2][0], "f");
+  EXPECT_EQ(rows[2][6], "failed");
+  EXPECT_FALSE(rows[2][7].empty());
+}
+
 TEST(Scan, WrongArgumentsAndAnOutputFolderInsideRootAreRefused) {
   Archive a;
   const std::vector<std::string> before = test::TreeSnapshot(a.root);
