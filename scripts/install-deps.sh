@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything DLVRView needs to build, run and test, from Debian packages.
-# Safe to run again: packages already present are left alone.
+# Safe to run again: packages already present are left alone. Packages named
+# as arguments are installed too, the same way (scripts/package.sh adds its own).
 set -euo pipefail
 
 PACKAGES=(
@@ -28,6 +29,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils xvfb xauth poppler-utils
   # the install test (desktop entry, metainfo, MIME database)
   python3 desktop-file-utils appstream shared-mime-info libglib2.0-bin
+  "$@"
 )
 
 missing=()

@@ -7,19 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${1:-build-package}"
 
-scripts/install-deps.sh
-# Only the package needs these: dpkg-shlibdeps (dpkg-dev) for the
-# dependencies, lintian for the check.
-missing=()
-for p in dpkg-dev lintian; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then missing+=("$p"); fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""; if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# Only the package needs dpkg-shlibdeps (dpkg-dev) for the dependencies and
+# lintian for the check; they come the same way as everything else.
+scripts/install-deps.sh dpkg-dev lintian
 
 # The programs and their data only: no tests or benchmarks in the package's
 # build (CPack builds everything of the tree before it installs).
