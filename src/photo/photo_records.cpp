@@ -503,7 +503,7 @@ void TPhotoStore::Load(const std::vector<TPhotoMedium>& media) {
   records_.clear();
   media_.clear();
   std::vector<std::string> seen;
-  std::unordered_set<std::string> listed;  // シリアル番号 and 写真ファイル名 of the records kept
+  std::unordered_set<std::string> listed;  // シリアル番号, 写真ファイル名 and メディア番号 of the records kept
   for (const TPhotoMedium& m : media) {
     const std::string folder = WithTrailingSlash(m.Folder);
     const std::string canonical = CanonicalPath(folder);
@@ -526,8 +526,10 @@ void TPhotoStore::Load(const std::vector<TPhotoMedium>& media) {
       const TSandboxStatus status = SandboxReadFile(box, *xml, bytes);
       if (status == TSandboxStatus::Ok) {
         ParsePhotoXml(bytes, file, records_);
-        // A record an earlier medium's file listed is that photo again.
-        auto key = [](const TPhotoRecord& r) { return r.Serial + '\n' + r.FileName; };
+        // A record an earlier medium's file listed is that photo again: the
+        // same serial number, file name and medium. A photo of the same
+        // serial and name on another medium is another photo.
+        auto key = [](const TPhotoRecord& r) { return r.Serial + '\n' + r.FileName + '\n' + r.MediaNo; };
         const auto firstNew = records_.begin() + static_cast<std::ptrdiff_t>(file.FirstRecord);
         const auto kept =
             std::remove_if(firstNew, records_.end(), [&](const TPhotoRecord& r) { return listed.count(key(r)) > 0; });

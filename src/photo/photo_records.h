@@ -97,8 +97,9 @@ struct TPhotoFile {
   std::string BrokenReason;
   std::size_t FirstRecord = 0, RecordCount = 0;  // its records in TPhotoStore::Records()
   // Records an earlier medium's PHOTO.XML already listed (the same シリアル
-  //番号 and 写真ファイル名): every medium of a delivery may carry the whole
-  // list, and a photo is kept once, from the first file that lists it.
+  //番号, 写真ファイル名 and メディア番号): every medium of a delivery may
+  // carry the whole list, and a photo is kept once, from the first file that
+  // lists it.
   std::size_t Repeated = 0;
 };
 

@@ -162,5 +162,51 @@ TEST(PhotoCheck, RulesFollowTheFileVersionAndABreakIsFound) {
   EXPECT_EQ(findings[1].State.rfind("6行目: ", 0), 0u) << findings[1].State;
 }
 
+// The rules at their edges: what a version requires from when on, the
+// calendar's leap years, and the first version's longest file name.
+TEST(PhotoCheck, RulesHoldFromTheirVersionAndUpToTheirBounds) {
+  const std::string longest = std::string(76, 'A') + ".JPG";  // 80 characters
+  struct Case {
+    const char* what;
+    const char* version;
+    test::PhotoSpec photo;
+    std::vector<Row> expected;
+  };
+  auto photo = [](std::string name, std::string date = "2024-05-10", std::string mark = "0") {
+    test::PhotoSpec p;
+    p.Serial = "1";
+    p.FileName = std::move(name);
+    p.Date = std::move(date);
+    p.Representative = p.Frequency = std::move(mark);
+    return p;
+  };
+  const Case cases[] = {
+      {"04 requires no 代表写真 nor 提出頻度写真", "04", photo("P0000001.JPG", "2024-05-10", ""), {}},
+      {"05 requires both", "05", photo("P0000001.JPG", "2024-05-10", ""),
+       {{"P0000001.JPG", "代表写真", "情報未記入"}, {"P0000001.JPG", "提出頻度写真", "情報未記入"}}},
+      {"2000 is a leap year (every 400th)", "05", photo("P0000001.JPG", "2000-02-29"), {}},
+      {"1900 is none (every 100th)", "05", photo("P0000001.JPG", "1900-02-29"),
+       {{"P0000001.JPG", "撮影年月日", "日付が不正"}}},
+      {"2024 is one (every 4th)", "05", photo("P0000001.JPG", "2024-02-29"), {}},
+      {"2023 is none", "05", photo("P0000001.JPG", "2023-02-29"), {{"P0000001.JPG", "撮影年月日", "日付が不正"}}},
+      {"a first-version name of 80 characters", "1.00", photo(longest), {}},
+      {"a first-version name of 81 characters", "1.00", photo("A" + longest),
+       {{"A" + longest, "写真ファイル名", "ファイル名が不正"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScratchDir d;
+    std::string xml = test::PhotoXml({c.photo}, "PHOTO/PIC");
+    xml.replace(xml.find("DTD_version=\"05\""), 16, std::string("DTD_version=\"") + c.version + "\"");
+    d.WriteSjis("m/PHOTO/PHOTO.XML", xml);
+    d.WriteBytes("m/PHOTO/PIC/" + c.photo.FileName, test::MakeJpeg(1280, 960));
+    TPhotoStore store;
+    store.Load({{1, d / "m"}});
+    ASSERT_EQ(store.Files().size(), 1u);
+    ASSERT_EQ(store.Files()[0].DtdVersion, c.version);
+    EXPECT_EQ(Rows(CheckPhotos(store, {})), c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace dlvr

@@ -317,5 +317,43 @@ TEST(PhotoStore, PhotosFoundAcrossMediaInsideTheDelivery) {
   EXPECT_TRUE(store.Empty());
 }
 
+// Each medium's PHOTO.XML may list the whole delivery or only its own
+// photos: a record is that photo again only when an earlier medium's file
+// listed the same serial number, file name and medium; both media's photo
+// files are kept otherwise, each found on its own medium.
+TEST(PhotoStore, ARecordRepeatsAnEarlierOneOnlyWithItsSerialNameAndMedium) {
+  struct Case {
+    const char* what;
+    test::PhotoSpec second;  // the record of the second medium's file
+    std::size_t repeated;
+    std::string path;  // where the second medium's record finds its photo ("" when it was dropped)
+  };
+  const Case cases[] = {
+      {"the whole list again", Photo("1", "P0000001.JPG", "1"), 1, ""},
+      {"the same serial, another file", Photo("1", "P0000002.JPG", "2"), 0, "m2/PHOTO/PIC/P0000002.JPG"},
+      {"the same serial and name on another medium", Photo("1", "P0000001.JPG", "2"), 0, "m2/PHOTO/PIC/P0000001.JPG"},
+      {"another serial, the same file", Photo("2", "P0000001.JPG", "1"), 0, "m1/PHOTO/PIC/P0000001.JPG"},
+  };
+  const std::string jpeg = test::MakeJpeg(16, 16);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScratchDir d;
+    const std::string first = test::PhotoXml({Photo("1", "P0000001.JPG", "1")});
+    const std::string second = test::PhotoXml({c.second});
+    const std::string m1 = Medium(d, "m1", 1, &first, {{"PHOTO/PIC/P0000001.JPG", jpeg}});
+    const std::string m2 = Medium(d, "m2", 2, &second, {{"PHOTO/PIC/P0000001.JPG", jpeg}, {"PHOTO/PIC/P0000002.JPG", jpeg}});
+    TPhotoStore store;
+    store.Load({{1, m1}, {2, m2}});
+    ASSERT_EQ(store.Files().size(), 2u);
+    EXPECT_EQ(store.Files()[1].Repeated, c.repeated);
+    ASSERT_EQ(store.Records().size(), c.path.empty() ? 1u : 2u);
+    EXPECT_EQ(store.Records()[0].Path, m1 + "PHOTO/PIC/P0000001.JPG");
+    if (!c.path.empty()) {
+      EXPECT_EQ(store.Records()[1].Path, d / c.path);
+      EXPECT_EQ(store.Records()[1].FileIndex, 1);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dlvr
