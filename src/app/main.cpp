@@ -23,6 +23,7 @@
 #include "components/drawing_canvas.h"
 #include "components/ext_registry.h"
 #include "components/message_service.h"
+#include "components/pdf_facts.h"
 #include "panes/seldir.h"
 #include "panes/xml_err.h"
 #include "platform/drive.h"
@@ -48,6 +49,8 @@ const char* const kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The hidden worker that reads PDF facts for the preview and the check.
+  if (const int worker = dlvr::RunPdfFactsWorkerIfAsked(argc, argv); worker >= 0) return worker;
   // Answered before any window (or display) is needed.
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];

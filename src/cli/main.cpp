@@ -4,11 +4,14 @@
 
 #include "cli/commands.h"
 #include "cli/gui_app.h"
+#include "components/pdf_facts.h"
 #include "i18n/ui_language.h"
 #include "model/tree_view.h"
 #include "platform/tempfs.h"
 
 int main(int argc, char** argv) {
+  // The hidden worker that reads PDF facts for the document check.
+  if (const int worker = dlvr::RunPdfFactsWorkerIfAsked(argc, argv); worker >= 0) return worker;
   // No command needs the viewer's work copies of the management files.
   dlvr::TMdlTreeView::SetWorkCopiesDefault(false);
   dlvr::RemoveWorkFolderOnSignals();

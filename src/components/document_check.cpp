@@ -10,10 +10,7 @@
 
 #include <filesystem>
 
-#ifdef DLVR_HAVE_QTPDF
-#include <QPdfDocument>
-#endif
-
+#include "components/pdf_facts.h"
 #include "platform/text.h"
 #include "sxf/drawing.h"
 
@@ -50,21 +47,41 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
 
   if (ext == "PDF") {
 #ifdef DLVR_HAVE_QTPDF
-    QPdfDocument pdf;
-    const QPdfDocument::Error error = pdf.load(file);
-    if (error == QPdfDocument::Error::IncorrectPassword)
-      out.emplace_back(
-          TSeverity::Error,
-          QCoreApplication::translate("DocumentCheck", "パスワードで保護されています（開けません）").toStdString());
-    else if (error != QPdfDocument::Error::None)
+    // Read in a worker process under a time and a memory limit: a hostile
+    // PDF costs a finding, not the check.
+    const TPdfFacts facts = ReadPdfFacts(path);
+    auto unread = [&out](const QString& why) {
       out.emplace_back(TSeverity::Error,
-                       QCoreApplication::translate("DocumentCheck", "PDF として開けません").toStdString());
-    else if (pdf.pageCount() < 1)
-      out.emplace_back(TSeverity::Error,
-                       QCoreApplication::translate("DocumentCheck", "ページがありません").toStdString());
-    else
-      out.emplace_back(TSeverity::Info,
-                       QCoreApplication::translate("DocumentCheck", "%1 ページ").arg(pdf.pageCount()).toStdString());
+                       QCoreApplication::translate("DocumentCheck", "PDF を読み取れませんでした（%1）").arg(why).toStdString());
+    };
+    switch (facts.State) {
+      case TPdfFacts::Status::Password:
+        out.emplace_back(
+            TSeverity::Error,
+            QCoreApplication::translate("DocumentCheck", "パスワードで保護されています（開けません）").toStdString());
+        break;
+      case TPdfFacts::Status::Unreadable:
+        out.emplace_back(TSeverity::Error,
+                         QCoreApplication::translate("DocumentCheck", "PDF として開けません").toStdString());
+        break;
+      case TPdfFacts::Status::Read:
+        if (facts.Pages < 1)
+          out.emplace_back(TSeverity::Error,
+                           QCoreApplication::translate("DocumentCheck", "ページがありません").toStdString());
+        else
+          out.emplace_back(TSeverity::Info,
+                           QCoreApplication::translate("DocumentCheck", "%1 ページ").arg(facts.Pages).toStdString());
+        break;
+      case TPdfFacts::Status::TimedOut: unread(QCoreApplication::translate("DocumentCheck", "時間切れ")); break;
+      case TPdfFacts::Status::OutOfMemory: unread(QCoreApplication::translate("DocumentCheck", "メモリ不足")); break;
+      case TPdfFacts::Status::Crashed:
+        unread(QCoreApplication::translate("DocumentCheck", "異常終了 %1").arg(QString::fromStdString(facts.Detail)));
+        break;
+      case TPdfFacts::Status::NotStarted:
+        unread(QCoreApplication::translate("DocumentCheck", "読み取りのプロセスを起動できません: %1")
+                   .arg(QString::fromStdString(facts.Detail)));
+        break;
+    }
 #endif
   } else if (ext == "P21" || ext == "SFC") {
     // A drawing is told by its header, as the drawing readers tell it: a

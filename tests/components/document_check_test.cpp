@@ -11,10 +11,14 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <chrono>
+
 #include <string>
 #include <vector>
 
+#include "components/pdf_facts.h"
 #include "support/fixtures.h"
+#include "support/hostile_pdf.h"
 
 namespace dlvr {
 namespace {
@@ -122,6 +126,47 @@ TEST(DocumentCheck, BrokenAndMislabelledDocuments) {
   ASSERT_EQ(::symlink((dir / "TEXT.PDF").c_str(), (dir / "LINK.PDF").c_str()), 0);
   EXPECT_TRUE(CheckDocumentFile(dir / "LINK.PDF").empty());
   EXPECT_TRUE(CheckDocumentFile(dir / "MISSING.PDF").empty());
+}
+
+// PDFs made to hold a reader up each end, within the time limit, in a
+// finding with its reason; the reading's memory is the worker's, not ours.
+TEST(DocumentCheck, HostilePdfsEndInAFindingWithinTheLimit) {
+  test::ScratchDir dir;
+  const TPdfFactsLimits before = PdfFactsLimits();
+  TPdfFactsLimits limits;
+  limits.Time = std::chrono::seconds(2);
+  SetPdfFactsLimits(limits);
+  const long rssBefore = test::MaxRssKb();
+  using test::THostilePdf;
+  for (THostilePdf kind : {THostilePdf::DeepPageTree, THostilePdf::DeeperPageTree, THostilePdf::HugeCount,
+                           THostilePdf::CyclicPageTree, THostilePdf::XrefPrevLoop, THostilePdf::BogusEncryption,
+                           THostilePdf::SparseHuge, THostilePdf::FlateBomb}) {
+    SCOPED_TRACE(test::HostilePdfName(kind));
+    const std::string path = test::WriteHostilePdf(dir, kind);
+    const auto start = std::chrono::steady_clock::now();
+    const auto found = CheckDocumentFile(path);
+    const auto took = std::chrono::steady_clock::now() - start;
+    // The limit and a worker's start.
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_FALSE(found.empty());
+  }
+  EXPECT_LT(test::MaxRssKb() - rssBefore, 200 * 1024);
+  SetPdfFactsLimits(before);
+}
+
+// A worker that cannot be started is a finding with its reason, not a
+// document passed over.
+TEST(DocumentCheck, AWorkerThatDoesNotStartIsAFinding) {
+  test::ScratchDir dir;
+  const std::string path = dir.WriteBytes("GOOD.PDF", PdfBytes());
+  SetPdfFactsWorkerProgram("/bin/true");
+  const auto found = CheckDocumentFile(path);
+  SetPdfFactsWorkerProgram("/proc/self/exe");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].first, TSeverity::Error);
+  EXPECT_EQ(found[0].second.rfind("PDF を読み取れませんでした（読み取りのプロセスを起動できません: ", 0), 0u)
+      << found[0].second;
+  EXPECT_EQ(CheckDocumentFile(path), (std::vector<std::pair<TSeverity, std::string>>{{TSeverity::Info, "1 ページ"}}));
 }
 
 }  // namespace

@@ -10,10 +10,13 @@
 #include <QTemporaryDir>
 
 #include "components/drawing_canvas.h"
+#include "components/pdf_facts.h"
 #include "i18n/ui_language.h"
 #include "support/dark_palette.h"
 
 int main(int argc, char** argv) {
+  // The PDF-facts worker is this program started again.
+  if (const int worker = dlvr::RunPdfFactsWorkerIfAsked(argc, argv); worker >= 0) return worker;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir settingsDir;
   qputenv("XDG_CONFIG_HOME", settingsDir.path().toUtf8());

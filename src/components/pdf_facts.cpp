@@ -1,0 +1,416 @@
+#include "components/pdf_facts.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#ifdef DLVR_HAVE_QTPDF
+#include <QPdfDocument>
+#endif
+
+extern char** environ;
+
+namespace dlvr {
+namespace {
+
+constexpr const char* kWorkerFlag = "--pdf-facts-worker";
+// The worker's first line: a program without the worker mode, started by
+// mistake, is told by its absence.
+constexpr std::string_view kHello = "PDFFACTS 1\n";
+// A worker's start (loading its libraries) on a busy machine.
+constexpr std::chrono::seconds kStartTime{30};
+// The exit status of a worker whose allocation failed.
+constexpr int kOutOfMemoryExit = 3;
+// Idle workers kept for the next reads.
+constexpr std::size_t kMaxIdle = 4;
+
+using Clock = std::chrono::steady_clock;
+
+// ---- the worker ----------------------------------------------------------
+
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+void OutOfMemory() {
+  WriteAll(1, "memory\n");
+  ::_exit(kOutOfMemoryExit);
+}
+
+// The CPU time this process has used, in whole seconds rounded up.
+rlim_t CpuSecondsUsed() {
+  rusage use{};
+  ::getrusage(RUSAGE_SELF, &use);
+  return static_cast<rlim_t>(use.ru_utime.tv_sec + use.ru_stime.tv_sec + 1);
+}
+
+std::string Answer(const std::string& path) {
+#ifdef DLVR_HAVE_QTPDF
+  QPdfDocument pdf;
+  const QPdfDocument::Error error = pdf.load(QString::fromStdString(path));
+  if (error == QPdfDocument::Error::IncorrectPassword) return "password\n";
+  if (error != QPdfDocument::Error::None) return "unreadable\n";
+  return "ok " + std::to_string(std::max(0, pdf.pageCount())) + "\n";
+#else
+  (void)path;
+  return "unreadable\n";
+#endif
+}
+
+int WorkerMain(int argc, char** argv) {
+  unsigned long long memory = 0;
+  long cpu = 0;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--memory") == 0) memory = std::strtoull(argv[i + 1], nullptr, 10);
+    if (std::strcmp(argv[i], "--cpu") == 0) cpu = std::strtol(argv[i + 1], nullptr, 10);
+  }
+  const rlimit noCore{0, 0};
+  ::setrlimit(RLIMIT_CORE, &noCore);
+  if (memory > 0) {
+    const rlimit space{static_cast<rlim_t>(memory), static_cast<rlim_t>(memory)};
+    ::setrlimit(RLIMIT_AS, &space);
+  }
+  std::set_new_handler(OutOfMemory);
+  ::signal(SIGPIPE, SIG_DFL);
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  if (!WriteAll(1, kHello)) return 1;
+  std::string input;
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t end = input.find('\0', pos);
+    if (end == std::string::npos) {
+      input.erase(0, pos);
+      pos = 0;
+      char chunk[4096];
+      const ssize_t n = ::read(0, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return 0;
+      input.append(chunk, static_cast<std::size_t>(n));
+      continue;
+    }
+    const std::string path = input.substr(pos, end - pos);
+    pos = end + 1;
+    if (cpu > 0) {
+      // A backstop should the program that asked be gone: the CPU time of
+      // one file bounded too (SIGXCPU ends the worker).
+      rlimit limit{};
+      ::getrlimit(RLIMIT_CPU, &limit);
+      limit.rlim_cur = std::min(limit.rlim_max, CpuSecondsUsed() + static_cast<rlim_t>(cpu));
+      ::setrlimit(RLIMIT_CPU, &limit);
+    }
+    if (!WriteAll(1, Answer(path))) return 1;
+  }
+}
+
+// ---- the program's side --------------------------------------------------
+
+std::mutex settingsMutex;
+TPdfFactsLimits limitsSet;
+std::string programSet = "/proc/self/exe";
+unsigned long generation = 0;  // of the settings: idle workers of others are ended
+
+class TWorker {
+ public:
+  TWorker(const TPdfFactsLimits& limits, std::string program, unsigned long gen)
+      : limits_(limits), program_(std::move(program)), Generation(gen) {}
+  ~TWorker() { Stop(); }
+  TWorker(const TWorker&) = delete;
+  TWorker& operator=(const TWorker&) = delete;
+
+  bool Alive() const { return pid_ > 0; }
+
+  // Starts the worker and waits for its greeting; false with the reason.
+  bool Start(std::string& why);
+  // Sends `path` and waits for the answer; `sent` false when the worker was
+  // gone before it got the path.
+  TPdfFacts Read(const std::string& path, bool& sent);
+  // Kills the worker (if any) and reaps it.
+  void Stop() {
+    if (pid_ <= 0 || owner_ != ::getpid()) return;  // a fork's copy: not its worker
+    ::kill(pid_, SIGKILL);
+    Reap();
+  }
+
+  const unsigned long Generation;
+
+ private:
+  enum class TWait { Line, TimedOut, Ended };
+  // Waits for a whole line until `deadline` (none when nullopt).
+  TWait WaitLine(std::optional<Clock::time_point> deadline, std::string& line);
+  // Reaps the ended worker; its status and peak memory.
+  void Reap() {
+    rusage use{};
+    while (::wait4(pid_, &status_, 0, &use) < 0 && errno == EINTR) {
+    }
+    peakKb_ = use.ru_maxrss;
+    pid_ = -1;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    buffer_.clear();
+  }
+  // What an ended worker's status says.
+  TPdfFacts Death() const;
+
+  TPdfFactsLimits limits_;
+  std::string program_;
+  pid_t pid_ = -1;
+  pid_t owner_ = -1;
+  int fd_ = -1;
+  int status_ = 0;
+  long peakKb_ = 0;
+  std::string buffer_;
+};
+
+bool TWorker::Start(std::string& why) {
+  int sv[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, sv[1], 0);
+  posix_spawn_file_actions_adddup2(&actions, sv[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU}) sigaddset(&defaults, sig);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  const std::string memory = std::to_string(limits_.MemoryBytes);
+  const long cpuSeconds =
+      limits_.Time.count() > 0 ? static_cast<long>(limits_.Time.count() / 1000) + 2 : 0;
+  const std::string cpu = std::to_string(cpuSeconds);
+  std::vector<char*> argv = {const_cast<char*>(program_.c_str()), const_cast<char*>(kWorkerFlag),
+                             const_cast<char*>("--memory"), const_cast<char*>(memory.c_str()),
+                             const_cast<char*>("--cpu"), const_cast<char*>(cpu.c_str()), nullptr};
+  pid_t pid = -1;
+  const int error = ::posix_spawn(&pid, program_.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  ::close(sv[1]);
+  if (error != 0) {
+    ::close(sv[0]);
+    why = std::strerror(error);
+    return false;
+  }
+  pid_ = pid;
+  owner_ = ::getpid();
+  fd_ = sv[0];
+  std::string line;
+  const TWait wait = WaitLine(Clock::now() + kStartTime, line);
+  if (wait == TWait::Line && line + "\n" == kHello) return true;
+  why = wait == TWait::TimedOut ? "no answer" : "not a worker: " + program_;
+  Stop();
+  return false;
+}
+
+TWorker::TWait TWorker::WaitLine(std::optional<Clock::time_point> deadline, std::string& line) {
+  while (true) {
+    const std::size_t nl = buffer_.find('\n');
+    if (nl != std::string::npos) {
+      line = buffer_.substr(0, nl);
+      buffer_.erase(0, nl + 1);
+      return TWait::Line;
+    }
+    if (buffer_.size() > 4096) return TWait::Ended;  // no answer of ours
+    int ms = -1;
+    if (deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      if (left <= 0) return TWait::TimedOut;
+      ms = static_cast<int>(std::min<long long>(left + 1, 1000 * 60));
+    }
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, ms);
+    if (ready < 0 && errno != EINTR) return TWait::Ended;
+    if (ready <= 0) continue;
+    char chunk[512];
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return TWait::Ended;
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+TPdfFacts TWorker::Death() const {
+  TPdfFacts facts;
+  facts.State = TPdfFacts::Status::Crashed;
+  if (WIFEXITED(status_) && WEXITSTATUS(status_) == kOutOfMemoryExit) {
+    facts.State = TPdfFacts::Status::OutOfMemory;
+  } else if (WIFSIGNALED(status_) && WTERMSIG(status_) == SIGXCPU) {
+    facts.State = TPdfFacts::Status::TimedOut;
+  } else if (WIFSIGNALED(status_)) {
+    // The reader ends itself on a failed allocation (an abort or a trap):
+    // a worker that died near its limit ran out of memory.
+    if (limits_.MemoryBytes > 0 && static_cast<std::uint64_t>(peakKb_) * 1024 >= limits_.MemoryBytes / 2) {
+      facts.State = TPdfFacts::Status::OutOfMemory;
+    } else {
+      const char* name = sigabbrev_np(WTERMSIG(status_));
+      facts.Detail = name ? std::string("SIG") + name : "signal " + std::to_string(WTERMSIG(status_));
+    }
+  } else {
+    facts.Detail = "exit " + std::to_string(WIFEXITED(status_) ? WEXITSTATUS(status_) : -1);
+  }
+  return facts;
+}
+
+TPdfFacts TWorker::Read(const std::string& path, bool& sent) {
+  sent = false;
+  std::string request = path;
+  request.push_back('\0');
+  for (std::string_view rest = request; !rest.empty();) {
+    const ssize_t n = ::send(fd_, rest.data(), rest.size(), MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      Stop();
+      return Death();
+    }
+    rest.remove_prefix(static_cast<std::size_t>(n));
+  }
+  sent = true;
+  std::optional<Clock::time_point> deadline;
+  if (limits_.Time.count() > 0) deadline = Clock::now() + limits_.Time;
+  std::string line;
+  switch (WaitLine(deadline, line)) {
+    case TWait::TimedOut: {
+      Stop();
+      TPdfFacts facts;
+      facts.State = TPdfFacts::Status::TimedOut;
+      return facts;
+    }
+    case TWait::Ended:
+      Stop();
+      return Death();
+    case TWait::Line: break;
+  }
+  TPdfFacts facts;
+  if (line.rfind("ok ", 0) == 0) {
+    facts.State = TPdfFacts::Status::Read;
+    facts.Pages = std::atoi(line.c_str() + 3);
+  } else if (line == "password") {
+    facts.State = TPdfFacts::Status::Password;
+  } else if (line == "unreadable") {
+    facts.State = TPdfFacts::Status::Unreadable;
+  } else {
+    // "memory": the worker is ending.
+    Stop();
+    facts = Death();
+    if (line == "memory") facts.State = TPdfFacts::Status::OutOfMemory;
+  }
+  return facts;
+}
+
+std::mutex idleMutex;
+std::vector<std::unique_ptr<TWorker>>& Idle() {
+  static auto* idle = new std::vector<std::unique_ptr<TWorker>>;  // outlives every caller
+  return *idle;
+}
+
+// Ends the idle workers at exit (each would end at the end of its input too).
+struct TIdleReaper {
+  ~TIdleReaper() {
+    std::lock_guard lock(idleMutex);
+    Idle().clear();
+  }
+} idleReaper;
+
+}  // namespace
+
+void SetPdfFactsLimits(const TPdfFactsLimits& limits) {
+  std::lock_guard lock(settingsMutex);
+  limitsSet = limits;
+  ++generation;
+}
+
+TPdfFactsLimits PdfFactsLimits() {
+  std::lock_guard lock(settingsMutex);
+  return limitsSet;
+}
+
+void SetPdfFactsWorkerProgram(const std::string& program) {
+  std::lock_guard lock(settingsMutex);
+  programSet = program;
+  ++generation;
+}
+
+TPdfFacts ReadPdfFacts(const std::string& path) {
+  TPdfFactsLimits limits;
+  std::string program;
+  unsigned long gen = 0;
+  {
+    std::lock_guard lock(settingsMutex);
+    limits = limitsSet;
+    program = programSet;
+    gen = generation;
+  }
+  std::unique_ptr<TWorker> worker;
+  {
+    std::lock_guard lock(idleMutex);
+    auto& idle = Idle();
+    while (!idle.empty() && !worker) {
+      worker = std::move(idle.back());
+      idle.pop_back();
+      if (worker->Generation != gen) worker.reset();
+    }
+  }
+  TPdfFacts facts;
+  // A worker found gone before it got the path (ended meanwhile) is
+  // replaced once.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!worker || !worker->Alive()) {
+      worker = std::make_unique<TWorker>(limits, program, gen);
+      std::string why;
+      if (!worker->Start(why)) {
+        facts = TPdfFacts();
+        facts.State = TPdfFacts::Status::NotStarted;
+        facts.Detail = why;
+        return facts;
+      }
+    }
+    bool sent = false;
+    facts = worker->Read(path, sent);
+    if (sent) break;
+  }
+  if (worker->Alive()) {
+    std::lock_guard lock(idleMutex);
+    if (Idle().size() < kMaxIdle) Idle().push_back(std::move(worker));
+  }
+  return facts;
+}
+
+int RunPdfFactsWorkerIfAsked(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], kWorkerFlag) != 0) return -1;
+  return WorkerMain(argc, argv);
+}
+
+}  // namespace dlvr

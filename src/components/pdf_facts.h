@@ -1,0 +1,64 @@
+// What a PDF is, read in a worker process with limits: whether it opens,
+// whether it wants a password, how many pages it has. A PDF is untrusted
+// input and its reader has no bound of its own (a page tree thousands of
+// levels deep, an xref chain that loops, a compressed stream that inflates
+// to gigabytes): the reading runs in a process of its own, with a time limit
+// a file (the worker is killed past it) and a memory limit (RLIMIT_AS), and
+// whatever becomes of the worker is an answer.
+//
+// The worker is the running program itself, started again as
+// `PROGRAM --pdf-facts-worker ...` (posix_spawn of /proc/self/exe): every
+// program that reads PDF facts calls RunPdfFactsWorkerIfAsked first thing in
+// its main (dlvr, dlvrview, the widget tests). So the worker always matches
+// the program, also where the viewer runs from a copy in a temporary folder,
+// and nothing more needs installing. A worker is kept and reused for the
+// next files (one start, some 30 ms, for a whole delivery); a fresh one
+// follows one that was killed or died.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace dlvr {
+
+struct TPdfFacts {
+  enum class Status {
+    Read,         // it opens: Pages is its page count (0 when it has none)
+    Password,     // it opens only with a password
+    Unreadable,   // it does not open as a PDF
+    TimedOut,     // the worker was killed past the time limit
+    OutOfMemory,  // the worker ran out of memory under its limit
+    Crashed,      // the worker died on a signal or exited unexpectedly (Detail: "SIGSEGV", "exit 9")
+    NotStarted,   // no worker could be started (Detail: why)
+  };
+  Status State = Status::NotStarted;
+  int Pages = 0;
+  std::string Detail;
+};
+
+struct TPdfFactsLimits {
+  std::chrono::milliseconds Time{10000};           // a file; 0 for none
+  std::uint64_t MemoryBytes = std::uint64_t{1} << 30;  // the worker's address space; 0 for none
+};
+
+// The limits of every read from now on (the default: 10 s, 1 GB). Thread-safe.
+void SetPdfFactsLimits(const TPdfFactsLimits& limits);
+TPdfFactsLimits PdfFactsLimits();
+
+// The facts of the PDF at `path`, read by a worker under the limits set.
+// Blocks for at most the time limit (and a worker's start); never throws.
+// Thread-safe: calls from several threads each use a worker of their own.
+TPdfFacts ReadPdfFacts(const std::string& path);
+
+// The program the workers run (default: this process's own executable,
+// /proc/self/exe). For tests of a program without the worker mode.
+void SetPdfFactsWorkerProgram(const std::string& program);
+
+// The worker mode: when argv[1] is "--pdf-facts-worker", runs the worker
+// (reads NUL-ended paths on stdin, answers a line each on stdout, ends at
+// the end of its input) and returns its exit status; otherwise returns -1
+// at once and touches nothing.
+int RunPdfFactsWorkerIfAsked(int argc, char** argv);
+
+}  // namespace dlvr
