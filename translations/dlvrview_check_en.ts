@@ -425,6 +425,11 @@
         <source>宣言（Shift_JIS）と違う文字コードで書かれています</source>
         <translation>Written in another encoding than its declaration (Shift_JIS)</translation>
     </message>
+    <message>
+        <source>令和元年%1月版</source>
+        <extracomment>%1 the month of 2019, the first year of the Reiwa era.</extracomment>
+        <translation>Reiwa 1.%1 edition</translation>
+    </message>
 </context>
 <context>
     <name>FieldNames</name>

@@ -567,6 +567,10 @@ TEdition DetectEdition(std::string_view b) {
   if (ym < 201905)
     //: %1 the year of the Heisei era (2016 is 28), %2 the month.
     e.Name = Arg(Tr("ExtendedCheck", "平成%1年%2月版"), {std::to_string(year - 1988), std::to_string(month)});
+  else if (year == 2019)
+    // The era's first year is 元年, not 1年.
+    //: %1 the month of 2019, the first year of the Reiwa era.
+    e.Name = Arg(Tr("ExtendedCheck", "令和元年%1月版"), {std::to_string(month)});
   else
     //: %1 the year of the Reiwa era (2020 is 2), %2 the month.
     e.Name = Arg(Tr("ExtendedCheck", "令和%1年%2月版"), {std::to_string(year - 2018), std::to_string(month)});
