@@ -626,7 +626,11 @@ struct TContext {
 
 class TResolver {
  public:
-  TResolver(const TStore& store, TDrawing& drawing) : s_(store), d_(drawing) {}
+  TResolver(const TStore& store, TDrawing& drawing, const TBudget& budget, bool cut)
+      : s_(store), d_(drawing), meter_(budget), cut_(cut) {}
+
+  // True when the drawing stopped at its budget.
+  bool OverBudget() const { return stopped_; }
 
   void Run() {
     angle_ = s_.radian && !s_.degree ? 1.0 : kPi / 180.0;  // degrees unless only radians are named
@@ -634,7 +638,7 @@ class TResolver {
     for (long item : s_.invisible)
       if (auto l = s_.layerIds.find(item); l != s_.layerIds.end()) d_.Layers[l->second].Visible = false;
     Sheet();
-    d_.Primitives.reserve(std::min(s_.occurrences, kMaxAp202Primitives));
+    d_.Primitives.reserve(std::min(s_.occurrences, meter_.Budget().Primitives));
     for (long id : s_.roots) {
       if (stopped_) break;
       if (s_.Held(id)) continue;
@@ -648,7 +652,9 @@ class TResolver {
       if (auto v = s_.titleValues.find(key); v != s_.titleValues.end() && !v->second.empty())
         d_.Attributes.emplace_back(key, v->second);
     for (const auto& [name, count] : s_.unknown) d_.Skipped[name] += count;
-    if (d_.SheetWidth <= 0 || d_.SheetHeight <= 0) SheetFromExtent();
+    // A file cut before its sheet leaves the size open: the view takes the
+    // box of what was read.
+    if ((d_.SheetWidth <= 0 || d_.SheetHeight <= 0) && !cut_) SheetFromExtent();
   }
 
  private:
@@ -1002,6 +1008,7 @@ class TResolver {
     }
     std::vector<TPrimitive> out;
     Geometry(*inst, ctx, out, depth);
+    pending_ = 0;
     for (TPrimitive& p : out) Emit(std::move(p), ctx);
   }
 
@@ -1048,6 +1055,10 @@ class TResolver {
       Missing(mapId, repId, NameOf(id));
       return;
     }
+    if (!meter_.TakePlacement()) {
+      Overflow();
+      return;
+    }
     if (!Enter(repId)) return;
     ctx.From = repId;
     const std::size_t first = d_.Primitives.size();
@@ -1067,11 +1078,23 @@ class TResolver {
     stopped_ = true;
     d_.Stop = {};
     d_.Stop.Broken = true;
-    d_.Stop.Reason = Arg(Tr("SxfReader", "図形が多すぎるため %1 個で打ち切りました"), {std::to_string(d_.Primitives.size())});
+    d_.Stop.Reason = BudgetReason(d_.Primitives.size());
+  }
+
+  // Room for `points` more points in primitives being made (those made for
+  // the item at hand and not yet drawn count too); the budget is spent
+  // otherwise.
+  bool Room(std::uint64_t points) {
+    if (meter_.RoomForPoints(pending_ + points)) {
+      pending_ += points;
+      return true;
+    }
+    Overflow();
+    return false;
   }
 
   void Emit(TPrimitive p, const TContext& ctx) {
-    if (d_.Primitives.size() >= kMaxAp202Primitives) {
+    if (stopped_ || !meter_.Take(p)) {
       Overflow();
       return;
     }
@@ -1093,7 +1116,7 @@ class TResolver {
   void Geometry(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out, int depth) {
     if (depth > kMaxDepth || stopped_) return;
     // Curves made of curves made of curves multiply like figures do.
-    if (++visits_ > kMaxVisits || out.size() >= kMaxAp202Primitives) {
+    if (++visits_ > kMaxVisits || out.size() >= meter_.Budget().Primitives) {
       Overflow();
       return;
     }
@@ -1112,7 +1135,9 @@ class TResolver {
       if (const TRecord* bs = Part(inst, "B_SPLINE_CURVE")) {
         TPrimitive p;
         p.Kind = TKind::Spline;
-        for (long ref : Refs(Param(*bs, 1)))
+        const std::vector<long> refs = Refs(Param(*bs, 1));
+        if (!Room(refs.size())) return;
+        for (long ref : refs)
           if (TPoint q; point(ref, q)) p.Points.push_back(q);
         if (p.Points.size() >= 2) out.push_back(std::move(p));
       }
@@ -1121,7 +1146,9 @@ class TResolver {
     if (n == "POLYLINE" || IsSplineName(n)) {
       TPrimitive p;
       p.Kind = n == "POLYLINE" ? TKind::Polyline : TKind::Spline;
-      for (long ref : Refs(Param(r, n == "POLYLINE" ? 1 : 2)))
+      const std::vector<long> refs = Refs(Param(r, n == "POLYLINE" ? 1 : 2));
+      if (!Room(refs.size())) return;
+      for (long ref : refs)
         if (TPoint q; point(ref, q)) p.Points.push_back(q);
       if (p.Points.size() < 2) return;
       if (p.Kind == TKind::Polyline && p.Points.size() == 2) p.Kind = TKind::Line;
@@ -1178,6 +1205,7 @@ class TResolver {
           if (part.Kind == TKind::Text) continue;
           if (part.Kind == TKind::Circle || part.Kind == TKind::Ellipse || part.Kind == TKind::Arc ||
               part.Kind == TKind::EllipseArc) {
+            if (!Room(145)) return;  // at most 145 points an arc
             AppendConicPoints(part, ring);
           } else {
             ring.insert(ring.end(), part.Points.begin(), part.Points.end());
@@ -1342,40 +1370,61 @@ class TResolver {
   bool stopped_ = false;
   int placing_ = 0;  // figures being placed around the item read
   std::size_t visits_ = 0;
+  TBudgetMeter meter_;
+  std::uint64_t pending_ = 0;  // points made for the item at hand, not yet drawn
+  bool cut_ = false;           // the file ended before its end
 };
 
-TDrawing Resolve(TStore& store, TReadStop stop) {
+std::string NoMemory() { return Tr("SxfReader", "メモリが足りないため図面を読み込めません"); }
+
+TDrawing Resolve(TStore& store, TReadStop stop, const TBudget& budget) {
   TDrawing d;
   d.Mode = "ap202";
+  bool outOfMemory = false, overBudget = false;
   try {
     store.Finish();
-    TResolver(store, d).Run();
+    TResolver resolver(store, d, budget, stop.Broken);
+    resolver.Run();
+    overBudget = resolver.OverBudget();
   } catch (const std::exception&) {
-    d.Stop.Broken = true;
-    d.Stop.Reason = Tr("SxfReader", "メモリが足りないため図面を読み込めません");
+    outOfMemory = true;
   }
-  // A break in the file says more than what the resolver found after it.
-  if (stop.Broken) d.Stop = std::move(stop);
+  store = TStore{};
+  if (outOfMemory) StopForMemory(d, NoMemory);
+  // A break in the file says more than what the resolver found after it,
+  // but for a drawing stopped at its budget.
+  if (stop.Broken && !overBudget && !outOfMemory) d.Stop = std::move(stop);
   return d;
 }
 
 // Reads the instances with `parse`, then resolves them.
 template <class F>
-TDrawing Read(F&& parse) {
+TDrawing Read(F&& parse, const TBudget& budget) {
   TStore store;
   TReadStop stop;
   try {
     stop = parse(store);
   } catch (const std::exception&) {
+    // What the store holds is let go: the reason needs a little memory.
+    store = TStore{};
     stop.Broken = true;
-    stop.Reason = Tr("SxfReader", "メモリが足りないため図面を読み込めません");
+    try {
+      stop.Reason = NoMemory();
+    } catch (...) {
+    }
   }
-  return Resolve(store, std::move(stop));
+  return Resolve(store, std::move(stop), budget);
 }
 
-}  // namespace
+// What is left when not even the reader's own state fits in memory.
+TDrawing NothingRead() {
+  TDrawing d;
+  d.Mode = "ap202";
+  StopForMemory(d, NoMemory);
+  return d;
+}
 
-TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom) {
+TDrawing ReadAp202Whole(const std::string& path, std::uint64_t twoPortionsFrom, const TBudget& budget) {
   // A large file is read in two portions at once, each into a store of its
   // own; when it cannot be cut cleanly it is read whole.
   auto head = std::make_unique<TStore>();
@@ -1394,14 +1443,28 @@ TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom) {
     // read: that goes back to the system before the drawing is made.
     malloc_trim(0);
 #endif
-    return Resolve(*head, std::move(stop));
+    return Resolve(*head, std::move(stop), budget);
   }
   head.reset();
-  return Read([&](TStore& store) { return p21::ParseFile(path, store); });
+  return Read([&](TStore& store) { return p21::ParseFile(path, store); }, budget);
 }
 
-TDrawing ReadAp202Text(std::string_view text) {
-  return Read([&](TStore& store) { return p21::ParseText(text, store); });
+}  // namespace
+
+TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom, const TBudget& budget) {
+  try {
+    return ReadAp202Whole(path, twoPortionsFrom, budget);
+  } catch (const std::bad_alloc&) {
+    return NothingRead();
+  }
+}
+
+TDrawing ReadAp202Text(std::string_view text, const TBudget& budget) {
+  try {
+    return Read([&](TStore& store) { return p21::ParseText(text, store); }, budget);
+  } catch (const std::bad_alloc&) {
+    return NothingRead();
+  }
 }
 
 }  // namespace dlvr::sxf

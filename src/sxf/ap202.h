@@ -16,7 +16,9 @@
 // expanded where it is placed. Entities it does not draw are counted in
 // TDrawing::Skipped by name. A broken file, a reference to a missing
 // instance or a cycle of placements keeps everything else and is told in
-// TDrawing::Stop (the first one, with its line). Never throws.
+// TDrawing::Stop (the first one, with its line); a drawing that would expand
+// past its budget (TBudget) stops there and says so. A file cut before its
+// sheet has no sheet size: its primitives' box stands for it. Never throws.
 #pragma once
 
 #include <cstddef>
@@ -28,15 +30,16 @@
 
 namespace dlvr::sxf {
 
-// Reads an AP202 mode file (a regular file only). A file of at least
-// `twoPortionsFrom` bytes is read in two portions at once on two threads.
-TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom = 8u << 20);
+// Reads an AP202 mode file (a regular file only), its figures expanded
+// within `budget`. A file of at least `twoPortionsFrom` bytes is read in
+// two portions at once on two threads.
+TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom = 8u << 20, const TBudget& budget = {});
 
 // Reads the text of an AP202 mode file held in memory.
-TDrawing ReadAp202Text(std::string_view text);
+TDrawing ReadAp202Text(std::string_view text, const TBudget& budget = {});
 
-// The most primitives one drawing expands to; beyond it the read stops and
-// says so.
-inline constexpr std::size_t kMaxAp202Primitives = 4'000'000;
+// The most primitives one drawing expands to (TBudget's); beyond it the read
+// stops and says so.
+inline constexpr std::size_t kMaxAp202Primitives = TBudget{}.Primitives;
 
 }  // namespace dlvr::sxf

@@ -244,6 +244,66 @@ class TSniffer : public p21::THandler {
 
 }  // namespace
 
+std::uint64_t PrimitivePoints(const TPrimitive& p) {
+  std::uint64_t n = p.Points.size();
+  for (const auto& hole : p.Holes()) n += hole.size();
+  return n;
+}
+
+std::uint64_t PrimitiveBytes(const TPrimitive& p) {
+  std::uint64_t n = sizeof(TPrimitive);
+  if (p.Points.size() > 2) n += p.Points.size() * sizeof(TPoint);
+  if (!p.Text().empty() || !p.Holes().empty() || !p.PatternLines().empty()) {
+    n += sizeof(TPrimitiveExtra) + p.Text().size();
+    for (const auto& hole : p.Holes()) n += sizeof(hole) + hole.size() * sizeof(TPoint);
+    n += p.PatternLines().size() * sizeof(std::pair<double, double>);
+  }
+  return n;
+}
+
+bool TBudgetMeter::Take(const TPrimitive& p) {
+  if (spent_) return false;
+  const std::uint64_t points = PrimitivePoints(p), bytes = PrimitiveBytes(p);
+  if (primitives_ >= budget_.Primitives || points > budget_.Points - points_ || bytes > budget_.Bytes - bytes_) {
+    spent_ = true;
+    return false;
+  }
+  ++primitives_;
+  points_ += points;
+  bytes_ += bytes;
+  return true;
+}
+
+bool TBudgetMeter::TakePlacement() {
+  if (spent_) return false;
+  if (placements_ >= budget_.Placements) {
+    spent_ = true;
+    return false;
+  }
+  ++placements_;
+  return true;
+}
+
+std::string BudgetReason(std::size_t primitives) {
+  return Arg(Tr("SxfReader", "図面が大きすぎるため、%1 個の要素まで読み込みました"), {std::to_string(primitives)});
+}
+
+void StopForMemory(TDrawing& d, std::string (*reason)()) noexcept {
+  d.Stop.Broken = true;
+  d.Stop.Line = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      d.Stop.Reason = reason();
+      return;
+    } catch (...) {
+      // No room even for the reason: what was read goes first.
+      std::vector<TPrimitive>().swap(d.Primitives);
+      std::vector<TPartial>().swap(d.Partials);
+    }
+  }
+  d.Stop.Reason.clear();
+}
+
 std::string SniffMode(const std::string& path) {
   TSniffer sniffer;
   try {
@@ -254,13 +314,17 @@ std::string SniffMode(const std::string& path) {
   return sniffer.Mode;
 }
 
-TDrawing ReadDrawing(const std::string& path) {
-  const std::string mode = SniffMode(path);
-  if (mode == "ap202") return ReadAp202(path);
-  if (mode == "feature") return ReadSfc(path);
+TDrawing ReadDrawing(const std::string& path, const TBudget& budget) {
   TDrawing d;
-  d.Stop.Broken = true;
-  d.Stop.Reason = Tr("SxfReader", "SXF の図面ではありません");
+  try {
+    const std::string mode = SniffMode(path);
+    if (mode == "ap202") return ReadAp202(path, 8u << 20, budget);
+    if (mode == "feature") return ReadSfc(path, budget);
+    d.Stop.Broken = true;
+    d.Stop.Reason = Tr("SxfReader", "SXF の図面ではありません");
+  } catch (const std::bad_alloc&) {
+    StopForMemory(d, [] { return Tr("SxfReader", "メモリが足りないため図面を読み込めません"); });
+  }
   return d;
 }
 

@@ -252,8 +252,64 @@ struct TDrawing {
   TReadStop Stop;
 };
 
-// Reads a drawing file of either mode (by content, not extension).
-TDrawing ReadDrawing(const std::string& path);
+// Bounds on a drawing once every figure is expanded where it is placed. A
+// file of a few kilobytes whose figures place each other ten times over,
+// ten deep, would otherwise expand to billions of points: a reader checks
+// each primitive and each placement against these before it copies them,
+// and stops when the next would not fit (what was expanded so far stays).
+struct TBudget {
+  std::size_t Primitives = 4'000'000;
+  std::uint64_t Points = 16'000'000;      // of every primitive, holes included
+  std::uint64_t Placements = 1'000'000;   // figures drawn where they are placed
+  std::uint64_t Bytes = std::uint64_t{1} << 30;  // the primitives' memory, as PrimitiveBytes counts it
+};
+
+// The points a primitive holds (its outline's and its holes').
+std::uint64_t PrimitivePoints(const TPrimitive& p);
+// The memory a primitive takes in a drawing, in bytes: itself, its points
+// past the two kept inside it, and its text, holes and pattern lines.
+std::uint64_t PrimitiveBytes(const TPrimitive& p);
+
+// What an expansion has spent of its budget.
+class TBudgetMeter {
+ public:
+  explicit TBudgetMeter(const TBudget& budget = {}) : budget_(budget) {}
+  // Counts `p` when it fits in what is left; false, counting nothing, when
+  // it does not (and from then on).
+  bool Take(const TPrimitive& p);
+  // Counts one placement of a figure; false, counting nothing, when the
+  // budget has none left.
+  bool TakePlacement();
+  // True once a primitive or placement was refused.
+  bool Spent() const { return spent_; }
+  const TBudget& Budget() const { return budget_; }
+  std::size_t Primitives() const { return primitives_; }
+  std::uint64_t Points() const { return points_; }
+  std::uint64_t Placements() const { return placements_; }
+  std::uint64_t Bytes() const { return bytes_; }
+  // True when `points` more points would still fit.
+  bool RoomForPoints(std::uint64_t points) const { return points <= budget_.Points - points_; }
+
+ private:
+  TBudget budget_;
+  std::size_t primitives_ = 0;
+  std::uint64_t points_ = 0, placements_ = 0, bytes_ = 0;
+  bool spent_ = false;
+};
+
+// The reason told when a drawing stopped at its budget, with the number of
+// primitives it kept.
+std::string BudgetReason(std::size_t primitives);
+
+// After an allocation failed while a drawing was read: its stop says so,
+// with the text `reason` makes (a translated text), at line 0. What was read
+// is kept when there is memory left to say why, and let go otherwise.
+// Never throws.
+void StopForMemory(TDrawing& drawing, std::string (*reason)()) noexcept;
+
+// Reads a drawing file of either mode (by content, not extension), within
+// `budget`. Never throws.
+TDrawing ReadDrawing(const std::string& path, const TBudget& budget = {});
 // The mode of a file by content: "ap202", "feature", or "" when it is not SXF.
 std::string SniffMode(const std::string& path);
 

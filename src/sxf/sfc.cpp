@@ -431,13 +431,14 @@ const std::unordered_map<std::string_view, TFeature>& FeatureNames() {
 
 class TSfcReader {
  public:
-  explicit TSfcReader(std::size_t maxPrimitives = kMaxSfcPrimitives) : maxPrimitives_(maxPrimitives) {
+  explicit TSfcReader(const TBudget& budget = {}) : meter_(budget) {
     drawing_.Mode = "feature";
   }
 
   // Takes the next bytes of the file; `last` with the final ones.
   void Feed(std::string_view bytes, bool last);
   void Fail(long line, std::string reason);
+  void OutOfMemory() noexcept;
   TDrawing Finish();
 
  private:
@@ -465,7 +466,7 @@ class TSfcReader {
   void CloseGroupInto(TGroup& target);
   void Plan(TGroup& top);
   void Expand(TGroup& top);
-  bool Push(TPrimitive p);
+  bool Overflow();
   bool Emit(TGroup& g, const TTransform& t, bool identity, bool last, int depth, std::vector<char>& active);
   bool Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active);
   void ResolveStyles();
@@ -488,12 +489,11 @@ class TSfcReader {
   std::vector<TColour> userColourList_;
   std::vector<TLineType> userLineTypeList_;
   long curId_ = 0;
-  std::size_t maxPrimitives_;
+  TBudgetMeter meter_;
   // How many more times each figure is to be drawn; a figure drawn for the
   // last time gives its primitives away instead of copying them.
   std::vector<std::uint64_t> remaining_;
   bool movable_ = false;
-  std::size_t emitted_ = 0;
   bool overflow_ = false;
 };
 
@@ -1180,17 +1180,15 @@ void TSfcReader::CloseGroupInto(TGroup& target) {
   curveStart_ = 0;
 }
 
-bool TSfcReader::Push(TPrimitive p) {
-  if (emitted_ >= maxPrimitives_) {
-    if (!overflow_) {
-      overflow_ = true;
-      Fail(0, Arg(Tr("SxfReader", "図形が多すぎるため %1 個で打ち切りました"), {std::to_string(maxPrimitives_)}));
-    }
-    return false;
+// The expansion reached its budget: the drawing stops there, and says so
+// in place of whatever else went wrong before.
+bool TSfcReader::Overflow() {
+  if (!overflow_) {
+    overflow_ = true;
+    drawing_.Stop = {};
+    Fail(0, BudgetReason(drawing_.Primitives.size()));
   }
-  ++emitted_;
-  drawing_.Primitives.push_back(std::move(p));
-  return true;
+  return false;
 }
 
 bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active) {
@@ -1207,6 +1205,7 @@ bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std:
     ++drawing_.Skipped["sfig_locate_feature"];
     return true;
   }
+  if (!meter_.TakePlacement()) return Overflow();
   const bool last = movable_ && remaining_[index] > 0 && --remaining_[index] == 0;
   active[index] = 1;
   const std::size_t first = drawing_.Primitives.size();
@@ -1228,9 +1227,11 @@ bool TSfcReader::Emit(TGroup& g, const TTransform& t, bool identity, bool last, 
   std::size_t next = 0;
   auto upTo = [&](std::size_t end) {
     for (; next < end && next < total; ++next) {
+      // Counted before it is copied: a drawing stops at its budget.
+      if (!meter_.Take(g.Prims[next])) return Overflow();
       TPrimitive p = last ? std::move(g.Prims[next]) : g.Prims[next];
       if (!identity) TransformPrimitive(p, t);
-      if (!Push(std::move(p))) return false;
+      drawing_.Primitives.push_back(std::move(p));
       if (last && (next + 1) % TPrimList::kChunk == 0) g.Prims.FreeBelow(next + 1);
     }
     return true;
@@ -1308,7 +1309,7 @@ void TSfcReader::Plan(TGroup& top) {
         }
     movable_ = true;
   }
-  drawing_.Primitives.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(expected, maxPrimitives_)));
+  drawing_.Primitives.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(expected, meter_.Budget().Primitives)));
 }
 
 void TSfcReader::Expand(TGroup& top) {
@@ -1345,34 +1346,44 @@ void TSfcReader::ResolveStyles() {
 }
 
 TDrawing TSfcReader::Finish() {
-  if (started_ && !sawEnd_)
-    Fail(line_, Tr("SxfReader", "ファイルが途中で終わっています（END-ISO-10303-21; がありません）"));
-  buf_.clear();
-  buf_.shrink_to_fit();
-  // Colours: the sixteen predefined by their codes 1..16, then the user's
-  // from code 17; line types likewise from codes 1..15 and 17.
-  for (int code = 1; code <= kPredefinedColourCount; ++code) {
-    TColour colour;
-    PredefinedColour(code, colour);
-    drawing_.Colours.push_back(colour);
-  }
-  for (TColour& colour : userColourList_) drawing_.Colours.push_back(std::move(colour));
-  for (int code = 1; code <= kPredefinedLineTypeCount; ++code) {
-    TLineType type;
-    PredefinedLineType(code, type);
-    drawing_.LineTypes.push_back(std::move(type));
-  }
-  for (TLineType& type : userLineTypeList_) drawing_.LineTypes.push_back(std::move(type));
+  std::string().swap(buf_);
+  bool outOfMemory = false;
   try {
+    if (started_ && !sawEnd_)
+      Fail(line_, Tr("SxfReader", "ファイルが途中で終わっています（END-ISO-10303-21; がありません）"));
+    // Colours: the sixteen predefined by their codes 1..16, then the user's
+    // from code 17; line types likewise from codes 1..15 and 17.
+    for (int code = 1; code <= kPredefinedColourCount; ++code) {
+      TColour colour;
+      PredefinedColour(code, colour);
+      drawing_.Colours.push_back(colour);
+    }
+    for (TColour& colour : userColourList_) drawing_.Colours.push_back(std::move(colour));
+    for (int code = 1; code <= kPredefinedLineTypeCount; ++code) {
+      TLineType type;
+      PredefinedLineType(code, type);
+      drawing_.LineTypes.push_back(std::move(type));
+    }
+    for (TLineType& type : userLineTypeList_) drawing_.LineTypes.push_back(std::move(type));
     CloseGroupInto(top_);
     Expand(top_);
   } catch (const std::bad_alloc&) {
-    Fail(0, Tr("SxfReader", "メモリが足りないため図形の展開を打ち切りました"));
+    outOfMemory = true;
   }
   figures_.clear();
   curves_.clear();
+  top_ = TGroup{};
+  cur_ = TGroup{};
+  if (outOfMemory) StopForMemory(drawing_, [] { return Tr("SxfReader", "メモリが足りないため図形の展開を打ち切りました"); });
   ResolveStyles();
   return std::move(drawing_);
+}
+
+// Out of memory while the file was read: what was read up to there is drawn.
+void TSfcReader::OutOfMemory() noexcept {
+  stopped_ = true;
+  std::string().swap(buf_);
+  StopForMemory(drawing_, [] { return Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"); });
 }
 
 }  // namespace
@@ -1380,7 +1391,13 @@ TDrawing TSfcReader::Finish() {
 TDrawing ReadSfcBytes(std::string_view bytes) { return ReadSfcInPieces(bytes, bytes.size()); }
 
 TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, std::size_t maxPrimitives) {
-  TSfcReader reader(maxPrimitives);
+  TBudget budget;
+  budget.Primitives = maxPrimitives;
+  return ReadSfcInPieces(bytes, piece, budget);
+}
+
+TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, const TBudget& budget) {
+  TSfcReader reader(budget);
   piece = std::max<std::size_t>(piece, 1);
   try {
     std::size_t at = 0;
@@ -1390,13 +1407,13 @@ TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, std::size_t 
       at += n;
     } while (at < bytes.size());
   } catch (const std::bad_alloc&) {
-    reader.Fail(0, Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"));
+    reader.OutOfMemory();
   }
   return reader.Finish();
 }
 
-TDrawing ReadSfc(const std::string& path) {
-  TSfcReader reader;
+TDrawing ReadSfc(const std::string& path, const TBudget& budget) {
+  TSfcReader reader(budget);
   // Opened without blocking and judged on the opened file itself, so that a
   // FIFO or device in place of a drawing is refused rather than waited on.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -1421,7 +1438,7 @@ TDrawing ReadSfc(const std::string& path) {
       if (got == 0) break;
     }
   } catch (const std::bad_alloc&) {
-    reader.Fail(0, Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"));
+    reader.OutOfMemory();
   }
   ::close(fd);
   return reader.Finish();

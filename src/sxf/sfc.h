@@ -12,7 +12,9 @@
 // TDrawing::Skipped by name. A broken file keeps what was read and says in
 // TDrawing::Stop on which line and why (the first fault: a feature that
 // cannot be parsed is left out and the rest read; a file cut short, a
-// placement of a figure never defined or placing itself). Never throws.
+// placement of a figure never defined or placing itself); a drawing that
+// would expand past its budget (TBudget) stops there, which says so in
+// place of any earlier fault. Never throws.
 //
 // What the primitives hold: Colours lists the sixteen predefined colours
 // then the user's, LineTypes the fifteen predefined types then the user's;
@@ -30,20 +32,21 @@
 
 namespace dlvr::sxf {
 
-// Reads an SFC file (a regular file only; a FIFO or device is refused).
-TDrawing ReadSfc(const std::string& path);
+// Reads an SFC file (a regular file only; a FIFO or device is refused),
+// its figures expanded within `budget`.
+TDrawing ReadSfc(const std::string& path, const TBudget& budget = {});
 
 // Reads the bytes of an SFC file held in memory.
 TDrawing ReadSfcBytes(std::string_view bytes);
 
-// The most primitives one drawing expands to; beyond it the read stops and
-// says so (a few placements of figures that place each other can otherwise
-// multiply without bound).
-inline constexpr std::size_t kMaxSfcPrimitives = 4'000'000;
+// The most primitives one drawing expands to (TBudget's); beyond it the
+// read stops and says so.
+inline constexpr std::size_t kMaxSfcPrimitives = TBudget{}.Primitives;
 
 // The same, handed to the reader `piece` bytes at a time as a file is read
 // (for the tests and the fuzz target: any cut gives the same drawing), with
-// a limit of primitives of its own.
+// a budget of its own, or a limit of primitives within the default budget.
+TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, const TBudget& budget);
 TDrawing ReadSfcInPieces(std::string_view bytes, std::size_t piece, std::size_t maxPrimitives = kMaxSfcPrimitives);
 
 }  // namespace dlvr::sxf

@@ -52,7 +52,7 @@ std::string FakeEnglish(const char* context, const char* source) {
       {{"SxfReader", "（読めないフィーチャ）"}, "(unreadable)"},
       {{"SxfReader", "括弧が閉じていません"}, "unclosed parenthesis"},
       {{"SxfReader", "複合図形「%1」が定義されていません"}, "figure \"%1\" undefined"},
-      {{"SxfReader", "図形が多すぎるため %1 個で打ち切りました"}, "stopped after %1 shapes"},
+      {{"SxfReader", "図面が大きすぎるため、%1 個の要素まで読み込みました"}, "stopped after %1 shapes"},
   };
   const auto found = english.find({context, source});
   return found != english.end() ? found->second : std::string("?") + context + "|" + source;

@@ -444,7 +444,7 @@ TEST(SfcReader, PlacementsThatMultiplyStopAtTheLimit) {
   const TDrawing cut = ReadSfcInPieces(text, text.size(), 500);
   EXPECT_EQ(cut.Primitives.size(), 500u);
   EXPECT_TRUE(cut.Stop.Broken);
-  EXPECT_NE(cut.Stop.Reason.find("500 個で打ち切りました"), std::string::npos) << cut.Stop.Reason;
+  EXPECT_NE(cut.Stop.Reason.find("500 個の要素まで読み込みました"), std::string::npos) << cut.Stop.Reason;
 }
 
 TEST(SfcReader, ALargeFileReadInPiecesEqualsTheWholeAndOnlyFilesAreRead) {
