@@ -1,6 +1,7 @@
 #include "cli/check_command.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ostream>
 
 #include "check/extended_check.h"
@@ -10,6 +11,7 @@
 #include "cli/gui_app.h"
 #include "cli/json.h"
 #include "components/document_check.h"
+#include "components/pdf_facts.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
@@ -20,7 +22,8 @@ namespace dlvr {
 namespace {
 
 const char* const kCheckUsage =
-    "usage: dlvr check FOLDER [FOLDER...] [--extended] [--format text|tsv|csv|json]\n"
+    "usage: dlvr check FOLDER [FOLDER...] [--extended [--pdf-timeout S]]\n"
+    "                  [--format text|tsv|csv|json]\n"
     "\n"
     "Loads FOLDER as a delivery on a fixed disk (no prompts; further FOLDERs of\n"
     "the same delivery as its further media), runs\n"
@@ -38,6 +41,9 @@ const char* const kCheckUsage =
     "construction period, the media against their count. Its findings have\n"
     "the columns 重要度 (エラー / 警告 / 情報), メディア, ファイル・フォルダ, 規則,\n"
     "内容 (a PDF's page count is information); exit 1 when one is an error.\n"
+    "A PDF is read in a worker process with at most 1 GB of memory and S\n"
+    "seconds (--pdf-timeout, default 10); one that takes longer or makes the\n"
+    "worker fail is an error (PDF を読み取れませんでした（時間切れ）).\n"
     "Exit 0 when nothing is found, 1 when errors are found, 2 when FOLDER has\n"
     "no INDEX_C.XML or the arguments are wrong.\n";
 
@@ -291,13 +297,21 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
   app.add_option("FOLDER", positional);
   app.add_option("--format", formatName)->check(OneOf({"text", "tsv", "csv", "json"}));
   app.add_flag("--extended", extended);
+  long pdfTimeout = 10;
+  const CLI::Option* pdfTimeoutOption = app.add_option("--pdf-timeout", pdfTimeout)->check(WholeNumber(1, 3600));
   if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (pdfTimeoutOption->count() > 0 && !extended) return cl.Fail(err, "--pdf-timeout needs --extended");
   const TFormat format = formatName == "tsv"    ? TFormat::Tsv
                          : formatName == "csv"  ? TFormat::Csv
                          : formatName == "json" ? TFormat::Json
                                                 : TFormat::Text;
   if (const auto bad = cl.CheckFolders(positional, err)) return *bad;
-  if (extended) return ExtendedCheck(positional, format, out, err);
+  if (extended) {
+    TPdfFactsLimits limits = PdfFactsLimits();
+    limits.Time = std::chrono::seconds(pdfTimeout);
+    SetPdfFactsLimits(limits);
+    return ExtendedCheck(positional, format, out, err);
+  }
 
   TCheckErrorList errors;
   if (int code = LoadAndCheckFolder(positional, errors, err)) return code;

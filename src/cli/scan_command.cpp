@@ -84,7 +84,7 @@ const char* const kScanUsage =
     "finding of the data check, or with --extended the エラー findings, and\n"
     "warnings the 警告 findings (情報 is no problem); result is checked, failed\n"
     "(the check could not run, detail says why), crashed (ended by a signal)\n"
-    "or timeout (killed after S seconds; default: no limit).\n"
+    "or timeout (killed after S seconds; default: 600, 0 for no limit).\n"
     "--out DIR also writes into DIR, which must lie outside ROOT, each\n"
     "delivery's findings as `dlvr check --format csv|json` prints them, in a\n"
     "file named after its folder (\"/\" as \"_\", other signs as %XX), and\n"
@@ -607,7 +607,7 @@ struct TScanOptions {
   std::string Root;
   int Jobs = 1;
   bool Extended = false, Json = false;
-  long Timeout = 0;  // seconds; 0 for none
+  long Timeout = 600;  // seconds a delivery; 0 for none
   std::string OutDir;
 };
 
@@ -868,7 +868,7 @@ int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   CLI::App& app = cl.App();
   app.add_option("ROOT", positional);
   app.add_option("--jobs", o.Jobs)->check(WholeNumber(1, 256));
-  app.add_option("--timeout", o.Timeout)->check(WholeNumber(1, 604800));
+  app.add_option("--timeout", o.Timeout)->check(WholeNumber(0, 604800));
   app.add_option("--format", format)->check(OneOf({"csv", "json"}));
   const CLI::Option* outOption = app.add_option("--out", o.OutDir);
   app.add_flag("--extended", o.Extended);

@@ -130,10 +130,18 @@ int WorkerMain(int argc, char** argv) {
 
 // ---- the program's side --------------------------------------------------
 
-std::mutex settingsMutex;
-TPdfFactsLimits limitsSet;
-std::string programSet = "/proc/self/exe";
-unsigned long generation = 0;  // of the settings: idle workers of others are ended
+// The settings, made on first use (they may be set from other files'
+// static initialisers).
+struct TSettings {
+  std::mutex Mutex;
+  TPdfFactsLimits Limits;
+  std::string Program = "/proc/self/exe";
+  unsigned long Generation = 0;  // idle workers of an earlier one are ended
+};
+TSettings& Settings() {
+  static TSettings settings;
+  return settings;
+}
 
 class TWorker {
  public:
@@ -347,20 +355,24 @@ struct TIdleReaper {
 }  // namespace
 
 void SetPdfFactsLimits(const TPdfFactsLimits& limits) {
-  std::lock_guard lock(settingsMutex);
-  limitsSet = limits;
-  ++generation;
+  TSettings& s = Settings();
+  std::lock_guard lock(s.Mutex);
+  if (limits.Time == s.Limits.Time && limits.MemoryBytes == s.Limits.MemoryBytes) return;  // the workers serve on
+  s.Limits = limits;
+  ++s.Generation;
 }
 
 TPdfFactsLimits PdfFactsLimits() {
-  std::lock_guard lock(settingsMutex);
-  return limitsSet;
+  TSettings& s = Settings();
+  std::lock_guard lock(s.Mutex);
+  return s.Limits;
 }
 
 void SetPdfFactsWorkerProgram(const std::string& program) {
-  std::lock_guard lock(settingsMutex);
-  programSet = program;
-  ++generation;
+  TSettings& s = Settings();
+  std::lock_guard lock(s.Mutex);
+  s.Program = program;
+  ++s.Generation;
 }
 
 TPdfFacts ReadPdfFacts(const std::string& path) {
@@ -368,10 +380,11 @@ TPdfFacts ReadPdfFacts(const std::string& path) {
   std::string program;
   unsigned long gen = 0;
   {
-    std::lock_guard lock(settingsMutex);
-    limits = limitsSet;
-    program = programSet;
-    gen = generation;
+    TSettings& s = Settings();
+    std::lock_guard lock(s.Mutex);
+    limits = s.Limits;
+    program = s.Program;
+    gen = s.Generation;
   }
   std::unique_ptr<TWorker> worker;
   {

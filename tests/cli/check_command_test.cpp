@@ -9,14 +9,21 @@
 #include <set>
 #include <functional>
 #include <filesystem>
+#include <chrono>
 
 #include "cli/check_command.h"
+#include "components/pdf_facts.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
+#include "support/hostile_pdf.h"
 
 namespace dlvr {
 namespace {
+
+// The check runs in this process, which has no PDF worker mode: its PDFs
+// are read by the tool's.
+const bool kToolReadsPdfs = (SetPdfFactsWorkerProgram(DLVR_CLI_PATH), true);
 
 struct CheckRun {
   int code = -1;
@@ -223,7 +230,8 @@ TEST(CheckCommand, TabAndBackslashReadFromAFileStayInTheirColumn) {
 TEST(CheckCommand, UsageErrorsExitTwoWithOneLine) {
   const std::string clean = test::SamplePath("clean");
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {clean, "--format"}, {clean, "--format", "xml"}, {clean, "--bogus"}, {clean, "/nonexistent"}, {"/nonexistent"}}) {
+           {}, {clean, "--format"}, {clean, "--format", "xml"}, {clean, "--bogus"}, {clean, "/nonexistent"}, {"/nonexistent"},
+           {clean, "--pdf-timeout", "5"}, {clean, "--extended", "--pdf-timeout", "0"}}) {
     CheckRun r = Check(args);
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_EQ(r.out, "");
@@ -323,6 +331,23 @@ TEST(CheckCommand, EveryPlantedMistakeIsNamedOnceInItsPlace) {
     for (const std::string& c : clean) found.erase(c);
     EXPECT_EQ(found, p.Expected);
   }
+}
+
+// A PDF whose page tree is thousands of levels deep is a finding past
+// --pdf-timeout, and the check goes on to the delivery's other PDFs.
+TEST(CheckCommand, APdfPastItsTimeIsAnErrorAndTheCheckGoesOn) {
+  test::ScratchDir d;
+  test::CopyTree(test::SamplePath("clean"), d / "kkt");
+  const std::string deep = test::WriteHostilePdf(d, test::THostilePdf::DeepPageTree);
+  std::filesystem::copy_file(deep, d / "kkt/MEET/ORG/0001_01.PDF", std::filesystem::copy_options::overwrite_existing);
+  const auto start = std::chrono::steady_clock::now();
+  const CheckRun r = Check({d / "kkt", "--extended", "--pdf-timeout", "1", "--format", "tsv"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(r.code, 1) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  EXPECT_EQ(lines.size(), 27u);
+  EXPECT_EQ(lines[0], "エラー\t1\tMEET/ORG/0001_01.PDF\t文書ファイル\tPDF を読み取れませんでした（時間切れ）");
+  for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("情報\t", 0), 0u) << lines[i];
 }
 
 }  // namespace

@@ -183,7 +183,7 @@ TEST(Scan, WrongArgumentsAndAnOutputFolderInsideRootAreRefused) {
   const std::vector<std::string> before = test::TreeSnapshot(a.root);
   const std::string root = " '" + a.root + "'";
   for (const std::string& args :
-       {std::string("scan"), "scan" + root + " --jobs 0", "scan" + root + " --jobs x", "scan" + root + " --timeout 0",
+       {std::string("scan"), "scan" + root + " --jobs 0", "scan" + root + " --jobs x", "scan" + root + " --timeout -1",
         "scan" + root + " --format tsv", "scan" + root + " --bogus", "scan" + root + root,
         "scan " + a.dir / "missing", "scan" + root + " --out '" + a.root + "/a/clean/OUT'",
         "scan" + root + " --out '" + a.root + "/c/../x'", "scan" + root + " --out '" + a.root + "/link'"}) {
@@ -193,8 +193,8 @@ TEST(Scan, WrongArgumentsAndAnOutputFolderInsideRootAreRefused) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << r.err;
   }
   EXPECT_EQ(test::TreeSnapshot(a.root), before);
-  // A folder with no delivery: the header alone, exit 0.
-  ScanRun r = Dlvr("scan '" + a.root + "/c'");
+  // A folder with no delivery: the header alone, exit 0 (--timeout 0: no limit).
+  ScanRun r = Dlvr("scan '" + a.root + "/c' --timeout 0");
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "folder,工事番号,工事名称,media,errors,warnings,seconds,result,detail\r\n");
 }
