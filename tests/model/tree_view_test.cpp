@@ -155,6 +155,31 @@ TEST_F(TreeViewTest, HandedOverRecordsAreFreedOnce) {
   EXPECT_EQ(tree.TopCount(), 0);
 }
 
+// Deleting an item anywhere among its siblings: those after it move up one
+// place and know it, at the top level and below.
+TEST_F(TreeViewTest, DeletingAnItemRenumbersTheSiblingsAfterIt) {
+  for (const bool top : {true, false}) {
+    for (int gone = 0; gone < 4; ++gone) {
+      SCOPED_TRACE((top ? "top level, item " : "children, item ") + std::to_string(gone));
+      TDocTree tree;
+      TTreeItem* parent = top ? nullptr : tree.AddChild(nullptr, "parent");
+      std::vector<TTreeItem*> items;
+      for (const char* caption : {"a", "b", "c", "d"}) items.push_back(tree.AddChild(parent, caption));
+      tree.Delete(items[static_cast<std::size_t>(gone)]);
+      items.erase(items.begin() + gone);
+      const int count = top ? tree.TopCount() : parent->Count();
+      ASSERT_EQ(count, 3);
+      for (int i = 0; i < 3; ++i) {
+        TTreeItem* item = items[static_cast<std::size_t>(i)];
+        EXPECT_EQ(item->Index(), i) << item->Caption();
+        EXPECT_EQ(top ? tree.TopItem(i) : parent->Item(i), item);
+        EXPECT_EQ(item->GetNextSibling(), i < 2 ? items[static_cast<std::size_t>(i) + 1] : nullptr);
+        EXPECT_EQ(item->GetPrevSibling(), i > 0 ? items[static_cast<std::size_t>(i) - 1] : nullptr);
+      }
+    }
+  }
+}
+
 TEST_F(TreeViewTest, CaptionsInEveryLanguageAndFileNameMode) {
   model.Load(test::SamplePath("clean"));
   const char* const expected[] = {"打合せ簿", "MEET", "打合せ簿(MEET)", "MEET(打合せ簿)"};
@@ -468,6 +493,20 @@ TEST_F(MediaTest, TwoMediaCopiedIntoOneFolderOnAFixedDisk) {
 
 // A medium count that is not a whole number ("2枚") counts as 0: the medium
 // in the drive is read and nothing more is asked for.
+// A medium whose INDEX_C.XML gives number 0 is loaded and reachable, but
+// medium 0 (a file found on no medium) and below name no folder.
+TEST_F(MediaTest, MediumZeroNamesNoFolderEvenWhenAMediumSaysItIsZero) {
+  const std::string f0 = test::WriteMedium(d / "m0", Medium(0, 1));
+  model.Load(f0);
+  ASSERT_EQ(model.ReachableMedia().size(), 1u);
+  ASSERT_EQ(model.ReachableMedia()[0].MediaNo, 0);
+  for (int media : {0, -1, 1}) EXPECT_EQ(model.MediumFolder(media), "") << media;
+  TTreeItem* file = At({1, 0, 0});
+  ASSERT_NE(model.NodeData(file), nullptr);
+  model.NodeData(file)->Media = 0;
+  EXPECT_EQ(model.ItemMediumFolder(file), model.MediaFolder());
+}
+
 TEST_F(MediaTest, MediaCountNotANumberAsksForNoFurtherMedium) {
   const std::string f1 = test::WriteMedium(d / "m1", Medium(1, 2));
   std::string index;
@@ -732,6 +771,27 @@ TEST_F(TreeViewTest, OnlyAttachmentsKeepAGivenLabel) {
   EXPECT_EQ(att->Caption(), "測量成果");
   EXPECT_EQ(drawing->Caption(), store.OrderDrawings[0].DrawFile);
   EXPECT_EQ(model.GetFileItem(att, 0), "SURYO01.HTM");  // the file itself is unchanged
+}
+
+// An attachment item whose number lies past the attachment list (the list
+// was rebuilt shorter) answers nothing, even where a removed entry's bytes
+// still lie; the last entry of the list answers.
+TEST_F(TreeViewTest, AnAttachmentNumberPastTheListAnswersNothing) {
+  model.Load(test::SamplePath("clean"));
+  TTreeItem* att = Child(Last(Class(0)), 0);
+  ASSERT_NE(model.NodeData(att), nullptr);
+  const std::size_t n = model.Attachments.size();
+  ASSERT_GT(n, 0u);
+  model.Attachments.reserve(n + 1);
+  TMdlTreeNodeAttr& ghost = model.Attachments.emplace_back();
+  ghost.Slots[2] = "GHOST.PDF";
+  ghost.Slots[3] = ghost.Slots[4] = ghost.Slots[38] = "ghost";
+  model.Attachments.pop_back();
+  model.NodeData(att)->Number = static_cast<int>(n);
+  for (int code : {0, 1, 3, 4, 38}) EXPECT_EQ(model.GetFileItem(att, code), "") << code;
+  model.NodeData(att)->Number = static_cast<int>(n - 1);
+  EXPECT_EQ(model.GetFileItem(att, 0), ExtractFileName(model.Attachments.back().Slots[2]));
+  EXPECT_NE(model.GetFileItem(att, 0), "");
 }
 
 }  // namespace
