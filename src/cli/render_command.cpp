@@ -31,8 +31,13 @@ const char* const kRenderUsage =
     "visible, bbox (sheet millimetres) and, for texts, text.\n"
     "OUTPUT never lies inside the delivery the drawing belongs to (the nearest\n"
     "folder above it holding INDEX_C.XML).\n"
-    "Exit 0; 1 when the file is not an SXF drawing or is broken (line and\n"
-    "reason on stderr; what was read is still written); 2 on usage errors.\n";
+    "A drawing without a sheet of its own (a file cut short) is drawn at the box\n"
+    "of what was read, reduced to A0 when larger.\n"
+    "A drawing whose figures expand past the reader's bounds (primitives, points,\n"
+    "placements, memory) is drawn as far as it was read.\n"
+    "Exit 0; 1 when the file is not an SXF drawing, is broken or was read only in\n"
+    "part (line and reason on stderr; what was read is still written); 2 on usage\n"
+    "errors.\n";
 
 // A size in millimetres as written in the summary: whole when it is whole.
 std::string Millimetres(double v) {
@@ -151,9 +156,9 @@ int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   QString why;
   if (!WriteDrawingFile(scene, QString::fromStdString(output), dpi, &why))
     return cl.Fail(err, "cannot write " + output + ": " + why.toStdString());
-  const QRectF sheet = scene.SheetRect();
+  const QSizeF paper = DrawingPaperSize(scene);
   out << "sheet=" << (drawing->SheetName.empty() ? std::string("free") : drawing->SheetName)
-      << " size=" << Millimetres(sheet.width()) << "x" << Millimetres(sheet.height()) << "mm"
+      << " size=" << Millimetres(paper.width()) << "x" << Millimetres(paper.height()) << "mm"
       << " layers=" << drawing->Layers.size() << " features=" << drawing->Primitives.size()
       << " skipped=" << skipped << "\n";
   return code;

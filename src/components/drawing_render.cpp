@@ -347,7 +347,8 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
   std::stable_sort(groups_.begin(), groups_.end(), [](const TGroup& a, const TGroup& b) {
     return a.Layer != b.Layer ? a.Layer < b.Layer : a.Fill > b.Fill;
   });
-  if (d.SheetWidth > 0 && d.SheetHeight > 0 && std::isfinite(d.SheetWidth) && std::isfinite(d.SheetHeight))
+  sheetGiven_ = d.SheetWidth > 0 && d.SheetHeight > 0 && std::isfinite(d.SheetWidth) && std::isfinite(d.SheetHeight);
+  if (sheetGiven_)
     sheet_ = QRectF(0, 0, d.SheetWidth, d.SheetHeight);
   else if (all.width() > 0 || all.height() > 0)
     sheet_ = all.adjusted(-5, -5, 5, 5);
@@ -781,6 +782,18 @@ std::string TDrawingScene::Svg() const {
   return out;
 }
 
+// The sheet's own size, or the box of what was drawn reduced to fit A0
+// (either way round).
+QSizeF DrawingPaperSize(const TDrawingScene& scene) {
+  QSizeF paper = scene.SheetRect().size();
+  if (!scene.SheetGiven() && paper.width() > 0 && paper.height() > 0) {
+    const bool wide = paper.width() >= paper.height();
+    const double fit = std::min((wide ? 1189.0 : 841.0) / paper.width(), (wide ? 841.0 : 1189.0) / paper.height());
+    if (fit < 1) paper *= fit;
+  }
+  return paper;
+}
+
 bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error) {
   auto fail = [&](const QString& why) {
     if (error) *error = why;
@@ -788,6 +801,7 @@ bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, 
   };
   const QString ext = QFileInfo(path).suffix().toLower();
   const QRectF sheet = scene.SheetRect();
+  const QSizeF paper = DrawingPaperSize(scene);
   if (ext == u"svg") {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(f.errorString());
@@ -800,7 +814,7 @@ bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, 
     pdf.setTitle(QStringLiteral("DLVRView"));
     pdf.setResolution(600);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    if (!pdf.setPageSize(QPageSize(sheet.size(), QPageSize::Millimeter, QString(), QPageSize::ExactMatch)))
+    if (!pdf.setPageSize(QPageSize(paper, QPageSize::Millimeter, QString(), QPageSize::ExactMatch)))
       return fail(QStringLiteral("page size"));
     QPainter painter;
     if (!painter.begin(&pdf)) return fail(QStringLiteral("cannot write"));
@@ -809,7 +823,7 @@ bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, 
   }
   if (ext == u"png") {
     const double px = dpi / 25.4;
-    const double w = std::ceil(sheet.width() * px), h = std::ceil(sheet.height() * px);
+    const double w = std::ceil(paper.width() * px), h = std::ceil(paper.height() * px);
     if (w < 1 || h < 1 || w > 30000 || h > 30000 || w * h > 400e6) return fail(QStringLiteral("image too large"));
     QImage image(int(w), int(h), QImage::Format_RGB32);
     image.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));

@@ -55,6 +55,10 @@ class TDrawingScene {
   // The sheet (0, 0, width, height); a drawing without a sheet size gives
   // the box of its primitives.
   QRectF SheetRect() const { return sheet_; }
+  // True when the drawing gives its sheet's size; false when SheetRect is
+  // the box of the primitives (with a margin), as for a file cut before its
+  // sheet.
+  bool SheetGiven() const { return sheetGiven_; }
 
   // Layers shown: each layer's own flag at first. Primitives on no layer
   // are always shown.
@@ -128,12 +132,16 @@ class TDrawingScene {
   std::vector<TGroup> groups_;  // by layer, then pen
   double widest_ = 0;           // the widest pen in mm: strokes reach past a box by half of it
   bool black_ = false;
+  bool sheetGiven_ = false;
 };
 
 // Writes the shown layers at the sheet's size: a PNG at `dpi`, a PDF page of
 // the sheet's size (on white paper, as PaintOnPaper paints it), or an SVG in
-// millimetres, chosen by the file's extension. False with a reason when it
-// cannot.
+// millimetres, chosen by the file's extension. A drawing without a sheet of
+// its own larger than the largest paper (A0) is drawn reduced onto that
+// paper in PNG and PDF. False with a reason when it cannot.
 bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error);
+// The paper WriteDrawingFile draws on, in millimetres.
+QSizeF DrawingPaperSize(const TDrawingScene& scene);
 
 }  // namespace dlvr
