@@ -1,20 +1,60 @@
 #include "delivery/tag_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "platform/fileio.h"
 #include "platform/text.h"
 
 namespace dlvr {
+namespace {
+
+// How much of a file is read at a time, at least.
+constexpr std::size_t kPieceBytes = 1 << 20;
+// Passed lines are dropped once they hold this much text and half the buffer.
+constexpr std::size_t kDropBytes = 1 << 16;
+
+}  // namespace
+
+struct TTagReader::TSource {
+  explicit TSource(int fd) : Fd(fd) {}
+  TSource(const TSource&) = delete;
+  TSource& operator=(const TSource&) = delete;
+  ~TSource() { ::close(Fd); }
+  const int Fd;
+};
 
 bool TTagReader::LoadFromFile(const std::string& path) {
-  std::string bytes;
-  bool ok = ReadWholeFile(path, bytes);
-  LoadFromText(ok ? DecodeDeliveryText(bytes) : std::string());
-  return ok;
+  LoadFromText(std::string());
+  // Opened without blocking and judged on the opened file itself, so that a
+  // FIFO or device put in place of a file is refused rather than waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  auto source = std::make_shared<TSource>(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxWholeFileBytes)
+    return false;
+  source_ = std::move(source);
+  Reset();
+  if (failed_) {  // the first read failed: the file cannot be read
+    LoadFromText(std::string());
+    return false;
+  }
+  return true;
 }
 
 void TTagReader::LoadFromText(std::string text) {
+  source_.reset();
+  sourceEnd_ = true;
+  pending_.clear();
   buffer_ = std::move(text);
   lines_.clear();
+  firstLine_ = 0;
   for (std::string_view l : SplitLines(buffer_))
     lines_.emplace_back(static_cast<std::size_t>(l.data() - buffer_.data()), l.size());
   textLines_.clear();
@@ -23,55 +63,130 @@ void TTagReader::LoadFromText(std::string text) {
 }
 
 void TTagReader::Reset() {
-  tagStack_.clear();
+  depth_ = 0;
   lineIndex_ = 0;
   column_ = 1;
   errorFound_ = false;
   failed_ = false;
+  if (!source_) return;
+  // A file is read again from its start.
+  sourceOffset_ = 0;
+  sourceEnd_ = false;
+  pending_.clear();
+  buffer_.clear();
+  lines_.clear();
+  firstLine_ = 0;
+  textLines_.clear();
+  ReadMore();
 }
 
-void TTagReader::HandleTag() {
-  if (tag_.empty()) {
+bool TTagReader::ReadMore() {
+  if (!source_ || sourceEnd_) return false;
+  const bool head = sourceOffset_ == 0;
+  // Reads until the bytes pending hold a line feed, or the file ends.
+  while (true) {
+    const std::size_t old = pending_.size();
+    pending_.resize(old + kPieceBytes);
+    const ssize_t n = ::pread(source_->Fd, pending_.data() + old, kPieceBytes, static_cast<off_t>(sourceOffset_));
+    pending_.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
+    if (n < 0 && errno == EINTR) continue;
+    if (n > 0) sourceOffset_ += static_cast<std::uint64_t>(n);
+    // A read error, or a file grown past the limit while it is read.
+    if (n < 0 || sourceOffset_ > kMaxWholeFileBytes) {
+      failed_ = true;
+      sourceEnd_ = true;
+      pending_.clear();
+      return false;
+    }
+    if (n == 0) {
+      sourceEnd_ = true;
+      break;
+    }
+    if (std::memchr(pending_.data() + old, '\n', static_cast<std::size_t>(n))) break;
+  }
+  if (head) {
+    // The encoding is the whole file's, told by its start.
+    sourceUtf8_ = DeclaresUtf8(pending_);
+    if (sourceUtf8_ && pending_.size() >= 3 && static_cast<unsigned char>(pending_[0]) == 0xEF) pending_.erase(0, 3);
+  }
+  // Whole lines only, but for the file's last: a line feed is never part of
+  // a character, so the pieces decode as the whole file would.
+  std::size_t cut = pending_.size();
+  if (!sourceEnd_) cut = pending_.rfind('\n') + 1;
+  const std::string text = DecodeDeliveryPiece(std::string_view(pending_).substr(0, cut), sourceUtf8_);
+  pending_.erase(0, cut);
+  const std::size_t base = buffer_.size();
+  buffer_ += text;
+  for (std::string_view l : SplitLines(text))
+    lines_.emplace_back(base + static_cast<std::size_t>(l.data() - text.data()), l.size());
+  return true;
+}
+
+bool TTagReader::HaveLine(std::size_t i) {
+  while (i - firstLine_ >= lines_.size())
+    if (!ReadMore()) return false;
+  return true;
+}
+
+void TTagReader::DropPassedLines() {
+  if (!source_) return;
+  const std::size_t passed = std::min(static_cast<std::size_t>(lineIndex_) - firstLine_, lines_.size());
+  const std::size_t bytes = passed < lines_.size() ? lines_[passed].first : buffer_.size();
+  if (bytes < kDropBytes || bytes < buffer_.size() / 2) return;
+  buffer_.erase(0, bytes);
+  lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(passed));
+  for (TPiece& l : lines_) l.first -= bytes;
+  firstLine_ += passed;
+}
+
+void TTagReader::HandleTag(std::string_view tag) {
+  if (tag.empty()) {
     failed_ = true;  // "<>"
     return;
   }
-  char first = tag_[0];
+  char first = tag[0];
   if (first == '?' || first == '!') return;
   if (first == '/') {
-    if (tagStack_.empty()) {
+    if (depth_ == 0) {
       failed_ = true;
       return;
     }
-    std::string_view open = tagStack_.back();
-    if (tag_.size() == open.size() + 1 && std::string_view(tag_).substr(1) == open)
-      tagStack_.pop_back();
+    const std::string& open = tagStack_[depth_ - 1];
+    if (tag.size() == open.size() + 1 && tag.substr(1) == open)
+      --depth_;
     else
       errorFound_ = true;
     return;
   }
-  if (tag_.back() != '/') tagStack_.push_back(tagView_);
+  if (tag.back() == '/') return;
+  if (depth_ == tagStack_.size())
+    tagStack_.emplace_back(tag);
+  else
+    tagStack_[depth_].assign(tag);
+  ++depth_;
 }
 
 void TTagReader::ReadNextTag() {
   textLines_.clear();
   tag_.clear();
   if (failed_) return;
+  DropPassedLines();
   bool inTag = false;
-  const int lineCount = static_cast<int>(lines_.size());
-  while (lineIndex_ < lineCount) {
-    textLines_.emplace_back();
-    std::string_view line = Line(static_cast<std::size_t>(lineIndex_));
+  while (HaveLine(static_cast<std::size_t>(lineIndex_))) {
+    const TPiece at = lines_[static_cast<std::size_t>(lineIndex_) - firstLine_];
+    textLines_.emplace_back(at.first, 0);
+    std::string_view line = Piece(at);
     const std::size_t len = line.size();
     while (static_cast<std::size_t>(column_) <= len) {
       std::size_t pos = static_cast<std::size_t>(column_ - 1);
       if (!inTag) {
         std::size_t lt = line.find('<', pos);
         if (lt == std::string_view::npos) {
-          textLines_.back() = line.substr(pos);
+          textLines_.back() = {at.first + pos, len - pos};
           column_ = static_cast<int>(len + 1);
           break;
         }
-        textLines_.back() = line.substr(pos, lt - pos);
+        textLines_.back() = {at.first + pos, lt - pos};
         inTag = true;
         column_ = static_cast<int>(lt + 2);
       } else {
@@ -82,8 +197,7 @@ void TTagReader::ReadNextTag() {
           break;
         }
         tag_.append(line.substr(pos, gt - pos));
-        tagView_ = line.substr(pos, gt - pos);
-        HandleTag();
+        HandleTag(line.substr(pos, gt - pos));
         if (failed_) {
           tag_.clear();
           return;
@@ -103,8 +217,14 @@ void TTagReader::ReadNextTag() {
     tag_.clear();
   }
   std::size_t firstNonEmpty = 0;
-  while (firstNonEmpty < textLines_.size() && textLines_[firstNonEmpty].empty()) ++firstNonEmpty;
+  while (firstNonEmpty < textLines_.size() && textLines_[firstNonEmpty].second == 0) ++firstNonEmpty;
   textLines_.erase(textLines_.begin(), textLines_.begin() + static_cast<std::ptrdiff_t>(firstNonEmpty));
+}
+
+std::vector<std::string> TTagReader::TextLines() const {
+  std::vector<std::string> out;
+  for (TPiece p : textLines_) out.emplace_back(Piece(p));
+  return out;
 }
 
 bool TTagReader::IsStopTag(std::string_view name) const {
@@ -146,9 +266,9 @@ std::string TTagReader::DecodeEntities(std::string_view s) {
 }
 
 std::string TTagReader::GetText() const {
-  if (textLines_.size() == 1) return DecodeEntities(textLines_[0]);
+  if (textLines_.size() == 1) return DecodeEntities(Piece(textLines_[0]));
   std::string out;
-  for (std::string_view item : textLines_) out += DecodeEntities(item);
+  for (TPiece item : textLines_) out += DecodeEntities(Piece(item));
   return out;
 }
 

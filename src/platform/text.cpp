@@ -369,28 +369,33 @@ bool DeclaresUtf8(std::string_view bytes) {
   return StartsWith(rest, "utf-8") || StartsWith(rest, "utf8");
 }
 
+std::string DecodeDeliveryPiece(std::string_view bytes, bool utf8) {
+  if (!utf8) return Cp932ToUtf8(bytes);
+  // Re-encode so that invalid UTF-8 becomes U+FFFD like invalid CP932 does.
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    std::size_t run = pos;
+    while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80) ++run;
+    out.append(bytes.data() + pos, run - pos);
+    pos = run;
+    if (pos >= bytes.size()) break;
+    std::size_t before = pos;
+    char32_t cp = NextCodePoint(bytes, pos);
+    if (cp == kReplacementChar && pos - before == 1)
+      AppendUtf8(out, cp);
+    else
+      out.append(bytes.data() + before, pos - before);
+  }
+  return out;
+}
+
 std::string DecodeDeliveryText(std::string_view bytes) {
   if (DeclaresUtf8(bytes)) {
     std::size_t start = 0;
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF) start = 3;
-    // Re-encode so that invalid UTF-8 becomes U+FFFD like invalid CP932 does.
-    std::string out;
-    out.reserve(bytes.size());
-    std::size_t pos = start;
-    while (pos < bytes.size()) {
-      std::size_t run = pos;
-      while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80) ++run;
-      out.append(bytes.data() + pos, run - pos);
-      pos = run;
-      if (pos >= bytes.size()) break;
-      std::size_t before = pos;
-      char32_t cp = NextCodePoint(bytes, pos);
-      if (cp == kReplacementChar && pos - before == 1)
-        AppendUtf8(out, cp);
-      else
-        out.append(bytes.data() + before, pos - before);
-    }
-    return out;
+    return DecodeDeliveryPiece(bytes.substr(start), true);
   }
   return Cp932ToUtf8(bytes);
 }

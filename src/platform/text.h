@@ -74,6 +74,12 @@ long WholeNumber(std::string_view s);
 // order mark or its XML declaration names UTF-8, CP932 otherwise.
 std::string DecodeDeliveryText(std::string_view bytes);
 
+// Decodes a piece of a delivery file's bytes the way DecodeDeliveryText
+// decodes the whole file: as UTF-8 (`utf8`, the file's byte order mark
+// already taken off) or CP932. A file cut into pieces just after line
+// feeds decodes, piece by piece, to the same text as in one go.
+std::string DecodeDeliveryPiece(std::string_view bytes, bool utf8);
+
 // True when the XML declaration at the start of the bytes names UTF-8.
 bool DeclaresUtf8(std::string_view bytes);
 
