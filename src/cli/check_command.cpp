@@ -217,6 +217,8 @@ int LoadAndCheckFolder(const std::vector<std::string>& folders, TCheckErrorList&
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
+  // The check reads no value table of the item panes.
+  model.View.Services.FillFieldTables = nullptr;
   for (const std::string& folder : folders) model.View.Load(folder);
   RunDataCheck(model.View);
   errors.swap(model.View.ErrorList);
@@ -242,6 +244,7 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
+  model.View.Services.FillFieldTables = nullptr;  // no value table is read
   std::vector<TCheckedMedium> given;
   for (const std::string& f : folders) {
     model.View.Load(f);
