@@ -132,6 +132,18 @@ void CheckDrawing(const TDrawing& d, long lines) {
   }
 }
 
+// The drawing holds no more than its budget.
+void CheckBudget(const TDrawing& d, const TBudget& budget) {
+  std::uint64_t points = 0, bytes = 0;
+  for (const TPrimitive& p : d.Primitives) {
+    points += PrimitivePoints(p);
+    bytes += PrimitiveBytes(p);
+  }
+  FUZZ_CHECK(d.Primitives.size() <= budget.Primitives);
+  FUZZ_CHECK(points <= budget.Points);
+  FUZZ_CHECK(bytes <= budget.Bytes);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -153,17 +165,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(whole.Comments <= CountText(text, "/*"));
   FUZZ_CHECK(IsValidUtf8(p21::DecodeString(text)));
 
-  // The entity resolver over the same text, twice alike.
-  const TDrawing d = ReadAp202Text(text);
+  // The entity resolver over the same text, twice alike, within a small
+  // budget (figures placing figures multiply) that it never exceeds.
+  TBudget budget;
+  budget.Primitives = 100'000;
+  budget.Points = 400'000;
+  budget.Placements = 20'000;
+  budget.Bytes = 32u << 20;
+  const TDrawing d = ReadAp202Text(text, budget);
   CheckDrawing(d, lines);
+  CheckBudget(d, budget);
   FUZZ_CHECK(d.Mode == "ap202");
-  const TDrawing again = ReadAp202Text(text);
+  const TDrawing again = ReadAp202Text(text, budget);
   FUZZ_CHECK(again.Primitives.size() == d.Primitives.size() && again.Skipped == d.Skipped &&
              again.Stop.Reason == d.Stop.Reason);
   // The same file cut in half.
   if (!a.Broken) {
-    const TDrawing cut = ReadAp202Text(text.substr(0, text.size() / 2));
+    const TDrawing cut = ReadAp202Text(text.substr(0, text.size() / 2), budget);
     CheckDrawing(cut, lines);
+    CheckBudget(cut, budget);
   }
 
   return 0;

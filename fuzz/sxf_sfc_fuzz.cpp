@@ -2,8 +2,8 @@
 //
 // The first input byte chooses the size of the pieces a second read is
 // handed (1 + byte % 64); the rest is the file. The whole file is read from
-// memory and again in pieces, both with a limit of primitives that keeps a
-// run's memory small (figures placing figures multiply).
+// memory and again in pieces, both within a small budget (figures placing
+// figures multiply), which the expanded drawing never exceeds.
 
 #include <cmath>
 #include <cstddef>
@@ -88,17 +88,36 @@ void CheckDrawing(const TDrawing& d) {
   }
 }
 
+// The drawing holds no more than its budget; one that stopped at it says so.
+void CheckBudget(const TDrawing& d, const TBudget& budget) {
+  std::uint64_t points = 0, bytes = 0;
+  for (const TPrimitive& p : d.Primitives) {
+    points += PrimitivePoints(p);
+    bytes += PrimitiveBytes(p);
+  }
+  FUZZ_CHECK(d.Primitives.size() <= budget.Primitives);
+  FUZZ_CHECK(points <= budget.Points);
+  FUZZ_CHECK(bytes <= budget.Bytes);
+  if (d.Stop.Reason == BudgetReason(d.Primitives.size())) FUZZ_CHECK(d.Stop.Broken && d.Stop.Line == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t piece = 1 + data[0] % 64;
   const std::string_view file(reinterpret_cast<const char*>(data) + 1, size - 1);
-  constexpr std::size_t kLimit = 100'000;
-  const TDrawing whole = ReadSfcInPieces(file, file.size(), kLimit);
+  // A small budget keeps a run's memory small; the expanded drawing never
+  // exceeds it.
+  TBudget budget;
+  budget.Primitives = 100'000;
+  budget.Points = 400'000;
+  budget.Placements = 20'000;
+  budget.Bytes = 32u << 20;
+  const TDrawing whole = ReadSfcInPieces(file, file.size(), budget);
   CheckDrawing(whole);
-  FUZZ_CHECK(whole.Primitives.size() <= kLimit);
-  const TDrawing pieces = ReadSfcInPieces(file, piece, kLimit);
+  CheckBudget(whole, budget);
+  const TDrawing pieces = ReadSfcInPieces(file, piece, budget);
   FUZZ_CHECK(Summary(pieces) == Summary(whole));
   return 0;
 }
