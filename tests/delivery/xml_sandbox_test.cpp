@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "support/fixtures.h"
 
@@ -287,6 +288,92 @@ TEST_F(XmlSandboxTest, PagesHoldTheirRecordsInPlaceAndATransformCanBeCancelled) 
   sandbox.Cancel = &cancel;
   sandbox.TimeoutMs = 0;
   EXPECT_EQ(SandboxTransform(sandbox, parsed.Doc.get(), doc).State, TXsltResult::Status::TimedOut);
+}
+
+// A folder beside the delivery whose name starts with the delivery folder's
+// name ("delivery2" next to "delivery") lies outside it, for every way the
+// sandbox reads: the same file inside the delivery is read each way.
+TEST_F(XmlSandboxTest, AFolderBesideWhoseNameStartsWithTheDeliverysIsOutside) {
+  for (const char* folder : {"delivery", "delivery2", "deliveryX/MEET"}) {
+    dir.WriteBytes(std::string(folder) + "/S.XML", std::string("<s>") + kMarker + "</s>");
+    dir.WriteBytes(std::string(folder) + "/S.XSL", Xsl("", std::string("<p>") + kMarker + "</p>"));
+  }
+  // Whether the sandbox gave the marker of the file at `path` (S.XML or S.XSL beside it).
+  using Reads = std::function<bool(const std::string& folder)>;
+  const std::pair<const char*, Reads> entries[] = {
+      {"read", [&](const std::string& f) {
+         std::string bytes;
+         return SandboxReadFile(sandbox, f + "S.XML", bytes) == TSandboxStatus::Ok &&
+                bytes.find(kMarker) != std::string::npos;
+       }},
+      {"canonical path", [&](const std::string& f) { return !SandboxCanonical(sandbox, f + "S.XML").empty(); }},
+      {"parse", [&](const std::string& f) { return bool(SandboxParseXml(sandbox, f + "S.XML")); }},
+      {"transform with a stylesheet chosen", [&](const std::string& f) {
+         TXmlParseResult doc = SandboxParseXml(sandbox, dir.WriteBytes("delivery/MEET/DOC.XML", XmlWith("VIEW.XSL")));
+         TXsltResult r = SandboxTransformWith(sandbox, doc.Doc.get(), f + "S.XSL");
+         return r && r.Output.find(kMarker) != std::string::npos;
+       }},
+      {"document() in a transform", [&](const std::string& f) {
+         TXsltResult r = Run(Xsl("", "<xsl:value-of select=\"document('" + f + "S.XML')\"/>"));
+         return r.Output.find(kMarker) != std::string::npos;
+       }},
+      {"an external entity of the document", [&](const std::string& f) {
+         dir.WriteBytes("delivery/MEET/VIEW.XSL", Xsl("", "<xsl:value-of select=\"root/item\"/>"));
+         const std::string doc = dir.WriteBytes(
+             "delivery/MEET/ENT.XML", "<?xml version=\"1.0\"?>\n<!DOCTYPE root [<!ENTITY e SYSTEM \"" + f +
+                                          "S.XML\">]>\n<?xml-stylesheet type=\"text/xsl\" href=\"VIEW.XSL\"?>\n"
+                                          "<root><item>&e;</item></root>\n");
+         TXmlParseResult parsed = SandboxParseXml(sandbox, doc);
+         return parsed && SandboxTransform(sandbox, parsed.Doc.get(), doc).Output.find(kMarker) != std::string::npos;
+       }},
+  };
+  for (const std::string root : {dir / "delivery", dir / "delivery/"}) {
+    sandbox.Folders = {root};
+    for (const auto& [name, reads] : entries) {
+      SCOPED_TRACE(std::string(name) + " with the delivery as " + root);
+      EXPECT_TRUE(reads(dir / "delivery/"));
+      EXPECT_FALSE(reads(dir / "delivery2/"));
+      EXPECT_FALSE(reads(dir / "deliveryX/MEET/"));
+    }
+  }
+}
+
+// The caps hold exactly: a file of MaxFileBytes is read and parsed, one a
+// byte larger is not; a result of MaxOutputBytes is given, one a byte
+// larger is not.
+TEST_F(XmlSandboxTest, SizeCapsAcceptTheirValueAndRefuseOneByteMore) {
+  const std::string doc = dir.WriteBytes("delivery/MEET/DOC.XML", XmlWith("VIEW.XSL"));
+  dir.WriteBytes("delivery/MEET/VIEW.XSL", Xsl("", "<p><xsl:value-of select=\"root/item\"/></p>"));
+  const std::uint64_t size = XmlWith("VIEW.XSL").size();
+  TXmlParseResult parsed = SandboxParseXml(sandbox, doc);
+  ASSERT_TRUE(parsed);
+  const TXsltResult whole = SandboxTransform(sandbox, parsed.Doc.get(), doc);
+  ASSERT_TRUE(whole);
+  const std::uint64_t output = whole.Output.size();
+  struct Case {
+    std::uint64_t maxFile, maxOutput;
+    TSandboxStatus read;
+    TXsltResult::Status transform;
+  };
+  const Case cases[] = {
+      {size, output, TSandboxStatus::Ok, TXsltResult::Status::Ok},
+      {size - 1, output, TSandboxStatus::TooLarge, TXsltResult::Status::Ok},
+      {size + 1000, output - 1, TSandboxStatus::Ok, TXsltResult::Status::TooLarge},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.maxFile) + " " + std::to_string(c.maxOutput));
+    TXmlSandbox box = sandbox;
+    box.MaxFileBytes = c.maxFile;
+    box.MaxOutputBytes = c.maxOutput;
+    std::string bytes;
+    EXPECT_EQ(SandboxReadFile(box, doc, bytes), c.read);
+    EXPECT_EQ(bytes.size(), c.read == TSandboxStatus::Ok ? size : 0u);
+    EXPECT_EQ(SandboxParseXml(box, doc).Status, c.read);
+    box.MaxFileBytes = kSandboxMaxFileBytes;  // the stylesheet too
+    TXsltResult r = SandboxTransform(box, parsed.Doc.get(), doc);
+    EXPECT_EQ(r.State, c.transform);
+    EXPECT_EQ(r.Output.size(), c.transform == TXsltResult::Status::Ok ? output : 0u);
+  }
 }
 
 }  // namespace

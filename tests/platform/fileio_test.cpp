@@ -39,5 +39,28 @@ TEST(ReadWholeFile, OnlyRegularFilesWithinTheLimitAndNeverBlocks) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }
 
+// The limit holds exactly, judged from the file's size and, for a file whose
+// size says nothing (a /proc file says 0), from what is read: a file of the
+// limit is read, one a byte larger is not.
+TEST(ReadRegularFile, AFileOfTheLimitIsReadOneByteMoreIsNot) {
+  test::ScratchDir d;
+  const std::string plain = d.WriteBytes("PLAIN.XML", std::string(1000, 'x'));
+  std::string whole;
+  ASSERT_EQ(ReadRegularFile("/proc/self/cmdline", kMaxWholeFileBytes, whole), TReadStatus::Ok);
+  ASSERT_FALSE(whole.empty());
+  struct stat st {};
+  ASSERT_EQ(::stat("/proc/self/cmdline", &st), 0);
+  ASSERT_EQ(st.st_size, 0);  // the size tells nothing: the reading loop judges
+  const std::pair<std::string, std::uint64_t> files[] = {{plain, 1000}, {"/proc/self/cmdline", whole.size()}};
+  for (const auto& [path, size] : files) {
+    SCOPED_TRACE(path);
+    std::string bytes;
+    EXPECT_EQ(ReadRegularFile(path, size, bytes), TReadStatus::Ok);
+    EXPECT_EQ(bytes.size(), size);
+    EXPECT_EQ(ReadRegularFile(path, size - 1, bytes), TReadStatus::TooLarge);
+    EXPECT_EQ(bytes, "");
+  }
+}
+
 }  // namespace
 }  // namespace dlvr
