@@ -1,7 +1,12 @@
 #include "delivery/kkt_xml_read.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <exception>
 #include <type_traits>
 
 #include "platform/paths.h"
@@ -36,6 +41,51 @@ void StoreValue(TMdlTreeNodeDraw& rec, const TFieldDef<TMdlTreeNodeDraw>& f, std
     return;
   }
   rec.*f.Text = std::move(value);
+}
+
+// How often the opening tag of `element` ("<" element ">") stands in the
+// file, in its CP932 or its UTF-8 spelling: at least the records a walk
+// makes of the file. 0 when the file cannot be read.
+std::size_t CountOpeningTags(const std::string& path, const char* element) {
+  const std::string utf8 = std::string("<") + element + ">";
+  const std::string needles[2] = {utf8, Utf8ToCp932(utf8)};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return 0;
+  const std::size_t keep = std::max(needles[0].size(), needles[1].size()) - 1;
+  std::string buf;
+  std::size_t count = 0;
+  off_t offset = 0;
+  while (true) {
+    // The end of the last piece stays in front: a tag may straddle two.
+    const std::size_t old = buf.size();
+    buf.resize(old + (1 << 20));
+    const ssize_t n = ::pread(fd, buf.data() + old, 1 << 20, offset);
+    if (n < 0 && errno == EINTR) {
+      buf.resize(old);
+      continue;
+    }
+    if (n <= 0) break;
+    buf.resize(old + static_cast<std::size_t>(n));
+    offset += n;
+    for (const std::string& needle : needles)
+      for (std::size_t at = buf.find(needle); at != std::string::npos; at = buf.find(needle, at + 1))
+        if (at + needle.size() > old) ++count;  // not counted with the last piece
+    if (buf.size() > keep) buf.erase(0, buf.size() - keep);
+  }
+  ::close(fd);
+  return count;
+}
+
+// The element of each record of a sub-management file of `kind`, or null.
+const char* ItemElementOf(int kind) {
+  switch (kind) {
+    case fkDrawings:
+    case fkDrawingF: return "図面情報";
+    case fkMeet: return "打合せ簿情報";
+    case fkPlan: return "施工計画書情報";
+    case fkOthrs: return "その他資料情報";
+    default: return nullptr;
+  }
 }
 
 // Where an element stands: the position just after its opening tag, the
@@ -241,7 +291,12 @@ bool TKKTXMLRead::ParseFile(const std::string& path) {
     failed_ = true;
     return false;
   }
+  // The record list takes its room at once: grown by doubling, a large
+  // file's list would be held twice while it moves, in up to twice the room.
+  const char* item = ItemElementOf(fileKind_);
+  expectedRecords_ = item ? CountOpeningTags(resolved, item) : 0;
   Walk(reader);
+  expectedRecords_ = 0;
   return !failed_;
 }
 
@@ -337,6 +392,13 @@ void TKKTXMLRead::ReadConstData(TTagReader& r) {
 template <class R>
 void TKKTXMLRead::ReadRoot(TTagReader& r, const char* closeTag, const char* itemElement, std::vector<R>& list) {
   store_.ResetDrawFileNames();
+  if (expectedRecords_ > 0 && list.capacity() - list.size() < expectedRecords_) {
+    try {
+      list.reserve(list.size() + expectedRecords_);
+    } catch (const std::exception&) {  // the list grows as it goes
+    }
+  }
+  expectedRecords_ = 0;
   while (!r.IsStopTag(closeTag)) {
     std::string upper = AsciiUpper(r.Tag());
     if (upper == "ソフトウェア情報") {

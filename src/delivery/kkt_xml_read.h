@@ -65,6 +65,8 @@ class TKKTXMLRead {
 
   DeliveryStore& store_;
   int fileKind_ = 0;
+  // The records the file being walked may hold at most (0: not known).
+  std::size_t expectedRecords_ = 0;
   bool failed_ = false;
   // While a management file is walked: the elements whose values went into
   // a record (by the position after their opening tag), the element taken
