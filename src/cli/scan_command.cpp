@@ -87,7 +87,8 @@ const char* const kScanUsage =
     "or timeout (killed after S seconds; default: 600, 0 for no limit).\n"
     "--out DIR also writes into DIR, which must lie outside ROOT, each\n"
     "delivery's findings as `dlvr check --format csv|json` prints them, in a\n"
-    "file named after its folder (\"/\" as \"_\", other signs as %XX), and\n"
+    "file named after its folder (\"/\" as \"_\", other signs as %XX; ROOT\n"
+    "itself after its own name), and\n"
     "the summary as _summary.csv or _summary.json.\n"
     "A progress count is shown on stderr when it is a terminal.\n"
     "Exit 0 when every delivery was checked and has no error, 1 otherwise, 2 on\n"
@@ -702,7 +703,11 @@ bool RunChecks(const TScanOptions& o, const std::vector<TDelivery>& deliveries, 
       r.Errors = errors;
       r.Warnings = warnings;
       if (!o.OutDir.empty()) {
-        const std::string file = JoinPath(o.OutDir, FindingsName(deliveries[static_cast<std::size_t>(w.Job)].Rel) + ext);
+        // ROOT itself as the delivery: named after its own folder, not "."
+        // (a hidden file).
+        const std::string& rel = deliveries[static_cast<std::size_t>(w.Job)].Rel;
+        const std::string own = rel == "." ? ExtractFileName(o.Root) : rel;
+        const std::string file = JoinPath(o.OutDir, FindingsName(own.empty() ? rel : own) + ext);
         if (!WriteFile(file, out)) {
           err << "dlvr: scan: cannot write " << file << "\n";
           written = false;

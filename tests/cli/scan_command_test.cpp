@@ -178,6 +178,51 @@ TEST(Scan, AnIndexThatIsNoRegularFileIsAFailedRow) {
   EXPECT_FALSE(rows[2][7].empty());
 }
 
+// The first cell of every record of RFC 4180 text (quoted cells may hold
+// commas, quotes doubled, and line breaks).
+std::vector<std::string> FirstCells(const std::string& csv) {
+  std::vector<std::string> firsts;
+  std::string cell;
+  bool quoted = false, first = true;
+  for (std::size_t i = 0; i < csv.size(); ++i) {
+    const char c = csv[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < csv.size() && csv[i + 1] == '"') cell += csv[++i];
+      else if (c == '"') quoted = false;
+      else cell += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',' || c == '\n') {
+      if (first) firsts.push_back(cell);
+      first = c == '\n';
+      cell.clear();
+    } else if (c != '\r') {
+      cell += c;
+    }
+  }
+  return firsts;
+}
+
+// Folder names with a line break, a comma or a quote stay one cell of the
+// summary; ROOT that is itself a delivery has its findings in a file named
+// after its own folder, beside the summary, not in a hidden "..csv".
+TEST(Scan, OddFolderNamesStayOneCellAndARootDeliveryNamesItsFindingsAfterItself) {
+  test::ScratchDir d;
+  for (const char* name : {"com,ma", "line\nbreak", "quo\"te"}) test::CopyTree(test::SamplePath("clean"), d.MakeDir(std::string("root/") + name));
+  ScanRun r = Dlvr("scan '" + d / "root" + "' --timeout 60");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(FirstCells(r.out), (std::vector<std::string>{"folder", "com,ma", "line\nbreak", "quo\"te"})) << r.out;
+  EXPECT_NE(r.out.find("\r\n\"line\nbreak\","), std::string::npos) << r.out;
+
+  test::CopyTree(test::SamplePath("errors"), d.MakeDir("工事A"));
+  r = Dlvr("scan '" + d / "工事A" + "' --timeout 60 --out '" + d / "out" + "'");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(test::TreeSnapshot(d / "out").size(), 2u);
+  std::string findings;
+  ASSERT_TRUE(ReadWholeFile(d / "out/工事A.csv", findings));
+  EXPECT_EQ(findings, Dlvr("check '" + d / "工事A" + "' --format csv").out);
+}
+
 TEST(Scan, WrongArgumentsAndAnOutputFolderInsideRootAreRefused) {
   Archive a;
   const std::vector<std::string> before = test::TreeSnapshot(a.root);
