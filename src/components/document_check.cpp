@@ -24,6 +24,26 @@ bool IsImageExtension(const std::string& ext) {
 
 }  // namespace
 
+std::string PdfUnreadText(const TPdfFacts& facts) {
+  QString why;
+  switch (facts.State) {
+    case TPdfFacts::Status::Read:
+    case TPdfFacts::Status::Password:
+    case TPdfFacts::Status::Unreadable: return {};
+    case TPdfFacts::Status::TimedOut: why = QCoreApplication::translate("DocumentCheck", "時間切れ"); break;
+    case TPdfFacts::Status::OutOfMemory: why = QCoreApplication::translate("DocumentCheck", "メモリ不足"); break;
+    case TPdfFacts::Status::Crashed:
+      why = QCoreApplication::translate("DocumentCheck", "異常終了 %1").arg(QString::fromStdString(facts.Detail));
+      break;
+    case TPdfFacts::Status::NotStarted:
+      why = QCoreApplication::translate("DocumentCheck", "読み取りのプロセスを起動できません: %1")
+                .arg(QString::fromStdString(facts.Detail));
+      break;
+    case TPdfFacts::Status::Cancelled: why = QCoreApplication::translate("DocumentCheck", "中止"); break;
+  }
+  return QCoreApplication::translate("DocumentCheck", "PDF を読み取れませんでした（%1）").arg(why).toStdString();
+}
+
 std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::string& path) {
   std::vector<std::pair<TSeverity, std::string>> out;
   std::error_code ec;
@@ -50,10 +70,6 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
     // Read in a worker process under a time and a memory limit: a hostile
     // PDF costs a finding, not the check.
     const TPdfFacts facts = ReadPdfFacts(path);
-    auto unread = [&out](const QString& why) {
-      out.emplace_back(TSeverity::Error,
-                       QCoreApplication::translate("DocumentCheck", "PDF を読み取れませんでした（%1）").arg(why).toStdString());
-    };
     switch (facts.State) {
       case TPdfFacts::Status::Password:
         out.emplace_back(
@@ -72,14 +88,8 @@ std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::stri
           out.emplace_back(TSeverity::Info,
                            QCoreApplication::translate("DocumentCheck", "%1 ページ").arg(facts.Pages).toStdString());
         break;
-      case TPdfFacts::Status::TimedOut: unread(QCoreApplication::translate("DocumentCheck", "時間切れ")); break;
-      case TPdfFacts::Status::OutOfMemory: unread(QCoreApplication::translate("DocumentCheck", "メモリ不足")); break;
-      case TPdfFacts::Status::Crashed:
-        unread(QCoreApplication::translate("DocumentCheck", "異常終了 %1").arg(QString::fromStdString(facts.Detail)));
-        break;
-      case TPdfFacts::Status::NotStarted:
-        unread(QCoreApplication::translate("DocumentCheck", "読み取りのプロセスを起動できません: %1")
-                   .arg(QString::fromStdString(facts.Detail)));
+      default:
+        out.emplace_back(TSeverity::Error, PdfUnreadText(facts));
         break;
     }
 #endif

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/extended_check.h"
+#include "components/pdf_facts.h"
 
 namespace dlvr {
 
@@ -16,5 +17,10 @@ namespace dlvr {
 // when nothing is. Reads the file only (a regular file, never a link);
 // never throws. Call with a QGuiApplication (or QCoreApplication) present.
 std::vector<std::pair<TSeverity, std::string>> CheckDocumentFile(const std::string& path);
+
+// Why a PDF's facts could not be read, in the user's language ("PDF を読み取れ
+// ませんでした（時間切れ）"); "" when they were read (it opened, wanted a
+// password or was no PDF).
+std::string PdfUnreadText(const TPdfFacts& facts);
 
 }  // namespace dlvr

@@ -154,10 +154,10 @@ class TWorker {
   bool Alive() const { return pid_ > 0; }
 
   // Starts the worker and waits for its greeting; false with the reason.
-  bool Start(std::string& why);
+  bool Start(std::string& why, const std::atomic<bool>* cancel);
   // Sends `path` and waits for the answer; `sent` false when the worker was
   // gone before it got the path.
-  TPdfFacts Read(const std::string& path, bool& sent);
+  TPdfFacts Read(const std::string& path, bool& sent, const std::atomic<bool>* cancel);
   // Kills the worker (if any) and reaps it.
   void Stop() {
     if (pid_ <= 0 || owner_ != ::getpid()) return;  // a fork's copy: not its worker
@@ -168,9 +168,10 @@ class TWorker {
   const unsigned long Generation;
 
  private:
-  enum class TWait { Line, TimedOut, Ended };
-  // Waits for a whole line until `deadline` (none when nullopt).
-  TWait WaitLine(std::optional<Clock::time_point> deadline, std::string& line);
+  enum class TWait { Line, TimedOut, Ended, Cancelled };
+  // Waits for a whole line until `deadline` (none when nullopt) or `*cancel`.
+  TWait WaitLine(std::optional<Clock::time_point> deadline, std::string& line,
+                 const std::atomic<bool>* cancel = nullptr);
   // Reaps the ended worker; its status and peak memory.
   void Reap() {
     rusage use{};
@@ -195,7 +196,7 @@ class TWorker {
   std::string buffer_;
 };
 
-bool TWorker::Start(std::string& why) {
+bool TWorker::Start(std::string& why, const std::atomic<bool>* cancel) {
   int sv[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
     why = std::strerror(errno);
@@ -236,14 +237,15 @@ bool TWorker::Start(std::string& why) {
   owner_ = ::getpid();
   fd_ = sv[0];
   std::string line;
-  const TWait wait = WaitLine(Clock::now() + kStartTime, line);
+  const TWait wait = WaitLine(Clock::now() + kStartTime, line, cancel);
   if (wait == TWait::Line && line + "\n" == kHello) return true;
   why = wait == TWait::TimedOut ? "no answer" : "not a worker: " + program_;
   Stop();
   return false;
 }
 
-TWorker::TWait TWorker::WaitLine(std::optional<Clock::time_point> deadline, std::string& line) {
+TWorker::TWait TWorker::WaitLine(std::optional<Clock::time_point> deadline, std::string& line,
+                                 const std::atomic<bool>* cancel) {
   while (true) {
     const std::size_t nl = buffer_.find('\n');
     if (nl != std::string::npos) {
@@ -252,11 +254,12 @@ TWorker::TWait TWorker::WaitLine(std::optional<Clock::time_point> deadline, std:
       return TWait::Line;
     }
     if (buffer_.size() > 4096) return TWait::Ended;  // no answer of ours
-    int ms = -1;
+    if (cancel && *cancel) return TWait::Cancelled;
+    int ms = cancel ? 50 : -1;
     if (deadline) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
       if (left <= 0) return TWait::TimedOut;
-      ms = static_cast<int>(std::min<long long>(left + 1, 1000 * 60));
+      ms = static_cast<int>(std::min<long long>(left + 1, cancel ? 50 : 1000 * 60));
     }
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, ms);
@@ -292,7 +295,7 @@ TPdfFacts TWorker::Death() const {
   return facts;
 }
 
-TPdfFacts TWorker::Read(const std::string& path, bool& sent) {
+TPdfFacts TWorker::Read(const std::string& path, bool& sent, const std::atomic<bool>* cancel) {
   sent = false;
   std::string request = path;
   request.push_back('\0');
@@ -309,7 +312,13 @@ TPdfFacts TWorker::Read(const std::string& path, bool& sent) {
   std::optional<Clock::time_point> deadline;
   if (limits_.Time.count() > 0) deadline = Clock::now() + limits_.Time;
   std::string line;
-  switch (WaitLine(deadline, line)) {
+  switch (WaitLine(deadline, line, cancel)) {
+    case TWait::Cancelled: {
+      Stop();
+      TPdfFacts facts;
+      facts.State = TPdfFacts::Status::Cancelled;
+      return facts;
+    }
     case TWait::TimedOut: {
       Stop();
       TPdfFacts facts;
@@ -375,7 +384,7 @@ void SetPdfFactsWorkerProgram(const std::string& program) {
   ++s.Generation;
 }
 
-TPdfFacts ReadPdfFacts(const std::string& path) {
+TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel) {
   TPdfFactsLimits limits;
   std::string program;
   unsigned long gen = 0;
@@ -403,15 +412,15 @@ TPdfFacts ReadPdfFacts(const std::string& path) {
     if (!worker || !worker->Alive()) {
       worker = std::make_unique<TWorker>(limits, program, gen);
       std::string why;
-      if (!worker->Start(why)) {
+      if (!worker->Start(why, cancel)) {
         facts = TPdfFacts();
-        facts.State = TPdfFacts::Status::NotStarted;
+        facts.State = cancel && *cancel ? TPdfFacts::Status::Cancelled : TPdfFacts::Status::NotStarted;
         facts.Detail = why;
         return facts;
       }
     }
     bool sent = false;
-    facts = worker->Read(path, sent);
+    facts = worker->Read(path, sent, cancel);
     if (sent) break;
   }
   if (worker->Alive()) {

@@ -16,6 +16,7 @@
 // follows one that was killed or died.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -31,6 +32,7 @@ struct TPdfFacts {
     OutOfMemory,  // the worker ran out of memory under its limit
     Crashed,      // the worker died on a signal or exited unexpectedly (Detail: "SIGSEGV", "exit 9")
     NotStarted,   // no worker could be started (Detail: why)
+    Cancelled,    // the caller gave up waiting (the worker was killed)
   };
   Status State = Status::NotStarted;
   int Pages = 0;
@@ -47,9 +49,10 @@ void SetPdfFactsLimits(const TPdfFactsLimits& limits);
 TPdfFactsLimits PdfFactsLimits();
 
 // The facts of the PDF at `path`, read by a worker under the limits set.
-// Blocks for at most the time limit (and a worker's start); never throws.
-// Thread-safe: calls from several threads each use a worker of their own.
-TPdfFacts ReadPdfFacts(const std::string& path);
+// Blocks for at most the time limit (and a worker's start), or until
+// `*cancel` turns true (looked at every 50 ms); never throws. Thread-safe:
+// calls from several threads each use a worker of their own.
+TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel = nullptr);
 
 // The program the workers run (default: this process's own executable,
 // /proc/self/exe). For tests of a program without the worker mode.

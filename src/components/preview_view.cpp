@@ -39,6 +39,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStringDecoder>
+#include <QTimer>
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -51,6 +52,8 @@
 #include <string>
 
 #include "components/desktop_open.h"
+#include "components/document_check.h"
+#include "components/pdf_facts.h"
 #include "components/drawing_view.h"
 #include "components/text_fill.h"
 #include "delivery/xml_sandbox.h"
@@ -482,6 +485,11 @@ struct TPreviewView::Impl {
   // file rendered can show with the next (null while no PDF is shown).
   QPdfDocument* pdfDoc = nullptr;
   QPdfView* pdfView = nullptr;
+  // A PDF's facts read in a worker process (under its time and memory
+  // limits) before the file is loaded here: one that holds the reader up
+  // never reaches the GUI thread. Null while none is being read.
+  QFutureWatcher<TPdfFacts>* pdfProbe = nullptr;
+  std::shared_ptr<std::atomic<bool>> pdfProbeCancel;
   // The page number box ("2 / 5": type a page, Enter jumps) and the zoom
   // in percent (a choice, or typed).
   QSpinBox* pageBox = nullptr;
@@ -536,6 +544,10 @@ struct TPreviewView::Impl {
   // The file whose facts the fact page gives and which "open" opens.
   QString FactsFile(const QString& file) const;
   bool ShowPdf(const QString& file);
+  // Starts reading the PDF's facts; the view completes when it is shown.
+  void StartPdf(const QString& file);
+  void PdfProbed(const QString& file, const TPdfFacts& facts);
+  void CancelPdfProbe();
   // Puts the shown PDF's document and view away (deleted later, their
   // connections gone).
   void DropPdf();
@@ -981,6 +993,53 @@ void TPreviewView::Impl::ShowOther(const QString& shown, const QString& why) {
   stack->setCurrentWidget(otherPage);
 }
 
+void TPreviewView::Impl::StartPdf(const QString& file) {
+  kind = QStringLiteral("blank");
+  stack->setCurrentWidget(blankPage);
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  pdfProbeCancel = cancel;
+  auto* probe = new QFutureWatcher<TPdfFacts>(q);
+  pdfProbe = probe;
+  // Said only when the reading takes a moment.
+  QTimer::singleShot(300, probe, [this, probe] {
+    if (probe == pdfProbe)
+      SetNote(QCoreApplication::translate("TPreviewView", "%1 を読み込んでいます…").arg(QFileInfo(origin).fileName()));
+  });
+  QObject::connect(probe, &QFutureWatcherBase::finished, q, [this, probe, file] {
+    if (probe != pdfProbe) return;
+    const TPdfFacts facts = probe->future().resultCount() > 0 ? probe->result() : TPdfFacts();
+    pdfProbe = nullptr;
+    pdfProbeCancel.reset();
+    probe->deleteLater();
+    PdfProbed(file, facts);
+  });
+  const std::string local = file.toStdString();
+  probe->setFuture(QtConcurrent::run([local, cancel] { return ReadPdfFacts(local, cancel.get()); }));
+}
+
+void TPreviewView::Impl::PdfProbed(const QString& file, const TPdfFacts& facts) {
+  SetNote(QString());
+  const bool shown = facts.State == TPdfFacts::Status::Read && facts.Pages > 0 && ShowPdf(file);
+  if (!shown) {
+    // Its facts, and why it is not shown when the reading failed.
+    SetNote(QCoreApplication::translate("TPreviewView", "PDF として読めませんでした。"));
+    ShowOther(file, QString::fromStdString(PdfUnreadText(facts)));
+  }
+  Finish();
+}
+
+void TPreviewView::Impl::CancelPdfProbe() {
+  if (pdfProbeCancel) *pdfProbeCancel = true;
+  pdfProbeCancel.reset();
+  if (pdfProbe) {
+    pdfProbe->disconnect();
+    // Deleted when its reading has ended (at once, once cancelled).
+    QObject::connect(pdfProbe, &QFutureWatcherBase::finished, pdfProbe, &QObject::deleteLater);
+    if (pdfProbe->isFinished()) pdfProbe->deleteLater();
+    pdfProbe = nullptr;
+  }
+}
+
 bool TPreviewView::Impl::ShowPdf(const QString& file) {
   DropPdf();
   auto* doc = new QPdfDocument(q);
@@ -1332,6 +1391,7 @@ TPreviewView::TPreviewView(QWidget* parent) : QWidget(parent), d_(new Impl) {
 
 TPreviewView::~TPreviewView() {
   d_->CancelJob();
+  d_->CancelPdfProbe();
   if (d_->pdfView) d_->pdfView->viewport()->removeEventFilter(this);
   delete d_;
 }
@@ -1341,6 +1401,7 @@ void TPreviewView::Navigate(const QString& path) { Navigate(path, path); }
 void TPreviewView::Navigate(const QString& path, const QString& origin) {
   // Whatever was being prepared for the last file is of no use now.
   d_->CancelJob();
+  d_->CancelPdfProbe();
   if (d_->drawingPending || d_->kind == u"drawing") d_->drawing->SetDrawing(nullptr);
   d_->drawingPending = false;
   d_->busy = true;
@@ -1367,8 +1428,9 @@ void TPreviewView::Navigate(const QString& path, const QString& origin) {
     QByteArray markup = MarkupHead(head);
     bool shown = false;
     if (head.contains("%PDF-")) {
-      shown = d_->ShowPdf(path);
-      if (!shown) d_->SetNote(QCoreApplication::translate("TPreviewView", "PDF として読めませんでした。"));
+      // Its facts are read in a worker process first: completion comes later.
+      d_->StartPdf(path);
+      return;
     } else if (!QImageReader::imageFormat(path).isEmpty()) {
       shown = d_->ShowImage(path);
       if (!shown) d_->SetNote(QCoreApplication::translate("TPreviewView", "画像として読めませんでした。"));

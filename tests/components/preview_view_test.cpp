@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTest>
+#include <QTimer>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -33,11 +34,13 @@
 #include <functional>
 
 #include "check/resources.h"
+#include "components/pdf_facts.h"
 #include "components/preview_view.h"
 #include "delivery/helpers.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
+#include "support/hostile_pdf.h"
 
 namespace dlvr {
 namespace {
@@ -473,6 +476,39 @@ TEST(PreviewView, PdfThatCannotBeReadIsOther) {
   EXPECT_FALSE(view.Note().isEmpty());
 }
 
+// A PDF that holds its reader up is read in a worker process: the view
+// never waits on it (Navigate returns at once, the window goes on painting)
+// and shows the file's facts with the reason once the limit has passed; a
+// PDF navigated to meanwhile is shown, and stays, while the first is dropped.
+TEST(PreviewView, APdfThatHoldsItsReaderUpShowsItsFactsAndNeverBlocks) {
+  test::ScratchDir dir;
+  const TPdfFactsLimits before = PdfFactsLimits();
+  TPdfFactsLimits limits;
+  limits.Time = std::chrono::seconds(2);
+  SetPdfFactsLimits(limits);
+  const QString deep = Q(test::WriteHostilePdf(dir, test::THostilePdf::DeepPageTree));
+  TPreviewView view;
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+  tick.start(50);
+  const auto start = std::chrono::steady_clock::now();
+  view.Navigate(deep);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_TRUE(view.Busy());
+  for (int i = 0; i < 800 && view.Busy(); ++i) QTest::qWait(10);
+  EXPECT_FALSE(view.Busy());
+  EXPECT_GT(ticks, 20);  // two seconds and more of a live event loop
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("other"));
+  EXPECT_TRUE(view.RenderedText().contains(QStringLiteral("PDF を読み取れませんでした（時間切れ）"))) << view.RenderedText().toStdString();
+
+  view.Navigate(deep);
+  Shown(view).Navigate(Sample("MEET/ORG/0001_01.PDF"));
+  QTest::qWait(2500);
+  EXPECT_EQ(view.RendererKind(), QStringLiteral("pdf"));
+  EXPECT_EQ(view.PageCount(), 3);
+  SetPdfFactsLimits(before);
+}
 
 // ---------------------------------------------------------------------------
 // Hostile documents: everything here is written by the test. The view may
