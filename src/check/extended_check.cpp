@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <set>
 #include <cstdint>
@@ -26,6 +27,7 @@
 #include <libxml/xmlerror.h>
 
 #include "check/data_check.h"
+#include "delivery/xml_stream_check.h"
 #include "model/cad_names.h"
 #include "model/tree_view.h"
 #include "photo/photo_check.h"
@@ -328,25 +330,6 @@ std::string DeclarationValue(std::string_view head, std::string_view name) {
   return to == std::string_view::npos ? std::string() : std::string(decl.substr(from, to - from));
 }
 
-// Collects libxml2's validation messages with their lines.
-struct TValidityErrors {
-  std::vector<TGrammarFinding>* Out;
-  std::size_t Most;
-  std::string Pattern;  // of each finding, %1 the message
-  std::size_t More = 0;
-};
-void OnValidityError(void* data, xmlErrorPtr e) {
-  auto* v = static_cast<TValidityErrors*>(data);
-  if (!e || e->level < XML_ERR_ERROR) return;
-  if (v->Out->size() >= v->Most) {
-    ++v->More;
-    return;
-  }
-  std::string message = e->message ? e->message : "";
-  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-  v->Out->push_back({e->line, Arg(v->Pattern, {message})});
-}
-
 // The DTDs of the management files, for a delivery that lacks its own.
 struct TStandardDtd {
   const char* Root;
@@ -364,32 +347,6 @@ const TStandardDtd* StandardDtdOf(std::string_view root, std::string_view versio
   for (const TStandardDtd& d : kStandardDtds)
     if (root == d.Root && version == d.Version) return &d;
   return nullptr;
-}
-
-// Validates `doc` against a DTD given as UTF-8 text, each message put into
-// `pattern` at %1; at most `most` more findings.
-void Validate(xmlDocPtr doc, const std::string& dtdText, const std::string& pattern, std::size_t most,
-              std::vector<TGrammarFinding>& out) {
-  xmlParserInputBufferPtr in =
-      xmlParserInputBufferCreateMem(dtdText.data(), static_cast<int>(dtdText.size()), XML_CHAR_ENCODING_UTF8);
-  if (!in) return;
-  xmlDtdPtr dtd = xmlIOParseDTD(nullptr, in, XML_CHAR_ENCODING_UTF8);  // takes `in`
-  if (!dtd) {
-    out.push_back({0, Tr("ExtendedCheck", "DTD を読めません（DTD の文法に誤りがあります）")});
-    return;
-  }
-  TValidityErrors errors{&out, out.size() + most, pattern};
-  if (xmlValidCtxtPtr valid = xmlNewValidCtxt()) {
-    valid->error = nullptr;
-    valid->warning = nullptr;
-    xmlSetStructuredErrorFunc(&errors, OnValidityError);
-    xmlValidateDtd(valid, doc, dtd);
-    xmlSetStructuredErrorFunc(nullptr, nullptr);
-    xmlFreeValidCtxt(valid);
-  }
-  if (errors.More > 0)
-    out.push_back({0, Arg(Tr("ExtendedCheck", "ほかに %1 件あります"), {std::to_string(errors.More)})});
-  xmlFreeDtd(dtd);
 }
 
 }  // namespace
@@ -474,54 +431,74 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
     }
     return text;
   };
-  // Well-formed: parsed from memory, nothing loaded from anywhere.
-  const std::string text = asUtf8(bytes, false);
-  xmlParserCtxtPtr parser = xmlNewParserCtxt();
-  if (!parser) return out;
-  xmlDocPtr doc = xmlCtxtReadMemory(parser, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                    XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS);
-  if (!doc || !parser->wellFormed) {
-    const xmlError* e = xmlCtxtGetLastError(parser);
-    std::string reason = e && e->message ? e->message : "";
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
-    out.push_back({e ? e->line : 0, Arg(Tr("ExtendedCheck", "整形式の XML ではありません: %1"), {reason})});
-    if (doc) xmlFreeDoc(doc);
-    xmlFreeParserCtxt(parser);
-    return out;
-  }
-  xmlFreeParserCtxt(parser);
-  // Valid against the DTD beside it. A DTD that would fetch other files
-  // (external parameter entities) is not read.
+  // The DTD to validate against: the one beside the file, read before the
+  // document is parsed (a DTD that would fetch other files, by external
+  // parameter entities, is not read); without one, the DTD of the root
+  // element and its DTD_version, when that is known.
+  std::optional<std::string> ownDtd;
+  bool external = false;
   std::string dtdBytes;
   if (!dtdPath.empty() && ReadRegularFile(dtdPath, 16u << 20, dtdBytes, true) == TReadStatus::Ok) {
-    const std::string dtdText = asUtf8(dtdBytes, true);
-    bool external = false;
-    for (std::size_t at = dtdText.find("<!ENTITY"); at != std::string::npos; at = dtdText.find("<!ENTITY", at + 1)) {
-      const std::string decl = dtdText.substr(at, dtdText.find('>', at) - at);
+    ownDtd = asUtf8(dtdBytes, true);
+    for (std::size_t at = ownDtd->find("<!ENTITY"); at != std::string::npos; at = ownDtd->find("<!ENTITY", at + 1)) {
+      const std::string decl = ownDtd->substr(at, ownDtd->find('>', at) - at);
       if (decl.find('%') != std::string::npos &&
           (decl.find("SYSTEM") != std::string::npos || decl.find("PUBLIC") != std::string::npos))
         external = true;
     }
-    if (external)
-      out.push_back({0, Tr("ExtendedCheck", "DTD がほかのファイルを参照しているため検証していません")});
-    else
-      Validate(doc, dtdText, Tr("ExtendedCheck", "DTD に合いません: %1"), most, out);
-  } else if (dtdPath.empty()) {
-    // Without its own DTD the file is still validated: against the DTD of
-    // its root element and DTD_version, when that is known.
-    const xmlNode* root = xmlDocGetRootElement(doc);
-    std::string version;
-    if (xmlChar* v = root ? xmlGetProp(root, BAD_CAST "DTD_version") : nullptr) {
-      version = reinterpret_cast<const char*>(v);
-      xmlFree(v);
-    }
-    if (const TStandardDtd* standard =
-            root ? StandardDtdOf(reinterpret_cast<const char*>(root->name), version) : nullptr)
-      // (%2 stays %1, for the message.)
-      Validate(doc, standard->Text,
-               Arg(Tr("ExtendedCheck", "標準の DTD（%1）に合いません: %2"), {standard->FileName, "%1"}), most, out);
   }
-  xmlFreeDoc(doc);
+  const TStandardDtd* standard = nullptr;
+  auto dtdFor = [&](std::string_view root, std::string_view version) -> std::optional<std::string> {
+    if (!dtdPath.empty()) return external ? std::nullopt : ownDtd;
+    standard = StandardDtdOf(root, version);
+    return standard ? std::optional<std::string>(standard->Text) : std::nullopt;
+  };
+  // Well-formed: parsed as UTF-8 a piece at a time, the declaration saying
+  // so, nothing loaded from anywhere.
+  const std::string declared = AsciiUpper(DeclarationValue(std::string_view(bytes).substr(0, 512), "encoding"));
+  const bool convert = !declared.empty() && declared != "UTF-8" && declared != "UTF8";
+  std::string piece;
+  std::size_t raw = 0, given = 0;
+  if (bytes.rfind("<?xml", 0) == 0)
+    if (const std::size_t end = bytes.find("?>"); end != std::string::npos) {
+      piece = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+      raw = end + 2;
+    }
+  const TXmlTextSource text = [&](char* buffer, std::size_t size) -> std::size_t {
+    if (given == piece.size()) {
+      // The next piece ends after a line feed, never inside a character.
+      if (raw >= bytes.size()) return 0;
+      std::size_t cut = std::min(bytes.size(), raw + (1u << 20));
+      if (cut < bytes.size())
+        if (const std::size_t lf = bytes.rfind('\n', cut - 1); lf != std::string::npos && lf >= raw) cut = lf + 1;
+      const std::string_view next = std::string_view(bytes).substr(raw, cut - raw);
+      piece = convert ? Cp932ToUtf8(next) : std::string(next);
+      raw = cut;
+      given = 0;
+    }
+    const std::size_t n = std::min(size, piece.size() - given);
+    std::copy_n(piece.data() + given, n, buffer);
+    given += n;
+    return n;
+  };
+  const TXmlStreamCheck checked = CheckXmlStream(text, dtdFor, most);
+  if (!checked.WellFormed) {
+    out.push_back({checked.Line, Arg(Tr("ExtendedCheck", "整形式の XML ではありません: %1"), {checked.Reason})});
+    return out;
+  }
+  if (external) {
+    out.push_back({0, Tr("ExtendedCheck", "DTD がほかのファイルを参照しているため検証していません")});
+  } else if (checked.DtdUnreadable) {
+    out.push_back({0, Tr("ExtendedCheck", "DTD を読めません（DTD の文法に誤りがあります）")});
+  } else if (ownDtd || standard) {
+    // (For the standard DTD, %2 stays %1, for the message.)
+    const std::string pattern = ownDtd ? Tr("ExtendedCheck", "DTD に合いません: %1")
+                                       : Arg(Tr("ExtendedCheck", "標準の DTD（%1）に合いません: %2"),
+                                             {standard->FileName, "%1"});
+    for (const TXmlStreamCheck::TMessage& m : checked.Messages) out.push_back({m.Line, Arg(pattern, {m.Text})});
+    if (checked.More > 0)
+      out.push_back({0, Arg(Tr("ExtendedCheck", "ほかに %1 件あります"), {std::to_string(checked.More)})});
+  }
   return out;
 }
 
