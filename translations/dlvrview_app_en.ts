@@ -38,6 +38,30 @@
         <source>SXF の図面として読めません</source>
         <translation>Not readable as an SXF drawing</translation>
     </message>
+    <message>
+        <source>時間切れ</source>
+        <translation>timed out</translation>
+    </message>
+    <message>
+        <source>メモリ不足</source>
+        <translation>out of memory</translation>
+    </message>
+    <message>
+        <source>異常終了 %1</source>
+        <translation>crashed: %1</translation>
+    </message>
+    <message>
+        <source>読み取りのプロセスを起動できません: %1</source>
+        <translation>the reading process could not be started: %1</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>PDF を読み取れませんでした（%1）</source>
+        <translation>The PDF could not be read (%1)</translation>
+    </message>
 </context>
 <context>
     <name>QLineEdit</name>
