@@ -115,6 +115,13 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
        {"エラー 1 DRAWINGS/D0PL001Z.P21 記載ファイルの存在", "エラー 1 DRAWINGS/d0pl001z.p21 ファイル名の規則"}},
       {"an empty file", [](TCase& c) { c.Write("CD1", "MEET/ORG/0001_01.PDF", ""); },
        {"エラー 1 MEET/ORG/0001_01.PDF 空のファイル"}},
+      {"an empty sub-management file and an empty INDEX_C.XML: alike",
+       [](TCase& c) {
+         c.Write("CD1", "MEET/MEET.XML", "");
+         c.Write("CD1", "INDEX_C.XML", "");
+       },
+       {"エラー 1 MEET/MEET.XML 空のファイル", "エラー 1 MEET/MEET.XML XML の文法", "エラー 1 INDEX_C.XML 空のファイル",
+        "エラー 1 INDEX_C.XML XML の文法"}},
       {"a file no management file names, and names against the rule",
        [](TCase& c) {
          c.Write("CD1", "MEET/ORG/0002_01.PDF");
