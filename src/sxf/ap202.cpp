@@ -652,6 +652,11 @@ class TResolver {
       if (auto v = s_.titleValues.find(key); v != s_.titleValues.end() && !v->second.empty())
         d_.Attributes.emplace_back(key, v->second);
     for (const auto& [name, count] : s_.unknown) d_.Skipped[name] += count;
+    if (stopped_) {
+      d_.Stop = {};
+      d_.Stop.Broken = true;
+      d_.Stop.Reason = BudgetReason(d_.Primitives.size());
+    }
     // A file cut before its sheet leaves the size open: the view takes the
     // box of what was read.
     if ((d_.SheetWidth <= 0 || d_.SheetHeight <= 0) && !cut_) SheetFromExtent();
@@ -1073,13 +1078,10 @@ class TResolver {
       d_.Partials.push_back({Str(Param(rr, 0)), ctx.T, first, d_.Primitives.size() - first});
   }
 
-  void Overflow() {
-    if (stopped_) return;
-    stopped_ = true;
-    d_.Stop = {};
-    d_.Stop.Broken = true;
-    d_.Stop.Reason = BudgetReason(d_.Primitives.size());
-  }
+  // The budget is spent: nothing more is expanded (the primitives made for
+  // the item at hand are still drawn as far as they fit), and the drawing
+  // says so in place of any earlier problem once it is done.
+  void Overflow() { stopped_ = true; }
 
   // Room for `points` more points in primitives being made (those made for
   // the item at hand and not yet drawn count too); the budget is spent
@@ -1094,7 +1096,7 @@ class TResolver {
   }
 
   void Emit(TPrimitive p, const TContext& ctx) {
-    if (stopped_ || !meter_.Take(p)) {
+    if (!meter_.Take(p)) {
       Overflow();
       return;
     }

@@ -299,6 +299,26 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
   return true;
 }
 
+// The line breaks in `s` (LF, CR LF, or a lone CR, as in files written on
+// any system); `afterCr` tells that the byte before `s` was a CR, whose LF
+// is no line of its own, and is left telling it of the last byte of `s`.
+long LineBreaks(std::string_view s, bool& afterCr) {
+  if (s.empty()) return 0;
+  long n = 0;
+  if (s.find('\r') == std::string_view::npos) {
+    n = static_cast<long>(std::count(s.begin(), s.end(), '\n'));
+    if (afterCr && s[0] == '\n') --n;
+  } else {
+    bool cr = afterCr;
+    for (const char c : s) {
+      if (c == '\r' || (c == '\n' && !cr)) ++n;
+      cr = c == '\r';
+    }
+  }
+  afterCr = s.back() == '\r';
+  return n;
+}
+
 // ---------------------------------------------------------------------------
 // Figures as they are read: primitives in the figure's own coordinates and
 // the placements of other figures among them.
@@ -477,6 +497,7 @@ class TSfcReader {
   std::size_t pos_ = 0;
   long line_ = 1;
   bool started_ = false, sawEnd_ = false, stopped_ = false;
+  bool afterCr_ = false;  // the last byte counted was a CR
 
   TGroup cur_, top_;
   std::size_t curveStart_ = 0;
@@ -505,8 +526,7 @@ void TSfcReader::Fail(long line, std::string reason) {
 }
 
 void TSfcReader::CountLines(std::size_t from, std::size_t to) {
-  line_ += static_cast<long>(std::count(buf_.begin() + static_cast<std::ptrdiff_t>(from),
-                                        buf_.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
+  line_ += LineBreaks(std::string_view(buf_).substr(from, to - from), afterCr_);
 }
 
 void TSfcReader::Feed(std::string_view bytes, bool last) {
@@ -586,7 +606,8 @@ void TSfcReader::Feature(std::string_view body, long line) {
   std::string_view name;
   TSyntaxError error;
   if (!SplitFeature(body, id, name, args_, error)) {
-    const long at = line + static_cast<long>(std::count(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(error.At), '\n'));
+    bool afterCr = false;
+    const long at = line + LineBreaks(body.substr(0, error.At), afterCr);
     const std::string shown = name.empty() ? Tr("SxfReader", "フィーチャ") : std::string(name);
     Fail(at, shown + ": " + Tr("SxfReader", error.Reason));
     ++drawing_.Skipped[name.empty() ? Tr("SxfReader", "（読めないフィーチャ）") : AsciiLower(name)];
