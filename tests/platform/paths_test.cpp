@@ -121,9 +121,11 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
   d.WriteBytes("kkt/MEET/ORG/PLAIN.PDF", "x");
   d.WriteBytes("kkt/DRAWINGS/D.P21", "x");
   d.WriteBytes("beside.pdf", "x");  // next to the medium, not in it
+  d.WriteBytes("kkt2/MEET/X.PDF", "x");  // beside it, its name starting with the medium's
   const std::string org = d / "kkt/MEET/ORG";
   fs::create_symlink(outside / "secret.pdf", org + "/OUT.PDF");
   fs::create_symlink("../../../beside.pdf", org + "/UP.PDF");
+  fs::create_symlink("../../../kkt2/MEET/X.PDF", org + "/PREFIX.PDF");
   fs::create_symlink("../../DRAWINGS/D.P21", org + "/IN.PDF");
   fs::create_symlink("PLAIN.PDF", org + "/SAME.PDF");
   fs::create_symlink("NONE.PDF", org + "/DANGLING.PDF");
@@ -139,6 +141,7 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
       {org, "PLAIN.PDF", true, true},   {org, "plain.pdf", true, true},
       {org, "OUT.PDF", false, false},   {org, "out.pdf", false, false},
       {org, "UP.PDF", false, false},    {org, "IN.PDF", true, false},
+      {org, "PREFIX.PDF", false, false},
       {org, "in.pdf", true, false},     {org, "SAME.PDF", true, true},
       {org, "DANGLING.PDF", false, false}, {org, "DIR.PDF", false, false},
       {d / "kkt/PLAN/ORG", "B.PDF", false, true},
@@ -173,7 +176,6 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
   EXPECT_FALSE(LeadsOutside(d / "none", root));  // leads nowhere
   // The root written with a trailing slash, and a folder beside it whose
   // name merely starts with the root's.
-  d.WriteBytes("kkt2/MEET/X.PDF", "x");
   EXPECT_FALSE(LeadsOutside(org + "/PLAIN.PDF", root + "/"));
   EXPECT_TRUE(LeadsOutside(d / "beside.pdf", root + "//"));
   EXPECT_TRUE(LeadsOutside(d / "kkt2/MEET/X.PDF", root));
