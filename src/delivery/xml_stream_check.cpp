@@ -1,5 +1,7 @@
 #include "delivery/xml_stream_check.h"
 
+#include <algorithm>
+
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -142,9 +144,17 @@ void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
   xmlFreeNode(ended);
 }
 
+// Fills libxml2's buffer whole but at the end of the text: the parser does
+// not take a short read well everywhere.
 int ReadText(void* context, char* buffer, int len) {
   const auto* text = static_cast<const TXmlTextSource*>(context);
-  return len <= 0 ? 0 : static_cast<int>((*text)(buffer, static_cast<std::size_t>(len)));
+  std::size_t done = 0;
+  while (done < static_cast<std::size_t>(std::max(len, 0))) {
+    const std::size_t n = (*text)(buffer + done, static_cast<std::size_t>(len) - done);
+    if (n == 0) break;
+    done += n;
+  }
+  return static_cast<int>(done);
 }
 
 int CloseText(void*) { return 0; }
