@@ -192,6 +192,14 @@
         <source>納品データのフォルダには書き出せません: %1</source>
         <translation>Nothing is written into the delivery&apos;s folders: %1</translation>
     </message>
+    <message>
+        <source>メモリが足りないため図面を読み込めません</source>
+        <translation>Not enough memory to read the drawing</translation>
+    </message>
+    <message>
+        <source>図面を最後まで読めませんでした（%1）。読めたところまで表示しています。</source>
+        <translation>The drawing could not be read to the end (%1). What could be read is shown.</translation>
+    </message>
 </context>
 <context>
     <name>TFindDialog</name>

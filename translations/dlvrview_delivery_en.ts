@@ -172,10 +172,6 @@
         <translation>The placement of #%1 is circular</translation>
     </message>
     <message>
-        <source>図形が多すぎるため %1 個で打ち切りました</source>
-        <translation>Too many shapes: stopped after %1</translation>
-    </message>
-    <message>
         <source>メモリが足りないため図面を読み込めません</source>
         <translation>Not enough memory to read the drawing</translation>
     </message>
@@ -418,6 +414,10 @@
     <message>
         <source>メモリが足りないため読み込みを打ち切りました</source>
         <translation>Not enough memory: stopped reading</translation>
+    </message>
+    <message>
+        <source>図面が大きすぎるため、%1 個の要素まで読み込みました</source>
+        <translation>The drawing is too large: read up to %1 elements</translation>
     </message>
 </context>
 <context>

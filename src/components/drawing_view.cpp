@@ -543,10 +543,23 @@ void TDrawingView::Open(const QString& path, const QString& origin) {
   const std::string file = path.toStdString();
   w->setFuture(QtConcurrent::run([file]() -> std::shared_ptr<TLoadedDrawing> {
     if (sxf::SniffMode(file).empty()) return nullptr;
-    auto loaded = std::make_shared<TLoadedDrawing>();
-    loaded->Drawing = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(file));
-    loaded->Scene = std::make_unique<TDrawingScene>(loaded->Drawing);
-    return loaded;
+    // The reader keeps within its budget; should memory still run out while
+    // the display lists are made, the drawing is shown empty with the reason.
+    try {
+      auto loaded = std::make_shared<TLoadedDrawing>();
+      loaded->Drawing = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(file));
+      loaded->Scene = std::make_unique<TDrawingScene>(loaded->Drawing);
+      return loaded;
+    } catch (const std::bad_alloc&) {
+      auto loaded = std::make_shared<TLoadedDrawing>();
+      auto empty = std::make_shared<sxf::TDrawing>();
+      sxf::StopForMemory(*empty, [] {
+        return QCoreApplication::translate("TDrawingView", "メモリが足りないため図面を読み込めません").toStdString();
+      });
+      loaded->Drawing = empty;
+      loaded->Scene = std::make_unique<TDrawingScene>(loaded->Drawing);
+      return loaded;
+    }
   }));
   d_->canvas->update();
 }
@@ -594,10 +607,18 @@ void TDrawingView::Show(std::shared_ptr<const sxf::TDrawing> drawing, std::uniqu
     }
   }
   if (d_->drawing && d_->drawing->Stop.Broken) {
-    d_->problem = QCoreApplication::translate(
-                      "TDrawingView", "図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。")
-                      .arg(d_->drawing->Stop.Line)
-                      .arg(QString::fromStdString(d_->drawing->Stop.Reason));
+    // A stop at no line of the file (the drawing too large to expand, or
+    // memory running out) is told by its reason alone.
+    const QString reason = QString::fromStdString(d_->drawing->Stop.Reason);
+    d_->problem =
+        d_->drawing->Stop.Line > 0
+            ? QCoreApplication::translate(
+                  "TDrawingView", "図面を最後まで読めませんでした（%1 行目: %2）。読めたところまで表示しています。")
+                  .arg(d_->drawing->Stop.Line)
+                  .arg(reason)
+            : QCoreApplication::translate("TDrawingView",
+                                          "図面を最後まで読めませんでした（%1）。読めたところまで表示しています。")
+                  .arg(reason);
   }
   d_->note->setText(d_->problem);
   d_->note->setVisible(!d_->problem.isEmpty());

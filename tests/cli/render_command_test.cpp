@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
+#include "support/sxf_fixtures.h"
 
 namespace dlvr {
 namespace {
@@ -159,6 +160,59 @@ TEST(CliRender, PicturesSummaryDumpAndErrors) {
   ASSERT_TRUE(ReadWholeFile(out + "/d.PDF", pdf));
   EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
   EXPECT_TRUE(FileExists(out + "/e.png"));
+}
+
+TEST(CliRender, ADrawingThatMultipliesIsDrawnAsFarAsItsBudgetAndExitsOne) {
+  // 20 KB: a 2,000-point polyline placed 10^9 times through nine levels of
+  // figures; the reader stops at its 16 million points.
+  test::ScratchDir d;
+  const std::string out = d.MakeDir("out");
+  const std::string files[] = {d.WriteBytes("bomb.sfc", test::MultiplyingSfc(9, 10, 2000)),
+                               d.WriteBytes("bomb.p21", test::MultiplyingAp202(9, 10, 2000))};
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    const RenderRun r = Render("'" + file + "' -o " + out + "/bomb.png --dpi 10");
+    EXPECT_EQ(r.Code, 1) << r.Err;
+    EXPECT_NE(r.Err.find(":0: 図面が大きすぎるため、8000 個の要素まで読み込みました\n"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Out.find(" features=8000 "), std::string::npos) << r.Out;
+    EXPECT_FALSE(QImage(QString::fromStdString(out + "/bomb.png")).isNull());
+  }
+}
+
+TEST(CliRender, ADrawingCutBeforeItsSheetIsBrokenAndDrawnAtTheBoxOfWhatWasRead) {
+  // The sample road plan's first figures are in real millimetres (hundreds
+  // of metres) and placed on the sheet only later: cut before that, what was
+  // read is drawn on A0 at most, and the file is broken.
+  test::ScratchDir d;
+  const std::string out = d.MakeDir("out");
+  struct TCase {
+    const char* Sample;
+    std::size_t Cut;
+    const char* Reason;
+  };
+  const TCase cases[] = {
+      {"ROADPLAN.SFC", 15000, "ファイルが途中で終わっています"},
+      {"ROADPLAN.SFC", 10000, "フィーチャのコメントが閉じないまま"},
+      {"ROADPLAN.P21", 20000, "の途中で終わっています"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Sample) + " " + std::to_string(c.Cut));
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(std::string(DLVR_SOURCE_DIR) + "/samples/sxf/" + c.Sample, bytes));
+    const std::string file = d.WriteBytes("cut_" + std::to_string(c.Cut) + "_" + c.Sample, bytes.substr(0, c.Cut));
+    for (const char* ext : {".png", ".pdf"}) {
+      const std::string picture = out + "/cut" + ext;
+      const RenderRun r = Render("'" + file + "' -o " + picture + " --dpi 20");
+      EXPECT_EQ(r.Code, 1) << r.Err;
+      EXPECT_NE(r.Err.find(c.Reason), std::string::npos) << r.Err;
+      // A free sheet as wide as A0, as high as the box of what was read.
+      EXPECT_TRUE(r.Out.starts_with("sheet=free size=1189x")) << r.Out;
+      EXPECT_TRUE(FileExists(picture));
+    }
+    const QImage png(QString::fromStdString(out + "/cut.png"));
+    EXPECT_EQ(png.width(), 937);  // 1189 mm at 20 dpi
+    EXPECT_LT(png.height(), png.width());
+  }
 }
 
 }  // namespace
