@@ -6,6 +6,7 @@
 #include <climits>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "check/viewer_model.h"
 #include "cli/arguments.h"
@@ -107,6 +108,8 @@ bool ReadClassFile(TKKTXMLRead& reader, const std::string& folder, const char* c
   return true;
 }
 
+void WriteDelivery(const std::string& folder, std::ostream& out);
+
 int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   TArguments cl("dump", kDumpUsage);
   std::vector<std::string> positional;
@@ -115,7 +118,7 @@ int CmdDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (const auto bad = cl.CheckFolders(positional, err)) return *bad;
   // The records are the first medium's: a further medium of the delivery
   // is read for its documents, never for its management files.
-  out << DumpDelivery(positional[0]);
+  WriteDelivery(positional[0], out);
   return 0;
 }
 
@@ -227,7 +230,42 @@ bool PathLiesInside(const std::string& path, const std::string& folder) {
   return false;
 }
 
-std::string DumpDelivery(const std::string& folder) {
+namespace {
+
+// `value` as JsonText writes it standing `depth` levels in (one blank a
+// level): its lines after the first indented that much, no final break.
+std::string Nested(const Json& value, int depth) {
+  std::string text = JsonText(value, 1);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  const std::string indent(static_cast<std::size_t>(depth), ' ');
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    out += c;
+    if (c == '\n') out += indent;
+  }
+  return out;
+}
+
+// A member holding the records of one list, written a record at a time:
+// the whole list never stands as JSON in memory.
+template <class R>
+void WriteRecords(std::ostream& out, const char* name, const std::vector<R>& list) {
+  out << " \"" << name << "\": ";
+  if (list.empty()) {
+    out << Nested(Json::array(), 1);
+  } else {
+    out << "[\n";
+    for (std::size_t i = 0; i < list.size(); ++i)
+      out << "  " << Nested(RecordJson(list[i]), 2) << (i + 1 < list.size() ? ",\n" : "\n");
+    out << " ]";
+  }
+  out << ",\n";
+}
+
+// The records of the first medium as JSON, the same text as JsonText(…, 1)
+// of the whole.
+void WriteDelivery(const std::string& folder, std::ostream& out) {
   DeliveryStore store;
   TKKTXMLRead reader(store);
   reader.ClearRecords(-1);
@@ -240,15 +278,22 @@ std::string DumpDelivery(const std::string& folder) {
   if (ReadClassFile(reader, folder, "DRAWINGF", "DRAWINGF.XML")) dup4 = store.DrawFileDuplicate;
   ReadClassFile(reader, folder, "OTHRS", "OTHRS.XML");
 
-  Json dump = Json::object();
-  dump["IndexRecords"] = RecordsJson(store.IndexRecords);
-  dump["OrderDrawings"] = RecordsJson(store.OrderDrawings);
-  dump["FinalDrawings"] = RecordsJson(store.FinalDrawings);
-  dump["Meetings"] = RecordsJson(store.Meetings);
-  dump["Plans"] = RecordsJson(store.Plans);
-  dump["Others"] = RecordsJson(store.Others);
-  dump["DrawFileDuplicate"] = Json{{"1", dup1}, {"4", dup4}};
-  return JsonText(dump, 1);
+  out << "{\n";
+  WriteRecords(out, "IndexRecords", store.IndexRecords);
+  WriteRecords(out, "OrderDrawings", store.OrderDrawings);
+  WriteRecords(out, "FinalDrawings", store.FinalDrawings);
+  WriteRecords(out, "Meetings", store.Meetings);
+  WriteRecords(out, "Plans", store.Plans);
+  WriteRecords(out, "Others", store.Others);
+  out << " \"DrawFileDuplicate\": " << Nested(Json{{"1", dup1}, {"4", dup4}}, 1) << "\n}\n";
+}
+
+}  // namespace
+
+std::string DumpDelivery(const std::string& folder) {
+  std::ostringstream out;
+  WriteDelivery(folder, out);
+  return out.str();
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
