@@ -29,6 +29,7 @@
 #include "i18n/ui_language.h"
 #include "platform/fileio.h"
 #include "support/fixtures.h"
+#include "support/sxf_fixtures.h"
 
 namespace dlvr {
 namespace {
@@ -626,6 +627,8 @@ TEST(DrawingView, PreviewOfDrawingFiles) {
                       "FILE_SCHEMA(('CONFIG_CONTROL_DESIGN'));\nENDSEC;\nDATA;\n#1=PRODUCT('p','p','',());\nENDSEC;\n"
                       "END-ISO-10303-21;\n");
   const std::string text = tmp.WriteBytes("README.TXT", "text\n");
+  // Figures placing figures 10^9 times: read as far as the reader's budget.
+  const std::string multiplying = tmp.WriteBytes("D0PL003Z.SFC", test::MultiplyingSfc(9, 10, 2000));
   TPreviewView view;
   view.resize(640, 480);
   auto* drawing = view.findChild<TDrawingView*>();
@@ -638,6 +641,7 @@ TEST(DrawingView, PreviewOfDrawingFiles) {
   const Case cases[] = {
       {whole, "drawing", ""},
       {cut, "drawing", "最後まで読めませんでした"},
+      {multiplying, "drawing", "最後まで読めませんでした（図面が大きすぎるため、8000 個の要素まで読み込みました）"},
       {part, "other", ""},
   };
   for (const Case& c : cases) {
