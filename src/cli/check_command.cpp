@@ -143,29 +143,29 @@ void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TList
     return;
   }
   // Rows as shown, with the running number first; every column padded to
-  // its widest cell, the last one not padded.
-  std::vector<std::array<std::string, 6>> cells;
-  cells.reserve(errors.size() + 1);
-  cells.push_back({"NO.", Shown(words.Columns[0]), Shown(words.Columns[1]), Shown(words.Columns[2]),
-                   Shown(words.Columns[3]), Shown(words.Columns[4])});
-  for (std::size_t i = 0; i < errors.size(); ++i) {
-    const TCheckErrorRow& e = errors[i];
-    cells.push_back({std::to_string(i + 1), EscapeCell(e[0]), EscapeCell(e[1]), EscapeCell(e[2]), EscapeCell(e[3]),
-                     EscapeCell(e[4])});
-  }
+  // its widest cell, the last one not padded. The cells are made twice,
+  // for the widths and for the text, rather than held for all rows.
+  const std::array<std::string, 6> titles = {"NO.", Shown(words.Columns[0]), Shown(words.Columns[1]),
+                                             Shown(words.Columns[2]), Shown(words.Columns[3]),
+                                             Shown(words.Columns[4])};
+  auto cell = [&](std::size_t r, std::size_t c) {
+    if (r == 0) return titles[c];
+    return c == 0 ? std::to_string(r) : EscapeCell(errors[r - 1][c - 1]);
+  };
   std::array<std::size_t, 6> width{};
-  for (const auto& row : cells)
-    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(row[c]));
+  for (std::size_t r = 0; r <= errors.size(); ++r)
+    for (std::size_t c = 0; c < width.size(); ++c) width[c] = std::max(width[c], DisplayWidth(cell(r, c)));
 
   out << Shown(words.Found) << "\n";
-  for (std::size_t r = 0; r < cells.size(); ++r) {
-    const auto& row = cells[r];
+  for (std::size_t r = 0; r <= errors.size(); ++r) {
     // The number right-aligned (its title too).
-    Pad(out, width[0] - DisplayWidth(row[0]));
-    out << row[0];
-    for (std::size_t c = 1; c < row.size(); ++c) {
-      out << "  " << row[c];
-      if (c + 1 < row.size()) Pad(out, width[c] - DisplayWidth(row[c]));
+    const std::string number = cell(r, 0);
+    Pad(out, width[0] - DisplayWidth(number));
+    out << number;
+    for (std::size_t c = 1; c < width.size(); ++c) {
+      const std::string text = cell(r, c);
+      out << "  " << text;
+      if (c + 1 < width.size()) Pad(out, width[c] - DisplayWidth(text));
     }
     out.put('\n');
   }
@@ -270,19 +270,25 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   // Documents are opened with Qt (PDFs, images): an application object.
   const auto app = EnsureGuiApplication();
   input.CheckDocument = CheckDocumentFile;
-  const std::vector<TFinding> findings = RunExtendedCheck(input);
+  std::vector<TFinding> findings = RunExtendedCheck(input);
+  input.DataCheckRows = {};
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.
     out << Arg(Tr("CliCheck", "要領の版: %1"), {EditionText(DeliveryEdition(given.front().Folder))}) << "\n";
   }
-  TCheckErrorList rows;
-  for (const TFinding& f : findings) rows.push_back({SeverityName(f.Severity), f.Medium, f.Path, f.Rule, f.Found});
   // Information alone (the documents' page counts) is listed under the
   // line that says the delivery is sound.
   TListWords words = kExtendedWords;
   if (!HasProblem(findings)) words.Found = words.Clean;
+  const int status = HasError(findings) ? 1 : 0;
+  // The findings' texts move into the rows.
+  TCheckErrorList rows;
+  rows.reserve(findings.size());
+  for (TFinding& f : findings)
+    rows.push_back({SeverityName(f.Severity), std::move(f.Medium), std::move(f.Path), std::move(f.Rule), std::move(f.Found)});
+  findings = {};
   WriteList(rows, format, out, words);
-  return HasError(findings) ? 1 : 0;
+  return status;
 }
 
 }  // namespace
