@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <ostream>
 
 #include "cli/arguments.h"
@@ -151,12 +152,18 @@ int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return code;
   }
   const auto gui = EnsureGuiApplication();
-  TDrawingScene scene(drawing);
-  for (std::size_t i = 0; i < wanted.size(); ++i) scene.SetLayerShown(int(i), wanted[i]);
+  std::unique_ptr<TDrawingScene> scene;
   QString why;
-  if (!WriteDrawingFile(scene, QString::fromStdString(output), dpi, &why))
-    return cl.Fail(err, "cannot write " + output + ": " + why.toStdString());
-  const QSizeF paper = DrawingPaperSize(scene);
+  try {
+    scene = std::make_unique<TDrawingScene>(drawing);
+    for (std::size_t i = 0; i < wanted.size(); ++i) scene->SetLayerShown(int(i), wanted[i]);
+    if (!WriteDrawingFile(*scene, QString::fromStdString(output), dpi, &why))
+      return cl.Fail(err, "cannot write " + output + ": " + why.toStdString());
+  } catch (const std::bad_alloc&) {
+    err << "dlvr: render: not enough memory to draw " << file << "\n";
+    return 1;
+  }
+  const QSizeF paper = DrawingPaperSize(*scene);
   out << "sheet=" << (drawing->SheetName.empty() ? std::string("free") : drawing->SheetName)
       << " size=" << Millimetres(paper.width()) << "x" << Millimetres(paper.height()) << "mm"
       << " layers=" << drawing->Layers.size() << " features=" << drawing->Primitives.size()

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <span>
 #include <thread>
 #include <map>
@@ -324,9 +325,23 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
   const std::size_t n = d.Primitives.size();
   TPart first, second;
   if (n >= listInTwoFrom) {
-    std::thread other([&] { list(n / 2, n, second); });
-    list(0, n / 2, first);
+    // Memory running out on either thread reaches the caller, as on one.
+    std::exception_ptr failed;
+    std::thread other([&] {
+      try {
+        list(n / 2, n, second);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+    try {
+      list(0, n / 2, first);
+    } catch (...) {
+      other.join();
+      throw;
+    }
     other.join();
+    if (failed) std::rethrow_exception(failed);
   } else {
     list(0, n, first);
   }
