@@ -580,9 +580,7 @@ std::string EditionNotice(const TEdition& e) {
 TExtendedInput ExtendedInputFor(TMdlTreeView& view) {
   TExtendedInput input;
   input.Store = &view.Store();
-  TCheckErrorList rows;
-  RunDataCheck(view, rows);
-  input.DataCheckRows.assign(rows.begin(), rows.end());
+  RunDataCheck(view, input.DataCheckRows);
   input.DrawKindLines = view.DrawKindLines;
   input.DrawNameLines = view.DrawNameLines;
   std::vector<TPhotoMedium> photoMedia;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "delivery/tag_reader.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 namespace dlvr {
@@ -231,6 +232,67 @@ TEST(TagReader, LoadsShiftJisFiles) {
   // ソ and 能 have '\' (0x5C) as their second byte; nothing is cut there.
   EXPECT_EQ(r.ReadValue("打合せ簿名称"), "表―ソ能");
   EXPECT_FALSE(r.LoadFromFile(d / "missing.xml"));
+  EXPECT_EQ(r.LineCount(), 0u);
+}
+
+
+// Every step of a walk: the tag, the text before it, where it stands, and
+// the reader's state.
+std::vector<std::string> Walk(TTagReader& r) {
+  std::vector<std::string> steps;
+  for (int guard = 0; guard < 1000000; ++guard) {
+    r.ReadNextTag();
+    std::string step = r.Tag() + "|" + r.GetText() + "|" + std::to_string(r.LineIndex()) + ":" +
+                       std::to_string(r.Column()) + (r.ErrorFound() ? "|error" : "") + (r.Failed() ? "|failed" : "");
+    for (const std::string& t : r.TagStack()) step += "/" + t;
+    steps.push_back(step);
+    if (r.IsStopTag("")) break;
+  }
+  return steps;
+}
+
+TEST(TagReader, AFileReadInPiecesWalksAsItsWholeText) {
+  // Lines long enough that tags, values and line breaks fall on the
+  // boundaries of the pieces a file is read in.
+  std::string body;
+  for (int i = 0; body.size() < (3u << 20); ++i) {
+    body += "<打合せ簿情報>\r\n<打合せ簿名称>表ソ能&amp;" + std::string(static_cast<std::size_t>(i % 997), 'x') +
+            "</打合せ簿名称>\r\n";
+    body += "<予備>" + std::string(static_cast<std::size_t>(i % 613), 'y') + "\r\n続き</予備></打合せ簿情報>\r\n";
+  }
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"Shift-JIS, CR LF", Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<meetdata>\r\n" + body +
+                                        "</meetdata>")},
+      {"UTF-8 with a byte order mark", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<meetdata>" + body +
+                                           "\xE3\x81</meetdata>\n"},
+      {"line breaks of CR alone", Utf8ToCp932("<meetdata>\r" + body.substr(0, 200000) + "\r</x></meetdata>\r")},
+      {"a mismatch past the first piece", Utf8ToCp932("<meetdata>\n" + body + "</wrong>\n" + body + "</meetdata>\n")},
+  };
+  test::ScratchDir d;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = d.WriteBytes("MEET.XML", c.bytes);
+    TTagReader whole, file;
+    whole.LoadFromText(DecodeDeliveryText(c.bytes));
+    ASSERT_TRUE(file.LoadFromFile(path));
+    const std::vector<std::string> want = Walk(whole);
+    EXPECT_EQ(Walk(file), want);
+    // Lines are met as the walk goes: all of them when it reached the end.
+    if (!whole.ErrorFound()) EXPECT_EQ(file.LineCount(), whole.LineCount());
+    // A second walk reads the file again from its start.
+    file.Reset();
+    EXPECT_EQ(Walk(file), want);
+  }
+}
+
+TEST(TagReader, OnlyRegularFilesAreRead) {
+  test::ScratchDir d;
+  TTagReader r;
+  EXPECT_FALSE(r.LoadFromFile(d.MakeDir("MEET.XML")));
   EXPECT_EQ(r.LineCount(), 0u);
 }
 
