@@ -171,6 +171,8 @@ TEST(PhotoCheck, RulesHoldFromTheirVersionAndUpToTheirBounds) {
     const char* version;
     test::PhotoSpec photo;
     std::vector<Row> expected;
+    bool written = true;  // the photo file is there
+    std::string stray;    // a file in the photo folder no record names
   };
   auto photo = [](std::string name, std::string date = "2024-05-10", std::string mark = "0") {
     test::PhotoSpec p;
@@ -192,6 +194,15 @@ TEST(PhotoCheck, RulesHoldFromTheirVersionAndUpToTheirBounds) {
       {"a first-version name of 80 characters", "1.00", photo(longest), {}},
       {"a first-version name of 81 characters", "1.00", photo("A" + longest),
        {{"A" + longest, "写真ファイル名", "ファイル名が不正"}}},
+      {"a stray file is named by its file's version", "1.00", photo(longest),
+       {{"KOUJI_0008.JPG", "写真ファイル名", "管理ファイルに記載なし"}}, true, "KOUJI_0008.JPG"},
+      {"a photo of medium 0 is missing, not on a medium not loaded", "05",
+       [&] {
+         test::PhotoSpec p = photo("P0000001.JPG");
+         p.MediaNo = "0";
+         return p;
+       }(),
+       {{"P0000001.JPG", "写真ファイル名", "ファイルなし"}}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -199,7 +210,8 @@ TEST(PhotoCheck, RulesHoldFromTheirVersionAndUpToTheirBounds) {
     std::string xml = test::PhotoXml({c.photo}, "PHOTO/PIC");
     xml.replace(xml.find("DTD_version=\"05\""), 16, std::string("DTD_version=\"") + c.version + "\"");
     d.WriteSjis("m/PHOTO/PHOTO.XML", xml);
-    d.WriteBytes("m/PHOTO/PIC/" + c.photo.FileName, test::MakeJpeg(1280, 960));
+    if (c.written) d.WriteBytes("m/PHOTO/PIC/" + c.photo.FileName, test::MakeJpeg(1280, 960));
+    if (!c.stray.empty()) d.WriteBytes("m/PHOTO/PIC/" + c.stray, test::MakeJpeg(1280, 960));
     TPhotoStore store;
     store.Load({{1, d / "m"}});
     ASSERT_EQ(store.Files().size(), 1u);
