@@ -516,6 +516,8 @@ class TSfcReader {
   std::vector<std::uint64_t> remaining_;
   bool movable_ = false;
   bool overflow_ = false;
+  std::uint64_t tiles_ = 0;     // placements made by tile fills
+  bool tooManyTiles_ = false;   // a tile fill left out for them
 };
 
 void TSfcReader::Fail(long line, std::string reason) {
@@ -773,6 +775,13 @@ bool TSfcReader::AddTiles(const std::string& figure, long line) {
   if (!std::isfinite(lo[0] + hi[0] + lo[1] + hi[1])) return false;
   const double cols = std::floor(hi[0]) - std::ceil(lo[0]) + 1, rows = std::floor(hi[1]) - std::ceil(lo[1]) + 1;
   if (!(cols * rows <= kMaxTiles)) return false;
+  // Every tile is a placement: a file of many tile fills would otherwise
+  // hold more placements than a drawing may expand before it is expanded.
+  if (cols * rows > static_cast<double>(meter_.Budget().Placements - std::min(meter_.Budget().Placements, tiles_))) {
+    tooManyTiles_ = true;
+    return false;
+  }
+  tiles_ += static_cast<std::uint64_t>(cols * rows);
   std::vector<const std::vector<TPoint>*> holes;
   for (const double id : holeIds)
     if (const std::vector<TPoint>* hole = FindCurve(Code(id))) holes.push_back(hole);
@@ -1388,6 +1397,7 @@ TDrawing TSfcReader::Finish() {
     for (TLineType& type : userLineTypeList_) drawing_.LineTypes.push_back(std::move(type));
     CloseGroupInto(top_);
     Expand(top_);
+    if (tooManyTiles_) Overflow();
   } catch (const std::bad_alloc&) {
     outOfMemory = true;
   }

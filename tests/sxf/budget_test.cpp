@@ -63,6 +63,15 @@ TEST(SxfBudget, FiguresThatMultiplyStopAtTheBudgetAndExactlyAtItAreReadWhole) {
   const std::string sfcThousand = test::MultiplyingSfc(3, 10, 100), apThousand = test::MultiplyingAp202(3, 10, 100);
   // One figure placed 5000 times: 5001 placements with the sheet's.
   const std::string sfcFan = test::MultiplyingSfc(1, 5000, 2), apFan = test::MultiplyingAp202(1, 5000, 2);
+  // A tile fill tries a lattice of 4 x 4 points over a triangle and places
+  // its figure at the 6 inside: the 16 tried count as placements.
+  const std::string tiles = test::SfcFile({
+      "circle_feature('1','1','1','1','0','0','0.5')",
+      R"(sfig_org_feature(\'tile\','4'))",
+      "polyline_feature('1','1','1','1','4','(0,10,0,0)','(0,0,10,0)')",
+      "composite_curve_org_feature('1','1','1','0')",
+      R"(fill_area_style_tiles_feature('1',\'tile\','4','1','1','3','0','3','90','2','2','0','4','0','()'))",
+  });
   const std::vector<TCase> cases = {
       // The drawing of 10^9 placements of 2,000 points, with the budget of
       // every reader: 16 million points are 8,000 polylines.
@@ -87,6 +96,8 @@ TEST(SxfBudget, FiguresThatMultiplyStopAtTheBudgetAndExactlyAtItAreReadWhole) {
       {"SFC: one placement short", sfc, sfcFan, With(0, 0, 5000, 0), 4999, true},
       {"AP202: placements exactly at the budget", ap202, apFan, With(0, 0, 5001, 0), 5000, false},
       {"AP202: one placement short", ap202, apFan, With(0, 0, 5000, 0), 4999, true},
+      {"SFC: tile placements exactly at the budget", sfc, tiles, With(0, 0, 16, 0), 6, false},
+      {"SFC: one tile placement short: the fill is drawn as its area", sfc, tiles, With(0, 0, 15, 0), 1, true},
       // Curves made of curves multiply inside one item: what fits is drawn.
       {"AP202: composite curves of composite curves", ap202, CompositeCurves(6, 100), With(0, 50'000, 0, 0), 500,
        true},
