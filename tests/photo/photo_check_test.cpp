@@ -203,6 +203,13 @@ TEST(PhotoCheck, RulesHoldFromTheirVersionAndUpToTheirBounds) {
          return p;
        }(),
        {{"P0000001.JPG", "写真ファイル名", "ファイルなし"}}, false},
+      {"a photo of a medium not loaded, found on the one loaded, is no mistake", "05",
+       [&] {
+         test::PhotoSpec p = photo("P0000001.JPG");
+         p.MediaNo = "2";
+         return p;
+       }(),
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
