@@ -51,8 +51,8 @@ struct TState {
   xmlDtdPtr Dtd = nullptr;
   xmlValidCtxtPtr Valid = nullptr;
   bool DtdUnreadable = false;
-  // Records are validated and dropped as they end.
-  bool Streamed = false;
+  // Records are validated (when there is a DTD) and dropped as they end.
+  bool Streamed = true;
   int Depth = 0;
   xmlNodePtr Root = nullptr;
   TCollector Records;
@@ -133,6 +133,11 @@ void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
   if (s->Depth != 1 || !s->Streamed || !ended || ended->parent != s->Root || ended->type != XML_ELEMENT_NODE ||
       parser->node != s->Root)
     return;
+  if (!s->Valid) {  // nothing to validate: the record just goes
+    xmlUnlinkNode(ended);
+    xmlFreeNode(ended);
+    return;
+  }
   xmlDocPtr doc = parser->myDoc;
   WithDtd(doc, *s, s->Records, [&] { xmlValidateElement(s->Valid, doc, ended); });
   // In its place, an empty element of its name: what the root's own
