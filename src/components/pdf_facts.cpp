@@ -62,6 +62,31 @@ void OutOfMemory() {
   ::_exit(kOutOfMemoryExit);
 }
 
+// The worker's address space at its start and its limit (0: none).
+std::uint64_t startSpace = 0, spaceLimit = 0;
+
+// The process's address space in bytes (0 when unknown); safe in a signal
+// handler.
+std::uint64_t AddressSpace() {
+  const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[64];
+  const ssize_t n = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  std::uint64_t pages = 0;
+  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) pages = pages * 10 + (text[i] - '0');
+  return pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// The PDF library ends itself (an abort, a trap, a fault) when an
+// allocation fails: a worker that dies with most of its room used ran out
+// of memory, and says so.
+void OnFatalSignal(int sig) {
+  if (spaceLimit > startSpace && AddressSpace() >= startSpace + (spaceLimit - startSpace) / 2) OutOfMemory();
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
 // The CPU time this process has used, in whole seconds rounded up.
 rlim_t CpuSecondsUsed() {
   rusage use{};
@@ -94,6 +119,16 @@ int WorkerMain(int argc, char** argv) {
   if (memory > 0) {
     const rlimit space{static_cast<rlim_t>(memory), static_cast<rlim_t>(memory)};
     ::setrlimit(RLIMIT_AS, &space);
+    startSpace = AddressSpace();
+    spaceLimit = memory;
+    // On a stack of its own: a recursion that ran out of stack faults too.
+    static char altStack[64 * 1024];
+    const stack_t stack{altStack, 0, sizeof altStack};
+    ::sigaltstack(&stack, nullptr);
+    struct sigaction fatal {};
+    fatal.sa_handler = OnFatalSignal;
+    fatal.sa_flags = SA_ONSTACK | SA_RESETHAND;
+    for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGTRAP, SIGILL}) ::sigaction(sig, &fatal, nullptr);
   }
   std::set_new_handler(OutOfMemory);
   ::signal(SIGPIPE, SIG_DFL);
@@ -281,9 +316,10 @@ TPdfFacts TWorker::Death() const {
   } else if (WIFSIGNALED(status_) && WTERMSIG(status_) == SIGXCPU) {
     facts.State = TPdfFacts::Status::TimedOut;
   } else if (WIFSIGNALED(status_)) {
-    // The reader ends itself on a failed allocation (an abort or a trap):
-    // a worker that died near its limit ran out of memory.
-    if (limits_.MemoryBytes > 0 && static_cast<std::uint64_t>(peakKb_) * 1024 >= limits_.MemoryBytes / 2) {
+    // Killed from outside with its memory near the limit: the system's
+    // out-of-memory killer.
+    if (WTERMSIG(status_) == SIGKILL && limits_.MemoryBytes > 0 &&
+        static_cast<std::uint64_t>(peakKb_) * 1024 >= limits_.MemoryBytes / 2) {
       facts.State = TPdfFacts::Status::OutOfMemory;
     } else {
       const char* name = sigabbrev_np(WTERMSIG(status_));

@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 
 #include <chrono>
+#include <cstdint>
 
 #include <string>
 #include <vector>
@@ -151,6 +152,23 @@ TEST(DocumentCheck, HostilePdfsEndInAFindingWithinTheLimit) {
     EXPECT_FALSE(found.empty());
   }
   EXPECT_LT(test::MaxRssKb() - rssBefore, 200 * 1024);
+  SetPdfFactsLimits(before);
+}
+
+// A PDF that inflates to gigabytes runs its worker out of its memory, not
+// this process: the finding says so.
+TEST(DocumentCheck, AFlateBombRunsTheWorkerOutOfMemory) {
+  test::ScratchDir dir;
+  const TPdfFactsLimits before = PdfFactsLimits();
+  TPdfFactsLimits limits;
+  limits.Time = std::chrono::seconds(60);
+  limits.MemoryBytes = std::uint64_t{512} << 20;
+  SetPdfFactsLimits(limits);
+  const long rssBefore = test::MaxRssKb();
+  const auto found = CheckDocumentFile(test::WriteHostilePdf(dir, test::THostilePdf::FlateBomb));
+  EXPECT_EQ(found, (std::vector<std::pair<TSeverity, std::string>>{
+                       {TSeverity::Error, "PDF を読み取れませんでした（メモリ不足）"}}));
+  EXPECT_LT(test::MaxRssKb() - rssBefore, 100 * 1024);
   SetPdfFactsLimits(before);
 }
 
