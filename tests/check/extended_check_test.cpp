@@ -222,6 +222,15 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
          c.Store.Meetings[0].FinishDate = "2023-02-30";  // no such day: left to the data check
        },
        {"エラー 1 MEET/MEET.XML 日付と工期", "エラー 1 MEET/MEET.XML 日付の順序"}},
+      {"a 13th month and 29 February 1900 are no days: left to the data check",
+       [](TCase& c) {
+         c.Store.Meetings[0].IssueDate = "2024-13-01";
+         c.Store.Meetings[0].FinishDate = "1900-02-29";
+       },
+       {}},
+      {"29 February 2000 is a day, judged",
+       [](TCase& c) { c.Store.Meetings[0].FinishDate = "2000-02-29"; },
+       {"エラー 1 MEET/MEET.XML 日付と工期", "エラー 1 MEET/MEET.XML 日付の順序"}},
       {"one medium number twice, and more media than the count",
        [](TCase& c) {
          c.Media.push_back({1, c.Medium("CD1COPY")});
