@@ -507,6 +507,16 @@ TEST_F(MediaTest, MediumZeroNamesNoFolderEvenWhenAMediumSaysItIsZero) {
   EXPECT_EQ(model.ItemMediumFolder(file), model.MediaFolder());
 }
 
+// Only a medium that carries PHOTO/PHOTO.XML counts among the photo media.
+TEST_F(MediaTest, OnlyAMediumWithItsPhotoFileIsAPhotoMedium) {
+  const std::string f1 = test::WriteMedium(d / "m1", Medium(1, 1));
+  model.Load(f1);
+  EXPECT_TRUE(model.PhotoMedia().empty());
+  d.WriteBytes("m1/PHOTO/PHOTO.XML", "<photodata/>");
+  model.Load(f1);
+  EXPECT_EQ(model.PhotoMedia(), std::vector<int>{1});
+}
+
 TEST_F(MediaTest, MediaCountNotANumberAsksForNoFurtherMedium) {
   const std::string f1 = test::WriteMedium(d / "m1", Medium(1, 2));
   std::string index;
