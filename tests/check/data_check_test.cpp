@@ -125,7 +125,8 @@ TEST(DataCheckRules, DatesWordsAndFolders) {
     EXPECT_EQ(CheckDate(ok, true), E::None) << ok;
   for (const char* bad : {"2001-02-29", "1900-02-29", "2023-04-31", "2023-13-01", "2023-00-10", "2023-01-00",
                           "0000-01-01", "2001/02/28", "2001-2-28", "2001-1-011", "2001-02-280", "20010228",
-                          "2001-0a-28", "+001-02-28", "２００１-02-28", "2001－02－28"})
+                          "2001-0a-28", "+001-02-28", "２００１-02-28", "2001－02－28",
+                          "2001-02-1:", "200:-01-01"})  // ':' would count as a digit worth 10
     EXPECT_EQ(CheckDate(bad, true), E::BadDate) << bad;
   // Each month's last day is valid and the day after it is not.
   const int lastDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -503,6 +504,7 @@ TEST(DataCheckIndexFile, FoundWithoutRegardToCaseAndRefusedOtherwise) {
   EXPECT_TRUE(HasIndexFile(lower.Path().substr(0, lower.Path().size() - 1)));
   EXPECT_FALSE(HasIndexFile(none.Path()));
   EXPECT_FALSE(HasIndexFile(dir.Path()));
+  EXPECT_FALSE(HasIndexFile(""));  // no folder chosen
   EXPECT_EQ(NoIndexMessage("/media/cd/"),
             "選択されているフォルダ '/media/cd/' には、\r必要なファイルが見つかりません。\r\r"
             "フォルダ選択ボタンをクリックし正しいメディアを選択してください。");
