@@ -405,6 +405,11 @@ TEST(Ap202Reader, DrawingFilesAreDispatchedByContent) {
   const std::string step = dir.WriteBytes("part.stp",
                                           "ISO-10303-21;\nHEADER;\nFILE_SCHEMA(('AUTOMOTIVE_DESIGN'));\nENDSEC;\n"
                                           "DATA;\n#1=PRODUCT('a','b','',());\nENDSEC;\nEND-ISO-10303-21;\n");
+  // No mode in the description: the schema, read after it, tells.
+  const std::string schema = dir.WriteBytes("schema.p21",
+                                            "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('a drawing'),'2;1');\n"
+                                            "FILE_SCHEMA(('ASSOCIATIVE_DRAUGHTING'));\nENDSEC;\n"
+                                            "DATA;\n#1=CARTESIAN_POINT('',(0.,0.));\nENDSEC;\nEND-ISO-10303-21;\n");
   const std::string xml = dir.WriteBytes("x.p21", "<?xml version=\"1.0\"?><a/>");
   const std::string fifo = dir / "fifo.p21";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -412,6 +417,7 @@ TEST(Ap202Reader, DrawingFilesAreDispatchedByContent) {
   EXPECT_EQ(SniffMode(ap202), "ap202");
   EXPECT_EQ(SniffMode(feature), "feature");
   EXPECT_EQ(SniffMode(bare), "feature");
+  EXPECT_EQ(SniffMode(schema), "ap202");
   EXPECT_EQ(SniffMode(step), "");
   EXPECT_EQ(SniffMode(xml), "");
   EXPECT_EQ(SniffMode(fifo), "");
