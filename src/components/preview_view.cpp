@@ -709,8 +709,9 @@ void TPreviewView::Impl::DrawingLoaded(const QString& file) {
   SetNote(QString());
   if (drawing->Scene()) {
     kind = QStringLiteral("drawing");
+    // The drawing view tells a drawing's problem in its own note, above
+    // the sheet; a second one here would say it twice.
     rendered = drawing->Problem();
-    SetNote(drawing->Problem());
     stack->setCurrentWidget(drawing);
   } else {
     // Not a drawing after all: its facts and the reason.
