@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <iterator>
 #include <map>
@@ -376,25 +378,92 @@ bool WrittenInUtf8(std::string_view b) {
 
 }  // namespace
 
-std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
-                                          std::size_t most) {
-  std::string bytes;
-  if (ReadRegularFile(mediumFolder + relativePath, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok)
-    return {{0, Tr("ExtendedCheck", "読み込めません")}};
-  return CheckGrammarOf(mediumFolder, relativePath, bytes, most);
+namespace {
+
+// WrittenInUtf8 of a text handed over in pieces cut anywhere: Result() is
+// what WrittenInUtf8 says of the pieces joined.
+class TUtf8Scan {
+ public:
+  void Add(std::string_view b) {
+    // A character the last piece cut is finished first, a byte at a time.
+    while (!broken_ && !carry_.empty() && !b.empty()) {
+      carry_ += b.front();
+      b.remove_prefix(1);
+      if (Whole(carry_) == carry_.size()) carry_.clear();
+    }
+    if (broken_ || b.empty()) return;
+    carry_.assign(b.substr(Whole(b)));
+  }
+  bool Result() const { return wide_ && !broken_ && carry_.empty(); }
+
+ private:
+  // How many bytes of b are whole characters, the rest being the start of
+  // one that b's end cuts; broken_ once a byte is not what UTF-8 has there.
+  std::size_t Whole(std::string_view b) {
+    for (std::size_t i = 0; i < b.size();) {
+      const auto c = static_cast<unsigned char>(b[i]);
+      if (c < 0x80) {
+        ++i;
+        continue;
+      }
+      const std::size_t n = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+      bool bad = n == 0 || c == 0xC0 || c == 0xC1;
+      for (std::size_t k = 1; !bad && k < n && i + k < b.size(); ++k)
+        bad = (static_cast<unsigned char>(b[i + k]) & 0xC0) != 0x80;
+      if (bad) {
+        broken_ = true;
+        return i;
+      }
+      if (i + n > b.size()) return i;
+      wide_ = true;
+      i += n;
+    }
+    return b.size();
+  }
+  bool wide_ = false, broken_ = false;
+  std::string carry_;
+};
+
+// Up to `size` bytes of a management file from `offset` (fewer at its
+// end) in place of `out`'s; false on a read error.
+using TBytesAt = std::function<bool(std::uint64_t offset, std::size_t size, std::string& out)>;
+
+// The place of the first `needle` (two bytes) in the file from `from`,
+// npos when none.
+std::uint64_t FindInFile(const TBytesAt& at, std::uint64_t total, std::uint64_t from, std::string_view needle) {
+  std::string window;
+  for (std::uint64_t offset = from; offset < total; offset += window.size() - (needle.size() - 1)) {
+    if (!at(offset, static_cast<std::size_t>(std::min<std::uint64_t>(total - offset, 1u << 20)), window) ||
+        window.size() < needle.size())
+      return std::string::npos;
+    if (const std::size_t hit = window.find(needle); hit != std::string::npos) return offset + hit;
+    if (offset + window.size() >= total) break;
+  }
+  return std::string::npos;
 }
 
-std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, const std::string& relativePath,
-                                            const std::string& bytes, std::size_t most) {
+// The grammar of a management file of `total` bytes read through `at`, a
+// piece at a time; `failed` when a read failed on the way.
+std::vector<TGrammarFinding> GrammarOf(const std::string& mediumFolder, const std::string& relativePath,
+                                       const TBytesAt& at, std::uint64_t total, std::size_t most, bool& failed) {
   std::vector<TGrammarFinding> out;
-  const std::string_view head = std::string_view(bytes).substr(0, 4096);
+  failed = false;
+  std::string headBytes;
+  if (!at(0, static_cast<std::size_t>(std::min<std::uint64_t>(total, 4096)), headBytes)) {
+    failed = true;
+    return out;
+  }
+  const std::string_view head = headBytes;
   const std::string encoding = DeclarationValue(head, "encoding");
+  // Whether a file declared as Shift_JIS is written in UTF-8 is known once
+  // all its bytes have gone by; the finding then comes first.
+  bool scanUtf8 = false;
   if (encoding.empty())
     out.push_back({1, Tr("ExtendedCheck", "XML 宣言に文字符号化方式（Shift_JIS）がありません")});
   else if (AsciiUpper(encoding) != "SHIFT_JIS")
     out.push_back({1, Arg(Tr("ExtendedCheck", "文字符号化方式が %1 です（Shift_JIS にします）"), {encoding})});
-  else if (WrittenInUtf8(bytes))
-    out.push_back({1, Tr("ExtendedCheck", "宣言（Shift_JIS）と違う文字コードで書かれています")});
+  else
+    scanUtf8 = true;
   // The DOCTYPE and the DTD it names, beside the file.
   const std::size_t doctype = head.find("<!DOCTYPE");
   std::string dtdPath;
@@ -455,25 +524,43 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
   };
   // Well-formed: parsed as UTF-8 a piece at a time, the declaration saying
   // so, nothing loaded from anywhere.
-  const std::string declared = AsciiUpper(DeclarationValue(std::string_view(bytes).substr(0, 512), "encoding"));
+  const std::string declared = AsciiUpper(DeclarationValue(head.substr(0, 512), "encoding"));
   const bool convert = !declared.empty() && declared != "UTF-8" && declared != "UTF8";
   std::string piece;
-  std::size_t raw = 0, given = 0;
-  if (bytes.rfind("<?xml", 0) == 0)
-    if (const std::size_t end = bytes.find("?>"); end != std::string::npos) {
+  std::uint64_t raw = 0;
+  std::size_t given = 0;
+  if (head.substr(0, 5) == "<?xml") {
+    std::uint64_t end = head.find("?>");
+    if (end == std::string_view::npos) end = FindInFile(at, total, head.size() - 1, "?>");
+    if (end != std::string::npos) {
       piece = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
       raw = end + 2;
     }
+  }
+  TUtf8Scan utf8;
+  // The bytes from `from` to `to` go through the scan for UTF-8.
+  auto scan = [&](std::uint64_t from, std::uint64_t to) {
+    std::string bytes;
+    while (from < to && !failed) {
+      failed = !at(from, static_cast<std::size_t>(std::min<std::uint64_t>(to - from, 1u << 20)), bytes);
+      if (bytes.empty()) break;
+      utf8.Add(bytes);
+      from += bytes.size();
+    }
+  };
+  if (scanUtf8) scan(0, raw);
   const TXmlTextSource text = [&](char* buffer, std::size_t size) -> std::size_t {
     if (given == piece.size()) {
       // The next piece ends after a line feed, never inside a character.
-      if (raw >= bytes.size()) return 0;
-      std::size_t cut = std::min(bytes.size(), raw + (1u << 20));
-      if (cut < bytes.size())
-        if (const std::size_t lf = bytes.rfind('\n', cut - 1); lf != std::string::npos && lf >= raw) cut = lf + 1;
-      const std::string_view next = std::string_view(bytes).substr(raw, cut - raw);
-      piece = convert ? Cp932ToUtf8(next) : std::string(next);
-      raw = cut;
+      if (raw >= total || failed) return 0;
+      std::string next;
+      failed = !at(raw, static_cast<std::size_t>(std::min<std::uint64_t>(total - raw, 1u << 20)), next);
+      if (failed || next.empty()) return 0;
+      if (raw + next.size() < total)
+        if (const std::size_t lf = next.rfind('\n'); lf != std::string::npos) next.resize(lf + 1);
+      raw += next.size();
+      if (scanUtf8) utf8.Add(next);
+      piece = convert ? Cp932ToUtf8(next) : std::move(next);
       given = 0;
     }
     const std::size_t n = std::min(size, piece.size() - given);
@@ -482,6 +569,11 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
     return n;
   };
   const TXmlStreamCheck checked = CheckXmlStream(text, dtdFor, most);
+  // The rest of a file the parser gave up on goes through the scan too.
+  if (scanUtf8) scan(raw, total);
+  if (failed) return {};
+  if (scanUtf8 && utf8.Result())
+    out.insert(out.begin(), {1, Tr("ExtendedCheck", "宣言（Shift_JIS）と違う文字コードで書かれています")});
   if (!checked.WellFormed) {
     out.push_back({checked.Line, Arg(Tr("ExtendedCheck", "整形式の XML ではありません: %1"), {checked.Reason})});
     return out;
@@ -500,6 +592,60 @@ std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, con
       out.push_back({0, Arg(Tr("ExtendedCheck", "ほかに %1 件あります"), {std::to_string(checked.More)})});
   }
   return out;
+}
+
+// The grammar of a management file read from the medium a piece at a
+// time; `failed` when it cannot be read (missing, not a regular file, a
+// link, larger than any management file, a read error).
+std::vector<TGrammarFinding> GrammarOfFile(const std::string& mediumFolder, const std::string& relativePath,
+                                           std::size_t most, bool& failed) {
+  failed = true;
+  // Opened without blocking and judged on the opened file itself, so that a
+  // FIFO or device put in place of a file is refused rather than waited on.
+  struct TFile {
+    ~TFile() {
+      if (Fd >= 0) ::close(Fd);
+    }
+    const int Fd;
+  } file{::open((mediumFolder + relativePath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW)};
+  struct stat st {};
+  if (file.Fd < 0 || ::fstat(file.Fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) > kMaxWholeFileBytes)
+    return {};
+  const TBytesAt at = [fd = file.Fd](std::uint64_t offset, std::size_t size, std::string& bytes) {
+    bytes.resize(size);
+    std::size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::pread(fd, bytes.data() + got, size - got, static_cast<off_t>(offset + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return true;
+  };
+  return GrammarOf(mediumFolder, relativePath, at, static_cast<std::uint64_t>(st.st_size), most, failed);
+}
+
+}  // namespace
+
+std::vector<TGrammarFinding> CheckGrammar(const std::string& mediumFolder, const std::string& relativePath,
+                                          std::size_t most) {
+  bool failed = false;
+  std::vector<TGrammarFinding> found = GrammarOfFile(mediumFolder, relativePath, most, failed);
+  if (failed) return {{0, Tr("ExtendedCheck", "読み込めません")}};
+  return found;
+}
+
+std::vector<TGrammarFinding> CheckGrammarOf(const std::string& mediumFolder, const std::string& relativePath,
+                                            const std::string& bytes, std::size_t most) {
+  const TBytesAt at = [&bytes](std::uint64_t offset, std::size_t size, std::string& out) {
+    out.assign(std::string_view(bytes).substr(std::min<std::uint64_t>(offset, bytes.size()), size));
+    return true;
+  };
+  bool failed = false;
+  return GrammarOf(mediumFolder, relativePath, at, bytes.size(), most, failed);
 }
 
 TEdition DetectEdition(std::string_view b) {
@@ -673,9 +819,10 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     for (const TCheckedMedium& m : input.Media)
       for (const char* file : kManagementFiles) {
         if (stop) return found;
-        std::string bytes;
-        if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
-        for (const TGrammarFinding& g : CheckGrammarOf(m.Folder, file, bytes))
+        bool failed = false;
+        const std::vector<TGrammarFinding> grammar = GrammarOfFile(m.Folder, file, 100, failed);
+        if (failed) continue;
+        for (const TGrammarFinding& g : grammar)
           found.push_back({TSeverity::Error, std::to_string(m.MediaNo), file, Tr("ExtendedCheck", kGrammar),
                            g.Line > 0 ? Arg(Tr("ExtendedCheck", "%1 行: %2"), {std::to_string(g.Line), g.Found})
                                       : g.Found});
