@@ -102,22 +102,24 @@ void FillRecordTable(TTreeIni& tree, TComTin& def, const std::vector<R>& records
   TExtStringList& text = tree.Values();
   text.BeginUpdate();
   text.Clear();
-  std::vector<std::string> lines = def.Section();
-  if (!records.empty()) {
-    lines.reserve(lines.size() + records.size() * (layout.Singles.size() + 6));
+  tree.MergeStrings(def.Section());
+  // A record at a time, each under the [Datas] header again: the lines of
+  // all of them at once would be as large as the table itself.
+  std::vector<std::string> lines;
+  lines.reserve(layout.Singles.size() + 8);
+  const std::string listHeader = "  [Info" + std::to_string(layout.ListField) + "]";
+  for (std::size_t pos = 0; pos < records.size(); ++pos) {
+    const R& rec = records[pos];
+    lines.clear();
     lines.emplace_back("[Datas]");
-    const std::string listHeader = "  [Info" + std::to_string(layout.ListField) + "]";
-    for (std::size_t pos = 0; pos < records.size(); ++pos) {
-      const R& rec = records[pos];
-      lines.push_back(" [Data" + std::to_string(pos) + "]");
-      for (const auto& [k, member] : layout.Singles) lines.push_back(" Info " + std::to_string(k) + "=" + rec.*member);
-      lines.push_back(listHeader);
-      lines.push_back("  DataCount=" + std::to_string(rec.Reserves.size()));
-      for (std::size_t j = 0; j < rec.Reserves.size(); ++j)
-        lines.push_back("  Info " + std::to_string(j) + "=" + rec.Reserves[j]);
-    }
+    lines.push_back(" [Data" + std::to_string(pos) + "]");
+    for (const auto& [k, member] : layout.Singles) lines.push_back(" Info " + std::to_string(k) + "=" + rec.*member);
+    lines.push_back(listHeader);
+    lines.push_back("  DataCount=" + std::to_string(rec.Reserves.size()));
+    for (std::size_t j = 0; j < rec.Reserves.size(); ++j)
+      lines.push_back("  Info " + std::to_string(j) + "=" + rec.Reserves[j]);
+    tree.MergeStrings(lines);
   }
-  tree.MergeStrings(lines);
   text.EndUpdate();
 }
 
