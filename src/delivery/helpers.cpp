@@ -123,18 +123,19 @@ bool IsDeclarationAt(std::string_view text, std::size_t pos) {
 
 // The text without the stylesheet instructions of its prolog that do not
 // begin a line (indented, or after another instruction on the same line):
-// a parser sees them as well as the ones the line rules handle.
-std::string WithoutInlineStylesheets(std::string_view text) {
-  std::string out;
+// a parser sees them as well as the ones the line rules handle. The text
+// itself when it has none; else the copy made in `copy`.
+std::string_view WithoutInlineStylesheets(std::string_view text, std::string& copy) {
   std::size_t copied = 0;
   ScanProlog(text, [&](std::size_t pos, std::size_t next) {
     if (!LineStart(text, pos) && StartsWithNoCase(text, pos + 2, "xml-stylesheet")) {
-      out.append(text.substr(copied, pos - copied));
+      copy.append(text.substr(copied, pos - copied));
       copied = next;
     }
   });
-  out.append(text.substr(copied));
-  return out;
+  if (copied == 0) return text;
+  copy.append(text.substr(copied));
+  return copy;
 }
 
 bool ReadSource(const std::string& source, std::string& bytes) {
@@ -148,8 +149,8 @@ bool WriteTarget(const std::string& target, std::string_view bytes) {
 }  // namespace
 
 std::string InsertStylesheetText(std::string_view original, const std::string& href) {
-  const std::string stripped = WithoutInlineStylesheets(original);
-  std::string_view text = stripped;
+  std::string stripped;
+  const std::string_view text = WithoutInlineStylesheets(original, stripped);
   // The instruction is written in the file's own encoding.
   const std::string ref = DeclaresUtf8(text) ? href : Utf8ToCp932(href);
   const std::string_view eol = EolOf(text);
@@ -184,8 +185,8 @@ std::string InsertStylesheetText(std::string_view original, const std::string& h
 }
 
 std::string RemoveStylesheetText(std::string_view original) {
-  const std::string stripped = WithoutInlineStylesheets(original);
-  std::string_view text = stripped;
+  std::string stripped;
+  const std::string_view text = WithoutInlineStylesheets(original, stripped);
   std::string out;
   out.reserve(text.size());
   std::size_t copied = 0;
