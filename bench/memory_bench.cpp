@@ -2,6 +2,7 @@
 // large management file, against 2 × that file + 150 MB.
 //
 //   memory_bench [--mb N] [--meet FILE] [--folder DIR] [--dlvr PATH] [--keep] [--write-only]
+//   memory_bench --viewer-load DIR
 //
 // Writes a delivery into a temporary folder: INDEX_C.XML and its DTD, and
 // MEET/MEET.XML of about N MB (default 50; 350 gives some 10^6 records)
@@ -15,8 +16,12 @@
 //
 // Then `dlvr check`, `dlvr check --extended` and `dlvr dump` each run as a
 // child process, their output thrown away, and the peak resident size of
-// each (wait4) is printed against the target. Exit status 0 when every run
-// stays within it, 3 when one does not, 1 on errors.
+// each (wait4) is printed against the target. So does the viewer's load
+// when the bench is built with the viewer's window: this program started
+// again with --viewer-load DIR opens the real main window on DIR offscreen
+// (settings in a scratch folder), as dlvrview opens a folder given to it,
+// lets it settle and quits. Exit status 0 when every run stays within the
+// target, 3 when one does not, 1 on errors.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -30,7 +35,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
+
+#ifdef DLVR_BENCH_VIEWER
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include "app/main_window.h"
+#include "components/drawing_canvas.h"
+#include "components/message_service.h"
+#include "components/pdf_facts.h"
+#endif
 
 #include "bench_data.h"
 #include "platform/fileio.h"
@@ -120,9 +137,39 @@ TRun RunChild(const std::vector<std::string>& args) {
   return r;
 }
 
+#ifdef DLVR_BENCH_VIEWER
+// The viewer opening `folder`: its main window, offscreen, loads it the way
+// dlvrview loads a folder given to it, then settles for a second.
+int ViewerLoad(int argc, char** argv, const QString& folder) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir settings, data;
+  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+  qputenv("XDG_DATA_HOME", data.path().toUtf8());
+  QApplication app(argc, argv);
+  InstallFontSubstitutions();
+  TMessageBoxScope messages;
+  {
+    TfrmMain window(folder);
+    window.resize(1024, 700);
+    window.show();
+    window.FirstLoad();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  return 0;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef DLVR_BENCH_VIEWER
+  // The PDF-facts worker and the viewer's load are this program started again.
+  if (const int worker = RunPdfFactsWorkerIfAsked(argc, argv); worker >= 0) return worker;
+  if (argc == 3 && std::string(argv[1]) == "--viewer-load")
+    return ViewerLoad(argc, argv, QString::fromLocal8Bit(argv[2]));
+#endif
   double mb = 50;
   std::string meet, given, dlvrPath = ProgramDir() + "../src/cli/dlvr";
   bool keep = false, writeOnly = false;
@@ -179,12 +226,17 @@ int main(int argc, char** argv) {
   const double fileMb = static_cast<double>(fs::file_size(meetPath, ec)) / (1024.0 * 1024.0);
   const double target = 2 * fileMb + 150;
   std::printf("largest management file %.1f MiB: target peak <= %.0f MiB\n", fileMb, target);
-  const std::vector<std::vector<std::string>> runs = {
-      {dlvrPath, "check", folder}, {dlvrPath, "check", folder, "--extended"}, {dlvrPath, "dump", folder}};
+  // Each run: its name and the command.
+  std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
+      {"check", {dlvrPath, "check", folder}},
+      {"check --extended", {dlvrPath, "check", folder, "--extended"}},
+      {"dump", {dlvrPath, "dump", folder}}};
+#ifdef DLVR_BENCH_VIEWER
+  runs.push_back({"viewer load", {ProgramDir() + "memory_bench", "--viewer-load", folder}});
+#endif
   int result = 0;
-  for (const auto& args : runs) {
+  for (const auto& [name, args] : runs) {
     const TRun r = RunChild(args);
-    std::string name = args[1] + (args.size() > 3 ? " " + args[3] : std::string());
     const double peak = static_cast<double>(r.PeakKb) / 1024.0;
     if (r.Status < 0 || r.Status > 1) {
       std::printf("%-24s failed (exit status %d)\n", name.c_str(), r.Status);
