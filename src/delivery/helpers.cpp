@@ -1,5 +1,6 @@
 #include "delivery/helpers.h"
 
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -148,7 +149,33 @@ bool WriteTarget(const std::string& target, std::string_view bytes) {
 
 }  // namespace
 
-std::string InsertStylesheetText(std::string_view original, const std::string& href) {
+namespace {
+
+// Bytes appended go straight to a file.
+class TFileSink {
+ public:
+  explicit TFileSink(const std::string& path) : file_(std::fopen(path.c_str(), "wb")), ok_(file_ != nullptr) {}
+  TFileSink(const TFileSink&) = delete;
+  TFileSink& operator=(const TFileSink&) = delete;
+  ~TFileSink() { Close(); }
+  void reserve(std::size_t) {}
+  void append(std::string_view bytes) {
+    ok_ = ok_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+  }
+  // Whether every byte was written and the file closed.
+  bool Close() {
+    if (file_) ok_ = std::fclose(file_) == 0 && ok_;
+    file_ = nullptr;
+    return ok_;
+  }
+
+ private:
+  std::FILE* file_;
+  bool ok_;
+};
+
+template <class Out>
+void InsertStylesheetInto(Out& out, std::string_view original, const std::string& href) {
   std::string stripped;
   const std::string_view text = WithoutInlineStylesheets(original, stripped);
   // The instruction is written in the file's own encoding.
@@ -156,38 +183,41 @@ std::string InsertStylesheetText(std::string_view original, const std::string& h
   const std::string_view eol = EolOf(text);
   const std::string instruction = "<?xml-stylesheet type=\"text/xsl\" href=\"" + ref + "\"?>";
   const std::size_t rootAt = ScanProlog(text, [](std::size_t, std::size_t) {});
+  out.reserve(text.size() + instruction.size() + 4);
   // A stylesheet line of the prolog is replaced in place.
   for (const LineSpan& l : InstructionLines(text)) {
     if (l.Start >= rootAt) break;
     std::string_view line = text.substr(l.Start, l.End - l.Start);
-    if (IsXmlLine(line) && MentionsStylesheet(line) && !IsDeclarationAt(text, l.Start))
-      return std::string(text.substr(0, l.Start)) + instruction + std::string(eol) + std::string(text.substr(l.Next));
+    if (IsXmlLine(line) && MentionsStylesheet(line) && !IsDeclarationAt(text, l.Start)) {
+      out.append(text.substr(0, l.Start));
+      out.append(instruction);
+      out.append(eol);
+      out.append(text.substr(l.Next));
+      return;
+    }
   }
   // Otherwise right after the declaration's "?>" (whatever follows it on its
   // line), or first, after a byte-order mark.
   const std::size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  std::string out;
-  out.reserve(text.size() + instruction.size() + 4);
   if (IsDeclarationAt(text, start)) {
     const std::size_t end = text.find("?>", start);
     const std::size_t at = end == std::string_view::npos ? text.size() : end + 2;
     out.append(text.substr(0, at));
     out.append(eol);
-    out += instruction;
+    out.append(instruction);
     out.append(text.substr(at));
   } else {
     out.append(text.substr(0, start));
-    out += instruction;
+    out.append(instruction);
     out.append(eol);
     out.append(text.substr(start));
   }
-  return out;
 }
 
-std::string RemoveStylesheetText(std::string_view original) {
+template <class Out>
+void RemoveStylesheetInto(Out& out, std::string_view original) {
   std::string stripped;
   const std::string_view text = WithoutInlineStylesheets(original, stripped);
-  std::string out;
   out.reserve(text.size());
   std::size_t copied = 0;
   for (const LineSpan& l : InstructionLines(text)) {
@@ -198,7 +228,29 @@ std::string RemoveStylesheetText(std::string_view original) {
     }
   }
   out.append(text.substr(copied));
+}
+
+}  // namespace
+
+std::string InsertStylesheetText(std::string_view original, const std::string& href) {
+  std::string out;
+  InsertStylesheetInto(out, original, href);
   return out;
+}
+
+std::string RemoveStylesheetText(std::string_view original) {
+  std::string out;
+  RemoveStylesheetInto(out, original);
+  return out;
+}
+
+bool WriteStylesheetCopy(const std::string& path, std::string_view text, const std::string* href) {
+  TFileSink out(path);
+  if (href)
+    InsertStylesheetInto(out, text, *href);
+  else
+    RemoveStylesheetInto(out, text);
+  return out.Close();
 }
 
 bool InsertStylesheet(const std::string& source, const std::string& target, const std::string& href) {

@@ -49,6 +49,10 @@ bool RemoveStylesheet(const std::string& source, const std::string& target);
 // The same on a file's bytes in memory; lines keep their breaks.
 std::string InsertStylesheetText(std::string_view text, const std::string& href);
 std::string RemoveStylesheetText(std::string_view text);
+// Writes what InsertStylesheetText (`href` given) or RemoveStylesheetText
+// (`href` null) makes of the text to `path`, a piece at a time, never
+// holding it whole. False when the file cannot be written.
+bool WriteStylesheetCopy(const std::string& path, std::string_view text, const std::string* href);
 
 // Writes the blank page NONE.HTML into the program's folder (replacing the
 // file, unless it already holds the page). Returns whether the page is there

@@ -741,8 +741,11 @@ std::string TMdlTreeView::ManageFilePath(int cls, bool display) {
     cachedSourcePath_ = source;
     if (!FileExists(source) || !ReadWholeFile(source, cachedSourceBytes_)) cachedSourcePath_.clear();
   }
-  if (!cachedSourcePath_.empty())
-    WriteWholeFile(result, display ? InsertStylesheetText(cachedSourceBytes_, row.Xsl) : RemoveStylesheetText(cachedSourceBytes_));
+  // Written a piece at a time: the source's bytes are held for both copies.
+  if (!cachedSourcePath_.empty()) {
+    const std::string xsl = row.Xsl;
+    WriteStylesheetCopy(result, cachedSourceBytes_, display ? &xsl : nullptr);
+  }
   if (display && *row.Xsl && !FileExists(work + row.Xsl) && Services.StylesheetText) {
     std::string text = Services.StylesheetText(cls);
     std::string crlf;
