@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <set>
@@ -20,6 +21,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -803,8 +805,90 @@ bool HasError(const std::vector<TFinding>& findings) {
                      [](const TFinding& f) { return f.Severity == TSeverity::Error; });
 }
 
-std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
-  std::vector<TFinding> out;
+namespace {
+
+// Room taken from the system and given back to it when let go (not kept
+// by the allocator for later), for the pieces of the findings: a piece
+// moved into the sorted list stops counting at once.
+template <class T>
+struct TMappedAllocator {
+  using value_type = T;
+  TMappedAllocator() = default;
+  template <class U>
+  TMappedAllocator(const TMappedAllocator<U>&) {}
+  T* allocate(std::size_t n) {
+    void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t n) { ::munmap(p, n * sizeof(T)); }
+  friend bool operator==(const TMappedAllocator&, const TMappedAllocator&) { return true; }
+};
+
+// The findings as the check makes them: in pieces of a fixed size, so that
+// growing never moves all of them at once, and handed over as one list of
+// exactly their number, sorted through their places rather than by moving
+// them into a buffer.
+class TFindingPieces {
+ public:
+  void push_back(TFinding&& f) {
+    if (pieces_.empty() || pieces_.back().size() == kPiece) pieces_.emplace_back().reserve(kPiece);
+    pieces_.back().push_back(std::move(f));
+  }
+  template <class F>
+  void ForEach(F&& f) const {
+    for (const TPiece& piece : pieces_)
+      for (const TFinding& finding : piece) f(finding);
+  }
+  template <class P>
+  void EraseIf(P&& pred) {
+    for (TPiece& piece : pieces_) std::erase_if(piece, pred);
+  }
+  // All of them, sorted by medium, path and rule, in the order made among
+  // equals; each piece let go as soon as it has been moved.
+  std::vector<TFinding> TakeSorted() {
+    std::size_t n = 0;
+    for (const TPiece& piece : pieces_) n += piece.size();
+    std::vector<TFinding> all;
+    all.reserve(n);
+    for (TPiece& piece : pieces_) {
+      for (TFinding& f : piece) all.push_back(std::move(f));
+      piece = {};
+    }
+    pieces_ = {};
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&all](std::uint32_t a, std::uint32_t b) {
+      return std::tie(all[a].Medium, all[a].Path, all[a].Rule) < std::tie(all[b].Medium, all[b].Path, all[b].Rule);
+    });
+    // Place i takes the finding at order[i]: each cycle of the order moved
+    // round once, one finding held aside.
+    for (std::size_t i = 0; i < n; ++i) {
+      if (order[i] == i) continue;
+      TFinding held = std::move(all[i]);
+      std::size_t j = i;
+      while (order[j] != i) {
+        const std::size_t k = order[j];
+        all[j] = std::move(all[k]);
+        order[j] = static_cast<std::uint32_t>(j);
+        j = k;
+      }
+      all[j] = std::move(held);
+      order[j] = static_cast<std::uint32_t>(j);
+    }
+    return all;
+  }
+
+ private:
+  static constexpr std::size_t kPiece = 4096;
+  using TPiece = std::vector<TFinding, TMappedAllocator<TFinding>>;
+  std::vector<TPiece> pieces_;
+};
+
+// The check. `takenRows`, when given, are the data check's rows in place
+// of the input's, each let go once it has become a finding.
+std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRows) {
+  TFindingPieces out;
   const std::size_t steps = input.Media.size() * 2 + 1;
   std::size_t done = 0;
   // False once the caller has asked the check to stop.
@@ -840,18 +924,19 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     if (!grammar.valid()) return;
     std::vector<TFinding> found = grammar.get();
     if (!managementStep) return;
-    out.insert(out.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    for (TFinding& f : found) out.push_back(std::move(f));
   };
   auto finish = [&]() {
     stop = true;
     joinGrammar();
-    std::stable_sort(out.begin(), out.end(), [](const TFinding& a, const TFinding& b) {
-      return std::tie(a.Medium, a.Path, a.Rule) < std::tie(b.Medium, b.Path, b.Rule);
-    });
-    return std::move(out);
+    return out.TakeSorted();
   };
   // `rule` is one of the rules above, put in the user's language here.
+  // Texts made by appending hold up to twice their room: each finding
+  // keeps only what it says (there may be hundreds of thousands).
   auto add = [&](TSeverity s, std::string medium, std::string path, const char* rule, std::string found) {
+    path.shrink_to_fit();
+    found.shrink_to_fit();
     out.push_back({s, std::move(medium), std::move(path), Tr("ExtendedCheck", rule), std::move(found)});
   };
   const DeliveryStore* store = input.Store;
@@ -877,7 +962,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   // the folder are not each reported as named nowhere.
   std::set<std::string> unreadFolders;
   std::set<std::string> judgedFields;  // file + '\n' + field name: the data check found fault with it
-  for (const auto& row : input.DataCheckRows) {
+  const TCheckErrorList& dataRows = takenRows ? *takenRows : input.DataCheckRows;
+  for (std::size_t r = 0; r < dataRows.size(); ++r) {
+    const TCheckErrorRow& row = dataRows[r];
     std::string path, documents;
     for (const auto& [section, file, folder] : kSections)
       if (row[0] == Tr("DataCheck", section)) path = file, documents = folder;
@@ -892,7 +979,9 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
       if (!part->empty()) what += (what.empty() ? "" : " ") + *part;
     add(TSeverity::Error, firstMedium, document ? documents + row[2] : path.empty() ? row[2] : path, kDataCheck,
         Arg(Tr("ExtendedCheck", "%1: %2"), {what, row[4]}));
+    if (takenRows) (*takenRows)[r] = {};
   }
+  if (takenRows) TCheckErrorList().swap(*takenRows);
 
   for (const TCheckedMedium& m : input.Media)
     for (const char* file : kManagementFiles) {
@@ -1096,11 +1185,12 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
     const std::string head = broken.substr(0, broken.find("%1"));
     std::set<std::pair<std::string, std::string>> brokenFolders;  // medium, folder
     const std::string grammarRule = Tr("ExtendedCheck", kGrammar);
-    for (const TFinding& f : out)
+    out.ForEach([&](const TFinding& f) {
       if (f.Rule == grammarRule && f.Found.find(head) != std::string::npos && f.Path.find('/') != std::string::npos)
         brokenFolders.insert({f.Medium, AsciiUpper(FolderOf(f.Path))});
+    });
     const std::string unlistedRule = Tr("ExtendedCheck", kUnlisted);
-    std::erase_if(out, [&](const TFinding& f) {
+    out.EraseIf([&](const TFinding& f) {
       if (f.Rule != unlistedRule) return false;
       const std::string upper = AsciiUpper(f.Path);
       return std::any_of(brokenFolders.begin(), brokenFolders.end(), [&](const auto& b) {
@@ -1208,6 +1298,16 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) {
   done = steps;
   goOn();
   return finish();
+}
+
+}  // namespace
+
+std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) { return CheckDelivery(input, nullptr); }
+
+std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input) {
+  TCheckErrorList rows = std::move(input.DataCheckRows);
+  input.DataCheckRows = {};
+  return CheckDelivery(input, &rows);
 }
 
 }  // namespace dlvr

@@ -136,6 +136,9 @@ TExtendedInput ExtendedInputFor(TMdlTreeView& view);
 
 // The findings, sorted by medium, path and rule (as the user reads it).
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
+// The same, the input's data check rows taken and each let go as soon as it
+// has become a finding (for a caller that reads them no more).
+std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input);
 
 // Whether any finding is an error.
 bool HasError(const std::vector<TFinding>& findings);

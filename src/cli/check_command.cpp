@@ -1,7 +1,9 @@
 #include "cli/check_command.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <memory>
 #include <ostream>
 
 #include "check/extended_check.h"
@@ -125,20 +127,24 @@ std::string EscapeCell(const std::string& s) {
   return out;
 }
 
-void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out) {
-  for (const TCheckErrorRow& row : errors) {
-    for (std::size_t c = 0; c < row.size(); ++c) {
+namespace {
+
+// The writers read a list through `cell(row, column)` (columns 0 to 4), so
+// that a list of another shape is written without being copied into rows.
+template <class Cell>
+void WriteListTsv(std::size_t rows, const Cell& cell, std::ostream& out) {
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t c = 0; c < 5; ++c) {
       if (c) out.put('\t');
-      out << EscapeCell(row[c]);
+      out << EscapeCell(cell(r, c));
     }
     out.put('\n');
   }
 }
 
-namespace {
-
-void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
-  if (errors.empty()) {
+template <class Cell>
+void WriteListText(std::size_t rows, const Cell& rowCell, std::ostream& out, const TListWords& words) {
+  if (rows == 0) {
     out << Shown(words.Clean) << "\n";
     return;
   }
@@ -150,14 +156,14 @@ void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TList
                                              Shown(words.Columns[4])};
   auto cell = [&](std::size_t r, std::size_t c) {
     if (r == 0) return titles[c];
-    return c == 0 ? std::to_string(r) : EscapeCell(errors[r - 1][c - 1]);
+    return c == 0 ? std::to_string(r) : EscapeCell(rowCell(r - 1, c - 1));
   };
   std::array<std::size_t, 6> width{};
-  for (std::size_t r = 0; r <= errors.size(); ++r)
+  for (std::size_t r = 0; r <= rows; ++r)
     for (std::size_t c = 0; c < width.size(); ++c) width[c] = std::max(width[c], DisplayWidth(cell(r, c)));
 
   out << Shown(words.Found) << "\n";
-  for (std::size_t r = 0; r <= errors.size(); ++r) {
+  for (std::size_t r = 0; r <= rows; ++r) {
     // The number right-aligned (its title too).
     const std::string number = cell(r, 0);
     Pad(out, width[0] - DisplayWidth(number));
@@ -171,31 +177,51 @@ void WriteListText(const TCheckErrorList& errors, std::ostream& out, const TList
   }
 }
 
-void WriteListCsv(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
-  auto record = [&out](const auto& fields) {
-    bool first = true;
-    for (const auto& f : fields) {
-      if (!first) out.put(',');
-      first = false;
-      out << CsvField(f);
-    }
+template <class Cell>
+void WriteListCsv(std::size_t rows, const Cell& cell, std::ostream& out, const TListWords& words) {
+  for (std::size_t c = 0; c < 5; ++c) out << (c ? "," : "") << CsvField(Shown(words.Columns[c]));
+  out << "\r\n";
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t c = 0; c < 5; ++c) out << (c ? "," : "") << CsvField(cell(r, c));
     out << "\r\n";
-  };
-  record(std::array<std::string, 5>{Shown(words.Columns[0]), Shown(words.Columns[1]), Shown(words.Columns[2]),
-                                    Shown(words.Columns[3]), Shown(words.Columns[4])});
-  for (const TCheckErrorRow& row : errors) record(row);
+  }
 }
 
-void WriteListJson(const TCheckErrorList& errors, std::ostream& out, const TListWords& words) {
-  Json list = Json::array();
-  for (const TCheckErrorRow& row : errors) {
-    Json& object = list.emplace_back(Json::object());
-    for (std::size_t c = 0; c < row.size(); ++c) object[words.Columns[c]] = JsonString(row[c]);
+// The same text as JsonText(…, 1) of the whole array, written a row at a
+// time.
+template <class Cell>
+void WriteListJson(std::size_t rows, const Cell& cell, std::ostream& out, const TListWords& words) {
+  if (rows == 0) {
+    out << JsonText(Json::array(), 1);
+    return;
   }
-  out << JsonText(list, 1);
+  out << "[\n";
+  for (std::size_t r = 0; r < rows; ++r) {
+    Json object = Json::object();
+    for (std::size_t c = 0; c < 5; ++c) object[words.Columns[c]] = JsonString(cell(r, c));
+    // The object's lines one blank further in.
+    std::string text = JsonText(object, 1);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    out.put(' ');
+    for (char ch : text) {
+      out.put(ch);
+      if (ch == '\n') out.put(' ');
+    }
+    out << (r + 1 < rows ? ",\n" : "\n");
+  }
+  out << "]\n";
+}
+
+// The cells of the data check's rows.
+auto RowCells(const TCheckErrorList& rows) {
+  return [&rows](std::size_t r, std::size_t c) -> const std::string& { return rows[r][c]; };
 }
 
 }  // namespace
+
+void WriteErrorsTsv(const TCheckErrorList& errors, std::ostream& out) {
+  WriteListTsv(errors.size(), RowCells(errors), out);
+}
 
 namespace {
 
@@ -227,12 +253,13 @@ int LoadAndCheckFolder(const std::vector<std::string>& folders, TCheckErrorList&
 
 namespace {
 
-void WriteList(const TCheckErrorList& rows, TFormat format, std::ostream& out, const TListWords& words) {
+template <class Cell>
+void WriteList(std::size_t rows, const Cell& cell, TFormat format, std::ostream& out, const TListWords& words) {
   switch (format) {
-    case TFormat::Text: WriteListText(rows, out, words); break;
-    case TFormat::Tsv: WriteErrorsTsv(rows, out); break;
-    case TFormat::Csv: WriteListCsv(rows, out, words); break;
-    case TFormat::Json: WriteListJson(rows, out, words); break;
+    case TFormat::Text: WriteListText(rows, cell, out, words); break;
+    case TFormat::Tsv: WriteListTsv(rows, cell, out); break;
+    case TFormat::Csv: WriteListCsv(rows, cell, out, words); break;
+    case TFormat::Json: WriteListJson(rows, cell, out, words); break;
   }
 }
 
@@ -242,36 +269,42 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   for (const std::string& f : folders)
     if (!RefuseWithoutIndex(f, err)) return 2;
   TFixedDriveScope fixed;
-  DeliveryStore store;
-  TViewerModel model(store);
-  model.View.Services.FillFieldTables = nullptr;  // no value table is read
   std::vector<TCheckedMedium> given;
-  for (const std::string& f : folders) {
-    model.View.Load(f);
-    // The medium just read is the last one reachable.
-    if (!model.View.ReachableMedia().empty()) {
-      const auto& m = model.View.ReachableMedia().back();
-      given.push_back({m.MediaNo, m.Folder});
+  std::unique_ptr<QGuiApplication> app;
+  std::vector<TFinding> findings;
+  {
+    // The records are let go once the check has run, before the findings
+    // are written.
+    DeliveryStore store;
+    TViewerModel model(store);
+    model.View.Services.FillFieldTables = nullptr;  // no value table is read
+    for (const std::string& f : folders) {
+      model.View.Load(f);
+      // The medium just read is the last one reachable.
+      if (!model.View.ReachableMedia().empty()) {
+        const auto& m = model.View.ReachableMedia().back();
+        given.push_back({m.MediaNo, m.Folder});
+      }
     }
+    // Media of the delivery not given but lying beside the first: named on
+    // stderr, so that a script can give them too.
+    if (!given.empty() && !model.View.AllMediaLoaded())
+      for (const TSiblingMedium& s : FindSiblingMedia(given.front().Folder).Media)
+        if (s.SameRecord && std::none_of(given.begin(), given.end(), [&](const TCheckedMedium& m) {
+              return m.MediaNo == s.MediaNo;
+            }))
+          err << "dlvr: check: "
+              << Arg(Tr("CliCheck", "同じ工事の媒体が隣にあります（続けて指定できます）: %1（メディア番号 %2）"),
+                     {s.Folder, std::to_string(s.MediaNo)})
+              << "\n";
+    TExtendedInput input = ExtendedInputFor(model.View);
+    input.Media = given;  // a medium given twice is a finding of its own
+    // Documents are opened with Qt (PDFs, images): an application object.
+    app = EnsureGuiApplication();
+    input.CheckDocument = CheckDocumentFile;
+    // The data check's rows are let go as they become findings.
+    findings = RunExtendedCheck(std::move(input));
   }
-  // Media of the delivery not given but lying beside the first: named on
-  // stderr, so that a script can give them too.
-  if (!given.empty() && !model.View.AllMediaLoaded())
-    for (const TSiblingMedium& s : FindSiblingMedia(given.front().Folder).Media)
-      if (s.SameRecord && std::none_of(given.begin(), given.end(), [&](const TCheckedMedium& m) {
-            return m.MediaNo == s.MediaNo;
-          }))
-        err << "dlvr: check: "
-            << Arg(Tr("CliCheck", "同じ工事の媒体が隣にあります（続けて指定できます）: %1（メディア番号 %2）"),
-                   {s.Folder, std::to_string(s.MediaNo)})
-            << "\n";
-  TExtendedInput input = ExtendedInputFor(model.View);
-  input.Media = given;  // a medium given twice is a finding of its own
-  // Documents are opened with Qt (PDFs, images): an application object.
-  const auto app = EnsureGuiApplication();
-  input.CheckDocument = CheckDocumentFile;
-  std::vector<TFinding> findings = RunExtendedCheck(input);
-  input.DataCheckRows = {};
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.
     out << Arg(Tr("CliCheck", "要領の版: %1"), {EditionText(DeliveryEdition(given.front().Folder))}) << "\n";
@@ -281,21 +314,34 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   TListWords words = kExtendedWords;
   if (!HasProblem(findings)) words.Found = words.Clean;
   const int status = HasError(findings) ? 1 : 0;
-  // The findings' texts move into the rows.
-  TCheckErrorList rows;
-  rows.reserve(findings.size());
-  for (TFinding& f : findings)
-    rows.push_back({SeverityName(f.Severity), std::move(f.Medium), std::move(f.Path), std::move(f.Rule), std::move(f.Found)});
-  findings = {};
-  WriteList(rows, format, out, words);
+  // The findings are written as they stand, their severity in words.
+  const std::array<std::string, 3> severities = {SeverityName(TSeverity::Error), SeverityName(TSeverity::Warning),
+                                                 SeverityName(TSeverity::Info)};
+  auto cell = [&](std::size_t r, std::size_t c) -> const std::string& {
+    const TFinding& f = findings[r];
+    switch (c) {
+      case 0: return severities[static_cast<std::size_t>(f.Severity)];
+      case 1: return f.Medium;
+      case 2: return f.Path;
+      case 3: return f.Rule;
+    }
+    return f.Found;
+  };
+  WriteList(findings.size(), cell, format, out, words);
   return status;
 }
 
 }  // namespace
 
-void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) { WriteListText(errors, out, kDataCheckWords); }
-void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) { WriteListCsv(errors, out, kDataCheckWords); }
-void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) { WriteListJson(errors, out, kDataCheckWords); }
+void WriteErrorsText(const TCheckErrorList& errors, std::ostream& out) {
+  WriteListText(errors.size(), RowCells(errors), out, kDataCheckWords);
+}
+void WriteErrorsCsv(const TCheckErrorList& errors, std::ostream& out) {
+  WriteListCsv(errors.size(), RowCells(errors), out, kDataCheckWords);
+}
+void WriteErrorsJson(const TCheckErrorList& errors, std::ostream& out) {
+  WriteListJson(errors.size(), RowCells(errors), out, kDataCheckWords);
+}
 
 int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   TArguments cl("check", kCheckUsage);
@@ -325,7 +371,7 @@ int CmdCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
   TCheckErrorList errors;
   if (int code = LoadAndCheckFolder(positional, errors, err)) return code;
 
-  WriteList(errors, format, out, kDataCheckWords);
+  WriteList(errors.size(), RowCells(errors), format, out, kDataCheckWords);
   return errors.empty() ? 0 : 1;
 }
 
