@@ -1,5 +1,8 @@
 #include "fuzz_support.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +18,28 @@ WorkDir::WorkDir() : path_(MakeTempDir("dlvr-fuzz-")) {
 }
 
 WorkDir::~WorkDir() { RemoveTree(path_); }
+
+OpenWatch::OpenWatch(const std::string& folder) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+  inotify_add_watch(fd_, folder.c_str(), IN_OPEN);
+}
+
+OpenWatch::~OpenWatch() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool OpenWatch::Opened() const {
+  bool opened = false;
+  alignas(inotify_event) char buf[4096];
+  ssize_t n;
+  while ((n = read(fd_, buf, sizeof buf)) > 0) {
+    for (char* p = buf; p < buf + n;) {
+      auto* e = reinterpret_cast<inotify_event*>(p);
+      if ((e->mask & IN_OPEN) && !(e->mask & IN_ISDIR)) opened = true;
+      p += sizeof(inotify_event) + e->len;
+    }
+  }
+  return opened;
+}
 
 void Fail(const char* file, int line, const char* what) {
   std::fprintf(stderr, "\n*** invariant failed at %s:%d: %s\n", file, line, what);

@@ -40,4 +40,21 @@ class WorkDir {
   std::string path_;
 };
 
+// Watches a folder for files being opened (inotify), so a sandbox target
+// sees any read outside the delivery without a marker text the fuzzer
+// could learn.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::string& folder);
+  ~OpenWatch();
+  OpenWatch(const OpenWatch&) = delete;
+  OpenWatch& operator=(const OpenWatch&) = delete;
+  // True when a file (not the folder itself) in the folder was opened
+  // since the last call.
+  bool Opened() const;
+
+ private:
+  int fd_ = -1;
+};
+
 }  // namespace dlvr::fuzz

@@ -10,7 +10,6 @@
 // the check needs no marker text the fuzzer could learn), the FIFO never
 // blocks (libFuzzer's -timeout would fire), the view completes every page.
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "components/pdf_facts.h"
@@ -30,7 +30,7 @@ namespace {
 
 struct Scratch {
   std::string root, delivery, outside;
-  int watch = -1;
+  std::unique_ptr<dlvr::fuzz::OpenWatch> watch;
   Scratch() {
     root = dlvr::MakeTempDir("dlvr-fuzz-html-");
     delivery = root + "delivery/";
@@ -49,29 +49,14 @@ struct Scratch {
     // to a file there.
     symlink(outside.c_str(), (delivery + "OUT").c_str());
     symlink((outside + "SECRET.PNG").c_str(), (delivery + "LINK.PNG").c_str());
-    watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    inotify_add_watch(watch, outside.c_str(), IN_OPEN);
+    watch = std::make_unique<dlvr::fuzz::OpenWatch>(outside);
     std::string bytes;
     dlvr::ReadWholeFile(outside + "S.CSS", bytes);
     FUZZ_CHECK(OutsideOpened());
   }
   ~Scratch() { dlvr::RemoveTree(root); }
 
-  // True when a file (not the folder itself) in the outside folder was
-  // opened since the last call.
-  bool OutsideOpened() const {
-    bool opened = false;
-    alignas(inotify_event) char buf[4096];
-    ssize_t n;
-    while ((n = read(watch, buf, sizeof buf)) > 0) {
-      for (char* p = buf; p < buf + n;) {
-        auto* e = reinterpret_cast<inotify_event*>(p);
-        if ((e->mask & IN_OPEN) && !(e->mask & IN_ISDIR)) opened = true;
-        p += sizeof(inotify_event) + e->len;
-      }
-    }
-    return opened;
-  }
+  bool OutsideOpened() const { return watch->Opened(); }
 };
 
 }  // namespace

@@ -12,12 +12,12 @@
 // time limit by much; the result is no larger than the limit.
 #include <libxml/tree.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -32,7 +32,7 @@ const char* const kMarker = "OUTSIDE-MARKER-5e2b";
 
 struct Scratch {
   std::string root, delivery, outside;
-  int watch = -1;
+  std::unique_ptr<dlvr::fuzz::OpenWatch> watch;
   Scratch() {
     root = dlvr::MakeTempDir("dlvr-fuzz-xslt-");
     delivery = root + "delivery/";
@@ -48,8 +48,7 @@ struct Scratch {
                              kMarker + "</xsl:template></xsl:stylesheet>");
     // A link inside the delivery that leads to the outside folder.
     symlink(outside.c_str(), (delivery + "OUT").c_str());
-    watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    inotify_add_watch(watch, outside.c_str(), IN_OPEN);
+    watch = std::make_unique<dlvr::fuzz::OpenWatch>(outside);
     // The watch must see an open, or the check below proves nothing.
     std::string bytes;
     dlvr::ReadWholeFile(outside + "secret.txt", bytes);
@@ -57,21 +56,7 @@ struct Scratch {
   }
   ~Scratch() { dlvr::RemoveTree(root); }
 
-  // True when a file (not the folder itself) in the outside folder was
-  // opened since the last call.
-  bool OutsideOpened() const {
-    bool opened = false;
-    alignas(inotify_event) char buf[4096];
-    ssize_t n;
-    while ((n = read(watch, buf, sizeof buf)) > 0) {
-      for (char* p = buf; p < buf + n;) {
-        auto* e = reinterpret_cast<inotify_event*>(p);
-        if ((e->mask & IN_OPEN) && !(e->mask & IN_ISDIR)) opened = true;
-        p += sizeof(inotify_event) + e->len;
-      }
-    }
-    return opened;
-  }
+  bool OutsideOpened() const { return watch->Opened(); }
 };
 
 }  // namespace
