@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <new>
 #include <unordered_map>
@@ -25,7 +27,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2 * kPi;
-constexpr std::size_t kChunkBytes = 1 << 20;
 // One feature comment longer than this is taken as a broken file, not
 // gathered without bound.
 constexpr std::size_t kMaxCommentBytes = 64u << 20;
@@ -331,75 +332,140 @@ struct TPlace {
   long Figure = -1;  // the figure's index once all are read; -1 when unknown
 };
 
-// Memory for the chunks of primitives: a large block is mapped on its own so
-// that freeing it gives the memory back at once (a drawing's figures are
-// freed while its sheet fills up, and the two would otherwise add up).
-template <class T>
-struct TChunkAllocator {
-  using value_type = T;
-  static constexpr std::size_t kMapped = 64 << 10;
-  TChunkAllocator() = default;
-  template <class U>
-  TChunkAllocator(const TChunkAllocator<U>&) {}
-  T* allocate(std::size_t n) {
-    const std::size_t bytes = n * sizeof(T);
-    if (bytes < kMapped) return static_cast<T*>(::operator new(bytes));
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<T*>(p);
-  }
-  void deallocate(T* p, std::size_t n) {
-    const std::size_t bytes = n * sizeof(T);
-    if (bytes < kMapped)
-      ::operator delete(p);
-    else
-      ::munmap(p, bytes);
-  }
-  template <class U>
-  bool operator==(const TChunkAllocator<U>&) const { return true; }
-};
+// Memory in blocks of 2 MB, each aligned to its size and marked for the
+// kernel's large pages: a page fault costs some 10 µs on a virtual machine,
+// and a drawing of a million primitives would otherwise take 40,000 of them
+// for its primitives alone. A block is mapped on its own, so that freeing it
+// gives the memory back at once. Null when there is no memory.
+constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
 
-// The primitives of a group in chunks: growing never moves more than one
-// chunk, and primitives given away free their chunk as soon as it is done.
-class TPrimList {
+void* MapBlock(std::size_t bytes, void*& mapping, std::size_t& mapped) {
+  mapped = bytes + kBlockBytes;
+  mapping = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (mapping == MAP_FAILED) return mapping = nullptr;
+  const auto at = (reinterpret_cast<std::uintptr_t>(mapping) + kBlockBytes - 1) & ~(kBlockBytes - 1);
+  ::madvise(reinterpret_cast<void*>(at), bytes, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(at);
+}
+
+// Marks the whole blocks of 2 MB inside [p, p + bytes) for large pages.
+void AdviseLargePages(void* p, std::size_t bytes) {
+  const auto from = (reinterpret_cast<std::uintptr_t>(p) + kBlockBytes - 1) & ~(kBlockBytes - 1);
+  const auto to = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kBlockBytes - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
+// The primitives of every group in the order they were read, in blocks.
+// A primitive keeps its index; a group names its primitives by ranges of
+// indices. A block is freed as soon as the primitives it holds for groups
+// have all been moved away (Count, then Release one by one).
+class TArena {
  public:
-  static constexpr std::size_t kChunk = 1024;
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  TPrimitive& operator[](std::size_t i) { return chunks_[i / kChunk][i % kChunk]; }
-  void push_back(TPrimitive&& p) {
-    if (chunks_.empty() || chunks_.back().size() == kChunk) {
-      chunks_.emplace_back();
-      // A group past its first chunk is a large one: its chunks are taken whole.
-      if (chunks_.size() > 1) chunks_.back().reserve(kChunk);
+  static constexpr std::size_t kBlock = kBlockBytes / sizeof(TPrimitive);
+  TArena() = default;
+  TArena(const TArena&) = delete;
+  TArena& operator=(const TArena&) = delete;
+  ~TArena() { Clear(); }
+
+  std::size_t Size() const { return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlock + blocks_.back().Used; }
+  TPrimitive& operator[](std::size_t i) { return blocks_[i / kBlock].Data[i % kBlock]; }
+  // Stores `p`; its index.
+  std::size_t Push(TPrimitive&& p) {
+    if (blocks_.empty() || blocks_.back().Used == kBlock) Grow();
+    TBlock& b = blocks_.back();
+    new (b.Data + b.Used) TPrimitive(std::move(p));
+    return (blocks_.size() - 1) * kBlock + b.Used++;
+  }
+  // Lets the primitives from index n on go (n within the last block).
+  void PopTo(std::size_t n) {
+    while (Size() > n) {
+      TBlock& b = blocks_.back();
+      if (b.Used == 0) {
+        Free(b);
+        blocks_.pop_back();
+        continue;
+      }
+      b.Data[--b.Used].~TPrimitive();
     }
-    chunks_.back().push_back(std::move(p));
-    ++size_;
   }
-  // Keeps the first n primitives.
-  void Truncate(std::size_t n) {
-    if (n >= size_) return;
-    chunks_.resize((n + kChunk - 1) / kChunk);
-    if (!chunks_.empty() && n % kChunk) chunks_.back().resize(n % kChunk);
-    size_ = n;
+  // A primitive at i is wanted by a group; it is given back by Release.
+  void Count(std::size_t first, std::size_t n) {
+    for (std::size_t i = first; i < first + n; ++i) ++blocks_[i / kBlock].Live;
   }
-  // Frees the chunks that lie wholly below index n (their primitives were
-  // moved away); those indices are not to be used again.
-  void FreeBelow(std::size_t n) {
-    for (std::size_t c = freed_; c < chunks_.size() && (c + 1) * kChunk <= n; ++c, ++freed_)
-      TChunk().swap(chunks_[c]);
+  void Release(std::size_t i) {
+    TBlock& b = blocks_[i / kBlock];
+    if (--b.Live == 0) Free(b);
+  }
+  void Clear() {
+    for (TBlock& b : blocks_) Free(b);
+    blocks_.clear();
   }
 
  private:
-  using TChunk = std::vector<TPrimitive, TChunkAllocator<TPrimitive>>;
-  std::vector<TChunk> chunks_;
-  std::size_t size_ = 0, freed_ = 0;
+  struct TBlock {
+    TPrimitive* Data = nullptr;
+    void* Mapping = nullptr;
+    std::size_t Mapped = 0;
+    std::uint32_t Used = 0, Live = 0;
+  };
+  void Grow() {
+    TBlock b;
+    void* data = MapBlock(kBlock * sizeof(TPrimitive), b.Mapping, b.Mapped);
+    if (!data) throw std::bad_alloc();
+    b.Data = static_cast<TPrimitive*>(data);
+    try {
+      blocks_.push_back(b);
+    } catch (...) {
+      ::munmap(b.Mapping, b.Mapped);
+      throw;
+    }
+  }
+  static void Free(TBlock& b) noexcept {
+    if (!b.Data) return;
+    for (std::uint32_t i = 0; i < b.Used; ++i) b.Data[i].~TPrimitive();
+    ::munmap(b.Mapping, b.Mapped);
+    b.Data = nullptr;
+  }
+  std::vector<TBlock> blocks_;
+};
+
+// The primitives of a group: ranges of indices in the arena, in order.
+struct TSpan {
+  std::size_t First = 0, Count = 0;
 };
 
 struct TGroup {
-  TPrimList Prims;
+  std::vector<TSpan> Spans;
+  std::size_t Size = 0;
   std::vector<TPlace> Places;
   int Flag = 0;  // the figure's kind: 1 and 2 are partial drawings
+
+  void Append(std::size_t index) {
+    if (!Spans.empty() && Spans.back().First + Spans.back().Count == index)
+      ++Spans.back().Count;
+    else
+      Spans.push_back({index, 1});
+    ++Size;
+  }
+  // Keeps the first n primitives.
+  void Truncate(std::size_t n) {
+    while (Size > n) {
+      TSpan& last = Spans.back();
+      const std::size_t drop = std::min(last.Count, Size - n);
+      last.Count -= drop;
+      Size -= drop;
+      if (last.Count == 0) Spans.pop_back();
+    }
+  }
+  // Calls f(arena index) for the primitives from the n-th on.
+  template <class F>
+  void From(std::size_t n, F&& f) const {
+    std::size_t at = 0;
+    for (const TSpan& span : Spans) {
+      for (std::size_t i = n > at ? n - at : 0; i < span.Count; ++i) f(span.First + i);
+      at += span.Count;
+    }
+  }
 };
 
 enum class TFeature {
@@ -449,6 +515,50 @@ const std::unordered_map<std::string_view, TFeature>& FeatureNames() {
   return names;
 }
 
+// A file's bytes in memory of their own, marked for large pages, given
+// back when done with.
+class TFileBytes {
+ public:
+  TFileBytes() = default;
+  TFileBytes(const TFileBytes&) = delete;
+  TFileBytes& operator=(const TFileBytes&) = delete;
+  ~TFileBytes() {
+    if (mapping_) ::munmap(mapping_, mapped_);
+  }
+  // Reads `fd` to its end (`expected` bytes, or more or fewer as it turns
+  // out). False on a read error, keeping what was read before it. Throws
+  // bad_alloc when there is no memory for the bytes.
+  bool Read(int fd, std::size_t expected) {
+    Reserve(expected + 1);
+    while (true) {
+      if (size_ == capacity_) Reserve(capacity_ * 2);
+      const ssize_t got = ::read(fd, data_ + size_, std::min<std::size_t>(capacity_ - size_, 256u << 20));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return false;
+      if (got == 0) return true;
+      size_ += static_cast<std::size_t>(got);
+    }
+  }
+  std::string_view View() const { return {data_, size_}; }
+
+ private:
+  void Reserve(std::size_t n) {
+    void* mapping = nullptr;
+    std::size_t mapped = 0;
+    void* data = MapBlock(n, mapping, mapped);
+    if (!data) throw std::bad_alloc();
+    if (size_ > 0) std::memcpy(data, data_, size_);
+    if (mapping_) ::munmap(mapping_, mapped_);
+    mapping_ = mapping, mapped_ = mapped;
+    data_ = static_cast<char*>(data);
+    capacity_ = n;
+  }
+  char* data_ = nullptr;
+  std::size_t size_ = 0, capacity_ = 0;
+  void* mapping_ = nullptr;
+  std::size_t mapped_ = 0;
+};
+
 class TSfcReader {
  public:
   explicit TSfcReader(const TBudget& budget = {}) : meter_(budget) {
@@ -457,6 +567,15 @@ class TSfcReader {
 
   // Takes the next bytes of the file; `last` with the final ones.
   void Feed(std::string_view bytes, bool last);
+  // Takes the whole file at once; `last` unless its reading failed (what
+  // was read is read, but not taken for the whole file). The bytes are not
+  // used once this returns.
+  void Whole(std::string_view bytes, bool last) {
+    text_ = bytes;
+    whole_ = true;
+    Process(last);
+    text_ = {};
+  }
   void Fail(long line, std::string reason);
   void OutOfMemory() noexcept;
   TDrawing Finish();
@@ -470,7 +589,7 @@ class TSfcReader {
   // Drawing helpers: the style of a drawn feature is kept as file codes
   // until the end (tables may follow the features that use them).
   TPrimitive Styled(TKind kind, int layer, int colour, int type, int width) const;
-  void Add(TPrimitive p) { cur_.Prims.push_back(std::move(p)); }
+  void Add(TPrimitive p) { cur_.Append(arena_.Push(std::move(p))); }
   void AddLine(const TPrimitive& style, TPoint a, TPoint b);
   void AddArc(const TPrimitive& style, TPoint c, double r, double a0Deg, double a1Deg);
   void AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint inward, double scale);
@@ -493,12 +612,15 @@ class TSfcReader {
 
   TDrawing drawing_;
   TArgs args_;
-  std::string buf_;
+  std::string buf_;       // the bytes fed so far, less those done with
+  std::string_view text_;  // what is read: buf_ or the whole file
+  bool whole_ = false;     // text_ is the whole file
   std::size_t pos_ = 0;
   long line_ = 1;
   bool started_ = false, sawEnd_ = false, stopped_ = false;
   bool afterCr_ = false;  // the last byte counted was a CR
 
+  TArena arena_;
   TGroup cur_, top_;
   std::size_t curveStart_ = 0;
   std::map<std::string, std::size_t> figureIndex_;
@@ -528,12 +650,13 @@ void TSfcReader::Fail(long line, std::string reason) {
 }
 
 void TSfcReader::CountLines(std::size_t from, std::size_t to) {
-  line_ += LineBreaks(std::string_view(buf_).substr(from, to - from), afterCr_);
+  line_ += LineBreaks(text_.substr(from, to - from), afterCr_);
 }
 
 void TSfcReader::Feed(std::string_view bytes, bool last) {
   if (stopped_) return;
   buf_.append(bytes.data(), bytes.size());
+  text_ = buf_;
   Process(last);
   if (pos_ > (1u << 20) && pos_ * 2 > buf_.size()) {
     buf_.erase(0, pos_);
@@ -544,11 +667,11 @@ void TSfcReader::Feed(std::string_view bytes, bool last) {
 void TSfcReader::Process(bool last) {
   if (!started_) {
     std::size_t i = 0;
-    if (buf_.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
-    while (i < buf_.size() && IsBlank(buf_[i])) ++i;
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+    while (i < text_.size() && IsBlank(text_[i])) ++i;
     constexpr std::string_view kMagic = "ISO-10303-21;";
-    if (buf_.size() - i < kMagic.size() && !last) return;
-    if (buf_.compare(i, kMagic.size(), kMagic) != 0) {
+    if (text_.size() - i < kMagic.size() && !last) return;
+    if (text_.substr(i, kMagic.size()) != kMagic) {
       Fail(1, Tr("SxfReader", "ISO-10303-21 の交換ファイルではありません"));
       stopped_ = true;
       return;
@@ -557,33 +680,38 @@ void TSfcReader::Process(bool last) {
   }
   constexpr std::string_view kEnd = "END-ISO-10303-21;";
   while (!stopped_) {
-    const std::size_t open = buf_.find("/*", pos_);
+    const std::size_t open = text_.find("/*", pos_);
     // The text between comments: only the end of the file is looked for.
     const std::size_t plainEnd =
-        open != std::string::npos ? open : (last ? buf_.size() : std::max(pos_, buf_.size() - std::min(buf_.size(), kEnd.size())));
+        open != std::string_view::npos ? open : (last ? text_.size() : std::max(pos_, text_.size() - std::min(text_.size(), kEnd.size())));
     if (plainEnd > pos_) {
       // A marker that starts before plainEnd is whole in the buffer: the
       // last bytes are left for the next round when more are to come.
-      const std::size_t reach = std::min(buf_.size(), plainEnd + kEnd.size() - 1);
-      if (std::string_view(buf_).substr(pos_, reach - pos_).find(kEnd) != std::string_view::npos) sawEnd_ = true;
+      const std::size_t reach = std::min(text_.size(), plainEnd + kEnd.size() - 1);
+      if (text_.substr(pos_, reach - pos_).find(kEnd) != std::string_view::npos) sawEnd_ = true;
       CountLines(pos_, plainEnd);
       pos_ = plainEnd;
     }
-    if (open == std::string::npos) return;
-    const std::size_t close = buf_.find("*/", open + 2);
-    if (close == std::string::npos) {
+    if (open == std::string_view::npos) return;
+    const std::size_t close = text_.find("*/", open + 2);
+    if (close == std::string_view::npos) {
       if (last) {
         Fail(line_, Tr("SxfReader", "フィーチャのコメントが閉じないままファイルが終わっています"));
-        CountLines(pos_, buf_.size());
-        pos_ = buf_.size();
+        CountLines(pos_, text_.size());
+        pos_ = text_.size();
         stopped_ = true;
-      } else if (buf_.size() - open > kMaxCommentBytes) {
+      } else if (text_.size() - open > kMaxCommentBytes) {
         Fail(line_, Tr("SxfReader", "コメントが長すぎます"));
         stopped_ = true;
       }
       return;
     }
-    std::string_view body = std::string_view(buf_).substr(open + 2, close - open - 2);
+    if (whole_ && close - open > kMaxCommentBytes) {
+      Fail(line_, Tr("SxfReader", "コメントが長すぎます"));
+      stopped_ = true;
+      return;
+    }
+    std::string_view body = text_.substr(open + 2, close - open - 2);
     const long line = line_;
     // "/*SXF" opens a feature; "/*SXF3" or "/*SXF3.1" one of the features a
     // later version added, which older readers pass over as a plain comment.
@@ -791,7 +919,7 @@ bool TSfcReader::AddTiles(const std::string& figure, long line) {
       if (!Inside(*outer, at) ||
           std::any_of(holes.begin(), holes.end(), [&](const std::vector<TPoint>* h) { return Inside(*h, at); }))
         continue;
-      cur_.Places.push_back({cur_.Prims.size(), figure, Placement(at.X, at.Y, angle, sx, sy), line});
+      cur_.Places.push_back({cur_.Size, figure, Placement(at.X, at.Y, angle, sx, sy), line});
     }
   return true;
 }
@@ -807,9 +935,9 @@ void TSfcReader::CompositeCurve() {
     return;
   }
   std::vector<TPoint> outline;
-  const std::size_t from = std::min(curveStart_, cur_.Prims.size());
-  for (std::size_t i = from; i < cur_.Prims.size(); ++i) {
-    const TPrimitive& p = cur_.Prims[i];
+  const std::size_t from = std::min(curveStart_, cur_.Size);
+  cur_.From(from, [&](std::size_t i) {
+    const TPrimitive& p = arena_[i];
     std::vector<TPoint> pts;
     switch (p.Kind) {
       case TKind::Circle:
@@ -837,26 +965,28 @@ void TSfcReader::CompositeCurve() {
                         std::fabs(q.Y - outline.back().Y) <= 1e-9 * (1 + std::fabs(q.Y));
       if (!same) outline.push_back(q);
     }
-  }
+  });
   if (flag == 1) {
-    for (std::size_t i = from; i < cur_.Prims.size(); ++i) {
-      cur_.Prims[i].Colour = colour;
-      cur_.Prims[i].LineType = type;
-      cur_.Prims[i].Width = width;
-    }
+    cur_.From(from, [&](std::size_t i) {
+      arena_[i].Colour = colour;
+      arena_[i].LineType = type;
+      arena_[i].Width = width;
+    });
   } else {
-    cur_.Prims.Truncate(from);
+    // The members drawn only as the curve's outline are let go.
+    cur_.Truncate(from);
     for (TPlace& place : cur_.Places) place.At = std::min(place.At, from);
   }
   if (curves_.find(curId_) == curves_.end()) curveOrder_.push_back(curId_);
   curves_[curId_] = std::move(outline);
-  curveStart_ = cur_.Prims.size();
+  curveStart_ = cur_.Size;
 }
 
 void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
   TArgs& a = args_;
   const std::size_t n = a.Size();
-  const std::size_t before = cur_.Prims.size();  // what the feature draws is taken back if it is bad
+  // What the feature draws is taken back if it is bad.
+  const std::size_t before = cur_.Size, arenaBefore = arena_.Size();
   auto skip = [&] { ++drawing_.Skipped[std::string(name)]; };
   static const std::map<TFeature, std::size_t> kCounts = {
       {TFeature::Sheet, 5},        {TFeature::Layer, 2},        {TFeature::PreColour, 1},
@@ -1028,7 +1158,7 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
       const std::string figure = a.Str(1);
       const TTransform place = Placement(a.Num(2), a.Num(3), a.Num(4), a.Num(5), a.Num(6));
       if (a.Bad) break;
-      cur_.Places.push_back({cur_.Prims.size(), figure, place, line});
+      cur_.Places.push_back({cur_.Size, figure, place, line});
       return;
     }
     case TFeature::Symbol: {
@@ -1191,17 +1321,20 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
   }
   if (a.Bad) {
     skip();
-    cur_.Prims.Truncate(before);
+    cur_.Truncate(before);
+    arena_.PopTo(arenaBefore);
   }
 }
 
 void TSfcReader::CloseGroupInto(TGroup& target) {
-  const std::size_t offset = target.Prims.size();
-  if (target.Prims.empty()) {
-    target.Prims = std::move(cur_.Prims);
-  } else {
-    for (std::size_t i = 0; i < cur_.Prims.size(); ++i) target.Prims.push_back(std::move(cur_.Prims[i]));
+  const std::size_t offset = target.Size;
+  for (const TSpan& span : cur_.Spans) {
+    if (!target.Spans.empty() && target.Spans.back().First + target.Spans.back().Count == span.First)
+      target.Spans.back().Count += span.Count;
+    else
+      target.Spans.push_back(span);
   }
+  target.Size += cur_.Size;
   for (TPlace& place : cur_.Places) {
     place.At += offset;
     target.Places.push_back(std::move(place));
@@ -1253,22 +1386,26 @@ bool TSfcReader::Place(const TPlace& place, const TTransform& t, int depth, std:
 // time a group is drawn its primitives are moved out, freed as it goes.
 bool TSfcReader::Emit(TGroup& g, const TTransform& t, bool identity, bool last, int depth,
                       std::vector<char>& active) {
-  const std::size_t total = g.Prims.size();
-  std::size_t next = 0;
+  std::size_t next = 0, span = 0, within = 0;
   auto upTo = [&](std::size_t end) {
-    for (; next < end && next < total; ++next) {
+    for (; next < end && next < g.Size; ++next) {
+      while (within == g.Spans[span].Count) ++span, within = 0;
+      const std::size_t at = g.Spans[span].First + within++;
       // Counted before it is copied: a drawing stops at its budget.
-      if (!meter_.Take(g.Prims[next])) return Overflow();
-      TPrimitive p = last ? std::move(g.Prims[next]) : g.Prims[next];
-      if (!identity) TransformPrimitive(p, t);
-      drawing_.Primitives.push_back(std::move(p));
-      if (last && (next + 1) % TPrimList::kChunk == 0) g.Prims.FreeBelow(next + 1);
+      if (!meter_.Take(arena_[at])) return Overflow();
+      if (last) {
+        drawing_.Primitives.push_back(std::move(arena_[at]));
+        arena_.Release(at);
+      } else {
+        drawing_.Primitives.push_back(arena_[at]);
+      }
+      if (!identity) TransformPrimitive(drawing_.Primitives.back(), t);
     }
     return true;
   };
   for (const TPlace& place : g.Places)
     if (!upTo(place.At) || !Place(place, t, depth, active)) return false;
-  return upTo(total);
+  return upTo(g.Size);
 }
 
 // Before drawing: each placement finds its figure; when the figures place
@@ -1316,11 +1453,11 @@ void TSfcReader::Plan(TGroup& top) {
       stack.pop_back();
     }
   }
-  std::uint64_t expected = top.Prims.size();
+  std::uint64_t expected = top.Size;
   if (!cyclic) {
     std::vector<std::uint64_t> size(count, 0);
     for (const std::size_t f : post) {
-      std::uint64_t n = figures_[f].Prims.size();
+      std::uint64_t n = figures_[f].Size;
       for (const TPlace& place : figures_[f].Places)
         if (place.Figure >= 0) n = add(n, size[static_cast<std::size_t>(place.Figure)]);
       size[f] = n;
@@ -1340,10 +1477,16 @@ void TSfcReader::Plan(TGroup& top) {
     movable_ = true;
   }
   drawing_.Primitives.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(expected, meter_.Budget().Primitives)));
+  AdviseLargePages(drawing_.Primitives.data(), drawing_.Primitives.capacity() * sizeof(TPrimitive));
 }
 
 void TSfcReader::Expand(TGroup& top) {
   Plan(top);
+  auto count = [&](const TGroup& g) {
+    for (const TSpan& span : g.Spans) arena_.Count(span.First, span.Count);
+  };
+  count(top);
+  for (const TGroup& g : figures_) count(g);
   std::vector<char> active(figures_.size(), 0);
   Emit(top, TTransform{}, true, true, 0, active);
   top = TGroup{};
@@ -1405,6 +1548,7 @@ TDrawing TSfcReader::Finish() {
   curves_.clear();
   top_ = TGroup{};
   cur_ = TGroup{};
+  arena_.Clear();
   if (outOfMemory) StopForMemory(drawing_, [] { return Tr("SxfReader", "メモリが足りないため図形の展開を打ち切りました"); });
   ResolveStyles();
   return std::move(drawing_);
@@ -1457,17 +1601,13 @@ TDrawing ReadSfc(const std::string& path, const TBudget& budget) {
     return drawing;
   }
   try {
-    std::string chunk(kChunkBytes, '\0');
-    while (true) {
-      const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
-        break;
-      }
-      reader.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)), got == 0);
-      if (got == 0) break;
-    }
+    // The whole file at once, in memory of large pages (a drawing's file
+    // runs to hundreds of megabytes): read in a few calls, then parsed in
+    // place; its memory is given back before the figures are expanded.
+    TFileBytes bytes;
+    const bool read = bytes.Read(fd, static_cast<std::size_t>(st.st_size));
+    if (!read) reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
+    reader.Whole(bytes.View(), read);
   } catch (const std::bad_alloc&) {
     reader.OutOfMemory();
   }
