@@ -9,9 +9,9 @@
 //
 // Each of TKKTXMLRead::ReadFile (into a fresh store) and `xmllint --noout`
 // runs once untimed to warm the page cache, then N times (default 7); best
-// and median wall times are printed side by side. The aim is a reader no
-// slower than xmllint: exit status 0 when our median is at most xmllint's,
-// 3 when it is slower, 1 on errors.
+// and median wall times are printed side by side. The aim is a reader at
+// least three times as fast as xmllint: exit status 0 when our median is at
+// most kTargetRatio times xmllint's, 3 when it is slower, 1 on errors.
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -41,6 +41,9 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Our median against xmllint's, at most.
+constexpr double kTargetRatio = 0.33;
 using dlvr::DeliveryStore;
 using dlvr::TKKTXMLRead;
 
@@ -370,8 +373,8 @@ int main(int argc, char** argv) {
       Stats x = Summarise(lint);
       PrintRow("xmllint --noout", x, mb);
       std::printf("\nratio ours/xmllint: best %.2f, median %.2f\n", o.best / x.best, o.median / x.median);
-      bool met = o.median <= x.median;
-      std::printf("target (median no slower than xmllint): %s\n", met ? "met" : "NOT met");
+      bool met = o.median <= kTargetRatio * x.median;
+      std::printf("target (median at most %.2f x xmllint's): %s\n", kTargetRatio, met ? "met" : "NOT met");
       if (!met) exitCode = 3;
     }
   }

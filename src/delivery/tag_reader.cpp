@@ -51,12 +51,11 @@ bool TTagReader::LoadFromFile(const std::string& path) {
 void TTagReader::LoadFromText(std::string text) {
   source_.reset();
   sourceEnd_ = true;
-  pending_.clear();
+  pendingSize_ = 0;
   buffer_ = std::move(text);
   lines_.clear();
   firstLine_ = 0;
-  for (std::string_view l : SplitLines(buffer_))
-    lines_.emplace_back(static_cast<std::size_t>(l.data() - buffer_.data()), l.size());
+  AddLines(0);
   textLines_.clear();
   tag_.clear();
   Reset();
@@ -72,7 +71,7 @@ void TTagReader::Reset() {
   // A file is read again from its start.
   sourceOffset_ = 0;
   sourceEnd_ = false;
-  pending_.clear();
+  pendingSize_ = 0;
   buffer_.clear();
   lines_.clear();
   firstLine_ = 0;
@@ -83,19 +82,23 @@ void TTagReader::Reset() {
 bool TTagReader::ReadMore() {
   if (!source_ || sourceEnd_) return false;
   const bool head = sourceOffset_ == 0;
-  // Reads until the bytes pending hold a line feed, or the file ends.
+  // Reads until the bytes pending hold a line feed, or the file ends. The
+  // pending buffer only ever grows: its size is its room, pendingSize_ the
+  // bytes in it.
   while (true) {
-    const std::size_t old = pending_.size();
-    pending_.resize(old + kPieceBytes);
+    const std::size_t old = pendingSize_;
+    if (pending_.size() < old + kPieceBytes) pending_.resize(old + kPieceBytes);
     const ssize_t n = ::pread(source_->Fd, pending_.data() + old, kPieceBytes, static_cast<off_t>(sourceOffset_));
-    pending_.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
     if (n < 0 && errno == EINTR) continue;
-    if (n > 0) sourceOffset_ += static_cast<std::uint64_t>(n);
+    if (n > 0) {
+      sourceOffset_ += static_cast<std::uint64_t>(n);
+      pendingSize_ += static_cast<std::size_t>(n);
+    }
     // A read error, or a file grown past the limit while it is read.
     if (n < 0 || sourceOffset_ > kMaxWholeFileBytes) {
       failed_ = true;
       sourceEnd_ = true;
-      pending_.clear();
+      pendingSize_ = 0;
       return false;
     }
     if (n == 0) {
@@ -104,22 +107,44 @@ bool TTagReader::ReadMore() {
     }
     if (std::memchr(pending_.data() + old, '\n', static_cast<std::size_t>(n))) break;
   }
+  std::size_t from = 0;
   if (head) {
     // The encoding is the whole file's, told by its start.
-    sourceUtf8_ = DeclaresUtf8(pending_);
-    if (sourceUtf8_ && pending_.size() >= 3 && static_cast<unsigned char>(pending_[0]) == 0xEF) pending_.erase(0, 3);
+    const std::string_view start(pending_.data(), pendingSize_);
+    sourceUtf8_ = DeclaresUtf8(start);
+    if (sourceUtf8_ && pendingSize_ >= 3 && static_cast<unsigned char>(pending_[0]) == 0xEF) from = 3;
   }
   // Whole lines only, but for the file's last: a line feed is never part of
   // a character, so the pieces decode as the whole file would.
-  std::size_t cut = pending_.size();
-  if (!sourceEnd_) cut = pending_.rfind('\n') + 1;
-  const std::string text = DecodeDeliveryPiece(std::string_view(pending_).substr(0, cut), sourceUtf8_);
-  pending_.erase(0, cut);
+  std::size_t cut = pendingSize_;
+  if (!sourceEnd_) cut = std::string_view(pending_.data(), pendingSize_).rfind('\n') + 1;
   const std::size_t base = buffer_.size();
-  buffer_ += text;
-  for (std::string_view l : SplitLines(text))
-    lines_.emplace_back(base + static_cast<std::size_t>(l.data() - text.data()), l.size());
+  AppendDeliveryPiece(buffer_, std::string_view(pending_.data() + from, cut - from), sourceUtf8_);
+  std::memmove(pending_.data(), pending_.data() + cut, pendingSize_ - cut);
+  pendingSize_ -= cut;
+  AddLines(base);
   return true;
+}
+
+void TTagReader::AddLines(std::size_t from) {
+  // Lines end at CR LF, LF or CR; the text after the last break is a line
+  // of its own when it is not empty.
+  const char* const text = buffer_.data();
+  const std::size_t n = buffer_.size();
+  std::size_t start = from;
+  std::size_t i = from;
+  while (i < n) {
+    const char* p = text + i;
+    const auto* lf = static_cast<const char*>(std::memchr(p, '\n', n - i));
+    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', lf ? static_cast<std::size_t>(lf - p) : n - i));
+    const char* hit = cr ? cr : lf;
+    if (!hit) break;
+    i = static_cast<std::size_t>(hit - text);
+    lines_.emplace_back(start, i - start);
+    if (*hit == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+    start = ++i;
+  }
+  if (start < n) lines_.emplace_back(start, n - start);
 }
 
 bool TTagReader::HaveLine(std::size_t i) {

@@ -83,6 +83,8 @@ class TTagReader {
   bool HaveLine(std::size_t i);
   // Decodes the next piece of the file into buffer_ and lines_.
   bool ReadMore();
+  // Adds the lines of buffer_ from offset `from` (a line's start) on.
+  void AddLines(std::size_t from);
   // Drops the lines before the current one when they hold much text.
   void DropPassedLines();
 
@@ -92,8 +94,10 @@ class TTagReader {
   std::uint64_t sourceOffset_ = 0;
   bool sourceUtf8_ = false;
   bool sourceEnd_ = true;
-  // Raw bytes read past the last line feed, kept for the next piece.
+  // Raw bytes read past the last line feed, kept for the next piece: the
+  // first pendingSize_ bytes of pending_ (whose size is the room it has).
   std::string pending_;
+  std::size_t pendingSize_ = 0;
 
   std::string buffer_;
   // Each line in buffer_; lines_[0] is line firstLine_ of the file.

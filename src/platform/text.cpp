@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -151,73 +152,178 @@ char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
 
 namespace {
 
-inline std::size_t Utf8Length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+// The decoder's tables. Every entry holds the UTF-8 bytes of what a byte
+// sequence decodes to in its low three bytes (in order, first byte lowest),
+// how many of them there are in bits 24-27 and how many input bytes the
+// sequence takes in bits 28-31, so that one four-byte store writes it and
+// the lengths say how far to move.
+//   lone[b]     a byte b (0x80-0xFF) that is not followed by a trail byte;
+//               for a lead byte this is U+FFFD taking the lead alone
+//   pair[i]     a byte b (0x80-0xFF) and the byte after it, i = (b - 0x80)
+//               * 256 + next: for a lead byte the character, U+FFFD taking
+//               both when the pair is unmapped, or lone[b] when `next`
+//               cannot trail; lone[b] for any other byte
+struct Cp932Decoder {
+  std::array<std::uint32_t, 128> lone{};
+  std::vector<std::uint32_t> pair;
+};
 
-inline char* PutUtf8(char* p, char32_t cp) {
+constexpr std::uint32_t Entry(char32_t cp, unsigned taken) {
+  std::uint32_t bytes = 0;
+  unsigned len = 0;
   if (cp < 0x80) {
-    *p++ = static_cast<char>(cp);
+    bytes = cp;
+    len = 1;
   } else if (cp < 0x800) {
-    *p++ = static_cast<char>(0xC0 | (cp >> 6));
-    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    bytes = (0xC0 | (cp >> 6)) | ((0x80 | (cp & 0x3F)) << 8);
+    len = 2;
   } else {
-    *p++ = static_cast<char>(0xE0 | (cp >> 12));
-    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    bytes = (0xE0 | (cp >> 12)) | ((0x80 | ((cp >> 6) & 0x3F)) << 8) | ((0x80 | (cp & 0x3F)) << 16);
+    len = 3;
   }
-  return p;
+  return bytes | (len << 24) | (taken << 28);
 }
 
-// Walks CP932 bytes, calling ascii(from, to) for runs of ASCII and
-// other(code point) for every other character.
-template <class Ascii, class Other>
-void WalkCp932(const Cp932Tables& t, std::string_view bytes, Ascii&& ascii, Other&& other) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const std::size_t n = bytes.size();
+const Cp932Decoder& Decoder() {
+  static const Cp932Decoder decoder = [] {
+    const Cp932Tables& t = Tables();
+    Cp932Decoder d;
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+      const char16_t cp = IsLeadByte(static_cast<unsigned char>(b)) ? 0 : t.single[b - 0x80];
+      d.lone[b - 0x80] = Entry(cp ? static_cast<char32_t>(cp) : kReplacementChar, 1);
+    }
+    d.pair.assign(128 * 256, 0);
+    for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+      for (unsigned next = 0; next <= 0xFF; ++next) {
+        std::uint32_t& e = d.pair[(lead - 0x80) * 256 + next];
+        if (!IsLeadByte(static_cast<unsigned char>(lead)) || !IsTrailByte(static_cast<unsigned char>(next))) {
+          e = d.lone[lead - 0x80];
+          continue;
+        }
+        const char16_t cp = t.dbcs[(lead - 0x80) * 256 + next];
+        e = Entry(cp ? static_cast<char32_t>(cp) : kReplacementChar, 2);
+      }
+    }
+    return d;
+  }();
+  return decoder;
+}
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// The number of UTF-8 bytes CP932 `bytes` decode to (walked as DecodeInto
+// walks them).
+std::size_t DecodedSize(const Cp932Decoder& d, const unsigned char* p, std::size_t n) {
+  std::size_t size = 0;
   std::size_t i = 0;
   while (i < n) {
-    std::size_t j = i;
-    while (j < n && p[j] < 0x80) ++j;
-    if (j > i) {
-      ascii(i, j);
-      i = j;
-      if (i >= n) break;
-    }
-    unsigned char b = p[i];
-    if (IsLeadByte(b)) {
-      if (i + 1 < n && IsTrailByte(p[i + 1])) {
-        char16_t cp = t.dbcs[(b - 0x80) * 256 + p[i + 1]];
-        other(cp ? static_cast<char32_t>(cp) : kReplacementChar);
-        i += 2;
-      } else {
-        other(kReplacementChar);
-        ++i;
+    while (i + 8 <= n) {
+      std::uint64_t v;
+      std::memcpy(&v, p + i, 8);
+      const std::uint64_t high = v & kHighBits;
+      if (high != 0) {
+        const unsigned ascii = static_cast<unsigned>(std::countr_zero(high)) / 8;
+        size += ascii;
+        i += ascii;
+        break;
       }
-    } else {
-      char16_t cp = t.single[b - 0x80];
-      other(cp ? static_cast<char32_t>(cp) : kReplacementChar);
+      size += 8;
+      i += 8;
+    }
+    while (i < n && p[i] < 0x80) {
+      ++size;
+      ++i;
+    }
+    while (i + 1 < n && p[i] >= 0x80) {
+      const std::uint32_t e = d.pair[((p[i] - 0x80u) << 8) | p[i + 1]];
+      if ((e >> 28) != 2) break;
+      size += (e >> 24) & 0xF;
+      i += 2;
+    }
+    if (i < n && p[i] >= 0x80) {
+      size += (d.lone[p[i] - 0x80u] >> 24) & 0xF;
       ++i;
     }
   }
+  return size;
 }
+
+// Writes the UTF-8 of CP932 `bytes` at `w` and returns the end. Up to 8
+// bytes past the end of the decoded text may be written (the room must be
+// there); the text itself is exact. ASCII runs go 8 bytes at a time; runs
+// beyond ASCII a character at a time, where how far to move is a branch
+// (mostly a pair) rather than a sum, so that the next character's bytes are
+// read without waiting for this one's entry.
+char* DecodeInto(const Cp932Decoder& d, const unsigned char* p, std::size_t n, char* w) {
+  std::size_t i = 0;
+  while (i < n) {
+    while (i + 8 <= n) {
+      std::uint64_t v;
+      std::memcpy(&v, p + i, 8);
+      std::memcpy(w, &v, 8);
+      const std::uint64_t high = v & kHighBits;
+      if (high != 0) {
+        // The ASCII bytes before the first byte beyond ASCII are in place.
+        const unsigned ascii = static_cast<unsigned>(std::countr_zero(high)) / 8;
+        w += ascii;
+        i += ascii;
+        break;
+      }
+      w += 8;
+      i += 8;
+    }
+    while (i < n && p[i] < 0x80) *w++ = static_cast<char>(p[i++]);
+    // Pairs, as long as they come: leaving the loop is the branch.
+    while (i + 1 < n && p[i] >= 0x80) {
+      const std::uint32_t e = d.pair[((p[i] - 0x80u) << 8) | p[i + 1]];
+      if ((e >> 28) != 2) break;
+      std::memcpy(w, &e, 4);  // little-endian: the first byte lowest
+      w += (e >> 24) & 0xF;
+      i += 2;
+    }
+    // A byte beyond ASCII taken alone (not a lead byte, a lead byte without
+    // its trail byte, or the last byte).
+    if (i < n && p[i] >= 0x80) {
+      const std::uint32_t e = d.lone[p[i] - 0x80u];
+      std::memcpy(w, &e, 4);
+      w += (e >> 24) & 0xF;
+      ++i;
+    }
+  }
+  return w;
+}
+
+static_assert(std::endian::native == std::endian::little, "the decoder's entries are stored little-endian");
+
+// Room written past a decoded text's end.
+constexpr std::size_t kDecodeSlack = 8;
 
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view bytes) {
-  const Cp932Tables& t = Tables();
-  // Two passes: the exact size first, then the characters in place.
-  std::size_t size = 0;
-  WalkCp932(t, bytes, [&](std::size_t a, std::size_t b) { size += b - a; },
-            [&](char32_t cp) { size += Utf8Length(cp); });
-  std::string out(size, '\0');
-  char* w = out.data();
-  WalkCp932(
-      t, bytes,
-      [&](std::size_t a, std::size_t b) {
-        std::memcpy(w, bytes.data() + a, b - a);
-        w += b - a;
-      },
-      [&](char32_t cp) { w = PutUtf8(w, cp); });
+  const Cp932Decoder& d = Decoder();
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  if (n <= 1024) {
+    // Short texts: into a local buffer of the largest size, then one copy.
+    char local[3 * 1024 + kDecodeSlack];
+    return std::string(local, static_cast<std::size_t>(DecodeInto(d, p, n, local) - local));
+  }
+  // The exact size first, so that a long text is held in its own room.
+  const std::size_t size = DecodedSize(d, p, n);
+  std::string out(size + kDecodeSlack, '\0');
+  DecodeInto(d, p, n, out.data());
+  out.resize(size);
   return out;
+}
+
+void AppendCp932AsUtf8(std::string& out, std::string_view bytes) {
+  const std::size_t base = out.size();
+  // Room for the most the bytes can take (three a byte: a lone byte beyond
+  // ASCII decodes to three), given back to the size at the end.
+  out.resize(base + 3 * bytes.size() + kDecodeSlack);
+  char* end = DecodeInto(Decoder(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out.data() + base);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 namespace {
@@ -371,9 +477,18 @@ bool DeclaresUtf8(std::string_view bytes) {
 
 std::string DecodeDeliveryPiece(std::string_view bytes, bool utf8) {
   if (!utf8) return Cp932ToUtf8(bytes);
-  // Re-encode so that invalid UTF-8 becomes U+FFFD like invalid CP932 does.
   std::string out;
   out.reserve(bytes.size());
+  AppendDeliveryPiece(out, bytes, true);
+  return out;
+}
+
+void AppendDeliveryPiece(std::string& out, std::string_view bytes, bool utf8) {
+  if (!utf8) {
+    AppendCp932AsUtf8(out, bytes);
+    return;
+  }
+  // Re-encode so that invalid UTF-8 becomes U+FFFD like invalid CP932 does.
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     std::size_t run = pos;
@@ -388,7 +503,6 @@ std::string DecodeDeliveryPiece(std::string_view bytes, bool utf8) {
     else
       out.append(bytes.data() + before, pos - before);
   }
-  return out;
 }
 
 std::string DecodeDeliveryText(std::string_view bytes) {

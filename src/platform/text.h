@@ -19,6 +19,11 @@ inline constexpr char32_t kReplacementChar = 0xFFFD;
 // the following byte is decoded on its own (so a line break is never eaten).
 std::string Cp932ToUtf8(std::string_view bytes);
 
+// Appends the UTF-8 of CP932 bytes to `out`, decoded as Cp932ToUtf8 does.
+// For a buffer that is reused: `out` may keep room for up to three times
+// the bytes beyond its new size.
+void AppendCp932AsUtf8(std::string& out, std::string_view bytes);
+
 // Encodes UTF-8 to CP932. A character CP932 cannot represent (and U+FFFD)
 // becomes '?', as the Windows conversion does. Invalid UTF-8 bytes count as
 // U+FFFD each.
@@ -79,6 +84,9 @@ std::string DecodeDeliveryText(std::string_view bytes);
 // already taken off) or CP932. A file cut into pieces just after line
 // feeds decodes, piece by piece, to the same text as in one go.
 std::string DecodeDeliveryPiece(std::string_view bytes, bool utf8);
+
+// DecodeDeliveryPiece appended to `out` (kept room as AppendCp932AsUtf8).
+void AppendDeliveryPiece(std::string& out, std::string_view bytes, bool utf8);
 
 // True when the XML declaration at the start of the bytes names UTF-8.
 bool DeclaresUtf8(std::string_view bytes);
