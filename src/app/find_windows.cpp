@@ -377,11 +377,15 @@ bool TfrmFindOrg::Matches(TTreeItem* item) const {
     if (cls != kFindClasses[index].NodeClass) return false;
     if (index == kMeetIndex) {
       // The meeting record above the original file: its kind and management class.
-      const std::string data = "Datas\\Data" + std::to_string(view.NodeNumber(item->Parent()));
+      const int pos = view.NodeNumber(item->Parent());
+      const auto& meetings = view.Store().Meetings;
+      static const TMdlTreeNodeMeet kNone;
+      const TMdlTreeNodeMeet& meet =
+          pos >= 0 && static_cast<std::size_t>(pos) < meetings.size() ? meetings[static_cast<std::size_t>(pos)] : kNone;
       const QString kind = cbxFind2->currentText().trimmed();
       const QString manage = cbxFind3->currentText().trimmed();
-      if (!kind.isEmpty() && !Q(model.Tables.Meet.ReadString(data, "Info 1")).contains(kind)) return false;
-      if (!manage.isEmpty() && !Q(model.Tables.Meet.ReadString(data, "Info 3")).contains(manage)) return false;
+      if (!kind.isEmpty() && !Q(meet.MeetKind).contains(kind)) return false;
+      if (!manage.isEmpty() && !Q(meet.ManageClass).contains(manage)) return false;
     }
   }
   int code;

@@ -97,8 +97,22 @@ const RecordLayout<TMdlTreeNodeOthrs>& OthrsLayout() {
   return layout;
 }
 
+// The lines of one record's section, under the [Datas] header.
 template <class R>
-void FillRecordTable(TTreeIni& tree, TComTin& def, const std::vector<R>& records, const RecordLayout<R>& layout) {
+void RecordLines(std::vector<std::string>& lines, std::size_t pos, const R& rec, const RecordLayout<R>& layout) {
+  lines.clear();
+  lines.emplace_back("[Datas]");
+  lines.push_back(" [Data" + std::to_string(pos) + "]");
+  for (const auto& [k, member] : layout.Singles) lines.push_back(" Info " + std::to_string(k) + "=" + rec.*member);
+  lines.push_back("  [Info" + std::to_string(layout.ListField) + "]");
+  lines.push_back("  DataCount=" + std::to_string(rec.Reserves.size()));
+  for (std::size_t j = 0; j < rec.Reserves.size(); ++j)
+    lines.push_back("  Info " + std::to_string(j) + "=" + rec.Reserves[j]);
+}
+
+// The definitions, and the records when given.
+template <class R>
+void FillRecordTable(TTreeIni& tree, TComTin& def, const std::vector<R>* records, const RecordLayout<R>& layout) {
   TExtStringList& text = tree.Values();
   text.BeginUpdate();
   text.Clear();
@@ -107,19 +121,22 @@ void FillRecordTable(TTreeIni& tree, TComTin& def, const std::vector<R>& records
   // all of them at once would be as large as the table itself.
   std::vector<std::string> lines;
   lines.reserve(layout.Singles.size() + 8);
-  const std::string listHeader = "  [Info" + std::to_string(layout.ListField) + "]";
-  for (std::size_t pos = 0; pos < records.size(); ++pos) {
-    const R& rec = records[pos];
-    lines.clear();
-    lines.emplace_back("[Datas]");
-    lines.push_back(" [Data" + std::to_string(pos) + "]");
-    for (const auto& [k, member] : layout.Singles) lines.push_back(" Info " + std::to_string(k) + "=" + rec.*member);
-    lines.push_back(listHeader);
-    lines.push_back("  DataCount=" + std::to_string(rec.Reserves.size()));
-    for (std::size_t j = 0; j < rec.Reserves.size(); ++j)
-      lines.push_back("  Info " + std::to_string(j) + "=" + rec.Reserves[j]);
-    tree.MergeStrings(lines);
-  }
+  if (records)
+    for (std::size_t pos = 0; pos < records->size(); ++pos) {
+      RecordLines(lines, pos, (*records)[pos], layout);
+      tree.MergeStrings(lines);
+    }
+  text.EndUpdate();
+}
+
+template <class R>
+void FillOneRecord(TTreeIni& tree, const std::vector<R>& records, std::size_t pos, const RecordLayout<R>& layout) {
+  if (pos >= records.size()) return;
+  std::vector<std::string> lines;
+  RecordLines(lines, pos, records[pos], layout);
+  TExtStringList& text = tree.Values();
+  text.BeginUpdate();
+  tree.MergeStrings(lines);
   text.EndUpdate();
 }
 
@@ -145,15 +162,15 @@ void TFieldTables::FillKoji(const TMdlTreeNodeIndex& rec) {
 }
 
 void TFieldTables::FillMeet(const std::vector<TMdlTreeNodeMeet>& records) {
-  FillRecordTable(Meet, defs_.ctnMeetTreeIni, records, MeetLayout());
+  FillRecordTable(Meet, defs_.ctnMeetTreeIni, &records, MeetLayout());
 }
 
 void TFieldTables::FillPlan(const std::vector<TMdlTreeNodePlan>& records) {
-  FillRecordTable(Plan, defs_.ctnPlanTreeIni, records, PlanLayout());
+  FillRecordTable(Plan, defs_.ctnPlanTreeIni, &records, PlanLayout());
 }
 
 void TFieldTables::FillOthrs(const std::vector<TMdlTreeNodeOthrs>& records) {
-  FillRecordTable(Othrs, defs_.ctnOthrsTreeIni, records, OthrsLayout());
+  FillRecordTable(Othrs, defs_.ctnOthrsTreeIni, &records, OthrsLayout());
 }
 
 void TFieldTables::Fill(const DeliveryStore& store) {
@@ -161,6 +178,22 @@ void TFieldTables::Fill(const DeliveryStore& store) {
   FillMeet(store.Meetings);
   FillPlan(store.Plans);
   FillOthrs(store.Others);
+}
+
+void TFieldTables::FillDefinitions(const DeliveryStore& store) {
+  FillKoji(store.IndexRecords[fkIndex]);
+  FillRecordTable<TMdlTreeNodeMeet>(Meet, defs_.ctnMeetTreeIni, nullptr, MeetLayout());
+  FillRecordTable<TMdlTreeNodePlan>(Plan, defs_.ctnPlanTreeIni, nullptr, PlanLayout());
+  FillRecordTable<TMdlTreeNodeOthrs>(Othrs, defs_.ctnOthrsTreeIni, nullptr, OthrsLayout());
+}
+
+TTreeIni* TFieldTables::FillRecord(int cls, std::size_t pos, const DeliveryStore& store) {
+  switch (cls) {
+    case 2: FillOneRecord(Meet, store.Meetings, pos, MeetLayout()); return &Meet;
+    case 3: FillOneRecord(Plan, store.Plans, pos, PlanLayout()); return &Plan;
+    case 6: FillOneRecord(Othrs, store.Others, pos, OthrsLayout()); return &Othrs;
+  }
+  return nullptr;
 }
 
 }  // namespace dlvr

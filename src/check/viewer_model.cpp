@@ -3,7 +3,9 @@
 namespace dlvr {
 
 TViewerModel::TViewerModel(DeliveryStore& store) : View(store) {
-  View.Services.FillFieldTables = [this](const DeliveryStore& s) { Tables.Fill(s); };
+  // A record's values are put into its table when the pane asks for them:
+  // the tables of every record at once would be some 1.5 KB a meeting.
+  View.Services.FillFieldTables = [this](const DeliveryStore& s) { Tables.FillDefinitions(s); };
   View.Services.StylesheetText = [this](int cls) -> std::string {
     TComTin* c = nullptr;
     switch (cls) {
@@ -22,12 +24,10 @@ TViewerModel::TViewerModel(DeliveryStore& store) : View(store) {
 }
 
 TTreeIni* TViewerModel::SelectFieldTable(const TTreeItem* item) {
-  switch (View.SelectFieldTable(item)) {
-    case 2: return &Tables.Meet;
-    case 3: return &Tables.Plan;
-    case 6: return &Tables.Othrs;
-    default: return nullptr;
-  }
+  const int cls = View.SelectFieldTable(item);
+  if (cls == 0) return nullptr;
+  const int pos = View.NodeNumber(item);
+  return Tables.FillRecord(cls, pos < 0 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(pos), View.Store());
 }
 
 }  // namespace dlvr

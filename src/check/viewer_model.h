@@ -18,7 +18,7 @@ class TViewerModel {
   TMdlTreeView View;
 
   // The value table the item pane shows for an item (meeting, plan or
-  // other-document table), or null.
+  // other-document table), the item's record put into it first; or null.
   TTreeIni* SelectFieldTable(const TTreeItem* item);
 };
 

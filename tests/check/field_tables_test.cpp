@@ -58,6 +58,48 @@ TEST_F(FieldTablesTest, SampleDeliveryValuesStandBesideTheirDefinitions) {
   EXPECT_EQ(k.ReadInteger("KOJINFO\\ITEM 32", "DataCount", -1), static_cast<long>(idx.Reserves.size()));
 }
 
+// The viewer fills only the definitions at load and a record's section when
+// its pane shows it: that section reads exactly as the whole fill's, and no
+// other record is put in.
+TEST_F(FieldTablesTest, ARecordFilledWhenShownReadsAsTheWholeFill) {
+  ReadSample(store, test::SamplePath("clean"));
+  TEmbeddedTables wholeDefs;
+  TFieldTables whole{wholeDefs};
+  whole.Fill(store);
+  tables.FillDefinitions(store);
+  EXPECT_EQ(tables.Koji.Text().Lines(), whole.Koji.Text().Lines());
+  struct {
+    int cls;
+    TTreeIni TFieldTables::*table;
+    std::size_t records, pos;
+  } cases[] = {{2, &TFieldTables::Meet, store.Meetings.size(), 3},
+               {3, &TFieldTables::Plan, store.Plans.size(), 0},
+               {6, &TFieldTables::Othrs, store.Others.size(), 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cls);
+    TTreeIni& lazy = tables.*c.table;
+    EXPECT_EQ(lazy.ReadString("SETTING\\ITEM 1", "Tag"), (whole.*c.table).ReadString("SETTING\\ITEM 1", "Tag"));
+    EXPECT_TRUE(!lazy.ItemByPath("Datas") || lazy.ItemByPath("Datas")->Count() == 0);
+    ASSERT_GT(c.records, c.pos);
+    EXPECT_EQ(tables.FillRecord(c.cls, c.pos, store), &lazy);
+    EXPECT_EQ(tables.FillRecord(c.cls, c.records, store), &lazy);  // beyond the list: nothing
+    ASSERT_NE(lazy.ItemByPath("Datas"), nullptr);
+    EXPECT_EQ(lazy.ItemByPath("Datas")->Count(), 1);
+    const std::string data = "Datas\\Data" + std::to_string(c.pos);
+    EXPECT_EQ(lazy.GetValues(data).Lines(), (whole.*c.table).GetValues(data).Lines());
+    for (const char* list : {"\\Info13", "\\Info5", "\\Info7"})
+      EXPECT_EQ(lazy.GetValues(data + list).Lines(), (whole.*c.table).GetValues(data + list).Lines());
+  }
+  EXPECT_EQ(tables.FillRecord(1, 0, store), nullptr);
+  // A later delivery's record at the same place replaces what was shown.
+  DeliveryStore next;
+  next.Meetings.resize(4);
+  next.Meetings[3].MeetKind = "協議";
+  tables.FillDefinitions(next);
+  tables.FillRecord(2, 3, next);
+  EXPECT_EQ(tables.Meet.ReadString("Datas\\Data3", "Info 1"), "協議");
+}
+
 TEST_F(FieldTablesTest, EmptyListsAndClassesWithoutRecords) {
   tables.Fill(store);
   EXPECT_EQ(tables.Koji.ReadInteger("KOJINFO\\ITEM 6", "DataCount", -1), 0);
