@@ -13,7 +13,10 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -400,6 +403,16 @@ class TArena {
     for (TBlock& b : blocks_) Free(b);
     blocks_.clear();
   }
+  // Takes the blocks of `other` after its own; the index its first
+  // primitive now has (the room left in the last block of its own stays
+  // unused).
+  std::size_t Adopt(TArena& other) {
+    const std::size_t offset = blocks_.size() * kBlock;
+    blocks_.reserve(blocks_.size() + other.blocks_.size());
+    blocks_.insert(blocks_.end(), other.blocks_.begin(), other.blocks_.end());
+    other.blocks_.clear();
+    return offset;
+  }
 
  private:
   struct TBlock {
@@ -446,6 +459,14 @@ struct TGroup {
     else
       Spans.push_back({index, 1});
     ++Size;
+  }
+  void AppendSpan(TSpan span) {
+    if (span.Count == 0) return;
+    if (!Spans.empty() && Spans.back().First + Spans.back().Count == span.First)
+      Spans.back().Count += span.Count;
+    else
+      Spans.push_back(span);
+    Size += span.Count;
   }
   // Keeps the first n primitives.
   void Truncate(std::size_t n) {
@@ -515,49 +536,53 @@ const std::unordered_map<std::string_view, TFeature>& FeatureNames() {
   return names;
 }
 
-// A file's bytes in memory of their own, marked for large pages, given
-// back when done with.
-class TFileBytes {
- public:
-  TFileBytes() = default;
-  TFileBytes(const TFileBytes&) = delete;
-  TFileBytes& operator=(const TFileBytes&) = delete;
-  ~TFileBytes() {
-    if (mapping_) ::munmap(mapping_, mapped_);
+// Features whose primitives depend on nothing read before them: the
+// second part of a file read in two parts draws them itself; the others
+// (tables, figures and their placements, curves and the hatches that name
+// them) wait for the part before.
+bool Independent(TFeature kind) {
+  switch (kind) {
+    case TFeature::PreColour:
+    case TFeature::PreFont:
+    case TFeature::PointMarker:
+    case TFeature::Line:
+    case TFeature::Polyline:
+    case TFeature::Circle:
+    case TFeature::Arc:
+    case TFeature::Ellipse:
+    case TFeature::EllipseArc:
+    case TFeature::Text:
+    case TFeature::Spline:
+    case TFeature::Clothoid:
+    case TFeature::Symbol:
+    case TFeature::LinearDim:
+    case TFeature::CurveDim:
+    case TFeature::AngularDim:
+    case TFeature::RadiusDim:
+    case TFeature::DiameterDim:
+    case TFeature::Label:
+    case TFeature::Balloon:
+      return true;
+    default:
+      return false;
   }
-  // Reads `fd` to its end (`expected` bytes, or more or fewer as it turns
-  // out). False on a read error, keeping what was read before it. Throws
-  // bad_alloc when there is no memory for the bytes.
-  bool Read(int fd, std::size_t expected) {
-    Reserve(expected + 1);
-    while (true) {
-      if (size_ == capacity_) Reserve(capacity_ * 2);
-      const ssize_t got = ::read(fd, data_ + size_, std::min<std::size_t>(capacity_ - size_, 256u << 20));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return false;
-      if (got == 0) return true;
-      size_ += static_cast<std::size_t>(got);
-    }
-  }
-  std::string_view View() const { return {data_, size_}; }
+}
 
- private:
-  void Reserve(std::size_t n) {
-    void* mapping = nullptr;
-    std::size_t mapped = 0;
-    void* data = MapBlock(n, mapping, mapped);
-    if (!data) throw std::bad_alloc();
-    if (size_ > 0) std::memcpy(data, data_, size_);
-    if (mapping_) ::munmap(mapping_, mapped_);
-    mapping_ = mapping, mapped_ = mapped;
-    data_ = static_cast<char*>(data);
-    capacity_ = n;
-  }
-  char* data_ = nullptr;
-  std::size_t size_ = 0, capacity_ = 0;
-  void* mapping_ = nullptr;
-  std::size_t mapped_ = 0;
+// A feature of the second part that waits for the part before: its
+// parameters' bytes, and how many primitives of the part come before it.
+struct TDeferred {
+  struct TPiece {
+    std::size_t From = 0, Size = 0;
+    bool String = false;
+  };
+  TFeature Kind = TFeature::Line;
+  std::string Name, Text;
+  std::vector<TPiece> Args;
+  long Line = 0, Id = 0;
+  std::size_t At = 0;
 };
+
+constexpr std::string_view kEndMarker = "END-ISO-10303-21;";
 
 class TSfcReader {
  public:
@@ -567,24 +592,33 @@ class TSfcReader {
 
   // Takes the next bytes of the file; `last` with the final ones.
   void Feed(std::string_view bytes, bool last);
-  // Takes the whole file at once; `last` unless its reading failed (what
-  // was read is read, but not taken for the whole file). The bytes are not
-  // used once this returns.
-  void Whole(std::string_view bytes, bool last) {
-    text_ = bytes;
-    whole_ = true;
-    Process(last);
-    text_ = {};
-  }
   void Fail(long line, std::string reason);
   void OutOfMemory() noexcept;
   TDrawing Finish();
+  bool Stopped() const { return stopped_; }
+
+  // A large file is read in two parts side by side, split where a comment
+  // opens. The reader of the second part starts there (lines counted from
+  // it) and leaves for the first what depends on what was read before.
+  void BeginPart() {
+    started_ = true;
+    deferring_ = true;
+  }
+  // The first part's reader, fed the bytes up to the split: true when they
+  // end between comments (the split is where the whole file's reading
+  // would stand outside a comment), with all of them read.
+  bool EndRange();
+  // Then it takes what the second part's reader read, as if it had read
+  // those bytes itself.
+  void Adopt(TSfcReader& part);
+  bool PartFailed = false;  // the second part could not be read
 
  private:
   void Process(bool last);
   void CountLines(std::size_t from, std::size_t to);
   void Feature(std::string_view body, long line);
   void Dispatch(TFeature kind, std::string_view name, long line);
+  void Defer(TFeature kind, std::string_view name, long line, long id);
 
   // Drawing helpers: the style of a drawn feature is kept as file codes
   // until the end (tables may follow the features that use them).
@@ -612,9 +646,10 @@ class TSfcReader {
 
   TDrawing drawing_;
   TArgs args_;
+  std::string joined_;  // a record written over several lines, joined
+  std::vector<std::pair<std::size_t, long>> joinedStarts_;
   std::string buf_;       // the bytes fed so far, less those done with
-  std::string_view text_;  // what is read: buf_ or the whole file
-  bool whole_ = false;     // text_ is the whole file
+  std::string_view text_;  // buf_ while it is read
   std::size_t pos_ = 0;
   long line_ = 1;
   bool started_ = false, sawEnd_ = false, stopped_ = false;
@@ -640,6 +675,8 @@ class TSfcReader {
   bool overflow_ = false;
   std::uint64_t tiles_ = 0;     // placements made by tile fills
   bool tooManyTiles_ = false;   // a tile fill left out for them
+  bool deferring_ = false;      // the second part of a file read in two
+  std::vector<TDeferred> deferred_;
 };
 
 void TSfcReader::Fail(long line, std::string reason) {
@@ -678,12 +715,14 @@ void TSfcReader::Process(bool last) {
     }
     started_ = true;
   }
-  constexpr std::string_view kEnd = "END-ISO-10303-21;";
+  constexpr std::string_view kEnd = kEndMarker;
   while (!stopped_) {
     const std::size_t open = text_.find("/*", pos_);
     // The text between comments: only the end of the file is looked for.
     const std::size_t plainEnd =
-        open != std::string_view::npos ? open : (last ? text_.size() : std::max(pos_, text_.size() - std::min(text_.size(), kEnd.size())));
+        open != std::string_view::npos
+            ? open
+            : (last ? text_.size() : std::max(pos_, text_.size() - std::min(text_.size(), kEnd.size())));
     if (plainEnd > pos_) {
       // A marker that starts before plainEnd is whole in the buffer: the
       // last bytes are left for the next round when more are to come.
@@ -706,11 +745,6 @@ void TSfcReader::Process(bool last) {
       }
       return;
     }
-    if (whole_ && close - open > kMaxCommentBytes) {
-      Fail(line_, Tr("SxfReader", "コメントが長すぎます"));
-      stopped_ = true;
-      return;
-    }
     std::string_view body = text_.substr(open + 2, close - open - 2);
     const long line = line_;
     // "/*SXF" opens a feature; "/*SXF3" or "/*SXF3.1" one of the features a
@@ -725,6 +759,32 @@ void TSfcReader::Process(bool last) {
   }
 }
 
+// A record written over several lines (a writer that wraps long lines, a
+// coordinate list broken after a comma) is one record: each line trimmed
+// of its blanks and the lines joined. `starts` tells, for each line that
+// gave text, where its text begins in `out` and how many lines it lies
+// after the first.
+void JoinLines(std::string_view body, std::string& out, std::vector<std::pair<std::size_t, long>>& starts) {
+  out.clear();
+  starts.clear();
+  long line = 0;
+  std::size_t i = 0;
+  while (i <= body.size()) {
+    std::size_t end = i;
+    while (end < body.size() && body[end] != '\n' && body[end] != '\r') ++end;
+    std::string_view text = body.substr(i, end - i);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (!text.empty()) {
+      starts.push_back({out.size(), line});
+      out.append(text);
+    }
+    if (end == body.size()) break;
+    i = end + (body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1);
+    ++line;
+  }
+}
+
 void TSfcReader::Feature(std::string_view body, long line) {
   // The comment ends "SXF*/" (or "SXF3.1*/"); that is not part of the feature.
   while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
@@ -732,25 +792,114 @@ void TSfcReader::Feature(std::string_view body, long line) {
   while (!tail.empty() && ((tail.back() >= '0' && tail.back() <= '9') || tail.back() == '.')) tail.remove_suffix(1);
   if (tail.size() >= 3 && tail.substr(tail.size() - 3) == "SXF") body = tail.substr(0, tail.size() - 3);
   while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
+  std::size_t lead = 0;
+  while (lead < body.size() && IsBlank(body[lead])) ++lead;
+  const bool several =
+      body.find('\n', lead) != std::string_view::npos || body.find('\r', lead) != std::string_view::npos;
+  std::string_view text = body;
+  if (several) {
+    JoinLines(body, joined_, joinedStarts_);
+    text = joined_;
+  }
   long id = 0;
   std::string_view name;
   TSyntaxError error;
-  if (!SplitFeature(body, id, name, args_, error)) {
-    bool afterCr = false;
-    const long at = line + LineBreaks(body.substr(0, error.At), afterCr);
+  if (!SplitFeature(text, id, name, args_, error)) {
+    long at = line;
+    if (several) {
+      for (const auto& [start, after] : joinedStarts_)
+        if (start <= error.At) at = line + after;
+    } else {
+      bool afterCr = false;
+      at += LineBreaks(body.substr(0, error.At), afterCr);
+    }
     const std::string shown = name.empty() ? Tr("SxfReader", "フィーチャ") : std::string(name);
     Fail(at, shown + ": " + Tr("SxfReader", error.Reason));
     ++drawing_.Skipped[name.empty() ? Tr("SxfReader", "（読めないフィーチャ）") : AsciiLower(name)];
     return;
   }
-  const std::string lower = AsciiLower(name);
+  // The name in lower case, without a copy on the heap for the names known.
+  char small[64];
+  std::string large;
+  std::string_view lower;
+  if (name.size() <= sizeof small) {
+    for (std::size_t i = 0; i < name.size(); ++i)
+      small[i] = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+    lower = std::string_view(small, name.size());
+  } else {
+    large = AsciiLower(name);
+    lower = large;
+  }
   const auto found = FeatureNames().find(lower);
   if (found == FeatureNames().end()) {
-    ++drawing_.Skipped[lower];
+    ++drawing_.Skipped[std::string(lower)];
+    return;
+  }
+  if (deferring_ && !Independent(found->second)) {
+    Defer(found->second, lower, line, id);
     return;
   }
   curId_ = id;
   Dispatch(found->second, lower, line);
+}
+
+void TSfcReader::Defer(TFeature kind, std::string_view name, long line, long id) {
+  TDeferred d;
+  d.Kind = kind;
+  d.Name = name;
+  d.Line = line;
+  d.Id = id;
+  d.At = cur_.Size;
+  for (const TArg& a : args_.Items) {
+    d.Args.push_back({d.Text.size(), a.Text.size(), a.String});
+    d.Text.append(a.Text);
+  }
+  deferred_.push_back(std::move(d));
+}
+
+bool TSfcReader::EndRange() {
+  if (stopped_) return false;
+  text_ = buf_;
+  if (text_.find("/*", pos_) != std::string_view::npos) return false;
+  if (text_.substr(pos_).find(kEndMarker) != std::string_view::npos) sawEnd_ = true;
+  CountLines(pos_, text_.size());
+  pos_ = text_.size();
+  return true;
+}
+
+void TSfcReader::Adopt(TSfcReader& part) {
+  const long lines = line_ - 1;
+  const std::size_t offset = arena_.Adopt(part.arena_);
+  // The part's primitives in their order, put in the current group up to
+  // each of its deferred features, which is then read here.
+  std::size_t span = 0, within = 0, taken = 0;
+  auto takeTo = [&](std::size_t n) {
+    while (taken < n && span < part.cur_.Spans.size()) {
+      const TSpan& s = part.cur_.Spans[span];
+      const std::size_t k = std::min(s.Count - within, n - taken);
+      cur_.AppendSpan({offset + s.First + within, k});
+      within += k;
+      taken += k;
+      if (within == s.Count) ++span, within = 0;
+    }
+  };
+  for (const TDeferred& d : part.deferred_) {
+    takeTo(d.At);
+    args_.Items.clear();
+    args_.Bad = false;
+    for (const TDeferred::TPiece& a : d.Args)
+      args_.Items.push_back({std::string_view(d.Text).substr(a.From, a.Size), a.String});
+    curId_ = d.Id;
+    Dispatch(d.Kind, d.Name, d.Line + lines);
+  }
+  takeTo(part.cur_.Size);
+  part.cur_ = TGroup{};
+  for (const auto& [name, count] : part.drawing_.Skipped) drawing_.Skipped[name] += count;
+  if (part.drawing_.Stop.Broken) Fail(part.drawing_.Stop.Line + lines, std::move(part.drawing_.Stop.Reason));
+  line_ = part.line_ + lines;
+  afterCr_ = part.afterCr_;
+  sawEnd_ = sawEnd_ || part.sawEnd_;
+  stopped_ = part.stopped_;
 }
 
 
@@ -1328,13 +1477,7 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
 
 void TSfcReader::CloseGroupInto(TGroup& target) {
   const std::size_t offset = target.Size;
-  for (const TSpan& span : cur_.Spans) {
-    if (!target.Spans.empty() && target.Spans.back().First + target.Spans.back().Count == span.First)
-      target.Spans.back().Count += span.Count;
-    else
-      target.Spans.push_back(span);
-  }
-  target.Size += cur_.Size;
+  for (const TSpan& span : cur_.Spans) target.AppendSpan(span);
   for (TPlace& place : cur_.Places) {
     place.At += offset;
     target.Places.push_back(std::move(place));
@@ -1561,6 +1704,47 @@ void TSfcReader::OutOfMemory() noexcept {
   StopForMemory(drawing_, [] { return Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"); });
 }
 
+// A file of this size or more is read in two parts side by side.
+constexpr std::size_t kTwoPartBytes = std::size_t{1} << 20;
+constexpr std::size_t kReadBytes = std::size_t{4} << 20;
+constexpr std::size_t kToEnd = static_cast<std::size_t>(-1);
+
+// Feeds the bytes [from, to) of `fd` to `reader` in large blocks, into one
+// buffer used again and again (a drawing's file runs to hundreds of
+// megabytes, of which the reader holds only the feature being read); to
+// the end of the file, the last bytes told as such, when `to` is kToEnd.
+// False on a read error.
+bool FeedFile(TSfcReader& reader, int fd, std::size_t from, std::size_t to) {
+  std::unique_ptr<char[]> block(new char[kReadBytes]);
+  std::size_t at = from;
+  while (true) {
+    const std::size_t want = to == kToEnd ? kReadBytes : std::min(kReadBytes, to - at);
+    if (want == 0) return true;
+    const ssize_t got = ::pread(fd, block.get(), want, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0 && to != kToEnd) return true;
+    reader.Feed(std::string_view(block.get(), static_cast<std::size_t>(got)), got == 0);
+    if (got == 0) return true;
+    at += static_cast<std::size_t>(got);
+  }
+}
+
+// Where the second part of a large file starts: at the first comment that
+// opens after one closes past the middle; 0 when there is none near it or
+// the machine has one processor.
+std::size_t SplitPoint(int fd, std::size_t size) {
+  if (std::thread::hardware_concurrency() < 2) return 0;
+  constexpr std::size_t kWindow = std::size_t{1} << 20;
+  std::unique_ptr<char[]> window(new char[kWindow]);
+  const ssize_t got = ::pread(fd, window.get(), kWindow, static_cast<off_t>(size / 2));
+  if (got <= 0) return 0;
+  const std::string_view w(window.get(), static_cast<std::size_t>(got));
+  const std::size_t close = w.find("*/");
+  const std::size_t open = close == std::string_view::npos ? close : w.find("/*", close + 2);
+  return open == std::string_view::npos ? 0 : size / 2 + open;
+}
+
 }  // namespace
 
 TDrawing ReadSfcBytes(std::string_view bytes) { return ReadSfcInPieces(bytes, bytes.size()); }
@@ -1601,13 +1785,49 @@ TDrawing ReadSfc(const std::string& path, const TBudget& budget) {
     return drawing;
   }
   try {
-    // The whole file at once, in memory of large pages (a drawing's file
-    // runs to hundreds of megabytes): read in a few calls, then parsed in
-    // place; its memory is given back before the figures are expanded.
-    TFileBytes bytes;
-    const bool read = bytes.Read(fd, static_cast<std::size_t>(st.st_size));
-    if (!read) reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
-    reader.Whole(bytes.View(), read);
+    const auto size = static_cast<std::size_t>(st.st_size);
+    std::size_t from = 0;
+    bool whole = false;
+    if (const std::size_t split = size >= kTwoPartBytes ? SplitPoint(fd, size) : 0) {
+      // The second part is read on a thread of its own while this one
+      // reads the first; when the split turns out to lie inside a comment
+      // (a text holding "*/"), the first part's reader reads on alone.
+      TSfcReader second(budget);
+      second.BeginPart();
+      std::thread worker;
+      try {
+        worker = std::thread([&second, fd, split] {
+          try {
+            if (!FeedFile(second, fd, split, kToEnd)) second.PartFailed = true;
+          } catch (...) {
+            second.PartFailed = true;
+          }
+        });
+      } catch (const std::system_error&) {
+        // No thread: one reader reads it all.
+      }
+      struct TJoin {
+        std::thread& T;
+        ~TJoin() {
+          if (T.joinable()) T.join();
+        }
+      } join{worker};
+      if (worker.joinable()) {
+        const bool read = FeedFile(reader, fd, 0, split);
+        worker.join();
+        if (!read) {
+          reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
+          whole = true;
+        } else if (reader.EndRange() && !second.PartFailed) {
+          reader.Adopt(second);
+          whole = true;
+        } else {
+          from = split;
+        }
+      }
+    }
+    if (!whole && !reader.Stopped() && !FeedFile(reader, fd, from, kToEnd))
+      reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
   } catch (const std::bad_alloc&) {
     reader.OutOfMemory();
   }

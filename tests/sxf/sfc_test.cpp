@@ -426,6 +426,42 @@ TEST(SfcReader, BrokenFilesKeepWhatWasReadAndSayWhereAndWhy) {
   }
 }
 
+TEST(SfcReader, ARecordWrittenOverSeveralLinesIsReadAsOne) {
+  // After kTables the record is #7: its comment opens on line 26 and its
+  // text starts on line 27.
+  const std::string polyline = "Polyline L0 C1 T1 W0.35 (0,0)(1,1)(2,0)\n";
+  struct TCase {
+    const char* Name;
+    std::string Feature;
+    std::string Expected;
+    long StopLine;  // 0: read whole
+  };
+  const std::vector<TCase> cases = {
+      {"a coordinate list broken after a comma", "polyline_feature('1','2','2','4','3','(0,1,\n2)','(0,1,0)')",
+       polyline, 0},
+      {"a parameter a line, indented, CR LF, a list broken inside its quotes",
+       "polyline_feature('1','2','2','4','3',\r\n    '(0,1,2)',\r\n\t'(0,\r\n  1,0)')", polyline, 0},
+      {"the name on the line after the number, an empty line between",
+       "\n\npolyline_feature('1','2','2','4','3','(0,1,2)',  \n'(0,1,0)')", polyline, 0},
+      {"a text broken inside", "text_string_feature('1','3','1',\\'道\n路\\','10','20','5','20','0','30','15','8','1')",
+       "Text L0 C2 F0 (10,20) '道路' h5 w10 s0 a30 sl15 al8 H\n", 0},
+      {"a fault is told on the line it stands on", "line_feature('1','1','1','1',\n'0','0',\n'1','1'", "", 29},
+      {"a fault is told on the line it stands on, CR alone", "line_feature('1','1','1','1',\r'0','0'\r'1','1')", "",
+       29},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<std::string> features = kTables;
+    features.push_back(c.Feature);
+    features.push_back("line_feature('1','1','1','1','0','0','1','1')");
+    const std::string text = Sfc(features);
+    const TDrawing d = ReadSfcBytes(text);
+    EXPECT_EQ(d.Stop.Line, c.StopLine) << d.Stop.Reason;
+    EXPECT_EQ(Shown(d), c.Expected + "Line L0 C0 T0 W0.13 (0,0)(1,1)\n");
+    EXPECT_EQ(Everything(ReadSfcInPieces(text, 3)), Everything(d));
+  }
+}
+
 TEST(SfcReader, PlacementsThatMultiplyStopAtTheLimit) {
   // Ten lines, placed ten times in a figure placed ten times: a thousand.
   std::vector<std::string> features;
