@@ -106,41 +106,58 @@ std::string ResolveCase(std::string_view path) {
   return resolver.Resolve(path);
 }
 
-const TCaseResolver::Listing& TCaseResolver::ListingOf(const std::string& folder) {
+TCaseResolver::Listing& TCaseResolver::ListingOf(const std::string& folder) {
   auto it = listings_.find(folder);
   if (it != listings_.end()) return it->second;
   Listing names;
   if (DIR* dir = ::opendir(folder.c_str())) {
     while (dirent* e = ::readdir(dir)) {
-      std::string name(e->d_name);
+      const std::string_view name(e->d_name);
       if (name == "." || name == "..") continue;
       names.Types.emplace(name, e->d_type);
-      auto [slot, added] = names.ByUpper.emplace(AsciiUpper(name), name);
-      if (!added && name < slot->second) slot->second = name;
     }
     ::closedir(dir);
   }
   return listings_.emplace(folder, std::move(names)).first->second;
 }
 
+const std::unordered_map<std::string, std::string>& TCaseResolver::ByUpperOf(Listing& listing) {
+  if (!listing.UpperMade) {
+    listing.ByUpper.reserve(listing.Types.size());
+    for (const auto& entry : listing.Types) {
+      const std::string& name = entry.first;
+      auto [slot, added] = listing.ByUpper.emplace(AsciiUpper(name), name);
+      if (!added && name < slot->second) slot->second = name;
+    }
+    listing.UpperMade = true;
+  }
+  return listing.ByUpper;
+}
+
 std::string TCaseResolver::FileIn(const std::string& resolvedFolder, const std::string& name) {
   if (!IsPlainFileName(name)) return std::string();
-  const std::string folder = resolvedFolder.empty() ? "." : ToSlashes(resolvedFolder);
+  if (!last_.Lookups || resolvedFolder != last_.Given) {
+    last_.Given = resolvedFolder;
+    last_.Folder = resolvedFolder.empty() ? "." : ToSlashes(resolvedFolder);
+    last_.Lookups = &lookups_[last_.Folder];
+    last_.Names = nullptr;
+  }
+  const std::string& folder = last_.Folder;
   // A folder asked for many names: its listing tells a regular file, spelled
   // as asked, without an lstat. Anything else (a link, a type the file system
   // does not give, a name not listed as spelled) is looked at as before.
-  if (++lookups_[folder] > kListAfter) {
-    const Listing& listing = ListingOf(folder);
-    auto type = listing.Types.find(name);
-    if (type != listing.Types.end() && type->second == DT_REG)
+  if (++*last_.Lookups > kListAfter) {
+    if (!last_.Names) last_.Names = &ListingOf(folder);
+    auto type = last_.Names->Types.find(name);
+    if (type != last_.Names->Types.end() && type->second == DT_REG)
       return FolderInside(folder) ? JoinPath(resolvedFolder, name) : std::string();
   }
   bool present = false;
   std::string path = Admit(folder, JoinPath(resolvedFolder, name), present);
   if (present) return path;
-  const Listing& listing = ListingOf(folder);
-  auto hit = listing.ByUpper.find(AsciiUpper(name));
-  if (hit == listing.ByUpper.end() || hit->second == name) return std::string();
+  const auto& byUpper = ByUpperOf(ListingOf(folder));
+  auto hit = byUpper.find(AsciiUpper(name));
+  if (hit == byUpper.end() || hit->second == name) return std::string();
   return Admit(folder, JoinPath(resolvedFolder, hit->second), present);
 }
 
@@ -197,9 +214,9 @@ std::string TCaseResolver::Resolve(std::string_view rawPath) {
       std::string candidate = result + comp;
       if (resolving && comp != "." && comp != ".." && !Exists(candidate)) {
         std::string folder = result.empty() ? "." : result;
-        const Listing& listing = ListingOf(folder);
-        auto hit = listing.ByUpper.find(AsciiUpper(comp));
-        if (hit != listing.ByUpper.end())
+        const auto& byUpper = ByUpperOf(ListingOf(folder));
+        auto hit = byUpper.find(AsciiUpper(comp));
+        if (hit != byUpper.end())
           candidate = result + hit->second;
         else
           resolving = false;

@@ -79,16 +79,31 @@ class TCaseResolver {
     listings_.clear();
     lookups_.clear();
     folderInside_.clear();
+    last_ = TLastFolder();
   }
 
  private:
   struct Listing {
-    // Upper-cased name -> the byte-wise smallest name of that spelling.
-    std::unordered_map<std::string, std::string> ByUpper;
     // Name as on disk -> its type from the folder entry (DT_REG, DT_LNK, ...).
     std::unordered_map<std::string, unsigned char> Types;
+    // Upper-cased name -> the byte-wise smallest name of that spelling;
+    // made from Types when a name is first looked up without regard to case.
+    std::unordered_map<std::string, std::string> ByUpper;
+    bool UpperMade = false;
   };
-  const Listing& ListingOf(const std::string& folder);
+  Listing& ListingOf(const std::string& folder);
+  const std::unordered_map<std::string, std::string>& ByUpperOf(Listing& listing);
+  // The folder FileIn was last asked about, as given and as looked up, with
+  // its count of lookups and its listing once taken (references into the
+  // maps, which stay valid until Clear): a tree's names come a folder at a
+  // time.
+  struct TLastFolder {
+    std::string Given;
+    std::string Folder;
+    int* Lookups = nullptr;
+    const Listing* Names = nullptr;
+  };
+  TLastFolder last_;
   // `path` (a name in `folder`) when it is a regular file, or a link to one,
   // inside the root; "" otherwise. `present` tells whether anything of the
   // name is there at all.

@@ -163,12 +163,14 @@ TEST(Paths, LinksLeadingOutOfTheRootAreMissing) {
   // A resolver that has looked up many names in a folder answers from the
   // folder's listing: the same answers and the same paths as a fresh one.
   TCaseResolver warm(root);
-  for (const std::string folder : {ResolveCase(org), ResolveCase(d / "kkt/PLAN/ORG")})
+  const std::string folders[] = {ResolveCase(org), ResolveCase(d / "kkt/PLAN/ORG"), ResolveCase(d / "kkt/DRAWINGS")};
+  for (const std::string& folder : folders)
     for (int i = 0; i <= TCaseResolver::kListAfter; ++i) EXPECT_EQ(warm.FileIn(folder, "NOT-THERE.PDF"), "");
-  for (const Case& c : cases) {
-    const std::string folder = ResolveCase(c.Folder);
-    EXPECT_EQ(warm.FileIn(folder, c.Name), TCaseResolver(root).FileIn(folder, c.Name)) << c.Folder << " " << c.Name;
-  }
+  // Every name in turn in each of the folders: a listing answers for its own
+  // folder only.
+  for (const Case& c : cases)
+    for (const std::string& folder : {ResolveCase(c.Folder), folders[0], folders[1], folders[2]})
+      EXPECT_EQ(warm.FileIn(folder, c.Name), TCaseResolver(root).FileIn(folder, c.Name)) << folder << " " << c.Name;
   // The root itself reached through a link (a drive's mount link) changes nothing.
   fs::create_directory_symlink(root, d / "drive");
   EXPECT_TRUE(FileInFolder(d / "drive/MEET/ORG", "IN.PDF", d / "drive").has_value());
