@@ -11,8 +11,10 @@
 // runs in a process of its own so that its peak resident size is its own.
 // No XML-class parser applies to Part 21 files; the floor is `wc -l`.
 //
-// Exit 0 when, for both files, the first paint came within 2 s, the redraw
-// after a zoom or pan took at most 50 ms (median over the positions), and
+// Exit 0 when the feature comment file was read within 10 times the time
+// of wc -l on it (medians), and, for both files, the first paint came
+// within 2 s, the redraw after a zoom or pan took at most 50 ms (median
+// over the positions), and
 // the memory the drawing adds to the view (its peak less the peak of the
 // view showing the small sample drawing) stayed within 10 times the
 // coordinates; 3 when a target was missed, 1 on an error.
@@ -49,6 +51,8 @@ namespace dlvr::bench {
 namespace {
 
 constexpr double kFirstPaintTarget = 2.0, kRedrawTarget = 0.050, kMemoryFactor = 10.0;
+// The feature comment file's read, against wc -l on it (medians).
+constexpr double kSfcReadFactor = 10.0;
 
 std::size_t CoordinateBytes(const sxf::TDrawing& d) {
   std::size_t points = 0;
@@ -287,6 +291,12 @@ int main(int argc, char** argv) {
     std::printf("  wc -l        best %.3f s  median %.3f s\n", f.best, f.median);
     std::printf("  read         best %.3f s  median %.3f s  (%.1f x wc -l, %.0f MB/s)  peak with lists %ld MB\n", rd.best,
                 rd.median, rd.median / std::max(f.median, 1e-6), bytes / 1048576.0 / rd.median, readPeak);
+    // The read of the feature comment file has a target of its own; the
+    // P21 file's is shown against the same floor.
+    const bool readTarget = std::strcmp(name, "BENCH.SFC") == 0;
+    const bool readOk = !readTarget || rd.median <= kSfcReadFactor * f.median;
+    if (readTarget)
+      std::printf("  target       read <= %.0f x wc -l: %s\n", kSfcReadFactor, readOk ? "met" : "MISSED");
     const Stats ls = Summarise(lists);
     std::printf("  lists        best %.3f s  median %.3f s  (the view's display lists of the drawing read)\n", ls.best,
                 ls.median);
@@ -301,7 +311,7 @@ int main(int argc, char** argv) {
                     ownMb <= kMemoryFactor * coordMb;
     std::printf("  targets      first paint <= %.0f s, redraw <= %.0f ms, peak <= %.0f x coordinates: %s\n",
                 kFirstPaintTarget, kRedrawTarget * 1e3, kMemoryFactor, ok ? "met" : "MISSED");
-    met = met && ok;
+    met = met && ok && readOk;
   }
   if (generated && !keep) std::filesystem::remove_all(dir);
   if (error) return 1;

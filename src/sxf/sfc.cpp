@@ -153,31 +153,50 @@ class TArgs {
   // A list "(1,2,3)"; "()" is empty.
   std::vector<double> List(std::size_t i) {
     std::vector<double> out;
+    ListInto(i, out);
+    return out;
+  }
+  // The same into `out` (emptied first; left empty when the list is bad).
+  void ListInto(std::size_t i, std::vector<double>& out) {
+    out.clear();
     if (i >= Items.size()) {
       Bad = true;
-      return out;
+      return;
     }
     std::string_view s = Items[i].Text;
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     if (s.size() < 2 || s.front() != '(' || s.back() != ')') {
       Bad = true;
-      return out;
+      return;
     }
     s = s.substr(1, s.size() - 2);
-    if (s.find_first_not_of(' ') == std::string_view::npos) return out;
+    if (s.find_first_not_of(' ') == std::string_view::npos) return;
     while (true) {
       const std::size_t comma = s.find(',');
       double v = 0;
       if (!ParseDouble(s.substr(0, comma), v)) {
         Bad = true;
-        return {};
+        out.clear();
+        return;
       }
       out.push_back(v);
       if (comma == std::string_view::npos) break;
       s.remove_prefix(comma + 1);
     }
-    return out;
+  }
+  // The points of the lists of x and y at `xs` and `ys`, into `out`
+  // without a list of either on the heap.
+  void PointsInto(std::size_t xs, std::size_t ys, TPointList& out) {
+    ListInto(xs, x_);
+    ListInto(ys, y_);
+    out.clear();
+    if (x_.size() != y_.size()) {
+      Bad = true;
+      return;
+    }
+    out.reserve(x_.size());
+    for (std::size_t i = 0; i < x_.size(); ++i) out.push_back({x_[i], y_[i]});
   }
   std::vector<TPoint> Points(std::size_t xs, std::size_t ys) {
     const std::vector<double> x = List(xs), y = List(ys);
@@ -190,6 +209,9 @@ class TArgs {
     for (std::size_t i = 0; i < x.size(); ++i) out.push_back({x[i], y[i]});
     return out;
   }
+
+ private:
+  std::vector<double> x_, y_;
 };
 
 // Why a feature comment could not be read, and where in it.
@@ -1230,7 +1252,10 @@ void TSfcReader::Dispatch(TFeature kind, std::string_view name, long line) {
     case TFeature::Spline: {
       const bool spline = kind == TFeature::Spline;
       TPrimitive p = style(spline ? TKind::Spline : TKind::Polyline);
-      p.Points = spline ? a.Points(6, 7) : a.Points(5, 6);
+      if (spline)
+        a.PointsInto(6, 7, p.Points);
+      else
+        a.PointsInto(5, 6, p.Points);
       if (p.Points.size() < 2) a.Bad = true;
       if (spline && a.Int(4) == 1 && !p.Points.empty()) p.Points.push_back(p.Points.front());
       Add(std::move(p));

@@ -483,6 +483,50 @@ TEST(SfcReader, PlacementsThatMultiplyStopAtTheLimit) {
   EXPECT_NE(cut.Stop.Reason.find("500 個の要素まで読み込みました"), std::string::npos) << cut.Stop.Reason;
 }
 
+TEST(SfcReader, ALargeFileReadInTwoPartsEqualsOneRead) {
+  // A file of over a megabyte is read in two parts from a comment past its
+  // middle byte; `middle` is written so that its byte `at` is the file's
+  // middle byte.
+  struct TCase {
+    const char* Name;
+    std::string Middle;
+    std::size_t At;
+    std::vector<std::string> After;  // features after the middle
+    std::size_t Primitives;
+  };
+  const std::string line = "line_feature('1','1','1','1','0','0','1','1')";
+  const std::vector<TCase> cases = {
+      {"the middle inside a comment that holds a comment opener and a feature's text",
+       "/*/ note /*SXF\n#1 = line_feature('1','1','1','1','5','5','9','9')\nSXF*/\n", 1, {line}, 29001},
+      {"a figure begun before the middle, finished, curved, hatched and placed after it; a fault after it",
+       "/*SXF\n#1 = polyline_feature('1','1','1','1','4','(0,10,0,0)','(0,0,10,0)')\nSXF*/\n", 10,
+       {"composite_curve_org_feature('1','1','1','1')", "fill_area_style_colour_feature('1','4','1','0','()')",
+        R"(sfig_org_feature(\'fig\','3'))", "line_feature('1','1','1','1','0','0','1','1'",
+        R"(sfig_locate_feature('1',\'fig\','5','5','90','2','2'))",
+        R"(drawing_sheet_feature(\'A1\','1','1','841','594'))"},
+       29002},
+  };
+  test::ScratchDir dir;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string before = Sfc({}, false), after;
+    for (int i = 0; i < 15000; ++i) before += "/*SXF\n#" + std::to_string(i + 2) + " = " + line + "\nSXF*/\n";
+    for (int i = 0; i < 14000; ++i) after += "/*SXF\n#" + std::to_string(i + 20000) + " = " + line + "\nSXF*/\n";
+    for (std::size_t i = 0; i < c.After.size(); ++i)
+      after += "/*SXF\n#" + std::to_string(i + 40000) + " = " + c.After[i] + "\nSXF*/\n";
+    const std::size_t half = before.size() + c.At;
+    const std::size_t end = std::string("ENDSEC;\nEND-ISO-10303-21;\n").size();
+    ASSERT_GT(2 * half, before.size() + c.Middle.size() + after.size() + end + 1);
+    after += std::string(2 * half - (before.size() + c.Middle.size() + after.size() + end + 1), ' ') + "\n";
+    const std::string text = before + c.Middle + after + "ENDSEC;\nEND-ISO-10303-21;\n";
+    ASSERT_EQ(text.size() / 2, half);
+    const TDrawing whole = ReadSfcInPieces(text, 1 << 16);
+    const TDrawing parts = ReadSfc(dir.WriteBytes("two.sfc", text));
+    EXPECT_EQ(parts.Primitives.size(), c.Primitives);
+    EXPECT_EQ(Everything(parts), Everything(whole));
+  }
+}
+
 TEST(SfcReader, ALargeFileReadInPiecesEqualsTheWholeAndOnlyFilesAreRead) {
   // Over a megabyte so the file is read in several pieces; the features
   // cross the pieces' edges somewhere.
