@@ -262,62 +262,125 @@ const char* ForbiddenDoubleByte(unsigned lead, unsigned trail, TSeverity& severi
 
 }  // namespace
 
-std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t most, std::size_t* more) {
-  std::vector<TCharacterFinding> out;
-  std::size_t extra = 0;
-  int line = 1, column = 0;
-  std::string_view element;  // raw bytes, converted when a finding names it
-  int lastEnd = -1;  // the column after the last finding's characters
-  auto add = [&](TSeverity s, std::string_view bytes, const char* kind) {
-    // A run of characters of one kind in one element is one finding.
-    if (!out.empty() && out.back().Line == line && lastEnd == column && out.back().Kind == kind &&
-        out.back().Element == Cp932ToUtf8(element)) {
-      out.back().Character += Cp932ToUtf8(bytes);
-      ++lastEnd;
-      return;
-    }
-    if (out.size() >= most) {
-      ++extra;
-      return;
-    }
-    out.push_back({s, line, column, Cp932ToUtf8(element), Cp932ToUtf8(bytes), kind});
-    lastEnd = column + 1;
-  };
-  for (std::size_t i = 0; i < b.size();) {
-    const auto c = static_cast<unsigned char>(b[i]);
-    ++column;
-    if (c == '\n') {
-      ++line;
-      column = 0;
-      ++i;
-      continue;
-    }
-    if (c == '<') {
-      // A start tag names the element whose text follows.
-      std::size_t j = i + 1;
-      if (j < b.size() && b[j] != '/' && b[j] != '?' && b[j] != '!') {
-        std::size_t k = j;
-        while (k < b.size() && b[k] != '>' && b[k] != ' ' && b[k] != '/' && b[k] != '\t' && b[k] != '\r' &&
-               b[k] != '\n')
-          ++k;
-        element = b.substr(j, k - j);
+namespace {
+
+// ScanCharacters of a text handed over in pieces, each ending after a line
+// feed (the last one anywhere): no character and no start tag's name spans
+// two pieces, as a line feed is never the trail byte of a character.
+class TCharacterScan {
+ public:
+  explicit TCharacterScan(std::size_t most) : most_(most) {}
+
+  void Add(std::string_view b) {
+    for (std::size_t i = 0; i < b.size();) {
+      const auto c = static_cast<unsigned char>(b[i]);
+      ++column_;
+      if (c == '\n') {
+        ++line_;
+        column_ = 0;
+        ++i;
+        continue;
       }
+      if (c == '<') {
+        // A start tag names the element whose text follows.
+        std::size_t j = i + 1;
+        if (j < b.size() && b[j] != '/' && b[j] != '?' && b[j] != '!') {
+          std::size_t k = j;
+          while (k < b.size() && b[k] != '>' && b[k] != ' ' && b[k] != '/' && b[k] != '\t' && b[k] != '\r' &&
+                 b[k] != '\n')
+            ++k;
+          element_.assign(b.substr(j, k - j));
+        }
+        ++i;
+        continue;
+      }
+      const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+      if (lead && i + 1 < b.size()) {
+        const auto t = static_cast<unsigned char>(b[i + 1]);
+        TSeverity severity;
+        if (const char* kind = ForbiddenDoubleByte(c, t, severity)) Found(severity, b.substr(i, 2), kind);
+        i += 2;
+        continue;
+      }
+      if (c >= 0xA1 && c <= 0xDF) Found(TSeverity::Error, b.substr(i, 1), DLVR_TR_NOOP("ExtendedCheck", "半角カナ"));
       ++i;
-      continue;
     }
-    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    if (lead && i + 1 < b.size()) {
-      const auto t = static_cast<unsigned char>(b[i + 1]);
-      TSeverity severity;
-      if (const char* kind = ForbiddenDoubleByte(c, t, severity)) add(severity, b.substr(i, 2), kind);
-      i += 2;
-      continue;
-    }
-    if (c >= 0xA1 && c <= 0xDF) add(TSeverity::Error, b.substr(i, 1), DLVR_TR_NOOP("ExtendedCheck", "半角カナ"));
-    ++i;
   }
-  if (more) *more = extra;
-  return out;
+
+  std::vector<TCharacterFinding> Take(std::size_t* more) {
+    if (more) *more = extra_;
+    return std::move(out_);
+  }
+
+ private:
+  void Found(TSeverity s, std::string_view bytes, const char* kind) {
+    // A run of characters of one kind in one element is one finding.
+    if (!out_.empty() && out_.back().Line == line_ && lastEnd_ == column_ && out_.back().Kind == kind &&
+        out_.back().Element == Cp932ToUtf8(element_)) {
+      out_.back().Character += Cp932ToUtf8(bytes);
+      ++lastEnd_;
+      return;
+    }
+    if (out_.size() >= most_) {
+      ++extra_;
+      return;
+    }
+    out_.push_back({s, line_, column_, Cp932ToUtf8(element_), Cp932ToUtf8(bytes), kind});
+    lastEnd_ = column_ + 1;
+  }
+
+  const std::size_t most_;
+  std::vector<TCharacterFinding> out_;
+  std::size_t extra_ = 0;
+  int line_ = 1, column_ = 0;
+  std::string element_;  // raw bytes, converted when a finding names it
+  int lastEnd_ = -1;     // the column after the last finding's characters
+};
+
+// Hands a regular file (no link, no larger than any management file) to
+// `piece` a piece at a time, each cut after a line feed (the last as it
+// ends); false when it cannot be opened or read. Opened without blocking,
+// so that a FIFO put in place of a file is refused rather than waited on.
+bool ReadInLines(const std::string& path, const std::function<void(std::string_view)>& piece) try {
+  struct TFile {
+    ~TFile() {
+      if (Fd >= 0) ::close(Fd);
+    }
+    const int Fd;
+  } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW)};
+  struct stat st {};
+  if (file.Fd < 0 || ::fstat(file.Fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) > kMaxWholeFileBytes)
+    return false;
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::string buffer;
+  for (;;) {
+    const std::size_t kept = buffer.size();
+    buffer.resize(kept + kBlock);
+    ssize_t n;
+    do n = ::read(file.Fd, buffer.data() + kept, kBlock);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return false;
+    buffer.resize(kept + static_cast<std::size_t>(n));
+    if (n == 0) {
+      if (!buffer.empty()) piece(buffer);
+      return true;
+    }
+    const std::size_t cut = buffer.rfind('\n');
+    if (cut == std::string::npos || cut < kept) continue;  // no line ends yet
+    piece(std::string_view(buffer).substr(0, cut + 1));
+    buffer.erase(0, cut + 1);
+  }
+} catch (const std::bad_alloc&) {
+  return false;
+}
+
+}  // namespace
+
+std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t most, std::size_t* more) {
+  TCharacterScan scan(most);
+  scan.Add(b);
+  return scan.Take(more);
 }
 
 namespace {
@@ -357,33 +420,10 @@ const TStandardDtd* StandardDtdOf(std::string_view root, std::string_view versio
 
 namespace {
 
-// Whether text holds characters beyond ASCII, all of them well-formed
-// UTF-8 of two to four bytes: Japanese in Shift-JIS almost never reads so
-// (a lead byte of 0x81-0x9F is never followed by what UTF-8 asks).
-bool WrittenInUtf8(std::string_view b) {
-  bool wide = false;
-  for (std::size_t i = 0; i < b.size();) {
-    const auto c = static_cast<unsigned char>(b[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    const int n = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || c == 0xC0 || c == 0xC1 || i + n > b.size()) return false;
-    for (int k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(b[i + k]) & 0xC0) != 0x80) return false;
-    wide = true;
-    i += n;
-  }
-  return wide;
-}
-
-}  // namespace
-
-namespace {
-
-// WrittenInUtf8 of a text handed over in pieces cut anywhere: Result() is
-// what WrittenInUtf8 says of the pieces joined.
+// Whether a text handed over in pieces cut anywhere holds characters
+// beyond ASCII, all of them well-formed UTF-8 of two to four bytes:
+// Japanese in Shift-JIS almost never reads so (a lead byte of 0x81-0x9F is
+// never followed by what UTF-8 asks).
 class TUtf8Scan {
  public:
   void Add(std::string_view b) {
@@ -425,6 +465,19 @@ class TUtf8Scan {
   bool wide_ = false, broken_ = false;
   std::string carry_;
 };
+
+// Whether a management file reads as UTF-8 (as TUtf8Scan tells),
+// read a piece at a time; false when it cannot be read, or when `head`
+// says no of its first 512 bytes.
+bool FileInUtf8(const std::string& path, const std::function<bool(std::string_view head)>& headSays) {
+  TUtf8Scan utf8;
+  std::string head;
+  const bool read = ReadInLines(path, [&](std::string_view piece) {
+    if (head.size() < 512) head.append(piece.substr(0, 512 - head.size()));
+    utf8.Add(piece);
+  });
+  return read && (!headSays || headSays(head)) && utf8.Result();
+}
 
 // Up to `size` bytes of a management file from `offset` (fewer at its
 // end) in place of `out`'s; false on a read error.
@@ -807,88 +860,10 @@ bool HasError(const std::vector<TFinding>& findings) {
 
 namespace {
 
-// Room taken from the system and given back to it when let go (not kept
-// by the allocator for later), for the pieces of the findings: a piece
-// moved into the sorted list stops counting at once.
-template <class T>
-struct TMappedAllocator {
-  using value_type = T;
-  TMappedAllocator() = default;
-  template <class U>
-  TMappedAllocator(const TMappedAllocator<U>&) {}
-  T* allocate(std::size_t n) {
-    void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<T*>(p);
-  }
-  void deallocate(T* p, std::size_t n) { ::munmap(p, n * sizeof(T)); }
-  friend bool operator==(const TMappedAllocator&, const TMappedAllocator&) { return true; }
-};
-
-// The findings as the check makes them: in pieces of a fixed size, so that
-// growing never moves all of them at once, and handed over as one list of
-// exactly their number, sorted through their places rather than by moving
-// them into a buffer.
-class TFindingPieces {
- public:
-  void push_back(TFinding&& f) {
-    if (pieces_.empty() || pieces_.back().size() == kPiece) pieces_.emplace_back().reserve(kPiece);
-    pieces_.back().push_back(std::move(f));
-  }
-  template <class F>
-  void ForEach(F&& f) const {
-    for (const TPiece& piece : pieces_)
-      for (const TFinding& finding : piece) f(finding);
-  }
-  template <class P>
-  void EraseIf(P&& pred) {
-    for (TPiece& piece : pieces_) std::erase_if(piece, pred);
-  }
-  // All of them, sorted by medium, path and rule, in the order made among
-  // equals; each piece let go as soon as it has been moved.
-  std::vector<TFinding> TakeSorted() {
-    std::size_t n = 0;
-    for (const TPiece& piece : pieces_) n += piece.size();
-    std::vector<TFinding> all;
-    all.reserve(n);
-    for (TPiece& piece : pieces_) {
-      for (TFinding& f : piece) all.push_back(std::move(f));
-      piece = {};
-    }
-    pieces_ = {};
-    std::vector<std::uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&all](std::uint32_t a, std::uint32_t b) {
-      return std::tie(all[a].Medium, all[a].Path, all[a].Rule) < std::tie(all[b].Medium, all[b].Path, all[b].Rule);
-    });
-    // Place i takes the finding at order[i]: each cycle of the order moved
-    // round once, one finding held aside.
-    for (std::size_t i = 0; i < n; ++i) {
-      if (order[i] == i) continue;
-      TFinding held = std::move(all[i]);
-      std::size_t j = i;
-      while (order[j] != i) {
-        const std::size_t k = order[j];
-        all[j] = std::move(all[k]);
-        order[j] = static_cast<std::uint32_t>(j);
-        j = k;
-      }
-      all[j] = std::move(held);
-      order[j] = static_cast<std::uint32_t>(j);
-    }
-    return all;
-  }
-
- private:
-  static constexpr std::size_t kPiece = 4096;
-  using TPiece = std::vector<TFinding, TMappedAllocator<TFinding>>;
-  std::vector<TPiece> pieces_;
-};
-
 // The check. `takenRows`, when given, are the data check's rows in place
 // of the input's, each let go once it has become a finding.
-std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRows) {
-  TFindingPieces out;
+TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRows) {
+  TFindingList out;
   const std::size_t steps = input.Media.size() * 2 + 1;
   std::size_t done = 0;
   // False once the caller has asked the check to stop.
@@ -924,21 +899,17 @@ std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList
     if (!grammar.valid()) return;
     std::vector<TFinding> found = grammar.get();
     if (!managementStep) return;
-    for (TFinding& f : found) out.push_back(std::move(f));
+    for (const TFinding& f : found) out.Add(f);
   };
   auto finish = [&]() {
     stop = true;
     joinGrammar();
-    return out.TakeSorted();
+    out.Sort();
+    return std::move(out);
   };
   // `rule` is one of the rules above, put in the user's language here.
-  // Texts made by appending hold up to twice their room: each finding
-  // keeps only what it says (there may be hundreds of thousands).
-  auto add = [&](TSeverity s, std::string medium, std::string path, const char* rule, std::string found) {
-    path.shrink_to_fit();
-    found.shrink_to_fit();
-    out.push_back({s, std::move(medium), std::move(path), Tr("ExtendedCheck", rule), std::move(found)});
-  };
+  auto add = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
+                 std::string_view found) { out.Add(s, medium, path, Tr("ExtendedCheck", rule), found); };
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
 
@@ -984,14 +955,12 @@ std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList
   if (takenRows) TCheckErrorList().swap(*takenRows);
 
   for (const TCheckedMedium& m : input.Media)
-    for (const char* file : kManagementFiles) {
-      std::string bytes;
+    for (const char* file : kManagementFiles)
       if (std::string_view(file).find('/') != std::string_view::npos &&
-          ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) == TReadStatus::Ok &&
-          AsciiUpper(DeclarationValue(std::string_view(bytes).substr(0, 512), "encoding")) == "SHIFT_JIS" &&
-          WrittenInUtf8(bytes))
+          FileInUtf8(m.Folder + file, [](std::string_view head) {
+            return AsciiUpper(DeclarationValue(head, "encoding")) == "SHIFT_JIS";
+          }))
         unreadFolders.insert(FolderOf(file));
-    }
 
   // The files the management files name, relative to a medium.
   std::unordered_set<std::string> listed;
@@ -1148,13 +1117,13 @@ std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList
   managementStep = true;
   for (const TCheckedMedium& m : input.Media) {
     for (const char* file : kManagementFiles) {
-      std::string bytes;
-      if (ReadRegularFile(m.Folder + file, kMaxWholeFileBytes, bytes, true) != TReadStatus::Ok) continue;
       // Written in UTF-8 under a Shift_JIS declaration: the grammar says so
       // once; its characters read as Shift-JIS would be noise.
-      if (unreadFolders.count(FolderOf(file)) && WrittenInUtf8(bytes)) continue;
+      if (unreadFolders.count(FolderOf(file)) && FileInUtf8(m.Folder + file, nullptr)) continue;
+      TCharacterScan scan(200);
+      if (!ReadInLines(m.Folder + file, [&scan](std::string_view piece) { scan.Add(piece); })) continue;
       std::size_t more = 0;
-      for (const TCharacterFinding& c : ScanCharacters(bytes, 200, &more)) {
+      for (const TCharacterFinding& c : scan.Take(&more)) {
         // A full-width letter in a field the data check finds at fault is
         // its error already, not also a warning here.
         if (c.Severity == TSeverity::Warning && !c.Element.empty() &&
@@ -1185,14 +1154,15 @@ std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList
     const std::string head = broken.substr(0, broken.find("%1"));
     std::set<std::pair<std::string, std::string>> brokenFolders;  // medium, folder
     const std::string grammarRule = Tr("ExtendedCheck", kGrammar);
-    out.ForEach([&](const TFinding& f) {
-      if (f.Rule == grammarRule && f.Found.find(head) != std::string::npos && f.Path.find('/') != std::string::npos)
-        brokenFolders.insert({f.Medium, AsciiUpper(FolderOf(f.Path))});
+    out.ForEach([&](const TFindingView& f) {
+      if (f.Rule == grammarRule && f.Found.find(head) != std::string_view::npos &&
+          f.Path.find('/') != std::string_view::npos)
+        brokenFolders.insert({std::string(f.Medium), AsciiUpper(FolderOf(std::string(f.Path)))});
     });
     const std::string unlistedRule = Tr("ExtendedCheck", kUnlisted);
-    out.EraseIf([&](const TFinding& f) {
+    out.EraseIf([&](const TFindingView& f) {
       if (f.Rule != unlistedRule) return false;
-      const std::string upper = AsciiUpper(f.Path);
+      const std::string upper = AsciiUpper(std::string(f.Path));
       return std::any_of(brokenFolders.begin(), brokenFolders.end(), [&](const auto& b) {
         return b.first == f.Medium && upper.rfind(b.second + "/", 0) == 0;
       });
@@ -1232,7 +1202,7 @@ std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList
 
   // The photos, by the photo rule set.
   if (input.PhotoFindings)
-    for (TFinding& f : input.PhotoFindings()) out.push_back(std::move(f));
+    for (const TFinding& f : input.PhotoFindings()) out.Add(f);
 
   // Drawing file names by the CAD naming rule.
   if (store && !input.DrawKindLines.empty()) {
@@ -1302,9 +1272,11 @@ std::vector<TFinding> CheckDelivery(const TExtendedInput& input, TCheckErrorList
 
 }  // namespace
 
-std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) { return CheckDelivery(input, nullptr); }
+std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) { return CheckDelivery(input, nullptr).TakeAll(); }
 
-std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input) {
+std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input) { return RunExtendedCheckList(std::move(input)).TakeAll(); }
+
+TFindingList RunExtendedCheckList(TExtendedInput&& input) {
   TCheckErrorList rows = std::move(input.DataCheckRows);
   input.DataCheckRows = {};
   return CheckDelivery(input, &rows);

@@ -15,24 +15,13 @@
 #include <string_view>
 #include <vector>
 
+#include "check/findings.h"
 #include "delivery/store.h"
 
 namespace dlvr {
 
-// Information (a PDF's page count) is no problem: a delivery with nothing
-// but information is sound.
-enum class TSeverity { Error, Warning, Info };
-
 // "エラー", "警告" or "情報", in the user's language.
 std::string SeverityName(TSeverity severity);
-
-struct TFinding {
-  TSeverity Severity = TSeverity::Error;
-  std::string Medium;  // the medium's number ("1"), "" for the delivery as a whole
-  std::string Path;    // the file or folder, relative to its medium ("MEET/ORG/M001_01.PDF")
-  std::string Rule;    // the rule's name, in the user's language
-  std::string Found;   // what was found, in the user's language around the delivery's own names
-};
 
 // A loaded medium: its number and its folder (ending in '/').
 struct TCheckedMedium {
@@ -139,6 +128,8 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
 // The same, the input's data check rows taken and each let go as soon as it
 // has become a finding (for a caller that reads them no more).
 std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input);
+// The same in a compact list (sorted): for a check of millions of findings.
+TFindingList RunExtendedCheckList(TExtendedInput&& input);
 
 // Whether any finding is an error.
 bool HasError(const std::vector<TFinding>& findings);

@@ -271,7 +271,7 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   TFixedDriveScope fixed;
   std::vector<TCheckedMedium> given;
   std::unique_ptr<QGuiApplication> app;
-  std::vector<TFinding> findings;
+  TFindingList findings;
   {
     // The records are let go once the check has run, before the findings
     // are written.
@@ -303,7 +303,7 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
     app = EnsureGuiApplication();
     input.CheckDocument = CheckDocumentFile;
     // The data check's rows are let go as they become findings.
-    findings = RunExtendedCheck(std::move(input));
+    findings = RunExtendedCheckList(std::move(input));
   }
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.
@@ -312,22 +312,22 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   // Information alone (the documents' page counts) is listed under the
   // line that says the delivery is sound.
   TListWords words = kExtendedWords;
-  if (!HasProblem(findings)) words.Found = words.Clean;
-  const int status = HasError(findings) ? 1 : 0;
+  if (!findings.HasProblem()) words.Found = words.Clean;
+  const int status = findings.HasError() ? 1 : 0;
   // The findings are written as they stand, their severity in words.
   const std::array<std::string, 3> severities = {SeverityName(TSeverity::Error), SeverityName(TSeverity::Warning),
                                                  SeverityName(TSeverity::Info)};
-  auto cell = [&](std::size_t r, std::size_t c) -> const std::string& {
-    const TFinding& f = findings[r];
+  auto cell = [&](std::size_t r, std::size_t c) -> std::string {
+    const TFindingView f = findings[r];
     switch (c) {
       case 0: return severities[static_cast<std::size_t>(f.Severity)];
-      case 1: return f.Medium;
-      case 2: return f.Path;
-      case 3: return f.Rule;
+      case 1: return std::string(f.Medium);
+      case 2: return std::string(f.Path);
+      case 3: return std::string(f.Rule);
     }
-    return f.Found;
+    return std::string(f.Found);
   };
-  WriteList(findings.size(), cell, format, out, words);
+  WriteList(findings.Size(), cell, format, out, words);
   return status;
 }
 

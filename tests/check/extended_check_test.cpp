@@ -360,6 +360,80 @@ TEST(ExtendedCheck, EditionOfADelivery) {
   }
 }
 
+// A management file far larger than one read: the characters found as in
+// its whole bytes (lines and columns across the pieces it is read in), and
+// a file written in UTF-8 under a Shift_JIS declaration is still told.
+TEST(ExtendedCheck, ManagementFilesLargerThanOneRead) {
+  TCase c;
+  std::string body;
+  std::vector<std::size_t> marks;  // lines with a character to find
+  for (int i = 0; i < 60000; ++i) {
+    body += "<打合せ簿名称>協議 " + std::to_string(i) + "</打合せ簿名称>\n";
+    if (i % 12000 == 7) body += "<打合せ簿名称>" + std::string(i % 24000 == 7 ? "ｶﾅ" : "１") + "</打合せ簿名称>\n";
+  }
+  const std::string bytes = TCase::Xml("meetdata", "MEET02.DTD", body);
+  ASSERT_GT(bytes.size(), 2u << 20);
+  c.Write("CD1", "MEET/MEET.XML", bytes);
+  auto found = [&](const std::string& rule) {
+    TExtendedInput in;
+    in.Media = c.Media;
+    in.Store = &c.Store;
+    std::vector<std::string> out;
+    for (const TFinding& f : RunExtendedCheck(in))
+      if (f.Rule == rule) out.push_back(f.Found);
+    return out;
+  };
+  std::vector<std::string> expected;
+  for (const TCharacterFinding& f : ScanCharacters(bytes))
+    expected.push_back(std::to_string(f.Line) + " 行 " + std::to_string(f.Column) + " 文字目（" + f.Element + "）: 「" +
+                       f.Character + "」は" + f.Kind);
+  ASSERT_EQ(expected.size(), 5u);
+  EXPECT_EQ(found("使用文字"), expected);
+
+  c.Write("CD1", "MEET/MEET.XML",
+          "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!DOCTYPE meetdata SYSTEM \"MEET02.DTD\">\n<meetdata>\n" + body +
+              "</meetdata>\n");
+  EXPECT_TRUE(found("使用文字").empty());
+  const std::vector<std::string> grammar = found("XML の文法");
+  EXPECT_TRUE(std::any_of(grammar.begin(), grammar.end(), [](const std::string& g) {
+    return g.find("宣言（Shift_JIS）と違う文字コード") != std::string::npos;
+  })) << ::testing::PrintToString(grammar);
+}
+
+// The compact list sorts as the findings' texts sort (medium, path, rule),
+// the order made kept among equals, and reads back what was added.
+TEST(ExtendedCheck, FindingListSortsAsItsTexts) {
+  const char* media[] = {"", "1", "10", "2"};
+  const char* paths[] = {"MEET/MEET.XML", "INDEX_C.XML", "MEET/ORG/A.PDF", "a", ""};
+  const char* rules[] = {"使用文字", "データチェック", "XML の文法"};
+  std::vector<TFinding> all;
+  TFindingList list;
+  unsigned seed = 7;
+  auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+  for (int i = 0; i < 500; ++i) {
+    TFinding f{static_cast<TSeverity>(next(3)), media[next(4)], paths[next(5)], rules[next(3)], std::to_string(i)};
+    list.Add(f);
+    all.push_back(f);
+  }
+  std::stable_sort(all.begin(), all.end(), [](const TFinding& a, const TFinding& b) {
+    return std::tie(a.Medium, a.Path, a.Rule) < std::tie(b.Medium, b.Path, b.Rule);
+  });
+  list.Sort();
+  ASSERT_EQ(list.Size(), all.size());
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const TFindingView v = list[i];
+    EXPECT_EQ(std::tie(v.Severity, v.Medium, v.Path, v.Rule, v.Found),
+              std::tie(all[i].Severity, all[i].Medium, all[i].Path, all[i].Rule, all[i].Found));
+  }
+  list.EraseIf([](const TFindingView& v) { return v.Medium == "10"; });
+  EXPECT_EQ(list.Size(), static_cast<std::size_t>(std::count_if(all.begin(), all.end(), [](const TFinding& f) {
+              return f.Medium != "10";
+            })));
+  const std::vector<TFinding> taken = list.TakeAll();
+  EXPECT_TRUE(list.Empty());
+  EXPECT_TRUE(std::none_of(taken.begin(), taken.end(), [](const TFinding& f) { return f.Medium == "10"; }));
+}
+
 // Each kind of character the guideline does not allow, found with its line,
 // column and element; a run of one kind is one finding; allowed text none.
 TEST(ExtendedCheck, CharactersOfManagementFiles) {
