@@ -39,10 +39,18 @@ struct LineSpan {
   std::size_t Start, End, Next;
 };
 
+// The first "<?" at or after `from`: found by its '?', much rarer than '<'
+// in a management file.
+std::size_t FindInstructionStart(std::string_view text, std::size_t from) {
+  for (std::size_t q = from + 1; (q = text.find('?', q)) != std::string_view::npos; ++q)
+    if (text[q - 1] == '<') return q - 1;
+  return std::string_view::npos;
+}
+
 std::vector<LineSpan> InstructionLines(std::string_view text) {
   std::vector<LineSpan> spans;
   std::size_t pos = 0;
-  while ((pos = text.find("<?", pos)) != std::string_view::npos) {
+  while ((pos = FindInstructionStart(text, pos)) != std::string_view::npos) {
     if (pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r') {
       std::size_t br = text.find_first_of("\r\n", pos);
       std::size_t end = br == std::string_view::npos ? text.size() : br;

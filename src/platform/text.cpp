@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -248,16 +249,19 @@ std::size_t DecodedSize(const Cp932Decoder& d, const unsigned char* p, std::size
   return size;
 }
 
-// Writes the UTF-8 of CP932 `bytes` at `w` and returns the end. Up to 8
-// bytes past the end of the decoded text may be written (the room must be
-// there); the text itself is exact. ASCII runs go 8 bytes at a time; runs
+// Writes the UTF-8 of CP932 `bytes` (p, n) at `w` and returns the end:
+// the characters that start from `at` on before `stop` (a pair begun before
+// `stop` is taken whole); `at` is moved past them. Up to 8 bytes past the
+// end of the decoded text may be written (the room must be there); the text
+// itself is exact. ASCII runs go 8 bytes at a time; runs
 // beyond ASCII a character at a time, where how far to move is a branch
 // (mostly a pair) rather than a sum, so that the next character's bytes are
 // read without waiting for this one's entry.
-char* DecodeInto(const Cp932Decoder& d, const unsigned char* p, std::size_t n, char* w) {
-  std::size_t i = 0;
-  while (i < n) {
-    while (i + 8 <= n) {
+char* DecodeInto(const Cp932Decoder& d, const unsigned char* p, std::size_t n, std::size_t& at, std::size_t stop,
+                 char* w) {
+  std::size_t i = at;
+  while (i < stop) {
+    while (i + 8 <= stop) {
       std::uint64_t v;
       std::memcpy(&v, p + i, 8);
       std::memcpy(w, &v, 8);
@@ -272,9 +276,9 @@ char* DecodeInto(const Cp932Decoder& d, const unsigned char* p, std::size_t n, c
       w += 8;
       i += 8;
     }
-    while (i < n && p[i] < 0x80) *w++ = static_cast<char>(p[i++]);
+    while (i < stop && p[i] < 0x80) *w++ = static_cast<char>(p[i++]);
     // Pairs, as long as they come: leaving the loop is the branch.
-    while (i + 1 < n && p[i] >= 0x80) {
+    while (i < stop && i + 1 < n && p[i] >= 0x80) {
       const std::uint32_t e = d.pair[((p[i] - 0x80u) << 8) | p[i + 1]];
       if ((e >> 28) != 2) break;
       std::memcpy(w, &e, 4);  // little-endian: the first byte lowest
@@ -283,14 +287,20 @@ char* DecodeInto(const Cp932Decoder& d, const unsigned char* p, std::size_t n, c
     }
     // A byte beyond ASCII taken alone (not a lead byte, a lead byte without
     // its trail byte, or the last byte).
-    if (i < n && p[i] >= 0x80) {
+    if (i < stop && p[i] >= 0x80) {
       const std::uint32_t e = d.lone[p[i] - 0x80u];
       std::memcpy(w, &e, 4);
       w += (e >> 24) & 0xF;
       ++i;
     }
   }
+  at = i;
   return w;
+}
+
+char* DecodeInto(const Cp932Decoder& d, const unsigned char* p, std::size_t n, char* w) {
+  std::size_t at = 0;
+  return DecodeInto(d, p, n, at, n, w);
 }
 
 static_assert(std::endian::native == std::endian::little, "the decoder's entries are stored little-endian");
@@ -318,12 +328,21 @@ std::string Cp932ToUtf8(std::string_view bytes) {
 }
 
 void AppendCp932AsUtf8(std::string& out, std::string_view bytes) {
-  const std::size_t base = out.size();
-  // Room for the most the bytes can take (three a byte: a lone byte beyond
-  // ASCII decodes to three), given back to the size at the end.
-  out.resize(base + 3 * bytes.size() + kDecodeSlack);
-  char* end = DecodeInto(Decoder(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out.data() + base);
-  out.resize(static_cast<std::size_t>(end - out.data()));
+  const Cp932Decoder& d = Decoder();
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  // A block at a time, each given room for the most it can take (three
+  // bytes a byte: a lone byte beyond ASCII decodes to three) and then given
+  // back to its size: the room made and not used stays small and warm.
+  constexpr std::size_t kBlock = 16 * 1024;
+  std::size_t at = 0;
+  while (at < n) {
+    const std::size_t stop = std::min(n, at + kBlock);
+    const std::size_t base = out.size();
+    out.resize(base + 3 * (stop - at) + kDecodeSlack);
+    char* end = DecodeInto(d, p, n, at, stop, out.data() + base);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+  }
 }
 
 namespace {
