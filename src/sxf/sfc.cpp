@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -249,7 +248,10 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
   ++i;
   skip();
   const std::size_t nameStart = i;
-  while (i < n && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_')) ++i;
+  auto nameChar = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  };
+  while (i < n && nameChar(s[i])) ++i;
   name = s.substr(nameStart, i - nameStart);
   if (name.empty()) return fail(DLVR_TR_NOOP("SxfReader", "フィーチャ名がありません"));
   skip();
@@ -610,6 +612,7 @@ class TSfcReader {
  public:
   explicit TSfcReader(const TBudget& budget = {}) : meter_(budget) {
     drawing_.Mode = "feature";
+    args_.Items.reserve(64);
   }
 
   // Takes the next bytes of the file; `last` with the final ones.
