@@ -21,6 +21,8 @@ PACKAGES=(
   libxcb1-dev
   # XML and XSLT, Shift-JIS text
   libxml2-dev libxslt1-dev libicu-dev
+  # drawings written as PNG a band at a time
+  libpng-dev
   # photo metadata (EXIF)
   libexiv2-dev
   # Japanese fonts (grid widths are measured in the grid font)

@@ -7,6 +7,9 @@
 #include <QPageSize>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QSysInfo>
+
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +38,9 @@ constexpr double kLegiblePixels = 2.5, kLegibleCrowdedPixels = 5;
 
 // The lines of one hatch's pattern stop at this many.
 constexpr std::size_t kMaxPatternLines = 20000;
+
+// The largest PNG written: A0 at 1200 dpi fits.
+constexpr double kMaxPngSide = 65535, kMaxPngPixels = 2.5e9;
 
 // On the screen, edges are smoothed while no more features than this are in view.
 constexpr std::size_t kSmoothFeatures = 20000;
@@ -179,6 +185,32 @@ QStringList Characters(const QString& text) {
   return out;
 }
 
+// The number of Characters() of a UTF-8 text: its code points when it is
+// well formed (each is one character, a surrogate pair kept whole), else
+// counted through its decoding.
+int CharacterCount(const std::string& text) {
+  int count = 0;
+  const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++count) {
+    const unsigned c = b[i];
+    std::size_t len;
+    unsigned lo = 0x80, hi = 0xbf;  // the second byte's range
+    if (c < 0x80) len = 1;
+    else if (c >= 0xc2 && c <= 0xdf) len = 2;
+    else if (c >= 0xe0 && c <= 0xef) len = 3, lo = c == 0xe0 ? 0xa0 : 0x80, hi = c == 0xed ? 0x9f : 0xbf;
+    else if (c >= 0xf0 && c <= 0xf4) len = 4, lo = c == 0xf0 ? 0x90 : 0x80, hi = c == 0xf4 ? 0x8f : 0xbf;
+    else return int(Characters(Utf8(text)).size());
+    if (i + len > n) return int(Characters(Utf8(text)).size());
+    for (std::size_t k = 1; k < len; ++k) {
+      const unsigned t = b[i + k];
+      if (t < (k == 1 ? lo : 0x80) || t > (k == 1 ? hi : 0xbf)) return int(Characters(Utf8(text)).size());
+    }
+    i += len;
+  }
+  return count;
+}
+
 QString Hex(QColor c) { return c.name(QColor::HexRgb); }
 
 std::string Num(double v) {
@@ -214,7 +246,7 @@ QColor DrawingColour(const sxf::TDrawing& drawing, const TPrimitive& p) {
 
 TTextFrame TextFrame(const TPrimitive& p) {
   TTextFrame f;
-  f.Count = int(Characters(Utf8(p.Text())).size());
+  f.Count = CharacterCount(p.Text());
   const double angle = std::isfinite(p.Rotation) ? p.Rotation : 0;
   const double slant = std::isfinite(p.Slant) ? std::clamp(p.Slant, -1.4, 1.4) : 0;
   f.Along = QPointF(std::cos(angle), std::sin(angle));
@@ -315,11 +347,14 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
       const TKey key{layer, fill, p.Colour, p.LineType, p.Width};
       auto [it, fresh] = part.GroupOf.emplace(key, part.Groups.size());
       if (fresh) {
-        part.Groups.push_back({layer, fill, {}});
+        part.Groups.push_back({layer, fill, false, {}, {}, {}});
         part.Keys.push_back(key);
       }
-      part.Groups[it->second].Items.push_back(
-          {int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom())});
+      TGroup& g = part.Groups[it->second];
+      g.Markers = g.Markers || p.Kind == TKind::Point;
+      const bool rising = p.Points.size() < 2 || (p.Points[1].X - p.Points[0].X) * (p.Points[1].Y - p.Points[0].Y) >= 0;
+      g.Items.push_back({int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom()), 
+                         p.Kind == TKind::Line && p.Points.size() != 2 ? TKind::Polyline : p.Kind, rising});
     }
   };
   const std::size_t n = d.Primitives.size();
@@ -350,6 +385,7 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
     if (fresh) {
       first.Groups.push_back(std::move(second.Groups[g]));
     } else {
+      first.Groups[it->second].Markers = first.Groups[it->second].Markers || second.Groups[g].Markers;
       auto& items = first.Groups[it->second].Items;
       items.insert(items.end(), second.Groups[g].Items.begin(), second.Groups[g].Items.end());
     }
@@ -362,6 +398,34 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
   std::stable_sort(groups_.begin(), groups_.end(), [](const TGroup& a, const TGroup& b) {
     return a.Layer != b.Layer ? a.Layer < b.Layer : a.Fill > b.Fill;
   });
+  // The groups are indexed on two threads when large: each takes groups of
+  // about half the items.
+  if (n >= listInTwoFrom) {
+    std::vector<TGroup*> mine, others;
+    std::size_t left = 0, right = 0;
+    for (TGroup& g : groups_) {
+      (left <= right ? mine : others).push_back(&g);
+      (left <= right ? left : right) += g.Items.size();
+    }
+    std::exception_ptr failed;
+    std::thread other([&] {
+      try {
+        for (TGroup* g : others) Index(*g);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+    try {
+      for (TGroup* g : mine) Index(*g);
+    } catch (...) {
+      other.join();
+      throw;
+    }
+    other.join();
+    if (failed) std::rethrow_exception(failed);
+  } else {
+    for (TGroup& g : groups_) Index(g);
+  }
   sheetGiven_ = d.SheetWidth > 0 && d.SheetHeight > 0 && std::isfinite(d.SheetWidth) && std::isfinite(d.SheetHeight);
   if (sheetGiven_)
     sheet_ = QRectF(0, 0, d.SheetWidth, d.SheetHeight);
@@ -381,6 +445,152 @@ void TDrawingScene::SetLayerShown(int layer, bool shown) {
 
 int TDrawingScene::LayerFeatures(int layer) const {
   return layer >= 0 && std::size_t(layer) < layerFeatures_.size() ? layerFeatures_[std::size_t(layer)] : 0;
+}
+
+namespace {
+
+// The bits of a 16-bit number spread to the even places of a 32-bit one.
+std::uint32_t Spread(std::uint32_t v) {
+  v &= 0xffff;
+  v = (v | (v << 8)) & 0x00ff00ff;
+  v = (v | (v << 4)) & 0x0f0f0f0f;
+  v = (v | (v << 2)) & 0x33333333;
+  v = (v | (v << 1)) & 0x55555555;
+  return v;
+}
+
+}  // namespace
+
+void TDrawingScene::Index(TGroup& g) {
+  const std::size_t n = g.Items.size();
+  g.FileOrder.resize(n);
+  g.Boxes.clear();
+  if (n == 0) return;
+  // Each item's place on a Z curve through the box of the centres.
+  float x0 = g.Items[0].X0, y0 = g.Items[0].Y0, x1 = x0, y1 = y0;
+  for (const TItem& it : g.Items) {
+    const float cx = (it.X0 + it.X1) / 2, cy = (it.Y0 + it.Y1) / 2;
+    x0 = std::min(x0, cx), x1 = std::max(x1, cx), y0 = std::min(y0, cy), y1 = std::max(y1, cy);
+  }
+  const double sx = x1 > x0 ? 65535.0 / (double(x1) - x0) : 0, sy = y1 > y0 ? 65535.0 / (double(y1) - y0) : 0;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> order(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const TItem& it = g.Items[i];
+    const auto qx = std::uint32_t(std::clamp(((it.X0 + it.X1) / 2 - x0) * sx, 0.0, 65535.0));
+    const auto qy = std::uint32_t(std::clamp(((it.Y0 + it.Y1) / 2 - y0) * sy, 0.0, 65535.0));
+    order[i] = {Spread(qx) | (Spread(qy) << 1), std::uint32_t(i)};
+  }
+  std::sort(order.begin(), order.end());
+  std::vector<TItem> placed(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    placed[k] = g.Items[order[k].second];
+    g.FileOrder[order[k].second] = std::uint32_t(k);
+  }
+  g.Items = std::move(placed);
+  // The boxes of runs of kFan items, then of runs of their boxes.
+  std::vector<TBox> level((n + kFan - 1) / kFan);
+  for (std::size_t r = 0; r < level.size(); ++r) {
+    const std::size_t from = r * kFan, to = std::min(n, from + kFan);
+    TBox b{g.Items[from].X0, g.Items[from].Y0, g.Items[from].X1, g.Items[from].Y1};
+    for (std::size_t i = from + 1; i < to; ++i) {
+      const TItem& it = g.Items[i];
+      b = {std::min(b.X0, it.X0), std::min(b.Y0, it.Y0), std::max(b.X1, it.X1), std::max(b.Y1, it.Y1)};
+    }
+    level[r] = b;
+  }
+  g.Boxes.push_back(std::move(level));
+  while (g.Boxes.back().size() > 1) {
+    const std::vector<TBox>& below = g.Boxes.back();
+    std::vector<TBox> up((below.size() + kFan - 1) / kFan);
+    for (std::size_t r = 0; r < up.size(); ++r) {
+      const std::size_t from = r * kFan, to = std::min(below.size(), from + kFan);
+      TBox b = below[from];
+      for (std::size_t i = from + 1; i < to; ++i)
+        b = {std::min(b.X0, below[i].X0), std::min(b.Y0, below[i].Y0), std::max(b.X1, below[i].X1),
+             std::max(b.Y1, below[i].Y1)};
+      up[r] = b;
+    }
+    g.Boxes.push_back(std::move(up));
+  }
+}
+
+template <class Item, class Run>
+void TDrawingScene::Walk(const TGroup& g, const TBox& seen, float dot, const sxf::TPrimitive* primitives,
+                         Item&& item, Run&& run) {
+  if (g.Boxes.empty()) return;
+  auto meets = [&](const TBox& b) { return !(b.X1 < seen.X0 || b.X0 > seen.X1 || b.Y1 < seen.Y0 || b.Y0 > seen.Y1); };
+  // A run at `level` covers kFan^(level + 1) items.
+  std::size_t span[32];
+  span[0] = kFan;
+  for (std::size_t l = 1; l < g.Boxes.size() && l < 32; ++l) span[l] = span[l - 1] * kFan;
+  struct TStep {
+    std::uint32_t Level, Box;
+  };
+  TStep stack[32 * kFan];
+  std::size_t top = 0;
+  stack[top++] = {std::uint32_t(g.Boxes.size() - 1), 0};
+  const std::size_t n = g.Items.size();
+  while (top > 0) {
+    const TStep s = stack[--top];
+    const TBox& b = g.Boxes[s.Level][s.Box];
+    if (!meets(b)) continue;
+    if (dot > 0 && b.X1 - b.X0 < dot && b.Y1 - b.Y0 < dot) {
+      const std::size_t from = s.Box * span[s.Level];
+      run(b, std::min(n, from + span[s.Level]) - from);
+      continue;
+    }
+    if (s.Level == 0) {
+      const std::size_t from = std::size_t(s.Box) * kFan, to = std::min(n, from + kFan);
+      // The run's primitives lie apart in memory: all are asked for at once.
+      if (primitives)
+        for (std::size_t i = from; i < to; ++i) {
+          const char* at = reinterpret_cast<const char*>(primitives + g.Items[i].Index);
+          __builtin_prefetch(at);
+          __builtin_prefetch(at + 64);
+        }
+      for (std::size_t i = from; i < to; ++i) {
+        const TItem& it = g.Items[i];
+        if (!(it.X1 < seen.X0 || it.X0 > seen.X1 || it.Y1 < seen.Y0 || it.Y0 > seen.Y1)) item(it);
+      }
+      continue;
+    }
+    // The children go on the stack last first, so that they come out in order.
+    const std::size_t from = std::size_t(s.Box) * kFan, to = std::min(g.Boxes[s.Level - 1].size(), from + kFan);
+    for (std::size_t c = to; c-- > from;) stack[top++] = {s.Level - 1, std::uint32_t(c)};
+  }
+}
+
+std::size_t TDrawingScene::CountIn(const TBox& seen, std::size_t most) const {
+  // A box wholly inside counts all its items without looking at them.
+  std::size_t count = 0;
+  auto inside = [&](const TBox& b) { return b.X0 >= seen.X0 && b.X1 <= seen.X1 && b.Y0 >= seen.Y0 && b.Y1 <= seen.Y1; };
+  for (const TGroup& g : groups_) {
+    if (!LayerShown(g.Layer) || g.Boxes.empty()) continue;
+    const std::size_t n = g.Items.size();
+    std::vector<std::pair<std::size_t, std::size_t>> todo{{g.Boxes.size() - 1, 0}};
+    while (!todo.empty() && count <= most) {
+      const auto [level, box] = todo.back();
+      todo.pop_back();
+      const TBox& b = g.Boxes[level][box];
+      if (b.X1 < seen.X0 || b.X0 > seen.X1 || b.Y1 < seen.Y0 || b.Y0 > seen.Y1) continue;
+      std::size_t items = kFan;
+      for (std::size_t l = 0; l < level; ++l) items *= kFan;
+      const std::size_t from = box * items;
+      if (inside(b)) {
+        count += std::min(n, from + items) - from;
+      } else if (level == 0) {
+        for (std::size_t i = from; i < std::min(n, from + kFan); ++i) {
+          const TItem& it = g.Items[i];
+          count += !(it.X1 < seen.X0 || it.X0 > seen.X1 || it.Y1 < seen.Y0 || it.Y0 > seen.Y1);
+        }
+      } else {
+        for (std::size_t c = box * kFan; c < std::min(g.Boxes[level - 1].size(), box * kFan + kFan); ++c)
+          todo.emplace_back(level - 1, c);
+      }
+    }
+    if (count > most) break;
+  }
+  return count;
 }
 
 QColor TDrawingScene::InkOn(QColor c, bool black) {
@@ -560,7 +770,7 @@ int TDrawingScene::PaintOnPaper(QPainter& painter, const QRectF& target) const {
 }
 
 int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail,
-                           const QRectF& view, bool black, bool surround) const {
+                           const QRectF& view, bool black, bool surround, QImage* direct) const {
   const sxf::TDrawing& d = *drawing_;
   painter.save();
   painter.resetTransform();
@@ -584,23 +794,31 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
   seen.adjust(-reach, -reach, reach, reach);
   int drawn = 0;
   std::vector<QLineF> segments;
-  std::vector<QPointF> dots;
-  auto inView = [&](const TItem& it) {
-    return !(it.X1 < seen.left() || it.X0 > seen.right() || it.Y1 < seen.top() || it.Y0 > seen.bottom());
-  };
+  std::vector<QPointF> dots, pts;
   // Smooth edges cost more than they show when very many features are in
   // view at once: then the screen gets plain ones (print and export never).
   std::size_t crowd = 0;
   if (detail) {
     const QRectF screen = toDevice.inverted().mapRect(view.isEmpty() ? area : view);
-    for (const TGroup& g : groups_)
-      if (LayerShown(g.Layer))
-        for (const TItem& it : g.Items)
-          crowd += !(it.X1 < screen.left() || it.X0 > screen.right() || it.Y1 < screen.top() || it.Y0 > screen.bottom());
+    crowd = CountIn({float(screen.left()), float(screen.top()), float(screen.right()), float(screen.bottom())},
+                    kSmoothFeatures);
   }
   painter.setRenderHint(QPainter::Antialiasing, crowd <= kSmoothFeatures);
+  // Painting straight into an image of opaque pixels, at one pixel a unit,
+  // unsmoothed and unclipped: dots can be set as pixels.
+  const bool plainDots = direct && crowd > kSmoothFeatures && !painter.hasClipping() &&
+                         direct->devicePixelRatio() == 1 &&
+                         (direct->format() == QImage::Format_RGB32 ||
+                          direct->format() == QImage::Format_ARGB32_Premultiplied);
+  uchar* dotRows = plainDots ? direct->bits() : nullptr;
+  const qsizetype dotStride = plainDots ? direct->bytesPerLine() : 0;
   const double legible = crowd <= kSmoothFeatures ? kLegiblePixels : kLegibleCrowdedPixels;
   painter.setRenderHint(QPainter::TextAntialiasing, true);
+  const TBox seenBox{float(seen.left()), float(seen.top()), float(seen.right()), float(seen.bottom())};
+  // The device transform is affine (no perspective on a sheet).
+  const double m11 = toDevice.m11(), m12 = toDevice.m12(), m21 = toDevice.m21(), m22 = toDevice.m22(),
+               mdx = toDevice.dx(), mdy = toDevice.dy();
+  auto map = [&](QPointF q) { return QPointF(m11 * q.x() + m21 * q.y() + mdx, m12 * q.x() + m22 * q.y() + mdy); };
   for (const TGroup& g : groups_) {
     if (!LayerShown(g.Layer) || g.Items.empty()) continue;
     const TPrimitive& first = d.Primitives[std::size_t(g.Items.front().Index)];
@@ -608,32 +826,118 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
     const QPen pen = MakePen(d, first, ink, scale, detail);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    // On the screen the solid straight lines of a pen go out in one call.
-    const bool batch = detail && pen.style() == Qt::SolidLine;
+    if (!detail) {
+      // Paper: every feature in full, in file order.
+      for (const std::uint32_t k : g.FileOrder) {
+        const TItem& it = g.Items[k];
+        if (it.X1 < seenBox.X0 || it.X0 > seenBox.X1 || it.Y1 < seenBox.Y0 || it.Y0 > seenBox.Y1) continue;
+        ++drawn;
+        PaintItem(painter, d.Primitives[std::size_t(it.Index)], toDevice, scale, false, legible);
+      }
+      continue;
+    }
+    // On the screen the lines of a pen go out in one call: all of them with
+    // a solid pen, and those no longer than the first dash with a dashed one
+    // (drawn whole either way).
+    QPen solid = pen;
+    solid.setStyle(Qt::SolidLine);
+    const double firstDash =
+        pen.style() == Qt::SolidLine || pen.dashPattern().isEmpty() ? 1e300 : pen.dashPattern()[0] * pen.widthF() - 1;
     segments.clear();
     dots.clear();
-    for (const TItem& it : g.Items) {
-      if (!inView(it)) continue;
-      const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
+    // The points mapped, as one run of lines when it fits in a dash.
+    auto lines = [&](bool closed) {
+      for (QPointF& q : pts) q = map(q);
+      double length = 0;
+      for (std::size_t k = 1; k < pts.size() && length <= firstDash; ++k) {
+        const double dx = pts[k].x() - pts[k - 1].x(), dy = pts[k].y() - pts[k - 1].y();
+        length += std::sqrt(dx * dx + dy * dy);
+      }
+      if (length <= firstDash) {
+        for (std::size_t k = 1; k < pts.size(); ++k) segments.emplace_back(pts[k - 1], pts[k]);
+      } else if (closed) {
+        painter.drawPolygon(pts.data(), int(pts.size()));
+      } else {
+        painter.drawPolyline(pts.data(), int(pts.size()));
+      }
+    };
+    auto item = [&](const TItem& it) {
       ++drawn;
-      if (detail && p.Kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
+      if (it.Kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
         // Under a pixel: one dot (the pen's dots go out in one call).
-        dots.push_back(toDevice.map(QPointF((it.X0 + it.X1) / 2, (it.Y0 + it.Y1) / 2)));
-        continue;
+        dots.push_back(map(QPointF((double(it.X0) + it.X1) / 2, (double(it.Y0) + it.Y1) / 2)));
+        return;
       }
-      if (batch && (p.Kind == TKind::Line || p.Kind == TKind::Polyline || p.Kind == TKind::Clothoid)) {
-        for (std::size_t k = 1; k < p.Points.size(); ++k)
-          segments.emplace_back(toDevice.map(Q(p.Points[k - 1])), toDevice.map(Q(p.Points[k])));
-        continue;
+      if (it.Kind == TKind::Line) {
+        // A line is its box's diagonal.
+        pts = {QPointF(it.X0, it.Rising ? it.Y0 : it.Y1), QPointF(it.X1, it.Rising ? it.Y1 : it.Y0)};
+        lines(false);
+        return;
       }
-      PaintItem(painter, p, toDevice, scale, detail, legible);
+      const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
+      switch (p.Kind) {
+        case TKind::Line:
+        case TKind::Polyline:
+        case TKind::Clothoid:
+          if (p.Points.size() < 2) return;
+          pts.assign(p.Points.size(), QPointF());
+          for (std::size_t k = 0; k < p.Points.size(); ++k) pts[k] = Q(p.Points[k]);
+          lines(false);
+          return;
+        case TKind::Circle:
+        case TKind::Arc:
+        case TKind::Ellipse:
+        case TKind::EllipseArc:
+        case TKind::Spline: {
+          bool closed = false;
+          Outline(p, std::max(0.25 / std::max(scale, 1e-9), 1e-4), pts, closed);
+          if (pts.size() >= 2) lines(closed);
+          return;
+        }
+        case TKind::Text: {
+          if (p.Height * scale >= legible || p.Text().empty()) break;
+          const TTextFrame f = TextFrame(p);
+          if (f.Count == 0 || f.CellHeight <= 0) return;
+          // Too small to read: a stroke along its frame's middle.
+          const QPointF mid = f.Up * (f.CellHeight / 2);
+          const QPointF w = p.Vertical ? QPointF() : f.Along * f.CellWidth;
+          pts = {f.Origin + mid, f.Origin + mid + f.Step * (f.Count - 1) + w};
+          lines(false);
+          return;
+        }
+        default:
+          break;
+      }
+      PaintItem(painter, p, toDevice, scale, true, legible);
+    };
+    // A run of items all under a pixel is one dot; never a run of markers.
+    if (walkAll_) {
+      for (const TItem& it : g.Items)
+        if (!(it.X1 < seenBox.X0 || it.X0 > seenBox.X1 || it.Y1 < seenBox.Y0 || it.Y0 > seenBox.Y1)) item(it);
     }
+    const float merge = walkAll_ ? -1.0f : g.Markers ? 0.0f : float(dot);
+    if (merge >= 0) Walk(g, seenBox, merge, d.Primitives.data(), item, [&](const TBox& b, std::size_t count) {
+      drawn += int(count);
+      dots.push_back(map(QPointF((double(b.X0) + b.X1) / 2, (double(b.Y0) + b.Y1) / 2)));
+    });
     if (!segments.empty() || !dots.empty()) {
-      painter.setPen(pen);
+      painter.setPen(solid);
       painter.setBrush(Qt::NoBrush);
     }
     if (!segments.empty()) painter.drawLines(segments.data(), int(segments.size()));
-    if (!dots.empty()) painter.drawPoints(dots.data(), int(dots.size()));
+    if (!dots.empty() && plainDots && solid.widthF() <= 1) {
+      // Plain one-pixel dots are the pixels themselves, set where the
+      // painter would set them.
+      const QRgb c = ink.rgb();
+      const int w = direct->width(), h = direct->height();
+      for (const QPointF q : dots) {
+        const double x = q.x() + 0.5, y = q.y() + 0.5;
+        if (!(x > 0 && y > 0 && x < w && y < h)) continue;
+        reinterpret_cast<QRgb*>(dotRows + qsizetype(y) * dotStride)[int(x)] = c;
+      }
+    } else if (!dots.empty()) {
+      painter.drawPoints(dots.data(), int(dots.size()));
+    }
   }
   painter.restore();
   return drawn;
@@ -645,38 +949,30 @@ int TDrawingScene::PaintImage(QImage& image, const QTransform& toDevice, int ban
   const int h = image.height();
   const QRectF whole(0, 0, image.width() / dpr, h / dpr);
   bands = std::clamp(bands, 1, std::max(1, h / 64));
-  if (bands == 1) {
-    QPainter painter(&image);
-    return Paint(painter, toDevice, whole, true);
-  }
-  // Each band is painted into an image of its own by a thread of its own
-  // (painters on one image must not run at once), then copied in. Small
-  // features are judged on the whole image in every band, so the bands join
-  // without a seam.
-  std::vector<QImage> parts(static_cast<std::size_t>(bands));
+  // Each band is painted by a thread of its own into its own rows of the
+  // image, seen as an image of their own (painters on one image must not
+  // run at once). Small features are judged on the whole image in every
+  // band, so the bands join without a seam.
+  uchar* bits = image.bits();
+  if (!bits) return 0;
+  const qsizetype stride = image.bytesPerLine();
   std::vector<int> drawn(static_cast<std::size_t>(bands), 0);
   auto paintBand = [&](int b) {
     const int top = h * b / bands, bottom = h * (b + 1) / bands;
-    QImage& part = parts[std::size_t(b)];
-    part = QImage(image.width(), bottom - top, image.format());
+    QImage part(bits + top * stride, image.width(), bottom - top, stride, image.format());
     part.setDevicePixelRatio(dpr);
     QPainter painter(&part);
     const qreal offset = top / dpr;
-    drawn[std::size_t(b)] = Paint(painter, toDevice * QTransform::fromTranslate(0, -offset),
-                                  QRectF(0, 0, whole.width(), (bottom - top) / dpr), true,
-                                  whole.translated(0, -offset));
+    drawn[std::size_t(b)] = PaintAs(painter, toDevice * QTransform::fromTranslate(0, -offset),
+                                    QRectF(0, 0, whole.width(), (bottom - top) / dpr), true,
+                                    whole.translated(0, -offset), black_, true, &part);
   };
   std::vector<std::thread> threads;
   for (int b = 1; b < bands; ++b) threads.emplace_back(paintBand, b);
   paintBand(0);
   for (std::thread& t : threads) t.join();
-  QPainter painter(&image);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
   int total = 0;
-  for (int b = 0; b < bands; ++b) {
-    painter.drawImage(QPointF(0, (h * b / bands) / dpr), parts[std::size_t(b)]);
-    total += drawn[std::size_t(b)];
-  }
+  for (int n : drawn) total += n;
   return total;
 }
 
@@ -714,8 +1010,8 @@ std::string TDrawingScene::Svg() const {
   int clip = 0;
   for (const TGroup& g : groups_) {
     if (!LayerShown(g.Layer)) continue;
-    for (const TItem& it : g.Items) {
-      const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
+    for (const std::uint32_t k : g.FileOrder) {
+      const TPrimitive& p = d.Primitives[std::size_t(g.Items[k].Index)];
       const std::string ink = Hex(Ink(DrawingColour(d, p))).toStdString();
       const double width = std::isfinite(p.Width) && p.Width > 0 ? std::min(p.Width, 10.0) : 0.13;
       std::string stroke = " fill=\"none\" stroke=\"" + ink + "\" stroke-width=\"" + Num(width) + "\"";
@@ -797,6 +1093,102 @@ std::string TDrawingScene::Svg() const {
   return out;
 }
 
+namespace {
+
+// A PNG is painted and written a band of rows at a time: a band's rows
+// take at most this many bytes, whatever the size of the whole (an A1
+// sheet at 150 dpi is one band).
+constexpr qsizetype kPngBandBytes = 80 << 20;
+
+// libpng reports a failure by jumping back to the setjmp of the call that
+// met it; these steps hold nothing that needs destroying in between.
+struct TPngOut {
+  png_structp Png = nullptr;
+  png_infop Info = nullptr;
+  QFile* File = nullptr;
+};
+
+void PngWrite(png_structp png, png_bytep data, png_size_t n) {
+  auto* out = static_cast<TPngOut*>(png_get_io_ptr(png));
+  if (out->File->write(reinterpret_cast<const char*>(data), qint64(n)) != qint64(n)) png_error(png, "write");
+}
+
+void PngFlush(png_structp) {}
+
+// The header: 8-bit RGB, the resolution in dots per metre; rows come as the
+// image's 32-bit pixels (blue, green, red, unused in memory).
+bool PngBegin(TPngOut& out, int w, int h, int dotsPerMetre) {
+  if (setjmp(png_jmpbuf(out.Png))) return false;
+  png_set_write_fn(out.Png, &out, PngWrite, PngFlush);
+  png_set_IHDR(out.Png, out.Info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_pHYs(out.Png, out.Info, png_uint_32(dotsPerMetre), png_uint_32(dotsPerMetre), PNG_RESOLUTION_METER);
+  png_write_info(out.Png, out.Info);
+  if (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+    png_set_bgr(out.Png);
+    png_set_filler(out.Png, 0, PNG_FILLER_AFTER);
+  } else {
+    png_set_filler(out.Png, 0, PNG_FILLER_BEFORE);
+  }
+  return true;
+}
+
+bool PngRows(TPngOut& out, png_bytepp rows, int n) {
+  if (setjmp(png_jmpbuf(out.Png))) return false;
+  png_write_rows(out.Png, rows, png_uint_32(n));
+  return true;
+}
+
+bool PngEnd(TPngOut& out) {
+  if (setjmp(png_jmpbuf(out.Png))) return false;
+  png_write_end(out.Png, out.Info);
+  return true;
+}
+
+}  // namespace
+
+bool WritePngInBands(const TDrawingScene& scene, const QString& path, int w, int h, int dpi, QString* error,
+                     int bandRows) {
+  auto fail = [&](const QString& why) {
+    if (error) *error = why;
+    return false;
+  };
+  const qsizetype stride = qsizetype(w) * 4;
+  const int rows = bandRows > 0 ? std::min(bandRows, h) : int(std::clamp<qsizetype>(kPngBandBytes / stride, 1, h));
+  QImage band(w, rows, QImage::Format_RGB32);
+  if (band.isNull()) return fail(QStringLiteral("out of memory"));
+  std::vector<png_bytep> lines(std::size_t(rows), nullptr);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(file.errorString());
+  TPngOut out;
+  out.File = &file;
+  out.Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (out.Png) out.Info = png_create_info_struct(out.Png);
+  if (!out.Info) {
+    png_destroy_write_struct(&out.Png, nullptr);
+    return fail(QStringLiteral("out of memory"));
+  }
+  bool ok = PngBegin(out, w, h, int(std::lround(dpi / 0.0254)));
+  const QTransform fit = TDrawingScene::FitTransform(scene.SheetRect(), QRectF(0, 0, w, h));
+  for (int top = 0; ok && top < h; top += rows) {
+    // Each band is the whole picture's rows [top, top + n), painted as the
+    // whole would be, moved up by whole pixels. (The toolkit cuts a stroke
+    // at the edge of the image it paints: smoothed edges and dash patterns
+    // of strokes across a band's edge may differ slightly from the whole's.)
+    const int n = std::min(rows, h - top);
+    {
+      QPainter painter(&band);
+      scene.Paint(painter, fit * QTransform::fromTranslate(0, -top), QRectF(0, 0, w, n), false);
+    }
+    for (int y = 0; y < n; ++y) lines[std::size_t(y)] = band.scanLine(y);
+    ok = PngRows(out, lines.data(), n);
+  }
+  ok = ok && PngEnd(out);
+  png_destroy_write_struct(&out.Png, &out.Info);
+  if (!ok) return fail(file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("cannot write"));
+  return true;
+}
+
 // The sheet's own size, or the box of what was drawn reduced to fit A0
 // (either way round).
 QSizeF DrawingPaperSize(const TDrawingScene& scene) {
@@ -815,7 +1207,6 @@ bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, 
     return false;
   };
   const QString ext = QFileInfo(path).suffix().toLower();
-  const QRectF sheet = scene.SheetRect();
   const QSizeF paper = DrawingPaperSize(scene);
   if (ext == u"svg") {
     QFile f(path);
@@ -839,17 +1230,9 @@ bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, 
   if (ext == u"png") {
     const double px = dpi / 25.4;
     const double w = std::ceil(paper.width() * px), h = std::ceil(paper.height() * px);
-    if (w < 1 || h < 1 || w > 30000 || h > 30000 || w * h > 400e6) return fail(QStringLiteral("image too large"));
-    QImage image(int(w), int(h), QImage::Format_RGB32);
-    image.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
-    image.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
-    if (image.isNull()) return fail(QStringLiteral("out of memory"));
-    QPainter painter(&image);
-    const QRectF target(0, 0, w, h);
-    scene.Paint(painter, TDrawingScene::FitTransform(sheet, target), target, false);
-    painter.end();
-    if (!image.save(path, "PNG")) return fail(QStringLiteral("cannot write"));
-    return true;
+    if (w < 1 || h < 1 || w > kMaxPngSide || h > kMaxPngSide || w * h > kMaxPngPixels)
+      return fail(QStringLiteral("image too large"));
+    return WritePngInBands(scene, path, int(w), int(h), dpi, error);
   }
   return fail(QStringLiteral("unknown output type"));
 }

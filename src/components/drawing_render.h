@@ -18,6 +18,7 @@
 #include <QString>
 #include <QTransform>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,21 +107,55 @@ class TDrawingScene {
   // The shown layers as an SVG document at the sheet's size in millimetres.
   std::string Svg() const;
 
+  // With `all`, the screen is painted looking at every item, without the
+  // index's boxes, none merged into a dot with its neighbours: the picture
+  // the index must match (for checking it).
+  void SetWalkAll(bool all) { walkAll_ = all; }
+
  private:
   struct TItem {
     int Index;
     float X0, Y0, X1, Y1;
+    sxf::TKind Kind;
+    bool Rising;  // a line from (X0, Y0) to (X1, Y1); else from (X0, Y1) to (X1, Y0)
   };
-  struct TGroup {  // one pen: the primitives drawn with it
+  struct TBox {
+    float X0, Y0, X1, Y1;
+  };
+  // One pen: the primitives drawn with it, indexed by place. Items are in
+  // the order of their centres along a Z curve, so that neighbours on the
+  // sheet are neighbours here; Boxes[0] holds the box of each run of kFan
+  // items, Boxes[k + 1] the box of each run of kFan boxes of Boxes[k], up to
+  // one box for the whole group. Painting walks these boxes and never looks
+  // at an item whose run lies outside the part painted; a run smaller than a
+  // pixel is drawn as one dot.
+  struct TGroup {
     int Layer;
-    bool Fill;  // solid hatches, drawn under the rest of their layer
+    bool Fill;     // solid hatches, drawn under the rest of their layer
+    bool Markers;  // holds points: drawn as markers, never merged into a dot
     std::vector<TItem> Items;
+    std::vector<std::uint32_t> FileOrder;  // positions in Items, in file order
+    std::vector<std::vector<TBox>> Boxes;
   };
+  static constexpr std::size_t kFan = 8;
+  static void Index(TGroup& g);
+  // Calls `item` for every item of `g` whose box meets `seen`, in the
+  // index's order; with `dot` > 0, a run whose box is smaller than `dot`
+  // both ways goes to `run` (its box and the number of its items) instead.
+  // `primitives`: the drawing's, fetched ahead of `item` (may be null).
+  template <class Item, class Run>
+  static void Walk(const TGroup& g, const TBox& seen, float dot, const sxf::TPrimitive* primitives, Item&& item,
+                   Run&& run);
+  // The items of shown layers whose boxes meet `seen`, counted up to `most`
+  // and one more.
+  std::size_t CountIn(const TBox& seen, std::size_t most) const;
   QFont FontFor(int font) const;
   // Paint on `black` or white paper; `surround`: the part of `area` off the
   // sheet is filled grey, as a view shows it.
+  // `direct`: the image the painter paints on, when dots may be set
+  // straight into it.
   int PaintAs(QPainter& painter, const QTransform& toDevice, const QRectF& area, bool detail, const QRectF& view,
-              bool black, bool surround) const;
+              bool black, bool surround, QImage* direct = nullptr) const;
   // `legible`: the height in pixels under which a text is a stroke.
   void PaintItem(QPainter& painter, const sxf::TPrimitive& p, const QTransform& toDevice, double scale,
                  bool detail, double legible) const;
@@ -133,6 +168,7 @@ class TDrawingScene {
   double widest_ = 0;           // the widest pen in mm: strokes reach past a box by half of it
   bool black_ = false;
   bool sheetGiven_ = false;
+  bool walkAll_ = false;
 };
 
 // Writes the shown layers at the sheet's size: a PNG at `dpi`, a PDF page of
@@ -141,6 +177,11 @@ class TDrawingScene {
 // its own larger than the largest paper (A0) is drawn reduced onto that
 // paper in PNG and PDF. False with a reason when it cannot.
 bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error);
+// The PNG WriteDrawingFile writes (the sheet fitted into w x h pixels),
+// painted and written a band of `bandRows` rows at a time (0: as many as
+// fit in 80 MB), so that its memory stays that of one band at any size.
+bool WritePngInBands(const TDrawingScene& scene, const QString& path, int w, int h, int dpi, QString* error,
+                     int bandRows = 0);
 // The paper WriteDrawingFile draws on, in millimetres.
 QSizeF DrawingPaperSize(const TDrawingScene& scene);
 
