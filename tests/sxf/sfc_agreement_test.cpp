@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,27 @@ std::vector<std::string> Features(int figures, int perFigure, std::uint32_t seed
   }
   f.push_back(R"(drawing_sheet_feature(\'図\','1','1','0','0'))");
   return f;
+}
+
+TEST(SfcAgreement, NumbersReadToTheNearestDoubleAsFromChars) {
+  // Each as a line's first x; what from_chars reads of it (less a plus
+  // sign and blanks) is the value, to the last bit.
+  const std::vector<std::string> numbers = {
+      "0.1",     "-0.3",  "0.046", "123456789012345", "1234567890123456", "9007199254740993", "0.000000000000001",
+      "-0",      "1.",    ".5",    "-.5",             "+2.5",             " 7 ",              "1e3",
+      "12.3456", "00012", "0.7",   "1078.999",        "-1124.00000000001"};
+  for (const std::string& number : numbers) {
+    SCOPED_TRACE(number);
+    const TDrawing d = ReadSfcBytes(test::SfcFile({"line_feature('1','1','1','1','" + number + "','0','1','1')"}));
+    ASSERT_EQ(d.Primitives.size(), 1u);
+    std::string_view digits = number;
+    while (digits.front() == ' ' || digits.front() == '+') digits.remove_prefix(1);
+    while (digits.back() == ' ') digits.remove_suffix(1);
+    double expected = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), expected);
+    const double read = d.Primitives[0].Points[0].X;
+    EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << read << " " << expected;
+  }
 }
 
 TEST(SfcAgreement, GeneratedDrawingsReadAsBefore) {
