@@ -11,13 +11,17 @@
 // runs in a process of its own so that its peak resident size is its own.
 // No XML-class parser applies to Part 21 files; the floor is `wc -l`.
 //
+// Then the small A1 sample drawing written as a PNG at 600 dpi by the
+// headless tool's writer, in a process of its own: its time and peak.
+//
 // Exit 0 when the feature comment file was read within 10 times the time
 // of wc -l on it (medians), and, for both files, the first paint came
-// within 2 s, the redraw after a zoom or pan took at most 50 ms (median
-// over the positions), and
+// within 1 s, the redraw after a zoom or pan took at most 16 ms (median
+// over the positions) and 50 ms at worst, and
 // the memory the drawing adds to the view (its peak less the peak of the
 // view showing the small sample drawing) stayed within 10 times the
-// coordinates; 3 when a target was missed, 1 on an error.
+// coordinates, and the 600 dpi PNG peaked under 300 MB; 3 when a target
+// was missed, 1 on an error.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,7 +54,9 @@
 namespace dlvr::bench {
 namespace {
 
-constexpr double kFirstPaintTarget = 2.0, kRedrawTarget = 0.050, kMemoryFactor = 10.0;
+constexpr double kFirstPaintTarget = 1.0, kRedrawTarget = 0.016, kRedrawWorstTarget = 0.050, kMemoryFactor = 10.0;
+// The A1 sample written as a PNG at 600 dpi: its peak in MB.
+constexpr long kPngPeakTarget = 300;
 // The feature comment file's read, against wc -l on it (medians).
 constexpr double kSfcReadFactor = 10.0;
 
@@ -135,6 +141,29 @@ int ViewOnce(int argc, char** argv, const char* path) {
   return 0;
 }
 
+// Writes the drawing as a PNG at `dpi` into a temporary file, as dlvr
+// render does, and prints the seconds it took.
+int PngOnce(int argc, char** argv, const char* path, int dpi) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);
+  char temp[] = "/tmp/dlvr-sxf-png-XXXXXX";
+  if (!mkdtemp(temp)) return 1;
+  const QString out = QString::fromLocal8Bit(temp) + QStringLiteral("/bench.png");
+  const auto t0 = Clock::now();
+  auto d = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(path));
+  const TDrawingScene scene(d);
+  QString why;
+  const bool ok = WriteDrawingFile(scene, out, dpi, &why);
+  const double s = Seconds(Clock::now() - t0);
+  std::filesystem::remove_all(temp);
+  if (!ok) {
+    std::fprintf(stderr, "%s: %s\n", path, why.toLocal8Bit().constData());
+    return 1;
+  }
+  std::printf("%.6f\n", s);
+  return 0;
+}
+
 // --- the parent ---
 
 struct Child {
@@ -191,6 +220,7 @@ int main(int argc, char** argv) {
   using namespace dlvr::bench;
   if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return ReadOnce(argc, argv, argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--view") == 0) return ViewOnce(argc, argv, argv[2]);
+  if (argc == 4 && std::strcmp(argv[1], "--png") == 0) return PngOnce(argc, argv, argv[2], std::atoi(argv[3]));
 
   std::string dir;
   int runs = 3;
@@ -308,10 +338,36 @@ int main(int argc, char** argv) {
                 "coordinates)\n",
                 viewPeak, baseMb, ownMb, ownMb / std::max(coordMb, 1e-6));
     const bool ok = fp.median <= kFirstPaintTarget && rp.median <= kRedrawTarget &&
-                    ownMb <= kMemoryFactor * coordMb;
-    std::printf("  targets      first paint <= %.0f s, redraw <= %.0f ms, peak <= %.0f x coordinates: %s\n",
-                kFirstPaintTarget, kRedrawTarget * 1e3, kMemoryFactor, ok ? "met" : "MISSED");
+                    redrawWorst <= kRedrawWorstTarget && ownMb <= kMemoryFactor * coordMb;
+    std::printf("  targets      first paint <= %.0f s, redraw median <= %.0f ms and worst <= %.0f ms, peak <= %.0f x "
+                "coordinates: %s\n",
+                kFirstPaintTarget, kRedrawTarget * 1e3, kRedrawWorstTarget * 1e3, kMemoryFactor, ok ? "met" : "MISSED");
     met = met && ok && readOk;
+  }
+  {
+    // The small A1 sample at 600 dpi: a 19,866 x 14,032 picture, 1.1 GB were
+    // it held whole.
+    std::vector<double> times;
+    long peak = 0;
+    for (int r = 0; r < runs; ++r) {
+      const Child c = RunChild(self, {"--png", sample, "600"});
+      double s = 0;
+      if (!c.ok || std::sscanf(c.out.c_str(), "%lf", &s) != 1) {
+        std::fprintf(stderr, "%s: the PNG failed\n", sample.c_str());
+        error = true;
+        break;
+      }
+      times.push_back(s);
+      peak = std::max(peak, c.peakMb);
+    }
+    if (!times.empty()) {
+      const Stats t = Summarise(times);
+      const bool ok = peak <= kPngPeakTarget;
+      std::printf("ROADPLAN.P21 as PNG at 600 dpi (A1): best %.2f s  median %.2f s  peak %ld MB\n", t.best, t.median,
+                  peak);
+      std::printf("  target       peak <= %ld MB: %s\n", kPngPeakTarget, ok ? "met" : "MISSED");
+      met = met && ok;
+    }
   }
   if (generated && !keep) std::filesystem::remove_all(dir);
   if (error) return 1;

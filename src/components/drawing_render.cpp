@@ -12,6 +12,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -20,6 +21,7 @@
 #include <map>
 #include <mutex>
 #include <tuple>
+#include <unordered_map>
 
 namespace dlvr {
 namespace {
@@ -325,8 +327,17 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
   // large drawing is listed in two halves at once, the second half's items
   // then put after the first's in each group, as one pass would have.
   using TKey = std::tuple<int, bool, int, int, double>;
+  struct THash {
+    std::size_t operator()(const TKey& k) const {
+      std::size_t h = std::bit_cast<std::uint64_t>(std::get<4>(k) + 0.0);  // (-0 and 0 alike)
+      for (const std::size_t v : {std::size_t(std::get<0>(k)), std::size_t(std::get<1>(k)), std::size_t(std::get<2>(k)),
+                                  std::size_t(std::get<3>(k))})
+        h = h * 0x9e3779b97f4a7c15ULL + v;
+      return h ^ (h >> 29);
+    }
+  };
   struct TPart {
-    std::map<TKey, std::size_t> GroupOf;
+    std::unordered_map<TKey, std::size_t, THash> GroupOf;
     std::vector<TKey> Keys;  // of Groups, in order
     std::vector<TGroup> Groups;
     std::vector<int> LayerFeatures;
@@ -339,7 +350,7 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
       const TPrimitive& p = d.Primitives[i];
       const int layer = p.Layer >= 0 && std::size_t(p.Layer) < d.Layers.size() ? p.Layer : -1;
       if (layer >= 0) ++part.LayerFeatures[std::size_t(layer)];
-      if (p.Points.empty() || !Drawable(p)) continue;
+      if (p.Points.empty() || !Drawable(p) || i >= (std::size_t{1} << 27)) continue;
       part.Widest = std::max(part.Widest, std::min(p.Width, 10.0));
       const QRectF b = PrimitiveBounds(p);
       part.All = part.All.isNull() ? b : part.All.united(b);
@@ -353,8 +364,9 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
       TGroup& g = part.Groups[it->second];
       g.Markers = g.Markers || p.Kind == TKind::Point;
       const bool rising = p.Points.size() < 2 || (p.Points[1].X - p.Points[0].X) * (p.Points[1].Y - p.Points[0].Y) >= 0;
-      g.Items.push_back({int(i), float(b.left()), float(b.top()), float(b.right()), float(b.bottom()), 
-                         p.Kind == TKind::Line && p.Points.size() != 2 ? TKind::Polyline : p.Kind, rising});
+      const TKind kind = p.Kind == TKind::Line && p.Points.size() != 2 ? TKind::Polyline : p.Kind;
+      g.Items.push_back({float(b.left()), float(b.top()), float(b.right()), float(b.bottom()), std::uint32_t(i),
+                         std::uint32_t(kind), rising});
     }
   };
   const std::size_t n = d.Primitives.size();
@@ -473,20 +485,31 @@ void TDrawingScene::Index(TGroup& g) {
     x0 = std::min(x0, cx), x1 = std::max(x1, cx), y0 = std::min(y0, cy), y1 = std::max(y1, cy);
   }
   const double sx = x1 > x0 ? 65535.0 / (double(x1) - x0) : 0, sy = y1 > y0 ? 65535.0 / (double(y1) - y0) : 0;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> order(n);
+  // (key << 32 | position): sorted, the positions are the new order.
+  std::vector<std::uint64_t> order(n);
   for (std::size_t i = 0; i < n; ++i) {
     const TItem& it = g.Items[i];
     const auto qx = std::uint32_t(std::clamp(((it.X0 + it.X1) / 2 - x0) * sx, 0.0, 65535.0));
     const auto qy = std::uint32_t(std::clamp(((it.Y0 + it.Y1) / 2 - y0) * sy, 0.0, 65535.0));
-    order[i] = {Spread(qx) | (Spread(qy) << 1), std::uint32_t(i)};
+    order[i] = std::uint64_t(Spread(qx) | (Spread(qy) << 1)) << 32 | i;
   }
   std::sort(order.begin(), order.end());
-  std::vector<TItem> placed(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    placed[k] = g.Items[order[k].second];
-    g.FileOrder[order[k].second] = std::uint32_t(k);
+  for (std::size_t k = 0; k < n; ++k) g.FileOrder[std::uint32_t(order[k])] = std::uint32_t(k);
+  order = {};
+  // The items moved to their places in cycles, without a second copy: the
+  // item at position i belongs at FileOrder[i].
+  std::vector<bool> placed(n, false);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (placed[i]) continue;
+    TItem moving = g.Items[i];
+    std::size_t at = i;
+    while (!placed[at]) {
+      placed[at] = true;
+      const std::size_t to = g.FileOrder[at];
+      std::swap(moving, g.Items[to]);
+      at = to;
+    }
   }
-  g.Items = std::move(placed);
   // The boxes of runs of kFan items, then of runs of their boxes.
   std::vector<TBox> level((n + kFan - 1) / kFan);
   for (std::size_t r = 0; r < level.size(); ++r) {
@@ -863,12 +886,13 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
     };
     auto item = [&](const TItem& it) {
       ++drawn;
-      if (it.Kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
+      const auto kind = TKind(it.Kind);
+      if (kind != TKind::Point && it.X1 - it.X0 < dot && it.Y1 - it.Y0 < dot) {
         // Under a pixel: one dot (the pen's dots go out in one call).
         dots.push_back(map(QPointF((double(it.X0) + it.X1) / 2, (double(it.Y0) + it.Y1) / 2)));
         return;
       }
-      if (it.Kind == TKind::Line) {
+      if (kind == TKind::Line) {
         // A line is its box's diagonal.
         pts = {QPointF(it.X0, it.Rising ? it.Y0 : it.Y1), QPointF(it.X1, it.Rising ? it.Y1 : it.Y0)};
         lines(false);

@@ -114,10 +114,10 @@ class TDrawingScene {
 
  private:
   struct TItem {
-    int Index;
     float X0, Y0, X1, Y1;
-    sxf::TKind Kind;
-    bool Rising;  // a line from (X0, Y0) to (X1, Y1); else from (X0, Y1) to (X1, Y0)
+    std::uint32_t Index : 27;  // (a drawing holds far fewer primitives)
+    std::uint32_t Kind : 4;    // sxf::TKind
+    std::uint32_t Rising : 1;  // a line from (X0, Y0) to (X1, Y1); else from (X0, Y1) to (X1, Y0)
   };
   struct TBox {
     float X0, Y0, X1, Y1;
