@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -14,6 +15,7 @@
 #include <string>
 #include <set>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <tuple>
 #include <unordered_map>
@@ -182,6 +184,29 @@ std::vector<TEntry> Walk(const std::string& root) {
   return out;
 }
 
+// True when `path` lies inside the folder `folder` (both relative).
+bool InFolder(std::string_view path, std::string_view folder) {
+  return path.size() > folder.size() && path[folder.size()] == '/' && path.substr(0, folder.size()) == folder;
+}
+
+// The media holding one path: the first, and any others in turn.
+struct TMediaNos {
+  bool Any = false;
+  int First = 0;
+  std::vector<int> Others;
+  void Add(int no) {
+    if (!Any)
+      First = no, Any = true;
+    else
+      Others.push_back(no);
+  }
+  std::vector<int> All() const {
+    std::vector<int> all{First};
+    all.insert(all.end(), Others.begin(), Others.end());
+    return all;
+  }
+};
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -267,12 +292,32 @@ namespace {
 // ScanCharacters of a text handed over in pieces, each ending after a line
 // feed (the last one anywhere): no character and no start tag's name spans
 // two pieces, as a line feed is never the trail byte of a character.
+// Whether any of eight ASCII bytes `v` is `byte`.
+constexpr bool HasByte(std::uint64_t v, unsigned char byte) {
+  const std::uint64_t x = v ^ (0x0101010101010101ull * byte);
+  return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+// The lead bytes of every pair ForbiddenDoubleByte may name: row 0x82
+// (full-width digits and letters), 0x85-0x88 and 0xEB on.
+constexpr bool MayBeForbiddenLead(unsigned lead) { return lead == 0x82 || (lead >= 0x85 && lead <= 0x88) || lead >= 0xEB; }
+
 class TCharacterScan {
  public:
   explicit TCharacterScan(std::size_t most) : most_(most) {}
 
   void Add(std::string_view b) {
     for (std::size_t i = 0; i < b.size();) {
+      // Plain ASCII (no line feed, no '<') goes by eight bytes at a time.
+      if (i + 8 <= b.size()) {
+        std::uint64_t v;
+        std::memcpy(&v, b.data() + i, 8);
+        if ((v & 0x8080808080808080ull) == 0 && !HasByte(v, '\n') && !HasByte(v, '<')) {
+          column_ += 8;
+          i += 8;
+          continue;
+        }
+      }
       const auto c = static_cast<unsigned char>(b[i]);
       ++column_;
       if (c == '\n') {
@@ -298,7 +343,8 @@ class TCharacterScan {
       if (lead && i + 1 < b.size()) {
         const auto t = static_cast<unsigned char>(b[i + 1]);
         TSeverity severity;
-        if (const char* kind = ForbiddenDoubleByte(c, t, severity)) Found(severity, b.substr(i, 2), kind);
+        if (MayBeForbiddenLead(c))
+          if (const char* kind = ForbiddenDoubleByte(c, t, severity)) Found(severity, b.substr(i, 2), kind);
         i += 2;
         continue;
       }
@@ -862,8 +908,8 @@ namespace {
 
 // The check. `takenRows`, when given, are the data check's rows in place
 // of the input's, each let go once it has become a finding.
-TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRows) {
-  TFindingList out;
+TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRows) {
+  TCompactFindings out;
   const std::size_t steps = input.Media.size() * 2 + 1;
   std::size_t done = 0;
   // False once the caller has asked the check to stop.
@@ -910,6 +956,12 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
   // `rule` is one of the rules above, put in the user's language here.
   auto add = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
                  std::string_view found) { out.Add(s, medium, path, Tr("ExtendedCheck", rule), found); };
+  // The same with the text Arg(pattern, args): a finding of a kind that may
+  // come a million times keeps only its values.
+  auto addArgs = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
+                     const std::string& pattern, std::initializer_list<std::string_view> args) {
+    out.Add(s, medium, path, Tr("ExtendedCheck", rule), pattern, args);
+  };
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
 
@@ -934,6 +986,7 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
   std::set<std::string> unreadFolders;
   std::set<std::string> judgedFields;  // file + '\n' + field name: the data check found fault with it
   const TCheckErrorList& dataRows = takenRows ? *takenRows : input.DataCheckRows;
+  const std::string dataPattern = Tr("ExtendedCheck", "%1: %2");
   for (std::size_t r = 0; r < dataRows.size(); ++r) {
     const TCheckErrorRow& row = dataRows[r];
     std::string path, documents;
@@ -948,8 +1001,8 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
     std::string what;
     for (const std::string* part : {&row[1], &row[3]})
       if (!part->empty()) what += (what.empty() ? "" : " ") + *part;
-    add(TSeverity::Error, firstMedium, document ? documents + row[2] : path.empty() ? row[2] : path, kDataCheck,
-        Arg(Tr("ExtendedCheck", "%1: %2"), {what, row[4]}));
+    addArgs(TSeverity::Error, firstMedium, document ? documents + row[2] : path.empty() ? row[2] : path, kDataCheck,
+            dataPattern, {what, row[4]});
     if (takenRows) (*takenRows)[r] = {};
   }
   if (takenRows) TCheckErrorList().swap(*takenRows);
@@ -965,6 +1018,14 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
   // The files the management files name, relative to a medium.
   std::unordered_set<std::string> listed;
   if (store) {
+    std::size_t names = store->OrderDrawings.size() + store->FinalDrawings.size() + input.PhotoFiles.size();
+    auto count = [&names](const auto& records) {
+      for (const auto& r : records) names += r.Orgs.size();
+    };
+    count(store->Meetings);
+    count(store->Plans);
+    count(store->Others);
+    listed.reserve(names);
     for (const auto& d : store->OrderDrawings)
       if (!d.DrawFile.empty()) listed.insert("DRAWINGS/" + d.DrawFile);
     for (const auto& d : store->FinalDrawings)
@@ -982,6 +1043,7 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
   // A name that differs only in case is found on a CD (its names have no
   // case), but it is a mistake of its own.
   std::unordered_set<std::string> listedUpper;
+  listedUpper.reserve(listed.size());
   for (const std::string& p : listed) listedUpper.insert(AsciiUpper(p));
 
   // The media: numbers given twice, and the count the delivery declares.
@@ -1026,16 +1088,25 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
   // From 2017 a drawing's name may carry a user part after its eight characters.
   const bool cadUserPart = edition.YearMonth >= 201703;
 
-  // Each medium's files and folders.
-  std::unordered_set<std::string> present;                  // relative paths on any medium
-  std::unordered_map<std::string, std::pair<std::string, std::string>> presentUpper;  // upper-cased -> as found, medium
-  std::unordered_map<std::string, std::vector<int>> wherePath;  // upper-cased path -> media holding it
+  // Each medium's files and folders. The walks are kept, and the paths
+  // upper-cased: the sets below hold views of them.
+  std::vector<std::vector<TEntry>> walks;
+  walks.reserve(input.Media.size());
+  std::deque<std::string> uppers;
+  std::unordered_set<std::string_view> present;  // relative paths on any medium
+  // upper-cased -> as found, medium
+  std::unordered_map<std::string_view, std::pair<std::string_view, std::string>> presentUpper;
+  std::unordered_map<std::string_view, TMediaNos> wherePath;  // upper-cased path -> media holding it
   std::set<std::string> caseFolders;  // standard folders named in the wrong case (as found)
   for (const TCheckedMedium& m : input.Media) {
     const std::string medium = std::to_string(m.MediaNo);
     std::set<std::string> unexpected;  // folders whose contents are not judged again
     std::size_t walked = 0;
-    for (const TEntry& e : Walk(m.Folder)) {
+    const std::vector<TEntry>& walk = walks.emplace_back(Walk(m.Folder));
+    present.reserve(present.size() + walk.size());
+    presentUpper.reserve(presentUpper.size() + walk.size());
+    wherePath.reserve(wherePath.size() + walk.size());
+    for (const TEntry& e : walk) {
       if (++walked % 512 == 0 && !goOn()) return finish();
       const std::string folder = FolderOf(e.Path), name = NameOf(e.Path);
       // What a medium can hold at all is judged everywhere; the rest not
@@ -1052,8 +1123,7 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
         add(TSeverity::Error, medium, e.Path, kDepth,
             Arg(Tr("ExtendedCheck", "%1 階層目のフォルダ（%2 階層まで）"),
                 {std::to_string(e.Depth + 1), std::to_string(kMaxDepth)}));
-      if (std::any_of(unexpected.begin(), unexpected.end(),
-                      [&](const std::string& u) { return e.Path.rfind(u + "/", 0) == 0; }))
+      if (std::any_of(unexpected.begin(), unexpected.end(), [&](const std::string& u) { return InFolder(e.Path, u); }))
         continue;
       if (e.Folder) {
         if (!IsStandardFolder(e.Path)) {
@@ -1074,7 +1144,8 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
         }
         continue;
       }
-      const std::string upperPath = AsciiUpper(e.Path), upperFolder = FolderOf(upperPath);
+      const std::string& upperPath = uppers.emplace_back(AsciiUpper(e.Path));
+      const std::string upperFolder = FolderOf(upperPath);
       present.insert(e.Path);
       presentUpper.try_emplace(upperPath, e.Path, medium);
       if (IsSystemFile(name)) {
@@ -1102,10 +1173,9 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
                 {std::to_string(original ? longestExtension : 3)}));
       const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
-      if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].push_back(m.MediaNo);
-      const bool unread = std::any_of(unreadFolders.begin(), unreadFolders.end(), [&](const std::string& f) {
-        return upperPath.rfind(f + "/", 0) == 0;
-      });
+      if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].Add(m.MediaNo);
+      const bool unread = std::any_of(unreadFolders.begin(), unreadFolders.end(),
+                                      [&](const std::string& f) { return InFolder(upperPath, f); });
       if (!companion && !named && !unread && !photoFolder && upperFolder != "DRAWINGS/SPEC")
         add(TSeverity::Warning, medium, e.Path, kUnlisted, Tr("ExtendedCheck", "管理ファイルに記載のないファイルです"));
     }
@@ -1170,9 +1240,9 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
   }
 
   for (const auto& [path, media] : wherePath)
-    if (media.size() > 1)
+    if (!media.Others.empty())
       add(TSeverity::Warning, "", path, kSameOnTwoMedia,
-          Arg(Tr("ExtendedCheck", "媒体 %1 に同じ名前のファイルがあります"), {NumberList(media)}));
+          Arg(Tr("ExtendedCheck", "媒体 %1 に同じ名前のファイルがあります"), {NumberList(media.All())}));
 
   // Files named but found on no medium.
   for (const std::string& path : listed) {
@@ -1182,14 +1252,13 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
     if (auto it = presentUpper.find(AsciiUpper(path)); it != presentUpper.end()) {
       // Named as listed in a folder named in the wrong case: the folder's
       // finding says it, once for all its files.
-      const std::string& found = it->second.first;
+      const std::string found(it->second.first);
       if (NameOf(found) == NameOf(path) &&
           std::any_of(caseFolders.begin(), caseFolders.end(),
                       [&](const std::string& f) { return found.rfind(f + "/", 0) == 0 && FolderOf(found) == f; }))
         continue;
       add(TSeverity::Error, it->second.second, path, kListedMissing,
-          Arg(Tr("ExtendedCheck", "大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）"),
-              {it->second.first}));
+          Arg(Tr("ExtendedCheck", "大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）"), {found}));
       continue;
     }
     if (allLoaded)
@@ -1243,6 +1312,8 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
           Arg(Tr("ExtendedCheck", "工期終了日 %1 が工期開始日 %2 より前です（日付と工期の照合は行いません）"), {to, from}));
       period = false;
     }
+    const std::string outside = Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が工期 %4 〜 %5 の外です");
+    const std::string before = Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が%4 %5 より前です");
     int n = 0;
     for (const TMdlTreeNodeMeet& r : store->Meetings) {
       ++n;
@@ -1254,14 +1325,12 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
                                                                   {Tr("FieldNames", "完了日付"), &r.FinishDate}};
       for (const auto& [label, value] : dates)
         if (period && IsDate(*value) && (*value < from || *value > to))
-          add(TSeverity::Error, firstMedium, where, kPeriod,
-              Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が工期 %4 〜 %5 の外です"), {who, label, *value, from, to}));
+          addArgs(TSeverity::Error, firstMedium, where, kPeriod, outside, {who, label, *value, from, to});
       for (std::size_t i = 0; i + 1 < std::size(dates); ++i)
         for (std::size_t j = i + 1; j < std::size(dates); ++j)
           if (IsDate(*dates[i].second) && IsDate(*dates[j].second) && *dates[j].second < *dates[i].second)
-            add(TSeverity::Error, firstMedium, where, kDateOrder,
-                Arg(Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が%4 %5 より前です"),
-                    {who, dates[j].first, *dates[j].second, dates[i].first, *dates[i].second}));
+            addArgs(TSeverity::Error, firstMedium, where, kDateOrder, before,
+                    {who, dates[j].first, *dates[j].second, dates[i].first, *dates[i].second});
     }
   }
 
@@ -1274,9 +1343,9 @@ TFindingList CheckDelivery(const TExtendedInput& input, TCheckErrorList* takenRo
 
 std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input) { return CheckDelivery(input, nullptr).TakeAll(); }
 
-std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input) { return RunExtendedCheckList(std::move(input)).TakeAll(); }
+std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input) { return RunExtendedCheckCompact(std::move(input)).TakeAll(); }
 
-TFindingList RunExtendedCheckList(TExtendedInput&& input) {
+TCompactFindings RunExtendedCheckCompact(TExtendedInput&& input) {
   TCheckErrorList rows = std::move(input.DataCheckRows);
   input.DataCheckRows = {};
   return CheckDelivery(input, &rows);

@@ -129,7 +129,7 @@ std::vector<TFinding> RunExtendedCheck(const TExtendedInput& input);
 // has become a finding (for a caller that reads them no more).
 std::vector<TFinding> RunExtendedCheck(TExtendedInput&& input);
 // The same in a compact list (sorted): for a check of millions of findings.
-TFindingList RunExtendedCheckList(TExtendedInput&& input);
+TCompactFindings RunExtendedCheckCompact(TExtendedInput&& input);
 
 // Whether any finding is an error.
 bool HasError(const std::vector<TFinding>& findings);

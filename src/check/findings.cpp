@@ -7,6 +7,8 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "platform/translate.h"
+
 namespace dlvr {
 
 namespace {
@@ -41,19 +43,21 @@ class TTextTable {
 // its own), each after its length; known by block and place.
 class TTextBlocks {
  public:
-  std::uint64_t Add(std::string_view s) {
-    const std::size_t need = sizeof(std::uint32_t) + s.size();
+  // A text of `size` bytes to be written at the returned place.
+  std::uint64_t Start(std::size_t size) {
+    const std::size_t need = sizeof(std::uint32_t) + size;
     if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < need) {
       blocks_.emplace_back();
       blocks_.back().reserve(std::max(kBlock, need));
     }
     std::string& b = blocks_.back();
     const std::uint64_t ref = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | b.size();
-    const auto size = static_cast<std::uint32_t>(s.size());
-    b.append(reinterpret_cast<const char*>(&size), sizeof size);
-    b.append(s);
+    const auto n = static_cast<std::uint32_t>(size);
+    b.append(reinterpret_cast<const char*>(&n), sizeof n);
     return ref;
   }
+  // Appends to the text started last.
+  void Append(std::string_view s) { blocks_.back().append(s); }
   std::string_view operator[](std::uint64_t ref) const {
     const std::string& b = blocks_[static_cast<std::size_t>(ref >> 32)];
     const std::size_t at = static_cast<std::size_t>(ref & 0xFFFFFFFFu);
@@ -67,64 +71,129 @@ class TTextBlocks {
   std::vector<std::string> blocks_;
 };
 
-struct TRow {
-  std::uint64_t Found;
-  std::uint32_t Path, Medium, Rule;
+// A pattern's values as kept in a text: each after its length (two bytes).
+std::size_t ValuesSize(std::initializer_list<std::string_view> args) {
+  std::size_t n = 0;
+  for (std::string_view a : args) n += 2 + a.size();
+  return n;
+}
+std::vector<std::string_view> Values(std::string_view kept) {
+  std::vector<std::string_view> values;
+  while (kept.size() >= 2) {
+    const std::size_t n = static_cast<unsigned char>(kept[0]) | static_cast<std::size_t>(static_cast<unsigned char>(kept[1])) << 8;
+    values.push_back(kept.substr(2, n));
+    kept.remove_prefix(std::min(kept.size(), 2 + n));
+  }
+  return values;
+}
+
+// What a finding is: its severity, medium and rule (few differ).
+struct TKind {
   TSeverity Severity;
+  std::uint32_t Medium, Rule;
+  bool operator==(const TKind&) const = default;
+};
+
+struct TRow {
+  std::uint64_t Found;    // the text, or the pattern's values
+  std::uint32_t Path;
+  std::uint32_t Kind;
+  std::uint32_t Pattern;  // 0: none, else the pattern's number + 1
 };
 
 }  // namespace
 
-struct TFindingList::TImpl {
-  TTextTable Media, Paths, Rules;
+struct TCompactFindings::TImpl {
+  TTextTable Media, Paths, Rules, Patterns;
+  std::vector<TKind> Kinds;
   TTextBlocks Texts;
-  std::deque<TRow> Rows;           // a deque: growing never moves them all
+  std::deque<TRow> Rows;             // a deque: growing never moves them all
   std::vector<std::uint32_t> Order;  // the rows' sorted order, when sorted
 
+  std::uint32_t KindId(TSeverity s, std::string_view medium, std::string_view rule) {
+    const TKind k{s, Media.Id(medium), Rules.Id(rule)};
+    // The last kinds added are the likeliest.
+    for (std::size_t i = Kinds.size(); i-- > 0;)
+      if (Kinds[i] == k) return static_cast<std::uint32_t>(i);
+    Kinds.push_back(k);
+    return static_cast<std::uint32_t>(Kinds.size() - 1);
+  }
   TFindingView View(const TRow& r) const {
-    return {r.Severity, Media[r.Medium], Paths[r.Path], Rules[r.Rule], Texts[r.Found]};
+    const TKind& k = Kinds[r.Kind];
+    const std::string_view text = Texts[r.Found];
+    TFindingView v{k.Severity, Media[k.Medium], Paths[r.Path], Rules[k.Rule], std::string()};
+    if (r.Pattern == 0) {
+      v.Found.assign(text);
+    } else {
+      const std::vector<std::string_view> values = Values(text);
+      v.Found = Arg(Patterns[r.Pattern - 1], values);
+    }
+    return v;
   }
   const TRow& At(std::size_t i) const { return Rows[Order.empty() ? i : Order[i]]; }
 };
 
-TFindingList::TFindingList() : d_(std::make_unique<TImpl>()) {}
-TFindingList::~TFindingList() = default;
-TFindingList::TFindingList(TFindingList&&) noexcept = default;
-TFindingList& TFindingList::operator=(TFindingList&&) noexcept = default;
+TCompactFindings::TCompactFindings() : d_(std::make_unique<TImpl>()) {}
+TCompactFindings::~TCompactFindings() = default;
+TCompactFindings::TCompactFindings(TCompactFindings&&) noexcept = default;
+TCompactFindings& TCompactFindings::operator=(TCompactFindings&&) noexcept = default;
 
-void TFindingList::Add(TSeverity severity, std::string_view medium, std::string_view path, std::string_view rule,
+void TCompactFindings::Add(TSeverity severity, std::string_view medium, std::string_view path, std::string_view rule,
                        std::string_view found) {
   d_->Order.clear();
-  d_->Rows.push_back({d_->Texts.Add(found), d_->Paths.Id(path), d_->Media.Id(medium), d_->Rules.Id(rule), severity});
+  const std::uint64_t ref = d_->Texts.Start(found.size());
+  d_->Texts.Append(found);
+  d_->Rows.push_back({ref, d_->Paths.Id(path), d_->KindId(severity, medium, rule), 0});
 }
 
-std::size_t TFindingList::Size() const { return d_->Rows.size(); }
+void TCompactFindings::Add(TSeverity severity, std::string_view medium, std::string_view path, std::string_view rule,
+                       std::string_view pattern, std::initializer_list<std::string_view> args) {
+  if (std::any_of(args.begin(), args.end(), [](std::string_view a) { return a.size() > 0xFFFF; })) {
+    Add(severity, medium, path, rule, Arg(pattern, args));
+    return;
+  }
+  d_->Order.clear();
+  const std::uint64_t ref = d_->Texts.Start(ValuesSize(args));
+  for (std::string_view a : args) {
+    const char size[2] = {static_cast<char>(a.size() & 0xFF), static_cast<char>(a.size() >> 8)};
+    d_->Texts.Append(std::string_view(size, 2));
+    d_->Texts.Append(a);
+  }
+  d_->Rows.push_back({ref, d_->Paths.Id(path), d_->KindId(severity, medium, rule), d_->Patterns.Id(pattern) + 1});
+}
 
-TFindingView TFindingList::operator[](std::size_t i) const { return d_->View(d_->At(i)); }
+std::size_t TCompactFindings::Size() const { return d_->Rows.size(); }
 
-void TFindingList::ForEach(const std::function<void(const TFindingView&)>& f) const {
+TFindingView TCompactFindings::operator[](std::size_t i) const { return d_->View(d_->At(i)); }
+
+void TCompactFindings::ForEach(const std::function<void(const TFindingView&)>& f) const {
   for (std::size_t i = 0; i < Size(); ++i) f((*this)[i]);
 }
 
-void TFindingList::EraseIf(const std::function<bool(const TFindingView&)>& drop) {
+void TCompactFindings::EraseIf(const std::function<bool(const TFindingView&)>& drop) {
   d_->Order.clear();
   std::erase_if(d_->Rows, [&](const TRow& r) { return drop(d_->View(r)); });
 }
 
-void TFindingList::Sort() {
+void TCompactFindings::Sort() {
   const std::vector<std::uint32_t> medium = d_->Media.Ranks(), path = d_->Paths.Ranks(), rule = d_->Rules.Ranks();
   std::vector<std::uint32_t> order(d_->Rows.size());
   std::iota(order.begin(), order.end(), 0u);
   const std::deque<TRow>& rows = d_->Rows;
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+  const std::vector<TKind>& kinds = d_->Kinds;
+  // Ties go by the order added (no buffer of a stable sort needed).
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     const TRow& x = rows[a];
     const TRow& y = rows[b];
-    return std::tie(medium[x.Medium], path[x.Path], rule[x.Rule]) < std::tie(medium[y.Medium], path[y.Path], rule[y.Rule]);
+    const TKind& kx = kinds[x.Kind];
+    const TKind& ky = kinds[y.Kind];
+    return std::tie(medium[kx.Medium], path[x.Path], rule[kx.Rule], a) <
+           std::tie(medium[ky.Medium], path[y.Path], rule[ky.Rule], b);
   });
   d_->Order = std::move(order);
 }
 
-std::vector<TFinding> TFindingList::TakeAll() {
+std::vector<TFinding> TCompactFindings::TakeAll() {
   std::vector<TFinding> all;
   all.reserve(Size());
   for (std::size_t i = 0; i < Size(); ++i) all.push_back((*this)[i].Copy());
@@ -132,12 +201,14 @@ std::vector<TFinding> TFindingList::TakeAll() {
   return all;
 }
 
-bool TFindingList::HasError() const {
-  return std::any_of(d_->Rows.begin(), d_->Rows.end(), [](const TRow& r) { return r.Severity == TSeverity::Error; });
+bool TCompactFindings::HasError() const {
+  return std::any_of(d_->Rows.begin(), d_->Rows.end(),
+                     [this](const TRow& r) { return d_->Kinds[r.Kind].Severity == TSeverity::Error; });
 }
 
-bool TFindingList::HasProblem() const {
-  return std::any_of(d_->Rows.begin(), d_->Rows.end(), [](const TRow& r) { return r.Severity != TSeverity::Info; });
+bool TCompactFindings::HasProblem() const {
+  return std::any_of(d_->Rows.begin(), d_->Rows.end(),
+                     [this](const TRow& r) { return d_->Kinds[r.Kind].Severity != TSeverity::Info; });
 }
 
 }  // namespace dlvr

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,30 +25,35 @@ struct TFinding {
   std::string Found;   // what was found, in the user's language around the delivery's own names
 };
 
-// A finding of a TFindingList, its texts read in place (valid while the
-// list is not changed).
+// A finding of TCompactFindings: its medium, path and rule read in place
+// (valid while the list is not changed), its text made.
 struct TFindingView {
   TSeverity Severity = TSeverity::Error;
-  std::string_view Medium, Path, Rule, Found;
-  TFinding Copy() const {
-    return {Severity, std::string(Medium), std::string(Path), std::string(Rule), std::string(Found)};
+  std::string_view Medium, Path, Rule;
+  std::string Found;
+  TFinding Copy() && {
+    return {Severity, std::string(Medium), std::string(Path), std::string(Rule), std::move(Found)};
   }
 };
 
 // Findings held compactly: a delivery of a million records may have
 // millions of them. The media, paths and rules are each kept once (few
-// differ) and every finding's text in large blocks; a finding takes some
+// differ) and every finding's text in large blocks, or only the values of
+// a text made from a pattern, the pattern kept once; a finding takes some
 // 24 bytes beside its text. Growing never moves what is held.
-class TFindingList {
+class TCompactFindings {
  public:
-  TFindingList();
-  ~TFindingList();
-  TFindingList(TFindingList&&) noexcept;
-  TFindingList& operator=(TFindingList&&) noexcept;
+  TCompactFindings();
+  ~TCompactFindings();
+  TCompactFindings(TCompactFindings&&) noexcept;
+  TCompactFindings& operator=(TCompactFindings&&) noexcept;
 
   void Add(TSeverity severity, std::string_view medium, std::string_view path, std::string_view rule,
            std::string_view found);
   void Add(const TFinding& f) { Add(f.Severity, f.Medium, f.Path, f.Rule, f.Found); }
+  // A finding whose text is Arg(pattern, args).
+  void Add(TSeverity severity, std::string_view medium, std::string_view path, std::string_view rule,
+           std::string_view pattern, std::initializer_list<std::string_view> args);
 
   std::size_t Size() const;
   bool Empty() const { return Size() == 0; }

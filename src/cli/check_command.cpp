@@ -243,8 +243,10 @@ int LoadAndCheckFolder(const std::vector<std::string>& folders, TCheckErrorList&
   TFixedDriveScope fixed;
   DeliveryStore store;
   TViewerModel model(store);
-  // The check reads no value table of the item panes.
+  // The check reads no value table of the item panes, and the records from
+  // the store, not from the tree.
   model.View.Services.FillFieldTables = nullptr;
+  model.View.Services.RecordItems = false;
   for (const std::string& folder : folders) model.View.Load(folder);
   RunDataCheck(model.View);
   errors.swap(model.View.ErrorList);
@@ -271,13 +273,14 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
   TFixedDriveScope fixed;
   std::vector<TCheckedMedium> given;
   std::unique_ptr<QGuiApplication> app;
-  TFindingList findings;
+  TCompactFindings findings;
   {
     // The records are let go once the check has run, before the findings
     // are written.
     DeliveryStore store;
     TViewerModel model(store);
     model.View.Services.FillFieldTables = nullptr;  // no value table is read
+    model.View.Services.RecordItems = false;        // the records are read from the store
     for (const std::string& f : folders) {
       model.View.Load(f);
       // The medium just read is the last one reachable.
@@ -303,7 +306,7 @@ int ExtendedCheck(const std::vector<std::string>& folders, TFormat format, std::
     app = EnsureGuiApplication();
     input.CheckDocument = CheckDocumentFile;
     // The data check's rows are let go as they become findings.
-    findings = RunExtendedCheckList(std::move(input));
+    findings = RunExtendedCheckCompact(std::move(input));
   }
   if (format == TFormat::Text && !given.empty()) {
     // The edition the delivery follows heads the text.

@@ -628,6 +628,7 @@ void TMdlTreeView::BuildRecordClass(int cls, TTreeItem* classItem, const std::st
     });
   } else if (DirExists(Contained(resolver.Resolve(path + row.Folder), path))) {
     reader.ReadFile(Contained(resolver.Resolve(path + row.Folder + "/" + row.Xml), path));
+    if (!Services.RecordItems) return;
     WithRecords(store_, cls, [&](auto& list) {
       for (std::size_t r = 0; r < list.size(); ++r) {
         TTreeItem* recItem = AddNode(classItem, RecordCaption(list[r]), 0, 0, nlRecord);

@@ -86,6 +86,10 @@ struct TModelServices {
   std::function<std::string(int cls)> StylesheetText;
   // The photo viewer's installation folder as its settings record it ("" for none).
   std::function<std::string()> ViewerInstallFolder;
+  // Whether meetings, plans and other documents get an item each (with
+  // their original files) in the tree. A headless check reads the records
+  // from the store and goes without them: some 150 bytes a record.
+  bool RecordItems = true;
 };
 
 class TMdlTreeView {

@@ -24,6 +24,10 @@ std::string Tr(const char* context, const char* source) {
 std::string Tr(const char* context, const std::string& source) { return Tr(context, source.c_str()); }
 
 std::string Arg(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  return Arg(pattern, std::span<const std::string_view>(args.begin(), args.size()));
+}
+
+std::string Arg(std::string_view pattern, std::span<const std::string_view> args) {
   std::string out;
   out.reserve(pattern.size() + 16 * args.size());
   for (size_t i = 0; i < pattern.size(); ++i) {

@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <span>
 #include <string_view>
 
 // Marks a text of a static table for translation without translating it: the
@@ -32,5 +33,6 @@ std::string Tr(const char* context, const std::string& source);
 // `pattern` with %1 ... %9 replaced by `args` in order, in one pass: a value
 // holding "%1" is taken as it stands. A %N without its argument stays.
 std::string Arg(std::string_view pattern, std::initializer_list<std::string_view> args);
+std::string Arg(std::string_view pattern, std::span<const std::string_view> args);
 
 }  // namespace dlvr

@@ -402,12 +402,12 @@ TEST(ExtendedCheck, ManagementFilesLargerThanOneRead) {
 
 // The compact list sorts as the findings' texts sort (medium, path, rule),
 // the order made kept among equals, and reads back what was added.
-TEST(ExtendedCheck, FindingListSortsAsItsTexts) {
+TEST(ExtendedCheck, CompactFindingsSortAsTheirTexts) {
   const char* media[] = {"", "1", "10", "2"};
   const char* paths[] = {"MEET/MEET.XML", "INDEX_C.XML", "MEET/ORG/A.PDF", "a", ""};
   const char* rules[] = {"使用文字", "データチェック", "XML の文法"};
   std::vector<TFinding> all;
-  TFindingList list;
+  TCompactFindings list;
   unsigned seed = 7;
   auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
   for (int i = 0; i < 500; ++i) {
@@ -451,6 +451,9 @@ TEST(ExtendedCheck, CharactersOfManagementFiles) {
       {"<a>\xF0\x40</a>", {"1:4 a '\xEE\x80\x80' 外字（ユーザー定義領域）"}},
       {"<a>\x85\x40</a>", {"1:4 a '\xEF\xBF\xBD' JIS X 0208 にない文字"}},
       {Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>適正な文字 ABC 123</a>"), {}},
+      // Long ASCII runs, a tag and a line feed among them.
+      {Utf8ToCp932("<meetdata>\t<name>plain ascii words, eight at a time<b>Ａ</b></name>\n<c>long run, then １</c>"),
+       {"1:55 b 'Ａ' 全角英字（半角で書きます）", "2:17 c '１' 全角数字（半角で書きます）"}},
   };
   for (const TRow& row : rows) {
     std::vector<std::string> got;
