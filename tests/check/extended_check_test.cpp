@@ -453,7 +453,7 @@ TEST(ExtendedCheck, CharactersOfManagementFiles) {
       {Utf8ToCp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>適正な文字 ABC 123</a>"), {}},
       // Long ASCII runs, a tag and a line feed among them.
       {Utf8ToCp932("<meetdata>\t<name>plain ascii words, eight at a time<b>Ａ</b></name>\n<c>long run, then １</c>"),
-       {"1:55 b 'Ａ' 全角英字（半角で書きます）", "2:17 c '１' 全角数字（半角で書きます）"}},
+       {"1:55 b 'Ａ' 全角英字（半角で書きます）", "2:19 c '１' 全角数字（半角で書きます）"}},
   };
   for (const TRow& row : rows) {
     std::vector<std::string> got;
