@@ -28,7 +28,7 @@ const char* const kRenderUsage =
     "  sheet=<name> size=<w>x<h>mm layers=<n> features=<n> skipped=<n>\n"
     "and lists the features read but not drawn, by kind, on stderr.\n"
     "A PNG is painted and written in bands of rows: its image takes at most\n"
-    "80 MB of memory at any --dpi (up to 65535 pixels a side: A0 at 1200 dpi).\n"
+    "160 MB of memory at any --dpi (up to 65535 pixels a side: A0 at 1200 dpi).\n"
     "With --dump instead of -o, prints the primitives one JSON object a line in\n"
     "file order, figures expanded where they are placed: kind, layer, colour,\n"
     "visible, bbox (sheet millimetres) and, for texts, text.\n"

@@ -1120,9 +1120,9 @@ std::string TDrawingScene::Svg() const {
 namespace {
 
 // A PNG is painted and written a band of rows at a time: a band's rows
-// take at most this many bytes, whatever the size of the whole (an A1
-// sheet at 150 dpi is one band).
-constexpr qsizetype kPngBandBytes = 80 << 20;
+// take at most this many bytes, whatever the size of the whole (every
+// sheet up to A0 at 150 dpi is one band, painted exactly as a whole).
+constexpr qsizetype kPngBandBytes = 160 << 20;
 
 // libpng reports a failure by jumping back to the setjmp of the call that
 // met it; these steps hold nothing that needs destroying in between.

@@ -179,7 +179,7 @@ class TDrawingScene {
 bool WriteDrawingFile(const TDrawingScene& scene, const QString& path, int dpi, QString* error);
 // The PNG WriteDrawingFile writes (the sheet fitted into w x h pixels),
 // painted and written a band of `bandRows` rows at a time (0: as many as
-// fit in 80 MB), so that its memory stays that of one band at any size.
+// fit in 160 MB), so that its memory stays that of one band at any size.
 bool WritePngInBands(const TDrawingScene& scene, const QString& path, int w, int h, int dpi, QString* error,
                      int bandRows = 0);
 // The paper WriteDrawingFile draws on, in millimetres.

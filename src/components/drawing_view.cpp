@@ -126,7 +126,6 @@ struct TDrawingView::Impl {
   QTransform view;        // sheet mm -> canvas pixels
   bool fitted = true;     // follows the canvas's size until the user zooms
   QImage cache;           // the last picture drawn
-  QImage spare;           // the one before, painted over next
   QTransform cacheView;   // the view it was drawn with
   QTimer settle;
 
@@ -142,7 +141,6 @@ struct TDrawingView::Impl {
     settle.start(kSettleMs);
   }
   void Invalidate() {
-    spare = std::move(cache);
     cache = QImage();
     canvas->update();
   }
@@ -239,10 +237,9 @@ void TDrawingCanvasWidget::paintEvent(QPaintEvent*) {
                         std::abs(shift.x() - std::round(shift.x())) < 1e-6 &&
                         std::abs(shift.y() - std::round(shift.y())) < 1e-6 && std::abs(shift.x()) < pixels.width() &&
                         std::abs(shift.y()) < pixels.height();
-    // The picture before last is painted over when it has the size: a
-    // fresh image would cost a page fault for every few pixels.
-    QImage next = d->spare.size() == pixels ? std::move(d->spare) : QImage(pixels, QImage::Format_RGB32);
-    d->spare = QImage();
+    // Drawn whole, the last picture is painted over when it has the size:
+    // a fresh image would cost a page fault for every few pixels.
+    QImage next = !panned && d->cache.size() == pixels ? std::move(d->cache) : QImage(pixels, QImage::Format_RGB32);
     next.setDevicePixelRatio(dpr);
     QPainter p(&next);
     const QRectF whole(rect());
@@ -261,7 +258,6 @@ void TDrawingCanvasWidget::paintEvent(QPaintEvent*) {
       p.end();
       d->scene->PaintImage(next, d->view, std::max(1, QThread::idealThreadCount()));
     }
-    d->spare = std::move(d->cache);
     d->cache = std::move(next);
     d->cacheView = d->view;
   }
