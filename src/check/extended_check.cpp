@@ -383,44 +383,6 @@ class TCharacterScan {
   int lastEnd_ = -1;     // the column after the last finding's characters
 };
 
-// Hands a regular file (no link, no larger than any management file) to
-// `piece` a piece at a time, each cut after a line feed (the last as it
-// ends); false when it cannot be opened or read. Opened without blocking,
-// so that a FIFO put in place of a file is refused rather than waited on.
-bool ReadInLines(const std::string& path, const std::function<void(std::string_view)>& piece) try {
-  struct TFile {
-    ~TFile() {
-      if (Fd >= 0) ::close(Fd);
-    }
-    const int Fd;
-  } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW)};
-  struct stat st {};
-  if (file.Fd < 0 || ::fstat(file.Fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uint64_t>(st.st_size) > kMaxWholeFileBytes)
-    return false;
-  constexpr std::size_t kBlock = std::size_t{1} << 20;
-  std::string buffer;
-  for (;;) {
-    const std::size_t kept = buffer.size();
-    buffer.resize(kept + kBlock);
-    ssize_t n;
-    do n = ::read(file.Fd, buffer.data() + kept, kBlock);
-    while (n < 0 && errno == EINTR);
-    if (n < 0) return false;
-    buffer.resize(kept + static_cast<std::size_t>(n));
-    if (n == 0) {
-      if (!buffer.empty()) piece(buffer);
-      return true;
-    }
-    const std::size_t cut = buffer.rfind('\n');
-    if (cut == std::string::npos || cut < kept) continue;  // no line ends yet
-    piece(std::string_view(buffer).substr(0, cut + 1));
-    buffer.erase(0, cut + 1);
-  }
-} catch (const std::bad_alloc&) {
-  return false;
-}
-
 }  // namespace
 
 std::vector<TCharacterFinding> ScanCharacters(std::string_view b, std::size_t most, std::size_t* more) {
@@ -518,10 +480,10 @@ class TUtf8Scan {
 bool FileInUtf8(const std::string& path, const std::function<bool(std::string_view head)>& headSays) {
   TUtf8Scan utf8;
   std::string head;
-  const bool read = ReadInLines(path, [&](std::string_view piece) {
+  const bool read = ReadFileInLines(path, kMaxWholeFileBytes, [&](std::string_view piece) {
     if (head.size() < 512) head.append(piece.substr(0, 512 - head.size()));
     utf8.Add(piece);
-  });
+  }, true) == TReadStatus::Ok;
   return read && (!headSays || headSays(head)) && utf8.Result();
 }
 
@@ -1191,7 +1153,9 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
       // once; its characters read as Shift-JIS would be noise.
       if (unreadFolders.count(FolderOf(file)) && FileInUtf8(m.Folder + file, nullptr)) continue;
       TCharacterScan scan(200);
-      if (!ReadInLines(m.Folder + file, [&scan](std::string_view piece) { scan.Add(piece); })) continue;
+      if (ReadFileInLines(m.Folder + file, kMaxWholeFileBytes, [&scan](std::string_view piece) { scan.Add(piece); },
+                          true) != TReadStatus::Ok)
+        continue;
       std::size_t more = 0;
       for (const TCharacterFinding& c : scan.Take(&more)) {
         // A full-width letter in a field the data check finds at fault is

@@ -1,6 +1,7 @@
 #include "delivery/helpers.h"
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -222,11 +223,9 @@ void InsertStylesheetInto(Out& out, std::string_view original, const std::string
   }
 }
 
+// The stylesheet lines of a text dropped (each line judged on its own).
 template <class Out>
-void RemoveStylesheetInto(Out& out, std::string_view original) {
-  std::string stripped;
-  const std::string_view text = WithoutInlineStylesheets(original, stripped);
-  out.reserve(text.size());
+void RemoveStylesheetLinesInto(Out& out, std::string_view text) {
   std::size_t copied = 0;
   for (const LineSpan& l : InstructionLines(text)) {
     std::string_view line = text.substr(l.Start, l.End - l.Start);
@@ -236,6 +235,14 @@ void RemoveStylesheetInto(Out& out, std::string_view original) {
     }
   }
   out.append(text.substr(copied));
+}
+
+template <class Out>
+void RemoveStylesheetInto(Out& out, std::string_view original) {
+  std::string stripped;
+  const std::string_view text = WithoutInlineStylesheets(original, stripped);
+  out.reserve(text.size());
+  RemoveStylesheetLinesInto(out, text);
 }
 
 }  // namespace
@@ -259,6 +266,41 @@ bool WriteStylesheetCopy(const std::string& path, std::string_view text, const s
   else
     RemoveStylesheetInto(out, text);
   return out.Close();
+}
+
+bool WriteStylesheetCopyOf(const std::string& source, const std::string& path, const std::string* href) {
+  // Everything either edit looks at lies in the prolog, or (removing) on a
+  // line of its own: the file's start is held until its prolog has ended
+  // and a line has, edited as a whole text; the lines after it are copied
+  // (removing: without their stylesheet lines) as they are read.
+  std::optional<TFileSink> out;
+  std::string head;
+  bool headDone = false;
+  auto writeHead = [&] {
+    if (!out) out.emplace(path);
+    if (href)
+      InsertStylesheetInto(*out, head, *href);
+    else
+      RemoveStylesheetInto(*out, head);
+    headDone = true;
+    head = std::string();
+  };
+  const TReadStatus read = ReadFileInLines(source, kMaxWholeFileBytes, [&](std::string_view piece) {
+    if (headDone) {
+      if (href)
+        out->append(piece);
+      else
+        RemoveStylesheetLinesInto(*out, piece);
+      return;
+    }
+    head.append(piece);
+    if (ScanProlog(head, [](std::size_t, std::size_t) {}) < head.size() && head.find_first_of("\r\n") != std::string::npos)
+      writeHead();
+  });
+  if (read == TReadStatus::Ok && !headDone) writeHead();  // the whole file is its prolog
+  const bool written = out && out->Close();
+  if (read != TReadStatus::Ok && out) std::remove(path.c_str());
+  return read == TReadStatus::Ok && written;
 }
 
 bool InsertStylesheet(const std::string& source, const std::string& target, const std::string& href) {

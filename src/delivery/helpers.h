@@ -53,6 +53,10 @@ std::string RemoveStylesheetText(std::string_view text);
 // (`href` null) makes of the text to `path`, a piece at a time, never
 // holding it whole. False when the file cannot be written.
 bool WriteStylesheetCopy(const std::string& path, std::string_view text, const std::string* href);
+// The same of the file `source`, read a piece at a time: the file is never
+// held whole. False (and no `path` left) when it cannot be read; false when
+// `path` cannot be written.
+bool WriteStylesheetCopyOf(const std::string& source, const std::string& path, const std::string* href);
 
 // Writes the blank page NONE.HTML into the program's folder (replacing the
 // file, unless it already holds the page). Returns whether the page is there

@@ -737,15 +737,11 @@ std::string TMdlTreeView::ManageFilePath(int cls, bool display) {
     std::string bytes;
     if (FileExists(dtd) && ReadWholeFile(dtd, bytes)) WriteWholeFile(dtdCopy, bytes);
   }
-  const std::string source = ManageSource(cls);
-  if (source != cachedSourcePath_) {
-    cachedSourcePath_ = source;
-    if (!FileExists(source) || !ReadWholeFile(source, cachedSourceBytes_)) cachedSourcePath_.clear();
-  }
-  // Written a piece at a time: the source's bytes are held for both copies.
-  if (!cachedSourcePath_.empty()) {
+  // Read and written a piece at a time: a management file may be hundreds
+  // of megabytes.
+  if (const std::string source = ManageSource(cls); FileExists(source)) {
     const std::string xsl = row.Xsl;
-    WriteStylesheetCopy(result, cachedSourceBytes_, display ? &xsl : nullptr);
+    WriteStylesheetCopyOf(source, result, display ? &xsl : nullptr);
   }
   if (display && *row.Xsl && !FileExists(work + row.Xsl) && Services.StylesheetText) {
     std::string text = Services.StylesheetText(cls);
@@ -783,9 +779,6 @@ void TMdlTreeView::PrepareWorkCopies() {
     if (FileExists(source)) noted = JoinPath(CanonicalPath(ExtractFilePath(source)), ExtractFileName(source));
   }
   preparing_ = false;
-  cachedSourcePath_.clear();
-  cachedSourceBytes_.clear();
-  cachedSourceBytes_.shrink_to_fit();
 }
 
 // ---------------------------------------------------------------------------

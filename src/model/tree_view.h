@@ -298,9 +298,6 @@ class TMdlTreeView {
   // for one build.
   mutable std::map<std::string, TCaseResolver> ownMediumResolvers_;
   bool dup1_ = false, dup4_ = false;
-  // The management file last read for work copies: both copies of a class
-  // are made from one read.
-  std::string cachedSourcePath_, cachedSourceBytes_;
   // Per class, the management file the work copies come from (its folder
   // in canonical form), noted once per delivery.
   std::array<std::string, kDocClassCount> manageSources_;

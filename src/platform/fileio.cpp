@@ -55,6 +55,46 @@ TReadStatus ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std
   return status;
 }
 
+TReadStatus ReadFileInLines(const std::string& path, std::uint64_t maxBytes,
+                            const std::function<void(std::string_view)>& piece, bool refuseLink) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (refuseLink ? O_NOFOLLOW : 0));
+  if (fd < 0) return refuseLink && errno == ELOOP ? TReadStatus::Link : TReadStatus::Unreadable;
+  struct TClose {
+    ~TClose() { ::close(Fd); }
+    int Fd;
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return TReadStatus::Unreadable;
+  if (!S_ISREG(st.st_mode)) return TReadStatus::NotRegular;
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) return TReadStatus::TooLarge;
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::uint64_t total = 0;
+  try {
+    std::string buffer;
+    for (;;) {
+      const std::size_t kept = buffer.size();
+      buffer.resize(kept + kBlock);
+      ssize_t n;
+      do n = ::read(fd, buffer.data() + kept, kBlock);
+      while (n < 0 && errno == EINTR);
+      if (n < 0) return TReadStatus::Unreadable;
+      buffer.resize(kept + static_cast<std::size_t>(n));
+      // A file that grows while it is read is held to the same limit.
+      if ((total += static_cast<std::uint64_t>(n)) > maxBytes) return TReadStatus::TooLarge;
+      if (n == 0) {
+        if (!buffer.empty()) piece(buffer);
+        return TReadStatus::Ok;
+      }
+      const std::size_t cut = buffer.rfind('\n');
+      if (cut == std::string::npos || cut < kept) continue;  // no line ends yet
+      piece(std::string_view(buffer).substr(0, cut + 1));
+      buffer.erase(0, cut + 1);
+    }
+  } catch (const std::bad_alloc&) {
+    return TReadStatus::Unreadable;
+  }
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
   return ReadRegularFile(path, kMaxWholeFileBytes, out) == TReadStatus::Ok;
 }

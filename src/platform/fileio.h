@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,14 @@ enum class TReadStatus {
 // not followed. Never throws.
 TReadStatus ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out,
                             bool refuseLink = false);
+
+// Hands a regular file's bytes to `piece` a piece at a time (some 1 MB),
+// each cut after a line feed (the last one as the file ends), never holding
+// the file whole; a file without line feeds is one piece. The file is
+// judged as ReadRegularFile judges it; on a read error midway the pieces
+// handed over stay handed over. Never throws (unless `piece` does).
+TReadStatus ReadFileInLines(const std::string& path, std::uint64_t maxBytes,
+                            const std::function<void(std::string_view)>& piece, bool refuseLink = false);
 
 // The largest file ReadWholeFile reads: far above any real management file.
 inline constexpr std::uint64_t kMaxWholeFileBytes = 1ull << 30;

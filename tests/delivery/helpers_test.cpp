@@ -112,6 +112,40 @@ TEST(Stylesheet, DeclarationsThatDoNotStandAloneAndOtherLineBreaks) {
   }
 }
 
+// The work copies made a piece at a time from the file read the same as
+// the edits of its whole text: small files, and files of several reads
+// whose prolog or stylesheet lines lie beyond the first read.
+TEST(Stylesheet, CopiesReadInPiecesEqualTheWholeTextsEdits) {
+  std::string body;
+  for (int i = 0; i < 40000; ++i) body += "<b>" + std::to_string(i) + "</b>\n";
+  const std::string longComment = "<!-- " + std::string(1500000, 'c') + "\n -->\n";
+  const std::vector<std::string> texts = {
+      "",
+      "<?xml version=\"1.0\"?><a><b/></a>",
+      "<?xml version=\"1.0\"?>\r<?xml-stylesheet href=\"old.xsl\"?>\r<a/>\r",
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a/>\n",
+      "<?xml version=\"1.0\"?><?xml-stylesheet href=\"e.xsl\"?>\n<!-- c --><?XML-STYLESHEET href='f'?>\n<a>\n" + body +
+          "<?xml-stylesheet href=\"in-body\"?>\n" + body + "  <?xml-stylesheet href=\"kept\"?>\n</a>\n",
+      "<?xml version=\"1.0\"?>\r\n" + longComment + "<?xml-stylesheet href=\"late\"?>\r\n<a>\r\n" + body + "</a>",
+      "<?xml version=\"1.0\"?>\n" + longComment,  // the whole file its prolog
+  };
+  test::ScratchDir d;
+  const std::string href = "MEET.XSL";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string src = d.WriteBytes("S" + std::to_string(i) + ".XML", texts[i]);
+    std::string got;
+    ASSERT_TRUE(WriteStylesheetCopyOf(src, d / "I.XML", &href));
+    ASSERT_TRUE(ReadWholeFile(d / "I.XML", got));
+    EXPECT_TRUE(got == InsertStylesheetText(texts[i], href));
+    ASSERT_TRUE(WriteStylesheetCopyOf(src, d / "R.XML", nullptr));
+    ASSERT_TRUE(ReadWholeFile(d / "R.XML", got));
+    EXPECT_TRUE(got == RemoveStylesheetText(texts[i]));
+  }
+  EXPECT_FALSE(WriteStylesheetCopyOf(d / "none.xml", d / "N.XML", &href));
+  EXPECT_FALSE(FileExists(d / "N.XML"));
+}
+
 TEST(Stylesheet, MissingSourceFailsWithoutWriting) {
   test::ScratchDir d;
   EXPECT_FALSE(InsertStylesheet(d / "none.xml", d / "B.XML", "X.XSL"));
