@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   # build tools
   cmake ninja-build g++ ccache pkg-config
+  # the faster linker (the build uses it where it is there)
+  lld
   # fuzz targets
   clang libclang-rt-14-dev
   # GUI, printing, PDF preview, image formats
