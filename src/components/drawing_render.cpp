@@ -221,6 +221,28 @@ std::string Num(double v) {
   return buf;
 }
 
+// Runs `mine` here and `theirs` on a second thread; an exception of either
+// (memory running out) reaches the caller, as on one thread.
+template <class Mine, class Theirs>
+void OnTwoThreads(Mine&& mine, Theirs&& theirs) {
+  std::exception_ptr failed;
+  std::thread other([&] {
+    try {
+      theirs();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    mine();
+  } catch (...) {
+    other.join();
+    throw;
+  }
+  other.join();
+  if (failed) std::rethrow_exception(failed);
+}
+
 }  // namespace
 
 const char* DrawingKindName(TKind kind) {
@@ -372,23 +394,7 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
   const std::size_t n = d.Primitives.size();
   TPart first, second;
   if (n >= listInTwoFrom) {
-    // Memory running out on either thread reaches the caller, as on one.
-    std::exception_ptr failed;
-    std::thread other([&] {
-      try {
-        list(n / 2, n, second);
-      } catch (...) {
-        failed = std::current_exception();
-      }
-    });
-    try {
-      list(0, n / 2, first);
-    } catch (...) {
-      other.join();
-      throw;
-    }
-    other.join();
-    if (failed) std::rethrow_exception(failed);
+    OnTwoThreads([&] { list(0, n / 2, first); }, [&] { list(n / 2, n, second); });
   } else {
     list(0, n, first);
   }
@@ -419,22 +425,7 @@ TDrawingScene::TDrawingScene(std::shared_ptr<const sxf::TDrawing> drawing, std::
       (left <= right ? mine : others).push_back(&g);
       (left <= right ? left : right) += g.Items.size();
     }
-    std::exception_ptr failed;
-    std::thread other([&] {
-      try {
-        for (TGroup* g : others) Index(*g);
-      } catch (...) {
-        failed = std::current_exception();
-      }
-    });
-    try {
-      for (TGroup* g : mine) Index(*g);
-    } catch (...) {
-      other.join();
-      throw;
-    }
-    other.join();
-    if (failed) std::rethrow_exception(failed);
+    OnTwoThreads([&] { for (TGroup* g : mine) Index(*g); }, [&] { for (TGroup* g : others) Index(*g); });
   } else {
     for (TGroup& g : groups_) Index(g);
   }
