@@ -99,14 +99,14 @@ bool IsStandardFolder(const std::string& path) {
                      [&](const TStandardFolder& f) { return path == f.Path; });
 }
 
-bool EndsWithI(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && AsciiUpper(s.substr(s.size() - tail.size())) == tail;
+bool EndsWithI(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && EqualsNoCase(s.substr(s.size() - tail.size()), tail);
 }
 
 // A name of upper-case half-width letters, digits and '_': at most 8, a dot
 // and at most 3 more for a file (a folder has no dot).
-bool NameFollowsRule(const std::string& name, bool folder, std::size_t longestExtension = 3) {
-  auto fine = [](const std::string& part, std::size_t most) {
+bool NameFollowsRule(std::string_view name, bool folder, std::size_t longestExtension = 3) {
+  auto fine = [](std::string_view part, std::size_t most) {
     return !part.empty() && part.size() <= most && std::all_of(part.begin(), part.end(), [](char c) {
       return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     });
@@ -118,20 +118,18 @@ bool NameFollowsRule(const std::string& name, bool folder, std::size_t longestEx
 }
 
 // Files that operating systems and editors leave behind.
-bool IsSystemFile(const std::string& name) {
-  const std::string upper = AsciiUpper(name);
-  return upper == "THUMBS.DB" || upper == "DESKTOP.INI" || upper == ".DS_STORE" || name.rfind("~$", 0) == 0 ||
-         EndsWithI(name, ".TMP");
+bool IsSystemFile(std::string_view name) {
+  return EqualsNoCase(name, "THUMBS.DB") || EqualsNoCase(name, "DESKTOP.INI") || EqualsNoCase(name, ".DS_STORE") ||
+         name.substr(0, 2) == "~$" || EndsWithI(name, ".TMP");
 }
 
 // A management file, its DTD or stylesheet in the medium's root or in a
 // folder of a management file.
-bool IsCompanion(const std::string& folder, const std::string& name) {
-  const std::string upper = AsciiUpper(name);
-  const bool dtdOrXsl = EndsWithI(upper, ".DTD") || EndsWithI(upper, ".XSL");
-  if (folder.empty()) return upper == "INDEX_C.XML" || dtdOrXsl;
+bool IsCompanion(std::string_view folder, std::string_view name) {
+  const bool dtdOrXsl = EndsWithI(name, ".DTD") || EndsWithI(name, ".XSL");
+  if (folder.empty()) return EqualsNoCase(name, "INDEX_C.XML") || dtdOrXsl;
   for (const TStandardFolder& f : kStandardFolders)
-    if (folder == f.Path && *f.ManagementFile) return upper == f.ManagementFile || dtdOrXsl;
+    if (folder == f.Path && *f.ManagementFile) return EqualsNoCase(name, f.ManagementFile) || dtdOrXsl;
   return false;
 }
 
@@ -214,6 +212,15 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+// The same, read in place.
+std::string_view EntryFolderView(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+}
+std::string_view EntryNameView(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // A calendar date written CCYY-MM-DD.
@@ -915,14 +922,21 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     out.Sort();
     return std::move(out);
   };
-  // `rule` is one of the rules above, put in the user's language here.
+  // `rule` is one of the rules above, put in the user's language here
+  // (once for each rule).
+  std::deque<std::pair<const char*, std::string>> ruleNames;
+  auto ruleName = [&ruleNames](const char* rule) -> std::string_view {
+    for (const auto& [key, name] : ruleNames)
+      if (key == rule) return name;
+    return ruleNames.emplace_back(rule, Tr("ExtendedCheck", rule)).second;
+  };
   auto add = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
-                 std::string_view found) { out.Add(s, medium, path, Tr("ExtendedCheck", rule), found); };
+                 std::string_view found) { out.Add(s, medium, path, ruleName(rule), found); };
   // The same with the text Arg(pattern, args): a finding of a kind that may
   // come a million times keeps only its values.
   auto addArgs = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
                      const std::string& pattern, std::initializer_list<std::string_view> args) {
-    out.Add(s, medium, path, Tr("ExtendedCheck", rule), pattern, args);
+    out.Add(s, medium, path, ruleName(rule), pattern, args);
   };
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
@@ -1060,6 +1074,14 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   std::unordered_map<std::string_view, std::pair<std::string_view, std::string>> presentUpper;
   std::unordered_map<std::string_view, TMediaNos> wherePath;  // upper-cased path -> media holding it
   std::set<std::string> caseFolders;  // standard folders named in the wrong case (as found)
+  // The texts of the findings a walk may make for every file.
+  const std::string linkText = Tr("ExtendedCheck", "リンクは納品できません（たどりません）");
+  const std::string systemText = Tr("ExtendedCheck", "納品に不要なファイルです");
+  const std::string emptyText = Tr("ExtendedCheck", "0 バイトのファイルです");
+  const std::string unlistedText = Tr("ExtendedCheck", "管理ファイルに記載のないファイルです");
+  const std::string namePattern = Tr("ExtendedCheck", "半角英大文字・数字・_ で 8 文字以内、拡張子 %1 文字以内にします");
+  const std::string nameTexts[2] = {Arg(namePattern, {std::to_string(3)}),
+                                    Arg(namePattern, {std::to_string(longestExtension)})};
   for (const TCheckedMedium& m : input.Media) {
     const std::string medium = std::to_string(m.MediaNo);
     std::set<std::string> unexpected;  // folders whose contents are not judged again
@@ -1070,11 +1092,11 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     wherePath.reserve(wherePath.size() + walk.size());
     for (const TEntry& e : walk) {
       if (++walked % 512 == 0 && !goOn()) return finish();
-      const std::string folder = FolderOf(e.Path), name = NameOf(e.Path);
+      const std::string_view folder = EntryFolderView(e.Path), name = EntryNameView(e.Path);
       // What a medium can hold at all is judged everywhere; the rest not
       // again inside a folder the guideline does not know.
       if (e.Link) {
-        add(TSeverity::Error, medium, e.Path, kLink, Tr("ExtendedCheck", "リンクは納品できません（たどりません）"));
+        add(TSeverity::Error, medium, e.Path, kLink, linkText);
         continue;
       }
       if (e.Path.size() > kMaxPathLength)
@@ -1107,15 +1129,16 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
         continue;
       }
       const std::string& upperPath = uppers.emplace_back(AsciiUpper(e.Path));
-      const std::string upperFolder = FolderOf(upperPath);
+      const std::string_view upperFolder = EntryFolderView(upperPath);
       present.insert(e.Path);
       presentUpper.try_emplace(upperPath, e.Path, medium);
       if (IsSystemFile(name)) {
-        add(TSeverity::Warning, medium, e.Path, kSystemFile, Tr("ExtendedCheck", "納品に不要なファイルです"));
+        add(TSeverity::Warning, medium, e.Path, kSystemFile, systemText);
         continue;
       }
-      if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, Tr("ExtendedCheck", "0 バイトのファイルです"));
-      const bool named = listed.count(e.Path) || listedUpper.count(upperPath);
+      if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, emptyText);
+      // (A path named as found is named upper-cased too.)
+      const bool named = listedUpper.count(upperPath) != 0;
       // Photos and their reference drawings are the photo rules' (their
       // names, their listing, their case, their images): one finding each,
       // there.
@@ -1130,16 +1153,14 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
                                    name.size() > 9 && name[8] == '-';
       const bool nameKept = drawingUserPart || NameFollowsRule(name, false, original ? longestExtension : 3);
       if (!nameKept && !photoFolder)
-        add(TSeverity::Error, medium, e.Path, kFileName,
-            Arg(Tr("ExtendedCheck", "半角英大文字・数字・_ で 8 文字以内、拡張子 %1 文字以内にします"),
-                {std::to_string(original ? longestExtension : 3)}));
+        add(TSeverity::Error, medium, e.Path, kFileName, nameTexts[original ? 1 : 0]);
       const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
       if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].Add(m.MediaNo);
       const bool unread = std::any_of(unreadFolders.begin(), unreadFolders.end(),
                                       [&](const std::string& f) { return InFolder(upperPath, f); });
       if (!companion && !named && !unread && !photoFolder && upperFolder != "DRAWINGS/SPEC")
-        add(TSeverity::Warning, medium, e.Path, kUnlisted, Tr("ExtendedCheck", "管理ファイルに記載のないファイルです"));
+        add(TSeverity::Warning, medium, e.Path, kUnlisted, unlistedText);
     }
     ++done;
     if (!goOn()) return finish();

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <numeric>
+#include <memory>
+#include <span>
 #include <tuple>
-#include <unordered_map>
 
 #include "platform/translate.h"
 
@@ -13,30 +13,72 @@ namespace dlvr {
 
 namespace {
 
-// Distinct texts, each kept once and known by its number.
+// Distinct texts, each kept once and known by its number: the texts in
+// large blocks, found again through an open-addressed table of their
+// numbers. The text asked for last is answered first (findings come in
+// runs of one medium, rule and file).
 class TTextTable {
  public:
   std::uint32_t Id(std::string_view s) {
-    if (auto it = ids_.find(s); it != ids_.end()) return it->second;
+    if (last_ < texts_.size() && texts_[last_] == s) return last_;
+    if ((texts_.size() + 1) * 4 > slots_.size() * 3) Grow();
+    const std::size_t hash = std::hash<std::string_view>()(s);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    for (; slots_[at] != 0; at = (at + 1) & mask) {
+      const std::uint32_t id = slots_[at] - 1;
+      if (hashes_[id] == hash && texts_[id] == s) return last_ = id;
+    }
     const auto id = static_cast<std::uint32_t>(texts_.size());
-    texts_.emplace_back(s);
-    ids_.emplace(texts_.back(), id);
-    return id;
+    texts_.push_back(Keep(s));
+    hashes_.push_back(hash);
+    slots_[at] = id + 1;
+    return last_ = id;
   }
   std::string_view operator[](std::uint32_t id) const { return texts_[id]; }
+  std::size_t Size() const { return texts_.size(); }
   // Each number's place among the texts sorted.
   std::vector<std::uint32_t> Ranks() const {
-    std::vector<std::uint32_t> byText(texts_.size());
-    std::iota(byText.begin(), byText.end(), 0u);
-    std::sort(byText.begin(), byText.end(), [this](std::uint32_t a, std::uint32_t b) { return texts_[a] < texts_[b]; });
+    std::vector<std::pair<std::string_view, std::uint32_t>> byText(texts_.size());
+    for (std::uint32_t i = 0; i < texts_.size(); ++i) byText[i] = {texts_[i], i};
+    std::sort(byText.begin(), byText.end());
     std::vector<std::uint32_t> rank(texts_.size());
-    for (std::size_t i = 0; i < byText.size(); ++i) rank[byText[i]] = static_cast<std::uint32_t>(i);
+    for (std::size_t i = 0; i < byText.size(); ++i) rank[byText[i].second] = static_cast<std::uint32_t>(i);
     return rank;
   }
 
  private:
-  std::deque<std::string> texts_;  // a deque: the map's keys point into its strings
-  std::unordered_map<std::string_view, std::uint32_t> ids_;
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+  std::string_view Keep(std::string_view s) {
+    if (s.empty()) return std::string_view();
+    if (room_ < s.size()) {
+      blocks_.push_back(std::make_unique<char[]>(std::max(kBlock, s.size())));
+      at_ = blocks_.back().get();
+      room_ = std::max(kBlock, s.size());
+    }
+    std::memcpy(at_, s.data(), s.size());
+    const std::string_view kept(at_, s.size());
+    at_ += s.size();
+    room_ -= s.size();
+    return kept;
+  }
+  void Grow() {
+    std::vector<std::uint32_t> slots(std::max<std::size_t>(16, slots_.size() * 2), 0);
+    const std::size_t mask = slots.size() - 1;
+    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
+      std::size_t at = hashes_[id] & mask;
+      while (slots[at] != 0) at = (at + 1) & mask;
+      slots[at] = id + 1;
+    }
+    slots_ = std::move(slots);
+  }
+  std::vector<std::string_view> texts_;
+  std::vector<std::size_t> hashes_;
+  std::vector<std::uint32_t> slots_;  // a text's number + 1, 0 for none
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* at_ = nullptr;
+  std::size_t room_ = 0;
+  std::uint32_t last_ = 0xFFFFFFFFu;
 };
 
 // Texts one after another in blocks of 1 MB (a longer text has a block of
@@ -77,14 +119,17 @@ std::size_t ValuesSize(std::initializer_list<std::string_view> args) {
   for (std::string_view a : args) n += 2 + a.size();
   return n;
 }
-std::vector<std::string_view> Values(std::string_view kept) {
-  std::vector<std::string_view> values;
-  while (kept.size() >= 2) {
-    const std::size_t n = static_cast<unsigned char>(kept[0]) | static_cast<std::size_t>(static_cast<unsigned char>(kept[1])) << 8;
-    values.push_back(kept.substr(2, n));
-    kept.remove_prefix(std::min(kept.size(), 2 + n));
+// At most kMostValues of them read in place (a pattern of this list has
+// fewer); the number read.
+constexpr std::size_t kMostValues = 9;
+std::size_t ValuesOf(std::string_view kept, std::string_view (&values)[kMostValues]) {
+  std::size_t n = 0;
+  while (kept.size() >= 2 && n < kMostValues) {
+    const std::size_t size = static_cast<unsigned char>(kept[0]) | static_cast<std::size_t>(static_cast<unsigned char>(kept[1])) << 8;
+    values[n++] = kept.substr(2, size);
+    kept.remove_prefix(std::min(kept.size(), 2 + size));
   }
-  return values;
+  return n;
 }
 
 // What a finding is: its severity, medium and rule (few differ).
@@ -118,17 +163,17 @@ struct TCompactFindings::TImpl {
     Kinds.push_back(k);
     return static_cast<std::uint32_t>(Kinds.size() - 1);
   }
+  // A row's text, made.
+  std::string Found(const TRow& r) const {
+    const std::string_view text = Texts[r.Found];
+    if (r.Pattern == 0) return std::string(text);
+    std::string_view values[kMostValues];
+    const std::size_t n = ValuesOf(text, values);
+    return Arg(Patterns[r.Pattern - 1], std::span<const std::string_view>(values, n));
+  }
   TFindingView View(const TRow& r) const {
     const TKind& k = Kinds[r.Kind];
-    const std::string_view text = Texts[r.Found];
-    TFindingView v{k.Severity, Media[k.Medium], Paths[r.Path], Rules[k.Rule], std::string()};
-    if (r.Pattern == 0) {
-      v.Found.assign(text);
-    } else {
-      const std::vector<std::string_view> values = Values(text);
-      v.Found = Arg(Patterns[r.Pattern - 1], values);
-    }
-    return v;
+    return {k.Severity, Media[k.Medium], Paths[r.Path], Rules[k.Rule], Found(r)};
   }
   const TRow& At(std::size_t i) const { return Rows[Order.empty() ? i : Order[i]]; }
 };
@@ -148,7 +193,8 @@ void TCompactFindings::Add(TSeverity severity, std::string_view medium, std::str
 
 void TCompactFindings::Add(TSeverity severity, std::string_view medium, std::string_view path, std::string_view rule,
                        std::string_view pattern, std::initializer_list<std::string_view> args) {
-  if (std::any_of(args.begin(), args.end(), [](std::string_view a) { return a.size() > 0xFFFF; })) {
+  if (args.size() > kMostValues ||
+      std::any_of(args.begin(), args.end(), [](std::string_view a) { return a.size() > 0xFFFF; })) {
     Add(severity, medium, path, rule, Arg(pattern, args));
     return;
   }
@@ -177,26 +223,45 @@ void TCompactFindings::EraseIf(const std::function<bool(const TFindingView&)>& d
 
 void TCompactFindings::Sort() {
   const std::vector<std::uint32_t> medium = d_->Media.Ranks(), path = d_->Paths.Ranks(), rule = d_->Rules.Ranks();
-  std::vector<std::uint32_t> order(d_->Rows.size());
-  std::iota(order.begin(), order.end(), 0u);
   const std::deque<TRow>& rows = d_->Rows;
   const std::vector<TKind>& kinds = d_->Kinds;
-  // Ties go by the order added (no buffer of a stable sort needed).
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const TRow& x = rows[a];
-    const TRow& y = rows[b];
-    const TKind& kx = kinds[x.Kind];
-    const TKind& ky = kinds[y.Kind];
-    return std::tie(medium[kx.Medium], path[x.Path], rule[kx.Rule], a) <
-           std::tie(medium[ky.Medium], path[y.Path], rule[ky.Rule], b);
-  });
+  // Each row's medium, path and rule ranks packed into one key beside its
+  // place; ties go by the order added (no buffer of a stable sort needed).
+  auto bits = [](std::size_t n) {
+    int b = 0;
+    while (b < 32 && (std::size_t{1} << b) < n) ++b;
+    return b;
+  };
+  const int pathBits = bits(d_->Paths.Size());
+  struct TKey {
+    std::uint64_t High, Low;  // medium and path; rule and place
+    bool operator<(const TKey& o) const { return High != o.High ? High < o.High : Low < o.Low; }
+  };
+  std::vector<TKey> keys(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TRow& r = rows[i];
+    const TKind& k = kinds[r.Kind];
+    keys[i] = {static_cast<std::uint64_t>(medium[k.Medium]) << pathBits | path[r.Path],
+               static_cast<std::uint64_t>(rule[k.Rule]) << 32 | i};
+  }
+  std::sort(keys.begin(), keys.end());
+  std::vector<std::uint32_t> order(rows.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) order[i] = static_cast<std::uint32_t>(keys[i].Low & 0xFFFFFFFFu);
   d_->Order = std::move(order);
 }
 
 std::vector<TFinding> TCompactFindings::TakeAll() {
-  std::vector<TFinding> all;
-  all.reserve(Size());
-  for (std::size_t i = 0; i < Size(); ++i) all.push_back((*this)[i].Copy());
+  std::vector<TFinding> all(Size());
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const TRow& r = d_->At(i);
+    const TKind& k = d_->Kinds[r.Kind];
+    TFinding& f = all[i];
+    f.Severity = k.Severity;
+    f.Medium.assign(d_->Media[k.Medium]);
+    f.Path.assign(d_->Paths[r.Path]);
+    f.Rule.assign(d_->Rules[k.Rule]);
+    f.Found = d_->Found(r);
+  }
   *d_ = TImpl();
   return all;
 }
