@@ -13,6 +13,7 @@
 
 #include "platform/text.h"
 #include "platform/translate.h"
+#include "sxf/decimal.h"
 
 namespace dlvr::sxf::p21 {
 namespace {
@@ -70,6 +71,14 @@ class TSource {
   }
   long Line() const { return line_; }
   bool ReadFailed() const { return failed_; }
+  // The bytes read ahead, at least `need` of them unless the input ends
+  // before: a token is scanned in place there.
+  std::string_view Ahead(std::size_t need) {
+    if (buf_.size() - pos_ < need) Fill(need);
+    return {buf_.data() + pos_, buf_.size() - pos_};
+  }
+  // Consumes `n` bytes known to hold no line break.
+  void Skip(std::size_t n) { pos_ += n; }
 
  private:
   [[gnu::noinline]] bool Fill(std::size_t need) {
@@ -116,6 +125,7 @@ class TLexer {
   TLexer(TSource& src, THandler& handler) : src_(src), handler_(handler) {}
 
   TToken Next() {
+    // Every path returns `t` itself, so it is never copied.
     TToken t;
     if (!SkipBlanks(t)) return t;
     t.Line = src_.Line();
@@ -126,22 +136,23 @@ class TLexer {
       return t;
     }
     switch (c) {
-      case '(': return Single(t, TTok::Open);
-      case ')': return Single(t, TTok::Close);
-      case ',': return Single(t, TTok::Comma);
-      case ';': return Single(t, TTok::Semicolon);
-      case '=': return Single(t, TTok::Equals);
-      case '$': return Single(t, TTok::Dollar);
-      case '*': return Single(t, TTok::Star);
-      case '#': return Reference(t);
-      case '\'': return String(t);
-      case '"': return Binary(t);
+      case '(': Single(t, TTok::Open); return t;
+      case ')': Single(t, TTok::Close); return t;
+      case ',': Single(t, TTok::Comma); return t;
+      case ';': Single(t, TTok::Semicolon); return t;
+      case '=': Single(t, TTok::Equals); return t;
+      case '$': Single(t, TTok::Dollar); return t;
+      case '*': Single(t, TTok::Star); return t;
+      case '#': Reference(t); return t;
+      case '\'': String(t); return t;
+      case '"': Binary(t); return t;
       default: break;
     }
-    if (c == '.' && IsKeywordStart(src_.Peek(1))) return Enumeration(t);
-    if (IsDigit(c) || c == '+' || c == '-' || c == '.') return Number(t);
-    if (IsKeywordStart(c)) return Keyword(t);
-    return Fail(t, Arg(Tr("SxfReader", "使えない文字があります（%1）"), {Shown(c)}));
+    if (c == '.' && IsKeywordStart(src_.Peek(1))) Enumeration(t);
+    else if (IsDigit(c) || c == '+' || c == '-' || c == '.') Number(t);
+    else if (IsKeywordStart(c)) Keyword(t);
+    else Fail(t, Arg(Tr("SxfReader", "使えない文字があります（%1）"), {Shown(c)}));
+    return t;
   }
 
  private:
@@ -205,13 +216,21 @@ class TLexer {
 
   TToken& Reference(TToken& t) {
     src_.Advance();
-    if (!IsDigit(src_.Peek())) return Fail(t, Tr("SxfReader", "'#' の後に番号がありません"));
+    // A number too large is found by its 13th digit.
+    const std::string_view ahead = src_.Ahead(16);
+    std::size_t i = 0;
+    if (ahead.empty() || !IsDigit(static_cast<unsigned char>(ahead[0])))
+      return Fail(t, Tr("SxfReader", "'#' の後に番号がありません"));
     long n = 0;
-    while (IsDigit(src_.Peek())) {
-      if (n > 99999999999L) return Fail(t, Tr("SxfReader", "インスタンス番号が大きすぎます"));
-      n = n * 10 + (src_.Peek() - '0');
-      src_.Advance();
+    while (i < ahead.size() && IsDigit(static_cast<unsigned char>(ahead[i]))) {
+      if (n > 99999999999L) {
+        src_.Skip(i);
+        return Fail(t, Tr("SxfReader", "インスタンス番号が大きすぎます"));
+      }
+      n = n * 10 + (ahead[i] - '0');
+      ++i;
     }
+    src_.Skip(i);
     t.Kind = TTok::Ref;
     t.Ref = n;
     return t;
@@ -219,6 +238,7 @@ class TLexer {
 
   TToken& String(TToken& t) {
     src_.Advance();
+    if (PlainString(t)) return t;
     raw_.clear();
     for (;;) {
       int c = src_.Peek();
@@ -244,6 +264,30 @@ class TLexer {
     t.Text = plain ? raw_ : DecodeString(raw_);
     return t;
   }
+
+  // A string that closes within the bytes read ahead and holds no line
+  // break, taken in place: false (nothing consumed) for any other.
+  bool PlainString(TToken& t) {
+    const std::string_view ahead = src_.Ahead(kPlainStringAhead);
+    std::size_t i = 0;
+    for (;; ++i) {
+      if (i + 1 >= ahead.size()) return false;  // unknown whether a quote is doubled
+      const char c = ahead[i];
+      if (c == '\n' || c == '\r') return false;
+      if (c != '\'') continue;
+      if (ahead[i + 1] != '\'') break;
+      ++i;
+    }
+    const std::string_view raw = ahead.substr(0, i);
+    bool plain = true;
+    for (char c : raw) plain = plain && c != '\\' && c != '\'' && static_cast<unsigned char>(c) < 0x80;
+    t.Kind = TTok::String;
+    if (plain) t.Text.assign(raw);
+    else t.Text = DecodeString(raw);
+    src_.Skip(i + 1);
+    return true;
+  }
+  static constexpr std::size_t kPlainStringAhead = 4096;
 
   TToken& Binary(TToken& t) {
     src_.Advance();
@@ -276,42 +320,57 @@ class TLexer {
     return t;
   }
 
+  // A number is scanned where it stands (at most 400 bytes and a few
+  // signs, so the bytes ahead hold all of it) and converted from there.
   TToken& Number(TToken& t) {
-    std::string s;
+    constexpr std::size_t kLongest = 400;
+    const std::string_view ahead = src_.Ahead(kLongest + 8);
+    std::size_t n = 0;
     bool real = false;
-    auto take = [&] {
-      s += static_cast<char>(src_.Peek());
-      src_.Advance();
+    auto at = [&](std::size_t k) { return k < ahead.size() ? static_cast<unsigned char>(ahead[k]) : -1; };
+    auto done = [&](TToken& r) -> TToken& {
+      src_.Skip(n);
+      return r;
     };
-    if (src_.Peek() == '+' || src_.Peek() == '-') take();
-    if (!IsDigit(src_.Peek()) && src_.Peek() != '.') return Fail(t, Tr("SxfReader", "数値が正しくありません"));
-    while (IsDigit(src_.Peek()) && s.size() < 400) take();
-    if (src_.Peek() == '.') {
+    if (at(n) == '+' || at(n) == '-') ++n;
+    if (!IsDigit(at(n)) && at(n) != '.') return done(Fail(t, Tr("SxfReader", "数値が正しくありません")));
+    while (IsDigit(at(n)) && n < kLongest) ++n;
+    if (at(n) == '.') {
       real = true;
-      take();
-      while (IsDigit(src_.Peek()) && s.size() < 400) take();
+      ++n;
+      while (IsDigit(at(n)) && n < kLongest) ++n;
     }
-    if (src_.Peek() == 'E' || src_.Peek() == 'e') {
+    if (at(n) == 'E' || at(n) == 'e') {
       real = true;
-      take();
-      if (src_.Peek() == '+' || src_.Peek() == '-') take();
-      if (!IsDigit(src_.Peek())) return Fail(t, Tr("SxfReader", "数値の指数が正しくありません"));
-      while (IsDigit(src_.Peek()) && s.size() < 400) take();
+      ++n;
+      if (at(n) == '+' || at(n) == '-') ++n;
+      if (!IsDigit(at(n))) return done(Fail(t, Tr("SxfReader", "数値の指数が正しくありません")));
+      while (IsDigit(at(n)) && n < kLongest) ++n;
     }
-    if (s.size() >= 400) return Fail(t, Tr("SxfReader", "数値が長すぎます"));
-    if (s == "." || s == "+." || s == "-.") return Fail(t, Tr("SxfReader", "数値が正しくありません"));
+    const std::string_view s = ahead.substr(0, n);
+    if (n >= kLongest) return done(Fail(t, Tr("SxfReader", "数値が長すぎます")));
+    if (s == "." || s == "+." || s == "-.") return done(Fail(t, Tr("SxfReader", "数値が正しくありません")));
     t.Kind = real ? TTok::Real : TTok::Integer;
-    const char* first = s.data() + (s[0] == '+' ? 1 : 0);
-    if (std::from_chars(first, s.data() + s.size(), t.Number).ec != std::errc()) t.Number = std::strtod(s.c_str(), nullptr);
-    return t;
+    const std::string_view digits = s.substr(s[0] == '+' ? 1 : 0);
+    if (!PlainDecimal(digits, t.Number) &&
+        std::from_chars(digits.data(), digits.data() + digits.size(), t.Number).ec != std::errc())
+      t.Number = std::strtod(std::string(s).c_str(), nullptr);
+    return done(t);
   }
 
   TToken& Keyword(TToken& t) {
-    while (IsKeywordChar(src_.Peek()) || (t.Text.empty() && src_.Peek() == '!')) {
-      if (t.Text.size() > 256) return Fail(t, Tr("SxfReader", "名前が長すぎます"));
-      t.Text += static_cast<char>(src_.Peek());
-      src_.Advance();
+    constexpr std::size_t kLongest = 257;
+    const std::string_view ahead = src_.Ahead(kLongest + 2);
+    std::size_t n = 0;
+    while (n < ahead.size() && (IsKeywordChar(static_cast<unsigned char>(ahead[n])) || (n == 0 && ahead[n] == '!'))) {
+      if (n >= kLongest) {
+        src_.Skip(n);
+        return Fail(t, Tr("SxfReader", "名前が長すぎます"));
+      }
+      ++n;
     }
+    t.Text.assign(ahead.substr(0, n));
+    src_.Skip(n);
     for (char& c : t.Text)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     t.Kind = TTok::Keyword;
@@ -434,9 +493,13 @@ class TParser {
       if (t.Kind == TTok::End) return Break(t, Tr("SxfReader", "データ部の途中でファイルが終わっています（ENDSEC; がありません）"));
       if (t.Kind == TTok::Error) return Break(t, t.Text);
       if (t.Kind != TTok::Ref) return Break(t, Tr("SxfReader", "インスタンスの始まり（#番号=）がありません"));
-      TInstance inst;
+      // One instance is filled again and again, its records and values
+      // kept for the next (unless the handler takes them away).
+      TInstance& inst = inst_;
       inst.Id = t.Ref;
       inst.Line = t.Line;
+      inst.Complex = false;
+      records_ = 0;
       context_ = "#" + std::to_string(t.Ref);
       if (!Expect(TTok::Equals, [&] { return Arg(Tr("SxfReader", "%1 の後に '=' がありません"), {context_}); })) return false;
       t = lex_.Next();
@@ -450,19 +513,21 @@ class TParser {
           if (t.Kind != TTok::Keyword) return Unexpected(t, Tr("SxfReader", "複合インスタンスにエンティティ名がありません"));
           if (!Record(inst, std::move(t.Text))) return false;
         }
-        if (inst.Records.empty()) return Break(t, Arg(Tr("SxfReader", "%1 の複合インスタンスが空です"), {context_}));
+        if (records_ == 0) return Break(t, Arg(Tr("SxfReader", "%1 の複合インスタンスが空です"), {context_}));
       } else {
         return Unexpected(t, Arg(Tr("SxfReader", "%1 にエンティティ名がありません"), {context_}));
       }
       if (!Expect(TTok::Semicolon,
                   [&] { return Arg(Tr("SxfReader", "%1 の後に ';' がありません（括弧の対応がとれていません）"), {context_}); }))
         return false;
+      inst.Records.resize(records_);
       if (!handler_.OnInstance(std::move(inst))) return false;
     }
   }
 
   bool Record(TInstance& inst, std::string name) {
-    TRecord& rec = inst.Records.emplace_back();
+    TRecord& rec = records_ < inst.Records.size() ? inst.Records[records_] : inst.Records.emplace_back();
+    ++records_;
     rec.Name = std::move(name);
     if (!Expect(TTok::Open, [&] { return Arg(Tr("SxfReader", "%1 の %2 の後に '(' がありません"), {context_, rec.Name}); }))
       return false;
@@ -483,12 +548,22 @@ class TParser {
   // Reads the values of a list whose '(' was read, through its ')'.
   bool List(std::vector<TValue>& out, int depth) {
     if (depth > kMaxNesting) return Break(last_, Arg(Tr("SxfReader", "%1 の括弧の入れ子が深すぎます"), {context_}));
+    // Values left in `out` by the instance before are filled again.
+    std::size_t count = 0;
     TToken t = lex_.Next();
-    if (t.Kind == TTok::Close) return true;
+    if (t.Kind == TTok::Close) {
+      out.clear();
+      return true;
+    }
     for (;;) {
-      if (!Value(out.emplace_back(), t, depth)) return false;
+      TValue& v = count < out.size() ? out[count] : out.emplace_back();
+      ++count;
+      if (!Value(v, t, depth)) return false;
       t = lex_.Next();
-      if (t.Kind == TTok::Close) return true;
+      if (t.Kind == TTok::Close) {
+        out.resize(count);
+        return true;
+      }
       if (t.Kind == TTok::Semicolon) return Break(t, Arg(Tr("SxfReader", "%1 の括弧が閉じていません"), {context_}));
       if (t.Kind != TTok::Comma) return Unexpected(t, Arg(Tr("SxfReader", "%1 の値の後に ',' か ')' がありません"), {context_}));
       t = lex_.Next();
@@ -502,7 +577,8 @@ class TParser {
       v.Kind = kind;
       v.Number = t.Number;
       v.Ref = t.Ref;
-      v.Text = std::move(t.Text);
+      v.Text.assign(t.Text);
+      v.Items.clear();
       return true;
     };
     switch (t.Kind) {
@@ -516,10 +592,15 @@ class TParser {
       case TTok::Ref: return take(TValueKind::Ref);
       case TTok::Open:
         v.Kind = TValueKind::List;
+        v.Number = 0;
+        v.Ref = 0;
+        v.Text.clear();
         return List(v.Items, depth + 1);
       case TTok::Keyword:
         v.Kind = TValueKind::Typed;
-        v.Text = std::move(t.Text);
+        v.Number = 0;
+        v.Ref = 0;
+        v.Text.assign(t.Text);
         if (!Expect(TTok::Open,
                     [&] { return Arg(Tr("SxfReader", "%1 の %2 の後に '(' がありません"), {context_, v.Text}); }))
           return false;
@@ -561,6 +642,8 @@ class TParser {
   THandler& handler_;
   std::string context_;
   TToken last_;
+  TInstance inst_;
+  std::size_t records_ = 0;  // of inst_ filled so far
   TPortion portion_;
   bool atCut_ = false;
   TBreak broken_{0, {}};

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "support/fixtures.h"
 
@@ -130,6 +132,52 @@ TEST(Part21, ReadsHeaderInstancesValuesAndCommentsInAnyChunking) {
     TReadStop stop = ParseText(kGood, r, chunk);
     EXPECT_FALSE(stop.Broken) << chunk << ": " << stop.Reason;
     EXPECT_EQ(r.Log, kGoodLog) << "chunk " << chunk;
+  }
+}
+
+// Numbers are read where they stand, plain decimals without from_chars:
+// each must be the double strtod makes of its text, to the last bit, of the
+// kind its text says, wherever a chunk ends; and values of one instance
+// must not show in the next, which reuses their place.
+TEST(Part21, NumbersAgreeWithStrtodAndValuesDoNotLeakIntoTheNextInstance) {
+  const std::string numbers[] = {
+      "0",  "-0.", "5.", ".5", "-.5", "+.5", "+7", "-12", "1.E3", "1.5e-3", "-2.5E+02", "123456789012345.",
+      "1234567890123456.", "0.1234567890123456789", "9007199254740993", "0.30000000000000004", "1E400",
+      "-1E-400", "2.2250738585072014E-308", "99999999999999.9", "0.000000000000001", "-3.14159265358979",
+      "1" + std::string(300, '0') + ".5", "47.99999999999999", "8.000000000000001"};
+  std::string text = "ISO-10303-21;\nDATA;\n";
+  for (std::size_t i = 0; i < std::size(numbers); ++i)
+    text += "#" + std::to_string(i + 1) + "=A(" + numbers[i] + ",(#9,'x''y'),.E.);\n#" +
+            std::to_string(i + 100) + "=B(((" + std::to_string(i) + ")),$);\n";
+  text += "ENDSEC;\nEND-ISO-10303-21;\n";
+  struct TNumbers : THandler {
+    std::vector<TValue> Values;
+    std::string Log;
+    bool OnInstance(TInstance&& inst) override {
+      if (inst.Records[0].Name == "A") Values.push_back(inst.Records[0].Params[0]);
+      TValue list;
+      list.Kind = TValueKind::List;
+      list.Items = inst.Records[0].Params;
+      Log += inst.Records[0].Name + Shown(list) + "\n";
+      return true;
+    }
+  };
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{5}, std::size_t{13}, std::size_t{1} << 20}) {
+    TNumbers r;
+    ASSERT_FALSE(ParseText(text, r, chunk).Broken);
+    ASSERT_EQ(r.Values.size(), std::size(numbers));
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+      const std::string& n = numbers[i];
+      const double expected = std::strtod(n.c_str(), nullptr);
+      const double got = r.Values[i].Number;
+      EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << n << " chunk " << chunk << ": " << got;
+      const bool real = n.find_first_of(".eE") != std::string::npos;
+      EXPECT_EQ(r.Values[i].Kind, real ? TValueKind::Real : TValueKind::Integer) << n;
+    }
+    std::string expected;
+    for (std::size_t i = 0; i < std::size(numbers); ++i)
+      expected += "A(" + Shown(r.Values[i]) + ",(#9,'x'y'),.E.)\nB(((" + std::to_string(i) + ")),$)\n";
+    EXPECT_EQ(r.Log, expected) << "chunk " << chunk;
   }
 }
 
