@@ -16,6 +16,7 @@
 
 #include "platform/text.h"
 #include "platform/translate.h"
+#include "sxf/large_pages.h"
 #include "sxf/part21.h"
 #include "sxf/tables.h"
 
@@ -194,6 +195,39 @@ const TRecord* Simple(const TFound& inst, std::string_view name) {
                                                                                               : nullptr;
 }
 
+// The first element of sorted `a` whose number is not below `id`, found
+// by steps doubling away from `hint` (where the search before ended, then
+// moved to the answer): the resolver asks for instances near the one asked
+// before, whose entries are in the cache already.
+template <class T, class IdOf>
+std::size_t Ap202LowerBoundNear(const std::vector<T>& a, std::size_t& hint, long id, IdOf idOf) {
+  const std::size_t n = a.size();
+  const std::size_t h = std::min(hint, n);
+  std::size_t lo = 0, hi = h;  // the answer lies in [lo, hi]
+  if (h < n && idOf(a[h]) < id) {
+    lo = h + 1;
+    hi = h + 1;
+    for (std::size_t step = 1; hi < n && idOf(a[hi]) < id;) {
+      lo = hi + 1;
+      step *= 2;
+      hi = h + step;
+    }
+    hi = std::min(hi, n);
+  } else {
+    std::size_t step = 1;
+    lo = h >= step ? h - step : 0;
+    while (lo > 0 && idOf(a[lo]) >= id) {
+      hi = lo;
+      step *= 2;
+      lo = h >= step ? h - step : 0;
+    }
+  }
+  const auto it = std::lower_bound(a.begin() + static_cast<std::ptrdiff_t>(lo), a.begin() + static_cast<std::ptrdiff_t>(hi),
+                                   id, [&](const T& e, long v) { return idOf(e) < v; });
+  hint = static_cast<std::size_t>(it - a.begin());
+  return hint;
+}
+
 // Instance numbers with a value each (where an instance's bytes are), in
 // 8 bytes an entry while both fit 32 bits (as good as always), else in 16.
 // Entries are added in file order; of two with one number the first is
@@ -220,9 +254,8 @@ class TIdIndex {
   }
   std::optional<std::uint64_t> Find(long id) const {
     if (id >= 0 && id <= long{UINT32_MAX}) {
-      const auto n = static_cast<std::uint32_t>(id);
-      auto it = std::lower_bound(narrow_.begin(), narrow_.end(), n, [](const TNarrow& a, std::uint32_t v) { return a.Id < v; });
-      if (it != narrow_.end() && it->Id == n) return it->Value;
+      const std::size_t at = Ap202LowerBoundNear(narrow_, hint_, id, [](const TNarrow& e) { return long{e.Id}; });
+      if (at < narrow_.size() && narrow_[at].Id == id) return narrow_[at].Value;
     }
     auto it = std::lower_bound(wide_.begin(), wide_.end(), id, [](const auto& a, long v) { return a.first < v; });
     if (it != wide_.end() && it->first == id) return it->second;
@@ -236,6 +269,7 @@ class TIdIndex {
   std::vector<TNarrow> narrow_;
   std::vector<std::pair<long, std::uint64_t>> wide_;
   bool narrowSorted_ = true, wideSorted_ = true;
+  mutable std::size_t hint_ = 0;  // where the last search in narrow_ ended
 };
 
 // A set of instance numbers, 4 bytes a number while it fits 32 bits.
@@ -315,7 +349,7 @@ class TStore : public p21::THandler {
   void Append(TStore&& b) {
     b.points.shrink_to_fit();
     others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
-                       std::move(b.inner)});
+                       std::move(b.inner), 0});
     roots.insert(roots.end(), b.roots.begin(), b.roots.end());
     const int offset = static_cast<int>(layers.size());
     layers.insert(layers.end(), b.layers.begin(), b.layers.end());
@@ -339,13 +373,13 @@ class TStore : public p21::THandler {
     return std::nullopt;
   }
   const TPoint* FindPoint(long id) const {
-    auto find = [&](const std::vector<TKeptPoint>& points) -> const TPoint* {
-      auto it = std::lower_bound(points.begin(), points.end(), id, [](const TKeptPoint& a, long v) { return a.Id < v; });
-      return it != points.end() && it->Id == id ? &it->P : nullptr;
+    auto find = [&](const std::vector<TKeptPoint>& points, std::size_t& hint) -> const TPoint* {
+      const std::size_t at = Ap202LowerBoundNear(points, hint, id, [](const TKeptPoint& e) { return e.Id; });
+      return at < points.size() && points[at].Id == id ? &points[at].P : nullptr;
     };
-    if (const TPoint* p = find(points)) return p;
+    if (const TPoint* p = find(points, pointHint_)) return p;
     for (const TArena& a : others_)
-      if (const TPoint* p = find(a.Points)) return p;
+      if (const TPoint* p = find(a.Points, a.PointHint)) return p;
     return nullptr;
   }
   static bool In(const std::vector<long>& sorted, long id) { return std::binary_search(sorted.begin(), sorted.end(), id); }
@@ -492,6 +526,7 @@ class TStore : public p21::THandler {
     if (blocks_.empty() || blocks_.back().size() + buf_.size() > kBlock) {
       blocks_.emplace_back();
       blocks_.back().reserve(std::max(kBlock, buf_.size()));
+      AdviseLargePages(blocks_.back().data(), blocks_.back().capacity());
     }
     const std::uint64_t at = (static_cast<std::uint64_t>(blocks_.size() - 1) << kOffsetBits) | blocks_.back().size();
     blocks_.back() += buf_;
@@ -577,6 +612,7 @@ class TStore : public p21::THandler {
     TIdIndex Index;
     std::vector<TKeptPoint> Points;
     TIdSet Inner;
+    mutable std::size_t PointHint = 0;
   };
   static bool PointBefore(const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; }
   std::vector<TArena> others_;
@@ -585,6 +621,7 @@ class TStore : public p21::THandler {
   std::vector<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> nameIds_;
   bool pointsSorted_ = true;
+  mutable std::size_t pointHint_ = 0;  // where the last search in points ended
 };
 
 // ---------------------------------------------------------------------------
@@ -639,6 +676,7 @@ class TResolver {
       if (auto l = s_.layerIds.find(item); l != s_.layerIds.end()) d_.Layers[l->second].Visible = false;
     Sheet();
     d_.Primitives.reserve(std::min(s_.occurrences, meter_.Budget().Primitives));
+    AdviseLargePages(d_.Primitives.data(), d_.Primitives.capacity() * sizeof(TPrimitive));
     for (long id : s_.roots) {
       if (stopped_) break;
       if (s_.Held(id)) continue;

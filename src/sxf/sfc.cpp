@@ -23,6 +23,7 @@
 #include "platform/text.h"
 #include "platform/translate.h"
 #include "sxf/decimal.h"
+#include "sxf/large_pages.h"
 #include "sxf/tables.h"
 
 namespace dlvr::sxf {
@@ -375,13 +376,6 @@ void* MapBlock(std::size_t bytes, void*& mapping, std::size_t& mapped) {
   const auto at = (reinterpret_cast<std::uintptr_t>(mapping) + kBlockBytes - 1) & ~(kBlockBytes - 1);
   ::madvise(reinterpret_cast<void*>(at), bytes, MADV_HUGEPAGE);
   return reinterpret_cast<void*>(at);
-}
-
-// Marks the whole blocks of 2 MB inside [p, p + bytes) for large pages.
-void AdviseLargePages(void* p, std::size_t bytes) {
-  const auto from = (reinterpret_cast<std::uintptr_t>(p) + kBlockBytes - 1) & ~(kBlockBytes - 1);
-  const auto to = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kBlockBytes - 1);
-  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
 // The primitives of every group in the order they were read, in blocks.
