@@ -1,5 +1,6 @@
 // The preview view: shows a document file the way a desktop web view would,
-// picking a renderer by the file's content. XML with an xml-stylesheet
+// picking a renderer by the file's content (one class a format, made for
+// each file: components/preview_renderer.h). XML with an xml-stylesheet
 // instruction is transformed with libxslt (the stylesheet resolved beside
 // the file by the delivery's path rules) and shown as HTML; XML without one as a collapsible element
 // tree; HTML and plain text as text; PDF with page navigation and zoom;
@@ -70,9 +71,6 @@ class TPreviewView : public QWidget {
  signals:
   void NavigateComplete(const QString& path);
   void DocumentComplete(const QString& path);
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Impl;

@@ -376,6 +376,10 @@ void TfrmPhotoView::BuildFullPage() {
   // The keys of the full view reach it wherever the focus is inside it.
   pgFull->installEventFilter(this);
   for (QWidget* w : pgFull->findChildren<QWidget*>()) w->installEventFilter(this);
+  // The preview makes its widgets afresh for every photo.
+  connect(pvwPhoto, &TPreviewView::NavigateComplete, this, [this] {
+    for (QWidget* w : pvwPhoto->findChildren<QWidget*>()) w->installEventFilter(this);
+  });
 }
 
 // ---------------------------------------------------------------------------

@@ -631,8 +631,6 @@ TEST(DrawingView, PreviewOfDrawingFiles) {
   const std::string multiplying = tmp.WriteBytes("D0PL003Z.SFC", test::MultiplyingSfc(9, 10, 2000));
   TPreviewView view;
   view.resize(640, 480);
-  auto* drawing = view.findChild<TDrawingView*>();
-  ASSERT_TRUE(drawing);
   struct Case {
     std::string File;
     const char* Kind;
@@ -649,6 +647,8 @@ TEST(DrawingView, PreviewOfDrawingFiles) {
     view.Navigate(QString::fromStdString(c.File));
     QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 10000);
     EXPECT_EQ(view.RendererKind(), QString::fromLatin1(c.Kind));
+    auto* drawing = view.findChild<TDrawingView*>();
+    ASSERT_TRUE(drawing);
     // A drawing's problem is told once, in the drawing view's own note.
     auto* shown = drawing->findChild<QLabel*>(QStringLiteral("lblDrawingNote"));
     ASSERT_TRUE(shown);

@@ -232,6 +232,7 @@ TEST(PreviewView, PdfPageBoxKeysAndZoomsGoWhereTheyName) {
   // A one-page file goes back to its top too.
   Shown(view).Navigate(Sample("PLAN/ORG/P001_01.PDF"));
   pdf = Child<QPdfView>(view, "PdfView");
+  box = Child<QSpinBox>(view, "spnPage");
   pdf->verticalScrollBar()->setValue(pdf->verticalScrollBar()->maximum());
   ASSERT_GT(pdf->verticalScrollBar()->value(), 0);
   pdf->setFocus();
@@ -302,11 +303,12 @@ TEST(PreviewView, HtmlFollowsItsCharsetAndDefaultsToCp932) {
   dir.WriteBytes("utf8.htm", "<html><head><meta charset=\"UTF-8\"></head><body><p>" + phrase + "</p></body></html>");
   dir.WriteSjis("plain.html", "<html><body><p>" + phrase + "</p></body></html>");
   TPreviewView view;
-  auto* html = Child<QTextBrowser>(view, "HtmlView");
-  Shown(view).Navigate(Q(dir / "utf8.htm"));
-  EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
-  Shown(view).Navigate(Q(dir / "plain.html"));
-  EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
+  for (const char* name : {"utf8.htm", "plain.html"}) {
+    Shown(view).Navigate(Q(dir / name));
+    auto* html = Child<QTextBrowser>(view, "HtmlView");
+    ASSERT_TRUE(html);
+    EXPECT_TRUE(html->toPlainText().contains(Q(phrase))) << html->toPlainText().toStdString();
+  }
 }
 
 // A drawing of a format no renderer takes (SXF drawings have their own).
@@ -633,7 +635,6 @@ TEST(PreviewViewHostile, LinksLeadOnlyToFilesThePageMayRead) {
     opened.push_back(u);
     return true;
   });
-  auto* browser = Child<QTextBrowser>(view, "HtmlView");
   struct Case {
     QUrl link;
     QString shownAfter;  // the path shown after the click
@@ -645,14 +646,14 @@ TEST(PreviewViewHostile, LinksLeadOnlyToFilesThePageMayRead) {
   };
   for (const Case& c : cases) {
     Shown(view).Navigate(Q(page));
-    emit browser->anchorClicked(c.link);
+    emit Child<QTextBrowser>(view, "HtmlView")->anchorClicked(c.link);
     EXPECT_EQ(view.CurrentPath(), c.shownAfter) << c.link.toString().toStdString();
     EXPECT_FALSE(view.RenderedText().contains(QString::fromLatin1(kMarker)));
   }
   // Addresses on the network go to the desktop's browser, as the user asked.
   EXPECT_TRUE(opened.empty());
   Shown(view).Navigate(Q(page));
-  emit browser->anchorClicked(QUrl(QStringLiteral("https://example.org/")));
+  emit Child<QTextBrowser>(view, "HtmlView")->anchorClicked(QUrl(QStringLiteral("https://example.org/")));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].host(), "example.org");
 }
