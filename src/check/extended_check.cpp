@@ -94,7 +94,7 @@ constexpr TStandardFolder kStandardFolders[] = {
     {"PHOTO/PIC", ""},            {"PHOTO/DRA", ""},     {"OTHRS", "OTHRS.XML"},   {"OTHRS/ORG", ""},
 };
 
-bool IsStandardFolder(const std::string& path) {
+bool IsStandardFolder(std::string_view path) {
   return std::any_of(std::begin(kStandardFolders), std::end(kStandardFolders),
                      [&](const TStandardFolder& f) { return path == f.Path; });
 }
@@ -133,8 +133,113 @@ bool IsCompanion(std::string_view folder, std::string_view name) {
   return false;
 }
 
+// Texts kept one after another in large blocks, never moved: the paths a
+// check walks and looks up, let go all at once.
+class TCheckTextArena {
+ public:
+  std::string_view Keep(std::string_view s) {
+    char* at = Room(s.size());
+    std::memcpy(at, s.data(), s.size());
+    return std::string_view(at, s.size());
+  }
+  // Two texts one after the other, kept as one.
+  std::string_view Keep(std::string_view a, std::string_view b) {
+    char* at = Room(a.size() + b.size());
+    std::memcpy(at, a.data(), a.size());
+    std::memcpy(at + a.size(), b.data(), b.size());
+    return std::string_view(at, a.size() + b.size());
+  }
+  // The text with its ASCII letters upper-cased.
+  std::string_view KeepUpper(std::string_view s) {
+    char* at = Room(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const char c = s[i];
+      at[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return std::string_view(at, s.size());
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 18;
+  char* Room(std::size_t size) {
+    if (size == 0) return at_;
+    if (room_ < size) {
+      room_ = std::max(kBlock, size);
+      blocks_.push_back(std::make_unique<char[]>(room_));
+      at_ = blocks_.back().get();
+    }
+    char* at = at_;
+    at_ += size;
+    room_ -= size;
+    return at;
+  }
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* at_ = nullptr;
+  std::size_t room_ = 0;
+};
+
+// Distinct paths, each known by its number (in the order first given), in
+// an open-addressed table; the paths themselves are views the caller keeps.
+class TCheckPathIndex {
+ public:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  void Reserve(std::size_t n) {
+    paths_.reserve(n);
+    hashes_.reserve(n);
+    if ((n + 1) * 4 > slots_.size() * 3) Rehash(n);
+  }
+  // The path's number, it added when new (`added` then true).
+  std::uint32_t Insert(std::string_view path, bool* added = nullptr) {
+    if ((paths_.size() + 1) * 4 > slots_.size() * 3) Rehash(paths_.size() + 1);
+    const std::size_t hash = std::hash<std::string_view>()(path);
+    std::size_t at = Slot(path, hash);
+    if (slots_[at] != 0) {
+      if (added) *added = false;
+      return slots_[at] - 1;
+    }
+    const auto id = static_cast<std::uint32_t>(paths_.size());
+    paths_.push_back(path);
+    hashes_.push_back(hash);
+    slots_[at] = id + 1;
+    if (added) *added = true;
+    return id;
+  }
+  std::uint32_t Find(std::string_view path) const {
+    if (slots_.empty()) return kNone;
+    const std::size_t at = Slot(path, std::hash<std::string_view>()(path));
+    return slots_[at] == 0 ? kNone : slots_[at] - 1;
+  }
+  bool Has(std::string_view path) const { return Find(path) != kNone; }
+  std::size_t Size() const { return paths_.size(); }
+  std::string_view operator[](std::uint32_t id) const { return paths_[id]; }
+
+ private:
+  // The slot holding `path`, or the empty one where it would go.
+  std::size_t Slot(std::string_view path, std::size_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at] != 0 && !(hashes_[slots_[at] - 1] == hash && paths_[slots_[at] - 1] == path))
+      at = (at + 1) & mask;
+    return at;
+  }
+  void Rehash(std::size_t n) {
+    std::size_t size = 16;
+    while (size * 3 < (n + 1) * 4) size *= 2;
+    slots_.assign(size, 0);
+    const std::size_t mask = size - 1;
+    for (std::uint32_t id = 0; id < paths_.size(); ++id) {
+      std::size_t at = hashes_[id] & mask;
+      while (slots_[at] != 0) at = (at + 1) & mask;
+      slots_[at] = id + 1;
+    }
+  }
+  std::vector<std::string_view> paths_;
+  std::vector<std::size_t> hashes_;
+  std::vector<std::uint32_t> slots_;  // a path's number + 1, 0 for none
+};
+
 struct TEntry {
-  std::string Path;  // relative, '/' between names
+  std::string_view Path;  // relative, '/' between names (kept in the walk's arena)
   bool Folder = false;
   bool Link = false;
   std::uintmax_t Size = 0;
@@ -144,7 +249,7 @@ struct TEntry {
 // The entries of the open folder `fd` and, depth first, of its folders: a
 // folder before what it holds; links and other non-folders never entered.
 // Takes `fd`.
-void WalkFolder(int fd, const std::string& prefix, int depth, std::vector<TEntry>& out) {
+void WalkFolder(int fd, const std::string& prefix, int depth, std::vector<TEntry>& out, TCheckTextArena& paths) {
   DIR* dir = ::fdopendir(fd);
   if (!dir) {
     ::close(fd);
@@ -158,16 +263,15 @@ void WalkFolder(int fd, const std::string& prefix, int depth, std::vector<TEntry
     struct stat st {};
     if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     TEntry e;
-    e.Path = prefix;
-    e.Path += name;
+    e.Path = paths.Keep(prefix, name);
     e.Depth = depth;
     e.Link = S_ISLNK(st.st_mode);
     e.Folder = S_ISDIR(st.st_mode);
     if (S_ISREG(st.st_mode)) e.Size = static_cast<std::uintmax_t>(st.st_size);
-    out.push_back(std::move(e));
-    if (out.back().Folder && depth < 32) {
+    out.push_back(e);
+    if (e.Folder && depth < 32) {
       const int sub = ::openat(fd, d->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (sub >= 0) WalkFolder(sub, out.back().Path + "/", depth + 1, out);
+      if (sub >= 0) WalkFolder(sub, std::string(e.Path) + "/", depth + 1, out, paths);
     }
   }
   ::closedir(dir);
@@ -175,10 +279,10 @@ void WalkFolder(int fd, const std::string& prefix, int depth, std::vector<TEntry
 
 // Every entry under the medium's folder, links not followed; a folder
 // before what it holds.
-std::vector<TEntry> Walk(const std::string& root) {
+std::vector<TEntry> Walk(const std::string& root, TCheckTextArena& paths) {
   std::vector<TEntry> out;
   const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) WalkFolder(fd, std::string(), 0, out);
+  if (fd >= 0) WalkFolder(fd, std::string(), 0, out, paths);
   return out;
 }
 
@@ -884,37 +988,60 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   // False once the caller has asked the check to stop.
   auto goOn = [&]() { return !input.Progress || input.Progress(done, steps); };
   // Parsing and validating the management files takes about as long as the
-  // walk of every file: a worker does it meanwhile, its findings joined
-  // when the management files' step comes. A check stopped before that
-  // step reports none of them, whatever the worker had found by then.
+  // walk of every file: a worker does it meanwhile, and scans their
+  // characters too, its findings joined when the management files' step
+  // comes. A check stopped before that step reports none of them, whatever
+  // the worker had found by then.
   std::atomic<bool> stop{false};
-  auto grammarOfAll = [&input, &stop] {
-    std::vector<TFinding> found;
+  struct TCharactersOfFile {
+    bool Read = false;
+    std::vector<TCharacterFinding> Found;
+    std::size_t More = 0;
+  };
+  struct TManagementFilesJudged {
+    std::vector<TFinding> Grammar;
+    std::vector<TCharactersOfFile> Characters;  // each medium's management files in turn
+  };
+  auto managementFilesOfAll = [&input, &stop] {
+    TManagementFilesJudged judged;
+    judged.Characters.resize(input.Media.size() * std::size(kManagementFiles));
+    TCharactersOfFile* characters = judged.Characters.data();
     for (const TCheckedMedium& m : input.Media)
       for (const char* file : kManagementFiles) {
-        if (stop) return found;
+        if (stop) return judged;
+        TCharacterScan scan(200);
+        TCharactersOfFile& c = *characters++;
+        c.Read = ReadFileInLines(m.Folder + file, kMaxWholeFileBytes, [&scan](std::string_view piece) { scan.Add(piece); },
+                                 true) == TReadStatus::Ok;
+        if (c.Read) c.Found = scan.Take(&c.More);
         bool failed = false;
         const std::vector<TGrammarFinding> grammar = GrammarOfFile(m.Folder, file, 100, failed);
         if (failed) continue;
         for (const TGrammarFinding& g : grammar)
-          found.push_back({TSeverity::Error, std::to_string(m.MediaNo), file, Tr("ExtendedCheck", kGrammar),
-                           g.Line > 0 ? Arg(Tr("ExtendedCheck", "%1 行: %2"), {std::to_string(g.Line), g.Found})
-                                      : g.Found});
+          judged.Grammar.push_back({TSeverity::Error, std::to_string(m.MediaNo), file, Tr("ExtendedCheck", kGrammar),
+                                    g.Line > 0 ? Arg(Tr("ExtendedCheck", "%1 行: %2"), {std::to_string(g.Line), g.Found})
+                                               : g.Found});
       }
-    return found;
+    return judged;
   };
-  std::future<std::vector<TFinding>> grammar;
+  std::future<TManagementFilesJudged> worker;
   try {
-    grammar = std::async(std::launch::async, grammarOfAll);
+    worker = std::async(std::launch::async, managementFilesOfAll);
   } catch (...) {  // no thread to be had: done when joined
-    grammar = std::async(std::launch::deferred, grammarOfAll);
+    worker = std::async(std::launch::deferred, managementFilesOfAll);
   }
-  bool managementStep = false;
+  std::optional<TManagementFilesJudged> judged;
+  bool managementStep = false, grammarJoined = false;
+  // The worker's findings, once it has ended; its grammar findings added
+  // in the management files' step (once).
+  auto joinWorker = [&]() {
+    if (worker.valid()) judged = worker.get();
+  };
   auto joinGrammar = [&]() {
-    if (!grammar.valid()) return;
-    std::vector<TFinding> found = grammar.get();
-    if (!managementStep) return;
-    for (const TFinding& f : found) out.Add(f);
+    joinWorker();
+    if (!managementStep || grammarJoined || !judged) return;
+    grammarJoined = true;
+    for (const TFinding& f : judged->Grammar) out.Add(f);
   };
   auto finish = [&]() {
     stop = true;
@@ -991,8 +1118,10 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
           }))
         unreadFolders.insert(FolderOf(file));
 
-  // The files the management files name, relative to a medium.
-  std::unordered_set<std::string> listed;
+  // The files the management files name, relative to a medium (as named
+  // and upper-cased), and the paths walked: kept in `paths`.
+  TCheckTextArena paths;
+  TCheckPathIndex listed, listedUpper;
   if (store) {
     std::size_t names = store->OrderDrawings.size() + store->FinalDrawings.size() + input.PhotoFiles.size();
     auto count = [&names](const auto& records) {
@@ -1001,26 +1130,38 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     count(store->Meetings);
     count(store->Plans);
     count(store->Others);
-    listed.reserve(names);
+    listed.Reserve(names);
+  }
+  std::string named;  // (a name being made)
+  auto list = [&](std::string_view folder, std::string_view file) {
+    named.assign(folder).append(file);
+    if (listed.Has(named)) return;
+    listed.Insert(paths.Keep(named));
+  };
+  if (store) {
     for (const auto& d : store->OrderDrawings)
-      if (!d.DrawFile.empty()) listed.insert("DRAWINGS/" + d.DrawFile);
+      if (!d.DrawFile.empty()) list("DRAWINGS/", d.DrawFile);
     for (const auto& d : store->FinalDrawings)
-      if (!d.DrawFile.empty()) listed.insert("DRAWINGF/" + d.DrawFile);
-    auto originals = [&](const auto& records, const std::string& folder) {
+      if (!d.DrawFile.empty()) list("DRAWINGF/", d.DrawFile);
+    auto originals = [&](const auto& records, std::string_view folder) {
       for (const auto& r : records)
         for (const TMdlTreeNodeOrg& o : r.Orgs)
-          if (!o.OrgFile.empty()) listed.insert(folder + o.OrgFile);
+          if (!o.OrgFile.empty()) list(folder, o.OrgFile);
     };
     originals(store->Meetings, "MEET/ORG/");
     originals(store->Plans, "PLAN/ORG/");
     originals(store->Others, "OTHRS/ORG/");
   }
-  for (const std::string& p : input.PhotoFiles) listed.insert(p);
+  for (const std::string& p : input.PhotoFiles) list(std::string_view(), p);
   // A name that differs only in case is found on a CD (its names have no
   // case), but it is a mistake of its own.
-  std::unordered_set<std::string> listedUpper;
-  listedUpper.reserve(listed.size());
-  for (const std::string& p : listed) listedUpper.insert(AsciiUpper(p));
+  std::vector<std::string_view> listedAsUpper;  // of each named path
+  listedUpper.Reserve(listed.Size());
+  listedAsUpper.reserve(listed.Size());
+  for (std::uint32_t i = 0; i < listed.Size(); ++i) {
+    listedAsUpper.push_back(paths.KeepUpper(listed[i]));
+    listedUpper.Insert(listedAsUpper.back());
+  }
 
   // The media: numbers given twice, and the count the delivery declares.
   std::map<int, int> seen;
@@ -1066,13 +1207,11 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
 
   // Each medium's files and folders. The walks are kept, and the paths
   // upper-cased: the sets below hold views of them.
-  std::vector<std::vector<TEntry>> walks;
-  walks.reserve(input.Media.size());
-  std::deque<std::string> uppers;
-  std::unordered_set<std::string_view> present;  // relative paths on any medium
-  // upper-cased -> as found, medium
-  std::unordered_map<std::string_view, std::pair<std::string_view, std::string>> presentUpper;
-  std::unordered_map<std::string_view, TMediaNos> wherePath;  // upper-cased path -> media holding it
+  TCheckPathIndex present;       // relative paths on any medium
+  TCheckPathIndex presentUpper;  // upper-cased
+  std::vector<std::pair<std::string_view, int>> foundAs;  // of each upper-cased path: as found first, its medium
+  TCheckPathIndex wherePath;     // upper-cased paths (not all of them) ...
+  std::vector<TMediaNos> whereMedia;  // ... and the media holding each
   std::set<std::string> caseFolders;  // standard folders named in the wrong case (as found)
   // The texts of the findings a walk may make for every file.
   const std::string linkText = Tr("ExtendedCheck", "リンクは納品できません（たどりません）");
@@ -1086,10 +1225,12 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     const std::string medium = std::to_string(m.MediaNo);
     std::set<std::string> unexpected;  // folders whose contents are not judged again
     std::size_t walked = 0;
-    const std::vector<TEntry>& walk = walks.emplace_back(Walk(m.Folder));
-    present.reserve(present.size() + walk.size());
-    presentUpper.reserve(presentUpper.size() + walk.size());
-    wherePath.reserve(wherePath.size() + walk.size());
+    const std::vector<TEntry> walk = Walk(m.Folder, paths);
+    present.Reserve(present.Size() + walk.size());
+    presentUpper.Reserve(presentUpper.Size() + walk.size());
+    foundAs.reserve(presentUpper.Size() + walk.size());
+    wherePath.Reserve(wherePath.Size() + walk.size());
+    whereMedia.reserve(wherePath.Size() + walk.size());
     for (const TEntry& e : walk) {
       if (++walked % 512 == 0 && !goOn()) return finish();
       const std::string_view folder = EntryFolderView(e.Path), name = EntryNameView(e.Path);
@@ -1114,7 +1255,7 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
           if (IsStandardFolder(AsciiUpper(e.Path))) {
             // Its files are still the standard folder's (a CD has no case).
             add(TSeverity::Error, medium, e.Path, kFolderName, Tr("ExtendedCheck", "フォルダ名は半角英大文字で付けます"));
-            caseFolders.insert(e.Path);
+            caseFolders.insert(std::string(e.Path));
           } else {
             // Folders of later editions (台帳, 地質, i-Construction, BIM/CIM)
             // are expected there; their contents are not judged here.
@@ -1123,28 +1264,30 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
                                                           top == "BIMCIM" || top == "DRAWINGS" || top == "OTHRS");
             if (!laterFolder)
               add(TSeverity::Warning, medium, e.Path, kUnexpectedFolder, Tr("ExtendedCheck", "要領に定めのないフォルダです"));
-            unexpected.insert(e.Path);
+            unexpected.insert(std::string(e.Path));
           }
         }
         continue;
       }
-      const std::string& upperPath = uppers.emplace_back(AsciiUpper(e.Path));
+      const std::string_view upperPath = paths.KeepUpper(e.Path);
       const std::string_view upperFolder = EntryFolderView(upperPath);
-      present.insert(e.Path);
-      presentUpper.try_emplace(upperPath, e.Path, medium);
+      present.Insert(e.Path);
+      bool firstFound = false;
+      presentUpper.Insert(upperPath, &firstFound);
+      if (firstFound) foundAs.emplace_back(e.Path, m.MediaNo);
       if (IsSystemFile(name)) {
         add(TSeverity::Warning, medium, e.Path, kSystemFile, systemText);
         continue;
       }
       if (e.Size == 0) add(TSeverity::Error, medium, e.Path, kEmptyFile, emptyText);
       // (A path named as found is named upper-cased too.)
-      const bool named = listedUpper.count(upperPath) != 0;
+      const bool named = listedUpper.Has(upperPath);
       // Photos and their reference drawings are the photo rules' (their
       // names, their listing, their case, their images): one finding each,
       // there.
       const bool photoFolder = upperFolder == "PHOTO/PIC" || upperFolder == "PHOTO/DRA";
       if (named && e.Size > 0 && input.CheckDocument && !photoFolder)
-        for (auto& [severity, found] : input.CheckDocument(m.Folder + e.Path))
+        for (auto& [severity, found] : input.CheckDocument(std::string(m.Folder).append(e.Path)))
           add(severity, medium, e.Path, kDocument, std::move(found));
       const bool original = EndsWithI(folder, "/ORG") || upperFolder == "DRAWINGS/SPEC";
       // A drawing with a user part after its eight characters (2017 on) is
@@ -1156,7 +1299,12 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
         add(TSeverity::Error, medium, e.Path, kFileName, nameTexts[original ? 1 : 0]);
       const bool companion = IsCompanion(upperFolder, name);
       // Each medium carries the reference drawings its photos refer to.
-      if (!companion && upperFolder != "PHOTO/DRA") wherePath[upperPath].Add(m.MediaNo);
+      if (!companion && upperFolder != "PHOTO/DRA") {
+        bool added = false;
+        const std::uint32_t id = wherePath.Insert(upperPath, &added);
+        if (added) whereMedia.emplace_back();
+        whereMedia[id].Add(m.MediaNo);
+      }
       const bool unread = std::any_of(unreadFolders.begin(), unreadFolders.end(),
                                       [&](const std::string& f) { return InFolder(upperPath, f); });
       if (!companion && !named && !unread && !photoFolder && upperFolder != "DRAWINGS/SPEC")
@@ -1168,17 +1316,17 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   // The characters of each medium's management files, and then the grammar
   // the worker has judged meanwhile.
   managementStep = true;
+  joinWorker();
+  const TCharactersOfFile* characters = judged ? judged->Characters.data() : nullptr;
   for (const TCheckedMedium& m : input.Media) {
     for (const char* file : kManagementFiles) {
+      const TCharactersOfFile* scanned = characters ? characters++ : nullptr;
       // Written in UTF-8 under a Shift_JIS declaration: the grammar says so
       // once; its characters read as Shift-JIS would be noise.
       if (unreadFolders.count(FolderOf(file)) && FileInUtf8(m.Folder + file, nullptr)) continue;
-      TCharacterScan scan(200);
-      if (ReadFileInLines(m.Folder + file, kMaxWholeFileBytes, [&scan](std::string_view piece) { scan.Add(piece); },
-                          true) != TReadStatus::Ok)
-        continue;
-      std::size_t more = 0;
-      for (const TCharacterFinding& c : scan.Take(&more)) {
+      if (!scanned || !scanned->Read) continue;
+      const std::size_t more = scanned->More;
+      for (const TCharacterFinding& c : scanned->Found) {
         // A full-width letter in a field the data check finds at fault is
         // its error already, not also a warning here.
         if (c.Severity == TSeverity::Warning && !c.Element.empty() &&
@@ -1224,25 +1372,27 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     });
   }
 
-  for (const auto& [path, media] : wherePath)
-    if (!media.Others.empty())
-      add(TSeverity::Warning, "", path, kSameOnTwoMedia,
+  for (std::uint32_t id = 0; id < wherePath.Size(); ++id)
+    if (const TMediaNos& media = whereMedia[id]; !media.Others.empty())
+      add(TSeverity::Warning, "", wherePath[id], kSameOnTwoMedia,
           Arg(Tr("ExtendedCheck", "媒体 %1 に同じ名前のファイルがあります"), {NumberList(media.All())}));
 
   // Files named but found on no medium.
-  for (const std::string& path : listed) {
-    if (present.count(path)) continue;
-    if (const std::string upper = AsciiUpper(path); upper.rfind("PHOTO/PIC/", 0) == 0 || upper.rfind("PHOTO/DRA/", 0) == 0)
+  for (std::uint32_t i = 0; i < listed.Size(); ++i) {
+    const std::string path(listed[i]);
+    if (present.Has(path)) continue;
+    if (const std::string_view upper = listedAsUpper[i];
+        upper.substr(0, 10) == "PHOTO/PIC/" || upper.substr(0, 10) == "PHOTO/DRA/")
       continue;  // the photo rules say it
-    if (auto it = presentUpper.find(AsciiUpper(path)); it != presentUpper.end()) {
+    if (const std::uint32_t at = presentUpper.Find(listedAsUpper[i]); at != TCheckPathIndex::kNone) {
       // Named as listed in a folder named in the wrong case: the folder's
       // finding says it, once for all its files.
-      const std::string found(it->second.first);
+      const std::string found(foundAs[at].first);
       if (NameOf(found) == NameOf(path) &&
           std::any_of(caseFolders.begin(), caseFolders.end(),
                       [&](const std::string& f) { return found.rfind(f + "/", 0) == 0 && FolderOf(found) == f; }))
         continue;
-      add(TSeverity::Error, it->second.second, path, kListedMissing,
+      add(TSeverity::Error, std::to_string(foundAs[at].second), path, kListedMissing,
           Arg(Tr("ExtendedCheck", "大文字・小文字の違う %1 があります（名前は記載のとおりに付けます）"), {found}));
       continue;
     }
