@@ -4,6 +4,7 @@
 // a zoom or pan, and the peak memory against the primitives' coordinates.
 //
 //   sxf_bench [DIR] [--runs N] [--keep]
+//   sxf_bench --redraw FILE [REPEATS [ZOOM]]   (each redraw position alone, for profiling)
 //
 // DIR holds BENCH.P21 and BENCH.SFC as the sample generator writes them
 // (scripts/make-sxf-samples.py --bench DIR); without it they are written
@@ -34,9 +35,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -85,6 +88,66 @@ int ReadOnce(int argc, char** argv, const char* path) {
   return 0;
 }
 
+// The places the redraw is timed at: zoom steps at three places, and pans
+// at each zoom.
+struct TPosition {
+  QPointF At, Pan;
+  double Zoom;
+  QTransform Transform(const QTransform& fit) const {
+    return fit * QTransform::fromTranslate(-At.x(), -At.y()) * QTransform::fromScale(Zoom, Zoom) *
+           QTransform::fromTranslate(At.x() + Pan.x(), At.y() + Pan.y());
+  }
+};
+std::vector<TPosition> Positions(QSize size) {
+  std::vector<TPosition> out;
+  const QPointF places[] = {{size.width() * 0.5, size.height() * 0.5},
+                            {size.width() * 0.25, size.height() * 0.3},
+                            {size.width() * 0.7, size.height() * 0.75}};
+  for (const QPointF at : places)
+    for (double zoom : {1.0, 1.25 * 1.25, 4.0, 16.0, 64.0})
+      for (QPointF pan : {QPointF(0, 0), QPointF(240, -120)}) out.push_back({at, pan, zoom});
+  return out;
+}
+
+// The redraw alone, position by position (for profiling): the drawing read
+// and listed, then every position painted `repeats` times into a
+// 1920x1080 picture (only those at `onlyZoom` when given); each
+// position's median and the median of all.
+int RedrawOnce(int argc, char** argv, const char* path, int repeats, double onlyZoom) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);
+  auto d = std::make_shared<sxf::TDrawing>(sxf::ReadDrawing(path));
+  const TDrawingScene scene(d);
+  const QSize size(1920, 1080);
+  const QTransform fit = TDrawingScene::FitTransform(scene.SheetRect(), QRectF(QPoint(), size).adjusted(8, 8, -8, -8));
+  QImage image(size, QImage::Format_RGB32);
+  std::vector<double> medians, cpuMedians;
+  auto cpu = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+  };
+  for (const TPosition& at : Positions(size)) {
+    if (onlyZoom > 0 && std::abs(at.Zoom - onlyZoom) > 0.01) continue;
+    std::vector<double> times, cpuTimes;
+    for (int r = 0; r < std::max(1, repeats); ++r) {
+      const auto t0 = Clock::now();
+      const double c0 = cpu();
+      scene.PaintImage(image, at.Transform(fit), std::max(1, QThread::idealThreadCount()));
+      cpuTimes.push_back(cpu() - c0);
+      times.push_back(Seconds(Clock::now() - t0));
+    }
+    medians.push_back(Summarise(times).median);
+    cpuMedians.push_back(Summarise(cpuTimes).median);
+    std::printf("place %4.0f,%4.0f zoom %5.2f pan %4.0f,%4.0f  %7.1f ms  (processor %7.1f ms)\n", at.At.x(), at.At.y(),
+                at.Zoom, at.Pan.x(), at.Pan.y(), medians.back() * 1e3, cpuMedians.back() * 1e3);
+  }
+  std::printf("median %.1f ms  worst %.1f ms  (processor: median %.1f ms  worst %.1f ms)\n",
+              Summarise(medians).median * 1e3, *std::max_element(medians.begin(), medians.end()) * 1e3,
+              Summarise(cpuMedians).median * 1e3, *std::max_element(cpuMedians.begin(), cpuMedians.end()) * 1e3);
+  return 0;
+}
+
 // Opens the file in a drawing view of 1920x1080 and times the first paint
 // from the call to Open; then the redraw of the whole canvas at rest after
 // zooms and pans (the same drawing the view does when a movement rests).
@@ -120,20 +183,10 @@ int ViewOnce(int argc, char** argv, const char* path) {
   const QTransform fit = TDrawingScene::FitTransform(scene.SheetRect(), QRectF(QPoint(), size).adjusted(8, 8, -8, -8));
   QImage image(size, QImage::Format_RGB32);
   std::vector<double> redraws;
-  // Zoom steps at three places, and pans at each zoom.
-  const QPointF places[] = {{size.width() * 0.5, size.height() * 0.5},
-                            {size.width() * 0.25, size.height() * 0.3},
-                            {size.width() * 0.7, size.height() * 0.75}};
-  for (const QPointF at : places) {
-    for (double zoom : {1.0, 1.25 * 1.25, 4.0, 16.0, 64.0}) {
-      for (QPointF pan : {QPointF(0, 0), QPointF(240, -120)}) {
-        QTransform t = fit * QTransform::fromTranslate(-at.x(), -at.y()) * QTransform::fromScale(zoom, zoom) *
-                       QTransform::fromTranslate(at.x() + pan.x(), at.y() + pan.y());
-        const auto t0 = Clock::now();
-        scene.PaintImage(image, t, std::max(1, QThread::idealThreadCount()));
-        redraws.push_back(Seconds(Clock::now() - t0));
-      }
-    }
+  for (const TPosition& at : Positions(size)) {
+    const auto t0 = Clock::now();
+    scene.PaintImage(image, at.Transform(fit), std::max(1, QThread::idealThreadCount()));
+    redraws.push_back(Seconds(Clock::now() - t0));
   }
   const Stats r = Summarise(redraws);
   std::printf("%.6f %.6f %.6f %.6f %dx%d\n", firstPaint, r.median, r.best,
@@ -220,6 +273,8 @@ int main(int argc, char** argv) {
   using namespace dlvr::bench;
   if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return ReadOnce(argc, argv, argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--view") == 0) return ViewOnce(argc, argv, argv[2]);
+  if (argc >= 3 && argc <= 5 && std::strcmp(argv[1], "--redraw") == 0)
+    return RedrawOnce(argc, argv, argv[2], argc >= 4 ? std::atoi(argv[3]) : 5, argc == 5 ? std::atof(argv[4]) : 0);
   if (argc == 4 && std::strcmp(argv[1], "--png") == 0) return PngOnce(argc, argv, argv[2], std::atoi(argv[3]));
 
   std::string dir;

@@ -47,6 +47,10 @@ constexpr double kMaxPngSide = 65535, kMaxPngPixels = 2.5e9;
 // On the screen, edges are smoothed while no more features than this are in view.
 constexpr std::size_t kSmoothFeatures = 20000;
 
+// Unsmoothed one-pixel strokes no longer than this many pixels either way
+// are set as pixels, not handed to the painter.
+constexpr double kShortStrokePixels = 4;
+
 QPointF Q(sxf::TPoint p) { return {p.X, p.Y}; }
 
 // The angles an arc covers, counter-clockwise from Start to End, as an
@@ -529,8 +533,8 @@ void TDrawingScene::Index(TGroup& g) {
 }
 
 template <class Item, class Run>
-void TDrawingScene::Walk(const TGroup& g, const TBox& seen, float dot, const sxf::TPrimitive* primitives,
-                         Item&& item, Run&& run) {
+void TDrawingScene::Walk(const TGroup& g, const TBox& seen, float dot, float boxOnly,
+                         const sxf::TPrimitive* primitives, Item&& item, Run&& run) {
   if (g.Boxes.empty()) return;
   auto meets = [&](const TBox& b) { return !(b.X1 < seen.X0 || b.X0 > seen.X1 || b.Y1 < seen.Y0 || b.Y0 > seen.Y1); };
   // A run at `level` covers kFan^(level + 1) items.
@@ -558,7 +562,11 @@ void TDrawingScene::Walk(const TGroup& g, const TBox& seen, float dot, const sxf
       // The run's primitives lie apart in memory: all are asked for at once.
       if (primitives)
         for (std::size_t i = from; i < to; ++i) {
-          const char* at = reinterpret_cast<const char*>(primitives + g.Items[i].Index);
+          const TItem& it = g.Items[i];
+          const auto kind = TKind(it.Kind);
+          if (kind == TKind::Line || (kind != TKind::Point && it.X1 - it.X0 < boxOnly && it.Y1 - it.Y0 < boxOnly))
+            continue;
+          const char* at = reinterpret_cast<const char*>(primitives + it.Index);
           __builtin_prefetch(at);
           __builtin_prefetch(at + 64);
         }
@@ -829,6 +837,9 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
   const double legible = crowd <= kSmoothFeatures ? kLegiblePixels : kLegibleCrowdedPixels;
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   const TBox seenBox{float(seen.left()), float(seen.top()), float(seen.right()), float(seen.bottom())};
+  // Among very many features, one under this size (mm) both ways is drawn
+  // from its box alone, its primitive never looked at.
+  const float boxOnly = crowd > kSmoothFeatures && !walkAll_ ? float(2 * dot) : 0.0f;
   // The device transform is affine (no perspective on a sheet).
   const double m11 = toDevice.m11(), m12 = toDevice.m12(), m21 = toDevice.m21(), m22 = toDevice.m22(),
                mdx = toDevice.dx(), mdy = toDevice.dy();
@@ -883,8 +894,10 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
         dots.push_back(map(QPointF((double(it.X0) + it.X1) / 2, (double(it.Y0) + it.Y1) / 2)));
         return;
       }
-      if (kind == TKind::Line) {
-        // A line is its box's diagonal.
+      if (kind == TKind::Line ||
+          (kind != TKind::Point && kind != TKind::Hatch && it.X1 - it.X0 < boxOnly && it.Y1 - it.Y0 < boxOnly)) {
+        // A line is its box's diagonal; so is, among very many features,
+        // one under two pixels (its pixels within one of its own).
         pts = {QPointF(it.X0, it.Rising ? it.Y0 : it.Y1), QPointF(it.X1, it.Rising ? it.Y1 : it.Y0)};
         lines(false);
         return;
@@ -931,7 +944,7 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
         if (!(it.X1 < seenBox.X0 || it.X0 > seenBox.X1 || it.Y1 < seenBox.Y0 || it.Y0 > seenBox.Y1)) item(it);
     }
     const float merge = walkAll_ ? -1.0f : g.Markers ? 0.0f : float(dot);
-    if (merge >= 0) Walk(g, seenBox, merge, d.Primitives.data(), item, [&](const TBox& b, std::size_t count) {
+    if (merge >= 0) Walk(g, seenBox, merge, boxOnly, d.Primitives.data(), item, [&](const TBox& b, std::size_t count) {
       drawn += int(count);
       dots.push_back(map(QPointF((double(b.X0) + b.X1) / 2, (double(b.Y0) + b.Y1) / 2)));
     });
@@ -939,8 +952,32 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
       painter.setPen(solid);
       painter.setBrush(Qt::NoBrush);
     }
+    const bool plainPixels = plainDots && solid.widthF() <= 1;
+    if (!segments.empty() && plainPixels) {
+      // Plain one-pixel strokes of a few pixels are set as pixels too, a
+      // pixel a step along their longer side.
+      const QRgb c = ink.rgb();
+      const int w = direct->width(), h = direct->height();
+      std::size_t kept = 0;
+      for (const QLineF& l : segments) {
+        const double x1 = l.x1(), y1 = l.y1(), dx = l.x2() - x1, dy = l.y2() - y1;
+        const double span = std::max(std::abs(dx), std::abs(dy));
+        if (!(span <= kShortStrokePixels)) {
+          segments[kept++] = l;
+          continue;
+        }
+        const int steps = int(std::ceil(span));
+        for (int k = 0; k <= steps; ++k) {
+          const double t = steps ? double(k) / steps : 0;
+          const double x = x1 + dx * t + 0.5, y = y1 + dy * t + 0.5;
+          if (!(x > 0 && y > 0 && x < w && y < h)) continue;
+          reinterpret_cast<QRgb*>(dotRows + qsizetype(y) * dotStride)[int(x)] = c;
+        }
+      }
+      segments.resize(kept);
+    }
     if (!segments.empty()) painter.drawLines(segments.data(), int(segments.size()));
-    if (!dots.empty() && plainDots && solid.widthF() <= 1) {
+    if (!dots.empty() && plainPixels) {
       // Plain one-pixel dots are the pixels themselves, set where the
       // painter would set them.
       const QRgb c = ink.rgb();

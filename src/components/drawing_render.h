@@ -108,8 +108,9 @@ class TDrawingScene {
   std::string Svg() const;
 
   // With `all`, the screen is painted looking at every item, without the
-  // index's boxes, none merged into a dot with its neighbours: the picture
-  // the index must match (for checking it).
+  // index's boxes, none merged into a dot with its neighbours, none drawn
+  // from its box alone but lines: the picture the index and its levels of
+  // detail must match (for checking it).
   void SetWalkAll(bool all) { walkAll_ = all; }
 
  private:
@@ -142,10 +143,12 @@ class TDrawingScene {
   // Calls `item` for every item of `g` whose box meets `seen`, in the
   // index's order; with `dot` > 0, a run whose box is smaller than `dot`
   // both ways goes to `run` (its box and the number of its items) instead.
-  // `primitives`: the drawing's, fetched ahead of `item` (may be null).
+  // `primitives`: the drawing's, fetched ahead of `item` (may be null),
+  // but for lines and items under `boxOnly` both ways (drawn from their
+  // boxes).
   template <class Item, class Run>
-  static void Walk(const TGroup& g, const TBox& seen, float dot, const sxf::TPrimitive* primitives, Item&& item,
-                   Run&& run);
+  static void Walk(const TGroup& g, const TBox& seen, float dot, float boxOnly, const sxf::TPrimitive* primitives,
+                   Item&& item, Run&& run);
   // The items of shown layers whose boxes meet `seen`, counted up to `most`
   // and one more.
   std::size_t CountIn(const TBox& seen, std::size_t most) const;
