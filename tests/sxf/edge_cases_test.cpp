@@ -118,5 +118,39 @@ TEST(SxfEdgeCases, AProblemInTheSecondPartOfACrOnlyFileIsOnItsOwnLine) {
   }
 }
 
+
+// Instances are looked up by steps from the last one found: written out of
+// order, referring far back and far ahead, with numbers given twice (the
+// first kept), each line still finds its own points.
+TEST(SxfEdgeCases, LookupsFarAndNearOutOfOrderAndTwiceNumberedFindTheirInstances) {
+  constexpr long kLines = 300;
+  std::vector<std::string> data, points;
+  for (long i = 0; i < kLines; ++i) {
+    // Line i: its occurrence near the top, its curve and points spread over
+    // the file in an order of their own.
+    const long occurrence = 1 + i, curve = 10000 + (i * 7919) % kLines * 10, p = 50000 + (kLines - 1 - i) * 2;
+    data.push_back("#" + std::to_string(occurrence) + "=ANNOTATION_CURVE_OCCURRENCE('',(),#" + std::to_string(curve) + ");");
+    points.push_back("#" + std::to_string(curve) + "=POLYLINE('',(#" + std::to_string(p) + ",#" + std::to_string(p + 1) + "));");
+    points.push_back("#" + std::to_string(p + 1) + "=CARTESIAN_POINT('',(" + std::to_string(i) + ".,1.));");
+    points.push_back("#" + std::to_string(p) + "=CARTESIAN_POINT('',(" + std::to_string(i) + ".,0.));");
+  }
+  for (long i = 0; i < static_cast<long>(points.size()); ++i)
+    data.push_back(points[static_cast<std::size_t>((i * 104729) % static_cast<long>(points.size()))]);
+  // Given twice: the first of each is the one drawn.
+  data.push_back("#50000=CARTESIAN_POINT('',(-5.,-5.));");
+  data.push_back("#10000=POLYLINE('',(#50001,#50001));");
+  const TDrawing d = ReadAp202Text(test::Ap202File(data));
+  EXPECT_FALSE(d.Stop.Broken) << d.Stop.Reason;
+  ASSERT_EQ(d.Primitives.size(), static_cast<std::size_t>(kLines));
+  for (long i = 0; i < kLines; ++i) {
+    const TPrimitive& line = d.Primitives[static_cast<std::size_t>(i)];
+    ASSERT_EQ(line.Points.size(), 2u) << i;
+    EXPECT_EQ(line.Points[0].X, static_cast<double>(i)) << i;
+    EXPECT_EQ(line.Points[0].Y, 0.0) << i;
+    EXPECT_EQ(line.Points[1].X, static_cast<double>(i)) << i;
+    EXPECT_EQ(line.Points[1].Y, 1.0) << i;
+  }
+}
+
 }  // namespace
 }  // namespace dlvr::sxf
