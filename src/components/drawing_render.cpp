@@ -47,9 +47,10 @@ constexpr double kMaxPngSide = 65535, kMaxPngPixels = 2.5e9;
 // On the screen, edges are smoothed while no more features than this are in view.
 constexpr std::size_t kSmoothFeatures = 20000;
 
-// Unsmoothed one-pixel strokes no longer than this many pixels either way
-// are set as pixels, not handed to the painter.
-constexpr double kShortStrokePixels = 4;
+// Unsmoothed strokes no longer than this many pixels either way, of pens
+// up to kPlainStrokeWidth pixels wide, are set as pixels, not handed to the
+// painter.
+constexpr double kShortStrokePixels = 4, kPlainStrokeWidth = 2.5;
 
 QPointF Q(sxf::TPoint p) { return {p.X, p.Y}; }
 
@@ -68,11 +69,15 @@ std::pair<double, double> Sweep(const TPrimitive& p) {
   return {s, e};
 }
 
-QPointF OnEllipse(const TPrimitive& p, double t) {
-  const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
+// A point of the ellipse whose rotation's cosine and sine are c and s.
+QPointF OnEllipseTurned(const TPrimitive& p, double t, double c, double s) {
   const double x = p.Rx * std::cos(t), y = p.Ry * std::sin(t);
   const QPointF o = p.Points.empty() ? QPointF() : Q(p.Points[0]);
   return {o.x() + x * c - y * s, o.y() + x * s + y * c};
+}
+
+QPointF OnEllipse(const TPrimitive& p, double t) {
+  return OnEllipseTurned(p, t, std::cos(p.Rotation), std::sin(p.Rotation));
 }
 
 bool IsCurve(TKind k) {
@@ -112,10 +117,11 @@ void Outline(const TPrimitive& p, double tolerance, std::vector<QPointF>& out, b
     if (!std::isfinite(r) || r <= 0 || to <= from) return;
     const double step = 2 * std::acos(std::clamp(1 - tolerance / r, -1.0, 1.0));
     const int n = std::clamp(int(std::ceil((to - from) / std::max(step, 1e-3))), 4, 2048);
+    const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
     for (int i = 0; i <= n; ++i) {
       // A clockwise arc is travelled from its Start (the interval's end).
       const double t = p.Reversed ? to - (to - from) * i / n : from + (to - from) * i / n;
-      out.push_back(OnEllipse(p, t));
+      out.push_back(OnEllipseTurned(p, t, c, s));
     }
     return;
   }
@@ -952,10 +958,12 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
       painter.setPen(solid);
       painter.setBrush(Qt::NoBrush);
     }
-    const bool plainPixels = plainDots && solid.widthF() <= 1;
-    if (!segments.empty() && plainPixels) {
-      // Plain one-pixel strokes of a few pixels are set as pixels too, a
-      // pixel a step along their longer side.
+    const double penPixels = solid.widthF();
+    const bool plainPixels = plainDots && penPixels <= 1;
+    if (!segments.empty() && plainDots && penPixels <= kPlainStrokeWidth) {
+      // Plain strokes of a few pixels are set as pixels too: a step a pixel
+      // along their longer side, as many pixels across as the pen covers
+      // there (one for a one-pixel pen).
       const QRgb c = ink.rgb();
       const int w = direct->width(), h = direct->height();
       std::size_t kept = 0;
@@ -966,12 +974,19 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
           segments[kept++] = l;
           continue;
         }
+        const bool alongX = std::abs(dx) >= std::abs(dy);
+        const double across = penPixels <= 1 || span <= 0 ? 1 : penPixels * std::sqrt(dx * dx + dy * dy) / span;
+        const int count = std::max(1, int(across + 0.5));
+        const double back = (across - 1) / 2;
         const int steps = int(std::ceil(span));
         for (int k = 0; k <= steps; ++k) {
           const double t = steps ? double(k) / steps : 0;
-          const double x = x1 + dx * t + 0.5, y = y1 + dy * t + 0.5;
-          if (!(x > 0 && y > 0 && x < w && y < h)) continue;
-          reinterpret_cast<QRgb*>(dotRows + qsizetype(y) * dotStride)[int(x)] = c;
+          double x = x1 + dx * t + 0.5, y = y1 + dy * t + 0.5;
+          (alongX ? y : x) -= back;
+          for (int i = 0; i < count; ++i, (alongX ? y : x) += 1) {
+            if (!(x > 0 && y > 0 && x < w && y < h)) continue;
+            reinterpret_cast<QRgb*>(dotRows + qsizetype(y) * dotStride)[int(x)] = c;
+          }
         }
       }
       segments.resize(kept);

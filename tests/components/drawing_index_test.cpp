@@ -134,6 +134,7 @@ TEST(DrawingIndex, PictureMatchesEveryItemLookedAt) {
       {"crowded, zoomed far, panned", 60000, 3, 640, 23, -4000.5, 2500.75, 2000},
       {"sparse, zoomed", 3000, 3, 640, 6, 1200, -300, 2000},
       {"crowded, one to two pixels each (drawn from their boxes)", 30000, 0.6, 1280, 1, 0, 0, 2000},
+      {"crowded, pens of one and two pixels (short strokes set as pixels)", 60000, 3, 1280, 1, 0, 0, 2000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
