@@ -413,12 +413,59 @@ constexpr bool HasByte(std::uint64_t v, unsigned char byte) {
 // (full-width digits and letters), 0x85-0x88 and 0xEB on.
 constexpr bool MayBeForbiddenLead(unsigned lead) { return lead == 0x82 || (lead >= 0x85 && lead <= 0x88) || lead >= 0xEB; }
 
+// What the character scan does with a byte where a character starts: 0 a
+// single byte passed by, 1 the lead byte of a pair none of which is named,
+// 2 anything else (a line feed, '<', a lead byte of named pairs, half-width
+// katakana), looked at closely.
+struct TScanByteClasses {
+  unsigned char Of[256] = {};
+  constexpr TScanByteClasses() {
+    for (unsigned c = 0; c < 256; ++c) {
+      const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+      Of[c] = c == '\n' || c == '<' || (c >= 0xA1 && c <= 0xDF) || (lead && MayBeForbiddenLead(c)) ? 2 : lead ? 1 : 0;
+    }
+  }
+};
+constexpr TScanByteClasses kScanByteClasses;
+
+// Whether the pair of lead byte 0x82 and `trail` may be named (full-width
+// digits and Latin letters); the rest of that row (hiragana, most of all)
+// never is.
+constexpr bool MayBeForbiddenIn82(unsigned trail) {
+  return (trail >= 0x4F && trail <= 0x58) || (trail >= 0x60 && trail <= 0x79) || (trail >= 0x81 && trail <= 0x9A);
+}
+
 class TCharacterScan {
  public:
   explicit TCharacterScan(std::size_t most) : most_(most) {}
 
   void Add(std::string_view b) {
     for (std::size_t i = 0; i < b.size();) {
+      // Characters no rule names go by without a closer look: pairs whose
+      // lead byte names none (0x82 but for its full-width digits and
+      // letters), single bytes but a line feed, '<' and half-width katakana.
+      {
+        const auto* p = reinterpret_cast<const unsigned char*>(b.data());
+        const std::size_t n = b.size();
+        std::size_t k = i;
+        int passed = 0;
+        for (;;) {
+          if (k >= n) break;
+          const unsigned c = p[k];
+          const unsigned cls = kScanByteClasses.Of[c];
+          if (cls == 0) {
+            ++k;
+          } else if (k + 1 < n && (cls == 1 || (c == 0x82 && !MayBeForbiddenIn82(p[k + 1])))) {
+            k += 2;
+          } else {
+            break;
+          }
+          ++passed;
+        }
+        column_ += passed;
+        i = k;
+        if (i >= b.size()) break;
+      }
       // Plain ASCII (no line feed, no '<') goes by eight bytes at a time.
       if (i + 8 <= b.size()) {
         std::uint64_t v;
@@ -988,32 +1035,38 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   // False once the caller has asked the check to stop.
   auto goOn = [&]() { return !input.Progress || input.Progress(done, steps); };
   // Parsing and validating the management files takes about as long as the
-  // walk of every file: a worker does it meanwhile, and scans their
-  // characters too, its findings joined when the management files' step
-  // comes. A check stopped before that step reports none of them, whatever
-  // the worker had found by then.
+  // walk of every file: a worker does it meanwhile, its findings joined
+  // when the management files' step comes. The characters of each file are
+  // scanned by whichever thread comes to it first: the worker once it has
+  // judged the grammar of all, the check once it has walked every medium.
+  // A check stopped before that step reports none of them, whatever the
+  // worker had found by then.
   std::atomic<bool> stop{false};
   struct TCharactersOfFile {
     bool Read = false;
     std::vector<TCharacterFinding> Found;
     std::size_t More = 0;
   };
+  const std::size_t managementFiles = input.Media.size() * std::size(kManagementFiles);
+  const std::unique_ptr<std::atomic<bool>[]> scanTaken(new std::atomic<bool>[managementFiles]);
+  for (std::size_t i = 0; i < managementFiles; ++i) scanTaken[i] = false;
+  auto scanCharacters = [&input](std::size_t i, TCharactersOfFile& c) {
+    const TCheckedMedium& m = input.Media[i / std::size(kManagementFiles)];
+    TCharacterScan scan(200);
+    c.Read = ReadFileInLines(m.Folder + kManagementFiles[i % std::size(kManagementFiles)], kMaxWholeFileBytes,
+                             [&scan](std::string_view piece) { scan.Add(piece); }, true) == TReadStatus::Ok;
+    if (c.Read) c.Found = scan.Take(&c.More);
+  };
   struct TManagementFilesJudged {
     std::vector<TFinding> Grammar;
     std::vector<TCharactersOfFile> Characters;  // each medium's management files in turn
   };
-  auto managementFilesOfAll = [&input, &stop] {
+  auto managementFilesOfAll = [&input, &stop, &scanTaken, &scanCharacters, managementFiles] {
     TManagementFilesJudged judged;
-    judged.Characters.resize(input.Media.size() * std::size(kManagementFiles));
-    TCharactersOfFile* characters = judged.Characters.data();
+    judged.Characters.resize(managementFiles);
     for (const TCheckedMedium& m : input.Media)
       for (const char* file : kManagementFiles) {
         if (stop) return judged;
-        TCharacterScan scan(200);
-        TCharactersOfFile& c = *characters++;
-        c.Read = ReadFileInLines(m.Folder + file, kMaxWholeFileBytes, [&scan](std::string_view piece) { scan.Add(piece); },
-                                 true) == TReadStatus::Ok;
-        if (c.Read) c.Found = scan.Take(&c.More);
         bool failed = false;
         const std::vector<TGrammarFinding> grammar = GrammarOfFile(m.Folder, file, 100, failed);
         if (failed) continue;
@@ -1022,6 +1075,8 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
                                     g.Line > 0 ? Arg(Tr("ExtendedCheck", "%1 行: %2"), {std::to_string(g.Line), g.Found})
                                                : g.Found});
       }
+    for (std::size_t i = 0; i < managementFiles && !stop; ++i)
+      if (!scanTaken[i].exchange(true)) scanCharacters(i, judged.Characters[i]);
     return judged;
   };
   std::future<TManagementFilesJudged> worker;
@@ -1316,11 +1371,20 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   // The characters of each medium's management files, and then the grammar
   // the worker has judged meanwhile.
   managementStep = true;
+  std::vector<TCharactersOfFile> ownScans(managementFiles);
+  std::vector<bool> scannedHere(managementFiles, false);
+  for (std::size_t i = 0; i < managementFiles; ++i)
+    if (!scanTaken[i].exchange(true)) {
+      scanCharacters(i, ownScans[i]);
+      scannedHere[i] = true;
+    }
   joinWorker();
-  const TCharactersOfFile* characters = judged ? judged->Characters.data() : nullptr;
+  std::size_t fileNo = 0;
   for (const TCheckedMedium& m : input.Media) {
     for (const char* file : kManagementFiles) {
-      const TCharactersOfFile* scanned = characters ? characters++ : nullptr;
+      const std::size_t i = fileNo++;
+      const TCharactersOfFile* scanned =
+          scannedHere[i] ? &ownScans[i] : judged && i < judged->Characters.size() ? &judged->Characters[i] : nullptr;
       // Written in UTF-8 under a Shift_JIS declaration: the grammar says so
       // once; its characters read as Shift-JIS would be noise.
       if (unreadFolders.count(FolderOf(file)) && FileInUtf8(m.Folder + file, nullptr)) continue;
