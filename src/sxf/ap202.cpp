@@ -1,6 +1,7 @@
 #include "sxf/ap202.h"
 
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -249,8 +250,12 @@ class TIdIndex {
     if (!wideSorted_)
       std::stable_sort(wide_.begin(), wide_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     narrowSorted_ = wideSorted_ = true;
-    narrow_.shrink_to_fit();
     wide_.shrink_to_fit();
+  }
+  // Room for `count` entries (see TStore::Reserve).
+  void Reserve(std::size_t count) {
+    narrow_.reserve(count);
+    AdviseLargePages(narrow_.data(), narrow_.capacity() * sizeof(TNarrow));
   }
   std::optional<std::uint64_t> Find(long id) const {
     if (id >= 0 && id <= long{UINT32_MAX}) {
@@ -320,6 +325,18 @@ class TStore : public p21::THandler {
     return true;
   }
 
+  // Room for the points and the other instances of `bytes` of file (an
+  // instance takes some 40 bytes of text or more; room not used is never
+  // touched, so takes no memory), marked for large pages: growing the
+  // tables a doubling at a time copied them and faulted in twice their
+  // size.
+  void Reserve(std::uint64_t bytes) {
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 48, std::uint64_t{1} << 26));
+    points.reserve(count);
+    AdviseLargePages(points.data(), points.capacity() * sizeof(TKeptPoint));
+    index_.Reserve(count);
+  }
+
   // Puts the instances in order of number, once the read is done (the
   // first of two with one number is kept).
   void Finish() {
@@ -336,9 +353,6 @@ class TStore : public p21::THandler {
     for (long item : invisible)
       if (!layerIds.count(item)) hidden.push_back(item);
     std::sort(hidden.begin(), hidden.end());
-    // What was grown while reading is kept at its size while the drawing
-    // is made of it.
-    points.shrink_to_fit();
   }
 
   // Takes over what another store read of the same file after this one
@@ -347,7 +361,6 @@ class TStore : public p21::THandler {
   // held items stay in tables of their own, looked up after this store's
   // (so the first of two with one number is still the one kept).
   void Append(TStore&& b) {
-    b.points.shrink_to_fit();
     others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
                        std::move(b.inner), 0});
     roots.insert(roots.end(), b.roots.begin(), b.roots.end());
@@ -1470,8 +1483,14 @@ TDrawing ReadAp202Whole(const std::string& path, std::uint64_t twoPortionsFrom, 
   auto head = std::make_unique<TStore>();
   TReadStop stop;
   bool halves = false;
+  struct stat st {};
+  const std::uint64_t size = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
   try {
     auto tail = std::make_unique<TStore>();
+    if (size >= twoPortionsFrom) {
+      head->Reserve(size / 2);
+      tail->Reserve(size / 2);
+    }
     halves = p21::ParseFileInTwo(path, *head, *tail, stop, twoPortionsFrom);
     if (halves) head->Append(std::move(*tail));
   } catch (const std::exception&) {
@@ -1486,7 +1505,12 @@ TDrawing ReadAp202Whole(const std::string& path, std::uint64_t twoPortionsFrom, 
     return Resolve(*head, std::move(stop), budget);
   }
   head.reset();
-  return Read([&](TStore& store) { return p21::ParseFile(path, store); }, budget);
+  return Read(
+      [&](TStore& store) {
+        store.Reserve(size);
+        return p21::ParseFile(path, store);
+      },
+      budget);
 }
 
 }  // namespace
