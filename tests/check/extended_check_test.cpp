@@ -404,14 +404,17 @@ TEST(ExtendedCheck, ManagementFilesLargerThanOneRead) {
 // the order made kept among equals, and reads back what was added.
 TEST(ExtendedCheck, CompactFindingsSortAsTheirTexts) {
   const char* media[] = {"", "1", "10", "2"};
-  const char* paths[] = {"MEET/MEET.XML", "INDEX_C.XML", "MEET/ORG/A.PDF", "a", ""};
+  // A few paths, and then many (the tables grow as they go).
+  std::vector<std::string> paths = {"MEET/MEET.XML", "INDEX_C.XML", "MEET/ORG/A.PDF", "a", ""};
+  for (int i = 0; i < 3000; ++i) paths.push_back("MEET/ORG/M" + std::to_string(i * 7919 % 3001) + ".PDF");
   const char* rules[] = {"使用文字", "データチェック", "XML の文法"};
   std::vector<TFinding> all;
   TCompactFindings list;
   unsigned seed = 7;
   auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
-  for (int i = 0; i < 500; ++i) {
-    TFinding f{static_cast<TSeverity>(next(3)), media[next(4)], paths[next(5)], rules[next(3)], std::to_string(i)};
+  for (int i = 0; i < 6000; ++i) {
+    const std::size_t path = i < 500 ? next(5) : next(static_cast<unsigned>(paths.size()));
+    TFinding f{static_cast<TSeverity>(next(3)), media[next(4)], paths[path], rules[next(3)], std::to_string(i)};
     list.Add(f);
     all.push_back(f);
   }
@@ -461,6 +464,36 @@ TEST(ExtendedCheck, CharactersOfManagementFiles) {
       got.push_back(std::to_string(f.Line) + ":" + std::to_string(f.Column) + " " + f.Element + " '" + f.Character +
                     "' " + f.Kind);
     EXPECT_EQ(got, row.Expected) << Cp932ToUtf8(row.Bytes);
+  }
+  // The edges of every range of pairs, each between plain pairs of its
+  // row and of others (hiragana, kanji) and single bytes: named or not, and
+  // the column after them counted in characters.
+  const struct {
+    unsigned Code;
+    const char* Kind;  // nullptr: allowed
+  } edges[] = {
+      {0x824E, nullptr}, {0x824F, "全角数字（半角で書きます）"}, {0x8258, "全角数字（半角で書きます）"},
+      {0x8259, nullptr}, {0x825F, nullptr}, {0x8260, "全角英字（半角で書きます）"},
+      {0x8279, "全角英字（半角で書きます）"}, {0x827A, nullptr}, {0x8280, nullptr},
+      {0x8281, "全角英字（半角で書きます）"}, {0x829A, "全角英字（半角で書きます）"}, {0x829B, nullptr},
+      {0x829F, nullptr}, {0x8340, nullptr}, {0x8740, "機種依存文字（NEC 特殊文字）"},
+      {0x879C, "機種依存文字（NEC 特殊文字）"}, {0x889E, "JIS X 0208 にない文字"}, {0x889F, nullptr},
+      {0x9FFC, nullptr}, {0xE040, nullptr}, {0xEAA4, nullptr}, {0xEB40, "JIS X 0208 にない文字"},
+      {0xED40, "機種依存文字（NEC 選定 IBM 拡張文字）"}, {0xF040, "外字（ユーザー定義領域）"},
+      {0xFA40, "機種依存文字（IBM 拡張文字）"}, {0xFC4B, "機種依存文字（IBM 拡張文字）"},
+  };
+  const std::string plain = Utf8ToCp932("あ漢ア") + "x";  // four characters
+  for (const auto& edge : edges) {
+    const std::string pair = {static_cast<char>(edge.Code >> 8), static_cast<char>(edge.Code & 0xFF)};
+    const std::vector<TCharacterFinding> got = ScanCharacters("<a>" + plain + pair + plain + "\xB1");
+    const std::string at = (::testing::Message() << std::hex << edge.Code).GetString();
+    ASSERT_EQ(got.size(), edge.Kind ? 2u : 1u) << at;
+    if (edge.Kind) {
+      EXPECT_EQ(got[0].Column, 8) << at;
+      EXPECT_EQ(got[0].Kind, edge.Kind) << at;
+    }
+    EXPECT_EQ(got.back().Column, 13) << at;  // the half-width katakana after
+    EXPECT_EQ(got.back().Kind, "半角カナ") << at;
   }
   // Many findings are bounded, the rest counted.
   std::string many = "<a>";
