@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "platform/translate.h"
 #include "sxf/decimal.h"
+#include "sxf/line_breaks.h"
 
 namespace dlvr::sxf::p21 {
 namespace {
@@ -838,21 +839,17 @@ long LineAt(int fd, std::uint64_t end) {
   constexpr std::size_t kChunk = 1u << 20;
   std::string buffer(kChunk, '\0');
   long line = 1;
-  bool pendingCr = false;
+  bool afterCr = false;
   for (std::uint64_t at = 0; at < end;) {
     const long got = ReadAt(fd, buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end - at)), at);
     if (got <= 0) return -1;
-    for (long i = 0; i < got; ++i) {
-      const char c = buffer[static_cast<std::size_t>(i)];
-      if (pendingCr && c != '\n') ++line;
-      pendingCr = c == '\r';
-      if (c == '\n') ++line;
-    }
+    line += LineBreaks(std::string_view(buffer.data(), static_cast<std::size_t>(got)), afterCr);
     at += static_cast<std::uint64_t>(got);
   }
-  if (pendingCr) {
+  // A CR just before `end` whose LF stands at `end` ends its line there.
+  if (afterCr) {
     char next = 0;
-    if (ReadAt(fd, &next, 1, end) != 1 || next != '\n') ++line;
+    if (ReadAt(fd, &next, 1, end) == 1 && next == '\n') --line;
   }
   return line;
 }
