@@ -1420,20 +1420,20 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     const std::string broken = Tr("ExtendedCheck", "整形式の XML ではありません: %1");
     const std::string head = broken.substr(0, broken.find("%1"));
     std::set<std::pair<std::string, std::string>> brokenFolders;  // medium, folder
-    const std::string grammarRule = Tr("ExtendedCheck", kGrammar);
-    out.ForEach([&](const TFindingView& f) {
-      if (f.Rule == grammarRule && f.Found.find(head) != std::string_view::npos &&
-          f.Path.find('/') != std::string_view::npos)
-        brokenFolders.insert({std::string(f.Medium), AsciiUpper(FolderOf(std::string(f.Path)))});
-    });
+    // (The grammar's findings are the worker's, joined by now.)
+    if (grammarJoined)
+      for (const TFinding& f : judged->Grammar)
+        if (f.Found.find(head) != std::string::npos && f.Path.find('/') != std::string::npos)
+          brokenFolders.insert({f.Medium, AsciiUpper(FolderOf(f.Path))});
     const std::string unlistedRule = Tr("ExtendedCheck", kUnlisted);
-    out.EraseIf([&](const TFindingView& f) {
-      if (f.Rule != unlistedRule) return false;
-      const std::string upper = AsciiUpper(std::string(f.Path));
-      return std::any_of(brokenFolders.begin(), brokenFolders.end(), [&](const auto& b) {
-        return b.first == f.Medium && upper.rfind(b.second + "/", 0) == 0;
+    if (!brokenFolders.empty())
+      out.EraseIf([&](const TFindingView& f) {
+        if (f.Rule != unlistedRule) return false;
+        const std::string upper = AsciiUpper(std::string(f.Path));
+        return std::any_of(brokenFolders.begin(), brokenFolders.end(), [&](const auto& b) {
+          return b.first == f.Medium && upper.rfind(b.second + "/", 0) == 0;
+        });
       });
-    });
   }
 
   for (std::uint32_t id = 0; id < wherePath.Size(); ++id)
