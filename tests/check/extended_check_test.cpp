@@ -268,6 +268,7 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
   TCase c;
   c.Write("CD1", "PLAN/ORG/0002_01.PDF");  // named nowhere (beside a broken file its folder's would not count)
   c.Write("CD1", "MEET/MEET.XML", "<broken");
+  c.Write("CD1", "MEET/ORG/0003_01.PDF");  // what the broken file names is not known: not said
   TExtendedInput in;
   in.Media = c.Media;
   in.Store = &c.Store;
@@ -282,6 +283,10 @@ TEST(ExtendedCheck, FilesFoldersDatesAndMedia) {
     return out;
   };
   EXPECT_EQ(rules(), (std::set<std::string>{"記載のないファイル", "XML の文法"}));
+  std::vector<std::string> unlisted;
+  for (const TFinding& f : RunExtendedCheck(in))
+    if (f.Rule == "記載のないファイル") unlisted.push_back(f.Path);
+  EXPECT_EQ(unlisted, std::vector<std::string>{"PLAN/ORG/0002_01.PDF"});
   EXPECT_EQ(total, 3u);
   EXPECT_EQ(last, total);
   // Stopped after the files, once the worker has judged the management
