@@ -417,7 +417,7 @@ TEST(ExtendedCheck, CompactFindingsSortAsTheirTexts) {
   TCompactFindings list;
   unsigned seed = 7;
   auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
-  for (int i = 0; i < 6000; ++i) {
+  for (int i = 0; i < 24000; ++i) {
     const std::size_t path = i < 500 ? next(5) : next(static_cast<unsigned>(paths.size()));
     TFinding f{static_cast<TSeverity>(next(3)), media[next(4)], paths[path], rules[next(3)], std::to_string(i)};
     list.Add(f);
@@ -437,9 +437,17 @@ TEST(ExtendedCheck, CompactFindingsSortAsTheirTexts) {
   EXPECT_EQ(list.Size(), static_cast<std::size_t>(std::count_if(all.begin(), all.end(), [](const TFinding& f) {
               return f.Medium != "10";
             })));
+  // Sorted again and taken whole (a list this long is made on two
+  // threads), in its order.
+  list.Sort();
   const std::vector<TFinding> taken = list.TakeAll();
   EXPECT_TRUE(list.Empty());
-  EXPECT_TRUE(std::none_of(taken.begin(), taken.end(), [](const TFinding& f) { return f.Medium == "10"; }));
+  std::erase_if(all, [](const TFinding& f) { return f.Medium == "10"; });
+  ASSERT_EQ(taken.size(), all.size());
+  for (std::size_t i = 0; i < all.size(); ++i)
+    ASSERT_EQ(std::tie(taken[i].Severity, taken[i].Medium, taken[i].Path, taken[i].Rule, taken[i].Found),
+              std::tie(all[i].Severity, all[i].Medium, all[i].Path, all[i].Rule, all[i].Found))
+        << i;
 }
 
 // Each kind of character the guideline does not allow, found with its line,
