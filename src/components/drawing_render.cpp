@@ -876,11 +876,40 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
         pen.style() == Qt::SolidLine || pen.dashPattern().isEmpty() ? 1e300 : pen.dashPattern()[0] * pen.widthF() - 1;
     segments.clear();
     dots.clear();
+    const double penPixels = solid.widthF();
+    const bool plainPixels = plainDots && penPixels <= 1;
+    const bool plainStrokes = plainDots && penPixels <= kPlainStrokeWidth;
+    // Plain strokes of a few pixels are set as pixels: a step a pixel along
+    // their longer side, as many pixels across as the pen covers there (one
+    // for a one-pixel pen). False for a longer one, left to the painter.
+    const QRgb inkPixel = ink.rgb();
+    const int directWidth = direct ? direct->width() : 0, directHeight = direct ? direct->height() : 0;
+    auto setShort = [&](double x1, double y1, double x2, double y2) {
+      const double dx = x2 - x1, dy = y2 - y1;
+      const double span = std::max(std::abs(dx), std::abs(dy));
+      if (!(span <= kShortStrokePixels)) return false;
+      const bool alongX = std::abs(dx) >= std::abs(dy);
+      const double across = penPixels <= 1 || span <= 0 ? 1 : penPixels * std::sqrt(dx * dx + dy * dy) / span;
+      const int count = std::max(1, int(across + 0.5));
+      const double back = (across - 1) / 2;
+      const int steps = int(std::ceil(span));
+      const double stepX = steps ? dx / steps : 0, stepY = steps ? dy / steps : 0;
+      for (int k = 0; k <= steps; ++k) {
+        double x = x1 + stepX * k + 0.5, y = y1 + stepY * k + 0.5;
+        (alongX ? y : x) -= back;
+        for (int i = 0; i < count; ++i, (alongX ? y : x) += 1) {
+          if (!(x > 0 && y > 0 && x < directWidth && y < directHeight)) continue;
+          reinterpret_cast<QRgb*>(dotRows + qsizetype(y) * dotStride)[int(x)] = inkPixel;
+        }
+      }
+      return true;
+    };
     // The points mapped, as one run of lines when it fits in a dash.
-    auto lines = [&](bool closed) {
-      for (QPointF& q : pts) q = map(q);
+    auto lines = [&](bool closed, bool mapped = false) {
+      if (!mapped)
+        for (QPointF& q : pts) q = map(q);
       double length = 0;
-      for (std::size_t k = 1; k < pts.size() && length <= firstDash; ++k) {
+      for (std::size_t k = 1; k < pts.size() && length <= firstDash && firstDash < 1e300; ++k) {
         const double dx = pts[k].x() - pts[k - 1].x(), dy = pts[k].y() - pts[k - 1].y();
         length += std::sqrt(dx * dx + dy * dy);
       }
@@ -904,8 +933,16 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
           (kind != TKind::Point && kind != TKind::Hatch && it.X1 - it.X0 < boxOnly && it.Y1 - it.Y0 < boxOnly)) {
         // A line is its box's diagonal; so is, among very many features,
         // one under two pixels (its pixels within one of its own).
-        pts = {QPointF(it.X0, it.Rising ? it.Y0 : it.Y1), QPointF(it.X1, it.Rising ? it.Y1 : it.Y0)};
-        lines(false);
+        const QPointF a = map(QPointF(it.X0, it.Rising ? it.Y0 : it.Y1)),
+                      b = map(QPointF(it.X1, it.Rising ? it.Y1 : it.Y0));
+        // (Set as pixels at once when it is short and within the first dash.)
+        const double ex = b.x() - a.x(), ey = b.y() - a.y();
+        if (plainStrokes &&
+            (firstDash >= 2 * kShortStrokePixels || (firstDash >= 0 && ex * ex + ey * ey <= firstDash * firstDash)) &&
+            setShort(a.x(), a.y(), b.x(), b.y()))
+          return;
+        pts = {a, b};
+        lines(false, true);
         return;
       }
       const TPrimitive& p = d.Primitives[std::size_t(it.Index)];
@@ -958,37 +995,10 @@ int TDrawingScene::PaintAs(QPainter& painter, const QTransform& toDevice, const 
       painter.setPen(solid);
       painter.setBrush(Qt::NoBrush);
     }
-    const double penPixels = solid.widthF();
-    const bool plainPixels = plainDots && penPixels <= 1;
-    if (!segments.empty() && plainDots && penPixels <= kPlainStrokeWidth) {
-      // Plain strokes of a few pixels are set as pixels too: a step a pixel
-      // along their longer side, as many pixels across as the pen covers
-      // there (one for a one-pixel pen).
-      const QRgb c = ink.rgb();
-      const int w = direct->width(), h = direct->height();
+    if (plainStrokes && !segments.empty()) {
       std::size_t kept = 0;
-      for (const QLineF& l : segments) {
-        const double x1 = l.x1(), y1 = l.y1(), dx = l.x2() - x1, dy = l.y2() - y1;
-        const double span = std::max(std::abs(dx), std::abs(dy));
-        if (!(span <= kShortStrokePixels)) {
-          segments[kept++] = l;
-          continue;
-        }
-        const bool alongX = std::abs(dx) >= std::abs(dy);
-        const double across = penPixels <= 1 || span <= 0 ? 1 : penPixels * std::sqrt(dx * dx + dy * dy) / span;
-        const int count = std::max(1, int(across + 0.5));
-        const double back = (across - 1) / 2;
-        const int steps = int(std::ceil(span));
-        for (int k = 0; k <= steps; ++k) {
-          const double t = steps ? double(k) / steps : 0;
-          double x = x1 + dx * t + 0.5, y = y1 + dy * t + 0.5;
-          (alongX ? y : x) -= back;
-          for (int i = 0; i < count; ++i, (alongX ? y : x) += 1) {
-            if (!(x > 0 && y > 0 && x < w && y < h)) continue;
-            reinterpret_cast<QRgb*>(dotRows + qsizetype(y) * dotStride)[int(x)] = c;
-          }
-        }
-      }
+      for (const QLineF& l : segments)
+        if (!setShort(l.x1(), l.y1(), l.x2(), l.y2())) segments[kept++] = l;
       segments.resize(kept);
     }
     if (!segments.empty()) painter.drawLines(segments.data(), int(segments.size()));
