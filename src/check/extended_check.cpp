@@ -770,18 +770,23 @@ std::vector<TGrammarFinding> GrammarOf(const std::string& mediumFolder, const st
     }
   };
   if (scanUtf8) scan(0, raw);
+  std::string next;  // (the bytes read, the buffer kept from piece to piece)
   const TXmlTextSource text = [&](char* buffer, std::size_t size) -> std::size_t {
     if (given == piece.size()) {
       // The next piece ends after a line feed, never inside a character.
       if (raw >= total || failed) return 0;
-      std::string next;
       failed = !at(raw, static_cast<std::size_t>(std::min<std::uint64_t>(total - raw, 1u << 20)), next);
       if (failed || next.empty()) return 0;
       if (raw + next.size() < total)
         if (const std::size_t lf = next.rfind('\n'); lf != std::string::npos) next.resize(lf + 1);
       raw += next.size();
       if (scanUtf8) utf8.Add(next);
-      piece = convert ? Cp932ToUtf8(next) : std::move(next);
+      if (convert) {
+        piece.clear();
+        AppendCp932AsUtf8(piece, next);
+      } else {
+        piece.swap(next);
+      }
       given = 0;
     }
     const std::size_t n = std::min(size, piece.size() - given);
