@@ -48,7 +48,7 @@
 #include "bench_data.h"
 #include "components/drawing_render.h"
 #include "components/drawing_view.h"
-#include "sxf/drawing.h"
+#include "sxf/read_drawing.h"
 
 #ifndef DLVR_SOURCE_DIR
 #define DLVR_SOURCE_DIR "."

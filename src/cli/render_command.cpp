@@ -13,7 +13,7 @@
 #include "cli/json.h"
 #include "components/drawing_render.h"
 #include "platform/paths.h"
-#include "sxf/drawing.h"
+#include "sxf/read_drawing.h"
 
 namespace dlvr {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "components/pdf_facts.h"
 #include "platform/text.h"
-#include "sxf/drawing.h"
+#include "sxf/read_drawing.h"
 
 namespace dlvr {
 namespace {

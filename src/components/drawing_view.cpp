@@ -37,6 +37,7 @@
 #include "components/ext_registry.h"
 #include "components/write_guard.h"
 #include "platform/translate.h"
+#include "sxf/read_drawing.h"
 
 namespace dlvr {
 namespace {

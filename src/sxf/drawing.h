@@ -307,10 +307,4 @@ std::string BudgetReason(std::size_t primitives);
 // Never throws.
 void StopForMemory(TDrawing& drawing, std::string (*reason)()) noexcept;
 
-// Reads a drawing file of either mode (by content, not extension), within
-// `budget`. Never throws.
-TDrawing ReadDrawing(const std::string& path, const TBudget& budget = {});
-// The mode of a file by content: "ap202", "feature", or "" when it is not SXF.
-std::string SniffMode(const std::string& path);
-
 }  // namespace dlvr::sxf

@@ -15,8 +15,8 @@
 #include "platform/text.h"
 #include "platform/translate.h"
 #include "support/fixtures.h"
-#include "sxf/drawing.h"
 #include "sxf/part21.h"
+#include "sxf/read_drawing.h"
 #include "sxf/sfc.h"
 
 namespace dlvr {

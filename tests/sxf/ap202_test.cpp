@@ -11,6 +11,7 @@
 
 #include "support/fixtures.h"
 #include "sxf/part21.h"
+#include "sxf/read_drawing.h"
 
 namespace dlvr::sxf {
 namespace {
