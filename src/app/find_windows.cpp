@@ -21,6 +21,7 @@
 #include "components/form_control.h"
 #include "components/mov_controls.h"
 #include "components/preview_view.h"
+#include "components/qt_string.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
 #include "platform/fileio.h"
@@ -30,8 +31,6 @@
 namespace dlvr {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 const char* const kNotFound = QT_TRANSLATE_NOOP("TfrmFindOrg", "検索文字列が見つかりませんでした。");
 

@@ -49,6 +49,7 @@
 #include "components/form_control.h"
 #include "components/drawing_canvas.h"
 #include "check/report_layout.h"
+#include "components/qt_string.h"
 #include "delivery/helpers.h"
 #include "delivery/prompts.h"
 #include "components/desktop_open.h"
@@ -96,7 +97,6 @@ const char* const kChangedStatus =
 // the root (JSON), read once by the next start.
 const QString kRestartItemKey = QStringLiteral("RestartItem");
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
 // Settings of the main window: Software\Tavrin\<program>\frmMain.

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "components/grid_mode.h"
+#include "components/qt_string.h"
 #include "model/tree_view.h"
 #include "panes/files_pane.h"
 #include "platform/fileio.h"
@@ -17,8 +18,6 @@
 
 namespace dlvr {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 
 const QString kDigits = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ");

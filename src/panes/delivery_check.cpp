@@ -21,6 +21,7 @@
 #include "check/report_layout.h"
 #include "components/drawing_canvas.h"
 #include "components/form_control.h"
+#include "components/qt_string.h"
 #include "components/write_guard.h"
 #include "panes/list_window.h"
 #include "delivery/prompts.h"
@@ -45,8 +46,6 @@ QStringList ColumnHeaders() {
           QCoreApplication::translate("TfrmDeliveryCheck", "規則"),
           QCoreApplication::translate("TfrmDeliveryCheck", "内容")};
 }
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A cell shows control characters (a tab or line break in a file name) as
 // spaces; the CSV keeps them.

@@ -14,6 +14,7 @@
 
 #include "components/ext_registry.h"
 #include "components/grid_mode.h"
+#include "components/qt_string.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
 #include "platform/fileio.h"
@@ -24,8 +25,6 @@ namespace dlvr {
 namespace {
 
 namespace fs = std::filesystem;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 const QColor kEditColor(192, 255, 255);
 const QString kWide = QStringLiteral("全角文字");

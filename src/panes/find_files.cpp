@@ -36,7 +36,7 @@
 namespace dlvr {
 namespace {
 
-constexpr int kColumns = 5;
+constexpr int kFindColumns = 5;
 constexpr int kMinColumnWidth = 50;
 constexpr int kDefaultColumnWidth = 100;
 // Below this a stored column width counts as absent.
@@ -281,7 +281,7 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
   lvwFind_->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvwFind_->setSelectionMode(QAbstractItemView::SingleSelection);
   lvwFind_->setIconSize(QSize(16, 16));
-  lvwFind_->setColumnCount(kColumns);
+  lvwFind_->setColumnCount(kFindColumns);
   lvwFind_->setHeaderLabels({QCoreApplication::translate("TfrmFindFiles", "ファイル名"),
                              QCoreApplication::translate("TfrmFindFiles", "フォルダ名"),
                              QCoreApplication::translate("TfrmFindFiles", "サイズ"),
@@ -294,7 +294,7 @@ TfrmFindFiles::TfrmFindFiles(QWidget* parent)
   header->setStretchLastSection(false);
   header->setMinimumSectionSize(kMinColumnWidth);
   header->setDefaultSectionSize(kDefaultColumnWidth);
-  for (int i = 0; i < kColumns; ++i) header->resizeSection(i, kDefaultColumnWidth);
+  for (int i = 0; i < kFindColumns; ++i) header->resizeSection(i, kDefaultColumnWidth);
   layout->addWidget(lvwFind_, 1);
 
   // OK and cancel stay centred together however wide the window is.
@@ -539,7 +539,7 @@ void TfrmFindFiles::keyPressEvent(QKeyEvent* event) {
 
 void TfrmFindFiles::ReadColumnWidths() {
   QHeaderView* header = lvwFind_->header();
-  for (int i = 0; i < kColumns; ++i) {
+  for (int i = 0; i < kFindColumns; ++i) {
     const int width = ExRg_->ReadInteger(QStringLiteral("ColumnWidth_%1").arg(i), kNoWidth);
     if (width > kNoWidth) header->resizeSection(i, std::max(width, kMinColumnWidth));
   }
@@ -547,7 +547,7 @@ void TfrmFindFiles::ReadColumnWidths() {
 
 void TfrmFindFiles::WriteColumnWidths() {
   QHeaderView* header = lvwFind_->header();
-  for (int i = 0; i < kColumns; ++i) ExRg_->WriteInteger(QStringLiteral("ColumnWidth_%1").arg(i), header->sectionSize(i));
+  for (int i = 0; i < kFindColumns; ++i) ExRg_->WriteInteger(QStringLiteral("ColumnWidth_%1").arg(i), header->sectionSize(i));
 }
 
 }  // namespace dlvr

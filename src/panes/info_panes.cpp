@@ -9,12 +9,11 @@
 #include <algorithm>
 
 #include "components/grid_mode.h"
+#include "components/qt_string.h"
 #include "platform/text.h"
 
 namespace dlvr {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A value as one grid line: a line break would start a further cell line.
 QString OneLine(const std::string& s) {

@@ -19,6 +19,7 @@
 #include <map>
 
 #include "components/form_control.h"
+#include "components/qt_string.h"
 #include "panes/delivery_check.h"
 #include "components/preview_view.h"
 #include "delivery/store.h"
@@ -28,8 +29,6 @@
 
 namespace dlvr {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // The thumbnail box of a grid cell, in device-independent pixels.
 const QSize kThumbBox(160, 120);

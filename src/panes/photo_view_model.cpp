@@ -14,12 +14,11 @@
 #include <algorithm>
 #include <mutex>
 
+#include "components/qt_string.h"
 #include "platform/text.h"
 
 namespace dlvr {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Space around the thumbnail box inside a cell.
 constexpr int kPad = 6;

@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "components/qt_string.h"
 #include "components/text_fill.h"
 #include "delivery/prompts.h"
 #include "model/tree_view.h"
@@ -15,8 +16,6 @@
 
 namespace dlvr {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
