@@ -37,7 +37,7 @@
 namespace dlvr {
 namespace {
 
-QString Sample(const char* name) { return QString::fromStdString(test::SamplePath(name)); }
+QString SampleDir(const char* name) { return QString::fromStdString(test::SamplePath(name)); }
 
 bool HasJapanese(const QString& text) {
   static const QRegularExpression japanese(
@@ -122,7 +122,7 @@ TEST(UiLanguageTest, LanguageChoiceIsStoredAndRestartsOnRequest) {
     starts = 0;
     started.clear();
     const TUiLanguageChoice before = ReadUiLanguageChoice();
-    TfrmMain w(Sample("multi") + "/MEDIA1");
+    TfrmMain w(SampleDir("multi") + "/MEDIA1");
     w.show();
     w.FirstLoad();
     const std::size_t asked = prompts.Shown.size();
@@ -234,12 +234,12 @@ TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
   TEnglish en;
   std::set<QString> found;
   {
-    TfrmMain w(Sample("clean"));
+    TfrmMain w(SampleDir("clean"));
     w.resize(1024, 700);
     w.show();
     w.FirstLoad();
     w.miViewLangE->trigger();  // the tree's captions in English too
-    TJapaneseFinder finder(DeliveryTexts(Sample("clean")));
+    TJapaneseFinder finder(DeliveryTexts(SampleDir("clean")));
     TTreeItem* root = w.Model().View.Tree().Root();
     // Each kind of pane: the construction, a class, a record, its file, a drawing.
     const std::vector<std::pair<const char*, TTreeItem*>> items = {
@@ -262,10 +262,10 @@ TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
   // The error list of a delivery with errors.
   {
     TViewerModel m;
-    m.View.Load(Sample("errors").toStdString());
+    m.View.Load(SampleDir("errors").toStdString());
     RunDataCheck(m.View);
     ASSERT_FALSE(m.View.ErrorList.empty());
-    TJapaneseFinder finder(DeliveryTexts(Sample("errors")));
+    TJapaneseFinder finder(DeliveryTexts(SampleDir("errors")));
     TfrmXMLErr* errors = TfrmXMLErr::ShowErrors(nullptr, m.View);
     ASSERT_NE(errors, nullptr);
     finder.Walk(errors);

@@ -23,8 +23,7 @@
 #include "platform/drive.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/qstring_print.h"
 
 namespace dlvr {
 namespace {

@@ -17,8 +17,7 @@
 #include "check/report_layout.h"
 #include "panes/delivery_check.h"
 #include "support/fixtures.h"
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/qstring_print.h"
 
 namespace dlvr {
 namespace {

@@ -16,8 +16,7 @@
 #include "platform/paths.h"
 #include "platform/tempfs.h"
 #include "support/fixtures.h"
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/qstring_print.h"
 
 namespace dlvr {
 namespace {
@@ -26,7 +25,7 @@ namespace fs = std::filesystem;
 using test::ScratchDir;
 using test::ScriptedPrompts;
 
-std::string ReadAll(const std::string& path) {
+std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
@@ -231,7 +230,7 @@ TEST_F(FilesPaneTest, PreviewShowsACopyWithTheSameExtensionAndKeepsTheDeliveryUn
   // In the process's private work folder, never loose in the shared one.
   EXPECT_EQ(ExtractFilePath(copy), PrivateWorkFolder());
   EXPECT_EQ(ExtractFileExt(copy), ExtractFileExt(source));
-  EXPECT_EQ(ReadAll(copy), ReadAll(source));
+  EXPECT_EQ(FileBytes(copy), FileBytes(source));
   EXPECT_EQ(pane.webBrowser->CurrentPath().toStdString(), copy);
   EXPECT_FALSE(pane.Panel1->isHidden());
   EXPECT_TRUE(pane.isEnabled());

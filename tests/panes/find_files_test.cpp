@@ -26,8 +26,6 @@
 #include "panes/find_files.h"
 #include "support/fixtures.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace dlvr {
 namespace {
 
@@ -399,3 +397,4 @@ TEST(FindFilesTest, ColumnWidthsAreKept) {
 }  // namespace dlvr
 
 #include "find_files_test.moc"
+#include "support/qstring_print.h"

@@ -27,9 +27,9 @@
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "support/fixtures.h"
+#include "support/qstring_print.h"
 
 // Readable failure messages for Qt strings.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 static void PrintTo(const QRect& r, std::ostream* os) {
   *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
 }

@@ -23,8 +23,7 @@
 #include "panes/delivery_check.h"
 #include "panes/xml_err.h"
 #include "support/fixtures.h"
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/qstring_print.h"
 
 namespace dlvr {
 namespace {
