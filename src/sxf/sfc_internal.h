@@ -1,0 +1,440 @@
+// What the parts of the feature comment reader share: a feature's
+// parameters, the figures as they are read (primitives kept in blocks,
+// groups naming them by ranges, placements among them), the names of the
+// features, and the reader itself, whose reading of the comments, drawing
+// of the features, expansion of the figures and reading of a file in two
+// parts each live in a file of their own.
+#pragma once
+
+#include <sys/mman.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+#include "sxf/decimal.h"
+#include "sxf/drawing.h"
+#include "sxf/tables.h"
+
+namespace dlvr::sxf::sfc_detail {
+
+// ---------------------------------------------------------------------------
+// Parameters of one feature
+
+struct TArg {
+  std::string_view Text;
+  bool String = false;  // written \'...\'
+};
+
+inline bool ParseDouble(std::string_view s, double& out) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return false;
+  if (PlainDecimal(s, out)) return true;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && end == s.data() + s.size() && std::isfinite(out);
+}
+
+class TArgs {
+ public:
+  std::vector<TArg> Items;
+  bool Bad = false;
+
+  std::size_t Size() const { return Items.size(); }
+  double Num(std::size_t i) {
+    double v = 0;
+    if (i >= Items.size() || !ParseDouble(Items[i].Text, v)) Bad = true;
+    return v;
+  }
+  int Int(std::size_t i) {
+    const double v = Num(i);
+    if (std::fabs(v) > 1e9) {
+      Bad = true;
+      return 0;
+    }
+    return static_cast<int>(std::lround(v));
+  }
+  std::string Str(std::size_t i) const { return i < Items.size() ? Cp932ToUtf8(Items[i].Text) : std::string(); }
+  // A list "(1,2,3)"; "()" is empty.
+  std::vector<double> List(std::size_t i) {
+    std::vector<double> out;
+    ListInto(i, out);
+    return out;
+  }
+  // The same into `out` (emptied first; left empty when the list is bad).
+  void ListInto(std::size_t i, std::vector<double>& out) {
+    out.clear();
+    if (i >= Items.size()) {
+      Bad = true;
+      return;
+    }
+    std::string_view s = Items[i].Text;
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    if (s.size() < 2 || s.front() != '(' || s.back() != ')') {
+      Bad = true;
+      return;
+    }
+    s = s.substr(1, s.size() - 2);
+    if (s.find_first_not_of(' ') == std::string_view::npos) return;
+    while (true) {
+      const std::size_t comma = s.find(',');
+      double v = 0;
+      if (!ParseDouble(s.substr(0, comma), v)) {
+        Bad = true;
+        out.clear();
+        return;
+      }
+      out.push_back(v);
+      if (comma == std::string_view::npos) break;
+      s.remove_prefix(comma + 1);
+    }
+  }
+  // The points of the lists of x and y at `xs` and `ys`, into `out`
+  // without a list of either on the heap.
+  void PointsInto(std::size_t xs, std::size_t ys, TPointList& out) {
+    ListInto(xs, x_);
+    ListInto(ys, y_);
+    out.clear();
+    if (x_.size() != y_.size()) {
+      Bad = true;
+      return;
+    }
+    out.reserve(x_.size());
+    for (std::size_t i = 0; i < x_.size(); ++i) out.push_back({x_[i], y_[i]});
+  }
+  std::vector<TPoint> Points(std::size_t xs, std::size_t ys) {
+    const std::vector<double> x = List(xs), y = List(ys);
+    std::vector<TPoint> out;
+    if (x.size() != y.size()) {
+      Bad = true;
+      return out;
+    }
+    out.reserve(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) out.push_back({x[i], y[i]});
+    return out;
+  }
+
+ private:
+  std::vector<double> x_, y_;
+};
+
+// Why a feature comment could not be read, and where in it.
+struct TSyntaxError {
+  std::size_t At = 0;
+  const char* Reason = nullptr;  // in Japanese, marked "SxfReader"
+};
+
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Splits `#n = name(args)` into its parts. False with `error` set when the
+// text is not of that form.
+bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& args, TSyntaxError& error);
+
+// A record written over several lines (a writer that wraps long lines, a
+// coordinate list broken after a comma) is one record: each line trimmed
+// of its blanks and the lines joined. `starts` tells, for each line that
+// gave text, where its text begins in `out` and how many lines it lies
+// after the first.
+void JoinLines(std::string_view body, std::string& out, std::vector<std::pair<std::size_t, long>>& starts);
+
+// ---------------------------------------------------------------------------
+// Figures as they are read: primitives in the figure's own coordinates and
+// the placements of other figures among them.
+
+struct TPlace {
+  std::size_t At = 0;  // placed after this many primitives of the group
+  std::string Name;
+  TTransform Place;
+  long Line = 0;
+  long Figure = -1;  // the figure's index once all are read; -1 when unknown
+};
+
+// Memory in blocks of 2 MB, each aligned to its size and marked for the
+// kernel's large pages: a page fault costs some 10 µs on a virtual machine,
+// and a drawing of a million primitives would otherwise take 40,000 of them
+// for its primitives alone. A block is mapped on its own, so that freeing it
+// gives the memory back at once. Null when there is no memory.
+inline constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
+
+inline void* MapBlock(std::size_t bytes, void*& mapping, std::size_t& mapped) {
+  mapped = bytes + kBlockBytes;
+  mapping = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (mapping == MAP_FAILED) return mapping = nullptr;
+  const auto at = (reinterpret_cast<std::uintptr_t>(mapping) + kBlockBytes - 1) & ~(kBlockBytes - 1);
+  ::madvise(reinterpret_cast<void*>(at), bytes, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(at);
+}
+
+// The primitives of every group in the order they were read, in blocks.
+// A primitive keeps its index; a group names its primitives by ranges of
+// indices. A block is freed as soon as the primitives it holds for groups
+// have all been moved away (Count, then Release one by one).
+class TArena {
+ public:
+  static constexpr std::size_t kBlock = kBlockBytes / sizeof(TPrimitive);
+  TArena() = default;
+  TArena(const TArena&) = delete;
+  TArena& operator=(const TArena&) = delete;
+  ~TArena() { Clear(); }
+
+  std::size_t Size() const { return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlock + blocks_.back().Used; }
+  TPrimitive& operator[](std::size_t i) { return blocks_[i / kBlock].Data[i % kBlock]; }
+  // Stores `p`; its index.
+  std::size_t Push(TPrimitive&& p) {
+    if (blocks_.empty() || blocks_.back().Used == kBlock) Grow();
+    TBlock& b = blocks_.back();
+    new (b.Data + b.Used) TPrimitive(std::move(p));
+    return (blocks_.size() - 1) * kBlock + b.Used++;
+  }
+  // Lets the primitives from index n on go (n within the last block).
+  void PopTo(std::size_t n) {
+    while (Size() > n) {
+      TBlock& b = blocks_.back();
+      if (b.Used == 0) {
+        Free(b);
+        blocks_.pop_back();
+        continue;
+      }
+      b.Data[--b.Used].~TPrimitive();
+    }
+  }
+  // A primitive at i is wanted by a group; it is given back by Release.
+  void Count(std::size_t first, std::size_t n) {
+    for (std::size_t i = first; i < first + n; ++i) ++blocks_[i / kBlock].Live;
+  }
+  void Release(std::size_t i) {
+    TBlock& b = blocks_[i / kBlock];
+    if (--b.Live == 0) Free(b);
+  }
+  void Clear() {
+    for (TBlock& b : blocks_) Free(b);
+    blocks_.clear();
+  }
+  // Takes the blocks of `other` after its own; the index its first
+  // primitive now has (the room left in the last block of its own stays
+  // unused).
+  std::size_t Adopt(TArena& other) {
+    const std::size_t offset = blocks_.size() * kBlock;
+    blocks_.reserve(blocks_.size() + other.blocks_.size());
+    blocks_.insert(blocks_.end(), other.blocks_.begin(), other.blocks_.end());
+    other.blocks_.clear();
+    return offset;
+  }
+
+ private:
+  struct TBlock {
+    TPrimitive* Data = nullptr;
+    void* Mapping = nullptr;
+    std::size_t Mapped = 0;
+    std::uint32_t Used = 0, Live = 0;
+  };
+  void Grow() {
+    TBlock b;
+    void* data = MapBlock(kBlock * sizeof(TPrimitive), b.Mapping, b.Mapped);
+    if (!data) throw std::bad_alloc();
+    b.Data = static_cast<TPrimitive*>(data);
+    try {
+      blocks_.push_back(b);
+    } catch (...) {
+      ::munmap(b.Mapping, b.Mapped);
+      throw;
+    }
+  }
+  static void Free(TBlock& b) noexcept {
+    if (!b.Data) return;
+    for (std::uint32_t i = 0; i < b.Used; ++i) b.Data[i].~TPrimitive();
+    ::munmap(b.Mapping, b.Mapped);
+    b.Data = nullptr;
+  }
+  std::vector<TBlock> blocks_;
+};
+
+// The primitives of a group: ranges of indices in the arena, in order.
+struct TSpan {
+  std::size_t First = 0, Count = 0;
+};
+
+struct TGroup {
+  std::vector<TSpan> Spans;
+  std::size_t Size = 0;
+  std::vector<TPlace> Places;
+  int Flag = 0;  // the figure's kind: 1 and 2 are partial drawings
+
+  void Append(std::size_t index) {
+    if (!Spans.empty() && Spans.back().First + Spans.back().Count == index)
+      ++Spans.back().Count;
+    else
+      Spans.push_back({index, 1});
+    ++Size;
+  }
+  void AppendSpan(TSpan span) {
+    if (span.Count == 0) return;
+    if (!Spans.empty() && Spans.back().First + Spans.back().Count == span.First)
+      Spans.back().Count += span.Count;
+    else
+      Spans.push_back(span);
+    Size += span.Count;
+  }
+  // Keeps the first n primitives.
+  void Truncate(std::size_t n) {
+    while (Size > n) {
+      TSpan& last = Spans.back();
+      const std::size_t drop = std::min(last.Count, Size - n);
+      last.Count -= drop;
+      Size -= drop;
+      if (last.Count == 0) Spans.pop_back();
+    }
+  }
+  // Calls f(arena index) for the primitives from the n-th on.
+  template <class F>
+  void From(std::size_t n, F&& f) const {
+    std::size_t at = 0;
+    for (const TSpan& span : Spans) {
+      for (std::size_t i = n > at ? n - at : 0; i < span.Count; ++i) f(span.First + i);
+      at += span.Count;
+    }
+  }
+};
+
+enum class TFeature {
+  Sheet, Layer, PreColour, UserColour, PreFont, UserFont, Width, TextFont,
+  PointMarker, Line, Polyline, Circle, Arc, Ellipse, EllipseArc, Text, Spline, Clothoid,
+  SfigOrg, SfigLocate, Symbol, LinearDim, CurveDim, AngularDim, RadiusDim, DiameterDim,
+  Label, Balloon, ExternalHatch, FillColour, FillHatching, FillTiles, CompositeCurve, Attribute,
+};
+
+// The features known by name (lower case).
+const std::unordered_map<std::string_view, TFeature>& FeatureNames();
+
+// Features whose primitives depend on nothing read before them: the
+// second part of a file read in two parts draws them itself; the others
+// (tables, figures and their placements, curves and the hatches that name
+// them) wait for the part before.
+bool Independent(TFeature kind);
+
+// A feature of the second part that waits for the part before: its
+// parameters' bytes, and how many primitives of the part come before it.
+struct TDeferred {
+  struct TPiece {
+    std::size_t From = 0, Size = 0;
+    bool String = false;
+  };
+  TFeature Kind = TFeature::Line;
+  std::string Name, Text;
+  std::vector<TPiece> Args;
+  long Line = 0, Id = 0;
+  std::size_t At = 0;
+};
+
+inline constexpr std::string_view kEndMarker = "END-ISO-10303-21;";
+
+class TSfcReader {
+ public:
+  explicit TSfcReader(const TBudget& budget = {}) : meter_(budget) {
+    drawing_.Mode = "feature";
+    args_.Items.reserve(64);
+  }
+
+  // Takes the next bytes of the file; `last` with the final ones.
+  void Feed(std::string_view bytes, bool last);
+  void Fail(long line, std::string reason);
+  void OutOfMemory() noexcept;
+  TDrawing Finish();
+  bool Stopped() const { return stopped_; }
+
+  // A large file is read in two parts side by side, split where a comment
+  // opens. The reader of the second part starts there (lines counted from
+  // it) and leaves for the first what depends on what was read before.
+  void BeginPart() {
+    started_ = true;
+    deferring_ = true;
+  }
+  // The first part's reader, fed the bytes up to the split: true when they
+  // end between comments (the split is where the whole file's reading
+  // would stand outside a comment), with all of them read.
+  bool EndRange();
+  // Then it takes what the second part's reader read, as if it had read
+  // those bytes itself.
+  void Adopt(TSfcReader& part);
+  bool PartFailed = false;  // the second part could not be read
+
+ private:
+  void Process(bool last);
+  void CountLines(std::size_t from, std::size_t to);
+  void Feature(std::string_view body, long line);
+  void Dispatch(TFeature kind, std::string_view name, long line);
+  void Defer(TFeature kind, std::string_view name, long line, long id);
+
+  // Drawing helpers: the style of a drawn feature is kept as file codes
+  // until the end (tables may follow the features that use them).
+  TPrimitive Styled(TKind kind, int layer, int colour, int type, int width) const;
+  void Add(TPrimitive p) { cur_.Append(arena_.Push(std::move(p))); }
+  void AddLine(const TPrimitive& style, TPoint a, TPoint b);
+  void AddArc(const TPrimitive& style, TPoint c, double r, double a0Deg, double a1Deg);
+  void AddArrow(const TPrimitive& style, int code, TPoint tip, TPoint inward, double scale);
+  void AddDimArrow(const TPrimitive& style, std::size_t at, TPoint tip, TPoint inward);
+  void AddLineArrow(const TPrimitive& style, std::size_t at, TPoint p1, TPoint p2);
+  void AddText(int layer, int colour, std::size_t fontAt, bool shown);
+  void AddExtension(const TPrimitive& style, std::size_t flagAt);
+  bool AddHatch(TPrimitive p, int outId, std::size_t holesAt);
+  bool AddTiles(const std::string& figure, long line);
+  const std::vector<TPoint>* FindCurve(long id) const;
+  void CompositeCurve();
+
+  void CloseGroupInto(TGroup& target);
+  void Plan(TGroup& top);
+  void Expand(TGroup& top);
+  bool Overflow();
+  bool Emit(TGroup& g, const TTransform& t, bool identity, bool last, int depth, std::vector<char>& active);
+  bool Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active);
+  void ResolveStyles();
+
+  TDrawing drawing_;
+  TArgs args_;
+  std::string joined_;  // a record written over several lines, joined
+  std::vector<std::pair<std::size_t, long>> joinedStarts_;
+  std::string buf_;       // the bytes fed so far, less those done with
+  std::string_view text_;  // buf_ while it is read
+  std::size_t pos_ = 0;
+  long line_ = 1;
+  bool started_ = false, sawEnd_ = false, stopped_ = false;
+  bool afterCr_ = false;  // the last byte counted was a CR
+
+  TArena arena_;
+  TGroup cur_, top_;
+  std::size_t curveStart_ = 0;
+  std::map<std::string, std::size_t> figureIndex_;
+  std::vector<TGroup> figures_;
+  std::unordered_map<long, std::vector<TPoint>> curves_;
+  std::vector<long> curveOrder_;  // instance numbers of the curves in file order
+  int userColours_ = 0, userLineTypes_ = 0, nextUserWidth_ = kFirstUserWidthCode;
+  std::map<int, double> widths_;
+  std::vector<TColour> userColourList_;
+  std::vector<TLineType> userLineTypeList_;
+  long curId_ = 0;
+  TBudgetMeter meter_;
+  // How many more times each figure is to be drawn; a figure drawn for the
+  // last time gives its primitives away instead of copying them.
+  std::vector<std::uint64_t> remaining_;
+  bool movable_ = false;
+  bool overflow_ = false;
+  std::uint64_t tiles_ = 0;     // placements made by tile fills
+  bool tooManyTiles_ = false;   // a tile fill left out for them
+  bool deferring_ = false;      // the second part of a file read in two
+  std::vector<TDeferred> deferred_;
+};
+
+}  // namespace dlvr::sxf::sfc_detail
