@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, and runs every test: the
 # normal build, then the core and its tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Each step's time goes to the end of the output.
+# UndefinedBehaviorSanitizer. Each step's wall and CPU time (user + system)
+# go to the end of the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -9,10 +10,21 @@ export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc 2>/dev/null || echo 2)
 
 steps=()
+# CPU time (user + system) of the commands this script has waited for, in
+# milliseconds, into cpu_ms; `times` runs in this shell (a subshell would
+# count only its own).
+cpu_file=$(mktemp)
+trap 'rm -f "$cpu_file"' EXIT
+cpu_now() {
+  times >"$cpu_file"
+  cpu_ms=$(awk 'NR == 2 { t = 0; for (i = 1; i <= 2; i++) { split($i, a, /[ms]/); t += a[1] * 60000 + a[2] * 1000 } printf "%d", t }' "$cpu_file")
+}
 step() {
-  local name="$1" start=$SECONDS; shift
+  local name="$1" start=$SECONDS cpu; shift
+  cpu_now; cpu=$cpu_ms
   "$@"
-  steps+=("$(printf '%-12s %4d s' "$name" $((SECONDS - start)))")
+  cpu_now
+  steps+=("$(printf '%-12s %4d s  cpu %5d s' "$name" $((SECONDS - start)) $(((cpu_ms - cpu) / 1000)))")
 }
 
 step build scripts/build.sh build
