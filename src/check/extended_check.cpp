@@ -32,30 +32,6 @@ constexpr const char* kManagementFiles[] = {"INDEX_C.XML",           "DRAWINGS/D
                                             "PLAN/PLAN.XML",         "DRAWINGF/DRAWINGF.XML", "PHOTO/PHOTO.XML",
                                             "OTHRS/OTHRS.XML"};
 
-// Rules, by family (in the findings in the user's language).
-constexpr const char* kListedMissing = DLVR_TR_NOOP("ExtendedCheck", "記載ファイルの存在");
-constexpr const char* kEmptyFile = DLVR_TR_NOOP("ExtendedCheck", "空のファイル");
-constexpr const char* kUnlisted = DLVR_TR_NOOP("ExtendedCheck", "記載のないファイル");
-constexpr const char* kFileName = DLVR_TR_NOOP("ExtendedCheck", "ファイル名の規則");
-constexpr const char* kFolderName = DLVR_TR_NOOP("ExtendedCheck", "フォルダ名の規則");
-constexpr const char* kSameOnTwoMedia = DLVR_TR_NOOP("ExtendedCheck", "媒体間の重複");
-constexpr const char* kUnexpectedFolder = DLVR_TR_NOOP("ExtendedCheck", "規定外のフォルダ");
-constexpr const char* kDepth = DLVR_TR_NOOP("ExtendedCheck", "フォルダの深さ");
-constexpr const char* kPathLength = DLVR_TR_NOOP("ExtendedCheck", "パスの長さ");
-constexpr const char* kSystemFile = DLVR_TR_NOOP("ExtendedCheck", "不要なファイル");
-constexpr const char* kLink = DLVR_TR_NOOP("ExtendedCheck", "リンク");
-constexpr const char* kPeriod = DLVR_TR_NOOP("ExtendedCheck", "日付と工期");
-constexpr const char* kDateOrder = DLVR_TR_NOOP("ExtendedCheck", "日付の順序");
-constexpr const char* kMediaCount = DLVR_TR_NOOP("ExtendedCheck", "メディア総枚数");
-constexpr const char* kMediaNo = DLVR_TR_NOOP("ExtendedCheck", "メディア番号");
-constexpr const char* kCharacters = DLVR_TR_NOOP("ExtendedCheck", "使用文字");
-constexpr const char* kGrammar = DLVR_TR_NOOP("ExtendedCheck", "XML の文法");
-constexpr const char* kEdition = DLVR_TR_NOOP("ExtendedCheck", "要領の版");
-constexpr const char* kDocument = DLVR_TR_NOOP("ExtendedCheck", "文書ファイル");
-constexpr const char* kDrawingName = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の規則");
-constexpr const char* kDataCheck = DLVR_TR_NOOP("ExtendedCheck", "データチェック");
-constexpr const char* kDrawingTwice = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の重複");
-
 // Folders of a medium written on a CD-R of the guideline's first edition:
 // at most 8 levels, paths of at most 255 characters.
 constexpr int kMaxDepth = 8;
@@ -79,16 +55,6 @@ struct TMediaNos {
   }
 };
 
-// A calendar date written CCYY-MM-DD.
-bool IsDate(const std::string& s) {
-  if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
-  for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
-    if (s[i] < '0' || s[i] > '9') return false;
-  const int y = std::stoi(s.substr(0, 4)), m = std::stoi(s.substr(5, 2)), d = std::stoi(s.substr(8, 2));
-  static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return m >= 1 && m <= 12 && d >= 1 && d <= (m == 2 && !leap ? 28 : days[m - 1]);
-}
 
 }  // namespace
 
@@ -183,21 +149,13 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
     out.Sort();
     return std::move(out);
   };
-  // `rule` is one of the rules above, put in the user's language here
-  // (once for each rule).
-  std::deque<std::pair<const char*, std::string>> ruleNames;
-  auto ruleName = [&ruleNames](const char* rule) -> std::string_view {
-    for (const auto& [key, name] : ruleNames)
-      if (key == rule) return name;
-    return ruleNames.emplace_back(rule, Tr("ExtendedCheck", rule)).second;
-  };
+  // The findings, each rule put in the user's language once.
+  TFindingSink sink(out);
   auto add = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
-                 std::string_view found) { out.Add(s, medium, path, ruleName(rule), found); };
-  // The same with the text Arg(pattern, args): a finding of a kind that may
-  // come a million times keeps only its values.
+                 std::string_view found) { sink.Add(s, medium, path, rule, found); };
   auto addArgs = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
                      const std::string& pattern, std::initializer_list<std::string_view> args) {
-    out.Add(s, medium, path, ruleName(rule), pattern, args);
+    sink.AddArgs(s, medium, path, rule, pattern, args);
   };
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
@@ -551,66 +509,11 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   if (input.PhotoFindings)
     for (const TFinding& f : input.PhotoFindings()) out.Add(f);
 
-  // Drawing file names by the CAD naming rule.
-  if (store && !input.DrawKindLines.empty()) {
-    auto drawings = [&](const auto& records, const std::string& folder) {
-      std::set<std::string> judged;
-      for (const TMdlTreeNodeDraw& d : records)
-        if (!d.DrawFile.empty() && judged.insert(d.DrawFile).second)
-          if (std::string fault = DrawingNameFault(d.DrawFile, d.DrawName, input, cadUserPart); !fault.empty())
-            add(TSeverity::Error, firstMedium, folder + d.DrawFile, kDrawingName, std::move(fault));
-    };
-    drawings(store->OrderDrawings, "DRAWINGS/");
-    drawings(store->FinalDrawings, "DRAWINGF/");
-  }
-  // A drawing file named by two records: one of them shows another drawing.
-  if (store) {
-    auto twiceNamed = [&](const std::vector<TMdlTreeNodeDraw>& records, const std::string& folder) {
-      std::map<std::string, std::vector<int>> byName;  // upper-cased name -> record numbers (1-based)
-      for (std::size_t i = 0; i < records.size(); ++i)
-        if (!records[i].DrawFile.empty()) byName[AsciiUpper(records[i].DrawFile)].push_back(static_cast<int>(i) + 1);
-      for (const auto& [name, numbers] : byName)
-        if (numbers.size() > 1)
-          add(TSeverity::Error, firstMedium, folder + records[static_cast<std::size_t>(numbers.front() - 1)].DrawFile,
-              kDrawingTwice,
-              Arg(Tr("ExtendedCheck", "図面情報 %1 件目が同じ図面ファイル名を記載しています"), {NumberList(numbers)}));
-    };
-    twiceNamed(store->OrderDrawings, "DRAWINGS/");
-    twiceNamed(store->FinalDrawings, "DRAWINGF/");
-  }
+  // Drawing file names by the CAD naming rule, and those named twice.
+  if (store) JudgeDrawingNames(input, *store, cadUserPart, firstMedium, sink);
 
   // The records' dates against the construction period and each other.
-  if (store && index) {
-    const std::string from = index->StartDate, to = index->EndDate;
-    bool period = IsDate(from) && IsDate(to);
-    // A period that ends before it starts: said once, and no date is
-    // judged against it.
-    if (period && to < from) {
-      add(TSeverity::Error, firstMedium, "INDEX_C.XML", kDateOrder,
-          Arg(Tr("ExtendedCheck", "工期終了日 %1 が工期開始日 %2 より前です（日付と工期の照合は行いません）"), {to, from}));
-      period = false;
-    }
-    const std::string outside = Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が工期 %4 〜 %5 の外です");
-    const std::string before = Tr("ExtendedCheck", "打合せ簿 %1 の%2 %3 が%4 %5 より前です");
-    int n = 0;
-    for (const TMdlTreeNodeMeet& r : store->Meetings) {
-      ++n;
-      const std::string where = "MEET/MEET.XML";
-      const std::string who = r.SerialNo.empty() ? std::to_string(n) : r.SerialNo;
-      // The dates by their field names (captions of the definition tables).
-      const std::pair<std::string, const std::string*> dates[] = {{Tr("FieldNames", "発行日付"), &r.IssueDate},
-                                                                  {Tr("FieldNames", "受理日付"), &r.AcceptDate},
-                                                                  {Tr("FieldNames", "完了日付"), &r.FinishDate}};
-      for (const auto& [label, value] : dates)
-        if (period && IsDate(*value) && (*value < from || *value > to))
-          addArgs(TSeverity::Error, firstMedium, where, kPeriod, outside, {who, label, *value, from, to});
-      for (std::size_t i = 0; i + 1 < std::size(dates); ++i)
-        for (std::size_t j = i + 1; j < std::size(dates); ++j)
-          if (IsDate(*dates[i].second) && IsDate(*dates[j].second) && *dates[j].second < *dates[i].second)
-            addArgs(TSeverity::Error, firstMedium, where, kDateOrder, before,
-                    {who, dates[j].first, *dates[j].second, dates[i].first, *dates[i].second});
-    }
-  }
+  if (store && index) JudgeDates(*store, *index, firstMedium, sink);
 
   done = steps;
   goOn();

@@ -1,5 +1,5 @@
-// What the parts of the full delivery check share: the texts a walk keeps
-// and the index of its paths, the entries of a medium and what a path is
+// What the parts of the full delivery check share: its rules, the findings
+// being made, the texts a walk keeps and the index of its paths, the entries of a medium and what a path is
 // made of, the naming rules, the pieces of the character and grammar
 // checks the assembly calls, and the lists a message names.
 #pragma once
@@ -8,15 +8,43 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "check/extended_check.h"
+#include "platform/translate.h"
 
 namespace dlvr::extended_check_detail {
+
+// Rules, by family (in the findings in the user's language).
+inline constexpr const char* kListedMissing = DLVR_TR_NOOP("ExtendedCheck", "記載ファイルの存在");
+inline constexpr const char* kEmptyFile = DLVR_TR_NOOP("ExtendedCheck", "空のファイル");
+inline constexpr const char* kUnlisted = DLVR_TR_NOOP("ExtendedCheck", "記載のないファイル");
+inline constexpr const char* kFileName = DLVR_TR_NOOP("ExtendedCheck", "ファイル名の規則");
+inline constexpr const char* kFolderName = DLVR_TR_NOOP("ExtendedCheck", "フォルダ名の規則");
+inline constexpr const char* kSameOnTwoMedia = DLVR_TR_NOOP("ExtendedCheck", "媒体間の重複");
+inline constexpr const char* kUnexpectedFolder = DLVR_TR_NOOP("ExtendedCheck", "規定外のフォルダ");
+inline constexpr const char* kDepth = DLVR_TR_NOOP("ExtendedCheck", "フォルダの深さ");
+inline constexpr const char* kPathLength = DLVR_TR_NOOP("ExtendedCheck", "パスの長さ");
+inline constexpr const char* kSystemFile = DLVR_TR_NOOP("ExtendedCheck", "不要なファイル");
+inline constexpr const char* kLink = DLVR_TR_NOOP("ExtendedCheck", "リンク");
+inline constexpr const char* kPeriod = DLVR_TR_NOOP("ExtendedCheck", "日付と工期");
+inline constexpr const char* kDateOrder = DLVR_TR_NOOP("ExtendedCheck", "日付の順序");
+inline constexpr const char* kMediaCount = DLVR_TR_NOOP("ExtendedCheck", "メディア総枚数");
+inline constexpr const char* kMediaNo = DLVR_TR_NOOP("ExtendedCheck", "メディア番号");
+inline constexpr const char* kCharacters = DLVR_TR_NOOP("ExtendedCheck", "使用文字");
+inline constexpr const char* kGrammar = DLVR_TR_NOOP("ExtendedCheck", "XML の文法");
+inline constexpr const char* kEdition = DLVR_TR_NOOP("ExtendedCheck", "要領の版");
+inline constexpr const char* kDocument = DLVR_TR_NOOP("ExtendedCheck", "文書ファイル");
+inline constexpr const char* kDrawingName = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の規則");
+inline constexpr const char* kDataCheck = DLVR_TR_NOOP("ExtendedCheck", "データチェック");
+inline constexpr const char* kDrawingTwice = DLVR_TR_NOOP("ExtendedCheck", "図面ファイル名の重複");
 
 // Texts kept one after another in large blocks, never moved: the paths a
 // check walks and looks up, let go all at once.
@@ -131,6 +159,31 @@ struct TEntry {
   int Depth = 0;  // folders above it in the medium
 };
 
+// The findings being made, each rule (one of those above) put in the
+// user's language once.
+class TFindingSink {
+ public:
+  explicit TFindingSink(TCompactFindings& out) : out_(out) {}
+  void Add(TSeverity s, std::string_view medium, std::string_view path, const char* rule, std::string_view found) {
+    out_.Add(s, medium, path, RuleName(rule), found);
+  }
+  // The same with the text Arg(pattern, args): a finding of a kind that may
+  // come a million times keeps only its values.
+  void AddArgs(TSeverity s, std::string_view medium, std::string_view path, const char* rule,
+               const std::string& pattern, std::initializer_list<std::string_view> args) {
+    out_.Add(s, medium, path, RuleName(rule), pattern, args);
+  }
+
+ private:
+  std::string_view RuleName(const char* rule) {
+    for (const auto& [key, name] : ruleNames_)
+      if (key == rule) return name;
+    return ruleNames_.emplace_back(rule, Tr("ExtendedCheck", rule)).second;
+  }
+  TCompactFindings& out_;
+  std::deque<std::pair<const char*, std::string>> ruleNames_;
+};
+
 // Every entry under the medium's folder, links not followed; a folder
 // before what it holds.
 std::vector<TEntry> Walk(const std::string& root, TCheckTextArena& paths);
@@ -160,6 +213,14 @@ bool IsCompanion(std::string_view folder, std::string_view name);
 // eight characters, led by '-'.
 std::string DrawingNameFault(const std::string& file, const std::string& drawName, const TExtendedInput& input,
                              bool userPart);
+// The drawing file names of the records by the CAD naming rule, and a
+// drawing file named by two records.
+void JudgeDrawingNames(const TExtendedInput& input, const DeliveryStore& store, bool cadUserPart,
+                       const std::string& firstMedium, TFindingSink& sink);
+
+// The records' dates against the construction period and each other.
+void JudgeDates(const DeliveryStore& store, const TMdlTreeNodeIndex& index, const std::string& firstMedium,
+                TFindingSink& sink);
 
 // The separator of the items of a list in a message, in the user's language.
 std::string ListSeparator();

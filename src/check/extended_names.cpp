@@ -2,6 +2,9 @@
 // files and folders, the files left behind by systems and editors, the
 // companions of a management file, and drawing file names by the CAD
 // naming rule.
+#include <map>
+#include <set>
+
 #include "check/extended_check_internal.h"
 #include "model/cad_names.h"
 #include "platform/text.h"
@@ -86,6 +89,37 @@ std::string DrawingNameFault(const std::string& file, const std::string& drawNam
   fault(p.DrawingNumber.empty(), Tr("ExtendedCheck", "図面番号（5〜7 文字目）が 3 桁の数字ではありません"));
   fault(p.Revision.empty(), Tr("ExtendedCheck", "改訂履歴（8 文字目）が 0〜9・A〜Z ではありません"));
   return faults;
+}
+
+void JudgeDrawingNames(const TExtendedInput& input, const DeliveryStore& store, bool cadUserPart,
+                       const std::string& firstMedium, TFindingSink& sink) {
+  if (!input.DrawKindLines.empty()) {
+    auto drawings = [&](const auto& records, const std::string& folder) {
+      std::set<std::string> judged;
+      for (const TMdlTreeNodeDraw& d : records)
+        if (!d.DrawFile.empty() && judged.insert(d.DrawFile).second)
+          if (std::string fault = DrawingNameFault(d.DrawFile, d.DrawName, input, cadUserPart); !fault.empty())
+            sink.Add(TSeverity::Error, firstMedium, folder + d.DrawFile, kDrawingName, std::move(fault));
+    };
+    drawings(store.OrderDrawings, "DRAWINGS/");
+    drawings(store.FinalDrawings, "DRAWINGF/");
+  }
+  // A drawing file named by two records: one of them shows another drawing.
+  {
+    auto twiceNamed = [&](const std::vector<TMdlTreeNodeDraw>& records, const std::string& folder) {
+      std::map<std::string, std::vector<int>> byName;  // upper-cased name -> record numbers (1-based)
+      for (std::size_t i = 0; i < records.size(); ++i)
+        if (!records[i].DrawFile.empty()) byName[AsciiUpper(records[i].DrawFile)].push_back(static_cast<int>(i) + 1);
+      for (const auto& [name, numbers] : byName)
+        if (numbers.size() > 1)
+          sink.Add(TSeverity::Error, firstMedium,
+                   folder + records[static_cast<std::size_t>(numbers.front() - 1)].DrawFile, kDrawingTwice,
+                   Arg(Tr("ExtendedCheck", "図面情報 %1 件目が同じ図面ファイル名を記載しています"),
+                       {NumberList(numbers)}));
+    };
+    twiceNamed(store.OrderDrawings, "DRAWINGS/");
+    twiceNamed(store.FinalDrawings, "DRAWINGF/");
+  }
 }
 
 }  // namespace dlvr::extended_check_detail
