@@ -3,6 +3,7 @@
 // JIS X 0208 leaves empty, and full-width digits and Latin letters.
 #include <cstdint>
 #include <cstring>
+#include <set>
 
 #include "check/extended_check_internal.h"
 #include "platform/fileio.h"
@@ -188,6 +189,27 @@ bool ScanFileCharacters(const std::string& path, std::size_t most, std::vector<T
                                     true) == TReadStatus::Ok;
   if (read) found = scan.Take(&more);
   return read;
+}
+
+void JudgeCharacters(const std::string& medium, const char* file, const std::vector<TCharacterFinding>& found,
+                     std::size_t more, const std::set<std::string>& judgedFields, TFindingSink& sink) {
+  for (const TCharacterFinding& c : found) {
+    // A full-width letter in a field the data check finds at fault is
+    // its error already, not also a warning here.
+    if (c.Severity == TSeverity::Warning && !c.Element.empty() &&
+        judgedFields.count(std::string(file) + '\n' + Tr("FieldNames", c.Element)))
+      continue;
+    const std::string line = std::to_string(c.Line), column = std::to_string(c.Column);
+    const std::string kind = Tr("ExtendedCheck", c.Kind);
+    sink.Add(c.Severity, medium, file, kCharacters,
+             c.Element.empty()
+                 ? Arg(Tr("ExtendedCheck", "%1 行 %2 文字目: 「%3」は%4"), {line, column, c.Character, kind})
+                 : Arg(Tr("ExtendedCheck", "%1 行 %2 文字目（%3）: 「%4」は%5"),
+                       {line, column, c.Element, c.Character, kind}));
+  }
+  if (more > 0)
+    sink.Add(TSeverity::Error, medium, file, kCharacters,
+             Arg(Tr("ExtendedCheck", "ほかに %1 文字あります"), {std::to_string(more)}));
 }
 
 }  // namespace extended_check_detail

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <deque>
 #include <future>
 #include <iterator>
 #include <map>
@@ -15,11 +14,9 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <tuple>
 
 #include "check/data_check.h"
 #include "check/extended_check_internal.h"
-#include "model/tree_view.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "platform/translate.h"
@@ -153,10 +150,6 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   TFindingSink sink(out);
   auto add = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
                  std::string_view found) { sink.Add(s, medium, path, rule, found); };
-  auto addArgs = [&](TSeverity s, std::string_view medium, std::string_view path, const char* rule,
-                     const std::string& pattern, std::initializer_list<std::string_view> args) {
-    sink.AddArgs(s, medium, path, rule, pattern, args);
-  };
   const DeliveryStore* store = input.Store;
   const TMdlTreeNodeIndex* index = store && !store->IndexRecords.empty() ? &store->IndexRecords[0] : nullptr;
 
@@ -164,43 +157,14 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
   // concerns it.
   const std::string firstMedium = input.Media.empty() ? std::string() : std::to_string(input.Media.front().MediaNo);
 
-  // The data check's findings, in its own words, on the management file of
-  // their section.
-  // Each section's management file, and the folder of the documents its
-  // records name: a row about a document stands at the document.
-  static const std::tuple<const char*, const char*, const char*> kSections[] = {
-      {"工事管理", "INDEX_C.XML", ""},
-      {"発注図面管理", "DRAWINGS/DRAWINGS.XML", "DRAWINGS/"},
-      {"打合せ簿管理", "MEET/MEET.XML", "MEET/ORG/"},
-      {"施工計画書管理", "PLAN/PLAN.XML", "PLAN/ORG/"},
-      {"完成図面管理", "DRAWINGF/DRAWINGF.XML", "DRAWINGF/"},
-      {"その他管理", "OTHRS/OTHRS.XML", "OTHRS/ORG/"}};
   // Class folders whose management file could not be read (or was written
   // in another code than it declares): that is said once, and the files of
   // the folder are not each reported as named nowhere.
   std::set<std::string> unreadFolders;
   std::set<std::string> judgedFields;  // file + '\n' + field name: the data check found fault with it
-  const TCheckErrorList& dataRows = takenRows ? *takenRows : input.DataCheckRows;
-  const std::string dataPattern = Tr("ExtendedCheck", "%1: %2");
-  for (std::size_t r = 0; r < dataRows.size(); ++r) {
-    const TCheckErrorRow& row = dataRows[r];
-    std::string path, documents;
-    for (const auto& [section, file, folder] : kSections)
-      if (row[0] == Tr("DataCheck", section)) path = file, documents = folder;
-    if (row[3] == Tr("DataCheck", kManagementFileItem) && row[4] == Tr("DataCheck", kUnreadableFileState) &&
-        path.find('/') != std::string::npos)
-      unreadFolders.insert(FolderOf(path));
-    judgedFields.insert((path.empty() ? row[2] : path) + '\n' + row[3]);
-    const bool document = !documents.empty() && !row[2].empty() && row[2] != NameOf(path) &&
-                          row[2].find('/') == std::string::npos;
-    std::string what;
-    for (const std::string* part : {&row[1], &row[3]})
-      if (!part->empty()) what += (what.empty() ? "" : " ") + *part;
-    addArgs(TSeverity::Error, firstMedium, document ? documents + row[2] : path.empty() ? row[2] : path, kDataCheck,
-            dataPattern, {what, row[4]});
-    if (takenRows) (*takenRows)[r] = {};
-  }
-  if (takenRows) TCheckErrorList().swap(*takenRows);
+  // The data check's findings, in its own words, on the management file of
+  // their section.
+  JudgeDataCheckRows(input, takenRows, firstMedium, sink, unreadFolders, judgedFields);
 
   for (const TCheckedMedium& m : input.Media)
     for (const char* file : kManagementFiles)
@@ -275,23 +239,7 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
             {std::to_string(declared), std::to_string(seen.size())}));
 
   // The edition the delivery follows, by its first medium's INDEX_C.XML.
-  TEdition edition;
-  if (!input.Media.empty()) {
-    std::string bytes;
-    if (ReadRegularFile(input.Media.front().Folder + "INDEX_C.XML", 1u << 20, bytes, true) == TReadStatus::Ok)
-      edition = DetectEdition(bytes);
-  }
-  if (edition.Later())
-    add(TSeverity::Warning, "", "INDEX_C.XML", kEdition,
-        edition.Standard.empty()
-            ? Arg(Tr("ExtendedCheck",
-                     "%1の納品物です。データチェックは平成13年8月版の規則によるため、"
-                     "後の版で変わった項目の指摘は当てはまりません"),
-                  {edition.Name})
-            : Arg(Tr("ExtendedCheck",
-                     "適用要領基準 %1、%2の納品物です。データチェックは平成13年8月版の規則によるため、"
-                     "後の版で変わった項目の指摘は当てはまりません"),
-                  {edition.Standard, edition.Name}));
+  const TEdition edition = JudgeEdition(input, sink);
   // From the March 2016 edition original files may have 4-character extensions.
   const std::size_t longestExtension = edition.YearMonth >= 201603 ? 4 : 3;
   // From 2017 a drawing's name may carry a user part after its eight characters.
@@ -426,24 +374,7 @@ TCompactFindings CheckDelivery(const TExtendedInput& input, TCheckErrorList* tak
       // once; its characters read as Shift-JIS would be noise.
       if (unreadFolders.count(FolderOf(file)) && FileInUtf8(m.Folder + file, nullptr)) continue;
       if (!scanned || !scanned->Read) continue;
-      const std::size_t more = scanned->More;
-      for (const TCharacterFinding& c : scanned->Found) {
-        // A full-width letter in a field the data check finds at fault is
-        // its error already, not also a warning here.
-        if (c.Severity == TSeverity::Warning && !c.Element.empty() &&
-            judgedFields.count(std::string(file) + '\n' + Tr("FieldNames", c.Element)))
-          continue;
-        const std::string line = std::to_string(c.Line), column = std::to_string(c.Column);
-        const std::string kind = Tr("ExtendedCheck", c.Kind);
-        add(c.Severity, std::to_string(m.MediaNo), file, kCharacters,
-            c.Element.empty()
-                ? Arg(Tr("ExtendedCheck", "%1 行 %2 文字目: 「%3」は%4"), {line, column, c.Character, kind})
-                : Arg(Tr("ExtendedCheck", "%1 行 %2 文字目（%3）: 「%4」は%5"),
-                      {line, column, c.Element, c.Character, kind}));
-      }
-      if (more > 0)
-        add(TSeverity::Error, std::to_string(m.MediaNo), file, kCharacters,
-            Arg(Tr("ExtendedCheck", "ほかに %1 文字あります"), {std::to_string(more)}));
+      JudgeCharacters(std::to_string(m.MediaNo), file, scanned->Found, scanned->More, judgedFields, sink);
     }
     if (&m == &input.Media.back()) joinGrammar();
     ++done;

@@ -12,11 +12,13 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "check/data_check.h"
 #include "check/extended_check.h"
 #include "platform/translate.h"
 
@@ -218,6 +220,18 @@ std::string DrawingNameFault(const std::string& file, const std::string& drawNam
 void JudgeDrawingNames(const TExtendedInput& input, const DeliveryStore& store, bool cadUserPart,
                        const std::string& firstMedium, TFindingSink& sink);
 
+// The data check's rows (the input's, or `takenRows`, each let go once it
+// is a finding) as findings; the class folders whose management file the
+// data check could not read go into `unreadFolders`, the fields it found at
+// fault (file + '\n' + field name) into `judgedFields`.
+void JudgeDataCheckRows(const TExtendedInput& input, TCheckErrorList* takenRows, const std::string& firstMedium,
+                        TFindingSink& sink, std::set<std::string>& unreadFolders,
+                        std::set<std::string>& judgedFields);
+
+// The edition the delivery follows, by its first medium's INDEX_C.XML; a
+// later one than the data check's is a warning.
+TEdition JudgeEdition(const TExtendedInput& input, TFindingSink& sink);
+
 // The records' dates against the construction period and each other.
 void JudgeDates(const DeliveryStore& store, const TMdlTreeNodeIndex& index, const std::string& firstMedium,
                 TFindingSink& sink);
@@ -231,6 +245,11 @@ std::string NumberList(const std::vector<int>& numbers);
 // `most` findings, the rest counted in `more`; false when it cannot be read.
 bool ScanFileCharacters(const std::string& path, std::size_t most, std::vector<TCharacterFinding>& found,
                         std::size_t& more);
+
+// The character scan's findings of a management file of a medium, but for
+// a full-width letter in a field the data check found at fault.
+void JudgeCharacters(const std::string& medium, const char* file, const std::vector<TCharacterFinding>& found,
+                     std::size_t more, const std::set<std::string>& judgedFields, TFindingSink& sink);
 
 // The value of a pseudo-attribute of the XML declaration ("" when absent).
 std::string DeclarationValue(std::string_view head, std::string_view name);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "check/extended_check.h"
+#include "check/extended_check_internal.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "platform/translate.h"
@@ -84,4 +85,28 @@ std::string EditionNotice(const TEdition& e) {
              {EditionText(e)});
 }
 
+namespace extended_check_detail {
+
+TEdition JudgeEdition(const TExtendedInput& input, TFindingSink& sink) {
+  TEdition edition;
+  if (!input.Media.empty()) {
+    std::string bytes;
+    if (ReadRegularFile(input.Media.front().Folder + "INDEX_C.XML", 1u << 20, bytes, true) == TReadStatus::Ok)
+      edition = DetectEdition(bytes);
+  }
+  if (edition.Later())
+    sink.Add(TSeverity::Warning, "", "INDEX_C.XML", kEdition,
+             edition.Standard.empty()
+                 ? Arg(Tr("ExtendedCheck",
+                          "%1の納品物です。データチェックは平成13年8月版の規則によるため、"
+                          "後の版で変わった項目の指摘は当てはまりません"),
+                       {edition.Name})
+                 : Arg(Tr("ExtendedCheck",
+                          "適用要領基準 %1、%2の納品物です。データチェックは平成13年8月版の規則によるため、"
+                          "後の版で変わった項目の指摘は当てはまりません"),
+                       {edition.Standard, edition.Name}));
+  return edition;
+}
+
+}  // namespace extended_check_detail
 }  // namespace dlvr
