@@ -31,7 +31,7 @@
 
 #include "components/ext_registry.h"
 #include "components/form_control.h"
-#include "panes/seldir.h"
+#include "panes/short_path.h"
 
 namespace dlvr {
 namespace {

@@ -32,6 +32,8 @@
 
 #include <functional>
 
+#include "panes/short_path.h"
+
 class QFontMetrics;
 class QLabel;
 class QLineEdit;
@@ -41,13 +43,6 @@ class QToolButton;
 namespace dlvr {
 
 class TFolderViewLT;
-
-// Fits a path into `width` (as measured by `textWidth`) by replacing its
-// leading folders with ".../", one at a time: "/a/b/c/" becomes
-// "/.../b/c/", then "/.../c/", "/.../", ".../" and finally the bare file
-// name (empty for a folder path ending in '/'). The file name is never cut.
-QString ShortenPath(const QString& path, int width, const std::function<int(const QString&)>& textWidth);
-QString ShortenPath(const QString& path, int width, const QFontMetrics& metrics);
 
 // The number of characters of a path as the length rule counts them (a
 // character outside the basic plane counts once).
