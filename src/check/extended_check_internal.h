@@ -1,7 +1,7 @@
 // What the parts of the full delivery check share: its rules, the findings
-// being made, the texts a walk keeps and the index of its paths, the entries of a medium and what a path is
-// made of, the naming rules, the pieces of the character and grammar
-// checks the assembly calls, and the lists a message names.
+// being made, the texts a walk keeps and the index of its paths, the
+// entries of a medium and what a path is made of, and what each rule
+// family's file gives the assembly (extended_check.cpp).
 #pragma once
 
 #include <algorithm>
@@ -186,6 +186,8 @@ class TFindingSink {
   std::deque<std::pair<const char*, std::string>> ruleNames_;
 };
 
+// extended_walk.cpp
+
 // Every entry under the medium's folder, links not followed; a folder
 // before what it holds.
 std::vector<TEntry> Walk(const std::string& root, TCheckTextArena& paths);
@@ -198,6 +200,8 @@ std::string NameOf(const std::string& path);
 // The same, read in place.
 std::string_view EntryFolderView(std::string_view path);
 std::string_view EntryNameView(std::string_view path);
+
+// extended_names.cpp
 
 // Whether `path` is one of the folders a medium may hold.
 bool IsStandardFolder(std::string_view path);
@@ -220,26 +224,7 @@ std::string DrawingNameFault(const std::string& file, const std::string& drawNam
 void JudgeDrawingNames(const TExtendedInput& input, const DeliveryStore& store, bool cadUserPart,
                        const std::string& firstMedium, TFindingSink& sink);
 
-// The data check's rows (the input's, or `takenRows`, each let go once it
-// is a finding) as findings; the class folders whose management file the
-// data check could not read go into `unreadFolders`, the fields it found at
-// fault (file + '\n' + field name) into `judgedFields`.
-void JudgeDataCheckRows(const TExtendedInput& input, TCheckErrorList* takenRows, const std::string& firstMedium,
-                        TFindingSink& sink, std::set<std::string>& unreadFolders,
-                        std::set<std::string>& judgedFields);
-
-// The edition the delivery follows, by its first medium's INDEX_C.XML; a
-// later one than the data check's is a warning.
-TEdition JudgeEdition(const TExtendedInput& input, TFindingSink& sink);
-
-// The records' dates against the construction period and each other.
-void JudgeDates(const DeliveryStore& store, const TMdlTreeNodeIndex& index, const std::string& firstMedium,
-                TFindingSink& sink);
-
-// The separator of the items of a list in a message, in the user's language.
-std::string ListSeparator();
-// Media numbers as a list ("1、2").
-std::string NumberList(const std::vector<int>& numbers);
+// extended_characters.cpp
 
 // The characters of a management file, read a piece at a time: at most
 // `most` findings, the rest counted in `more`; false when it cannot be read.
@@ -250,6 +235,8 @@ bool ScanFileCharacters(const std::string& path, std::size_t most, std::vector<T
 // a full-width letter in a field the data check found at fault.
 void JudgeCharacters(const std::string& medium, const char* file, const std::vector<TCharacterFinding>& found,
                      std::size_t more, const std::set<std::string>& judgedFields, TFindingSink& sink);
+
+// extended_grammar.cpp
 
 // The value of a pseudo-attribute of the XML declaration ("" when absent).
 std::string DeclarationValue(std::string_view head, std::string_view name);
@@ -262,5 +249,34 @@ bool FileInUtf8(const std::string& path, const std::function<bool(std::string_vi
 // link, larger than any management file, a read error).
 std::vector<TGrammarFinding> GrammarOfFile(const std::string& mediumFolder, const std::string& relativePath,
                                            std::size_t most, bool& failed);
+
+// extended_edition.cpp
+
+// The edition the delivery follows, by its first medium's INDEX_C.XML; a
+// later one than the data check's is a warning.
+TEdition JudgeEdition(const TExtendedInput& input, TFindingSink& sink);
+
+// extended_data_rows.cpp
+
+// The data check's rows (the input's, or `takenRows`, each let go once it
+// is a finding) as findings; the class folders whose management file the
+// data check could not read go into `unreadFolders`, the fields it found at
+// fault (file + '\n' + field name) into `judgedFields`.
+void JudgeDataCheckRows(const TExtendedInput& input, TCheckErrorList* takenRows, const std::string& firstMedium,
+                        TFindingSink& sink, std::set<std::string>& unreadFolders,
+                        std::set<std::string>& judgedFields);
+
+// extended_dates.cpp
+
+// The records' dates against the construction period and each other.
+void JudgeDates(const DeliveryStore& store, const TMdlTreeNodeIndex& index, const std::string& firstMedium,
+                TFindingSink& sink);
+
+// extended_check.cpp
+
+// The separator of the items of a list in a message, in the user's language.
+std::string ListSeparator();
+// Media numbers as a list ("1、2").
+std::string NumberList(const std::vector<int>& numbers);
 
 }  // namespace dlvr::extended_check_detail
