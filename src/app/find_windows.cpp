@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-#include "app/main_window.h"
+#include "check/viewer_model.h"
 #include "components/ext_registry.h"
 #include "components/form_control.h"
 #include "components/mov_controls.h"
@@ -62,7 +62,7 @@ const QStringList kManageClasses = {"施工管理", "安全管理", "出来形�
 
 // Steps from `start` through the tree in display order and returns the
 // first item `test` accepts. Going up never reaches the root (index 0).
-TTreeItem* Walk(TfrmMain& main, TTreeItem* start, bool forward, const std::function<bool(TTreeItem*)>& test) {
+TTreeItem* Walk(TFindHost& main, TTreeItem* start, bool forward, const std::function<bool(TTreeItem*)>& test) {
   const std::vector<TTreeItem*> items = main.Model().View.Tree().AllItems();
   int i = 0;
   if (start) {
@@ -80,7 +80,7 @@ TTreeItem* Walk(TfrmMain& main, TTreeItem* start, bool forward, const std::funct
 }
 
 // Selects the item found (kept in view) and brings the search window back.
-void ShowFound(TfrmMain& main, TTreeItem* item, QWidget* window) {
+void ShowFound(TFindHost& main, TTreeItem* item, QWidget* window) {
   main.SelectItem(item);
   window->raise();
   window->activateWindow();
@@ -160,7 +160,7 @@ QPoint PlaceBeside(const QRect& owner, const QRect& panes, const QRect& preview,
 
 // ---------------------------------------------------------------------------
 
-TfrmFindOrg::TfrmFindOrg(TfrmMain& main) : QDialog(&main), main_(main) {
+TfrmFindOrg::TfrmFindOrg(TFindHost& main) : QDialog(main.FindOwner()), main_(main) {
   PrepareToolWindow(this, "frmFindOrg", QCoreApplication::translate("TfrmFindOrg", "オリジナルファイル内容"));
 
   lblFindTxt = new QLabel(QCoreApplication::translate("TfrmFindOrg", "検索文字列"), this);
@@ -349,16 +349,16 @@ void TfrmFindOrg::ShowFor(TTreeItem* item) {
 void TfrmFindOrg::PlaceBesidePanes() {
   // Where it was is kept unless it covers the preview.
   TPreviewView* shown = nullptr;
-  for (TPreviewView* v : main_.findChildren<TPreviewView*>())
+  for (TPreviewView* v : main_.FindOwner()->findChildren<TPreviewView*>())
     if (v->isVisible()) shown = v;
-  QWidget* panes = main_.pnlBase && main_.pnlBase->isVisible() ? main_.pnlBase : nullptr;
+  QWidget* panes = main_.PaneArea() && main_.PaneArea()->isVisible() ? main_.PaneArea() : nullptr;
   const auto global = [](QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
   const QRect preview = shown ? global(shown) : panes ? global(panes) : QRect();
   if (preview.isEmpty() || !frameGeometry().intersects(preview)) return;
-  QScreen* screen = main_.screen() ? main_.screen() : QGuiApplication::primaryScreen();
+  QScreen* screen = main_.FindOwner()->screen() ? main_.FindOwner()->screen() : QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), QSize(1024, 768));
   const QPoint frame = pos() - frameGeometry().topLeft();
-  move(PlaceBeside(main_.frameGeometry(), panes ? global(panes) : preview, preview, frameGeometry().size(), area) +
+  move(PlaceBeside(main_.FindOwner()->frameGeometry(), panes ? global(panes) : preview, preview, frameGeometry().size(), area) +
        frame);
 }
 
@@ -434,7 +434,7 @@ void TfrmFindOrg::hideEvent(QHideEvent* e) {
 
 // ---------------------------------------------------------------------------
 
-TfrmSrcTree::TfrmSrcTree(TfrmMain& main) : QDialog(&main), main_(main) {
+TfrmSrcTree::TfrmSrcTree(TFindHost& main) : QDialog(main.FindOwner()), main_(main) {
   PrepareToolWindow(this, "frmSrcTree", QCoreApplication::translate("TfrmSrcTree", "登録ファイル"));
   lblSrc = new QLabel(QCoreApplication::translate("TfrmSrcTree", "検索する文字列"), this);
   lblSrc->setObjectName("lblSrc");
@@ -494,9 +494,9 @@ bool TfrmSrcTree::Matches(TTreeItem* item, const QString& text) const {
   TMdlTreeView& view = main_.Model().View;
   const bool matchCase = chkMatchCase->isChecked();
   QString shown;
-  if (main_.miViewFileName->isChecked())
+  if (main_.TreeShowsFileNames())
     shown = Q(ExtractFileName(view.GetFileItem(item, 0)));
-  else if (main_.miViewFileManage->isChecked())
+  else if (main_.TreeShowsManagedNames())
     shown = Q(ExtractFileName(view.GetFileItem(item, 38)));
   else
     shown = Q(AsciiUpper(view.GetFileItem(item, 0)));

@@ -22,11 +22,31 @@
 
 namespace dlvr {
 
-class TfrmMain;
 class TFormControl;
 class TMovComboBox;
 class TMovComboAddHist;
 class TTreeItem;
+class TViewerModel;
+
+// What the find windows need of the main window they search for.
+class TFindHost {
+ public:
+  virtual TViewerModel& Model() = 0;
+  virtual TTreeItem* SelectedItem() const = 0;
+  // Selects an item of the tree (and so shows its pane).
+  virtual void SelectItem(TTreeItem* item) = 0;
+  // The main window itself: the find windows' owner, placed beside it.
+  virtual QWidget* FindOwner() = 0;
+  // The pane area at the right of the tree (null when there is none).
+  virtual QWidget* PaneArea() const = 0;
+  // How the tree names files: by their file names, by their managed names
+  // (neither: by their contents' names).
+  virtual bool TreeShowsFileNames() const = 0;
+  virtual bool TreeShowsManagedNames() const = 0;
+
+ protected:
+  ~TFindHost() = default;
+};
 
 // Where a tool window of `size` goes beside a main window (`owner`, its
 // frame) so as not to cover its panes (`panes`) or at least not its preview
@@ -43,7 +63,7 @@ QString FindHistoryFolder();
 class TfrmFindOrg : public QDialog {
   Q_OBJECT
  public:
-  explicit TfrmFindOrg(TfrmMain& main);
+  explicit TfrmFindOrg(TFindHost& main);
   ~TfrmFindOrg() override;
 
   // Preselects the class of `item` and shows the window.
@@ -79,13 +99,13 @@ class TfrmFindOrg : public QDialog {
   void TextChanged();
   bool Matches(TTreeItem* item) const;
 
-  TfrmMain& main_;
+  TFindHost& main_;
 };
 
 class TfrmSrcTree : public QDialog {
   Q_OBJECT
  public:
-  explicit TfrmSrcTree(TfrmMain& main);
+  explicit TfrmSrcTree(TFindHost& main);
 
   // Searches in the chosen direction from the selected item; true when an
   // item was found and selected.
@@ -102,7 +122,7 @@ class TfrmSrcTree : public QDialog {
  private:
   bool Matches(TTreeItem* item, const QString& text) const;
 
-  TfrmMain& main_;
+  TFindHost& main_;
 };
 
 }  // namespace dlvr

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/find_windows.h"
 #include "app/kkt_tree_model.h"
 #include "check/finding_target.h"
 #include "check/viewer_model.h"
@@ -45,7 +46,7 @@ struct TfrmMainHooks {
   static inline std::function<bool(const QString& program, const QStringList& arguments)> StartProgram;
 };
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, public TFindHost {
   Q_OBJECT
  public:
   // `startFolder`: the folder named on the command line ("" for none).
@@ -55,7 +56,7 @@ class TfrmMain : public QMainWindow {
   void SetFurtherFolders(const QStringList& folders) { furtherFolders_ = folders; }
   ~TfrmMain() override;
 
-  TViewerModel& Model() { return *model_; }
+  TViewerModel& Model() override { return *model_; }
   QTreeView* Tree() const { return tvwKKT; }
   TKKTTreeModel* TreeModel() const { return treeModel_; }
 
@@ -70,8 +71,14 @@ class TfrmMain : public QMainWindow {
   void ShowPane(QWidget* panel);
   QWidget* VisiblePane() const { return visiblePane_; }
   // Selects a tree item (and so shows its pane).
-  void SelectItem(TTreeItem* item);
-  TTreeItem* SelectedItem() const;
+  void SelectItem(TTreeItem* item) override;
+  TTreeItem* SelectedItem() const override;
+  // For the find windows: the window they belong to, its pane area, and
+  // how its tree names files.
+  QWidget* FindOwner() override { return this; }
+  QWidget* PaneArea() const override { return pnlBase; }
+  bool TreeShowsFileNames() const override { return miViewFileName->isChecked(); }
+  bool TreeShowsManagedNames() const override { return miViewFileManage->isChecked(); }
   // Runs the first load now instead of at the first paint (tests).
   void FirstLoad();
   // The tree's context menu as it would pop up for the selected item.
