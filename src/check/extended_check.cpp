@@ -52,7 +52,6 @@ struct TMediaNos {
   }
 };
 
-
 }  // namespace
 
 // The separator of the items of a list in a message, in the user's language.
