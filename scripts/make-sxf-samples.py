@@ -1114,7 +1114,11 @@ def main(argv):
             size = parse_size(argv[3])
         write_bench(argv[1], size)
         return 0
-    if len(argv) != 1:
+    if argv and argv[0] in ("-h", "--help"):
+        sys.stdout.write(__doc__)
+        return 0
+    # An option is never taken for the folder to write into.
+    if len(argv) != 1 or argv[0].startswith("-"):
         sys.stderr.write(__doc__)
         return 2
     write_pair(argv[0])
