@@ -3,34 +3,22 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/wait.h>
 
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "support/delivery_builder.h"
 #include "support/fixtures.h"
+#include "support/run_tool.h"
 
 namespace dlvr {
 namespace {
 
-struct CliRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
+using CliRun = test::ToolRun;
 
 // Runs the tool with `args`, in the folder `cwd` when one is given; `tool`
 // is the command that starts it.
 CliRun Dlvr(const std::string& args, const std::string& cwd = std::string(), const std::string& tool = DLVR_CLI) {
-  test::ScratchDir tmp;
-  std::string cmd = tool + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
-  if (!cwd.empty()) cmd = "cd '" + cwd + "' && " + cmd;
-  int status = std::system(cmd.c_str());
-  CliRun r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ReadWholeFile(tmp / "out", r.out);
-  ReadWholeFile(tmp / "err", r.err);
-  return r;
+  return test::RunCaptured(tool + " " + args, cwd);
 }
 
 // Positions of the keys in the output, to check their order.

@@ -2,7 +2,6 @@
 // and hostile documents that must neither leak nor fetch nor write.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 
 #include <cstdlib>
@@ -10,31 +9,19 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
+#include "support/run_tool.h"
 
 namespace dlvr {
 namespace {
 
-struct HtmlRun {
-  int code = -1;
-  std::string err;
-};
-
-HtmlRun Html(const std::string& args) {
-  test::ScratchDir tmp;
-  std::string cmd = std::string(DLVR_CLI) + " html " + args + " >/dev/null 2>" + (tmp / "err");
-  int status = std::system(cmd.c_str());
-  HtmlRun r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ReadWholeFile(tmp / "err", r.err);
-  return r;
-}
+test::ToolRun Html(const std::string& args) { return test::RunCaptured(std::string(DLVR_CLI) + " html " + args); }
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 TEST(CliHtml, ManagementFilesShowThroughTheirClassStylesheet) {
   test::ScratchDir out;
   for (const char* file : {"MEET/MEET.XML", "DRAWINGS/DRAWINGS.XML", "PLAN/PLAN.XML", "OTHRS/OTHRS.XML"}) {
-    HtmlRun r = Html(Quoted(test::SamplePath("clean") + "/" + file) + " -o " + Quoted(out / "o.html"));
+    test::ToolRun r = Html(Quoted(test::SamplePath("clean") + "/" + file) + " -o " + Quoted(out / "o.html"));
     ASSERT_EQ(r.code, 0) << file << r.err;
     std::string html;
     ASSERT_TRUE(ReadWholeFile(out / "o.html", html));
@@ -84,7 +71,7 @@ TEST(CliHtml, HostileFilesLeakNothingFetchNothingWriteNothing) {
       {"output into the file's folder through ..", org + "A.XML", org + "../ORG/x.html", 2},
   };
   for (const Case& c : cases) {
-    HtmlRun r = Html(Quoted(c.file) + " -o " + Quoted(c.out));
+    test::ToolRun r = Html(Quoted(c.file) + " -o " + Quoted(c.out));
     EXPECT_EQ(r.code, c.code) << c.name << ": " << r.err;
     std::string written;
     ReadWholeFile(c.out, written);

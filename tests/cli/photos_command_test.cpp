@@ -1,6 +1,5 @@
 // dlvr photos, run as a program on deliveries made in the test.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,25 +14,12 @@
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
+#include "support/run_tool.h"
 
 namespace dlvr {
 namespace {
 
-struct PhotosRun {
-  int Code = -1;
-  std::string Out, Err;
-};
-
-PhotosRun Photos(const std::string& args) {
-  test::ScratchDir tmp;
-  const std::string cmd = std::string(DLVR_CLI) + " photos " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
-  const int status = std::system(cmd.c_str());
-  PhotosRun r;
-  r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ReadWholeFile(tmp / "out", r.Out);
-  ReadWholeFile(tmp / "err", r.Err);
-  return r;
-}
+test::ToolRun Photos(const std::string& args) { return test::RunCaptured(std::string(DLVR_CLI) + " photos " + args); }
 
 TEST(CliPhotos, ListingAndChecksOverTheMediaLoaded) {
   test::ScratchDir d;
@@ -107,17 +93,17 @@ TEST(CliPhotos, ListingAndChecksOverTheMediaLoaded) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.Args);
-    const PhotosRun r = Photos(k.Args);
-    EXPECT_EQ(r.Code, k.Code) << r.Err;
+    const test::ToolRun r = Photos(k.Args);
+    EXPECT_EQ(r.code, k.Code) << r.err;
     if (k.Out.size() > 3 && k.Out.compare(k.Out.size() - 3, 3, "...") == 0) {
-      EXPECT_EQ(r.Out.substr(0, k.Out.size() - 3), k.Out.substr(0, k.Out.size() - 3));
+      EXPECT_EQ(r.out.substr(0, k.Out.size() - 3), k.Out.substr(0, k.Out.size() - 3));
     } else {
-      EXPECT_EQ(r.Out, k.Out);
+      EXPECT_EQ(r.out, k.Out);
     }
     if (k.Err.empty()) {
-      EXPECT_EQ(r.Err, "");
+      EXPECT_EQ(r.err, "");
     } else {
-      EXPECT_NE(r.Err.find(k.Err), std::string::npos) << r.Err;
+      EXPECT_NE(r.err.find(k.Err), std::string::npos) << r.err;
     }
   }
   EXPECT_EQ(test::TreeSnapshot(d.Path()), before);
@@ -180,11 +166,11 @@ TEST(CliPhotos, APhotoFileReadOnlyInPartIsAFailureNotASuccess) {
     else
       d.WriteBytes("c/PHOTO/PHOTO.XML", c.Bytes);
     for (const char* mode : {"", " --check"}) {
-      const PhotosRun r = Photos(d / "c" + mode);
-      EXPECT_EQ(r.Code, 1) << mode;
-      EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
-      EXPECT_NE(r.Err.find("PHOTO.XML"), std::string::npos) << r.Err;
-      if (*mode == '\0') EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), c.Listed) << r.Out;
+      const test::ToolRun r = Photos(d / "c" + mode);
+      EXPECT_EQ(r.code, 1) << mode;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+      EXPECT_NE(r.err.find("PHOTO.XML"), std::string::npos) << r.err;
+      if (*mode == '\0') EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.Listed) << r.out;
     }
   }
 }

@@ -2,7 +2,6 @@
 // summary line, the pictures in each format, the dump with boxes after
 // placement, layers chosen, broken and foreign files, usage errors.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QColor>
@@ -12,26 +11,13 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
+#include "support/run_tool.h"
 #include "support/sxf_fixtures.h"
 
 namespace dlvr {
 namespace {
 
-struct RenderRun {
-  int Code = -1;
-  std::string Out, Err;
-};
-
-RenderRun Render(const std::string& args) {
-  test::ScratchDir tmp;
-  const std::string cmd = std::string(DLVR_CLI) + " render " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
-  const int status = std::system(cmd.c_str());
-  RenderRun r;
-  r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ReadWholeFile(tmp / "out", r.Out);
-  ReadWholeFile(tmp / "err", r.Err);
-  return r;
-}
+test::ToolRun Render(const std::string& args) { return test::RunCaptured(std::string(DLVR_CLI) + " render " + args); }
 
 // A feature-mode drawing in Shift-JIS: an A3 landscape sheet, layer 表示
 // shown and 隠す hidden, a red line, a blue line on the hidden layer, a
@@ -121,13 +107,13 @@ TEST(CliRender, PicturesSummaryDumpAndErrors) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Args);
-    const RenderRun r = Render(c.Args);
-    EXPECT_EQ(r.Code, c.Code) << r.Err;
-    EXPECT_EQ(r.Out, c.Out);
+    const test::ToolRun r = Render(c.Args);
+    EXPECT_EQ(r.code, c.Code) << r.err;
+    EXPECT_EQ(r.out, c.Out);
     if (c.Err.empty())
-      EXPECT_EQ(r.Err, "");
+      EXPECT_EQ(r.err, "");
     else
-      EXPECT_NE(r.Err.find(c.Err), std::string::npos) << r.Err;
+      EXPECT_NE(r.err.find(c.Err), std::string::npos) << r.err;
   }
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(file, bytes));
@@ -171,10 +157,10 @@ TEST(CliRender, ADrawingThatMultipliesIsDrawnAsFarAsItsBudgetAndExitsOne) {
                                d.WriteBytes("bomb.p21", test::MultiplyingAp202(9, 10, 2000))};
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
-    const RenderRun r = Render("'" + file + "' -o " + out + "/bomb.png --dpi 10");
-    EXPECT_EQ(r.Code, 1) << r.Err;
-    EXPECT_NE(r.Err.find(":0: 図面が大きすぎるため、8000 個の要素まで読み込みました\n"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Out.find(" features=8000 "), std::string::npos) << r.Out;
+    const test::ToolRun r = Render("'" + file + "' -o " + out + "/bomb.png --dpi 10");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find(":0: 図面が大きすぎるため、8000 個の要素まで読み込みました\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(" features=8000 "), std::string::npos) << r.out;
     EXPECT_FALSE(QImage(QString::fromStdString(out + "/bomb.png")).isNull());
   }
 }
@@ -202,11 +188,11 @@ TEST(CliRender, ADrawingCutBeforeItsSheetIsBrokenAndDrawnAtTheBoxOfWhatWasRead) 
     const std::string file = d.WriteBytes("cut_" + std::to_string(c.Cut) + "_" + c.Sample, bytes.substr(0, c.Cut));
     for (const char* ext : {".png", ".pdf"}) {
       const std::string picture = out + "/cut" + ext;
-      const RenderRun r = Render("'" + file + "' -o " + picture + " --dpi 20");
-      EXPECT_EQ(r.Code, 1) << r.Err;
-      EXPECT_NE(r.Err.find(c.Reason), std::string::npos) << r.Err;
+      const test::ToolRun r = Render("'" + file + "' -o " + picture + " --dpi 20");
+      EXPECT_EQ(r.code, 1) << r.err;
+      EXPECT_NE(r.err.find(c.Reason), std::string::npos) << r.err;
       // A free sheet as wide as A0, as high as the box of what was read.
-      EXPECT_TRUE(r.Out.starts_with("sheet=free size=1189x")) << r.Out;
+      EXPECT_TRUE(r.out.starts_with("sheet=free size=1189x")) << r.out;
       EXPECT_TRUE(FileExists(picture));
     }
     const QImage png(QString::fromStdString(out + "/cut.png"));

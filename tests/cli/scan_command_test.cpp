@@ -3,7 +3,6 @@
 // is made to hang or crash.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,24 +13,13 @@
 #include "cli/commands.h"
 #include "platform/fileio.h"
 #include "support/fixtures.h"
+#include "support/run_tool.h"
 
 namespace dlvr {
 namespace {
 
-struct ScanRun {
-  int code = -1;
-  std::string out, err;
-};
-
-ScanRun ScanTool(const std::string& args, const std::string& env = std::string()) {
-  test::ScratchDir tmp;
-  const std::string cmd = env + " " + DLVR_CLI + " " + args + " >" + (tmp / "out") + " 2>" + (tmp / "err");
-  const int status = std::system(cmd.c_str());
-  ScanRun r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ReadWholeFile(tmp / "out", r.out);
-  ReadWholeFile(tmp / "err", r.err);
-  return r;
+test::ToolRun ScanTool(const std::string& args, const std::string& env = std::string()) {
+  return test::RunCaptured(env + " " + DLVR_CLI + " " + args);
 }
 
 // The CSV rows (no field of the samples holds a comma or quote), the
@@ -95,7 +83,7 @@ TEST(Scan, RowsCountsOutcomesAndFindingsFilesWithOneOrTwoJobs) {
     SCOPED_TRACE(jobs);
     const std::string out = a.dir / (std::string("out") + jobs);
     // The crash leaves no core file: the test's limit for it is 0.
-    ScanRun r = ScanTool("scan '" + a.root + "' --timeout 1 --out " + out + " --jobs " + jobs,
+    test::ToolRun r = ScanTool("scan '" + a.root + "' --timeout 1 --out " + out + " --jobs " + jobs,
                      "ulimit -c 0; DLVR_SCAN_TEST_HANG=/d/hang DLVR_SCAN_TEST_CRASH=/d/crash");
     EXPECT_EQ(r.code, 1) << r.err;
     const auto rows = CsvRows(r.out);
@@ -120,7 +108,7 @@ TEST(Scan, RowsCountsOutcomesAndFindingsFilesWithOneOrTwoJobs) {
     std::string text;
     EXPECT_TRUE(ReadWholeFile(out + "/_summary.csv", text));
     EXPECT_EQ(text, r.out);
-    ScanRun check = ScanTool("check " + a.root + "/a/errors --format csv");
+    test::ToolRun check = ScanTool("check " + a.root + "/a/errors --format csv");
     ASSERT_TRUE(ReadWholeFile(out + "/a_errors.csv", text));
     EXPECT_EQ(text, check.out);
     for (const char* name : {"a_clean.csv", "a%5Fclean.csv", "b_multi_MEDIA1.csv", "e_we%20ird%5F名前.csv"})
@@ -135,13 +123,13 @@ TEST(Scan, ExtendedCountsBySeverityInJson) {
   std::filesystem::remove_all(a.root + "/d");
   std::filesystem::remove_all(a.root + "/a_clean");
   std::filesystem::remove_all(a.root + "/e");
-  ScanRun r = ScanTool("scan " + a.root + " --extended --format json --jobs 2");
+  test::ToolRun r = ScanTool("scan " + a.root + " --extended --format json --jobs 2");
   ASSERT_EQ(r.code, 1) << r.err;
   // Each delivery's counts as its own extended check gives them.
   for (const char* rel : {"a/clean", "a/errors", "b/multi/MEDIA1"}) {
     std::string media = a.root + "/" + rel;
     if (std::string(rel) == "b/multi/MEDIA1") media += " " + a.root + "/b/multi/MEDIA2";
-    ScanRun check = ScanTool("check " + media + " --extended --format tsv");
+    test::ToolRun check = ScanTool("check " + media + " --extended --format tsv");
     long errors = 0, warnings = 0;
     std::istringstream in(check.out);
     for (std::string line; std::getline(in, line);) {
@@ -167,7 +155,7 @@ TEST(Scan, AnIndexThatIsNoRegularFileIsAFailedRow) {
   d.MakeDir("root/f");
   test::CopyTree(test::SamplePath("clean"), d / "root/a");
   ASSERT_EQ(mkfifo((d / "root/f/INDEX_C.XML").c_str(), 0600), 0);
-  const ScanRun r = ScanTool("scan '" + d / "root" + "' --timeout 30");
+  const test::ToolRun r = ScanTool("scan '" + d / "root" + "' --timeout 30");
   EXPECT_EQ(r.code, 1) << r.err;
   const auto rows = CsvRows(r.out);
   ASSERT_EQ(rows.size(), 3u) << r.out;
@@ -209,7 +197,7 @@ std::vector<std::string> FirstCells(const std::string& csv) {
 TEST(Scan, OddFolderNamesStayOneCellAndARootDeliveryNamesItsFindingsAfterItself) {
   test::ScratchDir d;
   for (const char* name : {"com,ma", "line\nbreak", "quo\"te"}) test::CopyTree(test::SamplePath("clean"), d.MakeDir(std::string("root/") + name));
-  ScanRun r = ScanTool("scan '" + d / "root" + "' --timeout 60");
+  test::ToolRun r = ScanTool("scan '" + d / "root" + "' --timeout 60");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(FirstCells(r.out), (std::vector<std::string>{"folder", "com,ma", "line\nbreak", "quo\"te"})) << r.out;
   EXPECT_NE(r.out.find("\r\n\"line\nbreak\","), std::string::npos) << r.out;
@@ -232,14 +220,14 @@ TEST(Scan, WrongArgumentsAndAnOutputFolderInsideRootAreRefused) {
         "scan" + root + " --format tsv", "scan" + root + " --bogus", "scan" + root + root,
         "scan " + a.dir / "missing", "scan" + root + " --out '" + a.root + "/a/clean/OUT'",
         "scan" + root + " --out '" + a.root + "/c/../x'", "scan" + root + " --out '" + a.root + "/link'"}) {
-    ScanRun r = ScanTool(args);
+    test::ToolRun r = ScanTool(args);
     EXPECT_EQ(r.code, 2) << args;
     EXPECT_TRUE(r.out.empty()) << args;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << r.err;
   }
   EXPECT_EQ(test::TreeSnapshot(a.root), before);
   // A folder with no delivery: the header alone, exit 0 (--timeout 0: no limit).
-  ScanRun r = ScanTool("scan '" + a.root + "/c' --timeout 0");
+  test::ToolRun r = ScanTool("scan '" + a.root + "/c' --timeout 0");
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "folder,工事番号,工事名称,media,errors,warnings,seconds,result,detail\r\n");
 }
