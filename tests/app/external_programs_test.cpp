@@ -45,8 +45,8 @@ class TOtherViewerWindows : public TDesktopWindows {
 
 class ExternalProgramsTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   ExternalProgramsTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     prompts.Fallback = DialogAnswer::Ok;
     savedProgramDir = ProgramDir();
     programDir = dir.MakeDir("program") + "/";
@@ -58,7 +58,6 @@ class ExternalProgramsTest : public ::testing::Test {
   }
   ~ExternalProgramsTest() override {
     SetDesktopWindows(nullptr);
-    SetDriveTypeOverride(nullptr);
     SetProgramDir(savedProgramDir);
     qunsetenv("DLVR_STANDIN_LOG");
     qunsetenv("DLVR_STANDIN_MODE");

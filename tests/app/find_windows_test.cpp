@@ -20,8 +20,8 @@ namespace {
 
 class FindWindowsTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   FindWindowsTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     prompts.Fallback = DialogAnswer::Ok;
     savedProgramDir = ProgramDir();
     SetProgramDir(program.Path());
@@ -33,7 +33,6 @@ class FindWindowsTest : public ::testing::Test {
   ~FindWindowsTest() override {
     w.reset();
     SetProgramDir(savedProgramDir);
-    SetDriveTypeOverride(nullptr);
   }
   TMdlTreeView& View() { return w->Model().View; }
   TTreeItem* Root() { return View().Tree().Root(); }

@@ -19,12 +19,11 @@ namespace {
 
 class FindingTargetTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   FindingTargetTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     m.View.Load(test::SamplePath("errors"));
     RunDataCheck(m.View);
   }
-  ~FindingTargetTest() override { SetDriveTypeOverride(nullptr); }
 
   // The item's captions from below the root down to it ("" for the root).
   std::string Path(const TTreeItem* item) const {

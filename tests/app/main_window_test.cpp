@@ -34,11 +34,10 @@ std::unique_ptr<QSettings> Settings() {
 
 class MainWindowTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   MainWindowTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     prompts.Fallback = DialogAnswer::Ok;
   }
-  ~MainWindowTest() override { SetDriveTypeOverride(nullptr); }
 
   std::unique_ptr<TfrmMain> Open(const QString& folder) {
     auto w = std::make_unique<TfrmMain>(folder);

@@ -21,13 +21,12 @@ namespace fs = std::filesystem;
 
 class TreeViewTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   TreeViewTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     model.Services.StylesheetText = [](int cls) { return "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\n<!-- " + std::to_string(cls) + " -->\n"; };
     model.Services.FillFieldTables = [this](const DeliveryStore&) { ++fills; };
   }
   ~TreeViewTest() override {
-    SetDriveTypeOverride(nullptr);
     SetMediaReadyOverride(nullptr);
   }
 

@@ -61,8 +61,7 @@ void ReplaceElement(std::string& xml, const std::string& tag, const std::string&
 
 class BaseInfoTest : public ::testing::Test {
  protected:
-  BaseInfoTest() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
-  ~BaseInfoTest() override { SetDriveTypeOverride(nullptr); }
+  test::FixedDrives drives;
 
   // A copy of the clean sample whose maker contact and software name are
   // long; the management file stays Shift-JIS.

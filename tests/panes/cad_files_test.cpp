@@ -29,17 +29,7 @@ std::string Repeat(const std::string& s, int n) {
 class CadFilesTest : public ::testing::Test {
  protected:
   CadFilesTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
-    const char* old = std::getenv("TMPDIR");
-    if (old) oldTmp_ = old;
-    hadTmp_ = old != nullptr;
-    ::setenv("TMPDIR", temp.Path().c_str(), 1);
     m.View.Load(test::SamplePath("clean"));
-  }
-  ~CadFilesTest() override {
-    if (hadTmp_) ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-    else ::unsetenv("TMPDIR");
-    SetDriveTypeOverride(nullptr);
   }
 
   TTreeItem* Drawing(int cls, const std::string& name) {
@@ -56,11 +46,10 @@ class CadFilesTest : public ::testing::Test {
     return QFontMetrics(pane.edtFileName->font()).horizontalAdvance(text) + 4;
   }
 
-  ScratchDir temp;
+  test::FixedDrives drives;
+  test::ScratchTmpdir temp;
   ScriptedPrompts prompts;
   TViewerModel m;
-  std::string oldTmp_;
-  bool hadTmp_ = false;
 };
 
 TEST_F(CadFilesTest, GridCarriesTheDrawingFieldTable) {

@@ -107,15 +107,14 @@ bool HasJapanese(const QString& s) {
 
 class EnglishUiTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   EnglishUiTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tavrin", TExtRegistry::ProgramName()).remove("WinPos");
     InstallUiTranslations(UiLanguage::English);
     clean.View.Load(test::SamplePath("clean"));
   }
   ~EnglishUiTest() override {
     InstallUiTranslations(UiLanguage::Japanese);
-    SetDriveTypeOverride(nullptr);
   }
 
   TTreeItem* FirstItem(TViewerModel& m, int level, int cls) {

@@ -43,20 +43,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 class FilesPaneTest : public ::testing::Test {
  protected:
-  FilesPaneTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
-    const char* old = std::getenv("TMPDIR");
-    if (old) oldTmp_ = old;
-    hadTmp_ = old != nullptr;
-    // Preview copies land here, so that they can be counted.
-    ::setenv("TMPDIR", temp.Path().c_str(), 1);
-  }
-  ~FilesPaneTest() override {
-    if (hadTmp_) ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-    else ::unsetenv("TMPDIR");
-    SetDriveTypeOverride(nullptr);
-  }
-
   void Load(const std::string& folder) { m.View.Load(folder); }
 
   // The first file item of a class whose file name matches `name` (any when empty).
@@ -68,11 +54,10 @@ class FilesPaneTest : public ::testing::Test {
     return nullptr;
   }
 
-  ScratchDir temp;
+  test::FixedDrives drives;
+  test::ScratchTmpdir temp;  // preview copies land here, so that they can be counted
   ScriptedPrompts prompts;
   TViewerModel m;
-  std::string oldTmp_;
-  bool hadTmp_ = false;
 };
 
 TEST_F(FilesPaneTest, FieldGridHasTheFixedRowsAndHidesColumnOne) {

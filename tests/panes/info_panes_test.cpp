@@ -65,13 +65,12 @@ TEST(InfoPaneHints, LabelHintsHoldTheExplanationAndACutLabelWhole) {
 // the main window holds them, so that every resize reaches the pane at once.
 class InfoPaneSizeTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   InfoPaneSizeTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     m.View.Load(test::SamplePath("clean"));
     host.resize(1400, 1000);
     host.show();
   }
-  ~InfoPaneSizeTest() override { SetDriveTypeOverride(nullptr); }
 
   // The construction pane filled, and the item pane showing the first
   // meeting record.

@@ -108,13 +108,12 @@ const std::vector<Photo>& Photos() {
 
 class PhotoViewTest : public ::testing::Test {
  protected:
+  test::FixedDrives drives;
   PhotoViewTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
     model.View.MakeWorkCopies = false;
     // Serial order, whatever an earlier window kept.
     TExtRegistry(QStringLiteral("frmPhotoView")).WriteInteger(QStringLiteral("Sort"), 0);
   }
-  ~PhotoViewTest() override { SetDriveTypeOverride(nullptr); }
 
   // Medium 1 of two: the photos of Photos() but 5 and 6 (6 is on medium 2),
   // a stray photo no record names, and the reference drawing.

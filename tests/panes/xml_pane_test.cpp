@@ -27,26 +27,15 @@ using test::ScriptedPrompts;
 class XmlPaneTest : public ::testing::Test {
  protected:
   XmlPaneTest() {
-    SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
-    const char* old = std::getenv("TMPDIR");
-    if (old) oldTmp_ = old;
-    hadTmp_ = old != nullptr;
-    ::setenv("TMPDIR", temp.Path().c_str(), 1);
     TExtRegistry reg(QStringLiteral("frmXML"));
     reg.WriteInteger(QStringLiteral("ViewStyle"), 0);
   }
-  ~XmlPaneTest() override {
-    m.View.RemoveWorkFolders();
-    if (hadTmp_) ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-    else ::unsetenv("TMPDIR");
-    SetDriveTypeOverride(nullptr);
-  }
+  ~XmlPaneTest() override { m.View.RemoveWorkFolders(); }
 
-  ScratchDir temp;
+  test::FixedDrives drives;
+  test::ScratchTmpdir temp;
   ScriptedPrompts prompts;
   TViewerModel m;
-  std::string oldTmp_;
-  bool hadTmp_ = false;
 };
 
 // The memo's selection as (start, text).

@@ -11,10 +11,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
 
+#include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "platform/tempfs.h"
@@ -159,5 +161,20 @@ long MaxRssKb() {
   getrusage(RUSAGE_SELF, &u);
   return u.ru_maxrss;
 }
+
+ScratchTmpdir::ScratchTmpdir() {
+  const char* old = std::getenv("TMPDIR");
+  if (old) old_ = old;
+  hadOld_ = old != nullptr;
+  ::setenv("TMPDIR", Path().c_str(), 1);
+}
+
+ScratchTmpdir::~ScratchTmpdir() {
+  if (hadOld_) ::setenv("TMPDIR", old_.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+}
+
+FixedDrives::FixedDrives() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
+FixedDrives::~FixedDrives() { SetDriveTypeOverride(nullptr); }
 
 }  // namespace dlvr::test

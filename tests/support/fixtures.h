@@ -34,6 +34,29 @@ class ScratchDir {
   std::string path_;
 };
 
+// A scratch folder that is the temporary folder (TMPDIR) while the object
+// lives, so that what a test's code puts there can be counted; the earlier
+// TMPDIR comes back when it goes.
+class ScratchTmpdir : public ScratchDir {
+ public:
+  ScratchTmpdir();
+  ~ScratchTmpdir();
+
+ private:
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+// Every drive reads as a fixed disk while the object lives (no folder of a
+// test is taken for removable media); the drives' own answer after.
+class FixedDrives {
+ public:
+  FixedDrives();
+  ~FixedDrives();
+  FixedDrives(const FixedDrives&) = delete;
+  FixedDrives& operator=(const FixedDrives&) = delete;
+};
+
 // Makes every file and folder under `path` read-only (or writable again).
 void SetTreeReadOnly(const std::string& path, bool readOnly);
 
