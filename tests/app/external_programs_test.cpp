@@ -21,6 +21,7 @@
 #include "platform/fileio.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
+#include "support/main_window.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -74,11 +75,7 @@ class ExternalProgramsTest : public ::testing::Test {
 #endif
   }
   std::unique_ptr<TfrmMain> Open() {
-    auto w = std::make_unique<TfrmMain>(Q(media));
-    w->resize(900, 600);
-    w->show();
-    w->FirstLoad();
-    return w;
+    return test::OpenMainWindow(Q(media), 900, 600);
   }
   QString Log() {
     QFile f(log);

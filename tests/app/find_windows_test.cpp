@@ -14,6 +14,7 @@
 #include "platform/drive.h"
 #include "platform/fileio.h"
 #include "support/fixtures.h"
+#include "support/main_window.h"
 
 namespace dlvr {
 namespace {
@@ -25,10 +26,7 @@ class FindWindowsTest : public ::testing::Test {
     prompts.Fallback = DialogAnswer::Ok;
     savedProgramDir = ProgramDir();
     SetProgramDir(program.Path());
-    w = std::make_unique<TfrmMain>(QString::fromStdString(test::SamplePath("clean")));
-    w->resize(900, 600);
-    w->show();
-    w->FirstLoad();
+    w = test::OpenMainWindow(QString::fromStdString(test::SamplePath("clean")), 900, 600);
   }
   ~FindWindowsTest() override {
     w.reset();

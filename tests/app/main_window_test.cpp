@@ -19,6 +19,7 @@
 #include "platform/drive.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
+#include "support/main_window.h"
 
 namespace dlvr {
 namespace {
@@ -40,11 +41,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   std::unique_ptr<TfrmMain> Open(const QString& folder) {
-    auto w = std::make_unique<TfrmMain>(folder);
-    w->resize(1024, 700);
-    w->show();
-    w->FirstLoad();
-    return w;
+    return test::OpenMainWindow(folder, 1024, 700);
   }
   TTreeItem* Class(TfrmMain& w, int i) { return w.Model().View.Tree().Root()->Item(i); }
 
@@ -160,9 +157,7 @@ TEST_F(MainWindowTest, SeveralMediaAreAskedForThroughThePrompts) {
 TEST_F(MainWindowTest, FurtherFoldersAreFurtherMediaOfTheDelivery) {
   auto w = std::make_unique<TfrmMain>(Sample("multi/MEDIA1"));
   w->SetFurtherFolders({Sample("multi/MEDIA2")});
-  w->resize(1024, 700);
-  w->show();
-  w->FirstLoad();
+  test::ShowLoaded(*w, 1024, 700);
   int onSecond = 0;
   w->Model().View.Tree().ForEach([&](TTreeItem* i) { onSecond += w->Model().View.NodeMedia(i) == 2; });
   EXPECT_GT(onSecond, 0);
@@ -1078,9 +1073,7 @@ TEST_F(MainWindowTest, OpeningAMediumOffersTheOtherMediaBesideIt) {
     prompts.Answers = {c.Answer};
     auto w = std::make_unique<TfrmMain>(c.FromDialog ? Sample("clean") : Sample("multi/MEDIA1"));
     if (c.WithSecond) w->SetFurtherFolders({Sample("multi/MEDIA2")});
-    w->resize(1024, 700);
-    w->show();
-    w->FirstLoad();
+    test::ShowLoaded(*w, 1024, 700);
     if (c.FromDialog) {
       prompts.Shown.clear();
       TfrmMainHooks::SelectFolder = [](QWidget*, const QString&, QString& chosen) {

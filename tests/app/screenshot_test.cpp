@@ -32,6 +32,7 @@
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
+#include "support/main_window.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -60,9 +61,7 @@ TEST_F(Screenshots, MainWindowPanesMenuAndFolderDialog) {
   }
   for (const char* sample : {"clean", "errors"}) {
     TfrmMain w(QString::fromStdString(test::SamplePath(sample)));
-    w.resize(1100, 720);
-    w.show();
-    w.FirstLoad();
+    test::ShowLoaded(w, 1100, 720);
     QTest::qWait(50);
     EXPECT_TRUE(w.grab().save(dir + "/" + sample + "_construction.png"));
     TTreeItem* meet = w.Model().View.Tree().Root()->Item(1);
@@ -97,9 +96,7 @@ TEST_F(Screenshots, MainWindowPanesMenuAndFolderDialog) {
     TExtRegistry("frmMain").WriteString("MediaPath", QString::fromStdString(empty.Path()));
     {
       TfrmMain w{QString()};
-      w.resize(1100, 720);
-      w.show();
-      w.FirstLoad();
+      test::ShowLoaded(w, 1100, 720);
       QTest::qWait(50);
       EXPECT_TRUE(w.grab().save(dir + "/start_page.png"));
       w.resize(1280, 720);
@@ -120,9 +117,7 @@ TEST_F(Screenshots, TreeSearchWindows) {
   const std::string savedProgramDir = ProgramDir();
   SetProgramDir(program.Path());
   TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
-  w.resize(1100, 720);
-  w.show();
-  w.FirstLoad();
+  test::ShowLoaded(w, 1100, 720);
   TTreeItem* meet = w.Model().View.Tree().Root()->Item(1);
   w.SelectItem(meet->Item(2));
   w.frmFindOrg->ShowFor(w.SelectedItem());
@@ -146,9 +141,7 @@ TEST_F(Screenshots, TreeSearchWindows) {
 // list, and a photo stored on its side shown upright in the full view.
 TEST_F(Screenshots, PhotoWindow) {
   TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
-  w.resize(1100, 720);
-  w.show();
-  w.FirstLoad();
+  test::ShowLoaded(w, 1100, 720);
   w.Tree()->expandAll();
   w.SelectItem(w.Model().View.FindClassNode(5));
   QTest::qWait(50);
@@ -202,9 +195,7 @@ TEST_F(Screenshots, PhotoWindow) {
 // unchecked in the layer list.
 TEST_F(Screenshots, CadPaneDrawing) {
   TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
-  w.resize(1860, 1040);
-  w.show();
-  w.FirstLoad();
+  test::ShowLoaded(w, 1860, 1040);
   TViewerModel& m = w.Model();
   TTreeItem* plan = nullptr;
   for (TTreeItem* item : m.View.Tree().AllItems())
@@ -365,9 +356,7 @@ namespace {
 // button, the findings window and the first page of its PDF report.
 TEST_F(Screenshots, DeliveryCheckFindings) {
   TfrmMain w(QString::fromStdString(test::SamplePath("errors")));
-  w.resize(1100, 720);
-  w.show();
-  w.FirstLoad();
+  test::ShowLoaded(w, 1100, 720);
   QTest::qWait(50);
   EXPECT_TRUE(w.ToolBar->grab().save(dir + "/delivery_check_toolbar.png"));
   const QString pdf = dir + "/delivery_check_report.pdf";
@@ -420,9 +409,7 @@ TEST_F(Screenshots, OtherMediaAndLaterEdition) {
               "\r\n\t</受注者情報>\r\n\t<工事実績システム登録番号>1234567890</工事実績システム登録番号>");
   d.WriteBytes("kkt/INDEX_C.XML", Utf8ToCp932(text));
   TfrmMain w(QString::fromStdString(d / "kkt"));
-  w.resize(1100, 720);
-  w.show();
-  w.FirstLoad();
+  test::ShowLoaded(w, 1100, 720);
   QTest::qWait(50);
   EXPECT_TRUE(w.grab().save(dir + "/later_edition_construction.png"));
 }

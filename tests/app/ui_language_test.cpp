@@ -33,6 +33,7 @@
 #include "panes/xml_err.h"
 #include "platform/drive.h"
 #include "support/fixtures.h"
+#include "support/main_window.h"
 
 namespace dlvr {
 namespace {
@@ -235,9 +236,7 @@ TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
   std::set<QString> found;
   {
     TfrmMain w(SampleDir("clean"));
-    w.resize(1024, 700);
-    w.show();
-    w.FirstLoad();
+    test::ShowLoaded(w, 1024, 700);
     w.miViewLangE->trigger();  // the tree's captions in English too
     TJapaneseFinder finder(DeliveryTexts(SampleDir("clean")));
     TTreeItem* root = w.Model().View.Tree().Root();
