@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
+#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -29,7 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using test::Q;
 
 // A window list with one window of another viewer that was started before;
 // it records the close requests.

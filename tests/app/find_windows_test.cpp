@@ -15,6 +15,7 @@
 #include "platform/fileio.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
@@ -26,7 +27,7 @@ class FindWindowsTest : public ::testing::Test {
     prompts.Fallback = DialogAnswer::Ok;
     savedProgramDir = ProgramDir();
     SetProgramDir(program.Path());
-    w = test::OpenMainWindow(QString::fromStdString(test::SamplePath("clean")), 900, 600);
+    w = test::OpenMainWindow(test::QSample("clean"), 900, 600);
   }
   ~FindWindowsTest() override {
     w.reset();

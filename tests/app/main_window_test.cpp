@@ -20,11 +20,11 @@
 #include "platform/paths.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
 
-QString Sample(const char* name) { return QString::fromStdString(test::SamplePath(name)); }
 
 std::unique_ptr<QSettings> Settings() {
   QString app = TExtRegistry::ProgramName();
@@ -49,7 +49,7 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, PanesFollowTheKindAndCategoryOfTheSelection) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   EXPECT_EQ(w->VisiblePane(), w->pnlKojInfo);
   EXPECT_TRUE(w->windowTitle().endsWith("Quillan電子納品ビューア"));
   TTreeItem* meetClass = Class(*w, 1);
@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, PanesFollowTheKindAndCategoryOfTheSelection) {
 }
 
 TEST_F(MainWindowTest, PreviousAndNextFollowTheWholeTree) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   w->SelectItem(w->Model().View.Tree().Root());
   EXPECT_FALSE(w->miEditPrev->isEnabled());
   EXPECT_TRUE(w->miEditNext->isEnabled());
@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, PreviousAndNextFollowTheWholeTree) {
 }
 
 TEST_F(MainWindowTest, ContextMenuShowsTheSortsOfTheCategory) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   w->SelectItem(Class(*w, 2)->Item(0));  // a plan
   w->PrepareTreeMenu();
   EXPECT_TRUE(w->pmiSearch->isVisible());
@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, SettingsAreWrittenAtCloseAndReadAtStart) {
     s->setValue("HintCont", true);
   }
   {
-    auto w = Open(Sample("clean"));
+    auto w = Open(test::QSample("clean"));
     EXPECT_TRUE(w->miViewFileOrg->isChecked());  // 0 shows as original-file content
     EXPECT_TRUE(w->miViewLangEJ->isChecked());
     EXPECT_EQ(Class(*w, 1)->Caption().rfind("MEET(", 0), 0u);
@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, SettingsAreWrittenAtCloseAndReadAtStart) {
   EXPECT_EQ(s->value("ViewFileMode").toInt(), 3);
   EXPECT_EQ(s->value("ViewLang").toInt(), 0);
   EXPECT_TRUE(s->value("HintCont").toBool());
-  EXPECT_EQ(s->value("MediaPath").toString(), Sample("clean") + "/");
+  EXPECT_EQ(s->value("MediaPath").toString(), test::QSample("clean") + "/");
   EXPECT_GE(s->value("LeftWidth").toInt(), 100);
 }
 
@@ -155,8 +155,8 @@ TEST_F(MainWindowTest, SeveralMediaAreAskedForThroughThePrompts) {
 }
 
 TEST_F(MainWindowTest, FurtherFoldersAreFurtherMediaOfTheDelivery) {
-  auto w = std::make_unique<TfrmMain>(Sample("multi/MEDIA1"));
-  w->SetFurtherFolders({Sample("multi/MEDIA2")});
+  auto w = std::make_unique<TfrmMain>(test::QSample("multi/MEDIA1"));
+  w->SetFurtherFolders({test::QSample("multi/MEDIA2")});
   test::ShowLoaded(*w, 1024, 700);
   int onSecond = 0;
   w->Model().View.Tree().ForEach([&](TTreeItem* i) { onSecond += w->Model().View.NodeMedia(i) == 2; });
@@ -185,12 +185,12 @@ TEST(Viewer, HelpAndVersionAnswerWithoutAWindow) {
   test::CopyTree(test::SamplePath("clean"), d / "copy");
   QProcess p;
   p.setProcessEnvironment(env);
-  p.start(QStringLiteral(DLVR_VIEWER_PATH), {Sample("clean"), QString::fromStdString(d / "copy")});
+  p.start(QStringLiteral(DLVR_VIEWER_PATH), {test::QSample("clean"), QString::fromStdString(d / "copy")});
   ASSERT_TRUE(p.waitForFinished(10000));
   EXPECT_EQ(p.exitCode(), 2);
   const QString err = QString::fromUtf8(p.readAllStandardError());
   EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
-  EXPECT_TRUE(err.contains(Sample("clean")) && err.contains(QString::fromStdString(d / "copy"))) << err.toStdString();
+  EXPECT_TRUE(err.contains(test::QSample("clean")) && err.contains(QString::fromStdString(d / "copy"))) << err.toStdString();
 }
 #endif
 
@@ -220,7 +220,7 @@ TEST_F(MainWindowTest, ChangedMediumIsReportedOnce) {
 }
 
 TEST_F(MainWindowTest, DroppingAnIndexFileLoadsItsFolderAndAnythingElseIsRefused) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   auto drop = [&](const QString& path) {
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
@@ -232,15 +232,15 @@ TEST_F(MainWindowTest, DroppingAnIndexFileLoadsItsFolderAndAnythingElseIsRefused
     QCoreApplication::sendEvent(w->tvwKKT->viewport(), &dropEvent);
     return accepted;
   };
-  EXPECT_FALSE(drop(Sample("errors")));  // a folder
-  EXPECT_FALSE(drop(Sample("errors") + "/MEET/MEET.XML"));
+  EXPECT_FALSE(drop(test::QSample("errors")));  // a folder
+  EXPECT_FALSE(drop(test::QSample("errors") + "/MEET/MEET.XML"));
   EXPECT_EQ(w->Model().View.MediaFolder(), test::SamplePath("clean") + "/");
-  EXPECT_TRUE(drop(Sample("errors") + "/INDEX_C.XML"));
+  EXPECT_TRUE(drop(test::QSample("errors") + "/INDEX_C.XML"));
   EXPECT_EQ(w->Model().View.MediaFolder(), test::SamplePath("errors") + "/");
 }
 
 TEST_F(MainWindowTest, ConstructionPaneRowsAndMarks) {
-  auto w = Open(Sample("errors"));
+  auto w = Open(test::QSample("errors"));
   TfrmKojInfo* pane = w->frmKojInfo;
   TExtGrid3* grid = pane->Grid;
   // 工種 holds three values in a clean delivery; here find every row of a
@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, ConstructionPaneRowsAndMarks) {
   EXPECT_GT(redRows, 0);
   EXPECT_GT(blueRows, 0);
 
-  auto clean = Open(Sample("clean"));
+  auto clean = Open(test::QSample("clean"));
   TExtGrid3* g = clean->frmKojInfo->Grid;
   int kojiTypeRows = 0;
   for (int r = 1; r < g->RowCount(); ++r)
@@ -281,7 +281,7 @@ TEST_F(MainWindowTest, ConstructionPaneRowsAndMarks) {
 }
 
 TEST_F(MainWindowTest, ItemPaneShowsEveryFieldOfAMeeting) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   TExtGrid3* grid = w->frmInfo->Grid;
   w->SelectItem(Class(*w, 1)->Item(0));
   EXPECT_EQ(grid->RowCount(), 14);  // 13 rows and the header
@@ -309,7 +309,7 @@ namespace dlvr {
 namespace {
 
 TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
-  auto w = Open(Sample("errors"));
+  auto w = Open(test::QSample("errors"));
   TMdlTreeView& v = w->Model().View;
   TTreeItem* file = Class(*w, 1)->Item(0)->Item(0);
   QModelIndex index = w->TreeModel()->IndexOf(file);
@@ -344,7 +344,7 @@ TEST_F(MainWindowTest, FileHintsAndTheMissingFileMark) {
   EXPECT_TRUE(prompts.Shown.empty());
   EXPECT_EQ(note(*w).rfind("このファイルは納品データの中にありません。", 0), 0u) << note(*w);
   // With a medium still to come, the note asks for it.
-  auto first = Open(Sample("multi/MEDIA1"));
+  auto first = Open(test::QSample("multi/MEDIA1"));
   TMdlTreeView& v1 = first->Model().View;
   EXPECT_FALSE(v1.AllMediaLoaded());
   prompts.Shown.clear();  // the offer of the media beside it
@@ -375,7 +375,7 @@ namespace dlvr {
 namespace {
 
 TEST_F(MainWindowTest, NarrowestWindowKeepsThePaneArea) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   EXPECT_EQ(w->minimumSize(), QSize(792, 504));
   w->resize(792, 504);
   QCoreApplication::processEvents();
@@ -394,7 +394,7 @@ namespace dlvr {
 namespace {
 
 TEST_F(MainWindowTest, FindDialogFollowsTheSelectionAndKeepsItsState) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   w->SelectItem(Class(*w, 1));  // meetings: the XML pane
   w->frmXML->rbtPureSource->click();
   w->UpdateFindMenuForTests();
@@ -474,7 +474,7 @@ std::set<std::string> OpenItems(TfrmMain& w) {
 // with its pane, the scroll position, and previous/next from there. Only
 // the refresh rebuilds the tree.
 TEST_F(MainWindowTest, TreeKeepsItsStateThroughRecaptioningSortingAndRefresh) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   w->resize(800, 504);
   QTreeView* tree = w->Tree();
   tree->expandAll();
@@ -518,7 +518,7 @@ TEST_F(MainWindowTest, TreeKeepsItsStateThroughRecaptioningSortingAndRefresh) {
   }
   EXPECT_EQ(Class(*w, 1)->Caption(), "MEET(打合せ簿)");
   // Another folder starts at the root with only the root open.
-  w->LoadMedia(Sample("errors"));
+  w->LoadMedia(test::QSample("errors"));
   EXPECT_EQ(w->SelectedItem(), w->Model().View.Tree().Root());
   EXPECT_EQ(OpenItems(*w), std::set<std::string>{"/0"});
 }
@@ -529,7 +529,7 @@ TEST_F(MainWindowTest, TreeKeepsItsStateThroughRecaptioningSortingAndRefresh) {
 // tree. Ctrl+O, Ctrl+F (the search that fits the pane) and Ctrl+Q run
 // their commands.
 TEST_F(MainWindowTest, KeysWalkTheTreeAndRunTheCommands) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   auto activate = [&] {
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
@@ -599,7 +599,7 @@ TEST_F(MainWindowTest, KeysWalkTheTreeAndRunTheCommands) {
 // enabling and disabling a command (at the first or last item, while the
 // photo viewer starts, without photos) keeps them.
 TEST_F(MainWindowTest, ToolbarButtonsKeepTheirIconsThroughEnableAndDisable) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   for (auto [name, command, caption] : {std::tuple{"tbtPrev", w->miEditPrev, "前項目"},
                                         {"tbtNext", w->miEditNext, "次項目"},
                                         {"tbtXMLViewer", w->miProgXMLViewer, "写真閲覧"},
@@ -634,7 +634,7 @@ namespace {
 // The original-file search window names the classes in the tree's language
 // when the language changes while it is open, keeping the chosen class.
 TEST_F(MainWindowTest, TreeLanguageReachesTheOpenSearchWindow) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   w->miViewLangJ->trigger();
   w->frmFindOrg->ShowFor(w->Model().View.FindClassNode(2));
   ASSERT_EQ(w->frmFindOrg->cbxFind1->currentText(), "打合せ簿");
@@ -649,7 +649,7 @@ TEST_F(MainWindowTest, TreeLanguageReachesTheOpenSearchWindow) {
 // Resting the mouse on an item shows its hint after 100 ms; moving to
 // another item takes the old hint away; leaving the tree ends it.
 TEST_F(MainWindowTest, TreeHintsComeAfterAHundredMilliseconds) {
-  auto w = Open(Sample("errors"));
+  auto w = Open(test::QSample("errors"));
   w->miHintSoft->trigger();
   w->tvwKKT->expandAll();
   TTreeItem* file = Class(*w, 1)->Item(0)->Item(0);
@@ -684,7 +684,7 @@ TEST_F(MainWindowTest, TreeHintsComeAfterAHundredMilliseconds) {
 
 // The logo stands at the toolbar's right end, centred in its height.
 TEST_F(MainWindowTest, ToolbarShowsTheLogoAtItsRightEnd) {
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   w->resize(1280, 700);
   QCoreApplication::processEvents();
   ASSERT_NE(w->imgLogo, nullptr);
@@ -774,7 +774,7 @@ TEST_F(MainWindowTest, FilesDroppedOnClassAndRecordItems) {
   EXPECT_FALSE(drop(meetings, Qt::LeftButton, file));
   EXPECT_FALSE(drop(v.Tree().Root(), Qt::LeftButton, file));
   EXPECT_EQ(w->DropAction, -1);
-  EXPECT_TRUE(drop(v.Tree().Root(), Qt::LeftButton, Sample("errors") + "/INDEX_C.XML"));
+  EXPECT_TRUE(drop(v.Tree().Root(), Qt::LeftButton, test::QSample("errors") + "/INDEX_C.XML"));
   EXPECT_EQ(v.MediaFolder(), test::SamplePath("errors") + "/");
 }
 
@@ -799,7 +799,7 @@ TEST_F(MainWindowTest, StartWithoutADeliveryShowsHowToOpenOne) {
     TfrmMainHooks::SelectFolder = [&](QWidget*, const QString& initial, QString& chosen) {
       ++dialogs;
       offered = initial;
-      chosen = Sample("clean");
+      chosen = test::QSample("clean");
       return true;
     };
     w->miViewRefresh->trigger();
@@ -810,7 +810,7 @@ TEST_F(MainWindowTest, StartWithoutADeliveryShowsHowToOpenOne) {
     EXPECT_EQ(w->VisiblePane(), w->pnlKojInfo);
     EXPECT_FALSE(w->pnlStart->isVisible());
   }
-  EXPECT_EQ(Settings()->value("MediaPath").toString(), Sample("clean") + "/");
+  EXPECT_EQ(Settings()->value("MediaPath").toString(), test::QSample("clean") + "/");
   {
     // Nothing opened: the folder saved before is kept.
     Settings()->setValue("MediaPath", QString::fromStdString(d / "gone"));
@@ -863,7 +863,7 @@ TEST_F(MainWindowTest, ThePhotoCommandOpensOnePhotoWindowThatFollowsEveryLoad) {
                   "</写真情報>\n</photodata>\n");
     return QString::fromStdString(folder);
   };
-  auto w = Open(Sample("clean"));
+  auto w = Open(test::QSample("clean"));
   ASSERT_FALSE(w->PhotoViewerPresent);
   ASSERT_TRUE(w->miProgXMLViewer->isEnabled());
   // The XML pane offers the photo window with a button and asks nothing.
@@ -893,7 +893,7 @@ TEST_F(MainWindowTest, ThePhotoCommandOpensOnePhotoWindowThatFollowsEveryLoad) {
   TfrmPhotoView* view = w->frmPhotoView;
   ASSERT_TRUE(WaitUntil([&] { return !view->Busy(); }));
   ASSERT_EQ(view->Store()->Files().size(), 1u);
-  EXPECT_TRUE(QString::fromStdString(view->Store()->Files()[0].XmlPath).startsWith(Sample("clean")));
+  EXPECT_TRUE(QString::fromStdString(view->Store()->Files()[0].XmlPath).startsWith(test::QSample("clean")));
 
   w->LoadMedia(delivery("別の工事", true));
   ASSERT_TRUE(WaitUntil([&] { return !view->Busy(); }));
@@ -1071,13 +1071,13 @@ TEST_F(MainWindowTest, OpeningAMediumOffersTheOtherMediaBesideIt) {
     SCOPED_TRACE(c.Name);
     prompts.Shown.clear();
     prompts.Answers = {c.Answer};
-    auto w = std::make_unique<TfrmMain>(c.FromDialog ? Sample("clean") : Sample("multi/MEDIA1"));
-    if (c.WithSecond) w->SetFurtherFolders({Sample("multi/MEDIA2")});
+    auto w = std::make_unique<TfrmMain>(c.FromDialog ? test::QSample("clean") : test::QSample("multi/MEDIA1"));
+    if (c.WithSecond) w->SetFurtherFolders({test::QSample("multi/MEDIA2")});
     test::ShowLoaded(*w, 1024, 700);
     if (c.FromDialog) {
       prompts.Shown.clear();
       TfrmMainHooks::SelectFolder = [](QWidget*, const QString&, QString& chosen) {
-        chosen = Sample("multi/MEDIA1") + "/";
+        chosen = test::QSample("multi/MEDIA1") + "/";
         return true;
       };
       w->miFileSelFld->trigger();
@@ -1107,7 +1107,7 @@ TEST_F(MainWindowTest, OpeningAMediumOffersTheOtherMediaBesideIt) {
 // a moment; "中止" stops it, and the findings made until then are shown as
 // those of a stopped check. Meanwhile the window cannot be closed.
 TEST_F(MainWindowTest, DeliveryCheckCanBeStopped) {
-  auto w = Open(Sample("errors"));
+  auto w = Open(test::QSample("errors"));
   TExtendedInput input = ExtendedInputFor(w->Model().View);
   input.CheckDocument = CheckDocumentFile;
   const std::size_t all = RunExtendedCheck(input).size();

@@ -33,6 +33,7 @@
 #include "platform/text.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
+#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -60,7 +61,7 @@ TEST_F(Screenshots, MainWindowPanesMenuAndFolderDialog) {
     TExtRegistry("frmMain").WriteInteger("LeftWidth", 300);
   }
   for (const char* sample : {"clean", "errors"}) {
-    TfrmMain w(QString::fromStdString(test::SamplePath(sample)));
+    TfrmMain w(test::QSample(sample));
     test::ShowLoaded(w, 1100, 720);
     QTest::qWait(50);
     EXPECT_TRUE(w.grab().save(dir + "/" + sample + "_construction.png"));
@@ -106,7 +107,7 @@ TEST_F(Screenshots, MainWindowPanesMenuAndFolderDialog) {
     SetProgramDir(savedProgramDir);
   }
   TfrmSelDir dialog(nullptr);
-  dialog.SetInitialPath(QString::fromStdString(test::SamplePath("clean")));
+  dialog.SetInitialPath(test::QSample("clean"));
   dialog.show();
   QTest::qWait(50);
   EXPECT_TRUE(dialog.grab().save(dir + "/folder_dialog.png"));
@@ -116,7 +117,7 @@ TEST_F(Screenshots, TreeSearchWindows) {
   test::ScratchDir program;  // the search history goes beside the program
   const std::string savedProgramDir = ProgramDir();
   SetProgramDir(program.Path());
-  TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
+  TfrmMain w(test::QSample("clean"));
   test::ShowLoaded(w, 1100, 720);
   TTreeItem* meet = w.Model().View.Tree().Root()->Item(1);
   w.SelectItem(meet->Item(2));
@@ -140,7 +141,7 @@ TEST_F(Screenshots, TreeSearchWindows) {
 // the grid and the details of a photo with a reference drawing, the check
 // list, and a photo stored on its side shown upright in the full view.
 TEST_F(Screenshots, PhotoWindow) {
-  TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
+  TfrmMain w(test::QSample("clean"));
   test::ShowLoaded(w, 1100, 720);
   w.Tree()->expandAll();
   w.SelectItem(w.Model().View.FindClassNode(5));
@@ -185,7 +186,7 @@ TEST_F(Screenshots, PhotoWindow) {
     EXPECT_TRUE(view.grab().save(dir + "/photo_window_full_portrait.png"));
   }
   // The sample with the photo mistakes: the marks in the grid, the check list.
-  w.LoadMedia(QString::fromStdString(test::SamplePath("errors")));
+  w.LoadMedia(test::QSample("errors"));
   settle();
   EXPECT_TRUE(view.grab().save(dir + "/photo_window_errors.png"));
 }
@@ -194,7 +195,7 @@ TEST_F(Screenshots, PhotoWindow) {
 // fitted to the canvas, zoomed in by the wheel, and with its busiest layer
 // unchecked in the layer list.
 TEST_F(Screenshots, CadPaneDrawing) {
-  TfrmMain w(QString::fromStdString(test::SamplePath("clean")));
+  TfrmMain w(test::QSample("clean"));
   test::ShowLoaded(w, 1860, 1040);
   TViewerModel& m = w.Model();
   TTreeItem* plan = nullptr;
@@ -355,7 +356,7 @@ namespace {
 // The delivery check on the sample with mistakes: the toolbar with its
 // button, the findings window and the first page of its PDF report.
 TEST_F(Screenshots, DeliveryCheckFindings) {
-  TfrmMain w(QString::fromStdString(test::SamplePath("errors")));
+  TfrmMain w(test::QSample("errors"));
   test::ShowLoaded(w, 1100, 720);
   QTest::qWait(50);
   EXPECT_TRUE(w.ToolBar->grab().save(dir + "/delivery_check_toolbar.png"));
@@ -387,7 +388,7 @@ TEST_F(Screenshots, DeliveryCheckFindings) {
 // in the status bar.
 TEST_F(Screenshots, OtherMediaAndLaterEdition) {
   TfrmSelDir dialog(nullptr);
-  dialog.SetInitialPath(QString::fromStdString(test::SamplePath("multi/MEDIA1")));
+  dialog.SetInitialPath(test::QSample("multi/MEDIA1"));
   dialog.show();
   QTest::qWait(50);
   EXPECT_FALSE(dialog.SiblingLabel()->isHidden());

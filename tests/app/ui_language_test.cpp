@@ -34,11 +34,11 @@
 #include "platform/drive.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
 
-QString SampleDir(const char* name) { return QString::fromStdString(test::SamplePath(name)); }
 
 bool HasJapanese(const QString& text) {
   static const QRegularExpression japanese(
@@ -123,7 +123,7 @@ TEST(UiLanguageTest, LanguageChoiceIsStoredAndRestartsOnRequest) {
     starts = 0;
     started.clear();
     const TUiLanguageChoice before = ReadUiLanguageChoice();
-    TfrmMain w(SampleDir("multi") + "/MEDIA1");
+    TfrmMain w(test::QSample("multi") + "/MEDIA1");
     w.show();
     w.FirstLoad();
     const std::size_t asked = prompts.Shown.size();
@@ -235,10 +235,10 @@ TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
   TEnglish en;
   std::set<QString> found;
   {
-    TfrmMain w(SampleDir("clean"));
+    TfrmMain w(test::QSample("clean"));
     test::ShowLoaded(w, 1024, 700);
     w.miViewLangE->trigger();  // the tree's captions in English too
-    TJapaneseFinder finder(DeliveryTexts(SampleDir("clean")));
+    TJapaneseFinder finder(DeliveryTexts(test::QSample("clean")));
     TTreeItem* root = w.Model().View.Tree().Root();
     // Each kind of pane: the construction, a class, a record, its file, a drawing.
     const std::vector<std::pair<const char*, TTreeItem*>> items = {
@@ -261,10 +261,10 @@ TEST(UiLanguageTest, NoProgramTextStaysJapaneseInEnglish) {
   // The error list of a delivery with errors.
   {
     TViewerModel m;
-    m.View.Load(SampleDir("errors").toStdString());
+    m.View.Load(test::QSample("errors").toStdString());
     RunDataCheck(m.View);
     ASSERT_FALSE(m.View.ErrorList.empty());
-    TJapaneseFinder finder(DeliveryTexts(SampleDir("errors")));
+    TJapaneseFinder finder(DeliveryTexts(test::QSample("errors")));
     TfrmXMLErr* errors = TfrmXMLErr::ShowErrors(nullptr, m.View);
     ASSERT_NE(errors, nullptr);
     finder.Walk(errors);

@@ -41,6 +41,7 @@
 #include "platform/text.h"
 #include "support/fixtures.h"
 #include "support/hostile_pdf.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
@@ -48,7 +49,7 @@ namespace {
 const std::string kSamples = std::string(DLVR_SOURCE_DIR) + "/samples/clean/";
 
 QString Sample(const std::string& relative) { return QString::fromStdString(kSamples + relative); }
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+using test::Q;
 
 // The sample file's text as CP932 decodes it, to check a phrase really is in it.
 std::string SampleText(const std::string& relative) {

@@ -21,6 +21,7 @@
 #include "components/preview_view.h"
 #include "support/dark_palette.h"
 #include "support/journey.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
@@ -69,7 +70,7 @@ class JourneyDrawings : public ::testing::TestWithParam<JourneyLanguage> {
 // drawing is selected.
 TEST_P(JourneyDrawings, ADrawingOnBlackExportsOnWhiteUnderItsOwnName) {
   TJourney j(GetParam().Lang);
-  j.Open({QString::fromStdString(test::SamplePath("clean"))});
+  j.Open({test::QSample("clean")});
   j.Click({QStringLiteral("発注図面"), QStringLiteral("D0LC001Z")});
   TDrawingView* view = ShownDrawing(j);
   ASSERT_TRUE(view);
@@ -143,7 +144,7 @@ class JourneyDarkPages : public ::testing::TestWithParam<JourneyLanguage> {
 // mostly light, its text darker than its cells.
 TEST_P(JourneyDarkPages, AStyledManagementFileReadsDarkOnLight) {
   TJourney j(GetParam().Lang);
-  j.Open({QString::fromStdString(test::SamplePath("clean"))});
+  j.Open({test::QSample("clean")});
   j.Click({QStringLiteral("打合せ簿")});
   TPreviewView* preview = j.VisiblePreview();
   ASSERT_TRUE(preview);
@@ -197,7 +198,7 @@ IconInk IconOf(QWidget* button) {
 // stands out from the toolbar, the black exit cross included.
 TEST_P(JourneyDarkPages, TheToolbarIconsMatchAndReadOnDark) {
   TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({QString::fromStdString(test::SamplePath("clean"))});
+  TfrmMain& w = j.Open({test::QSample("clean")});
   const int size = w.ToolBar->iconSize().width();
   for (const char* name : {"tlbSelFld", "tlbBaseInfo", "tbtCheck", "tlbRefresh", "tbtExplorer", "tbtXMLViewer",
                            "tbtExit"}) {

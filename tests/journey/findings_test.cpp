@@ -23,6 +23,7 @@
 #include "panes/photo_view.h"
 #include "panes/xml_err.h"
 #include "support/journey.h"
+#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -128,7 +129,7 @@ class JourneyFindings : public ::testing::TestWithParam<test::JourneyLanguage> {
 
 TEST_P(JourneyFindings, TheDataCheckListSortsFiltersAndShowsAFindingsFile) {
   TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({QString::fromStdString(test::SamplePath("errors"))});
+  TfrmMain& w = j.Open({test::QSample("errors")});
   EXPECT_FALSE(RunCommand(w.miFileCheck)) << "the error list came up modal";
   auto* window = w.findChild<TfrmXMLErr*>();
   ASSERT_NE(window, nullptr);
@@ -146,7 +147,7 @@ TEST_P(JourneyFindings, TheDataCheckListSortsFiltersAndShowsAFindingsFile) {
 
 TEST_P(JourneyFindings, TheDeliveryCheckListSortsFiltersAndShowsAFindingsFile) {
   TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({QString::fromStdString(test::SamplePath("errors"))});
+  TfrmMain& w = j.Open({test::QSample("errors")});
   EXPECT_FALSE(RunCommand(w.miFileDeliveryCheck)) << "the findings came up modal";
   auto* window = w.findChild<TfrmDeliveryCheck*>();
   ASSERT_NE(window, nullptr);

@@ -19,12 +19,12 @@
 #include "model/doc_tree.h"
 #include "platform/fileio.h"
 #include "support/journey.h"
+#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {
 namespace {
 
-QString Sample(const char* name) { return QString::fromStdString(test::SamplePath(name)); }
 
 // The note a pane shows in place of a file that is not there ("" when
 // none is shown).
@@ -46,7 +46,7 @@ class JourneyMedia : public ::testing::TestWithParam<test::JourneyLanguage> {};
 
 TEST_P(JourneyMedia, FilesOfEveryMediumOnDiskOpenWithoutAPrompt) {
   test::TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({Sample("multi/MEDIA1"), Sample("multi/MEDIA2")});
+  TfrmMain& w = j.Open({test::QSample("multi/MEDIA1"), test::QSample("multi/MEDIA2")});
   const struct {
     QStringList Path;
     const char* File;
@@ -61,7 +61,7 @@ TEST_P(JourneyMedia, FilesOfEveryMediumOnDiskOpenWithoutAPrompt) {
     ASSERT_NE(preview, nullptr) << f.File;
     auto* pdf = preview->findChild<QWidget*>(QStringLiteral("PdfView"));
     ASSERT_NE(pdf, nullptr);
-    const QString file = Sample(f.File);
+    const QString file = test::QSample(f.File);
     test::WaitUntil([&] { return test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0) > 0.98; }, 10000);
     const double own = test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0);
     EXPECT_GT(own, 0.98) << f.File;
@@ -94,7 +94,7 @@ TEST_P(JourneyMedia, AMediumTakenAwayIsAskedForInThePane) {
 
 TEST_P(JourneyMedia, WalkingTheTreeByKeyboardNeverStopsOnAMissingFile) {
   test::TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({Sample("errors")});
+  TfrmMain& w = j.Open({test::QSample("errors")});
   w.tvwKKT->setFocus();
   w.tvwKKT->expandAll();
   QStringList notes;
@@ -118,7 +118,7 @@ TEST_P(JourneyMedia, WalkingTheTreeByKeyboardNeverStopsOnAMissingFile) {
   EXPECT_TRUE(notes[0].contains(why)) << notes[0].toStdString();
   EXPECT_TRUE(notes[0].contains(QStringLiteral("C0CS001Z.P21")) || notes[1].contains(QStringLiteral("C0CS001Z.P21")));
   EXPECT_TRUE(notes[0].contains(QStringLiteral("0005_02.JPG")) || notes[1].contains(QStringLiteral("0005_02.JPG")));
-  EXPECT_TRUE(notes[0].contains(Sample("errors")));  // where it was looked for
+  EXPECT_TRUE(notes[0].contains(test::QSample("errors")));  // where it was looked for
 }
 
 TEST_P(JourneyMedia, ACorrectedCopyOfTheMediumOpensAsADeliveryOfItsOwn) {
@@ -134,7 +134,7 @@ TEST_P(JourneyMedia, ACorrectedCopyOfTheMediumOpensAsADeliveryOfItsOwn) {
   std::rename((copy + "/DRAWINGS/D0LC001Z.P21").c_str(), (copy + "/DRAWINGS/D0LC009Z.P21").c_str());
 
   test::TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({Sample("clean")});
+  TfrmMain& w = j.Open({test::QSample("clean")});
   const QString question = QCoreApplication::translate(
                                "TfrmMain", "同じ工事の媒体 %1 が既に読み込まれています。新しい納品物として開き直しますか？")
                                .arg(1);

@@ -26,6 +26,7 @@
 #include "model/doc_tree.h"
 #include "panes/seldir.h"
 #include "support/journey.h"
+#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -35,7 +36,7 @@ using test::JourneyLanguage;
 using test::TJourney;
 
 QString Clean(const QString& relative = {}) {
-  const QString root = QDir::cleanPath(QString::fromStdString(test::SamplePath("clean")));
+  const QString root = QDir::cleanPath(test::QSample("clean"));
   return relative.isEmpty() ? root : root + u'/' + relative;
 }
 
@@ -168,7 +169,7 @@ TEST_P(JourneyPreview, ThePageBoxAndTheKeysShowThePageAsked) {
 
 TEST_P(JourneyPreview, APathTypedIntoTheFolderDialogOpensThatDelivery) {
   TJourney j(GetParam().Lang);
-  j.Open({QDir::cleanPath(QString::fromStdString(test::SamplePath("errors")))});
+  j.Open({QDir::cleanPath(test::QSample("errors"))});
   ASSERT_EQ(j.Item({"施工計画書", "施工計画書（当初）"}), nullptr) << "the other delivery is shown already";
   TfrmMainHooks::SelectFolder = [](QWidget* parent, const QString& initial, QString& chosen) {
     return TfrmSelDir::Execute(parent, initial, chosen);

@@ -14,6 +14,7 @@
 #include "panes/delivery_check.h"
 #include "panes/xml_err.h"
 #include "support/journey.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
@@ -34,7 +35,7 @@ TEST_P(JourneyWindow, TheStartPageOffersOnlyWhatNeedsNoDelivery) {
   w.miProgExplorer->trigger();
   EXPECT_TRUE(j.Prompts.Shown.empty());
   // Once a delivery is open, they are there.
-  w.LoadMedia(QString::fromStdString(test::SamplePath("clean")));
+  w.LoadMedia(test::QSample("clean"));
   EXPECT_TRUE(w.miFileCheck->isEnabled());
   EXPECT_TRUE(w.miFileDeliveryCheck->isEnabled());
   EXPECT_TRUE(w.miProgExplorer->isEnabled());
@@ -42,8 +43,8 @@ TEST_P(JourneyWindow, TheStartPageOffersOnlyWhatNeedsNoDelivery) {
 
 TEST_P(JourneyWindow, ChoosingTheOtherLanguageAsksInItAndRestartsOnTheSameItem) {
   const bool japanese = GetParam().Lang == UiLanguage::Japanese;
-  const QStringList folders{QString::fromStdString(test::SamplePath("multi/MEDIA1")),
-                            QString::fromStdString(test::SamplePath("multi/MEDIA2"))};
+  const QStringList folders{test::QSample("multi/MEDIA1"),
+                            test::QSample("multi/MEDIA2")};
   WriteUiLanguageChoice(japanese ? TUiLanguageChoice::Japanese : TUiLanguageChoice::English);
   QStringList restartedWith;
   TfrmMainHooks::StartProgram = [&](const QString&, const QStringList& arguments) {
@@ -77,7 +78,7 @@ TEST_P(JourneyWindow, ChoosingTheOtherLanguageAsksInItAndRestartsOnTheSameItem) 
 TEST_P(JourneyWindow, TheFindingsOfADeliveryGoWhenAnotherIsOpened) {
   test::TJourney j(GetParam().Lang);
   TfrmMainHooks::ShowErrors = [](QWidget* parent, TMdlTreeView& view) { TfrmXMLErr::ShowErrors(parent, view); };
-  TfrmMain& w = j.Open({QString::fromStdString(test::SamplePath("errors"))});
+  TfrmMain& w = j.Open({test::QSample("errors")});
   w.miFileCheck->trigger();
   w.miFileDeliveryCheck->trigger();
   auto shown = [&w] {
@@ -87,9 +88,9 @@ TEST_P(JourneyWindow, TheFindingsOfADeliveryGoWhenAnotherIsOpened) {
     return n;
   };
   ASSERT_EQ(shown(), 2);
-  w.LoadMedia(QString::fromStdString(test::SamplePath("errors")));  // the same delivery again: they stay
+  w.LoadMedia(test::QSample("errors"));  // the same delivery again: they stay
   EXPECT_EQ(shown(), 2);
-  w.LoadMedia(QString::fromStdString(test::SamplePath("clean")));
+  w.LoadMedia(test::QSample("clean"));
   EXPECT_EQ(shown(), 0);
   TfrmMainHooks::ShowErrors = nullptr;
 }

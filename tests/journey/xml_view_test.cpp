@@ -12,6 +12,7 @@
 #include "components/preview_view.h"
 #include "panes/xml_pane.h"
 #include "support/journey.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
@@ -31,7 +32,7 @@ bool SourceTextShown(const TfrmMain& w) {
 // drawings file is left in view; typing the drawings item again shows it.
 TEST_P(JourneyXmlView, ThePhotoAndSpecificationItemsNeverShowAnotherClassFile) {
   test::TJourney j(GetParam().Lang);
-  TfrmMain& w = j.Open({QString::fromStdString(test::SamplePath("clean"))});
+  TfrmMain& w = j.Open({test::QSample("clean")});
   const QString photoMessage =
       QCoreApplication::translate("TfrmXML", "写真と写真管理情報は「写真閲覧」でご確認ください。");
   for (const char* style : {"rbtStyle", "rbtXMLSource", "rbtPureSource"}) {

@@ -44,6 +44,7 @@
 #include "panes/xml_pane.h"
 #include "platform/drive.h"
 #include "support/fixtures.h"
+#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -261,7 +262,7 @@ TEST_F(EnglishUiTest, WindowsAndPanesSayNothingOfTheirOwnInJapanese) {
       {"folder dialog",
        [&] {
          TfrmSelDir form;
-         form.SetInitialPath(QDir::cleanPath(QString::fromStdString(test::SamplePath("multi/MEDIA1"))));
+         form.SetInitialPath(QDir::cleanPath(test::QSample("multi/MEDIA1")));
          form.resize(900, 420);
          form.show();
          return OwnTexts(&form, {"EdtDir", "fvlSelDir"});

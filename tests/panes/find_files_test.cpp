@@ -25,6 +25,7 @@
 #include "components/ext_registry.h"
 #include "panes/find_files.h"
 #include "support/fixtures.h"
+#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {
@@ -39,7 +40,7 @@ void SaveScreenshot(QWidget* w, const QString& name) {
 
 using test::ScratchDir;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using test::Q;
 
 // The window and its controls, found by name.
 struct Window {

@@ -28,6 +28,7 @@
 #include "platform/fileio.h"
 #include "support/fixtures.h"
 #include "support/qstring_print.h"
+#include "support/qt_paths.h"
 
 // Readable failure messages for Qt strings.
 static void PrintTo(const QRect& r, std::ostream* os) {
@@ -40,7 +41,7 @@ namespace {
 using test::ScratchDir;
 using test::ScriptedPrompts;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using test::Q;
 // A scratch path without its trailing '/', as the tree names folders.
 QString Folder(const ScratchDir& dir, const std::string& relative = "") {
   return QDir::cleanPath(Q(dir / relative));
