@@ -22,7 +22,6 @@
 #include "platform/paths.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
-#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {

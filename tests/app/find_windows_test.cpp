@@ -15,7 +15,6 @@
 #include "platform/fileio.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
-#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {

@@ -20,7 +20,6 @@
 #include "platform/paths.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
-#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {

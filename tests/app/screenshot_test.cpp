@@ -33,7 +33,6 @@
 #include "platform/text.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
-#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {

@@ -34,7 +34,6 @@
 #include "platform/drive.h"
 #include "support/fixtures.h"
 #include "support/main_window.h"
-#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {

@@ -21,7 +21,6 @@
 #include "components/preview_view.h"
 #include "support/dark_palette.h"
 #include "support/journey.h"
-#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {

@@ -23,7 +23,6 @@
 #include "panes/photo_view.h"
 #include "panes/xml_err.h"
 #include "support/journey.h"
-#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {

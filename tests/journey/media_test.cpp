@@ -19,7 +19,6 @@
 #include "model/doc_tree.h"
 #include "platform/fileio.h"
 #include "support/journey.h"
-#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {

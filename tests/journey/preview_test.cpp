@@ -26,7 +26,6 @@
 #include "model/doc_tree.h"
 #include "panes/seldir.h"
 #include "support/journey.h"
-#include "support/qt_paths.h"
 #include "support/wait.h"
 
 namespace dlvr {

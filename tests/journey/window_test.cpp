@@ -14,7 +14,6 @@
 #include "panes/delivery_check.h"
 #include "panes/xml_err.h"
 #include "support/journey.h"
-#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {

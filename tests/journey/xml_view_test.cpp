@@ -12,7 +12,6 @@
 #include "components/preview_view.h"
 #include "panes/xml_pane.h"
 #include "support/journey.h"
-#include "support/qt_paths.h"
 
 namespace dlvr {
 namespace {

@@ -14,6 +14,7 @@
 
 #include "i18n/ui_language.h"
 #include "support/fixtures.h"
+#include "support/qt_paths.h"
 
 class QWidget;
 

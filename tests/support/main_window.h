@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "support/qt_paths.h"
 
 namespace dlvr::test {
 
