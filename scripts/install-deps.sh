@@ -25,6 +25,8 @@ PACKAGES=(
   libxml2-dev libxslt1-dev libicu-dev
   # drawings written as PNG a band at a time
   libpng-dev
+  # SHA-256 of file contents for comparing deliveries (OpenSSL's libcrypto)
+  libssl-dev
   # photo metadata (EXIF)
   libexiv2-dev
   # Japanese fonts (grid widths are measured in the grid font)

@@ -11,6 +11,7 @@
 #include "check/viewer_model.h"
 #include "cli/arguments.h"
 #include "cli/check_command.h"
+#include "cli/diff_command.h"
 #include "cli/json.h"
 #include "delivery/kkt_xml_read.h"
 #include "platform/drive.h"
@@ -45,6 +46,7 @@ const char* const kUsage =
     "                  draw an SXF drawing (.P21, .SFC) or list its primitives\n"
     "  scan ROOT       check every delivery under ROOT, several at a time, and\n"
     "                  print one summary row per delivery\n"
+    "  diff OLD NEW    list what changed between a delivery and its resubmission\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -305,6 +307,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   static const std::pair<const char*, TCommand> commands[] = {
       {"dump", CmdDump},     {"tree", CmdTree},     {"check", CmdCheck},   {"report", CmdReport},
       {"html", CmdHtml},     {"photos", CmdPhotos}, {"render", CmdRender}, {"scan", CmdScan},
+      {"diff", CmdDiff},
   };
   TArguments cl("", kUsage);
   bool version = false;
