@@ -27,6 +27,8 @@ PACKAGES=(
   libpng-dev
   # SHA-256 of file contents for comparing deliveries (OpenSSL's libcrypto)
   libssl-dev
+  # full-text search: SQLite with FTS5 and its trigram tokenizer
+  libsqlite3-dev
   # photo metadata (EXIF)
   libexiv2-dev
   # Japanese fonts (grid widths are measured in the grid font)

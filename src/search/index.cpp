@@ -1,0 +1,406 @@
+#include "search/index.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "platform/text.h"
+#include "search/fold.h"
+
+namespace dlvr::search {
+namespace {
+
+// Bumped whenever the tables or the folding change: an index file of
+// another version is emptied.
+constexpr int kSchemaVersion = 1;
+constexpr std::int64_t kCommitEveryMs = 250;
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// A prepared statement, finalised with its owner.
+class TStmt {
+ public:
+  TStmt() = default;
+  TStmt(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+  ~TStmt() { sqlite3_finalize(s_); }
+  TStmt(const TStmt&) = delete;
+  TStmt& operator=(const TStmt&) = delete;
+  TStmt(TStmt&& o) noexcept : s_(o.s_) { o.s_ = nullptr; }
+  TStmt& operator=(TStmt&& o) noexcept {
+    std::swap(s_, o.s_);
+    return *this;
+  }
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+  TStmt& Bind(int i, std::int64_t v) {
+    sqlite3_bind_int64(s_, i, v);
+    return *this;
+  }
+  TStmt& Bind(int i, const std::string& v) {
+    sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  bool Row() { return s_ && sqlite3_step(s_) == SQLITE_ROW; }
+  void Run() {
+    if (!s_) return;
+    sqlite3_step(s_);
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+  void Reset() {
+    if (!s_) return;
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+  std::int64_t Int(int c) const { return sqlite3_column_int64(s_, c); }
+  std::string Text(int c) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_, c));
+    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, c))) : std::string();
+  }
+
+ private:
+  sqlite3_stmt* s_ = nullptr;
+};
+
+// A term as an FTS5 string: in double quotes, its own quotes doubled.
+std::string FtsString(const std::string& term) {
+  std::string out = "\"";
+  for (char c : term) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The context of the hit [a, b) in `text`: at most kContextChars
+// characters, the hit first, then as much before it as after it.
+void MakeContext(const std::string& text, std::size_t a, std::size_t b, TSearchHit& hit) {
+  std::vector<std::size_t> starts;  // of each character, then text.size()
+  for (std::size_t pos = 0; pos < text.size();) {
+    starts.push_back(pos);
+    NextCodePoint(text, pos);
+  }
+  starts.push_back(text.size());
+  const std::size_t chars = starts.size() - 1;
+  const auto first = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), a) - starts.begin()) - 1;
+  auto last = static_cast<std::size_t>(std::lower_bound(starts.begin(), starts.end(), b) - starts.begin());
+  last = std::min(std::max(last, first + 1), std::min(chars, first + kContextChars));
+  std::size_t room = kContextChars - (last - first);
+  std::size_t from = first, to = last;
+  const std::size_t before = std::min(from, room / 2);
+  from -= before;
+  room -= before;
+  const std::size_t after = std::min(chars - to, room);
+  to += after;
+  room -= after;
+  from -= std::min(from, room);
+  hit.Context = text.substr(starts[from], starts[to] - starts[from]);
+  for (char& c : hit.Context)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  hit.HitStart = starts[first] - starts[from];
+  hit.HitLength = starts[last] - starts[first];
+}
+
+}  // namespace
+
+std::string WhereText(TWhere kind, int number, const std::string& label) {
+  switch (kind) {
+    case TWhere::Name: return "name";
+    case TWhere::Field: return "field " + label;
+    case TWhere::Page: return "page " + std::to_string(number);
+    case TWhere::Line: return "line " + std::to_string(number);
+    case TWhere::Drawing: return "drawing";
+  }
+  return std::string();
+}
+
+struct TSearchIndex::TStatements {
+  TStmt InsertUnit, InsertFts, UpsertFile, FileState, DeleteFtsOf, DeleteUnitsOf, DeleteFile, Begin, Commit;
+};
+
+TSearchIndex::TSearchIndex() = default;
+
+TSearchIndex::~TSearchIndex() {
+  std::lock_guard lock(mutex_);
+  CommitIfDue(true);
+  st_.reset();
+  if (db_) sqlite3_close(db_);
+}
+
+void TSearchIndex::Exec(const char* sql) const {
+  if (db_) sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+}
+
+bool TSearchIndex::Open(const std::string& dbPath) {
+  std::lock_guard lock(mutex_);
+  st_.reset();
+  if (db_) sqlite3_close(db_);
+  db_ = nullptr;
+  error_.clear();
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  if (sqlite3_open_v2(dbPath.empty() ? ":memory:" : dbPath.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    error_ = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+    return false;
+  }
+  // The index can always be made again: it is never worth a sync.
+  Exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY; PRAGMA temp_store=MEMORY;");
+  int version = 0;
+  {
+    TStmt v(db_, "PRAGMA user_version");
+    if (v.Row()) version = static_cast<int>(v.Int(0));
+  }
+  if (version != kSchemaVersion) {
+    Exec("DROP TABLE IF EXISTS files; DROP TABLE IF EXISTS units; DROP TABLE IF EXISTS fts;");
+    Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+  }
+  Exec("CREATE TABLE IF NOT EXISTS files(id INTEGER PRIMARY KEY, medium INT, rel TEXT, size INT, mtime INT,"
+       " state INT, reason TEXT);"
+       "CREATE TABLE IF NOT EXISTS units(id INTEGER PRIMARY KEY, file INT, ord INT, kind INT, num INT, label TEXT,"
+       " text TEXT);"
+       "CREATE INDEX IF NOT EXISTS units_file ON units(file, ord);"
+       "CREATE VIRTUAL TABLE IF NOT EXISTS fts USING fts5(folded, tokenize='trigram case_sensitive 1');");
+  {
+    TStmt check(db_, "SELECT count(*) FROM fts");
+    if (!check) {
+      error_ = sqlite3_errmsg(db_);
+      sqlite3_close(db_);
+      db_ = nullptr;
+      return false;
+    }
+  }
+  st_ = std::make_unique<TStatements>();
+  st_->InsertUnit = TStmt(db_, "INSERT INTO units(file, ord, kind, num, label, text) VALUES(?,?,?,?,?,?)");
+  st_->InsertFts = TStmt(db_, "INSERT INTO fts(rowid, folded) VALUES(?,?)");
+  st_->UpsertFile = TStmt(db_, "INSERT OR REPLACE INTO files(id, medium, rel, size, mtime, state, reason)"
+                               " VALUES(?,?,?,?,?,?,?)");
+  st_->FileState = TStmt(db_, "UPDATE files SET state=?, reason=? WHERE id=?");
+  st_->DeleteFtsOf = TStmt(db_, "DELETE FROM fts WHERE rowid IN (SELECT id FROM units WHERE file=?)");
+  st_->DeleteUnitsOf = TStmt(db_, "DELETE FROM units WHERE file=?");
+  st_->DeleteFile = TStmt(db_, "DELETE FROM files WHERE id=?");
+  st_->Begin = TStmt(db_, "BEGIN");
+  st_->Commit = TStmt(db_, "COMMIT");
+  return true;
+}
+
+std::string TSearchIndex::Error() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+void TSearchIndex::CommitIfDue(bool now) {
+  if (!db_ || !st_) return;
+  if (inTransaction_ && (now || NowMs() - transactionStart_ >= kCommitEveryMs)) {
+    st_->Commit.Run();
+    inTransaction_ = false;
+  }
+  if (!inTransaction_ && !now) {
+    st_->Begin.Run();
+    inTransaction_ = true;
+    transactionStart_ = NowMs();
+  }
+}
+
+void TSearchIndex::InsertUnits(std::size_t position, const std::vector<TUnit>& units) {
+  std::size_t fileBytes = 0;
+  for (const TUnit& u : units) {
+    if (u.Text.empty()) continue;
+    if (fileBytes + u.Text.size() > kMaxFileTextBytes) break;
+    fileBytes += u.Text.size();
+    textBytes_ += u.Text.size();
+    st_->InsertUnit.Bind(1, static_cast<std::int64_t>(position))
+        .Bind(2, nextOrd_[position]++)
+        .Bind(3, static_cast<std::int64_t>(u.Kind))
+        .Bind(4, u.Number)
+        .Bind(5, u.Label)
+        .Bind(6, u.Text)
+        .Run();
+    st_->InsertFts.Bind(1, sqlite3_last_insert_rowid(db_)).Bind(2, FoldText(u.Text, true)).Run();
+  }
+}
+
+std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files) {
+  std::lock_guard lock(mutex_);
+  files_ = std::move(files);
+  const std::size_t n = files_.size();
+  nextOrd_.assign(n, 0);
+  state_.assign(n, 0);
+  reasons_.assign(n, std::string());
+  textBytes_ = 0;
+  std::vector<std::size_t> pending;
+  if (!db_ || !st_) {
+    for (std::size_t i = 0; i < n; ++i) pending.push_back(i);
+    return pending;
+  }
+  CommitIfDue(false);
+  // What an earlier run stored.
+  struct TOld {
+    int Medium = 0;
+    std::string Rel;
+    std::int64_t Size = 0, MTime = 0;
+    int State = 0;
+    std::string Reason;
+    bool Present = false;
+  };
+  std::vector<TOld> old;
+  std::int64_t oldCount = 0;
+  {
+    TStmt rows(db_, "SELECT id, medium, rel, size, mtime, state, reason FROM files ORDER BY id");
+    while (rows.Row()) {
+      const std::int64_t id = rows.Int(0);
+      oldCount = std::max(oldCount, id + 1);
+      if (id < 0 || static_cast<std::size_t>(id) >= n) continue;
+      if (old.size() <= static_cast<std::size_t>(id)) old.resize(static_cast<std::size_t>(id) + 1);
+      old[static_cast<std::size_t>(id)] = {static_cast<int>(rows.Int(1)), rows.Text(2), rows.Int(3), rows.Int(4),
+                                           static_cast<int>(rows.Int(5)), rows.Text(6), true};
+    }
+  }
+  for (std::int64_t id = static_cast<std::int64_t>(n); id < oldCount; ++id) {
+    st_->DeleteFtsOf.Bind(1, id).Run();
+    st_->DeleteUnitsOf.Bind(1, id).Run();
+    st_->DeleteFile.Bind(1, id).Run();
+  }
+  TStmt ords(db_, "SELECT coalesce(max(ord) + 1, 0), coalesce(sum(length(CAST(text AS BLOB))), 0) FROM units WHERE file=?");
+  for (std::size_t i = 0; i < n; ++i) {
+    TSearchFile& f = files_[i];
+    const auto id = static_cast<std::int64_t>(i);
+    if (i < old.size() && old[i].Present && old[i].State != 0 && old[i].Medium == f.Medium && old[i].Rel == f.RelPath &&
+        old[i].Size == static_cast<std::int64_t>(f.Size) && old[i].MTime == f.MTime) {
+      state_[i] = static_cast<std::uint8_t>(old[i].State);
+      reasons_[i] = old[i].Reason;
+      ords.Bind(1, id);
+      if (ords.Row()) {
+        nextOrd_[i] = static_cast<int>(ords.Int(0));
+        textBytes_ += static_cast<std::uint64_t>(ords.Int(1));
+      }
+      ords.Reset();
+      f.Units.clear();
+      continue;
+    }
+    if (i < old.size() && old[i].Present) {
+      st_->DeleteFtsOf.Bind(1, id).Run();
+      st_->DeleteUnitsOf.Bind(1, id).Run();
+    }
+    InsertUnits(i, f.Units);
+    f.Units.clear();
+    const bool contents = f.Content != TContent::None && !f.Path.empty();
+    state_[i] = contents ? 0 : 1;
+    st_->UpsertFile.Bind(1, id)
+        .Bind(2, f.Medium)
+        .Bind(3, f.RelPath)
+        .Bind(4, static_cast<std::int64_t>(f.Size))
+        .Bind(5, f.MTime)
+        .Bind(6, state_[i])
+        .Bind(7, std::string())
+        .Run();
+    if (contents) pending.push_back(i);
+  }
+  CommitIfDue(true);
+  return pending;
+}
+
+void TSearchIndex::Store(std::size_t position, const std::vector<TUnit>& units, const std::string& reason) {
+  std::lock_guard lock(mutex_);
+  if (position >= files_.size()) return;
+  std::string why = reason;
+  if (db_ && st_) {
+    CommitIfDue(false);
+    std::uint64_t bytes = 0;
+    for (const TUnit& u : units) bytes += u.Text.size();
+    if (textBytes_ + std::min<std::uint64_t>(bytes, kMaxFileTextBytes) > kMaxIndexTextBytes)
+      why = "index full";
+    else
+      InsertUnits(position, units);
+  }
+  state_[position] = why.empty() ? 1 : 2;
+  reasons_[position] = why;
+  if (db_ && st_) {
+    st_->FileState.Bind(1, state_[position]).Bind(2, why).Bind(3, static_cast<std::int64_t>(position)).Run();
+    CommitIfDue(false);
+  }
+}
+
+void TSearchIndex::Flush() {
+  std::lock_guard lock(mutex_);
+  CommitIfDue(true);
+}
+
+std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limit,
+                                           const std::atomic<bool>* cancel) const {
+  std::vector<TSearchHit> hits;
+  std::lock_guard lock(mutex_);
+  if (!db_) return hits;
+  // The terms as the index holds them (kana folded) and as the query asks.
+  std::vector<std::string> longTerms, shortTerms, exact;
+  for (const std::string& t : query.Terms) {
+    const std::string indexed = FoldText(t, true);
+    if (indexed.find_first_not_of(' ') == std::string::npos) continue;
+    (CodePointCount(indexed) >= 3 ? longTerms : shortTerms).push_back(indexed);
+    exact.push_back(FoldText(t, query.KanaAlike));
+  }
+  if (exact.empty()) return hits;
+  std::string sql = "SELECT u.file, u.kind, u.num, u.label, u.text FROM fts JOIN units u ON u.id = fts.rowid WHERE ";
+  std::string match;
+  for (const std::string& t : longTerms) match += (match.empty() ? "" : " AND ") + FtsString(t);
+  int param = 1;
+  if (!match.empty()) sql += "fts MATCH ?" + std::to_string(param++);
+  for (std::size_t i = 0; i < shortTerms.size(); ++i)
+    sql += std::string(param > 1 ? " AND " : "") + "instr(fts.folded, ?" + std::to_string(param++) + ") > 0";
+  sql += " ORDER BY u.file, u.ord";
+  TStmt rows(db_, sql.c_str());
+  if (!rows) return hits;
+  param = 1;
+  if (!match.empty()) rows.Bind(param++, match);
+  for (const std::string& t : shortTerms) rows.Bind(param++, t);
+  std::vector<std::uint32_t> origin;
+  while (rows.Row()) {
+    if (cancel && *cancel) break;
+    const auto file = static_cast<std::size_t>(rows.Int(0));
+    if (file >= files_.size()) continue;
+    const std::string text = rows.Text(4);
+    const std::string folded = FoldTextMapped(text, query.KanaAlike, origin);
+    // Every term must stand in the text folded as the query asks (with
+    // hiragana and katakana apart unless they are alike).
+    std::size_t at = std::string::npos, len = 0;
+    bool all = true;
+    for (const std::string& t : exact) {
+      const std::size_t p = folded.find(t);
+      if (p == std::string::npos) {
+        all = false;
+        break;
+      }
+      if (at == std::string::npos) at = p, len = t.size();
+    }
+    if (!all) continue;
+    TSearchHit& hit = hits.emplace_back();
+    const TSearchFile& f = files_[file];
+    hit.Path = f.Path;
+    hit.File = f.RelPath;
+    hit.Medium = f.Medium;
+    hit.Kind = static_cast<TWhere>(rows.Int(1));
+    hit.Number = static_cast<int>(rows.Int(2));
+    hit.Label = rows.Text(3);
+    MakeContext(text, origin[at], origin[at + len], hit);
+    if (limit && hits.size() >= limit) break;
+  }
+  return hits;
+}
+
+TAccount TSearchIndex::Account() const {
+  std::lock_guard lock(mutex_);
+  TAccount account;
+  account.Files = files_.size();
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (state_[i] == 0) ++account.Pending;
+    else ++account.Indexed;
+    if (state_[i] == 2) account.NotSearched.push_back({files_[i].RelPath, files_[i].Medium, reasons_[i]});
+  }
+  return account;
+}
+
+}  // namespace dlvr::search

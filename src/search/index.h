@@ -1,0 +1,159 @@
+// The full-text index of one delivery: the texts of its files a piece at a
+// time (a PDF page, a line of a text file, a record's field, a drawing's
+// texts, a file's name) in SQLite with the FTS5 trigram tokenizer, over
+// their folded forms (search/fold.h). A query's terms of three characters
+// or more are looked up in the trigram index; shorter ones (側溝, "No") are
+// matched with instr() over the folded texts, of the rows the longer terms
+// left or, for a query of short terms only, of every row. Every hit is
+// checked once more against the original text folded as the query asks,
+// which also gives its place for the context shown.
+//
+// One connection, guarded by a mutex of its own: the indexer's thread
+// stores files while another thread asks, and a question sees what was
+// stored before it (answers come between the writer's batches, which are
+// committed every quarter of a second or so). No Qt.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "search/query.h"
+
+struct sqlite3;
+
+namespace dlvr::search {
+
+// Where in a file a text stands.
+enum class TWhere : int {
+  Name = 0,     // the file's name
+  Field = 1,    // a field of a record (Label: "record caption / field name")
+  Page = 2,     // a PDF page (Number from 1)
+  Line = 3,     // a line of a text, HTML or XML file (Number from 1)
+  Drawing = 4,  // an SXF drawing's texts and title block
+};
+
+// A piece of a file's text.
+struct TUnit {
+  TWhere Kind = TWhere::Name;
+  int Number = 0;
+  std::string Label;
+  std::string Text;  // UTF-8
+};
+
+// The "where" of a hit as the command line writes it: "name",
+// "field CAPTION / NAME", "page N", "line N", "drawing".
+std::string WhereText(TWhere kind, int number, const std::string& label);
+
+// What a file's contents are read as.
+enum class TContent : int { None = 0, Pdf, Text, Html, Xml, Sxf };
+
+// A file of the delivery to search, in the order hits are listed.
+struct TSearchFile {
+  std::string Path;     // on disk ("" when the file is missing)
+  std::string RelPath;  // inside its medium's folder, '/' separators
+  std::string Root;     // the medium's folder, ending in '/': nothing is read outside it
+  int Medium = 0;
+  std::uint64_t Size = 0;
+  std::int64_t MTime = 0;  // nanoseconds since the epoch
+  TContent Content = TContent::None;
+  std::vector<TUnit> Units;  // what is known without reading it: its name, its records' fields
+};
+
+// A hit: the file, where in it, and the hit in its context.
+struct TSearchHit {
+  std::string Path;  // on disk ("" when the file is missing)
+  std::string File;  // inside its medium's folder
+  int Medium = 0;
+  TWhere Kind = TWhere::Name;
+  int Number = 0;
+  std::string Label;
+  std::string Context;       // at most kContextChars characters, blanks for line breaks
+  std::size_t HitStart = 0;  // the hit's bytes in Context
+  std::size_t HitLength = 0;
+  std::string Where() const { return WhereText(Kind, Number, Label); }
+};
+
+inline constexpr std::size_t kContextChars = 80;
+
+// How far the index has come.
+struct TAccount {
+  std::size_t Files = 0;    // every file of the delivery
+  std::size_t Indexed = 0;  // whose contents are in (or that have none to read)
+  std::size_t Pending = 0;  // not read yet
+  // Files whose contents could not be searched: RelPath, medium, reason.
+  struct TNotSearched {
+    std::string File;
+    int Medium = 0;
+    std::string Reason;
+  };
+  std::vector<TNotSearched> NotSearched;
+  bool Complete() const { return Pending == 0; }
+};
+
+// Bounds: the text kept of one file and of the whole index. A file past
+// its bound is searched in what came before and not after; a file that
+// finds the index full is listed as not searched.
+inline constexpr std::size_t kMaxFileTextBytes = std::size_t{16} << 20;
+inline constexpr std::uint64_t kMaxIndexTextBytes = std::uint64_t{1} << 30;
+
+class TSearchIndex {
+ public:
+  TSearchIndex();
+  ~TSearchIndex();
+  TSearchIndex(const TSearchIndex&) = delete;
+  TSearchIndex& operator=(const TSearchIndex&) = delete;
+
+  // Opens (or makes) the index file at `dbPath`, in memory when "". False
+  // with Error() when it cannot (the index then answers nothing).
+  bool Open(const std::string& dbPath);
+  std::string Error() const;
+
+  // Starts the delivery's files: their names and fields go in now, their
+  // contents when Store is called. Of an index file already holding this
+  // list, a file with the same place, medium, size and time at the same
+  // position keeps what was stored of it. Returns the positions of the
+  // files whose contents are still to be read.
+  std::vector<std::size_t> Begin(std::vector<TSearchFile> files);
+
+  // The contents of the file at `position` (from Begin): its pieces, or
+  // why it was not searched (`reason` not empty; pieces read before the
+  // trouble are kept). Thread-safe.
+  void Store(std::size_t position, const std::vector<TUnit>& units, const std::string& reason);
+
+  // Commits what was stored (Store commits every quarter second itself).
+  void Flush();
+
+  // The hits of a query in file order (medium, class, file), then in the
+  // order of the pieces in a file; at most `limit` (0: no limit). Stops
+  // early, with what it has, when `*cancel` turns true. Thread-safe.
+  std::vector<TSearchHit> Find(const TQuery& query, std::size_t limit = 0,
+                               const std::atomic<bool>* cancel = nullptr) const;
+
+  TAccount Account() const;
+  const std::vector<TSearchFile>& Files() const { return files_; }
+
+ private:
+  struct TStatements;
+  void Exec(const char* sql) const;
+  void InsertUnits(std::size_t position, const std::vector<TUnit>& units);
+  void CommitIfDue(bool now);
+
+  mutable std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+  std::unique_ptr<TStatements> st_;
+  std::string error_;
+  std::vector<TSearchFile> files_;  // units dropped once stored
+  std::vector<int> nextOrd_;        // per file
+  std::vector<std::uint8_t> state_; // per file: 0 pending, 1 done, 2 not searched
+  std::vector<std::string> reasons_;
+  std::uint64_t textBytes_ = 0;
+  bool inTransaction_ = false;
+  std::int64_t transactionStart_ = 0;
+};
+
+}  // namespace dlvr::search
