@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -273,10 +274,37 @@ std::string RecordPlace(const TMdlTreeNodePlan& r) { return r.PlanName; }
 std::string RecordPlace(const TMdlTreeNodeOthrs& r) { return r.DocName; }
 std::string RecordPlace(const TPhotoRecord& p) { return p.FileName.empty() ? p.Serial : p.FileName; }
 
+// The running number of a record (シリアル番号); none for drawings.
+template <class R>
+std::string R::*SerialMember() {
+  if constexpr (std::is_same_v<R, TMdlTreeNodeDraw>)
+    return nullptr;
+  else if constexpr (std::is_same_v<R, TPhotoRecord>)
+    return &TPhotoRecord::Serial;
+  else
+    return &R::SerialNo;
+}
+
 void DiffFieldsOf(TRecordSink& sink, const TPhotoRecord& a, const TPhotoRecord& b) { DiffPhotoFields(sink, a, b); }
 template <class R>
 void DiffFieldsOf(TRecordSink& sink, const R& a, const R& b) {
   DiffRecordFields(sink, a, b);
+}
+
+// A matched record's fields compared. A シリアル番号 that is the record's
+// running number on both sides (its place in its list counted from 1, as
+// written) follows from the records around it: an insertion renumbers every
+// record after it, which is not a change of theirs. Any other change of it is.
+template <class R>
+void DiffMatched(TRecordSink& sink, const R& a, std::size_t i, const R& b, std::size_t j) {
+  if (std::string R::*serial = SerialMember<R>();
+      serial && a.*serial != b.*serial && a.*serial == std::to_string(i + 1) && b.*serial == std::to_string(j + 1)) {
+    R renumbered = a;
+    renumbered.*serial = b.*serial;
+    DiffFieldsOf(sink, renumbered, b);
+    return;
+  }
+  DiffFieldsOf(sink, a, b);
 }
 
 // The records of one class matched and their changes appended.
@@ -329,7 +357,7 @@ void DiffClass(int cls, const std::vector<R>& older, const std::vector<R>& newer
     if (i < 0)
       sink.Record(TChangeKind::Added);
     else
-      DiffFieldsOf(sink, older[static_cast<std::size_t>(i)], newer[j]);
+      DiffMatched(sink, older[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), newer[j], j);
     removed(after[j]);
   }
 }
@@ -497,8 +525,12 @@ std::vector<TChange> CompareDeliveries(const TComparedDelivery& older, const TCo
                                        const TCompareOptions& options) {
   std::vector<TChange> out;
   {
+    // メディア番号 names the medium read last, not the delivery: the media
+    // themselves are compared through their files.
+    TMdlTreeNodeIndex oldIndex = older.Index;
+    oldIndex.MediaNo = newer.Index.MediaNo;
     TRecordSink sink{out, 0, 0, 0, "INDEX_C.XML"};
-    DiffRecordFields(sink, older.Index, newer.Index);
+    DiffRecordFields(sink, oldIndex, newer.Index);
   }
   DiffClass(1, older.OrderDrawings, newer.OrderDrawings, out);
   DiffClass(2, older.Meetings, newer.Meetings, out);

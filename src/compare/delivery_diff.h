@@ -22,6 +22,8 @@
 // Records of one identity are paired in order (the second of a name in OLD
 // with the second in NEW). Position is not identity: a record inserted in the
 // middle is one added record, a record moved within its list is no change.
+// Nor is a シリアル番号 that is the record's running number on both sides (its
+// place in its list, counted from 1): the renumbering an insertion brings.
 #pragma once
 
 #include <cstdint>
@@ -109,7 +111,7 @@ struct TCompareOptions {
 };
 
 // Every change from `older` to `newer`, in the printed order: INDEX_C.XML's
-// fields; then the classes in tree order (発注図面, 打合せ簿, 施工計画書,
+// fields (all but メディア番号, which names the medium read last); then the classes in tree order (発注図面, 打合せ簿, 施工計画書,
 // 完成図面, 写真, その他), records in NEW's order, a removed record after the
 // record it followed in OLD (before all when it followed none), a matched
 // record's changed fields in field order; then the files by printed path
