@@ -69,6 +69,57 @@
     </message>
 </context>
 <context>
+    <name>CliDiff</name>
+    <message>
+        <source>追加</source>
+        <translation>added</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>removed</translation>
+    </message>
+    <message>
+        <source>変更</source>
+        <translation>changed</translation>
+    </message>
+    <message>
+        <source>移動</source>
+        <translation>moved</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>記録</source>
+        <translation>record</translation>
+    </message>
+    <message>
+        <source>項目</source>
+        <translation>field</translation>
+    </message>
+    <message>
+        <source>比較元（旧）: %1</source>
+        <translation>Earlier (old): %1</translation>
+    </message>
+    <message>
+        <source>比較先（新）: %1</source>
+        <translation>Resubmitted (new): %1</translation>
+    </message>
+    <message>
+        <source>相違はありません。</source>
+        <translation>The deliveries are the same.</translation>
+    </message>
+    <message>
+        <source>相違が %1 件あります。</source>
+        <translation>%1 differences found.</translation>
+    </message>
+    <message>
+        <source>読み取れないファイル: %1（%2）</source>
+        <translation>File that cannot be read: %1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>CliHtml</name>
     <message>
         <source>作業用のコピーを作れません。</source>
