@@ -295,6 +295,96 @@
     </message>
 </context>
 <context>
+    <name>TPhotoIndex</name>
+    <message>
+        <source>（なし）</source>
+        <translation>(none)</translation>
+    </message>
+</context>
+<context>
+    <name>TPhotoLedger</name>
+    <message>
+        <source>写真-大分類</source>
+        <translation>Photo class</translation>
+    </message>
+    <message>
+        <source>写真区分</source>
+        <translation>Photo category</translation>
+    </message>
+    <message>
+        <source>工種</source>
+        <translation>Work type</translation>
+    </message>
+    <message>
+        <source>種別</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>細別</source>
+        <translation>Detail</translation>
+    </message>
+    <message>
+        <source>写真タイトル</source>
+        <translation>Photo title</translation>
+    </message>
+    <message>
+        <source>撮影箇所</source>
+        <translation>Place taken</translation>
+    </message>
+    <message>
+        <source>撮影年月日</source>
+        <translation>Date taken</translation>
+    </message>
+    <message>
+        <source>代表写真</source>
+        <translation>Representative photo</translation>
+    </message>
+    <message>
+        <source>提出頻度写真</source>
+        <translation>Submission-frequency photo</translation>
+    </message>
+    <message>
+        <source>参考図</source>
+        <translation>Reference drawings</translation>
+    </message>
+    <message>
+        <source>工事名称</source>
+        <translation>Project name</translation>
+    </message>
+    <message>
+        <source>工事番号</source>
+        <translation>Project number</translation>
+    </message>
+    <message>
+        <source>写真帳</source>
+        <translation>Photo ledger</translation>
+    </message>
+    <message>
+        <source>%1 / %2 ページ</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>印刷日 %1</source>
+        <translation>Printed %1</translation>
+    </message>
+    <message>
+        <source>写真ファイルがありません</source>
+        <translation>The photo file is missing</translation>
+    </message>
+    <message>
+        <source>写真ファイルを画像として読めません</source>
+        <translation>The photo file cannot be read as an image</translation>
+    </message>
+    <message>
+        <source>参考図ファイルがありません</source>
+        <translation>The reference drawing file is missing</translation>
+    </message>
+    <message>
+        <source>参考図を画像として読めません</source>
+        <translation>The reference drawing cannot be read as an image</translation>
+    </message>
+</context>
+<context>
     <name>TPreviewView</name>
     <message>
         <source>%1 バイト</source>

@@ -47,13 +47,6 @@
     </message>
 </context>
 <context>
-    <name>TPhotoIndex</name>
-    <message>
-        <source>（なし）</source>
-        <translation>(none)</translation>
-    </message>
-</context>
-<context>
     <name>TPhotoItemDelegate</name>
     <message>
         <source>読込中…</source>

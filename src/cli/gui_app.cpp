@@ -1,5 +1,6 @@
 #include "cli/gui_app.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 
@@ -38,7 +39,10 @@ std::unique_ptr<QCoreApplication> MakeToolApplication(const std::vector<std::str
   // The command, after a "--" that may stand before it.
   const std::size_t at = !args.empty() && args[0] == "--" ? 1 : 0;
   const std::string command = at < args.size() ? args[at] : std::string();
-  if (command == "render" || command == "report") {
+  // The photo ledger paints too.
+  const bool ledger = command == "photos" && std::any_of(args.begin() + static_cast<std::ptrdiff_t>(at), args.end(),
+                                                         [](const std::string& a) { return a.rfind("--ledger", 0) == 0; });
+  if (command == "render" || command == "report" || ledger) {
     app = EnsureGuiApplication();
   } else if (!QCoreApplication::instance()) {
     InstallMessageHandler();

@@ -18,7 +18,8 @@ namespace dlvr {
 std::unique_ptr<QGuiApplication> EnsureGuiApplication();
 
 // The application object for the command line `args` (the command first): a
-// GUI one for the commands that paint (render, report), else a plain one.
+// GUI one for the commands that paint (render, report, photos --ledger),
+// else a plain one.
 // The C library's locale stays as it was (numbers are read and written with
 // '.' whatever the user's locale).
 std::unique_ptr<QCoreApplication> MakeToolApplication(const std::vector<std::string>& args);

@@ -1,10 +1,17 @@
-// dlvr photos: the photo records of a delivery's media, or the photo checks.
+// dlvr photos: the photo records of a delivery's media, the photo checks, or
+// the photo ledger as a PDF file.
+#include <QString>
+#include <QStringList>
+
 #include <ostream>
 
 #include "check/viewer_model.h"
 #include "cli/arguments.h"
 #include "cli/check_command.h"
+#include "cli/commands.h"
+#include "cli/gui_app.h"
 #include "cli/json.h"
+#include "components/photo_ledger.h"
 #include "photo/photo_check.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -15,6 +22,7 @@ namespace {
 
 const char* const kPhotosUsage =
     "usage: dlvr photos FOLDER [FOLDER...] [--format tsv|json] [--check]\n"
+    "       dlvr photos FOLDER [FOLDER...] --ledger OUT.pdf [--per-page 2|3|4] [--group NAME]\n"
     "\n"
     "Loads FOLDER as a delivery on a fixed disk (further FOLDERs of the same\n"
     "delivery as further media) and reads the photo management file\n"
@@ -29,6 +37,14 @@ const char* const kPhotosUsage =
     "        elements as {\"element\", \"value\"}\n"
     "With --check it prints the photo checks' findings instead: 写真ファイル名,\n"
     "項目名 and 状態 (tsv), or objects with those keys (json).\n"
+    "With --ledger it writes the photo ledger to OUT.pdf instead, as the photo\n"
+    "window prints it: A4 portrait, --per-page photos a page (default 3), each\n"
+    "beside its fields, 工事名称 and 工事番号 in the header, page numbers and the\n"
+    "print date in the footer; photos by group, groups in the order they first\n"
+    "come, each group's by serial number. --group NAME prints one group only:\n"
+    "its values from 写真-大分類 down, joined with \"/\" (\"工事/施工状況写真\").\n"
+    "A photo that cannot be placed prints as a box that says why and is named\n"
+    "on stderr (exit 1); OUT.pdf inside the delivery is refused (exit 2).\n"
     "Exit 0; 1 when --check finds something or a PHOTO.XML could not be read\n"
     "whole (the records before its break are listed, the reason on stderr); 2\n"
     "when no loaded medium has a PHOTO.XML, a FOLDER is not a folder or the\n"
@@ -92,6 +108,31 @@ void WriteFindings(const std::vector<TPhotoFinding>& findings, bool json, std::o
   if (json) out << JsonText(list, 1);
 }
 
+// The ledger's part of the command: exit 0 when every photo was placed, 1
+// when some was not (named on stderr), 2 when the group has no photo or
+// the file cannot be written.
+int WriteLedger(const TArguments& cl, const TPhotoStore& photos, const TMdlTreeNodeIndex& project,
+                const std::string& output, int perPage, const std::string& group, std::ostream& err) {
+  TPhotoIndex index;
+  index.Build(photos.Records());
+  TPhotoFilter filter;
+  if (!group.empty()) filter.Group = QString::fromStdString(group).split(u'/');
+  std::vector<int> rows = index.Select(filter);
+  if (rows.empty()) return cl.Fail(err, "no photo in the group " + group);
+  index.SortGrouped(rows, TPhotoSort::Serial);
+  TPhotoLedgerOptions options;
+  options.PerPage = perPage;
+  options.ProjectName = QString::fromStdString(project.KojiName);
+  options.ProjectNumber = QString::fromStdString(project.KojiNo);
+  auto app = EnsureGuiApplication();
+  const TPhotoLedgerResult result = WritePhotoLedgerPdf(QString::fromStdString(output), photos, index, rows, options);
+  if (!result.Written) return cl.Fail(err, "cannot write " + output);
+  for (const TPhotoLedgerProblem& p : result.Unplaced)
+    err << "dlvr: photos: " << ValidUtf8(photos.Records()[static_cast<std::size_t>(p.Record)].FileName) << ": "
+        << p.Reason.toStdString() << "\n";
+  return result.Unplaced.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -99,11 +140,20 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
   std::vector<std::string> folders;
   std::string format = "tsv";
   bool check = false;
+  std::string ledger, group;
+  int perPage = 3;
   CLI::App& app = cl.App();
   app.add_option("FOLDER", folders);
   app.add_option("--format", format)->check(OneOf({"tsv", "json"}));
   app.add_flag("--check", check);
+  CLI::Option* ledgerOption = app.add_option("--ledger", ledger);
+  CLI::Option* perPageOption = app.add_option("--per-page", perPage)->check(OneOf({"2", "3", "4"}));
+  CLI::Option* groupOption = app.add_option("--group", group);
   if (const auto done = cl.Parse(args, out, err)) return *done;
+  if (ledgerOption->count() == 0 && (perPageOption->count() > 0 || groupOption->count() > 0))
+    return cl.Fail(err, "--per-page and --group go with --ledger");
+  if (ledgerOption->count() > 0 && check) return cl.Fail(err, "--ledger and --check exclude each other");
+  if (ledgerOption->count() > 0 && ledger.empty()) return cl.Fail(err, "missing OUT.pdf after --ledger");
   const bool json = format == "json";
   if (const auto bad = cl.CheckFolders(folders, err)) return *bad;
 
@@ -131,6 +181,13 @@ int CmdPhotos(const std::vector<std::string>& args, std::ostream& out, std::ostr
     broken = true;
     err << "dlvr: photos: " << f.XmlPath << (f.BrokenLine > 0 ? ":" + std::to_string(f.BrokenLine) : std::string())
         << ": " << f.BrokenReason << "\n";
+  }
+  if (!ledger.empty()) {
+    // Nothing is ever written into a delivery, not even over one of its files.
+    for (const std::string& folder : folders)
+      if (PathLiesInside(ledger, folder)) return cl.Fail(err, ledger + " lies inside the delivery folder " + folder);
+    const int code = WriteLedger(cl, photos, deliveryStore.IndexRecords[fkIndex], ledger, perPage, group, err);
+    return code == 0 && broken ? 1 : code;
   }
   if (!check) {
     if (json)

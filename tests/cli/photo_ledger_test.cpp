@@ -1,0 +1,191 @@
+// dlvr photos --ledger: the photo ledger written by the tool on deliveries
+// made in the test, read back page by page as text (pdftotext).
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "photo/photo_fixtures.h"
+#include "support/fixtures.h"
+#include "support/run_tool.h"
+
+namespace dlvr {
+namespace {
+
+test::ToolRun LedgerRun(const std::string& args) { return test::RunCaptured(std::string(DLVR_CLI) + " photos " + args); }
+
+// The text of one page of a PDF ("" when there is no such page).
+std::string LedgerPageText(const std::string& pdf, int page) {
+  const std::string n = std::to_string(page);
+  return test::RunCaptured("pdftotext -q -f " + n + " -l " + n + " '" + pdf + "' -").out;
+}
+
+int LedgerPageCount(const std::string& pdf) {
+  const std::string info = test::RunCaptured("pdfinfo '" + pdf + "'").out;
+  const std::size_t at = info.find("Pages:");
+  return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
+}
+
+// A photo record with every field the ledger prints; its serial names its
+// title (題名S), place (箇所S) and reference drawing (D00000S.JPG).
+std::string LedgerRecordXml(int serial, const std::string& division, const std::string& workType) {
+  const std::string s = std::to_string(serial);
+  test::PhotoSpec spec;
+  spec.Serial = s;
+  spec.FileName = "P000000" + s + ".JPG";
+  spec.Division = division;
+  spec.Title = "題名" + s;
+  spec.Date = "2024-05-0" + s;
+  spec.Representative = serial == 1 ? "1" : "0";
+  spec.Drawings = {"D000000" + s + ".JPG"};
+  std::string x = test::PhotoRecordXml(spec);
+  const std::string groups = "</写真区分>\n<工種>" + workType + "</工種>\n<種別>種別" + workType + "</種別>\n<細別>細別" + workType + "</細別>";
+  x.replace(x.find("</写真区分>"), std::string("</写真区分>").size(), groups);
+  x.replace(x.find("<撮影情報>\n"), std::string("<撮影情報>\n").size(), "<撮影情報>\n<撮影箇所>箇所" + s + "</撮影箇所>\n");
+  return x;
+}
+
+// Seven photos in two groups met in turn in the file, serials out of file
+// order: printed as group 舗装工 (1 3 5 7) then group 土工 (2 4 6). Photo 4 has
+// no file, photo 6 a file that is no image.
+struct LedgerDelivery {
+  test::ScratchDir Dir;
+  std::string Folder = Dir / "d";
+  LedgerDelivery() {
+    const int fileOrder[] = {5, 2, 1, 4, 7, 6, 3};
+    std::string records;
+    for (int s : fileOrder)
+      records += s % 2 ? LedgerRecordXml(s, "施工状況写真", "舗装工") : LedgerRecordXml(s, "品質管理写真", "土工");
+    std::string xml = test::PhotoXml({});
+    xml.insert(xml.find("</photodata>"), records);
+    Dir.WriteSjis("d/INDEX_C.XML", test::IndexXml(1, 1, "2024-04-01", "2024-09-30"));
+    Dir.WriteSjis("d/PHOTO/PHOTO.XML", xml);
+    const std::string jpeg = test::MakeJpeg(640, 480, {"", "", 6});
+    for (int s : {1, 2, 3, 5, 7}) Dir.WriteBytes("d/PHOTO/PIC/P000000" + std::to_string(s) + ".JPG", jpeg);
+    Dir.WriteBytes("d/PHOTO/PIC/P0000006.JPG", "not an image at all");
+  }
+};
+
+TEST(CliPhotoLedger, PagesHoldThePhotosInGroupOrderEachWithItsFields) {
+  LedgerDelivery d;
+  const std::vector<int> printed = {1, 3, 5, 7, 2, 4, 6};
+  for (int per : {2, 3, 4}) {
+    SCOPED_TRACE(per);
+    const std::string pdf = d.Dir / ("ledger" + std::to_string(per) + ".pdf");
+    const auto run = LedgerRun(d.Folder + " --ledger " + pdf + " --per-page " + std::to_string(per));
+    EXPECT_EQ(run.code, 1) << run.err;
+    EXPECT_NE(run.err.find("P0000004.JPG: 写真ファイルがありません"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("P0000006.JPG: 写真ファイルを画像として読めません"), std::string::npos) << run.err;
+    const int pages = (7 + per - 1) / per;
+    ASSERT_EQ(LedgerPageCount(pdf), pages);
+    for (std::size_t k = 0; k < printed.size(); ++k) {
+      const int page = static_cast<int>(k) / per + 1;
+      const std::string text = LedgerPageText(pdf, page);
+      const std::string s = std::to_string(printed[k]);
+      SCOPED_TRACE("photo " + s + " on page " + std::to_string(page));
+      EXPECT_NE(text.find("写真テスト工事"), std::string::npos);
+      EXPECT_NE(text.find(std::to_string(page) + " / " + std::to_string(pages)), std::string::npos);
+      const bool paved = printed[k] % 2;
+      for (const std::string& field : {"題名" + s, "箇所" + s, "2024-05-0" + s, "D000000" + s + ".JPG",
+                                       std::string(paved ? "施工状況写真" : "品質管理写真"),
+                                       std::string(paved ? "種別舗装工" : "種別土工"), std::string(paved ? "細別舗装工" : "細別土工")})
+        EXPECT_NE(text.find(field), std::string::npos) << field;
+      // After the photo printed before it on the same page.
+      if (k % per != 0) {
+        EXPECT_LT(text.find("題名" + std::to_string(printed[k - 1])), text.find("題名" + s));
+      }
+      if (printed[k] == 4) {
+        EXPECT_NE(text.find("写真ファイルがありません"), std::string::npos);
+      }
+      if (printed[k] == 6) {
+        EXPECT_NE(text.find("写真ファイルを画像として読めません"), std::string::npos);
+      }
+      if (printed[k] == 1) {
+        EXPECT_NE(text.find("○"), std::string::npos);
+      }
+    }
+    EXPECT_EQ(LedgerPageText(pdf, pages + 1), "");
+  }
+}
+
+TEST(CliPhotoLedger, OneGroupAloneIsPrintedAndEveryPhotoPlacedExitsZero) {
+  LedgerDelivery d;
+  const std::string pdf = d.Dir / "paved.pdf";
+  const auto run = LedgerRun(d.Folder + " --ledger " + pdf + " --per-page 2 --group 工事/施工状況写真/舗装工");
+  EXPECT_EQ(run.code, 0) << run.err;
+  ASSERT_EQ(LedgerPageCount(pdf), 2);
+  const std::string first = LedgerPageText(pdf, 1), second = LedgerPageText(pdf, 2);
+  EXPECT_LT(first.find("題名1"), first.find("題名3"));
+  EXPECT_NE(second.find("題名7"), std::string::npos);
+  EXPECT_EQ((first + second).find("題名2"), std::string::npos);
+}
+
+TEST(CliPhotoLedger, WrongArgumentsAndALedgerInsideTheDeliveryWriteNothing) {
+  LedgerDelivery d;
+  const std::string out = d.Dir / "x.pdf";
+  const std::string inside = d.Folder + "/PHOTO/x.pdf";
+  for (const std::string& args : {d.Folder + " --ledger " + inside, d.Folder + " --ledger " + out + " --per-page 5",
+                                  d.Folder + " --per-page 2", d.Folder + " --ledger " + out + " --check",
+                                  d.Folder + " --ledger " + out + " --group 無い/グループ"}) {
+    SCOPED_TRACE(args);
+    EXPECT_EQ(LedgerRun(args).code, 2);
+  }
+  EXPECT_FALSE(std::filesystem::exists(inside));
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// The peak resident size of a command run in a child of its own, in kB.
+long LedgerPeakKb(const std::string& command) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    const int rc = std::system((command + " >/dev/null 2>&1").c_str());
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    const long kb = rc == 0 ? u.ru_maxrss : -1;
+    [[maybe_unused]] const auto written = write(fds[1], &kb, sizeof kb);
+    _exit(0);
+  }
+  close(fds[1]);
+  long kb = -1;
+  if (read(fds[0], &kb, sizeof kb) != static_cast<ssize_t>(sizeof kb)) kb = -1;
+  close(fds[0]);
+  waitpid(pid, nullptr, 0);
+  return kb;
+}
+
+TEST(CliPhotoLedger, ManyLargePhotosAreDecodedScaledAndNeverHeldAllAtOnce) {
+  test::ScratchDir d;
+  constexpr int kPhotos = 300;
+  std::string records;
+  for (int i = 1; i <= kPhotos; ++i) {
+    test::PhotoSpec spec;
+    spec.Serial = std::to_string(i);
+    spec.FileName = "P" + std::to_string(1000000 + i) + ".JPG";
+    records += test::PhotoRecordXml(spec);
+  }
+  std::string xml = test::PhotoXml({});
+  xml.insert(xml.find("</photodata>"), records);
+  d.WriteSjis("d/INDEX_C.XML", test::IndexXml(1, 1, "2024-04-01", "2024-09-30"));
+  d.WriteSjis("d/PHOTO/PHOTO.XML", xml);
+  // 12 million pixels each: 3.6 GB if they were all decoded whole, 600 MB
+  // if all were kept even at their printed size.
+  const std::string jpeg = test::MakeJpeg(4000, 3000);
+  for (int i = 1; i <= kPhotos; ++i) d.WriteBytes("d/PHOTO/PIC/P" + std::to_string(1000000 + i) + ".JPG", jpeg);
+  const std::string pdf = d / "many.pdf";
+  const long kb = LedgerPeakKb(std::string(DLVR_CLI) + " photos " + (d / "d") + " --ledger " + pdf);
+  ASSERT_GT(kb, 0);
+  EXPECT_LT(kb, 250 * 1024) << kb << " kB";
+  EXPECT_EQ(LedgerPageCount(pdf), kPhotos / 3);
+}
+
+}  // namespace
+}  // namespace dlvr
