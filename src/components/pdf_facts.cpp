@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -108,15 +109,49 @@ rlim_t CpuSecondsUsed() {
   return static_cast<rlim_t>(use.ru_utime.tv_sec + use.ru_stime.tv_sec + 1);
 }
 
-std::string Answer(const std::string& path) {
+// A request for a PDF's text: kTextRequest, the most bytes of text, then
+// kTextRequest again and the path. The answer is "text PAGES BYTES CUT" and
+// a line, then BYTES bytes: each page's text followed by a form feed.
+constexpr char kTextRequest = '\x01';
+
+#ifdef DLVR_HAVE_QTPDF
+std::string TextAnswer(QPdfDocument& pdf, std::size_t maxBytes) {
+  std::string text;
+  int pages = 0;
+  bool cut = false;
+  for (int p = 0; p < pdf.pageCount(); ++p) {
+    std::string page = pdf.getAllText(p).text().toStdString();
+    std::replace(page.begin(), page.end(), '\f', ' ');
+    if (text.size() + page.size() + 1 > maxBytes) {
+      cut = true;
+      break;
+    }
+    text += page;
+    text += '\f';
+    ++pages;
+  }
+  return "text " + std::to_string(pages) + " " + std::to_string(text.size()) + (cut ? " 1\n" : " 0\n") + text;
+}
+#endif
+
+std::string Answer(std::string path) {
+  std::size_t maxText = 0;
+  const bool wantText = !path.empty() && path[0] == kTextRequest;
+  if (wantText) {
+    const std::size_t sep = path.find(kTextRequest, 1);
+    if (sep == std::string::npos) return "unreadable\n";
+    maxText = std::strtoull(path.c_str() + 1, nullptr, 10);
+    path.erase(0, sep + 1);
+  }
 #ifdef DLVR_HAVE_QTPDF
   QPdfDocument pdf;
   const QPdfDocument::Error error = pdf.load(QString::fromStdString(path));
   if (error == QPdfDocument::Error::IncorrectPassword) return "password\n";
   if (error != QPdfDocument::Error::None) return "unreadable\n";
+  if (wantText) return TextAnswer(pdf, maxText);
   return "ok " + std::to_string(std::max(0, pdf.pageCount())) + "\n";
 #else
-  (void)path;
+  (void)maxText;
   return "unreadable\n";
 #endif
 }
@@ -206,7 +241,9 @@ class TWorker {
   bool Start(std::string& why, const std::atomic<bool>* cancel);
   // Sends `path` and waits for the answer; `sent` false when the worker was
   // gone before it got the path.
-  TPdfFacts Read(const std::string& path, bool& sent, const std::atomic<bool>* cancel);
+  // With `text`, asks for the PDF's text (at most `maxText` bytes) instead.
+  TPdfFacts Read(const std::string& path, bool& sent, const std::atomic<bool>* cancel,
+                 TPdfPagesText* text = nullptr, std::size_t maxText = 0);
   // Kills the worker (if any) and reaps it.
   void Stop() {
     if (pid_ <= 0 || owner_ != ::getpid()) return;  // a fork's copy: not its worker
@@ -221,6 +258,9 @@ class TWorker {
   // Waits for a whole line until `deadline` (none when nullopt) or `*cancel`.
   TWait WaitLine(std::optional<Clock::time_point> deadline, std::string& line,
                  const std::atomic<bool>* cancel = nullptr);
+  // Waits for `count` bytes after a line, as WaitLine waits for a line.
+  TWait WaitBytes(std::optional<Clock::time_point> deadline, std::size_t count, std::string& bytes,
+                  const std::atomic<bool>* cancel);
   // Reaps the ended worker; its status and peak memory.
   void Reap() {
     rusage use{};
@@ -322,6 +362,31 @@ TWorker::TWait TWorker::WaitLine(std::optional<Clock::time_point> deadline, std:
   }
 }
 
+TWorker::TWait TWorker::WaitBytes(std::optional<Clock::time_point> deadline, std::size_t count, std::string& bytes,
+                                  const std::atomic<bool>* cancel) {
+  while (buffer_.size() < count) {
+    if (cancel && *cancel) return TWait::Cancelled;
+    int ms = cancel ? 50 : -1;
+    if (deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      if (left <= 0) return TWait::TimedOut;
+      ms = static_cast<int>(std::min<long long>(left + 1, cancel ? 50 : 1000 * 60));
+    }
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, ms);
+    if (ready < 0 && errno != EINTR) return TWait::Ended;
+    if (ready <= 0) continue;
+    char chunk[65536];
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return TWait::Ended;
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+  }
+  bytes = buffer_.substr(0, count);
+  buffer_.erase(0, count);
+  return TWait::Line;
+}
+
 TPdfFacts TWorker::Death() const {
   TPdfFacts facts;
   facts.State = TPdfFacts::Status::Crashed;
@@ -345,9 +410,11 @@ TPdfFacts TWorker::Death() const {
   return facts;
 }
 
-TPdfFacts TWorker::Read(const std::string& path, bool& sent, const std::atomic<bool>* cancel) {
+TPdfFacts TWorker::Read(const std::string& path, bool& sent, const std::atomic<bool>* cancel, TPdfPagesText* text,
+                        std::size_t maxText) {
   sent = false;
-  std::string request = path;
+  std::string request =
+      text ? std::string(1, kTextRequest) + std::to_string(maxText) + kTextRequest + path : path;
   request.push_back('\0');
   for (std::string_view rest = request; !rest.empty();) {
     const ssize_t n = ::send(fd_, rest.data(), rest.size(), MSG_NOSIGNAL);
@@ -361,8 +428,19 @@ TPdfFacts TWorker::Read(const std::string& path, bool& sent, const std::atomic<b
   sent = true;
   std::optional<Clock::time_point> deadline;
   if (limits_.Time.count() > 0) deadline = Clock::now() + limits_.Time;
-  std::string line;
-  switch (WaitLine(deadline, line, cancel)) {
+  std::string line, payload;
+  TWait wait = WaitLine(deadline, line, cancel);
+  std::size_t textPages = 0, textBytes = 0;
+  int textCut = 0;
+  if (wait == TWait::Line && text &&
+      std::sscanf(line.c_str(), "text %zu %zu %d", &textPages, &textBytes, &textCut) == 3) {
+    wait = WaitBytes(deadline, textBytes, payload, cancel);
+    line = "ok " + std::to_string(textPages);
+    for (std::size_t start = 0, ff; (ff = payload.find('\f', start)) != std::string::npos; start = ff + 1)
+      text->Pages.push_back(payload.substr(start, ff - start));
+    text->Cut = textCut != 0;
+  }
+  switch (wait) {
     case TWait::Cancelled: {
       Stop();
       TPdfFacts facts;
@@ -434,7 +512,28 @@ void SetPdfFactsWorkerProgram(const std::string& program) {
   ++s.Generation;
 }
 
+namespace {
+
+TPdfFacts AskWorker(const std::string& path, const std::atomic<bool>* cancel, TPdfPagesText* text,
+                    std::size_t maxText);
+
+}  // namespace
+
 TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel) {
+  return AskWorker(path, cancel, nullptr, 0);
+}
+
+TPdfPagesText ReadPdfText(const std::string& path, std::size_t maxBytes, const std::atomic<bool>* cancel) {
+  TPdfPagesText text;
+  text.Facts = AskWorker(path, cancel, &text, maxBytes);
+  if (text.Facts.State != TPdfFacts::Status::Read) text.Pages.clear();
+  return text;
+}
+
+namespace {
+
+TPdfFacts AskWorker(const std::string& path, const std::atomic<bool>* cancel, TPdfPagesText* text,
+                    std::size_t maxText) {
   TPdfFactsLimits limits;
   std::string program;
   unsigned long gen = 0;
@@ -470,7 +569,8 @@ TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel)
       }
     }
     bool sent = false;
-    facts = worker->Read(path, sent, cancel);
+    if (text) *text = TPdfPagesText();
+    facts = worker->Read(path, sent, cancel, text, maxText);
     if (sent) break;
   }
   if (worker->Alive()) {
@@ -479,6 +579,8 @@ TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel)
   }
   return facts;
 }
+
+}  // namespace
 
 int RunPdfFactsWorkerIfAsked(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], kWorkerFlag) != 0) return -1;

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dlvr {
 
@@ -53,6 +54,18 @@ TPdfFactsLimits PdfFactsLimits();
 // `*cancel` turns true (looked at every 50 ms); never throws. Thread-safe:
 // calls from several threads each use a worker of their own.
 TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel = nullptr);
+
+// The text layer of a PDF's pages (no OCR), read by the same workers under
+// the same limits as its facts. Pages holds each page's text, line breaks
+// as the PDF library gives them, at most `maxBytes` in all: the pages past
+// that are left out and Cut is set. Facts says what became of the read
+// (Read when the text came). Blocks and is cancelled as ReadPdfFacts.
+struct TPdfPagesText {
+  TPdfFacts Facts;
+  std::vector<std::string> Pages;
+  bool Cut = false;
+};
+TPdfPagesText ReadPdfText(const std::string& path, std::size_t maxBytes, const std::atomic<bool>* cancel = nullptr);
 
 // The program the workers run (default: this process's own executable,
 // /proc/self/exe). For tests of a program without the worker mode.

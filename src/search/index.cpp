@@ -98,11 +98,22 @@ void MakeContext(const std::string& text, std::size_t a, std::size_t b, TSearchH
   to += after;
   room -= after;
   from -= std::min(from, room);
-  hit.Context = text.substr(starts[from], starts[to] - starts[from]);
-  for (char& c : hit.Context)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  hit.HitStart = starts[first] - starts[from];
-  hit.HitLength = starts[last] - starts[first];
+  // Line breaks and other control characters read as one blank a run.
+  hit.Context.clear();
+  hit.HitStart = hit.HitLength = 0;
+  bool blank = false;
+  for (std::size_t i = from; i < to; ++i) {
+    if (i == first) hit.HitStart = hit.Context.size();
+    const std::string_view c(text.data() + starts[i], starts[i + 1] - starts[i]);
+    const bool control = c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || c[0] == 0x7F);
+    if (control && blank && i != first) {
+      if (i + 1 == last) hit.HitLength = hit.Context.size() - hit.HitStart;
+      continue;
+    }
+    blank = control || c == " ";
+    hit.Context += control ? std::string_view(" ") : c;
+    if (i + 1 == last) hit.HitLength = hit.Context.size() - hit.HitStart;
+  }
 }
 
 }  // namespace
@@ -349,8 +360,10 @@ std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limi
   for (const std::string& t : longTerms) match += (match.empty() ? "" : " AND ") + FtsString(t);
   int param = 1;
   if (!match.empty()) sql += "fts MATCH ?" + std::to_string(param++);
-  for (std::size_t i = 0; i < shortTerms.size(); ++i)
-    sql += std::string(param > 1 ? " AND " : "") + "instr(fts.folded, ?" + std::to_string(param++) + ") > 0";
+  for (std::size_t i = 0; i < shortTerms.size(); ++i, ++param) {
+    if (param > 1) sql += " AND ";
+    sql += "instr(fts.folded, ?" + std::to_string(param) + ") > 0";
+  }
   sql += " ORDER BY u.file, u.ord";
   TStmt rows(db_, sql.c_str());
   if (!rows) return hits;

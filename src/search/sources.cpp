@@ -101,7 +101,10 @@ class TFileList {
   // A file at `path` (inside `folder`, the medium's, ending in '/') of
   // medium `media`; "" for `path` when missing. Its index, or -1 when it
   // was listed already.
-  long Add(const std::string& path, const std::string& relPath, const std::string& folder, int media, bool exists) {
+  // A management file (`records`) is searched in its records' fields,
+  // not as an XML file.
+  long Add(const std::string& path, const std::string& relPath, const std::string& folder, int media, bool exists,
+           bool records = false) {
     const std::string rel = !relPath.empty() ? relPath : RelativeTo(path, folder);
     if (!seen_.insert({media, rel}).second) return -1;
     TSearchFile f;
@@ -110,7 +113,7 @@ class TFileList {
     f.Root = folder;
     if (exists && !path.empty() && FileExists(path) && (folder.empty() || !LeadsOutside(path, folder))) f.Path = path;
     StatInto(f);
-    f.Content = f.Path.empty() ? TContent::None : ContentByName(rel);
+    f.Content = f.Path.empty() || records ? TContent::None : ContentByName(rel);
     f.Units.push_back({TWhere::Name, 0, std::string(), ExtractFileName(rel)});
     files_.push_back(std::move(f));
     return static_cast<long>(files_.size()) - 1;
@@ -148,7 +151,7 @@ void AddPhotos(TMdlTreeView& view, TFileList& list) {
   std::vector<long> xmlOf;
   for (const TPhotoFile& f : photos.Files()) {
     const std::string folder = WithTrailingSlash(f.MediumFolder);
-    xmlOf.push_back(list.Add(f.XmlPath, std::string(), folder, f.MediaNo, true));
+    xmlOf.push_back(list.Add(f.XmlPath, std::string(), folder, f.MediaNo, true, true));
   }
   for (const TPhotoRecord& r : photos.Records()) {
     const auto fi = static_cast<std::size_t>(r.FileIndex);
@@ -179,7 +182,7 @@ void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, lo
     if (c >= 1 && c < kDocClassCount && DocClassTable[c].Xml[0] && c != 5) {
       const std::string folder = ResolveCase(JoinPath(recFolder, DocClassTable[c].Folder));
       const std::string path = ResolveCase(JoinPath(folder, DocClassTable[c].Xml));
-      at = list.Add(path, std::string(DocClassTable[c].Folder) + "/" + DocClassTable[c].Xml, recFolder, recMedia, true);
+      at = list.Add(path, std::string(DocClassTable[c].Folder) + "/" + DocClassTable[c].Xml, recFolder, recMedia, true, true);
     }
     manage[c] = at;
     return at;
@@ -441,7 +444,7 @@ std::vector<TSearchFile> DeliveryFiles(TMdlTreeView& view) {
   bool photosDone = false;
   const auto [recMedia, recFolder] = RecordsMedium(view);
   if (!recFolder.empty()) {
-    const long index = list.Add(ResolveCase(JoinPath(recFolder, "INDEX_C.XML")), "INDEX_C.XML", recFolder, recMedia, true);
+    const long index = list.Add(ResolveCase(JoinPath(recFolder, "INDEX_C.XML")), "INDEX_C.XML", recFolder, recMedia, true, true);
     TTreeItem* root = view.Tree().Root();
     if (index >= 0)
       AddRecord(list.At(index).Units, root ? root->Caption() : std::string(), view.Store().IndexRecords[fkIndex]);
