@@ -1,6 +1,7 @@
 // Reading an AP202 mode file: its instances into a store (a large file in
 // two portions at once, into a store each, the second taken over by the
-// first), then resolved into the drawing.
+// first), then resolved into the drawing (a large file in two halves at
+// once).
 #include "sxf/ap202.h"
 
 #include <malloc.h>
@@ -24,14 +25,15 @@ using ap202_detail::TStore;
 
 std::string NoMemory() { return Tr("SxfReader", "メモリが足りないため図面を読み込めません"); }
 
-TDrawing Resolve(TStore& store, TReadStop stop, const TBudget& budget) {
+// Resolves the stored instances (`inTwo`: in two halves at once).
+TDrawing Resolve(TStore& store, TReadStop stop, const TBudget& budget, bool inTwo) {
   TDrawing d;
   d.Mode = "ap202";
   bool outOfMemory = false, overBudget = false;
   try {
     store.Finish();
     TResolver resolver(store, d, budget, stop.Broken);
-    resolver.Run();
+    resolver.Run(inTwo, [&] { store = TStore{}; });
     overBudget = resolver.OverBudget();
   } catch (const std::exception&) {
     outOfMemory = true;
@@ -46,7 +48,7 @@ TDrawing Resolve(TStore& store, TReadStop stop, const TBudget& budget) {
 
 // Reads the instances with `parse`, then resolves them.
 template <class F>
-TDrawing Read(F&& parse, const TBudget& budget) {
+TDrawing Read(F&& parse, const TBudget& budget, bool inTwo) {
   TStore store;
   TReadStop stop;
   try {
@@ -60,7 +62,7 @@ TDrawing Read(F&& parse, const TBudget& budget) {
     } catch (...) {
     }
   }
-  return Resolve(store, std::move(stop), budget);
+  return Resolve(store, std::move(stop), budget, inTwo);
 }
 
 // What is left when not even the reader's own state fits in memory.
@@ -96,7 +98,7 @@ TDrawing ReadAp202Whole(const std::string& path, std::uint64_t twoPortionsFrom, 
     // read: that goes back to the system before the drawing is made.
     malloc_trim(0);
 #endif
-    return Resolve(*head, std::move(stop), budget);
+    return Resolve(*head, std::move(stop), budget, true);
   }
   head.reset();
   return Read(
@@ -104,7 +106,7 @@ TDrawing ReadAp202Whole(const std::string& path, std::uint64_t twoPortionsFrom, 
         store.Reserve(size);
         return p21::ParseFile(path, store);
       },
-      budget);
+      budget, size >= twoPortionsFrom);
 }
 
 }  // namespace
@@ -119,7 +121,7 @@ TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom, const
 
 TDrawing ReadAp202Text(std::string_view text, const TBudget& budget) {
   try {
-    return Read([&](TStore& store) { return p21::ParseText(text, store); }, budget);
+    return Read([&](TStore& store) { return p21::ParseText(text, store); }, budget, false);
   } catch (const std::bad_alloc&) {
     return NothingRead();
   }

@@ -32,7 +32,8 @@ namespace dlvr::sxf {
 
 // Reads an AP202 mode file (a regular file only), its figures expanded
 // within `budget`. A file of at least `twoPortionsFrom` bytes is read in
-// two portions at once on two threads.
+// two portions at once on two threads, and its items drawn in two halves at
+// once.
 TDrawing ReadAp202(const std::string& path, std::uint64_t twoPortionsFrom = 8u << 20, const TBudget& budget = {});
 
 // Reads the text of an AP202 mode file held in memory.

@@ -48,7 +48,7 @@ void TResolver::Geometry(const TInstance& inst, const TContext& ctx, std::vector
   const TRecord& r = inst.Records[0];
   const std::string& n = r.Name;
   auto point = [&](long ref, TPoint& p) {
-    const TPoint* q = s_.FindPoint(ref);
+    const TPoint* q = FindPoint(ref);
     if (!q) {
       Missing(inst.Id, ref, n);
       return false;
@@ -82,7 +82,7 @@ void TResolver::Geometry(const TInstance& inst, const TContext& ctx, std::vector
     TPrimitive p;
     p.Kind = TKind::Line;
     TPoint a, u;
-    const TFound veci = s_.Find(RefOf(Param(r, 2)));
+    const TFound veci = Find(RefOf(Param(r, 2)));
     const TRecord* vec = Simple(veci, "VECTOR");
     if (!point(RefOf(Param(r, 1)), a) || !vec || !Direction(RefOf(Param(*vec, 1)), u)) return;
     const double m = Num(Param(*vec, 2), 0);
@@ -103,9 +103,9 @@ void TResolver::Geometry(const TInstance& inst, const TContext& ctx, std::vector
     Trimmed(inst, ctx, out, depth);
   } else if (n == "COMPOSITE_CURVE") {
     for (long seg : Refs(Param(r, 1))) {
-      const TFound csi = s_.Find(seg);
+      const TFound csi = Find(seg);
       const TRecord* cs = Simple(csi, "COMPOSITE_CURVE_SEGMENT");
-      const TFound parent = cs ? s_.Find(RefOf(Param(*cs, 2))) : std::nullopt;
+      const TFound parent = cs ? Find(RefOf(Param(*cs, 2))) : std::nullopt;
       if (!parent) {
         Missing(inst.Id, cs ? RefOf(Param(*cs, 2)) : seg, n);
         continue;
@@ -118,7 +118,7 @@ void TResolver::Geometry(const TInstance& inst, const TContext& ctx, std::vector
     TPrimitive p;
     p.Kind = TKind::Hatch;
     for (long b : Refs(Param(r, 1))) {
-      const TFound bi = s_.Find(b);
+      const TFound bi = Find(b);
       if (!bi) {
         Missing(inst.Id, b, n);
         continue;
@@ -148,7 +148,7 @@ void TResolver::Geometry(const TInstance& inst, const TContext& ctx, std::vector
 void TResolver::Trimmed(const TInstance& inst, const TContext& ctx, std::vector<TPrimitive>& out, int depth) {
   const TRecord& r = inst.Records[0];
   const long basisId = RefOf(Param(r, 1));
-  const TFound basis = s_.Find(basisId);
+  const TFound basis = Find(basisId);
   if (!basis) {
     Missing(inst.Id, basisId, r.Name);
     return;
@@ -169,7 +169,7 @@ void TResolver::Trimmed(const TInstance& inst, const TContext& ctx, std::vector<
     if (list && list->Kind == TValueKind::List)
       for (const TValue& v : list->Items) {
         if (v.Kind == TValueKind::Typed && v.Text == "PARAMETER_VALUE" && NumberOf(&v, param)) haveParam = true;
-        else if (const TPoint* q = s_.FindPoint(RefOf(&v))) at = *q, havePoint = true;
+        else if (const TPoint* q = FindPoint(RefOf(&v))) at = *q, havePoint = true;
       }
     isPoint = havePoint && (byPoint || !haveParam);
     return haveParam || havePoint;
@@ -228,7 +228,7 @@ void TResolver::Text(const TInstance& inst, const TContext& ctx, std::vector<TPr
   if (long f = RefOf(Param(r, 5))) p.Font = Font(f);
   if (p.Font < 0) p.Font = ctx.Style.Font;
   double ex = 0, ey = 0;
-  const TFound extenti = s_.Find(RefOf(Param(r, 6)));
+  const TFound extenti = Find(RefOf(Param(r, 6)));
   if (const TRecord* extent = Simple(extenti, "PLANAR_EXTENT"))
     ex = Num(Param(*extent, 1), 0), ey = Num(Param(*extent, 2), 0);
   // The box is the whole string's, as the feature gives it: the height of

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -216,9 +217,10 @@ class TIdIndex {
     narrow_.reserve(count);
     AdviseLargePages(narrow_.data(), narrow_.capacity() * sizeof(TNarrow));
   }
-  std::optional<std::uint64_t> Find(long id) const {
+  // (`hint`: where the caller's search before ended.)
+  std::optional<std::uint64_t> Find(long id, std::size_t& hint) const {
     if (id >= 0 && id <= long{UINT32_MAX}) {
-      const std::size_t at = Ap202LowerBoundNear(narrow_, hint_, id, [](const TNarrow& e) { return long{e.Id}; });
+      const std::size_t at = Ap202LowerBoundNear(narrow_, hint, id, [](const TNarrow& e) { return long{e.Id}; });
       if (at < narrow_.size() && narrow_[at].Id == id) return narrow_[at].Value;
     }
     auto it = std::lower_bound(wide_.begin(), wide_.end(), id, [](const auto& a, long v) { return a.first < v; });
@@ -233,7 +235,6 @@ class TIdIndex {
   std::vector<TNarrow> narrow_;
   std::vector<std::pair<long, std::uint64_t>> wide_;
   bool narrowSorted_ = true, wideSorted_ = true;
-  mutable std::size_t hint_ = 0;  // where the last search in narrow_ ended
 };
 
 // A set of instance numbers, 4 bytes a number while it fits 32 bits.
@@ -258,6 +259,14 @@ class TIdSet {
  private:
   std::vector<std::uint32_t> narrow_;
   std::vector<long> wide_;
+};
+
+// Where one reader's last lookups in a store ended, in its own table and
+// in each taken over: the resolver asks for neighbours. Each thread that
+// looks up keeps its own.
+struct TStoreHints {
+  std::size_t Index = 0, Point = 0;
+  std::vector<std::size_t> OtherIndex, OtherPoint;
 };
 
 // Keeps the instances of a file: points and directions as numbers, every
@@ -287,15 +296,16 @@ class TStore : public p21::THandler {
   // held items stay in tables of their own, looked up after this store's
   // (so the first of two with one number is still the one kept).
   void Append(TStore&& b);
-  TFound Find(long id) const;
-  const TPoint* FindPoint(long id) const {
+  TFound Find(long id, TStoreHints& hints) const;
+  const TPoint* FindPoint(long id, TStoreHints& hints) const {
     auto find = [&](const std::vector<TKeptPoint>& points, std::size_t& hint) -> const TPoint* {
       const std::size_t at = Ap202LowerBoundNear(points, hint, id, [](const TKeptPoint& e) { return e.Id; });
       return at < points.size() && points[at].Id == id ? &points[at].P : nullptr;
     };
-    if (const TPoint* p = find(points, pointHint_)) return p;
-    for (const TArena& a : others_)
-      if (const TPoint* p = find(a.Points, a.PointHint)) return p;
+    if (const TPoint* p = find(points, hints.Point)) return p;
+    if (hints.OtherPoint.size() < others_.size()) hints.OtherPoint.resize(others_.size());
+    for (std::size_t i = 0; i < others_.size(); ++i)
+      if (const TPoint* p = find(others_[i].Points, hints.OtherPoint[i])) return p;
     return nullptr;
   }
   static bool In(const std::vector<long>& sorted, long id) { return std::binary_search(sorted.begin(), sorted.end(), id); }
@@ -402,7 +412,6 @@ class TStore : public p21::THandler {
     TIdIndex Index;
     std::vector<TKeptPoint> Points;
     TIdSet Inner;
-    mutable std::size_t PointHint = 0;
   };
   static bool PointBefore(const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; }
   std::vector<TArena> others_;
@@ -411,7 +420,6 @@ class TStore : public p21::THandler {
   std::vector<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> nameIds_;
   bool pointsSorted_ = true;
-  mutable std::size_t pointHint_ = 0;  // where the last search in points ended
 };
 
 // ---------------------------------------------------------------------------
@@ -459,9 +467,38 @@ class TResolver {
   // True when the drawing stopped at its budget.
   bool OverBudget() const { return stopped_; }
 
-  void Run();
+  // Draws the store's items into the drawing. With `inTwo`, the second
+  // half of the items is drawn on a thread of its own into a drawing of
+  // its own, taken over in file order as if drawn after the first (the
+  // same drawing to the last bit; when the two together would pass the
+  // budget, the first half's resolver draws the second half after its
+  // own). `release` is called once the store is no longer needed.
+  void Run(bool inTwo = false, const std::function<void()>& release = {});
 
  private:
+  TFound Find(long id) const { return s_.Find(id, hints_); }
+  const TPoint* FindPoint(long id) const { return s_.FindPoint(id, hints_); }
+
+  // -- the parts of Run ------------------------------------------------------
+  // An item at the top (not held by another), or the items [From, To) of
+  // a container at the top.
+  struct TUnit {
+    long Id = 0;
+    std::size_t From = 0, To = SIZE_MAX;
+  };
+  void Begin();
+  // The items at the top in two halves of about the same work, in file
+  // order; the second empty when there is nothing to share.
+  void Halves(std::vector<TUnit>& first, std::vector<TUnit>& second) const;
+  // (`sharedCounted`: a container's second part was counted with its first.)
+  void Walk(const std::vector<TUnit>& units, bool sharedCounted);
+  void Close();
+  // Whether drawing the second half after the first would have drawn what
+  // `second` drew on its own (nothing over the budget).
+  bool CanTakeOver(const TResolver& second) const;
+  // Takes over what `second` drew into `drawing` after the first half.
+  void TakeOver(const TResolver& second, TDrawing& drawing);
+
   // -- problems that do not stop the read -----------------------------------
   long LineOf(long id) const;
   void Problem(long id, std::string reason);
@@ -536,11 +573,19 @@ class TResolver {
   void SheetFromExtent();
 
   const TStore& s_;
+  mutable TStoreHints hints_;
   TDrawing& d_;
   double angle_ = kPi / 180.0;  // radians per unit of the file's plane angles
   std::vector<long> active_;
   std::map<std::string, int> colourKeys_, lineTypeKeys_, fontKeys_;
   std::unordered_map<long, TStyle> styleCache_;
+  // Names counted as skipped while a cached style was made (a half drawn
+  // on its own made again what the first half had cached), and whether
+  // they are being noted.
+  std::unordered_map<long, std::vector<std::string>> styleSkips_;
+  std::vector<std::string>* noteSkips_ = nullptr;
+  std::uint64_t mostPointsAsked_ = 0;
+  TUnit part_;  // the unit being drawn  // the most points Room asked room for, those taken before included
   bool stopped_ = false;
   int placing_ = 0;  // figures being placed around the item read
   std::size_t visits_ = 0;

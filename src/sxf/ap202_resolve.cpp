@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -42,22 +45,63 @@ std::pair<const TValue*, const TValue*> TwoAttributes(const TInstance& inst, std
                   : std::pair<const TValue*, const TValue*>{};
 }
 
+// Whether `inst` is drawn as a plain container of the items it lists (of
+// its own only its layer passed on).
+bool Ap202PlainContainer(const TInstance& inst) {
+  const std::string& n = inst.Records[0].Name;
+  return !inst.Complex && !IsStyledName(n) && !IsMappedName(n) && (IsCalloutName(n) || IsRepresentationName(n));
+}
+
 }  // namespace
 
-void TResolver::Run() {
-  angle_ = s_.radian && !s_.degree ? 1.0 : kPi / 180.0;  // degrees unless only radians are named
-  d_.Layers = s_.layers;
-  for (long item : s_.invisible)
-    if (auto l = s_.layerIds.find(item); l != s_.layerIds.end()) d_.Layers[l->second].Visible = false;
-  Sheet();
-  d_.Primitives.reserve(std::min(s_.occurrences, meter_.Budget().Primitives));
-  AdviseLargePages(d_.Primitives.data(), d_.Primitives.capacity() * sizeof(TPrimitive));
-  for (long id : s_.roots) {
-    if (stopped_) break;
-    if (s_.Held(id)) continue;
-    TContext ctx;
-    ctx.From = id;
-    Item(id, ctx, 0);
+void TResolver::Run(bool inTwo, const std::function<void()>& release) {
+  Begin();
+  std::vector<TUnit> firstUnits, secondUnits;
+  if (inTwo) Halves(firstUnits, secondUnits);
+  std::optional<TDrawing> secondDrawing;
+  std::optional<TResolver> second;
+  if (!secondUnits.empty()) {
+    // The second half on a thread of its own, into a drawing of its own.
+    secondDrawing.emplace();
+    second.emplace(s_, *secondDrawing, meter_.Budget(), cut_);
+    second->angle_ = angle_;
+    secondDrawing->Primitives.reserve(d_.Primitives.capacity());
+    AdviseLargePages(secondDrawing->Primitives.data(), secondDrawing->Primitives.capacity() * sizeof(TPrimitive));
+    bool secondFailed = false;
+    std::thread other;
+    try {
+      other = std::thread([&] {
+        try {
+          second->Walk(secondUnits, true);
+        } catch (const std::exception&) {
+          secondFailed = true;
+        }
+      });
+    } catch (const std::exception&) {
+      secondFailed = true;  // no thread: the first half's resolver draws it all
+    }
+    try {
+      Walk(firstUnits, false);
+    } catch (...) {
+      if (other.joinable()) other.join();
+      throw;
+    }
+    if (other.joinable()) other.join();
+    if (secondFailed || !CanTakeOver(*second)) {
+      second.reset();
+      secondDrawing.reset();
+    }
+  }
+  if (secondUnits.empty()) {
+    for (long id : s_.roots) {
+      if (stopped_) break;
+      if (s_.Held(id)) continue;
+      TContext ctx;
+      ctx.From = id;
+      Item(id, ctx, 0);
+    }
+  } else if (!second) {
+    Walk(secondUnits, true);
   }
   // The title block values: descriptive items named as the title block's
   // fields, in the order of the fields.
@@ -65,6 +109,111 @@ void TResolver::Run() {
     if (auto v = s_.titleValues.find(key); v != s_.titleValues.end() && !v->second.empty())
       d_.Attributes.emplace_back(key, v->second);
   for (const auto& [name, count] : s_.unknown) d_.Skipped[name] += count;
+  // What is left needs nothing of the store: its memory goes first.
+  if (release) release();
+  if (second) TakeOver(*second, *secondDrawing);
+  Close();
+}
+
+void TResolver::Begin() {
+  angle_ = s_.radian && !s_.degree ? 1.0 : kPi / 180.0;  // degrees unless only radians are named
+  d_.Layers = s_.layers;
+  for (long item : s_.invisible)
+    if (auto l = s_.layerIds.find(item); l != s_.layerIds.end()) d_.Layers[l->second].Visible = false;
+  Sheet();
+  d_.Primitives.reserve(std::min(s_.occurrences, meter_.Budget().Primitives));
+  AdviseLargePages(d_.Primitives.data(), d_.Primitives.capacity() * sizeof(TPrimitive));
+}
+
+void TResolver::Halves(std::vector<TUnit>& first, std::vector<TUnit>& second) const {
+  std::vector<long> top;
+  for (long id : s_.roots)
+    if (!s_.Held(id) && !TStore::In(s_.hidden, id)) top.push_back(id);
+  // Each item's share of the work: its own items for a plain container
+  // (a sheet holding all its figures), one for anything else; a drawing
+  // of many items at the top shares them by their count.
+  constexpr std::size_t kLookedAt = 64;
+  std::vector<std::size_t> weights(top.size(), 1);
+  if (top.size() < kLookedAt)
+    for (std::size_t i = 0; i < top.size(); ++i)
+      if (const TFound inst = Find(top[i]); inst && Ap202PlainContainer(*inst))
+        weights[i] = std::max<std::size_t>(1, Refs(Param(inst->Records[0], 1)).size());
+  std::size_t total = 0;
+  for (std::size_t w : weights) total += w;
+  if (total < 2) return;
+  std::size_t before = 0, i = 0;
+  while (before + weights[i] <= total / 2) before += weights[i++];
+  for (std::size_t j = 0; j < i; ++j) first.push_back({top[j]});
+  std::size_t from = i;
+  if (before < total / 2 && weights[i] > 1) {
+    // The middle falls among a container's items: each half draws a part.
+    const std::size_t k = total / 2 - before;
+    first.push_back({top[i], 0, k});
+    second.push_back({top[i], k, weights[i]});
+    from = i + 1;
+  }
+  for (std::size_t j = from; j < top.size(); ++j) second.push_back({top[j]});
+}
+
+void TResolver::Walk(const std::vector<TUnit>& units, bool sharedCounted) {
+  for (const TUnit& u : units) {
+    if (stopped_) break;
+    TContext ctx;
+    ctx.From = u.Id;
+    part_ = u;
+    // The second part of a container drawn in two: the container itself
+    // was counted with the first.
+    const bool shared = sharedCounted && u.From > 0;
+    Item(u.Id, ctx, 0);
+    if (shared) --visits_;
+    part_ = {};
+  }
+}
+
+bool TResolver::CanTakeOver(const TResolver& second) const {
+  if (stopped_ || second.stopped_ || visits_ + second.visits_ > kMaxVisits) return false;
+  const TBudget& b = meter_.Budget();
+  const TBudgetMeter& m = meter_;
+  const TBudgetMeter& n = second.meter_;
+  return m.Primitives() + n.Primitives() <= b.Primitives && m.Points() + n.Points() <= b.Points &&
+         m.Points() + second.mostPointsAsked_ <= b.Points && m.Placements() + n.Placements() <= b.Placements &&
+         m.Bytes() + n.Bytes() <= b.Bytes;
+}
+
+void TResolver::TakeOver(const TResolver& second, TDrawing& drawing) {
+  // Its tables' entries in this drawing's tables: those new here are added
+  // in the order the second half first used them, as drawn after the first.
+  std::vector<int> colours, lineTypes, fonts;
+  for (const TColour& c : drawing.Colours) colours.push_back(ColourIndex(c));
+  for (const TLineType& t : drawing.LineTypes) lineTypes.push_back(LineTypeIndex(t));
+  for (const TFont& f : drawing.Fonts) fonts.push_back(FontIndex(f.Name));
+  auto map = [](const std::vector<int>& to, int& index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < to.size()) index = to[static_cast<std::size_t>(index)];
+  };
+  const std::size_t first = d_.Primitives.size();
+  d_.Primitives.reserve(first + drawing.Primitives.size());
+  for (TPrimitive& p : drawing.Primitives) {
+    map(colours, p.Colour);
+    map(lineTypes, p.LineType);
+    map(fonts, p.Font);
+    d_.Primitives.push_back(std::move(p));
+  }
+  drawing.Primitives = {};
+  for (TPartial& p : drawing.Partials) {
+    p.First += first;
+    d_.Partials.push_back(std::move(p));
+  }
+  for (const auto& [name, count] : drawing.Skipped) d_.Skipped[name] += count;
+  // A style this half had cached was not made again after it: what making
+  // it counted is not counted twice.
+  for (const auto& [style, names] : second.styleSkips_)
+    if (styleCache_.count(style))
+      for (const std::string& name : names) --d_.Skipped[name];
+  if (!d_.Stop.Broken) d_.Stop = std::move(drawing.Stop);
+  visits_ += second.visits_;
+}
+
+void TResolver::Close() {
   if (stopped_) {
     d_.Stop = {};
     d_.Stop.Broken = true;
@@ -76,7 +225,7 @@ void TResolver::Run() {
 }
 
 long TResolver::LineOf(long id) const {
-  const TFound i = s_.Find(id);
+  const TFound i = Find(id);
   return i ? i->Line : 0;
 }
 
@@ -94,8 +243,8 @@ void TResolver::Missing(long from, long id, std::string_view what) {
 }
 
 std::string TResolver::NameOf(long id) const {
-  if (const TFound i = s_.Find(id)) return i->Records[0].Name;
-  return s_.FindPoint(id) ? "CARTESIAN_POINT" : "#" + std::to_string(id);
+  if (const TFound i = Find(id)) return i->Records[0].Name;
+  return FindPoint(id) ? "CARTESIAN_POINT" : "#" + std::to_string(id);
 }
 
 int TResolver::ColourIndex(const TColour& c) {
@@ -120,7 +269,7 @@ int TResolver::FontIndex(const std::string& name) {
 }
 
 int TResolver::Colour(long id, int depth) {
-  const TFound inst = depth < kMaxLinks ? s_.Find(id) : std::nullopt;
+  const TFound inst = depth < kMaxLinks ? Find(id) : std::nullopt;
   if (!inst) return -1;
   const TRecord& r = inst->Records[0];
   if (r.Name == "COLOUR_RGB") {
@@ -135,7 +284,10 @@ int TResolver::Colour(long id, int depth) {
   }
   if (EndsWith(r.Name, "PRE_DEFINED_COLOUR")) {
     TColour c{Str(Param(r, 0)), 0, 0, 0};
-    if (!PredefinedColour(PredefinedColourCode(c.Name), c)) ++d_.Skipped[r.Name];
+    if (!PredefinedColour(PredefinedColourCode(c.Name), c)) {
+      ++d_.Skipped[r.Name];
+      if (noteSkips_) noteSkips_->push_back(r.Name);
+    }
     return ColourIndex(c);
   }
   if (r.Name == "TEXT_STYLE_FOR_DEFINED_FONT" || r.Name == "SYMBOL_COLOUR") return Colour(RefOf(Param(r, 0)), depth + 1);
@@ -144,7 +296,7 @@ int TResolver::Colour(long id, int depth) {
 }
 
 int TResolver::LineType(long id, int depth) {
-  const TFound inst = depth < kMaxLinks ? s_.Find(id) : std::nullopt;
+  const TFound inst = depth < kMaxLinks ? Find(id) : std::nullopt;
   if (!inst) return -1;
   const TRecord& r = inst->Records[0];
   TLineType t;
@@ -153,7 +305,7 @@ int TResolver::LineType(long id, int depth) {
     PredefinedLineType(PredefinedLineTypeCode(t.Name), t);
   } else if (r.Name == "CURVE_STYLE_FONT") {
     for (long pid : Refs(Param(r, 1))) {
-      const TFound pi = s_.Find(pid);
+      const TFound pi = Find(pid);
       const TRecord* pat = Simple(pi, "CURVE_STYLE_FONT_PATTERN");
       if (!pat) continue;
       t.Pitches.push_back(Num(Param(*pat, 0), 0));
@@ -174,7 +326,7 @@ int TResolver::LineType(long id, int depth) {
 }
 
 int TResolver::Font(long id) {
-  const TFound inst = s_.Find(id);
+  const TFound inst = Find(id);
   if (!inst) return -1;
   const TRecord& r = inst->Records[0];
   std::string name = Str(Param(r, 0));
@@ -185,7 +337,7 @@ double TResolver::Length(const TValue* v, double fallback) {
   double d;
   if (NumberOf(v, d)) return d;
   if (long id = RefOf(v)) {
-    const TFound inst = s_.Find(id);
+    const TFound inst = Find(id);
     if (inst && !inst->Records.empty() && NumberOf(Param(inst->Records[0], 0), d)) return d;
   }
   return fallback;
@@ -219,7 +371,7 @@ void TResolver::TextStyle(const TInstance& inst, TStyle& st) {
 void TResolver::FillStyle(const TRecord& r, TStyle& st) {
   st.Fill = true;
   for (long fid : Refs(Param(r, 1))) {
-    const TFound f = s_.Find(fid);
+    const TFound f = Find(fid);
     if (!f) continue;
     const TRecord& fr = f->Records[0];
     if (fr.Name == "FILL_AREA_STYLE_COLOUR") {
@@ -227,18 +379,18 @@ void TResolver::FillStyle(const TRecord& r, TStyle& st) {
       st.Colour = Colour(fid);
     } else if (fr.Name == "FILL_AREA_STYLE_HATCHING") {
       TStyle line;
-      const TFound csi = s_.Find(RefOf(Param(fr, 1)));
+      const TFound csi = Find(RefOf(Param(fr, 1)));
       if (const TRecord* cs = Simple(csi, "CURVE_STYLE")) CurveStyle(*cs, line);
       if (st.Colour < 0) st.Colour = line.Colour;
       if (st.Width < 0) st.Width = line.Width;
       if (st.LineType < 0) st.LineType = line.LineType;
       const double angle = Num(Param(fr, 5), 0) * angle_;
       double pitch = 0;
-      const TFound repi = s_.Find(RefOf(Param(fr, 2)));
+      const TFound repi = Find(RefOf(Param(fr, 2)));
       const TRecord* rep = Simple(repi, "ONE_DIRECTION_REPEAT_FACTOR");
-      const TFound veci = rep ? s_.Find(RefOf(Param(*rep, 1))) : std::nullopt;
+      const TFound veci = rep ? Find(RefOf(Param(*rep, 1))) : std::nullopt;
       if (const TRecord* vec = Simple(veci, "VECTOR")) {
-        const TPoint* dir = s_.FindPoint(RefOf(Param(*vec, 1)));
+        const TPoint* dir = FindPoint(RefOf(Param(*vec, 1)));
         const double mag = Num(Param(*vec, 2), 0);
         if (dir) {
           const double len = std::hypot(dir->X, dir->Y);
@@ -256,17 +408,24 @@ TStyle TResolver::Styles(const TValue* list) {
   const std::vector<long> refs = Refs(list);
   if (refs.size() != 1) return StylesOf(refs);
   auto cached = styleCache_.find(refs[0]);
-  if (cached == styleCache_.end()) cached = styleCache_.emplace(refs[0], StylesOf(refs)).first;
+  if (cached == styleCache_.end()) {
+    std::vector<std::string> skips;
+    noteSkips_ = &skips;
+    TStyle st = StylesOf(refs);
+    noteSkips_ = nullptr;
+    if (!skips.empty()) styleSkips_.emplace(refs[0], std::move(skips));
+    cached = styleCache_.emplace(refs[0], std::move(st)).first;
+  }
   return cached->second;
 }
 
 TStyle TResolver::StylesOf(const std::vector<long>& refs) {
   TStyle st;
   for (long psa : refs) {
-    const TFound a = s_.Find(psa);
+    const TFound a = Find(psa);
     if (!a) continue;
     for (long sid : Refs(Param(a->Records[0], 0))) {
-      const TFound si = s_.Find(sid);
+      const TFound si = Find(sid);
       if (!si) continue;
       const TRecord& r = si->Records[0];
       if (r.Name == "CURVE_STYLE") CurveStyle(r, st);
@@ -287,14 +446,14 @@ int TResolver::Marker(const TValue* v) {
   static const char* const names[] = {"DOT", "X", "PLUS", "ASTERISK", "RING", "SQUARE", "TRIANGLE"};
   std::string name = AsciiUpper(Str(v));
   if (name.empty())
-    if (const TFound m = s_.Find(RefOf(v))) name = AsciiUpper(Str(Param(m->Records[0], 0)));
+    if (const TFound m = Find(RefOf(v))) name = AsciiUpper(Str(Param(m->Records[0], 0)));
   for (int i = 0; i < 7; ++i)
     if (name == names[i]) return i + 1;
   return 1;
 }
 
 bool TResolver::Direction(long id, TPoint& out) {
-  const TPoint* p = s_.FindPoint(id);
+  const TPoint* p = FindPoint(id);
   if (!p) return false;
   const double len = std::hypot(p->X, p->Y);
   if (!(len > 0)) return false;
@@ -305,14 +464,14 @@ bool TResolver::Direction(long id, TPoint& out) {
 bool TResolver::Placement(long id, long from, TTransform& out, int depth) {
   out = {};
   if (depth >= kMaxLinks) return false;
-  const TFound inst = s_.Find(id);
+  const TFound inst = Find(id);
   if (!inst) {
     if (id) Missing(from, id, NameOf(from));
     return false;
   }
   const TRecord& r = inst->Records[0];
   if (r.Name == "AXIS2_PLACEMENT_2D" && !inst->Complex) {
-    const TPoint* loc = s_.FindPoint(RefOf(Param(r, 1)));
+    const TPoint* loc = FindPoint(RefOf(Param(r, 1)));
     if (!loc) {
       Missing(id, RefOf(Param(r, 1)), r.Name);
       return false;
@@ -346,7 +505,7 @@ bool TResolver::Placement(long id, long from, TTransform& out, int depth) {
   TPoint a2;
   if (long a = RefOf(axis2); a && Direction(a, a2) && a2.X * u2.X + a2.Y * u2.Y < 0) u2 = {-u2.X, -u2.Y};
   if (long p = RefOf(origin)) {
-    const TPoint* q = s_.FindPoint(p);
+    const TPoint* q = FindPoint(p);
     if (!q) {
       Missing(id, p, r.Name);
       return false;
@@ -359,7 +518,7 @@ bool TResolver::Placement(long id, long from, TTransform& out, int depth) {
 }
 
 bool TResolver::BoxSize(long id, double& x, double& y, int depth) {
-  const TFound inst = depth < kMaxLinks ? s_.Find(id) : std::nullopt;
+  const TFound inst = depth < kMaxLinks ? Find(id) : std::nullopt;
   if (!inst) return false;
   const TRecord& r = inst->Records[0];
   if (r.Name == "CAMERA_MODEL_D2") return BoxSize(RefOf(Param(r, 1)), x, y, depth + 1);
@@ -383,12 +542,12 @@ void TResolver::Item(long id, const TContext& outer, int depth) {
   }
   TContext ctx = outer;
   if (const int layer = s_.LayerOf(id); layer >= 0) ctx.Layer = layer;
-  const TFound inst = s_.Find(id);
+  const TFound inst = Find(id);
   if (!inst) {
-    if (s_.FindPoint(id)) {  // a styled point
+    if (FindPoint(id)) {  // a styled point
       TPrimitive p;
       p.Kind = TKind::Point;
-      p.Points.push_back(*s_.FindPoint(id));
+      p.Points.push_back(*FindPoint(id));
       p.Marker = ctx.Style.Marker ? ctx.Style.Marker : 1;
       Emit(std::move(p), ctx);
     } else {
@@ -414,7 +573,12 @@ void TResolver::Item(long id, const TContext& outer, int depth) {
   }
   if (!inst->Complex && (IsCalloutName(r.Name) || IsRepresentationName(r.Name))) {
     if (!Enter(id)) return;
-    for (long child : Refs(Param(r, 1))) Item(child, ctx, depth + 1);
+    const std::vector<long> children = Refs(Param(r, 1));
+    // A container drawn in two parts: this part's items.
+    const bool part = depth == 0 && id == part_.Id;
+    const std::size_t from = part ? std::min(part_.From, children.size()) : 0;
+    const std::size_t to = part ? std::min(part_.To, children.size()) : children.size();
+    for (std::size_t i = from; i < to; ++i) Item(children[i], ctx, depth + 1);
     Leave(id);
     return;
   }
@@ -435,7 +599,7 @@ bool TResolver::Enter(long id) {
 }
 
 void TResolver::Place(long id, long mapId, long targetId, TContext ctx, int depth) {
-  const TFound map = s_.Find(mapId);
+  const TFound map = Find(mapId);
   const TRecord* mr = map && !map->Complex ? &map->Records[0] : nullptr;
   if (!mr) {
     Missing(id, mapId, NameOf(id));
@@ -443,7 +607,7 @@ void TResolver::Place(long id, long mapId, long targetId, TContext ctx, int dept
   }
   const long originId = RefOf(Param(*mr, 0)), repId = RefOf(Param(*mr, 1));
   TTransform origin, target;
-  const TFound originInst = s_.Find(originId);
+  const TFound originInst = Find(originId);
   if (originInst && originInst->Records[0].Name == "CAMERA_MODEL_D2") {
     Placement(RefOf(Param(originInst->Records[0], 1)), originId, origin);
   } else if (originId && !Placement(originId, mapId, origin)) {
@@ -459,7 +623,7 @@ void TResolver::Place(long id, long mapId, long targetId, TContext ctx, int dept
   TTransform fit;
   if (BoxSize(originId, wx, wy) && BoxSize(targetId, tx, ty)) fit = {tx / wx, 0, 0, ty / wy, 0, 0};
   ctx.T = ctx.T.After(target.After(fit.After(Inverse(origin))));
-  const TFound rep = s_.Find(repId);
+  const TFound rep = Find(repId);
   if (!rep) {
     Missing(mapId, repId, NameOf(id));
     return;
@@ -483,6 +647,7 @@ void TResolver::Place(long id, long mapId, long targetId, TContext ctx, int dept
 }
 
 bool TResolver::Room(std::uint64_t points) {
+  mostPointsAsked_ = std::max(mostPointsAsked_, meter_.Points() + pending_ + points);
   if (meter_.RoomForPoints(pending_ + points)) {
     pending_ += points;
     return true;

@@ -56,7 +56,7 @@ void TStore::Finish() {
 
 void TStore::Append(TStore&& b) {
   others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
-                     std::move(b.inner), 0});
+                     std::move(b.inner)});
   roots.insert(roots.end(), b.roots.begin(), b.roots.end());
   const int offset = static_cast<int>(layers.size());
   layers.insert(layers.end(), b.layers.begin(), b.layers.end());
@@ -73,10 +73,12 @@ void TStore::Append(TStore&& b) {
   b = TStore();
 }
 
-TFound TStore::Find(long id) const {
-  if (auto at = index_.Find(id)) return Decode(id, *at, blocks_, names_);
-  for (const TArena& a : others_)
-    if (auto at = a.Index.Find(id)) return Decode(id, *at, a.Blocks, a.Names);
+TFound TStore::Find(long id, TStoreHints& hints) const {
+  if (auto at = index_.Find(id, hints.Index)) return Decode(id, *at, blocks_, names_);
+  if (hints.OtherIndex.size() < others_.size()) hints.OtherIndex.resize(others_.size());
+  for (std::size_t i = 0; i < others_.size(); ++i)
+    if (auto at = others_[i].Index.Find(id, hints.OtherIndex[i]))
+      return Decode(id, *at, others_[i].Blocks, others_[i].Names);
   return std::nullopt;
 }
 

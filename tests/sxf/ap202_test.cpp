@@ -112,6 +112,20 @@ const std::string kCommon =
 
 TDrawing Read(const std::string& data) { return ReadAp202Text(File(kCommon + data)); }
 
+// All a drawing says, its tables in their order included.
+std::string Everything(const TDrawing& d) {
+  std::string s = Shown(d) + "sheet " + d.SheetName + " " + N(d.SheetWidth) + "x" + N(d.SheetHeight) + "\n";
+  for (const TLayer& l : d.Layers) s += "layer " + l.Name + (l.Visible ? "" : " hidden") + "\n";
+  for (const TColour& c : d.Colours) s += "colour " + c.Name + "\n";
+  for (const TLineType& t : d.LineTypes) s += "line type " + t.Name + "\n";
+  for (const TFont& f : d.Fonts) s += "font " + f.Name + "\n";
+  for (const auto& [k, v] : d.Attributes) s += "attr " + k + "=" + v + "\n";
+  for (const auto& [k, v] : d.Skipped) s += "skipped " + k + " " + std::to_string(v) + "\n";
+  for (const TPartial& p : d.Partials)
+    s += "partial " + p.Name + " " + std::to_string(p.First) + "+" + std::to_string(p.Count) + "\n";
+  return s + "stop " + std::to_string(d.Stop.Broken) + " " + std::to_string(d.Stop.Line) + " " + d.Stop.Reason;
+}
+
 TEST(Ap202Reader, EachEntityKindLandsWhereItBelongs) {
   struct Case {
     const char* What;
@@ -329,15 +343,7 @@ TEST(Ap202Reader, BrokenFilesKeepTheRestAndSayWhereAndWhy) {
 // cut; a break in the second portion at its own line; and a cut that falls
 // inside a string (the text there looks like an instance) read whole.
 TEST(Ap202Reader, ALargeFileReadInTwoPortionsAtOnceEqualsTheWholeRead) {
-  auto everything = [](const TDrawing& d) {
-    std::string s = Shown(d) + "sheet " + d.SheetName + " " + N(d.SheetWidth) + "x" + N(d.SheetHeight) + "\n";
-    for (const TLayer& l : d.Layers) s += "layer " + l.Name + (l.Visible ? "" : " hidden") + "\n";
-    for (const auto& [k, v] : d.Attributes) s += "attr " + k + "=" + v + "\n";
-    for (const auto& [k, v] : d.Skipped) s += "skipped " + k + " " + std::to_string(v) + "\n";
-    for (const TPartial& p : d.Partials)
-      s += "partial " + p.Name + " " + std::to_string(p.First) + "+" + std::to_string(p.Count) + "\n";
-    return s + "stop " + std::to_string(d.Stop.Broken) + " " + std::to_string(d.Stop.Line) + " " + d.Stop.Reason;
-  };
+  auto everything = Everything;
   // About 1.4 MB of lines (read in two portions from 1 MB on); the first half's occurrences draw curves defined in
   // the second half and the other way round.
   auto body = [](const std::string& middle, const std::string& end) {
@@ -392,6 +398,89 @@ TEST(Ap202Reader, ALargeFileReadInTwoPortionsAtOnceEqualsTheWholeRead) {
     EXPECT_EQ(apart.Primitives.size(), 8000u);
     EXPECT_EQ(apart.Partials.size(), 1u);
     EXPECT_EQ(everything(apart), everything(whole));
+  }
+}
+
+// A large file's items drawn in two halves at once give what drawing them
+// one after another gives: colours, line types and fonts first used in the
+// second half come after the first half's in the tables, a partial drawing
+// there counts from the first half's end, a colour of no known name made
+// in both halves is skipped as often as when made once, the first problem
+// in file order is told, and two halves that fit the budget each but not
+// together are drawn as one would be.
+TEST(Ap202Reader, ItemsDrawnInTwoHalvesAtOnceEqualTheItemsDrawnInTurn) {
+  // Styles: #13 (red, dashed) from the shared lines; #40 a colour of no
+  // known name; #50 a user colour and line type; #60 another unknown colour.
+  const std::string styles =
+      "#40=PRESENTATION_STYLE_ASSIGNMENT((#41));\n#41=CURVE_STYLE('',#11,0.5,#42);\n"
+      "#42=DRAUGHTING_PRE_DEFINED_COLOUR('mauve');\n"
+      "#50=PRESENTATION_STYLE_ASSIGNMENT((#51));\n#51=CURVE_STYLE('',#52,0.25,#53);\n"
+      "#52=CURVE_STYLE_FONT('mine',(#54));\n#53=COLOUR_RGB('sky',0.,0.5,1.);\n#54=CURVE_STYLE_FONT_PATTERN(3.,1.);\n"
+      "#60=PRESENTATION_STYLE_ASSIGNMENT((#61));\n#61=CURVE_STYLE('',#11,0.5,#62);\n"
+      "#62=DRAUGHTING_PRE_DEFINED_COLOUR('puce');\n"
+      "#70=DRAUGHTING_PRE_DEFINED_TEXT_FONT('mincho');\n#71=POLYLINE('',(#1,#4,#6));\n";
+  auto occurrence = [](long id, int style, const std::string& item) {
+    return "#" + std::to_string(id) + "=ANNOTATION_CURVE_OCCURRENCE('',(#" + std::to_string(style) + ")," + item + ");\n";
+  };
+  // Occurrences of #13 (the halves split somewhere among them).
+  auto fill = [&](long from, int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) s += occurrence(from + i, 13, "#71");
+    return s;
+  };
+  const std::string firstOwn = occurrence(100, 13, "#71") + occurrence(101, 40, "#71") +
+                               "#102=ANNOTATION_TEXT_OCCURRENCE('',(#17),#103);\n"
+                               "#103=TEXT_LITERAL('','a',#3,'baseline left',.RIGHT.,#14);\n";
+  // The second half uses its new style before the first half's ones.
+  const std::string secondOwn =
+      occurrence(200, 50, "#71") + occurrence(201, 13, "#71") + occurrence(202, 40, "#71") + occurrence(203, 60, "#71") +
+      "#204=ANNOTATION_TEXT_OCCURRENCE('',(#17),#205);\n#205=TEXT_LITERAL('','b',#3,'baseline left',.RIGHT.,#70);\n"
+      "#206=ANNOTATION_TEXT_OCCURRENCE('',(#17),#207);\n#207=TEXT_LITERAL('','c',#3,'baseline left',.RIGHT.,#14);\n"
+      "#210=DRAUGHTING_SUBFIGURE_REPRESENTATION('part',(#211),#5);\n" + occurrence(211, 50, "#71") +
+      "#212=REPRESENTATION_MAP(#3,#210);\n#213=MAPPED_ITEM('',#212,#3);\n";
+  auto file = [&](const std::string& first, const std::string& second) {
+    return File(kCommon + styles + first + fill(1000, 40) + fill(2000, 40) + second);
+  };
+  // The same items held by a sheet on a layer: the halves share the sheet.
+  auto onSheet = [&](const std::string& first, const std::string& second) {
+    const std::string data = kCommon + styles + first + fill(1000, 40) + fill(2000, 40) + second;
+    std::string items;
+    for (std::size_t at = 0; (at = data.find('#', at)) != std::string::npos; at = data.find('\n', at)) {
+      const std::size_t eq = data.find('=', at);
+      const std::string name = data.substr(eq + 1, data.find('(', eq) - eq - 1);
+      const std::string id = data.substr(at, eq - at);
+      if ((name.ends_with("_OCCURRENCE") || name == "MAPPED_ITEM") && id != "#211") items += (items.empty() ? "" : ",") + id;
+    }
+    return File(data + "#5000=DRAWING_SHEET_REVISION('A3',(" + items + "),#5,'1');\n"
+                "#5001=PRESENTATION_LAYER_ASSIGNMENT('sheet','',(#5000));\n");
+  };
+  const std::string missing = occurrence(300, 13, "#999");
+  const std::string plain = file(firstOwn, secondOwn);
+  std::uint64_t points = 0;
+  const TDrawing whole = ReadAp202Text(plain);
+  for (const TPrimitive& p : whole.Primitives) points += PrimitivePoints(p);
+  const std::size_t primitives = whole.Primitives.size();
+  struct Case {
+    const char* What;
+    std::string Text;
+    TBudget Budget;
+  } cases[] = {
+      {"tables, a partial drawing, unknown colours", plain, {}},
+      {"a problem in each half", file(firstOwn + missing, secondOwn + occurrence(301, 13, "#998")), {}},
+      {"a problem in the second half only", file(firstOwn, secondOwn + missing), {}},
+      {"one sheet holding every item, on a layer", onSheet(firstOwn, secondOwn), {}},
+      {"one sheet, a problem in the second half", onSheet(firstOwn, secondOwn + missing), {}},
+      {"points exactly at the budget", plain, TBudget{primitives, points}},
+      {"the halves fit the budget each, not together", plain, TBudget{primitives, points - 1}},
+      {"primitives: one short", plain, TBudget{primitives - 1}},
+  };
+  test::ScratchDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::string path = dir.WriteBytes("halves.p21", c.Text);
+    const TDrawing halves = ReadAp202(path, 1, c.Budget);
+    EXPECT_EQ(Everything(halves), Everything(ReadAp202Text(c.Text, c.Budget)));
+    EXPECT_GE(halves.Primitives.size(), primitives - 1);
   }
 }
 
