@@ -245,8 +245,8 @@ class TIdSet {
     else wide_.push_back(id);
   }
   void Finish() {
-    std::sort(narrow_.begin(), narrow_.end());
-    std::sort(wide_.begin(), wide_.end());
+    if (!std::is_sorted(narrow_.begin(), narrow_.end())) std::sort(narrow_.begin(), narrow_.end());
+    if (!std::is_sorted(wide_.begin(), wide_.end())) std::sort(wide_.begin(), wide_.end());
     narrow_.shrink_to_fit();
     wide_.shrink_to_fit();
   }
@@ -278,6 +278,8 @@ struct TStoreHints {
 class TStore : public p21::THandler {
  public:
   bool OnInstance(TInstance&& inst) override;
+  // A portion read on a thread of its own: its tables put in order there.
+  void OnPortionRead() override { SortTables(); }
 
   // Room for the points and the other instances of `bytes` of file (an
   // instance takes some 40 bytes of text or more; room not used is never
@@ -289,6 +291,9 @@ class TStore : public p21::THandler {
   // Puts the instances in order of number, once the read is done (the
   // first of two with one number is kept).
   void Finish();
+  // Puts this store's own tables in order (what Finish does first; done
+  // once).
+  void SortTables();
 
   // Takes over what another store read of the same file after this one
   // (the file read in two portions at once): its instances, points and

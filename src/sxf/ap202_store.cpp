@@ -38,14 +38,20 @@ void TStore::Reserve(std::uint64_t bytes) {
   index_.Reserve(count);
 }
 
-void TStore::Finish() {
-  auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
+void TStore::SortTables() {
   index_.Finish();
   if (!pointsSorted_) std::stable_sort(points.begin(), points.end(), PointBefore);
+  pointsSorted_ = true;
   inner.Finish();
+}
+
+void TStore::Finish() {
+  auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
+  SortTables();
   for (TArena& a : others_) {
     a.Index.Finish();
-    std::stable_sort(a.Points.begin(), a.Points.end(), PointBefore);
+    if (!std::is_sorted(a.Points.begin(), a.Points.end(), PointBefore))
+      std::stable_sort(a.Points.begin(), a.Points.end(), PointBefore);
     a.Inner.Finish();
   }
   std::stable_sort(layerOf.begin(), layerOf.end(), byId);

@@ -69,6 +69,9 @@ class THandler {
   virtual bool OnInstance(TInstance&& instance) { return true; }
   // The text between "/*" and "*/", raw bytes, and the line of its "/*".
   virtual void OnComment(std::string_view text, long line) {}
+  // The portion read into this handler by ParseFileInTwo is read (called
+  // on the thread that read it, before the two are joined).
+  virtual void OnPortionRead() {}
 };
 
 // Reads up to `size` bytes into `buffer`: the count, 0 at the end, -1 on a

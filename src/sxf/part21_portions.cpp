@@ -114,6 +114,7 @@ bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TRe
         return got;
       };
       tailStop = ParsePortion(read, tail, TPortion::Tail, line, nullptr);
+      tail.OnPortionRead();
     } catch (const std::exception&) {
       tailFailed = true;
     }
@@ -126,6 +127,7 @@ bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TRe
       return got;
     };
     headStop = ParsePortion(read, head, TPortion::Head, 1, &atCut);
+    head.OnPortionRead();
   } catch (const std::exception&) {
     headFailed = true;
   }
