@@ -47,6 +47,8 @@ const char* const kUsage =
     "  scan ROOT       check every delivery under ROOT, several at a time, and\n"
     "                  print one summary row per delivery\n"
     "  diff OLD NEW    list what changed between a delivery and its resubmission\n"
+    "  search FOLDER... QUERY\n"
+    "                  find words in every document, record and file name\n"
     "\n"
     "options:\n"
     "  --help          show this help (also: dlvr COMMAND --help)\n"
@@ -307,7 +309,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   static const std::pair<const char*, TCommand> commands[] = {
       {"dump", CmdDump},     {"tree", CmdTree},     {"check", CmdCheck},   {"report", CmdReport},
       {"html", CmdHtml},     {"photos", CmdPhotos}, {"render", CmdRender}, {"scan", CmdScan},
-      {"diff", CmdDiff},
+      {"diff", CmdDiff},     {"search", CmdSearch},
   };
   TArguments cl("", kUsage);
   bool version = false;

@@ -14,6 +14,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // scan ROOT ... (scan_command.cpp); args[0] is the command's name.
 int CmdRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int CmdScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// dlvr search FOLDER [FOLDER...] QUERY ... (search_command.cpp).
+int CmdSearch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The store of a delivery folder read as the first medium's tree build
 // reads it, printed as JSON. The duplicate flags of classes 1 and 4 are

@@ -23,12 +23,15 @@ char32_t FoldSearchChar(char32_t c, bool kanaAlike) {
   return c;
 }
 
-// Appends the UTF-8 of a normalised UTF-16 piece, each character folded.
+// Appends the UTF-8 of a normalised UTF-16 piece, each character folded;
+// a blank after a blank is dropped (a line break of CR LF is one blank).
 void AppendFolded(std::string& out, const icu::UnicodeString& piece, bool kanaAlike) {
   for (int32_t i = 0; i < piece.length();) {
     const UChar32 c = piece.char32At(i);
     i += U16_LENGTH(c);
-    AppendUtf8(out, FoldSearchChar(static_cast<char32_t>(c), kanaAlike));
+    const char32_t folded = FoldSearchChar(static_cast<char32_t>(c), kanaAlike);
+    if (folded == U' ' && !out.empty() && out.back() == ' ') continue;
+    AppendUtf8(out, folded);
   }
 }
 

@@ -1,8 +1,8 @@
 // Folding texts for search, as a Japanese reader expects two texts to be
 // "the same": Unicode compatibility normalisation with case folding
 // (full-width and half-width letters, digits and katakana alike, Latin case
-// ignored), control characters as blanks, and hiragana as katakana when
-// asked. Uses ICU; no Qt.
+// ignored), control characters as blanks, a run of blanks as one, and
+// hiragana as katakana when asked. Uses ICU; no Qt.
 #pragma once
 
 #include <cstdint>

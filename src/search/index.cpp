@@ -13,7 +13,7 @@ namespace {
 
 // Bumped whenever the tables or the folding change: an index file of
 // another version is emptied.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr std::int64_t kCommitEveryMs = 250;
 
 std::int64_t NowMs() {

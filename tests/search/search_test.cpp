@@ -109,7 +109,7 @@ TEST(SearchFold, FoldsWidthCaseAndKanaAndMapsBack) {
     const char* Folded;
   } cases[] = {
       {"ＡＢＣabc", false, "abcabc"}, {"ｶﾞｯｺｳ", false, "ガッコウ"}, {"がっこう", true, "ガッコウ"},
-      {"がっこう", false, "がっこう"}, {"１２３", false, "123"},    {"a\nb", false, "a b"},
+      {"がっこう", false, "がっこう"}, {"１２３", false, "123"},    {"a\r\n b", false, "a b"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FoldText(c.Text, c.Kana), c.Folded) << c.Text;
