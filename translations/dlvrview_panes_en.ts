@@ -842,6 +842,70 @@ information</translation>
         <source>写真チェック結果</source>
         <translation>Photo check results</translation>
     </message>
+    <message>
+        <source>写真帳:</source>
+        <translation>Photo ledger:</translation>
+    </message>
+    <message>
+        <source>すべての写真</source>
+        <translation>All photos</translation>
+    </message>
+    <message>
+        <source>表示中の写真</source>
+        <translation>Photos shown</translation>
+    </message>
+    <message>
+        <source>選択した写真</source>
+        <translation>Selected photos</translation>
+    </message>
+    <message>
+        <source>1ページ %1 枚</source>
+        <translation>%1 a page</translation>
+    </message>
+    <message>
+        <source>グループごとに改ページ</source>
+        <translation>New page for each group</translation>
+    </message>
+    <message>
+        <source>参考図を載せる</source>
+        <translation>With reference drawings</translation>
+    </message>
+    <message>
+        <source>写真帳を印刷します（印刷プレビュー）</source>
+        <translation>Prints the photo ledger (with a print preview)</translation>
+    </message>
+    <message>
+        <source>写真帳を PDF ファイルに書き出します</source>
+        <translation>Writes the photo ledger as a PDF file</translation>
+    </message>
+    <message>
+        <source>電子納品のフォルダには書き出せません。<byte value="xd"/>別の場所を選んでください。</source>
+        <translation>Nothing can be written into the delivery&apos;s folders.<byte value="xd"/>Please choose another place.</translation>
+    </message>
+    <message>
+        <source>写真帳を書き出しています...</source>
+        <translation>Writing the photo ledger...</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>ファイルに書き出せませんでした。<byte value="xd"/>%1</source>
+        <translation>The file could not be written.<byte value="xd"/>%1</translation>
+    </message>
+    <message>
+        <source>写真帳の PDF 出力</source>
+        <translation>Photo ledger as PDF</translation>
+    </message>
+    <message>
+        <source>写真帳</source>
+        <translation>Photo ledger</translation>
+    </message>
+    <message>
+        <source>写真帳の印刷</source>
+        <translation>Print the photo ledger</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSelDir</name>

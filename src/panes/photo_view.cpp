@@ -93,13 +93,14 @@ TfrmPhotoView::TfrmPhotoView(TViewerModel& model, QWidget* parent) : QWidget(par
   pgGrid->setObjectName("pgGrid");
   auto* gridLayout = new QVBoxLayout(pgGrid);
   gridLayout->setContentsMargins(0, 0, 0, 0);
+  gridLayout->addWidget(BuildLedgerBar(pgGrid));
   lvwPhotos = new QListView(pgGrid);
   lvwPhotos->setObjectName("lvwPhotos");
   lvwPhotos->setViewMode(QListView::IconMode);
   lvwPhotos->setMovement(QListView::Static);
   lvwPhotos->setResizeMode(QListView::Adjust);
   lvwPhotos->setUniformItemSizes(true);
-  lvwPhotos->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvwPhotos->setSelectionMode(QAbstractItemView::ExtendedSelection);  // the ledger prints a selection
   lvwPhotos->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   lvwPhotos->setMouseTracking(true);
   auto* delegate = new TPhotoItemDelegate(kThumbBox, lvwPhotos);

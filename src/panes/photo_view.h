@@ -34,7 +34,9 @@
 // btnNext, lblPosition, lblFullTitle, lblFullNote, pvwPhoto); tblDetails and
 // lstReferences (details); lblPeriod, lblChecks, tlbChecksPrint,
 // tlbChecksCsv, tlbChecksPdf, tblChecks (checks);
-// lblNotice (what could not be read), lblCount.
+// lblNotice (what could not be read), lblCount; pnlLedger above the grid
+// with cbxLedgerScope, cbxLedgerPerPage, chkLedgerGroupPage,
+// chkLedgerDrawing, tlbLedgerPrint, tlbLedgerPdf (the photo ledger).
 #pragma once
 
 #include <QCheckBox>
@@ -58,6 +60,7 @@
 #include "check/extended_check.h"
 #include "check/viewer_model.h"
 #include "components/ext_registry.h"
+#include "components/photo_ledger.h"
 #include "panes/photo_view_model.h"
 #include "photo/photo_check.h"
 
@@ -105,6 +108,21 @@ class TfrmPhotoView : public QWidget {
   // The photo checks' findings as the delivery check's report takes them.
   std::vector<TFinding> FindingsForReport() const;
 
+  // The photo ledger (写真帳): the records cbxLedgerScope names (every
+  // photo, the photos the grid shows, the photos selected in it) in the
+  // order it prints them (by group as the tree shows them, each group's
+  // photos in the grid's order), and the options the bar sets.
+  std::vector<int> LedgerRecords() const;
+  TPhotoLedgerOptions LedgerOptions() const;
+  // Writes the ledger as a PDF file with a progress window that can stop
+  // it; refused (with a message) inside the delivery. Whether it was written.
+  bool WriteLedger(const QString& path);
+  // The commands: the print preview, then the print dialog; the save
+  // dialog (TfrmDeliveryCheck::AskSavePath when a test sets it), then
+  // WriteLedger.
+  void LedgerPrintClick();
+  void LedgerPdfClick();
+
   // The filter bar.
   QLineEdit* edtFilter = nullptr;
   QCheckBox *chkDateFrom = nullptr, *chkDateTo = nullptr;
@@ -129,6 +147,10 @@ class TfrmPhotoView : public QWidget {
   QToolButton *tlbChecksPrint = nullptr, *tlbChecksCsv = nullptr, *tlbChecksPdf = nullptr;
   QTableWidget* tblChecks = nullptr;
   QLabel *lblNotice = nullptr, *lblCount = nullptr;
+  // The ledger's bar.
+  QComboBox *cbxLedgerScope = nullptr, *cbxLedgerPerPage = nullptr;
+  QCheckBox *chkLedgerGroupPage = nullptr, *chkLedgerDrawing = nullptr;
+  QToolButton *tlbLedgerPrint = nullptr, *tlbLedgerPdf = nullptr;
   QSplitter *splMain = nullptr, *splTop = nullptr;
   TFormControl* FrmCtrl = nullptr;
 
@@ -147,6 +169,8 @@ class TfrmPhotoView : public QWidget {
  private:
   void BuildFilterBar(QWidget* bar);
   void BuildFullPage();
+  QWidget* BuildLedgerBar(QWidget* parent);
+  QStringList LedgerMediaFolders() const;
   // What the loading work hands back.
   struct TRead {
     std::shared_ptr<const TPhotoStore> Store;
