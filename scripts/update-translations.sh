@@ -12,7 +12,7 @@ LUPDATE=${LUPDATE:-/usr/lib/qt6/bin/lupdate}
 TS_DIR=${TS_DIR:-translations}
 
 declare -A SOURCES=(
-  [check]="src/check src/model"
+  [check]="src/check src/model src/compare"
   [delivery]="src/delivery src/photo src/sxf src/platform"
   [app]="src/app src/components src/i18n"
   [panes]="src/panes"

@@ -2,6 +2,77 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>CompareReport</name>
+    <message>
+        <source>追加</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Removed</translation>
+    </message>
+    <message>
+        <source>変更</source>
+        <translation>Changed</translation>
+    </message>
+    <message>
+        <source>移動</source>
+        <translation>Moved</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>記録</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>項目</source>
+        <translation>Field</translation>
+    </message>
+    <message>
+        <source>対象</source>
+        <translation>Of</translation>
+    </message>
+    <message>
+        <source>場所</source>
+        <translation>Where</translation>
+    </message>
+    <message>
+        <source>旧</source>
+        <translation>Old</translation>
+    </message>
+    <message>
+        <source>新</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>比較結果</source>
+        <translation>Comparison of deliveries</translation>
+    </message>
+    <message>
+        <source>工事名称: %1&#x3000;工事番号: %2</source>
+        <translation>Construction name: %1   Construction number: %2</translation>
+    </message>
+    <message>
+        <source>作成日: %1</source>
+        <translation>Date: %1</translation>
+    </message>
+    <message>
+        <source>比較元（旧）: %1</source>
+        <translation>Earlier (old): %1</translation>
+    </message>
+    <message>
+        <source>比較先（新）: %1</source>
+        <translation>Resubmitted (new): %1</translation>
+    </message>
+    <message>
+        <source>相違はありません。</source>
+        <translation>The deliveries are the same.</translation>
+    </message>
+</context>
+<context>
     <name>DataCheck</name>
     <message>
         <source>工事管理</source>
