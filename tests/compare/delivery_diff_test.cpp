@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "check/viewer_model.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
@@ -186,6 +187,19 @@ TEST(DeliveryDiff, ASecondMediumAddsItsFilesTheFirstMediumsPathsMarkedByNumber) 
         "PHOTO/PIC/P0000019.JPG"})
     expected.push_back(std::string("added\tfile\t") + path + "\t\t");
   EXPECT_EQ(rows, expected);
+}
+
+TEST(DeliveryDiff, TheViewersLoadedDeliveryIsTheDeliveryReadFromItsFolders) {
+  test::FixedDrives fixed;
+  DeliveryStore store;
+  TViewerModel model(store);
+  model.View.MakeWorkCopies = false;
+  model.View.Load(test::SamplePath("multi/MEDIA1"));
+  model.View.Load(test::SamplePath("multi/MEDIA2"));
+  const TComparedDelivery read =
+      ReadComparedDelivery({test::SamplePath("multi/MEDIA1"), test::SamplePath("multi/MEDIA2")});
+  EXPECT_EQ(ChangeRows(CompareDeliveries(ComparedDeliveryOf(model.View), read)), std::vector<std::string>{});
+  EXPECT_FALSE(read.Photos.empty());
 }
 
 TEST(DeliveryDiff, ALinkLeadingOutOfTheMediumIsNoFileOfIt) {
