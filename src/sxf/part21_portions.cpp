@@ -91,7 +91,10 @@ bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TRe
   struct stat st {};
   const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   const std::uint64_t size = regular ? static_cast<std::uint64_t>(st.st_size) : 0;
-  const std::uint64_t cut = regular && size >= smallest ? FindInstanceStart(fd, size / 2, size) : 0;
+  // The cut a little past the middle: the tail's reader counts the head's
+  // lines first and fills a fresh arena of the allocator, and takes some
+  // 15 % longer a byte; so cut, the two end about together.
+  const std::uint64_t cut = regular && size >= smallest ? FindInstanceStart(fd, size / 32 * 17, size) : 0;
   if (cut == 0) {
     ::close(fd);
     return false;
