@@ -419,6 +419,7 @@ class TStore : public p21::THandler {
     TIdSet Inner;
   };
   static bool PointBefore(const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; }
+  static bool LayerOfBefore(const std::pair<long, int>& a, const std::pair<long, int>& b) { return a.first < b.first; }
   std::vector<TArena> others_;
   std::vector<std::string> blocks_;
   std::string buf_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,10 +44,11 @@ void TStore::SortTables() {
   if (!pointsSorted_) std::stable_sort(points.begin(), points.end(), PointBefore);
   pointsSorted_ = true;
   inner.Finish();
+  if (!std::is_sorted(layerOf.begin(), layerOf.end(), LayerOfBefore))
+    std::stable_sort(layerOf.begin(), layerOf.end(), LayerOfBefore);
 }
 
 void TStore::Finish() {
-  auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
   SortTables();
   for (TArena& a : others_) {
     a.Index.Finish();
@@ -54,7 +56,6 @@ void TStore::Finish() {
       std::stable_sort(a.Points.begin(), a.Points.end(), PointBefore);
     a.Inner.Finish();
   }
-  std::stable_sort(layerOf.begin(), layerOf.end(), byId);
   for (long item : invisible)
     if (!layerIds.count(item)) hidden.push_back(item);
   std::sort(hidden.begin(), hidden.end());
@@ -66,7 +67,21 @@ void TStore::Append(TStore&& b) {
   roots.insert(roots.end(), b.roots.begin(), b.roots.end());
   const int offset = static_cast<int>(layers.size());
   layers.insert(layers.end(), b.layers.begin(), b.layers.end());
-  for (const auto& [item, layer] : b.layerOf) layerOf.emplace_back(item, layer + offset);
+  // Both in order (each portion put its own in order): merged, the first
+  // of one item still first.
+  for (auto& entry : b.layerOf) entry.second += offset;
+  std::vector<std::pair<long, int>> both;
+  both.reserve(layerOf.size() + b.layerOf.size());
+  AdviseLargePages(both.data(), both.capacity() * sizeof(both[0]));
+  if (std::is_sorted(layerOf.begin(), layerOf.end(), LayerOfBefore) &&
+      std::is_sorted(b.layerOf.begin(), b.layerOf.end(), LayerOfBefore)) {
+    std::merge(layerOf.begin(), layerOf.end(), b.layerOf.begin(), b.layerOf.end(), std::back_inserter(both),
+               LayerOfBefore);
+  } else {
+    both.insert(both.end(), layerOf.begin(), layerOf.end());
+    both.insert(both.end(), b.layerOf.begin(), b.layerOf.end());
+  }
+  layerOf = std::move(both);
   for (const auto& [id, layer] : b.layerIds) layerIds.try_emplace(id, layer + offset);
   invisible.insert(invisible.end(), b.invisible.begin(), b.invisible.end());
   if (!sheet) sheet = b.sheet, sheetName = std::move(b.sheetName);
