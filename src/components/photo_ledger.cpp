@@ -165,15 +165,16 @@ class TLedgerPainter {
     p_.drawRect(Px(mm));
   }
 
-  // Text in a box, wrapped, at `points` or smaller until it fits (down to
-  // 5 points; beyond that it is cut at the box).
+  // Text in a box, wrapped (unless `wrap` is false), at `points` or
+  // smaller until it fits (down to 5 points; beyond that it is cut at the
+  // box).
   void Text(const QRectF& mm, const QString& text, double points, int align = Qt::AlignLeft | Qt::AlignVCenter,
-            bool bold = false) {
+            bool bold = false, bool wrap = true) {
     if (text.isEmpty()) return;
     QFont font(QStringLiteral("ＭＳ ゴシック"));
     font.setBold(bold);
     const QRectF box = Px(mm.adjusted(0.8, 0.2, -0.8, -0.2));
-    const int flags = align | Qt::TextWordWrap | Qt::TextWrapAnywhere;
+    const int flags = align | (wrap ? Qt::TextWordWrap | Qt::TextWrapAnywhere : 0);
     for (double pt = points;; pt -= 0.5) {
       font.setPointSizeF(pt);
       p_.setFont(font);
@@ -240,7 +241,8 @@ void PaintLedgerFields(TLedgerPainter& lp, const QRectF& box, const TPhotoRecord
   for (int i = 0; i < count; ++i) {
     const double h = i == 5 ? 2 * line : line;
     if (i > 0) lp.Rule(box.left(), y, box.right(), y, 0.1);
-    lp.Text(QRectF(box.left(), y, labelW, h), LedgerText(rows[i].first), 7.5);
+    lp.Text(QRectF(box.left(), y, labelW, h), LedgerText(rows[i].first), 7.5, Qt::AlignLeft | Qt::AlignVCenter, false,
+            false);
     lp.Text(QRectF(box.left() + labelW, y, box.width() - labelW, h), rows[i].second, 9);
     y += h;
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "components/photo_ledger.h"
 #include "photo/photo_fixtures.h"
 #include "support/fixtures.h"
 #include "support/run_tool.h"
@@ -71,6 +72,55 @@ struct LedgerDelivery {
     Dir.WriteBytes("d/PHOTO/PIC/P0000006.JPG", "not an image at all");
   }
 };
+
+// Records with their group levels (写真-大分類, 写真区分, 工種), in file order.
+std::vector<TPhotoRecord> LedgerRecords(const std::vector<std::vector<std::string>>& groups) {
+  std::vector<TPhotoRecord> records;
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    TPhotoRecord r;
+    r.Serial = std::to_string(groups.size() - i);  // serials against file order
+    const auto& g = groups[i];
+    if (g.size() > 0) r.MajorClass = g[0];
+    if (g.size() > 1) r.Division = g[1];
+    if (g.size() > 2) r.WorkType = g[2];
+    records.push_back(r);
+  }
+  return records;
+}
+
+TEST(PhotoLedgerOrder, GroupsStandAsTheTreeShowsThemEachInTheSortAsked) {
+  // No group first; a group's own photos before its subgroups'; groups as
+  // they first come in the file; within a group by serial.
+  const auto records = LedgerRecords({{"工事", "X", "a"}, {"工事", "Y"}, {"工事", "X"}, {}, {"工事", "X", "a"}, {"工事", "Y"}});
+  TPhotoIndex index;
+  index.Build(records);
+  std::vector<int> rows = {0, 1, 2, 3, 4, 5};
+  index.SortGrouped(rows, TPhotoSort::Serial);
+  EXPECT_EQ(rows, (std::vector<int>{3, 2, 4, 0, 5, 1}));
+}
+
+TEST(PhotoLedgerOrder, PagesHoldThePerPageCountAndAGroupBeginsOneWhenAsked) {
+  const auto records = LedgerRecords({{"A"}, {"A"}, {"A"}, {"B"}, {"B"}});
+  TPhotoIndex index;
+  index.Build(records);
+  const std::vector<int> rows = {0, 1, 2, 3, 4};
+  struct Case {
+    int perPage;
+    bool groupPerPage;
+    std::vector<std::size_t> sizes;
+  };
+  for (const Case& c : std::vector<Case>{{2, false, {2, 2, 1}}, {2, true, {2, 1, 2}}, {3, true, {3, 2}},
+                                         {4, false, {4, 1}}, {4, true, {3, 2}}, {7, false, {3, 2}}}) {
+    SCOPED_TRACE(std::to_string(c.perPage) + (c.groupPerPage ? " by group" : ""));
+    TPhotoLedgerOptions options;
+    options.PerPage = c.perPage;
+    options.GroupPerPage = c.groupPerPage;
+    std::vector<std::size_t> sizes;
+    for (const auto& page : PhotoLedgerPages(index, rows, options)) sizes.push_back(page.size());
+    EXPECT_EQ(sizes, c.sizes);
+  }
+  EXPECT_TRUE(PhotoLedgerPages(index, {}, TPhotoLedgerOptions()).empty());
+}
 
 TEST(CliPhotoLedger, PagesHoldThePhotosInGroupOrderEachWithItsFields) {
   LedgerDelivery d;
