@@ -394,12 +394,16 @@ std::vector<TSideFile> SideFiles(const TComparedDelivery& d) {
       s.Shown = f.Relative;
       s.Key = std::move(upper);
       // A path the delivery already holds on an earlier medium is told apart
-      // by its medium's number.
+      // by its medium's number; names of one folder that differ in case
+      // alone, after the first, by their spelling too.
       if (!keys.insert(s.Key).second) {
         const std::string prefix = std::to_string(m.MediaNo) + ":";
         s.Shown = prefix + s.Shown;
         s.Key = prefix + s.Key;
-        if (!keys.insert(s.Key).second) continue;
+        if (!keys.insert(s.Key).second) {
+          s.Key = s.Shown;
+          if (!keys.insert(s.Key).second) continue;
+        }
       }
       s.File = std::move(f);
       out.push_back(std::move(s));

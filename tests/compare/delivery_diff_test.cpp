@@ -143,6 +143,12 @@ const std::vector<DiffCase>& DiffCases() {
          ASSERT_EQ(std::rename((d + "DRAWINGS/SPEC/TOKKI02.TXT").c_str(), (d + "DRAWINGS/SPEC/tokki02.txt").c_str()), 0);
        },
        {}},
+      {"NamesDifferingInCaseAloneAreFilesOfTheirOwn",
+       [](const std::string& d) {
+         ASSERT_TRUE(WriteWholeFile(d + "DRAWINGS/SPEC/Tokki02.txt", "x"));
+         ASSERT_TRUE(WriteWholeFile(d + "DRAWINGS/SPEC/tokki02.txt", "y"));
+       },
+       {"added\tfile\t1:DRAWINGS/SPEC/Tokki02.txt\t\t", "added\tfile\t1:DRAWINGS/SPEC/tokki02.txt\t\t"}},
       {"ManagementFileComparedAsRecordsOnlyItsDtdAsAFile",
        [](const std::string& d) {
          EditSjisFile(d + "MEET/MEET.XML", [](std::string t) { return t + "\r\n"; });
