@@ -115,7 +115,11 @@ struct TCompareOptions {
 // 完成図面, 写真, その他), records in NEW's order, a removed record after the
 // record it followed in OLD (before all when it followed none), a matched
 // record's changed fields in field order; then the files by printed path
-// (byte order). Empty when the deliveries are the same.
+// (byte order). Empty when the deliveries are the same. Reads files and
+// nothing global: it may run on a worker thread (OnProblem is called on the
+// thread that called it), while ReadComparedDelivery and ComparedDeliveryOf
+// belong to the thread that owns the model (they use the drive queries and
+// the text hook).
 std::vector<TChange> CompareDeliveries(const TComparedDelivery& older, const TComparedDelivery& newer,
                                        const TCompareOptions& options = {});
 
