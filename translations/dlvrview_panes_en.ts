@@ -844,7 +844,7 @@ information</translation>
     </message>
     <message>
         <source>写真帳:</source>
-        <translation>Photo ledger:</translation>
+        <translation>Ledger:</translation>
     </message>
     <message>
         <source>すべての写真</source>
@@ -864,11 +864,11 @@ information</translation>
     </message>
     <message>
         <source>グループごとに改ページ</source>
-        <translation>New page for each group</translation>
+        <translation>Group per page</translation>
     </message>
     <message>
         <source>参考図を載せる</source>
-        <translation>With reference drawings</translation>
+        <translation>Drawings</translation>
     </message>
     <message>
         <source>写真帳を印刷します（印刷プレビュー）</source>

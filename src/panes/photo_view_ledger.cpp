@@ -31,6 +31,8 @@ using namespace photo_view_detail;
 QWidget* TfrmPhotoView::BuildLedgerBar(QWidget* parent) {
   auto* bar = new QWidget(parent);
   bar->setObjectName("pnlLedger");
+  // The bar never widens the grid's pane: a narrow pane cuts it at the right.
+  bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   auto* h = new QHBoxLayout(bar);
   h->setContentsMargins(0, 0, 0, 0);
   h->addWidget(MakeLabel(bar, "lblLedger", QCoreApplication::translate("TfrmPhotoView", "写真帳:")));
