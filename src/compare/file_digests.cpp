@@ -127,15 +127,4 @@ void DigestFiles(std::vector<TDigestJob>& jobs, int threads) {
   for (std::thread& w : workers) w.join();
 }
 
-std::string Sha256Hex(const TSha256& digest) {
-  static const char hex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(64);
-  for (unsigned char b : digest) {
-    out.push_back(hex[b >> 4]);
-    out.push_back(hex[b & 15]);
-  }
-  return out;
-}
-
 }  // namespace dlvr

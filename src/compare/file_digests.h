@@ -39,7 +39,4 @@ struct TDigestJob {
 // jobs.
 void DigestFiles(std::vector<TDigestJob>& jobs, int threads);
 
-// The digest as 64 lower-case hex digits.
-std::string Sha256Hex(const TSha256& digest);
-
 }  // namespace dlvr

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -60,6 +61,11 @@ TEST(CompareReport, PagesCarryTheHeadingEveryChangeOnceAndNeverSplitOne) {
     for (const char* text : {"比較結果", "見本工事", "2023-0123", "/old/MEDIA1", "/new/MEDIA1, /new/MEDIA2", "2026-12-09"})
       EXPECT_TRUE(PageHolds(page, text)) << "page " << n + 1 << " lacks " << text;
     EXPECT_TRUE(PageHolds(page, std::to_string(n + 1) + " / " + std::to_string(pages.size())));
+    // The table's columns are ruled apart from top to bottom.
+    for (double x : {5.0, 11.0, 18.0, 60.0, 85.0, 110.0})
+      EXPECT_TRUE(std::any_of(page.Rules.begin(), page.Rules.end(), [x](const TReportRule& r) {
+        return r.X1 == x && r.X2 == x && r.Y2 - r.Y1 == 1 + kCompareReportPageLines;
+      })) << "page " << n + 1 << " lacks the rule at column " << x;
     for (const TReportText& t : page.Texts) {
       if (t.Text.rfind("打合せ簿 / 記録", 0) == 0) ++seen[t.Text];
       // A long value is cut on its last line, and that line on the same page.

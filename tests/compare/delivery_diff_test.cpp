@@ -122,6 +122,12 @@ const std::vector<DiffCase>& DiffCases() {
          EditSjisFile(d + "PHOTO/PHOTO.XML", Replacing("<写真タイトル>着手前全景<", "<写真タイトル>着手前の全景<"));
        },
        {"changed\tfield\t写真 / P0000001.JPG / 写真タイトル\t着手前全景\t着手前の全景"}},
+      {"PhotoElementTheReaderDoesNotKnow",
+       [](const std::string& d) {
+         EditSjisFile(d + "PHOTO/PHOTO.XML", Replacing("<撮影年月日>2023-04-10</撮影年月日>",
+                                                       "<撮影年月日>2023-04-10</撮影年月日><天候>晴れ</天候>"));
+       },
+       {"added\tfield\t写真 / P0000001.JPG / 撮影情報/天候\t\t晴れ"}},
       {"ContentChangedAtTheSameSize",
        [](const std::string& d) {
          std::string bytes;
