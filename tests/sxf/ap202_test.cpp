@@ -357,7 +357,7 @@ TEST(Ap202Reader, ALargeFileReadInTwoPortionsAtOnceEqualsTheWholeRead) {
               "));\n#" + std::to_string(n + 2) + "=CARTESIAN_POINT('',(" + std::to_string(b % 997) + ".,0.));\n#" +
               std::to_string(n + 3) + "=CARTESIAN_POINT('',(1.5,2." + std::to_string(b % 89) + "));\n";
     }
-    return File(data + "#1000000=PRESENTATION_LAYER_ASSIGNMENT('hidden','',(#104,#108));\n#1000001=INVISIBILITY((#1000000));\n"
+    return File(data + "#1000000=PRESENTATION_LAYER_ASSIGNMENT('hidden','',(#104,#108,#100));\n#1000001=INVISIBILITY((#1000000));\n"
                        "#1000002=DRAUGHTING_SUBFIGURE_REPRESENTATION('\\X2\\6A2A65AD56F3\\X0\\',(#100),#5);\n"
                        "#1000003=REPRESENTATION_MAP(#3,#1000002);\n#1000004=CARTESIAN_POINT('',(50.,60.));\n"
                        "#1000005=AXIS2_PLACEMENT_2D('',#1000004,#2);\n#1000006=MAPPED_ITEM('',#1000003,#1000005);\n"
@@ -422,10 +422,10 @@ TEST(Ap202Reader, ItemsDrawnInTwoHalvesAtOnceEqualTheItemsDrawnInTurn) {
   auto occurrence = [](long id, int style, const std::string& item) {
     return "#" + std::to_string(id) + "=ANNOTATION_CURVE_OCCURRENCE('',(#" + std::to_string(style) + ")," + item + ");\n";
   };
-  // Occurrences of #13 (the halves split somewhere among them).
-  auto fill = [&](long from, int count) {
+  // Occurrences of one style (the halves split somewhere among them).
+  auto fill = [&](long from, int count, int style) {
     std::string s;
-    for (int i = 0; i < count; ++i) s += occurrence(from + i, 13, "#71");
+    for (int i = 0; i < count; ++i) s += occurrence(from + i, style, "#71");
     return s;
   };
   const std::string firstOwn = occurrence(100, 13, "#71") + occurrence(101, 40, "#71") +
@@ -439,11 +439,11 @@ TEST(Ap202Reader, ItemsDrawnInTwoHalvesAtOnceEqualTheItemsDrawnInTurn) {
       "#210=DRAUGHTING_SUBFIGURE_REPRESENTATION('part',(#211),#5);\n" + occurrence(211, 50, "#71") +
       "#212=REPRESENTATION_MAP(#3,#210);\n#213=MAPPED_ITEM('',#212,#3);\n";
   auto file = [&](const std::string& first, const std::string& second) {
-    return File(kCommon + styles + first + fill(1000, 40) + fill(2000, 40) + second);
+    return File(kCommon + styles + first + fill(1000, 40, 13) + fill(2000, 40, 50) + second);
   };
   // The same items held by a sheet on a layer: the halves share the sheet.
   auto onSheet = [&](const std::string& first, const std::string& second) {
-    const std::string data = kCommon + styles + first + fill(1000, 40) + fill(2000, 40) + second;
+    const std::string data = kCommon + styles + first + fill(1000, 40, 13) + fill(2000, 40, 50) + second;
     std::string items;
     for (std::size_t at = 0; (at = data.find('#', at)) != std::string::npos; at = data.find('\n', at)) {
       const std::size_t eq = data.find('=', at);
@@ -456,10 +456,18 @@ TEST(Ap202Reader, ItemsDrawnInTwoHalvesAtOnceEqualTheItemsDrawnInTurn) {
   };
   const std::string missing = occurrence(300, 13, "#999");
   const std::string plain = file(firstOwn, secondOwn);
-  std::uint64_t points = 0;
-  const TDrawing whole = ReadAp202Text(plain);
-  for (const TPrimitive& p : whole.Primitives) points += PrimitivePoints(p);
-  const std::size_t primitives = whole.Primitives.size();
+  auto totals = [](const std::string& text, std::size_t& primitives, std::uint64_t& points) {
+    const TDrawing whole = ReadAp202Text(text);
+    primitives = whole.Primitives.size();
+    for (const TPrimitive& p : whole.Primitives) points += PrimitivePoints(p);
+  };
+  std::size_t primitives = 0, ringPrimitives = 0;
+  std::uint64_t points = 0, ringPoints = 0;
+  totals(plain, primitives, points);
+  // A circle's area last: room is asked for more points than its ring takes.
+  const std::string ringLast = file(firstOwn, secondOwn + "#400=ANNOTATION_FILL_AREA_OCCURRENCE('',(#13),#401);\n"
+                                                          "#401=ANNOTATION_FILL_AREA('',(#402));\n#402=CIRCLE('',#3,5.);\n");
+  totals(ringLast, ringPrimitives, ringPoints);
   struct Case {
     const char* What;
     std::string Text;
@@ -473,6 +481,7 @@ TEST(Ap202Reader, ItemsDrawnInTwoHalvesAtOnceEqualTheItemsDrawnInTurn) {
       {"points exactly at the budget", plain, TBudget{primitives, points}},
       {"the halves fit the budget each, not together", plain, TBudget{primitives, points - 1}},
       {"primitives: one short", plain, TBudget{primitives - 1}},
+      {"points of a ring at the budget, room asked for more", ringLast, TBudget{ringPrimitives, ringPoints}},
   };
   test::ScratchDir dir;
   for (const Case& c : cases) {
