@@ -437,4 +437,90 @@ bool TouchFile(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// The UTF-16 code units of a UTF-8 text as hexadecimal (BMP only; others
+// as U+FFFD).
+std::string Utf16Hex(std::string_view utf8) {
+  std::string hex;
+  char buf[8];
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    char32_t c = NextCodePoint(utf8, pos);
+    if (c > 0xFFFF) c = 0xFFFD;
+    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
+    hex += buf;
+  }
+  return hex;
+}
+
+}  // namespace
+
+std::string JapanesePdf(Rng& rng, int pages, std::size_t charsPerPage, const std::string& marker) {
+  std::vector<std::string> objects;  // objects 1...N, in order
+  // 1 catalog, 2 page tree, 3 font, 4 CID font, 5 descriptor, 6 ToUnicode,
+  // then a page and its contents for each page.
+  std::string kids;
+  for (int p = 0; p < pages; ++p) kids += std::to_string(7 + 2 * p) + " 0 R ";
+  objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
+  objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
+  objects.push_back("<< /Type /Font /Subtype /Type0 /BaseFont /IPAGothic /Encoding /Identity-H"
+                    " /DescendantFonts [4 0 R] /ToUnicode 6 0 R >>");
+  objects.push_back("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /IPAGothic /CIDToGIDMap /Identity"
+                    " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+                    " /FontDescriptor 5 0 R /DW 1000 >>");
+  objects.push_back("<< /Type /FontDescriptor /FontName /IPAGothic /Flags 4 /FontBBox [0 -140 1000 880]"
+                    " /ItalicAngle 0 /Ascent 880 /Descent -120 /CapHeight 700 /StemV 80 >>");
+  std::string cmap =
+      "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CMapName /Identity-UTF16 def /CMapType 2 def\n"
+      "1 begincodespacerange <0000> <FFFF> endcodespacerange\n";
+  for (int block = 0; block < 256; block += 100) {
+    const int end = std::min(256, block + 100);
+    cmap += std::to_string(end - block) + " beginbfrange\n";
+    char line[40];
+    for (int h = block; h < end; ++h) {
+      std::snprintf(line, sizeof line, "<%02X00> <%02XFF> <%02X00>\n", h, h, h);
+      cmap += line;
+    }
+    cmap += "endbfrange\n";
+  }
+  cmap += "endcmap CMapName currentdict /CMap defineresource pop end end\n";
+  objects.push_back("<< /Length " + std::to_string(cmap.size()) + " >>\nstream\n" + cmap + "endstream");
+  for (int p = 0; p < pages; ++p) {
+    std::string text = Prose(rng, charsPerPage);
+    if (p + 1 == pages && !marker.empty()) text += marker;
+    std::string content = "BT /F1 10 Tf 40 800 Td 12 TL\n";
+    // Lines of 50 characters.
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      std::size_t end = pos, chars = 0;
+      while (end < text.size() && chars < 50) {
+        NextCodePoint(text, end);
+        ++chars;
+      }
+      content += "<" + Utf16Hex(std::string_view(text).substr(pos, end - pos)) + "> Tj T*\n";
+      pos = end;
+    }
+    content += "ET\n";
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 3 0 R >> >>"
+                      " /Contents " + std::to_string(8 + 2 * p) + " 0 R >>");
+    objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream");
+  }
+  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  char entry[24];
+  for (std::size_t off : offsets) {
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", off);
+    pdf += entry;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
 }  // namespace dlvr::bench

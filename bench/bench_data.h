@@ -87,4 +87,10 @@ bool WriteDeliveryFile(const std::string& path, std::string_view utf8);
 // Creates an empty file (or truncates one).
 bool TouchFile(const std::string& path);
 
+// A PDF of `pages` pages of Japanese prose, about `charsPerPage` characters
+// each, whose text layer reads back as that prose: a CID font shown by
+// UTF-16 codes with a ToUnicode map (the font is not embedded; only the
+// text matters). `marker`, when given, ends the last page.
+std::string JapanesePdf(Rng& rng, int pages, std::size_t charsPerPage, const std::string& marker = std::string());
+
 }  // namespace dlvr::bench

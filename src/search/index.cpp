@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 
 #include "platform/text.h"
@@ -13,7 +14,7 @@ namespace {
 
 // Bumped whenever the tables or the folding change: an index file of
 // another version is emptied.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 constexpr std::int64_t kCommitEveryMs = 250;
 
 std::int64_t NowMs() {
@@ -116,6 +117,42 @@ void MakeContext(const std::string& text, std::size_t a, std::size_t b, TSearchH
   }
 }
 
+// Every two neighbouring characters of a folded text as a word of its own
+// ("段階確認" gives "段階 階確 確認"), for words of two characters, which
+// the trigram index cannot find. Blanks part runs.
+std::string PairsOf(std::string_view folded) {
+  std::string out;
+  out.reserve(folded.size() * 2);
+  std::size_t prev = std::string::npos;
+  for (std::size_t pos = 0; pos < folded.size();) {
+    const std::size_t at = pos;
+    const char32_t c = NextCodePoint(folded, pos);
+    if (c == U' ') {
+      prev = std::string::npos;
+      continue;
+    }
+    if (prev != std::string::npos) {
+      out.append(folded.substr(prev, pos - prev));
+      out += ' ';
+    }
+    prev = at;
+  }
+  return out;
+}
+
+// True when a word of two characters is one word to the pairs' tokenizer:
+// letters, digits and marks only (a pair with a stop or a hyphen would be
+// split into two).
+bool IsPairWord(std::string_view folded) {
+  if (CodePointCount(folded) != 2) return false;
+  for (std::size_t pos = 0; pos < folded.size();) {
+    const char32_t c = NextCodePoint(folded, pos);
+    if (c < 0x80 && !std::isalnum(static_cast<unsigned char>(c))) return false;
+    if ((c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF0F) || c == kReplacementChar) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string WhereText(TWhere kind, int number, const std::string& label) {
@@ -130,7 +167,7 @@ std::string WhereText(TWhere kind, int number, const std::string& label) {
 }
 
 struct TSearchIndex::TStatements {
-  TStmt InsertUnit, InsertFts, UpsertFile, FileState, DeleteFtsOf, DeleteUnitsOf, DeleteFile, Begin, Commit;
+  TStmt InsertUnit, InsertFts, InsertPairs, UpsertFile, FileState, DeleteFtsOf, DeleteUnitsOf, DeleteFile, Begin, Commit;
 };
 
 TSearchIndex::TSearchIndex() = default;
@@ -167,7 +204,8 @@ bool TSearchIndex::Open(const std::string& dbPath) {
     if (v.Row()) version = static_cast<int>(v.Int(0));
   }
   if (version != kSchemaVersion) {
-    Exec("DROP TABLE IF EXISTS files; DROP TABLE IF EXISTS units; DROP TABLE IF EXISTS fts;");
+    Exec("DROP TABLE IF EXISTS files; DROP TABLE IF EXISTS units; DROP TABLE IF EXISTS fts;"
+         " DROP TABLE IF EXISTS pairs;");
     Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
   }
   Exec("CREATE TABLE IF NOT EXISTS files(id INTEGER PRIMARY KEY, medium INT, rel TEXT, size INT, mtime INT,"
@@ -175,7 +213,9 @@ bool TSearchIndex::Open(const std::string& dbPath) {
        "CREATE TABLE IF NOT EXISTS units(id INTEGER PRIMARY KEY, file INT, ord INT, kind INT, num INT, label TEXT,"
        " text TEXT);"
        "CREATE INDEX IF NOT EXISTS units_file ON units(file, ord);"
-       "CREATE VIRTUAL TABLE IF NOT EXISTS fts USING fts5(folded, tokenize='trigram case_sensitive 1');");
+       "CREATE VIRTUAL TABLE IF NOT EXISTS fts USING fts5(folded, tokenize='trigram case_sensitive 1');"
+       "CREATE VIRTUAL TABLE IF NOT EXISTS pairs USING fts5(grams, content='', detail=none,"
+       " tokenize='unicode61 remove_diacritics 0');");
   {
     TStmt check(db_, "SELECT count(*) FROM fts");
     if (!check) {
@@ -188,6 +228,7 @@ bool TSearchIndex::Open(const std::string& dbPath) {
   st_ = std::make_unique<TStatements>();
   st_->InsertUnit = TStmt(db_, "INSERT INTO units(file, ord, kind, num, label, text) VALUES(?,?,?,?,?,?)");
   st_->InsertFts = TStmt(db_, "INSERT INTO fts(rowid, folded) VALUES(?,?)");
+  st_->InsertPairs = TStmt(db_, "INSERT INTO pairs(rowid, grams) VALUES(?,?)");
   st_->UpsertFile = TStmt(db_, "INSERT OR REPLACE INTO files(id, medium, rel, size, mtime, state, reason)"
                                " VALUES(?,?,?,?,?,?,?)");
   st_->FileState = TStmt(db_, "UPDATE files SET state=?, reason=? WHERE id=?");
@@ -231,7 +272,10 @@ void TSearchIndex::InsertUnits(std::size_t position, const std::vector<TUnit>& u
         .Bind(5, u.Label)
         .Bind(6, u.Text)
         .Run();
-    st_->InsertFts.Bind(1, sqlite3_last_insert_rowid(db_)).Bind(2, FoldText(u.Text, true)).Run();
+    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    const std::string folded = FoldText(u.Text, true);
+    st_->InsertFts.Bind(1, id).Bind(2, folded).Run();
+    st_->InsertPairs.Bind(1, id).Bind(2, PairsOf(folded)).Run();
   }
 }
 
@@ -347,48 +391,65 @@ std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limi
   std::lock_guard lock(mutex_);
   if (!db_) return hits;
   // The terms as the index holds them (kana folded) and as the query asks.
-  std::vector<std::string> longTerms, shortTerms, exact;
+  std::vector<std::string> longTerms, pairTerms, shortTerms, exact;
   for (const std::string& t : query.Terms) {
     const std::string indexed = FoldText(t, true);
     if (indexed.find_first_not_of(' ') == std::string::npos) continue;
-    (CodePointCount(indexed) >= 3 ? longTerms : shortTerms).push_back(indexed);
+    if (CodePointCount(indexed) >= 3)
+      longTerms.push_back(indexed);
+    else if (IsPairWord(indexed))
+      pairTerms.push_back(indexed);
+    else
+      shortTerms.push_back(indexed);
     exact.push_back(FoldText(t, query.KanaAlike));
   }
   if (exact.empty()) return hits;
-  std::string sql = "SELECT u.file, u.kind, u.num, u.label, u.text FROM fts JOIN units u ON u.id = fts.rowid WHERE ";
-  std::string match;
+  std::string typedFirst;
+  for (const std::string& t : query.Terms)
+    if (FoldText(t, true).find_first_not_of(' ') != std::string::npos) {
+      typedFirst = t;
+      break;
+    }
+  // The rows that may hold every word (each is checked below); words of one
+  // character are looked for in the folded texts only when nothing else
+  // narrows the rows down.
+  std::string sql = "SELECT u.file, u.kind, u.num, u.label, u.text FROM units u WHERE ";
+  std::vector<std::string> params;
+  std::string match, pairs;
   for (const std::string& t : longTerms) match += (match.empty() ? "" : " AND ") + FtsString(t);
-  int param = 1;
-  if (!match.empty()) sql += "fts MATCH ?" + std::to_string(param++);
-  for (std::size_t i = 0; i < shortTerms.size(); ++i, ++param) {
-    if (param > 1) sql += " AND ";
-    sql += "instr(fts.folded, ?" + std::to_string(param) + ") > 0";
+  for (const std::string& t : pairTerms) pairs += (pairs.empty() ? "" : " AND ") + FtsString(t);
+  std::vector<std::string> conditions;
+  if (!match.empty()) {
+    params.push_back(match);
+    conditions.push_back("u.id IN (SELECT rowid FROM fts WHERE fts MATCH ?" + std::to_string(params.size()) + ")");
   }
+  if (!pairs.empty()) {
+    params.push_back(pairs);
+    conditions.push_back("u.id IN (SELECT rowid FROM pairs WHERE pairs MATCH ?" + std::to_string(params.size()) + ")");
+  }
+  if (conditions.empty()) {
+    for (const std::string& t : shortTerms) {
+      params.push_back(t);
+      conditions.push_back("u.id IN (SELECT rowid FROM fts WHERE instr(folded, ?" + std::to_string(params.size()) +
+                           ") > 0)");
+    }
+  }
+  for (std::size_t i = 0; i < conditions.size(); ++i) sql += (i ? " AND " : "") + conditions[i];
   sql += " ORDER BY u.file, u.ord";
   TStmt rows(db_, sql.c_str());
   if (!rows) return hits;
-  param = 1;
-  if (!match.empty()) rows.Bind(param++, match);
-  for (const std::string& t : shortTerms) rows.Bind(param++, t);
+  for (std::size_t i = 0; i < params.size(); ++i) rows.Bind(static_cast<int>(i + 1), params[i]);
   std::vector<std::uint32_t> origin;
   while (rows.Row()) {
     if (cancel && *cancel) break;
     const auto file = static_cast<std::size_t>(rows.Int(0));
     if (file >= files_.size()) continue;
     const std::string text = rows.Text(4);
-    const std::string folded = FoldTextMapped(text, query.KanaAlike, origin);
     // Every term must stand in the text folded as the query asks (with
     // hiragana and katakana apart unless they are alike).
-    std::size_t at = std::string::npos, len = 0;
+    const std::string folded = FoldText(text, query.KanaAlike);
     bool all = true;
-    for (const std::string& t : exact) {
-      const std::size_t p = folded.find(t);
-      if (p == std::string::npos) {
-        all = false;
-        break;
-      }
-      if (at == std::string::npos) at = p, len = t.size();
-    }
+    for (const std::string& t : exact) all = all && folded.find(t) != std::string::npos;
     if (!all) continue;
     TSearchHit& hit = hits.emplace_back();
     const TSearchFile& f = files_[file];
@@ -398,7 +459,19 @@ std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limi
     hit.Kind = static_cast<TWhere>(rows.Int(1));
     hit.Number = static_cast<int>(rows.Int(2));
     hit.Label = rows.Text(3);
-    MakeContext(text, origin[at], origin[at + len], hit);
+    // The first word's place: where it stands as typed, when the text has
+    // it so, else the first folded match through the folding's map back.
+    const std::size_t raw = typedFirst.empty() ? std::string::npos : text.find(typedFirst);
+    if (raw != std::string::npos) {
+      MakeContext(text, raw, raw + typedFirst.size(), hit);
+    } else {
+      const std::string mapped = FoldTextMapped(text, query.KanaAlike, origin);
+      const std::size_t at = mapped.find(exact[0]);
+      if (at == std::string::npos)
+        MakeContext(text, 0, 0, hit);
+      else
+        MakeContext(text, origin[at], origin[at + exact[0].size()], hit);
+    }
     if (limit && hits.size() >= limit) break;
   }
   return hits;

@@ -2,11 +2,14 @@
 // time (a PDF page, a line of a text file, a record's field, a drawing's
 // texts, a file's name) in SQLite with the FTS5 trigram tokenizer, over
 // their folded forms (search/fold.h). A query's terms of three characters
-// or more are looked up in the trigram index; shorter ones (側溝, "No") are
-// matched with instr() over the folded texts, of the rows the longer terms
-// left or, for a query of short terms only, of every row. Every hit is
-// checked once more against the original text folded as the query asks,
-// which also gives its place for the context shown.
+// or more are looked up in the trigram index; terms of two (側溝, "No") in
+// a second FTS5 index of every two neighbouring characters (contentless,
+// no positions: it only names rows); a term of one character narrows
+// nothing and is matched with instr() over the folded texts when no other
+// term narrows the rows. Every candidate row is checked once more against
+// its original text folded as the query asks, which also gives the hit's
+// place for the context shown (and makes a stale row of the contentless
+// index, left when a file is read again, harmless).
 //
 // One connection, guarded by a mutex of its own: the indexer's thread
 // stores files while another thread asks, and a question sees what was
@@ -49,8 +52,10 @@ struct TUnit {
 // "field CAPTION / NAME", "page N", "line N", "drawing".
 std::string WhereText(TWhere kind, int number, const std::string& label);
 
-// What a file's contents are read as.
-enum class TContent : int { None = 0, Pdf, Text, Html, Xml, Sxf };
+// What a file's contents are read as: nothing (a management file, searched
+// in its records), by its name's kind, or (Other) only when its first bytes
+// say it is a PDF.
+enum class TContent : int { None = 0, Pdf, Text, Html, Xml, Sxf, Other };
 
 // A file of the delivery to search, in the order hits are listed.
 struct TSearchFile {

@@ -1,6 +1,8 @@
 #include "search/sources.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 
@@ -222,6 +224,24 @@ void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, lo
 
 // ---- reading a file's contents --------------------------------------------
 
+// The first `n` bytes of a file, opened without blocking; `regular` false
+// (and nothing read) for a folder, FIFO, device or socket.
+std::string HeadOf(const std::string& path, std::size_t n, bool& regular) {
+  regular = false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::string();
+  struct stat st {};
+  std::string head(n, '\0');
+  ssize_t got = 0;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    regular = true;
+    got = ::read(fd, head.data(), n);
+  }
+  ::close(fd);
+  head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return head;
+}
+
 bool ValidUtf8Text(std::string_view s) {
   for (std::size_t pos = 0; pos < s.size();) {
     const std::size_t at = pos;
@@ -435,7 +455,7 @@ TContent ContentByName(const std::string& name) {
   if (ext == ".HTM" || ext == ".HTML") return TContent::Html;
   if (ext == ".XML") return TContent::Xml;
   if (ext == ".P21" || ext == ".SFC" || ext == ".P2Z" || ext == ".SFZ") return TContent::Sxf;
-  return TContent::None;
+  return TContent::Other;
 }
 
 std::vector<TSearchFile> DeliveryFiles(TMdlTreeView& view) {
@@ -464,16 +484,11 @@ std::vector<TUnit> ReadContents(const TSearchFile& file, const std::string& medi
   }
   // What a file is by its content comes first: a PDF under another name
   // is read as a PDF.
-  std::string head;
-  if (ReadRegularFile(file.Path, 0, head) == TReadStatus::NotRegular) {
+  bool regular = false;
+  const std::string head = HeadOf(file.Path, 5, regular);
+  if (!regular) {
     reason = "not a regular file";
     return {};
-  }
-  char magic[5] = {};
-  if (FILE* f = std::fopen(file.Path.c_str(), "rb")) {
-    const std::size_t n = std::fread(magic, 1, sizeof magic, f);
-    std::fclose(f);
-    head.assign(magic, n);
   }
   if (head == "%PDF-") return ReadPdfPages(file, extractors, cancel, reason);
   switch (file.Content) {
@@ -482,7 +497,8 @@ std::vector<TUnit> ReadContents(const TSearchFile& file, const std::string& medi
     case TContent::Text:
     case TContent::Html:
     case TContent::Xml: return ReadTextFile(file, reason);
-    case TContent::None: break;
+    case TContent::None:
+    case TContent::Other: break;
   }
   return {};
 }

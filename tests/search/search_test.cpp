@@ -63,6 +63,8 @@ TEST_F(SearchIndexTest, MatchesAsAJapaneseReaderExpects) {
       {"works a", false, {"B.TXT:3"}},
       {"\"a works\"", false, {}},
       {"ROAD", false, {"B.TXT:3", "C.TXT:4"}},
+      {"no", false, {"C.TXT:4"}},
+      {"o.", false, {"C.TXT:4"}},                        // a pair with a stop
       {"カクニン", false, {}},                           // kana apart unless asked
       {"カクニン", true, {"B.TXT:2"}},
       {"かくにん", false, {"B.TXT:2"}},
@@ -166,6 +168,7 @@ TEST(SearchIndexFile, KeepsWhatItHeldForUnchangedFilesAndRereadsChangedOnes) {
   EXPECT_EQ(again.Find(ParseQuery("側溝工")).size(), 1u);
   EXPECT_EQ(again.Begin(files(11)), (std::vector<std::size_t>{0, 1}));
   EXPECT_TRUE(again.Find(ParseQuery("側溝工")).empty());
+  EXPECT_TRUE(again.Find(ParseQuery("側溝")).empty());
 }
 
 TEST(SearchSources, StripsMarkupKeepingLinesAndDecodesAsThePreview) {
