@@ -60,7 +60,14 @@ struct DiffCase {
   const char* Name;
   std::function<void(const std::string& copy)> Plant;
   std::vector<std::string> Expected;
+  // When given, OLD is a copy of the sample with this planted too.
+  std::function<void(const std::string& copy)> PlantOld = nullptr;
 };
+
+void PlantWeather(const std::string& d, const std::string& weather) {
+  EditSjisFile(d + "PHOTO/PHOTO.XML", Replacing("<撮影年月日>2023-04-10</撮影年月日>",
+                                                "<撮影年月日>2023-04-10</撮影年月日><天候>" + weather + "</天候>"));
+}
 
 const std::vector<DiffCase>& DiffCases() {
   static const std::vector<DiffCase> cases = {
@@ -122,12 +129,11 @@ const std::vector<DiffCase>& DiffCases() {
          EditSjisFile(d + "PHOTO/PHOTO.XML", Replacing("<写真タイトル>着手前全景<", "<写真タイトル>着手前の全景<"));
        },
        {"changed\tfield\t写真 / P0000001.JPG / 写真タイトル\t着手前全景\t着手前の全景"}},
-      {"PhotoElementTheReaderDoesNotKnow",
-       [](const std::string& d) {
-         EditSjisFile(d + "PHOTO/PHOTO.XML", Replacing("<撮影年月日>2023-04-10</撮影年月日>",
-                                                       "<撮影年月日>2023-04-10</撮影年月日><天候>晴れ</天候>"));
-       },
+      {"PhotoElementTheReaderDoesNotKnowAdded", [](const std::string& d) { PlantWeather(d, "晴れ"); },
        {"added\tfield\t写真 / P0000001.JPG / 撮影情報/天候\t\t晴れ"}},
+      {"PhotoElementTheReaderDoesNotKnowChanged", [](const std::string& d) { PlantWeather(d, "曇り"); },
+       {"changed\tfield\t写真 / P0000001.JPG / 撮影情報/天候\t晴れ\t曇り"},
+       [](const std::string& d) { PlantWeather(d, "晴れ"); }},
       {"ContentChangedAtTheSameSize",
        [](const std::string& d) {
          std::string bytes;
@@ -175,9 +181,15 @@ TEST_P(DeliveryDiffCase, FindsExactlyThePlantedChange) {
   const std::string copy = scratch / "new/";
   test::CopyTree(test::SamplePath("clean"), copy);
   GetParam().Plant(copy);
+  std::string older = test::SamplePath("clean");
+  if (GetParam().PlantOld) {
+    older = scratch / "old/";
+    test::CopyTree(test::SamplePath("clean"), older);
+    GetParam().PlantOld(older);
+  }
   if (HasFatalFailure()) return;
   const std::vector<std::string> before = test::TreeSnapshot(copy);
-  EXPECT_EQ(Compared({test::SamplePath("clean")}, {copy}), GetParam().Expected);
+  EXPECT_EQ(Compared({older}, {copy}), GetParam().Expected);
   EXPECT_EQ(test::TreeSnapshot(copy), before) << "the compare wrote into a delivery";
 }
 
