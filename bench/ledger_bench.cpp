@@ -11,7 +11,8 @@
 // median of the runs (3 by default). The images' resolution is read from the
 // first pages with `pdfimages -list` (poppler-utils).
 //
-// Exit 0 when the median run took at most 60 s, the largest peak stayed
+// Exit 0 when the median run took at most 60 s (6 ms a photo for another
+// count, and a second more below 10,000), the largest peak stayed
 // within 400 MB, every page was written and the photos sit at 200 dpi in
 // their boxes; 3 when a target was missed; 1 on an error.
 #include <sys/resource.h>
@@ -25,12 +26,14 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 struct LedgerRunFigures {
   double seconds = 0;
+  double cpu = 0;  // user and system time of the program, all its threads
   long peakKb = 0;
   int code = -1;
 };
@@ -54,6 +57,7 @@ LedgerRunFigures RunTimed(const std::vector<std::string>& argv) {
   if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return f;
   f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   f.peakKb = usage.ru_maxrss;
+  f.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   f.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return f;
 }
@@ -92,8 +96,10 @@ int main(int argc, char** argv) {
   // prints its folder.
   std::string generate = (self / "photo_bench").string() + " --write-only --photos " + std::to_string(photos);
   if (!cache.empty()) generate += " --cache '" + cache + "'";
+  // (Its last line: progress comes before it while it generates.)
   std::string folder = Output(generate + " 2>/dev/null");
   while (!folder.empty() && (folder.back() == '\n' || folder.back() == '/')) folder.pop_back();
+  if (const std::size_t eol = folder.rfind('\n'); eol != std::string::npos) folder.erase(0, eol + 1);
   if (folder.empty() || !std::filesystem::exists(folder + "/PHOTO/PHOTO.XML")) {
     std::fprintf(stderr, "no delivery from: %s\n", generate.c_str());
     return 1;
@@ -107,17 +113,19 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "dlvr photos --ledger exited with %d\n", f.code);
       return 1;
     }
-    std::printf("run %d: %.1f s, peak %ld MB\n", r + 1, f.seconds, f.peakKb / 1024);
+    std::printf("run %d: %.1f s, %.1f s of CPU, peak %ld MB\n", r + 1, f.seconds, f.cpu, f.peakKb / 1024);
     figures.push_back(f);
   }
-  std::vector<double> seconds;
+  std::vector<double> seconds, cpu;
   long peakKb = 0;
   for (const auto& f : figures) {
     seconds.push_back(f.seconds);
+    cpu.push_back(f.cpu);
     peakKb = std::max(peakKb, f.peakKb);
   }
   std::sort(seconds.begin(), seconds.end());
-  const double median = seconds[seconds.size() / 2];
+  std::sort(cpu.begin(), cpu.end());
+  const double median = seconds[seconds.size() / 2], medianCpu = cpu[cpu.size() / 2];
 
   // Pages, size, and the photos' resolution on the first pages.
   const std::string info = Output("pdfinfo '" + pdf + "' 2>/dev/null");
@@ -142,13 +150,20 @@ int main(int argc, char** argv) {
 
   const int expectedPages = (photos + 2) / 3;
   std::printf("photos: %d in %s\n", photos, folder.c_str());
-  std::printf("ledger written:       %.1f s median of %d   (target <= 60 s), %.2f ms a photo\n", median, runs,
-              median * 1000 / photos);
+  // 60 s for 10,000 photos: 6 ms a photo, a second more for a small set.
+  const double target = photos * 0.006 + (photos < 10000 ? 1 : 0);
+  std::printf("ledger written:       %.1f s median of %d   (target <= %.0f s), %.2f ms a photo\n", median, runs,
+              target, median * 1000 / photos);
+  // What the machine's load does not change: the CPU time, and the wall
+  // time it would take at best with every core free.
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  std::printf("CPU time:             %.1f s median, %.1f s on %u idle cores at best\n", medianCpu, medianCpu / cores,
+              cores);
   std::printf("peak resident size:   %ld MB   (target <= 400 MB)\n", peakKb / 1024);
   std::printf("pages:                %d of %d\n", pages, expectedPages);
   std::printf("PDF size:             %.1f MB, %.1f kB a photo\n", bytes / 1048576.0, bytes / 1024.0 / photos);
   std::printf("images on pages 1-10: %d, %d as JPEG, %d at 200 dpi in their box\n", images, jpeg, at200);
-  const bool met = median <= 60 && peakKb <= 400 * 1024 && pages == expectedPages && images > 0 && jpeg == images &&
+  const bool met = median <= target && peakKb <= 400 * 1024 && pages == expectedPages && images > 0 && jpeg == images &&
                    at200 == images;
   return met ? 0 : 3;
 }
