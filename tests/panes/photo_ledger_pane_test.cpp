@@ -7,6 +7,7 @@
 #include <QPdfDocument>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "panes/photo_view.h"
 #include "support/fixtures.h"
 #include "support/qt_paths.h"
+#include "support/run_tool.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -92,6 +94,23 @@ TEST_F(PhotoLedgerPaneTest, PdfOutputWritesThePhotosTheScopeNamesInGroupOrder) {
     EXPECT_FALSE(text.contains(QString::fromUtf8("着手前全景")));
     EXPECT_TRUE(text.contains(QString::fromUtf8("ＪＲ見本駅前広場整備工事")));
   }
+}
+
+TEST_F(PhotoLedgerPaneTest, TheReferenceDrawingIsPrintedInItsBoxWhenAsked) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  Select({"1"});  // its reference drawing D0000001.JPG is on the medium
+  view->cbxLedgerScope->setCurrentIndex(2);
+  // The images on the page, as the PDF holds them (pdfimages -list: two
+  // lines of heading, then one an image).
+  auto imagesOnPage = [&](bool drawing) {
+    view->chkLedgerDrawing->setChecked(drawing);
+    const std::string path = dir / (drawing ? "with.pdf" : "without.pdf");
+    if (!view->WriteLedger(QString::fromStdString(path))) return -1;
+    const std::string list = test::RunCaptured("pdfimages -list '" + path + "'").out;
+    return static_cast<int>(std::count(list.begin(), list.end(), '\n')) - 2;
+  };
+  EXPECT_EQ(imagesOnPage(false), 1);
+  EXPECT_EQ(imagesOnPage(true), 2);
 }
 
 TEST_F(PhotoLedgerPaneTest, ALedgerIsNeverWrittenIntoTheDelivery) {
