@@ -22,7 +22,11 @@ std::int64_t NowMs() {
       .count();
 }
 
-// A prepared statement, finalised with its owner.
+}  // namespace
+
+// A prepared statement, finalised with its owner. (Named, not file-local:
+// the index's statements hold them.)
+namespace index_sql {
 class TStmt {
  public:
   TStmt() = default;
@@ -66,6 +70,11 @@ class TStmt {
  private:
   sqlite3_stmt* s_ = nullptr;
 };
+
+}  // namespace index_sql
+using index_sql::TStmt;
+
+namespace {
 
 // A term as an FTS5 string: in double quotes, its own quotes doubled.
 std::string FtsString(const std::string& term) {

@@ -15,9 +15,9 @@
 namespace dlvr {
 namespace {
 
-test::ToolRun Search(const std::string& args) { return test::RunCaptured(std::string(DLVR_CLI) + " search " + args); }
+test::ToolRun RunSearchTool(const std::string& args) { return test::RunCaptured(std::string(DLVR_CLI) + " search " + args); }
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+std::string SearchQuoted(const std::string& s) { return "'" + s + "'"; }
 
 // The clean sample with an XML document beside the special specifications
 // (the tree lists that folder's files as they lie).
@@ -75,8 +75,8 @@ TEST_F(SearchCommand, FindsEachKindOfTextAsAReaderExpects) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Query);
-    const std::string query = c.Query[0] == '\'' ? c.Query : Quoted(c.Query);
-    const test::ToolRun r = Search(c.Folders + " " + query);
+    const std::string query = c.Query[0] == '\'' ? c.Query : SearchQuoted(c.Query);
+    const test::ToolRun r = RunSearchTool(c.Folders + " " + query);
     EXPECT_EQ(r.code, c.Line.empty() ? 1 : 0) << r.err;
     if (c.Line.empty()) {
       EXPECT_EQ(r.out, "");
@@ -89,18 +89,18 @@ TEST_F(SearchCommand, FindsEachKindOfTextAsAReaderExpects) {
 }
 
 TEST_F(SearchCommand, WritesJsonStopsAtTheLimitAndRefusesBadCommandLines) {
-  const test::ToolRun json = Search(Kkt() + " 交通誘導 --format json");
+  const test::ToolRun json = RunSearchTool(Kkt() + " 交通誘導 --format json");
   EXPECT_EQ(json.code, 0);
   EXPECT_EQ(json.out.substr(0, json.out.find("\"context\"")),
             "[\n {\n  \"file\": \"DRAWINGS/SPEC/TOKKI01.PDF\",\n  \"medium\": 1,\n  \"where\": \"page 2\",\n  ");
-  const test::ToolRun all = Search(Kkt() + " 見本県");
-  const test::ToolRun three = Search(Kkt() + " 見本県 --limit 3");
+  const test::ToolRun all = RunSearchTool(Kkt() + " 見本県");
+  const test::ToolRun three = RunSearchTool(Kkt() + " 見本県 --limit 3");
   EXPECT_GT(std::count(all.out.begin(), all.out.end(), '\n'), 3);
   EXPECT_EQ(three.out, all.out.substr(0, three.out.size()));
   EXPECT_EQ(std::count(three.out.begin(), three.out.end(), '\n'), 3);
   for (const std::string& bad : {Kkt(), Kkt() + " '  '", Kkt() + " x --format xml", Kkt() + " x --limit 0",
                                  std::string("/nonexistent x")}) {
-    const test::ToolRun r = Search(bad);
+    const test::ToolRun r = RunSearchTool(bad);
     EXPECT_EQ(r.code, 2) << bad;
     EXPECT_TRUE(r.out.empty()) << bad;
   }
@@ -128,7 +128,7 @@ TEST(SearchCommandHostile, FilesMadeToHoldAReaderUpAreNamedAndTheRestIsSearched)
   std::filesystem::create_symlink(d / "secret.txt", d / "kkt/MEET/ORG/0001_03.TXT");
 
   const auto start = std::chrono::steady_clock::now();
-  const test::ToolRun r = Search(d / "kkt" + " 交通誘導");
+  const test::ToolRun r = RunSearchTool(d / "kkt" + " 交通誘導");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(40));
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out.substr(0, r.out.find('\t')), "DRAWINGS/SPEC/TOKKI01.PDF");
