@@ -248,6 +248,10 @@ void TfrmPhotoView::ReadSettings() {
   const QList<int> main = sizes(ExRg.ReadString(QStringLiteral("SplitMain"), QString()));
   if (main.size() == splMain->count()) splMain->setSizes(main);
   cbxSort->setCurrentIndex(std::clamp(ExRg.ReadInteger(QStringLiteral("Sort"), 0), 0, cbxSort->count() - 1));
+  // The ledger's layout (photos a page: 2, 3, 4).
+  cbxLedgerPerPage->setCurrentIndex(std::clamp(ExRg.ReadInteger(QStringLiteral("LedgerPerPage"), 3) - 2, 0, 2));
+  chkLedgerGroupPage->setChecked(ExRg.ReadInteger(QStringLiteral("LedgerGroupPage"), 0) != 0);
+  chkLedgerDrawing->setChecked(ExRg.ReadInteger(QStringLiteral("LedgerDrawing"), 0) != 0);
   settingsRead_ = true;
 }
 
@@ -261,6 +265,9 @@ void TfrmPhotoView::WriteSettings() {
   ExRg.WriteString(QStringLiteral("SplitTop"), text(splTop->sizes()));
   ExRg.WriteString(QStringLiteral("SplitMain"), text(splMain->sizes()));
   ExRg.WriteInteger(QStringLiteral("Sort"), cbxSort->currentIndex());
+  ExRg.WriteInteger(QStringLiteral("LedgerPerPage"), cbxLedgerPerPage->currentIndex() + 2);
+  ExRg.WriteInteger(QStringLiteral("LedgerGroupPage"), chkLedgerGroupPage->isChecked() ? 1 : 0);
+  ExRg.WriteInteger(QStringLiteral("LedgerDrawing"), chkLedgerDrawing->isChecked() ? 1 : 0);
 }
 
 }  // namespace dlvr

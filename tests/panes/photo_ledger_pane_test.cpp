@@ -33,7 +33,10 @@ class PhotoLedgerPaneTest : public ::testing::Test {
 
   PhotoLedgerPaneTest() {
     model.View.MakeWorkCopies = false;
-    TExtRegistry(QStringLiteral("frmPhotoView")).WriteInteger(QStringLiteral("Sort"), 0);
+    TExtRegistry settings(QStringLiteral("frmPhotoView"));
+    settings.WriteInteger(QStringLiteral("Sort"), 0);
+    settings.WriteInteger(QStringLiteral("LedgerPerPage"), 3);
+    settings.WriteInteger(QStringLiteral("LedgerDrawing"), 0);
   }
   ~PhotoLedgerPaneTest() override { TfrmDeliveryCheck::AskSavePath = nullptr; }
 
