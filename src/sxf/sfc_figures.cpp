@@ -88,6 +88,8 @@ bool TSfcReader::Emit(TGroup& g, const TTransform& t, bool identity, bool last, 
         drawing_.Primitives.push_back(arena_[at]);
       }
       if (!identity) TransformPrimitive(drawing_.Primitives.back(), t);
+      ResolveStyle(drawing_.Primitives.back());
+      ++resolved_;
     }
     return true;
   };
@@ -180,30 +182,28 @@ void TSfcReader::Expand(TGroup& top) {
   top = TGroup{};
 }
 
-void TSfcReader::ResolveStyles() {
+void TSfcReader::ResolveStyle(TPrimitive& p) const {
   const int layers = static_cast<int>(drawing_.Layers.size());
   const int colours = static_cast<int>(drawing_.Colours.size());
   const int userTypes = static_cast<int>(userLineTypeList_.size());
   const int fonts = static_cast<int>(drawing_.Fonts.size());
-  for (TPrimitive& p : drawing_.Primitives) {
-    p.Layer = p.Layer >= 1 && p.Layer <= layers ? p.Layer - 1 : -1;
-    p.Colour = p.Colour >= 1 && p.Colour <= colours ? p.Colour - 1 : -1;
-    if (p.LineType >= 1 && p.LineType <= kPredefinedLineTypeCount)
-      p.LineType -= 1;
-    else if (p.LineType >= kFirstUserLineTypeCode && p.LineType < kFirstUserLineTypeCode + userTypes)
-      p.LineType = kPredefinedLineTypeCount + (p.LineType - kFirstUserLineTypeCode);
-    else
-      p.LineType = -1;
-    p.Font = p.Kind == TKind::Text && p.Font >= 1 && p.Font <= fonts ? p.Font - 1 : -1;
-    const int widthCode = static_cast<int>(p.Width);
-    const auto width = widths_.find(widthCode);
-    if (width != widths_.end())
-      p.Width = width->second;
-    else if (PredefinedWidth(widthCode) > 0)
-      p.Width = PredefinedWidth(widthCode);
-    else
-      p.Width = 0.13;
-  }
+  p.Layer = p.Layer >= 1 && p.Layer <= layers ? p.Layer - 1 : -1;
+  p.Colour = p.Colour >= 1 && p.Colour <= colours ? p.Colour - 1 : -1;
+  if (p.LineType >= 1 && p.LineType <= kPredefinedLineTypeCount)
+    p.LineType -= 1;
+  else if (p.LineType >= kFirstUserLineTypeCode && p.LineType < kFirstUserLineTypeCode + userTypes)
+    p.LineType = kPredefinedLineTypeCount + (p.LineType - kFirstUserLineTypeCode);
+  else
+    p.LineType = -1;
+  p.Font = p.Kind == TKind::Text && p.Font >= 1 && p.Font <= fonts ? p.Font - 1 : -1;
+  const int widthCode = static_cast<int>(p.Width);
+  const auto width = widths_.find(widthCode);
+  if (width != widths_.end())
+    p.Width = width->second;
+  else if (PredefinedWidth(widthCode) > 0)
+    p.Width = PredefinedWidth(widthCode);
+  else
+    p.Width = 0.13;
 }
 
 TDrawing TSfcReader::Finish() {
@@ -238,7 +238,8 @@ TDrawing TSfcReader::Finish() {
   cur_ = TGroup{};
   arena_.Clear();
   if (outOfMemory) StopForMemory(drawing_, [] { return Tr("SxfReader", "メモリが足りないため図形の展開を打ち切りました"); });
-  ResolveStyles();
+  // (Those the expansion left between drawing and resolving when memory ran out.)
+  for (std::size_t i = resolved_; i < drawing_.Primitives.size(); ++i) ResolveStyle(drawing_.Primitives[i]);
   return std::move(drawing_);
 }
 

@@ -400,7 +400,11 @@ class TSfcReader {
   bool Overflow();
   bool Emit(TGroup& g, const TTransform& t, bool identity, bool last, int depth, std::vector<char>& active);
   bool Place(const TPlace& place, const TTransform& t, int depth, std::vector<char>& active);
-  void ResolveStyles();
+  // A primitive's file codes of layer, colour, line type, font and width
+  // made the drawing's indices and millimetres (as it is drawn, while in
+  // the cache).
+  void ResolveStyle(TPrimitive& p) const;
+  std::size_t resolved_ = 0;  // the drawing's primitives whose codes are resolved
 
   TDrawing drawing_;
   TArgs args_;
