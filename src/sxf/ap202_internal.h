@@ -590,8 +590,8 @@ class TResolver {
   // they are being noted.
   std::unordered_map<long, std::vector<std::string>> styleSkips_;
   std::vector<std::string>* noteSkips_ = nullptr;
-  std::uint64_t mostPointsAsked_ = 0;
-  TUnit part_;  // the unit being drawn  // the most points Room asked room for, those taken before included
+  std::uint64_t mostPointsAsked_ = 0;  // the most points Room asked room for, those taken before included
+  TUnit part_;                         // the unit being drawn
   bool stopped_ = false;
   int placing_ = 0;  // figures being placed around the item read
   std::size_t visits_ = 0;
