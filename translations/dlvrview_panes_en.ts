@@ -906,6 +906,10 @@ information</translation>
         <source>写真帳の印刷</source>
         <translation>Print the photo ledger</translation>
     </message>
+    <message>
+        <source>写真帳を印刷しています...</source>
+        <translation>Printing the photo ledger...</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSelDir</name>

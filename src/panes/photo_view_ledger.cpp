@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -147,6 +148,15 @@ void TfrmPhotoView::LedgerPdfClick() {
   if (!path.isEmpty()) WriteLedger(path);
 }
 
+namespace {
+
+// The most photos the print preview takes: it keeps every page it shows,
+// images and all, so a larger ledger goes to the print dialog alone and is
+// printed a page at a time.
+constexpr std::size_t kLedgerPreviewLimit = 150;
+
+}  // namespace
+
 void TfrmPhotoView::LedgerPrintClick() {
   const std::vector<int> rows = LedgerRecords();
   if (!store_ || rows.empty()) return;
@@ -154,6 +164,26 @@ void TfrmPhotoView::LedgerPrintClick() {
   printer.setDocName(QCoreApplication::translate("TfrmPhotoView", "写真帳"));
   printer.setFullPage(true);  // positions count from the paper's corner
   printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+  if (rows.size() > kLedgerPreviewLimit) {
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+      WriteLedger(printer.outputFileName());
+      return;
+    }
+    TPhotoLedgerOptions options = LedgerOptions();
+    QProgressDialog progress(QCoreApplication::translate("TfrmPhotoView", "写真帳を印刷しています..."),
+                             QCoreApplication::translate("TfrmPhotoView", "中止"), 0, 100, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    options.Progress = [&progress](int done, int pages) {
+      progress.setMaximum(pages);
+      progress.setValue(done);
+      return !progress.wasCanceled();
+    };
+    if (!PaintPhotoLedger(printer, *store_, index_, rows, options).Written) printer.abort();
+    return;
+  }
   QPrintPreviewDialog dialog(&printer, this);
   dialog.setObjectName("dlgLedgerPreview");
   dialog.setWindowTitle(QCoreApplication::translate("TfrmPhotoView", "写真帳の印刷"));
