@@ -117,7 +117,8 @@ class TfrmPhotoView : public QWidget {
   // Writes the ledger as a PDF file with a progress window that can stop
   // it; refused (with a message) inside the delivery. Whether it was written.
   bool WriteLedger(const QString& path);
-  // The commands: the print preview, then the print dialog; the save
+  // The commands: the print preview, then the print dialog (more than 150
+  // photos: the print dialog alone, the pages printed one at a time); the save
   // dialog (TfrmDeliveryCheck::AskSavePath when a test sets it), then
   // WriteLedger.
   void LedgerPrintClick();
