@@ -71,6 +71,77 @@
     </message>
 </context>
 <context>
+    <name>TCompareView</name>
+    <message>
+        <source>比較(&amp;M)...</source>
+        <translation>Co&amp;mpare...</translation>
+    </message>
+    <message>
+        <source>読み込んだ納品物を以前の納品物と比較します</source>
+        <translation>Compares the delivery loaded with an earlier delivery</translation>
+    </message>
+    <message>
+        <source>比較終了</source>
+        <translation>End Compare</translation>
+    </message>
+    <message>
+        <source>変更のみ表示</source>
+        <translation>Show Changes Only</translation>
+    </message>
+    <message>
+        <source>比較結果の印刷...</source>
+        <translation>Print Changes...</translation>
+    </message>
+    <message>
+        <source>CSV 出力...</source>
+        <translation>Export CSV...</translation>
+    </message>
+    <message>
+        <source>PDF 出力...</source>
+        <translation>Export PDF...</translation>
+    </message>
+    <message>
+        <source>比較結果(&amp;R)</source>
+        <translation>Compare &amp;Result</translation>
+    </message>
+    <message>
+        <source>比較</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>比較中...</source>
+        <translation>Comparing...</translation>
+    </message>
+    <message>
+        <source>比較: 変更なし</source>
+        <translation>Compare: no changes</translation>
+    </message>
+    <message>
+        <source>比較: %1 追加 %2&#x3000;%3 変更 %4&#x3000;%5 削除 %6</source>
+        <translation>Compare: %1 added %2  %3 changed %4  %5 removed %6</translation>
+    </message>
+    <message>
+        <source>比較元（旧）: %1</source>
+        <translation>Earlier delivery: %1</translation>
+    </message>
+    <message>
+        <source>比較結果</source>
+        <translation>Changes</translation>
+    </message>
+    <message>
+        <source>PDF 出力</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>CSV 出力</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>%1 に書き込めませんでした。</source>
+        <translation>Could not write %1.</translation>
+    </message>
+</context>
+<context>
     <name>TDrawingView</name>
     <message>
         <source>距離 %1</source>

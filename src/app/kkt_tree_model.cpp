@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "components/legible_color.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -115,8 +116,23 @@ QVariant TKKTTreeModel::data(const QModelIndex& index, int role) const {
                                                           : view_.NodeHint(item);
       return hint.empty() ? QVariant() : QVariant(QString::fromStdString(hint));
     }
+    case Qt::ForegroundRole: {
+      const int mark = CompareMark ? CompareMark(item) : cmNone;
+      if (mark == cmNone) return QVariant();
+      return CompareColor(mark, IsDark(QApplication::palette().color(QPalette::Base)));
+    }
     default:
       return QVariant();
+  }
+}
+
+QColor TKKTTreeModel::CompareColor(int mark, bool dark) {
+  switch (mark) {
+    case cmAdded: return dark ? QColor(110, 220, 110) : QColor(0, 128, 0);
+    case cmChanged:
+    case cmRemovedInside: return dark ? QColor(255, 170, 60) : QColor(190, 90, 0);
+    case cmRemoved: return dark ? QColor(150, 150, 150) : QColor(128, 128, 128);
+    default: return QColor();
   }
 }
 
@@ -126,6 +142,23 @@ void TKKTTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->save();
     painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1, Qt::DashLine));
     painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    painter->restore();
+  }
+  if (const int mark = model_.CompareMark ? model_.CompareMark(model_.Item(index)) : cmNone) {
+    // The comparison's mark at the icon's lower right: + added, a dot
+    // changed (a ring when only something inside was removed), - removed.
+    const QRect r(option.rect.left() + 9, option.rect.top() + option.rect.height() - 10, 9, 9);
+    const QColor color = TKKTTreeModel::CompareColor(mark, IsDark(option.palette.color(QPalette::Base)));
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(color, 2));
+    if (mark == cmChanged) painter->setBrush(color);
+    if (mark == cmChanged || mark == cmRemovedInside) {
+      painter->drawEllipse(r.adjusted(1, 1, -1, -1));
+    } else {
+      painter->drawLine(r.left(), r.center().y(), r.right(), r.center().y());
+      if (mark == cmAdded) painter->drawLine(r.center().x(), r.top(), r.center().x(), r.bottom());
+    }
     painter->restore();
   }
   if (!model_.MissingMark(model_.Item(index))) return;

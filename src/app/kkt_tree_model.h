@@ -8,12 +8,14 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QColor>
 #include <QFileIconProvider>
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QStyledItemDelegate>
 #include <QVector>
 
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -35,6 +37,9 @@ class TDesktopIcons : public TIconProvider {
   QVector<QIcon> icons_;
   std::unordered_map<std::string, int> byType_;
 };
+
+// What a comparison with an earlier delivery found at a tree item.
+enum TCompareMark : int { cmNone = 0, cmAdded = 1, cmChanged = 2, cmRemovedInside = 3, cmRemoved = 4 };
 
 // Draws the mark of a file that is not on the loaded media over its item.
 class TKKTTreeDelegate : public QStyledItemDelegate {
@@ -74,6 +79,13 @@ class TKKTTreeModel : public QAbstractItemModel, public TTreeObserver {
   // The item that files dragged over the tree would be dropped on (drawn
   // with a frame), or null.
   TTreeItem* DropTarget = nullptr;
+
+  // While two deliveries are compared: what changed at an item (one of
+  // TCompareMark), told by the comparison; empty otherwise.
+  std::function<int(const TTreeItem*)> CompareMark;
+  // The text colour of a mark on a light or a dark background (invalid for
+  // no mark); the legend shows the same colours.
+  static QColor CompareColor(int mark, bool dark);
 
   // Set by the main window when an item wants the tree expanded to it.
   std::function<void(TTreeItem*, bool)> OnExpandedChanged;

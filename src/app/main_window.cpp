@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/compare_view.h"
 #include "app/main_window_internal.h"
 
 #include <QActionGroup>
@@ -135,6 +136,14 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
   lblEdition = new QLabel(statusBar());
   lblEdition->setObjectName("lblEdition");
   statusBar()->addPermanentWidget(lblEdition);
+  // The compare's commands after the checks.
+  QAction* afterChecks = miFile->actions().value(miFile->actions().indexOf(miFileDeliveryCheck) + 1, miExit);
+  CompareView = new TCompareView({this, model_.get(), tvwKKT, treeModel_, miFile, afterChecks, ToolBar,
+                                  QStringLiteral("tbtDeliveryCheck"), frmKojInfo, frmInfo,
+                                  [](QWidget* parent, const QString& initial, QString& chosen) {
+                                    return TfrmMainHooks::SelectFolder &&
+                                           TfrmMainHooks::SelectFolder(parent, initial, chosen);
+                                  }});
   miProgXMLViewer->setEnabled(false);
   ReadSettings();
   Timer = new QTimer(this);

@@ -236,6 +236,8 @@ class TfrmMain : public QMainWindow, public TFindHost {
   QWidget* pnlLogo = nullptr;
   QLabel* imgLogo = nullptr;
   QTimer* HintTimer = nullptr;
+  // The compare with an earlier delivery (its commands, marks and legend).
+  class TCompareView* CompareView = nullptr;
   // The right-drop menu: move (always hidden), copy, link, cancel.
   QMenu* pmnRDrop = nullptr;
   QAction *miRDropMove = nullptr, *miRDropCopy = nullptr, *miRDropLink = nullptr, *miRDropCancel = nullptr;

@@ -1,5 +1,6 @@
 // The main window's media: the first load, loading media and refreshing, the tree kept where it was, further media beside a folder, the start page.
 #include "app/main_window.h"
+#include "app/compare_view.h"
 #include "app/main_window_internal.h"
 
 #include <QActionGroup>
@@ -126,6 +127,8 @@ void TfrmMain::LoadMedia(const QString& folder) { LoadMedia(folder, nullptr); }
 void TfrmMain::LoadMedia(const QString& folder, const TTreeState* keep) { LoadMedia(QStringList{folder}, keep); }
 
 void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
+  // A load ends a compare: its marks belong to the tree that goes.
+  if (CompareView) CompareView->End();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   loading_ = true;
   statusBar()->showMessage(QCoreApplication::translate("TfrmMain", "読み込み中..."));

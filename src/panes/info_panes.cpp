@@ -75,6 +75,15 @@ void TInfoPaneBase::SetCellAtr(int col, int row, TCellAtr& atr) {
   atr.Line[0].TextLines = std::max(1, lines);
 }
 
+QString TInfoPaneBase::ShownValue(const TTreeItem* item, const std::string& value, const std::string& field,
+                                  const std::string& alt) const {
+  std::string old;
+  if (!OldValueOf || !(OldValueOf(item, field, old) || (!alt.empty() && OldValueOf(item, alt, old)))) return Q(value);
+  // An item that was not there before (or is no more) shows a dash.
+  const QString dash = QStringLiteral("—");
+  return (old.empty() ? dash : Q(old)) + QStringLiteral(" → ") + (value.empty() ? dash : Q(value));
+}
+
 void TInfoPaneBase::FinishFill() {
   Grid->SetLeftCol(0);
   Grid->viewport()->update();
@@ -185,12 +194,13 @@ void TfrmKojInfo::Fill() {
     };
     if (count < 1) {
       labels(r);
-      Grid->SetCell(3, r, Q(v.ReadString("Data")));
+      Grid->SetCell(3, r, ShownValue(nullptr, v.ReadString("Data"), tag));
       ++r;
     } else {
       for (long k = 0; k < count; ++k, ++r) {
         labels(r);
-        Grid->SetCell(3, r, Q(v.ReadString("Data " + std::to_string(k))));
+        Grid->SetCell(3, r, ShownValue(nullptr, v.ReadString("Data " + std::to_string(k)),
+                                       tag + "[" + std::to_string(k + 1) + "]", count == 1 ? tag : std::string()));
       }
     }
   }
@@ -260,12 +270,13 @@ void TfrmInfo::Fill(TTreeItem* item) {
       } else {
         for (long j = 0; j < count; ++j, ++r) {
           labels(r);
-          Grid->SetCell(3, r, Q(list->Values().ReadString("Info " + std::to_string(j))));
+          Grid->SetCell(3, r, ShownValue(current_, list->Values().ReadString("Info " + std::to_string(j)),
+                                         tag + "[" + std::to_string(j + 1) + "]", count == 1 ? tag : std::string()));
         }
       }
     } else {
       labels(r);
-      if (data) Grid->SetCell(3, r, Q(data->Values().ReadString("Info " + std::to_string(k))));
+      if (data) Grid->SetCell(3, r, ShownValue(current_, data->Values().ReadString("Info " + std::to_string(k)), tag));
       ++r;
     }
   }

@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "components/cell_size_control.h"
@@ -30,6 +32,11 @@ class TInfoPaneBase : public TPane {
   // Per data row (index row - 1): 0 the MaxLength, 1 the value's line count,
   // 2 unused; -1 when not set.
   std::vector<int> RowLists[3];
+  // While the delivery is compared with an earlier one: the earlier value of
+  // a field of `item` (null: the construction information) named as the
+  // comparison names it ("打合せ簿名称", "工種[2]"); false when that field did
+  // not change. A changed field's value shows as "old → new".
+  std::function<bool(const TTreeItem* item, const std::string& field, std::string& old)> OldValueOf;
   // Characters per line of the value column at the last fill.
   int LineChars() const { return lineChars_; }
 
@@ -45,6 +52,10 @@ class TInfoPaneBase : public TPane {
                   const std::string& needs);
   void SetCellAtr(int col, int row, TCellAtr& atr);
   void FinishFill();
+  // A field's value as its cell shows it: "old → new" where OldValueOf
+  // knows an earlier value under `field` (or `alt`, when given).
+  QString ShownValue(const TTreeItem* item, const std::string& value, const std::string& field,
+                     const std::string& alt = std::string()) const;
   int lineChars_ = 15;
 };
 

@@ -1,0 +1,407 @@
+#include "app/compare_view.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
+#include <sstream>
+
+#include "app/kkt_tree_model.h"
+#include "check/viewer_model.h"
+#include "compare/compare_report.h"
+#include "components/drawing_canvas.h"
+#include "components/legible_color.h"
+#include "components/qt_string.h"
+#include "delivery/prompts.h"
+#include "delivery/sibling_media.h"
+#include "panes/info_panes.h"
+#include "platform/drive.h"
+
+namespace dlvr {
+namespace {
+
+// A file's place on disk as the tree and the comparison both can name it.
+QString ComparedFileKey(const std::string& path) {
+  return QDir::cleanPath(QFileInfo(Q(path)).absoluteFilePath()).toCaseFolded();
+}
+
+// The drives read as fixed disks while the earlier delivery is read: the
+// load takes each folder as one medium and asks for none.
+class TCompareFixedDrives {
+ public:
+  TCompareFixedDrives() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
+  ~TCompareFixedDrives() { SetDriveTypeOverride(nullptr); }
+  TCompareFixedDrives(const TCompareFixedDrives&) = delete;
+  TCompareFixedDrives& operator=(const TCompareFixedDrives&) = delete;
+};
+
+// The toolbar's compare icon: two pages side by side, the right one marked.
+QIcon CompareToolIcon() {
+  QPixmap pix(32, 32);
+  pix.fill(Qt::transparent);
+  QPainter p(&pix);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(60, 60, 60), 1.5));
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(3.5, 5.5, 12, 17));
+  p.drawRect(QRectF(16.5, 9.5, 12, 17));
+  p.setPen(QPen(QColor(150, 150, 150), 1.5));
+  for (int y : {10, 14, 18}) p.drawLine(QPointF(6, y), QPointF(13, y));
+  p.setPen(QPen(QColor(200, 100, 0), 2));
+  for (int y : {14, 18, 22}) p.drawLine(QPointF(19, y), QPointF(26, y));
+  return QIcon(pix);
+}
+
+}  // namespace
+
+TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std::move(host)) {
+  setObjectName("CompareView");
+  auto act = [this](const char* name, const QString& caption) {
+    auto* a = new QAction(caption, main_.Window);
+    a->setObjectName(name);
+    return a;
+  };
+  miCompare = act("miCompare", QCoreApplication::translate("TCompareView", "比較(&M)..."));
+  miCompare->setStatusTip(QCoreApplication::translate("TCompareView", "読み込んだ納品物を以前の納品物と比較します"));
+  miCompareEnd = act("miCompareEnd", QCoreApplication::translate("TCompareView", "比較終了"));
+  miCompareChangedOnly = act("miCompareChangedOnly", QCoreApplication::translate("TCompareView", "変更のみ表示"));
+  miCompareChangedOnly->setCheckable(true);
+  miComparePrint = act("miComparePrint", QCoreApplication::translate("TCompareView", "比較結果の印刷..."));
+  miCompareCsv = act("miCompareCsv", QCoreApplication::translate("TCompareView", "CSV 出力..."));
+  miComparePdf = act("miComparePdf", QCoreApplication::translate("TCompareView", "PDF 出力..."));
+  connect(miCompare, &QAction::triggered, this, &TCompareView::CompareClick);
+  connect(miCompareEnd, &QAction::triggered, this, &TCompareView::End);
+  connect(miCompareChangedOnly, &QAction::toggled, this, &TCompareView::ApplyFilter);
+  connect(miComparePrint, &QAction::triggered, this, &TCompareView::PrintClick);
+  connect(miCompareCsv, &QAction::triggered, this, [this] { ExportClick(false); });
+  connect(miComparePdf, &QAction::triggered, this, [this] { ExportClick(true); });
+
+  // In the ファイル menu after the checks.
+  QAction* before = main_.MenuBefore;
+  main_.FileMenu->insertSeparator(before);
+  main_.FileMenu->insertActions(before, {miCompare, miCompareEnd, miCompareChangedOnly});
+  miCompareResult = new QMenu(QCoreApplication::translate("TCompareView", "比較結果(&R)"), main_.FileMenu);
+  miCompareResult->setObjectName("miCompareResult");
+  miCompareResult->addActions({miComparePrint, miCompareCsv, miComparePdf});
+  main_.FileMenu->insertMenu(before, miCompareResult);
+
+  // On the toolbar after the delivery check.
+  const QString caption = QCoreApplication::translate("TCompareView", "比較");
+  miCompare->setIcon(CompareToolIcon());
+  miCompare->setIconVisibleInMenu(false);
+  miCompare->setIconText(caption);
+  miCompare->setToolTip(caption);
+  auto* button = new QToolButton(main_.ToolBar);
+  button->setObjectName("tbtCompare");
+  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  button->setDefaultAction(miCompare);
+  const QList<QAction*> bar = main_.ToolBar->actions();
+  QAction* barBefore = nullptr;
+  for (int i = 0; i < bar.size(); ++i) {
+    QWidget* w = main_.ToolBar->widgetForAction(bar[i]);
+    if (w && w->objectName() == main_.ToolAfter && i + 1 < bar.size()) barBefore = bar[i + 1];
+  }
+  if (barBefore)
+    main_.ToolBar->insertWidget(barBefore, button);
+  else
+    main_.ToolBar->addWidget(button);
+
+  lblCompareLegend = new QLabel(main_.Window->statusBar());
+  lblCompareLegend->setObjectName("lblCompareLegend");
+  lblCompareLegend->setTextFormat(Qt::RichText);
+  main_.Window->statusBar()->addPermanentWidget(lblCompareLegend);
+  lblCompareLegend->hide();
+
+  main_.TreeModel->CompareMark = [this](const TTreeItem* item) { return Mark(item); };
+  UpdateCommands();
+}
+
+TCompareView::~TCompareView() {
+  if (main_.TreeModel) main_.TreeModel->CompareMark = nullptr;
+}
+
+int TCompareView::Mark(const TTreeItem* item) const {
+  if (!comparing_) return cmNone;
+  const auto it = marks_.find(item);
+  return it == marks_.end() ? cmNone : it->second;
+}
+
+bool TCompareView::OldValue(const TTreeItem* item, const std::string& field, std::string& old) const {
+  if (!comparing_) return false;
+  TMdlTreeView& v = main_.Model->View;
+  const int cls = item ? v.NodeClass(item) : 0;
+  const int number = item ? v.NodeNumber(item) : -1;
+  for (const TChange& c : changes_) {
+    if (c.What != TChangeWhat::Field || c.Class != cls || c.Field != field) continue;
+    if (item && c.NewRecord != number) continue;
+    old = c.Old;
+    return true;
+  }
+  return false;
+}
+
+void TCompareView::CompareClick() {
+  TMdlTreeView& v = main_.Model->View;
+  if (v.MediaFolder().empty() || running_) return;
+  QString chosen;
+  const QString initial = oldFolders_.isEmpty() ? QString() : oldFolders_.front();
+  if (!main_.SelectFolder || !main_.SelectFolder(main_.Window, initial, chosen)) return;
+  // The earlier delivery's further media: the folders beside it that the
+  // loader would take as media of the same delivery.
+  QStringList folders{chosen};
+  for (const TSiblingMedium& m : FindSiblingMedia(chosen.toStdString()).Media)
+    if (m.SameRecord && QDir::cleanPath(Q(m.Folder)) != QDir::cleanPath(chosen)) folders << Q(m.Folder);
+  CompareWith(folders);
+}
+
+void TCompareView::CompareWith(const QStringList& folders) {
+  End();
+  TMdlTreeView& v = main_.Model->View;
+  if (folders.isEmpty() || v.MediaFolder().empty()) return;
+  const int generation = ++generation_;
+  running_ = true;
+  UpdateCommands();
+  lblCompareLegend->setText(QCoreApplication::translate("TCompareView", "比較中..."));
+  lblCompareLegend->show();
+  main_.Window->statusBar()->showMessage(QCoreApplication::translate("TCompareView", "比較中..."));
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  auto older = std::make_shared<TComparedDelivery>();
+  {
+    std::vector<std::string> paths;
+    for (const QString& f : folders) paths.push_back(f.toStdString());
+    TCompareFixedDrives fixed;
+    *older = ReadComparedDelivery(paths);
+  }
+  auto newer = std::make_shared<TComparedDelivery>(ComparedDeliveryOf(v));
+  QApplication::restoreOverrideCursor();
+  oldFolders_ = folders;
+  newFolders_.clear();
+  for (const TComparedMedium& m : newer->Media) newFolders_ += (newFolders_.isEmpty() ? "" : ", ") + Q(m.Folder);
+  kojiName_ = newer->Index.KojiName;
+  kojiNo_ = newer->Index.KojiNo;
+  auto* watcher = new QFutureWatcher<std::vector<TChange>>(this);
+  connect(watcher, &QFutureWatcher<std::vector<TChange>>::finished, this, [this, watcher, generation] {
+    watcher->deleteLater();
+    Finished(watcher->result(), generation);
+  });
+  // The worker holds both sides: a new load drops its result, never its data.
+  watcher->setFuture(QtConcurrent::run([older, newer] { return CompareDeliveries(*older, *newer); }));
+}
+
+void TCompareView::Finished(std::vector<TChange> changes, int generation) {
+  if (generation != generation_) return;
+  running_ = false;
+  comparing_ = true;
+  changes_ = std::move(changes);
+  main_.Window->statusBar()->clearMessage();
+  MarkTree();
+  UpdateLegend();
+  UpdateCommands();
+  ApplyFilter();
+  RefreshPanes();
+}
+
+void TCompareView::MarkTree() {
+  marks_.clear();
+  shown_.clear();
+  TMdlTreeView& v = main_.Model->View;
+  TTreeItem* root = v.Tree().Root();
+  std::unordered_map<QString, TTreeItem*> files;
+  v.Tree().ForEach([&](TTreeItem* item) {
+    if (v.NodeLevel(item) != nlFile) return;
+    std::string path = v.GetFileItem(item, 1);
+    if (path.empty()) path = v.GetFileItem(item, 2);
+    if (!path.empty()) files.emplace(ComparedFileKey(path), item);
+  });
+  auto recordItem = [&](int cls, int number) -> TTreeItem* {
+    TTreeItem* node = v.FindClassNode(cls);
+    if (!node || number < 0) return node;
+    const int level = cls == 1 || cls == 4 ? nlFile : nlRecord;
+    for (int i = 0; i < node->Count(); ++i) {
+      TTreeItem* child = node->Item(i);
+      if (v.NodeLevel(child) == level && v.NodeNumber(child) == number) return child;
+    }
+    return node;  // photos have no item of their own: their class shows it
+  };
+  auto mark = [&](TTreeItem* item, int m) {
+    if (!item) return;
+    int& at = marks_[item];
+    // A change outranks a removal inside; an addition stays an addition.
+    if (at == cmNone || (at == cmRemovedInside && m != cmNone)) at = m;
+  };
+  for (const TChange& c : changes_) {
+    if (c.What == TChangeWhat::File) {
+      if (c.Kind == TChangeKind::Removed) continue;  // no item shows it any more
+      const auto it = files.find(ComparedFileKey(c.NewFile));
+      if (it != files.end()) mark(it->second, c.Kind == TChangeKind::Added ? cmAdded : cmChanged);
+      continue;
+    }
+    if (c.Class == 0) {
+      mark(root, cmChanged);
+      continue;
+    }
+    if (c.Kind == TChangeKind::Removed && c.What == TChangeWhat::Record) {
+      mark(v.FindClassNode(c.Class), cmRemovedInside);
+      continue;
+    }
+    TTreeItem* item = recordItem(c.Class, c.NewRecord);
+    mark(item, c.What == TChangeWhat::Record && c.Kind == TChangeKind::Added ? cmAdded : cmChanged);
+  }
+  for (const auto& [item, m] : marks_)
+    for (const TTreeItem* i = item; i && shown_.insert(i).second;) i = i->Parent();
+  if (root) shown_.insert(root);
+  main_.Tree->viewport()->update();
+}
+
+void TCompareView::ApplyFilter() {
+  QTreeView* tree = main_.Tree;
+  TKKTTreeModel* model = main_.TreeModel;
+  const bool only = comparing_ && miCompareChangedOnly->isChecked();
+  main_.Model->View.Tree().ForEach([&](TTreeItem* item) {
+    const QModelIndex index = model->IndexOf(item);
+    const bool hide = only && !shown_.count(item);
+    if (tree->isRowHidden(index.row(), index.parent()) != hide) tree->setRowHidden(index.row(), index.parent(), hide);
+  });
+}
+
+void TCompareView::End() {
+  ++generation_;
+  const bool was = comparing_ || running_;
+  running_ = false;
+  comparing_ = false;
+  changes_.clear();
+  marks_.clear();
+  shown_.clear();
+  if (!was) return;
+  ApplyFilter();
+  miCompareChangedOnly->setChecked(false);
+  lblCompareLegend->hide();
+  UpdateCommands();
+  main_.Tree->viewport()->update();
+  RefreshPanes();
+}
+
+void TCompareView::UpdateCommands() {
+  miCompare->setEnabled(!running_);
+  miCompareEnd->setEnabled(comparing_ || running_);
+  miCompareChangedOnly->setEnabled(comparing_);
+  miComparePrint->setEnabled(comparing_);
+  miCompareCsv->setEnabled(comparing_);
+  miComparePdf->setEnabled(comparing_);
+  miCompareResult->setEnabled(comparing_);
+}
+
+void TCompareView::UpdateLegend() {
+  int added = 0, changed = 0, removed = 0;
+  for (const TChange& c : changes_) {
+    if (c.Kind == TChangeKind::Added)
+      ++added;
+    else if (c.Kind == TChangeKind::Removed)
+      ++removed;
+    else
+      ++changed;
+  }
+  const bool dark = IsDark(main_.Tree->palette().color(QPalette::Base));
+  auto swatch = [dark](int mark, const char* sign) {
+    return QStringLiteral("<span style=\"color:%1\"><b>%2</b></span>")
+        .arg(TKKTTreeModel::CompareColor(mark, dark).name(), QString::fromUtf8(sign));
+  };
+  const QString text = changes_.empty() ? QCoreApplication::translate("TCompareView", "比較: 変更なし")
+                                        : QCoreApplication::translate("TCompareView", "比較: %1 追加 %2　%3 変更 %4　%5 削除 %6")
+                                              .arg(swatch(cmAdded, "+"), QString::number(added),
+                                                   swatch(cmChanged, "●"), QString::number(changed),
+                                                   swatch(cmRemovedInside, "○"), QString::number(removed));
+  lblCompareLegend->setText(text);
+  lblCompareLegend->setToolTip(QCoreApplication::translate("TCompareView", "比較元（旧）: %1").arg(oldFolders_.join(", ")));
+  lblCompareLegend->show();
+}
+
+void TCompareView::RefreshPanes() {
+  auto hook = [this](const TTreeItem* item, const std::string& field, std::string& old) {
+    return OldValue(item, field, old);
+  };
+  for (TInfoPaneBase* pane : {main_.KojInfo, main_.Info}) {
+    if (!pane) continue;
+    if (comparing_)
+      pane->OldValueOf = hook;
+    else
+      pane->OldValueOf = nullptr;
+  }
+  if (main_.KojInfo) main_.KojInfo->Refresh();
+  if (main_.Info && main_.Info->CurrentNode()) main_.Info->Refresh();
+}
+
+std::vector<TReportPage> TCompareView::ReportPages() const {
+  TCompareReportHeading heading;
+  heading.KojiName = kojiName_;
+  heading.KojiNo = kojiNo_;
+  heading.OldFolders = oldFolders_.join(", ").toStdString();
+  heading.NewFolders = newFolders_.toStdString();
+  heading.Date = QDate::currentDate().toString(Qt::ISODate).toStdString();
+  return LayoutCompareReport(changes_, heading);
+}
+
+void TCompareView::PrintClick() {
+  if (!comparing_) return;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+  QPrintDialog dialog(&printer, main_.Window);
+  if (dialog.exec() != QDialog::Accepted) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::vector<TReportPage> pages = ReportPages();
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    WriteReportPdf(printer.outputFileName(), pages, QCoreApplication::translate("TCompareView", "比較結果"));
+  } else {
+    printer.setDocName(QCoreApplication::translate("TCompareView", "比較結果"));
+    printer.setFullPage(true);  // positions count from the paper's corner
+    if (!PaintReportPages(printer, pages)) printer.abort();
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+void TCompareView::ExportClick(bool pdf) {
+  if (!comparing_) return;
+  const QString caption = pdf ? QCoreApplication::translate("TCompareView", "PDF 出力") : QCoreApplication::translate("TCompareView", "CSV 出力");
+  // Suggested in the home folder: never beside a delivery.
+  const QString suggested =
+      QDir::home().filePath(QCoreApplication::translate("TCompareView", "比較結果") + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
+  const QString filter = pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("CSV (*.csv)");
+  QString path;
+  if (AskSavePath) {
+    if (!AskSavePath(main_.Window, caption, suggested, filter, path)) return;
+  } else {
+    path = QFileDialog::getSaveFileName(main_.Window, caption, suggested, filter);
+  }
+  if (path.isEmpty()) return;
+  bool ok = false;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (pdf) {
+    ok = WriteReportPdf(path, ReportPages(), QCoreApplication::translate("TCompareView", "比較結果"));
+  } else {
+    std::ostringstream csv;
+    WriteChangesCsv(changes_, csv);
+    const std::string bytes = csv.str();
+    QSaveFile file(path);
+    ok = file.open(QIODevice::WriteOnly) &&
+         file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
+         file.commit();
+  }
+  QApplication::restoreOverrideCursor();
+  if (!ok) Ask(QCoreApplication::translate("TCompareView", "%1 に書き込めませんでした。").arg(path).toStdString(), MsgIcon::Error, MsgButtons::Ok, DialogAnswer::Ok);
+}
+
+}  // namespace dlvr

@@ -1,0 +1,126 @@
+// The compare view of the main window: the delivery loaded is compared with
+// an earlier delivery (the one it corrects) chosen in a folder dialog, on a
+// worker; the tree then marks what was added and changed (a mark over the
+// icon and a text colour; a class whose records were removed gets a ring),
+// a legend in the status bar counts the changes, "変更のみ表示" leaves only
+// the changed items and their ancestors in the tree, and the information
+// panes show a changed field as "old → new". The change list prints and
+// exports as CSV or PDF. 比較終了 ends the compare, and so does any load.
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QToolBar>
+#include <QTreeView>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "check/report_layout.h"
+#include "compare/delivery_diff.h"
+
+namespace dlvr {
+
+class TTreeItem;
+class TKKTTreeModel;
+class TInfoPaneBase;
+class TViewerModel;
+
+// What of the main window the compare view works with.
+struct TCompareHost {
+  QMainWindow* Window = nullptr;
+  TViewerModel* Model = nullptr;
+  QTreeView* Tree = nullptr;
+  TKKTTreeModel* TreeModel = nullptr;
+  // The commands go into this menu before `MenuBefore`, the toolbar button
+  // after the toolbar's button named `ToolAfter`.
+  QMenu* FileMenu = nullptr;
+  QAction* MenuBefore = nullptr;
+  QToolBar* ToolBar = nullptr;
+  QString ToolAfter;
+  TInfoPaneBase* KojInfo = nullptr;
+  TInfoPaneBase* Info = nullptr;
+  // The folder dialog: true with the chosen folder when decided.
+  std::function<bool(QWidget*, const QString&, QString&)> SelectFolder;
+};
+
+class TCompareView : public QObject {
+  Q_OBJECT
+ public:
+  // Adds the commands to the main window's ファイル menu and toolbar and the
+  // legend to its status bar.
+  explicit TCompareView(TCompareHost host);
+  ~TCompareView() override;
+
+  // Where the change list is saved: true with the chosen path (tests set
+  // it; empty: the save dialog).
+  static inline std::function<bool(QWidget*, const QString& caption, const QString& suggested,
+                                   const QString& filter, QString& chosen)>
+      AskSavePath;
+
+  // 比較: asks for the earlier delivery's folder, then compares.
+  void CompareClick();
+  // Compares the delivery loaded with the earlier delivery in `folders`
+  // (the first its folder, the others its further media): read now, the
+  // comparison on a worker; the tree is marked when it is done.
+  void CompareWith(const QStringList& folders);
+  // Ends the compare: no marks, every item shown, the panes as before.
+  void End();
+  // True while the worker compares; Comparing while the marks show.
+  bool Running() const { return running_; }
+  bool Comparing() const { return comparing_; }
+  const std::vector<TChange>& Changes() const { return changes_; }
+  // The earlier delivery's folders (with the further media beside the
+  // first that the loader would add as the same delivery's).
+  const QStringList& OldFolders() const { return oldFolders_; }
+
+  // The mark of an item (TCompareMark).
+  int Mark(const TTreeItem* item) const;
+  // The earlier value of a changed field of `item` (null: INDEX_C.XML).
+  bool OldValue(const TTreeItem* item, const std::string& field, std::string& old) const;
+
+  // Commands, by their names.
+  QAction* miCompare = nullptr;
+  QAction* miCompareEnd = nullptr;
+  QAction* miCompareChangedOnly = nullptr;
+  QMenu* miCompareResult = nullptr;
+  QAction* miComparePrint = nullptr;
+  QAction* miCompareCsv = nullptr;
+  QAction* miComparePdf = nullptr;
+  QLabel* lblCompareLegend = nullptr;
+
+ private:
+  void Finished(std::vector<TChange> changes, int generation);
+  void MarkTree();
+  void ApplyFilter();
+  void UpdateCommands();
+  void UpdateLegend();
+  void RefreshPanes();
+  void PrintClick();
+  void ExportClick(bool pdf);
+  std::vector<TReportPage> ReportPages() const;
+
+  TCompareHost main_;
+  bool running_ = false;
+  bool comparing_ = false;
+  // Raised by every start and end: a worker's result of an older round is
+  // dropped.
+  int generation_ = 0;
+  QStringList oldFolders_;
+  QString newFolders_;
+  std::string kojiName_, kojiNo_;
+  std::vector<TChange> changes_;
+  std::unordered_map<const TTreeItem*, int> marks_;
+  // The marked items and their ancestors: what "変更のみ表示" leaves.
+  std::unordered_set<const TTreeItem*> shown_;
+};
+
+}  // namespace dlvr

@@ -1,0 +1,148 @@
+// Journeys through the compare view: the inspector opens a corrected
+// resubmission, compares it with the delivery it corrects, narrows the tree
+// to what changed and reads the changed field as "old → new"; ending the
+// compare (or loading anew) gives the plain tree back.
+#include <gtest/gtest.h>
+
+#include <QTreeView>
+
+#include "app/compare_view.h"
+#include "app/kkt_tree_model.h"
+#include "app/main_window.h"
+#include "model/doc_tree.h"
+#include "panes/info_panes.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
+#include "support/journey.h"
+#include "support/wait.h"
+
+namespace dlvr {
+namespace {
+
+// Replaces `from` by `to` in a Shift-JIS management file; false when
+// `from` is not in it.
+bool EditCompareSjis(const std::string& path, const std::string& from, const std::string& to) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  const std::string a = Utf8ToCp932(from), b = Utf8ToCp932(to);
+  const std::size_t at = bytes.find(a);
+  if (at == std::string::npos) return false;
+  bytes.replace(at, a.size(), b);
+  return WriteWholeFile(path, bytes);
+}
+
+// The captions of the rows the tree shows now, top to bottom, every item
+// expanded.
+QStringList ShownTreeRows(TfrmMain& w) {
+  w.tvwKKT->expandAll();
+  QStringList rows;
+  for (QModelIndex i = w.TreeModel()->index(0, 0); i.isValid(); i = w.tvwKKT->indexBelow(i))
+    rows << i.data(Qt::DisplayRole).toString();
+  return rows;
+}
+
+// The value cells of the item pane that show a change.
+QStringList ArrowValues(TInfoPaneBase& pane) {
+  QStringList out;
+  for (int r = 1; r < pane.Grid->RowCount(); ++r)
+    if (pane.Grid->Cell(3, r).contains(QStringLiteral(" → "))) out << pane.Grid->Cell(3, r);
+  return out;
+}
+
+class JourneyCompare : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    copy_ = scratch_ / "resubmitted";
+    test::CopyTree(test::SamplePath("clean"), copy_);
+    // The corrected copy: a meeting renamed, a text changed, a file added to
+    // a document, a document removed.
+    ASSERT_TRUE(EditCompareSjis(copy_ + "/MEET/MEET.XML", "<打合せ簿名称>工程表の変更について<",
+                                "<打合せ簿名称>工程表の変更について（再提出）<"));
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(copy_ + "/MEET/ORG/0001_03.TXT", text));
+    ASSERT_TRUE(WriteWholeFile(copy_ + "/MEET/ORG/0001_03.TXT", text + "corrected\r\n"));
+    const std::string org =
+        "<その他資料オリジナルファイル名>O001_01.PDF</その他資料オリジナルファイル名>";
+    ASSERT_TRUE(EditCompareSjis(copy_ + "/OTHRS/OTHRS.XML", org,
+                                org + "\r\n\t\t\t<その他資料オリジナルファイル作成ソフトバージョン情報>PDF作成ツール "
+                                      "Ver.4.2</その他資料オリジナルファイル作成ソフトバージョン情報>\r\n\t\t\t<"
+                                      "オリジナルファイル内容>工事履行報告書</オリジナルファイル内容>\r\n\t\t</"
+                                      "オリジナルファイル情報>\r\n\t\t<オリジナルファイル情報>\r\n\t\t\t"
+                                      "<その他資料オリジナルファイル名>O001_02.TXT</その他資料オリジナルファイル名>"));
+    ASSERT_TRUE(WriteWholeFile(copy_ + "/OTHRS/ORG/O001_02.TXT", "added\r\n"));
+    std::string othrs;
+    ASSERT_TRUE(ReadWholeFile(copy_ + "/OTHRS/OTHRS.XML", othrs));
+    const std::size_t from = othrs.find(Utf8ToCp932("\t<その他資料情報>\r\n\t\t<シリアル番号>2<"));
+    const std::string end = Utf8ToCp932("</その他資料情報>\r\n");
+    ASSERT_NE(from, std::string::npos);
+    othrs.erase(from, othrs.find(end, from) + end.size() - from);
+    ASSERT_TRUE(WriteWholeFile(copy_ + "/OTHRS/OTHRS.XML", othrs));
+  }
+  void TearDown() override { TfrmMainHooks::SelectFolder = nullptr; }
+
+  // 比較 from the toolbar, the earlier delivery chosen in the folder dialog,
+  // then the worker waited for.
+  void Compare(test::TJourney& j, const QString& earlier) {
+    TfrmMainHooks::SelectFolder = [earlier](QWidget*, const QString&, QString& chosen) {
+      chosen = earlier;
+      return true;
+    };
+    TCompareView& c = *j.Window().CompareView;
+    c.miCompare->trigger();
+    ASSERT_TRUE(test::WaitUntil([&] { return !c.Running(); }, 30000));
+    ASSERT_TRUE(c.Comparing());
+  }
+
+  test::ScratchDir scratch_;
+  std::string copy_;
+};
+
+TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToNew) {
+  test::TJourney j;
+  TfrmMain& w = j.Open({test::Q(copy_)});
+  const QStringList all = ShownTreeRows(w);
+  Compare(j, test::QSample("clean"));
+  TCompareView& c = *w.CompareView;
+  // The legend counts the changes; every row is still there.
+  EXPECT_TRUE(c.lblCompareLegend->isVisible());
+  EXPECT_TRUE(c.lblCompareLegend->text().contains(QStringLiteral("削除"))) << c.lblCompareLegend->text().toStdString();
+  EXPECT_EQ(ShownTreeRows(w), all);
+  EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "提出(施工管理)", "0001_03.TXT"})), cmChanged);
+  EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"その他", "工事履行報告書（4月分）", "O001_02.TXT"})), cmAdded);
+  EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "承諾(品質管理)"})), cmNone);
+
+  c.miCompareChangedOnly->trigger();
+  j.Shot(QStringLiteral("compare_changed_only"));
+  const QStringList expected{QStringLiteral("工事完成図書"),       QStringLiteral("打合せ簿"),
+                             QStringLiteral("提出(施工管理)"),     QStringLiteral("0001_03.TXT"),
+                             QStringLiteral("協議(工程管理)"),     QStringLiteral("その他"),
+                             QStringLiteral("工事履行報告書（4月分）"), QStringLiteral("O001_02.TXT")};
+  EXPECT_EQ(ShownTreeRows(w), expected);
+
+  j.Click({"打合せ簿", "協議(工程管理)"});
+  j.Shot(QStringLiteral("compare_old_to_new"));
+  EXPECT_EQ(ArrowValues(*w.frmInfo),
+            QStringList{QStringLiteral("工程表の変更について → 工程表の変更について（再提出）")});
+
+  // 比較終了: the whole tree and the plain value again.
+  c.miCompareEnd->trigger();
+  EXPECT_EQ(ShownTreeRows(w), all);
+  EXPECT_TRUE(ArrowValues(*w.frmInfo).isEmpty());
+  EXPECT_FALSE(c.lblCompareLegend->isVisible());
+}
+
+TEST_F(JourneyCompare, ANewLoadEndsTheCompare) {
+  test::TJourney j;
+  TfrmMain& w = j.Open({test::Q(copy_)});
+  const QStringList all = ShownTreeRows(w);
+  Compare(j, test::QSample("clean"));
+  w.CompareView->miCompareChangedOnly->trigger();
+  ASSERT_NE(ShownTreeRows(w), all);
+  j.Key(Qt::Key_F5);
+  EXPECT_FALSE(w.CompareView->Comparing());
+  EXPECT_EQ(ShownTreeRows(w), all);
+  EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "提出(施工管理)", "0001_03.TXT"})), cmNone);
+}
+
+}  // namespace
+}  // namespace dlvr
