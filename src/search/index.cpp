@@ -14,8 +14,10 @@ namespace {
 
 // Bumped whenever the tables or the folding change: an index file of
 // another version is emptied.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 constexpr std::int64_t kCommitEveryMs = 250;
+// Pieces of one file at most (a 16 MB text has fewer lines).
+constexpr std::int64_t kUnitsPerFile = std::int64_t{1} << 24;
 
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -235,7 +237,7 @@ bool TSearchIndex::Open(const std::string& dbPath) {
     }
   }
   st_ = std::make_unique<TStatements>();
-  st_->InsertUnit = TStmt(db_, "INSERT INTO units(file, ord, kind, num, label, text) VALUES(?,?,?,?,?,?)");
+  st_->InsertUnit = TStmt(db_, "INSERT INTO units(id, file, ord, kind, num, label, text) VALUES(?,?,?,?,?,?,?)");
   st_->InsertFts = TStmt(db_, "INSERT INTO fts(rowid, folded) VALUES(?,?)");
   st_->InsertPairs = TStmt(db_, "INSERT INTO pairs(rowid, grams) VALUES(?,?)");
   st_->UpsertFile = TStmt(db_, "INSERT OR REPLACE INTO files(id, medium, rel, size, mtime, state, reason)"
@@ -274,14 +276,18 @@ void TSearchIndex::InsertUnits(std::size_t position, const std::vector<TUnit>& u
     if (fileBytes + u.Text.size() > kMaxFileTextBytes) break;
     fileBytes += u.Text.size();
     textBytes_ += u.Text.size();
-    st_->InsertUnit.Bind(1, static_cast<std::int64_t>(position))
-        .Bind(2, nextOrd_[position]++)
-        .Bind(3, static_cast<std::int64_t>(u.Kind))
-        .Bind(4, u.Number)
-        .Bind(5, u.Label)
-        .Bind(6, u.Text)
+    if (nextOrd_[position] >= kUnitsPerFile) break;
+    // A piece's row number is its file's position and its own: the rows'
+    // order is the order hits are listed in.
+    const std::int64_t id = static_cast<std::int64_t>(position) * kUnitsPerFile + nextOrd_[position];
+    st_->InsertUnit.Bind(1, id)
+        .Bind(2, static_cast<std::int64_t>(position))
+        .Bind(3, nextOrd_[position]++)
+        .Bind(4, static_cast<std::int64_t>(u.Kind))
+        .Bind(5, u.Number)
+        .Bind(6, u.Label)
+        .Bind(7, u.Text)
         .Run();
-    const std::int64_t id = sqlite3_last_insert_rowid(db_);
     const std::string folded = FoldText(u.Text, true);
     st_->InsertFts.Bind(1, id).Bind(2, folded).Run();
     st_->InsertPairs.Bind(1, id).Bind(2, PairsOf(folded)).Run();
@@ -444,7 +450,7 @@ std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limi
     }
   }
   for (std::size_t i = 0; i < conditions.size(); ++i) sql += (i ? " AND " : "") + conditions[i];
-  sql += " ORDER BY u.file, u.ord";
+  sql += " ORDER BY u.id";
   TStmt rows(db_, sql.c_str());
   if (!rows) return hits;
   for (std::size_t i = 0; i < params.size(); ++i) rows.Bind(static_cast<int>(i + 1), params[i]);
