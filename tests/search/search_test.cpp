@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
+#include "check/viewer_model.h"
 #include "platform/text.h"
+#include "platform/paths.h"
 #include "search/fold.h"
 #include "search/indexer.h"
 #include "search/query.h"
@@ -242,6 +245,44 @@ TEST(SearchIndexer, StoresEveryPendingFileWithItsReasonAndTellsProgress) {
   ASSERT_EQ(account.NotSearched.size(), 1u);
   EXPECT_EQ(account.NotSearched[0].File, "F5.TXT");
   EXPECT_EQ(account.NotSearched[0].Reason, "not a PDF");
+}
+
+
+TEST(SearchDeliveryFiles, ListsMediaInOrderManagementFilesByTheirRecordsAndEveryDocumentByName) {
+  test::FixedDrives fixed;
+  DeliveryStore store;
+  TViewerModel model(store);
+  model.View.MakeWorkCopies = false;
+  model.View.Load(test::SamplePath("multi") + "/MEDIA1");
+  model.View.Load(test::SamplePath("multi") + "/MEDIA2");
+  const std::vector<TSearchFile> files = DeliveryFiles(model.View);
+  ASSERT_GT(files.size(), 10u);
+  // The records' file first, searched in its fields only.
+  EXPECT_EQ(files[0].RelPath, "INDEX_C.XML");
+  EXPECT_EQ(files[0].Content, TContent::None);
+  EXPECT_GT(files[0].Units.size(), 10u);
+  int lastMedium = 0;
+  std::set<std::pair<int, std::string>> seen;
+  const TSearchFile* meet2 = nullptr;
+  for (const TSearchFile& f : files) {
+    EXPECT_GE(f.Medium, lastMedium) << f.RelPath;  // media in order
+    lastMedium = f.Medium;
+    EXPECT_TRUE(seen.insert({f.Medium, f.RelPath}).second) << f.RelPath;  // each file once
+    ASSERT_FALSE(f.Units.empty()) << f.RelPath;
+    EXPECT_EQ(f.Units[0].Kind, TWhere::Name);
+    EXPECT_EQ(f.Units[0].Text, ExtractFileName(f.RelPath));
+    if (!f.Path.empty()) EXPECT_EQ(f.Path, f.Root + f.RelPath);
+    if (f.RelPath == "MEET/MEET.XML") {
+      EXPECT_EQ(f.Content, TContent::None);
+      EXPECT_EQ(f.Medium, 1);
+    }
+    if (f.RelPath == "MEET/ORG/0007_01.PDF") meet2 = &f;
+  }
+  EXPECT_EQ(lastMedium, 2);
+  ASSERT_NE(meet2, nullptr);
+  EXPECT_EQ(meet2->Medium, 2);
+  EXPECT_EQ(meet2->Content, TContent::Pdf);
+  EXPECT_NE(meet2->Root.find("MEDIA2"), std::string::npos);
 }
 
 }  // namespace
