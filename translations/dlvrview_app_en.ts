@@ -140,6 +140,10 @@
         <source>%1 に書き込めませんでした。</source>
         <translation>Could not write %1.</translation>
     </message>
+    <message>
+        <source>比較結果は納品物のフォルダの中には保存できません。別のフォルダを選んでください。</source>
+        <translation>The changes cannot be saved inside a delivery folder. Choose another folder.</translation>
+    </message>
 </context>
 <context>
     <name>TDrawingView</name>

@@ -190,6 +190,9 @@ void TCompareView::CompareWith(const QStringList& folders) {
   QApplication::restoreOverrideCursor();
   oldFolders_ = folders;
   newFolders_.clear();
+  deliveryFolders_.clear();
+  for (const TComparedDelivery* side : {older.get(), newer.get()})
+    for (const TComparedMedium& m : side->Media) deliveryFolders_ << ComparedFileKey(m.Folder);
   for (const TComparedMedium& m : newer->Media) newFolders_ += (newFolders_.isEmpty() ? "" : ", ") + Q(m.Folder);
   kojiName_ = newer->Index.KojiName;
   kojiNo_ = newer->Index.KojiNo;
@@ -215,9 +218,31 @@ void TCompareView::Finished(std::vector<TChange> changes, int generation) {
   RefreshPanes();
 }
 
+void TCompareView::AddRemovedItems() {
+  TMdlTreeView& v = main_.Model->View;
+  for (const TChange& c : changes_) {
+    if (c.What != TChangeWhat::Record || c.Kind != TChangeKind::Removed) continue;
+    TTreeItem* node = v.FindClassNode(c.Class);
+    if (!node) continue;
+    // The record's caption: the last part of its place ("その他 / 資料名").
+    const std::size_t cut = c.Where.rfind(" / ");
+    TTreeItem* item = v.Tree().AddChild(node, cut == std::string::npos ? c.Where : c.Where.substr(cut + 3));
+    const int image = c.Class == 1 || c.Class == 4 ? imgFile : imgRecord;
+    item->SetImages(image, image, -1);
+    removedItems_.push_back(item);
+  }
+}
+
+void TCompareView::DropRemovedItems() {
+  for (auto it = removedItems_.rbegin(); it != removedItems_.rend(); ++it) main_.Model->View.Tree().Delete(*it);
+  removedItems_.clear();
+}
+
 void TCompareView::MarkTree() {
   marks_.clear();
   shown_.clear();
+  AddRemovedItems();
+  for (TTreeItem* item : removedItems_) marks_[item] = cmRemoved;
   TMdlTreeView& v = main_.Model->View;
   TTreeItem* root = v.Tree().Root();
   std::unordered_map<QString, TTreeItem*> files;
@@ -286,6 +311,7 @@ void TCompareView::End() {
   changes_.clear();
   marks_.clear();
   shown_.clear();
+  DropRemovedItems();
   if (!was) return;
   ApplyFilter();
   miCompareChangedOnly->setChecked(false);
@@ -355,6 +381,19 @@ std::vector<TReportPage> TCompareView::ReportPages() const {
   return LayoutCompareReport(changes_, heading);
 }
 
+bool TCompareView::SaveRefused(const QString& path) const {
+  const QString target = ComparedFileKey(path.toStdString());
+  for (const QString& folder : deliveryFolders_)
+    if (target.startsWith(folder + QLatin1Char('/'))) {
+      Ask(QCoreApplication::translate("TCompareView",
+                                      "比較結果は納品物のフォルダの中には保存できません。別のフォルダを選んでください。")
+              .toStdString(),
+          MsgIcon::Warning, MsgButtons::Ok, DialogAnswer::Ok);
+      return true;
+    }
+  return false;
+}
+
 void TCompareView::PrintClick() {
   if (!comparing_) return;
   QPrinter printer(QPrinter::HighResolution);
@@ -364,6 +403,10 @@ void TCompareView::PrintClick() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const std::vector<TReportPage> pages = ReportPages();
   if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    if (SaveRefused(printer.outputFileName())) {
+      QApplication::restoreOverrideCursor();
+      return;
+    }
     WriteReportPdf(printer.outputFileName(), pages, QCoreApplication::translate("TCompareView", "比較結果"));
   } else {
     printer.setDocName(QCoreApplication::translate("TCompareView", "比較結果"));
@@ -387,6 +430,7 @@ void TCompareView::ExportClick(bool pdf) {
     path = QFileDialog::getSaveFileName(main_.Window, caption, suggested, filter);
   }
   if (path.isEmpty()) return;
+  if (SaveRefused(path)) return;
   bool ok = false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   if (pdf) {

@@ -1,7 +1,8 @@
 // The compare view of the main window: the delivery loaded is compared with
 // an earlier delivery (the one it corrects) chosen in a folder dialog, on a
 // worker; the tree then marks what was added and changed (a mark over the
-// icon and a text colour; a class whose records were removed gets a ring),
+// icon and a text colour; a removed record shows as a greyed item at the
+// end of its class, and its class gets a ring),
 // a legend in the status bar counts the changes, "変更のみ表示" leaves only
 // the changed items and their ancestors in the tree, and the information
 // panes show a changed field as "old → new". The change list prints and
@@ -106,6 +107,8 @@ class TCompareView : public QObject {
   void RefreshPanes();
   void PrintClick();
   void ExportClick(bool pdf);
+  // True (and says so) when `path` lies in either delivery.
+  bool SaveRefused(const QString& path) const;
   std::vector<TReportPage> ReportPages() const;
 
   TCompareHost main_;
@@ -116,11 +119,18 @@ class TCompareView : public QObject {
   int generation_ = 0;
   QStringList oldFolders_;
   QString newFolders_;
+  // Both deliveries' media folders: the change list is never saved there.
+  QStringList deliveryFolders_;
   std::string kojiName_, kojiNo_;
   std::vector<TChange> changes_;
   std::unordered_map<const TTreeItem*, int> marks_;
   // The marked items and their ancestors: what "変更のみ表示" leaves.
   std::unordered_set<const TTreeItem*> shown_;
+  // The greyed items of removed records, added to the tree for the compare
+  // (at the end of their class) and taken out when it ends.
+  std::vector<TTreeItem*> removedItems_;
+  void AddRemovedItems();
+  void DropRemovedItems();
 };
 
 }  // namespace dlvr

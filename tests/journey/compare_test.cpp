@@ -14,6 +14,7 @@
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/journey.h"
+#include "support/qstring_print.h"
 #include "support/wait.h"
 
 namespace dlvr {
@@ -103,10 +104,11 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   const QStringList all = ShownTreeRows(w);
   Compare(j, test::QSample("clean"));
   TCompareView& c = *w.CompareView;
-  // The legend counts the changes; every row is still there.
+  // The legend counts the changes; every row is still there, and the
+  // removed document last in its class, which ends the tree.
   EXPECT_TRUE(c.lblCompareLegend->isVisible());
   EXPECT_TRUE(c.lblCompareLegend->text().contains(QStringLiteral("削除"))) << c.lblCompareLegend->text().toStdString();
-  EXPECT_EQ(ShownTreeRows(w), all);
+  EXPECT_EQ(ShownTreeRows(w), all + QStringList{QStringLiteral("工事履行報告書（5月分）")});
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "提出(施工管理)", "0001_03.TXT"})), cmChanged);
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"その他", "工事履行報告書（4月分）", "O001_02.TXT"})), cmAdded);
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "承諾(品質管理)"})), cmNone);
@@ -116,8 +118,12 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   const QStringList expected{QStringLiteral("工事完成図書"),       QStringLiteral("打合せ簿"),
                              QStringLiteral("提出(施工管理)"),     QStringLiteral("0001_03.TXT"),
                              QStringLiteral("協議(工程管理)"),     QStringLiteral("その他"),
-                             QStringLiteral("工事履行報告書（4月分）"), QStringLiteral("O001_02.TXT")};
+                             QStringLiteral("工事履行報告書（4月分）"), QStringLiteral("O001_02.TXT"),
+                             QStringLiteral("工事履行報告書（5月分）")};
   EXPECT_EQ(ShownTreeRows(w), expected);
+  // The removed document greyed at the end of its class.
+  const QModelIndex removed = w.TreeModel()->IndexOf(j.Item({"その他", "工事履行報告書（5月分）"}));
+  EXPECT_FALSE(removed.flags() & Qt::ItemIsEnabled);
 
   j.Click({"打合せ簿", "協議(工程管理)"});
   j.Shot(QStringLiteral("compare_old_to_new"));
@@ -129,6 +135,38 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   EXPECT_EQ(ShownTreeRows(w), all);
   EXPECT_TRUE(ArrowValues(*w.frmInfo).isEmpty());
   EXPECT_FALSE(c.lblCompareLegend->isVisible());
+}
+
+TEST_F(JourneyCompare, TheChangeListIsSavedAsCsvAndPdfButNeverIntoADelivery) {
+  test::TJourney j;
+  j.Open({test::Q(copy_)});
+  Compare(j, test::QSample("clean"));
+  TCompareView& c = *j.Window().CompareView;
+  QString target;
+  TCompareView::AskSavePath = [&](QWidget*, const QString&, const QString&, const QString&, QString& chosen) {
+    chosen = target;
+    return true;
+  };
+  target = test::Q(scratch_ / "changes.csv");
+  c.miCompareCsv->trigger();
+  std::string csv;
+  ASSERT_TRUE(ReadWholeFile(scratch_ / "changes.csv", csv));
+  EXPECT_NE(csv.find("工程表の変更について（再提出）"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("工事履行報告書（5月分）"), std::string::npos) << csv;
+  target = test::Q(scratch_ / "changes.pdf");
+  c.miComparePdf->trigger();
+  std::string pdf;
+  ASSERT_TRUE(ReadWholeFile(scratch_ / "changes.pdf", pdf));
+  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+  // Inside either delivery: refused, and said so.
+  for (const std::string& inside : {copy_ + "/changes.csv", test::SamplePath("clean") + "/MEET/changes.csv"}) {
+    j.Prompts.Shown.clear();
+    target = test::Q(inside);
+    c.miCompareCsv->trigger();
+    EXPECT_FALSE(FileExists(inside)) << inside;
+    EXPECT_EQ(j.Prompts.Shown.size(), 1u) << inside;
+  }
+  TCompareView::AskSavePath = nullptr;
 }
 
 TEST_F(JourneyCompare, ANewLoadEndsTheCompare) {
