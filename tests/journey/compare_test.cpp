@@ -55,10 +55,11 @@ class JourneyCompare : public ::testing::Test {
   void SetUp() override {
     copy_ = scratch_ / "resubmitted";
     test::CopyTree(test::SamplePath("clean"), copy_);
-    // The corrected copy: a meeting renamed, a text changed, a file added to
+    // The corrected copy: the construction's content corrected, a meeting renamed, a text changed, a file added to
     // a document, a document removed.
     ASSERT_TRUE(EditCompareSjis(copy_ + "/MEET/MEET.XML", "<打合せ簿名称>工程表の変更について<",
                                 "<打合せ簿名称>工程表の変更について（再提出）<"));
+    ASSERT_TRUE(EditCompareSjis(copy_ + "/INDEX_C.XML", "L=350m", "L=360m"));
     std::string text;
     ASSERT_TRUE(ReadWholeFile(copy_ + "/MEET/ORG/0001_03.TXT", text));
     ASSERT_TRUE(WriteWholeFile(copy_ + "/MEET/ORG/0001_03.TXT", text + "corrected\r\n"));
@@ -113,6 +114,12 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"その他", "工事履行報告書（4月分）", "O001_02.TXT"})), cmAdded);
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "承諾(品質管理)"})), cmNone);
 
+  // The construction information shown at the root: the corrected content.
+  const QStringList index = ArrowValues(*w.frmKojInfo);
+  ASSERT_EQ(index.size(), 1) << index.join("\n").toStdString();
+  EXPECT_TRUE(index[0].startsWith(QStringLiteral("道路改良 L=350m"))) << index[0].toStdString();
+  EXPECT_TRUE(index[0].contains(QStringLiteral(" → 道路改良 L=360m"))) << index[0].toStdString();
+
   c.miCompareChangedOnly->trigger();
   j.Shot(QStringLiteral("compare_changed_only"));
   const QStringList expected{QStringLiteral("工事完成図書"),       QStringLiteral("打合せ簿"),
@@ -125,6 +132,8 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   const QModelIndex removed = w.TreeModel()->IndexOf(j.Item({"その他", "工事履行報告書（5月分）"}));
   EXPECT_FALSE(removed.flags() & Qt::ItemIsEnabled);
 
+  j.Click({"打合せ簿", "提出(施工管理)"});  // a meeting whose fields stayed
+  EXPECT_TRUE(ArrowValues(*w.frmInfo).isEmpty());
   j.Click({"打合せ簿", "協議(工程管理)"});
   j.Shot(QStringLiteral("compare_old_to_new"));
   EXPECT_EQ(ArrowValues(*w.frmInfo),
@@ -134,6 +143,7 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   c.miCompareEnd->trigger();
   EXPECT_EQ(ShownTreeRows(w), all);
   EXPECT_TRUE(ArrowValues(*w.frmInfo).isEmpty());
+  EXPECT_TRUE(ArrowValues(*w.frmKojInfo).isEmpty());
   EXPECT_FALSE(c.lblCompareLegend->isVisible());
 }
 
