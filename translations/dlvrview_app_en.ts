@@ -144,6 +144,22 @@
         <source>比較結果は納品物のフォルダの中には保存できません。別のフォルダを選んでください。</source>
         <translation>The changes cannot be saved inside a delivery folder. Choose another folder.</translation>
     </message>
+    <message>
+        <source>新旧を並べて表示</source>
+        <translation>Old and New Side by Side</translation>
+    </message>
+    <message>
+        <source>新旧を並べて表示 - %1</source>
+        <translation>Old and New Side by Side - %1</translation>
+    </message>
+    <message>
+        <source>旧: %1</source>
+        <translation>Old: %1</translation>
+    </message>
+    <message>
+        <source>新: %1</source>
+        <translation>New: %1</translation>
+    </message>
 </context>
 <context>
     <name>TDrawingView</name>

@@ -14,7 +14,9 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QStatusBar>
+#include <QSplitter>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
@@ -25,6 +27,7 @@
 #include "compare/compare_report.h"
 #include "components/drawing_canvas.h"
 #include "components/legible_color.h"
+#include "components/preview_view.h"
 #include "components/qt_string.h"
 #include "delivery/prompts.h"
 #include "delivery/sibling_media.h"
@@ -83,9 +86,11 @@ TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std:
   miComparePrint = act("miComparePrint", QCoreApplication::translate("TCompareView", "比較結果の印刷..."));
   miCompareCsv = act("miCompareCsv", QCoreApplication::translate("TCompareView", "CSV 出力..."));
   miComparePdf = act("miComparePdf", QCoreApplication::translate("TCompareView", "PDF 出力..."));
+  miCompareFiles = act("miCompareFiles", QCoreApplication::translate("TCompareView", "新旧を並べて表示"));
   connect(miCompare, &QAction::triggered, this, &TCompareView::CompareClick);
   connect(miCompareEnd, &QAction::triggered, this, &TCompareView::End);
   connect(miCompareChangedOnly, &QAction::toggled, this, &TCompareView::ApplyFilter);
+  connect(miCompareFiles, &QAction::triggered, this, &TCompareView::CompareFilesClick);
   connect(miComparePrint, &QAction::triggered, this, &TCompareView::PrintClick);
   connect(miCompareCsv, &QAction::triggered, this, [this] { ExportClick(false); });
   connect(miComparePdf, &QAction::triggered, this, [this] { ExportClick(true); });
@@ -93,7 +98,7 @@ TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std:
   // In the ファイル menu after the checks.
   QAction* before = main_.MenuBefore;
   main_.FileMenu->insertSeparator(before);
-  main_.FileMenu->insertActions(before, {miCompare, miCompareEnd, miCompareChangedOnly});
+  main_.FileMenu->insertActions(before, {miCompare, miCompareEnd, miCompareChangedOnly, miCompareFiles});
   miCompareResult = new QMenu(QCoreApplication::translate("TCompareView", "比較結果(&R)"), main_.FileMenu);
   miCompareResult->setObjectName("miCompareResult");
   miCompareResult->addActions({miComparePrint, miCompareCsv, miComparePdf});
@@ -127,6 +132,7 @@ TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std:
   lblCompareLegend->hide();
 
   main_.TreeModel->CompareMark = [this](const TTreeItem* item) { return Mark(item); };
+  connect(main_.Tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &TCompareView::UpdateCommands);
   UpdateCommands();
 }
 
@@ -312,6 +318,7 @@ void TCompareView::End() {
   marks_.clear();
   shown_.clear();
   DropRemovedItems();
+  if (dlgCompareFiles) dlgCompareFiles->close();
   if (!was) return;
   ApplyFilter();
   miCompareChangedOnly->setChecked(false);
@@ -329,6 +336,62 @@ void TCompareView::UpdateCommands() {
   miCompareCsv->setEnabled(comparing_);
   miComparePdf->setEnabled(comparing_);
   miCompareResult->setEnabled(comparing_);
+  miCompareFiles->setEnabled(SelectedFileChange() != nullptr);
+}
+
+const TChange* TCompareView::SelectedFileChange() const {
+  if (!comparing_) return nullptr;
+  TMdlTreeView& v = main_.Model->View;
+  const TTreeItem* item = main_.TreeModel->Item(main_.Tree->currentIndex());
+  if (v.NodeLevel(item) != nlFile) return nullptr;
+  std::string path = v.GetFileItem(item, 1);
+  if (path.empty()) path = v.GetFileItem(item, 2);
+  if (path.empty()) return nullptr;
+  const QString key = ComparedFileKey(path);
+  for (const TChange& c : changes_)
+    if (c.What == TChangeWhat::File && c.Kind == TChangeKind::Changed && ComparedFileKey(c.NewFile) == key) return &c;
+  return nullptr;
+}
+
+void TCompareView::CompareFilesClick() {
+  const TChange* change = SelectedFileChange();
+  if (!change) return;
+  if (!dlgCompareFiles) {
+    auto* dialog = new QDialog(main_.Window);
+    dialog->setObjectName("dlgCompareFiles");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->resize(1000, 640);
+    auto* layout = new QVBoxLayout(dialog);
+    auto* splitter = new QSplitter(Qt::Horizontal, dialog);
+    for (const char* name : {"Old", "New"}) {
+      auto* side = new QWidget(splitter);
+      auto* box = new QVBoxLayout(side);
+      box->setContentsMargins(0, 0, 0, 0);
+      auto* label = new QLabel(side);
+      label->setObjectName(QStringLiteral("lbl") + name);
+      label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+      auto* preview = new TPreviewView(side);
+      preview->setObjectName(QStringLiteral("pvw") + name);
+      box->addWidget(label);
+      box->addWidget(preview, 1);
+    }
+    layout->addWidget(splitter);
+    dlgCompareFiles = dialog;
+  }
+  QDialog* dialog = dlgCompareFiles;
+  dialog->setWindowTitle(QCoreApplication::translate("TCompareView", "新旧を並べて表示 - %1").arg(Q(change->Where)));
+  const std::pair<const char*, std::string> sides[] = {{"Old", change->OldFile}, {"New", change->NewFile}};
+  for (const auto& [name, file] : sides) {
+    const QString caption = QString::fromLatin1(name) == QLatin1String("Old")
+                                ? QCoreApplication::translate("TCompareView", "旧: %1")
+                                : QCoreApplication::translate("TCompareView", "新: %1");
+    dialog->findChild<QLabel*>(QStringLiteral("lbl") + name)->setText(caption.arg(Q(file)));
+    auto* preview = dialog->findChild<TPreviewView*>(QStringLiteral("pvw") + name);
+    preview->SetSandboxFolders({QFileInfo(Q(file)).absolutePath()});
+    preview->Navigate(Q(file));
+  }
+  dialog->show();
+  dialog->raise();
 }
 
 void TCompareView::UpdateLegend() {

@@ -16,6 +16,8 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QObject>
+#include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -96,7 +98,15 @@ class TCompareView : public QObject {
   QAction* miComparePrint = nullptr;
   QAction* miCompareCsv = nullptr;
   QAction* miComparePdf = nullptr;
+  QAction* miCompareFiles = nullptr;
   QLabel* lblCompareLegend = nullptr;
+  // 新旧を並べて表示: the earlier and the present file of the changed file
+  // selected, side by side in one window (dlgCompareFiles, one per main
+  // window), each in a preview (pvwOld, pvwNew) under its path.
+  QPointer<QDialog> dlgCompareFiles;
+  void CompareFilesClick();
+  // The changed file the tree's selected item shows (null for none).
+  const TChange* SelectedFileChange() const;
 
  private:
   void Finished(std::vector<TChange> changes, int generation);

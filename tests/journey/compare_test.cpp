@@ -4,11 +4,13 @@
 // compare (or loading anew) gives the plain tree back.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QTreeView>
 
 #include "app/compare_view.h"
 #include "app/kkt_tree_model.h"
 #include "app/main_window.h"
+#include "components/preview_view.h"
 #include "model/doc_tree.h"
 #include "panes/info_panes.h"
 #include "platform/fileio.h"
@@ -177,6 +179,30 @@ TEST_F(JourneyCompare, TheChangeListIsSavedAsCsvAndPdfButNeverIntoADelivery) {
     EXPECT_EQ(j.Prompts.Shown.size(), 1u) << inside;
   }
   TCompareView::AskSavePath = nullptr;
+}
+
+TEST_F(JourneyCompare, AChangedFileShowsOldAndNewSideBySide) {
+  test::TJourney j;
+  TfrmMain& w = j.Open({test::Q(copy_)});
+  Compare(j, test::QSample("clean"));
+  TCompareView& c = *w.CompareView;
+  j.Click({"打合せ簿", "提出(施工管理)", "0001_02.PDF"});  // the same on both sides
+  EXPECT_FALSE(c.miCompareFiles->isEnabled());
+  j.Click({"打合せ簿", "提出(施工管理)", "0001_03.TXT"});
+  ASSERT_TRUE(c.miCompareFiles->isEnabled());
+  c.miCompareFiles->trigger();
+  ASSERT_TRUE(c.dlgCompareFiles && c.dlgCompareFiles->isVisible());
+  auto* before = c.dlgCompareFiles->findChild<TPreviewView*>("pvwOld");
+  auto* after = c.dlgCompareFiles->findChild<TPreviewView*>("pvwNew");
+  ASSERT_TRUE(before && after);
+  ASSERT_TRUE(test::WaitUntil([&] { return !before->Busy() && !after->Busy(); }));
+  EXPECT_FALSE(before->RenderedText().contains(QStringLiteral("corrected")));
+  EXPECT_TRUE(after->RenderedText().contains(QStringLiteral("corrected")));
+  EXPECT_TRUE(c.dlgCompareFiles->findChild<QLabel*>("lblOld")->text().contains(test::QSample("clean")));
+  if (qEnvironmentVariableIsSet("DLVR_JOURNEY_SHOTS"))
+    c.dlgCompareFiles->grab().save(qEnvironmentVariable("DLVR_JOURNEY_SHOTS") + "/compare_files_window.png");
+  c.miCompareEnd->trigger();
+  EXPECT_TRUE(test::WaitUntil([&] { return !c.dlgCompareFiles; }));
 }
 
 TEST_F(JourneyCompare, ANewLoadEndsTheCompare) {
