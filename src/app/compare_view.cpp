@@ -131,13 +131,15 @@ TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std:
   main_.Window->statusBar()->addPermanentWidget(lblCompareLegend);
   lblCompareLegend->hide();
 
+  treeModel_ = main_.TreeModel;
   main_.TreeModel->CompareMark = [this](const TTreeItem* item) { return Mark(item); };
   connect(main_.Tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &TCompareView::UpdateCommands);
   UpdateCommands();
 }
 
 TCompareView::~TCompareView() {
-  if (main_.TreeModel) main_.TreeModel->CompareMark = nullptr;
+  // The window may have taken its tree model down before its children.
+  if (treeModel_) treeModel_->CompareMark = nullptr;
 }
 
 int TCompareView::Mark(const TTreeItem* item) const {

@@ -27,13 +27,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/kkt_tree_model.h"
 #include "check/report_layout.h"
 #include "compare/delivery_diff.h"
 
 namespace dlvr {
 
 class TTreeItem;
-class TKKTTreeModel;
 class TInfoPaneBase;
 class TViewerModel;
 
@@ -122,6 +122,7 @@ class TCompareView : public QObject {
   std::vector<TReportPage> ReportPages() const;
 
   TCompareHost main_;
+  QPointer<TKKTTreeModel> treeModel_;
   bool running_ = false;
   bool comparing_ = false;
   // Raised by every start and end: a worker's result of an older round is
