@@ -14,11 +14,16 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QStatusBar>
+#include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStringDecoder>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <sstream>
 
@@ -33,6 +38,8 @@
 #include "delivery/sibling_media.h"
 #include "panes/info_panes.h"
 #include "platform/drive.h"
+#include "platform/fileio.h"
+#include "platform/text.h"
 
 namespace dlvr {
 namespace {
@@ -67,6 +74,64 @@ QIcon CompareToolIcon() {
   p.setPen(QPen(QColor(200, 100, 0), 2));
   for (int y : {14, 18, 22}) p.drawLine(QPointF(19, y), QPointF(26, y));
   return QIcon(pix);
+}
+
+// A text file's lines: UTF-8 when it reads as such, else Shift-JIS; empty
+// (and false) for a file too large or unreadable.
+bool CompareTextLines(const std::string& path, QStringList& lines) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes) || bytes.size() > 4 * 1024 * 1024) return false;
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  QString text = utf8.decode(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (utf8.hasError()) text = Q(Cp932ToUtf8(bytes));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  lines = text.split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+  return true;
+}
+
+// The lines of each side that the other lacks (a longest common
+// subsequence of lines is what both keep); nothing marked when the files
+// are too long to compare line by line.
+void CompareLineDiff(const QStringList& a, const QStringList& b, std::vector<bool>& onlyA, std::vector<bool>& onlyB) {
+  const std::size_t n = static_cast<std::size_t>(a.size()), m = static_cast<std::size_t>(b.size());
+  onlyA.assign(n, false);
+  onlyB.assign(m, false);
+  if ((n + 1) * (m + 1) > 4'000'000) return;
+  std::vector<std::uint32_t> len((n + 1) * (m + 1), 0);
+  auto at = [m, &len](std::size_t i, std::size_t j) -> std::uint32_t& { return len[i * (m + 1) + j]; };
+  for (std::size_t i = n; i-- > 0;)
+    for (std::size_t j = m; j-- > 0;)
+      at(i, j) = a[static_cast<qsizetype>(i)] == b[static_cast<qsizetype>(j)] ? at(i + 1, j + 1) + 1
+                                                                                : std::max(at(i + 1, j), at(i, j + 1));
+  std::size_t i = 0, j = 0;
+  while (i < n && j < m) {
+    if (a[static_cast<qsizetype>(i)] == b[static_cast<qsizetype>(j)]) {
+      ++i;
+      ++j;
+    } else if (at(i + 1, j) >= at(i, j + 1)) {
+      onlyA[i++] = true;
+    } else {
+      onlyB[j++] = true;
+    }
+  }
+  for (; i < n; ++i) onlyA[i] = true;
+  for (; j < m; ++j) onlyB[j] = true;
+}
+
+// Shows `lines` with the marked ones on a background of `color`.
+void ShowDiffLines(QPlainTextEdit* edit, const QStringList& lines, const std::vector<bool>& marked, const QColor& color) {
+  edit->setPlainText(lines.join(QLatin1Char('\n')));
+  QList<QTextEdit::ExtraSelection> marks;
+  for (int i = 0; i < lines.size(); ++i) {
+    if (!marked[static_cast<std::size_t>(i)]) continue;
+    QTextEdit::ExtraSelection s;
+    s.cursor = QTextCursor(edit->document()->findBlockByNumber(i));
+    s.format.setBackground(color);
+    s.format.setProperty(QTextFormat::FullWidthSelection, true);
+    marks << s;
+  }
+  edit->setExtraSelections(marks);
 }
 
 }  // namespace
@@ -374,8 +439,14 @@ void TCompareView::CompareFilesClick() {
       label->setTextInteractionFlags(Qt::TextSelectableByMouse);
       auto* preview = new TPreviewView(side);
       preview->setObjectName(QStringLiteral("pvw") + name);
+      // Text files: the lines one side lacks marked in the other.
+      auto* text = new QPlainTextEdit(side);
+      text->setObjectName(QStringLiteral("txt") + name);
+      text->setReadOnly(true);
+      text->setLineWrapMode(QPlainTextEdit::NoWrap);
       box->addWidget(label);
       box->addWidget(preview, 1);
+      box->addWidget(text, 1);
     }
     layout->addWidget(splitter);
     dlgCompareFiles = dialog;
@@ -383,14 +454,29 @@ void TCompareView::CompareFilesClick() {
   QDialog* dialog = dlgCompareFiles;
   dialog->setWindowTitle(QCoreApplication::translate("TCompareView", "新旧を並べて表示 - %1").arg(Q(change->Where)));
   const std::pair<const char*, std::string> sides[] = {{"Old", change->OldFile}, {"New", change->NewFile}};
+  static const QStringList kTextTypes{"txt", "csv", "log", "tsv"};
+  QStringList oldLines, newLines;
+  const bool text = kTextTypes.contains(QFileInfo(Q(change->NewFile)).suffix().toLower()) &&
+                    CompareTextLines(change->OldFile, oldLines) && CompareTextLines(change->NewFile, newLines);
+  if (text) {
+    std::vector<bool> onlyOld, onlyNew;
+    CompareLineDiff(oldLines, newLines, onlyOld, onlyNew);
+    const bool dark = IsDark(dialog->palette().color(QPalette::Base));
+    ShowDiffLines(dialog->findChild<QPlainTextEdit*>("txtOld"), oldLines, onlyOld,
+                  dark ? QColor(110, 40, 40) : QColor(255, 210, 210));
+    ShowDiffLines(dialog->findChild<QPlainTextEdit*>("txtNew"), newLines, onlyNew,
+                  dark ? QColor(35, 90, 35) : QColor(205, 245, 205));
+  }
   for (const auto& [name, file] : sides) {
     const QString caption = QString::fromLatin1(name) == QLatin1String("Old")
                                 ? QCoreApplication::translate("TCompareView", "旧: %1")
                                 : QCoreApplication::translate("TCompareView", "新: %1");
     dialog->findChild<QLabel*>(QStringLiteral("lbl") + name)->setText(caption.arg(Q(file)));
     auto* preview = dialog->findChild<TPreviewView*>(QStringLiteral("pvw") + name);
+    dialog->findChild<QPlainTextEdit*>(QStringLiteral("txt") + name)->setVisible(text);
+    preview->setVisible(!text);
     preview->SetSandboxFolders({QFileInfo(Q(file)).absolutePath()});
-    preview->Navigate(Q(file));
+    preview->Navigate(text ? QString() : Q(file));
   }
   dialog->show();
   dialog->raise();

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTreeView>
 
 #include "app/compare_view.h"
@@ -64,6 +66,8 @@ class JourneyCompare : public ::testing::Test {
     ASSERT_TRUE(EditCompareSjis(copy_ + "/INDEX_C.XML", "L=350m", "L=360m"));
     std::string text;
     ASSERT_TRUE(ReadWholeFile(copy_ + "/MEET/ORG/0001_03.TXT", text));
+    ASSERT_NE(text.find("No.14,300,298,-2"), std::string::npos);
+    text.replace(text.find("No.14,300,298,-2"), 16, "No.14,300,299,-1");
     ASSERT_TRUE(WriteWholeFile(copy_ + "/MEET/ORG/0001_03.TXT", text + "corrected\r\n"));
     const std::string org =
         "<その他資料オリジナルファイル名>O001_01.PDF</その他資料オリジナルファイル名>";
@@ -192,12 +196,20 @@ TEST_F(JourneyCompare, AChangedFileShowsOldAndNewSideBySide) {
   ASSERT_TRUE(c.miCompareFiles->isEnabled());
   c.miCompareFiles->trigger();
   ASSERT_TRUE(c.dlgCompareFiles && c.dlgCompareFiles->isVisible());
-  auto* before = c.dlgCompareFiles->findChild<TPreviewView*>("pvwOld");
-  auto* after = c.dlgCompareFiles->findChild<TPreviewView*>("pvwNew");
+  // A text: both sides' lines.
+  auto* before = c.dlgCompareFiles->findChild<QPlainTextEdit*>("txtOld");
+  auto* after = c.dlgCompareFiles->findChild<QPlainTextEdit*>("txtNew");
   ASSERT_TRUE(before && after);
-  ASSERT_TRUE(test::WaitUntil([&] { return !before->Busy() && !after->Busy(); }));
-  EXPECT_FALSE(before->RenderedText().contains(QStringLiteral("corrected")));
-  EXPECT_TRUE(after->RenderedText().contains(QStringLiteral("corrected")));
+  EXPECT_TRUE(before->isVisible() && after->isVisible());
+  EXPECT_FALSE(before->toPlainText().contains(QStringLiteral("corrected")));
+  EXPECT_TRUE(before->toPlainText().contains(QStringLiteral("主任技術者の資格一覧")));
+  EXPECT_TRUE(after->toPlainText().contains(QStringLiteral("corrected")));
+  // The lines each side lacks in the other, marked.
+  ASSERT_EQ(before->extraSelections().size(), 1);
+  EXPECT_EQ(before->extraSelections()[0].cursor.block().text(), QStringLiteral("No.14,300,298,-2"));
+  ASSERT_EQ(after->extraSelections().size(), 2);
+  EXPECT_EQ(after->extraSelections()[0].cursor.block().text(), QStringLiteral("No.14,300,299,-1"));
+  EXPECT_EQ(after->extraSelections()[1].cursor.block().text(), QStringLiteral("corrected"));
   EXPECT_TRUE(c.dlgCompareFiles->findChild<QLabel*>("lblOld")->text().contains(test::QSample("clean")));
   if (qEnvironmentVariableIsSet("DLVR_JOURNEY_SHOTS"))
     c.dlgCompareFiles->grab().save(qEnvironmentVariable("DLVR_JOURNEY_SHOTS") + "/compare_files_window.png");
