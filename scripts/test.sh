@@ -31,9 +31,13 @@ step() {
 # The sanitizer build runs from the start beside the first build and its
 # tests, at the lowest priority: it takes only the processor time they leave
 # (a build's last links, the tests' waits) and slows neither. Its output is
-# shown when it has ended.
+# shown when it has ended. It runs in a session of its own (so that it can be
+# stopped whole); where the kernel groups the processes of each session for
+# scheduling, that group gets the lowest priority too, or it would get half
+# the machine whatever its nice value.
 asan_log=$(mktemp)
-setsid -w nice -n 19 scripts/build.sh build-asan -DDLVR_SANITIZE=ON -DDLVR_CORE_ONLY=ON -DDLVR_BENCH=OFF \
+setsid -w bash -c 'echo 19 >/proc/self/autogroup 2>/dev/null || true; exec nice -n 19 "$@"' asan-build \
+  scripts/build.sh build-asan -DDLVR_SANITIZE=ON -DDLVR_CORE_ONLY=ON -DDLVR_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug >"$asan_log" 2>&1 &
 asan_pid=$!
 trap 'kill -- -"$asan_pid" 2>/dev/null || true; rm -f "$cpu_file" "$asan_log"' EXIT
