@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -190,25 +191,23 @@ TEST(CliPhotoLedger, WrongArgumentsAndALedgerInsideTheDeliveryWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-// The peak resident size of a command run in a child of its own, in kB.
+// The peak resident size of a command's processes, in kB. A process forked
+// from this test program counts the pages it shares with it until it starts
+// the command, and this program may have grown through earlier tests: the
+// command is started from a small process of its own, which reports its
+// children's peak.
 long LedgerPeakKb(const std::string& command) {
-  int fds[2];
-  if (pipe(fds) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    const int rc = std::system((command + " >/dev/null 2>&1").c_str());
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    const long kb = rc == 0 ? u.ru_maxrss : -1;
-    [[maybe_unused]] const auto written = write(fds[1], &kb, sizeof kb);
-    _exit(0);
-  }
-  close(fds[1]);
+  ::setenv("DLVR_LEDGER_PEAK_COMMAND", (command + " >/dev/null 2>&1").c_str(), 1);
+  FILE* p = ::popen(
+      "python3 -c 'import os, resource, subprocess; "
+      "r = subprocess.run(os.environ[\"DLVR_LEDGER_PEAK_COMMAND\"], shell=True); "
+      "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss if r.returncode == 0 else -1)'",
+      "r");
+  ::unsetenv("DLVR_LEDGER_PEAK_COMMAND");
+  if (!p) return -1;
   long kb = -1;
-  if (read(fds[0], &kb, sizeof kb) != static_cast<ssize_t>(sizeof kb)) kb = -1;
-  close(fds[0]);
-  waitpid(pid, nullptr, 0);
+  if (std::fscanf(p, "%ld", &kb) != 1) kb = -1;
+  ::pclose(p);
   return kb;
 }
 
