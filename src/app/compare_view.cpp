@@ -80,7 +80,9 @@ QIcon CompareToolIcon() {
 // (and false) for a file too large or unreadable.
 bool CompareTextLines(const std::string& path, QStringList& lines) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes) || bytes.size() > 4 * 1024 * 1024) return false;
+  // The size is judged before reading: a large file is never read whole on
+  // the GUI thread only to be refused.
+  if (ReadRegularFile(path, 4 * 1024 * 1024, bytes) != TReadStatus::Ok) return false;
   QStringDecoder utf8(QStringDecoder::Utf8);
   QString text = utf8.decode(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
   if (utf8.hasError()) text = Q(Cp932ToUtf8(bytes));
