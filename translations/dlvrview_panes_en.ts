@@ -381,6 +381,10 @@ information</translation>
         <source>このファイルのあるメディア：読み込まれていないメディア</source>
         <translation>On medium: one not loaded yet</translation>
     </message>
+    <message>
+        <source>ファイルの内容が変更されています&#x3000;サイズ: %1 → %2 バイト&#x3000;更新日時: %3 → %4</source>
+        <translation>The file&apos;s content has changed   Size: %1 → %2 bytes   Modified: %3 → %4</translation>
+    </message>
 </context>
 <context>
     <name>TfrmFindFiles</name>

@@ -36,6 +36,8 @@
 #include "components/qt_string.h"
 #include "delivery/prompts.h"
 #include "delivery/sibling_media.h"
+#include "panes/cad_files_pane.h"
+#include "panes/files_pane.h"
 #include "panes/info_panes.h"
 #include "platform/drive.h"
 #include "platform/fileio.h"
@@ -409,9 +411,12 @@ void TCompareView::UpdateCommands() {
 }
 
 const TChange* TCompareView::SelectedFileChange() const {
+  return FileChangeOf(main_.TreeModel->Item(main_.Tree->currentIndex()));
+}
+
+const TChange* TCompareView::FileChangeOf(const TTreeItem* item) const {
   if (!comparing_) return nullptr;
   TMdlTreeView& v = main_.Model->View;
-  const TTreeItem* item = main_.TreeModel->Item(main_.Tree->currentIndex());
   if (v.NodeLevel(item) != nlFile) return nullptr;
   std::string path = v.GetFileItem(item, 1);
   if (path.empty()) path = v.GetFileItem(item, 2);
@@ -513,15 +518,30 @@ void TCompareView::RefreshPanes() {
   auto hook = [this](const TTreeItem* item, const std::string& field, std::string& old) {
     return OldValue(item, field, old);
   };
-  for (TInfoPaneBase* pane : {main_.KojInfo, main_.Info}) {
-    if (!pane) continue;
-    if (comparing_)
-      pane->OldValueOf = hook;
-    else
-      pane->OldValueOf = nullptr;
+  auto changedFile = [this](const TTreeItem* item, std::string& oldFile, std::string& newFile) {
+    const TChange* c = FileChangeOf(item);
+    if (!c) return false;
+    oldFile = c->OldFile;
+    newFile = c->NewFile;
+    return true;
+  };
+  const TOldValueFn oldValueOf = comparing_ ? TOldValueFn(hook) : TOldValueFn();
+  const TChangedFileFn changedFileOf = comparing_ ? TChangedFileFn(changedFile) : TChangedFileFn();
+  for (TInfoPaneBase* pane : {main_.KojInfo, main_.Info})
+    if (pane) pane->OldValueOf = oldValueOf;
+  if (main_.CadFiles) {
+    main_.CadFiles->OldValueOf = oldValueOf;
+    main_.CadFiles->ChangedFileOf = changedFileOf;
+  }
+  if (main_.Files) {
+    main_.Files->OldValueOf = oldValueOf;
+    main_.Files->ChangedFileOf = changedFileOf;
   }
   if (main_.KojInfo) main_.KojInfo->Refresh();
   if (main_.Info && main_.Info->CurrentNode()) main_.Info->Refresh();
+  // The file panes show their item anew only while they are in sight.
+  for (TPane* pane : {static_cast<TPane*>(main_.CadFiles), static_cast<TPane*>(main_.Files)})
+    if (pane && pane->isVisible() && pane->CurrentNode()) pane->ShowNode(pane->CurrentNode());
 }
 
 std::vector<TReportPage> TCompareView::ReportPages() const {

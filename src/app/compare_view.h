@@ -36,6 +36,8 @@ namespace dlvr {
 class TTreeItem;
 class TInfoPaneBase;
 class TViewerModel;
+class TfrmCADFiles;
+class TfrmFiles;
 
 // What of the main window the compare view works with.
 struct TCompareHost {
@@ -53,6 +55,9 @@ struct TCompareHost {
   TInfoPaneBase* Info = nullptr;
   // The folder dialog: true with the chosen folder when decided.
   std::function<bool(QWidget*, const QString&, QString&)> SelectFolder;
+  // The drawing and file panes: changed fields and files shown there too.
+  TfrmCADFiles* CadFiles = nullptr;
+  TfrmFiles* Files = nullptr;
 };
 
 class TCompareView : public QObject {
@@ -107,6 +112,9 @@ class TCompareView : public QObject {
   void CompareFilesClick();
   // The changed file the tree's selected item shows (null for none).
   const TChange* SelectedFileChange() const;
+  // The change of the file an item shows, when its content changed (null
+  // for none).
+  const TChange* FileChangeOf(const TTreeItem* item) const;
 
  private:
   void Finished(std::vector<TChange> changes, int generation);

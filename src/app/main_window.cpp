@@ -143,7 +143,8 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
                                   [](QWidget* parent, const QString& initial, QString& chosen) {
                                     return TfrmMainHooks::SelectFolder &&
                                            TfrmMainHooks::SelectFolder(parent, initial, chosen);
-                                  }});
+                                  },
+                                  frmCADFiles, frmFiles});
   miProgXMLViewer->setEnabled(false);
   ReadSettings();
   Timer = new QTimer(this);

@@ -198,6 +198,8 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   grd->addWidget(Grid);
   MakeHiddenEditors(pnlGrd, cbxSoftware, pnlShadow);
   layout->addWidget(pnlGrd);
+  lblCompareFile = MakeCompareFileNote(this);
+  layout->addWidget(lblCompareFile);
 
   webBrowser = MakePreviewPanel(this, Panel1);
   layout->addWidget(Panel1, 1);
@@ -356,8 +358,10 @@ void TfrmCADFiles::GridSetCellAtr(int col, int row, TCellAtr& atr) {
 void TfrmCADFiles::ShowNode(TTreeItem* item) {
   current_ = item;
   TMdlTreeView& view = model_.View;
-  for (int i = 0; i < 32; ++i) Grid->SetCell(3, i + 1, Q(view.GetFileItem(item, kDrawFields[i].Code)));
+  for (int i = 0; i < 32; ++i)
+    Grid->SetCell(3, i + 1, ComparedValue(OldValueOf, item, view.GetFileItem(item, kDrawFields[i].Code), kDrawFields[i].Label));
   Grid->viewport()->update();
+  ShowCompareFileNote(lblCompareFile, ChangedFileOf, item);
 
   const TCADFileNameParts parts = view.ParseCADFileName(item);
   ShowParts(parts);

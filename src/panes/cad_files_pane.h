@@ -18,6 +18,8 @@
 #include "components/mov_controls.h"
 #include "components/preview_view.h"
 #include "model/cad_names.h"
+#include "panes/files_pane.h"
+#include "panes/info_panes.h"
 #include "panes/pane.h"
 
 namespace dlvr {
@@ -60,6 +62,13 @@ class TfrmCADFiles : public TPane {
   QFrame* Panel1 = nullptr;
   TPreviewView* webBrowser = nullptr;
   TCellSizeControl* cscFile = nullptr;
+  QLabel* lblCompareFile = nullptr;
+
+  // While the delivery is compared: a changed field shows as "old → new"
+  // (asked of the drawing's item under the field's name, "図面名"), and a
+  // changed drawing file's size and time over the preview.
+  TOldValueFn OldValueOf;
+  TChangedFileFn ChangedFileOf;
 
   // Text lines of the value column per field row (index row - 1).
   std::array<int, 32> RowLines{};

@@ -1,7 +1,9 @@
 #include "panes/files_pane.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include "components/grid_mode.h"
 #include "components/qt_string.h"
 #include "delivery/prompts.h"
+#include "delivery/records.h"
 #include "model/tree_view.h"
 #include "platform/fileio.h"
 #include "platform/paths.h"
@@ -173,6 +176,35 @@ bool ShowPage(const std::string& path, QWidget* container, TPreviewView& view) {
 
 }  // namespace preview
 
+QLabel* MakeCompareFileNote(QWidget* parent) {
+  auto* note = new QLabel(parent);
+  note->setObjectName("lblCompareFile");
+  note->setWordWrap(true);
+  note->setMargin(4);
+  note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  note->setFocusPolicy(Qt::NoFocus);
+  note->hide();
+  return note;
+}
+
+void ShowCompareFileNote(QLabel* note, const TChangedFileFn& changedFileOf, const TTreeItem* item) {
+  std::string oldFile, newFile;
+  if (!note) return;
+  if (!changedFileOf || !changedFileOf(item, oldFile, newFile)) {
+    note->hide();
+    note->clear();
+    return;
+  }
+  const QFileInfo before(Q(oldFile)), after(Q(newFile));
+  auto size = [](const QFileInfo& f) { return f.exists() ? QString::number(f.size()) : QStringLiteral("—"); };
+  auto time = [](const QFileInfo& f) {
+    return f.exists() ? f.lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) : QStringLiteral("—");
+  };
+  note->setText(QCoreApplication::translate("TfrmFiles", "ファイルの内容が変更されています　サイズ: %1 → %2 バイト　更新日時: %3 → %4")
+                    .arg(size(before), size(after), time(before), time(after)));
+  note->show();
+}
+
 // ---------------------------------------------------------------------------
 
 TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
@@ -189,6 +221,8 @@ TfrmFiles::TfrmFiles(TViewerModel& model, QWidget* parent) : TPane(model, parent
   top->addWidget(Grid);
   MakeHiddenEditors(pnlT, cbxSoftware, pnlShadow);
   layout->addWidget(pnlT);
+  lblCompareFile = MakeCompareFileNote(this);
+  layout->addWidget(lblCompareFile);
 
   webBrowser = MakePreviewPanel(this, Panel1);
   layout->addWidget(Panel1, 1);
@@ -279,8 +313,21 @@ void TfrmFiles::ShowNode(TTreeItem* item) {
   TMdlTreeView& view = model_.View;
   const int cls = view.NodeClass(item);
   pnlT->setVisible(!(cls == 0 || cls == 5 || cls == 12 || cls == 13));
-  Grid->SetCell(3, 1, Q(view.GetFileItem(item, 3)));
-  Grid->SetCell(3, 2, Q(view.GetFileItem(item, 4)));
+  // A changed field of the original file is asked of its record, under the
+  // original's place in the record's list.
+  const char* const* elements = cls == 2   ? TMdlTreeNodeMeet::OrgElements
+                                : cls == 3 ? TMdlTreeNodePlan::OrgElements
+                                : cls == 6 ? TMdlTreeNodeOthrs::OrgElements
+                                           : nullptr;
+  const std::string org = "オリジナルファイル情報[" + std::to_string(view.NodeNumber(item) + 1) + "] / ";
+  const TTreeItem* record = item ? item->Parent() : nullptr;
+  auto shown = [&](int code, int element) {
+    const std::string value = view.GetFileItem(item, code);
+    return elements ? ComparedValue(OldValueOf, record, value, org + elements[element]) : Q(value);
+  };
+  Grid->SetCell(3, 1, shown(3, 1));
+  Grid->SetCell(3, 2, shown(4, 2));
+  ShowCompareFileNote(lblCompareFile, ChangedFileOf, item);
   Grid->SetCell(5, 2, cls == 3 ? QStringLiteral("127") : QStringLiteral("64"));
   pnlTResize();
   Grid->viewport()->update();

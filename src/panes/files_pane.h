@@ -4,12 +4,15 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QLabel>
 
+#include <functional>
 #include <string>
 
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
 #include "components/preview_view.h"
+#include "panes/info_panes.h"
 #include "panes/pane.h"
 
 namespace dlvr {
@@ -66,6 +69,17 @@ void ShowMissingNote(QWidget* container, const QString& note);
 
 }  // namespace preview
 
+// While the delivery is compared with an earlier one: the earlier and the
+// present file (full paths) of an item whose file's content changed; false
+// for any other item.
+using TChangedFileFn = std::function<bool(const TTreeItem* item, std::string& oldFile, std::string& newFile)>;
+
+// The line over a pane's preview (object name lblCompareFile) that tells how
+// the item's changed file differs from the earlier one: its size and time of
+// change as "old → new". Hidden while there is no change to tell.
+QLabel* MakeCompareFileNote(QWidget* parent);
+void ShowCompareFileNote(QLabel* note, const TChangedFileFn& changedFileOf, const TTreeItem* item);
+
 class TfrmFiles : public TPane {
   Q_OBJECT
  public:
@@ -79,6 +93,14 @@ class TfrmFiles : public TPane {
   QFrame* Panel1 = nullptr;
   TPreviewView* webBrowser = nullptr;
   TCellSizeControl* cscFile = nullptr;
+  QLabel* lblCompareFile = nullptr;
+
+  // While the delivery is compared: the original file's two fields show a
+  // change as "old → new" (asked of the record item, as the comparison
+  // names them: "オリジナルファイル情報[1] / オリジナルファイル内容"), and a
+  // changed file's size and time over the preview.
+  TOldValueFn OldValueOf;
+  TChangedFileFn ChangedFileOf;
 
   // Lines of the value column per data row (index row - 1).
   int RowLines[2] = {1, 1};

@@ -75,13 +75,18 @@ void TInfoPaneBase::SetCellAtr(int col, int row, TCellAtr& atr) {
   atr.Line[0].TextLines = std::max(1, lines);
 }
 
-QString TInfoPaneBase::ShownValue(const TTreeItem* item, const std::string& value, const std::string& field,
-                                  const std::string& alt) const {
+QString ComparedValue(const TOldValueFn& oldValueOf, const TTreeItem* item, const std::string& value,
+                      const std::string& field, const std::string& alt) {
   std::string old;
-  if (!OldValueOf || !(OldValueOf(item, field, old) || (!alt.empty() && OldValueOf(item, alt, old)))) return Q(value);
+  if (!oldValueOf || !(oldValueOf(item, field, old) || (!alt.empty() && oldValueOf(item, alt, old)))) return Q(value);
   // An item that was not there before (or is no more) shows a dash.
   const QString dash = QStringLiteral("—");
   return (old.empty() ? dash : Q(old)) + QStringLiteral(" → ") + (value.empty() ? dash : Q(value));
+}
+
+QString TInfoPaneBase::ShownValue(const TTreeItem* item, const std::string& value, const std::string& field,
+                                  const std::string& alt) const {
+  return ComparedValue(OldValueOf, item, value, field, alt);
 }
 
 void TInfoPaneBase::FinishFill() {

@@ -18,6 +18,18 @@ class QLabel;
 
 namespace dlvr {
 
+// While the delivery is compared with an earlier one: the earlier value of a
+// field of `item` (null: the construction information) named as the
+// comparison names it ("打合せ簿名称", "工種[2]", "オリジナルファイル情報[1] /
+// オリジナルファイル内容"); false when that field did not change.
+using TOldValueFn = std::function<bool(const TTreeItem* item, const std::string& field, std::string& old)>;
+
+// A field's value as a cell of any pane shows it: "old → new" where
+// `oldValueOf` knows an earlier value under `field` (or `alt`, when given),
+// a dash for an empty side; else the value itself.
+QString ComparedValue(const TOldValueFn& oldValueOf, const TTreeItem* item, const std::string& value,
+                      const std::string& field, const std::string& alt = std::string());
+
 // What both panes share: the six-column grid, its sizes, the row lists and
 // the cell colours. The grid's vertical scroll bar is always shown (disabled
 // while there is nothing to scroll), and the value column takes the width
@@ -32,11 +44,9 @@ class TInfoPaneBase : public TPane {
   // Per data row (index row - 1): 0 the MaxLength, 1 the value's line count,
   // 2 unused; -1 when not set.
   std::vector<int> RowLists[3];
-  // While the delivery is compared with an earlier one: the earlier value of
-  // a field of `item` (null: the construction information) named as the
-  // comparison names it ("打合せ簿名称", "工種[2]"); false when that field did
-  // not change. A changed field's value shows as "old → new".
-  std::function<bool(const TTreeItem* item, const std::string& field, std::string& old)> OldValueOf;
+  // While the delivery is compared with an earlier one: a changed field's
+  // value shows as "old → new" (ComparedValue).
+  TOldValueFn OldValueOf;
   // Characters per line of the value column at the last fill.
   int LineChars() const { return lineChars_; }
 

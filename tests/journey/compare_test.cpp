@@ -4,6 +4,7 @@
 // compare (or loading anew) gives the plain tree back.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -12,8 +13,11 @@
 #include "app/compare_view.h"
 #include "app/kkt_tree_model.h"
 #include "app/main_window.h"
+#include "components/ext_grid.h"
 #include "components/preview_view.h"
 #include "model/doc_tree.h"
+#include "panes/cad_files_pane.h"
+#include "panes/files_pane.h"
 #include "panes/info_panes.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
@@ -46,13 +50,14 @@ QStringList ShownTreeRows(TfrmMain& w) {
   return rows;
 }
 
-// The value cells of the item pane that show a change.
-QStringList ArrowValues(TInfoPaneBase& pane) {
+// The value cells of a field grid that show a change.
+QStringList ArrowValues(const TExtGrid3& grid) {
   QStringList out;
-  for (int r = 1; r < pane.Grid->RowCount(); ++r)
-    if (pane.Grid->Cell(3, r).contains(QStringLiteral(" → "))) out << pane.Grid->Cell(3, r);
+  for (int r = 1; r < grid.RowCount(); ++r)
+    if (grid.Cell(3, r).contains(QStringLiteral(" → "))) out << grid.Cell(3, r);
   return out;
 }
+QStringList ArrowValues(TInfoPaneBase& pane) { return ArrowValues(*pane.Grid); }
 
 class JourneyCompare : public ::testing::Test {
  protected:
@@ -215,6 +220,52 @@ TEST_F(JourneyCompare, AChangedFileShowsOldAndNewSideBySide) {
     c.dlgCompareFiles->grab().save(qEnvironmentVariable("DLVR_JOURNEY_SHOTS") + "/compare_files_window.png");
   c.miCompareEnd->trigger();
   EXPECT_TRUE(test::WaitUntil([&] { return !c.dlgCompareFiles; }));
+}
+
+TEST_F(JourneyCompare, TheDrawingAndFilePanesShowOldToNewAndHowAChangedFileDiffers) {
+  // Further corrections: a drawing's scale, and the content field of the
+  // meeting's text file whose content changed too.
+  ASSERT_TRUE(EditCompareSjis(copy_ + "/DRAWINGF/DRAWINGF.XML", "<図面尺度>1:500<", "<図面尺度>1:250<"));
+  ASSERT_TRUE(EditCompareSjis(copy_ + "/MEET/MEET.XML", "<オリジナルファイル内容>主任技術者の資格一覧<",
+                              "<オリジナルファイル内容>主任技術者の資格一覧（改訂）<"));
+  test::TJourney j;
+  TfrmMain& w = j.Open({test::Q(copy_)});
+  Compare(j, test::QSample("clean"));
+  struct Row {
+    QStringList item;
+    bool drawing;            // the drawing pane, else the file pane
+    QStringList arrows;      // the value cells showing a change
+    bool fileNote;           // the changed file's size and time told
+  } const rows[] = {
+      {{"完成図面", "C0PL001Z"}, true, {QStringLiteral("1:500 → 1:250")}, false},
+      {{"完成図面", "C0LC001Z"}, true, {}, false},
+      {{"打合せ簿", "提出(施工管理)", "0001_03.TXT"}, false,
+       {QStringLiteral("主任技術者の資格一覧 → 主任技術者の資格一覧（改訂）")}, true},
+      {{"打合せ簿", "提出(施工管理)", "0001_02.PDF"}, false, {}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.item.join(" / ").toStdString());
+    j.Click(row.item);
+    TExtGrid3& grid = row.drawing ? *w.frmCADFiles->Grid : *w.frmFiles->Grid;
+    QLabel* note = row.drawing ? w.frmCADFiles->lblCompareFile : w.frmFiles->lblCompareFile;
+    EXPECT_TRUE(grid.isVisible());
+    EXPECT_EQ(ArrowValues(grid), row.arrows);
+    EXPECT_EQ(note->isVisible(), row.fileNote);
+    if (row.fileNote) {
+      // The old and the new size in bytes.
+      const QString size = QStringLiteral("%1 → %2").arg(QFileInfo(test::QSample("clean") + "/MEET/ORG/0001_03.TXT").size())
+                               .arg(QFileInfo(test::Q(copy_ + "/MEET/ORG/0001_03.TXT")).size());
+      EXPECT_TRUE(note->text().contains(size)) << note->text().toStdString();
+    }
+    if (row.drawing && !row.arrows.isEmpty()) j.Shot(QStringLiteral("compare_drawing_old_to_new"));
+  }
+  // 比較終了: the plain values again.
+  w.CompareView->miCompareEnd->trigger();
+  j.Click({"完成図面", "C0PL001Z"});
+  EXPECT_TRUE(ArrowValues(*w.frmCADFiles->Grid).isEmpty());
+  j.Click({"打合せ簿", "提出(施工管理)", "0001_03.TXT"});
+  EXPECT_TRUE(ArrowValues(*w.frmFiles->Grid).isEmpty());
+  EXPECT_FALSE(w.frmFiles->lblCompareFile->isVisible());
 }
 
 TEST_F(JourneyCompare, ANewLoadEndsTheCompare) {
