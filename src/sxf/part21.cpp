@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstddef>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/translate.h"
@@ -20,7 +22,12 @@
 namespace dlvr::sxf::p21 {
 namespace {
 
+using part21_detail::IsDigit;
+using part21_detail::IsKeywordChar;
+using part21_detail::IsKeywordStart;
 using part21_detail::ReadFailedText;
+using part21_detail::ScanNumber;
+using part21_detail::TNumberScan;
 using part21_detail::TLexer;
 using part21_detail::TSource;
 using part21_detail::TTok;
@@ -129,6 +136,10 @@ class TParser {
   // The instances of a data section through its ENDSEC;.
   bool Instances() {
     for (;;) {
+      if (QuickInstance()) {
+        if (!handler_.OnInstance(std::move(inst_))) return false;
+        continue;
+      }
       TToken t = lex_.Next();
       if (t.Kind == TTok::End && portion_ == TPortion::Head) {
         atCut_ = true;
@@ -178,6 +189,192 @@ class TParser {
     if (!Expect(TTok::Open, [&] { return Arg(Tr("SxfReader", "%1 の %2 の後に '(' がありません"), {context_, rec.Name}); }))
       return false;
     return List(rec.Params, 1);
+  }
+
+  // -- a plain instance read straight from the bytes ahead -------------------
+  // Most instances stand on a line of their own with nothing but numbers,
+  // references, names, plain strings and lists in them: such a simple
+  // instance is read from the bytes ahead without tokens, into the values
+  // the tokens would give. Anything else (a line break, a comment, a
+  // binary, a complex instance, the end of the bytes ahead, any error) is
+  // left to the tokens: false, nothing consumed but the blanks before it.
+  static constexpr std::size_t kQuickAhead = 16384;
+
+  static bool QuickBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ' && c != '\n' && c != '\r';
+  }
+  static void QuickBlanks(std::string_view a, std::size_t& i) {
+    while (i < a.size() && QuickBlank(a[i])) ++i;
+  }
+  // A keyword (no '!' name) taken upper case into `out`.
+  static bool QuickName(std::string_view a, std::size_t& i, std::string& out) {
+    std::size_t j = i;
+    if (j >= a.size() || a[j] == '!' || !IsKeywordStart(static_cast<unsigned char>(a[j]))) return false;
+    while (j < a.size() && IsKeywordChar(static_cast<unsigned char>(a[j]))) {
+      if (j - i >= 257) return false;
+      ++j;
+    }
+    out.assign(a.data() + i, j - i);
+    for (char& c : out)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    i = j;
+    return true;
+  }
+  // '#' and at most 11 digits.
+  static bool QuickReference(std::string_view a, std::size_t& i, long& n) {
+    std::size_t j = i + 1;
+    n = 0;
+    while (j < a.size() && IsDigit(static_cast<unsigned char>(a[j]))) {
+      if (j - i > 11) return false;
+      n = n * 10 + (a[j] - '0');
+      ++j;
+    }
+    if (j == i + 1) return false;
+    i = j;
+    return true;
+  }
+  static void QuickPlain(TValue& v, TValueKind kind) {
+    v.Kind = kind;
+    v.Number = 0;
+    v.Ref = 0;
+    v.Text.clear();
+    v.Items.clear();
+  }
+
+  static bool QuickValue(std::string_view a, std::size_t& i, TValue& v, int depth) {
+    if (i >= a.size()) return false;
+    const char c = a[i];
+    switch (c) {
+      case '$': QuickPlain(v, TValueKind::Unset); ++i; return true;
+      case '*': QuickPlain(v, TValueKind::Derived); ++i; return true;
+      case '#': {
+        long n = 0;
+        if (!QuickReference(a, i, n)) return false;
+        QuickPlain(v, TValueKind::Ref);
+        v.Ref = n;
+        return true;
+      }
+      case '\'': {
+        // As the tokens take a string closed on its line.
+        std::size_t j = i + 1;
+        for (;; ++j) {
+          if (j + 1 >= a.size()) return false;
+          if (a[j] == '\n' || a[j] == '\r') return false;
+          if (a[j] != '\'') continue;
+          if (a[j + 1] != '\'') break;
+          ++j;
+        }
+        const std::string_view raw = a.substr(i + 1, j - i - 1);
+        bool plain = true;
+        for (char r : raw) plain = plain && r != '\\' && r != '\'' && static_cast<unsigned char>(r) < 0x80;
+        QuickPlain(v, TValueKind::String);
+        if (plain) v.Text.assign(raw);
+        else v.Text = DecodeString(raw);
+        i = j + 1;
+        return true;
+      }
+      case '(':
+        v.Kind = TValueKind::List;
+        v.Number = 0;
+        v.Ref = 0;
+        v.Text.clear();
+        ++i;
+        return QuickList(a, i, v.Items, depth + 1);
+      default: break;
+    }
+    if (c == '.' && i + 1 < a.size() && IsKeywordStart(static_cast<unsigned char>(a[i + 1]))) {
+      std::size_t j = i + 1;
+      while (j < a.size() && IsKeywordChar(static_cast<unsigned char>(a[j]))) {
+        if (j - i - 1 > 256) return false;
+        ++j;
+      }
+      if (j == i + 1 || j >= a.size() || a[j] != '.') return false;
+      QuickPlain(v, TValueKind::Enum);
+      v.Text.assign(a.data() + i + 1, j - i - 1);
+      for (char& e : v.Text)
+        if (e >= 'a' && e <= 'z') e = static_cast<char>(e - 'a' + 'A');
+      i = j + 1;
+      return true;
+    }
+    if (IsDigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.') {
+      std::size_t n = 0;
+      bool real = false;
+      double number = 0;
+      if (ScanNumber(a.substr(i), n, real, number) != TNumberScan::Ok) return false;
+      QuickPlain(v, real ? TValueKind::Real : TValueKind::Integer);
+      v.Number = number;
+      i += n;
+      return true;
+    }
+    // A typed value: NAME(...).
+    std::size_t j = i;
+    if (!QuickName(a, j, v.Text)) return false;
+    QuickBlanks(a, j);
+    if (j >= a.size() || a[j] != '(') return false;
+    v.Kind = TValueKind::Typed;
+    v.Number = 0;
+    v.Ref = 0;
+    i = j + 1;
+    return QuickList(a, i, v.Items, depth + 1);
+  }
+
+  // The values of a list whose '(' is read, through its ')'.
+  static bool QuickList(std::string_view a, std::size_t& i, std::vector<TValue>& out, int depth) {
+    if (depth > kMaxNesting) return false;
+    QuickBlanks(a, i);
+    if (i < a.size() && a[i] == ')') {
+      ++i;
+      out.clear();
+      return true;
+    }
+    std::size_t count = 0;
+    for (;;) {
+      TValue& v = count < out.size() ? out[count] : out.emplace_back();
+      ++count;
+      if (!QuickValue(a, i, v, depth)) return false;
+      QuickBlanks(a, i);
+      if (i >= a.size()) return false;
+      if (a[i] == ')') {
+        ++i;
+        out.resize(count);
+        return true;
+      }
+      if (a[i] != ',') return false;
+      ++i;
+      QuickBlanks(a, i);
+    }
+  }
+
+  bool QuickInstance() {
+    // The blanks before it, as the tokens pass them over.
+    for (int c = src_.Peek(); c >= 0 && c <= ' '; c = src_.Peek()) src_.Advance();
+    const std::string_view a = src_.Ahead(kQuickAhead);
+    std::size_t i = 0;
+    long id = 0;
+    if (a.empty() || a[0] != '#' || !QuickReference(a, i, id)) return false;
+    QuickBlanks(a, i);
+    if (i >= a.size() || a[i] != '=') return false;
+    ++i;
+    QuickBlanks(a, i);
+    TInstance& inst = inst_;
+    TRecord& rec = inst.Records.empty() ? inst.Records.emplace_back() : inst.Records[0];
+    if (!QuickName(a, i, rec.Name)) return false;
+    QuickBlanks(a, i);
+    if (i >= a.size() || a[i] != '(') return false;
+    ++i;
+    if (!QuickList(a, i, rec.Params, 1)) return false;
+    QuickBlanks(a, i);
+    if (i >= a.size() || a[i] != ';') return false;
+    inst.Records.resize(1);
+    inst.Id = id;
+    inst.Line = src_.Line();
+    inst.Complex = false;
+    records_ = 1;
+    // What a break after it would name, as the tokens leave it.
+    char name[24] = {'#'};
+    context_.assign(name, static_cast<std::size_t>(std::to_chars(name + 1, name + sizeof name, id).ptr - name));
+    src_.Skip(i + 1);
+    return true;
   }
 
   // Skips an ANCHOR, REFERENCE or SIGNATURE section to its ENDSEC.

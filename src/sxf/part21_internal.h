@@ -25,6 +25,16 @@ inline bool IsKeywordChar(int c) {
 }
 inline bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
+// A number scanned where it stands: at most this many characters (and a
+// few signs), so the bytes ahead hold all of it.
+inline constexpr std::size_t kLongestNumber = 400;
+enum class TNumberScan { Ok, Bad, BadExponent, TooLong };
+// Scans the number at the start of `ahead` (a sign, digits, a point, an
+// exponent) as the tokenizer reads one: `n` the characters it takes (also
+// when it is no number), `real` whether it has a point or an exponent,
+// `value` converted exactly when Ok.
+TNumberScan ScanNumber(std::string_view ahead, std::size_t& n, bool& real, double& value);
+
 // Why reading stopped when the file could not be read.
 inline std::string ReadFailedText() { return Tr("SxfReader", "ファイルを読み込めません"); }
 
@@ -61,6 +71,8 @@ class TSource {
 
  private:
   [[gnu::noinline]] bool Fill(std::size_t need) {
+    // At the end nothing more comes: the bytes left stay where they are.
+    if (end_) return buf_.size() - pos_ >= need;
     if (pos_ > 0) {
       buf_.erase(0, pos_);
       pos_ = 0;

@@ -207,40 +207,48 @@ TToken& TLexer::Enumeration(TToken& t) {
   return t;
 }
 
-TToken& TLexer::Number(TToken& t) {
-  constexpr std::size_t kLongest = 400;
-  const std::string_view ahead = src_.Ahead(kLongest + 8);
-  std::size_t n = 0;
-  bool real = false;
+TNumberScan ScanNumber(std::string_view ahead, std::size_t& n, bool& real, double& value) {
+  n = 0;
+  real = false;
   auto at = [&](std::size_t k) { return k < ahead.size() ? static_cast<unsigned char>(ahead[k]) : -1; };
-  auto done = [&](TToken& r) -> TToken& {
-    src_.Skip(n);
-    return r;
-  };
   if (at(n) == '+' || at(n) == '-') ++n;
-  if (!IsDigit(at(n)) && at(n) != '.') return done(Fail(t, Tr("SxfReader", "数値が正しくありません")));
-  while (IsDigit(at(n)) && n < kLongest) ++n;
+  if (!IsDigit(at(n)) && at(n) != '.') return TNumberScan::Bad;
+  while (IsDigit(at(n)) && n < kLongestNumber) ++n;
   if (at(n) == '.') {
     real = true;
     ++n;
-    while (IsDigit(at(n)) && n < kLongest) ++n;
+    while (IsDigit(at(n)) && n < kLongestNumber) ++n;
   }
   if (at(n) == 'E' || at(n) == 'e') {
     real = true;
     ++n;
     if (at(n) == '+' || at(n) == '-') ++n;
-    if (!IsDigit(at(n))) return done(Fail(t, Tr("SxfReader", "数値の指数が正しくありません")));
-    while (IsDigit(at(n)) && n < kLongest) ++n;
+    if (!IsDigit(at(n))) return TNumberScan::BadExponent;
+    while (IsDigit(at(n)) && n < kLongestNumber) ++n;
   }
   const std::string_view s = ahead.substr(0, n);
-  if (n >= kLongest) return done(Fail(t, Tr("SxfReader", "数値が長すぎます")));
-  if (s == "." || s == "+." || s == "-.") return done(Fail(t, Tr("SxfReader", "数値が正しくありません")));
-  t.Kind = real ? TTok::Real : TTok::Integer;
+  if (n >= kLongestNumber) return TNumberScan::TooLong;
+  if (s == "." || s == "+." || s == "-.") return TNumberScan::Bad;
   const std::string_view digits = s.substr(s[0] == '+' ? 1 : 0);
-  if (!PlainDecimal(digits, t.Number) &&
-      std::from_chars(digits.data(), digits.data() + digits.size(), t.Number).ec != std::errc())
-    t.Number = std::strtod(std::string(s).c_str(), nullptr);
-  return done(t);
+  if (!PlainDecimal(digits, value) &&
+      std::from_chars(digits.data(), digits.data() + digits.size(), value).ec != std::errc())
+    value = std::strtod(std::string(s).c_str(), nullptr);
+  return TNumberScan::Ok;
+}
+
+TToken& TLexer::Number(TToken& t) {
+  const std::string_view ahead = src_.Ahead(kLongestNumber + 8);
+  std::size_t n = 0;
+  bool real = false;
+  const TNumberScan scan = ScanNumber(ahead, n, real, t.Number);
+  src_.Skip(n);
+  switch (scan) {
+    case TNumberScan::Ok: t.Kind = real ? TTok::Real : TTok::Integer; return t;
+    case TNumberScan::BadExponent: return Fail(t, Tr("SxfReader", "数値の指数が正しくありません"));
+    case TNumberScan::TooLong: return Fail(t, Tr("SxfReader", "数値が長すぎます"));
+    case TNumberScan::Bad: break;
+  }
+  return Fail(t, Tr("SxfReader", "数値が正しくありません"));
 }
 
 TToken& TLexer::Keyword(TToken& t) {

@@ -221,6 +221,53 @@ TEST(Part21, BrokenFilesKeepWhatWasReadAndSayWhereAndWhy) {
   }
 }
 
+// An instance on one line is read straight from the bytes, one wrapped
+// before its ';' by the tokens: both must give the same values (each
+// instance reusing the places of the one before), the same breaks, and a
+// break after the last instance must name it alike.
+TEST(Part21, InstancesOnOneLineReadAsTheTokensReadThem) {
+  const std::string good[] = {
+      "CARTESIAN_POINT('',(0.,-2.5))",
+      "cartesian_point ( 'p' ,\t( 1.5E-3 , +7 , .5 , -.25e+2 ) )",
+      "A($,*,#12345678901,#123456789012,.t.,.Enum_2.,'it''s','\\X2\\5C71\\X0\\','\x83\x5C',())",
+      "B(((((1)))),(),POSITIVE_LENGTH_MEASURE(0.35),box_height (5.),L((#1,#2),()),'')",
+      "C(1234567890123456.,0.1234567890123456789,1E400,9007199254740993,1" + std::string(300, '0') + ".5)",
+      "POLYLINE('',(#1))",
+      "D(\"0FF\",/* inside */ 1)",
+      "!USER_DEFINED(1,'x')",
+      "E('" + std::string(20000, 'a') + "',2)",
+      "CARTESIAN_POINT('',(1.,2.))",
+  };
+  std::string oneLine = "ISO-10303-21;\nDATA;\n", wrapped = oneLine;
+  for (std::size_t i = 0; i < std::size(good); ++i) {
+    const std::string head = "#" + std::to_string(i + 1) + (i % 2 ? " = " : "=");
+    oneLine += head + good[i] + ";\n";
+    wrapped += head + good[i] + "\n;";
+  }
+  oneLine += "ENDSEC";
+  wrapped += "ENDSEC";
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
+    TRecorder quick, tokens;
+    const TReadStop a = ParseText(oneLine, quick, chunk), b = ParseText(wrapped, tokens, chunk);
+    EXPECT_EQ(quick.Log, tokens.Log) << "chunk " << chunk;
+    EXPECT_EQ(a.Reason, b.Reason);
+    EXPECT_NE(a.Reason.find("#10"), std::string::npos) << a.Reason;
+  }
+  const std::string broken[] = {
+      "A(1,,2)", "A(.T)", "A(@)", "A(1.E)", "A(" + std::string(70, '(') + std::string(70, ')') + ")", "A(#)",
+      "A('open)", "A(B 1)", "A(1 2)",
+  };
+  for (const std::string& b : broken) {
+    TRecorder quick, tokens;
+    const TReadStop x = ParseText("ISO-10303-21;\nDATA;\n#1=A(1);\n#2=" + b + ";\n#3=A(3);\n", quick);
+    const TReadStop y = ParseText("ISO-10303-21;\nDATA;\n#1=A(1)\n;#2=" + b + "\n;#3=A(3)\n;", tokens);
+    EXPECT_TRUE(x.Broken) << b;
+    EXPECT_EQ(x.Reason, y.Reason) << b;
+    EXPECT_EQ(x.Line, y.Line) << b;
+    EXPECT_EQ(quick.Log, tokens.Log) << b;
+  }
+}
+
 TEST(Part21, HugeStringsCrossChunksAndOversizedOnesStopTheRead) {
   std::string big;
   for (int i = 0; i < 300000; ++i) big += "\\X2\\9053\\X0\\'' ";  // 16 bytes a piece, ~5 MB
