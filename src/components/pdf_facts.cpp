@@ -183,6 +183,12 @@ int WorkerMain(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_DFL);
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
+#ifdef DLVR_HAVE_QTPDF
+  // The PDF library is set up with its first document and torn down with
+  // its last, and each setting up looks through every installed font file:
+  // a document kept for the worker's life keeps it set up between files.
+  const QPdfDocument keepsLibrary;
+#endif
   if (!WriteAll(1, kHello)) return 1;
   std::string input;
   std::size_t pos = 0;

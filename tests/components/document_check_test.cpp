@@ -135,7 +135,7 @@ TEST(DocumentCheck, HostilePdfsEndInAFindingWithinTheLimit) {
   test::ScratchDir dir;
   const TPdfFactsLimits before = PdfFactsLimits();
   TPdfFactsLimits limits;
-  limits.Time = std::chrono::seconds(2);
+  limits.Time = std::chrono::seconds(1);
   SetPdfFactsLimits(limits);
   const long rssBefore = test::MaxRssKb();
   using test::THostilePdf;
