@@ -458,6 +458,13 @@ information</translation>
     </message>
 </context>
 <context>
+    <name>TfrmInfo</name>
+    <message>
+        <source>この記録は以前の納品物にだけあります（削除）。以前の値を表示しています。</source>
+        <translation>This record is only in the earlier delivery (removed). Its earlier values are shown.</translation>
+    </message>
+</context>
+<context>
     <name>TfrmKojInfo</name>
     <message>
         <source>読み込み対象外の項目</source>

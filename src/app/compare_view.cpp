@@ -265,6 +265,7 @@ void TCompareView::CompareWith(const QStringList& folders) {
   }
   auto newer = std::make_shared<TComparedDelivery>(ComparedDeliveryOf(v));
   QApplication::restoreOverrideCursor();
+  older_ = older;
   oldFolders_ = folders;
   newFolders_.clear();
   deliveryFolders_.clear();
@@ -297,22 +298,79 @@ void TCompareView::Finished(std::vector<TChange> changes, int generation) {
 
 void TCompareView::AddRemovedItems() {
   TMdlTreeView& v = main_.Model->View;
-  for (const TChange& c : changes_) {
+  std::unordered_set<const TTreeItem*> removed;
+  for (std::size_t k = 0; k < changes_.size(); ++k) {
+    const TChange& c = changes_[k];
     if (c.What != TChangeWhat::Record || c.Kind != TChangeKind::Removed) continue;
     TTreeItem* node = v.FindClassNode(c.Class);
     if (!node) continue;
     // The record's caption: the last part of its place ("その他 / 資料名").
     const std::size_t cut = c.Where.rfind(" / ");
+    const bool files = c.Class == 1 || c.Class == 4;
+    // It stands after the record it followed (first when it followed none),
+    // after the removed records put there before it. Photos have no items:
+    // theirs go last.
+    int at = node->Count();
+    if (files || c.Class == 2 || c.Class == 3 || c.Class == 6) {
+      at = 0;
+      const int level = files ? nlFile : nlRecord;
+      for (int i = 0; c.AfterRecord >= 0 && i < node->Count(); ++i) {
+        TTreeItem* child = node->Item(i);
+        if (!removed.count(child) && v.NodeLevel(child) == level && v.NodeNumber(child) == c.AfterRecord) at = i + 1;
+      }
+      while (at < node->Count() && removed.count(node->Item(at))) ++at;
+    }
     TTreeItem* item = v.Tree().AddChild(node, cut == std::string::npos ? c.Where : c.Where.substr(cut + 3));
-    const int image = c.Class == 1 || c.Class == 4 ? imgFile : imgRecord;
+    if (at < node->Count() - 1) v.Tree().MoveBefore(item, node->Item(at));
+    const int image = files ? imgFile : imgRecord;
     item->SetImages(image, image, -1);
     removedItems_.push_back(item);
+    removed.insert(item);
+    removedChange_[item] = k;
   }
 }
 
+bool TCompareView::ShowRemoved(const TTreeItem* item) {
+  const auto it = removedChange_.find(item);
+  if (!comparing_ || it == removedChange_.end() || !older_) return false;
+  const TChange& c = changes_[it->second];
+  const auto index = static_cast<std::size_t>(c.OldRecord);
+  if (c.Class == 1 || c.Class == 4) {
+    const auto& list = c.Class == 1 ? older_->OrderDrawings : older_->FinalDrawings;
+    if (!main_.CadFiles || index >= list.size()) return false;
+    if (main_.ShowPane) main_.ShowPane(main_.CadFiles);
+    main_.CadFiles->ShowRemoved(list[index]);
+    return true;
+  }
+  auto* info = qobject_cast<TfrmInfo*>(main_.Info);
+  if (!info || !(c.Class == 2 || c.Class == 3 || c.Class == 6)) return false;
+  if (!oldTables_) {
+    // The earlier records in value tables of their own: the loaded
+    // delivery's tables stay as they are.
+    oldStore_ = std::make_unique<DeliveryStore>();
+    oldStore_->IndexRecords.assign(1, older_->Index);
+    oldStore_->Meetings = older_->Meetings;
+    oldStore_->Plans = older_->Plans;
+    oldStore_->Others = older_->Others;
+    oldTables_ = std::make_unique<TFieldTables>(main_.Model->Defs);
+    oldTables_->FillDefinitions(*oldStore_);
+  }
+  TTreeIni* table = oldTables_->FillRecord(c.Class, index, *oldStore_);
+  if (!table) return false;
+  if (main_.ShowPane) main_.ShowPane(info);
+  info->ShowRemoved(table, c.OldRecord);
+  return true;
+}
+
 void TCompareView::DropRemovedItems() {
+  // A pane showing a removed record shows its tree item again.
+  if (auto* info = qobject_cast<TfrmInfo*>(main_.Info); info && info->ShowingRemoved()) info->ShowNode(nullptr);
   for (auto it = removedItems_.rbegin(); it != removedItems_.rend(); ++it) main_.Model->View.Tree().Delete(*it);
   removedItems_.clear();
+  removedChange_.clear();
+  older_.reset();
+  oldTables_.reset();
+  oldStore_.reset();
 }
 
 void TCompareView::MarkTree() {

@@ -22,12 +22,14 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "app/kkt_tree_model.h"
+#include "check/field_tables.h"
 #include "check/report_layout.h"
 #include "compare/delivery_diff.h"
 
@@ -58,6 +60,8 @@ struct TCompareHost {
   // The drawing and file panes: changed fields and files shown there too.
   TfrmCADFiles* CadFiles = nullptr;
   TfrmFiles* Files = nullptr;
+  // Brings a pane (Info or CadFiles) into sight in place of the others.
+  std::function<void(QWidget* pane)> ShowPane;
 };
 
 class TCompareView : public QObject {
@@ -110,6 +114,11 @@ class TCompareView : public QObject {
   // window), each in a preview (pvwOld, pvwNew) under its path.
   QPointer<QDialog> dlgCompareFiles;
   void CompareFilesClick();
+  // When `item` is the greyed item of a removed record: shows the earlier
+  // delivery's record in its pane (the item pane, or the drawing pane for a
+  // drawing) marked as removed, and returns true; false for any other item.
+  bool ShowRemoved(const TTreeItem* item);
+
   // The changed file the tree's selected item shows (null for none).
   const TChange* SelectedFileChange() const;
   // The change of the file an item shows, when its content changed (null
@@ -146,8 +155,15 @@ class TCompareView : public QObject {
   // The marked items and their ancestors: what "変更のみ表示" leaves.
   std::unordered_set<const TTreeItem*> shown_;
   // The greyed items of removed records, added to the tree for the compare
-  // (at the end of their class) and taken out when it ends.
+  // (where they stood: after the record they followed in the earlier
+  // delivery) and taken out when it ends; each one's change.
   std::vector<TTreeItem*> removedItems_;
+  std::unordered_map<const TTreeItem*, std::size_t> removedChange_;
+  // The earlier delivery, and its records' value tables for the item pane
+  // (made when a removed record is first shown).
+  std::shared_ptr<const TComparedDelivery> older_;
+  std::unique_ptr<DeliveryStore> oldStore_;
+  std::unique_ptr<TFieldTables> oldTables_;
   void AddRemovedItems();
   void DropRemovedItems();
 };

@@ -174,8 +174,8 @@ void TKKTTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
 Qt::ItemFlags TKKTTreeModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
-  // A record the compared delivery no longer has shows greyed.
-  if (CompareMark && CompareMark(Item(index)) == cmRemoved) return Qt::NoItemFlags;
+  // A record the compared delivery no longer has shows greyed (its text
+  // colour) but can be selected: its pane shows what it held.
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 

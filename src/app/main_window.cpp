@@ -58,6 +58,7 @@
 #include "delivery/sibling_media.h"
 #include "i18n/ui_language.h"
 #include "app/desktop_windows.h"
+#include "app/full_text_search.h"
 #include "app/find_dialog.h"
 #include "app/find_windows.h"
 #include "panes/base_info.h"
@@ -144,7 +145,7 @@ TfrmMain::TfrmMain(const QString& startFolder, QWidget* parent)
                                     return TfrmMainHooks::SelectFolder &&
                                            TfrmMainHooks::SelectFolder(parent, initial, chosen);
                                   },
-                                  frmCADFiles, frmFiles});
+                                  frmCADFiles, frmFiles, [this](QWidget* pane) { ShowPane(pane->parentWidget()); }});
   miProgXMLViewer->setEnabled(false);
   ReadSettings();
   Timer = new QTimer(this);
@@ -397,7 +398,8 @@ void TfrmMain::tvwKKTChange(TTreeItem* item) {
       }
       break;
     default:
-      ShowPane(nullptr);
+      // The greyed item of a record the compared delivery no longer has.
+      if (!CompareView || !CompareView->ShowRemoved(item)) ShowPane(nullptr);
   }
   UpdatePrevNext();
 }
@@ -438,6 +440,8 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
     return;
   }
   CloseViewer();
+  // Indexing stops with the window (its thread ends when the window goes).
+  if (FullTextIndex) FullTextIndex->Cancel();
   e->accept();
 }
 

@@ -344,13 +344,14 @@ void DiffClass(int cls, const std::vector<R>& older, const std::vector<R>& newer
       (lastNew < 0 ? head : after[static_cast<std::size_t>(lastNew)]).push_back(static_cast<int>(i));
   }
   const std::string caption = DocClassTable[cls].Caption;
-  auto removed = [&](const std::vector<int>& list) {
+  auto removed = [&](const std::vector<int>& list, int afterNew) {
     for (int i : list) {
       TRecordSink sink{out, cls, i, -1, caption + " / " + RecordPlace(older[static_cast<std::size_t>(i)])};
       sink.Record(TChangeKind::Removed);
+      out.back().AfterRecord = afterNew;
     }
   };
-  removed(head);
+  removed(head, -1);
   for (std::size_t j = 0; j < newer.size(); ++j) {
     const int i = newToOld[j];
     TRecordSink sink{out, cls, i, static_cast<int>(j), caption + " / " + RecordPlace(newer[j])};
@@ -358,7 +359,7 @@ void DiffClass(int cls, const std::vector<R>& older, const std::vector<R>& newer
       sink.Record(TChangeKind::Added);
     else
       DiffMatched(sink, older[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), newer[j], j);
-    removed(after[j]);
+    removed(after[j], static_cast<int>(j));
   }
 }
 

@@ -61,6 +61,9 @@ struct TChange {
   // name as printed ("工種[2]", "オリジナルファイル情報[1] / 打合せ簿オリジナルファイル名").
   int Class = 0;
   int OldRecord = -1, NewRecord = -1;
+  // A removed record: the place in NEW's list of the record it followed in
+  // OLD (-1 when it followed none that NEW has), where a viewer shows it.
+  int AfterRecord = -1;
   std::string Field;
   // Files: the path in OLD and in NEW as printed ("" where absent), and
   // the file's full path on disk on each side.

@@ -128,6 +128,8 @@ TfrmCADFiles::TfrmCADFiles(TViewerModel& model, QWidget* parent) : TPane(model, 
   // life cycle, numbers and revision lie below it, out of sight.
   pnlTop = new QFrame(this);
   pnlTop->setObjectName("pnlTop");
+  lblCompareRemoved = MakeRemovedRecordNote(this);
+  layout->addWidget(lblCompareRemoved);
   pnlTop->setFixedHeight(kTopHeight);
   bvlFilename = new QFrame(pnlTop);
   bvlFilename->setObjectName("bvlFilename");
@@ -353,10 +355,33 @@ void TfrmCADFiles::GridSetCellAtr(int col, int row, TCellAtr& atr) {
   if (FieldCellAtr(*Grid, col, row, atr)) return;
   atr.Selectable = true;
   atr.Line[0].TextLines = RowLines[static_cast<std::size_t>(std::clamp(row - 1, 0, 31))];
+  if (removedShown_) atr.Line[0].FontColor = RemovedValueColor(Grid);
+}
+
+void TfrmCADFiles::ShowRemoved(const TMdlTreeNodeDraw& drawing) {
+  removedShown_ = true;
+  lblCompareRemoved->show();
+  lblCompareFile->hide();
+  for (int i = 0; i < 32; ++i) {
+    QString value;
+    for (const TFieldDef<TMdlTreeNodeDraw>& f : TMdlTreeNodeDraw::Fields())
+      if (f.Text && std::string_view(f.Element) == kDrawFields[i].Label) value = Q(drawing.*f.Text);
+    Grid->SetCell(3, i + 1, value);
+  }
+  Grid->viewport()->update();
+  const TMdlTreeView& view = model_.View;
+  ShowParts(ParseCADFileName(drawing.DrawFile, drawing.DrawName, view.DrawKindLines, view.DrawNameLines));
+  SetBoxName(Q(BoxName(drawing.DrawFile)));
+  Grid->SetLeftCol(0);
+  // Its file is not in the delivery shown: no preview, nothing missing.
+  preview::ShowMissingNote(Panel1, QString());
+  Panel1->hide();
 }
 
 void TfrmCADFiles::ShowNode(TTreeItem* item) {
   current_ = item;
+  removedShown_ = false;
+  lblCompareRemoved->hide();
   TMdlTreeView& view = model_.View;
   for (int i = 0; i < 32; ++i)
     Grid->SetCell(3, i + 1, ComparedValue(OldValueOf, item, view.GetFileItem(item, kDrawFields[i].Code), kDrawFields[i].Label));

@@ -17,6 +17,7 @@
 #include "components/ext_grid.h"
 #include "components/mov_controls.h"
 #include "components/preview_view.h"
+#include "delivery/records.h"
 #include "model/cad_names.h"
 #include "panes/files_pane.h"
 #include "panes/info_panes.h"
@@ -29,6 +30,11 @@ class TfrmCADFiles : public TPane {
  public:
   explicit TfrmCADFiles(TViewerModel& model, QWidget* parent = nullptr);
   void ShowNode(TTreeItem* item) override;
+  // Shows a drawing the delivery no longer has: the earlier delivery's
+  // record `drawing`, greyed under lblCompareRemoved, without a preview,
+  // until an item is shown again.
+  void ShowRemoved(const TMdlTreeNodeDraw& drawing);
+  bool ShowingRemoved() const { return removedShown_; }
 
   // The name for the name box: the file name without its extension, cut to
   // 60 CP932 bytes at a character boundary.
@@ -63,6 +69,7 @@ class TfrmCADFiles : public TPane {
   TPreviewView* webBrowser = nullptr;
   TCellSizeControl* cscFile = nullptr;
   QLabel* lblCompareFile = nullptr;
+  QLabel* lblCompareRemoved = nullptr;
 
   // While the delivery is compared: a changed field shows as "old → new"
   // (asked of the drawing's item under the field's name, "図面名"), and a
@@ -98,6 +105,7 @@ class TfrmCADFiles : public TPane {
   bool firstShow_ = true;
   bool navigated_ = false;
   bool filling_ = false;
+  bool removedShown_ = false;
   int lineChars_ = 15;
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "components/grid_mode.h"
+#include "components/legible_color.h"
 #include "components/qt_string.h"
 #include "platform/text.h"
 
@@ -23,6 +24,22 @@ QString OneLine(const std::string& s) {
 }
 
 }  // namespace
+
+QLabel* MakeRemovedRecordNote(QWidget* parent) {
+  auto* note = new QLabel(
+      QCoreApplication::translate("TfrmInfo", "この記録は以前の納品物にだけあります（削除）。以前の値を表示しています。"),
+      parent);
+  note->setObjectName("lblCompareRemoved");
+  note->setWordWrap(true);
+  note->setMargin(4);
+  note->setFocusPolicy(Qt::NoFocus);
+  note->hide();
+  return note;
+}
+
+QColor RemovedValueColor(const QWidget* grid) {
+  return IsDark(grid->palette().color(QPalette::Base)) ? QColor(150, 150, 150) : QColor(128, 128, 128);
+}
 
 TInfoPaneBase::TInfoPaneBase(TViewerModel& model, QWidget* parent) : TPane(model, parent) {
   auto* layout = new QVBoxLayout(this);
@@ -73,6 +90,7 @@ void TInfoPaneBase::SetCellAtr(int col, int row, TCellAtr& atr) {
   atr.Selectable = true;
   int lines = index < RowLists[1].size() ? RowLists[1][index] : -1;
   atr.Line[0].TextLines = std::max(1, lines);
+  if (removedShown_) atr.Line[0].FontColor = RemovedValueColor(Grid);
 }
 
 QString ComparedValue(const TOldValueFn& oldValueOf, const TTreeItem* item, const std::string& value,
@@ -226,6 +244,8 @@ TfrmInfo::TfrmInfo(TViewerModel& model, QWidget* parent) : TInfoPaneBase(model, 
   cbxInfo = new QComboBox(this);
   cbxInfo->setObjectName("cbxInfo");
   cbxInfo->hide();
+  lblCompareRemoved = MakeRemovedRecordNote(this);
+  static_cast<QVBoxLayout*>(layout())->insertWidget(0, lblCompareRemoved);
   Grid->setMouseTracking(true);
   // The explanation of a field shows over its label, after the whole label
   // when the label is cut.
@@ -237,15 +257,43 @@ TfrmInfo::TfrmInfo(TViewerModel& model, QWidget* parent) : TInfoPaneBase(model, 
   };
 }
 
+void TfrmInfo::ShowNode(TTreeItem* item) {
+  removedShown_ = false;
+  removedTable_ = nullptr;
+  lblCompareRemoved->hide();
+  Fill(item);
+}
+
+void TfrmInfo::ShowRemoved(TTreeIni* table, int number) {
+  removedShown_ = true;
+  removedTable_ = table;
+  removedNumber_ = number;
+  lblCompareRemoved->show();
+  Fill(nullptr);
+}
+
 void TfrmInfo::Fill(TTreeItem* item) {
   cbxInfo->hide();
-  if (item) current_ = item;
+  if (item) {
+    current_ = item;
+    removedShown_ = false;
+    removedTable_ = nullptr;
+    lblCompareRemoved->hide();
+  }
+  if (removedShown_) {
+    if (removedTable_) FillRows(removedTable_, removedNumber_, nullptr);
+    return;
+  }
   TTreeIni* table = model_.SelectFieldTable(current_);
   if (!table || !current_) return;
+  FillRows(table, model_.View.NodeNumber(current_), current_);
+}
+
+void TfrmInfo::FillRows(TTreeIni* table, int number, const TTreeItem* item) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   TTreeIniItem* setting = table->FindChild("SETTING");
   TTreeIniItem* datas = table->FindChild("Datas");
-  TTreeIniItem* data = datas ? datas->FindChild("Data" + std::to_string(model_.View.NodeNumber(current_))) : nullptr;
+  TTreeIniItem* data = datas ? datas->FindChild("Data" + std::to_string(number)) : nullptr;
   int rows = 0;
   if (setting)
     for (int i = 0; i < setting->Count(); ++i)
@@ -275,13 +323,18 @@ void TfrmInfo::Fill(TTreeItem* item) {
       } else {
         for (long j = 0; j < count; ++j, ++r) {
           labels(r);
-          Grid->SetCell(3, r, ShownValue(current_, list->Values().ReadString("Info " + std::to_string(j)),
-                                         tag + "[" + std::to_string(j + 1) + "]", count == 1 ? tag : std::string()));
+          const std::string value = list->Values().ReadString("Info " + std::to_string(j));
+          Grid->SetCell(3, r, item ? ShownValue(item, value, tag + "[" + std::to_string(j + 1) + "]",
+                                                count == 1 ? tag : std::string())
+                                   : Q(value));
         }
       }
     } else {
       labels(r);
-      if (data) Grid->SetCell(3, r, ShownValue(current_, data->Values().ReadString("Info " + std::to_string(k)), tag));
+      if (data) {
+        const std::string value = data->Values().ReadString("Info " + std::to_string(k));
+        Grid->SetCell(3, r, item ? ShownValue(item, value, tag) : Q(value));
+      }
       ++r;
     }
   }

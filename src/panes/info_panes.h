@@ -10,6 +10,7 @@
 
 #include "components/cell_size_control.h"
 #include "components/ext_grid.h"
+#include "check/tree_ini.h"
 #include "delivery/records.h"
 #include "panes/pane.h"
 
@@ -29,6 +30,14 @@ using TOldValueFn = std::function<bool(const TTreeItem* item, const std::string&
 // a dash for an empty side; else the value itself.
 QString ComparedValue(const TOldValueFn& oldValueOf, const TTreeItem* item, const std::string& value,
                       const std::string& field, const std::string& alt = std::string());
+
+// The line over a pane that shows a record the delivery no longer has
+// (object name lblCompareRemoved): the values below are the earlier
+// delivery's, greyed. Hidden until a removed record is shown.
+QLabel* MakeRemovedRecordNote(QWidget* parent);
+// The text colour of such values in a grid: grey, as the tree greys the
+// record's item.
+QColor RemovedValueColor(const QWidget* grid);
 
 // What both panes share: the six-column grid, its sizes, the row lists and
 // the cell colours. The grid's vertical scroll bar is always shown (disabled
@@ -62,6 +71,8 @@ class TInfoPaneBase : public TPane {
                   const std::string& needs);
   void SetCellAtr(int col, int row, TCellAtr& atr);
   void FinishFill();
+  // While a removed record is shown: its values greyed.
+  bool removedShown_ = false;
   // A field's value as its cell shows it: "old → new" where OldValueOf
   // knows an earlier value under `field` (or `alt`, when given).
   QString ShownValue(const TTreeItem* item, const std::string& value, const std::string& field,
@@ -104,13 +115,26 @@ class TfrmInfo : public TInfoPaneBase {
   explicit TfrmInfo(TViewerModel& model, QWidget* parent = nullptr);
   // Shows an item (null: the item shown last).
   void Fill(TTreeItem* item);
-  void ShowNode(TTreeItem* item) override { Fill(item); }
+  void ShowNode(TTreeItem* item) override;
   void Refresh() override { Fill(nullptr); }
+  // Shows a record the delivery no longer has: record `number` of `table`
+  // (the earlier delivery's values), greyed under lblCompareRemoved, until
+  // an item is shown again.
+  void ShowRemoved(TTreeIni* table, int number);
+  bool ShowingRemoved() const { return removedShown_; }
 
   QComboBox* cbxInfo = nullptr;
+  QLabel* lblCompareRemoved = nullptr;
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  // The rows of record `number` of `table`; a changed value as "old → new"
+  // when `item` is given.
+  void FillRows(TTreeIni* table, int number, const TTreeItem* item);
+  TTreeIni* removedTable_ = nullptr;
+  int removedNumber_ = -1;
 };
 
 }  // namespace dlvr

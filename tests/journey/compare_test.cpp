@@ -4,6 +4,7 @@
 // compare (or loading anew) gives the plain tree back.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include "app/kkt_tree_model.h"
 #include "app/main_window.h"
 #include "components/ext_grid.h"
+#include "components/legible_color.h"
 #include "components/preview_view.h"
 #include "model/doc_tree.h"
 #include "panes/cad_files_pane.h"
@@ -117,10 +119,12 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
   Compare(j, test::QSample("clean"));
   TCompareView& c = *w.CompareView;
   // The legend counts the changes; every row is still there, and the
-  // removed document last in its class, which ends the tree.
+  // removed document where it stood.
   EXPECT_TRUE(c.lblCompareLegend->isVisible());
   EXPECT_TRUE(c.lblCompareLegend->text().contains(QStringLiteral("削除"))) << c.lblCompareLegend->text().toStdString();
-  EXPECT_EQ(ShownTreeRows(w), all + QStringList{QStringLiteral("工事履行報告書（5月分）")});
+  QStringList withRemoved = all;
+  withRemoved.insert(all.indexOf(QStringLiteral("段階確認書（路床）")), QStringLiteral("工事履行報告書（5月分）"));
+  EXPECT_EQ(ShownTreeRows(w), withRemoved);
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "提出(施工管理)", "0001_03.TXT"})), cmChanged);
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"その他", "工事履行報告書（4月分）", "O001_02.TXT"})), cmAdded);
   EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "承諾(品質管理)"})), cmNone);
@@ -139,9 +143,6 @@ TEST_F(JourneyCompare, ChangedOnlyLeavesTheChangedItemsAndTheInfoPaneShowsOldToN
                              QStringLiteral("工事履行報告書（4月分）"), QStringLiteral("O001_02.TXT"),
                              QStringLiteral("工事履行報告書（5月分）")};
   EXPECT_EQ(ShownTreeRows(w), expected);
-  // The removed document greyed at the end of its class.
-  const QModelIndex removed = w.TreeModel()->IndexOf(j.Item({"その他", "工事履行報告書（5月分）"}));
-  EXPECT_FALSE(removed.flags() & Qt::ItemIsEnabled);
 
   j.Click({"打合せ簿", "提出(施工管理)"});  // a meeting whose fields stayed
   EXPECT_TRUE(ArrowValues(*w.frmInfo).isEmpty());
@@ -266,6 +267,59 @@ TEST_F(JourneyCompare, TheDrawingAndFilePanesShowOldToNewAndHowAChangedFileDiffe
   j.Click({"打合せ簿", "提出(施工管理)", "0001_03.TXT"});
   EXPECT_TRUE(ArrowValues(*w.frmFiles->Grid).isEmpty());
   EXPECT_FALSE(w.frmFiles->lblCompareFile->isVisible());
+}
+
+TEST_F(JourneyCompare, ARemovedRecordStandsWhereItWasAndShowsItsEarlierValues) {
+  // Further: the first drawing removed.
+  std::string drawings;
+  ASSERT_TRUE(ReadWholeFile(copy_ + "/DRAWINGF/DRAWINGF.XML", drawings));
+  const std::string first = Utf8ToCp932("\t<図面情報>"), end = Utf8ToCp932("</図面情報>\r\n");
+  const std::size_t from = drawings.find(first);
+  ASSERT_NE(from, std::string::npos);
+  drawings.erase(from, drawings.find(end, from) + end.size() - from);
+  ASSERT_TRUE(WriteWholeFile(copy_ + "/DRAWINGF/DRAWINGF.XML", drawings));
+  test::TJourney j;
+  TfrmMain& w = j.Open({test::Q(copy_)});
+  Compare(j, test::QSample("clean"));
+  struct Row {
+    QStringList item;
+    QString before;        // the row above it in its class ("" for the first)
+    bool drawing;          // shown in the drawing pane, else the item pane
+    QString earlierValue;  // a value of the earlier record shown
+  } const rows[] = {
+      {{"その他", "工事履行報告書（5月分）"}, QStringLiteral("工事履行報告書（4月分）"), false,
+       QStringLiteral("工事履行報告書（5月分）")},
+      {{"完成図面", "C0LC001Z"}, QString(), true, QStringLiteral("見本県見本市中町一丁目地内")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.item.join(" / ").toStdString());
+    TTreeItem* item = j.Item(row.item);
+    ASSERT_TRUE(item);
+    const QModelIndex index = w.TreeModel()->IndexOf(item);
+    const QModelIndex above = index.sibling(index.row() - 1, 0);
+    EXPECT_EQ(above.isValid() ? above.data().toString() : QString(), row.before);
+    // Greyed, yet selectable.
+    EXPECT_EQ(index.data(Qt::ForegroundRole).value<QColor>(),
+              TKKTTreeModel::CompareColor(cmRemoved, IsDark(QApplication::palette().color(QPalette::Base))));
+    j.Click(item);
+    QWidget* pane = row.drawing ? static_cast<QWidget*>(w.frmCADFiles) : static_cast<QWidget*>(w.frmInfo);
+    TExtGrid3& grid = row.drawing ? *w.frmCADFiles->Grid : *w.frmInfo->Grid;
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_TRUE(pane->findChild<QLabel*>("lblCompareRemoved")->isVisible());
+    QStringList values;
+    for (int r = 1; r < grid.RowCount(); ++r) values << grid.Cell(3, r);
+    const int at = static_cast<int>(values.indexOf(row.earlierValue)) + 1;
+    ASSERT_GT(at, 0) << values.join("|").toStdString();
+    // Greyed as its tree item.
+    EXPECT_EQ(grid.CellAtr(3, at).Line[0].FontColor, RemovedValueColor(&grid));
+    j.Shot(QStringLiteral("compare_removed_") + (row.drawing ? "drawing" : "record"));
+  }
+  // A record still there: its own values, no removal told.
+  j.Click({"その他", "工事履行報告書（4月分）"});
+  EXPECT_FALSE(w.frmInfo->lblCompareRemoved->isVisible());
+  EXPECT_EQ(w.frmInfo->Grid->Cell(3, 2), QStringLiteral("工事履行報告書（4月分）"));
+  j.Click({"完成図面", "C0PL001Z"});
+  EXPECT_FALSE(w.frmCADFiles->lblCompareRemoved->isVisible());
 }
 
 TEST_F(JourneyCompare, ANewLoadEndsTheCompare) {
