@@ -1,7 +1,9 @@
 #include "components/photo_ledger.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFontMetricsF>
+#include <QImageReader>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -72,6 +74,42 @@ QSize LedgerPixels(const QRectF& mm, int dpi) {
   return QSize(std::max(1, qRound(mm.width() * dpi / 25.4)), std::max(1, qRound(mm.height() * dpi / 25.4)));
 }
 
+// The size to ask a JPEG's decoder for, `target` being the size the photo
+// is printed at (both as stored, before it is turned). The decoder scales
+// by eighths (M/8 of the stored size, rounded up) and smooths whatever
+// differs from the size asked for, at a cost like that of the decoding
+// itself; so it is asked for the smallest eighth at or above the target
+// when that eighth is a whole number of pixels, the target then reached by
+// a cheaper resampling. Otherwise (and for any other format) the target.
+QSize LedgerDecodeSize(QSize stored, QSize target, bool jpeg) {
+  if (!jpeg) return target;
+  const long long w = stored.width(), h = stored.height();
+  for (int m = 1; m <= 8; ++m) {
+    if (w * m < 8LL * target.width() || h * m < 8LL * target.height()) continue;
+    if ((w * m) % 8 != 0 || (h * m) % 8 != 0) return target;
+    return QSize(static_cast<int>(w * m / 8), static_cast<int>(h * m / 8));
+  }
+  return target;
+}
+
+// `image` resampled to `size`. Up to half as large again it is interpolated
+// between the four nearest pixels, which then looks as smooth as averaging
+// every pixel and costs a third of it; beyond that, averaged.
+QImage LedgerResample(const QImage& image, QSize size) {
+  if (image.size() == size) return image;
+  if (image.width() * 2 > size.width() * 3 || image.height() * 2 > size.height() * 3 || image.width() < size.width() ||
+      image.height() < size.height())
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  QImage out(size, image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+  if (out.isNull()) return out;
+  QPainter painter(&out);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
+  painter.end();
+  return out;
+}
+
 // What the decoding threads hand over for one photo: its image and the
 // first reference drawing's, each at its box's size (null when it could not
 // be read).
@@ -122,8 +160,8 @@ class TLedgerDecoder {
         i = next_++;
       }
       TLedgerImages images;
-      if (!photos_[i].isEmpty()) images.Photo = DecodeThumbnail(photos_[i], photoBox_);
-      if (!drawings_[i].isEmpty()) images.Drawing = DecodeThumbnail(drawings_[i], drawingBox_);
+      if (!photos_[i].isEmpty()) images.Photo = DecodeLedgerImage(photos_[i], photoBox_);
+      if (!drawings_[i].isEmpty()) images.Drawing = DecodeLedgerImage(drawings_[i], drawingBox_);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         done_[i] = std::move(images);
@@ -264,6 +302,30 @@ void PaintLedgerFrame(TLedgerPainter& lp, const TPhotoLedgerOptions& o, int page
 }
 
 }  // namespace
+
+QImage DecodeLedgerImage(const QString& path, QSize box) {
+  // Only a regular file (a link to one counts): a FIFO or device never opens.
+  if (box.isEmpty() || !QFileInfo(path).isFile()) return QImage();
+  QImageReader reader(path);
+  reader.setDecideFormatFromContent(true);  // by content, never by the name
+  reader.setAutoTransform(true);
+  const QSize stored = reader.size();
+  // The box as the image is stored, before it is turned.
+  const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+  const QSize fit = turned ? box.transposed() : box;
+  QSize target;
+  if (stored.isValid() && (stored.width() > fit.width() || stored.height() > fit.height())) {
+    target = stored.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    reader.setScaledSize(LedgerDecodeSize(stored, target, reader.format() == "jpeg"));
+  }
+  QImage image = reader.read();
+  if (image.isNull()) return image;
+  if (target.isValid()) return LedgerResample(image, turned ? target.transposed() : target);
+  // A reader that could not tell the size before reading.
+  if (image.width() > box.width() || image.height() > box.height())
+    image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  return image;
+}
 
 std::vector<std::vector<int>> PhotoLedgerPages(const TPhotoIndex& index, const std::vector<int>& rows,
                                                const TPhotoLedgerOptions& options) {

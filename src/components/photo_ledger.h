@@ -19,6 +19,7 @@
 #pragma once
 
 #include <QDate>
+#include <QImage>
 #include <QPagedPaintDevice>
 #include <QString>
 
@@ -70,6 +71,14 @@ std::vector<std::vector<int>> PhotoLedgerPages(const TPhotoIndex& index, const s
 // to abort).
 TPhotoLedgerResult PaintPhotoLedger(QPagedPaintDevice& device, const TPhotoStore& store, const TPhotoIndex& index,
                                     const std::vector<int>& rows, const TPhotoLedgerOptions& options);
+
+// A photo or drawing decoded for a box of `box` pixels: scaled to fit it
+// with its aspect kept (never enlarged), EXIF orientation applied; null when
+// the file is not a regular file or cannot be read as an image. A JPEG is
+// decoded by the decoder's own scaling (eighths of its size) to the nearest
+// size at or above the box and then resampled to the box; the full photo is
+// never held. Runs on any thread.
+QImage DecodeLedgerImage(const QString& path, QSize box);
 
 // Writes the ledger as a PDF file, beside `path` and renamed over it (a
 // failed ledger leaves an old file as it was). Written is false when the

@@ -6,6 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -189,6 +193,94 @@ TEST(CliPhotoLedger, WrongArgumentsAndALedgerInsideTheDeliveryWriteNothing) {
   }
   EXPECT_FALSE(std::filesystem::exists(inside));
   EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// A photo of four coloured quarters (red, green at the top, blue, white at
+// the bottom; the white one striped with black lines 4 pixels wide every 10)
+// stored as `format`, with the shared fixture's EXIF block of `orientation`
+// when it is not 0.
+std::string LedgerQuarterPhoto(int width, int height, int orientation, const char* format) {
+  QImage image(width, height, QImage::Format_RGB32);
+  const QRgb quarters[] = {qRgb(220, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 220), qRgb(250, 250, 250)};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int quarter = (y * 2 / height) * 2 + x * 2 / width;
+      image.setPixel(x, y, quarter == 3 && x % 10 < 4 ? qRgb(0, 0, 0) : quarters[quarter]);
+    }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  writer.setQuality(95);
+  writer.write(image);
+  std::string file = bytes.toStdString();
+  if (orientation) {
+    const std::string exif = test::MakeJpeg(8, 8, {"", "", orientation});
+    const std::size_t length = static_cast<unsigned char>(exif[4]) * 256u + static_cast<unsigned char>(exif[5]);
+    file.insert(2, exif.substr(2, 2 + length));  // the APP1 segment, right after the start marker
+  }
+  return file;
+}
+
+// The mean difference of two images of one size, over every channel.
+double LedgerMeanDifference(const QImage& a, const QImage& b) {
+  const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+  double sum = 0;
+  for (int row = 0; row < x.height(); ++row)
+    for (int col = 0; col < x.width(); ++col) {
+      const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+    }
+  return sum / (3.0 * x.width() * x.height());
+}
+
+TEST(PhotoLedgerImage, PhotosFitTheirBoxTurnedAsTheirExifSaysAndLookAsTheWholePhotoScaled) {
+  test::ScratchDir d;
+  struct Case {
+    const char* name;
+    int width, height, orientation;
+    const char* format;
+    QSize box, expected;  // expected null: no image
+  };
+  const Case cases[] = {
+      {"decoder's eighths then resampled", 1600, 1200, 0, "jpeg", {843, 633}, {843, 632}},
+      {"exactly half", 1686, 1264, 0, "jpeg", {843, 632}, {843, 632}},
+      {"just above the box", 880, 660, 1, "jpeg", {843, 633}, {843, 632}},
+      {"no eighth a whole size", 1001, 751, 0, "jpeg", {843, 633}, {843, 633}},
+      {"far above the box", 1600, 1200, 0, "jpeg", {100, 75}, {100, 75}},
+      {"upside down", 1600, 1200, 3, "jpeg", {843, 633}, {843, 632}},
+      {"turned right", 1600, 1200, 6, "jpeg", {843, 633}, {474, 633}},
+      {"turned left", 1600, 1200, 8, "jpeg", {843, 633}, {474, 633}},
+      {"mirrored and turned", 1600, 1200, 5, "jpeg", {843, 633}, {474, 633}},
+      {"turned and mirrored", 1280, 960, 7, "jpeg", {843, 633}, {474, 633}},
+      {"smaller than the box", 400, 300, 0, "jpeg", {843, 633}, {400, 300}},
+      {"PNG", 1600, 1200, 0, "png", {843, 633}, {843, 632}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = QString::fromStdString(
+        d.WriteBytes(std::string(c.name) + ".img", LedgerQuarterPhoto(c.width, c.height, c.orientation, c.format)));
+    const QImage image = DecodeLedgerImage(path, c.box);
+    ASSERT_EQ(image.size(), c.expected);
+    // What Qt makes of the whole photo, turned and smoothed to the same size.
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage whole = reader.read().scaled(c.expected, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (const QPointF at : {QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.75, 0.75)}) {
+      const QPoint px(static_cast<int>(at.x() * image.width()), static_cast<int>(at.y() * image.height()));
+      const QColor got = image.pixelColor(px), want = whole.pixelColor(px);
+      EXPECT_NEAR(got.red(), want.red(), 24) << px.x() << "," << px.y();
+      EXPECT_NEAR(got.green(), want.green(), 24) << px.x() << "," << px.y();
+      EXPECT_NEAR(got.blue(), want.blue(), 24) << px.x() << "," << px.y();
+    }
+    EXPECT_LT(LedgerMeanDifference(image, whole), 4.5);
+  }
+  d.WriteBytes("text.jpg", "not an image at all");
+  d.MakeDir("folder.jpg");
+  for (const char* name : {"text.jpg", "folder.jpg", "missing.jpg"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(DecodeLedgerImage(QString::fromStdString(d / name), QSize(843, 633)).isNull());
+  }
 }
 
 // The peak resident size of a command's processes, in kB. A process forked
