@@ -280,6 +280,8 @@ class TStore : public p21::THandler {
   bool OnInstance(TInstance&& inst) override;
   // A portion read on a thread of its own: its tables put in order there.
   void OnPortionRead() override { SortTables(); }
+  // The instances' lines as read were counted from the cut (a tail).
+  void OnLinesBefore(long lines) override { linesBefore_ = lines; }
 
   // Room for the points and the other instances of `bytes` of file (an
   // instance takes some 40 bytes of text or more; room not used is never
@@ -404,7 +406,7 @@ class TStore : public p21::THandler {
   };
   static void GetValue(TReader& in, TValue& v);
   static TInstance Decode(long id, std::uint64_t at, const std::vector<std::string>& blocks,
-                          const std::vector<std::string>& names);
+                          const std::vector<std::string>& names, long linesBefore);
 
   // Instances are kept in blocks of 4 MB (one that is larger alone in
   // one): each starts at an offset of 22 bits in its block.
@@ -417,6 +419,7 @@ class TStore : public p21::THandler {
     TIdIndex Index;
     std::vector<TKeptPoint> Points;
     TIdSet Inner;
+    long LinesBefore = 0;
   };
   static bool PointBefore(const TKeptPoint& a, const TKeptPoint& b) { return a.Id < b.Id; }
   static bool LayerOfBefore(const std::pair<long, int>& a, const std::pair<long, int>& b) { return a.first < b.first; }
@@ -426,6 +429,7 @@ class TStore : public p21::THandler {
   std::vector<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> nameIds_;
   bool pointsSorted_ = true;
+  long linesBefore_ = 0;  // added to the lines kept (see OnLinesBefore)
 };
 
 // ---------------------------------------------------------------------------

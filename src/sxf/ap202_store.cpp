@@ -63,7 +63,7 @@ void TStore::Finish() {
 
 void TStore::Append(TStore&& b) {
   others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
-                     std::move(b.inner)});
+                     std::move(b.inner), b.linesBefore_});
   roots.insert(roots.end(), b.roots.begin(), b.roots.end());
   const int offset = static_cast<int>(layers.size());
   layers.insert(layers.end(), b.layers.begin(), b.layers.end());
@@ -95,11 +95,11 @@ void TStore::Append(TStore&& b) {
 }
 
 TFound TStore::Find(long id, TStoreHints& hints) const {
-  if (auto at = index_.Find(id, hints.Index)) return Decode(id, *at, blocks_, names_);
+  if (auto at = index_.Find(id, hints.Index)) return Decode(id, *at, blocks_, names_, linesBefore_);
   if (hints.OtherIndex.size() < others_.size()) hints.OtherIndex.resize(others_.size());
   for (std::size_t i = 0; i < others_.size(); ++i)
     if (auto at = others_[i].Index.Find(id, hints.OtherIndex[i]))
-      return Decode(id, *at, others_[i].Blocks, others_[i].Names);
+      return Decode(id, *at, others_[i].Blocks, others_[i].Names, others_[i].LinesBefore);
   return std::nullopt;
 }
 
@@ -225,11 +225,11 @@ void TStore::GetValue(TReader& in, TValue& v) {
 }
 
 TInstance TStore::Decode(long id, std::uint64_t at, const std::vector<std::string>& blocks,
-                         const std::vector<std::string>& names) {
+                         const std::vector<std::string>& names, long linesBefore) {
   TReader in{blocks[at >> kOffsetBits].data() + (at & ((std::uint64_t{1} << kOffsetBits) - 1)), id, &names};
   TInstance inst;
   inst.Id = id;
-  inst.Line = static_cast<long>(in.Var());
+  inst.Line = static_cast<long>(in.Var()) + linesBefore;
   inst.Complex = in.Get<std::uint8_t>() != 0;
   inst.Records.resize(in.Var());
   for (TRecord& r : inst.Records) {

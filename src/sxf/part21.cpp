@@ -499,11 +499,12 @@ TReadStop Parse(const TReadFn& read, THandler& handler, std::size_t chunk) {
 }
 
 TReadStop ParsePortion(const TReadFn& read, THandler& handler, TPortion portion, long firstLine, bool* atCut,
-                       std::size_t chunk) {
+                       std::size_t chunk, long* endLine) {
   TSource src(read, chunk, firstLine);
   TParser parser(src, handler, portion);
   TReadStop stop = parser.Run();
   if (atCut) *atCut = parser.AtCut();
+  if (endLine) *endLine = src.Line();
   return stop;
 }
 

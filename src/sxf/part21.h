@@ -72,6 +72,10 @@ class THandler {
   // The portion read into this handler by ParseFileInTwo is read (called
   // on the thread that read it, before the two are joined).
   virtual void OnPortionRead() {}
+  // The tail read by ParseFileInTwo had its lines counted from 1 at the
+  // cut: `lines` lines of the file stand before that (called once both
+  // portions are read, before ParseFileInTwo returns).
+  virtual void OnLinesBefore(long lines) {}
 };
 
 // Reads up to `size` bytes into `buffer`: the count, 0 at the end, -1 on a
@@ -101,13 +105,15 @@ TReadStop ParseFile(const std::string& path, THandler& handler);
 enum class TPortion { Whole, Head, Tail };
 
 // Reads a portion: its lines counted from `firstLine`; for a head, `*atCut`
-// tells that it ended where it was cut.
+// tells that it ended where it was cut, and `*endLine` the line it ended on.
 TReadStop ParsePortion(const TReadFn& read, THandler& handler, TPortion portion, long firstLine, bool* atCut,
-                       std::size_t chunk = 1u << 20);
+                       std::size_t chunk = 1u << 20, long* endLine = nullptr);
 
 // Reads a large regular file (at least `smallest` bytes) in two portions at
 // once, on two threads: the head, up to an instance near the middle, into
-// `head`, the tail into `tail`, the instances of each in file order. True
+// `head`, the tail into `tail`, the instances of each in file order; the
+// tail's lines counted from 1 at the cut, then told the lines before it
+// (THandler::OnLinesBefore). True
 // with `stop` (as ParseFile would give it) when both were read so; false
 // when the file is small, no cut was found or the head did not end cleanly
 // at it: then what the handlers hold is to be thrown away and the file read

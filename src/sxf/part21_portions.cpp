@@ -1,6 +1,7 @@
 // Reading a large exchange structure in two portions at once: the cut
-// found at an instance near the middle, the tail's first line counted, the
-// head read here and the tail on a thread of its own.
+// found at an instance near the middle, the head read here and the tail on
+// a thread of its own, its lines counted from the cut and told the head's
+// once both are read.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +15,6 @@
 #include <thread>
 #include <utility>
 
-#include "sxf/line_breaks.h"
 #include "sxf/part21.h"
 #include "sxf/part21_internal.h"
 
@@ -61,27 +61,6 @@ std::uint64_t FindInstanceStart(int fd, std::uint64_t from, std::uint64_t size) 
   return 0;
 }
 
-// The line the byte at `end` stands on, counted as the reader counts (LF,
-// CR LF, or a lone CR end a line).
-long LineAt(int fd, std::uint64_t end) {
-  constexpr std::size_t kChunk = 1u << 20;
-  std::string buffer(kChunk, '\0');
-  long line = 1;
-  bool afterCr = false;
-  for (std::uint64_t at = 0; at < end;) {
-    const long got = ReadAt(fd, buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end - at)), at);
-    if (got <= 0) return -1;
-    line += LineBreaks(std::string_view(buffer.data(), static_cast<std::size_t>(got)), afterCr);
-    at += static_cast<std::uint64_t>(got);
-  }
-  // A CR just before `end` whose LF stands at `end` ends its line there.
-  if (afterCr) {
-    char next = 0;
-    if (ReadAt(fd, &next, 1, end) == 1 && next == '\n') --line;
-  }
-  return line;
-}
-
 }  // namespace
 
 bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TReadStop& stop,
@@ -91,32 +70,29 @@ bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TRe
   struct stat st {};
   const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   const std::uint64_t size = regular ? static_cast<std::uint64_t>(st.st_size) : 0;
-  // The cut a little past the middle: the tail's reader counts the head's
-  // lines first and fills a fresh arena of the allocator, and takes some
-  // 15 % longer a byte; so cut, the two end about together.
-  const std::uint64_t cut = regular && size >= smallest ? FindInstanceStart(fd, size / 32 * 17, size) : 0;
+  // The cut a little past the middle: the tail's reader fills a fresh
+  // arena of the allocator and takes a little longer a byte; so cut, the
+  // two end about together.
+  const std::uint64_t cut = regular && size >= smallest ? FindInstanceStart(fd, size / 64 * 33, size) : 0;
   if (cut == 0) {
     ::close(fd);
     return false;
   }
   // The tail is read by a thread of its own from the cut on, its lines
-  // counted first; the head up to the cut here.
+  // counted from 1 there (the head's reader counts the lines before); the
+  // head up to the cut here.
   TReadStop tailStop, headStop;
   bool tailFailed = false, headFailed = false, atCut = false;
+  long cutLine = 0;
   std::thread other([&] {
     try {
-      const long line = LineAt(fd, cut);
-      if (line < 0) {
-        tailFailed = true;
-        return;
-      }
       std::uint64_t at = cut;
       TReadFn read = [&](char* buffer, std::size_t size) -> long {
         const long got = ReadAt(fd, buffer, size, at);
         if (got > 0) at += static_cast<std::uint64_t>(got);
         return got;
       };
-      tailStop = ParsePortion(read, tail, TPortion::Tail, line, nullptr);
+      tailStop = ParsePortion(read, tail, TPortion::Tail, 1, nullptr);
       tail.OnPortionRead();
     } catch (const std::exception&) {
       tailFailed = true;
@@ -129,7 +105,9 @@ bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TRe
       if (got > 0) at += static_cast<std::uint64_t>(got);
       return got;
     };
-    headStop = ParsePortion(read, head, TPortion::Head, 1, &atCut);
+    // Read to the cut, the head's count of lines is the line the cut
+    // stands on (a '#': a CR just before it ends a line).
+    headStop = ParsePortion(read, head, TPortion::Head, 1, &atCut, std::size_t{1} << 20, &cutLine);
     head.OnPortionRead();
   } catch (const std::exception&) {
     headFailed = true;
@@ -137,7 +115,9 @@ bool ParseFileInTwo(const std::string& path, THandler& head, THandler& tail, TRe
   other.join();
   ::close(fd);
   if (headFailed || tailFailed || headStop.Broken || !atCut) return false;
+  tail.OnLinesBefore(cutLine - 1);
   stop = std::move(tailStop);
+  if (stop.Broken) stop.Line += cutLine - 1;
   return true;
 }
 

@@ -340,8 +340,9 @@ TEST(Ap202Reader, BrokenFilesKeepTheRestAndSayWhereAndWhy) {
 // A file large enough to be read in two portions at once gives what reading
 // it whole gives: references from one portion into the other, layers,
 // invisibility, the sheet, the title block and a partial drawing across the
-// cut; a break in the second portion at its own line; and a cut that falls
-// inside a string (the text there looks like an instance) read whole.
+// cut; a break in the second portion, and an instance there that refers to
+// nothing, at its own line; and a cut that falls inside a string (the text
+// there looks like an instance) read whole.
 TEST(Ap202Reader, ALargeFileReadInTwoPortionsAtOnceEqualsTheWholeRead) {
   auto everything = Everything;
   // About 1.4 MB of lines (read in two portions from 1 MB on); the first half's occurrences draw curves defined in
@@ -374,6 +375,8 @@ TEST(Ap202Reader, ALargeFileReadInTwoPortionsAtOnceEqualsTheWholeRead) {
   } cases[] = {
       {"whole", body("", ""), false, true},
       {"broken in the second portion", body("", "#1000011=POLYLINE('',(#1,#4);\n"), true, true},
+      {"a missing item told at its line in the second portion",
+       body("", "#1000011=ANNOTATION_CURVE_OCCURRENCE('',(#13),#999999);\n"), true, true},
       {"a cut inside a string", body(lookalike, ""), false, false},
   };
   // Counts the instances a portion hands out.
