@@ -7,7 +7,7 @@
 #include "cli/check_command.h"
 #include "cli/commands.h"
 #include "cli/json.h"
-#include "components/pdf_facts.h"
+#include "components/pdf_search_text.h"
 #include "search/indexer.h"
 #include "search/query.h"
 
@@ -33,25 +33,6 @@ const char* const kSearchUsage =
     "A file that could not be searched is named on stderr with the reason.\n"
     "--limit N stops after N hits. Exit 0 when something was found, 1 when\n"
     "nothing, 2 on usage errors.\n";
-
-// A PDF's text read by the PDF-facts workers, under their limits.
-search::TPdfText PdfPagesText(const std::string& path, const std::atomic<bool>* cancel) {
-  TPdfPagesText read = ReadPdfText(path, search::kMaxFileTextBytes, cancel);
-  search::TPdfText text;
-  text.Pages = std::move(read.Pages);
-  using S = TPdfFacts::Status;
-  switch (read.Facts.State) {
-    case S::Read: break;
-    case S::Password: text.Reason = "encrypted"; break;
-    case S::Unreadable: text.Reason = "broken"; break;
-    case S::TimedOut: text.Reason = "time limit"; break;
-    case S::OutOfMemory: text.Reason = "too large (memory limit)"; break;
-    case S::Crashed: text.Reason = "broken (" + read.Facts.Detail + ")"; break;
-    case S::NotStarted: text.Reason = "no PDF reader (" + read.Facts.Detail + ")"; break;
-    case S::Cancelled: text.Reason = "cancelled"; break;
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -83,9 +64,7 @@ int CmdSearch(const std::vector<std::string>& args, std::ostream& out, std::ostr
     err << "dlvr: search: " << index.Error() << "\n";
     return 2;
   }
-  search::TExtractors extractors;
-  extractors.Pdf = PdfPagesText;
-  search::BuildIndex(index, search::DeliveryFiles(view), extractors);
+  search::BuildIndex(index, search::DeliveryFiles(view), SearchExtractors());
   for (const search::TAccount::TNotSearched& n : index.Account().NotSearched)
     err << "dlvr: search: " << ValidUtf8(n.File) << " (medium " << n.Medium << "): " << n.Reason << "\n";
 

@@ -8,7 +8,9 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPdfDocument>
+#include <QPainter>
 #include <QPdfPageNavigator>
+#include <QPdfSelection>
 #include <QPdfView>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -24,12 +26,62 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "components/document_check.h"
 #include "components/pdf_facts.h"
 
 namespace dlvr {
 namespace {
+
+// Where `text` stands in a page's text: its first place matched without
+// regard to case, else without regard to blanks and line breaks (a hit's
+// context has blanks for the page's line breaks). {-1, 0} when nowhere.
+std::pair<int, int> FoundInPdfPageText(const QString& page, const QString& text) {
+  if (text.trimmed().isEmpty()) return {-1, 0};
+  const qsizetype exact = page.indexOf(text, 0, Qt::CaseInsensitive);
+  if (exact >= 0) return {int(exact), int(text.size())};
+  QString bare, wanted;
+  QList<int> at;  // the page text's index of each character of `bare`
+  for (int i = 0; i < page.size(); ++i)
+    if (!page.at(i).isSpace()) {
+      bare += page.at(i);
+      at.push_back(i);
+    }
+  for (QChar c : text)
+    if (!c.isSpace()) wanted += c;
+  const qsizetype found = bare.indexOf(wanted, 0, Qt::CaseInsensitive);
+  if (found < 0) return {-1, 0};
+  const int first = at[found];
+  return {first, at[found + wanted.size() - 1] - first + 1};
+}
+
+// The outlines of the text found, drawn over the pages of a PDF view (a
+// child of its viewport, the mouse passing through to the view).
+class TPdfFoundMarks : public QWidget {
+ public:
+  explicit TPdfFoundMarks(QWidget* viewport) : QWidget(viewport) {
+    setObjectName(QStringLiteral("PdfFoundMarks"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setGeometry(viewport->rect());
+  }
+  // The marks, in the viewport's coordinates.
+  QList<QPolygonF> Marks;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (Marks.isEmpty()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(kPdfMarkEdge, 2));
+    p.setBrush(QColor(0xff, 0xc0, 0x00, 0x50));
+    for (const QPolygonF& mark : Marks) p.drawRect(mark.boundingRect().adjusted(-2, -2, 2, 2));
+  }
+
+ public:
+  static inline const QColor kPdfMarkEdge{0xff, 0x66, 0x00};
+};
 
 class TPdfRenderer : public TPreviewRenderer {
  public:
@@ -69,6 +121,38 @@ class TPdfRenderer : public TPreviewRenderer {
     TPreviewRenderer::Cancel();
   }
 
+  bool ShowMark(const TPreviewMark& mark) override {
+    if (!view_ || mark.Page < 0 || mark.Page >= doc_->pageCount()) return false;
+    JumpToPage(mark.Page);
+    markPage_ = mark.Page;
+    markBounds_.clear();
+    const auto [start, length] = FoundInPdfPageText(doc_->getAllText(mark.Page).text(), mark.Text);
+    if (start >= 0) markBounds_ = doc_->getSelectionAtIndex(mark.Page, start, length).bounds();
+    if (!marks_) {
+      marks_ = new TPdfFoundMarks(view_->viewport());
+      for (QScrollBar* bar : {view_->verticalScrollBar(), view_->horizontalScrollBar()})
+        connect(bar, &QScrollBar::valueChanged, this, [this] { PlaceMarks(); });
+    }
+    marks_->show();
+    marks_->raise();
+    PlaceMarks();
+    // The found text in view: a third of the way down when it lies
+    // beyond the view.
+    const QRectF found = MarksRect();
+    const int room = view_->viewport()->height();
+    if (!found.isEmpty() && (found.top() < 0 || found.bottom() > room)) {
+      QScrollBar* v = view_->verticalScrollBar();
+      v->setValue(v->value() + qRound(found.top() - room / 3.0));
+    }
+    return true;
+  }
+
+  QRect MarkedArea() const override {
+    const QRectF found = MarksRect();
+    if (found.isEmpty()) return {};
+    return QRect(view_->viewport()->mapToGlobal(found.toAlignedRect().topLeft()), found.toAlignedRect().size());
+  }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Wheel && view_ && watched == view_->viewport() &&
@@ -77,7 +161,10 @@ class TPdfRenderer : public TPreviewRenderer {
       if (delta != 0) SetZoom(Zoom() * (delta > 0 ? 1.25 : 0.8));
       return true;
     }
-    if (event->type() == QEvent::Resize && view_ && watched == view_->viewport()) UpdateZoomBox();
+    if (event->type() == QEvent::Resize && view_ && watched == view_->viewport()) {
+      UpdateZoomBox();
+      PlaceMarks();
+    }
     if (event->type() == QEvent::KeyPress && watched == pageBox_) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -244,6 +331,56 @@ class TPdfRenderer : public TPreviewRenderer {
     UpdatePageLabel();
   }
 
+  // Where page `page` stands in the view's viewport, laid out as the view
+  // lays out its pages: one below the other, each as wide as the zoom
+  // makes it, centred, between the document's margins.
+  QRect PageInViewport(int page) const {
+    const qreal screen = (view_->screen() ? view_->screen()->logicalDotsPerInch() : 96.0) / 72.0;
+    const QMargins m = view_->documentMargins();
+    const QSize room = view_->viewport()->size();
+    auto pageSize = [&](int p) {
+      QSize size = (doc_->pagePointSize(p) * screen).toSize();
+      switch (view_->zoomMode()) {
+        case QPdfView::ZoomMode::Custom: return (doc_->pagePointSize(p) * screen * view_->zoomFactor()).toSize();
+        case QPdfView::ZoomMode::FitToWidth:
+          return size.width() > 0 ? size * (qreal(room.width() - m.left() - m.right()) / size.width()) : size;
+        case QPdfView::ZoomMode::FitInView:
+          return size.scaled(room + QSize(-m.left() - m.right(), -view_->pageSpacing()), Qt::KeepAspectRatio);
+      }
+      return size;
+    };
+    int widest = 0, top = m.top();
+    for (int p = 0; p < doc_->pageCount(); ++p) {
+      const QSize size = pageSize(p);
+      widest = std::max(widest, size.width());
+      if (p < page) top += size.height() + view_->pageSpacing();
+    }
+    const QSize size = pageSize(page);
+    const int left = (std::max(widest + m.left() + m.right(), room.width()) - size.width()) / 2;
+    return QRect(QPoint(left - view_->horizontalScrollBar()->value(), top - view_->verticalScrollBar()->value()), size);
+  }
+
+  // The marks moved to where their page stands now.
+  void PlaceMarks() {
+    if (!marks_ || markPage_ < 0) return;
+    marks_->setGeometry(view_->viewport()->rect());
+    const QRect page = PageInViewport(markPage_);
+    const QSizeF points = doc_->pagePointSize(markPage_);
+    QTransform toView;
+    if (points.width() > 0 && points.height() > 0)
+      toView.translate(page.left(), page.top()).scale(page.width() / points.width(), page.height() / points.height());
+    marks_->Marks.clear();
+    for (const QPolygonF& bound : markBounds_) marks_->Marks.push_back(toView.map(bound));
+    marks_->update();
+  }
+
+  QRectF MarksRect() const {
+    QRectF all;
+    if (marks_)
+      for (const QPolygonF& mark : marks_->Marks) all |= mark.boundingRect();
+    return all;
+  }
+
   // The zoom the pages are shown at (1 = their printed size), also when
   // fitted to the view.
   double Zoom() const {
@@ -307,6 +444,10 @@ class TPdfRenderer : public TPreviewRenderer {
   QPushButton* prevPage_ = nullptr;
   QPushButton* nextPage_ = nullptr;
   QComboBox* zoomBox_ = nullptr;
+  // The text found on a page (its outlines in the page's points), marked.
+  int markPage_ = -1;
+  QList<QPolygonF> markBounds_;
+  TPdfFoundMarks* marks_ = nullptr;
 };
 
 }  // namespace

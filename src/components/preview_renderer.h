@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,15 @@ struct TPreviewFile {
   TXmlSandbox Sandbox(std::uint64_t maxBytes = kSandboxMaxFileBytes) const;
   QString OriginFolder() const;
   QString OriginName() const;
+};
+
+// A place in a document to show and mark: a PDF page and the text to mark
+// on it, or a line of a text. Text is as found in the document's text
+// (line breaks may stand as blanks).
+struct TPreviewMark {
+  int Page = -1;  // 0-based PDF page, -1 for none
+  int Line = 0;   // 1-based line of a text, 0 for none
+  QString Text;
 };
 
 // What the view does for its renderers.
@@ -98,6 +108,15 @@ class TPreviewRenderer : public QObject {
   virtual int PageCount() const { return 0; }
   virtual int CurrentPage() const { return -1; }
   virtual QSize ImageSize() const { return {}; }
+  // Shows the place and marks it; false when this renderer cannot (the
+  // file stays shown as it is). Called once the file is shown.
+  virtual bool ShowMark(const TPreviewMark& mark) {
+    (void)mark;
+    return false;
+  }
+  // Where the mark stands on the screen, in global coordinates (empty when
+  // nothing is marked), for tests.
+  virtual QRect MarkedArea() const { return {}; }
 
   // Every widget the renderer put on screen, for the view to take off.
   QList<QWidget*> Widgets() const;

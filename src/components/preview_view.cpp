@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <optional>
 
 #include "components/desktop_open.h"
 #include "components/drawing_renderer.h"
@@ -66,6 +67,8 @@ struct TPreviewView::Impl final : TPreviewHost {
   OpenHandler opener;
   QStringList sandboxFolders;
   QVariantHash carried;
+  // A mark asked for before the file was shown.
+  std::optional<TPreviewMark> pendingMark;
 
   void Build();
   QWidget* BuildFactsPage();
@@ -208,6 +211,11 @@ void TPreviewView::Impl::ShowFacts(const QString& why) {
 
 void TPreviewView::Impl::Finish() {
   busy = false;
+  if (pendingMark) {
+    const TPreviewMark mark = *pendingMark;
+    pendingMark.reset();
+    if (renderer && !factsShown) renderer->ShowMark(mark);
+  }
   emit q->NavigateComplete(file.Path);
   emit q->DocumentComplete(file.Path);
 }
@@ -232,6 +240,7 @@ void TPreviewView::Navigate(const QString& path) { Navigate(path, path); }
 void TPreviewView::Navigate(const QString& path, const QString& origin) {
   // Whatever was shown or being prepared for the last file is of no use now.
   d_->DropRenderer();
+  d_->pendingMark.reset();
   d_->busy = true;
   d_->factsShown = false;
   d_->file = TPreviewFile{path, origin.isEmpty() ? path : origin, d_->sandboxFolders, 0};
@@ -280,6 +289,18 @@ int TPreviewView::PageCount() const { return d_->renderer && !d_->factsShown ? d
 QSize TPreviewView::ImageSize() const { return d_->renderer && !d_->factsShown ? d_->renderer->ImageSize() : QSize(); }
 int TPreviewView::CurrentPage() const { return d_->renderer && !d_->factsShown ? d_->renderer->CurrentPage() : -1; }
 QString TPreviewView::Note() const { return d_->note->text(); }
+void TPreviewView::ShowMark(const TPreviewMark& mark) {
+  if (d_->busy) {
+    d_->pendingMark = mark;
+    return;
+  }
+  if (d_->renderer && !d_->factsShown) d_->renderer->ShowMark(mark);
+}
+QRect TPreviewView::MarkedArea() const {
+  if (!d_->renderer || d_->factsShown) return {};
+  const QRect global = d_->renderer->MarkedArea();
+  return global.isEmpty() ? QRect() : QRect(mapFromGlobal(global.topLeft()), global.size());
+}
 void TPreviewView::SetOpenHandler(OpenHandler handler) { d_->opener = std::move(handler); }
 void TPreviewView::SetSandboxFolders(const QStringList& folders) { d_->sandboxFolders = folders; }
 

@@ -18,6 +18,7 @@
 // element tree stops at a depth and an item count and says so.
 #pragma once
 
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,8 @@
 #include <functional>
 
 namespace dlvr {
+
+struct TPreviewMark;
 
 class TPreviewView : public QWidget {
   Q_OBJECT
@@ -56,6 +59,13 @@ class TPreviewView : public QWidget {
   QSize ImageSize() const;
   // The PDF page shown (0-based, -1 when no PDF is shown).
   int CurrentPage() const;
+  // Shows a place of the file shown and marks it (a PDF page with the text
+  // found on it outlined, a text's line highlighted): at once when the
+  // file is shown, else as soon as it is; the next Navigate drops a mark
+  // still waiting. Files of other kinds stay as they are.
+  void ShowMark(const TPreviewMark& mark);
+  // Where the mark stands, in this view's coordinates (empty for none).
+  QRect MarkedArea() const;
   // A line shown above the document ("" for none): a shortened large file,
   // a stylesheet that could not be used, a file that could not be read.
   QString Note() const;

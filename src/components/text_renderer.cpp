@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QTextBlock>
 
 #include "components/text_fill.h"
 
@@ -31,6 +33,31 @@ QString FillPreviewTextView(TPreviewHost& host, const TPreviewFile& file, QPlain
   return text;
 }
 
+bool MarkPreviewTextLine(QPlainTextEdit* view, int line, const QString& text) {
+  const QTextBlock block = line > 0 ? view->document()->findBlockByNumber(line - 1) : QTextBlock();
+  if (!block.isValid()) return false;
+  QTextEdit::ExtraSelection marked;
+  marked.format.setBackground(QColor(0xff, 0xe0, 0x40));
+  marked.format.setForeground(QColor(Qt::black));
+  marked.format.setProperty(QTextFormat::FullWidthSelection, true);
+  marked.cursor = QTextCursor(block);
+  view->setExtraSelections({marked});
+  const qsizetype at = text.isEmpty() ? -1 : block.text().indexOf(text, 0, Qt::CaseInsensitive);
+  QTextCursor cursor(block);
+  if (at > 0) cursor.setPosition(block.position() + int(at));
+  view->setTextCursor(cursor);
+  view->centerCursor();
+  return true;
+}
+
+QRect PreviewTextMarkArea(const QPlainTextEdit* view) {
+  const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+  if (marks.isEmpty()) return {};
+  const QRect line = view->cursorRect(marks.front().cursor);
+  const QWidget* port = view->viewport();
+  return QRect(port->mapToGlobal(QPoint(0, line.top())), QSize(port->width(), line.height()));
+}
+
 namespace {
 
 class TTextRenderer : public TPreviewRenderer {
@@ -39,11 +66,16 @@ class TTextRenderer : public TPreviewRenderer {
   QString Kind() const override { return QStringLiteral("text"); }
 
   bool Start() override {
-    QPlainTextEdit* view = Own(NewPreviewTextView());
-    Host().Present(view);
-    rendered_ = FillPreviewTextView(Host(), File(), view);
+    view_ = Own(NewPreviewTextView());
+    Host().Present(view_);
+    rendered_ = FillPreviewTextView(Host(), File(), view_);
     return true;
   }
+  bool ShowMark(const TPreviewMark& mark) override { return view_ && MarkPreviewTextLine(view_, mark.Line, mark.Text); }
+  QRect MarkedArea() const override { return view_ ? PreviewTextMarkArea(view_) : QRect(); }
+
+ private:
+  QPointer<QPlainTextEdit> view_;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "components/preview_renderer.h"
 
 class QPlainTextEdit;
+class QRect;
 class QWidget;
 
 namespace dlvr {
@@ -19,5 +20,12 @@ QPlainTextEdit* NewPreviewTextView();
 // Fills `view` with the file's text, decoded (its first part when it is
 // large, which the note then says); returns the text.
 QString FillPreviewTextView(TPreviewHost& host, const TPreviewFile& file, QPlainTextEdit* view);
+// Scrolls `view` to its line `line` (1-based) and highlights the whole
+// line, the cursor at `text` in it (at the line's start when the line
+// lacks it); false when the view has no such line.
+bool MarkPreviewTextLine(QPlainTextEdit* view, int line, const QString& text);
+// Where the line marked in `view` stands on the screen (global
+// coordinates; empty for none).
+QRect PreviewTextMarkArea(const QPlainTextEdit* view);
 
 }  // namespace dlvr
