@@ -682,6 +682,136 @@
     </message>
 </context>
 <context>
+    <name>TfrmFullTextSearch</name>
+    <message>
+        <source>%1 ページ</source>
+        <translation>page %1</translation>
+    </message>
+    <message>
+        <source>%1 行目</source>
+        <translation>line %1</translation>
+    </message>
+    <message>
+        <source>図面の文字</source>
+        <translation>drawing text</translation>
+    </message>
+    <message>
+        <source>ファイル名</source>
+        <translation>file name</translation>
+    </message>
+    <message>
+        <source>暗号化されています</source>
+        <translation>encrypted</translation>
+    </message>
+    <message>
+        <source>壊れています</source>
+        <translation>broken</translation>
+    </message>
+    <message>
+        <source>時間内に読み終わりませんでした</source>
+        <translation>not read within the time limit</translation>
+    </message>
+    <message>
+        <source>大きすぎます</source>
+        <translation>too large</translation>
+    </message>
+    <message>
+        <source>中止されました</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>PDF を読めません</source>
+        <translation>no PDF reader</translation>
+    </message>
+    <message>
+        <source>索引が上限に達しました</source>
+        <translation>the index is full</translation>
+    </message>
+    <message>
+        <source>読めません</source>
+        <translation>unreadable</translation>
+    </message>
+    <message>
+        <source>納品物の外へのリンクです</source>
+        <translation>a link out of the delivery</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>PDF ではありません</source>
+        <translation>not a PDF</translation>
+    </message>
+    <message>
+        <source>%1 (媒体 %2)</source>
+        <translation>%1 (medium %2)</translation>
+    </message>
+    <message>
+        <source>全文検索</source>
+        <translation>Full-text search</translation>
+    </message>
+    <message>
+        <source>検索する語(&amp;W):</source>
+        <translation>&amp;Words:</translation>
+    </message>
+    <message>
+        <source>語を空白で区切るとすべてを含む箇所、&quot;…&quot; で語句</source>
+        <translation>Words separated by blanks find places with all of them; &quot;…&quot; a phrase</translation>
+    </message>
+    <message>
+        <source>検索(&amp;S)</source>
+        <translation>&amp;Search</translation>
+    </message>
+    <message>
+        <source>場所</source>
+        <translation>Where</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>理由</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件</source>
+        <translation>
+            <numerusform>%n hit</numerusform>
+            <numerusform>%n hits</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>索引作成中: %1 / %2 ファイル (索引のできたファイルだけを検索します)</source>
+        <translation>Indexing: %1 / %2 files (only the files indexed so far are searched)</translation>
+    </message>
+    <message>
+        <source>見つかりませんでした。</source>
+        <translation>Nothing found.</translation>
+    </message>
+    <message>
+        <source>最初の %1 件を表示しています (%2 ファイル)。</source>
+        <translation>The first %1 hits are shown (%2 files).</translation>
+    </message>
+    <message>
+        <source>%1 件 (%2 ファイル)</source>
+        <translation>%1 hits (%2 files)</translation>
+    </message>
+    <message>
+        <source>検索できなかったファイル: %1</source>
+        <translation>Files not searched: %1</translation>
+    </message>
+</context>
+<context>
     <name>TfrmMain</name>
     <message>
         <source>読み込み中... %1 (%2枚目のメディア)</source>
@@ -1102,6 +1232,14 @@ With &quot;Select Folder&quot;, choose the folder that holds INDEX_C.XML.</trans
     <message>
         <source>「%1」はツリーにないため、最も近い項目を選びました。</source>
         <translation>“%1” is not in the tree; the nearest item is selected.</translation>
+    </message>
+    <message>
+        <source>全文索引 %1 / %2</source>
+        <translation>Text index %1 / %2</translation>
+    </message>
+    <message>
+        <source>全文検索(&amp;T)...</source>
+        <translation>Full-&amp;text search...</translation>
     </message>
 </context>
 <context>

@@ -284,6 +284,12 @@ class TfrmMain : public QMainWindow, public TFindHost {
   class TfrmSrcTree* frmSrcTree = nullptr;
   bool FindShown() const;
   void UpdateFindMenuForTests() { UpdateFindMenu(); }
+  // The full-text search (Ctrl+Shift+F): the index built after each load,
+  // its progress in the status bar, its window (made when first opened).
+  class TFullTextIndex* FullTextIndex = nullptr;
+  QLabel* lblFullTextIndex = nullptr;
+  QAction* miEditFindFullText = nullptr;
+  class TfrmFullTextSearch* frmFullTextSearch = nullptr;
 
  private:
   bool minimizedWithFind_ = false;

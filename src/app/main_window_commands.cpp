@@ -60,6 +60,7 @@
 #include "app/desktop_windows.h"
 #include "app/find_dialog.h"
 #include "app/find_windows.h"
+#include "app/full_text_search.h"
 #include "panes/base_info.h"
 #include "panes/delivery_check.h"
 #include "panes/find_files.h"
@@ -160,6 +161,13 @@ void TfrmMain::CreateActions() {
   miEditFindReg = Act("miEditFindReg", QCoreApplication::translate("TfrmMain", "登録ファイル(&R)..."));
   miEditFindOrg = Act("miEditFindOrg", QCoreApplication::translate("TfrmMain", "オリジナルファイル内容(&O)..."));
   miEditFindXML = Act("miEditFindXML", QCoreApplication::translate("TfrmMain", "XMLファイル内(&X)..."));
+  // The full-text search: its index, built after each load, and its window.
+  miEditFindFullText = Act("miEditFindFullText", QCoreApplication::translate("TfrmMain", "全文検索(&T)..."));
+  miEditFindFullText->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+  FullTextIndex = new TFullTextIndex(this);
+  lblFullTextIndex = AddFullTextIndexLabel(statusBar(), FullTextIndex);
+  connect(miEditFindFullText, &QAction::triggered, this,
+          [this] { ShowFullTextSearch(*this, *FullTextIndex, frmFullTextSearch); });
   miEditNewFolder = Act("miEditNewFolder", QCoreApplication::translate("TfrmMain", "新規フォルダ(&F)"));
   miEditNewNode = Act("miEditNewNode", QCoreApplication::translate("TfrmMain", "新規分類(&C)"));
   miEditFileAdd = Act("miEditFileAdd", QCoreApplication::translate("TfrmMain", "書類添付(&A)..."));
@@ -317,7 +325,7 @@ void TfrmMain::CreateMenus() {
   miEdit->addSeparator();
   miEditFind = miEdit->addMenu(QCoreApplication::translate("TfrmMain", "検索(&F)"));
   miEditFind->setObjectName("miEditFind");
-  miEditFind->addActions({miEditFindGene, miEditFindReg, miEditFindOrg, miEditFindXML});
+  miEditFind->addActions({miEditFindGene, miEditFindReg, miEditFindOrg, miEditFindXML, miEditFindFullText});
   miEditSort = miEdit->addMenu(QCoreApplication::translate("TfrmMain", "並べ替え(&S)"));
   miEditSort->setObjectName("miEditSort");
   miEditSortMeet = miEditSort->addMenu(QCoreApplication::translate("TfrmMain", "打合せ簿(&M)"));

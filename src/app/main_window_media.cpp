@@ -61,6 +61,7 @@
 #include "app/desktop_windows.h"
 #include "app/find_dialog.h"
 #include "app/find_windows.h"
+#include "app/full_text_search.h"
 #include "panes/base_info.h"
 #include "panes/delivery_check.h"
 #include "panes/find_files.h"
@@ -186,6 +187,8 @@ void TfrmMain::LoadMedia(const QStringList& folders, const TTreeState* keep) {
   UpdateDeliveryCommands();
   lblEdition->setText(QCoreApplication::translate("TfrmMain", "要領: %1")
                           .arg(Q(EditionText(DeliveryEdition(model_->View.MediaFolder())))));
+  // The full-text index of what was loaded, on a worker.
+  FullTextIndex->Start(model_->View);
   QApplication::restoreOverrideCursor();
 }
 
