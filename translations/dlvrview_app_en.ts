@@ -160,6 +160,22 @@
         <source>新: %1</source>
         <translation>New: %1</translation>
     </message>
+    <message>
+        <source>比較中: ファイルの内容を比べています...</source>
+        <translation>Comparing: comparing the files&apos; contents...</translation>
+    </message>
+    <message>
+        <source>比較中: 写真情報を読み込んでいます...</source>
+        <translation>Comparing: reading the photo information...</translation>
+    </message>
+    <message>
+        <source>比較中: 以前の納品物の %1 を読み込んでいます (%2枚目のメディア)...</source>
+        <translation>Comparing: reading %1 of the earlier delivery (medium %2)...</translation>
+    </message>
+    <message>
+        <source>比較中: 以前の納品物を読み込んでいます...</source>
+        <translation>Comparing: reading the earlier delivery...</translation>
+    </message>
 </context>
 <context>
     <name>TDrawingView</name>
@@ -800,11 +816,11 @@
     </message>
     <message>
         <source>最初の %1 件を表示しています (%2 ファイル)。</source>
-        <translation>The first %1 hits are shown (%2 files).</translation>
+        <translation>The first %1 hits are shown (in files: %2).</translation>
     </message>
     <message>
         <source>%1 件 (%2 ファイル)</source>
-        <translation>%1 hits (%2 files)</translation>
+        <translation>Hits: %1, in files: %2</translation>
     </message>
     <message>
         <source>検索できなかったファイル: %1</source>

@@ -127,9 +127,12 @@ TEST_P(JourneyFullTextSearch, AWordInsideAPdfPageIsFoundByKeyboardAndShownOnItsP
   EXPECT_GT(test::PdfPageLikeness(shown, pdf, 1), test::PdfPageLikeness(shown, pdf, 0));
   // The word is outlined in the mark's orange, and the outline holds the
   // word's ink.
-  if (!qEnvironmentVariable("DLVR_JOURNEY_SHOTS").isEmpty())
-    shown.save(qEnvironmentVariable("DLVR_JOURNEY_SHOTS") + QStringLiteral("/full-text-pdf-page-") +
-               QLatin1String(GetParam().Name) + QStringLiteral(".png"));
+  const QString shots = qEnvironmentVariable("DLVR_JOURNEY_SHOTS");
+  if (!shots.isEmpty()) {
+    shown.save(shots + QStringLiteral("/full-text-pdf-page-") + QLatin1String(GetParam().Name) + QStringLiteral(".png"));
+    window->grab().save(shots + QStringLiteral("/full-text-window-") + QLatin1String(GetParam().Name) +
+                        QStringLiteral(".png"));
+  }
   const Colored mark = PixelsOf(shown, qRgb(0xff, 0x66, 0x00));
   ASSERT_GT(mark.Count, 20);
   EXPECT_LT(mark.Around.height(), shown.height() / 8);

@@ -1,0 +1,103 @@
+// Places shown and marked in the preview: a PDF page with the text found
+// outlined, a text's line highlighted, asked for after the file is shown
+// or while it is still being read.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPdfView>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextBlock>
+
+#include "components/preview_renderer.h"
+#include "components/preview_view.h"
+#include "support/wait.h"
+
+namespace dlvr {
+namespace {
+
+QString SpecFile(const char* name) {
+  return QString::fromStdString(std::string(DLVR_SOURCE_DIR) + "/samples/clean/DRAWINGS/SPEC/") +
+         QString::fromLatin1(name);
+}
+
+struct TMarkCase {
+  const char* Name;
+  const char* File;
+  int Page;  // 0-based, -1 none
+  int Line;  // 1-based, 0 none
+  const char* Text;
+  bool MarkFirst;     // asked for right after Navigate, while the file is read
+  int ShownPage;      // the PDF page shown after (-1: not a PDF)
+  bool Marked;        // something is marked
+};
+
+const TMarkCase kMarkCases[] = {
+    {"PdfWordOnItsPage", "TOKKI01.PDF", 1, 0, "有資格者", false, 1, true},
+    {"PdfWordAskedForWhileRead", "TOKKI01.PDF", 1, 0, "有資格者", true, 1, true},
+    {"PdfWordWithALineBreakAsBlank", "TOKKI01.PDF", 1, 0, "有資格 者", false, 1, true},
+    {"PdfWordInOtherCase", "TOKKI01.PDF", 0, 0, "tokki-1", false, 0, true},
+    {"PdfWordNotOnThePageShowsThePageUnmarked", "TOKKI01.PDF", 1, 0, "工期は契約書", false, 1, false},
+    {"PdfPagePastTheEndChangesNothing", "TOKKI01.PDF", 7, 0, "有資格者", false, 0, false},
+    {"TextLine", "TOKKI02.TXT", -1, 5, "気温", false, -1, true},
+    {"TextLineAskedForWhileRead", "TOKKI02.TXT", -1, 5, "気温", true, -1, true},
+    {"TextLinePastTheEnd", "TOKKI02.TXT", -1, 40, "気温", false, -1, false},
+};
+
+class PreviewMark : public ::testing::TestWithParam<TMarkCase> {};
+
+TEST_P(PreviewMark, ShowsThePlaceAndMarksIt) {
+  const TMarkCase& c = GetParam();
+  TPreviewView view;
+  view.resize(800, 600);
+  view.show();
+  const TPreviewMark mark{c.Page, c.Line, QString::fromUtf8(c.Text)};
+  view.Navigate(SpecFile(c.File));
+  if (c.MarkFirst) view.ShowMark(mark);
+  ASSERT_TRUE(test::WaitUntil([&] { return !view.Busy(); }));
+  if (!c.MarkFirst) view.ShowMark(mark);
+  QTest::qWait(20);
+  EXPECT_EQ(view.CurrentPage(), c.ShownPage);
+  const QRect marked = view.MarkedArea();
+  EXPECT_EQ(!marked.isEmpty(), c.Marked) << marked.x() << "," << marked.y();
+  if (!c.Marked) return;
+  EXPECT_TRUE(view.rect().contains(marked.center())) << "the mark is out of view";
+  if (c.Line > 0) {
+    // The marked band is the line asked for.
+    auto* text = view.findChild<QPlainTextEdit*>("TextView");
+    ASSERT_NE(text, nullptr);
+    const QPoint inText = text->viewport()->mapFrom(&view, marked.center());
+    EXPECT_EQ(text->cursorForPosition(inText).block().blockNumber(), c.Line - 1);
+  } else {
+    // The outline is drawn where the mark is said to be.
+    const QImage shown = view.grab().toImage();
+    const QRect edge = marked.adjusted(-2, -2, 2, 2);
+    int orange = 0;
+    for (int x = edge.left(); x <= edge.right(); ++x)
+      for (int y : {edge.top(), edge.top() + 1, edge.bottom() - 1, edge.bottom()})
+        if (shown.rect().contains(x, y) && (shown.pixel(x, y) & 0xffffff) == 0xff6600) ++orange;
+    EXPECT_GT(orange, edge.width()) << "no outline at the mark";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PreviewMark, ::testing::ValuesIn(kMarkCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// A mark asked for one file is not put on the next one shown.
+TEST(PreviewMarkDropped, ByTheNextNavigate) {
+  TPreviewView view;
+  view.resize(800, 600);
+  view.show();
+  view.Navigate(SpecFile("TOKKI01.PDF"));
+  view.ShowMark(TPreviewMark{1, 0, QStringLiteral("有資格者")});
+  view.Navigate(SpecFile("TOKKI02.TXT"));
+  ASSERT_TRUE(test::WaitUntil([&] { return !view.Busy(); }));
+  view.Navigate(SpecFile("TOKKI01.PDF"));
+  ASSERT_TRUE(test::WaitUntil([&] { return !view.Busy(); }));
+  QTest::qWait(20);
+  EXPECT_EQ(view.CurrentPage(), 0);
+  EXPECT_TRUE(view.MarkedArea().isEmpty());
+}
+
+}  // namespace
+}  // namespace dlvr
