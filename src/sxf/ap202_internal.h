@@ -250,9 +250,13 @@ class TIdSet {
     narrow_.shrink_to_fit();
     wide_.shrink_to_fit();
   }
-  bool Has(long id) const {
-    if (id >= 0 && id <= long{UINT32_MAX})
-      return std::binary_search(narrow_.begin(), narrow_.end(), static_cast<std::uint32_t>(id));
+  // Whether the set holds `id` (`hint`: where the caller's search before
+  // ended: numbers asked for in order are found in a few steps).
+  bool Has(long id, std::size_t& hint) const {
+    if (id >= 0 && id <= long{UINT32_MAX}) {
+      const std::size_t at = Ap202LowerBoundNear(narrow_, hint, id, [](std::uint32_t e) { return long{e}; });
+      return at < narrow_.size() && narrow_[at] == id;
+    }
     return std::binary_search(wide_.begin(), wide_.end(), id);
   }
 
@@ -316,11 +320,14 @@ class TStore : public p21::THandler {
     return nullptr;
   }
   static bool In(const std::vector<long>& sorted, long id) { return std::binary_search(sorted.begin(), sorted.end(), id); }
-  // Whether a container, occurrence or curve holds the item.
-  bool Held(long id) const {
-    if (inner.Has(id)) return true;
-    for (const TArena& a : others_)
-      if (a.Inner.Has(id)) return true;
+  // Whether a container, occurrence or curve holds the item (`hints`: where
+  // the caller's lookups before ended, in this store's set and each taken
+  // over).
+  bool Held(long id, std::vector<std::size_t>& hints) const {
+    if (hints.size() < others_.size() + 1) hints.resize(others_.size() + 1);
+    if (inner.Has(id, hints[0])) return true;
+    for (std::size_t i = 0; i < others_.size(); ++i)
+      if (others_[i].Inner.Has(id, hints[i + 1])) return true;
     return false;
   }
   int LayerOf(long id) const {

@@ -93,9 +93,10 @@ void TResolver::Run(bool inTwo, const std::function<void()>& release) {
     }
   }
   if (secondUnits.empty()) {
+    std::vector<std::size_t> held;
     for (long id : s_.roots) {
       if (stopped_) break;
-      if (s_.Held(id)) continue;
+      if (s_.Held(id, held)) continue;
       TContext ctx;
       ctx.From = id;
       Item(id, ctx, 0);
@@ -127,8 +128,9 @@ void TResolver::Begin() {
 
 void TResolver::Halves(std::vector<TUnit>& first, std::vector<TUnit>& second) const {
   std::vector<long> top;
+  std::vector<std::size_t> held;
   for (long id : s_.roots)
-    if (!s_.Held(id) && !TStore::In(s_.hidden, id)) top.push_back(id);
+    if (!s_.Held(id, held) && !TStore::In(s_.hidden, id)) top.push_back(id);
   // Each item's share of the work: its own items for a plain container
   // (a sheet holding all its figures), one for anything else; a drawing
   // of many items at the top shares them by their count.

@@ -64,7 +64,13 @@ void TStore::Finish() {
 void TStore::Append(TStore&& b) {
   others_.push_back({std::move(b.blocks_), std::move(b.names_), std::move(b.index_), std::move(b.points),
                      std::move(b.inner), b.linesBefore_});
-  roots.insert(roots.end(), b.roots.begin(), b.roots.end());
+  // Both stores' roots in one list of fresh memory, marked for large pages.
+  std::vector<long> allRoots;
+  allRoots.reserve(roots.size() + b.roots.size());
+  AdviseLargePages(allRoots.data(), allRoots.capacity() * sizeof(long));
+  allRoots.insert(allRoots.end(), roots.begin(), roots.end());
+  allRoots.insert(allRoots.end(), b.roots.begin(), b.roots.end());
+  roots = std::move(allRoots);
   const int offset = static_cast<int>(layers.size());
   layers.insert(layers.end(), b.layers.begin(), b.layers.end());
   // Both in order (each portion put its own in order): merged, the first
