@@ -20,11 +20,13 @@
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "app/kkt_tree_model.h"
@@ -39,7 +41,7 @@
 #include "panes/cad_files_pane.h"
 #include "panes/files_pane.h"
 #include "panes/info_panes.h"
-#include "platform/drive.h"
+#include "platform/translate.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 
@@ -50,16 +52,6 @@ namespace {
 QString ComparedFileKey(const std::string& path) {
   return QDir::cleanPath(QFileInfo(Q(path)).absoluteFilePath()).toCaseFolded();
 }
-
-// The drives read as fixed disks while the earlier delivery is read: the
-// load takes each folder as one medium and asks for none.
-class TCompareFixedDrives {
- public:
-  TCompareFixedDrives() { SetDriveTypeOverride([](const std::string&) { return DriveType::Fixed; }); }
-  ~TCompareFixedDrives() { SetDriveTypeOverride(nullptr); }
-  TCompareFixedDrives(const TCompareFixedDrives&) = delete;
-  TCompareFixedDrives& operator=(const TCompareFixedDrives&) = delete;
-};
 
 // The toolbar's compare icon: two pages side by side, the right one marked.
 QIcon CompareToolIcon() {
@@ -140,6 +132,24 @@ void ShowDiffLines(QPlainTextEdit* edit, const QStringList& lines, const std::ve
 
 }  // namespace
 
+// A compare on its worker: what it is at, and whether it is to stop. Shared
+// by the worker and the view; the view reads the progress on a timer, so the
+// worker never calls into a window.
+struct TCompareRun {
+  std::atomic<bool> Cancel{false};
+  std::mutex Mutex;
+  int Phase = 0;  // 0 reading the earlier delivery, 1 its photos, 2 comparing
+  std::string What;
+  int Media = 0;
+};
+
+// The worker's answer: the earlier delivery read and the changes.
+struct TCompareOutcome {
+  std::shared_ptr<const TComparedDelivery> Older;
+  std::shared_ptr<const TComparedDelivery> Newer;
+  std::vector<TChange> Changes;
+};
+
 TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std::move(host)) {
   setObjectName("CompareView");
   auto act = [this](const char* name, const QString& caption) {
@@ -207,6 +217,7 @@ TCompareView::TCompareView(TCompareHost host) : QObject(host.Window), main_(std:
 }
 
 TCompareView::~TCompareView() {
+  if (run_) run_->Cancel = true;
   // The window may have taken its tree model down before its children.
   if (treeModel_) treeModel_->CompareMark = nullptr;
 }
@@ -255,39 +266,98 @@ void TCompareView::CompareWith(const QStringList& folders) {
   lblCompareLegend->setText(QCoreApplication::translate("TCompareView", "比較中..."));
   lblCompareLegend->show();
   main_.Window->statusBar()->showMessage(QCoreApplication::translate("TCompareView", "比較中..."));
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  auto older = std::make_shared<TComparedDelivery>();
-  {
-    std::vector<std::string> paths;
-    for (const QString& f : folders) paths.push_back(f.toStdString());
-    TCompareFixedDrives fixed;
-    *older = ReadComparedDelivery(paths);
-  }
-  auto newer = std::make_shared<TComparedDelivery>(ComparedDeliveryOf(v));
-  QApplication::restoreOverrideCursor();
-  older_ = older;
+  // The loaded delivery's records are taken here (they belong to this
+  // thread's model); its photos, the earlier delivery and the comparison
+  // are the worker's.
+  auto newer = std::make_shared<TComparedDelivery>(ComparedDeliveryOf(v, false));
   oldFolders_ = folders;
   newFolders_.clear();
-  deliveryFolders_.clear();
-  for (const TComparedDelivery* side : {older.get(), newer.get()})
-    for (const TComparedMedium& m : side->Media) deliveryFolders_ << ComparedFileKey(m.Folder);
   for (const TComparedMedium& m : newer->Media) newFolders_ += (newFolders_.isEmpty() ? "" : ", ") + Q(m.Folder);
   kojiName_ = newer->Index.KojiName;
   kojiNo_ = newer->Index.KojiNo;
-  auto* watcher = new QFutureWatcher<std::vector<TChange>>(this);
-  connect(watcher, &QFutureWatcher<std::vector<TChange>>::finished, this, [this, watcher, generation] {
+  std::vector<std::string> paths;
+  for (const QString& f : folders) paths.push_back(f.toStdString());
+  auto run = std::make_shared<TCompareRun>();
+  run_ = run;
+  if (!progressTimer_) {
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(progressTimer_, &QTimer::timeout, this, &TCompareView::ShowProgress);
+  }
+  progressTimer_->start();
+  ShowProgress();
+  auto* watcher = new QFutureWatcher<TCompareOutcome>(this);
+  connect(watcher, &QFutureWatcher<TCompareOutcome>::finished, this, [this, watcher, generation] {
     watcher->deleteLater();
-    Finished(watcher->result(), generation);
+    TCompareOutcome outcome = watcher->result();
+    Finished(std::move(outcome.Changes), generation, std::move(outcome.Older), std::move(outcome.Newer));
   });
-  // The worker holds both sides: a new load drops its result, never its data.
-  watcher->setFuture(QtConcurrent::run([older, newer] { return CompareDeliveries(*older, *newer); }));
+  // The worker holds what it reads: an ended compare drops its result, never
+  // its data.
+  const std::function<void()> starts = WorkerStarts;
+  watcher->setFuture(QtConcurrent::run([run, paths, newer, starts] {
+    if (starts) starts();
+    TCompareOutcome out;
+    auto phase = [&run](int p, const std::string& what, int media) {
+      const std::lock_guard<std::mutex> lock(run->Mutex);
+      run->Phase = p;
+      run->What = what;
+      run->Media = media;
+    };
+    TReadComparedOptions read;
+    read.Cancel = &run->Cancel;
+    read.OnProgress = [&phase](const std::string& what, int media) { phase(what.empty() ? 1 : 0, what, media); };
+    auto older = std::make_shared<TComparedDelivery>(ReadComparedDelivery(paths, nullptr, read));
+    if (run->Cancel) return out;
+    phase(1, std::string(), 0);
+    ReadComparedPhotos(*newer);
+    if (run->Cancel) return out;
+    phase(2, std::string(), 0);
+    TCompareOptions options;
+    options.Cancel = &run->Cancel;
+    out.Changes = CompareDeliveries(*older, *newer, options);
+    out.Older = std::move(older);
+    out.Newer = newer;
+    return out;
+  }));
 }
 
-void TCompareView::Finished(std::vector<TChange> changes, int generation) {
+void TCompareView::ShowProgress() {
+  if (!run_ || !running_) return;
+  int phase = 0, media = 0;
+  std::string what;
+  {
+    const std::lock_guard<std::mutex> lock(run_->Mutex);
+    phase = run_->Phase;
+    what = run_->What;
+    media = run_->Media;
+  }
+  QString text;
+  if (phase == 2)
+    text = QCoreApplication::translate("TCompareView", "比較中: ファイルの内容を比べています...");
+  else if (phase == 1)
+    text = QCoreApplication::translate("TCompareView", "比較中: 写真情報を読み込んでいます...");
+  else if (!what.empty())
+    text = QCoreApplication::translate("TCompareView", "比較中: 以前の納品物の %1 を読み込んでいます (%2枚目のメディア)...")
+               .arg(Q(Tr("FieldNames", what)), QString::number(media));
+  else
+    text = QCoreApplication::translate("TCompareView", "比較中: 以前の納品物を読み込んでいます...");
+  if (lblCompareLegend->text() != text) lblCompareLegend->setText(text);
+}
+
+void TCompareView::Finished(std::vector<TChange> changes, int generation, std::shared_ptr<const TComparedDelivery> older,
+                            std::shared_ptr<const TComparedDelivery> newer) {
   if (generation != generation_) return;
+  if (progressTimer_) progressTimer_->stop();
+  run_.reset();
   running_ = false;
   comparing_ = true;
   changes_ = std::move(changes);
+  older_ = std::move(older);
+  deliveryFolders_.clear();
+  for (const TComparedDelivery* side : {older_.get(), newer.get()})
+    if (side)
+      for (const TComparedMedium& m : side->Media) deliveryFolders_ << ComparedFileKey(m.Folder);
   main_.Window->statusBar()->clearMessage();
   MarkTree();
   UpdateLegend();
@@ -440,6 +510,11 @@ void TCompareView::ApplyFilter() {
 
 void TCompareView::End() {
   ++generation_;
+  // A worker still reading or comparing stops at its next step; its result
+  // is dropped.
+  if (run_) run_->Cancel = true;
+  run_.reset();
+  if (progressTimer_) progressTimer_->stop();
   const bool was = comparing_ || running_;
   running_ = false;
   comparing_ = false;

@@ -1,12 +1,15 @@
 // The compare view of the main window: the delivery loaded is compared with
-// an earlier delivery (the one it corrects) chosen in a folder dialog, on a
-// worker; the tree then marks what was added and changed (a mark over the
-// icon and a text colour; a removed record shows as a greyed item at the
-// end of its class, and its class gets a ring),
-// a legend in the status bar counts the changes, "変更のみ表示" leaves only
-// the changed items and their ancestors in the tree, and the information
-// panes show a changed field as "old → new". The change list prints and
-// exports as CSV or PDF. 比較終了 ends the compare, and so does any load.
+// an earlier delivery (the one it corrects) chosen in a folder dialog; the
+// earlier delivery is read and compared on a worker while the legend tells
+// how far it is. The tree then marks what was added and changed (a mark over
+// the icon and a text colour; a removed record shows as a greyed item where
+// it stood, after the record it followed, and its class gets a ring; selected,
+// its pane shows the earlier values, greyed), a legend in the status bar
+// counts the changes, "変更のみ表示" leaves only the changed items and their
+// ancestors in the tree, and the information, drawing and file panes show a
+// changed field as "old → new" (the file panes also a changed file's size
+// and time). The change list prints and exports as CSV or PDF. 比較終了 ends
+// the compare, and so does any load.
 #pragma once
 
 #include <QAction>
@@ -20,6 +23,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -40,6 +44,7 @@ class TInfoPaneBase;
 class TViewerModel;
 class TfrmCADFiles;
 class TfrmFiles;
+struct TCompareRun;
 
 // What of the main window the compare view works with.
 struct TCompareHost {
@@ -81,9 +86,14 @@ class TCompareView : public QObject {
   // 比較: asks for the earlier delivery's folder, then compares.
   void CompareClick();
   // Compares the delivery loaded with the earlier delivery in `folders`
-  // (the first its folder, the others its further media): read now, the
-  // comparison on a worker; the tree is marked when it is done.
+  // (the first its folder, the others its further media): the loaded
+  // delivery's records are taken now; the earlier delivery is read and the
+  // two compared on a worker, while the legend tells how far it is; the tree
+  // is marked when it is done. End (and so any load) stops the worker at
+  // its next step and drops its result, without waiting for it.
   void CompareWith(const QStringList& folders);
+  // Called on the worker as it starts (tests hold it there).
+  static inline std::function<void()> WorkerStarts;
   // Ends the compare: no marks, every item shown, the panes as before.
   void End();
   // True while the worker compares; Comparing while the marks show.
@@ -126,7 +136,9 @@ class TCompareView : public QObject {
   const TChange* FileChangeOf(const TTreeItem* item) const;
 
  private:
-  void Finished(std::vector<TChange> changes, int generation);
+  void Finished(std::vector<TChange> changes, int generation, std::shared_ptr<const TComparedDelivery> older,
+                std::shared_ptr<const TComparedDelivery> newer);
+  void ShowProgress();
   void MarkTree();
   void ApplyFilter();
   void UpdateCommands();
@@ -139,6 +151,10 @@ class TCompareView : public QObject {
   std::vector<TReportPage> ReportPages() const;
 
   TCompareHost main_;
+  // The worker's shared state while one runs, and the timer that shows its
+  // progress.
+  std::shared_ptr<TCompareRun> run_;
+  QTimer* progressTimer_ = nullptr;
   QPointer<TKKTTreeModel> treeModel_;
   bool running_ = false;
   bool comparing_ = false;

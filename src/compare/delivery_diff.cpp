@@ -10,6 +10,8 @@
 #include "check/viewer_model.h"
 #include "compare/file_digests.h"
 #include "model/tree_view.h"
+#include "delivery/prompts.h"
+#include "platform/drive.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -38,22 +40,33 @@ namespace {
 
 // --- loading ---
 
-void TakeRecords(DeliveryStore& store, const std::vector<TMdlTreeView::TLoadedMedium>& media, TComparedDelivery& out) {
+void TakeRecords(DeliveryStore& store, const std::vector<TMdlTreeView::TLoadedMedium>& media, TComparedDelivery& out,
+                 bool photos) {
   if (!store.IndexRecords.empty()) out.Index = store.IndexRecords[fkIndex];
   out.OrderDrawings = store.OrderDrawings;
   out.FinalDrawings = store.FinalDrawings;
   out.Meetings = store.Meetings;
   out.Plans = store.Plans;
   out.Others = store.Others;
-  std::vector<TPhotoMedium> photoMedia;
-  for (const auto& m : media) {
-    out.Media.push_back({m.MediaNo, m.Folder});
-    photoMedia.push_back({m.MediaNo, m.Folder});
-  }
-  TPhotoStore photos;
-  photos.Load(photoMedia);
-  out.Photos = photos.Records();
+  for (const auto& m : media) out.Media.push_back({m.MediaNo, m.Folder});
+  if (photos) ReadComparedPhotos(out);
 }
+
+// While it lives, the calling thread reads every folder as a fixed disk and
+// asks nobody; the thread's earlier rules come back after.
+class TComparedReadScope {
+ public:
+  TComparedReadScope() {
+    SetThreadDriveTypeOverride([](const std::string&) { return DriveType::Fixed; });
+    SetThreadPromptService(&SilentPrompts());
+  }
+  ~TComparedReadScope() {
+    SetThreadDriveTypeOverride(nullptr);
+    SetThreadPromptService(nullptr);
+  }
+  TComparedReadScope(const TComparedReadScope&) = delete;
+  TComparedReadScope& operator=(const TComparedReadScope&) = delete;
+};
 
 // --- alignment of the items of a list ---
 
@@ -443,7 +456,8 @@ void DiffFiles(const TComparedDelivery& older, const TComparedDelivery& newer, c
     auto other = aByKey.find(f.Key);
     if (other != aByKey.end() ? a[other->second].File.Size == f.File.Size : aLoneSizes.count(f.File.Size) > 0) hash(f);
   }
-  DigestFiles(jobs, options.HashThreads);
+  DigestFiles(jobs, options.HashThreads, options.Cancel);
+  if (options.Cancel && options.Cancel->load()) return;
   if (options.OnProblem)
     for (const TDigestJob& job : jobs)
       if (!job.Done) options.OnProblem(*job.Path, job.Why);
@@ -507,22 +521,39 @@ void DiffFiles(const TComparedDelivery& older, const TComparedDelivery& newer, c
 
 }  // namespace
 
-TComparedDelivery ReadComparedDelivery(const std::vector<std::string>& folders, std::size_t* loadedMedia) {
+void ReadComparedPhotos(TComparedDelivery& delivery) {
+  std::vector<TPhotoMedium> photoMedia;
+  for (const TComparedMedium& m : delivery.Media) photoMedia.push_back({m.MediaNo, m.Folder});
+  TPhotoStore photos;
+  photos.Load(photoMedia);
+  delivery.Photos = photos.Records();
+}
+
+TComparedDelivery ReadComparedDelivery(const std::vector<std::string>& folders, std::size_t* loadedMedia,
+                                       const TReadComparedOptions& options) {
+  TComparedReadScope scope;
+  auto cancelled = [&options] { return options.Cancel && options.Cancel->load(); };
   TComparedDelivery out;
   DeliveryStore store;
   TViewerModel model(store);
   model.View.Services.FillFieldTables = nullptr;  // no value table is read
   model.View.Services.RecordItems = false;        // the records are read from the store
   model.View.MakeWorkCopies = false;              // nothing is written
-  for (const std::string& f : folders) model.View.Load(f);
-  TakeRecords(store, model.View.ReachableMedia(), out);
+  model.View.OnProgress = options.OnProgress;
+  for (const std::string& f : folders) {
+    if (cancelled()) break;
+    model.View.Load(f);
+  }
+  const bool photos = options.Photos && !cancelled();
+  if (photos && options.OnProgress) options.OnProgress(std::string(), 0);
+  TakeRecords(store, model.View.ReachableMedia(), out, photos);
   if (loadedMedia) *loadedMedia = model.View.ReachableMedia().size();
   return out;
 }
 
-TComparedDelivery ComparedDeliveryOf(TMdlTreeView& view) {
+TComparedDelivery ComparedDeliveryOf(TMdlTreeView& view, bool photos) {
   TComparedDelivery out;
-  TakeRecords(view.Store(), view.ReachableMedia(), out);
+  TakeRecords(view.Store(), view.ReachableMedia(), out, photos);
   return out;
 }
 
@@ -543,7 +574,9 @@ std::vector<TChange> CompareDeliveries(const TComparedDelivery& older, const TCo
   DiffClass(4, older.FinalDrawings, newer.FinalDrawings, out);
   DiffClass(5, older.Photos, newer.Photos, out);
   DiffClass(6, older.Others, newer.Others, out);
+  if (options.Cancel && options.Cancel->load()) return {};
   DiffFiles(older, newer, options, out);
+  if (options.Cancel && options.Cancel->load()) return {};
   return out;
 }
 

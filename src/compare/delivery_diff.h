@@ -26,6 +26,7 @@
 // place in its list, counted from 1): the renumbering an insertion brings.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -93,24 +94,44 @@ struct TComparedDelivery {
   std::vector<TComparedMedium> Media;  // in load order
 };
 
+// What a read of an earlier delivery may be told and asked.
+struct TReadComparedOptions {
+  // Told what the read is at (a class caption and the medium number, or
+  // "" while the photos are read), on the reading thread.
+  std::function<void(const std::string& what, int media)> OnProgress;
+  // Set (from any thread) to stop: the read returns what it has so far at
+  // the next folder or step. Null: never stopped.
+  const std::atomic<bool>* Cancel = nullptr;
+  // Whether the photo management files are read.
+  bool Photos = true;
+};
+
 // Loads `folders` as the viewer's model loads folders on a disk (the first
 // the delivery, the others its further media) into a store of its own, and
-// reads the photo management file of each medium. The caller makes the
-// drives read as fixed disks for the call (the tool's TFixedDriveScope) so
-// that no medium is asked for. Writes nothing. *loadedMedia (when given) is
-// the number of distinct media the folders gave: fewer than folders when a
-// folder held no further medium of the delivery.
-TComparedDelivery ReadComparedDelivery(const std::vector<std::string>& folders, std::size_t* loadedMedia = nullptr);
+// reads the photo management file of each medium. Every folder is read as a
+// fixed disk, so that no medium is asked for, and any question of the load
+// is answered by nobody: both on the calling thread alone, whatever the
+// process-wide drive rules and prompts are, so that the read may run on a
+// worker thread. Writes nothing. *loadedMedia (when given) is the number of
+// distinct media the folders gave: fewer than folders when a folder held no
+// further medium of the delivery.
+TComparedDelivery ReadComparedDelivery(const std::vector<std::string>& folders, std::size_t* loadedMedia = nullptr,
+                                       const TReadComparedOptions& options = {});
 
 // The delivery a viewer's model holds: its store's records and its
-// reachable media (the photo records read from them).
-TComparedDelivery ComparedDeliveryOf(TMdlTreeView& view);
+// reachable media (the photo records read from them unless `photos` is
+// false; ReadComparedPhotos reads them later, on any thread).
+TComparedDelivery ComparedDeliveryOf(TMdlTreeView& view, bool photos = true);
+void ReadComparedPhotos(TComparedDelivery& delivery);
 
 struct TCompareOptions {
   // Threads that hash files (at least 1).
   int HashThreads = 2;
   // Told of a file that could not be read (its full path and why).
   std::function<void(const std::string& path, const std::string& why)> OnProblem;
+  // Set (from any thread) to stop: the comparison then returns no changes
+  // soon after. Null: never stopped.
+  const std::atomic<bool>* Cancel = nullptr;
 };
 
 // Every change from `older` to `newer`, in the printed order: INDEX_C.XML's
@@ -120,9 +141,8 @@ struct TCompareOptions {
 // record's changed fields in field order; then the files by printed path
 // (byte order). Empty when the deliveries are the same. Reads files and
 // nothing global: it may run on a worker thread (OnProblem is called on the
-// thread that called it), while ReadComparedDelivery and ComparedDeliveryOf
-// belong to the thread that owns the model (they use the drive queries and
-// the text hook).
+// thread that called it), while ComparedDeliveryOf belongs to the thread
+// that owns the model.
 std::vector<TChange> CompareDeliveries(const TComparedDelivery& older, const TComparedDelivery& newer,
                                        const TCompareOptions& options = {});
 

@@ -62,7 +62,8 @@ void WalkMediumFolder(const std::string& folder, const std::string& relative, co
 }
 
 // One file's digest; false with `why` when it cannot be read.
-bool DigestOneFile(const std::string& path, unsigned char* buffer, EVP_MD_CTX* ctx, TSha256& digest, std::string& why) {
+bool DigestOneFile(const std::string& path, unsigned char* buffer, EVP_MD_CTX* ctx, TSha256& digest, std::string& why,
+                   const std::atomic<bool>* cancel) {
   // Never blocks on a fifo put in place of the file since the walk.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
@@ -78,6 +79,11 @@ bool DigestOneFile(const std::string& path, unsigned char* buffer, EVP_MD_CTX* c
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   bool ok = EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) == 1;
   while (ok) {
+    if (cancel && cancel->load()) {
+      why = "cancelled";
+      ok = false;
+      break;
+    }
     const ssize_t n = ::read(fd, buffer, kDigestBlock);
     if (n == 0) break;
     if (n < 0) {
@@ -108,7 +114,7 @@ std::vector<TMediumFile> ListMediumFiles(const std::string& folder, int mediaNo)
   return out;
 }
 
-void DigestFiles(std::vector<TDigestJob>& jobs, int threads) {
+void DigestFiles(std::vector<TDigestJob>& jobs, int threads, const std::atomic<bool>* cancel) {
   std::atomic<std::size_t> next{0};
   auto work = [&] {
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kDigestBlock]);
@@ -116,7 +122,7 @@ void DigestFiles(std::vector<TDigestJob>& jobs, int threads) {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
       TDigestJob& job = jobs[i];
       job.Why.clear();
-      job.Done = ctx && job.Path && DigestOneFile(*job.Path, buffer.get(), ctx.get(), job.Digest, job.Why);
+      job.Done = ctx && job.Path && DigestOneFile(*job.Path, buffer.get(), ctx.get(), job.Digest, job.Why, cancel);
       if (!ctx) job.Why = "no digest context";
     }
   };

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,7 +37,8 @@ struct TDigestJob {
 
 // Computes every job's digest on `threads` threads (at least one). Runs on
 // the caller's thread and the workers it starts; touches nothing but the
-// jobs.
-void DigestFiles(std::vector<TDigestJob>& jobs, int threads);
+// jobs. Once `cancel` (when given) is set, no further block is read: the
+// jobs left are not Done, their Why "cancelled".
+void DigestFiles(std::vector<TDigestJob>& jobs, int threads, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace dlvr

@@ -12,15 +12,21 @@ class SilentPromptService : public TPromptService {
 
 SilentPromptService g_silent;
 std::atomic<TPromptService*> g_service{nullptr};
+thread_local TPromptService* t_service = nullptr;
 
 }  // namespace
 
 TPromptService& Prompts() {
+  if (t_service) return *t_service;
   TPromptService* s = g_service.load();
   return s ? *s : g_silent;
 }
 
 void SetPromptService(TPromptService* service) { g_service.store(service); }
+
+void SetThreadPromptService(TPromptService* service) { t_service = service; }
+
+TPromptService& SilentPrompts() { return g_silent; }
 
 DialogAnswer Ask(const std::string& text, MsgIcon icon, MsgButtons buttons, DialogAnswer defaultButton) {
   MessageRequest r;

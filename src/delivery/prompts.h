@@ -38,5 +38,12 @@ TPromptService& Prompts();
 // Installs a service; nullptr restores the silent one. The caller keeps
 // ownership and must uninstall it before destroying it.
 void SetPromptService(TPromptService* service);
+// Installs a service for the calling thread only, before the process-wide
+// one (nullptr: the process-wide one again). A worker that must ask nobody
+// installs a silent one for itself.
+void SetThreadPromptService(TPromptService* service);
+// A service that shows nothing and answers every question with
+// DialogAnswer::None.
+TPromptService& SilentPrompts();
 
 }  // namespace dlvr

@@ -17,6 +17,7 @@ namespace {
 std::mutex g_mutex;
 std::function<DriveType(const std::string&)> g_driveOverride;
 std::function<bool(const std::string&)> g_readyOverride;
+thread_local std::function<DriveType(const std::string&)> t_driveOverride;
 
 // Mount points in /proc/self/mountinfo escape blanks and a few other bytes
 // as \ooo octal sequences.
@@ -109,6 +110,7 @@ DriveType ClassifyMount(const std::string& fsType, bool removableDevice) {
 }
 
 DriveType GetDriveType(const std::string& path) {
+  if (t_driveOverride) return t_driveOverride(path);
   std::function<DriveType(const std::string&)> fn;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -133,6 +135,8 @@ void SetDriveTypeOverride(std::function<DriveType(const std::string&)> fn) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_driveOverride = std::move(fn);
 }
+
+void SetThreadDriveTypeOverride(std::function<DriveType(const std::string&)> fn) { t_driveOverride = std::move(fn); }
 
 void SetMediaReadyOverride(std::function<bool(const std::string&)> fn) {
   std::lock_guard<std::mutex> lock(g_mutex);

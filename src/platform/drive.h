@@ -23,6 +23,11 @@ bool QueryMediaReady(const std::string& path);
 // Replace the queries (nullptr restores the real ones).
 void SetDriveTypeOverride(std::function<DriveType(const std::string&)> fn);
 void SetMediaReadyOverride(std::function<bool(const std::string&)> fn);
+// Replaces the drive type query on the calling thread only, before any
+// process-wide replacement (nullptr: the process-wide answer again). A
+// worker that reads folders as fixed disks sets it for itself and leaves
+// every other thread's answers alone.
+void SetThreadDriveTypeOverride(std::function<DriveType(const std::string&)> fn);
 
 // The mount-table classification, exposed for tests: file system type and
 // the device's removable flag to a drive type.

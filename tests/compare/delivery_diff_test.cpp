@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <functional>
 #include <regex>
+#include <thread>
 
 #include <unistd.h>
 
 #include "check/viewer_model.h"
+#include "delivery/prompts.h"
+#include "platform/drive.h"
 #include "platform/fileio.h"
 #include "platform/text.h"
 #include "support/fixtures.h"
@@ -224,6 +227,46 @@ TEST(DeliveryDiff, TheViewersLoadedDeliveryIsTheDeliveryReadFromItsFolders) {
       ReadComparedDelivery({test::SamplePath("multi/MEDIA1"), test::SamplePath("multi/MEDIA2")});
   EXPECT_EQ(ChangeRows(CompareDeliveries(ComparedDeliveryOf(model.View), read)), std::vector<std::string>{});
   EXPECT_FALSE(read.Photos.empty());
+}
+
+TEST(DeliveryDiff, AWorkerReadsTheEarlierDeliveryAsFixedDisksAsksNobodyAndStopsWhenTold) {
+  // The process takes every drive for a CD-ROM (each medium would be asked
+  // for) and shows its messages; a worker's read keeps to its own rules.
+  SetDriveTypeOverride([](const std::string&) { return DriveType::CdRom; });
+  test::ScriptedPrompts prompts;
+  prompts.Fallback = DialogAnswer::Cancel;
+  const std::vector<std::string> folders{test::SamplePath("multi/MEDIA1"), test::SamplePath("multi/MEDIA2")};
+  struct Row {
+    bool cancel;
+    std::size_t media;  // media read
+    bool changes;       // changes found against the first medium alone
+  } const rows[] = {{false, 2, true}, {true, 0, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cancel ? "cancelled" : "running");
+    std::atomic<bool> cancel{row.cancel};
+    TReadComparedOptions options;
+    options.Cancel = &cancel;
+    TComparedDelivery read, first;
+    std::vector<TChange> changes;
+    DriveType after = DriveType::Unknown;
+    std::thread worker([&] {
+      read = ReadComparedDelivery(folders, nullptr, options);
+      first = ReadComparedDelivery({folders[0]});
+      TCompareOptions compare;
+      compare.Cancel = &cancel;
+      changes = CompareDeliveries(first, read, compare);
+      after = GetDriveType(folders[0]);
+    });
+    worker.join();
+    EXPECT_EQ(read.Media.size(), row.media);
+    EXPECT_EQ(read.Photos.empty(), row.media == 0);
+    EXPECT_EQ(!changes.empty(), row.changes);
+    EXPECT_TRUE(prompts.Shown.empty());
+    // Neither the worker after its reads nor this thread lost the process's rules.
+    EXPECT_EQ(after, DriveType::CdRom);
+    EXPECT_EQ(GetDriveType(folders[0]), DriveType::CdRom);
+  }
+  SetDriveTypeOverride(nullptr);
 }
 
 TEST(DeliveryDiff, ALinkLeadingOutOfTheMediumIsNoFileOfIt) {

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTreeView>
@@ -93,7 +95,10 @@ class JourneyCompare : public ::testing::Test {
     othrs.erase(from, othrs.find(end, from) + end.size() - from);
     ASSERT_TRUE(WriteWholeFile(copy_ + "/OTHRS/OTHRS.XML", othrs));
   }
-  void TearDown() override { TfrmMainHooks::SelectFolder = nullptr; }
+  void TearDown() override {
+    TfrmMainHooks::SelectFolder = nullptr;
+    TCompareView::WorkerStarts = nullptr;
+  }
 
   // 比較 from the toolbar, the earlier delivery chosen in the folder dialog,
   // then the worker waited for.
@@ -320,6 +325,60 @@ TEST_F(JourneyCompare, ARemovedRecordStandsWhereItWasAndShowsItsEarlierValues) {
   EXPECT_EQ(w.frmInfo->Grid->Cell(3, 2), QStringLiteral("工事履行報告書（4月分）"));
   j.Click({"完成図面", "C0PL001Z"});
   EXPECT_FALSE(w.frmCADFiles->lblCompareRemoved->isVisible());
+}
+
+TEST_F(JourneyCompare, WhileTheEarlierDeliveryIsReadTheWindowGoesOnAndALoadOrEndStopsTheCompareCleanly) {
+  test::TJourney j;
+  TfrmMain& w = j.Open({test::Q(copy_)});
+  TCompareView& c = *w.CompareView;
+  const QStringList all = ShownTreeRows(w);
+  struct Row {
+    const char* name;
+    std::function<void()> stop;
+  } const rows[] = {
+      {"a load", [&] { j.Key(Qt::Key_F5); }},
+      {"比較終了", [&] { c.miCompareEnd->trigger(); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    // The worker held before it reads anything.
+    QSemaphore started, hold;
+    // Let go whatever happens below, so that no worker waits forever.
+    const std::unique_ptr<QSemaphore, void (*)(QSemaphore*)> letGo(&hold, [](QSemaphore* h) { h->release(); });
+    TCompareView::WorkerStarts = [&] {
+      started.release();
+      hold.acquire();
+    };
+    TfrmMainHooks::SelectFolder = [](QWidget*, const QString&, QString& chosen) {
+      chosen = test::QSample("clean");
+      return true;
+    };
+    c.miCompare->trigger();
+    ASSERT_TRUE(started.tryAcquire(1, 10000));
+    EXPECT_TRUE(c.Running());
+    EXPECT_TRUE(c.lblCompareLegend->isVisible());
+    EXPECT_TRUE(c.lblCompareLegend->text().startsWith(QStringLiteral("比較中"))) << c.lblCompareLegend->text().toStdString();
+    // The window answers meanwhile: a record clicked shows its values.
+    j.Click({"打合せ簿", "協議(工程管理)"});
+    EXPECT_TRUE(w.frmInfo->isVisible());
+    EXPECT_TRUE(w.frmInfo->Grid->Cell(3, 3).contains(QStringLiteral("工程表の変更について"))) << w.frmInfo->Grid->Cell(3, 3).toStdString();
+    row.stop();
+    EXPECT_FALSE(c.Running());
+    EXPECT_FALSE(c.lblCompareLegend->isVisible());
+    // The worker let go finishes on its own; nothing of it lands.
+    hold.release();
+    TCompareView::WorkerStarts = nullptr;
+    EXPECT_TRUE(test::WaitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 30000));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(c.Comparing());
+    EXPECT_FALSE(c.lblCompareLegend->isVisible());
+    EXPECT_TRUE(c.miCompare->isEnabled());
+    EXPECT_EQ(ShownTreeRows(w), all);
+    EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "提出(施工管理)", "0001_03.TXT"})), cmNone);
+  }
+  // A compare after them runs to its end.
+  Compare(j, test::QSample("clean"));
+  EXPECT_EQ(w.TreeModel()->CompareMark(j.Item({"打合せ簿", "提出(施工管理)", "0001_03.TXT"})), cmChanged);
 }
 
 TEST_F(JourneyCompare, ANewLoadEndsTheCompare) {
