@@ -263,7 +263,7 @@ TEST_F(JourneyCompare, TheDrawingAndFilePanesShowOldToNewAndHowAChangedFileDiffe
                                .arg(QFileInfo(test::Q(copy_ + "/MEET/ORG/0001_03.TXT")).size());
       EXPECT_TRUE(note->text().contains(size)) << note->text().toStdString();
     }
-    if (row.drawing && !row.arrows.isEmpty()) j.Shot(QStringLiteral("compare_drawing_old_to_new"));
+    if (!row.arrows.isEmpty()) j.Shot(QStringLiteral("compare_") + (row.drawing ? "drawing" : "file") + "_old_to_new");
   }
   // 比較終了: the plain values again.
   w.CompareView->miCompareEnd->trigger();
