@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMimeDatabase>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -77,6 +79,11 @@ struct TPreviewView::Impl final : TPreviewHost {
   // The file whose facts the facts page gives and which "open" opens.
   QString FactsFile() const;
   void Finish();
+  // Shows and marks a place of the file shown: the renderer's own way, else
+  // in the text view it shows (an HTML page, a source): the line of a
+  // source, the text found on a page.
+  void Mark(const TPreviewMark& mark);
+  QRect MarkedArea() const;
 
   // TPreviewHost
   void SetNote(const QString& s) override {
@@ -214,10 +221,40 @@ void TPreviewView::Impl::Finish() {
   if (pendingMark) {
     const TPreviewMark mark = *pendingMark;
     pendingMark.reset();
-    if (renderer && !factsShown) renderer->ShowMark(mark);
+    Mark(mark);
   }
   emit q->NavigateComplete(file.Path);
   emit q->DocumentComplete(file.Path);
+}
+
+void TPreviewView::Impl::Mark(const TPreviewMark& mark) {
+  if (!renderer || factsShown || renderer->ShowMark(mark)) return;
+  for (QWidget* w : renderer->Widgets()) {
+    QList<QPlainTextEdit*> sources = w->findChildren<QPlainTextEdit*>();
+    if (auto* self = qobject_cast<QPlainTextEdit*>(w)) sources.prepend(self);
+    for (QPlainTextEdit* source : sources)
+      if (source->isVisible() && MarkPreviewTextLine(source, mark.Line, mark.Text)) return;
+    QList<QTextEdit*> pages = w->findChildren<QTextEdit*>();
+    if (auto* self = qobject_cast<QTextEdit*>(w)) pages.prepend(self);
+    for (QTextEdit* page : pages)
+      if (page->isVisible() && MarkPreviewRichText(page, mark.Text)) return;
+  }
+}
+
+QRect TPreviewView::Impl::MarkedArea() const {
+  if (!renderer || factsShown) return {};
+  if (const QRect own = renderer->MarkedArea(); !own.isEmpty()) return own;
+  for (QWidget* w : renderer->Widgets()) {
+    QList<QPlainTextEdit*> sources = w->findChildren<QPlainTextEdit*>();
+    if (auto* self = qobject_cast<QPlainTextEdit*>(w)) sources.prepend(self);
+    for (QPlainTextEdit* source : sources)
+      if (const QRect r = PreviewTextMarkArea(source); !r.isEmpty()) return r;
+    QList<QTextEdit*> pages = w->findChildren<QTextEdit*>();
+    if (auto* self = qobject_cast<QTextEdit*>(w)) pages.prepend(self);
+    for (QTextEdit* page : pages)
+      if (const QRect r = PreviewRichTextMarkArea(page); !r.isEmpty()) return r;
+  }
+  return {};
 }
 
 TPreviewView::TPreviewView(QWidget* parent) : QWidget(parent), d_(new Impl) {
@@ -294,11 +331,10 @@ void TPreviewView::ShowMark(const TPreviewMark& mark) {
     d_->pendingMark = mark;
     return;
   }
-  if (d_->renderer && !d_->factsShown) d_->renderer->ShowMark(mark);
+  d_->Mark(mark);
 }
 QRect TPreviewView::MarkedArea() const {
-  if (!d_->renderer || d_->factsShown) return {};
-  const QRect global = d_->renderer->MarkedArea();
+  const QRect global = d_->MarkedArea();
   return global.isEmpty() ? QRect() : QRect(mapFromGlobal(global.topLeft()), global.size());
 }
 void TPreviewView::SetOpenHandler(OpenHandler handler) { d_->opener = std::move(handler); }

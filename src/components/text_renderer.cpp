@@ -4,6 +4,9 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextBlock>
+#include <QTextEdit>
+
+#include <algorithm>
 
 #include "components/text_fill.h"
 
@@ -56,6 +59,33 @@ QRect PreviewTextMarkArea(const QPlainTextEdit* view) {
   const QRect line = view->cursorRect(marks.front().cursor);
   const QWidget* port = view->viewport();
   return QRect(port->mapToGlobal(QPoint(0, line.top())), QSize(port->width(), line.height()));
+}
+
+bool MarkPreviewRichText(QTextEdit* view, const QString& text) {
+  if (text.trimmed().isEmpty()) return false;
+  const QTextCursor found = view->document()->find(text.trimmed());
+  if (found.isNull()) return false;
+  QTextEdit::ExtraSelection marked;
+  marked.format.setBackground(QColor(0xff, 0xe0, 0x40));
+  marked.format.setForeground(QColor(Qt::black));
+  marked.cursor = found;
+  view->setExtraSelections({marked});
+  QTextCursor at = found;
+  at.clearSelection();
+  view->setTextCursor(at);
+  view->ensureCursorVisible();
+  return true;
+}
+
+QRect PreviewRichTextMarkArea(const QTextEdit* view) {
+  const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+  if (marks.isEmpty()) return {};
+  QTextCursor start = marks.front().cursor, end = start;
+  start.setPosition(start.selectionStart());
+  end.setPosition(end.selectionEnd());
+  const QRect from = view->cursorRect(start), to = view->cursorRect(end);
+  const QRect area = QRect(from.topLeft(), QPoint(std::max(to.right(), from.right()), std::max(to.bottom(), from.bottom())));
+  return QRect(view->viewport()->mapToGlobal(area.topLeft()), area.size());
 }
 
 namespace {

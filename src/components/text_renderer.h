@@ -9,6 +9,7 @@
 
 class QPlainTextEdit;
 class QRect;
+class QTextEdit;
 class QWidget;
 
 namespace dlvr {
@@ -27,5 +28,9 @@ bool MarkPreviewTextLine(QPlainTextEdit* view, int line, const QString& text);
 // Where the line marked in `view` stands on the screen (global
 // coordinates; empty for none).
 QRect PreviewTextMarkArea(const QPlainTextEdit* view);
+// In a rich text view (an HTML page as shown): scrolls to the first place
+// of `text` (any case) and highlights it; false when the page lacks it.
+bool MarkPreviewRichText(QTextEdit* view, const QString& text);
+QRect PreviewRichTextMarkArea(const QTextEdit* view);
 
 }  // namespace dlvr

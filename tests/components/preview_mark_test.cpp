@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPdfView>
 #include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTest>
 #include <QTextBlock>
 
@@ -44,6 +45,8 @@ const TMarkCase kMarkCases[] = {
     {"TextLine", "TOKKI02.TXT", -1, 5, "気温", false, -1, true},
     {"TextLineAskedForWhileRead", "TOKKI02.TXT", -1, 5, "気温", true, -1, true},
     {"TextLinePastTheEnd", "TOKKI02.TXT", -1, 40, "気温", false, -1, false},
+    {"HtmlPageText", "SURYO01.HTM", -1, 10, "数量", false, -1, true},
+    {"HtmlPageTextMissing", "SURYO01.HTM", -1, 10, "有資格者", false, -1, false},
 };
 
 void PrintTo(const TMarkCase& c, std::ostream* os) { *os << c.Name; }
@@ -67,11 +70,13 @@ TEST_P(PreviewMark, ShowsThePlaceAndMarksIt) {
   if (!c.Marked) return;
   EXPECT_TRUE(view.rect().contains(marked.center())) << "the mark is out of view";
   if (c.Line > 0) {
-    // The marked band is the line asked for.
-    auto* text = view.findChild<QPlainTextEdit*>("TextView");
-    ASSERT_NE(text, nullptr);
-    const QPoint inText = text->viewport()->mapFrom(&view, marked.center());
-    EXPECT_EQ(text->cursorForPosition(inText).block().blockNumber(), c.Line - 1);
+    // The marked band is the line that holds the word.
+    QTextCursor at;
+    if (auto* text = view.findChild<QPlainTextEdit*>("TextView"))
+      at = text->cursorForPosition(text->viewport()->mapFrom(&view, marked.center()));
+    else if (auto* page = view.findChild<QTextEdit*>())
+      at = page->cursorForPosition(page->viewport()->mapFrom(&view, marked.center()));
+    EXPECT_TRUE(at.block().text().contains(QString::fromUtf8(c.Text))) << at.block().text().toStdString();
   } else {
     // The outline is drawn where the mark is said to be, around the
     // word's ink (the page's image comes a moment after).
