@@ -28,19 +28,32 @@ step() {
   steps+=("$(printf '%-12s %4d s  cpu %5d s' "$name" $((SECONDS - start)) $(((cpu_ms - cpu) / 1000)))")
 }
 
+# Both builds compile the tests' own code alike (uninstrumented, -O0) with
+# the same flags: the compiler cache, told to name paths below this folder
+# relative to the build folder, serves the second build what the first made.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
+
 # The sanitizer build runs from the start beside the first build and its
 # tests, at the lowest priority: it takes only the processor time they leave
-# (a build's last links, the tests' waits) and slows neither. Its output is
-# shown when it has ended. It runs in a session of its own (so that it can be
-# stopped whole); where the kernel groups the processes of each session for
-# scheduling, that group gets the lowest priority too, or it would get half
-# the machine whatever its nice value.
+# (a build's last links, the tests' waits) and slows neither. It makes its
+# libraries and tool first, and its tests only once the first build is done,
+# so that the cache has their units. It runs in a session of its own (so
+# that it can be stopped whole); where the kernel groups the processes of
+# each session for scheduling, that group gets the lowest priority too, or
+# it would get half the machine whatever its nice value. Its output is shown
+# when it has ended.
 asan_log=$(mktemp)
-setsid -w bash -c 'echo 19 >/proc/self/autogroup 2>/dev/null || true; exec nice -n 19 "$@"' asan-build \
-  scripts/build.sh build-asan -DDLVR_SANITIZE=ON -DDLVR_CORE_ONLY=ON -DDLVR_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=Debug >"$asan_log" 2>&1 &
+built_mark=$(mktemp -u)
+asan_steps() {
+  scripts/build.sh build-asan --target dlvr -DDLVR_SANITIZE=ON -DDLVR_CORE_ONLY=ON -DDLVR_BENCH=OFF "${flags[@]}"
+  while [ ! -e "$built_mark" ]; do sleep 1; done
+  scripts/build.sh build-asan
+}
+setsid -w nice -n 19 bash -c "set -euo pipefail; echo 19 >/proc/self/autogroup 2>/dev/null || true
+  $(declare -p flags built_mark); $(declare -f asan_steps); asan_steps" >"$asan_log" 2>&1 &
 asan_pid=$!
-trap 'kill -- -"$asan_pid" 2>/dev/null || true; rm -f "$cpu_file" "$asan_log"' EXIT
+trap 'kill -- -"$asan_pid" 2>/dev/null || true; rm -f "$cpu_file" "$asan_log" "$built_mark"' EXIT
 asan_build() {
   local rc=0
   wait "$asan_pid" || rc=$?
@@ -50,7 +63,8 @@ asan_build() {
 
 # Line tables (-g1) are debug information enough for the tests' backtraces
 # and take a sixth less compile time than full debug information.
-step build scripts/build.sh build -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+step build scripts/build.sh build "${flags[@]}"
+touch "$built_mark"
 step tests ctest --test-dir build --output-on-failure -j "$jobs"
 
 step build-asan asan_build

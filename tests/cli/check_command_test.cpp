@@ -17,6 +17,7 @@
 #include "platform/text.h"
 #include "support/fixtures.h"
 #include "support/hostile_pdf.h"
+#include "support/run_tool.h"
 
 namespace dlvr {
 namespace {

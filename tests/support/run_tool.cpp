@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/fileio.h"
 #include "support/fixtures.h"
@@ -21,5 +22,14 @@ ToolRun RunCaptured(const std::string& command, const std::string& cwd) {
   ReadWholeFile(tmp / "err", r.err);
   return r;
 }
+
+std::string CliToolPath() {
+  // This program is TESTS/NAME in the build folder; the tool is src/cli/dlvr there.
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return (self.parent_path().parent_path() / "src/cli/dlvr").string();
+}
+
+std::string CliToolCommand() { return "env -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 " + CliToolPath(); }
 
 }  // namespace dlvr::test

@@ -15,4 +15,11 @@ struct ToolRun {
 // Runs the shell command `command`, in the folder `cwd` when one is given.
 ToolRun RunCaptured(const std::string& command, const std::string& cwd = std::string());
 
+// The tool `dlvr` of the build this test program belongs to (found beside
+// it, so that the program's code names no build folder), and the command
+// line that starts it with the language of its texts fixed (Japanese)
+// whatever the locale of the machine running the tests.
+std::string CliToolPath();
+std::string CliToolCommand();
+
 }  // namespace dlvr::test
