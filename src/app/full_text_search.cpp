@@ -113,6 +113,7 @@ void TFullTextIndex::Start(TMdlTreeView& view) {
       const std::vector<std::size_t> pending = raw->Index->Begin(std::move(files));
       raw->Begun = true;
       post();
+      if (BeforeContents) BeforeContents();
       search::TIndexOptions options;
       options.Threads = 2;
       options.LowPriority = true;

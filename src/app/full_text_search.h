@@ -36,6 +36,7 @@
 class QStatusBar;
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -70,6 +71,9 @@ class TFullTextIndex : public QObject {
   bool Running() const;
   // The index's file ("" for none, or when it is kept in memory).
   QString IndexFile() const;
+  // Called on the worker once the files' names and fields are in, before
+  // their contents are read (tests hold the index there).
+  static inline std::function<void()> BeforeContents;
 
  signals:
   // A new delivery's index was started (the hits before are gone).

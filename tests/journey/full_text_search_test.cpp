@@ -16,6 +16,10 @@
 #include <QTextBlock>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "app/full_text_search.h"
 #include "app/main_window.h"
 #include "components/preview_view.h"
@@ -190,6 +194,48 @@ TEST_P(JourneyFullTextSearch, AnotherDeliveryLoadedWhileIndexingReplacesTheFirst
   TypeText(QStringLiteral("護岸ブロック"));
   j.Key(Qt::Key_Return);
   EXPECT_GT(window->tvwFullTextHits->topLevelItemCount(), 0);
+}
+
+TEST_P(JourneyFullTextSearch, ASearchBeforeTheIndexIsCompleteSaysSoAndFindsWhatIsIn) {
+  // The index holds at the files' names until the test lets it go on; the
+  // hold ends before the window goes (its index waits for its worker), the
+  // hook after.
+  static std::atomic<bool> holdFullTextIndex;
+  holdFullTextIndex = true;
+  struct TUnhook {
+    ~TUnhook() { TFullTextIndex::BeforeContents = nullptr; }
+  } unhook;
+  TFullTextIndex::BeforeContents = [] {
+    while (holdFullTextIndex) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  TJourney j(GetParam().Lang);
+  struct TRelease {
+    ~TRelease() { holdFullTextIndex = false; }
+  } release;
+  j.Open({SampleFolder("clean")});
+  ASSERT_TRUE(test::WaitUntil([&] { return j.Window().lblFullTextIndex->isVisible(); }));
+  EXPECT_TRUE(j.Window().lblFullTextIndex->text().contains(QStringLiteral(" / ")));
+  // The PDF's text is not in yet; its name is, and the window says the
+  // index is not complete.
+  TfrmFullTextSearch* window = SearchFor(j, QStringLiteral("TOKKI01"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->lblFullTextState->isVisible());
+  EXPECT_TRUE(window->lblFullTextState->text().contains(
+      GetParam().Lang == UiLanguage::English ? QStringLiteral("Indexing") : QStringLiteral("索引作成中")))
+      << window->lblFullTextState->text().toStdString();
+  EXPECT_EQ(window->tvwFullTextHits->topLevelItemCount(), 1);
+  window->edtFullText->selectAll();
+  TypeText(QStringLiteral("有資格者"));
+  j.Key(Qt::Key_Return);
+  EXPECT_EQ(window->tvwFullTextHits->topLevelItemCount(), 0);
+  // Once complete, the same question finds the page, and the window and
+  // the status bar no longer speak of indexing.
+  holdFullTextIndex = false;
+  ASSERT_TRUE(WaitForIndex(j));
+  j.Key(Qt::Key_Return);
+  EXPECT_EQ(window->tvwFullTextHits->topLevelItemCount(), 1);
+  EXPECT_FALSE(window->lblFullTextState->text().contains(QStringLiteral("索引作成中")));
+  EXPECT_FALSE(window->lblFullTextState->text().contains(QStringLiteral("Indexing")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, JourneyFullTextSearch,
