@@ -228,8 +228,18 @@ class TFullTextHitDelegate : public QStyledItemDelegate {
       painter->drawText(x, baseline, s);
       x += w;
     };
-    piece(text.left(from), false);
-    piece(text.mid(from, length), true);
+    // A hit past the column's width keeps a third of the room before it,
+    // the text cut in front of that.
+    QString before = text.left(from);
+    const QString hit = text.mid(from, length);
+    if (fm.horizontalAdvance(before) + fm.horizontalAdvance(hit) > room.width() && !before.isEmpty()) {
+      const int keep = std::max(0, (room.width() - fm.horizontalAdvance(hit)) / 3);
+      const QString ellipsis(QChar(0x2026));
+      while (!before.isEmpty() && fm.horizontalAdvance(ellipsis + before) > keep) before.remove(0, 1);
+      before.prepend(ellipsis);
+    }
+    piece(before, false);
+    piece(hit, true);
     piece(text.mid(from + length), false);
     painter->restore();
   }
