@@ -108,21 +108,18 @@ bool FeedFile(TSfcReader& reader, int fd, std::size_t from, std::size_t to) {
 }
 
 // Where the second part of a large file starts: at the first comment that
-// opens after one closes a little past the middle (the second part's
-// reader fills a fresh arena of the allocator and takes a little longer a
-// byte; so split, the two end about together); 0 when there is none near
-// it or the machine has one processor.
+// opens after one closes past the middle; 0 when there is none near it or
+// the machine has one processor.
 std::size_t SplitPoint(int fd, std::size_t size) {
   if (std::thread::hardware_concurrency() < 2) return 0;
   constexpr std::size_t kWindow = std::size_t{1} << 20;
   std::unique_ptr<char[]> window(new char[kWindow]);
-  const std::size_t from = size / 64 * 33;
-  const ssize_t got = ::pread(fd, window.get(), kWindow, static_cast<off_t>(from));
+  const ssize_t got = ::pread(fd, window.get(), kWindow, static_cast<off_t>(size / 2));
   if (got <= 0) return 0;
   const std::string_view w(window.get(), static_cast<std::size_t>(got));
   const std::size_t close = w.find("*/");
   const std::size_t open = close == std::string_view::npos ? close : w.find("/*", close + 2);
-  return open == std::string_view::npos ? 0 : from + open;
+  return open == std::string_view::npos ? 0 : size / 2 + open;
 }
 
 }  // namespace
