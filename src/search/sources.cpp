@@ -177,7 +177,11 @@ void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, lo
   DeliveryStore& store = view.Store();
   const int level = view.NodeLevel(item);
   const int cls = view.NodeClass(item);
-  const auto [recMedia, recFolder] = RecordsMedium(view);
+  // Plain names for the lambda below (a structured binding cannot be
+  // captured before C++20, and some compilers still refuse it).
+  const auto recordsMedium = RecordsMedium(view);
+  const int recMedia = recordsMedium.first;
+  const std::string& recFolder = recordsMedium.second;
   const auto manageFile = [&](int c) -> long {
     if (auto it = manage.find(c); it != manage.end()) return it->second;
     long at = -1;
