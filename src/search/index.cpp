@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <thread>
 
 #include "platform/text.h"
 #include "search/fold.h"
@@ -16,6 +17,8 @@ namespace {
 // another version is emptied.
 constexpr int kSchemaVersion = 4;
 constexpr std::int64_t kCommitEveryMs = 250;
+// Begin puts files in for this long before it lets questions in.
+constexpr std::int64_t kPortionMs = 100;
 // Pieces of one file at most (a 16 MB text has fewer lines).
 constexpr std::int64_t kUnitsPerFile = std::int64_t{1} << 24;
 
@@ -269,9 +272,11 @@ void TSearchIndex::CommitIfDue(bool now) {
   }
 }
 
-void TSearchIndex::InsertUnits(std::size_t position, const std::vector<TUnit>& units) {
-  std::size_t fileBytes = 0;
-  for (const TUnit& u : units) {
+std::size_t TSearchIndex::InsertUnits(std::size_t position, const std::vector<TUnit>& units, std::size_t from,
+                                      std::size_t& fileBytes, std::int64_t untilMs, std::size_t most) {
+  for (std::size_t k = from; k < units.size(); ++k) {
+    if (k > from && ((most && k - from >= most) || (untilMs && k % 64 == 0 && NowMs() >= untilMs))) return k;
+    const TUnit& u = units[k];
     if (u.Text.empty()) continue;
     if (fileBytes + u.Text.size() > kMaxFileTextBytes) break;
     fileBytes += u.Text.size();
@@ -292,32 +297,36 @@ void TSearchIndex::InsertUnits(std::size_t position, const std::vector<TUnit>& u
     st_->InsertFts.Bind(1, id).Bind(2, folded).Run();
     st_->InsertPairs.Bind(1, id).Bind(2, PairsOf(folded)).Run();
   }
+  return units.size();
 }
 
-std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files) {
-  std::lock_guard lock(mutex_);
+struct TSearchIndex::TStoredFile {
+  int Medium = 0;
+  std::string Rel;
+  std::int64_t Size = 0, MTime = 0;
+  int State = 0;
+  std::string Reason;
+  bool Present = false;
+};
+
+std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files, const std::atomic<bool>* cancel) {
+  std::unique_lock lock(mutex_);
   files_ = std::move(files);
   const std::size_t n = files_.size();
   nextOrd_.assign(n, 0);
   state_.assign(n, 0);
   reasons_.assign(n, std::string());
   textBytes_ = 0;
+  begun_ = 0;
+  partial_ = false;
   std::vector<std::size_t> pending;
   if (!db_ || !st_) {
     for (std::size_t i = 0; i < n; ++i) pending.push_back(i);
+    begun_ = n;
     return pending;
   }
-  CommitIfDue(false);
-  // What an earlier run stored.
-  struct TOld {
-    int Medium = 0;
-    std::string Rel;
-    std::int64_t Size = 0, MTime = 0;
-    int State = 0;
-    std::string Reason;
-    bool Present = false;
-  };
-  std::vector<TOld> old;
+  CommitIfDue(true);
+  std::vector<TStoredFile> old;
   std::int64_t oldCount = 0;
   {
     TStmt rows(db_, "SELECT id, medium, rel, size, mtime, state, reason FROM files ORDER BY id");
@@ -330,16 +339,53 @@ std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files) {
                                            static_cast<int>(rows.Int(5)), rows.Text(6), true};
     }
   }
-  for (std::int64_t id = static_cast<std::int64_t>(n); id < oldCount; ++id) {
-    st_->DeleteFtsOf.Bind(1, id).Run();
-    st_->DeleteUnitsOf.Bind(1, id).Run();
-    st_->DeleteFile.Bind(1, id).Run();
+  std::size_t at = 0;
+  while (at < n) {
+    at = BeginPortion(at, old, pending);
+    // Questions waiting come in between portions.
+    lock.unlock();
+    while (askers_.load() > 0) std::this_thread::yield();
+    if (BetweenPortions) BetweenPortions(at);
+    lock.lock();
+    if (cancel && *cancel) {
+      // A file cut in two goes out: it is put in whole the next time.
+      if (partial_) {
+        CommitIfDue(false);
+        st_->DeleteFtsOf.Bind(1, static_cast<std::int64_t>(begun_)).Run();
+        st_->DeleteUnitsOf.Bind(1, static_cast<std::int64_t>(begun_)).Run();
+        nextOrd_[begun_] = 0;
+        partial_ = false;
+        CommitIfDue(true);
+      }
+      return pending;
+    }
   }
+  // Rows of files past the list's end, from a longer list before.
+  if (oldCount > static_cast<std::int64_t>(n)) {
+    CommitIfDue(false);
+    for (std::int64_t id = static_cast<std::int64_t>(n); id < oldCount; ++id) {
+      st_->DeleteFtsOf.Bind(1, id).Run();
+      st_->DeleteUnitsOf.Bind(1, id).Run();
+      st_->DeleteFile.Bind(1, id).Run();
+    }
+    CommitIfDue(true);
+  }
+  return pending;
+}
+
+std::size_t TSearchIndex::BeginPortion(std::size_t from, const std::vector<TStoredFile>& old,
+                                       std::vector<std::size_t>& pending) {
+  CommitIfDue(false);
+  const bool counted = PortionFiles || PortionPieces;
+  const std::int64_t until = NowMs() + kPortionMs;
   TStmt ords(db_, "SELECT coalesce(max(ord) + 1, 0), coalesce(sum(length(CAST(text AS BLOB))), 0) FROM units WHERE file=?");
-  for (std::size_t i = 0; i < n; ++i) {
+  std::size_t i = from;
+  for (; i < files_.size() && (i == from || counted || NowMs() < until) && (!PortionFiles || i - from < PortionFiles); ++i) {
     TSearchFile& f = files_[i];
     const auto id = static_cast<std::int64_t>(i);
-    if (i < old.size() && old[i].Present && old[i].State != 0 && old[i].Medium == f.Medium && old[i].Rel == f.RelPath &&
+    if (partial_) {
+      // The rest of a file begun in the portion before.
+    } else if (i < old.size() && old[i].Present && old[i].State != 0 && old[i].Medium == f.Medium && old[i].Rel == f.RelPath &&
         old[i].Size == static_cast<std::int64_t>(f.Size) && old[i].MTime == f.MTime) {
       state_[i] = static_cast<std::uint8_t>(old[i].State);
       reasons_[i] = old[i].Reason;
@@ -351,12 +397,15 @@ std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files) {
       ords.Reset();
       f.Units.clear();
       continue;
-    }
-    if (i < old.size() && old[i].Present) {
+    } else if (i < old.size() && old[i].Present) {
       st_->DeleteFtsOf.Bind(1, id).Run();
       st_->DeleteUnitsOf.Bind(1, id).Run();
+      st_->DeleteFile.Bind(1, id).Run();
     }
-    InsertUnits(i, f.Units);
+    if (!partial_) partUnits_ = partBytes_ = 0;
+    partUnits_ = InsertUnits(i, f.Units, partUnits_, partBytes_, counted ? 0 : until, PortionPieces);
+    partial_ = partUnits_ < f.Units.size();
+    if (partial_) break;
     f.Units.clear();
     const bool contents = f.Content != TContent::None && !f.Path.empty();
     state_[i] = contents ? 0 : 1;
@@ -371,7 +420,8 @@ std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files) {
     if (contents) pending.push_back(i);
   }
   CommitIfDue(true);
-  return pending;
+  begun_ = i;
+  return i;
 }
 
 void TSearchIndex::Store(std::size_t position, const std::vector<TUnit>& units, const std::string& reason) {
@@ -384,8 +434,10 @@ void TSearchIndex::Store(std::size_t position, const std::vector<TUnit>& units, 
     for (const TUnit& u : units) bytes += u.Text.size();
     if (textBytes_ + std::min<std::uint64_t>(bytes, kMaxFileTextBytes) > kMaxIndexTextBytes)
       why = "index full";
-    else
-      InsertUnits(position, units);
+    else {
+      std::size_t fileBytes = 0;
+      InsertUnits(position, units, 0, fileBytes);
+    }
   }
   state_[position] = why.empty() ? 1 : 2;
   reasons_[position] = why;
@@ -403,7 +455,9 @@ void TSearchIndex::Flush() {
 std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limit,
                                            const std::atomic<bool>* cancel) const {
   std::vector<TSearchHit> hits;
-  std::lock_guard lock(mutex_);
+  ++askers_;
+  std::unique_lock lock(mutex_);
+  --askers_;
   if (!db_) return hits;
   // The terms as the index holds them (kana folded) and as the query asks.
   std::vector<std::string> longTerms, pairTerms, shortTerms, exact;
@@ -458,7 +512,8 @@ std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limi
   while (rows.Row()) {
     if (cancel && *cancel) break;
     const auto file = static_cast<std::size_t>(rows.Int(0));
-    if (file >= files_.size()) continue;
+    // Not in yet (or a row of an earlier list).
+    if (file > begun_ || (file == begun_ && !partial_)) break;
     const std::string text = rows.Text(4);
     // Every term must stand in the text folded as the query asks (with
     // hiragana and katakana apart unless they are alike).
@@ -493,7 +548,9 @@ std::vector<TSearchHit> TSearchIndex::Find(const TQuery& query, std::size_t limi
 }
 
 TAccount TSearchIndex::Account() const {
-  std::lock_guard lock(mutex_);
+  ++askers_;
+  std::unique_lock lock(mutex_);
+  --askers_;
   TAccount account;
   account.Files = files_.size();
   for (std::size_t i = 0; i < files_.size(); ++i) {

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -118,12 +119,16 @@ class TSearchIndex {
   bool Open(const std::string& dbPath);
   std::string Error() const;
 
-  // Starts the delivery's files: their names and fields go in now, their
+  // Starts the delivery's files: their names and fields go in now, a
+  // portion of files at a time (each committed, the lock let go between
+  // portions so that questions answer from the files in so far), their
   // contents when Store is called. Of an index file already holding this
   // list, a file with the same place, medium, size and time at the same
-  // position keeps what was stored of it. Returns the positions of the
-  // files whose contents are still to be read.
-  std::vector<std::size_t> Begin(std::vector<TSearchFile> files);
+  // position keeps what was stored of it. A file not in yet counts as
+  // pending and gives no hits. Stops between portions when `*cancel`
+  // turns true (the files not reached stay pending). Returns the positions
+  // of the files put in whose contents are still to be read.
+  std::vector<std::size_t> Begin(std::vector<TSearchFile> files, const std::atomic<bool>* cancel = nullptr);
 
   // The contents of the file at `position` (from Begin): its pieces, or
   // why it was not searched (`reason` not empty; pieces read before the
@@ -142,13 +147,36 @@ class TSearchIndex {
   TAccount Account() const;
   const std::vector<TSearchFile>& Files() const { return files_; }
 
+  // Begin's portions: at most this many files and pieces of a file each
+  // (0: as many as go in a tenth of a second), and told the files in after
+  // each, with the lock let go (tests look in there).
+  std::size_t PortionFiles = 0, PortionPieces = 0;
+  std::function<void(std::size_t filesIn)> BetweenPortions;
+
  private:
   struct TStatements;
   void Exec(const char* sql) const;
-  void InsertUnits(std::size_t position, const std::vector<TUnit>& units);
+  // Puts a file's pieces from `from` in, `fileBytes` of its text being in
+  // already, until the file's bound or, when not 0, the time `untilMs`
+  // (steady clock) or `most` pieces. Where it stopped (units.size() when done).
+  std::size_t InsertUnits(std::size_t position, const std::vector<TUnit>& units, std::size_t from,
+                          std::size_t& fileBytes, std::int64_t untilMs = 0, std::size_t most = 0);
   void CommitIfDue(bool now);
 
+  // What an earlier run stored of a file.
+  struct TStoredFile;
+  // Puts Begin's files in from `from` for a portion's time; the position after them.
+  std::size_t BeginPortion(std::size_t from, const std::vector<TStoredFile>& old, std::vector<std::size_t>& pending);
+
   mutable std::mutex mutex_;
+  // Questions waiting for the mutex: Begin lets them in between its portions.
+  mutable std::atomic<int> askers_{0};
+  std::size_t begun_ = 0;           // files whose names and fields are in
+  // Of the file at begun_: how many of its pieces are in and their bytes
+  // (a file with very many, the records of thousands of meetings, goes in
+  // over several portions); its rows answer from the first piece on.
+  std::size_t partUnits_ = 0, partBytes_ = 0;
+  bool partial_ = false;
   sqlite3* db_ = nullptr;
   std::unique_ptr<TStatements> st_;
   std::string error_;

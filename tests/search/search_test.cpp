@@ -174,6 +174,107 @@ TEST(SearchIndexFile, KeepsWhatItHeldForUnchangedFilesAndRereadsChangedOnes) {
   EXPECT_TRUE(again.Find(ParseQuery("側溝")).empty());
 }
 
+// Five files, the second and the fourth with contents to read; the
+// fourth's field says `word`, its size `size`.
+std::vector<TSearchFile> FivePortionFiles(const std::string& word, std::uint64_t size) {
+  std::vector<TSearchFile> list;
+  for (int i = 0; i < 5; ++i) {
+    const std::string name = "F" + std::to_string(i) + ".TXT";
+    TSearchFile f = FileOf(name, {{TWhere::Name, 0, std::string(), name},
+                                  {TWhere::Field, 0, "r", i == 3 ? word : "打合せ " + std::to_string(i)}});
+    if (i == 1 || i == 3) f.Path = "/x/" + name, f.Content = TContent::Text, f.Size = i == 3 ? size : 1;
+    list.push_back(f);
+  }
+  return list;
+}
+
+TEST(SearchIndexPortions, AnswerFromTheFilesInAndCountTheRestPending) {
+  test::ScratchDir d;
+  const std::string db = d / "index.db";
+  {
+    TSearchIndex earlier;
+    ASSERT_TRUE(earlier.Open(db));
+    earlier.Begin(FivePortionFiles("旧記録", 1));
+    earlier.Store(1, {Line(1, "側溝工")}, std::string());
+    earlier.Store(3, {Line(1, "旧記録の本文")}, std::string());
+  }
+  // After each portion of two: the files whose names are in, the hits, the account.
+  struct TSeen {
+    std::size_t In;
+    std::vector<std::string> Meetings, Kept, Old;
+    std::size_t Indexed, Pending;
+  };
+  const std::vector<TSeen> expected = {
+      {2, {"F0.TXT", "F1.TXT"}, {"F1.TXT"}, {}, 2, 3},
+      {4, {"F0.TXT", "F1.TXT", "F2.TXT"}, {"F1.TXT"}, {}, 3, 2},
+      {5, {"F0.TXT", "F1.TXT", "F2.TXT", "F4.TXT"}, {"F1.TXT"}, {}, 4, 1},
+  };
+  TSearchIndex index;
+  ASSERT_TRUE(index.Open(db));
+  index.PortionFiles = 2;
+  std::vector<TSeen> seen;
+  const auto files = [&](const std::string& q) {
+    std::vector<std::string> out;
+    for (const TSearchHit& h : index.Find(ParseQuery(q))) out.push_back(h.File);
+    return out;
+  };
+  index.BetweenPortions = [&](std::size_t in) {
+    const TAccount a = index.Account();
+    EXPECT_EQ(a.Files, 5u);
+    seen.push_back({in, files("打合せ"), files("側溝工"), files("旧記録"), a.Indexed, a.Pending});
+  };
+  EXPECT_EQ(index.Begin(FivePortionFiles("新記録", 2)), (std::vector<std::size_t>{3}));
+  ASSERT_EQ(seen.size(), expected.size());
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    EXPECT_EQ(seen[k].In, expected[k].In);
+    EXPECT_EQ(seen[k].Meetings, expected[k].Meetings) << seen[k].In;
+    EXPECT_EQ(seen[k].Kept, expected[k].Kept) << seen[k].In;
+    EXPECT_EQ(seen[k].Old, expected[k].Old) << seen[k].In;
+    EXPECT_EQ(seen[k].Indexed, expected[k].Indexed) << seen[k].In;
+    EXPECT_EQ(seen[k].Pending, expected[k].Pending) << seen[k].In;
+  }
+  EXPECT_EQ(files("新記録"), (std::vector<std::string>{"F3.TXT"}));
+
+  // Cancelled after the first portion: the rest stays out and pending.
+  TSearchIndex cut;
+  ASSERT_TRUE(cut.Open(std::string()));
+  cut.PortionFiles = 2;
+  std::atomic<bool> cancel{false};
+  cut.BetweenPortions = [&](std::size_t) { cancel = true; };
+  EXPECT_EQ(cut.Begin(FivePortionFiles("新記録", 2), &cancel), (std::vector<std::size_t>{1}));
+  EXPECT_EQ(cut.Account().Pending, 4u);
+  EXPECT_EQ(cut.Find(ParseQuery("打合せ")).size(), 2u);
+}
+
+TEST(SearchIndexPortions, PutAFileOfManyPiecesInOverSeveralAndDropItWhenCut) {
+  const auto records = [](const std::string& word) {
+    std::vector<TUnit> fields;
+    for (int k = 1; k <= 5; ++k) fields.push_back({TWhere::Field, 0, "r", word + " " + std::to_string(k)});
+    return std::vector<TSearchFile>{FileOf("MEET.XML", fields), FileOf("A.TXT", {Line(1, "打合せ")})};
+  };
+  TSearchIndex index;
+  ASSERT_TRUE(index.Open(std::string()));
+  index.PortionPieces = 2;
+  std::vector<std::pair<std::size_t, std::size_t>> seen;  // hits, pending
+  index.BetweenPortions = [&](std::size_t) {
+    seen.emplace_back(index.Find(ParseQuery("打合せ")).size(), index.Account().Pending);
+  };
+  index.Begin(records("打合せ"));
+  EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::size_t>>{{2, 2}, {4, 2}, {6, 0}}));
+
+  TSearchIndex cut;
+  ASSERT_TRUE(cut.Open(std::string()));
+  cut.PortionPieces = 2;
+  std::atomic<bool> cancel{true};
+  cut.Begin(records("打合せ"), &cancel);
+  EXPECT_EQ(cut.Account().Pending, 2u);
+  EXPECT_TRUE(cut.Find(ParseQuery("打合せ")).empty());
+  cancel = false;
+  cut.Begin(records("協議"));
+  EXPECT_EQ(cut.Find(ParseQuery("協議")).size(), 5u);
+  EXPECT_EQ(cut.Find(ParseQuery("打合せ")).size(), 1u);
+}
+
 TEST(SearchSources, StripsMarkupKeepingLinesAndDecodesAsThePreview) {
   EXPECT_EQ(StripMarkup("<p>a&amp;b</p>\n<script>x\ny</script>c&#x5B9F;<!-- d\n -->e"), "a&b \n\nc実\ne");
   EXPECT_EQ(StripMarkup("<![CDATA[<k>]]>"), "<k>");
