@@ -25,16 +25,17 @@ namespace sfc_detail {
 
 bool TSfcReader::EndRange() {
   if (stopped_) return false;
-  text_ = buf_;
+  text_ = buf_.View();
   if (text_.find("/*", pos_) != std::string_view::npos) return false;
   if (text_.substr(pos_).find(kEndMarker) != std::string_view::npos) sawEnd_ = true;
-  CountLines(pos_, text_.size());
   pos_ = text_.size();
+  LineAt(pos_);
   return true;
 }
 
 void TSfcReader::Adopt(TSfcReader& part) {
-  const long lines = line_ - 1;
+  const long lines = LineAt(pos_) - 1;
+  part.LineAt(part.pos_);
   const std::size_t offset = arena_.Adopt(part.arena_);
   // The part's primitives in their order, put in the current group up to
   // each of its deferred features, which is then read here.
@@ -71,7 +72,10 @@ void TSfcReader::Adopt(TSfcReader& part) {
 // Out of memory while the file was read: what was read up to there is drawn.
 void TSfcReader::OutOfMemory() noexcept {
   stopped_ = true;
-  std::string().swap(buf_);
+  LineAt(pos_);
+  buf_.Clear();
+  text_ = {};
+  pos_ = counted_ = 0;
   StopForMemory(drawing_, [] { return Tr("SxfReader", "メモリが足りないため読み込みを打ち切りました"); });
 }
 
@@ -86,22 +90,23 @@ constexpr std::size_t kTwoPartBytes = std::size_t{1} << 20;
 constexpr std::size_t kReadBytes = std::size_t{4} << 20;
 constexpr std::size_t kToEnd = static_cast<std::size_t>(-1);
 
-// Feeds the bytes [from, to) of `fd` to `reader` in large blocks, into one
-// buffer used again and again (a drawing's file runs to hundreds of
-// megabytes, of which the reader holds only the feature being read); to
-// the end of the file, the last bytes told as such, when `to` is kToEnd.
-// False on a read error.
+// Feeds the bytes [from, to) of `fd` to `reader` in large blocks, read
+// straight into the reader's buffer (a drawing's file runs to hundreds of
+// megabytes, of which the reader holds only the feature being read and the
+// block ahead); to the end of the file, the last bytes told as such, when
+// `to` is kToEnd. False on a read error.
 bool FeedFile(TSfcReader& reader, int fd, std::size_t from, std::size_t to) {
-  std::unique_ptr<char[]> block(new char[kReadBytes]);
   std::size_t at = from;
   while (true) {
+    if (reader.Stopped()) return true;
     const std::size_t want = to == kToEnd ? kReadBytes : std::min(kReadBytes, to - at);
     if (want == 0) return true;
-    const ssize_t got = ::pread(fd, block.get(), want, static_cast<off_t>(at));
+    char* room = reader.Room(want);
+    const ssize_t got = ::pread(fd, room, want, static_cast<off_t>(at));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
     if (got == 0 && to != kToEnd) return true;
-    reader.Feed(std::string_view(block.get(), static_cast<std::size_t>(got)), got == 0);
+    reader.Fed(static_cast<std::size_t>(got), got == 0);
     if (got == 0) return true;
     at += static_cast<std::size_t>(got);
   }

@@ -207,7 +207,10 @@ void TSfcReader::ResolveStyle(TPrimitive& p) const {
 }
 
 TDrawing TSfcReader::Finish() {
-  std::string().swap(buf_);
+  LineAt(pos_);
+  buf_.Clear();
+  text_ = {};
+  pos_ = counted_ = 0;
   bool outOfMemory = false;
   try {
     if (started_ && !sawEnd_)

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <new>
 #include <string>
@@ -262,6 +263,64 @@ class TArena {
   std::vector<TBlock> blocks_;
 };
 
+// The bytes of a file being read: the part of a feature not yet read and
+// room for the next block, which the file is read into in place (no copy of
+// each block into a buffer of its own). Its memory is marked for large pages
+// and kept from block to block.
+class TTextBuffer {
+ public:
+  TTextBuffer() = default;
+  TTextBuffer(const TTextBuffer&) = delete;
+  TTextBuffer& operator=(const TTextBuffer&) = delete;
+  ~TTextBuffer() { Clear(); }
+
+  std::string_view View() const { return {data_, size_}; }
+  std::size_t Size() const { return size_; }
+  // Room for `n` more bytes after the text, whose bytes before `keep` are
+  // let go first when the room is short (the text then starts at `keep`:
+  // the caller's positions move back by the returned amount). Throws
+  // std::bad_alloc.
+  char* Room(std::size_t n, std::size_t keep, std::size_t& dropped) {
+    dropped = 0;
+    if (capacity_ - size_ >= n) return data_ + size_;
+    if (keep > 0) {
+      std::memmove(data_, data_ + keep, size_ - keep);
+      size_ -= keep;
+      dropped = keep;
+      if (capacity_ - size_ >= n) return data_ + size_;
+    }
+    const std::size_t want = (size_ + n + (std::size_t{64} << 10) + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+    void* mapping = nullptr;
+    std::size_t mapped = 0;
+    void* data = MapBlock(std::max(want, 2 * capacity_), mapping, mapped);
+    if (!data) throw std::bad_alloc();
+    if (size_ > 0) std::memcpy(data, data_, size_);
+    Free();
+    data_ = static_cast<char*>(data);
+    mapping_ = mapping;
+    mapped_ = mapped;
+    capacity_ = std::max(want, 2 * capacity_);
+    return data_ + size_;
+  }
+  // The `n` bytes written at Room are text now.
+  void Grew(std::size_t n) { size_ += n; }
+  void Clear() noexcept {
+    Free();
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+  }
+
+ private:
+  void Free() noexcept {
+    if (mapping_) ::munmap(mapping_, mapped_);
+    mapping_ = nullptr;
+  }
+  char* data_ = nullptr;
+  std::size_t size_ = 0, capacity_ = 0;
+  void* mapping_ = nullptr;
+  std::size_t mapped_ = 0;
+};
+
 // The primitives of a group: ranges of indices in the arena, in order.
 struct TSpan {
   std::size_t First = 0, Count = 0;
@@ -350,6 +409,10 @@ class TSfcReader {
 
   // Takes the next bytes of the file; `last` with the final ones.
   void Feed(std::string_view bytes, bool last);
+  // The same in place: room for up to `n` bytes, which the caller writes
+  // and then hands over with Fed (no bytes and `last` at the end).
+  char* Room(std::size_t n);
+  void Fed(std::size_t n, bool last);
   void Fail(long line, std::string reason);
   void OutOfMemory() noexcept;
   TDrawing Finish();
@@ -373,8 +436,11 @@ class TSfcReader {
 
  private:
   void Process(bool last);
-  void CountLines(std::size_t from, std::size_t to);
-  void Feature(std::string_view body, long line);
+  // The line at `at` in the text, the lines before it counted from where
+  // they were counted last (lines are counted in bulk, and where a feature
+  // needs its line).
+  long LineAt(std::size_t at);
+  void Feature(std::string_view body, std::size_t open);
   void Dispatch(TFeature kind, std::string_view name, long line);
   void Defer(TFeature kind, std::string_view name, long line, long id);
 
@@ -410,10 +476,11 @@ class TSfcReader {
   TArgs args_;
   std::string joined_;  // a record written over several lines, joined
   std::vector<std::pair<std::size_t, long>> joinedStarts_;
-  std::string buf_;       // the bytes fed so far, less those done with
+  TTextBuffer buf_;        // the bytes fed so far, less those done with
   std::string_view text_;  // buf_ while it is read
   std::size_t pos_ = 0;
-  long line_ = 1;
+  long line_ = 1;          // the line at counted_
+  std::size_t counted_ = 0;
   bool started_ = false, sawEnd_ = false, stopped_ = false;
   bool afterCr_ = false;  // the last byte counted was a CR
 

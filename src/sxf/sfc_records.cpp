@@ -4,6 +4,7 @@
 // name and parameters, and its name looked up; a feature of the second part
 // of a file read in two kept for the part before.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,6 +22,8 @@ namespace {
 // One feature comment longer than this is taken as a broken file, not
 // gathered without bound.
 constexpr std::size_t kMaxCommentBytes = 64u << 20;
+// Lines are counted in runs of about this many bytes.
+constexpr std::size_t kCountBytes = 16u << 10;
 
 }  // namespace
 
@@ -203,19 +206,36 @@ void TSfcReader::Fail(long line, std::string reason) {
   drawing_.Stop.Reason = std::move(reason);
 }
 
-void TSfcReader::CountLines(std::size_t from, std::size_t to) {
-  line_ += LineBreaks(text_.substr(from, to - from), afterCr_);
+long TSfcReader::LineAt(std::size_t at) {
+  if (at > counted_) {
+    line_ += LineBreaks(text_.substr(counted_, at - counted_), afterCr_);
+    counted_ = at;
+  }
+  return line_;
 }
 
 void TSfcReader::Feed(std::string_view bytes, bool last) {
   if (stopped_) return;
-  buf_.append(bytes.data(), bytes.size());
-  text_ = buf_;
+  if (!bytes.empty()) std::memcpy(Room(bytes.size()), bytes.data(), bytes.size());
+  Fed(bytes.size(), last);
+}
+
+char* TSfcReader::Room(std::size_t n) {
+  // The lines of the bytes that may be let go are counted first.
+  LineAt(pos_);
+  std::size_t dropped = 0;
+  char* room = buf_.Room(n, pos_, dropped);
+  pos_ -= dropped;
+  counted_ -= dropped;
+  text_ = buf_.View();
+  return room;
+}
+
+void TSfcReader::Fed(std::size_t n, bool last) {
+  if (stopped_) return;
+  buf_.Grew(n);
+  text_ = buf_.View();
   Process(last);
-  if (pos_ > (1u << 20) && pos_ * 2 > buf_.size()) {
-    buf_.erase(0, pos_);
-    pos_ = 0;
-  }
 }
 
 void TSfcReader::Process(bool last) {
@@ -245,34 +265,32 @@ void TSfcReader::Process(bool last) {
       // last bytes are left for the next round when more are to come.
       const std::size_t reach = std::min(text_.size(), plainEnd + kEnd.size() - 1);
       if (text_.substr(pos_, reach - pos_).find(kEnd) != std::string_view::npos) sawEnd_ = true;
-      CountLines(pos_, plainEnd);
       pos_ = plainEnd;
     }
     if (open == std::string_view::npos) return;
     const std::size_t close = text_.find("*/", open + 2);
     if (close == std::string_view::npos) {
       if (last) {
-        Fail(line_, Tr("SxfReader", "フィーチャのコメントが閉じないままファイルが終わっています"));
-        CountLines(pos_, text_.size());
+        Fail(LineAt(pos_), Tr("SxfReader", "フィーチャのコメントが閉じないままファイルが終わっています"));
         pos_ = text_.size();
         stopped_ = true;
       } else if (text_.size() - open > kMaxCommentBytes) {
-        Fail(line_, Tr("SxfReader", "コメントが長すぎます"));
+        Fail(LineAt(pos_), Tr("SxfReader", "コメントが長すぎます"));
         stopped_ = true;
       }
       return;
     }
     std::string_view body = text_.substr(open + 2, close - open - 2);
-    const long line = line_;
     // "/*SXF" opens a feature; "/*SXF3" or "/*SXF3.1" one of the features a
     // later version added, which older readers pass over as a plain comment.
     if (body.substr(0, 3) == "SXF") {
       std::size_t at = 3;
       while (at < body.size() && ((body[at] >= '0' && body[at] <= '9') || body[at] == '.')) ++at;
-      Feature(body.substr(at), line);
+      Feature(body.substr(at), open);
     }
-    CountLines(open, close + 2);
     pos_ = close + 2;
+    // The lines are counted behind the reading, while its bytes are in the cache.
+    if (pos_ - counted_ >= kCountBytes) LineAt(pos_);
   }
 }
 
@@ -297,7 +315,7 @@ void JoinLines(std::string_view body, std::string& out, std::vector<std::pair<st
   }
 }
 
-void TSfcReader::Feature(std::string_view body, long line) {
+void TSfcReader::Feature(std::string_view body, std::size_t open) {
   // The comment ends "SXF*/" (or "SXF3.1*/"); that is not part of the feature.
   while (!body.empty() && IsBlank(body.back())) body.remove_suffix(1);
   std::string_view tail = body;
@@ -317,6 +335,7 @@ void TSfcReader::Feature(std::string_view body, long line) {
   std::string_view name;
   TSyntaxError error;
   if (!SplitFeature(text, id, name, args_, error)) {
+    const long line = LineAt(open);
     long at = line;
     if (several) {
       for (const auto& [start, after] : joinedStarts_)
@@ -348,11 +367,13 @@ void TSfcReader::Feature(std::string_view body, long line) {
     return;
   }
   if (deferring_ && !Independent(found->second)) {
-    Defer(found->second, lower, line, id);
+    Defer(found->second, lower, LineAt(open), id);
     return;
   }
   curId_ = id;
-  Dispatch(found->second, lower, line);
+  // (Of the features drawn, only placements keep their line.)
+  const bool placement = found->second == TFeature::SfigLocate || found->second == TFeature::FillTiles;
+  Dispatch(found->second, lower, placement ? LineAt(open) : 0);
 }
 
 void TSfcReader::Defer(TFeature kind, std::string_view name, long line, long id) {
