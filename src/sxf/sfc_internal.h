@@ -8,6 +8,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -47,9 +48,32 @@ inline bool ParseDouble(std::string_view s, double& out) {
   return ec == std::errc() && end == s.data() + s.size() && std::isfinite(out);
 }
 
+// The parameters of the feature being read: a list kept from feature to
+// feature, whose additions are a store and a count (a feature has a dozen
+// parameters, a file millions of features).
+class TArgList {
+ public:
+  std::size_t size() const { return size_; }
+  const TArg& operator[](std::size_t i) const { return items_[i]; }
+  const TArg* begin() const { return items_.data(); }
+  const TArg* end() const { return items_.data() + size_; }
+  void clear() { size_ = 0; }
+  void reserve(std::size_t n) {
+    if (n > items_.size()) items_.resize(n);
+  }
+  void push_back(const TArg& a) {
+    if (size_ == items_.size()) items_.resize(std::max<std::size_t>(16, 2 * size_));
+    items_[size_++] = a;
+  }
+
+ private:
+  std::vector<TArg> items_;  // the first size_ are the list
+  std::size_t size_ = 0;
+};
+
 class TArgs {
  public:
-  std::vector<TArg> Items;
+  TArgList Items;
   bool Bad = false;
 
   std::size_t Size() const { return Items.size(); }
@@ -216,8 +240,10 @@ class TArena {
   void Count(std::size_t first, std::size_t n) {
     for (std::size_t i = first; i < first + n; ++i) ++blocks_[i / kBlock].Live;
   }
+  // (Once it has been moved away: its destructor has nothing left to do.)
   void Release(std::size_t i) {
     TBlock& b = blocks_[i / kBlock];
+    ++b.Moved;
     if (--b.Live == 0) Free(b);
   }
   void Clear() {
@@ -240,7 +266,7 @@ class TArena {
     TPrimitive* Data = nullptr;
     void* Mapping = nullptr;
     std::size_t Mapped = 0;
-    std::uint32_t Used = 0, Live = 0;
+    std::uint32_t Used = 0, Live = 0, Moved = 0;
   };
   void Grow() {
     TBlock b;
@@ -256,7 +282,10 @@ class TArena {
   }
   static void Free(TBlock& b) noexcept {
     if (!b.Data) return;
-    for (std::uint32_t i = 0; i < b.Used; ++i) b.Data[i].~TPrimitive();
+    // A block whose primitives were all moved away is let go without
+    // reading them once more.
+    if (b.Moved < b.Used)
+      for (std::uint32_t i = 0; i < b.Used; ++i) b.Data[i].~TPrimitive();
     ::munmap(b.Mapping, b.Mapped);
     b.Data = nullptr;
   }
