@@ -27,8 +27,9 @@ PACKAGES=(
   libpng-dev
   # SHA-256 of file contents for comparing deliveries (OpenSSL's libcrypto)
   libssl-dev
-  # full-text search: SQLite with FTS5 and its trigram tokenizer
-  libsqlite3-dev
+  # full-text search: SQLite with FTS5 and its trigram tokenizer; PDFs' text
+  # through poppler, with the maps of the CJK character collections
+  libsqlite3-dev libpoppler-cpp-dev poppler-data
   # photo metadata (EXIF)
   libexiv2-dev
   # Japanese fonts (grid widths are measured in the grid font)

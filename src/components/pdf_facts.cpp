@@ -22,10 +22,16 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #ifdef DLVR_HAVE_QTPDF
 #include <QPdfDocument>
+#endif
+#ifdef DLVR_HAVE_POPPLER
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-page.h>
 #endif
 
 extern char** environ;
@@ -114,13 +120,15 @@ rlim_t CpuSecondsUsed() {
 // a line, then BYTES bytes: each page's text followed by a form feed.
 constexpr char kTextRequest = '\x01';
 
-#ifdef DLVR_HAVE_QTPDF
-std::string TextAnswer(QPdfDocument& pdf, std::size_t maxBytes) {
+// The answer for the pages' texts in turn, the first `maxBytes` of them:
+// `pageText(p)` gives page p's text.
+template <typename PageText>
+std::string PagesTextAnswer(int pageCount, std::size_t maxBytes, PageText pageText) {
   std::string text;
   int pages = 0;
   bool cut = false;
-  for (int p = 0; p < pdf.pageCount(); ++p) {
-    std::string page = pdf.getAllText(p).text().toStdString();
+  for (int p = 0; p < pageCount; ++p) {
+    std::string page = pageText(p);
     std::replace(page.begin(), page.end(), '\f', ' ');
     if (text.size() + page.size() + 1 > maxBytes) {
       cut = true;
@@ -131,6 +139,70 @@ std::string TextAnswer(QPdfDocument& pdf, std::size_t maxBytes) {
     ++pages;
   }
   return "text " + std::to_string(pages) + " " + std::to_string(text.size()) + (cut ? " 1\n" : " 0\n") + text;
+}
+
+#ifdef DLVR_HAVE_POPPLER
+// The characters that a CJK font's character collection (Adobe-Japan1,
+// mapped to Unicode by poppler-data) names otherwise than Windows' Japanese
+// code page, which the deliveries are written with and their management
+// files are decoded through: the wave dash and the minus sign. Each is
+// given in the code page's form (as the preview's PDF library gives it
+// too), so that a word copied from a record finds the same word in a PDF
+// and the preview marks it.
+constexpr std::pair<std::string_view, std::string_view> kPdfCodePageForms[] = {
+    {"\u301C", "\uFF5E"},
+    {"\u2212", "\uFF0D"},
+};
+
+// A page's text as the search keeps it: the code page's forms of the
+// characters above, lines ended by CR LF (as the preview's PDF library ends
+// them), no line break or page break after the last line.
+std::string PopplerPageText(const poppler::page& page) {
+  const poppler::byte_array utf8 = page.text(poppler::rectf(), poppler::page::raw_order_layout).to_utf8();
+  std::string_view raw(utf8.data(), utf8.size());
+  while (!raw.empty() && (raw.back() == '\f' || raw.back() == '\n' || raw.back() == '\r')) raw.remove_suffix(1);
+  std::string text;
+  text.reserve(raw.size() + raw.size() / 32);
+  for (std::size_t i = 0; i < raw.size();) {
+    const char c = raw[i];
+    if (c == '\n') {
+      if (text.empty() || text.back() != '\r') text += '\r';
+      text += '\n';
+      ++i;
+      continue;
+    }
+    const auto form = std::find_if(std::begin(kPdfCodePageForms), std::end(kPdfCodePageForms),
+                                   [&](const auto& f) { return raw.substr(i, f.first.size()) == f.first; });
+    if (form != std::end(kPdfCodePageForms)) {
+      text += form->second;
+      i += form->first.size();
+      continue;
+    }
+    text += c;
+    ++i;
+  }
+  return text;
+}
+
+// Poppler's messages go nowhere (a broken PDF is told by the answer).
+void DropPopplerMessage(const std::string&, void*) {}
+
+// The answer for the text of the PDF at `path`, read through poppler; ""
+// when poppler does not open it, or sees other than `pages` pages (-1: any
+// number), where the preview's library is left to read it.
+std::string PopplerTextAnswer(const std::string& path, std::size_t maxBytes, int pages) {
+  const std::unique_ptr<poppler::document> pdf(poppler::document::load_from_file(path));
+  if (!pdf || pdf->is_locked() || (pages >= 0 && pdf->pages() != pages)) return std::string();
+  return PagesTextAnswer(pdf->pages(), maxBytes, [&](int p) {
+    const std::unique_ptr<poppler::page> page(pdf->create_page(p));
+    return page ? PopplerPageText(*page) : std::string();
+  });
+}
+#endif
+
+#ifdef DLVR_HAVE_QTPDF
+std::string TextAnswer(QPdfDocument& pdf, std::size_t maxBytes) {
+  return PagesTextAnswer(pdf.pageCount(), maxBytes, [&](int p) { return pdf.getAllText(p).text().toStdString(); });
 }
 #endif
 
@@ -144,12 +216,21 @@ std::string Answer(std::string path) {
     path.erase(0, sep + 1);
   }
 #ifdef DLVR_HAVE_QTPDF
+  // Whether it opens, and its pages, as the preview sees them: the search
+  // names a hit by the page the preview shows.
   QPdfDocument pdf;
   const QPdfDocument::Error error = pdf.load(QString::fromStdString(path));
   if (error == QPdfDocument::Error::IncorrectPassword) return "password\n";
   if (error != QPdfDocument::Error::None) return "unreadable\n";
-  if (wantText) return TextAnswer(pdf, maxText);
-  return "ok " + std::to_string(std::max(0, pdf.pageCount())) + "\n";
+  if (!wantText) return "ok " + std::to_string(std::max(0, pdf.pageCount())) + "\n";
+#ifdef DLVR_HAVE_POPPLER
+  if (std::string text = PopplerTextAnswer(path, maxText, pdf.pageCount()); !text.empty()) return text;
+#endif
+  return TextAnswer(pdf, maxText);
+#elif defined(DLVR_HAVE_POPPLER)
+  if (!wantText) return "unreadable\n";
+  const std::string text = PopplerTextAnswer(path, maxText, -1);
+  return text.empty() ? "unreadable\n" : text;
 #else
   (void)maxText;
   return "unreadable\n";
@@ -188,6 +269,9 @@ int WorkerMain(int argc, char** argv) {
   // its last, and each setting up looks through every installed font file:
   // a document kept for the worker's life keeps it set up between files.
   const QPdfDocument keepsLibrary;
+#endif
+#ifdef DLVR_HAVE_POPPLER
+  poppler::set_debug_error_function(DropPopplerMessage, nullptr);
 #endif
   if (!WriteAll(1, kHello)) return 1;
   std::string input;
