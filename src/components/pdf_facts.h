@@ -56,10 +56,16 @@ TPdfFactsLimits PdfFactsLimits();
 TPdfFacts ReadPdfFacts(const std::string& path, const std::atomic<bool>* cancel = nullptr);
 
 // The text layer of a PDF's pages (no OCR), read by the same workers under
-// the same limits as its facts. Pages holds each page's text, line breaks
-// as the PDF library gives them, at most `maxBytes` in all: the pages past
-// that are left out and Cut is set. Facts says what became of the read
-// (Read when the text came). Blocks and is cancelled as ReadPdfFacts.
+// the same limits as its facts. Whether the PDF opens and its pages are the
+// preview's PDF library's (Qt Pdf) answer; the text is poppler's where it
+// is built in and sees the same pages (it maps a CJK font's characters
+// through poppler-data without loading a substitute font for each page),
+// else the preview library's. Pages holds each page's text, lines ended by
+// CR LF, characters a CJK collection names otherwise than Windows'
+// Japanese code page in the code page's forms, at most `maxBytes` in all:
+// the pages past that are left out and Cut is set. Facts says what became
+// of the read (Read when the text came). Blocks and is cancelled as
+// ReadPdfFacts.
 struct TPdfPagesText {
   TPdfFacts Facts;
   std::vector<std::string> Pages;
