@@ -88,7 +88,10 @@ class TArgs {
       Bad = true;
       return 0;
     }
-    return static_cast<int>(std::lround(v));
+    // (As std::lround: halves away from zero; exact within the range.)
+    const auto whole = static_cast<long>(v);
+    const double rest = v - static_cast<double>(whole);
+    return static_cast<int>(rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole);
   }
   std::string Str(std::size_t i) const { return i < Items.size() ? Cp932ToUtf8(Items[i].Text) : std::string(); }
   // A list "(1,2,3)"; "()" is empty.
@@ -113,17 +116,21 @@ class TArgs {
     }
     s = s.substr(1, s.size() - 2);
     if (s.find_first_not_of(' ') == std::string_view::npos) return;
+    // (Each number is a few bytes: the comma after it is looked for here.)
+    const char* at = s.data();
+    const char* const end = at + s.size();
     while (true) {
-      const std::size_t comma = s.find(',');
+      const char* comma = at;
+      while (comma != end && *comma != ',') ++comma;
       double v = 0;
-      if (!ParseDouble(s.substr(0, comma), v)) {
+      if (!ParseDouble(std::string_view(at, static_cast<std::size_t>(comma - at)), v)) {
         Bad = true;
         out.clear();
         return;
       }
       out.push_back(v);
-      if (comma == std::string_view::npos) break;
-      s.remove_prefix(comma + 1);
+      if (comma == end) break;
+      at = comma + 1;
     }
   }
   // The points of the lists of x and y at `xs` and `ys`, into `out`
@@ -535,6 +542,10 @@ class TSfcReader {
   bool tooManyTiles_ = false;   // a tile fill left out for them
   bool deferring_ = false;      // the second part of a file read in two
   std::vector<TDeferred> deferred_;
+  // The last feature name looked up, lower case, and what it names (the
+  // same feature follows itself many times).
+  std::string lastName_;
+  TFeature lastKind_ = TFeature::Line;
 };
 
 }  // namespace dlvr::sxf::sfc_detail

@@ -87,8 +87,10 @@ bool SplitFeature(std::string_view s, long& id, std::string_view& name, TArgs& a
         args.Items.push_back({s.substr(i + 2, j - i - 2), true});
         i = j + 2;
       } else if (s[i] == '\'') {
-        const std::size_t j = s.find('\'', i + 1);
-        if (j == std::string_view::npos) return fail(DLVR_TR_NOOP("SxfReader", "文字列が閉じていません"));
+        // (A parameter is a few bytes: its closing quote is looked for here.)
+        std::size_t j = i + 1;
+        while (j < n && s[j] != '\'') ++j;
+        if (j >= n) return fail(DLVR_TR_NOOP("SxfReader", "文字列が閉じていません"));
         args.Items.push_back({s.substr(i + 1, j - i - 1), false});
         i = j + 1;
       } else if (s[i] == '(') {
@@ -361,19 +363,25 @@ void TSfcReader::Feature(std::string_view body, std::size_t open) {
     large = AsciiLower(name);
     lower = large;
   }
-  const auto found = FeatureNames().find(lower);
-  if (found == FeatureNames().end()) {
-    ++drawing_.Skipped[std::string(lower)];
-    return;
+  TFeature kind = lastKind_;
+  if (lastName_.empty() || lower != lastName_) {
+    const auto found = FeatureNames().find(lower);
+    if (found == FeatureNames().end()) {
+      ++drawing_.Skipped[std::string(lower)];
+      return;
+    }
+    kind = found->second;
+    lastName_.assign(lower);
+    lastKind_ = kind;
   }
-  if (deferring_ && !Independent(found->second)) {
-    Defer(found->second, lower, LineAt(open), id);
+  if (deferring_ && !Independent(kind)) {
+    Defer(kind, lower, LineAt(open), id);
     return;
   }
   curId_ = id;
   // (Of the features drawn, only placements keep their line.)
-  const bool placement = found->second == TFeature::SfigLocate || found->second == TFeature::FillTiles;
-  Dispatch(found->second, lower, placement ? LineAt(open) : 0);
+  const bool placement = kind == TFeature::SfigLocate || kind == TFeature::FillTiles;
+  Dispatch(kind, lower, placement ? LineAt(open) : 0);
 }
 
 void TSfcReader::Defer(TFeature kind, std::string_view name, long line, long id) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -214,6 +215,20 @@ TEST(SfcAgreement, NumbersReadToTheNearestDoubleAsFromChars) {
     std::from_chars(digits.data(), digits.data() + digits.size(), expected);
     const double read = d.Primitives[0].Points[0].X;
     EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << read << " " << expected;
+  }
+}
+
+TEST(SfcAgreement, CodesWrittenWithFractionsRoundAsLround) {
+  // A point marker's code is kept as read: halves go away from zero.
+  for (const std::string number : {"2.5", "-2.5", "0.5", "-0.5", "0.49999999999999994", "-1.4999999", "3.5000001",
+                                   "999999999.5", "-7", "12"}) {
+    SCOPED_TRACE(number);
+    const TDrawing d =
+        ReadSfcBytes(test::SfcFile({"point_marker_feature('1','1','0','0','" + number + "','0','1')"}));
+    ASSERT_EQ(d.Primitives.size(), 1u);
+    double value = 0;
+    std::from_chars(number.data(), number.data() + number.size(), value);
+    EXPECT_EQ(d.Primitives[0].Marker, std::lround(value));
   }
 }
 
