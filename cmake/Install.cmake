@@ -79,8 +79,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Japanese fonts for the grids and the drawings, Qt's own dialogs in Japanese,
-# photos in the image formats Qt reads through plugins (TIFF).
+# photos in the image formats Qt reads through plugins (TIFF), the maps of
+# the Japanese character collection for the search's PDF text.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-translations-l10n, qt6-image-formats-plugins")
+    "fonts-ipafont-gothic, fonts-ipafont-mincho, qt6-translations-l10n, qt6-image-formats-plugins, poppler-data")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

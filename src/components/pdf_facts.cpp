@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -187,10 +188,27 @@ std::string PopplerPageText(const poppler::page& page) {
 // Poppler's messages go nowhere (a broken PDF is told by the answer).
 void DropPopplerMessage(const std::string&, void*) {}
 
+// Whether poppler-data's maps of the Japanese character collection are
+// installed (where its package puts them): without them poppler gives only
+// the ASCII of a PDF whose Japanese font is not embedded, and the preview's
+// library reads the text instead.
+bool PopplerReadsJapanese() {
+  static const bool found = [] {
+    for (const char* dir : {"/usr/share/poppler", "/usr/local/share/poppler"}) {
+      struct stat info {};
+      if (::stat((std::string(dir) + "/cidToUnicode/Adobe-Japan1").c_str(), &info) == 0) return true;
+    }
+    return false;
+  }();
+  return found;
+}
+
 // The answer for the text of the PDF at `path`, read through poppler; ""
 // when poppler does not open it, or sees other than `pages` pages (-1: any
-// number), where the preview's library is left to read it.
+// number), or lacks the Japanese maps, where the preview's library is left
+// to read it.
 std::string PopplerTextAnswer(const std::string& path, std::size_t maxBytes, int pages) {
+  if (!PopplerReadsJapanese()) return std::string();
   const std::unique_ptr<poppler::document> pdf(poppler::document::load_from_file(path));
   if (!pdf || pdf->is_locked() || (pages >= 0 && pdf->pages() != pages)) return std::string();
   return PagesTextAnswer(pdf->pages(), maxBytes, [&](int p) {
