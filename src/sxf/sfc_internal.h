@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <new>
@@ -301,8 +302,7 @@ class TArena {
 
 // The bytes of a file being read: the part of a feature not yet read and
 // room for the next block, which the file is read into in place (no copy of
-// each block into a buffer of its own). Its memory is marked for large pages
-// and kept from block to block.
+// each block into a buffer of its own), kept from block to block.
 class TTextBuffer {
  public:
   TTextBuffer() = default;
@@ -325,17 +325,21 @@ class TTextBuffer {
       dropped = keep;
       if (capacity_ - size_ >= n) return data_ + size_;
     }
-    const std::size_t want = (size_ + n + (std::size_t{64} << 10) + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+    // Room for a large file's blocks in large pages; a small text (a
+    // drawing read from memory, in pieces) on the heap.
+    const std::size_t want = std::max(size_ + n + (std::size_t{64} << 10), 2 * capacity_);
+    const bool large = want >= 2 * kBlockBytes;
+    const std::size_t capacity = large ? (want + kBlockBytes - 1) / kBlockBytes * kBlockBytes : want;
     void* mapping = nullptr;
     std::size_t mapped = 0;
-    void* data = MapBlock(std::max(want, 2 * capacity_), mapping, mapped);
+    void* data = large ? MapBlock(capacity, mapping, mapped) : std::malloc(capacity);
     if (!data) throw std::bad_alloc();
     if (size_ > 0) std::memcpy(data, data_, size_);
     Free();
     data_ = static_cast<char*>(data);
     mapping_ = mapping;
     mapped_ = mapped;
-    capacity_ = std::max(want, 2 * capacity_);
+    capacity_ = capacity;
     return data_ + size_;
   }
   // The `n` bytes written at Room are text now.
@@ -348,8 +352,12 @@ class TTextBuffer {
 
  private:
   void Free() noexcept {
-    if (mapping_) ::munmap(mapping_, mapped_);
+    if (mapping_)
+      ::munmap(mapping_, mapped_);
+    else
+      std::free(data_);
     mapping_ = nullptr;
+    data_ = nullptr;
   }
   char* data_ = nullptr;
   std::size_t size_ = 0, capacity_ = 0;
