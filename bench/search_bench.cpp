@@ -21,10 +21,12 @@
 //           but not a target, the first hit inside a PDF);
 //   query   medians over --runs (20) of queries on the built index, with the
 //           window's limit of 1,000 hits.
-// --first-only times only the first answers and the files' listing: the
-// build is started --runs times (5 by default) on a fresh index file and
-// cancelled once both first answers are in; it prints the medians, and
-// its target is the first answer's.
+// --first-only times only the files' listing and the first answers, as
+// the window goes: the model's part of the listing (on the GUI thread),
+// then on a worker the disk's part and the build, on a fresh index file,
+// cancelled once both first answers are in (timed from the worker's
+// start); --runs times (5 by default), medians; the target is the first
+// answer's.
 // Targets: reading within 1.5 x pdftotext or at least 50 MB of PDF a second;
 // query median <= 50 ms; first answer <= 1 s; peak memory of this process
 // and of the largest PDF worker <= 300 MB each. Exit 0 when all are met, 3
@@ -116,25 +118,30 @@ int FirstAnswers(const std::string& folder, int runs) {
   ReadPdfText(folder + "MEET/ORG/" + std::filesystem::directory_iterator(folder + "MEET/ORG")->path().filename().string(), 1);
   const std::string scratch = MakeTempDir("dlvr-bench-first-");
   const search::TQuery recordWord = search::ParseQuery("打合せ"), marker = search::ParseQuery(kMarker);
-  std::vector<double> listing, firsts, firstPdfs;
+  std::vector<double> listing, settling, firsts, firstPdfs;
   std::size_t fileCount = 0;
   for (int r = 0; r < runs; ++r) {
+    // What the window does: the model's part on its thread, then the disk's
+    // and the index on the worker.
     auto t0 = Clock::now();
-    std::vector<search::TSearchFile> files = search::DeliveryFiles(model.View);
-    listing.push_back(Seconds(Clock::now() - t0));
-    fileCount = files.size();
+    search::TDeliveryListing list = search::ListDeliveryFiles(model.View);
+    listing.push_back(Seconds(Clock::now() - t0) * 1e3);
     if (r == 0)
-      for (std::size_t i = 0; i < files.size(); ++i)
-        if (std::any_of(files[i].Units.begin(), files[i].Units.end(),
+      for (std::size_t i = 0; i < list.Files.size(); ++i)
+        if (std::any_of(list.Files[i].File.Units.begin(), list.Files[i].File.Units.end(),
                         [](const search::TUnit& u) { return u.Text.find("打合せ") != std::string::npos; })) {
-          std::printf("  the record's word first in file %zu of %zu (%s)\n", i + 1, files.size(), files[i].RelPath.c_str());
+          std::printf("  the record's word first in file %zu (%s)\n", i + 1, list.Files[i].File.RelPath.c_str());
           break;
         }
     search::TSearchIndex index;
     index.Open(scratch + "first-" + std::to_string(r) + ".db");
     std::atomic<bool> built{false}, cancel{false};
+    double settle = 0;
     t0 = Clock::now();
     std::thread builder([&] {
+      std::vector<search::TSearchFile> files = search::SettleDeliveryFiles(std::move(list), &cancel);
+      settle = Seconds(Clock::now() - t0) * 1e3;
+      fileCount = files.size();
       search::BuildIndex(index, std::move(files), extractors, {}, &cancel);
       built = true;
     });
@@ -148,17 +155,17 @@ int FirstAnswers(const std::string& folder, int runs) {
     builder.join();
     if (first < 0) first = Seconds(Clock::now() - t0);
     if (firstPdf < 0) firstPdf = Seconds(Clock::now() - t0);
-    listing.back() *= 1e3;
+    settling.push_back(settle);
     firsts.push_back(first);
     firstPdfs.push_back(firstPdf);
-    std::printf("  run %d  listing %.0f ms  first %.3f s  first in a PDF %.3f s\n", r + 1, listing.back(), first,
-                firstPdf);
+    std::printf("  run %d  model's listing %.0f ms  disk's %.0f ms  first %.3f s  first in a PDF %.3f s\n", r + 1,
+                listing.back(), settle, first, firstPdf);
   }
   std::filesystem::remove_all(scratch);
-  const Stats l = Summarise(listing), f = Summarise(firsts), p = Summarise(firstPdfs);
-  std::printf("%zu files, %d runs: listing median %.0f ms; first answer median %.3f s (best %.3f);"
-              " first in a PDF median %.3f s\n",
-              fileCount, runs, l.median, f.median, f.best, p.median);
+  const Stats l = Summarise(listing), d = Summarise(settling), f = Summarise(firsts), p = Summarise(firstPdfs);
+  std::printf("%zu files, %d runs: the model's listing (GUI thread) median %.0f ms, the disk's (worker) %.0f ms;"
+              " first answer median %.3f s (best %.3f); first in a PDF median %.3f s\n",
+              fileCount, runs, l.median, d.median, f.median, f.best, p.median);
   const bool met = f.median <= kFirstSeconds;
   std::printf("  target  first answer <= %.0f s: %s\n", kFirstSeconds, met ? "met" : "MISSED");
   return met ? 0 : 3;

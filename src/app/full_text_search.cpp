@@ -66,10 +66,12 @@ TFullTextIndex::~TFullTextIndex() {
 void TFullTextIndex::Start(TMdlTreeView& view) {
   std::shared_ptr<TJob> previous = std::move(job_);
   if (previous) previous->Cancel = true;
-  std::vector<search::TSearchFile> files;
+  // What the model says of the files, now: the next load replaces the
+  // model, so the worker never reads it. The disk is looked at there.
+  search::TDeliveryListing listing;
   const std::string identity = view.DeliveryIdentity();
-  if (!identity.empty()) files = search::DeliveryFiles(view);
-  if (files.empty()) {
+  if (!identity.empty()) listing = search::ListDeliveryFiles(view);
+  if (listing.Files.empty() && listing.PhotosAt == search::TDeliveryListing::kNoPhotos) {
     // Nothing to index; the job before still has to end and go.
     if (previous) {
       auto last = std::make_shared<TJob>();
@@ -91,7 +93,7 @@ void TFullTextIndex::Start(TMdlTreeView& view) {
   const std::string work = PrivateWorkFolder();
   if (!work.empty()) {
     QByteArray key = QByteArray::fromStdString(identity);
-    for (const search::TSearchFile& f : files) key += '\n' + QByteArray::fromStdString(f.Root);
+    for (const search::TListedFile& f : listing.Files) key += '\n' + QByteArray::fromStdString(f.File.Root);
     job->File = work + "fulltext-" +
                 QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16).toStdString() + ".db";
   }
@@ -101,25 +103,20 @@ void TFullTextIndex::Start(TMdlTreeView& view) {
     if (!j || j->Posted.exchange(true)) return;
     QMetaObject::invokeMethod(this, [this, j] { Deliver(j); }, Qt::QueuedConnection);
   };
-  job->Thread = std::thread([raw = job.get(), files = std::move(files), post]() mutable {
+  job->Thread = std::thread([raw = job.get(), listing = std::move(listing), post]() mutable {
     if (raw->Previous) {
       raw->Previous->Thread.join();
       raw->Previous->Index.reset();
       if (!raw->Previous->File.empty() && raw->Previous->File != raw->File) std::remove(raw->Previous->File.c_str());
       raw->Previous.reset();
     }
+    std::vector<search::TSearchFile> files;
+    if (!raw->Cancel) files = search::SettleDeliveryFiles(std::move(listing), &raw->Cancel);
     if (!raw->Cancel) {
       if (!raw->Index->Open(raw->File)) raw->Index->Open(std::string());
-      const std::vector<std::size_t> pending = raw->Index->Begin(std::move(files));
-      raw->Begun = true;
-      post();
-      if (BeforeContents) BeforeContents();
-      search::TIndexOptions options;
-      options.Threads = 2;
-      options.LowPriority = true;
       // A post a quarter second at most: the GUI thread reads the account itself.
       auto last = std::make_shared<std::atomic<long long>>(0);
-      options.Progress = [post, last](std::size_t, std::size_t) {
+      const auto progress = [post, last] {
         const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   std::chrono::steady_clock::now().time_since_epoch())
                                   .count();
@@ -127,6 +124,17 @@ void TFullTextIndex::Start(TMdlTreeView& view) {
         *last = now;
         post();
       };
+      // Questions answer from the first portion of names and fields on.
+      raw->Index->BetweenPortions = [progress](std::size_t) { progress(); };
+      raw->Begun = true;
+      post();
+      const std::vector<std::size_t> pending = raw->Index->Begin(std::move(files), &raw->Cancel);
+      post();
+      if (BeforeContents && !raw->Cancel) BeforeContents();
+      search::TIndexOptions options;
+      options.Threads = 2;
+      options.LowPriority = true;
+      options.Progress = [progress](std::size_t, std::size_t) { progress(); };
       search::IndexContents(*raw->Index, pending, SearchExtractors(), options, &raw->Cancel);
       raw->Index->Flush();
     }

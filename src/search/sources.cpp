@@ -95,43 +95,40 @@ void AddPhotoRecord(std::vector<TUnit>& units, const TPhotoRecord& r) {
   for (const TPhotoExtra& e : r.Extra) AddField(units, caption, e.Element.c_str(), e.Value);
 }
 
-// Collects the files while the tree is walked.
+// Collects the files while the tree is walked: what the model says of
+// them, the disk not looked at (SettleDeliveryFiles does that).
 class TFileList {
  public:
-  explicit TFileList(TMdlTreeView& view) : view_(view) {}
-
   // A file at `path` (inside `folder`, the medium's, ending in '/') of
-  // medium `media`; "" for `path` when missing. Its index, or -1 when it
-  // was listed already.
+  // medium `media`; "" for `path` when missing. Its index.
   // A management file (`records`) is searched in its records' fields,
   // not as an XML file.
   long Add(const std::string& path, const std::string& relPath, const std::string& folder, int media, bool exists,
            bool records = false) {
-    const std::string rel = !relPath.empty() ? relPath : RelativeTo(path, folder);
-    if (!seen_.insert({media, rel}).second) return -1;
-    TSearchFile f;
-    f.RelPath = rel;
-    f.Medium = media;
-    f.Root = folder;
-    if (exists && !path.empty() && FileExists(path) && (folder.empty() || !LeadsOutside(path, folder))) f.Path = path;
-    StatInto(f);
-    f.Content = f.Path.empty() || records ? TContent::None : ContentByName(rel);
-    f.Units.push_back({TWhere::Name, 0, std::string(), ExtractFileName(rel)});
-    files_.push_back(std::move(f));
+    TListedFile& l = files_.emplace_back();
+    l.File.RelPath = relPath;
+    l.File.Medium = media;
+    l.File.Root = folder;
+    l.Path = path;
+    l.Exists = exists;
+    l.Records = records;
     return static_cast<long>(files_.size()) - 1;
   }
-  TSearchFile& At(long i) { return files_[static_cast<std::size_t>(i)]; }
-  std::vector<TSearchFile> Take() {
-    // Media in order; within a medium the walk's order stays.
-    std::stable_sort(files_.begin(), files_.end(),
-                     [](const TSearchFile& a, const TSearchFile& b) { return a.Medium < b.Medium; });
-    return std::move(files_);
+  // A document of the tree: `name` in `dir` as the model gives them,
+  // looked for (its case resolved, kept inside `folder`) when settled;
+  // `missingRel` its place when it cannot be.
+  void AddDocument(const std::string& dir, const std::string& name, const std::string& missingRel,
+                   const std::string& folder, int media, bool exists) {
+    const long at = Add(std::string(), missingRel, folder, media, exists);
+    TListedFile& l = files_[static_cast<std::size_t>(at)];
+    if (!dir.empty() && IsPlainFileName(name)) l.Dir = dir, l.Name = name;
   }
+  TSearchFile& At(long i) { return files_[static_cast<std::size_t>(i)].File; }
+  std::size_t Count() const { return files_.size(); }
+  std::vector<TListedFile> Take() { return std::move(files_); }
 
  private:
-  TMdlTreeView& view_;
-  std::vector<TSearchFile> files_;
-  std::set<std::pair<int, std::string>> seen_;
+  std::vector<TListedFile> files_;
 };
 
 // The medium the records were read from and its folder.
@@ -145,9 +142,11 @@ std::pair<int, std::string> RecordsMedium(TMdlTreeView& view) {
   return {media, folder};
 }
 
-void AddPhotos(TMdlTreeView& view, TFileList& list) {
+// The photo management files of `reachable` (medium, folder) with their
+// records' fields, and the photos.
+void AddPhotos(const std::vector<std::pair<int, std::string>>& reachable, TFileList& list) {
   std::vector<TPhotoMedium> media;
-  for (const auto& m : view.ReachableMedia()) media.push_back({m.MediaNo, m.Folder});
+  for (const auto& [number, folder] : reachable) media.push_back({number, folder});
   TPhotoStore photos;
   photos.Load(media);
   std::vector<long> xmlOf;
@@ -166,13 +165,13 @@ void AddPhotos(TMdlTreeView& view, TFileList& list) {
     // The medium whose folder holds the photo.
     int media = f.MediaNo;
     std::string folder = WithTrailingSlash(f.MediumFolder);
-    for (const auto& m : view.ReachableMedia())
-      if (r.Path.compare(0, m.Folder.size(), m.Folder) == 0) media = m.MediaNo, folder = m.Folder;
+    for (const auto& [number, mediumFolder] : reachable)
+      if (r.Path.compare(0, mediumFolder.size(), mediumFolder) == 0) media = number, folder = mediumFolder;
     list.Add(r.Path, std::string(), folder, media, true);
   }
 }
 
-void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, long>& manage, bool& photosDone) {
+void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, long>& manage, TDeliveryListing& listing) {
   if (!item) return;
   DeliveryStore& store = view.Store();
   const int level = view.NodeLevel(item);
@@ -193,9 +192,8 @@ void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, lo
     manage[c] = at;
     return at;
   };
-  if ((level == nlFileClass || level == nlRecordClass) && cls == 5 && !photosDone) {
-    photosDone = true;
-    AddPhotos(view, list);
+  if ((level == nlFileClass || level == nlRecordClass) && cls == 5 && listing.PhotosAt == TDeliveryListing::kNoPhotos) {
+    listing.PhotosAt = list.Count();
   } else if (level == nlFileClass || level == nlRecordClass) {
     manageFile(cls);
   } else if (level == nlRecord && (cls == 2 || cls == 3 || cls == 6)) {
@@ -217,13 +215,18 @@ void Walk(TMdlTreeView& view, TTreeItem* item, TFileList& list, std::map<int, lo
     const TMdlTreeItemData* data = view.NodeData(item);
     const std::string folder = view.ItemMediumFolder(item);
     const int media = view.NodeMedia(item) > 0 ? view.NodeMedia(item) : recMedia;
-    const std::string path = view.GetFileItem(item, 1);
+    // Where the model looks for the file (GetFileItem(item, 1) without
+    // looking): its class's folder of the medium.
+    const std::string name = view.GetFileItem(item, 0);
+    std::string dir;
+    if (cls == 1 || cls == 4) dir = folder + DocClassTable[cls].Folder;
+    if (cls == 2 || cls == 3 || cls == 6) dir = folder + DocClassTable[cls].Folder + "/Org";
+    if (cls == 5 || cls == 13) dir = folder + "DRAWINGS/SPEC";
     std::string rel;
-    if (path.empty() && cls >= 0 && cls < kDocClassCount)
-      rel = std::string(DocClassTable[cls].Folder) + "/" + ExtractFileName(view.GetFileItem(item, 0));
-    list.Add(path, rel, folder, media, data && data->Exists);
+    if (cls >= 0 && cls < kDocClassCount) rel = std::string(DocClassTable[cls].Folder) + "/" + ExtractFileName(name);
+    list.AddDocument(dir, name, rel, folder, media, data && data->Exists);
   }
-  for (int i = 0; i < item->Count(); ++i) Walk(view, item->Item(i), list, manage, photosDone);
+  for (int i = 0; i < item->Count(); ++i) Walk(view, item->Item(i), list, manage, listing);
 }
 
 // ---- reading a file's contents --------------------------------------------
@@ -462,10 +465,10 @@ TContent ContentByName(const std::string& name) {
   return TContent::Other;
 }
 
-std::vector<TSearchFile> DeliveryFiles(TMdlTreeView& view) {
-  TFileList list(view);
+TDeliveryListing ListDeliveryFiles(TMdlTreeView& view) {
+  TDeliveryListing listing;
+  TFileList list;
   std::map<int, long> manage;
-  bool photosDone = false;
   const auto [recMedia, recFolder] = RecordsMedium(view);
   if (!recFolder.empty()) {
     const long index = list.Add(ResolveCase(JoinPath(recFolder, "INDEX_C.XML")), "INDEX_C.XML", recFolder, recMedia, true, true);
@@ -473,10 +476,57 @@ std::vector<TSearchFile> DeliveryFiles(TMdlTreeView& view) {
     if (index >= 0)
       AddRecord(list.At(index).Units, root ? root->Caption() : std::string(), view.Store().IndexRecords[fkIndex]);
   }
-  for (int i = 0; i < view.Tree().TopCount(); ++i) Walk(view, view.Tree().TopItem(i), list, manage, photosDone);
-  if (!photosDone && !view.ReachableMedia().empty()) AddPhotos(view, list);
-  return list.Take();
+  for (int i = 0; i < view.Tree().TopCount(); ++i) Walk(view, view.Tree().TopItem(i), list, manage, listing);
+  for (const auto& m : view.ReachableMedia()) listing.PhotoMedia.emplace_back(m.MediaNo, m.Folder);
+  if (listing.PhotosAt == TDeliveryListing::kNoPhotos && !listing.PhotoMedia.empty()) listing.PhotosAt = list.Count();
+  listing.Files = list.Take();
+  return listing;
 }
+
+std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std::atomic<bool>* cancel) {
+  std::vector<TListedFile> listed = std::move(listing.Files);
+  if (listing.PhotosAt <= listed.size()) {
+    TFileList photos;
+    AddPhotos(listing.PhotoMedia, photos);
+    std::vector<TListedFile> more = photos.Take();
+    listed.insert(listed.begin() + static_cast<std::ptrdiff_t>(listing.PhotosAt), std::make_move_iterator(more.begin()),
+                  std::make_move_iterator(more.end()));
+  }
+  std::vector<TSearchFile> files;
+  files.reserve(listed.size());
+  std::set<std::pair<int, std::string>> seen;
+  // A medium's folders listed once for all its documents.
+  std::map<std::string, TCaseResolver> resolvers;
+  for (TListedFile& l : listed) {
+    if (cancel && *cancel) return {};
+    TSearchFile& f = l.File;
+    std::string path = l.Path;
+    bool found = false;  // a regular file inside the medium
+    if (!l.Name.empty()) {
+      TCaseResolver& resolver = resolvers.try_emplace(f.Root, f.Root).first->second;
+      path = resolver.FileIn(resolver.Resolve(l.Dir), l.Name);
+      found = !path.empty();
+      // Not there: where the model would have looked.
+      if (!found) path = DeliveryFilePath(l.Dir, l.Name, f.Root);
+    }
+    // A document found is where it was found; another file where it was named.
+    if (f.RelPath.empty() || (!l.Name.empty() && !path.empty())) f.RelPath = RelativeTo(path, f.Root);
+    if (!seen.insert({f.Medium, f.RelPath}).second) continue;
+    if (l.Exists && !path.empty() &&
+        (found || (FileExists(path) && (f.Root.empty() || !LeadsOutside(path, f.Root)))))
+      f.Path = path;
+    StatInto(f);
+    f.Content = f.Path.empty() || l.Records ? TContent::None : ContentByName(f.RelPath);
+    f.Units.insert(f.Units.begin(), {TWhere::Name, 0, std::string(), ExtractFileName(f.RelPath)});
+    files.push_back(std::move(f));
+  }
+  // Media in order; within a medium the walk's order stays.
+  std::stable_sort(files.begin(), files.end(),
+                   [](const TSearchFile& a, const TSearchFile& b) { return a.Medium < b.Medium; });
+  return files;
+}
+
+std::vector<TSearchFile> DeliveryFiles(TMdlTreeView& view) { return SettleDeliveryFiles(ListDeliveryFiles(view)); }
 
 std::vector<TUnit> ReadContents(const TSearchFile& file, const std::string& mediumFolder, const TExtractors& extractors,
                                 const std::atomic<bool>* cancel, std::string& reason) {

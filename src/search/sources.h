@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/index.h"
@@ -50,6 +51,27 @@ inline constexpr std::uint64_t kMaxDrawingBytes = std::uint64_t{256} << 20;
 
 // The files of the delivery loaded in `view` (its reachable media).
 std::vector<TSearchFile> DeliveryFiles(TMdlTreeView& view);
+
+// DeliveryFiles in two steps: what the model says (on the thread that owns
+// it: the tree walked, the records' fields copied, no file looked at),
+// then, on any thread, the disk: each file's presence, links and size, and
+// the photo management files read.
+struct TListedFile {
+  TSearchFile File;       // its place when named, medium, medium's folder; its records' fields
+  std::string Path;       // as the model gives it
+  std::string Dir, Name;  // or where the model looks for it (a document of the tree)
+  bool Exists = false;    // the model says it is there
+  bool Records = false;   // a management file: searched in its records' fields, not as XML
+};
+struct TDeliveryListing {
+  static constexpr std::size_t kNoPhotos = static_cast<std::size_t>(-1);
+  std::vector<TListedFile> Files;  // in the walk's order
+  std::vector<std::pair<int, std::string>> PhotoMedia;  // the reachable media: number, folder
+  std::size_t PhotosAt = kNoPhotos;                     // where in Files the photos go
+};
+TDeliveryListing ListDeliveryFiles(TMdlTreeView& view);
+// Nothing when `*cancel` turns true.
+std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std::atomic<bool>* cancel = nullptr);
 
 // What a file's name says its contents are.
 TContent ContentByName(const std::string& name);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "check/viewer_model.h"
@@ -380,6 +381,20 @@ TEST(SearchDeliveryFiles, ListsMediaInOrderManagementFilesByTheirRecordsAndEvery
     if (f.RelPath == "MEET/ORG/0007_01.PDF") meet2 = &f;
   }
   EXPECT_EQ(lastMedium, 2);
+  // Every document of the tree that is there, at the path the tree gives it.
+  std::set<std::string> paths;
+  for (const TSearchFile& f : files) paths.insert(f.Path);
+  std::size_t documents = 0;
+  const std::function<void(TTreeItem*)> walk = [&](TTreeItem* item) {
+    const std::string path = model.View.NodeLevel(item) == nlFile ? model.View.GetFileItem(item, 1) : std::string();
+    if (!path.empty() && FileExists(path)) {
+      ++documents;
+      EXPECT_TRUE(paths.count(path)) << path;
+    }
+    for (int i = 0; i < item->Count(); ++i) walk(item->Item(i));
+  };
+  for (int i = 0; i < model.View.Tree().TopCount(); ++i) walk(model.View.Tree().TopItem(i));
+  EXPECT_GT(documents, 10u);
   ASSERT_NE(meet2, nullptr);
   EXPECT_EQ(meet2->Medium, 2);
   EXPECT_EQ(meet2->Content, TContent::Pdf);
