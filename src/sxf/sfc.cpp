@@ -88,18 +88,22 @@ using sfc_detail::TSfcReader;
 // A file of this size or more is read in two parts side by side.
 constexpr std::size_t kTwoPartBytes = std::size_t{1} << 20;
 constexpr std::size_t kReadBytes = std::size_t{4} << 20;
+constexpr std::size_t kSmallReadBytes = std::size_t{64} << 10;
 constexpr std::size_t kToEnd = static_cast<std::size_t>(-1);
 
 // Feeds the bytes [from, to) of `fd` to `reader` in large blocks, read
 // straight into the reader's buffer (a drawing's file runs to hundreds of
 // megabytes, of which the reader holds only the feature being read and the
 // block ahead); to the end of the file, the last bytes told as such, when
-// `to` is kToEnd. False on a read error.
-bool FeedFile(TSfcReader& reader, int fd, std::size_t from, std::size_t to) {
+// `to` is kToEnd (`size` the file's size when it was opened). False on a
+// read error.
+bool FeedFile(TSfcReader& reader, int fd, std::size_t from, std::size_t to, std::size_t size) {
   std::size_t at = from;
   while (true) {
     if (reader.Stopped()) return true;
-    const std::size_t want = to == kToEnd ? kReadBytes : std::min(kReadBytes, to - at);
+    // (A small file asks for no more room than it needs.)
+    const std::size_t want = to == kToEnd ? std::clamp(size > at ? size - at : 0, kSmallReadBytes, kReadBytes)
+                                          : std::min(kReadBytes, to - at);
     if (want == 0) return true;
     char* room = reader.Room(want);
     const ssize_t got = ::pread(fd, room, want, static_cast<off_t>(at));
@@ -178,9 +182,9 @@ TDrawing ReadSfc(const std::string& path, const TBudget& budget) {
       second.BeginPart();
       std::thread worker;
       try {
-        worker = std::thread([&second, fd, split] {
+        worker = std::thread([&second, fd, split, size] {
           try {
-            if (!FeedFile(second, fd, split, kToEnd)) second.PartFailed = true;
+            if (!FeedFile(second, fd, split, kToEnd, size)) second.PartFailed = true;
           } catch (...) {
             second.PartFailed = true;
           }
@@ -195,7 +199,7 @@ TDrawing ReadSfc(const std::string& path, const TBudget& budget) {
         }
       } join{worker};
       if (worker.joinable()) {
-        const bool read = FeedFile(reader, fd, 0, split);
+        const bool read = FeedFile(reader, fd, 0, split, size);
         worker.join();
         if (!read) {
           reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
@@ -208,7 +212,7 @@ TDrawing ReadSfc(const std::string& path, const TBudget& budget) {
         }
       }
     }
-    if (!whole && !reader.Stopped() && !FeedFile(reader, fd, from, kToEnd))
+    if (!whole && !reader.Stopped() && !FeedFile(reader, fd, from, kToEnd, size))
       reader.Fail(0, Tr("SxfReader", "ファイルを読み込めません"));
   } catch (const std::bad_alloc&) {
     reader.OutOfMemory();
