@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -379,7 +380,12 @@ TfrmFullTextSearch::TfrmFullTextSearch(TFindHost& main, TFullTextIndex& index)
     Clear();
     UpdateState();
   });
-  connect(&index_, &TFullTextIndex::Progressed, this, [this] { UpdateState(); });
+  connect(&index_, &TFullTextIndex::Progressed, this, [this] {
+    if (searched_ && searchedIncomplete_ && !index_.Running() && index_.Account().Complete())
+      SearchFor(searchedText_, true);
+    else
+      UpdateState();
+  });
   edtFullText->installEventFilter(this);
   resize(720, 480);
   UpdateState();
@@ -407,13 +413,25 @@ void TfrmFullTextSearch::ShowSearch() {
 void TfrmFullTextSearch::Clear() {
   tvwFullTextHits->clear();
   searched_ = false;
+  searchedIncomplete_ = false;
   hits_ = hitFiles_ = 0;
 }
 
-int TfrmFullTextSearch::Search() {
+int TfrmFullTextSearch::Search() { return SearchFor(edtFullText->text(), false); }
+
+int TfrmFullTextSearch::SearchFor(const QString& text, bool keepPlace) {
+  // The place: the current row's hit (or file caption) and the scrolling.
+  QVariant place;
+  int scrolled = 0;
+  if (QTreeWidgetItem* current = keepPlace ? tvwFullTextHits->currentItem() : nullptr) {
+    place = current->childCount() > 0 ? QVariant(current->text(0)) : current->data(0, kFullTextHitRole);
+    scrolled = tvwFullTextHits->verticalScrollBar()->value();
+  }
   tvwFullTextHits->clear();
-  const search::TQuery query = search::ParseQuery(edtFullText->text().toStdString(), false);
+  const search::TQuery query = search::ParseQuery(text.toStdString(), false);
   searched_ = !query.Terms.empty();
+  searchedText_ = text;
+  searchedIncomplete_ = index_.Running();
   hits_ = hitFiles_ = 0;
   if (!searched_) {
     UpdateState();
@@ -451,8 +469,16 @@ int TfrmFullTextSearch::Search() {
   tvwFullTextHits->expandAll();
   hits_ = hits.size();
   hitFiles_ = std::size_t(files.size());
-  if (!files.isEmpty()) tvwFullTextHits->setCurrentItem(files.front()->child(0));
+  QTreeWidgetItem* current = files.isEmpty() ? nullptr : files.front()->child(0);
+  if (place.isValid())
+    for (QTreeWidgetItem* f : files) {
+      if (place.userType() == QMetaType::QString && f->text(0) == place.toString()) current = f;
+      for (int i = 0; i < f->childCount(); ++i)
+        if (f->child(i)->data(0, kFullTextHitRole) == place) current = f->child(i);
+    }
+  if (current) tvwFullTextHits->setCurrentItem(current);
   UpdateState();
+  if (place.isValid()) tvwFullTextHits->verticalScrollBar()->setValue(scrolled);
   return int(hits_);
 }
 

@@ -100,7 +100,9 @@ class TfrmFullTextSearch : public QDialog {
   // Shows the window (beside the main window's panes when it opens) with
   // the keyboard in the search box, its text selected.
   void ShowSearch();
-  // Searches for the text in the box; the number of hits.
+  // Searches for the text in the box; the number of hits. A search made
+  // before the index was complete is made again when it is (the box left
+  // as it is, the hit that was current kept current when it is found again).
   int Search();
   // Shows the hit of a result row (a file's row: its first hit).
   void ShowHit(QTreeWidgetItem* row);
@@ -127,10 +129,15 @@ class TfrmFullTextSearch : public QDialog {
  private:
   void UpdateState();
   void Clear();
+  // Lists the hits of `text`; with `keepPlace` the current hit and the
+  // list's scrolling stay where they were when the hit is found again.
+  int SearchFor(const QString& text, bool keepPlace);
 
   TFindHost& main_;
   TFullTextIndex& index_;
   bool searched_ = false;
+  QString searchedText_;         // the text of the hits shown
+  bool searchedIncomplete_ = false;  // shown while the index was being built
   bool placed_ = false;
   std::size_t hits_ = 0;
   std::size_t hitFiles_ = 0;

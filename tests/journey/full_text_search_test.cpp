@@ -1,7 +1,8 @@
 // Journeys through the full-text search: a word that stands only inside a
 // PDF page found with the keyboard alone and shown on its page, marked; a
 // text file's line shown marked; another delivery loaded while the first
-// is indexed, whose hits then are the only ones.
+// is indexed, whose hits then are the only ones; a search made while the
+// index was incomplete made again when it is, the chosen hit kept.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -228,14 +229,55 @@ TEST_P(JourneyFullTextSearch, ASearchBeforeTheIndexIsCompleteSaysSoAndFindsWhatI
   TypeText(QStringLiteral("有資格者"));
   j.Key(Qt::Key_Return);
   EXPECT_EQ(window->tvwFullTextHits->topLevelItemCount(), 0);
-  // Once complete, the same question finds the page, and the window and
-  // the status bar no longer speak of indexing.
+  // Once complete, the same question is asked again by itself and finds
+  // the page; the box and the keyboard stay as they were, and the window
+  // and the status bar no longer speak of indexing.
   holdFullTextIndex = false;
   ASSERT_TRUE(WaitForIndex(j));
-  j.Key(Qt::Key_Return);
-  EXPECT_EQ(window->tvwFullTextHits->topLevelItemCount(), 1);
+  ASSERT_TRUE(test::WaitUntil([&] { return window->tvwFullTextHits->topLevelItemCount() == 1; }, 5000));
+  EXPECT_EQ(window->edtFullText->text(), QStringLiteral("有資格者"));
+  EXPECT_EQ(QApplication::focusWidget(), window->edtFullText);
   EXPECT_FALSE(window->lblFullTextState->text().contains(QStringLiteral("索引作成中")));
   EXPECT_FALSE(window->lblFullTextState->text().contains(QStringLiteral("Indexing")));
+}
+
+TEST_P(JourneyFullTextSearch, TheHitChosenWhileIndexingStaysChosenWhenTheSearchIsMadeAgain) {
+  static std::atomic<bool> holdIndexForPlace;
+  holdIndexForPlace = true;
+  struct TUnhook {
+    ~TUnhook() { TFullTextIndex::BeforeContents = nullptr; }
+  } unhook;
+  TFullTextIndex::BeforeContents = [] {
+    while (holdIndexForPlace) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  TJourney j(GetParam().Lang);
+  struct TRelease {
+    ~TRelease() { holdIndexForPlace = false; }
+  } release;
+  j.Open({SampleFolder("clean")});
+  ASSERT_TRUE(test::WaitUntil([&] { return j.Window().lblFullTextIndex->isVisible(); }));
+  // The first meeting's records and files by their names; the last hit chosen.
+  TfrmFullTextSearch* window = SearchFor(j, QStringLiteral("0001_0"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_GE(window->tvwFullTextHits->topLevelItemCount(), 2);
+  j.Key(Qt::Key_Down);
+  j.Key(Qt::Key_End);
+  QTreeWidgetItem* chosen = window->tvwFullTextHits->currentItem();
+  ASSERT_NE(chosen, nullptr);
+  ASSERT_NE(chosen->parent(), nullptr);
+  const QString file = chosen->parent()->text(0), where = chosen->text(0);
+  ASSERT_NE(file, window->tvwFullTextHits->topLevelItem(0)->text(0));
+  const QString state = window->lblFullTextState->text();
+  holdIndexForPlace = false;
+  ASSERT_TRUE(WaitForIndex(j));
+  // Asked again (the window no longer speaks of indexing), the same hit current, the keyboard on the hits.
+  ASSERT_TRUE(test::WaitUntil([&] { return window->lblFullTextState->text() != state; }, 5000));
+  QTreeWidgetItem* current = window->tvwFullTextHits->currentItem();
+  ASSERT_NE(current, nullptr);
+  ASSERT_NE(current->parent(), nullptr);
+  EXPECT_EQ(current->parent()->text(0), file);
+  EXPECT_EQ(current->text(0), where);
+  EXPECT_EQ(QApplication::focusWidget(), window->tvwFullTextHits);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, JourneyFullTextSearch,
