@@ -139,10 +139,11 @@ int FirstAnswers(const std::string& folder, int runs) {
     double settle = 0;
     t0 = Clock::now();
     std::thread builder([&] {
-      std::vector<search::TSearchFile> files = search::SettleDeliveryFiles(std::move(list), &cancel);
+      std::vector<search::TSearchFile> files = search::SettleDeliveryFiles(std::move(list), &cancel, true);
       settle = Seconds(Clock::now() - t0) * 1e3;
       fileCount = files.size();
-      search::BuildIndex(index, std::move(files), extractors, {}, &cancel);
+      const std::vector<std::size_t> pending = index.Begin(std::move(files), &cancel, search::ReadSizeAndTime);
+      search::IndexContents(index, pending, extractors, {}, &cancel);
       built = true;
     });
     double first = -1, firstPdf = -1;

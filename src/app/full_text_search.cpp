@@ -112,7 +112,7 @@ void TFullTextIndex::Start(TMdlTreeView& view) {
       raw->Previous.reset();
     }
     std::vector<search::TSearchFile> files;
-    if (!raw->Cancel) files = search::SettleDeliveryFiles(std::move(listing), &raw->Cancel);
+    if (!raw->Cancel) files = search::SettleDeliveryFiles(std::move(listing), &raw->Cancel, true);
     if (!raw->Cancel) {
       if (!raw->Index->Open(raw->File)) raw->Index->Open(std::string());
       // A post a quarter second at most: the GUI thread reads the account itself.
@@ -129,7 +129,7 @@ void TFullTextIndex::Start(TMdlTreeView& view) {
       raw->Index->BetweenPortions = [progress](std::size_t) { progress(); };
       raw->Begun = true;
       post();
-      const std::vector<std::size_t> pending = raw->Index->Begin(std::move(files), &raw->Cancel);
+      const std::vector<std::size_t> pending = raw->Index->Begin(std::move(files), &raw->Cancel, search::ReadSizeAndTime);
       post();
       if (BeforeContents && !raw->Cancel) BeforeContents();
       search::TIndexOptions options;

@@ -309,7 +309,8 @@ struct TSearchIndex::TStoredFile {
   bool Present = false;
 };
 
-std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files, const std::atomic<bool>* cancel) {
+std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files, const std::atomic<bool>* cancel,
+                                             const std::function<void(TSearchFile&)>& beforeIn) {
   std::unique_lock lock(mutex_);
   files_ = std::move(files);
   const std::size_t n = files_.size();
@@ -321,7 +322,10 @@ std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files, con
   partial_ = false;
   std::vector<std::size_t> pending;
   if (!db_ || !st_) {
-    for (std::size_t i = 0; i < n; ++i) pending.push_back(i);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (beforeIn) beforeIn(files_[i]);
+      pending.push_back(i);
+    }
     begun_ = n;
     return pending;
   }
@@ -341,7 +345,7 @@ std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files, con
   }
   std::size_t at = 0;
   while (at < n) {
-    at = BeginPortion(at, old, pending);
+    at = BeginPortion(at, old, pending, beforeIn);
     // Questions waiting come in between portions.
     lock.unlock();
     while (askers_.load() > 0) std::this_thread::yield();
@@ -374,7 +378,8 @@ std::vector<std::size_t> TSearchIndex::Begin(std::vector<TSearchFile> files, con
 }
 
 std::size_t TSearchIndex::BeginPortion(std::size_t from, const std::vector<TStoredFile>& old,
-                                       std::vector<std::size_t>& pending) {
+                                       std::vector<std::size_t>& pending,
+                                       const std::function<void(TSearchFile&)>& beforeIn) {
   CommitIfDue(false);
   const bool counted = PortionFiles || PortionPieces;
   const std::int64_t until = NowMs() + kPortionMs;
@@ -383,6 +388,7 @@ std::size_t TSearchIndex::BeginPortion(std::size_t from, const std::vector<TStor
   for (; i < files_.size() && (i == from || counted || NowMs() < until) && (!PortionFiles || i - from < PortionFiles); ++i) {
     TSearchFile& f = files_[i];
     const auto id = static_cast<std::int64_t>(i);
+    if (!partial_ && beforeIn) beforeIn(f);
     if (partial_) {
       // The rest of a file begun in the portion before.
     } else if (i < old.size() && old[i].Present && old[i].State != 0 && old[i].Medium == f.Medium && old[i].Rel == f.RelPath &&

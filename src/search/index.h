@@ -127,8 +127,11 @@ class TSearchIndex {
   // position keeps what was stored of it. A file not in yet counts as
   // pending and gives no hits. Stops between portions when `*cancel`
   // turns true (the files not reached stay pending). Returns the positions
-  // of the files put in whose contents are still to be read.
-  std::vector<std::size_t> Begin(std::vector<TSearchFile> files, const std::atomic<bool>* cancel = nullptr);
+  // of the files put in whose contents are still to be read. `beforeIn`,
+  // when given, is called on each file just before it goes in (for what
+  // is looked up of it then: its size and time).
+  std::vector<std::size_t> Begin(std::vector<TSearchFile> files, const std::atomic<bool>* cancel = nullptr,
+                                 const std::function<void(TSearchFile&)>& beforeIn = {});
 
   // The contents of the file at `position` (from Begin): its pieces, or
   // why it was not searched (`reason` not empty; pieces read before the
@@ -166,7 +169,8 @@ class TSearchIndex {
   // What an earlier run stored of a file.
   struct TStoredFile;
   // Puts Begin's files in from `from` for a portion's time; the position after them.
-  std::size_t BeginPortion(std::size_t from, const std::vector<TStoredFile>& old, std::vector<std::size_t>& pending);
+  std::size_t BeginPortion(std::size_t from, const std::vector<TStoredFile>& old, std::vector<std::size_t>& pending,
+                           const std::function<void(TSearchFile&)>& beforeIn);
 
   mutable std::mutex mutex_;
   // Questions waiting for the mutex: Begin lets them in between its portions.

@@ -483,7 +483,10 @@ TDeliveryListing ListDeliveryFiles(TMdlTreeView& view) {
   return listing;
 }
 
-std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std::atomic<bool>* cancel) {
+void ReadSizeAndTime(TSearchFile& f) { StatInto(f); }
+
+std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std::atomic<bool>* cancel,
+                                             bool sizesLater) {
   std::vector<TListedFile> listed = std::move(listing.Files);
   if (listing.PhotosAt <= listed.size()) {
     TFileList photos;
@@ -515,7 +518,7 @@ std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std
     if (l.Exists && !path.empty() &&
         (found || (FileExists(path) && (f.Root.empty() || !LeadsOutside(path, f.Root)))))
       f.Path = path;
-    StatInto(f);
+    if (!sizesLater) StatInto(f);
     f.Content = f.Path.empty() || l.Records ? TContent::None : ContentByName(f.RelPath);
     f.Units.insert(f.Units.begin(), {TWhere::Name, 0, std::string(), ExtractFileName(f.RelPath)});
     files.push_back(std::move(f));

@@ -70,8 +70,13 @@ struct TDeliveryListing {
   std::size_t PhotosAt = kNoPhotos;                     // where in Files the photos go
 };
 TDeliveryListing ListDeliveryFiles(TMdlTreeView& view);
-// Nothing when `*cancel` turns true.
-std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std::atomic<bool>* cancel = nullptr);
+// Nothing when `*cancel` turns true. With `sizesLater` the files' sizes
+// and times are left for ReadSizeAndTime (one stat a file: the index reads
+// them as each file goes in).
+std::vector<TSearchFile> SettleDeliveryFiles(TDeliveryListing listing, const std::atomic<bool>* cancel = nullptr,
+                                             bool sizesLater = false);
+// A file's size and time from the disk (zero when it cannot be read).
+void ReadSizeAndTime(TSearchFile& f);
 
 // What a file's name says its contents are.
 TContent ContentByName(const std::string& name);
