@@ -102,6 +102,22 @@ TTurned Turn(const TTransform& t, double angle) {
 // backwards when s2 < 0, a mirror). Arcs stay counter-clockwise from Start
 // to End; Reversed tells that one is travelled from End back to Start.
 void TransformConic(TPrimitive& p, const TTransform& t) {
+  // A circle or arc not turned, placed at an even scale without a turn
+  // (as most figures are placed): the split below gives its radius scaled,
+  // its angles plus zero and no turn, which is written here to the same
+  // bits without the sines and arc tangents.
+  if ((p.Kind == TKind::Circle || p.Kind == TKind::Arc) && p.Rx == p.Ry && p.Rx > 0 && p.Rotation == 0 &&
+      !std::signbit(p.Rotation) && t.B == 0 && t.C == 0 && t.A == t.D && t.A > 0) {
+    const double k = t.A * p.Rx;
+    const double r = (k + k) / 2;
+    if (std::isfinite(r)) {
+      p.Rx = p.Ry = r;
+      p.Start = (p.Start + 0.0) + 0.0;
+      p.End = (p.End + 0.0) + 0.0;
+      p.Rotation = 0;
+      return;
+    }
+  }
   const double c = std::cos(p.Rotation), s = std::sin(p.Rotation);
   const double k11 = (t.A * c + t.C * s) * p.Rx, k21 = (t.B * c + t.D * s) * p.Rx;
   const double k12 = (-t.A * s + t.C * c) * p.Ry, k22 = (-t.B * s + t.D * c) * p.Ry;

@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "support/fixtures.h"
 #include "support/sxf_fixtures.h"
+#include "sxf/line_breaks.h"
 #include "sxf/sfc.h"
 
 namespace dlvr::sxf {
@@ -99,7 +100,7 @@ class TNumbers {
 // in turn, each figure placed on the sheet (some twice, some inside the
 // next), composite curves with hatches, features the reader does not
 // know or cannot use, and one it cannot parse.
-std::vector<std::string> Features(int figures, int perFigure, std::uint32_t seed) {
+std::vector<std::string> Features(int figures, int perFigure, std::uint32_t seed, bool even = false) {
   TNumbers n(seed);
   std::vector<std::string> f = {
       R"(layer_feature(\'道路\','1'))",       R"(layer_feature(\'hidden\','0'))",
@@ -189,8 +190,15 @@ std::vector<std::string> Features(int figures, int perFigure, std::uint32_t seed
       f.push_back(R"(sfig_locate_feature('1',\'F)" + std::to_string(fig - 1) + R"(\','5','5','90','0.5','-1'))");
   }
   for (int fig = 0; fig < figures; ++fig) {
-    f.push_back(R"(sfig_locate_feature('1',\'F)" + std::to_string(fig) + R"(\',)" + q(n.Next(800)) + "," +
-                q(n.Next(600)) + "," + q(n.Next(360)) + "," + q(n.Next(3, false) + ".5") + ",'1')");
+    if (even) {
+      // Placed at the same scale both ways, unturned.
+      const std::string x = n.Next(800), y = n.Next(600), scale = n.Next(3, false) + ".5";
+      f.push_back(R"(sfig_locate_feature('1',\'F)" + std::to_string(fig) + R"(\',)" + q(x) + "," + q(y) + ",'0'," +
+                  q(scale) + "," + q(scale) + ")");
+    } else {
+      f.push_back(R"(sfig_locate_feature('1',\'F)" + std::to_string(fig) + R"(\',)" + q(n.Next(800)) + "," +
+                  q(n.Next(600)) + "," + q(n.Next(360)) + "," + q(n.Next(3, false) + ".5") + ",'1')");
+    }
     f.push_back("line_feature('1','1','1','1','0','0'," + q(n.Next(100)) + ",'1')");
   }
   f.push_back(R"(drawing_sheet_feature(\'図\','1','1','0','0'))");
@@ -218,6 +226,41 @@ TEST(SfcAgreement, NumbersReadToTheNearestDoubleAsFromChars) {
   }
 }
 
+TEST(SfcAgreement, LinesCountedInBulkAsByteByByte) {
+  // Texts of every kind of line break, cut into runs of every length
+  // (a CR ending one run and its LF opening the next among them), counted
+  // sixteen bytes at a time and against a byte at a time.
+  auto oneByOne = [](std::string_view s, bool& afterCr) {
+    long n = 0;
+    for (const char c : s) {
+      n += c == '\r' || (c == '\n' && !afterCr);
+      afterCr = c == '\r';
+    }
+    return n;
+  };
+  TNumbers n(11);
+  for (const char* breaks : {"\n", "\r\n", "\r", "\r\n\r\r\n\n"}) {
+    std::string text;
+    while (text.size() < 20000) {
+      text.append(static_cast<std::size_t>(n.Small(40)), 'x');
+      text += std::string_view(breaks).substr(static_cast<std::size_t>(n.Small(static_cast<int>(std::strlen(breaks)))));
+    }
+    for (const std::size_t run : {1u, 7u, 15u, 16u, 17u, 255u * 16u, 255u * 16u + 9u, 20000u}) {
+      SCOPED_TRACE(std::string(breaks) == "\n" ? "LF" : breaks);
+      SCOPED_TRACE(run);
+      bool bulkCr = false, byteCr = false;
+      long bulk = 0, byte = 0;
+      for (std::size_t at = 0; at < text.size(); at += run) {
+        const std::string_view piece = std::string_view(text).substr(at, run);
+        bulk += LineBreaks(piece, bulkCr);
+        byte += oneByOne(piece, byteCr);
+        ASSERT_EQ(bulkCr, byteCr);
+      }
+      EXPECT_EQ(bulk, byte);
+    }
+  }
+}
+
 TEST(SfcAgreement, CodesWrittenWithFractionsRoundAsLround) {
   // A point marker's code is kept as read: halves go away from zero.
   for (const std::string number : {"2.5", "-2.5", "0.5", "-0.5", "0.49999999999999994", "-1.4999999", "3.5000001",
@@ -238,17 +281,20 @@ TEST(SfcAgreement, GeneratedDrawingsReadAsBefore) {
     int Figures, PerFigure;
     const char* Eol;
     std::uint64_t Expected;
+    bool Even = false;
   };
   const std::vector<TCase> cases = {
       {"a small drawing", 3, 30, "\n", 14237601031983681694ull},
       {"a small drawing with CR LF", 3, 30, "\r\n", 14237601031983681694ull},
       {"a large drawing (the file read in halves side by side)", 30, 2000, "\n", 3353279198925854559ull},
       {"a large drawing with CR LF", 20, 2000, "\r\n", 7268026685935412136ull},
+      {"a large drawing with lone CRs", 20, 2000, "\r", 7268026685935412136ull},
+      {"a large drawing whose figures are placed evenly scaled, unturned", 20, 2000, "\n", 16128089072838639548ull, true},
   };
   test::ScratchDir dir;
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    const std::string text = Utf8ToCp932(test::SfcFile(Features(c.Figures, c.PerFigure, 7), true, c.Eol));
+    const std::string text = Utf8ToCp932(test::SfcFile(Features(c.Figures, c.PerFigure, 7, c.Even), true, c.Eol));
     const std::string path = dir.WriteBytes("d.sfc", text);
     const TDrawing file = ReadSfc(path);
     EXPECT_EQ(Digest(file), c.Expected) << file.Primitives.size() << " primitives, stop " << file.Stop.Line << " "
