@@ -16,9 +16,21 @@ const icu::Normalizer2* FoldNormalizer() {
 }
 
 // Hiragana to katakana (the small and voiced ones and the iteration marks
-// too); control characters to a blank.
+// too); control characters to a blank. The characters that Windows'
+// Japanese code page and the JIS tables map to different code points (the
+// wave dash, the minus sign, the double bar and the long dash) as one: a
+// record decoded through the code page, a PDF's text and a word typed on a
+// Linux desktop write them differently. The full-width forms have become
+// ~ and - already (NFKC).
 char32_t FoldSearchChar(char32_t c, bool kanaAlike) {
   if (c < 0x20 || c == 0x7F) return U' ';
+  switch (c) {
+    case 0x301C: return U'~';      // 〜 as ～
+    case 0x2212: return U'-';      // − as －
+    case 0x2225: return 0x2016;    // ∥ as ‖
+    case 0x2015: return 0x2014;    // ― as —
+    default: break;
+  }
   if (kanaAlike && ((c >= 0x3041 && c <= 0x3096) || c == 0x309D || c == 0x309E)) return c + 0x60;
   return c;
 }

@@ -15,7 +15,7 @@ namespace {
 
 // Bumped whenever the tables or the folding change: an index file of
 // another version is emptied.
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 constexpr std::int64_t kCommitEveryMs = 250;
 // Begin puts files in for this long before it lets questions in.
 constexpr std::int64_t kPortionMs = 100;

@@ -116,6 +116,9 @@ TEST(SearchFold, FoldsWidthCaseAndKanaAndMapsBack) {
   } cases[] = {
       {"ＡＢＣabc", false, "abcabc"}, {"ｶﾞｯｺｳ", false, "ガッコウ"}, {"がっこう", true, "ガッコウ"},
       {"がっこう", false, "がっこう"}, {"１２３", false, "123"},    {"a\r\n b", false, "a b"},
+      // The code page's and the JIS tables' forms of one character alike.
+      {"1〜3", false, "1~3"},       {"1～3", false, "1~3"},       {"−5", false, "-5"},
+      {"－5", false, "-5"},         {"x∥y", false, "x‖y"},       {"x―y", false, "x—y"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FoldText(c.Text, c.Kana), c.Folded) << c.Text;
@@ -374,7 +377,9 @@ TEST(SearchDeliveryFiles, ListsMediaInOrderManagementFilesByTheirRecordsAndEvery
     ASSERT_FALSE(f.Units.empty()) << f.RelPath;
     EXPECT_EQ(f.Units[0].Kind, TWhere::Name);
     EXPECT_EQ(f.Units[0].Text, ExtractFileName(f.RelPath));
-    if (!f.Path.empty()) EXPECT_EQ(f.Path, f.Root + f.RelPath);
+    if (!f.Path.empty()) {
+      EXPECT_EQ(f.Path, f.Root + f.RelPath);
+    }
     if (f.RelPath == "MEET/MEET.XML") {
       EXPECT_EQ(f.Content, TContent::None);
       EXPECT_EQ(f.Medium, 1);
