@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -46,22 +45,7 @@ std::string SjisTextPdf(const std::string& sjis) {
       "<< /Type /FontDescriptor /FontName /HeiseiKakuGo-W5 /Flags 4 /FontBBox [-92 -250 1010 922] /ItalicAngle 0"
       " /Ascent 752 /Descent -221 /CapHeight 737 /StemV 114 >>",
   };
-  std::string pdf = "%PDF-1.4\n";
-  std::vector<std::size_t> at;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    at.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  const std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  char line[24];
-  for (std::size_t offset : at) {
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-    pdf += line;
-  }
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
+  return test::ClassicPdf(objects);
 }
 
 // Every page of every sample PDF reads as the preview's library reads it,

@@ -8,12 +8,8 @@
 #include <vector>
 
 namespace dlvr::test {
-namespace {
 
-// A PDF of the numbered objects given (1 ... n), with a cross-reference
-// table and a trailer naming object 1 as the catalog; `trailerExtra` goes
-// into the trailer dictionary.
-std::string ClassicPdf(const std::vector<std::string>& objects, const std::string& trailerExtra = {}) {
+std::string ClassicPdf(const std::vector<std::string>& objects, const std::string& trailerExtra) {
   std::string pdf = "%PDF-1.7\n";
   std::vector<std::size_t> at;
   for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -31,6 +27,8 @@ std::string ClassicPdf(const std::vector<std::string>& objects, const std::strin
   pdf += "startxref\n" + std::to_string(xref) + "\n%%EOF\n";
   return pdf;
 }
+
+namespace {
 
 std::string Ref(std::size_t n) { return std::to_string(n) + " 0 R"; }
 

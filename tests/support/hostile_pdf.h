@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "support/fixtures.h"
 
@@ -19,6 +20,11 @@ enum class THostilePdf {
   SparseHuge,        // a PDF header and then 2 GB of nothing (a sparse file)
   FlateBomb,         // an object stream that inflates to 4 GB
 };
+
+// A PDF of the numbered objects given (1 ... n), with a cross-reference
+// table and a trailer naming object 1 as the catalog; `trailerExtra` goes
+// into the trailer dictionary.
+std::string ClassicPdf(const std::vector<std::string>& objects, const std::string& trailerExtra = {});
 
 // The name of the kind ("DeepPageTree", ...), for test names.
 const char* HostilePdfName(THostilePdf kind);
