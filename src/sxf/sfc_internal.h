@@ -315,31 +315,34 @@ class TTextBuffer {
   // Room for `n` more bytes after the text, whose bytes before `keep` are
   // let go first when the room is short (the text then starts at `keep`:
   // the caller's positions move back by the returned amount). Throws
-  // std::bad_alloc.
+  // std::bad_alloc, the text left as it was.
   char* Room(std::size_t n, std::size_t keep, std::size_t& dropped) {
     dropped = 0;
     if (capacity_ - size_ >= n) return data_ + size_;
-    if (keep > 0) {
+    if (keep > 0 && capacity_ - (size_ - keep) >= n) {
       std::memmove(data_, data_ + keep, size_ - keep);
       size_ -= keep;
       dropped = keep;
-      if (capacity_ - size_ >= n) return data_ + size_;
+      return data_ + size_;
     }
     // Room for a large file's blocks in large pages; a small text (a
     // drawing read from memory, in pieces) on the heap.
-    const std::size_t want = std::max(size_ + n + (std::size_t{64} << 10), 2 * capacity_);
+    const std::size_t kept = size_ - keep;
+    const std::size_t want = std::max(kept + n + (std::size_t{64} << 10), 2 * capacity_);
     const bool large = want >= 2 * kBlockBytes;
     const std::size_t capacity = large ? (want + kBlockBytes - 1) / kBlockBytes * kBlockBytes : want;
     void* mapping = nullptr;
     std::size_t mapped = 0;
     void* data = large ? MapBlock(capacity, mapping, mapped) : std::malloc(capacity);
     if (!data) throw std::bad_alloc();
-    if (size_ > 0) std::memcpy(data, data_, size_);
+    if (kept > 0) std::memcpy(data, data_ + keep, kept);
     Free();
     data_ = static_cast<char*>(data);
     mapping_ = mapping;
     mapped_ = mapped;
     capacity_ = capacity;
+    size_ = kept;
+    dropped = keep;
     return data_ + size_;
   }
   // The `n` bytes written at Room are text now.
