@@ -96,12 +96,4 @@ std::string FoldTextMapped(std::string_view utf8, bool kanaAlike, std::vector<st
   return out;
 }
 
-bool HasKana(std::string_view utf8) {
-  for (std::size_t pos = 0; pos < utf8.size();) {
-    const char32_t c = NextCodePoint(utf8, pos);
-    if ((c >= 0x3041 && c <= 0x30FF) || (c >= 0xFF66 && c <= 0xFF9F)) return true;
-  }
-  return false;
-}
-
 }  // namespace dlvr::search

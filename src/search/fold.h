@@ -23,7 +23,4 @@ std::string FoldText(std::string_view utf8, bool kanaAlike);
 // half-width kana with its sound mark).
 std::string FoldTextMapped(std::string_view utf8, bool kanaAlike, std::vector<std::uint32_t>& origin);
 
-// True when the text holds a hiragana or katakana letter.
-bool HasKana(std::string_view utf8);
-
 }  // namespace dlvr::search

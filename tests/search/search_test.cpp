@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -370,6 +371,7 @@ TEST(SearchDeliveryFiles, ListsMediaInOrderManagementFilesByTheirRecordsAndEvery
   int lastMedium = 0;
   std::set<std::pair<int, std::string>> seen;
   const TSearchFile* meet2 = nullptr;
+  std::set<std::string> recordFiles;
   for (const TSearchFile& f : files) {
     EXPECT_GE(f.Medium, lastMedium) << f.RelPath;  // media in order
     lastMedium = f.Medium;
@@ -384,9 +386,17 @@ TEST(SearchDeliveryFiles, ListsMediaInOrderManagementFilesByTheirRecordsAndEvery
       EXPECT_EQ(f.Content, TContent::None);
       EXPECT_EQ(f.Medium, 1);
     }
+    if (f.Content == TContent::None && f.RelPath != "INDEX_C.XML" && f.Medium == 1) {
+      // A management file of records is searched in its records' fields.
+      recordFiles.insert(f.RelPath);
+      EXPECT_TRUE(std::any_of(f.Units.begin(), f.Units.end(), [](const TUnit& u) { return u.Kind == TWhere::Field; }))
+          << f.RelPath;
+    }
     if (f.RelPath == "MEET/ORG/0007_01.PDF") meet2 = &f;
   }
   EXPECT_EQ(lastMedium, 2);
+  for (const char* xml : {"MEET/MEET.XML", "PLAN/PLAN.XML", "OTHRS/OTHRS.XML", "DRAWINGS/DRAWINGS.XML"})
+    EXPECT_TRUE(recordFiles.count(xml)) << xml;
   // Every document of the tree that is there, at the path the tree gives it.
   std::set<std::string> paths;
   for (const TSearchFile& f : files) paths.insert(f.Path);
