@@ -19,7 +19,7 @@
 namespace dlvr {
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
+constexpr int kFolderPathRole = Qt::UserRole;
 constexpr int kLoadedRole = Qt::UserRole + 1;
 
 // Folders are shown in name order without regard to case; names that differ
@@ -86,7 +86,7 @@ QString DecodeMountField(const QString& field) {
 }  // namespace
 
 QString FolderItemPath(const QTreeWidgetItem* item) {
-  return item ? item->data(0, kPathRole).toString() : QString();
+  return item ? item->data(0, kFolderPathRole).toString() : QString();
 }
 
 TFolderViewLT::TFolderViewLT(QWidget* parent) : QTreeWidget(parent) {
@@ -153,7 +153,7 @@ void TFolderViewLT::Refresh() {
     auto* item = new QTreeWidgetItem(this);
     item->setText(0, root.Label);
     item->setToolTip(0, root.Path);
-    item->setData(0, kPathRole, root.Path);
+    item->setData(0, kFolderPathRole, root.Path);
     item->setData(0, kLoadedRole, false);
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     QStyle::StandardPixmap icon = QStyle::SP_DirIcon;
@@ -186,7 +186,7 @@ bool TFolderViewLT::IsVirtual() const { return CurrentPath().isEmpty(); }
 QTreeWidgetItem* TFolderViewLT::AddFolderItem(QTreeWidgetItem* parent, const QString& name, int index) {
   auto* item = new QTreeWidgetItem;
   item->setText(0, name);
-  item->setData(0, kPathRole, ChildPath(FolderItemPath(parent), name));
+  item->setData(0, kFolderPathRole, ChildPath(FolderItemPath(parent), name));
   item->setData(0, kLoadedRole, false);
   item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));

@@ -47,7 +47,7 @@ std::vector<TFindingRow> Rows() {
 }
 
 // The findings shown, top to bottom (groups expanded in place).
-std::vector<int> Shown(const TFindingList& list) {
+std::vector<int> ShownRows(const TFindingList& list) {
   std::vector<int> out;
   const QAbstractItemModel* m = list.tvwFindings->model();
   for (int r = 0; r < m->rowCount(); ++r) {
@@ -99,7 +99,7 @@ TEST_F(FindingListTest, TheFilterRowLeavesWhatItAsksFor) {
     Choose(list.cbxMedium, c.Medium ? QVariant(QString::fromUtf8(c.Medium)) : QVariant());
     list.edtFilter->setText(QString::fromUtf8(c.Text));
     QTest::keyClick(list.edtFilter, Qt::Key_Return);
-    EXPECT_EQ(Shown(list), c.Shown);
+    EXPECT_EQ(ShownRows(list), c.Shown);
     EXPECT_EQ(list.lblShown->text(), QString::fromUtf8(c.Count));
   }
   // The choices offer what the rows hold, with their counts.
@@ -115,7 +115,7 @@ TEST_F(FindingListTest, TheFilterRowLeavesWhatItAsksFor) {
   std::vector<TFindingRow> more = Rows();
   more.push_back(Row(1, "3", "X", "名前", "y"));
   list.SetRows(more);
-  EXPECT_EQ(Shown(list), (std::vector<int>{0, 3, 5}));
+  EXPECT_EQ(ShownRows(list), (std::vector<int>{0, 3, 5}));
   // Rules in the order they first come, media by number.
   list.SetRows({Row(0, "10", "a", "zz", "x"), Row(0, "9", "b", "a", "y")});
   EXPECT_EQ(list.cbxRule->itemData(1).toString(), "zz");
@@ -139,12 +139,12 @@ TEST_F(FindingListTest, AHeaderClickSortsAscendingThenDescendingThenAsGiven) {
     const QPoint at(header->sectionViewportPosition(c.Column) + 5, header->height() / 2);
     list.show();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    EXPECT_EQ(Shown(list), c.Ascending);
+    EXPECT_EQ(ShownRows(list), c.Ascending);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
-    EXPECT_EQ(Shown(list), c.Descending);
+    EXPECT_EQ(ShownRows(list), c.Descending);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    EXPECT_EQ(Shown(list), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(ShownRows(list), (std::vector<int>{0, 1, 2, 3, 4}));
   }
   // Numbers sort as numbers.
   TFindingColumns numbered;
@@ -154,7 +154,7 @@ TEST_F(FindingListTest, AHeaderClickSortsAscendingThenDescendingThenAsGiven) {
   n.SetColumns(numbered);
   n.SetRows({{{"9", "a"}, -1}, {{"10", "b"}, -1}, {{"2", "c"}, -1}});
   n.tvwFindings->sortByColumn(0, Qt::AscendingOrder);
-  EXPECT_EQ(Shown(n), (std::vector<int>{2, 0, 1}));
+  EXPECT_EQ(ShownRows(n), (std::vector<int>{2, 0, 1}));
 }
 
 TEST_F(FindingListTest, GroupsByRuleCountWhatTheFilterLeaves) {
@@ -168,7 +168,7 @@ TEST_F(FindingListTest, GroupsByRuleCountWhatTheFilterLeaves) {
   EXPECT_EQ(list.ShownText(0, 0), "名前（2件）");
   EXPECT_EQ(list.ShownText(0, 1), "存在（1件）");
   EXPECT_EQ(list.ShownText(0, 3), "規定外（1件）");
-  EXPECT_EQ(Shown(list), (std::vector<int>{0, 3, 1, 2, 4}));
+  EXPECT_EQ(ShownRows(list), (std::vector<int>{0, 3, 1, 2, 4}));
   EXPECT_EQ(list.FindingAtRow(0), -1);
   // Filtered: groups without a finding left go, counts follow.
   Choose(list.cbxSeverity, 0);
@@ -183,7 +183,7 @@ TEST_F(FindingListTest, GroupsByRuleCountWhatTheFilterLeaves) {
   // Back to the flat list, the same finding stays current.
   list.chkGroup->setChecked(false);
   EXPECT_EQ(list.CurrentFinding(), 3);
-  EXPECT_EQ(Shown(list), (std::vector<int>{1, 3}));
+  EXPECT_EQ(ShownRows(list), (std::vector<int>{1, 3}));
 }
 
 TEST_F(FindingListTest, EnterAndDoubleClickReportAFindingAndOpenAGroup) {
