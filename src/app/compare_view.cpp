@@ -755,3 +755,5 @@ void TCompareView::ExportClick(bool pdf) {
 }
 
 }  // namespace dlvr
+
+#include "moc_compare_view.cpp"

@@ -80,3 +80,5 @@ void TFindDialog::Restore(const State& s) {
 }
 
 }  // namespace dlvr
+
+#include "moc_find_dialog.cpp"

@@ -522,3 +522,5 @@ bool TfrmSrcTree::btnSrcClick() {
 }
 
 }  // namespace dlvr
+
+#include "moc_find_windows.cpp"

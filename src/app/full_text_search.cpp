@@ -560,3 +560,5 @@ TfrmFullTextSearch* ShowFullTextSearch(TFindHost& main, TFullTextIndex& index, T
 }
 
 }  // namespace dlvr
+
+#include "moc_full_text_search.cpp"

@@ -257,3 +257,5 @@ void TKKTTreeModel::ExpandedChanged(TTreeItem* item) {
 }
 
 }  // namespace dlvr
+
+#include "moc_kkt_tree_model.cpp"

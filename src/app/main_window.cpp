@@ -456,3 +456,5 @@ void TfrmMain::resizeEvent(QResizeEvent* e) {
 }
 
 }  // namespace dlvr
+
+#include "moc_main_window.cpp"

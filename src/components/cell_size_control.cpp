@@ -89,3 +89,5 @@ void TCellSizeControl::Apply() {
 }
 
 }  // namespace dlvr
+
+#include "moc_cell_size_control.cpp"

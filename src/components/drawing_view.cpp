@@ -750,3 +750,5 @@ bool TDrawingView::ExportPdfAsked() {
 }
 
 }  // namespace dlvr
+
+#include "moc_drawing_view.cpp"

@@ -565,3 +565,5 @@ void TExtGrid3::SetSelClrNFcsF(const QColor& c) { selNFcsF_ = c; viewport()->upd
 void TExtGrid3::SetSelMarker(TSelMarker marker) { selMarker_ = marker; viewport()->update(); }
 
 }  // namespace dlvr
+
+#include "moc_ext_grid.cpp"

@@ -573,3 +573,5 @@ void TFindingList::changeEvent(QEvent* e) {
 }
 
 }  // namespace dlvr
+
+#include "moc_finding_list.cpp"

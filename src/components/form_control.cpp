@@ -245,3 +245,5 @@ bool TFormControl::eventFilter(QObject* watched, QEvent* e) {
 }
 
 }  // namespace dlvr
+
+#include "moc_form_control.cpp"

@@ -466,3 +466,5 @@ void TMovComboAddHist::focusOutEvent(QFocusEvent* e) {
 }
 
 }  // namespace dlvr
+
+#include "moc_mov_controls.cpp"

@@ -100,3 +100,5 @@ QByteArray ReadFileHead(const QString& file, qint64 max, bool* cut) {
 }
 
 }  // namespace dlvr
+
+#include "moc_preview_renderer.cpp"

@@ -341,3 +341,5 @@ void TPreviewView::SetOpenHandler(OpenHandler handler) { d_->opener = std::move(
 void TPreviewView::SetSandboxFolders(const QStringList& folders) { d_->sandboxFolders = folders; }
 
 }  // namespace dlvr
+
+#include "moc_preview_view.cpp"

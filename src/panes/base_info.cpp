@@ -309,3 +309,5 @@ void TfrmBaseInfo::grdBaseSetCellAtr(int col, int row, TCellAtr& atr) {
 }
 
 }  // namespace dlvr
+
+#include "moc_base_info.cpp"

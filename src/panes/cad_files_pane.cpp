@@ -400,3 +400,5 @@ void TfrmCADFiles::ShowNode(TTreeItem* item) {
 }
 
 }  // namespace dlvr
+
+#include "moc_cad_files_pane.cpp"

@@ -327,3 +327,5 @@ void TFindingExport::PrintClick() const {
 }
 
 }  // namespace dlvr
+
+#include "moc_delivery_check.cpp"

@@ -339,3 +339,5 @@ void TfrmFiles::ShowNode(TTreeItem* item) {
 }
 
 }  // namespace dlvr
+
+#include "moc_files_pane.cpp"

@@ -551,3 +551,5 @@ void TfrmFindFiles::WriteColumnWidths() {
 }
 
 }  // namespace dlvr
+
+#include "moc_find_files.cpp"

@@ -329,3 +329,5 @@ void TFolderViewLT::keyPressEvent(QKeyEvent* event) {
 }
 
 }  // namespace dlvr
+
+#include "moc_folder_view.cpp"

@@ -350,3 +350,5 @@ void TfrmInfo::resizeEvent(QResizeEvent* e) {
 }
 
 }  // namespace dlvr
+
+#include "moc_info_panes.cpp"

@@ -148,3 +148,5 @@ TPreviewView* MakePreviewPanel(QWidget* parent, QFrame*& panel) {
 }
 
 }  // namespace dlvr
+
+#include "moc_pane.cpp"

@@ -271,3 +271,5 @@ void TfrmPhotoView::WriteSettings() {
 }
 
 }  // namespace dlvr
+
+#include "moc_photo_view.cpp"

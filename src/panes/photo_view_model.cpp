@@ -447,3 +447,5 @@ void TPhotoItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 }
 
 }  // namespace dlvr
+
+#include "moc_photo_view_model.cpp"

@@ -362,3 +362,5 @@ bool TfrmSelDir::eventFilter(QObject* watched, QEvent* event) {
 }
 
 }  // namespace dlvr
+
+#include "moc_seldir.cpp"

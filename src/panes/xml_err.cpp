@@ -170,3 +170,5 @@ void TfrmXMLErr::Fill(const TErrorRows& errors) {
 void TfrmXMLErr::tlbPrintClick() { PrintErrorReport(this, errors_); }
 
 }  // namespace dlvr
+
+#include "moc_xml_err.cpp"

@@ -227,3 +227,5 @@ bool TfrmXML::FindInSource(const QString& findText, bool down, bool matchCase) {
 }
 
 }  // namespace dlvr
+
+#include "moc_xml_pane.cpp"
