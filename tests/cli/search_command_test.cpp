@@ -124,7 +124,9 @@ TEST_F(SearchCommand, WritesJsonStopsAtTheLimitAndRefusesBadCommandLines) {
 }
 
 // Broken, encrypted, bomb-like and oversized files each cost a bounded
-// time; each is named with its reason and the rest is searched.
+// time; each is named with its reason and the rest is searched. (A PDF that
+// holds its reader up to the time limit is read with a short limit in the
+// PDF text tests: here it would only spend the command's ten seconds.)
 TEST(SearchCommandHostile, FilesMadeToHoldAReaderUpAreNamedAndTheRestIsSearched) {
   test::ScratchDir d;
   CopySampleKeepingPdfs(test::SamplePath("clean"), d / "kkt", {"DRAWINGS/SPEC/TOKKI01.PDF"});
@@ -134,7 +136,6 @@ TEST(SearchCommandHostile, FilesMadeToHoldAReaderUpAreNamedAndTheRestIsSearched)
   } pdfs[] = {
       {test::THostilePdf::FlateBomb, "MEET/ORG/0001_01.PDF"},
       {test::THostilePdf::BogusEncryption, "MEET/ORG/0002_03.PDF"},
-      {test::THostilePdf::CyclicPageTree, "OTHRS/ORG/O001_01.PDF"},
   };
   for (const auto& p : pdfs)
     std::filesystem::copy_file(test::WriteHostilePdf(d, p.Kind), d / ("kkt/" + std::string(p.Target)),

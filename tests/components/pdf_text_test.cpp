@@ -107,7 +107,7 @@ TEST(PdfSearchText, ACollectionFontsCharactersComeAsTheCodePageDecodesThem) {
 TEST(PdfSearchText, HostilePdfsEndWithinTheLimitAndAreNamed) {
   const TPdfFactsLimits before = PdfFactsLimits();
   TPdfFactsLimits limits;
-  limits.Time = std::chrono::seconds(2);
+  limits.Time = std::chrono::seconds(1);
   limits.MemoryBytes = std::uint64_t{1} << 30;
   SetPdfFactsLimits(limits);
   test::ScratchDir dir;
