@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/kkt_tree_model.h"
 #include "app/main_window.h"
@@ -158,22 +159,71 @@ QRect PageBox(const QImage& image) {
 
 namespace {
 
+// An image's grey levels (qGray), its ink (grey below 160) and where ink
+// is within a pixel (the 3 x 3 around), one byte a pixel, row after row.
+// The test code is not optimised: the loops run over plain bytes, with no
+// call a pixel (QImage::pixel a pixel was most of a journey's time).
+struct TGreyMap {
+  int Width = 0, Height = 0;
+  std::vector<unsigned char> Grey, Ink, Near;
+};
+TGreyMap GreyMapOf(const QImage& image, bool withInk) {
+  const QImage im = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                        ? image
+                        : image.convertToFormat(QImage::Format_ARGB32);
+  TGreyMap m;
+  const int w = m.Width = im.width(), h = m.Height = im.height();
+  const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  m.Grey.resize(n);
+  unsigned char* grey = m.Grey.data();
+  for (int y = 0; y < h; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(im.constScanLine(y));
+    for (int x = 0; x < w; ++x) {
+      const QRgb c = line[x];
+      // qGray, as Qt weighs red, green and blue.
+      *grey++ = static_cast<unsigned char>((((c >> 16) & 0xff) * 11 + ((c >> 8) & 0xff) * 16 + (c & 0xff) * 5) / 32);
+    }
+  }
+  if (!withInk) return m;
+  m.Ink.resize(n);
+  for (std::size_t i = 0; i < n; ++i) m.Ink[i] = m.Grey[i] < 160 ? 1 : 0;
+  // Across the rows, then down the columns.
+  std::vector<unsigned char> across(n);
+  for (int y = 0; y < h; ++y) {
+    const unsigned char* in = m.Ink.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+    unsigned char* out = across.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+    for (int x = 0; x < w; ++x) out[x] = in[x] | (x > 0 ? in[x - 1] : 0) | (x + 1 < w ? in[x + 1] : 0);
+  }
+  m.Near.resize(n);
+  for (int y = 0; y < h; ++y) {
+    const unsigned char* mid = across.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+    const unsigned char* above = y > 0 ? mid - w : nullptr;
+    const unsigned char* below = y + 1 < h ? mid + w : nullptr;
+    unsigned char* out = m.Near.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+    for (int x = 0; x < w; ++x) out[x] = mid[x] | (above ? above[x] : 0) | (below ? below[x] : 0);
+  }
+  return m;
+}
+
 // Pearson's correlation of the grey levels of two images over the part
 // both cover; 0 where either is flat.
-double Correlation(const QImage& a, const QImage& b) {
-  const int rows = std::min(a.height(), b.height()), cols = std::min(a.width(), b.width());
+double Correlation(const TGreyMap& a, const TGreyMap& b) {
+  const int rows = std::min(a.Height, b.Height), cols = std::min(a.Width, b.Width);
   if (rows < 10 || cols < 10) return 0;
   double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
   const double n = static_cast<double>(rows) * cols;
-  for (int y = 0; y < rows; ++y)
+  for (int y = 0; y < rows; ++y) {
+    const unsigned char* lineA = a.Grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(a.Width);
+    const unsigned char* lineB = b.Grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(b.Width);
     for (int x = 0; x < cols; ++x) {
-      const double ga = qGray(a.pixel(x, y)), gb = qGray(b.pixel(x, y));
+      const double ga = lineA[x], gb = lineB[x];
       sa += ga;
       sb += gb;
       saa += ga * ga;
       sbb += gb * gb;
       sab += ga * gb;
     }
+  }
   const double va = saa - sa * sa / n, vb = sbb - sb * sb / n;
   return va <= 0 || vb <= 0 ? 0 : (sab - sa * sb / n) / std::sqrt(va * vb);
 }
@@ -181,29 +231,19 @@ double Correlation(const QImage& a, const QImage& b) {
 // The share of the ink of either image (over the part both cover) that
 // the other has within a pixel: text that differs counts, however alike
 // two forms' rules are.
-double InkMatch(const QImage& a, const QImage& b) {
-  const int rows = std::min(a.height(), b.height()), cols = std::min(a.width(), b.width());
-  auto ink = [](const QImage& im, int x, int y) {
-    return x >= 0 && y >= 0 && x < im.width() && y < im.height() && qGray(im.pixel(x, y)) < 160;
-  };
-  auto near = [&](const QImage& im, int x, int y) {
-    for (int dy = -1; dy <= 1; ++dy)
-      for (int dx = -1; dx <= 1; ++dx)
-        if (ink(im, x + dx, y + dy)) return true;
-    return false;
-  };
+double InkMatch(const TGreyMap& a, const TGreyMap& b) {
+  const int rows = std::min(a.Height, b.Height), cols = std::min(a.Width, b.Width);
   long inked = 0, matched = 0;
-  for (int y = 0; y < rows; ++y)
+  for (int y = 0; y < rows; ++y) {
+    const std::size_t rowA = static_cast<std::size_t>(y) * static_cast<std::size_t>(a.Width);
+    const std::size_t rowB = static_cast<std::size_t>(y) * static_cast<std::size_t>(b.Width);
+    const unsigned char *inkA = a.Ink.data() + rowA, *nearA = a.Near.data() + rowA;
+    const unsigned char *inkB = b.Ink.data() + rowB, *nearB = b.Near.data() + rowB;
     for (int x = 0; x < cols; ++x) {
-      if (ink(a, x, y)) {
-        ++inked;
-        matched += near(b, x, y) ? 1 : 0;
-      }
-      if (ink(b, x, y)) {
-        ++inked;
-        matched += near(a, x, y) ? 1 : 0;
-      }
+      inked += inkA[x] + inkB[x];
+      matched += (inkA[x] & nearB[x]) + (inkB[x] & nearA[x]);
     }
+  }
   return inked == 0 ? 1.0 : static_cast<double>(matched) / static_cast<double>(inked);
 }
 
@@ -218,20 +258,23 @@ double ImageLikeness(const QImage& shown, const QImage& page) {
   // found first, coarsely (120 px wide, where two renderers' shifts of a
   // pixel are lost), among widths around the box's.
   const QImage crop = shown.copy(box);
-  const QImage coarse = crop.scaledToWidth(120, Qt::SmoothTransformation);
+  const TGreyMap coarse = GreyMapOf(crop.scaledToWidth(120, Qt::SmoothTransformation), false);
   double bestK = 1, best = -1;
   for (double k = 0.8; k <= 1.25; k += 0.01) {
-    const double c = Correlation(coarse, page.scaledToWidth(static_cast<int>(120 * k), Qt::SmoothTransformation));
+    const double c =
+        Correlation(coarse, GreyMapOf(page.scaledToWidth(static_cast<int>(120 * k), Qt::SmoothTransformation), false));
     if (c > best) best = c, bestK = k;
   }
   // Then the ink, finely, at the best of the widths near that one and near
   // the box's own (a page the view does not cut fills the box).
   const int fine = 400;
-  const QImage shownFine = crop.scaledToWidth(fine, Qt::SmoothTransformation);
+  const TGreyMap shownFine = GreyMapOf(crop.scaledToWidth(fine, Qt::SmoothTransformation), true);
   double match = 0;
   for (double centre : {1.0, bestK})
     for (double k = centre - 0.02; k <= centre + 0.0201; k += 0.004)
-      match = std::max(match, InkMatch(shownFine, page.scaledToWidth(static_cast<int>(fine * k), Qt::SmoothTransformation)));
+      match = std::max(match, InkMatch(shownFine, GreyMapOf(page.scaledToWidth(static_cast<int>(fine * k),
+                                                                                 Qt::SmoothTransformation),
+                                                                true)));
   return match;
 }
 
@@ -243,7 +286,7 @@ double PdfPageLikeness(const QImage& shown, const QString& path, int page) {
   if (doc.load(path) != QPdfDocument::Error::None || page < 0 || page >= doc.pageCount()) return 0;
   const QSizeF pt = doc.pagePointSize(page);
   if (pt.width() <= 0) return 0;
-  const QImage crop = shown.copy(box);
+  const TGreyMap crop = GreyMapOf(shown.copy(box), true);
   // Rendered by the same engine at the page's size on the screen (within
   // a pixel or two of the box's width), the same page matches nearly ink
   // for ink.
@@ -253,7 +296,7 @@ double PdfPageLikeness(const QImage& shown, const QString& path, int page) {
     QImage flat(image.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
     QPainter(&flat).drawImage(0, 0, image);
-    best = std::max(best, InkMatch(crop, flat));
+    best = std::max(best, InkMatch(crop, GreyMapOf(flat, true)));
   }
   return best;
 }
