@@ -105,7 +105,7 @@ void TResolver::Geometry(const TInstance& inst, const TContext& ctx, std::vector
     for (long seg : Refs(Param(r, 1))) {
       const TFound csi = Find(seg);
       const TRecord* cs = Simple(csi, "COMPOSITE_CURVE_SEGMENT");
-      const TFound parent = cs ? Find(RefOf(Param(*cs, 2))) : std::nullopt;
+      const TFound parent = cs ? Find(RefOf(Param(*cs, 2))) : nullptr;
       if (!parent) {
         Missing(inst.Id, cs ? RefOf(Param(*cs, 2)) : seg, n);
         continue;

@@ -6,11 +6,13 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -148,7 +150,10 @@ struct TKeptPoint {
   TPoint P;
 };
 
-using TFound = std::optional<TInstance>;
+// An instance found by its number, shared: a resolver keeps the last ones
+// it found, since an item placed many times, or a style many items name,
+// asks for the same instances again (null when there is none).
+using TFound = std::shared_ptr<const TInstance>;
 
 // The record of a simple instance named `name`.
 inline const TRecord* Simple(const TFound& inst, std::string_view name) {
@@ -493,7 +498,13 @@ class TResolver {
   void Run(bool inTwo = false, const std::function<void()>& release = {});
 
  private:
-  TFound Find(long id) const { return s_.Find(id, hints_); }
+  TFound Find(long id) const {
+    TFound& kept = recent_[static_cast<std::size_t>(id) % kRecent];
+    if (kept && kept->Id == id) return kept;
+    TFound found = s_.Find(id, hints_);
+    if (found) kept = found;
+    return found;
+  }
   const TPoint* FindPoint(long id) const { return s_.FindPoint(id, hints_); }
 
   // -- the parts of Run ------------------------------------------------------
@@ -591,6 +602,9 @@ class TResolver {
 
   const TStore& s_;
   mutable TStoreHints hints_;
+  // The instances found last, by number (a slot a number).
+  static constexpr std::size_t kRecent = 256;
+  mutable std::array<TFound, kRecent> recent_;
   TDrawing& d_;
   double angle_ = kPi / 180.0;  // radians per unit of the file's plane angles
   std::vector<long> active_;

@@ -271,7 +271,7 @@ int TResolver::FontIndex(const std::string& name) {
 }
 
 int TResolver::Colour(long id, int depth) {
-  const TFound inst = depth < kMaxLinks ? Find(id) : std::nullopt;
+  const TFound inst = depth < kMaxLinks ? Find(id) : nullptr;
   if (!inst) return -1;
   const TRecord& r = inst->Records[0];
   if (r.Name == "COLOUR_RGB") {
@@ -298,7 +298,7 @@ int TResolver::Colour(long id, int depth) {
 }
 
 int TResolver::LineType(long id, int depth) {
-  const TFound inst = depth < kMaxLinks ? Find(id) : std::nullopt;
+  const TFound inst = depth < kMaxLinks ? Find(id) : nullptr;
   if (!inst) return -1;
   const TRecord& r = inst->Records[0];
   TLineType t;
@@ -390,7 +390,7 @@ void TResolver::FillStyle(const TRecord& r, TStyle& st) {
       double pitch = 0;
       const TFound repi = Find(RefOf(Param(fr, 2)));
       const TRecord* rep = Simple(repi, "ONE_DIRECTION_REPEAT_FACTOR");
-      const TFound veci = rep ? Find(RefOf(Param(*rep, 1))) : std::nullopt;
+      const TFound veci = rep ? Find(RefOf(Param(*rep, 1))) : nullptr;
       if (const TRecord* vec = Simple(veci, "VECTOR")) {
         const TPoint* dir = FindPoint(RefOf(Param(*vec, 1)));
         const double mag = Num(Param(*vec, 2), 0);
@@ -520,7 +520,7 @@ bool TResolver::Placement(long id, long from, TTransform& out, int depth) {
 }
 
 bool TResolver::BoxSize(long id, double& x, double& y, int depth) {
-  const TFound inst = depth < kMaxLinks ? Find(id) : std::nullopt;
+  const TFound inst = depth < kMaxLinks ? Find(id) : nullptr;
   if (!inst) return false;
   const TRecord& r = inst->Records[0];
   if (r.Name == "CAMERA_MODEL_D2") return BoxSize(RefOf(Param(r, 1)), x, y, depth + 1);

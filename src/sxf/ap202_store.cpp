@@ -101,12 +101,14 @@ void TStore::Append(TStore&& b) {
 }
 
 TFound TStore::Find(long id, TStoreHints& hints) const {
-  if (auto at = index_.Find(id, hints.Index)) return Decode(id, *at, blocks_, names_, linesBefore_);
+  if (auto at = index_.Find(id, hints.Index))
+    return std::make_shared<const TInstance>(Decode(id, *at, blocks_, names_, linesBefore_));
   if (hints.OtherIndex.size() < others_.size()) hints.OtherIndex.resize(others_.size());
   for (std::size_t i = 0; i < others_.size(); ++i)
     if (auto at = others_[i].Index.Find(id, hints.OtherIndex[i]))
-      return Decode(id, *at, others_[i].Blocks, others_[i].Names, others_[i].LinesBefore);
-  return std::nullopt;
+      return std::make_shared<const TInstance>(
+          Decode(id, *at, others_[i].Blocks, others_[i].Names, others_[i].LinesBefore));
+  return nullptr;
 }
 
 void TStore::Note(const TInstance& inst) {
