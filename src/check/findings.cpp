@@ -12,7 +12,9 @@
 
 namespace dlvr {
 
-namespace {
+// The parts of the compact list (named, as the list's own members hold
+// them).
+namespace compact_findings_detail {
 
 // Distinct texts, each kept once and known by its number: the texts in
 // large blocks, found again through an open-addressed table of their
@@ -147,7 +149,9 @@ struct TRow {
   std::uint32_t Pattern;  // 0: none, else the pattern's number + 1
 };
 
-}  // namespace
+}  // namespace compact_findings_detail
+
+using namespace compact_findings_detail;
 
 struct TCompactFindings::TImpl {
   TTextTable Media, Paths, Rules, Patterns;

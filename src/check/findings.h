@@ -19,10 +19,10 @@ enum class TSeverity { Error, Warning, Info };
 
 struct TFinding {
   TSeverity Severity = TSeverity::Error;
-  std::string Medium;  // the medium's number ("1"), "" for the delivery as a whole
-  std::string Path;    // the file or folder, relative to its medium ("MEET/ORG/M001_01.PDF")
-  std::string Rule;    // the rule's name, in the user's language
-  std::string Found;   // what was found, in the user's language around the delivery's own names
+  std::string Medium{};  // the medium's number ("1"), "" for the delivery as a whole
+  std::string Path{};    // the file or folder, relative to its medium ("MEET/ORG/M001_01.PDF")
+  std::string Rule{};    // the rule's name, in the user's language
+  std::string Found{};   // what was found, in the user's language around the delivery's own names
 };
 
 // A finding of TCompactFindings: its medium, path and rule read in place

@@ -338,7 +338,7 @@ TSettings& Settings() {
 class TWorker {
  public:
   TWorker(const TPdfFactsLimits& limits, std::string program, unsigned long gen)
-      : limits_(limits), program_(std::move(program)), Generation(gen) {}
+      : Generation(gen), limits_(limits), program_(std::move(program)) {}
   ~TWorker() { Stop(); }
   TWorker(const TWorker&) = delete;
   TWorker& operator=(const TWorker&) = delete;
