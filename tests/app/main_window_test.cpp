@@ -693,7 +693,9 @@ TEST_F(MainWindowTest, ToolbarShowsTheLogoAtItsRightEnd) {
   EXPECT_LE(std::abs(logo.center().y() - w->ToolBar->rect().center().y()), 2);
   EXPECT_GE(logo.right(), w->ToolBar->width() - 40);
   for (QToolButton* b : w->ToolBar->findChildren<QToolButton*>())
-    if (b->isVisible()) EXPECT_LT(b->geometry().right(), logo.left()) << b->objectName().toStdString();
+    if (b->isVisible()) {
+      EXPECT_LT(b->geometry().right(), logo.left()) << b->objectName().toStdString();
+    }
 }
 
 // Files dropped on a file-class or record item are only noted: a left drop goes

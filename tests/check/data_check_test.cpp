@@ -131,7 +131,7 @@ TEST(DataCheckRules, DatesWordsAndFolders) {
   // Each month's last day is valid and the day after it is not.
   const int lastDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   for (int m = 1; m <= 12; ++m) {
-    char last[16], after[16];
+    char last[32], after[32];
     std::snprintf(last, sizeof last, "2023-%02d-%02d", m, lastDays[m - 1]);
     std::snprintf(after, sizeof after, "2023-%02d-%02d", m, lastDays[m - 1] + 1);
     EXPECT_EQ(CheckDate(last, true), E::None) << last;

@@ -129,7 +129,7 @@ TEST(EnglishTexts, FindingsStatesHeadingsAndMessagesComeWholeThroughTheTranslati
   struct TRow {
     const char* What;
     const std::set<std::string>* Among;  // the texts that must hold Want; else Got
-    std::string Want, Got;
+    std::string Want{}, Got{};
   };
   const std::vector<TRow> cases = {
       // The data check: section, field name and state translated; the class
@@ -270,8 +270,9 @@ TEST(EnglishTexts, EveryFieldNameAndTableCaptionIsListedForTranslation) {
       const std::size_t eq = line.find('=');
       if (eq == std::string::npos) continue;
       const std::string key = Trimmed(line.substr(0, eq)), value = Trimmed(line.substr(eq + 1));
-      if ((key == "Tag" || key == "Info" || key == "Mask" || key == "Categoly") && !value.empty())
+      if ((key == "Tag" || key == "Info" || key == "Mask" || key == "Categoly") && !value.empty()) {
         EXPECT_TRUE(listed.count(value)) << key << "=" << value;
+      }
     }
 }
 

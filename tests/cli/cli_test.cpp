@@ -211,9 +211,13 @@ TEST(Cli, OwnTextsInTheLanguageOfTheEnvironment) {
     const CliRun r = run(c.env, c.args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
-    if (c.out.empty()) EXPECT_EQ(r.out, "");
+    if (c.out.empty()) {
+      EXPECT_EQ(r.out, "");
+    }
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-    if (c.err.empty()) EXPECT_EQ(r.err, "");
+    if (c.err.empty()) {
+      EXPECT_EQ(r.err, "");
+    }
   }
   // scan counts the findings its checks print, in either language.
   auto counts = [&](const std::string& env) {

@@ -76,8 +76,12 @@ TEST(CliHtml, HostileFilesLeakNothingFetchNothingWriteNothing) {
     std::string written;
     ReadWholeFile(c.out, written);
     EXPECT_EQ(written.find("OUTSIDE-MARKER"), std::string::npos) << c.name;
-    if (c.code == 0) EXPECT_NE(written.find("shown"), std::string::npos) << c.name;
-    if (c.code == 1) EXPECT_FALSE(r.err.empty()) << c.name;
+    if (c.code == 0) {
+      EXPECT_NE(written.find("shown"), std::string::npos) << c.name;
+    }
+    if (c.code == 1) {
+      EXPECT_FALSE(r.err.empty()) << c.name;
+    }
   }
   std::string index;
   ReadWholeFile(d / "delivery/INDEX_C.XML", index);

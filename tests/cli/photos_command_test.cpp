@@ -170,7 +170,9 @@ TEST(CliPhotos, APhotoFileReadOnlyInPartIsAFailureNotASuccess) {
       EXPECT_EQ(r.code, 1) << mode;
       EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
       EXPECT_NE(r.err.find("PHOTO.XML"), std::string::npos) << r.err;
-      if (*mode == '\0') EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.Listed) << r.out;
+      if (*mode == '\0') {
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.Listed) << r.out;
+      }
     }
   }
 }
@@ -184,7 +186,7 @@ TEST(PhotoRules, TheFullCheckAndThePhotoCheckFindEachPlantedMistakeAlike) {
     const char* What;
     std::function<void(test::ScratchDir&, std::string& xml)> Plant;
     std::string Field, State, Severity, Path;
-    std::set<std::string> General;  // the full check's own rows on the same mistake ("severity|path|rule")
+    std::set<std::string> General{};  // the full check's own rows on the same mistake ("severity|path|rule")
   };
   // Replaces `from` by `to` in the record of `photo` (the first after its name).
   auto inRecord = [](std::string& xml, const std::string& photo, const std::string& from, const std::string& to) {

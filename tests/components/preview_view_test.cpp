@@ -577,8 +577,9 @@ TEST(PreviewViewHostile, NothingOutsideTheDeliveryIsShown) {
     for (const QString& path : {Q(file), copy}) {
       view.Navigate(path, Q(file));
       EXPECT_FALSE(view.RenderedText().contains(QString::fromLatin1(kMarker))) << c.name;
-      if (auto* browser = view.findChild<QTextBrowser*>("HtmlView"); view.RendererKind() == u"html")
+      if (auto* browser = view.findChild<QTextBrowser*>("HtmlView"); view.RendererKind() == u"html") {
         EXPECT_FALSE(browser->toPlainText().contains(QString::fromLatin1(kMarker))) << c.name;
+      }
     }
   }
 }

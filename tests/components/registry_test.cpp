@@ -57,7 +57,7 @@ TEST_F(RegistryTest, ReadsGiveTheValueWrittenOrTheDefault) {
   EXPECT_TRUE(r.ReadBool("HintCont", true));
   EXPECT_FALSE(QFileInfo::exists(Conf(program_).fileName()));  // reading creates nothing
 
-  for (const QString& t : {"C:\\Program Files\\ビューア\\", "a, b; c", " padded ", "@ByteArray(xy)", "#x", "k=v", ""}) {
+  for (const QString t : {"C:\\Program Files\\ビューア\\", "a, b; c", " padded ", "@ByteArray(xy)", "#x", "k=v", ""}) {
     r.WriteString("Text", t);
     EXPECT_EQ(r.ReadString("Text", "default"), t) << t.toStdString();
   }

@@ -282,7 +282,9 @@ TEST(TagReader, AFileReadInPiecesWalksAsItsWholeText) {
     const std::vector<std::string> want = Walk(whole);
     EXPECT_EQ(Walk(file), want);
     // Lines are met as the walk goes: all of them when it reached the end.
-    if (!whole.ErrorFound()) EXPECT_EQ(file.LineCount(), whole.LineCount());
+    if (!whole.ErrorFound()) {
+      EXPECT_EQ(file.LineCount(), whole.LineCount());
+    }
     // A second walk reads the file again from its start.
     file.Reset();
     EXPECT_EQ(Walk(file), want);

@@ -327,7 +327,7 @@ TEST_F(XmlSandboxTest, AFolderBesideWhoseNameStartsWithTheDeliverysIsOutside) {
          return parsed && SandboxTransform(sandbox, parsed.Doc.get(), doc).Output.find(kMarker) != std::string::npos;
        }},
   };
-  for (const std::string root : {dir / "delivery", dir / "delivery/"}) {
+  for (const std::string& root : {dir / "delivery", dir / "delivery/"}) {
     sandbox.Folders = {root};
     for (const auto& [name, reads] : entries) {
       SCOPED_TRACE(std::string(name) + " with the delivery as " + root);

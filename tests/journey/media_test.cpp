@@ -64,8 +64,9 @@ TEST_P(JourneyMedia, FilesOfEveryMediumOnDiskOpenWithoutAPrompt) {
     test::WaitUntil([&] { return test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0) > 0.98; }, 10000);
     const double own = test::PdfPageLikeness(test::TJourney::Grab(pdf), file, 0);
     EXPECT_GT(own, 0.98) << f.File;
-    if (!previous.isEmpty())
+    if (!previous.isEmpty()) {
       EXPECT_LT(test::PdfPageLikeness(test::TJourney::Grab(pdf), previous, 0), own - 0.03) << f.File << " " << own;
+    }
     previous = file;
     j.Shot(QStringLiteral("media_on_disk_%1").arg(QFileInfo(file).baseName()));
     // The tree marks none of them as missing.

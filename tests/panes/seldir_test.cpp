@@ -185,7 +185,9 @@ TEST(SelDirTest, APathTypedIntoThePathFieldIsGoneToAndDecidedOn) {
     }
     EXPECT_EQ(d.tree->CurrentPath(), c.treeAfter);
     EXPECT_EQ(d.form->Confirmed(), c.decided);
-    if (c.decided) EXPECT_EQ(d.form->Path(), deliv + "/");
+    if (c.decided) {
+      EXPECT_EQ(d.form->Path(), deliv + "/");
+    }
     ASSERT_EQ(prompts.Shown.size(), c.warned ? 1u : 0u);
     if (c.warned) {
       EXPECT_EQ(prompts.Shown[0].Text, "選択されたフォルダにアクセスできません。\r別のフォルダを指定してください。");

@@ -291,7 +291,9 @@ TEST_F(XmlPaneTest, AHostileMeetingFileReadsAndSendsNothing) {
       pane.ShowNode(model.View.FindClassNode(2));
       EXPECT_FALSE(pane.webBrowser->RenderedText().contains("OUTSIDE-MARKER")) << href << " style " << style;
       EXPECT_FALSE(pane.memSource->toPlainText().contains("OUTSIDE-MARKER"));
-      if (style == 0) EXPECT_TRUE(pane.webBrowser->RenderedText().contains("現場代理人等通知書の提出について"));
+      if (style == 0) {
+        EXPECT_TRUE(pane.webBrowser->RenderedText().contains("現場代理人等通知書の提出について"));
+      }
     }
     model.View.RemoveWorkFolders();
   }

@@ -172,7 +172,7 @@ TEST(PhotoCheck, RulesHoldFromTheirVersionAndUpToTheirBounds) {
     test::PhotoSpec photo;
     std::vector<Row> expected;
     bool written = true;  // the photo file is there
-    std::string stray;    // a file in the photo folder no record names
+    std::string stray{};  // a file in the photo folder no record names
   };
   auto photo = [](std::string name, std::string date = "2024-05-10", std::string mark = "0") {
     test::PhotoSpec p;
