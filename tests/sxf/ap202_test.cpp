@@ -193,6 +193,10 @@ TEST(Ap202Reader, EachEntityKindLandsWhereItBelongs) {
        "text L=- C=red#255,0,0 'g' (0,0) align=7 h=5 w=4 ang=0 font=gothic\n"
        "text L=- C=red#255,0,0 'h' (0,0) align=8 h=5 w=4 ang=0 font=gothic\n"
        "text L=- C=red#255,0,0 T=dashed/6/1.5 'wide' (0,0) align=1 h=3 w=5 ang=0 font=gothic\n"},
+      {"a text of 128 letters (a length of two bytes where it is kept), an instance numbered past 2^32",
+       "#5000000000=ANNOTATION_TEXT_OCCURRENCE('',(#17),#5000000001);\n#5000000001=TEXT_LITERAL('','" +
+           std::string(128, 'x') + "',#3,'baseline left',.RIGHT.,#14);\n",
+       "text L=- C=red#255,0,0 '" + std::string(128, 'x') + "' (0,0) align=1 h=5 w=0.03125 ang=0 font=gothic\n"},
       {"hatches: a pattern of lines from the hatching's curve style, a solid fill, a hole",
        "#20=ANNOTATION_FILL_AREA_OCCURRENCE('',(#21),#22,#1);\n#21=PRESENTATION_STYLE_ASSIGNMENT((#23));\n"
        "#22=ANNOTATION_FILL_AREA('',(#24,#25));\n#23=FILL_AREA_STYLE('',(#26));\n"
